@@ -1,0 +1,6 @@
+list(APPEND FOUNDATION_SOURCES
+  System/Platform/Registry.cpp
+  System/Platform/WindowServices.cpp
+  System/Platform/FileSystem.cpp
+  System/Platform/LocalTime.cpp
+)

@@ -1,0 +1,84 @@
+// The session for FrameMaker documents: batch drivers for forward and back
+// conversion, the ancillary file, the settings pages of the store and the
+// verifier's tag map.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "kernel/session/Communication.h"
+#include "kernel/session/ConverterFactory.h"
+
+class OSTRAKON_API CQ_Morvane_CommunicationFrame : public CQ_Morvane_Communication {
+ public:
+  CQ_Morvane_CommunicationFrame(const char* appName, const char* version, bool gui);
+  ~CQ_Morvane_CommunicationFrame() override;
+
+ protected:
+  int vi_CompareKWXFiles() override;
+
+ public:
+  void vv_CreateTagMap(const std::vector<bool>* flags) override;
+  void vv_RestoreSettingsDefaults() override;
+  void vv_RestorePathsDefaults() override;
+
+ protected:
+  void vv_WriteSettingsToRegistry() override;
+  void vv_GetSettingsFromRegistry() override;
+
+ public:
+  void vv_WritePage4ToRegistry() override;
+  void vv_WritePage5ToRegistry() override;
+  void vv_GetPage4FromRegistry() override;
+  void vv_GetPage5FromRegistry() override;
+
+  void v_Set() override;
+
+  // --- batch drivers ---------------------------------------------------------
+  // Converts a batch of MIF files (full paths) to KWX.
+  void v_ConvertMIF(const CQ_StringList* paths);
+  // Converts a batch of translated KWX files back to MIF. The ancillary
+  // file name is used only by a GUI-clear session (empty: none).
+  void v_ConvertKWX(const CQ_StringList* paths, const char* ancillaryName = nullptr);
+
+  // --- verifier report options -------------------------------------------
+  void v_SetVerifierReportOption(unsigned index, bool suppress);
+  bool b_GetVerifierReportOption(unsigned index) const;
+  // The 45 message types of the verifier report, each the concatenation of
+  // the tag prefixes it covers, in the order of the report list.
+  static const std::vector<std::string> sacs_CustomiseFrame;
+
+  // --- visible MIF objects ---------------------------------------------------
+  void v_AddVisibleMIFObject(const char* identifier);
+  bool b_GetVisibleMIFObject(const char* identifier) const;
+  // Pre-scans one MIF file and fills the visible-object map; false when the
+  // pre-scan failed (the reasons are in the results queue).
+  bool b_FindMIFObjects(const std::string& path);
+
+  // --- ancillary file --------------------------------------------------------
+  void v_ClearAncillaryFile() { m_lstAncillary.clear(); }
+
+  // --- converters ----------------------------------------------------------------
+  // Replaces the factory of per-file converters (the session owns it). A
+  // null factory restores the kernel's own.
+  void v_SetConverterFactory(std::unique_ptr<CQ_Morvane_ConverterFactory> factory);
+  CQ_Morvane_ConverterFactory& rco_GetConverterFactory();
+
+ protected:
+  void v_InitFrame();
+  int i_ConvertMIFFile();
+  int i_ConvertKWXFile(const char* ancillaryName);
+  // Runs one converter, mapping what it raises to a per-file result code.
+  int i_RunConverter(CQ_Morvane_FileConverter* converter);
+  int i_ConfirmOverwritingKWXFiles();
+  int i_ConfirmOverwritingMIFFiles();
+  // The KWX extension of the file format setting: ".rtf" or ".txt".
+  std::string ccs_KWXExtension() const;
+  // Adds the closing line and the summary of a conversion batch.
+  void v_ConversionSummary(int processed, int failed, int filesInList);
+
+  std::unordered_map<std::string, std::string> m_mapVisibleMIFObjects;
+  std::unique_ptr<CQ_Morvane_ConverterFactory> m_pcoConverterFactory;
+};
