@@ -99,6 +99,9 @@ class OSTRAKON_API CQ_KWXTagTables {
   // Key of the fragment table: the kind's code, a separator and the
   // fragment, so that equal fragments of different kinds never share a tag.
   static std::string scs_FragmentKey(int kind, std::string_view fragment);
+  // Makes a tag with the next number and enters it in both tables.
+  const std::string& rcs_MakeAndEnter(KWX::ET_KWXNumberedTag kind, std::string_view name,
+                                      const std::string& fragment, std::string key);
 
   std::unordered_map<std::string, std::string> m_mapFragmentToTag;
   std::unordered_map<std::string, std::string> m_mapTagToFragment;
