@@ -86,6 +86,8 @@ class OSTRAKON_API CQ_Morvane_CommunicationFrame : public CQ_Morvane_Communicati
   CQ_Morvane_CommunicationFrame(const char* appName, const char* version, bool gui, st_DerivedSession);
 
   void v_InitFrame();
+  // Reads a stored folder; one that cannot be entered becomes the root.
+  void v_ReadStoredPath(const char* name, std::string& field);
   void v_WriteAncillaryFile();
   void v_WriteAncillaryFile(const std::string& fileName);
   // The whole ancillary file: header lines, the given lines, closing line.
