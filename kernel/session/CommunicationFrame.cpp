@@ -220,3 +220,10 @@ void CQ_Morvane_CommunicationFrame::v_AddVisibleMIFObject(const char* identifier
 bool CQ_Morvane_CommunicationFrame::b_GetVisibleMIFObject(const char* identifier) const {
   return identifier && m_mapVisibleMIFObjects.count(identifier) != 0;
 }
+
+std::vector<std::string> CQ_Morvane_CommunicationFrame::ccs_GetVisibleMIFObjects() const {
+  std::vector<std::string> identifiers;
+  identifiers.reserve(m_mapVisibleMIFObjects.size());
+  for (const auto& entry : m_mapVisibleMIFObjects) identifiers.push_back(entry.first);
+  return identifiers;
+}

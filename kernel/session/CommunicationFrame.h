@@ -53,6 +53,8 @@ class OSTRAKON_API CQ_Morvane_CommunicationFrame : public CQ_Morvane_Communicati
   // --- visible MIF objects ---------------------------------------------------
   void v_AddVisibleMIFObject(const char* identifier);
   bool b_GetVisibleMIFObject(const char* identifier) const;
+  // The identifiers recorded, in no particular order.
+  std::vector<std::string> ccs_GetVisibleMIFObjects() const;
   // Pre-scans one MIF file and fills the visible-object map; false when the
   // pre-scan failed (the reasons are in the results queue).
   bool b_FindMIFObjects(const std::string& path);
