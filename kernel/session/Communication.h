@@ -273,6 +273,25 @@ class OSTRAKON_API CQ_Morvane_Communication {
   void v_InitialiseTargetLanguage(const char* name);
 
   void v_AddMissingReportingSettings();
+  void v_ClearPathsAndLanguages();
+  void v_ClearBatchLines();
+  // Zeroes the integer settings, code pages and keep-path flags.
+  void v_ZeroSettings();
+  // What a batch driver does with one task's files.
+  struct st_BatchTask {
+    int steps;                          // progress steps per file
+    const char* extension;              // the extension accepted
+    unsigned badExtension[2];           // the two lines for another one
+    std::string* folder;                // the folder a GUI-clear batch takes from the path
+    bool keepExtension;                 // current extension as found, or `extension`
+    unsigned announce;                  // "Converting %s" or "Verifying %s"
+    std::function<int()> confirm;       // the overwrite question
+    std::function<int()> run;           // the per-file operation
+  };
+  // Runs every file of the list through the task; false when the batch
+  // was ended early. processed and failed are the batch counters;
+  // tagChanges counts files whose verification found tag changes.
+  bool b_RunBatch(const CQ_StringList* paths, const st_BatchTask& task, int& processed, int& failed, int& tagChanges);
   void v_AddToMap(const char* key);
   void v_RemoveFromMap(const char* key);
   // Adds every tag prefix of a message type's entry to the tag map.
