@@ -14,7 +14,6 @@
 
 #include <array>
 #include <cstdint>
-#include <vector>
 
 #include "kernel/forward/KWXFormat.h"
 #include "kernel/session/Communication.h"

@@ -51,7 +51,9 @@ TEST(KWXFormatTest, HeaderLinesFollowTheSettings) {
     const auto header = KWX::sast_MakeHeader(settings);
     for (std::size_t i = 0; i < header.size(); ++i) {
       EXPECT_EQ(row.expect[i], header[i].cs_Tag) << "line " << i << ", charset " << row.charset;
-      if (i != 1) EXPECT_EQ(mif[i], header[i].cs_MIF) << "line " << i;
+      if (i != 1) {
+        EXPECT_EQ(mif[i], header[i].cs_MIF) << "line " << i;
+      }
     }
     EXPECT_EQ(row.charset ? "# Symbol Character Set\n" : "# Normal Character Set\n", header[1].cs_MIF);
   }
