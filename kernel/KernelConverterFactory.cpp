@@ -2,6 +2,9 @@
 // converters that this build of the library holds.
 #include "kernel/session/ConverterFactory.h"
 
+#include "kernel/backward/RTFReader.h"
+#include "kernel/session/CommunicationFrame.h"
+
 namespace {
 
 class KernelConverterFactory final : public CQ_Morvane_ConverterFactory {
@@ -15,7 +18,18 @@ class KernelConverterFactory final : public CQ_Morvane_ConverterFactory {
   std::unique_ptr<CQ_Morvane_FileConverter> pco_CreateComparison(CQ_Morvane_CommunicationFrame&) override {
     return nullptr;
   }
-  bool vb_ReadRTFLines(CQ_Morvane_CommunicationFrame&, const std::string&, CExtStringList&) override { return false; }
+  // Reads with the RTF reader: 5050 for an empty file, 5010 for one that is
+  // not RTF, 5020 for a parser error, Platform::CQ_FileException when the
+  // file cannot be opened or read. The code page of translated text is the
+  // target's; it serves only where the file's fonts name none.
+  bool vb_ReadRTFLines(CQ_Morvane_CommunicationFrame& session, const std::string& path,
+                       CExtStringList& lines) override {
+    int codePage = session.i_GetTargetCodePage();
+    if (codePage == 0) codePage = session.i_GetSourceCodePage();
+    if (codePage == 0) codePage = 1252;
+    CQ_RTFReader(codePage).v_ReadFile(path, lines);
+    return true;
+  }
   bool vb_WriteKWXLines(CQ_Morvane_CommunicationFrame&, const CQ_StringList&, const std::string&) override {
     return false;
   }

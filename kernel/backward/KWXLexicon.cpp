@@ -1,0 +1,116 @@
+// The lexicon table and its lookup. The search keeps table order but only
+// visits the entries that can match: entries are filed by the tag's second
+// byte, and those beginning "<:" again by the third, each bucket keeping
+// the catch-alls that apply at its end. A lookup therefore costs a few
+// prefix comparisons instead of up to 131.
+#include "kernel/backward/KWXLexicon.h"
+
+#include <vector>
+
+namespace KWX {
+namespace {
+
+constexpr st_LexiconEntry E(std::string_view prefix, int id, int category) {
+  return {prefix, id, category, static_cast<int>(prefix.size())};
+}
+
+// The element and prefix/suffix entries end with the opening quote of
+// their name: "<:ep \"" rather than "<:ep \">", which would match only an
+// empty name.
+constexpr std::array<st_LexiconEntry, CQ_KWXLexicon::LEXICON_SIZE> ENTRIES = {{
+    // paragraph tags
+    E("<ps \"", 0, 1), E("<pn \"", 1, 1),
+    // text boxes, strings, pages and header
+    E("<tr ", 4, 3), E("</tr>", 5, 3), E("<ts ", 6, 3), E("</ts>", 7, 3), E("<page \"", 8, 3), E("</page>", 9, 3),
+    E("<sourcecharset \"", 10, 3), E("<sourcelanguage \"", 11, 3), E("<sourcehyphenation \"", 12, 3),
+    E("<sourcequotes \"", 14, 3), E("<sourcepath \"", 13, 3),
+    // frames, footnotes, markers
+    E("<af ", 19, 3), E("</af>", 20, 3), E("<ufo>", 22, 3), E("</ufo>", 23, 3), E("<fn ", 24, 3), E("</fn>", 25, 3),
+    E("<mk \"", 28, 3), E("</mk>", 29, 3),
+    // index markers
+    E("<imk", 30, 2), E("<ie>", 32, 2), E("<il>", 33, 2), E("<ss>", 34, 2), E("<sl>", 35, 2), E("</imk>", 31, 2),
+    // file and tables
+    E("<kwx ", 37, 3), E("</kwx>", 38, 3), E("<tb ", 39, 3), E("</tb>", 40, 3), E("<tbt", 41, 3), E("</tbt>", 42, 3),
+    E("<tbh>", 43, 3), E("</tbh>", 44, 3), E("<tbb>", 45, 3), E("</tbb>", 46, 3), E("<tbf>", 47, 3),
+    E("</tbf>", 48, 3), E("<row ", 49, 3), E("</row>", 50, 3), E("<hrow ", 51, 3), E("<ct ", 53, 3),
+    E("</ct>", 54, 3),
+    // elements, building blocks, formats, files
+    E("<e \"", 58, 3), E("<el \"", 59, 3), E("</el \"", 60, 3), E("<elf \"", 61, 3), E("</elf \"", 62, 3),
+    E("<bb \"", 63, 3), E("<xrfmt \"", 68, 3), E("<vfmt \"", 69, 3), E("<pnfmt \"", 71, 3), E("<epsfmt \"", 73, 3),
+    E("<file \"", 74, 3), E("</file \"", 75, 3),
+    // special characters
+    E("<:dh>", 77, 1), E("<:nh>", 77, 1), E("<:sh>", 77, 1), E("<:t>", 77, 1), E("<:hr>", 77, 1),
+    E("<:ns>", 77, 1), E("<:hs>", 77, 1), E("<:ts>", 77, 1), E("<:ens>", 77, 1), E("<:ems>", 77, 1),
+    E("<:hh>", 77, 1), E("<:lt>", 77, 1), E("<:gt>", 77, 1),
+    // reserved characters
+    E("<:r1>", 79, 2), E("<:r30>", 79, 2), E("<:r31>", 79, 2), E("<:r32>", 79, 2), E("<:r33>", 79, 2),
+    E("<:r34>", 79, 2), E("<:r35>", 79, 2), E("<:r36>", 79, 2), E("<:r37>", 79, 2), E("<:r38>", 79, 2),
+    E("<:r39>", 79, 2),
+    // character formatting
+    E("<:b>", 80, 1), E("<:/b>", 81, 1), E("<:i>", 82, 1), E("<:/i>", 83, 1), E("<:bi>", 84, 1), E("<:/bi>", 85, 1),
+    E("<:c>", 86, 1), E("<:/c>", 87, 1), E("<:c1>", 86, 1), E("<:/c1>", 87, 1), E("<:c2>", 86, 1),
+    E("<:/c2>", 87, 1), E("<:s>", 88, 1), E("<:/s>", 89, 1),
+    // quotes
+    E("<:lq>", 77, 1), E("<:rq>", 77, 1), E("<:ldq>", 77, 1), E("<:rdq>", 77, 1), E("<:frq>", 77, 1),
+    E("<:flq>", 77, 1), E("<:glq>", 77, 1), E("<:grq>", 77, 1),
+    // references and conditions
+    E("<:xr \"", 90, 2), E("<:cns \"", 93, 3), E("<:/cns>", 94, 3), E("<:cs \"", 95, 1), E("<:/cs>", 96, 1),
+    E("<:fc ", 99, 1), E("<:/fc>", 100, 1), E("<:v \"", 102, 2),
+    // anchors and markers inside text
+    E("<:fn ", 104, 3), E("<:mk ", 105, 3), E("<:imk ", 106, 2), E("<:fmk1 ", 108, 3), E("<:fmk2 ", 109, 3),
+    E("<:hmk ", 110, 3), E("<:cnmk ", 111, 3), E("<:crmk ", 112, 3), E("<:iaf ", 113, 3), E("<:ti ", 119, 3),
+    E("<:/ti>", 120, 3),
+    // internal building blocks and elements
+    E("<:bb \"", 121, 2), E("<:el \"", 115, 2), E("<:/el \"", 116, 2), E("<:elf \"", 117, 2),
+    E("<:/elf \"", 118, 2), E("<:ep \"", 122, 1), E("<:es \"", 123, 1), E("<:so>", 124, 1),
+    // catch-alls
+    E("<:", 125, 5), E("<", 126, 4),
+}};
+
+struct Buckets {
+  // Indices into ENTRIES in table order: by the second byte of the tag,
+  // and for tags beginning "<:" by the third.
+  std::array<std::vector<unsigned char>, 256> bySecond;
+  std::array<std::vector<unsigned char>, 256> internalByThird;
+};
+
+const Buckets& TheBuckets() {
+  static const Buckets buckets = [] {
+    Buckets b;
+    for (unsigned i = 0; i < ENTRIES.size(); ++i) {
+      const std::string_view p = ENTRIES[i].cs_Prefix;
+      for (unsigned c = 0; c < 256; ++c) {
+        if (p.size() < 2 || static_cast<unsigned char>(p[1]) == c) b.bySecond[c].push_back(static_cast<unsigned char>(i));
+        if (p.size() < 3 ? p.size() < 2 || p[1] == ':' : p[1] == ':' && static_cast<unsigned char>(p[2]) == c) {
+          b.internalByThird[c].push_back(static_cast<unsigned char>(i));
+        }
+      }
+    }
+    return b;
+  }();
+  return buckets;
+}
+
+}  // namespace
+
+const std::array<st_LexiconEntry, CQ_KWXLexicon::LEXICON_SIZE>& CQ_KWXLexicon::sast_Entries() { return ENTRIES; }
+
+const st_LexiconEntry& CQ_KWXLexicon::rst_Lookup(std::string_view tag) {
+  static const st_LexiconEntry& catchAll = ENTRIES.back();
+  if (tag.size() < 3) {
+    for (const st_LexiconEntry& e : ENTRIES) {
+      if (tag.substr(0, e.cs_Prefix.size()) == e.cs_Prefix) return e;
+    }
+    return catchAll;
+  }
+  const Buckets& b = TheBuckets();
+  const std::vector<unsigned char>& bucket = tag[1] == ':' ? b.internalByThird[static_cast<unsigned char>(tag[2])]
+                                                           : b.bySecond[static_cast<unsigned char>(tag[1])];
+  for (unsigned char i : bucket) {
+    const st_LexiconEntry& e = ENTRIES[i];
+    if (tag.substr(0, e.cs_Prefix.size()) == e.cs_Prefix) return e;
+  }
+  return catchAll;
+}
+
+}  // namespace KWX

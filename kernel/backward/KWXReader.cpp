@@ -1,0 +1,173 @@
+// The text reader copies runs of bytes between line ends straight from
+// the block buffer; the RTF form goes through CQ_RTFReader. Header
+// validation is one walk over the first six lines shared by back
+// conversion and the verifier, which differ only in the versions they
+// accept and in the ancillary file's missing source-path line.
+#include "kernel/backward/KWXReader.h"
+
+#include <cctype>
+
+#include "kernel/backward/FileBlockReader.h"
+#include "kernel/forward/KWXFormat.h"
+#include "kernel/session/Communication.h"
+
+namespace {
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+  }
+  return true;
+}
+
+bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix) {
+  return text.size() >= suffix.size() && EqualsIgnoringCase(text.substr(text.size() - suffix.size()), suffix);
+}
+
+void ReadText(CQ_FileBlockReader& in, const CQ_RTFReader::LineSink& sink) {
+  std::string line;
+  for (;;) {
+    in.v_AppendUntilLineEnd(line);
+    if (!line.empty()) {
+      sink(std::move(line));
+      line.clear();
+    }
+    // Skip the run of line ends (or stop at the end of the file).
+    int ch;
+    do {
+      ch = in.i_Get();
+    } while (ch == '\r' || ch == '\n');
+    if (ch < 0) return;
+    in.v_Unget();
+  }
+}
+
+enum class Mode { Conversion, Verifier };
+
+// Header line 1 to 6 (1-based) or the code for a missing line.
+const std::string& Line(const std::vector<std::string>& lines, std::size_t number) {
+  if (lines.size() < number) throw static_cast<int>(CQ_KWXReader::KWX_MISSING_HEADER_LINE);
+  return lines[number - 1];
+}
+
+void Validate(const std::vector<std::string>& lines, CQ_Morvane_Communication& session, Mode mode,
+              bool sourcePathOptional, bool firstFile, st_KWXHeader& header) {
+  using KWX::b_HasPrefix;
+  header = st_KWXHeader{};
+
+  // 1. version
+  const std::string& first = Line(lines, 1);
+  static const std::string F301 = std::string(KWX::PREFIX_KWX) + std::string(KWX::FORMAT_VERSION_F301) + "\">";
+  if (b_HasPrefix(first, KWX::TAG_KWX)) {
+    header.i_Version = CQ_KWXReader::KWX_VERSION_F300;
+  } else if (mode == Mode::Verifier && b_HasPrefix(first, F301)) {
+    header.i_Version = CQ_KWXReader::KWX_VERSION_F301;
+  } else {
+    throw CQ_KWXReader::si_VersionRuleCode(first, mode == Mode::Verifier);
+  }
+  if (mode == Mode::Verifier && !firstFile && static_cast<int>(session.et_GetKWXVersion()) != header.i_Version) {
+    throw static_cast<int>(CQ_KWXReader::KWX_VERSION_MISMATCH);
+  }
+  session.v_SetKWXVersion(static_cast<EKWXVERSION>(header.i_Version));
+
+  // 2. character set
+  const std::string& charset = Line(lines, 2);
+  if (b_HasPrefix(charset, KWX::TAG_SOURCECHARSET_SYMBOL)) {
+    header.b_SymbolCharacterSet = true;
+  } else if (!b_HasPrefix(charset, KWX::TAG_SOURCECHARSET_NORMAL)) {
+    throw static_cast<int>(CQ_KWXReader::KWX_BAD_CHARSET);
+  }
+
+  // 3. language: the text between the opening quote and the last two
+  // characters, which stand for the closing quote and bracket.
+  const std::string& language = Line(lines, 3);
+  constexpr std::size_t MINIMUM = KWX::PREFIX_SOURCELANGUAGE.size() + 2;  // <sourcelanguage "">
+  if (!b_HasPrefix(language, KWX::PREFIX_SOURCELANGUAGE) || language.size() < MINIMUM) {
+    throw static_cast<int>(CQ_KWXReader::KWX_BAD_LANGUAGE_LINE);
+  }
+  header.cs_SourceLanguage = language.substr(KWX::PREFIX_SOURCELANGUAGE.size(), language.size() - MINIMUM);
+  if (!session.b_SetSourceLanguage(header.cs_SourceLanguage.c_str())) {
+    throw static_cast<int>(CQ_KWXReader::KWX_UNKNOWN_LANGUAGE);
+  }
+
+  // 4. hyphenation
+  const std::string& hyphenation = Line(lines, 4);
+  if (b_HasPrefix(hyphenation, KWX::TAG_SOURCEHYPHENATION_LEAVE_AS_IS)) {
+    header.i_SourceHyphenation = 1;
+  } else if (!b_HasPrefix(hyphenation, KWX::TAG_SOURCEHYPHENATION_TURN_OFF)) {
+    throw static_cast<int>(CQ_KWXReader::KWX_BAD_HYPHENATION);
+  }
+
+  // 5. quotes
+  const std::string& quotes = Line(lines, 5);
+  if (b_HasPrefix(quotes, KWX::TAG_SOURCEQUOTES_AS_TAGS)) {
+    header.b_QuotesAsTags = true;
+  } else if (!b_HasPrefix(quotes, KWX::TAG_SOURCEQUOTES_AS_TEXT)) {
+    throw static_cast<int>(CQ_KWXReader::KWX_BAD_QUOTES);
+  }
+  session.v_SetSmartQuotes(header.b_QuotesAsTags ? 1 : 0);
+
+  // 6. source path
+  if (sourcePathOptional) {
+    if (lines.size() >= 6 && b_HasPrefix(lines[5], KWX::PREFIX_SOURCEPATH)) header.cs_SourcePathLine = lines[5];
+    return;
+  }
+  const std::string& path = Line(lines, 6);
+  if (!b_HasPrefix(path, KWX::PREFIX_SOURCEPATH)) throw static_cast<int>(CQ_KWXReader::KWX_BAD_SOURCE_PATH);
+  header.cs_SourcePathLine = path;
+}
+
+}  // namespace
+
+void CQ_KWXReader::sv_ReadTextFile(const std::string& fileName, const CQ_RTFReader::LineSink& sink) {
+  CQ_FileBlockReader in(fileName);
+  ReadText(in, sink);
+}
+
+void CQ_KWXReader::sv_ReadTextBytes(std::string_view bytes, const CQ_RTFReader::LineSink& sink) {
+  CQ_FileBlockReader in(bytes);
+  ReadText(in, sink);
+}
+
+void CQ_KWXReader::sv_ReadKWXLines(const std::string& fileName, std::string_view extension,
+                                   std::vector<std::string>& lines, int codePage) {
+  std::size_t read = 0;
+  const CQ_RTFReader::LineSink sink = [&lines, &read](std::string&& line) {
+    lines.push_back(std::move(line));
+    ++read;
+  };
+  if (EqualsIgnoringCase(extension, ".rtf")) {
+    CQ_RTFReader(codePage).v_ReadFile(fileName, sink);
+  } else {
+    sv_ReadTextFile(fileName, sink);
+  }
+  if (read == 0) throw static_cast<int>(KWX_MISSING_HEADER_LINE);
+}
+
+void CQ_KWXReader::sv_ReadKWXLines(const std::string& fileName, std::string_view extension, CExtStringList& lines,
+                                   int codePage) {
+  sv_ReadKWXLines(fileName, extension, lines.Lines(), codePage);
+}
+
+void CQ_KWXReader::sv_ValidateConversionHeader(const std::vector<std::string>& lines,
+                                               CQ_Morvane_Communication& session, st_KWXHeader& header) {
+  Validate(lines, session, Mode::Conversion, false, true, header);
+}
+
+void CQ_KWXReader::sv_ValidateVerifierHeader(const std::vector<std::string>& lines, CQ_Morvane_Communication& session,
+                                             const std::string& fileName, bool firstFile, st_KWXHeader& header) {
+  Validate(lines, session, Mode::Verifier, sb_IsAncillaryFileName(fileName), firstFile, header);
+}
+
+int CQ_KWXReader::si_VersionRuleCode(std::string_view firstLine, bool verifier) {
+  using KWX::b_HasPrefix;
+  if (b_HasPrefix(firstLine, "<kwx \"F2") || firstLine == KWX::TAG_TF) return KWX_PREVIOUS;
+  if (b_HasPrefix(firstLine, "<kwx \"F")) return KWX_MORE_RECENT;
+  if (b_HasPrefix(firstLine, "<kwx \"I") || (verifier && firstLine == KWX::TAG_TFI)) return KWX_INTERLEAF;
+  return KWX_NOT_KWX;
+}
+
+bool CQ_KWXReader::sb_IsAncillaryFileName(std::string_view fileName) {
+  return EndsWithIgnoringCase(fileName, "ancillary.txt") || EndsWithIgnoringCase(fileName, "ancillary.rtf");
+}

@@ -1,0 +1,113 @@
+// Reading a translated KWX file into lines and validating its header.
+//
+// A KWX file is read in RTF form (extension ".rtf", any case) through
+// CQ_RTFReader, otherwise as text: any run of carriage returns and line
+// feeds ends a line, so CR LF, LF and CR endings are alike and empty lines
+// never reach the list; blanks are kept; a last line without a line end
+// counts. Lines are 8-bit strings in the file's own code page, without
+// line ends.
+//
+// The header is the first six lines, checked in order against the tags
+// forward conversion writes; each check compares the beginning of the line
+// with the full expected text, so trailing text on a header line is
+// ignored. Back conversion accepts only <kwx "F3.00">; the verifier also
+// <kwx "F3.01">, requires the second file of a pair to have the first's
+// version, and lets the ancillary file go without its source-path line.
+//
+// Every failure is raised as the kernel's int result code (constants
+// below); the file's processing ends there and the batch goes on. A file
+// that cannot be opened or read raises Platform::CQ_FileException.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "System/Export.h"
+#include "kernel/backward/RTFReader.h"
+#include "kernel/session/ExtStringList.h"
+
+class CQ_Morvane_Communication;
+
+// The settings a validated header gives. The caller (the back converter or
+// the verifier) keeps them; validation also writes the version, the source
+// language and the quotes setting into the session.
+struct OSTRAKON_API st_KWXHeader {
+  int i_Version = 0;                    // 2 for <kwx "F3.00">, 3 for <kwx "F3.01">
+  bool b_SymbolCharacterSet = false;    // <sourcecharset "Symbol">
+  std::string cs_SourceLanguage;        // the name inside <sourcelanguage "...">
+  int i_SourceHyphenation = 0;          // 0 "Turn Off", 1 "Leave As Is"
+  bool b_QuotesAsTags = false;          // <sourcequotes "As Tags">
+  std::string cs_SourcePathLine;        // the whole sixth line; empty when it may be and is absent
+};
+
+class OSTRAKON_API CQ_KWXReader {
+ public:
+  // Result codes of reading and header validation.
+  enum : int {
+    KWX_MISSING_HEADER_LINE = 8,  // fewer than six lines (or none at all)
+    KWX_NOT_KWX = 2080,           // the first line is no KWX header
+    KWX_MORE_RECENT = 5070,       // made by a more recent version
+    KWX_PREVIOUS = 5120,          // made by a previous version
+    KWX_INTERLEAF = 6000,         // made for Interleaf
+    KWX_BAD_CHARSET = 6010,       // no valid <sourcecharset> line
+    KWX_BAD_LANGUAGE_LINE = 6020, // no valid <sourcelanguage> line
+    KWX_BAD_HYPHENATION = 6030,   // no valid <sourcehyphenation> line
+    KWX_BAD_SOURCE_PATH = 6040,   // no valid <sourcepath> line
+    KWX_UNKNOWN_LANGUAGE = 6050,  // the language name is not known
+    KWX_BAD_QUOTES = 7000,        // no valid <sourcequotes> line
+    KWX_VERSION_MISMATCH = 10040, // verifier: the pair's versions differ
+  };
+
+  // Values of the version number (and of the session's KWX version field).
+  enum : int { KWX_VERSION_F300 = 2, KWX_VERSION_F301 = 3 };
+
+  // Appends the lines of a KWX file to lines: the RTF reader when
+  // extension equals ".rtf" without regard to case, the text reader
+  // otherwise. codePage is the code page of the file's text (the source
+  // code page for a source file, the target code page for a translated
+  // one; see CQ_RTFReader). Raises the RTF reader's codes, and
+  // KWX_MISSING_HEADER_LINE when the file gives no line at all.
+  static void sv_ReadKWXLines(const std::string& fileName, std::string_view extension, CExtStringList& lines,
+                              int codePage);
+  static void sv_ReadKWXLines(const std::string& fileName, std::string_view extension,
+                              std::vector<std::string>& lines, int codePage);
+
+  // The text reader alone, over a file (blocks of 4096 bytes) or over
+  // bytes in memory; each non-empty line goes to sink in order.
+  static void sv_ReadTextFile(const std::string& fileName, const CQ_RTFReader::LineSink& sink);
+  static void sv_ReadTextBytes(std::string_view bytes, const CQ_RTFReader::LineSink& sink);
+
+  // Validates the six header lines for back conversion and fills header.
+  // Writes into the session: the KWX version (2), the source language
+  // (through b_SetSourceLanguage, which must accept it) and the smart
+  // quotes setting (1 for "As Tags", 0 for "As Text").
+  static void sv_ValidateConversionHeader(const std::vector<std::string>& lines, CQ_Morvane_Communication& session,
+                                          st_KWXHeader& header);
+  static void sv_ValidateConversionHeader(const CExtStringList& lines, CQ_Morvane_Communication& session,
+                                          st_KWXHeader& header) {
+    sv_ValidateConversionHeader(lines.Lines(), session, header);
+  }
+
+  // The verifier's variant for one file of a source and target pair.
+  // firstFile: the file fixes the version, which is stored in the
+  // session's KWX version field; otherwise the file's version must equal
+  // that field (KWX_VERSION_MISMATCH). fileName: a name ending with
+  // "ancillary.txt" or "ancillary.rtf" (any case) may lack the source-path
+  // line.
+  static void sv_ValidateVerifierHeader(const std::vector<std::string>& lines, CQ_Morvane_Communication& session,
+                                        const std::string& fileName, bool firstFile, st_KWXHeader& header);
+  static void sv_ValidateVerifierHeader(const CExtStringList& lines, CQ_Morvane_Communication& session,
+                                        const std::string& fileName, bool firstFile, st_KWXHeader& header) {
+    sv_ValidateVerifierHeader(lines.Lines(), session, fileName, firstFile, header);
+  }
+
+  // The code for a first line that was not accepted: KWX_PREVIOUS,
+  // KWX_MORE_RECENT, KWX_INTERLEAF or KWX_NOT_KWX, by the rules in this
+  // order. verifier: a whole line <tfi> also means Interleaf.
+  static int si_VersionRuleCode(std::string_view firstLine, bool verifier);
+
+  // True when the file name ends with "ancillary.txt" or "ancillary.rtf"
+  // compared without regard to case.
+  static bool sb_IsAncillaryFileName(std::string_view fileName);
+};

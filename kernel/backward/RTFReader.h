@@ -1,0 +1,95 @@
+// The RTF reader: reduces an RTF document to the lines of its plain text.
+//
+// The reader keeps a stack of groups, a destination state and a keyword
+// table, as the reader published with the RTF specification does. Text of
+// the main destination is collected; "\par" (and a backslash before a line
+// end) breaks lines; the destinations listed in the keyword table
+// (font table, colour table, style sheet, information, headers and
+// footers, pictures, fields' instructions ...) and every "{\*\..." group
+// whose keyword the table does not know are dropped. Empty lines are never
+// delivered. Raw carriage returns and line feeds of the RTF source carry no
+// meaning. Reading stops at the "}" that closes the document's group.
+//
+// Bytes come out as the file gives them ("\'hh" is one byte, so a
+// double-byte character written as two escapes gives its two bytes). A
+// "\uN" character is converted into the text's code page and its fallback
+// text (the "\ucN" characters after it) is dropped; the fallback is kept
+// only when that code page lacks the character. Word processors write the
+// fallback in the code page they give the current font, and some replace
+// the fonts' character sets when they save, so the fallback cannot be
+// trusted where the conversion can. The text's code page is the one given
+// to the constructor; with 0 there, the document's "\ansicpg", else the
+// current font's "\fcharset" (or "\cpg"), else 1252. "\~" gives 0xA0 and
+// "\-" gives 0xAD in single-byte code pages, and the typographic keywords
+// ("\emdash", "\lquote" ...) give the Windows bytes 145 to 151 there; in
+// double-byte code pages those characters are converted, with a blank
+// standing in for "\~" and nothing for "\-". A six-per-em space
+// ("\u8198") followed by a blank gives that blank alone, and alone gives a
+// blank: LibreOffice opens each blank of a run of blanks as that pair.
+//
+// Failures are raised as the kernel's int result codes:
+//   RTF_EMPTY_FILE (5050)  the input holds no byte at all;
+//   RTF_NOT_RTF (5010)     it does not begin with "{\rtf";
+//   RTF_PARSER_ERROR (5020) a "}" without its "{", the input ending inside
+//                          the document's group or inside a control word, a
+//                          "\'" not followed by two hexadecimal digits, a
+//                          "\binN" count beyond the end of the input, or
+//                          groups nested deeper than MAX_GROUP_DEPTH.
+// A file that cannot be opened or read raises Platform::CQ_FileException.
+// Lines delivered before a failure stay delivered. Memory stays within a
+// small multiple of the input's size.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "System/Export.h"
+#include "kernel/session/ExtStringList.h"
+
+class OSTRAKON_API CQ_RTFReader {
+ public:
+  enum : int {
+    RTF_NOT_RTF = 5010,
+    RTF_PARSER_ERROR = 5020,
+    RTF_EMPTY_FILE = 5050,
+  };
+
+  // Why the last read raised RTF_PARSER_ERROR (for diagnostics and tests).
+  enum ET_Problem : int {
+    PROBLEM_NONE = 0,
+    PROBLEM_UNMATCHED_CLOSE,  // "}" with no group open
+    PROBLEM_UNCLOSED_GROUP,   // end of input inside the document's group
+    PROBLEM_TOO_DEEP,         // more than MAX_GROUP_DEPTH groups open
+    PROBLEM_BAD_HEX,          // "\'" without two hexadecimal digits
+    PROBLEM_BINARY_OVERRUN,   // "\binN" beyond the end of the input
+    PROBLEM_END_IN_CONTROL,   // end of input right after a backslash
+  };
+
+  // Groups open at once, the document's own included. Real documents stay
+  // far below; the limit bounds memory for hostile input.
+  static constexpr int MAX_GROUP_DEPTH = 4096;
+
+  using LineSink = std::function<void(std::string&&)>;
+
+  // textCodePage: the code page the document's text is in (a Windows code
+  // page such as 1252 or 932), or 0 to take it from the file.
+  explicit CQ_RTFReader(int textCodePage) : m_iTextCodePage(textCodePage) {}
+
+  // Reads the RTF file at path and hands every non-empty line, in order,
+  // to sink (or appends it to lines).
+  void v_ReadFile(const std::string& path, const LineSink& sink);
+  void v_ReadFile(const std::string& path, CExtStringList& lines);
+  void v_ReadFile(const std::string& path, std::vector<std::string>& lines);
+
+  // The same over an RTF document in memory.
+  void v_ReadBytes(std::string_view bytes, const LineSink& sink);
+  void v_ReadBytes(std::string_view bytes, std::vector<std::string>& lines);
+
+  ET_Problem et_GetLastProblem() const { return m_etLastProblem; }
+
+ private:
+  int m_iTextCodePage;
+  ET_Problem m_etLastProblem = PROBLEM_NONE;
+};
