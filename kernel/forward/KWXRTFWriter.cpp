@@ -87,6 +87,15 @@ void AppendFontLine(std::string& out, int number, std::string_view entry) {
 
 constexpr char kHexDigits[] = "0123456789abcdef";
 
+// Bytes the line conversion must look at: tag brackets, the escaped
+// characters and every byte of 128 or more.
+constexpr std::array<bool, 256> kSpecial = [] {
+  std::array<bool, 256> special{};
+  for (int b = 0x80; b < 0x100; ++b) special[b] = true;
+  for (unsigned char b : {'<', '>', '\t', '\\', '{', '}'}) special[b] = true;
+  return special;
+}();
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -116,6 +125,14 @@ void CQ_RTFLinePreparer::sv_AppendEscaped(unsigned char byte, std::string& out) 
 void CQ_RTFLinePreparer::v_Convert(std::string_view line, std::string& out) {
   out += m_strOpening;
   for (std::size_t i = 0; i < line.size(); ++i) {
+    // Runs of bytes that stand for themselves are copied in one piece.
+    std::size_t run = i;
+    while (run < line.size() && !kSpecial[static_cast<unsigned char>(line[run])]) ++run;
+    if (run != i) {
+      out.append(line.data() + i, run - i);
+      i = run;
+      if (i == line.size()) break;
+    }
     const char c = line[i];
     if (c == '<') {
       ++m_iDepth;
