@@ -3,6 +3,8 @@
 #include "kernel/session/ConverterFactory.h"
 
 #include "kernel/backward/RTFReader.h"
+#include "kernel/forward/KWXRTFWriter.h"
+#include "kernel/forward/KWXTextWriter.h"
 #include "kernel/session/CommunicationFrame.h"
 
 namespace {
@@ -20,8 +22,8 @@ class KernelConverterFactory final : public CQ_Morvane_ConverterFactory {
   }
   // Reads with the RTF reader: 5050 for an empty file, 5010 for one that is
   // not RTF, 5020 for a parser error, Platform::CQ_FileException when the
-  // file cannot be opened or read. The code page of translated text is the
-  // target's; it serves only where the file's fonts name none.
+  // file cannot be opened or read. Translated text is in the target's code
+  // page, so Unicode characters of the file are converted into that one.
   bool vb_ReadRTFLines(CQ_Morvane_CommunicationFrame& session, const std::string& path,
                        CExtStringList& lines) override {
     int codePage = session.i_GetTargetCodePage();
@@ -30,8 +32,18 @@ class KernelConverterFactory final : public CQ_Morvane_ConverterFactory {
     CQ_RTFReader(codePage).v_ReadFile(path, lines);
     return true;
   }
-  bool vb_WriteKWXLines(CQ_Morvane_CommunicationFrame&, const CQ_StringList&, const std::string&) override {
-    return false;
+  // Text form for file format 0, RTF for any other value: A4 when the RTF
+  // page size is 0, Letter otherwise, always portrait. Each line is
+  // prepared for RTF while it is written, so the list is not copied.
+  bool vb_WriteKWXLines(CQ_Morvane_CommunicationFrame& session, const CQ_StringList& lines,
+                        const std::string& path) override {
+    if (session.i_GetFileFormatForKWX() == 0) {
+      CQ_KWXTextWriter::sv_Write(path, lines);
+    } else {
+      CQ_KWXRTFWriter::sv_PrepareAndWrite(path, lines, session.i_GetRTFPageSize() == 0, session.i_GetSourceCodePage(),
+                                          session.i_GetTargetCodePage(), true);
+    }
+    return true;
   }
 };
 
