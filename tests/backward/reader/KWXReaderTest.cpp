@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,9 @@ struct LineCase {
   std::string bytes;
   std::vector<std::string> lines;
 };
+
+// Names the row in test output.
+void PrintTo(const LineCase& s, std::ostream* os) { *os << s.what; }
 
 class TextLineEnds : public ::testing::TestWithParam<LineCase> {};
 
@@ -128,6 +132,9 @@ struct HeaderCase {
   Mode mode;
   int code;  // 0: accepted
 };
+
+// Names the row in test output.
+void PrintTo(const HeaderCase& s, std::ostream* os) { *os << s.what; }
 
 std::vector<HeaderCase> HeaderCases() {
   using R = CQ_KWXReader;
@@ -250,6 +257,9 @@ struct PairCase {
   int version;
 };
 
+// Names the row in test output.
+void PrintTo(const PairCase& s, std::ostream* os) { *os << s.target; }
+
 class VerifierPair : public ::testing::TestWithParam<PairCase> {};
 
 TEST_P(VerifierPair, SecondFileMustHaveTheFirstsVersion) {
@@ -281,6 +291,9 @@ struct VersionCase {
   bool verifier;
   int code;
 };
+
+// Names the row in test output.
+void PrintTo(const VersionCase& s, std::ostream* os) { *os << s.line; }
 
 class VersionRules : public ::testing::TestWithParam<VersionCase> {};
 

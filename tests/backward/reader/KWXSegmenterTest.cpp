@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,9 @@ struct TokenCase {
   std::vector<std::string> lines;
   const char* dump;
 };
+
+// Names the row in test output.
+void PrintTo(const TokenCase& s, std::ostream* os) { *os << s.what; }
 
 class Tokenise : public ::testing::TestWithParam<TokenCase> {};
 
@@ -158,6 +162,9 @@ struct KindCase {
   int id;
   int category;
 };
+
+// Names the row in test output.
+void PrintTo(const KindCase& s, std::ostream* os) { *os << s.tag; }
 
 class LexiconKinds : public ::testing::TestWithParam<KindCase> {};
 

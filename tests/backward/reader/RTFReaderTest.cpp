@@ -4,6 +4,7 @@
 // every prefix of real fixtures failing cleanly; hostile nesting.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,9 @@ struct Case {
   int codePage;  // given to the reader
   std::vector<std::string> lines;
 };
+
+// Names the row in test output.
+void PrintTo(const Case& s, std::ostream* os) { *os << s.what; }
 
 std::vector<Case> Cases() {
   return {
@@ -132,6 +136,9 @@ struct Failure {
   int code;
   CQ_RTFReader::ET_Problem problem;
 };
+
+// Names the row in test output.
+void PrintTo(const Failure& s, std::ostream* os) { *os << s.what; }
 
 std::vector<Failure> Failures() {
   std::string binary(300, '\0');
