@@ -14,6 +14,7 @@
 // Sessions are used from one thread.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -272,12 +273,35 @@ class OSTRAKON_API CQ_Morvane_Communication {
   void v_InitialiseTargetLanguage(const char* name);
 
   void v_AddMissingReportingSettings();
+  void v_ClearPathsAndLanguages();
+  void v_ClearBatchLines();
+  // Zeroes the integer settings, code pages and keep-path flags.
+  void v_ZeroSettings();
+  // What a batch driver does with one task's files.
+  struct st_BatchTask {
+    int steps;                          // progress steps per file
+    const char* extension;              // the extension accepted
+    unsigned badExtension[2];           // the two lines for another one
+    std::string* folder;                // the folder a GUI-clear batch takes from the path
+    bool keepExtension;                 // current extension as found, or `extension`
+    unsigned announce;                  // "Converting %s" or "Verifying %s"
+    std::function<int()> confirm;       // the overwrite question
+    std::function<int()> run;           // the per-file operation
+  };
+  // Runs every file of the list through the task; false when the batch
+  // was ended early. processed and failed are the batch counters;
+  // tagChanges counts files whose verification found tag changes.
+  bool b_RunBatch(const CQ_StringList* paths, const st_BatchTask& task, int& processed, int& failed, int& tagChanges);
   void v_AddToMap(const char* key);
   void v_RemoveFromMap(const char* key);
   // Adds every tag prefix of a message type's entry to the tag map.
   void v_AddPrefixesToMap(const std::string& entry);
 
   bool b_DisplayErrorMessage(const CQ_Morvane_ErrorMessage* record) const;
+  // Runs one file's operation and maps what it raises to a result code:
+  // raised ints pass through, file and archive exceptions are reported and
+  // give 4, an out-of-memory exception gives 5.
+  int i_RunGuarded(const std::function<int()>& operation);
   int i_ConfirmOverwritingCMPFiles();
   // Asks the overwrite question for one file; IDYES when it does not exist.
   int i_ConfirmOverwriting(const std::string& fullName, bool withCancel);
