@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "System/ErrorManager/ErrorText.h"
 #include "System/String/Formatting.h"
 #include "System/String/StringConvert/CodePages.h"
 #include "System/String/UString.h"
@@ -58,8 +59,10 @@ std::uint32_t SystemMessageCodePage() {
   return code_pages::kANSI;
 }
 
-// Removes line ends at the end; one inside becomes a blank, or disappears
-// when a blank precedes it.
+}  // namespace
+
+namespace error_text {
+
 std::u16string CleanSystemMessage(std::u16string text) {
   while (!text.empty() && (text.back() == u'\r' || text.back() == u'\n')) text.pop_back();
   std::u16string out;
@@ -85,7 +88,7 @@ std::u16string FileNameOf(const char* file) {
   return code_pages::MultiToWide(last + 1, code_pages::kANSI);
 }
 
-}  // namespace
+}  // namespace error_text
 
 CQ_Init CQ_ErrorManager::sco_Init(&CQ_ErrorManager::sv_Init, "CQ_ErrorManager", "create the error manager");
 CQ_Exit CQ_ErrorManager::sco_Exit(&CQ_ErrorManager::sv_Exit, "CQ_ErrorManager", "destroy the error manager");
@@ -306,7 +309,7 @@ void CQ_ErrorManager::setSystemError(const char* format, va_list* args) {
   const int code = errno;
   char buffer[512];
   const char* message = strerror_r(code, buffer, sizeof buffer);
-  std::u16string text = CleanSystemMessage(code_pages::MultiToWide(message ? message : "", SystemMessageCodePage()));
+  std::u16string text = error_text::CleanSystemMessage(code_pages::MultiToWide(message ? message : "", SystemMessageCodePage()));
   if (format && args) {
     if (!text.empty() && text.back() == u' ') text.pop_back();
     text += u" [";
@@ -458,7 +461,7 @@ void CQ_ErrorManager::v_GetErrorLocationText(CQ_UString& text) const {
     for (const st_location* location = record->pst_FirstLocation; location; location = location->pst_Next) {
       char line[32];
       std::snprintf(line, sizeof line, ": line %u\n", static_cast<unsigned>(location->n_Line));
-      body += FileNameOf(location->lpsz_File);
+      body += error_text::FileNameOf(location->lpsz_File);
       body += Ascii(line);
     }
   }

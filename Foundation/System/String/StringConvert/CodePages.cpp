@@ -1,13 +1,17 @@
-// Code pages through glibc's iconv, with the Windows behaviour laid on top.
+// Code pages through tables built from glibc's iconv, with the Windows
+// behaviour laid on top.
 //
-// iconv does the mapping; this file decides what iconv refuses. Bytes it
-// cannot decode are handled one character at a time: a lead byte of a
-// double-byte page (by the Windows lead-byte ranges) with a plausible trail
-// byte becomes one U+FFFD for both bytes, an undefined single byte becomes
-// the C1 control or private-use character Windows gives it (and converts
-// back to the same byte), anything else U+FFFD. Open iconv handles are
-// cached per thread; the table of known pages and the single-byte tables
-// are shared under a mutex.
+// The first use of a page decodes every byte (and, in a double-byte page,
+// every lead/trail pair) with iconv once and keeps the results in tables;
+// conversions then only look characters up. Going through iconv one
+// character at a time keeps us independent of where iconv reports an
+// error (glibc's UHC decoder skips some invalid pairs before reporting
+// them). Bytes iconv cannot decode follow Windows: an undefined single
+// byte becomes the C1 control or private-use character Windows gives it
+// (and converts back to the same byte), a lead byte (by the Windows
+// lead-byte ranges) with a plausible trail byte becomes one U+FFFD for both
+// bytes, anything else U+FFFD. Encoding uses the reverse of the tables,
+// and asks iconv (cached) for characters that no byte decodes to.
 #include "System/String/StringConvert/CodePages.h"
 
 #include <iconv.h>
@@ -19,7 +23,9 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <shared_mutex>
 #include <unordered_map>
+#include <vector>
 
 #include "System/String/StringConvert/UTFEngine.h"
 
@@ -30,16 +36,13 @@ namespace {
 constexpr char16_t kReplacement = 0xFFFD;
 const char* const kWideName = std::endian::native == std::endian::little ? "UTF-16LE" : "UTF-16BE";
 
-// iconv names for Windows code-page numbers that are not simply "CP<n>".
+// iconv names for single-byte Windows code-page numbers that are not
+// simply "CP<n>".
 const char* AliasOf(std::uint32_t codePage) {
   switch (codePage) {
     case 20127: return "ANSI_X3.4-1968";
     case 20866: return "KOI8-R";
     case 21866: return "KOI8-U";
-    case 20932: case 51932: return "EUC-JP";
-    case 51936: return "EUC-CN";
-    case 51949: return "EUC-KR";
-    case 54936: return "GB18030";
     case 10000: return "MACINTOSH";
     case 28591: return "ISO-8859-1";
     case 28592: return "ISO-8859-2";
@@ -86,195 +89,202 @@ char16_t SingleFallback(std::uint32_t codePage, unsigned char byte) {
 
 bool PlausibleTrail(unsigned char byte) { return byte >= 0x40 && byte != 0x7F && byte != 0xFF; }
 
-// Per-thread cache of open conversion descriptors.
-class Handles {
- public:
-  ~Handles() {
-    for (auto& entry : map_) iconv_close(entry.second);
-  }
-  iconv_t Get(std::uint32_t codePage, bool toWide) {
-    const std::uint64_t key = (static_cast<std::uint64_t>(codePage) << 1) | (toWide ? 1 : 0);
-    auto it = map_.find(key);
-    if (it != map_.end()) return it->second;
-    const std::string name = IconvName(codePage);
-    iconv_t cd = toWide ? iconv_open(kWideName, name.c_str()) : iconv_open(name.c_str(), kWideName);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return cd;
-    map_.emplace(key, cd);
-    return cd;
-  }
-
- private:
-  std::unordered_map<std::uint64_t, iconv_t> map_;
-};
-
-iconv_t Handle(std::uint32_t codePage, bool toWide) {
-  thread_local Handles handles;
-  return handles.Get(codePage, toWide);
-}
-
-std::mutex gMutex;
-std::unordered_map<std::uint32_t, bool> gKnown;
-
-// Every byte of a page decoded on its own: 0 marks a lead byte.
-struct SingleTable {
-  std::array<char16_t, 256> unit{};
-  std::array<bool, 256> fallback{};
-};
-std::unordered_map<std::uint32_t, std::unique_ptr<SingleTable>> gTables;
-
-std::u16string IconvToWide(std::string_view bytes, std::uint32_t codePage);
-
-const SingleTable& TableOf(std::uint32_t codePage) {
-  {
-    std::lock_guard<std::mutex> lock(gMutex);
-    auto it = gTables.find(codePage);
-    if (it != gTables.end()) return *it->second;
-  }
-  auto table = std::make_unique<SingleTable>();
-  for (int b = 0; b < 256; ++b) {
-    const auto byte = static_cast<unsigned char>(b);
-    if (IsLeadByte(byte, codePage)) continue;
-    if (codePage == kUTF8 || codePage == kUTF7) {
-      table->unit[b] = b < 0x80 ? static_cast<char16_t>(b) : kReplacement;
-      continue;
-    }
-    const char c = static_cast<char>(byte);
-    iconv_t cd = Handle(codePage, true);
-    char16_t out[4] = {};
-    char* in = const_cast<char*>(&c);
-    std::size_t inLeft = 1;
-    char* outp = reinterpret_cast<char*>(out);
-    std::size_t outLeft = sizeof out;
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    const std::size_t r = iconv(cd, &in, &inLeft, &outp, &outLeft);
-    if (r != static_cast<std::size_t>(-1)) iconv(cd, nullptr, nullptr, &outp, &outLeft);
-    if (r != static_cast<std::size_t>(-1) && outLeft == sizeof out - 2) {
-      table->unit[b] = out[0];
-    } else if (const char16_t f = SingleFallback(codePage, byte)) {
-      table->unit[b] = f;
-      table->fallback[b] = true;
-    } else {
-      table->unit[b] = kReplacement;
-    }
-  }
-  std::lock_guard<std::mutex> lock(gMutex);
-  auto& slot = gTables[codePage];
-  if (!slot) slot = std::move(table);
-  return *slot;
-}
-
-// The byte whose Windows fallback is `unit`, or -1.
-int ReverseFallback(char16_t unit, std::uint32_t codePage) {
-  if (!((unit >= 0x80 && unit <= 0x9F) || (unit >= 0xF8F0 && unit <= 0xF8FD))) return -1;
-  const SingleTable& table = TableOf(codePage);
-  for (int b = 0x80; b < 256; ++b) {
-    if (table.fallback[b] && table.unit[b] == unit) return b;
-  }
-  return -1;
-}
-
 bool Failed(std::size_t r) { return r == static_cast<std::size_t>(-1); }
 
-std::u16string IconvToWide(std::string_view bytes, std::uint32_t codePage) {
-  std::u16string out;
-  iconv_t cd = Handle(codePage, true);
-  if (cd == reinterpret_cast<iconv_t>(-1)) return out;
+// Decodes one complete character with a fresh converter state; false when
+// iconv refuses it or it is not exactly one unit.
+bool DecodeOne(iconv_t cd, const char* bytes, std::size_t length, char16_t* unit) {
+  char16_t out[4];
+  char* in = const_cast<char*>(bytes);
+  std::size_t inLeft = length;
+  char* outp = reinterpret_cast<char*>(out);
+  std::size_t outLeft = sizeof out;
   iconv(cd, nullptr, nullptr, nullptr, nullptr);
-  out.resize(bytes.size() + 8);
-  char* in = const_cast<char*>(bytes.data());
-  std::size_t inLeft = bytes.size();
-  std::size_t used = 0;  // units written
-  auto push = [&](char16_t unit) {
-    if (used == out.size()) out.resize(out.size() * 2 + 8);
-    out[used++] = unit;
-  };
-  auto convert = [&](bool flush) -> std::size_t {
-    for (;;) {
-      char* outp = reinterpret_cast<char*>(out.data() + used);
-      std::size_t outLeft = (out.size() - used) * sizeof(char16_t);
-      const std::size_t before = outLeft;
-      const std::size_t r = flush ? iconv(cd, nullptr, nullptr, &outp, &outLeft) : iconv(cd, &in, &inLeft, &outp, &outLeft);
-      used += (before - outLeft) / sizeof(char16_t);
-      if (Failed(r) && errno == E2BIG) {
-        out.resize(out.size() * 2 + 8);
-        continue;
-      }
-      return r;
-    }
-  };
-  while (inLeft > 0) {
-    if (!Failed(convert(false))) break;
-    convert(true);  // emit whatever the converter still holds
-    const auto byte = static_cast<unsigned char>(*in);
-    if (IsLeadByte(byte, codePage)) {
-      const std::size_t length = CharLength(in, inLeft, codePage);
-      push(kReplacement);
-      in += length;
-      inLeft -= length;
-    } else {
-      const char16_t fallback = SingleFallback(codePage, byte);
-      push(fallback ? fallback : kReplacement);
-      ++in;
-      --inLeft;
-    }
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  if (Failed(iconv(cd, &in, &inLeft, &outp, &outLeft)) || inLeft != 0) return false;
+  if (Failed(iconv(cd, nullptr, nullptr, &outp, &outLeft))) return false;
+  if (outLeft != sizeof out - sizeof(char16_t)) return false;
+  *unit = out[0];
+  return true;
+}
+
+// Encodes one unit; the bytes, or an empty string when iconv refuses it.
+std::string EncodeOne(iconv_t cd, char16_t unit) {
+  char out[16];
+  char* in = reinterpret_cast<char*>(&unit);
+  std::size_t inLeft = sizeof unit;
+  char* outp = out;
+  std::size_t outLeft = sizeof out;
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  if (Failed(iconv(cd, &in, &inLeft, &outp, &outLeft)) || inLeft != 0) return std::string();
+  if (Failed(iconv(cd, nullptr, nullptr, &outp, &outLeft))) return std::string();
+  return std::string(out, sizeof out - outLeft);
+}
+
+// Everything known about one page. Built once, then only read, except for
+// the cache of characters found by asking iconv.
+struct Page {
+  std::uint32_t codePage = 0;
+  bool doubleByte = false;
+  std::array<char16_t, 256> single{};    // decoded single bytes (lead bytes: 0)
+  std::array<bool, 256> fallback{};      // decoded by the Windows fallback
+  std::vector<char16_t> pairs;           // lead << 8 | trail -> unit, 0 = none
+  std::vector<std::uint16_t> encode;     // unit -> byte, or lead << 8 | trail; 0 = none
+  iconv_t encoder = reinterpret_cast<iconv_t>(-1);
+  std::mutex extraMutex;
+  std::unordered_map<char16_t, std::uint16_t> extra;  // asked of iconv on demand
+
+  ~Page() {
+    if (encoder != reinterpret_cast<iconv_t>(-1)) iconv_close(encoder);
   }
-  convert(true);
-  out.resize(used);
+
+  // The bytes of a unit (1 or 2, written to out), or 0 when it has none.
+  std::size_t Encode(char16_t unit, char* out) {
+    std::uint16_t code = encode[unit];
+    if (code == 0 && unit != 0) {
+      std::lock_guard<std::mutex> lock(extraMutex);
+      auto it = extra.find(unit);
+      if (it == extra.end()) {
+        const std::string bytes = EncodeOne(encoder, unit);
+        std::uint16_t found = 0;
+        if (bytes.size() == 1 && !(doubleByte && IsLeadByte(static_cast<unsigned char>(bytes[0]), codePage))) {
+          found = static_cast<unsigned char>(bytes[0]);
+        } else if (bytes.size() == 2 && doubleByte) {
+          found = static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[0]) << 8 | static_cast<unsigned char>(bytes[1]));
+        }
+        it = extra.emplace(unit, found).first;
+      }
+      code = it->second;
+      if (code == 0) return 0;
+    }
+    if (code > 0xFF) {
+      out[0] = static_cast<char>(code >> 8);
+      out[1] = static_cast<char>(code & 0xFF);
+      return 2;
+    }
+    out[0] = static_cast<char>(code);
+    return 1;
+  }
+};
+
+std::unique_ptr<Page> BuildPage(std::uint32_t codePage) {
+  const std::string name = IconvName(codePage);
+  iconv_t decoder = iconv_open(kWideName, name.c_str());
+  if (decoder == reinterpret_cast<iconv_t>(-1)) return nullptr;
+  auto page = std::make_unique<Page>();
+  page->encoder = iconv_open(name.c_str(), kWideName);
+  if (page->encoder == reinterpret_cast<iconv_t>(-1)) {
+    iconv_close(decoder);
+    return nullptr;
+  }
+  page->codePage = codePage;
+  page->doubleByte = IsDoubleByte(codePage);
+  page->encode.assign(0x10000, 0);
+  for (int b = 1; b < 256; ++b) {
+    const auto byte = static_cast<unsigned char>(b);
+    if (page->doubleByte && IsLeadByte(byte, codePage)) continue;
+    const char c = static_cast<char>(byte);
+    char16_t unit = 0;
+    if (DecodeOne(decoder, &c, 1, &unit)) {
+      page->single[b] = unit;
+    } else if (const char16_t f = SingleFallback(codePage, byte)) {
+      page->single[b] = f;
+      page->fallback[b] = true;
+    } else if (b < 0x80 && !page->doubleByte) {
+      // A single-byte page must decode ASCII; this one is a multibyte
+      // encoding we do not handle.
+      iconv_close(decoder);
+      return nullptr;
+    } else {
+      page->single[b] = kReplacement;
+      continue;  // not reversible
+    }
+    if (page->encode[page->single[b]] == 0) page->encode[page->single[b]] = static_cast<std::uint16_t>(b);
+  }
+  if (page->doubleByte) {
+    page->pairs.assign(0x10000, 0);
+    for (int lead = 0x81; lead < 256; ++lead) {
+      if (!IsLeadByte(static_cast<unsigned char>(lead), codePage)) continue;
+      for (int trail = 0x40; trail < 0xFF; ++trail) {
+        if (!PlausibleTrail(static_cast<unsigned char>(trail))) continue;
+        const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+        char16_t unit = 0;
+        if (!DecodeOne(decoder, pair, 2, &unit) || unit == 0) continue;
+        page->pairs[lead << 8 | trail] = unit;
+      }
+    }
+    // The preferred bytes of every character, as iconv writes it; a
+    // character iconv will not write back keeps its first pair.
+    for (int code = 0x8100; code < 0x10000; ++code) {
+      const char16_t unit = page->pairs[code];
+      if (unit == 0 || page->encode[unit] != 0) continue;
+      const std::string bytes = EncodeOne(page->encoder, unit);
+      std::uint16_t value = static_cast<std::uint16_t>(code);
+      if (bytes.size() == 2 && page->pairs[static_cast<unsigned char>(bytes[0]) << 8 | static_cast<unsigned char>(bytes[1])] == unit) {
+        value = static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[0]) << 8 | static_cast<unsigned char>(bytes[1]));
+      }
+      page->encode[unit] = value;
+    }
+  }
+  iconv_close(decoder);
+  return page;
+}
+
+std::shared_mutex gPagesMutex;
+std::unordered_map<std::uint32_t, std::unique_ptr<Page>> gPages;  // null: not a page we handle
+
+// The tables of a page, or null when the system does not know it.
+Page* PageOf(std::uint32_t codePage) {
+  {
+    std::shared_lock<std::shared_mutex> lock(gPagesMutex);
+    auto it = gPages.find(codePage);
+    if (it != gPages.end()) return it->second.get();
+  }
+  std::unique_ptr<Page> built = codePage == 0 || codePage == kUTF7 || codePage == kUTF8 ? nullptr : BuildPage(codePage);
+  std::unique_lock<std::shared_mutex> lock(gPagesMutex);
+  auto it = gPages.find(codePage);
+  if (it == gPages.end()) it = gPages.emplace(codePage, std::move(built)).first;
+  return it->second.get();
+}
+
+std::u16string TableToWide(std::string_view bytes, const Page& page) {
+  std::u16string out;
+  out.reserve(bytes.size());
+  for (std::size_t i = 0; i < bytes.size();) {
+    const auto byte = static_cast<unsigned char>(bytes[i]);
+    if (page.doubleByte && IsLeadByte(byte, page.codePage)) {
+      if (i + 1 < bytes.size() && PlausibleTrail(static_cast<unsigned char>(bytes[i + 1]))) {
+        const char16_t unit = page.pairs[byte << 8 | static_cast<unsigned char>(bytes[i + 1])];
+        out.push_back(unit ? unit : kReplacement);
+        i += 2;
+      } else {
+        out.push_back(kReplacement);
+        ++i;
+      }
+      continue;
+    }
+    out.push_back(byte == 0 ? u'\0' : page.single[byte]);
+    ++i;
+  }
   return out;
 }
 
-std::string IconvToMulti(std::u16string_view units, std::uint32_t codePage, char defaultChar, bool* usedDefault) {
+std::string TableToMulti(std::u16string_view units, Page& page, char defaultChar, bool* usedDefault) {
   std::string out;
-  iconv_t cd = Handle(codePage, false);
-  if (cd == reinterpret_cast<iconv_t>(-1)) return out;
-  iconv(cd, nullptr, nullptr, nullptr, nullptr);
-  out.resize(units.size() * 2 + 16);
-  const char* start = reinterpret_cast<const char*>(units.data());
-  char* in = const_cast<char*>(start);
-  std::size_t inLeft = units.size() * sizeof(char16_t);
-  std::size_t used = 0;
-  auto convert = [&](bool flush) -> std::size_t {
-    for (;;) {
-      char* outp = out.data() + used;
-      std::size_t outLeft = out.size() - used;
-      const std::size_t before = outLeft;
-      const std::size_t r = flush ? iconv(cd, nullptr, nullptr, &outp, &outLeft) : iconv(cd, &in, &inLeft, &outp, &outLeft);
-      used += before - outLeft;
-      if (Failed(r) && errno == E2BIG) {
-        out.resize(out.size() * 2 + 16);
-        continue;
-      }
-      return r;
+  out.reserve(units.size() * (page.doubleByte ? 2 : 1));
+  char bytes[2];
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    const char16_t unit = units[i];
+    const std::size_t n = unit == 0 ? (bytes[0] = 0, 1) : page.Encode(unit, bytes);
+    if (n > 0) {
+      out.append(bytes, n);
+      continue;
     }
-  };
-  auto push = [&](char c) {
-    if (used == out.size()) out.resize(out.size() * 2 + 16);
-    out[used++] = c;
-  };
-  while (inLeft > 0) {
-    if (!Failed(convert(false))) break;
-    convert(true);
-    const std::size_t index = static_cast<std::size_t>(in - start) / sizeof(char16_t);
-    const char16_t unit = units[index];
-    std::size_t skip = 1;
-    const int back = ReverseFallback(unit, codePage);
-    if (back >= 0) {
-      push(static_cast<char>(back));
-    } else {
-      if (unit >= 0xD800 && unit <= 0xDBFF && index + 1 < units.size() && units[index + 1] >= 0xDC00 &&
-          units[index + 1] <= 0xDFFF) {
-        skip = 2;  // one character without a form in the page
-      }
-      push(defaultChar);
-      if (usedDefault) *usedDefault = true;
+    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+      ++i;  // one character without a form in the page
     }
-    in += skip * sizeof(char16_t);
-    inLeft -= skip * sizeof(char16_t);
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    out.push_back(defaultChar);
+    if (usedDefault) *usedDefault = true;
   }
-  convert(true);
-  out.resize(used);
   return out;
 }
 
@@ -282,26 +292,7 @@ std::string IconvToMulti(std::u16string_view units, std::uint32_t codePage, char
 
 bool IsKnown(std::uint32_t codePage) {
   if (codePage == kUTF7 || codePage == kUTF8) return true;
-  if (codePage == 0) return false;
-  {
-    std::lock_guard<std::mutex> lock(gMutex);
-    auto it = gKnown.find(codePage);
-    if (it != gKnown.end()) return it->second;
-  }
-  const std::string name = IconvName(codePage);
-  bool known = false;
-  iconv_t toWide = iconv_open(kWideName, name.c_str());
-  if (toWide != reinterpret_cast<iconv_t>(-1)) {
-    iconv_close(toWide);
-    iconv_t toMulti = iconv_open(name.c_str(), kWideName);
-    if (toMulti != reinterpret_cast<iconv_t>(-1)) {
-      iconv_close(toMulti);
-      known = true;
-    }
-  }
-  std::lock_guard<std::mutex> lock(gMutex);
-  gKnown[codePage] = known;
-  return known;
+  return PageOf(codePage) != nullptr;
 }
 
 std::uint32_t Resolve(std::uint32_t codePage) {
@@ -315,7 +306,7 @@ std::uint32_t Resolve(std::uint32_t codePage) {
 
 bool IsDoubleByte(std::uint32_t codePage) {
   switch (codePage) {
-    case 932: case 936: case 949: case 950: case 1361: case 20932: case 51932:
+    case 932: case 936: case 949: case 950: case 1361:
       return true;
     default:
       return false;
@@ -327,7 +318,6 @@ bool IsLeadByte(unsigned char byte, std::uint32_t codePage) {
     case 932: return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
     case 936: case 949: case 950: return byte >= 0x81 && byte <= 0xFE;
     case 1361: return (byte >= 0x84 && byte <= 0xD3) || (byte >= 0xD8 && byte <= 0xDE) || (byte >= 0xE0 && byte <= 0xF9);
-    case 20932: case 51932: return byte == 0x8E || byte == 0x8F || (byte >= 0xA1 && byte <= 0xFE);
     default: return false;
   }
 }
@@ -336,14 +326,13 @@ std::size_t CharLength(const char* text, std::size_t left, std::uint32_t codePag
   if (left == 0) return 0;
   const auto lead = static_cast<unsigned char>(text[0]);
   if (!IsLeadByte(lead, codePage) || left < 2 || !PlausibleTrail(static_cast<unsigned char>(text[1]))) return 1;
-  if (lead == 0x8F && (codePage == 20932 || codePage == 51932)) return left >= 3 ? 3 : 2;
   return 2;
 }
 
 std::u16string MultiToWide(std::string_view bytes, std::uint32_t codePage) {
   codePage = Resolve(codePage);
-  std::u16string out;
   if (codePage == kUTF8 || codePage == kUTF7) {
+    std::u16string out;
     out.reserve(bytes.size());
     char16_t step[utf_engine::kMaxStep];
     utf_engine::Utf8Decoder utf8;
@@ -357,13 +346,13 @@ std::u16string MultiToWide(std::string_view bytes, std::uint32_t codePage) {
     if (codePage == kUTF8) out.append(step, utf8.Finish(step));
     return out;
   }
-  return IconvToWide(bytes, codePage);
+  return TableToWide(bytes, *PageOf(codePage));
 }
 
 std::string WideToMulti(std::u16string_view units, std::uint32_t codePage, char defaultChar, bool* usedDefault) {
   codePage = Resolve(codePage);
-  std::string out;
   if (codePage == kUTF8 || codePage == kUTF7) {
+    std::string out;
     out.reserve(units.size() * 3);
     char step[utf_engine::kMaxStep];
     utf_engine::Utf7Encoder utf7;
@@ -375,25 +364,23 @@ std::string WideToMulti(std::u16string_view units, std::uint32_t codePage, char 
     if (codePage == kUTF7) out.append(step, utf7.Close(step));
     return out;
   }
-  return IconvToMulti(units, codePage, defaultChar, usedDefault);
+  return TableToMulti(units, *PageOf(codePage), defaultChar, usedDefault);
 }
 
 char16_t ByteToUnit(unsigned char byte, std::uint32_t codePage) {
   codePage = Resolve(codePage);
-  if (byte < 0x80 && !IsDoubleByte(codePage)) return byte;
-  const char16_t unit = TableOf(codePage).unit[byte];
+  if (codePage == kUTF8 || codePage == kUTF7) return byte < 0x80 ? byte : kReplacement;
+  if (byte == 0) return 0;
+  const char16_t unit = PageOf(codePage)->single[byte];
   return unit ? unit : kReplacement;
 }
 
 unsigned char UnitToByte(char16_t unit, std::uint32_t codePage) {
   codePage = Resolve(codePage);
   if (unit == 0) return 0;
-  if (unit < 0x80 && !IsDoubleByte(codePage)) return static_cast<unsigned char>(unit);
   if (codePage == kUTF8 || codePage == kUTF7) return unit < 0x80 ? static_cast<unsigned char>(unit) : 0;
-  bool usedDefault = false;
-  const std::string bytes = IconvToMulti(std::u16string_view(&unit, 1), codePage, '?', &usedDefault);
-  if (usedDefault || bytes.size() != 1) return 0;
-  return static_cast<unsigned char>(bytes[0]);
+  char bytes[2];
+  return PageOf(codePage)->Encode(unit, bytes) == 1 ? static_cast<unsigned char>(bytes[0]) : 0;
 }
 
 char16_t ToLowerUnit(char16_t u) {
@@ -443,10 +430,11 @@ char16_t ToUpperUnit(char16_t u) {
 
 const unsigned char* CaseTable(std::uint32_t codePage, bool upper) {
   codePage = Resolve(codePage);
+  static std::mutex mutex;
   static std::unordered_map<std::uint64_t, std::unique_ptr<std::array<unsigned char, 256>>> tables;
   const std::uint64_t key = (static_cast<std::uint64_t>(codePage) << 1) | (upper ? 1 : 0);
   {
-    std::lock_guard<std::mutex> lock(gMutex);
+    std::lock_guard<std::mutex> lock(mutex);
     auto it = tables.find(key);
     if (it != tables.end()) return it->second->data();
   }
@@ -467,7 +455,7 @@ const unsigned char* CaseTable(std::uint32_t codePage, bool upper) {
     }
     (*table)[b] = mapped;
   }
-  std::lock_guard<std::mutex> lock(gMutex);
+  std::lock_guard<std::mutex> lock(mutex);
   auto& slot = tables[key];
   if (!slot) slot = std::move(table);
   return slot->data();

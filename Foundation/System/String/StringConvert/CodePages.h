@@ -2,8 +2,10 @@
 // (internal, not exported).
 //
 // Whole texts are converted here: 8-bit text in a Windows code page to
-// 16-bit units and back, through glibc's iconv for the system code pages
-// and through private instances of the UTF engines for 65000 and 65001.
+// 16-bit units and back, through tables built from glibc's iconv for the
+// system code pages (single-byte pages and the double-byte pages 932, 936,
+// 949, 950 and 1361) and through private instances of the UTF engines for
+// 65000 and 65001. Everything here may be called from any thread.
 // Code pages the system does not know are replaced by the ANSI code page
 // (1252). Undefined single bytes map the way Windows maps them (C1 controls
 // and a few private-use characters) and back, so every byte of a
@@ -28,12 +30,12 @@ std::uint32_t Resolve(std::uint32_t codePage);
 // included); 0 is not a page.
 bool IsKnown(std::uint32_t codePage);
 
-// True for the double-byte pages (932, 936, 949, 950, 1361, EUC-JP).
+// True for the double-byte pages (932, 936, 949, 950, 1361).
 bool IsDoubleByte(std::uint32_t codePage);
 // True when the byte starts a two-byte character in the page.
 bool IsLeadByte(unsigned char byte, std::uint32_t codePage);
-// Bytes of the character at `text` (1, or 2 to 3 for a complete multibyte
-// character in a double-byte page), never more than `left`.
+// Bytes of the character at `text`: 2 for a lead byte followed by a
+// plausible trail byte in a double-byte page, else 1 (0 when left is 0).
 std::size_t CharLength(const char* text, std::size_t left, std::uint32_t codePage);
 
 // Converts all of `bytes` (zero bytes included, except that the UTF
