@@ -26,6 +26,8 @@ class ErrorManager : public ::testing::Test {
   void SetUp() override {
     manager = CQ_ErrorManager::spco_Get();
     ASSERT_NE(manager, nullptr) << "the static start creates the manager";
+    ASSERT_EQ(manager->n_GetErrorRecordCount(), 20u);
+    ASSERT_EQ(manager->n_GetLocationRecordCount(), 100u);
     Clear();
   }
   void TearDown() override { Clear(); }

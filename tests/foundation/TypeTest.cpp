@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdarg>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -171,6 +172,27 @@ TEST(Forum, ListenersMayLeaveWhileBeingSpokenTo) {
   Recorder self;
   self.vv_Update(&forum, 3, 30);
   EXPECT_EQ(self.heard, (std::vector<std::string>{"3:30"}));
+}
+
+// On this platform's C++ ABI a pointer to a virtual member holds 1 plus
+// the byte offset of its slot; the destructor takes two slots.
+template <typename Member>
+std::ptrdiff_t SlotOf(Member member) {
+  std::ptrdiff_t raw[2];
+  static_assert(sizeof(member) == sizeof(raw));
+  std::memcpy(raw, &member, sizeof raw);
+  const std::ptrdiff_t index = (raw[0] - 1) / static_cast<std::ptrdiff_t>(sizeof(void*));
+  return index >= 4 ? index - 1 : index;
+}
+
+TEST(Forum, VirtualOperationsKeepTheirSlots) {
+  EXPECT_EQ(SlotOf(&CQ_Forum::vpcco_GetType), 0);
+  EXPECT_EQ(SlotOf(&CQ_Forum::vpv_IsA), 1);
+  EXPECT_EQ(SlotOf(&CQ_Forum::vv_Update), 4);
+  EXPECT_EQ(SlotOf(&CQ_Forum::vn_Listen), 6);
+  EXPECT_EQ(SlotOf(&CQ_Forum::vv_RemoveListener), 8);
+  EXPECT_EQ(SlotOf(&CQ_Forum::vn_Speak), 11);
+  EXPECT_EQ(SlotOf(&CQ_Forum::vn_SpeakVA), 12);
 }
 
 TEST(OperatingSystem, ReportsTheRunningSystem) {

@@ -212,4 +212,20 @@ TEST(UTF7, CodePage65000ConvertsWholeTexts) {
   }
 }
 
+TEST(UTF, CodePagesCarryEveryUnitThroughStringConvert) {
+  std::u16string all;
+  for (char32_t u = 1; u <= 0xFFFF; ++u) all.push_back(static_cast<char16_t>(u));
+  for (std::uint32_t page : {65000u, 65001u}) {
+    const int needed = CQ_StringConvert::si_WideToMulti(nullptr, 0, all.data(), static_cast<std::uint32_t>(all.size()), page);
+    std::vector<char> bytes(static_cast<std::size_t>(needed) + 1);
+    ASSERT_EQ(CQ_StringConvert::si_WideToMulti(bytes.data(), static_cast<std::uint32_t>(bytes.size()), all.data(),
+                                               static_cast<std::uint32_t>(all.size()), page),
+              needed);
+    std::vector<char16_t> units(all.size() + 1);
+    const int n = CQ_StringConvert::si_MultiToWide(units.data(), static_cast<std::uint32_t>(units.size()), bytes.data(),
+                                                   static_cast<std::uint32_t>(needed), page);
+    EXPECT_TRUE(std::u16string(units.data(), static_cast<std::size_t>(n)) == all) << "code page " << page;
+  }
+}
+
 }  // namespace

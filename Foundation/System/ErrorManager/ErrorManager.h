@@ -137,6 +137,10 @@ class OSTRAKON_API CQ_ErrorManager : public CQ_VoidArray {
   // Removes the newest map function of thread `key` (0: the calling thread).
   void v_RemoveMapFunction(std::uint32_t key = 0);
 
+  // Sizes of the record pools.
+  std::uint32_t n_GetErrorRecordCount() const { return n_ErrorCount; }
+  std::uint32_t n_GetLocationRecordCount() const { return n_LocationCount; }
+
   void v_SetInterruptOnError(bool interrupt);
   bool b_GetInterruptOnError() const;
   bool b_GetDebugMessageOnError() const;

@@ -407,8 +407,12 @@ void CQ_CString::vv_StringReplace(const char16_t* text, std::uint32_t pos, std::
 }
 
 void CQ_CString::vv_StringReplace(const char* text, std::uint32_t pos, std::uint32_t count, std::uint32_t codePage) {
-  const std::string bytes = ConvertedBytes(text, count, ownCodePage(codePage), n_CodePage);
-  Store(co_Buffer).Overwrite(pos, bytes.data(), Size(bytes.size()));
+  if (SamePage(ownCodePage(codePage), n_CodePage)) {
+    Store(co_Buffer).Overwrite(pos, text, Count(text, count));  // the buffer copes with text from itself
+  } else {
+    const std::string bytes = ConvertedBytes(text, count, ownCodePage(codePage), n_CodePage);
+    Store(co_Buffer).Overwrite(pos, bytes.data(), Size(bytes.size()));
+  }
   vv_Update();
 }
 
@@ -426,8 +430,12 @@ void CQ_CString::vv_StringInsert(const char16_t* text, std::uint32_t pos, std::u
 }
 
 void CQ_CString::vv_StringInsert(const char* text, std::uint32_t pos, std::uint32_t count, std::uint32_t codePage) {
-  const std::string bytes = ConvertedBytes(text, count, ownCodePage(codePage), n_CodePage);
-  Store(co_Buffer).Splice(pos, 0, bytes.data(), Size(bytes.size()));
+  if (SamePage(ownCodePage(codePage), n_CodePage)) {
+    Store(co_Buffer).Splice(pos, 0, text, Count(text, count));  // the buffer copes with text from itself
+  } else {
+    const std::string bytes = ConvertedBytes(text, count, ownCodePage(codePage), n_CodePage);
+    Store(co_Buffer).Splice(pos, 0, bytes.data(), Size(bytes.size()));
+  }
   vv_Update();
 }
 

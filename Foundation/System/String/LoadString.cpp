@@ -21,14 +21,16 @@ struct Entry {
   std::uint32_t codePage;
 };
 
+// Never destroyed, so that texts can be loaded while other static objects
+// are destroyed at exit.
 std::mutex& Mutex() {
-  static std::mutex mutex;
-  return mutex;
+  static auto* mutex = new std::mutex;
+  return *mutex;
 }
 
 std::vector<Entry>& Entries() {
-  static std::vector<Entry> entries;
-  return entries;
+  static auto* entries = new std::vector<Entry>;
+  return *entries;
 }
 
 CQ_Module gDefault{};
@@ -104,10 +106,10 @@ void CQ_LoadString::sv_LoadString(CQ_String& target, CQ_Module module, std::uint
   Store(target, text ? text : "", codePage);
 }
 
-std::uint32_t CQ_LoadString::sn_LoadString(char16_t* target, std::uint32_t size, CQ_Module module, std::uint32_t id) {
+void CQ_LoadString::sv_LoadString(char16_t* target, std::uint32_t size, CQ_Module module, std::uint32_t id) {
   std::uint32_t codePage = 0;
   const char* text = slpsz_Find(module, id, &codePage);
-  return CopyOut(target, size, code_pages::MultiToWide(text ? text : "", codePage));
+  CopyOut(target, size, code_pages::MultiToWide(text ? text : "", codePage));
 }
 
 void CQ_LoadString::sv_LoadStringVA(CQ_String& target, CQ_Module module, std::uint32_t id, ...) {
@@ -123,10 +125,10 @@ void CQ_LoadString::sv_LoadStringVaList(CQ_String& target, CQ_Module module, std
   Store(target, format ? formatting::FormatNarrow(format, args) : std::string(), codePage);
 }
 
-std::uint32_t CQ_LoadString::sn_LoadStringVaList(char16_t* target, std::uint32_t size, CQ_Module module,
-                                                 std::uint32_t id, va_list args) {
+void CQ_LoadString::sv_LoadStringVaList(char16_t* target, std::uint32_t size, CQ_Module module, std::uint32_t id,
+                                        va_list args) {
   std::uint32_t codePage = 0;
   const char* format = slpsz_Find(module, id, &codePage);
   const std::string text = format ? formatting::FormatNarrow(format, args) : std::string();
-  return CopyOut(target, size, code_pages::MultiToWide(text, codePage));
+  CopyOut(target, size, code_pages::MultiToWide(text, codePage));
 }

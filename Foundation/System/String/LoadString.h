@@ -46,13 +46,13 @@ class OSTRAKON_API CQ_LoadString {
   // Loads the text into a string (converted into its width and code page).
   static void sv_LoadString(CQ_String& target, CQ_Module module, std::uint32_t id);
   // Loads the text into a 16-bit buffer of `size` units (zero-terminated,
-  // cut to fit); returns the number of units written without the zero.
-  static std::uint32_t sn_LoadString(char16_t* target, std::uint32_t size, CQ_Module module, std::uint32_t id);
+  // cut to fit).
+  static void sv_LoadString(char16_t* target, std::uint32_t size, CQ_Module module, std::uint32_t id);
   // Loads the text and formats it printf-style with the arguments; the
   // format is the 8-bit text, so "%s" takes 8-bit text in its code page.
   static void sv_LoadStringVA(CQ_String& target, CQ_Module module, std::uint32_t id, ...);
   static void sv_LoadStringVaList(CQ_String& target, CQ_Module module, std::uint32_t id, va_list args);
   // The same into a 16-bit buffer of `size` units.
-  static std::uint32_t sn_LoadStringVaList(char16_t* target, std::uint32_t size, CQ_Module module, std::uint32_t id,
-                                           va_list args);
+  static void sv_LoadStringVaList(char16_t* target, std::uint32_t size, CQ_Module module, std::uint32_t id,
+                                  va_list args);
 };

@@ -229,21 +229,31 @@ std::unique_ptr<Page> BuildPage(std::uint32_t codePage) {
   return page;
 }
 
-std::shared_mutex gPagesMutex;
-std::unordered_map<std::uint32_t, std::unique_ptr<Page>> gPages;  // null: not a page we handle
-
-// The tables of a page, or null when the system does not know it.
+// The tables of a page, or null when the system does not know it. Pages
+// are never destroyed, so conversions stay usable while static objects are
+// destroyed at exit.
 Page* PageOf(std::uint32_t codePage) {
+  thread_local std::uint32_t lastCodePage = 0xFFFFFFFFu;
+  thread_local Page* lastPage = nullptr;
+  if (codePage == lastCodePage) return lastPage;
+  static auto* mutex = new std::shared_mutex;
+  static auto* pages = new std::unordered_map<std::uint32_t, Page*>;  // null: not a page we handle
   {
-    std::shared_lock<std::shared_mutex> lock(gPagesMutex);
-    auto it = gPages.find(codePage);
-    if (it != gPages.end()) return it->second.get();
+    std::shared_lock<std::shared_mutex> lock(*mutex);
+    auto it = pages->find(codePage);
+    if (it != pages->end()) {
+      lastCodePage = codePage;
+      lastPage = it->second;
+      return lastPage;
+    }
   }
   std::unique_ptr<Page> built = codePage == 0 || codePage == kUTF7 || codePage == kUTF8 ? nullptr : BuildPage(codePage);
-  std::unique_lock<std::shared_mutex> lock(gPagesMutex);
-  auto it = gPages.find(codePage);
-  if (it == gPages.end()) it = gPages.emplace(codePage, std::move(built)).first;
-  return it->second.get();
+  std::unique_lock<std::shared_mutex> lock(*mutex);
+  auto it = pages->find(codePage);
+  if (it == pages->end()) it = pages->emplace(codePage, built.release()).first;
+  lastCodePage = codePage;
+  lastPage = it->second;
+  return lastPage;
 }
 
 std::u16string TableToWide(std::string_view bytes, const Page& page) {
@@ -430,13 +440,13 @@ char16_t ToUpperUnit(char16_t u) {
 
 const unsigned char* CaseTable(std::uint32_t codePage, bool upper) {
   codePage = Resolve(codePage);
-  static std::mutex mutex;
-  static std::unordered_map<std::uint64_t, std::unique_ptr<std::array<unsigned char, 256>>> tables;
+  static auto* mutex = new std::mutex;
+  static auto* tables = new std::unordered_map<std::uint64_t, std::unique_ptr<std::array<unsigned char, 256>>>;
   const std::uint64_t key = (static_cast<std::uint64_t>(codePage) << 1) | (upper ? 1 : 0);
   {
-    std::lock_guard<std::mutex> lock(mutex);
-    auto it = tables.find(key);
-    if (it != tables.end()) return it->second->data();
+    std::lock_guard<std::mutex> lock(*mutex);
+    auto it = tables->find(key);
+    if (it != tables->end()) return it->second->data();
   }
   auto table = std::make_unique<std::array<unsigned char, 256>>();
   const bool extended = !IsDoubleByte(codePage) && codePage != kUTF8 && codePage != kUTF7;
@@ -455,8 +465,8 @@ const unsigned char* CaseTable(std::uint32_t codePage, bool upper) {
     }
     (*table)[b] = mapped;
   }
-  std::lock_guard<std::mutex> lock(mutex);
-  auto& slot = tables[key];
+  std::lock_guard<std::mutex> lock(*mutex);
+  auto& slot = (*tables)[key];
   if (!slot) slot = std::move(table);
   return slot->data();
 }
