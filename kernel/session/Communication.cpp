@@ -235,8 +235,15 @@ void CQ_Morvane_Communication::v_RestoreVerifierReportDefaults() {
 
 // --- window services ---------------------------------------------------------------
 
+CQ_Morvane_Observer::~CQ_Morvane_Observer() = default;
+
 void CQ_Morvane_Communication::v_SendToUI(unsigned message, unsigned long wParam, long lParam) {
-  if (m_bGUI && m_hwndUI) m_hwndUI->SendMessage(message, wParam, lParam);
+  if (m_bGUI) {
+    if (m_hwndUI) m_hwndUI->SendMessage(message, wParam, lParam);
+  } else if (m_pcoObserver) {
+    if (message == m_nMsgUpdateProgress) m_pcoObserver->v_ProgressStep(wParam != 0);
+    if (message == m_nMsgUpdateResults) m_pcoObserver->v_ResultsWaiting();
+  }
 }
 
 int CQ_Morvane_Communication::i_MessageBox(const std::string& text, unsigned style) {

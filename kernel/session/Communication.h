@@ -44,6 +44,18 @@ enum : int {
 
 using CQ_TagMap = std::unordered_map<std::string, std::string>;
 
+// Follows a batch in a session without a UI window (a command line): it is
+// told of every progress step and of lines waiting in the results queue,
+// as a front end's window would be. It must not call back into the batch
+// except to drain the results queue or set the cancel flag.
+class OSTRAKON_API CQ_Morvane_Observer {
+ public:
+  virtual ~CQ_Morvane_Observer();
+  // batchOnly: a step of the batch bar alone (the rest of a file's share).
+  virtual void v_ProgressStep(bool batchOnly) = 0;
+  virtual void v_ResultsWaiting() = 0;
+};
+
 class OSTRAKON_API CQ_Morvane_Communication {
  public:
   CQ_Morvane_Communication(const char* appName, const char* version, bool gui);
@@ -155,6 +167,8 @@ class OSTRAKON_API CQ_Morvane_Communication {
   void v_SetGUI(bool b) { m_bGUI = b; }
   HWND hwnd_GetUI() const { return m_hwndUI; }
   void v_SetUI(HWND hwnd) { m_hwndUI = hwnd; }
+  // The observer of a session without the GUI flag (not owned; null: none).
+  void v_SetObserver(CQ_Morvane_Observer* observer) { m_pcoObserver = observer; }
 
   unsigned n_GetVerificationWarnings() const { return m_nVerificationWarnings; }
   void v_SetVerificationWarnings(unsigned n) { m_nVerificationWarnings = n; }
@@ -185,6 +199,11 @@ class OSTRAKON_API CQ_Morvane_Communication {
   void v_SetJapaneseColloquy(bool b) { m_bJapaneseColloquy = b; }
 
   int i_GetTask() const { return m_iTask; }
+  // The counts of the last batch: files processed (a result was reported)
+  // and files that failed. Files refused for their extension count in
+  // neither.
+  int i_GetBatchProcessed() const { return m_iBatchProcessed; }
+  int i_GetBatchFailed() const { return m_iBatchFailed; }
   void v_SetTask(int i) { m_iTask = i; }
 
   CQ_TagMap* pco_GetCustomTagMap() { return &m_mapCustomTags; }
@@ -345,6 +364,7 @@ class OSTRAKON_API CQ_Morvane_Communication {
   std::string m_strTargetIASCIILanguage;
   bool m_bGUI = false;
   HWND m_hwndUI = nullptr;
+  CQ_Morvane_Observer* m_pcoObserver = nullptr;
   unsigned m_nVerificationWarnings = 0;
   unsigned m_nVerificationAlerts = 0;
   unsigned m_nVerificationErrors = 0;
@@ -357,6 +377,8 @@ class OSTRAKON_API CQ_Morvane_Communication {
   CAncillaryFile m_coInterleafAncillaryFile;
   CExtStringList m_coAncillaryReadBack;
   int m_iTask = TASK_NONE;
+  int m_iBatchProcessed = 0;
+  int m_iBatchFailed = 0;
   bool m_bRunningTask = false;
   bool m_bUserCancelled = false;
   CQ_TagMap m_mapCustomTags;
