@@ -14,6 +14,7 @@
 // Sessions are used from one thread.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -278,6 +279,10 @@ class OSTRAKON_API CQ_Morvane_Communication {
   void v_AddPrefixesToMap(const std::string& entry);
 
   bool b_DisplayErrorMessage(const CQ_Morvane_ErrorMessage* record) const;
+  // Runs one file's operation and maps what it raises to a result code:
+  // raised ints pass through, file and archive exceptions are reported and
+  // give 4, an out-of-memory exception gives 5.
+  int i_RunGuarded(const std::function<int()>& operation);
   int i_ConfirmOverwritingCMPFiles();
   // Asks the overwrite question for one file; IDYES when it does not exist.
   int i_ConfirmOverwriting(const std::string& fullName, bool withCancel);

@@ -59,6 +59,20 @@ class OSTRAKON_API CQ_Morvane_CommunicationFrame : public CQ_Morvane_Communicati
 
   // --- ancillary file --------------------------------------------------------
   void v_ClearAncillaryFile() { m_lstAncillary.clear(); }
+  // Asks which copies to write (GUI sessions) and writes the batch's
+  // ancillary file; false when nothing was written.
+  bool b_CreateAncillaryFile();
+  // A GUI session runs the interactive form and ignores the name; any other
+  // writes one file under the name. False after a reported file error.
+  bool b_CreateAncillaryFile(const std::string& fileName);
+  // Reads the translated ancillary file into the read-back lines, once per
+  // batch. A missing or unreadable file is reported as a warning.
+  void v_ReadAncillaryKWXFile(const std::string& fileName);
+  // Appends the section of the document whose source-path header line is
+  // given (the line that begins "<sourcepath ") to output, after checking
+  // the ancillary file's header against the session; failures are
+  // reported as warnings and leave output unchanged.
+  void v_ExtractAncillaryKWXSection(CExtStringList* output, int unused, const std::string& sourcePathLine);
 
   // --- converters ----------------------------------------------------------------
   // Replaces the factory of per-file converters (the session owns it). A
@@ -67,7 +81,15 @@ class OSTRAKON_API CQ_Morvane_CommunicationFrame : public CQ_Morvane_Communicati
   CQ_Morvane_ConverterFactory& rco_GetConverterFactory();
 
  protected:
+  // For derived sessions that read settings pages of their own.
+  struct st_DerivedSession {};
+  CQ_Morvane_CommunicationFrame(const char* appName, const char* version, bool gui, st_DerivedSession);
+
   void v_InitFrame();
+  void v_WriteAncillaryFile();
+  void v_WriteAncillaryFile(const std::string& fileName);
+  // The whole ancillary file: header lines, the given lines, closing line.
+  CQ_StringList ccs_AncillaryHeader() const;
   int i_ConvertMIFFile();
   int i_ConvertKWXFile(const char* ancillaryName);
   // Runs one converter, mapping what it raises to a per-file result code.
@@ -81,4 +103,6 @@ class OSTRAKON_API CQ_Morvane_CommunicationFrame : public CQ_Morvane_Communicati
 
   std::unordered_map<std::string, std::string> m_mapVisibleMIFObjects;
   std::unique_ptr<CQ_Morvane_ConverterFactory> m_pcoConverterFactory;
+  // Set once a derived session has written its own settings pages.
+  bool m_bSettingsWritten = false;
 };

@@ -12,9 +12,9 @@
 #include <string>
 
 #include "System/Export.h"
+#include "kernel/session/ExtStringList.h"
 
 class CQ_Morvane_CommunicationFrame;
-class CExtStringList;
 
 class OSTRAKON_API CQ_Morvane_FileConverter {
  public:
@@ -43,6 +43,11 @@ class OSTRAKON_API CQ_Morvane_ConverterFactory {
   // Reads a KWX file in RTF form into lines, raising the reader's codes.
   // Returns false when this build has no RTF reader.
   virtual bool vb_ReadRTFLines(CQ_Morvane_CommunicationFrame& session, const std::string& path, CExtStringList& lines) = 0;
+
+  // Writes KWX lines as a file in the session's KWX format (text or RTF),
+  // raising Platform::CQ_FileException on failure. Returns false when this
+  // build has no writer for that format.
+  virtual bool vb_WriteKWXLines(CQ_Morvane_CommunicationFrame& session, const CQ_StringList& lines, const std::string& path) = 0;
 };
 
 // The kernel's own factory: the converters this build holds.

@@ -1,10 +1,12 @@
 list(APPEND KERNEL_SOURCES
+  KernelConverterFactory.cpp
+  session/AncillaryFile.cpp
+  session/BatchDrivers.cpp
   session/Communication.cpp
   session/CommunicationFrame.cpp
   session/CommunicationVerifierF.cpp
-  session/BatchDrivers.cpp
   session/ErrorReporting.cpp
-  session/Languages.cpp
-  session/KernelStrings.cpp
   session/ExtStringList.cpp
+  session/KernelStrings.cpp
+  session/Languages.cpp
 )

@@ -3,4 +3,5 @@ list(APPEND FOUNDATION_SOURCES
   System/Platform/WindowServices.cpp
   System/Platform/FileSystem.cpp
   System/Platform/LocalTime.cpp
+  System/Platform/FileException.cpp
 )

@@ -1,0 +1,323 @@
+// The batch drivers: forward conversion, back conversion and verification
+// of a list of files.
+//
+// Each driver works through its list in order: it checks the extension,
+// derives the current file's name, asks before overwriting outputs, runs
+// the converter of its task on the one file, turns the result code into
+// results lines (b_ErrorReporting) and keeps the progress indicators
+// moving. Nothing escapes a driver: errors end up in the results queue.
+#include <new>
+
+#include "System/Platform/FileSystem.h"
+#include "System/Platform/LocalTime.h"
+#include "kernel/session/CommunicationFrame.h"
+#include "kernel/session/KernelStrings.h"
+
+namespace {
+
+const int kForwardSteps = 8;
+const int kBackwardSteps = 24;
+const int kVerifySteps = 24;
+
+// The extension is the text from the last '.' when that dot stands after
+// the last path separator; otherwise there is none.
+std::string ExtensionOf(const std::string& path) {
+  std::size_t dot = path.rfind('.');
+  std::size_t slash = path.rfind('/');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return std::string();
+  return path.substr(dot);
+}
+
+bool EqualsIgnoringCase(const std::string& a, const char* b) { return Platform::SamePathIgnoringCase(a, b); }
+
+// The file's base name: the path after its folder, less the 4-character
+// extension. A folder that the path does not begin with (a front end may
+// have set another) is replaced by the path's own folder.
+std::string BaseName(const std::string& path, const std::string& folder) {
+  std::string name = (!folder.empty() && path.compare(0, folder.size(), folder) == 0) ? path.substr(folder.size())
+                                                                                       : Platform::FileNameOf(path);
+  return name.size() >= 4 ? name.substr(0, name.size() - 4) : std::string();
+}
+
+}  // namespace
+
+// --- progress and results ------------------------------------------------------
+
+void CQ_Morvane_Communication::v_UpdateUI() {
+  v_SendToUI(m_nMsgUpdateProgress, 0, 0);
+  if (m_iBatchProgressIndicator > 0) --m_iBatchProgressIndicator;
+  if (m_iFileProgressIndicator > 0) --m_iFileProgressIndicator;
+  if (m_bUserCancelled) throw 1;
+}
+
+void CQ_Morvane_Communication::v_UpdateResults() { v_SendToUI(m_nMsgUpdateResults, 0, 0); }
+
+void CQ_Morvane_Communication::v_TidyUpFile() {
+  if (m_iFileProgressIndicator < 1) {
+    m_iFileProgressIndicator = 0;
+    return;
+  }
+  for (int i = 0; i < m_iFileProgressIndicator; ++i) {
+    v_SendToUI(m_nMsgUpdateProgress, 0, 0);
+    --m_iBatchProgressIndicator;
+  }
+  m_iFileProgressIndicator = 0;
+}
+
+void CQ_Morvane_Communication::v_TidyUpBatch() {
+  v_TidyUpFile();
+  if (m_iBatchProgressIndicator < 1) {
+    m_iBatchProgressIndicator = 0;
+    return;
+  }
+  for (int i = 0; i < m_iBatchProgressIndicator; ++i) v_SendToUI(m_nMsgUpdateProgress, 1, 0);
+  m_iBatchProgressIndicator = 0;
+}
+
+void CQ_Morvane_Communication::v_TimeStampStatusReport() {
+  v_AddMessage("");
+  v_AddMessage(Platform::LongDateTime());
+  v_AddMessage("");
+}
+
+// --- overwrite questions ----------------------------------------------------------
+
+int CQ_Morvane_Communication::i_ConfirmOverwriting(const std::string& fullName, bool withCancel) {
+  if (!Platform::FileExists(fullName)) return Platform::IDYES;
+  if (withCancel) {
+    return i_MessageBox(ccs_FormatKernelString(5030, fullName.c_str()),
+                        Platform::MB_YESNOCANCEL | Platform::MB_ICONQUESTION);
+  }
+  return i_MessageBox(ccs_FormatKernelString(5031, fullName.c_str()), Platform::MB_YESNO | Platform::MB_ICONQUESTION);
+}
+
+int CQ_Morvane_Communication::i_ConfirmOverwritingCMPFiles() {
+  if (!m_bGUI || m_iOverwriteFiles == 1) return Platform::IDYES;
+  return i_ConfirmOverwriting(m_strTranslatedFilesPath + m_strCurrentFileName + ".cmp", true);
+}
+
+int CQ_Morvane_CommunicationFrame::i_ConfirmOverwritingKWXFiles() {
+  if (!m_bGUI || m_iOverwriteFiles == 1) return Platform::IDYES;
+  const std::string base = m_strORGFilesPath + m_strCurrentFileName;
+  int answer = i_ConfirmOverwriting(base + ".org", true);
+  if (answer != Platform::IDYES) return answer;
+  answer = i_ConfirmOverwriting(base + ccs_KWXExtension(), true);
+  if (answer != Platform::IDYES) return answer;
+  if (!Platform::SamePathIgnoringCase(m_strTranslatedFilesPath, m_strORGFilesPath)) {
+    answer = i_ConfirmOverwriting(m_strTranslatedFilesPath + m_strCurrentFileName + ccs_KWXExtension(), true);
+  }
+  return answer;
+}
+
+int CQ_Morvane_CommunicationFrame::i_ConfirmOverwritingMIFFiles() {
+  if (!m_bGUI || m_iOverwriteFiles == 1) return Platform::IDYES;
+  return i_ConfirmOverwriting(m_strTranslatedFilesPath + m_strCurrentFileName + ".mif", true);
+}
+
+std::string CQ_Morvane_CommunicationFrame::ccs_KWXExtension() const {
+  return m_iFileFormatForKWX == 1 ? ".rtf" : ".txt";
+}
+
+// --- per-file operations -------------------------------------------------------
+
+int CQ_Morvane_Communication::i_RunGuarded(const std::function<int()>& operation) {
+  try {
+    return operation();
+  } catch (int code) {
+    return code;
+  } catch (const Platform::CQ_FileException& e) {
+    v_FileErrorReporting(&e);
+    return 4;
+  } catch (const Platform::CQ_ArchiveException& e) {
+    v_ArchiveErrorReporting(&e);
+    return 4;
+  } catch (const std::bad_alloc&) {
+    return 5;
+  }
+}
+
+int CQ_Morvane_CommunicationFrame::i_RunConverter(CQ_Morvane_FileConverter* converter) {
+  // A build without the converter of this task cannot process the file;
+  // that is reported like any error the reporting does not know.
+  if (!converter) return -1;
+  return converter->vi_Convert();
+}
+
+int CQ_Morvane_CommunicationFrame::i_ConvertMIFFile() {
+  return i_RunGuarded([this] {
+    std::unique_ptr<CQ_Morvane_FileConverter> converter = rco_GetConverterFactory().pco_CreateMIFConverter(*this);
+    return i_RunConverter(converter.get());
+  });
+}
+
+int CQ_Morvane_CommunicationFrame::i_ConvertKWXFile(const char* ancillaryName) {
+  return i_RunGuarded([this, ancillaryName] {
+    std::unique_ptr<CQ_Morvane_FileConverter> converter = rco_GetConverterFactory().pco_CreateKWXConverter(*this);
+    std::string name;
+    if (m_bGUI) {
+      name = m_strTranslatedFilesPath + "ancillary" + ccs_KWXExtension();
+    } else if (ancillaryName) {
+      name = ancillaryName;
+    }
+    v_ReadAncillaryKWXFile(name);
+    return i_RunConverter(converter.get());
+  });
+}
+
+int CQ_Morvane_CommunicationFrame::vi_CompareKWXFiles() {
+  std::unique_ptr<CQ_Morvane_FileConverter> comparison = rco_GetConverterFactory().pco_CreateComparison(*this);
+  return i_RunConverter(comparison.get());
+}
+
+// --- drivers ------------------------------------------------------------------------
+
+void CQ_Morvane_CommunicationFrame::v_ConversionSummary(int processed, int failed, int filesInList) {
+  v_TidyUpBatch();
+  v_AddClosingLine();
+  v_UpdateResults();
+  std::string summary;
+  if (failed == 0) {
+    summary = filesInList >= 2 ? ccs_FormatKernelString(5060, processed) : ccs_FormatKernelString(5061);
+  } else {
+    summary = filesInList > 1 ? ccs_FormatKernelString(5040, processed - failed, failed) : ccs_FormatKernelString(5041);
+  }
+  if (m_bGUI) i_MessageBox(summary, Platform::MB_OK | Platform::MB_ICONINFORMATION);
+}
+
+void CQ_Morvane_CommunicationFrame::v_ConvertMIF(const CQ_StringList* paths) {
+  m_iTask = TASK_MIF_TO_KWX;
+  m_bRunningTask = true;
+  int processed = 0, failed = 0;
+  const int files = paths ? static_cast<int>(paths->size()) : 0;
+  v_TimeStampStatusReport();
+  if (paths) {
+    for (const std::string& path : *paths) {
+      m_iFileProgressIndicator = kForwardSteps;
+      const std::string extension = ExtensionOf(path);
+      if (!EqualsIgnoringCase(extension, ".mif")) {
+        v_AddStringMessage(105);
+        v_AddStringMessage(106);
+        v_UpdateResults();
+        continue;
+      }
+      if (!m_bGUI) m_strSourceFilesPath = Platform::DirectoryOf(path);
+      m_strCurrentFileName = BaseName(path, m_strSourceFilesPath);
+      m_strCurrentFileExtension = extension;
+      v_AddStringMessage(1, path.c_str());
+      v_UpdateResults();
+
+      int code;
+      switch (i_ConfirmOverwritingKWXFiles()) {
+        case Platform::IDCANCEL: code = 2; break;
+        case Platform::IDNO: code = 3; break;
+        case Platform::IDYES: code = i_ConvertMIFFile(); break;
+        default: code = 100; break;
+      }
+      if (!b_ErrorReporting(code, processed, failed, files)) {
+        v_TidyUpBatch();
+        return;
+      }
+      v_TidyUpFile();
+    }
+  }
+  v_ConversionSummary(processed, failed, files);
+
+  if (m_bGUI && processed != failed) {
+    int answer = i_MessageBox(lpsz_LoadKernelString(5100), Platform::MB_YESNO | Platform::MB_ICONQUESTION);
+    if (answer != Platform::IDYES || !b_CreateAncillaryFile()) {
+      v_AddStringMessage(8);
+      v_UpdateResults();
+    }
+  }
+}
+
+void CQ_Morvane_CommunicationFrame::v_ConvertKWX(const CQ_StringList* paths, const char* ancillaryName) {
+  m_iTask = TASK_KWX_TO_MIF;
+  m_bRunningTask = true;
+  int processed = 0, failed = 0;
+  const int files = paths ? static_cast<int>(paths->size()) : 0;
+  v_TimeStampStatusReport();
+  if (paths) {
+    for (const std::string& path : *paths) {
+      m_iFileProgressIndicator = kBackwardSteps;
+      const std::string extension = ExtensionOf(path);
+      if (!EqualsIgnoringCase(extension, m_iFileFormatForKWX == 1 ? ".rtf" : ".txt")) {
+        v_AddStringMessage(1165);
+        v_AddStringMessage(1166);
+        v_UpdateResults();
+        continue;
+      }
+      if (!m_bGUI) m_strTranslatedFilesPath = Platform::DirectoryOf(path);
+      m_strCurrentFileName = BaseName(path, m_strTranslatedFilesPath);
+      m_strCurrentFileExtension = ccs_KWXExtension();
+      v_AddStringMessage(1, path.c_str());
+      v_UpdateResults();
+
+      int code;
+      switch (i_ConfirmOverwritingMIFFiles()) {
+        case Platform::IDCANCEL: code = 2; break;
+        case Platform::IDNO: code = 3; break;
+        case Platform::IDYES: code = i_ConvertKWXFile(ancillaryName); break;
+        default: code = 100; break;
+      }
+      if (!b_ErrorReporting(code, processed, failed, files)) {
+        v_TidyUpBatch();
+        return;
+      }
+      v_TidyUpFile();
+    }
+  }
+  v_ConversionSummary(processed, failed, files);
+}
+
+void CQ_Morvane_Communication::v_VerifyVarnels(const CQ_StringList* paths) {
+  m_iTask = TASK_VERIFY;
+  m_bRunningTask = true;
+  int processed = 0, failed = 0, tagChanges = 0;
+  const int files = paths ? static_cast<int>(paths->size()) : 0;
+  v_TimeStampStatusReport();
+  if (paths) {
+    for (const std::string& path : *paths) {
+      m_iFileProgressIndicator = kVerifySteps;
+      const std::string extension = ExtensionOf(path);
+      if (!EqualsIgnoringCase(extension, m_iFileFormatForKWX == 1 ? ".rtf" : ".txt")) {
+        v_AddStringMessage(2125);
+        v_AddStringMessage(2126);
+        v_UpdateResults();
+        continue;
+      }
+      if (!m_bGUI) m_strTranslatedFilesPath = Platform::DirectoryOf(path);
+      m_strCurrentFileName = BaseName(path, m_strTranslatedFilesPath);
+      m_strCurrentFileExtension = extension;
+      v_AddStringMessage(2, path.c_str());
+      v_UpdateResults();
+
+      int code;
+      switch (i_ConfirmOverwritingCMPFiles()) {
+        case Platform::IDCANCEL: code = 2; break;
+        case Platform::IDNO: code = 3; break;
+        case Platform::IDYES: code = i_RunGuarded([this] { return vi_CompareKWXFiles(); }); break;
+        default: code = 100; break;
+      }
+      if (m_nVerificationErrors || m_nVerificationAlerts || m_nVerificationWarnings) ++tagChanges;
+      if (!b_ErrorReporting(code, processed, failed, files)) {
+        v_TidyUpBatch();
+        return;
+      }
+      m_nVerificationErrors = m_nVerificationAlerts = m_nVerificationWarnings = 0;
+      v_TidyUpFile();
+    }
+  }
+  v_TidyUpBatch();
+  v_AddClosingLine();
+  v_UpdateResults();
+  std::string summary;
+  if (failed != 0) {
+    summary = files >= 2 ? ccs_FormatKernelString(5080, processed - failed, failed) : ccs_FormatKernelString(5081);
+  } else if (tagChanges != 0) {
+    summary = files > 1 ? ccs_FormatKernelString(5092, processed, tagChanges) : ccs_FormatKernelString(5093);
+  } else {
+    summary = files >= 2 ? ccs_FormatKernelString(5090, processed) : ccs_FormatKernelString(5091);
+  }
+  if (m_bGUI) i_MessageBox(summary, Platform::MB_OK | Platform::MB_ICONINFORMATION);
+}

@@ -1,0 +1,53 @@
+// The kernel's string table. The texts are data (KernelStringTable.inc),
+// sorted by id; lookups are a binary search.
+#include "kernel/session/KernelStrings.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <iterator>
+#include <vector>
+
+namespace {
+
+struct Entry {
+  unsigned id;
+  const char* text;
+};
+
+const Entry kTable[] = {
+#include "kernel/session/KernelStringTable.inc"
+};
+
+const Entry* Find(unsigned id) {
+  const Entry* end = std::end(kTable);
+  const Entry* it = std::lower_bound(std::begin(kTable), end, id, [](const Entry& e, unsigned key) { return e.id < key; });
+  return (it != end && it->id == id) ? it : nullptr;
+}
+
+}  // namespace
+
+const char* lpsz_LoadKernelString(unsigned id) {
+  const Entry* e = Find(id);
+  return e ? e->text : "";
+}
+
+bool b_HasKernelString(unsigned id) { return Find(id) != nullptr; }
+
+std::string ccs_FormatKernelString(unsigned id, ...) {
+  const char* format = lpsz_LoadKernelString(id);
+  va_list args;
+  va_start(args, id);
+  va_list copy;
+  va_copy(copy, args);
+  int n = std::vsnprintf(nullptr, 0, format, copy);
+  va_end(copy);
+  std::string out;
+  if (n > 0) {
+    std::vector<char> buffer(static_cast<std::size_t>(n) + 1);
+    std::vsnprintf(buffer.data(), buffer.size(), format, args);
+    out.assign(buffer.data(), static_cast<std::size_t>(n));
+  }
+  va_end(args);
+  return out;
+}

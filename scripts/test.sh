@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Builds the project and runs every test.
+#   scripts/test.sh              normal build (warnings are errors) and all tests
+#   scripts/test.sh --sanitize   the same under AddressSanitizer + UBSan (build-asan/)
+#   scripts/test.sh --tsan REGEX the tests matching REGEX under ThreadSanitizer (build-tsan/)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+mode=normal
+filter=""
+case "${1:-}" in
+  --sanitize) mode=asan ;;
+  --tsan) mode=tsan; filter="${2:-.}" ;;
+  "") ;;
+  *) echo "usage: $0 [--sanitize | --tsan REGEX]" >&2; exit 2 ;;
+esac
+
+bash scripts/bootstrap.sh
+
+jobs=$(nproc 2>/dev/null || echo 2)
+common=(-G Ninja -DMORVANE_WERROR=ON -DMORVANE_BUILD_TESTS=ON)
+case "$mode" in
+  normal)
+    cmake -S . -B build "${common[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake --build build -j"$jobs"
+    ctest --test-dir build --output-on-failure -j"$jobs"
+    ;;
+  asan)
+    cmake -S . -B build-asan "${common[@]}" -DCMAKE_BUILD_TYPE=Debug -DMORVANE_SANITIZE=ON -DMORVANE_BUILD_GUI=OFF >/dev/null
+    cmake --build build-asan -j"$jobs"
+    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+      ctest --test-dir build-asan --output-on-failure -j"$jobs"
+    ;;
+  tsan)
+    cmake -S . -B build-tsan "${common[@]}" -DCMAKE_BUILD_TYPE=Debug -DMORVANE_TSAN=ON -DMORVANE_BUILD_GUI=OFF >/dev/null
+    cmake --build build-tsan -j"$jobs"
+    TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -j"$jobs" -R "$filter"
+    ;;
+esac

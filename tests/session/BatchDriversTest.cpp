@@ -1,0 +1,448 @@
+// The batch drivers over scripted converters: extension checks, names,
+// overwrite questions, cancelling, progress, summaries and the ancillary
+// file.
+#include <filesystem>
+
+#include "SessionTestSupport.h"
+#include "kernel/session/KernelStrings.h"
+
+namespace morvane_test {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+class DriversTest : public StoreFixture {
+ protected:
+  void SetUp() override {
+    StoreFixture::SetUp();
+    std::filesystem::create_directories(dir_ + "src");
+    std::filesystem::create_directories(dir_ + "org");
+    std::filesystem::create_directories(dir_ + "tr");
+  }
+
+  // A GUI session as the desktop front end sets it up before a batch.
+  std::unique_ptr<CQ_Morvane_CommunicationFrame> GuiSession(int overwrite = 1) {
+    auto s = std::make_unique<CQ_Morvane_CommunicationFrame>("Halvex Morvane for FrameMaker", "3.0", true);
+    s->v_SetUI(&window);
+    s->v_ResetBatch();
+    s->v_SetSourceFilesPath((dir_ + "src/").c_str());
+    s->v_SetORGFilesPath((dir_ + "org/").c_str());
+    s->v_SetTranslatedFilesPath((dir_ + "tr/").c_str());
+    s->v_SetFileFormatForKWX(1);
+    s->v_SetOverwriteFiles(overwrite);
+    s->v_SetSourceLanguage("English (US)");
+    s->v_SetTargetLanguage("German");
+    Install(*s);
+    return s;
+  }
+  std::unique_ptr<CQ_Morvane_CommunicationFrame> PlainSession() {
+    auto s = std::make_unique<CQ_Morvane_CommunicationFrame>("morvane", "3.0", false);
+    s->v_SetFileFormatForKWX(1);
+    Install(*s);
+    return s;
+  }
+  void Install(CQ_Morvane_CommunicationFrame& s) {
+    auto f = std::make_unique<ScriptedFactory>();
+    factory = f.get();
+    s.v_SetConverterFactory(std::move(f));
+  }
+  std::string Src(const char* name) { return dir_ + "src/" + name; }
+  std::vector<std::string> BoxTexts() const {
+    std::vector<std::string> texts;
+    for (const auto& b : window.boxes) texts.push_back(b.text);
+    return texts;
+  }
+
+  RecordingWindow window;
+  ScriptedFactory* factory = nullptr;
+};
+
+TEST_F(DriversTest, ForwardBatchWithAWrongExtensionFirst) {
+  auto s = GuiSession();
+  CQ_StringList files = {Src("notes.doc"), Src("Manual.MIF")};
+  window.answers = {Platform::IDOK, Platform::IDNO};
+  s->v_ConvertMIF(&files);
+  EXPECT_EQ(DrainAfterTimeStamp(*s),
+            (Lines{"Conversion Error 105. The MIF file has an invalid file extension.",
+                   "Halvex Morvane can only convert MIF files with the file extension .mif.",
+                   "Converting " + Src("Manual.MIF"), "Done.", "", Underscores(), "No ancillary file created."}));
+  EXPECT_EQ(factory->convertedFiles, Lines{"Manual"});
+  EXPECT_STREQ(s->lpsz_GetCurrentFileExtension(), ".MIF");
+  // Summary first, then the ancillary question.
+  EXPECT_EQ(BoxTexts(), (Lines{"1 file(s) converted.\nNo errors.", lpsz_LoadKernelString(5100)}));
+  EXPECT_EQ(window.boxes[1].style, Platform::MB_YESNO | Platform::MB_ICONQUESTION);
+  EXPECT_EQ(s->i_GetTask(), TASK_MIF_TO_KWX);
+  EXPECT_TRUE(s->b_GetRunningTask());
+}
+
+TEST_F(DriversTest, PathsWithoutAnExtensionAreRefused) {
+  auto s = PlainSession();
+  CQ_StringList files = {dir_ + "src.d/README", dir_ + "x.mif.bak"};
+  s->v_ConvertMIF(&files);
+  Lines lines = DrainAfterTimeStamp(*s);
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_EQ(lines[0], lpsz_LoadKernelString(105));
+  EXPECT_EQ(lines[2], lpsz_LoadKernelString(105));
+  EXPECT_EQ(lines[4], Underscores());
+  EXPECT_TRUE(factory->convertedFiles.empty());
+}
+
+TEST_F(DriversTest, PlainSessionTakesFoldersFromThePaths) {
+  auto s = PlainSession();
+  CQ_StringList files = {dir_ + "src/one.mif", dir_ + "org/two.mif"};
+  s->v_ConvertMIF(&files);
+  EXPECT_EQ(factory->convertedFiles, (Lines{"one", "two"}));
+  EXPECT_STREQ(s->lpsz_GetSourceFilesPath(), (dir_ + "org/").c_str());
+  EXPECT_STREQ(s->lpsz_GetCurrentFileName(), "two");
+}
+
+TEST_F(DriversTest, OverwriteQuestionsNoSkipsCancelEnds) {
+  WriteFile(dir_ + "org/a.org", "old");
+  WriteFile(dir_ + "tr/b.rtf", "old");
+  auto s = GuiSession(0);
+  CQ_StringList files = {Src("a.mif"), Src("b.mif"), Src("c.mif")};
+  window.answers = {Platform::IDNO, Platform::IDCANCEL};
+  s->v_ConvertMIF(&files);
+  EXPECT_EQ(DrainAfterTimeStamp(*s),
+            (Lines{"Converting " + Src("a.mif"), "Conversion Error 40. Cancelled by user.", "",
+                   "Converting " + Src("b.mif"), "Conversion Error 40. Cancelled by user.", "", Underscores(), "",
+                   "The batch was cancelled.", Underscores()}));
+  EXPECT_TRUE(factory->convertedFiles.empty());
+  ASSERT_EQ(window.boxes.size(), 3u);
+  EXPECT_EQ(window.boxes[0].text, "Do you want to overwrite the file:\n" + dir_ + "org/a.org\nCancel terminates the batch.");
+  EXPECT_EQ(window.boxes[0].style, Platform::MB_YESNOCANCEL | Platform::MB_ICONQUESTION);
+  EXPECT_EQ(window.boxes[1].text, "Do you want to overwrite the file:\n" + dir_ + "tr/b.rtf\nCancel terminates the batch.");
+  // No summary box from the driver: the cancel box is the last.
+  EXPECT_EQ(window.boxes[2].text, "Batch cancelled. 0 file(s) converted.");
+}
+
+TEST_F(DriversTest, AnAnswerOtherThanYesNoCancelEndsTheBatch) {
+  WriteFile(dir_ + "tr/a.mif", "old");
+  auto s = GuiSession(0);
+  s->v_SetFileFormatForKWX(0);
+  CQ_StringList files = {dir_ + "tr/a.txt"};
+  window.answers = {Platform::IDOK};
+  s->v_ConvertKWX(&files);
+  Lines lines = DrainAfterTimeStamp(*s);
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[1], lpsz_LoadKernelString(1040));
+  EXPECT_EQ(lines.back(), Underscores());
+}
+
+TEST_F(DriversTest, CancelAtTheNextProgressStep) {
+  auto s = GuiSession();
+  CQ_StringList files = {Src("a.mif"), Src("b.mif")};
+  s->v_SetBatchProgressIndicator(16);
+  auto steps = [](CQ_Morvane_CommunicationFrame& session) {
+    for (int i = 0; i < 5; ++i) session.v_UpdateUI();
+    return 0;
+  };
+  factory->actions = {steps, steps};
+  int seen = 0;
+  window.onMessage = [&](const RecordingWindow::Message& m) {
+    if (m.id == s->n_GetMsgUpdateProgress() && ++seen == 3) s->v_SetUserCancelled(true);
+  };
+  s->v_ConvertMIF(&files);
+  Lines lines = DrainAfterTimeStamp(*s);
+  EXPECT_EQ(lines, (Lines{"Converting " + Src("a.mif"), "Conversion Error 40. Cancelled by user.", "", Underscores(), "",
+                          "The batch was cancelled.", Underscores()}));
+  EXPECT_EQ(factory->convertedFiles.size(), 1u);
+  EXPECT_EQ(s->i_GetBatchProgressIndicator(), 0);
+  EXPECT_EQ(s->i_GetFileProgressIndicator(), 0);
+  // The bars are filled to the end: 3 steps, 5 of the file, 8 of the batch.
+  EXPECT_EQ(window.Count(s->n_GetMsgUpdateProgress(), 0), 8);
+  EXPECT_EQ(window.Count(s->n_GetMsgUpdateProgress(), 1), 8);
+}
+
+TEST_F(DriversTest, ProgressFillsEveryStepOfTheBatch) {
+  auto s = GuiSession();
+  CQ_StringList files = {Src("a.mif"), Src("skip.txt"), Src("b.mif")};
+  s->v_SetBatchProgressIndicator(3 * 8);
+  auto threeSteps = [](CQ_Morvane_CommunicationFrame& session) {
+    for (int i = 0; i < 3; ++i) session.v_UpdateUI();
+    return 0;
+  };
+  auto twelveSteps = [](CQ_Morvane_CommunicationFrame& session) {
+    for (int i = 0; i < 12; ++i) session.v_UpdateUI();  // more than its share
+    return 0;
+  };
+  factory->actions = {threeSteps, twelveSteps};
+  window.answers = {Platform::IDOK, Platform::IDNO};
+  s->v_ConvertMIF(&files);
+  const unsigned progress = s->n_GetMsgUpdateProgress();
+  // The batch bar gets exactly its size, whatever each converter did:
+  // 3 steps + 5 tidied, 12 steps, and the 4 left of the skipped file's share.
+  EXPECT_EQ(window.Count(progress, 0), 3 + 5 + 12);
+  EXPECT_EQ(window.Count(progress, 1), 4);
+  EXPECT_EQ(s->i_GetBatchProgressIndicator(), 0);
+}
+
+TEST_F(DriversTest, ConverterFailuresAndExceptions) {
+  auto s = PlainSession();
+  CQ_StringList files = {Src("a.mif"), Src("b.mif"), Src("c.mif"), Src("d.mif")};
+  factory->actions = {
+      [](CQ_Morvane_CommunicationFrame&) -> int { throw 8; },
+      [this](CQ_Morvane_CommunicationFrame&) -> int {
+        throw Platform::CQ_FileException(Platform::CQ_FileException::fileNotFound, Src("b.mif"));
+      },
+      [](CQ_Morvane_CommunicationFrame&) { return 0; },
+      [](CQ_Morvane_CommunicationFrame&) -> int { throw std::bad_alloc(); },
+  };
+  s->v_ConvertMIF(&files);
+  EXPECT_EQ(DrainAfterTimeStamp(*s),
+            (Lines{"Converting " + Src("a.mif"), "Conversion Error 180. Unexpected end of input file.", "",
+                   "Converting " + Src("b.mif"), "File Error 3110. The file could not be located.",
+                   "Filename:" + Src("b.mif"), "", "Converting " + Src("c.mif"), "Done.", "",
+                   "Converting " + Src("d.mif"), "Conversion Error 10. A memory error has occurred.", "", Underscores(),
+                   "", "The batch was cancelled.", Underscores()}));
+}
+
+TEST_F(DriversTest, ConversionSummaries) {
+  struct Case {
+    std::vector<int> codes;
+    std::string summary;
+  } const cases[] = {
+      {{0, 0}, "2 file(s) converted.\nNo errors."},
+      {{0}, "No errors."},
+      {{0, 6, 3}, "1 file(s) converted.\n2 file(s) could not be converted."},
+      {{6}, "The file could not be converted."},
+  };
+  for (const Case& c : cases) {
+    window.boxes.clear();
+    auto s = GuiSession();
+    CQ_StringList files;
+    for (std::size_t i = 0; i < c.codes.size(); ++i) {
+      files.push_back(Src(("f" + std::to_string(i) + ".mif").c_str()));
+      int code = c.codes[i];
+      factory->actions.push_back([code](CQ_Morvane_CommunicationFrame&) { return code; });
+    }
+    window.answers = {Platform::IDOK, Platform::IDNO};
+    s->v_ConvertMIF(&files);
+    ASSERT_FALSE(window.boxes.empty());
+    EXPECT_EQ(window.boxes[0].text, c.summary);
+    EXPECT_EQ(window.boxes[0].style, Platform::MB_OK | Platform::MB_ICONINFORMATION);
+    // The ancillary question only follows when a file was converted.
+    bool converted = std::count(c.codes.begin(), c.codes.end(), 0) > 0;
+    EXPECT_EQ(window.boxes.size(), converted ? 2u : 1u) << c.summary;
+  }
+}
+
+TEST_F(DriversTest, VerificationSummariesCountTagChanges) {
+  auto withCounts = [](unsigned errors, unsigned warnings, int code) {
+    return [=](CQ_Morvane_CommunicationFrame& s) {
+      s.v_SetVerificationErrors(errors);
+      s.v_SetVerificationWarnings(warnings);
+      return code;
+    };
+  };
+  struct Case {
+    std::vector<FileAction> actions;
+    std::string summary;
+  } const cases[] = {
+      {{withCounts(0, 0, 10030), withCounts(0, 2, 10030), withCounts(0, 0, 10030)},
+       "3 file(s) verified. Tag changes in 1 file(s)."},
+      {{withCounts(0, 2, 10030)}, "Files verified. There are Tag changes."},
+      {{withCounts(0, 0, 10030), withCounts(3, 0, 10020)}, "1 file(s) verified.\n1 file(s) could not be fully verified."},
+      {{withCounts(1, 0, 10020)}, "The file could not be verified."},
+      {{withCounts(0, 0, 10030), withCounts(0, 0, 10030)}, "2 file(s) verified."},
+      {{withCounts(0, 0, 10030)}, "Files verified."},
+  };
+  for (const Case& c : cases) {
+    window.boxes.clear();
+    auto s = GuiSession();
+    CQ_StringList files;
+    for (std::size_t i = 0; i < c.actions.size(); ++i) files.push_back(dir_ + "tr/f" + std::to_string(i) + ".rtf");
+    factory->actions.assign(c.actions.begin(), c.actions.end());
+    s->v_VerifyVarnels(&files);
+    ASSERT_EQ(window.boxes.size(), 1u);
+    EXPECT_EQ(window.boxes[0].text, c.summary);
+    // Counters are zeroed after each file.
+    EXPECT_EQ(s->n_GetVerificationWarnings(), 0u);
+    EXPECT_EQ(s->n_GetVerificationErrors(), 0u);
+  }
+}
+
+TEST_F(DriversTest, VerificationAndBackConversionCheckTheKwxExtension) {
+  auto s = PlainSession();
+  CQ_StringList files = {dir_ + "tr/a.txt", dir_ + "tr/b.RTF"};
+  s->v_VerifyVarnels(&files);
+  Lines lines = DrainAfterTimeStamp(*s);
+  ASSERT_GE(lines.size(), 5u);
+  EXPECT_EQ(lines[0], lpsz_LoadKernelString(2125));
+  EXPECT_EQ(lines[1], lpsz_LoadKernelString(2126));
+  EXPECT_EQ(lines[2], "Verifying " + dir_ + "tr/b.RTF");
+  EXPECT_EQ(factory->convertedFiles, Lines{"b"});
+
+  s->v_ConvertKWX(&files);
+  lines = DrainAfterTimeStamp(*s);
+  EXPECT_EQ(lines[0], lpsz_LoadKernelString(1165));
+  EXPECT_EQ(lines[1], lpsz_LoadKernelString(1166));
+  EXPECT_EQ(lines[2], "Converting " + dir_ + "tr/b.RTF");
+}
+
+TEST_F(DriversTest, ABuildWithoutTheConverterReportsAnUnknownError) {
+  auto s = std::make_unique<CQ_Morvane_CommunicationFrame>("morvane", "3.0", false);
+  CQ_StringList files = {Src("a.mif")};
+  s->v_ConvertMIF(&files);
+  Lines lines = DrainAfterTimeStamp(*s);
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[1], lpsz_LoadKernelString(30));
+  EXPECT_EQ(lines.back(), Underscores());
+}
+
+TEST_F(DriversTest, BackConversionLooksForTheAncillaryFileEveryFileAndOnce) {
+  auto s = PlainSession();
+  s->v_SetKWXVersion(KWX_VERSION_F300);
+  CQ_StringList files = {dir_ + "tr/a.rtf", dir_ + "tr/b.rtf", dir_ + "tr/c.rtf"};
+  auto extract = [](CQ_Morvane_CommunicationFrame& session) {
+    CExtStringList section;
+    session.v_ExtractAncillaryKWXSection(&section, 0, "<sourcepath \"/x/a.mif\">");
+    return 0;
+  };
+  factory->actions = {extract, extract, extract};
+  const std::string missing = dir_ + "tr/ancillary.rtf";
+  s->v_ConvertKWX(&files, missing.c_str());
+  Lines lines = DrainAfterTimeStamp(*s);
+  const std::string notice = ccs_FormatKernelString(1350, "ancillary.rtf");
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), notice), 3 + 1);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), std::string(lpsz_LoadKernelString(1351))), 4);
+}
+
+class AncillaryTest : public DriversTest {
+ protected:
+  // A session whose ancillary file has been read back from the lines.
+  std::unique_ptr<CQ_Morvane_CommunicationFrame> WithReadBack(const Lines& lines) {
+    auto s = PlainSession();
+    s->v_SetFileFormatForKWX(0);
+    s->v_SetKWXVersion(KWX_VERSION_F300);
+    s->v_SetSourceLanguage("English (US)");
+    std::string text;
+    for (const auto& l : lines) text += l + "\r\n";
+    WriteFile(dir_ + "tr/ancillary.txt", text);
+    s->v_ReadAncillaryKWXFile(dir_ + "tr/ancillary.txt");
+    return s;
+  }
+  static Lines Header(const char* version = "<kwx \"F3.00\">", const char* quotes = "<sourcequotes \"As Text\">") {
+    return {version, "<sourcecharset \"Normal\">", "<sourcelanguage \"English (US)\">",
+            "<sourcehyphenation \"Turn Off\">", quotes};
+  }
+};
+
+TEST_F(AncillaryTest, SectionOfTheDocumentIsExtracted) {
+  Lines lines = Header();
+  for (const char* l : {"<file \"/d/a.mif\">", "A", "</file \"/d/a.mif\">", "<file \"/d/b.mif\">", "B1", "B2",
+                        "</file \"/d/b.mif\">", "</kwx>"}) {
+    lines.push_back(l);
+  }
+  auto s = WithReadBack(lines);
+  CExtStringList out;
+  out.AddTail("existing");
+  s->v_ExtractAncillaryKWXSection(&out, 0, "<sourcepath \"/d/b.mif\">");
+  EXPECT_EQ(out.Lines(), (Lines{"existing", "<file \"/d/b.mif\">", "B1", "B2", "</file \"/d/b.mif\">"}));
+  EXPECT_TRUE(Drain(*s).empty());
+  EXPECT_THROW(s->v_ExtractAncillaryKWXSection(nullptr, 0, "<sourcepath \"/d/b.mif\">"), int);
+}
+
+TEST_F(AncillaryTest, HeaderChecksRefuseTheFile) {
+  struct Case {
+    Lines lines;
+    std::vector<unsigned> ids;
+  } cases[] = {
+      {Header("<kwx \"F3.01\">"), {1410, 1411, 1412}},
+      {Header("<kwx \"I3.00\">"), {1390, 1391, 1393}},
+      {Header("<kwx \"F3.00\">", "<sourcequotes \"As Tags\">"), {1310, 1311, 1313}},
+      {Header("<kwx \"F3.00\">", "<sourcequotes \"Straight\">"), {1250, 1251, 1253}},
+      {{"<kwx \"F3.00\">", "<sourcecharset \"Symbol\">"}, {1290, 1291, 1292}},
+      {{"<kwx \"F3.00\">", "<sourcecharset \"Normal\">"}, {1340, 1341}},
+      {Header(), {1360, 1361}},
+      {[] {
+         Lines l = Header();
+         l.push_back("<file \"/d/a.mif\">");
+         return l;
+       }(),
+       {1400, 1401, 1402}},
+  };
+  for (const Case& c : cases) {
+    auto s = WithReadBack(c.lines);
+    CExtStringList out;
+    s->v_ExtractAncillaryKWXSection(&out, 0, "<sourcepath \"/d/a.mif\">");
+    Lines expected;
+    for (unsigned id : c.ids) expected.push_back(lpsz_LoadKernelString(id));
+    EXPECT_EQ(Drain(*s), expected) << c.lines.front() << " / ids from " << c.ids.front();
+    EXPECT_TRUE(out.IsEmpty());
+  }
+}
+
+TEST_F(AncillaryTest, CreatingTheFileAsksPerCopy) {
+  WriteFile(dir_ + "org/ancillary.rtf", "old");
+  WriteFile(dir_ + "tr/ancillary.rtf", "old");
+  auto s = GuiSession(0);
+  s->v_AddTailToAncillaryFile("<file \"/d/a.mif\">");
+  s->v_AddTailToAncillaryFile("</file \"/d/a.mif\">");
+  window.answers = {Platform::IDNO, Platform::IDYES};
+  ASSERT_TRUE(s->b_CreateAncillaryFile());
+  // Only the translated copy was wanted: the ORG path follows it.
+  EXPECT_STREQ(s->lpsz_GetORGFilesPath(), (dir_ + "tr/").c_str());
+  EXPECT_EQ(factory->writtenFiles, Lines{dir_ + "tr/ancillary.rtf"});
+  EXPECT_EQ(Drain(*s), (Lines{"Created the ancillary file:", dir_ + "tr/ancillary.rtf"}));
+  EXPECT_EQ(ReadFile(dir_ + "tr/ancillary.rtf"),
+            "<kwx \"F3.00\">\n<sourcecharset \"Normal\">\n<sourcelanguage \"English (US)\">\n"
+            "<sourcehyphenation \"Turn Off\">\n<sourcequotes \"As Text\">\n<file \"/d/a.mif\">\n"
+            "</file \"/d/a.mif\">\n</kwx>\n");
+  EXPECT_EQ(window.boxes[0].text, "Do you want to overwrite the file:\n" + dir_ + "org/ancillary.rtf\n");
+
+  window.answers = {Platform::IDNO};
+  s->v_SetORGFilesPath((dir_ + "org/").c_str());
+  s->v_SetTranslatedFilesPath((dir_ + "org/").c_str());
+  EXPECT_FALSE(s->b_CreateAncillaryFile());
+}
+
+TEST_F(AncillaryTest, ForwardBatchWritesBothCopiesOnYes) {
+  auto s = GuiSession();
+  CQ_StringList files = {Src("a.mif")};
+  factory->actions = {[](CQ_Morvane_CommunicationFrame& session) {
+    CQ_StringList section = {"<file \"a\">", "</file \"a\">"};
+    session.v_AddToAncillaryFile(&section);
+    return 0;
+  }};
+  window.answers = {Platform::IDOK, Platform::IDYES};
+  s->v_ConvertMIF(&files);
+  Lines lines = DrainAfterTimeStamp(*s);
+  EXPECT_EQ(Lines(lines.end() - 3, lines.end()),
+            (Lines{"Created the ancillary file:", dir_ + "org/ancillary.rtf", dir_ + "tr/ancillary.rtf"}));
+  EXPECT_EQ(ReadFile(dir_ + "org/ancillary.rtf"), ReadFile(dir_ + "tr/ancillary.rtf"));
+}
+
+TEST_F(AncillaryTest, NamedCreationReportsWriteFailures) {
+  auto s = PlainSession();
+  EXPECT_TRUE(s->b_CreateAncillaryFile(dir_ + "named.rtf"));
+  EXPECT_EQ(Drain(*s), (Lines{"Created the ancillary file:", dir_ + "named.rtf"}));
+  // The session's own lines are untouched by the named form.
+  EXPECT_TRUE(s->b_AncillaryFileIsEmpty());
+
+  auto bare = std::make_unique<CQ_Morvane_CommunicationFrame>("morvane", "3.0", false);
+  EXPECT_FALSE(bare->b_CreateAncillaryFile(dir_ + "nowhere.rtf"));
+  EXPECT_EQ(Drain(*bare), (Lines{"File Error 3040. An unspecified error occurred.", "Filename:" + dir_ + "nowhere.rtf"}));
+}
+
+TEST(ExtStringList, RunsInsertAndRemove) {
+  CExtStringList source;
+  for (const char* l : {"a", "b", "c", "d"}) source.AddTail(l);
+  CExtStringList target;
+  target.InsertRun(source, 1, 2, CExtStringList::npos);
+  EXPECT_EQ(target.Lines(), (Lines{"b", "c"}));
+  target.InsertRun(source, 3, 99, 0);
+  EXPECT_EQ(target.Lines(), (Lines{"b", "d", "c"}));
+  target.InsertRun(target, 0, 1, 2);
+  EXPECT_EQ(target.Lines(), (Lines{"b", "d", "c", "b", "d"}));
+  target.RemoveRun(1, 3);
+  EXPECT_EQ(target.Lines(), (Lines{"b", "d"}));
+  target.RemoveRun(5, 9);
+  target.InsertRun(source, 3, 1, 0);
+  EXPECT_EQ(target.Lines(), (Lines{"b", "d"}));
+  EXPECT_EQ(source.Find("c"), 2u);
+  EXPECT_EQ(source.Find("c", 3), CExtStringList::npos);
+}
+
+}  // namespace
+}  // namespace morvane_test
