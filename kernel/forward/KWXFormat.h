@@ -1,0 +1,462 @@
+// The KWX tagged-text format: the one definition that every converter,
+// reader and the verifier use.
+//
+// KWX text is a sequence of lines in the session's source code page. Tags
+// begin with "<": external tags ("<" followed by a letter or "/") carry
+// document structure and begin lines; internal tags ("<:") stand inside
+// running text. Everything else is translatable text, in which "<" and ">"
+// never stand for themselves (they are written "<:lt>" and "<:gt>").
+//
+// This header holds the vocabulary (tag texts and recognition prefixes),
+// the six header lines with their MIF counterparts, the numbered tag kinds
+// with their counters, builders for tag texts, the special-character,
+// reserved-character and quote tables, a bracket-aware tokenizer, and the
+// line rule that joins a converted list into KWX lines. The tag tables live
+// in KWXTagTables.h.
+//
+// Tag texts and prefixes are plain 8-bit strings compared byte for byte.
+// MIF counterparts ("fragments") are MIF text with a "\n" after every line.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "System/Export.h"
+#include "kernel/session/ExtStringList.h"
+
+namespace KWX {
+
+// ---------------------------------------------------------------------------
+// Header
+// ---------------------------------------------------------------------------
+
+// Format generation written by forward conversion, and the value of the
+// session's KWX version field (EKWXVERSION) that stands for it.
+inline constexpr std::string_view FORMAT_VERSION = "F3.00";
+inline constexpr int FORMAT_GENERATION_CURRENT = 2;
+
+inline constexpr std::string_view TAG_KWX = "<kwx \"F3.00\">";
+// Written into the tag table in place of TAG_KWX by a converter object set
+// to any other format generation.
+inline constexpr std::string_view TAG_KWX_OTHER_GENERATION = "<kwx \"F3.xx\">";
+inline constexpr std::string_view TAG_KWX_CLOSE = "</kwx>";
+inline constexpr std::string_view PREFIX_KWX = "<kwx \"";
+// Versions readers recognise besides FORMAT_VERSION.
+inline constexpr std::string_view FORMAT_VERSION_F301 = "F3.01";
+inline constexpr std::string_view FORMAT_VERSION_I300 = "I3.00";
+// First lines of files of an earlier generation.
+inline constexpr std::string_view TAG_TF = "<tf>";
+inline constexpr std::string_view TAG_TFI = "<tfi>";
+
+inline constexpr std::string_view TAG_SOURCECHARSET_NORMAL = "<sourcecharset \"Normal\">";
+inline constexpr std::string_view TAG_SOURCECHARSET_SYMBOL = "<sourcecharset \"Symbol\">";
+inline constexpr std::string_view PREFIX_SOURCECHARSET = "<sourcecharset \"";
+inline constexpr std::string_view PREFIX_SOURCELANGUAGE = "<sourcelanguage \"";
+inline constexpr std::string_view TAG_SOURCEHYPHENATION_TURN_OFF = "<sourcehyphenation \"Turn Off\">";
+inline constexpr std::string_view TAG_SOURCEHYPHENATION_LEAVE_AS_IS = "<sourcehyphenation \"Leave As Is\">";
+inline constexpr std::string_view PREFIX_SOURCEHYPHENATION = "<sourcehyphenation \"";
+inline constexpr std::string_view TAG_SOURCEQUOTES_AS_TEXT = "<sourcequotes \"As Text\">";
+inline constexpr std::string_view TAG_SOURCEQUOTES_AS_TAGS = "<sourcequotes \"As Tags\">";
+inline constexpr std::string_view PREFIX_SOURCEQUOTES = "<sourcequotes \"";
+inline constexpr std::string_view PREFIX_SOURCEPATH = "<sourcepath \"";
+
+// MIF counterparts of the header lines and of </kwx> (MIF comment lines).
+inline constexpr std::string_view MIF_KWX = "# File Converted by The Morvane for FrameMaker\n";
+inline constexpr std::string_view MIF_SOURCECHARSET_NORMAL = "# Normal Character Set\n";
+inline constexpr std::string_view MIF_SOURCECHARSET_SYMBOL = "# Symbol Character Set\n";
+inline constexpr std::string_view MIF_SOURCELANGUAGE = "# Source Language\n";
+inline constexpr std::string_view MIF_SOURCEHYPHENATION = "# Source Hyphenation\n";
+inline constexpr std::string_view MIF_SOURCEQUOTES = "# Source Smart Quotes\n";
+inline constexpr std::string_view MIF_SOURCEPATH = "# Source Path\n";
+inline constexpr std::string_view MIF_KWX_CLOSE = "# end of file Converted by The Morvane\n";
+
+// ---------------------------------------------------------------------------
+// External tags (un-numbered texts and recognition prefixes)
+// ---------------------------------------------------------------------------
+
+inline constexpr std::string_view PREFIX_PAGE = "<page \"";
+inline constexpr std::string_view TAG_PAGE_CLOSE = "</page>";
+inline constexpr std::string_view PREFIX_TR = "<tr ";
+inline constexpr std::string_view TAG_TR_CLOSE = "</tr>";
+inline constexpr std::string_view PREFIX_TS = "<ts ";
+inline constexpr std::string_view TAG_TS_CLOSE = "</ts>";
+inline constexpr std::string_view TAG_UFO = "<ufo>";
+inline constexpr std::string_view TAG_UFO_CLOSE = "</ufo>";
+inline constexpr std::string_view PREFIX_AF = "<af ";
+inline constexpr std::string_view TAG_AF_CLOSE = "</af>";
+inline constexpr std::string_view PREFIX_TB = "<tb ";
+inline constexpr std::string_view TAG_TB_CLOSE = "</tb>";
+inline constexpr std::string_view TAG_TBT = "<tbt>";
+inline constexpr std::string_view PREFIX_TBT = "<tbt";  // bare and numbered form
+inline constexpr std::string_view TAG_TBT_CLOSE = "</tbt>";
+inline constexpr std::string_view TAG_TBH = "<tbh>";
+inline constexpr std::string_view TAG_TBH_CLOSE = "</tbh>";
+inline constexpr std::string_view TAG_TBB = "<tbb>";
+inline constexpr std::string_view TAG_TBB_CLOSE = "</tbb>";
+inline constexpr std::string_view TAG_TBF = "<tbf>";
+inline constexpr std::string_view TAG_TBF_CLOSE = "</tbf>";
+inline constexpr std::string_view PREFIX_ROW = "<row ";
+inline constexpr std::string_view TAG_ROW_CLOSE = "</row>";
+inline constexpr std::string_view PREFIX_HROW = "<hrow ";
+inline constexpr std::string_view PREFIX_CT = "<ct ";
+inline constexpr std::string_view TAG_CT_CLOSE = "</ct>";
+inline constexpr std::string_view PREFIX_FN = "<fn ";
+inline constexpr std::string_view TAG_FN_CLOSE = "</fn>";
+inline constexpr std::string_view PREFIX_MK = "<mk \"";
+inline constexpr std::string_view TAG_MK_CLOSE = "</mk>";
+inline constexpr std::string_view PREFIX_IMK = "<imk ";
+inline constexpr std::string_view TAG_IMK = "<imk>";  // the bare form translators may add
+inline constexpr std::string_view TAG_IMK_CLOSE = "</imk>";
+inline constexpr std::string_view TAG_IE = "<ie>";
+inline constexpr std::string_view TAG_IL = "<il>";
+inline constexpr std::string_view TAG_SS = "<ss>";
+inline constexpr std::string_view TAG_SL = "<sl>";
+inline constexpr std::string_view PREFIX_PS = "<ps \"";
+inline constexpr std::string_view PREFIX_PN = "<pn \"";
+inline constexpr std::string_view PREFIX_E = "<e \"";
+inline constexpr std::string_view PREFIX_EL = "<el \"";
+inline constexpr std::string_view PREFIX_EL_CLOSE = "</el \"";
+inline constexpr std::string_view PREFIX_ELF = "<elf \"";
+inline constexpr std::string_view PREFIX_ELF_CLOSE = "</elf \"";
+inline constexpr std::string_view PREFIX_BB = "<bb \"";
+inline constexpr std::string_view PREFIX_XRFMT = "<xrfmt \"";
+inline constexpr std::string_view PREFIX_VFMT = "<vfmt \"";
+inline constexpr std::string_view PREFIX_PNFMT = "<pnfmt \"";
+inline constexpr std::string_view PREFIX_EPSFMT = "<epsfmt \"";
+inline constexpr std::string_view PREFIX_FILE = "<file \"";
+inline constexpr std::string_view PREFIX_FILE_CLOSE = "</file \"";
+
+// The dummy paragraph tag that closes a condition run or text inset left
+// open at the end of a list, and its counterpart ("<Para" and an empty
+// line).
+inline constexpr std::string_view TAG_PS_DUMMY = "<ps \"\" 0>";
+inline constexpr std::string_view MIF_PS_DUMMY = "<Para\n\n";
+
+// ---------------------------------------------------------------------------
+// Internal tags
+// ---------------------------------------------------------------------------
+
+inline constexpr std::string_view PREFIX_CS = "<:cs \"";
+inline constexpr std::string_view TAG_CS_CLOSE = "<:/cs>";
+inline constexpr std::string_view PREFIX_FC = "<:fc ";
+inline constexpr std::string_view TAG_FC_CLOSE = "<:/fc>";
+inline constexpr std::string_view PREFIX_CNS = "<:cns \"";
+inline constexpr std::string_view TAG_CNS_CLOSE = "<:/cns>";
+// A condition run that ends without one having been opened.
+inline constexpr std::string_view TAG_CNS_DUMMY = "<:cns \"\" 0>";
+inline constexpr std::string_view MIF_CNS_DUMMY = "# Conditional Text Dummy that gets deleted backwards!\n";
+inline constexpr std::string_view PREFIX_IEL = "<:el \"";
+inline constexpr std::string_view PREFIX_IEL_CLOSE = "<:/el \"";
+inline constexpr std::string_view PREFIX_IELF = "<:elf \"";
+inline constexpr std::string_view PREFIX_IELF_CLOSE = "<:/elf \"";
+inline constexpr std::string_view PREFIX_EP = "<:ep \"";
+inline constexpr std::string_view PREFIX_ES = "<:es \"";
+inline constexpr std::string_view PREFIX_XR = "<:xr \"";
+inline constexpr std::string_view PREFIX_V = "<:v \"";
+inline constexpr std::string_view PREFIX_IFN = "<:fn ";
+inline constexpr std::string_view PREFIX_IMK_PLACEHOLDER = "<:mk \"";
+inline constexpr std::string_view PREFIX_IIMK = "<:imk ";
+inline constexpr std::string_view PREFIX_FMK1 = "<:fmk1 ";
+inline constexpr std::string_view PREFIX_FMK2 = "<:fmk2 ";
+inline constexpr std::string_view PREFIX_HMK = "<:hmk ";
+inline constexpr std::string_view PREFIX_CRMK = "<:crmk ";
+inline constexpr std::string_view PREFIX_CNMK = "<:cnmk ";
+inline constexpr std::string_view PREFIX_IAF = "<:iaf ";
+inline constexpr std::string_view PREFIX_TI = "<:ti ";
+inline constexpr std::string_view TAG_TI_CLOSE = "<:/ti>";
+inline constexpr std::string_view PREFIX_IBB = "<:bb \"";
+inline constexpr std::string_view TAG_SO = "<:so>";
+inline constexpr std::string_view TAG_LT = "<:lt>";
+inline constexpr std::string_view TAG_GT = "<:gt>";
+inline constexpr std::string_view PREFIX_SC = "<:sc \"";
+inline constexpr std::string_view TAG_SC_CLOSE = "<:/sc>";
+
+// Counterparts of the placeholders for markers and index markers.
+inline constexpr std::string_view MIF_MARKER_PLACEHOLDER = "# Marker PlaceHolder\n";
+inline constexpr std::string_view MIF_INDEX_MARKER_PLACEHOLDER = "# Index Marker PlaceHolder\n";
+
+// Special characters (FrameMaker codes 0x04 to 0x15).
+inline constexpr std::string_view TAG_DH = "<:dh>";
+inline constexpr std::string_view TAG_NH = "<:nh>";
+inline constexpr std::string_view TAG_SH = "<:sh>";
+inline constexpr std::string_view TAG_T = "<:t>";
+inline constexpr std::string_view TAG_HR = "<:hr>";
+inline constexpr std::string_view TAG_NS = "<:ns>";
+inline constexpr std::string_view TAG_HS = "<:hs>";
+inline constexpr std::string_view TAG_THS = "<:ts>";  // thin space
+inline constexpr std::string_view TAG_ENS = "<:ens>";
+inline constexpr std::string_view TAG_EMS = "<:ems>";
+inline constexpr std::string_view TAG_HH = "<:hh>";
+
+// Quote tags.
+inline constexpr std::string_view TAG_LQ = "<:lq>";
+inline constexpr std::string_view TAG_RQ = "<:rq>";
+inline constexpr std::string_view TAG_LDQ = "<:ldq>";
+inline constexpr std::string_view TAG_RDQ = "<:rdq>";
+inline constexpr std::string_view TAG_GLQ = "<:glq>";
+inline constexpr std::string_view TAG_GRQ = "<:grq>";
+inline constexpr std::string_view TAG_FLQ = "<:flq>";
+inline constexpr std::string_view TAG_FRQ = "<:frq>";
+
+// Character-format pairs that readers accept but forward conversion does
+// not write.
+inline constexpr std::string_view TAG_B = "<:b>";
+inline constexpr std::string_view TAG_B_CLOSE = "<:/b>";
+inline constexpr std::string_view TAG_I = "<:i>";
+inline constexpr std::string_view TAG_I_CLOSE = "<:/i>";
+inline constexpr std::string_view TAG_BI = "<:bi>";
+inline constexpr std::string_view TAG_BI_CLOSE = "<:/bi>";
+inline constexpr std::string_view TAG_S = "<:s>";
+inline constexpr std::string_view TAG_S_CLOSE = "<:/s>";
+inline constexpr std::string_view TAG_C = "<:c>";
+inline constexpr std::string_view TAG_C_CLOSE = "<:/c>";
+inline constexpr std::string_view TAG_C1 = "<:c1>";
+inline constexpr std::string_view TAG_C1_CLOSE = "<:/c1>";
+inline constexpr std::string_view TAG_C2 = "<:c2>";
+inline constexpr std::string_view TAG_C2_CLOSE = "<:/c2>";
+
+// ---------------------------------------------------------------------------
+// Character tables shared by forward and back conversion
+// ---------------------------------------------------------------------------
+
+struct st_CharacterTag {
+  unsigned char n_Code;     // FrameMaker character code
+  const char* lpsz_Name;    // MIF name of a Char statement, or null
+  std::string_view cs_Tag;  // the internal tag
+};
+
+// FrameMaker's special characters 0x04 to 0x15 with their Char names.
+OSTRAKON_API const std::array<st_CharacterTag, 11>& sast_SpecialCharacters();
+// Reserved-character tags: FrameMaker codes without a Windows-1252 glyph.
+OSTRAKON_API const std::array<st_CharacterTag, 11>& sast_ReservedCharacters();
+// Quote tags with the FrameMaker code each stands for in back conversion
+// (<:grq> stands for 0xD2, the code German text uses for it).
+OSTRAKON_API const std::array<st_CharacterTag, 8>& sast_QuoteTags();
+
+// ---------------------------------------------------------------------------
+// Building blocks of the ancillary section
+// ---------------------------------------------------------------------------
+
+inline constexpr std::string_view BB_CROSS_REFERENCE_FORMATS = "Cross-Reference Formats";
+inline constexpr std::string_view BB_CROSS_REFERENCE = "Cross-Reference";
+inline constexpr std::string_view BB_VARIABLE_FORMATS = "Variable Formats";
+inline constexpr std::string_view BB_VARIABLE = "Variable";
+inline constexpr std::string_view BB_PARAGRAPH_NUMBERING_FORMATS = "Paragraph Numbering Formats";
+inline constexpr std::string_view BB_PARAGRAPH_NUMBERING_FORMAT = "Paragraph Numbering Format";
+inline constexpr std::string_view BB_ELEMENT_PREFIX_SUFFIX_FORMATS = "Element Prefix/Suffix Formats";
+inline constexpr std::string_view BB_ELEMENT_PREFIX_SUFFIX = "Element Prefix/Suffix";
+inline constexpr std::string_view BB_PREFIX = "Prefix";
+inline constexpr std::string_view BB_SUFFIX = "Suffix";
+inline constexpr std::string_view BB_FOOTNOTE_FORMATS = "Footnote Prefix/Suffix Formats";
+inline constexpr std::string_view BB_FOOTNOTE_ANCHOR_PREFIX = "Footnote Anchor Prefix";
+inline constexpr std::string_view BB_FOOTNOTE_ANCHOR_SUFFIX = "Footnote Anchor Suffix";
+inline constexpr std::string_view BB_FOOTNOTE_NUMBER_PREFIX = "Footnote Number Prefix";
+inline constexpr std::string_view BB_FOOTNOTE_NUMBER_SUFFIX = "Footnote Number Suffix";
+inline constexpr std::string_view BB_TABLE_FOOTNOTE_FORMATS = "Table Footnote Prefix/Suffix Formats";
+inline constexpr std::string_view BB_TABLE_FOOTNOTE_ANCHOR_PREFIX = "Table Footnote Anchor Prefix";
+inline constexpr std::string_view BB_TABLE_FOOTNOTE_ANCHOR_SUFFIX = "Table Footnote Anchor Suffix";
+inline constexpr std::string_view BB_TABLE_FOOTNOTE_NUMBER_PREFIX = "Table Footnote Number Prefix";
+inline constexpr std::string_view BB_TABLE_FOOTNOTE_NUMBER_SUFFIX = "Table Footnote Number Suffix";
+inline constexpr std::string_view BB_MASTER_PAGES = "Master Pages";
+
+// All 21 building-block names above, in the order of the ancillary section.
+OSTRAKON_API const std::array<std::string_view, 21>& sacs_BuildingBlockNames();
+
+// ---------------------------------------------------------------------------
+// Counters and numbered tags
+// ---------------------------------------------------------------------------
+
+// The fifteen per-file counters, all starting at 1, and the per-list
+// counter of <:elf> tags (restarted for each converted line list).
+enum ET_KWXCounter : int {
+  COUNTER_PARAGRAPHS = 0,       // <ps>
+  COUNTER_TABLE_ROWS,           // <row>, <hrow>
+  COUNTER_TABLE_CELLS,          // <ct>
+  COUNTER_TEXT_LINES,           // <ts>
+  COUNTER_CONDITIONS,           // <:cns>
+  COUNTER_CHARACTER_FORMATS,    // <:cs>
+  COUNTER_FONT_CHANGES,         // <:fc>
+  COUNTER_ELEMENTS,             // <e>, <:el>
+  COUNTER_CROSS_REFERENCES,     // <:xr>
+  COUNTER_VARIABLES,            // <:v>
+  COUNTER_PARAGRAPH_NUMBERS,    // <pn>
+  COUNTER_INDEX_MARKERS,        // <imk>
+  COUNTER_OTHER_MARKERS,        // <mk>, <:fmk1>, <:fmk2>, <:hmk>, <:crmk>, <:cnmk>
+  COUNTER_TEXT_INSETS,          // <:ti>
+  COUNTER_TABLE_TITLES,         // <tbt N>
+  COUNTER_FILE_COUNT,           // = 15, the number of per-file counters
+  COUNTER_ELF = COUNTER_FILE_COUNT,  // <:elf>, per line list
+  COUNTER_ALL_COUNT             // = 16
+};
+
+// The kinds of numbered tag. The first fifteen reuse the tag of a known
+// fragment; the others take the next number every time, since their
+// fragments hold their own text.
+enum ET_KWXNumberedTag : int {
+  NUMBERED_PS = 0,   // <ps "NAME" N>
+  NUMBERED_PN,       // <pn "TEXT" N>
+  NUMBERED_CS,       // <:cs "NAME" N>
+  NUMBERED_FC,       // <:fc N>
+  NUMBERED_CNS,      // <:cns "NAME" N>
+  NUMBERED_E,        // <e "NAME" N>
+  NUMBERED_EL,       // <:el "NAME" N>
+  NUMBERED_ELF,      // <:elf "NAME" N>
+  NUMBERED_XR,       // <:xr "FORMAT" N>
+  NUMBERED_V,        // <:v "NAME" N>
+  NUMBERED_ROW,      // <row N>
+  NUMBERED_HROW,     // <hrow N>
+  NUMBERED_CT,       // <ct N>
+  NUMBERED_TBT,      // <tbt N>
+  NUMBERED_TI,       // <:ti N>
+  NUMBERED_REUSABLE_COUNT,  // = 15
+  NUMBERED_TS = NUMBERED_REUSABLE_COUNT,  // <ts N>
+  NUMBERED_MK,       // <mk "TYPE" N>
+  NUMBERED_IMK,      // <imk N>
+  NUMBERED_FMK1,     // <:fmk1 N>
+  NUMBERED_FMK2,     // <:fmk2 N>
+  NUMBERED_HMK,      // <:hmk N>
+  NUMBERED_CRMK,     // <:crmk N>
+  NUMBERED_CNMK,     // <:cnmk N>
+  NUMBERED_KIND_COUNT
+};
+
+struct st_NumberedTagInfo {
+  std::string_view cs_Opening;  // "<ps", "<:fc", ...: the text before the first blank
+  bool b_Named;                 // a quoted name argument precedes the number
+  bool b_Reusable;              // a known fragment gives its known tag
+  ET_KWXCounter et_Counter;
+};
+
+OSTRAKON_API const st_NumberedTagInfo& rst_NumberedTagInfo(ET_KWXNumberedTag kind);
+
+// ---------------------------------------------------------------------------
+// Tag builders. Names must already be KWX text (see TextConverter.h); they
+// are put between double quotes as they are.
+// ---------------------------------------------------------------------------
+
+// <ps "NAME" N>, <:fc N>, <row N>, ...; the name is ignored for kinds that
+// take none.
+OSTRAKON_API std::string ccs_MakeNumberedTag(ET_KWXNumberedTag kind, std::string_view name, unsigned number);
+
+// An opening text followed by one blank, the argument and ">":
+// ccs_MakeIdTag(PREFIX_TR, "12") gives "<tr 12>". prefix must end with the
+// blank (PREFIX_TR, PREFIX_AF, PREFIX_TB, PREFIX_FN, PREFIX_IFN,
+// PREFIX_IAF, PREFIX_IIMK ...).
+OSTRAKON_API std::string ccs_MakeIdTag(std::string_view prefix, std::string_view id);
+
+// A prefix ending with a double quote, the name, a closing double quote and
+// ">": ccs_MakeQuotedTag(PREFIX_PAGE, "3") gives "<page \"3\">".
+OSTRAKON_API std::string ccs_MakeQuotedTag(std::string_view prefix, std::string_view name);
+
+// <bb "NAME"> and its counterpart, the MIF comment "# NAME\n".
+OSTRAKON_API std::string ccs_MakeBuildingBlockTag(std::string_view name);
+OSTRAKON_API std::string ccs_BuildingBlockMIF(std::string_view name);
+
+// The external form of an internal element tag, made by dropping the
+// colon: "<:el \"X\" 3>" gives "<el \"X\" 3>", "<:/elf \"X\">" gives
+// "</elf \"X\">". Any other text is returned unchanged.
+OSTRAKON_API std::string ccs_ExternalElementForm(std::string_view internalTag);
+
+// The marker placeholder of a marker block's opening tag:
+// "<mk \"Comment\" 7>" gives "<:mk \"Comment\" 7>", "<imk 4>" gives
+// "<:imk 4>". Any other text is returned unchanged.
+OSTRAKON_API std::string ccs_PlaceholderForm(std::string_view openingTag);
+
+// ---------------------------------------------------------------------------
+// Header lines
+// ---------------------------------------------------------------------------
+
+struct st_TagPair {
+  std::string cs_Tag;
+  std::string cs_MIF;
+};
+
+// The values the six header lines are made from (session settings and the
+// source file's full path).
+struct st_HeaderSettings {
+  int i_CharacterSet = 0;           // 0 "Normal", otherwise "Symbol"
+  std::string cs_SourceLanguage;    // the session's source language name
+  int i_SourceHyphenation = 0;      // 0 "Turn Off", otherwise "Leave As Is"
+  int i_SmartQuotes = 0;            // 0 "As Text", otherwise "As Tags"
+  std::string cs_SourcePath;        // folder, file name and extension
+  int i_FormatGeneration = FORMAT_GENERATION_CURRENT;
+};
+
+// The six header lines in file order, each with its MIF counterpart. The
+// first is TAG_KWX for the current generation, TAG_KWX_OTHER_GENERATION for
+// any other.
+OSTRAKON_API std::array<st_TagPair, 6> sast_MakeHeader(const st_HeaderSettings& settings);
+
+// The closing line </kwx> with its counterpart.
+OSTRAKON_API st_TagPair st_MakeTrailer();
+
+// The tags whose counterpart is always the same text, entered into the tag
+// tables before a list is converted: </page>, </af>, <ufo>, </ufo>, </tr>,
+// </ts>, <:/cns>, </mk>, </fn>, </tb>, <tbh>, </tbh>, <tbb>, </tbb>, <tbf>,
+// </tbf>, </row>, </ct>, <:/cs>, <:/ti>.
+OSTRAKON_API const std::vector<st_TagPair>& sast_FixedTagPairs();
+
+// ---------------------------------------------------------------------------
+// Recognising tags
+// ---------------------------------------------------------------------------
+
+// True when text begins with an external tag: "<" followed by a letter or
+// "/" (also "<#", the form in which translators add external tags).
+OSTRAKON_API bool b_IsExternalTag(std::string_view text);
+// True when text begins with "<:".
+OSTRAKON_API bool b_IsInternalTag(std::string_view text);
+// True when text begins with prefix (the reader's recognition rule).
+inline bool b_HasPrefix(std::string_view text, std::string_view prefix) {
+  return text.substr(0, prefix.size()) == prefix;
+}
+
+enum ET_TokenKind : int {
+  TOKEN_TEXT = 0,      // translatable text (a stray ">" included)
+  TOKEN_TAG,           // from "<" to the ">" that brings the depth back to 0
+  TOKEN_UNCLOSED_TAG,  // a "<" whose tag is not closed before the end
+};
+
+struct st_Token {
+  ET_TokenKind et_Kind;
+  std::string_view cs_Text;  // a view into the tokenised text
+};
+
+// Cuts text into tags and runs of text, counting bracket depth so that a
+// tag argument may hold balanced "<...>" (such as "<:lt>" in a quoted
+// name). Runs in one pass; the views point into text.
+OSTRAKON_API std::vector<st_Token> sast_Tokenize(std::string_view text);
+
+// ---------------------------------------------------------------------------
+// The line rule
+// ---------------------------------------------------------------------------
+
+// Joins the pieces of a converted list into KWX lines: every external tag
+// begins a new line; text and internal tags are appended to the current
+// line; a <pn ...> tag that directly follows a <ps ...> tag stays on its
+// line; an internal <:hr> begins a new line. A piece may hold several tags
+// and text; tags are found by bracket depth, so "<:hr>" or an external tag
+// text inside a quoted tag argument never splits a line. No empty line is
+// produced. Linear in the total length.
+class OSTRAKON_API CQ_KWXLineJoiner {
+ public:
+  // Appends one piece of converted output.
+  void v_Add(std::string_view piece);
+  // Ends the current line and moves all finished lines out; the joiner is
+  // empty afterwards.
+  CQ_StringList lst_Finish();
+
+ private:
+  void v_BeginLine();
+  CQ_StringList m_lstLines;
+  std::string m_strLine;
+  bool m_bLastWasParagraph = false;  // the previous token was a <ps ...> tag
+};
+
+// Joins a whole converted list (see CQ_KWXLineJoiner).
+OSTRAKON_API CQ_StringList lst_JoinLines(const CQ_StringList& pieces);
+OSTRAKON_API CQ_StringList lst_JoinLines(const std::vector<std::string>& pieces);
+
+}  // namespace KWX

@@ -1,0 +1,105 @@
+// The tag tables: two hash maps and the counters.
+//
+// The fragment table is keyed by the tag kind and the fragment together, so
+// that identical MIF text requested for two kinds (an element range that
+// becomes <:el> in one place and <:elf> in another) yields a tag of the
+// kind asked for. The tag table keeps the first fragment entered for a tag.
+#include "kernel/forward/KWXTagTables.h"
+
+namespace {
+
+// Kind code of plain pairs in the fragment table.
+constexpr int kPlainKind = KWX::NUMBERED_KIND_COUNT;
+
+}  // namespace
+
+std::string CQ_KWXTagTables::scs_FragmentKey(int kind, std::string_view fragment) {
+  std::string key;
+  key.reserve(fragment.size() + 2);
+  key.push_back(static_cast<char>('A' + kind));
+  key.push_back('\x01');
+  key.append(fragment);
+  return key;
+}
+
+const std::string& CQ_KWXTagTables::rcs_TagForFragment(KWX::ET_KWXNumberedTag kind, std::string_view name,
+                                                       const std::string& fragment) {
+  std::string key = scs_FragmentKey(kind, fragment);
+  if (KWX::rst_NumberedTagInfo(kind).b_Reusable) {
+    auto found = m_mapFragmentToTag.find(key);
+    if (found != m_mapFragmentToTag.end()) {
+      return found->second;
+    }
+  }
+  return rcs_MakeAndEnter(kind, name, fragment, std::move(key));
+}
+
+std::string CQ_KWXTagTables::ccs_MakeNewTag(KWX::ET_KWXNumberedTag kind, std::string_view name,
+                                            const std::string& fragment) {
+  return rcs_MakeAndEnter(kind, name, fragment, scs_FragmentKey(kind, fragment));
+}
+
+const std::string& CQ_KWXTagTables::rcs_MakeAndEnter(KWX::ET_KWXNumberedTag kind, std::string_view name,
+                                                     const std::string& fragment, std::string key) {
+  const KWX::st_NumberedTagInfo& info = KWX::rst_NumberedTagInfo(kind);
+  std::string tag = KWX::ccs_MakeNumberedTag(kind, name, n_TakeNumber(info.et_Counter));
+  m_mapTagToFragment.try_emplace(tag, fragment);
+  if (info.b_Reusable) {
+    // Reuse always answers with the first tag made for the fragment.
+    auto [it, inserted] = m_mapFragmentToTag.try_emplace(std::move(key), tag);
+    if (inserted) {
+      return it->second;
+    }
+    // Only reachable through ccs_MakeNewTag: the fresh tag lives in the
+    // tag table.
+    return m_mapTagToFragment.find(tag)->first;
+  }
+  // Text lines and markers: the fragment table answers with the latest.
+  return m_mapFragmentToTag.insert_or_assign(std::move(key), std::move(tag)).first->second;
+}
+
+const std::string* CQ_KWXTagTables::pcs_FindTag(KWX::ET_KWXNumberedTag kind, const std::string& fragment) const {
+  auto found = m_mapFragmentToTag.find(scs_FragmentKey(kind, fragment));
+  return found == m_mapFragmentToTag.end() ? nullptr : &found->second;
+}
+
+bool CQ_KWXTagTables::b_Enter(std::string_view tag, std::string_view fragment) {
+  m_mapFragmentToTag.try_emplace(scs_FragmentKey(kPlainKind, fragment), tag);
+  return m_mapTagToFragment.try_emplace(std::string(tag), fragment).second;
+}
+
+void CQ_KWXTagTables::v_EnterFixedPairs() {
+  for (const KWX::st_TagPair& pair : KWX::sast_FixedTagPairs()) {
+    b_Enter(pair);
+  }
+}
+
+std::array<std::string, 6> CQ_KWXTagTables::acs_EnterHeader(const KWX::st_HeaderSettings& settings) {
+  KWX::st_HeaderSettings own = settings;
+  own.i_FormatGeneration = m_iFormatGeneration;
+  std::array<std::string, 6> lines;
+  std::size_t i = 0;
+  for (KWX::st_TagPair& pair : KWX::sast_MakeHeader(own)) {
+    b_Enter(pair);
+    lines[i++] = std::move(pair.cs_Tag);
+  }
+  return lines;
+}
+
+const std::string* CQ_KWXTagTables::pcs_FindFragment(std::string_view tag) const {
+  // Heterogeneous lookup is not available for unordered_map<std::string>
+  // in this standard library; one temporary string per lookup is cheap.
+  auto found = m_mapTagToFragment.find(std::string(tag));
+  return found == m_mapTagToFragment.end() ? nullptr : &found->second;
+}
+
+void CQ_KWXTagTables::v_EmptyTables() {
+  m_mapFragmentToTag.clear();
+  m_mapTagToFragment.clear();
+}
+
+void CQ_KWXTagTables::v_Reset() {
+  v_EmptyTables();
+  m_anCounters.fill(1);
+  m_iFormatGeneration = KWX::FORMAT_GENERATION_CURRENT;
+}

@@ -1,0 +1,110 @@
+// The two tag tables of one converted file and its tag counters.
+//
+// Every tag a converter writes stands for one fragment of MIF text (its
+// counterpart). The tables map fragment to tag and tag to fragment; the
+// fifteen counters number the tags of each kind. Numbering is
+// deterministic: the same sequence of requests gives the same tags, which
+// is what lets back conversion and the verifier rebuild the tables from the
+// ORG copy. Both tables are hash maps, so a request costs time linear in
+// the fragment's length whatever the size of the document.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "System/Export.h"
+#include "kernel/forward/KWXFormat.h"
+
+class OSTRAKON_API CQ_KWXTagTables {
+ public:
+  // Empty tables, every counter at 1, the current format generation.
+  CQ_KWXTagTables() { v_Reset(); }
+
+  // --- numbered tags ---------------------------------------------------------
+
+  // The tag for a fragment of a reusable kind (NUMBERED_PS to NUMBERED_TI):
+  // the tag already made for the same kind and fragment, or else a new tag
+  // from name and the next value of the kind's counter, entered in both
+  // tables. name must already be KWX text; it is not read when the fragment
+  // is known. For the other kinds this behaves like ccs_MakeNewTag.
+  // The reference stays valid until the tables are emptied.
+  const std::string& rcs_TagForFragment(KWX::ET_KWXNumberedTag kind, std::string_view name,
+                                        const std::string& fragment);
+
+  // A new tag of any numbered kind with the next counter value, entered in
+  // both tables (text lines and markers always take a new number, since
+  // their fragments hold their own text).
+  std::string ccs_MakeNewTag(KWX::ET_KWXNumberedTag kind, std::string_view name, const std::string& fragment);
+
+  // The tag already made for a fragment of a kind, or null.
+  const std::string* pcs_FindTag(KWX::ET_KWXNumberedTag kind, const std::string& fragment) const;
+
+  // --- plain pairs -------------------------------------------------------------
+
+  // Enters a pair whose tag is not numbered by the tables: header lines,
+  // fixed pairs, identifier tags (<tr ID>, <:fn ID>), placeholders, the
+  // external forms of element tags. The tag-to-fragment entry is made only
+  // when the tag is unknown (the first fragment of a tag wins: <:/cs>
+  // keeps its empty font block although other blocks also give <:/cs>).
+  // Returns true when the tag was unknown.
+  bool b_Enter(std::string_view tag, std::string_view fragment);
+  bool b_Enter(const KWX::st_TagPair& pair) { return b_Enter(pair.cs_Tag, pair.cs_MIF); }
+
+  // Enters the fixed pairs (KWX::sast_FixedTagPairs).
+  void v_EnterFixedPairs();
+
+  // Makes the six header lines, enters them with their counterparts and
+  // returns them in file order. The first line follows the tables' format
+  // generation, whatever settings.i_FormatGeneration says.
+  std::array<std::string, 6> acs_EnterHeader(const KWX::st_HeaderSettings& settings);
+
+  // --- lookups -----------------------------------------------------------------
+
+  // The fragment a tag stands for, or null.
+  const std::string* pcs_FindFragment(std::string_view tag) const;
+  // The whole tag-to-fragment table (back conversion copies it into its tag
+  // map).
+  const std::unordered_map<std::string, std::string>& rco_TagToFragment() const { return m_mapTagToFragment; }
+  std::size_t n_TagCount() const { return m_mapTagToFragment.size(); }
+
+  // --- counters ----------------------------------------------------------------
+
+  // The value the next tag of the counter will take (1 for a fresh counter).
+  unsigned n_PeekCounter(KWX::ET_KWXCounter counter) const { return m_anCounters.at(counter); }
+  // Returns the counter's value and increments it.
+  unsigned n_TakeNumber(KWX::ET_KWXCounter counter) { return m_anCounters.at(counter)++; }
+  // Restarts the <:elf> counter at 1; called before each line list is
+  // post-processed.
+  void v_ResetElfCounter() { m_anCounters[KWX::COUNTER_ELF] = 1; }
+
+  // --- format generation -------------------------------------------------------
+
+  // 2 = "F3.00" (the current generation); any other value makes the header
+  // tag <kwx "F3.xx">.
+  int i_GetFormatGeneration() const { return m_iFormatGeneration; }
+  void v_SetFormatGeneration(int generation) { m_iFormatGeneration = generation; }
+
+  // --- lifecycle ---------------------------------------------------------------
+
+  // Empties both tables; the counters go on (so tags made afterwards never
+  // repeat a number of the same file).
+  void v_EmptyTables();
+  // Empties both tables and sets every counter to 1.
+  void v_Reset();
+
+ private:
+  // Key of the fragment table: the kind's code, a separator and the
+  // fragment, so that equal fragments of different kinds never share a tag.
+  static std::string scs_FragmentKey(int kind, std::string_view fragment);
+  // Makes a tag with the next number and enters it in both tables.
+  const std::string& rcs_MakeAndEnter(KWX::ET_KWXNumberedTag kind, std::string_view name,
+                                      const std::string& fragment, std::string key);
+
+  std::unordered_map<std::string, std::string> m_mapFragmentToTag;
+  std::unordered_map<std::string, std::string> m_mapTagToFragment;
+  std::array<unsigned, KWX::COUNTER_ALL_COUNT> m_anCounters{};
+  int m_iFormatGeneration = KWX::FORMAT_GENERATION_CURRENT;
+};

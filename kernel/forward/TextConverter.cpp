@@ -1,0 +1,459 @@
+// Text conversion, byte by byte, in two passes.
+//
+// The first pass is a small state machine (normal, escape, hex) that
+// resolves MIF's backslash escapes and maps FrameMaker codes; in double-byte
+// code pages it tracks whether the next byte is the second byte of a
+// character, so that a second byte 0x5C is copied instead of starting an
+// escape. It records where such protected backslashes land in the output.
+// The optional after-pass then turns the backslash sequences of format
+// texts into tags, skipping the protected positions, and straightens
+// typographic double quotes.
+#include "kernel/forward/TextConverter.h"
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "kernel/forward/KWXFormat.h"
+#include "kernel/session/Communication.h"
+
+namespace {
+
+// FrameMaker code 0x80 + i to Windows-1252; 0 marks a reserved character,
+// whose tag comes from KWX::sast_ReservedCharacters().
+constexpr std::array<std::uint8_t, 128> kHighCodes = {
+    // 0x80-0x8F
+    0xC4, 0xC5, 0xC7, 0xC9, 0xD1, 0xD6, 0xDC, 0xE1, 0xE0, 0xE2, 0xE4, 0xE3, 0xE5, 0xE7, 0xE9, 0xE8,
+    // 0x90-0x9F
+    0xEA, 0xEB, 0xED, 0xEC, 0xEE, 0xEF, 0xF1, 0xF3, 0xF2, 0xF4, 0xF6, 0xF5, 0xFA, 0xF9, 0xFB, 0xFC,
+    // 0xA0-0xAF (0xA1 reserved)
+    0x86, 0x00, 0xA2, 0xA3, 0xA7, 0x95, 0xB6, 0xDF, 0xAE, 0xA9, 0x99, 0xB4, 0xA8, 0xA6, 0xC6, 0xD8,
+    // 0xB0-0xBF
+    0xD7, 0xB1, 0xF0, 0x8A, 0xA5, 0xB5, 0xB9, 0xB2, 0xB3, 0xBC, 0xBD, 0xAA, 0xBA, 0xBE, 0xE6, 0xF8,
+    // 0xC0-0xCF
+    0xBF, 0xA1, 0xAC, 0xD0, 0x83, 0xDD, 0xFD, 0xAB, 0xBB, 0x85, 0xFE, 0xC0, 0xC3, 0xD5, 0x8C, 0x9C,
+    // 0xD0-0xDF (0xDA, 0xDE, 0xDF reserved)
+    0x96, 0x97, 0x93, 0x94, 0x91, 0x92, 0xF7, 0xDE, 0xFF, 0x9F, 0x00, 0xA4, 0x8B, 0x9B, 0x00, 0x00,
+    // 0xE0-0xEF
+    0x87, 0xB7, 0x82, 0x84, 0x89, 0xC2, 0xCA, 0xC1, 0xCB, 0xC8, 0xCD, 0xCE, 0xCF, 0xCC, 0xD3, 0xD4,
+    // 0xF0-0xFF (0xF5, 0xF9, 0xFA, 0xFD, 0xFE, 0xFF reserved)
+    0x9A, 0xD2, 0xDA, 0xDB, 0xD9, 0x00, 0x88, 0x98, 0xAF, 0x00, 0x00, 0xB0, 0xB8, 0x00, 0x00, 0x00,
+};
+
+struct NamedCharacter {
+  std::string_view name;
+  unsigned char code;
+};
+
+constexpr std::array<NamedCharacter, 19> kNamedCharacters = {{
+    {"DiscHyphen", 0x04},  {"NoHyphen", 0x05},  {"SoftHyphen", 0x06},  {"Tab", 0x08},
+    {"HardReturn", 0x09},  {"NumberSpace", 0x10}, {"HardSpace", 0x11}, {"ThinSpace", 0x12},
+    {"EnSpace", 0x13},     {"EmSpace", 0x14},   {"HardHyphen", 0x15},  {"Dagger", 0xA0},
+    {"Cent", 0xA2},        {"Pound", 0xA3},     {"Bullet", 0xA5},      {"Yen", 0xB4},
+    {"EnDash", 0xD0},      {"EmDash", 0xD1},    {"DoubleDagger", 0xE0},
+}};
+
+// The KWX text of every FrameMaker code, built once from the tables above.
+struct CodeTable {
+  std::array<std::string, 256> text;
+  std::array<int, 256> inverse;  // Windows-1252 byte to FrameMaker code
+
+  CodeTable() {
+    inverse.fill(-1);
+    for (int code = 0x20; code < 0x7F; ++code) {
+      text[code] = std::string(1, static_cast<char>(code));
+    }
+    // "<" and ">" never stand for themselves in KWX text.
+    text['<'] = std::string(KWX::TAG_LT);
+    text['>'] = std::string(KWX::TAG_GT);
+    for (const KWX::st_CharacterTag& special : KWX::sast_SpecialCharacters()) {
+      text[special.n_Code] = std::string(special.cs_Tag);
+    }
+    for (const KWX::st_CharacterTag& reserved : KWX::sast_ReservedCharacters()) {
+      text[reserved.n_Code] = std::string(reserved.cs_Tag);
+    }
+    for (int code = 0x80; code <= 0xFF; ++code) {
+      const std::uint8_t byte = kHighCodes[code - 0x80];
+      if (byte != 0) {
+        text[code] = std::string(1, static_cast<char>(byte));
+        inverse[byte] = code;
+      }
+    }
+    for (int code = 0x20; code < 0x7F; ++code) {
+      inverse[code] = code;
+    }
+  }
+};
+
+const CodeTable& Codes() {
+  static const CodeTable table;
+  return table;
+}
+
+bool IsHexDigit(unsigned char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+int HexValue(unsigned char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return c - 'A' + 10;
+}
+
+// Longest digit run collected for one hex escape; longer runs are kept as
+// text rather than read as a number.
+constexpr std::size_t kMaxHexDigits = 8;
+
+// One conversion's first pass.
+class FirstPass {
+ public:
+  FirstPass(const CQ_TextSettings& settings, std::string& out)
+      : m_settings(settings),
+        m_out(out),
+        m_codePage(settings.i_SourceCodePage),
+        m_doubleByte(CQ_TextConverter::sb_IsDoubleByteCodePage(settings.i_SourceCodePage)),
+        m_quotesAsTags(settings.i_SmartQuotes == 1) {}
+
+  void Run(std::string_view text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      const unsigned char c = static_cast<unsigned char>(text[i]);
+      switch (m_state) {
+        case State::Normal:
+          Normal(c);
+          break;
+        case State::Escape:
+          m_state = State::Normal;
+          Escape(c);
+          break;
+        case State::Hex:
+          if (IsHexDigit(c) && m_hexDigits.size() < kMaxHexDigits + 1) {
+            m_hexDigits.push_back(static_cast<char>(c));
+          } else if (c == ' ') {
+            EndHex(true);
+          } else {
+            // A byte that cannot belong to the escape ends it unconsumed.
+            EndHex(false);
+            Normal(c);
+          }
+          break;
+      }
+    }
+    // Input that ends inside an escape keeps what it held.
+    if (m_state == State::Escape) {
+      m_out.push_back('\\');
+    } else if (m_state == State::Hex) {
+      EndHex(false);
+    }
+    m_state = State::Normal;
+  }
+
+  const std::vector<std::size_t>& ProtectedBackslashes() const { return m_protected; }
+
+ private:
+  enum class State { Normal, Escape, Hex };
+
+  void Normal(unsigned char c) {
+    if (m_trail && CQ_TextConverter::sb_IsTrailByte(m_codePage, c)) {
+      // Second byte of a double-byte character: copied, whatever it is.
+      AppendByte(c);
+      return;
+    }
+    m_trail = false;
+    if (c == '\\') {
+      m_state = State::Escape;
+    } else if (c == '<') {
+      AppendTag(KWX::TAG_LT);
+    } else if (c == '>') {
+      AppendTag(KWX::TAG_GT);
+    } else {
+      AppendByte(c);
+    }
+  }
+
+  void Escape(unsigned char c) {
+    switch (c) {
+      case '>':
+        AppendTag(KWX::TAG_GT);
+        break;
+      case 'Q':
+        AppendByte('`');
+        break;
+      case 'q':
+        AppendByte('\'');
+        break;
+      case '\\':
+        AppendByte('\\');
+        break;
+      case 't':
+        AppendTag(KWX::TAG_T);
+        break;
+      case 'x':
+      case 'X':
+        m_state = State::Hex;
+        m_hexMarker = static_cast<char>(c);
+        m_hexDigits.clear();
+        break;
+      case '<':
+        AppendByte('\\');
+        AppendTag(KWX::TAG_LT);
+        break;
+      default:
+        AppendByte('\\');
+        Normal(c);
+        break;
+    }
+  }
+
+  void EndHex(bool blankConsumed) {
+    m_state = State::Normal;
+    int value = -1;
+    if (!m_hexDigits.empty() && m_hexDigits.size() <= kMaxHexDigits) {
+      value = 0;
+      for (char digit : m_hexDigits) {
+        value = value * 16 + HexValue(static_cast<unsigned char>(digit));
+        if (value > 0xFF) {
+          value = -1;
+          break;
+        }
+      }
+    }
+    if (value < 0) {
+      // Not a character code: the escape stays as it was written.
+      AppendByte('\\');
+      AppendByte(static_cast<unsigned char>(m_hexMarker));
+      for (char digit : m_hexDigits) {
+        AppendByte(static_cast<unsigned char>(digit));
+      }
+      if (blankConsumed) {
+        AppendByte(' ');
+      }
+      return;
+    }
+    Code(static_cast<unsigned char>(value));
+  }
+
+  // A character code from a hex escape or a Char statement.
+  void Code(unsigned char v) {
+    if (m_settings.b_SymbolCharacterSet && v >= 32) {
+      if (m_quotesAsTags && !m_doubleByte) {
+        // Windows code-page quote bytes; the closing German/Czech double
+        // quote has the glyph of the English opening one.
+        switch (v) {
+          case 132: AppendTag(KWX::TAG_GLQ); return;
+          case 147: AppendTag(m_settings.cs_SourceLanguage == "Czech" ? KWX::TAG_GRQ : KWX::TAG_LDQ); return;
+          case 148: AppendTag(KWX::TAG_RDQ); return;
+          case 145: AppendTag(KWX::TAG_LQ); return;
+          case 146: AppendTag(KWX::TAG_RQ); return;
+          case 171: AppendTag(KWX::TAG_FLQ); return;
+          case 187: AppendTag(KWX::TAG_FRQ); return;
+          default: break;
+        }
+      }
+      if (v == '<') {
+        AppendTag(KWX::TAG_LT);
+      } else if (v == '>') {
+        AppendTag(KWX::TAG_GT);
+      } else {
+        AppendByte(v);
+      }
+      return;
+    }
+    if (m_quotesAsTags) {
+      switch (v) {
+        case 199: AppendTag(KWX::TAG_FLQ); return;
+        case 200: AppendTag(KWX::TAG_FRQ); return;
+        case 210: AppendTag(m_settings.cs_SourceLanguage == "German" ? KWX::TAG_GRQ : KWX::TAG_LDQ); return;
+        case 211: AppendTag(KWX::TAG_RDQ); return;
+        case 212: AppendTag(KWX::TAG_LQ); return;
+        case 213: AppendTag(KWX::TAG_RQ); return;
+        case 227: AppendTag(KWX::TAG_GLQ); return;
+        default: break;
+      }
+    }
+    const std::string& text = Codes().text[v];
+    if (text.size() == 1) {
+      AppendByte(static_cast<unsigned char>(text[0]));
+    } else if (!text.empty()) {
+      AppendTag(text);
+    }
+  }
+
+  // Appends one byte and keeps the double-byte state: a byte after a lead
+  // byte is its second byte (protected when it is a backslash); otherwise a
+  // lead byte announces a second byte.
+  void AppendByte(unsigned char c) {
+    if (m_doubleByte) {
+      if (m_trail && CQ_TextConverter::sb_IsTrailByte(m_codePage, c)) {
+        if (c == '\\') {
+          m_protected.push_back(m_out.size());
+        }
+        m_trail = false;
+      } else {
+        m_trail = CQ_TextConverter::sb_IsLeadByte(m_codePage, c);
+      }
+    }
+    m_out.push_back(static_cast<char>(c));
+  }
+
+  void AppendTag(std::string_view tag) {
+    m_trail = false;
+    m_out.append(tag);
+  }
+
+  const CQ_TextSettings& m_settings;
+  std::string& m_out;
+  const int m_codePage;
+  const bool m_doubleByte;
+  const bool m_quotesAsTags;
+  State m_state = State::Normal;
+  bool m_trail = false;
+  char m_hexMarker = 'x';
+  std::string m_hexDigits;
+  std::vector<std::size_t> m_protected;
+};
+
+// Windows code-page bytes of typographic double quotes: low, left, right,
+// and the two guillemets.
+bool IsTypographicDoubleQuote(unsigned char c) { return c == 132 || c == 147 || c == 148 || c == 171 || c == 187; }
+
+// The after-pass and quote straightening over out[from..].
+void AfterPass(std::string& out, std::size_t from, const std::vector<std::size_t>& protectedPositions,
+               bool afterPass, bool straighten) {
+  std::string result;
+  result.reserve(out.size() - from + 16);
+  std::size_t nextProtected = 0;
+  for (std::size_t i = from; i < out.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(out[i]);
+    if (straighten && IsTypographicDoubleQuote(c)) {
+      result.push_back('"');
+      continue;
+    }
+    if (!afterPass || c != '\\') {
+      result.push_back(static_cast<char>(c));
+      continue;
+    }
+    while (nextProtected < protectedPositions.size() && protectedPositions[nextProtected] < i) {
+      ++nextProtected;
+    }
+    if ((nextProtected < protectedPositions.size() && protectedPositions[nextProtected] == i) ||
+        i + 1 == out.size()) {
+      result.push_back('\\');
+      continue;
+    }
+    const char next = out[++i];
+    switch (next) {
+      case ' ': result.append(KWX::TAG_HS); break;
+      case '-': result.append(KWX::TAG_SH); break;
+      case 'r': result.append(KWX::TAG_HR); break;
+      case 't': result.append(KWX::TAG_T); break;
+      default:
+        // Any other sequence stays, and its second byte is not read again
+        // as the start of a sequence.
+        result.push_back('\\');
+        result.push_back(straighten && IsTypographicDoubleQuote(static_cast<unsigned char>(next)) ? '"' : next);
+        break;
+    }
+  }
+  out.resize(from);
+  out.append(result);
+}
+
+}  // namespace
+
+CQ_TextSettings CQ_TextSettings::st_FromSession(const CQ_Morvane_Communication& session) {
+  CQ_TextSettings settings;
+  settings.b_SymbolCharacterSet = session.i_GetCharacterSet() != 0;
+  settings.i_SmartQuotes = session.i_GetSmartQuotes();
+  settings.i_SourceCodePage = session.i_GetSourceCodePage();
+  settings.cs_SourceLanguage = session.lpsz_GetSourceLanguage();
+  return settings;
+}
+
+std::string CQ_TextConverter::ccs_Convert(std::string_view mifText, unsigned flags) const {
+  std::string out;
+  v_AppendConverted(mifText, flags, out);
+  return out;
+}
+
+void CQ_TextConverter::v_AppendConverted(std::string_view mifText, unsigned flags, std::string& out) const {
+  const std::size_t from = out.size();
+  out.reserve(from + mifText.size() + mifText.size() / 4);
+  FirstPass pass(m_stSettings, out);
+  pass.Run(mifText);
+  const bool afterPass = (flags & TEXT_AFTER_PASS) != 0;
+  const bool straighten = (flags & TEXT_STRAIGHTEN_QUOTES) != 0 && !sb_IsDoubleByteCodePage(m_stSettings.i_SourceCodePage);
+  if (afterPass || straighten) {
+    std::vector<std::size_t> positions = pass.ProtectedBackslashes();
+    AfterPass(out, from, positions, afterPass, straighten);
+  }
+}
+
+std::string CQ_TextConverter::ccs_ConvertNamedCharacter(std::string_view name) const {
+  const std::string escape = scs_NamedCharacterEscape(name);
+  return escape.empty() ? std::string() : ccs_Convert(escape, TEXT_CONTENT);
+}
+
+int CQ_TextConverter::si_NamedCharacterCode(std::string_view name) {
+  for (const NamedCharacter& named : kNamedCharacters) {
+    if (named.name == name) {
+      return named.code;
+    }
+  }
+  return -1;
+}
+
+std::string CQ_TextConverter::scs_NamedCharacterEscape(std::string_view name) {
+  const int code = si_NamedCharacterCode(name);
+  if (code < 0) {
+    return std::string();
+  }
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string escape = "\\x";
+  escape.push_back(kDigits[code >> 4]);
+  escape.push_back(kDigits[code & 0x0F]);
+  escape.push_back(' ');
+  return escape;
+}
+
+std::string_view CQ_TextConverter::scs_FrameCodeToKWX(unsigned char code) { return Codes().text[code]; }
+
+int CQ_TextConverter::si_FrameCodeFor1252Byte(unsigned char b) { return Codes().inverse[b]; }
+
+bool CQ_TextConverter::sb_IsDoubleByteCodePage(int codePage) {
+  return codePage == 932 || codePage == 936 || codePage == 949 || codePage == 950;
+}
+
+// The lead-byte ranges are those Windows reports for the code pages
+// (user-defined rows included); the trail-byte ranges are the second bytes
+// each code page defines.
+bool CQ_TextConverter::sb_IsLeadByte(int codePage, unsigned char b) {
+  switch (codePage) {
+    case 932:
+      return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+    case 936:
+    case 949:
+    case 950:
+      return b >= 0x81 && b <= 0xFE;
+    default:
+      return false;
+  }
+}
+
+bool CQ_TextConverter::sb_IsTrailByte(int codePage, unsigned char b) {
+  switch (codePage) {
+    case 932:
+      return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
+    case 936:
+      return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFE);
+    case 949:
+      return (b >= 0x41 && b <= 0x5A) || (b >= 0x61 && b <= 0x7A) || (b >= 0x81 && b <= 0xFE);
+    case 950:
+      return (b >= 0x40 && b <= 0x7E) || (b >= 0xA1 && b <= 0xFE);
+    default:
+      return false;
+  }
+}
+
+std::string ccs_ConvertMIFText(std::string_view mifText, const CQ_TextSettings& settings, unsigned flags) {
+  return CQ_TextConverter(settings).ccs_Convert(mifText, flags);
+}

@@ -1,0 +1,105 @@
+// Text conversion: MIF text to KWX text.
+//
+// Every piece of MIF text that reaches a KWX file passes through here: the
+// content of String statements, the named characters of Char statements,
+// the names used as tag arguments, and format names quoted in messages.
+// The conversion resolves MIF's backslash escapes, maps FrameMaker's
+// character set to Windows-1252 bytes, turns FrameMaker's special
+// characters into internal tags, handles typographic quotes by the
+// smart-quotes setting and the source language, and keeps the second byte
+// of a double-byte character (code pages 932, 936, 949, 950) from being
+// read as a backslash escape.
+//
+// Nothing here needs a converter object or a session: the settings travel
+// in a small struct, which st_FromSession fills. Conversion never fails and
+// never throws (beyond std::bad_alloc); malformed escapes are kept as text.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "System/Export.h"
+
+class CQ_Morvane_Communication;
+
+// What the conversion reads from the session and the converter.
+struct OSTRAKON_API CQ_TextSettings {
+  // The character-set flag: false "Normal" (hex escapes are FrameMaker
+  // codes, mapped to Windows-1252), true "Symbol" (hex escapes are bytes of
+  // the source code page, kept as they are).
+  bool b_SymbolCharacterSet = false;
+  // The smart-quotes setting: 0 "As Text", 1 "As Tags".
+  int i_SmartQuotes = 0;
+  // The source code page (932, 936, 949, 950, 1250 to 1254, 1257).
+  int i_SourceCodePage = 1252;
+  // The source language's display name ("German" and "Czech" change the
+  // quote rules; compared exactly).
+  std::string cs_SourceLanguage;
+
+  // The settings of a session: its character-set setting (0 Normal), smart
+  // quotes, source code page and source language.
+  static CQ_TextSettings st_FromSession(const CQ_Morvane_Communication& session);
+};
+
+// Flags of one conversion. The converter uses three combinations:
+// String content and Char names TEXT_CONTENT; names that go into tag
+// arguments TEXT_NAME; format names in messages and the footnote
+// prefix/suffix texts TEXT_MESSAGE.
+enum : unsigned {
+  TEXT_AFTER_PASS = 1u,         // backslash sequences of format texts become tags
+  TEXT_STRAIGHTEN_QUOTES = 2u,  // typographic double quotes become '"' (single-byte pages)
+  TEXT_CONTENT = 0u,
+  TEXT_NAME = TEXT_AFTER_PASS | TEXT_STRAIGHTEN_QUOTES,
+  TEXT_MESSAGE = TEXT_AFTER_PASS,
+};
+
+class OSTRAKON_API CQ_TextConverter {
+ public:
+  explicit CQ_TextConverter(CQ_TextSettings settings) : m_stSettings(std::move(settings)) {}
+
+  const CQ_TextSettings& rst_GetSettings() const { return m_stSettings; }
+
+  // Converts MIF text (the content between a string's backquote and its
+  // closing apostrophe) into KWX text and returns it.
+  std::string ccs_Convert(std::string_view mifText, unsigned flags = TEXT_CONTENT) const;
+  // The same, replacing the string by its KWX form.
+  void v_Convert(std::string& text, unsigned flags = TEXT_CONTENT) const { text = ccs_Convert(text, flags); }
+  // The same, appending the KWX form to out.
+  void v_AppendConverted(std::string_view mifText, unsigned flags, std::string& out) const;
+
+  // The KWX text of a Char statement's name (EmDash gives the byte 0x97 in
+  // the Normal character set); empty for a name FrameMaker does not define.
+  std::string ccs_ConvertNamedCharacter(std::string_view name) const;
+
+  // --- tables, usable on their own ------------------------------------------
+
+  // The hex escape of a named FrameMaker character ("EmDash" gives
+  // "\xd1 "), or an empty string for an unknown name.
+  static std::string scs_NamedCharacterEscape(std::string_view name);
+  // The FrameMaker code of a named character, or -1.
+  static int si_NamedCharacterCode(std::string_view name);
+
+  // The KWX text of a FrameMaker code in the Normal character set, without
+  // the quote rules: a Windows-1252 byte, a special-character or
+  // reserved-character tag, "<:lt>"/"<:gt>" for 0x3C/0x3E, or an empty
+  // view for the control codes that have no tag.
+  static std::string_view scs_FrameCodeToKWX(unsigned char code);
+  // The FrameMaker code whose table entry is the Windows-1252 byte b, or
+  // -1 when no code maps to b (the inverse of the character table).
+  static int si_FrameCodeFor1252Byte(unsigned char b);
+
+  // True for the double-byte code pages 932, 936, 949 and 950.
+  static bool sb_IsDoubleByteCodePage(int codePage);
+  // Lead-byte and trail-byte tests of the double-byte code pages; false for
+  // every byte of any other code page.
+  static bool sb_IsLeadByte(int codePage, unsigned char b);
+  static bool sb_IsTrailByte(int codePage, unsigned char b);
+
+ private:
+  CQ_TextSettings m_stSettings;
+};
+
+// Converts MIF text with the given settings, without keeping a converter.
+OSTRAKON_API std::string ccs_ConvertMIFText(std::string_view mifText, const CQ_TextSettings& settings,
+                                            unsigned flags = TEXT_CONTENT);

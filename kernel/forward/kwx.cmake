@@ -1,0 +1,5 @@
+# KWX format definitions: vocabulary, header, line rule and tag tables.
+list(APPEND KERNEL_SOURCES
+  forward/KWXFormat.cpp
+  forward/KWXTagTables.cpp
+)

@@ -1,0 +1,4 @@
+# Text and special-character conversion.
+list(APPEND KERNEL_SOURCES
+  forward/TextConverter.cpp
+)
