@@ -15,6 +15,9 @@
 #include <string_view>
 #include <vector>
 
+// A line list: the unit of work of the pre-scan and the converter.
+using CQ_MIFLines = std::vector<std::string>;
+
 namespace MIFSyntax {
 
 // Change of nesting depth caused by the line: +1 for every '<' and -1 for
@@ -78,7 +81,35 @@ std::size_t ParseLengths(std::string_view value, double* out, std::size_t count)
 std::string_view Trim(std::string_view text);
 bool IsTrimSpace(char c);
 
-}  // namespace MIFSyntax
+// --- blocks in a line list ------------------------------------------------
 
-// A line list: the unit of work of the pre-scan and the converter.
-using CQ_MIFLines = std::vector<std::string>;
+// One past the line that closes the block opened at lines[open] (the line
+// that brings the depth back to where it was before the opening), or
+// `limit` when the block does not close before `limit`.
+std::size_t BlockEnd(const CQ_MIFLines& lines, std::size_t open, std::size_t limit);
+
+// Calls f(first, last) for each direct child of the block [open, end) that
+// opens at lines[open]: a one-line child has last == first + 1, a child
+// block spans [first, last). The block's closing line is not a child.
+template <class F>
+void ForEachChild(const CQ_MIFLines& lines, std::size_t open, std::size_t end, F&& f) {
+  const std::size_t inner = (end > open + 1 && IsCloser(lines[end - 1])) ? end - 1 : end;
+  std::size_t i = open + 1;
+  while (i < inner) {
+    if (NetDepth(lines[i]) > 0) {
+      const std::size_t e = BlockEnd(lines, i, inner);
+      f(i, e);
+      i = e;
+    } else {
+      f(i, i + 1);
+      ++i;
+    }
+  }
+}
+
+// The value of the first one-line child statement `keyword` of the block
+// [open, end); false when there is none.
+bool ChildValue(const CQ_MIFLines& lines, std::size_t open, std::size_t end, std::string_view keyword,
+                std::string_view& value);
+
+}  // namespace MIFSyntax
