@@ -420,9 +420,11 @@ TEST_F(AncillaryTest, NamedCreationReportsWriteFailures) {
   // The session's own lines are untouched by the named form.
   EXPECT_TRUE(s->b_AncillaryFileIsEmpty());
 
+  // Through the kernel's own writers: a folder that does not exist.
   auto bare = std::make_unique<CQ_Morvane_CommunicationFrame>("morvane", "3.0", false);
-  EXPECT_FALSE(bare->b_CreateAncillaryFile(dir_ + "nowhere.rtf"));
-  EXPECT_EQ(Drain(*bare), (Lines{"File Error 3040. An unspecified error occurred.", "Filename:" + dir_ + "nowhere.rtf"}));
+  const std::string missing = dir_ + "nowhere/ancillary.rtf";
+  EXPECT_FALSE(bare->b_CreateAncillaryFile(missing));
+  EXPECT_EQ(Drain(*bare), (Lines{"File Error 3110. The file could not be located.", "Filename:" + missing}));
 }
 
 TEST(ExtStringList, RunsInsertAndRemove) {
@@ -442,6 +444,37 @@ TEST(ExtStringList, RunsInsertAndRemove) {
   EXPECT_EQ(target.Lines(), (Lines{"b", "d"}));
   EXPECT_EQ(source.Find("c"), 2u);
   EXPECT_EQ(source.Find("c", 3), CExtStringList::npos);
+}
+
+}  // namespace
+}  // namespace morvane_test
+
+namespace morvane_test {
+namespace {
+
+class CountingObserver : public CQ_Morvane_Observer {
+ public:
+  void v_ProgressStep(bool batchOnly) override { ++(batchOnly ? batchSteps : fileSteps); }
+  void v_ResultsWaiting() override { ++results; }
+  int fileSteps = 0, batchSteps = 0, results = 0;
+};
+
+TEST_F(DriversTest, AnObserverFollowsASessionWithoutGui) {
+  auto s = PlainSession();
+  CountingObserver observer;
+  s->v_SetObserver(&observer);
+  RecordingWindow ignored;
+  s->v_SetUI(&ignored);  // no window is used without the GUI flag
+  s->v_SetBatchProgressIndicator(16);
+  factory->actions = {[](CQ_Morvane_CommunicationFrame& session) {
+    session.v_UpdateUI();
+    return 0;
+  }};
+  CQ_StringList files = {Src("a.mif"), Src("b.mif")};
+  s->v_ConvertMIF(&files);
+  EXPECT_EQ(observer.fileSteps + observer.batchSteps, 16);
+  EXPECT_GE(observer.results, 4);
+  EXPECT_TRUE(ignored.messages.empty());
 }
 
 }  // namespace
