@@ -130,7 +130,7 @@ class CQ_MIFPreScan {
     // Forward form: messages, change-bar stops, FontCatalog, MIFEncoding
     // and DAutoChBars checks.
     bool b_FirstConversion = true;
-    // Step 1 checks (version, encoding, disk space); forward form only
+    // The file checks (version, encoding, disk space); forward form only
     // unless asked.
     bool b_RunFileCheck = true;
     // The session's source hyphenation: 0 ("Turn Off") removes soft hyphens
@@ -160,7 +160,7 @@ class CQ_MIFPreScan {
   void v_PreScanForward(const std::string& sourcePath, const std::string& orgPath);
 
   // The second form over a file (ORG copy or a MIF file for the font
-  // mapping tool): reads and restructures; runs the step-1 checks first
+  // mapping tool): reads and restructures; runs the file checks first
   // when runFileCheck is set (the disk-space check then uses the file's
   // own folder).
   void v_PreScanSecondForm(const std::string& path, bool runFileCheck = false);
@@ -170,10 +170,11 @@ class CQ_MIFPreScan {
 
   // --- the steps, for callers that drive them -------------------------------
 
-  // Reads all sections from the reader (steps 3 and 4).
+  // Reads all sections from the reader: catalogs, objects, pages and text
+  // flows, the flows prepared and cut into text columns.
   void v_ReadSections(CQ_MIFLineReader& reader);
-  // Splits and rebuilds the pages and inserts anchored objects (steps 5 to
-  // 7), filling the body and master lists. Reads the object tables without
+  // Rebuilds the pages into reading order and inserts anchored objects,
+  // filling the body and master lists. Reads the object tables without
   // consuming them.
   void v_Restructure();
   // Empties the object tables once the converter no longer needs them.
