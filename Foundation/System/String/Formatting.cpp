@@ -1,5 +1,5 @@
 // A small printf engine for 16-bit formats: it walks the format, rebuilds
-// each numeric conversion as an 8-bit specification for snprintf, and
+// each numeric conversion as an 8-bit conversion for snprintf, and
 // handles text and character conversions itself so that widths and
 // precisions count 16-bit units.
 #include "System/String/Formatting.h"
