@@ -7,7 +7,7 @@ packages=(
   g++ cmake ninja-build clang libclang-rt-14-dev
   libgtest-dev libgmock-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  xvfb xauth bison
+  xvfb xauth bison unrtf
   fonts-dejavu-core fonts-wqy-microhei
 )
 

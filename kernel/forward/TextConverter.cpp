@@ -1,18 +1,19 @@
 // Text conversion, byte by byte, in two passes.
 //
 // The first pass is a small state machine (normal, escape, hex) that
-// resolves MIF's backslash escapes and maps FrameMaker codes; in double-byte
-// code pages it tracks whether the next byte is the second byte of a
-// character, so that a second byte 0x5C is copied instead of starting an
-// escape. It records where such protected backslashes land in the output.
-// The optional after-pass then turns the backslash sequences of format
-// texts into tags, skipping the protected positions, and straightens
-// typographic double quotes.
+// resolves MIF's backslash escapes and maps FrameMaker codes. In double-byte
+// code pages it tracks the bytes it copies literally: a byte after a lead
+// byte is a second byte, and a second byte 0x5C is copied instead of
+// starting an escape. Bytes produced by escapes never start or end a
+// character, since FrameMaker escapes each byte of such a character on its
+// own ("\x84 \\" is a lead byte and the second byte 0x5C). The optional
+// after-pass turns the backslash sequences of format texts into tags; it
+// reads its input as a reader of the KWX text would, so a 0x5C that follows
+// a lead byte stays, and it straightens typographic double quotes.
 #include "kernel/forward/TextConverter.h"
 
 #include <array>
 #include <cstdint>
-#include <vector>
 
 #include "kernel/forward/KWXFormat.h"
 #include "kernel/session/Communication.h"
@@ -147,17 +148,16 @@ class FirstPass {
     m_state = State::Normal;
   }
 
-  const std::vector<std::size_t>& ProtectedBackslashes() const { return m_protected; }
-
  private:
   enum class State { Normal, Escape, Hex };
 
   void Normal(unsigned char c) {
     if (m_trail && CQ_TextConverter::sb_IsTrailByte(m_codePage, c)) {
       // Second byte of a double-byte character: copied, whatever it is.
-      AppendByte(c);
+      AppendLiteral(c);
       return;
     }
+    // A byte that cannot be a second byte ends the character.
     m_trail = false;
     if (c == '\\') {
       m_state = State::Escape;
@@ -166,7 +166,7 @@ class FirstPass {
     } else if (c == '>') {
       AppendTag(KWX::TAG_GT);
     } else {
-      AppendByte(c);
+      AppendLiteral(c);
     }
   }
 
@@ -278,19 +278,19 @@ class FirstPass {
     }
   }
 
-  // Appends one byte and keeps the double-byte state: a byte after a lead
-  // byte is its second byte (protected when it is a backslash); otherwise a
-  // lead byte announces a second byte.
+  // Appends a byte that an escape or a table produced; it never belongs to
+  // a double-byte character of the literal text.
   void AppendByte(unsigned char c) {
+    m_trail = false;
+    m_out.push_back(static_cast<char>(c));
+  }
+
+  // Appends a byte copied from the input and keeps the double-byte state: a
+  // byte after a lead byte is its second byte; otherwise a lead byte
+  // announces a second byte.
+  void AppendLiteral(unsigned char c) {
     if (m_doubleByte) {
-      if (m_trail && CQ_TextConverter::sb_IsTrailByte(m_codePage, c)) {
-        if (c == '\\') {
-          m_protected.push_back(m_out.size());
-        }
-        m_trail = false;
-      } else {
-        m_trail = CQ_TextConverter::sb_IsLeadByte(m_codePage, c);
-      }
+      m_trail = !m_trail && CQ_TextConverter::sb_IsLeadByte(m_codePage, c);
     }
     m_out.push_back(static_cast<char>(c));
   }
@@ -309,35 +309,36 @@ class FirstPass {
   bool m_trail = false;
   char m_hexMarker = 'x';
   std::string m_hexDigits;
-  std::vector<std::size_t> m_protected;
 };
 
 // Windows code-page bytes of typographic double quotes: low, left, right,
 // and the two guillemets.
 bool IsTypographicDoubleQuote(unsigned char c) { return c == 132 || c == 147 || c == 148 || c == 171 || c == 187; }
 
-// The after-pass and quote straightening over out[from..].
-void AfterPass(std::string& out, std::size_t from, const std::vector<std::size_t>& protectedPositions,
-               bool afterPass, bool straighten) {
+// The after-pass and quote straightening over out[from..]. In double-byte
+// code pages a byte after a lead byte is a second byte and is copied as it
+// is; tags and ASCII never are lead bytes.
+void AfterPass(std::string& out, std::size_t from, int codePage, bool afterPass, bool straighten) {
+  const bool doubleByte = CQ_TextConverter::sb_IsDoubleByteCodePage(codePage);
   std::string result;
   result.reserve(out.size() - from + 16);
-  std::size_t nextProtected = 0;
+  bool trail = false;
   for (std::size_t i = from; i < out.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(out[i]);
+    if (doubleByte) {
+      if (trail && CQ_TextConverter::sb_IsTrailByte(codePage, c)) {
+        trail = false;
+        result.push_back(static_cast<char>(c));
+        continue;
+      }
+      trail = CQ_TextConverter::sb_IsLeadByte(codePage, c);
+    }
     if (straighten && IsTypographicDoubleQuote(c)) {
       result.push_back('"');
       continue;
     }
-    if (!afterPass || c != '\\') {
+    if (!afterPass || c != '\\' || i + 1 == out.size()) {
       result.push_back(static_cast<char>(c));
-      continue;
-    }
-    while (nextProtected < protectedPositions.size() && protectedPositions[nextProtected] < i) {
-      ++nextProtected;
-    }
-    if ((nextProtected < protectedPositions.size() && protectedPositions[nextProtected] == i) ||
-        i + 1 == out.size()) {
-      result.push_back('\\');
       continue;
     }
     const char next = out[++i];
@@ -351,6 +352,8 @@ void AfterPass(std::string& out, std::size_t from, const std::vector<std::size_t
         // as the start of a sequence.
         result.push_back('\\');
         result.push_back(straighten && IsTypographicDoubleQuote(static_cast<unsigned char>(next)) ? '"' : next);
+        // A lead byte after the backslash announces a second byte.
+        trail = doubleByte && CQ_TextConverter::sb_IsLeadByte(codePage, static_cast<unsigned char>(next));
         break;
     }
   }
@@ -383,8 +386,7 @@ void CQ_TextConverter::v_AppendConverted(std::string_view mifText, unsigned flag
   const bool afterPass = (flags & TEXT_AFTER_PASS) != 0;
   const bool straighten = (flags & TEXT_STRAIGHTEN_QUOTES) != 0 && !sb_IsDoubleByteCodePage(m_stSettings.i_SourceCodePage);
   if (afterPass || straighten) {
-    std::vector<std::size_t> positions = pass.ProtectedBackslashes();
-    AfterPass(out, from, positions, afterPass, straighten);
+    AfterPass(out, from, m_stSettings.i_SourceCodePage, afterPass, straighten);
   }
 }
 

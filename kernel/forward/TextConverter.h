@@ -61,7 +61,12 @@ class OSTRAKON_API CQ_TextConverter {
   const CQ_TextSettings& rst_GetSettings() const { return m_stSettings; }
 
   // Converts MIF text (the content between a string's backquote and its
-  // closing apostrophe) into KWX text and returns it.
+  // closing apostrophe) into KWX text and returns it. The result never
+  // holds "<" or ">" outside internal tags. A hex escape "\xNN" ends at
+  // its blank (consumed), at a byte that is no hex digit or at the end of
+  // the text; one without digits or above 0xFF stays as written. In
+  // double-byte code pages a byte copied after a lead byte is its second
+  // byte, never the start of an escape; bytes made by escapes never pair.
   std::string ccs_Convert(std::string_view mifText, unsigned flags = TEXT_CONTENT) const;
   // The same, replacing the string by its KWX form.
   void v_Convert(std::string& text, unsigned flags = TEXT_CONTENT) const { text = ccs_Convert(text, flags); }

@@ -171,6 +171,45 @@ int CQ_Morvane_CommunicationFrame::vi_CompareKWXFiles() {
 
 // --- drivers ------------------------------------------------------------------------
 
+bool CQ_Morvane_Communication::b_RunBatch(const CQ_StringList* paths, const st_BatchTask& task, int& processed,
+                                          int& failed, int& tagChanges) {
+  const int files = paths ? static_cast<int>(paths->size()) : 0;
+  if (!paths) return true;
+  for (const std::string& path : *paths) {
+    m_iFileProgressIndicator = task.steps;
+    const std::string extension = ExtensionOf(path);
+    if (!EqualsIgnoringCase(extension, task.extension)) {
+      v_AddStringMessage(task.badExtension[0]);
+      v_AddStringMessage(task.badExtension[1]);
+      v_UpdateResults();
+      continue;  // neither processed nor failed
+    }
+    if (!m_bGUI) *task.folder = Platform::DirectoryOf(path);
+    m_strCurrentFileName = BaseName(path, *task.folder);
+    m_strCurrentFileExtension = task.keepExtension ? extension : std::string(task.extension);
+    v_AddStringMessage(task.announce, path.c_str());
+    v_UpdateResults();
+
+    int code;
+    switch (task.confirm()) {
+      case Platform::IDCANCEL: code = 2; break;
+      case Platform::IDNO: code = 3; break;
+      case Platform::IDYES: code = task.run(); break;
+      default: code = 100; break;
+    }
+    if (m_iTask == TASK_VERIFY && (m_nVerificationErrors || m_nVerificationAlerts || m_nVerificationWarnings)) {
+      ++tagChanges;
+    }
+    if (!b_ErrorReporting(code, processed, failed, files)) {
+      v_TidyUpBatch();
+      return false;
+    }
+    if (m_iTask == TASK_VERIFY) m_nVerificationErrors = m_nVerificationAlerts = m_nVerificationWarnings = 0;
+    v_TidyUpFile();
+  }
+  return true;
+}
+
 void CQ_Morvane_CommunicationFrame::v_ConversionSummary(int processed, int failed, int filesInList) {
   v_TidyUpBatch();
   v_AddClosingLine();
@@ -187,40 +226,12 @@ void CQ_Morvane_CommunicationFrame::v_ConversionSummary(int processed, int faile
 void CQ_Morvane_CommunicationFrame::v_ConvertMIF(const CQ_StringList* paths) {
   m_iTask = TASK_MIF_TO_KWX;
   m_bRunningTask = true;
-  int processed = 0, failed = 0;
-  const int files = paths ? static_cast<int>(paths->size()) : 0;
+  int processed = 0, failed = 0, unused = 0;
   v_TimeStampStatusReport();
-  if (paths) {
-    for (const std::string& path : *paths) {
-      m_iFileProgressIndicator = kForwardSteps;
-      const std::string extension = ExtensionOf(path);
-      if (!EqualsIgnoringCase(extension, ".mif")) {
-        v_AddStringMessage(105);
-        v_AddStringMessage(106);
-        v_UpdateResults();
-        continue;
-      }
-      if (!m_bGUI) m_strSourceFilesPath = Platform::DirectoryOf(path);
-      m_strCurrentFileName = BaseName(path, m_strSourceFilesPath);
-      m_strCurrentFileExtension = extension;
-      v_AddStringMessage(1, path.c_str());
-      v_UpdateResults();
-
-      int code;
-      switch (i_ConfirmOverwritingKWXFiles()) {
-        case Platform::IDCANCEL: code = 2; break;
-        case Platform::IDNO: code = 3; break;
-        case Platform::IDYES: code = i_ConvertMIFFile(); break;
-        default: code = 100; break;
-      }
-      if (!b_ErrorReporting(code, processed, failed, files)) {
-        v_TidyUpBatch();
-        return;
-      }
-      v_TidyUpFile();
-    }
-  }
-  v_ConversionSummary(processed, failed, files);
+  const st_BatchTask task{kForwardSteps, ".mif", {105, 106}, &m_strSourceFilesPath, true, 1,
+                          [this] { return i_ConfirmOverwritingKWXFiles(); }, [this] { return i_ConvertMIFFile(); }};
+  if (!b_RunBatch(paths, task, processed, failed, unused)) return;
+  v_ConversionSummary(processed, failed, paths ? static_cast<int>(paths->size()) : 0);
 
   if (m_bGUI && processed != failed) {
     int answer = i_MessageBox(lpsz_LoadKernelString(5100), Platform::MB_YESNO | Platform::MB_ICONQUESTION);
@@ -234,40 +245,14 @@ void CQ_Morvane_CommunicationFrame::v_ConvertMIF(const CQ_StringList* paths) {
 void CQ_Morvane_CommunicationFrame::v_ConvertKWX(const CQ_StringList* paths, const char* ancillaryName) {
   m_iTask = TASK_KWX_TO_MIF;
   m_bRunningTask = true;
-  int processed = 0, failed = 0;
-  const int files = paths ? static_cast<int>(paths->size()) : 0;
+  int processed = 0, failed = 0, unused = 0;
   v_TimeStampStatusReport();
-  if (paths) {
-    for (const std::string& path : *paths) {
-      m_iFileProgressIndicator = kBackwardSteps;
-      const std::string extension = ExtensionOf(path);
-      if (!EqualsIgnoringCase(extension, m_iFileFormatForKWX == 1 ? ".rtf" : ".txt")) {
-        v_AddStringMessage(1165);
-        v_AddStringMessage(1166);
-        v_UpdateResults();
-        continue;
-      }
-      if (!m_bGUI) m_strTranslatedFilesPath = Platform::DirectoryOf(path);
-      m_strCurrentFileName = BaseName(path, m_strTranslatedFilesPath);
-      m_strCurrentFileExtension = ccs_KWXExtension();
-      v_AddStringMessage(1, path.c_str());
-      v_UpdateResults();
-
-      int code;
-      switch (i_ConfirmOverwritingMIFFiles()) {
-        case Platform::IDCANCEL: code = 2; break;
-        case Platform::IDNO: code = 3; break;
-        case Platform::IDYES: code = i_ConvertKWXFile(ancillaryName); break;
-        default: code = 100; break;
-      }
-      if (!b_ErrorReporting(code, processed, failed, files)) {
-        v_TidyUpBatch();
-        return;
-      }
-      v_TidyUpFile();
-    }
-  }
-  v_ConversionSummary(processed, failed, files);
+  const std::string extension = ccs_KWXExtension();
+  const st_BatchTask task{kBackwardSteps, extension.c_str(), {1165, 1166}, &m_strTranslatedFilesPath, false, 1,
+                          [this] { return i_ConfirmOverwritingMIFFiles(); },
+                          [this, ancillaryName] { return i_ConvertKWXFile(ancillaryName); }};
+  if (!b_RunBatch(paths, task, processed, failed, unused)) return;
+  v_ConversionSummary(processed, failed, paths ? static_cast<int>(paths->size()) : 0);
 }
 
 void CQ_Morvane_Communication::v_VerifyVarnels(const CQ_StringList* paths) {
@@ -276,38 +261,11 @@ void CQ_Morvane_Communication::v_VerifyVarnels(const CQ_StringList* paths) {
   int processed = 0, failed = 0, tagChanges = 0;
   const int files = paths ? static_cast<int>(paths->size()) : 0;
   v_TimeStampStatusReport();
-  if (paths) {
-    for (const std::string& path : *paths) {
-      m_iFileProgressIndicator = kVerifySteps;
-      const std::string extension = ExtensionOf(path);
-      if (!EqualsIgnoringCase(extension, m_iFileFormatForKWX == 1 ? ".rtf" : ".txt")) {
-        v_AddStringMessage(2125);
-        v_AddStringMessage(2126);
-        v_UpdateResults();
-        continue;
-      }
-      if (!m_bGUI) m_strTranslatedFilesPath = Platform::DirectoryOf(path);
-      m_strCurrentFileName = BaseName(path, m_strTranslatedFilesPath);
-      m_strCurrentFileExtension = extension;
-      v_AddStringMessage(2, path.c_str());
-      v_UpdateResults();
-
-      int code;
-      switch (i_ConfirmOverwritingCMPFiles()) {
-        case Platform::IDCANCEL: code = 2; break;
-        case Platform::IDNO: code = 3; break;
-        case Platform::IDYES: code = i_RunGuarded([this] { return vi_CompareKWXFiles(); }); break;
-        default: code = 100; break;
-      }
-      if (m_nVerificationErrors || m_nVerificationAlerts || m_nVerificationWarnings) ++tagChanges;
-      if (!b_ErrorReporting(code, processed, failed, files)) {
-        v_TidyUpBatch();
-        return;
-      }
-      m_nVerificationErrors = m_nVerificationAlerts = m_nVerificationWarnings = 0;
-      v_TidyUpFile();
-    }
-  }
+  const st_BatchTask task{kVerifySteps, m_iFileFormatForKWX == 1 ? ".rtf" : ".txt", {2125, 2126},
+                          &m_strTranslatedFilesPath, true, 2,
+                          [this] { return i_ConfirmOverwritingCMPFiles(); },
+                          [this] { return i_RunGuarded([this] { return vi_CompareKWXFiles(); }); }};
+  if (!b_RunBatch(paths, task, processed, failed, tagChanges)) return;
   v_TidyUpBatch();
   v_AddClosingLine();
   v_UpdateResults();

@@ -35,11 +35,7 @@ void CQ_Morvane_Communication::v_Init() {
   std::srand(static_cast<unsigned>(std::time(nullptr)));
   scs_AppRegistryKey = "Software\\Halvex\\" + m_strAppName + "\\3.0\\";
   m_strSourceMarkerLength = "220";
-  m_iRTFPageSize = m_iOverwriteFiles = m_iFileFormatForKWX = m_iCharacterSet = 0;
-  m_iSourceHyphenation = m_iTranslationHyphenation = m_iMarkerPlaceholders = 0;
-  m_iSmartQuotes = m_iReadOnlyComponents = 0;
-  m_iSourceCodePage = m_iTargetCodePage = 0;
-  m_bBetweenSessions = m_bDuringSession = false;
+  v_ZeroSettings();
   m_bRunningTask = m_bUserCancelled = false;
   m_nVerificationWarnings = m_nVerificationAlerts = m_nVerificationErrors = m_nVerificationSuppressions = 0;
   m_iBatchProgressIndicator = m_iFileProgressIndicator = 0;
@@ -54,9 +50,7 @@ void CQ_Morvane_Communication::v_Init() {
   if (!m_bGUI) m_hwndUI = nullptr;
 }
 
-void CQ_Morvane_Communication::v_Set() {
-  m_strCurrentFileName.clear();
-  m_strCurrentFileExtension.clear();
+void CQ_Morvane_Communication::v_ClearPathsAndLanguages() {
   m_strSourceFilesPath.clear();
   m_strORGFilesPath.clear();
   m_strTranslatedFilesPath.clear();
@@ -66,10 +60,28 @@ void CQ_Morvane_Communication::v_Set() {
   m_strTargetMIFLanguage.clear();
   m_strSourceIASCIILanguage.clear();
   m_strTargetIASCIILanguage.clear();
+}
+
+void CQ_Morvane_Communication::v_ClearBatchLines() {
   m_lstResults.clear();
   m_lstAncillary.clear();
   m_coAncillaryReadBack.RemoveAll();
   m_coInterleafAncillaryFile.Clear();
+}
+
+void CQ_Morvane_Communication::v_ZeroSettings() {
+  m_iRTFPageSize = m_iOverwriteFiles = m_iFileFormatForKWX = m_iCharacterSet = 0;
+  m_iSourceHyphenation = m_iTranslationHyphenation = m_iMarkerPlaceholders = 0;
+  m_iSmartQuotes = m_iReadOnlyComponents = 0;
+  m_iSourceCodePage = m_iTargetCodePage = 0;
+  m_bBetweenSessions = m_bDuringSession = false;
+}
+
+void CQ_Morvane_Communication::v_Set() {
+  m_strCurrentFileName.clear();
+  m_strCurrentFileExtension.clear();
+  v_ClearPathsAndLanguages();
+  v_ClearBatchLines();
   m_mapCustomTags.clear();
   m_strErrorMessage.clear();
   m_lstErrors.clear();
@@ -79,24 +91,9 @@ void CQ_Morvane_Communication::v_Set() {
 void CQ_Morvane_Communication::v_ResetBatch() {
   if (m_bGUI) {
     // The front end writes its page values back after this call.
-    m_strSourceFilesPath.clear();
-    m_strORGFilesPath.clear();
-    m_strTranslatedFilesPath.clear();
-    m_bBetweenSessions = m_bDuringSession = false;
-    m_iRTFPageSize = m_iOverwriteFiles = m_iFileFormatForKWX = m_iCharacterSet = 0;
-    m_iSourceHyphenation = m_iTranslationHyphenation = m_iMarkerPlaceholders = 0;
-    m_iSmartQuotes = m_iReadOnlyComponents = 0;
-    m_iSourceCodePage = m_iTargetCodePage = 0;
-    m_strSourceLanguage.clear();
-    m_strTargetLanguage.clear();
-    m_strSourceMIFLanguage.clear();
-    m_strTargetMIFLanguage.clear();
-    m_strSourceIASCIILanguage.clear();
-    m_strTargetIASCIILanguage.clear();
-    m_lstResults.clear();
-    m_lstAncillary.clear();
-    m_coAncillaryReadBack.RemoveAll();
-    m_coInterleafAncillaryFile.Clear();
+    v_ClearPathsAndLanguages();
+    v_ZeroSettings();
+    v_ClearBatchLines();
   }
   v_ResetFile();
   m_bRunningTask = false;
@@ -172,21 +169,10 @@ void CQ_Morvane_Communication::v_AddMissingReportingSettings() {
 void CQ_Morvane_Communication::v_AddMessage(const char* line) { m_lstResults.emplace_back(line ? line : ""); }
 
 void CQ_Morvane_Communication::v_AddStringMessage(unsigned id, ...) {
-  const char* format = lpsz_LoadKernelString(id);
   va_list args;
   va_start(args, id);
-  va_list copy;
-  va_copy(copy, args);
-  int n = std::vsnprintf(nullptr, 0, format, copy);
-  va_end(copy);
-  std::string line;
-  if (n > 0) {
-    line.resize(static_cast<std::size_t>(n) + 1);
-    std::vsnprintf(line.data(), line.size(), format, args);
-    line.resize(static_cast<std::size_t>(n));
-  }
+  m_lstResults.push_back(ccs_VFormatKernelString(id, args));
   va_end(args);
-  m_lstResults.push_back(std::move(line));
 }
 
 bool CQ_Morvane_Communication::b_GetNextMessage(char* buffer) {
@@ -249,8 +235,15 @@ void CQ_Morvane_Communication::v_RestoreVerifierReportDefaults() {
 
 // --- window services ---------------------------------------------------------------
 
+CQ_Morvane_Observer::~CQ_Morvane_Observer() = default;
+
 void CQ_Morvane_Communication::v_SendToUI(unsigned message, unsigned long wParam, long lParam) {
-  if (m_bGUI && m_hwndUI) m_hwndUI->SendMessage(message, wParam, lParam);
+  if (m_bGUI) {
+    if (m_hwndUI) m_hwndUI->SendMessage(message, wParam, lParam);
+  } else if (m_pcoObserver) {
+    if (message == m_nMsgUpdateProgress) m_pcoObserver->v_ProgressStep(wParam != 0);
+    if (message == m_nMsgUpdateResults) m_pcoObserver->v_ResultsWaiting();
+  }
 }
 
 int CQ_Morvane_Communication::i_MessageBox(const std::string& text, unsigned style) {

@@ -44,6 +44,18 @@ enum : int {
 
 using CQ_TagMap = std::unordered_map<std::string, std::string>;
 
+// Follows a batch in a session without a UI window (a command line): it is
+// told of every progress step and of lines waiting in the results queue,
+// as a front end's window would be. It must not call back into the batch
+// except to drain the results queue or set the cancel flag.
+class OSTRAKON_API CQ_Morvane_Observer {
+ public:
+  virtual ~CQ_Morvane_Observer();
+  // batchOnly: a step of the batch bar alone (the rest of a file's share).
+  virtual void v_ProgressStep(bool batchOnly) = 0;
+  virtual void v_ResultsWaiting() = 0;
+};
+
 class OSTRAKON_API CQ_Morvane_Communication {
  public:
   CQ_Morvane_Communication(const char* appName, const char* version, bool gui);
@@ -155,6 +167,8 @@ class OSTRAKON_API CQ_Morvane_Communication {
   void v_SetGUI(bool b) { m_bGUI = b; }
   HWND hwnd_GetUI() const { return m_hwndUI; }
   void v_SetUI(HWND hwnd) { m_hwndUI = hwnd; }
+  // The observer of a session without the GUI flag (not owned; null: none).
+  void v_SetObserver(CQ_Morvane_Observer* observer) { m_pcoObserver = observer; }
 
   unsigned n_GetVerificationWarnings() const { return m_nVerificationWarnings; }
   void v_SetVerificationWarnings(unsigned n) { m_nVerificationWarnings = n; }
@@ -273,6 +287,25 @@ class OSTRAKON_API CQ_Morvane_Communication {
   void v_InitialiseTargetLanguage(const char* name);
 
   void v_AddMissingReportingSettings();
+  void v_ClearPathsAndLanguages();
+  void v_ClearBatchLines();
+  // Zeroes the integer settings, code pages and keep-path flags.
+  void v_ZeroSettings();
+  // What a batch driver does with one task's files.
+  struct st_BatchTask {
+    int steps;                          // progress steps per file
+    const char* extension;              // the extension accepted
+    unsigned badExtension[2];           // the two lines for another one
+    std::string* folder;                // the folder a GUI-clear batch takes from the path
+    bool keepExtension;                 // current extension as found, or `extension`
+    unsigned announce;                  // "Converting %s" or "Verifying %s"
+    std::function<int()> confirm;       // the overwrite question
+    std::function<int()> run;           // the per-file operation
+  };
+  // Runs every file of the list through the task; false when the batch
+  // was ended early. processed and failed are the batch counters;
+  // tagChanges counts files whose verification found tag changes.
+  bool b_RunBatch(const CQ_StringList* paths, const st_BatchTask& task, int& processed, int& failed, int& tagChanges);
   void v_AddToMap(const char* key);
   void v_RemoveFromMap(const char* key);
   // Adds every tag prefix of a message type's entry to the tag map.
@@ -326,6 +359,7 @@ class OSTRAKON_API CQ_Morvane_Communication {
   std::string m_strTargetIASCIILanguage;
   bool m_bGUI = false;
   HWND m_hwndUI = nullptr;
+  CQ_Morvane_Observer* m_pcoObserver = nullptr;
   unsigned m_nVerificationWarnings = 0;
   unsigned m_nVerificationAlerts = 0;
   unsigned m_nVerificationErrors = 0;

@@ -111,16 +111,14 @@ void CQ_Morvane_CommunicationFrame::vv_GetPage4FromRegistry() {
     m_strSourceFilesPath = m_strORGFilesPath = m_strTranslatedFilesPath = scs_RootDir;
     return;
   }
-  struct {
-    const char* name;
-    std::string* field;
-  } const entries[] = {{"SOURCE_FILES", &m_strSourceFilesPath},
-                       {"ORG_FILES", &m_strORGFilesPath},
-                       {"TRANSLATED_FILES", &m_strTranslatedFilesPath}};
-  for (const auto& entry : entries) {
-    *entry.field = slpsz_GetValueFromRegistry(paths, entry.name, scs_RootDir.c_str());
-    if (!b_VerifyPath(*entry.field)) *entry.field = scs_RootDir;
-  }
+  v_ReadStoredPath("SOURCE_FILES", m_strSourceFilesPath);
+  v_ReadStoredPath("ORG_FILES", m_strORGFilesPath);
+  v_ReadStoredPath("TRANSLATED_FILES", m_strTranslatedFilesPath);
+}
+
+void CQ_Morvane_CommunicationFrame::v_ReadStoredPath(const char* name, std::string& field) {
+  field = slpsz_GetValueFromRegistry(scs_RegEntryPaths.c_str(), name, scs_RootDir.c_str());
+  if (!b_VerifyPath(field)) field = scs_RootDir;
 }
 
 void CQ_Morvane_CommunicationFrame::vv_WritePage4ToRegistry() {
@@ -221,4 +219,11 @@ void CQ_Morvane_CommunicationFrame::v_AddVisibleMIFObject(const char* identifier
 
 bool CQ_Morvane_CommunicationFrame::b_GetVisibleMIFObject(const char* identifier) const {
   return identifier && m_mapVisibleMIFObjects.count(identifier) != 0;
+}
+
+std::vector<std::string> CQ_Morvane_CommunicationFrame::ccs_GetVisibleMIFObjects() const {
+  std::vector<std::string> identifiers;
+  identifiers.reserve(m_mapVisibleMIFObjects.size());
+  for (const auto& entry : m_mapVisibleMIFObjects) identifiers.push_back(entry.first);
+  return identifiers;
 }

@@ -53,6 +53,8 @@ class OSTRAKON_API CQ_Morvane_CommunicationFrame : public CQ_Morvane_Communicati
   // --- visible MIF objects ---------------------------------------------------
   void v_AddVisibleMIFObject(const char* identifier);
   bool b_GetVisibleMIFObject(const char* identifier) const;
+  // The identifiers recorded, in no particular order.
+  std::vector<std::string> ccs_GetVisibleMIFObjects() const;
   // Pre-scans one MIF file and fills the visible-object map; false when the
   // pre-scan failed (the reasons are in the results queue).
   bool b_FindMIFObjects(const std::string& path);
@@ -86,6 +88,8 @@ class OSTRAKON_API CQ_Morvane_CommunicationFrame : public CQ_Morvane_Communicati
   CQ_Morvane_CommunicationFrame(const char* appName, const char* version, bool gui, st_DerivedSession);
 
   void v_InitFrame();
+  // Reads a stored folder; one that cannot be entered becomes the root.
+  void v_ReadStoredPath(const char* name, std::string& field);
   void v_WriteAncillaryFile();
   void v_WriteAncillaryFile(const std::string& fileName);
   // The whole ancillary file: header lines, the given lines, closing line.

@@ -38,10 +38,8 @@ void CQ_Morvane_CommunicationVerifierF::vv_GetPage4FromRegistry() {
     m_strORGFilesPath = m_strTranslatedFilesPath = scs_RootDir;
     return;
   }
-  m_strORGFilesPath = slpsz_GetValueFromRegistry(paths, "ORG_FILES", scs_RootDir.c_str());
-  if (!b_VerifyPath(m_strORGFilesPath)) m_strORGFilesPath = scs_RootDir;
-  m_strTranslatedFilesPath = slpsz_GetValueFromRegistry(paths, "TRANSLATED_FILES", scs_RootDir.c_str());
-  if (!b_VerifyPath(m_strTranslatedFilesPath)) m_strTranslatedFilesPath = scs_RootDir;
+  v_ReadStoredPath("ORG_FILES", m_strORGFilesPath);
+  v_ReadStoredPath("TRANSLATED_FILES", m_strTranslatedFilesPath);
 }
 
 void CQ_Morvane_CommunicationVerifierF::vv_WritePage4ToRegistry() {

@@ -34,10 +34,8 @@ const char* lpsz_LoadKernelString(unsigned id) {
 
 bool b_HasKernelString(unsigned id) { return Find(id) != nullptr; }
 
-std::string ccs_FormatKernelString(unsigned id, ...) {
+std::string ccs_VFormatKernelString(unsigned id, va_list args) {
   const char* format = lpsz_LoadKernelString(id);
-  va_list args;
-  va_start(args, id);
   va_list copy;
   va_copy(copy, args);
   int n = std::vsnprintf(nullptr, 0, format, copy);
@@ -48,6 +46,13 @@ std::string ccs_FormatKernelString(unsigned id, ...) {
     std::vsnprintf(buffer.data(), buffer.size(), format, args);
     out.assign(buffer.data(), static_cast<std::size_t>(n));
   }
+  return out;
+}
+
+std::string ccs_FormatKernelString(unsigned id, ...) {
+  va_list args;
+  va_start(args, id);
+  std::string out = ccs_VFormatKernelString(id, args);
   va_end(args);
   return out;
 }

@@ -1,6 +1,7 @@
 // The kernel's string table: every user-visible text, by numeric id.
 #pragma once
 
+#include <cstdarg>
 #include <string>
 
 #include "System/Export.h"
@@ -13,3 +14,6 @@ OSTRAKON_API bool b_HasKernelString(unsigned id);
 
 // The text of a string id formatted printf-style with the arguments.
 OSTRAKON_API std::string ccs_FormatKernelString(unsigned id, ...);
+
+// The same with a va_list.
+OSTRAKON_API std::string ccs_VFormatKernelString(unsigned id, va_list args);

@@ -446,3 +446,34 @@ TEST(ExtStringList, RunsInsertAndRemove) {
 
 }  // namespace
 }  // namespace morvane_test
+
+namespace morvane_test {
+namespace {
+
+class CountingObserver : public CQ_Morvane_Observer {
+ public:
+  void v_ProgressStep(bool batchOnly) override { ++(batchOnly ? batchSteps : fileSteps); }
+  void v_ResultsWaiting() override { ++results; }
+  int fileSteps = 0, batchSteps = 0, results = 0;
+};
+
+TEST_F(DriversTest, AnObserverFollowsASessionWithoutGui) {
+  auto s = PlainSession();
+  CountingObserver observer;
+  s->v_SetObserver(&observer);
+  RecordingWindow ignored;
+  s->v_SetUI(&ignored);  // no window is used without the GUI flag
+  s->v_SetBatchProgressIndicator(16);
+  factory->actions = {[](CQ_Morvane_CommunicationFrame& session) {
+    session.v_UpdateUI();
+    return 0;
+  }};
+  CQ_StringList files = {Src("a.mif"), Src("b.mif")};
+  s->v_ConvertMIF(&files);
+  EXPECT_EQ(observer.fileSteps + observer.batchSteps, 16);
+  EXPECT_GE(observer.results, 4);
+  EXPECT_TRUE(ignored.messages.empty());
+}
+
+}  // namespace
+}  // namespace morvane_test

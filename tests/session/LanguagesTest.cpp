@@ -18,7 +18,7 @@ struct Row {
 };
 
 // One row per kind of entry: each code-page group, names whose MIF name or
-// codes differ between sides, and the special cases.
+// codes differ between sides, and the unusual names.
 const Row kRows[] = {
     {"Japanese", 932, "Japanese", "nl", "nl"},
     {"Japanese (Colloquy)", 932, "Japanese", "nl", "nl"},

@@ -1,0 +1,243 @@
+// The KWX vocabulary: header lines, tag builders, the tokenizer and the
+// line rule (table rows and one golden document).
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "kernel/forward/KWXFormat.h"
+
+namespace {
+
+std::string Join(const CQ_StringList& lines) {
+  std::string text;
+  for (const std::string& line : lines) {
+    text += line;
+    text += '\n';
+  }
+  return text;
+}
+
+TEST(KWXFormatTest, HeaderLinesFollowTheSettings) {
+  struct Row {
+    int charset, hyphenation, quotes, generation;
+    std::vector<std::string> expect;
+  };
+  const Row rows[] = {
+      {0, 0, 0, 2,
+       {"<kwx \"F3.00\">", "<sourcecharset \"Normal\">", "<sourcelanguage \"German\">",
+        "<sourcehyphenation \"Turn Off\">", "<sourcequotes \"As Text\">", "<sourcepath \"C:\\src\\a.mif\">"}},
+      {1, 1, 1, 2,
+       {"<kwx \"F3.00\">", "<sourcecharset \"Symbol\">", "<sourcelanguage \"German\">",
+        "<sourcehyphenation \"Leave As Is\">", "<sourcequotes \"As Tags\">", "<sourcepath \"C:\\src\\a.mif\">"}},
+      {0, 0, 1, 0,
+       {"<kwx \"F3.xx\">", "<sourcecharset \"Normal\">", "<sourcelanguage \"German\">",
+        "<sourcehyphenation \"Turn Off\">", "<sourcequotes \"As Tags\">", "<sourcepath \"C:\\src\\a.mif\">"}},
+  };
+  const std::vector<std::string> mif = {"# File Converted by The Morvane for FrameMaker\n", "",
+                                        "# Source Language\n", "# Source Hyphenation\n",
+                                        "# Source Smart Quotes\n", "# Source Path\n"};
+  for (const Row& row : rows) {
+    KWX::st_HeaderSettings settings;
+    settings.i_CharacterSet = row.charset;
+    settings.cs_SourceLanguage = "German";
+    settings.i_SourceHyphenation = row.hyphenation;
+    settings.i_SmartQuotes = row.quotes;
+    settings.cs_SourcePath = "C:\\src\\a.mif";
+    settings.i_FormatGeneration = row.generation;
+    const auto header = KWX::sast_MakeHeader(settings);
+    for (std::size_t i = 0; i < header.size(); ++i) {
+      EXPECT_EQ(row.expect[i], header[i].cs_Tag) << "line " << i << ", charset " << row.charset;
+      if (i != 1) {
+        EXPECT_EQ(mif[i], header[i].cs_MIF) << "line " << i;
+      }
+    }
+    EXPECT_EQ(row.charset ? "# Symbol Character Set\n" : "# Normal Character Set\n", header[1].cs_MIF);
+  }
+  EXPECT_EQ("</kwx>", KWX::st_MakeTrailer().cs_Tag);
+  EXPECT_EQ("# end of file Converted by The Morvane\n", KWX::st_MakeTrailer().cs_MIF);
+}
+
+TEST(KWXFormatTest, NumberedTagTexts) {
+  struct Row {
+    KWX::ET_KWXNumberedTag kind;
+    const char* name;
+    unsigned number;
+    const char* expect;
+  };
+  const Row rows[] = {
+      {KWX::NUMBERED_PS, "Body", 3, "<ps \"Body\" 3>"},
+      {KWX::NUMBERED_PS, "", 0, "<ps \"\" 0>"},
+      {KWX::NUMBERED_PN, "1.<:t>", 12, "<pn \"1.<:t>\" 12>"},
+      {KWX::NUMBERED_CS, "Emphasis", 1, "<:cs \"Emphasis\" 1>"},
+      {KWX::NUMBERED_FC, "ignored", 2, "<:fc 2>"},
+      {KWX::NUMBERED_CNS, "Draft", 4, "<:cns \"Draft\" 4>"},
+      {KWX::NUMBERED_E, "Chapter", 5, "<e \"Chapter\" 5>"},
+      {KWX::NUMBERED_EL, "Title", 6, "<:el \"Title\" 6>"},
+      {KWX::NUMBERED_ELF, "Title", 1, "<:elf \"Title\" 1>"},
+      {KWX::NUMBERED_XR, "Page", 7, "<:xr \"Page\" 7>"},
+      {KWX::NUMBERED_V, "Chapter", 8, "<:v \"Chapter\" 8>"},
+      {KWX::NUMBERED_ROW, "", 9, "<row 9>"},
+      {KWX::NUMBERED_HROW, "", 10, "<hrow 10>"},
+      {KWX::NUMBERED_CT, "", 11, "<ct 11>"},
+      {KWX::NUMBERED_TBT, "", 1, "<tbt 1>"},
+      {KWX::NUMBERED_TI, "", 2, "<:ti 2>"},
+      {KWX::NUMBERED_TS, "", 3, "<ts 3>"},
+      {KWX::NUMBERED_MK, "Comment", 7, "<mk \"Comment\" 7>"},
+      {KWX::NUMBERED_IMK, "", 4, "<imk 4>"},
+      {KWX::NUMBERED_FMK1, "", 1, "<:fmk1 1>"},
+      {KWX::NUMBERED_FMK2, "", 2, "<:fmk2 2>"},
+      {KWX::NUMBERED_HMK, "", 3, "<:hmk 3>"},
+      {KWX::NUMBERED_CRMK, "", 4, "<:crmk 4>"},
+      {KWX::NUMBERED_CNMK, "", 5, "<:cnmk 5>"},
+  };
+  std::set<int> kinds;
+  for (const Row& row : rows) {
+    EXPECT_EQ(row.expect, KWX::ccs_MakeNumberedTag(row.kind, row.name, row.number)) << "kind " << row.kind;
+    kinds.insert(row.kind);
+    // Every numbered tag is recognised by its opening text.
+    const std::string tag = KWX::ccs_MakeNumberedTag(row.kind, row.name, row.number);
+    EXPECT_EQ(KWX::rst_NumberedTagInfo(row.kind).cs_Opening, tag.substr(0, tag.find(' '))) << tag;
+  }
+  EXPECT_EQ(static_cast<std::size_t>(KWX::NUMBERED_KIND_COUNT), kinds.size());
+}
+
+TEST(KWXFormatTest, OtherTagBuilders) {
+  EXPECT_EQ("<tr 12>", KWX::ccs_MakeIdTag(KWX::PREFIX_TR, "12"));
+  EXPECT_EQ("<:fn 3>", KWX::ccs_MakeIdTag(KWX::PREFIX_IFN, "3"));
+  EXPECT_EQ("<:iaf 88>", KWX::ccs_MakeIdTag(KWX::PREFIX_IAF, "88"));
+  EXPECT_EQ("<page \"LeftMasterPage\">", KWX::ccs_MakeQuotedTag(KWX::PREFIX_PAGE, "LeftMasterPage"));
+  EXPECT_EQ("</el \"Title\">", KWX::ccs_MakeQuotedTag(KWX::PREFIX_EL_CLOSE, "Title"));
+  EXPECT_EQ("<bb \"Master Pages\">", KWX::ccs_MakeBuildingBlockTag(KWX::BB_MASTER_PAGES));
+  EXPECT_EQ("# Table Footnote Number Suffix\n", KWX::ccs_BuildingBlockMIF(KWX::BB_TABLE_FOOTNOTE_NUMBER_SUFFIX));
+
+  const std::pair<const char*, const char*> external[] = {
+      {"<:el \"X\" 3>", "<el \"X\" 3>"},   {"<:/el \"X\">", "</el \"X\">"},
+      {"<:elf \"X\" 1>", "<elf \"X\" 1>"}, {"<:/elf \"X\">", "</elf \"X\">"},
+      {"<:cs \"X\" 1>", "<:cs \"X\" 1>"},  {"<el \"X\" 3>", "<el \"X\" 3>"},
+  };
+  for (const auto& [in, out] : external) EXPECT_EQ(out, KWX::ccs_ExternalElementForm(in)) << in;
+
+  const std::pair<const char*, const char*> placeholders[] = {
+      {"<mk \"Comment\" 7>", "<:mk \"Comment\" 7>"}, {"<imk 4>", "<:imk 4>"}, {"<fn 4>", "<fn 4>"},
+      {"<imk>", "<imk>"},
+  };
+  for (const auto& [in, out] : placeholders) EXPECT_EQ(out, KWX::ccs_PlaceholderForm(in)) << in;
+
+  EXPECT_EQ(21u, KWX::sacs_BuildingBlockNames().size());
+  EXPECT_EQ(KWX::BB_MASTER_PAGES, KWX::sacs_BuildingBlockNames().back());
+}
+
+TEST(KWXFormatTest, FixedPairsAreDistinctClosedTags) {
+  std::set<std::string> tags;
+  for (const KWX::st_TagPair& pair : KWX::sast_FixedTagPairs()) {
+    EXPECT_TRUE(tags.insert(pair.cs_Tag).second) << pair.cs_Tag;
+    EXPECT_TRUE(KWX::b_IsExternalTag(pair.cs_Tag) || KWX::b_IsInternalTag(pair.cs_Tag)) << pair.cs_Tag;
+    ASSERT_FALSE(pair.cs_MIF.empty());
+    EXPECT_EQ('\n', pair.cs_MIF.back()) << pair.cs_Tag;
+  }
+  EXPECT_EQ(20u, tags.size());
+  EXPECT_EQ(1u, tags.count("</ct>"));
+  EXPECT_EQ(1u, tags.count("<:/cs>"));
+}
+
+TEST(KWXFormatTest, TagKinds) {
+  struct Row {
+    const char* text;
+    bool external, internal;
+  };
+  const Row rows[] = {
+      {"<ps \"x\" 1>", true, false}, {"</tr>", true, false}, {"<:t>", false, true}, {"<:/cs>", false, true},
+      {"<#imk>", true, false},        {"<", false, false},    {"<1", false, false},  {"text", false, false},
+      {"", false, false},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(row.external, KWX::b_IsExternalTag(row.text)) << row.text;
+    EXPECT_EQ(row.internal, KWX::b_IsInternalTag(row.text)) << row.text;
+  }
+}
+
+TEST(KWXFormatTest, Tokenizer) {
+  struct Row {
+    const char* text;
+    std::vector<std::pair<KWX::ET_TokenKind, std::string>> expect;
+  };
+  const Row rows[] = {
+      {"abc", {{KWX::TOKEN_TEXT, "abc"}}},
+      {"a<:t>b", {{KWX::TOKEN_TEXT, "a"}, {KWX::TOKEN_TAG, "<:t>"}, {KWX::TOKEN_TEXT, "b"}}},
+      {"<ps \"a<:lt>b\" 1>x", {{KWX::TOKEN_TAG, "<ps \"a<:lt>b\" 1>"}, {KWX::TOKEN_TEXT, "x"}}},
+      {"x>y", {{KWX::TOKEN_TEXT, "x>y"}}},
+      {"a<ps \"b", {{KWX::TOKEN_TEXT, "a"}, {KWX::TOKEN_UNCLOSED_TAG, "<ps \"b"}}},
+      {"<:b><:/b>", {{KWX::TOKEN_TAG, "<:b>"}, {KWX::TOKEN_TAG, "<:/b>"}}},
+      {"", {}},
+  };
+  for (const Row& row : rows) {
+    std::vector<std::pair<KWX::ET_TokenKind, std::string>> got;
+    for (const KWX::st_Token& t : KWX::sast_Tokenize(row.text)) got.emplace_back(t.et_Kind, std::string(t.cs_Text));
+    EXPECT_EQ(row.expect, got) << row.text;
+  }
+}
+
+TEST(KWXFormatTest, LineRule) {
+  struct Row {
+    const char* what;
+    std::vector<std::string> pieces;
+    std::vector<std::string> expect;
+  };
+  const Row rows[] = {
+      {"paragraphs", {"<ps \"A\" 1>", "one", "<ps \"A\" 1>", "two"}, {"<ps \"A\" 1>one", "<ps \"A\" 1>two"}},
+      {"autonumber stays on the paragraph line",
+       {"<ps \"H\" 1>", "<pn \"1.\" 1>", "Title"},
+       {"<ps \"H\" 1><pn \"1.\" 1>Title"}},
+      {"autonumber after text begins a line", {"<ps \"H\" 1>", "x", "<pn \"1.\" 1>"}, {"<ps \"H\" 1>x", "<pn \"1.\" 1>"}},
+      {"autonumber after another tag begins a line",
+       {"<ps \"H\" 1>", "<:fc 1>", "<pn \"1.\" 1>"},
+       {"<ps \"H\" 1><:fc 1>", "<pn \"1.\" 1>"}},
+      {"hard return begins a line", {"<ps \"A\" 1>a", "<:hr>", "b"}, {"<ps \"A\" 1>a", "<:hr>b"}},
+      {"hard return inside a piece", {"<ps \"A\" 1>a<:hr>b<:hr>"}, {"<ps \"A\" 1>a", "<:hr>b", "<:hr>"}},
+      {"hard return in an argument does not split", {"<pn \"a<:hr>b\" 2>x"}, {"<pn \"a<:hr>b\" 2>x"}},
+      {"external tags inside one piece", {"text<fn 3><ps \"F\" 2>note</fn>"}, {"text", "<fn 3>", "<ps \"F\" 2>note", "</fn>"}},
+      {"internal tags are appended", {"<ps \"A\" 1>", "<:cs \"E\" 1>", "x", "<:/cs>", "<:fn 2>"},
+       {"<ps \"A\" 1><:cs \"E\" 1>x<:/cs><:fn 2>"}},
+      {"stray greater-than is text", {"<ps \"A\" 1>", "a > b"}, {"<ps \"A\" 1>a > b"}},
+      {"empty pieces make no lines", {"", "<tr 1>", "", "</tr>", ""}, {"<tr 1>", "</tr>"}},
+      {"text before the first tag", {"lead", "<page \"1\">"}, {"lead", "<page \"1\">"}},
+      {"pn directly after ps across pieces in one", {"<ps \"H\" 1><pn \"A\" 1>x"}, {"<ps \"H\" 1><pn \"A\" 1>x"}},
+  };
+  for (const Row& row : rows) {
+    CQ_StringList pieces(row.pieces.begin(), row.pieces.end());
+    const CQ_StringList got = KWX::lst_JoinLines(pieces);
+    EXPECT_EQ(std::vector<std::string>(row.expect), std::vector<std::string>(got.begin(), got.end())) << row.what;
+    // The vector overload and the incremental joiner agree.
+    const CQ_StringList fromVector = KWX::lst_JoinLines(row.pieces);
+    EXPECT_EQ(got, fromVector) << row.what;
+  }
+}
+
+TEST(KWXFormatTest, LineRuleGoldenDocument) {
+  const std::string folder = std::string(MORVANE_TEST_DATA_DIR) + "/kwx/line_rule/";
+  std::ifstream piecesFile(folder + "pieces.txt", std::ios::binary);
+  ASSERT_TRUE(piecesFile) << folder;
+  std::ifstream expectedFile(folder + "expected.txt", std::ios::binary);
+  ASSERT_TRUE(expectedFile) << folder;
+  std::stringstream expected;
+  expected << expectedFile.rdbuf();
+
+  KWX::CQ_KWXLineJoiner joiner;
+  std::string piece;
+  while (std::getline(piecesFile, piece)) joiner.v_Add(piece);
+  const std::string got = Join(joiner.lst_Finish());
+  EXPECT_EQ(expected.str(), got);
+  // The joiner is empty after finishing.
+  EXPECT_TRUE(joiner.lst_Finish().empty());
+  // Joining the joined lines again changes nothing.
+  std::istringstream again(got);
+  std::vector<std::string> lines;
+  while (std::getline(again, piece)) lines.push_back(piece);
+  EXPECT_EQ(got, Join(KWX::lst_JoinLines(lines)));
+}
+
+}  // namespace
