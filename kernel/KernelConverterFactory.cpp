@@ -2,6 +2,10 @@
 // converters that this build of the library holds.
 #include "kernel/session/ConverterFactory.h"
 
+#include "kernel/forward/KWXRTFWriter.h"
+#include "kernel/forward/KWXTextWriter.h"
+#include "kernel/session/CommunicationFrame.h"
+
 namespace {
 
 class KernelConverterFactory final : public CQ_Morvane_ConverterFactory {
@@ -16,8 +20,18 @@ class KernelConverterFactory final : public CQ_Morvane_ConverterFactory {
     return nullptr;
   }
   bool vb_ReadRTFLines(CQ_Morvane_CommunicationFrame&, const std::string&, CExtStringList&) override { return false; }
-  bool vb_WriteKWXLines(CQ_Morvane_CommunicationFrame&, const CQ_StringList&, const std::string&) override {
-    return false;
+  // Text form for file format 0, RTF for any other value: A4 when the RTF
+  // page size is 0, Letter otherwise, always portrait. Each line is
+  // prepared for RTF while it is written, so the list is not copied.
+  bool vb_WriteKWXLines(CQ_Morvane_CommunicationFrame& session, const CQ_StringList& lines,
+                        const std::string& path) override {
+    if (session.i_GetFileFormatForKWX() == 0) {
+      CQ_KWXTextWriter::sv_Write(path, lines);
+    } else {
+      CQ_KWXRTFWriter::sv_PrepareAndWrite(path, lines, session.i_GetRTFPageSize() == 0, session.i_GetSourceCodePage(),
+                                          session.i_GetTargetCodePage(), true);
+    }
+    return true;
   }
 };
 
