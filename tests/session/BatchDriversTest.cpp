@@ -420,9 +420,11 @@ TEST_F(AncillaryTest, NamedCreationReportsWriteFailures) {
   // The session's own lines are untouched by the named form.
   EXPECT_TRUE(s->b_AncillaryFileIsEmpty());
 
+  // Through the kernel's own writers: a folder that does not exist.
   auto bare = std::make_unique<CQ_Morvane_CommunicationFrame>("morvane", "3.0", false);
-  EXPECT_FALSE(bare->b_CreateAncillaryFile(dir_ + "nowhere.rtf"));
-  EXPECT_EQ(Drain(*bare), (Lines{"File Error 3040. An unspecified error occurred.", "Filename:" + dir_ + "nowhere.rtf"}));
+  const std::string missing = dir_ + "nowhere/ancillary.rtf";
+  EXPECT_FALSE(bare->b_CreateAncillaryFile(missing));
+  EXPECT_EQ(Drain(*bare), (Lines{"File Error 3110. The file could not be located.", "Filename:" + missing}));
 }
 
 TEST(ExtStringList, RunsInsertAndRemove) {
