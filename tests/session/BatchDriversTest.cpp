@@ -67,6 +67,8 @@ TEST_F(DriversTest, ForwardBatchWithAWrongExtensionFirst) {
                    "Halvex Morvane can only convert MIF files with the file extension .mif.",
                    "Converting " + Src("Manual.MIF"), "Done.", "", Underscores(), "No ancillary file created."}));
   EXPECT_EQ(factory->convertedFiles, Lines{"Manual"});
+  EXPECT_EQ(s->i_GetBatchProcessed(), 1);
+  EXPECT_EQ(s->i_GetBatchFailed(), 0);
   EXPECT_STREQ(s->lpsz_GetCurrentFileExtension(), ".MIF");
   // Summary first, then the ancillary question.
   EXPECT_EQ(BoxTexts(), (Lines{"1 file(s) converted.\nNo errors.", lpsz_LoadKernelString(5100)}));
@@ -195,6 +197,8 @@ TEST_F(DriversTest, ConverterFailuresAndExceptions) {
                    "Filename:" + Src("b.mif"), "", "Converting " + Src("c.mif"), "Done.", "",
                    "Converting " + Src("d.mif"), "Conversion Error 10. A memory error has occurred.", "", Underscores(),
                    "", "The batch was cancelled.", Underscores()}));
+  EXPECT_EQ(s->i_GetBatchProcessed(), 4);
+  EXPECT_EQ(s->i_GetBatchFailed(), 3);
 }
 
 TEST_F(DriversTest, ConversionSummaries) {
