@@ -426,7 +426,7 @@ class CQ_MIFToKWXConverter::CListWalker {
     for (; j < m_n; ++j) {
       const std::string& l = m_lines[j];
       if (depth == 0) {
-        if (l.front() == '>') break;
+        if (IsCloser(l)) break;
         if (HasKeyword(l, "ParaLine") && NetDepth(l) > 0) break;
       }
       const std::string_view kw = Keyword(l);
@@ -489,7 +489,7 @@ class CQ_MIFToKWXConverter::CListWalker {
     bool properties = false;
     for (std::size_t k = m_i + 1; k < end; ++k) {
       const std::string& l = m_lines[k];
-      if (l.front() == '>') continue;
+      if (IsCloser(l)) continue;
       const std::string_view kw = Keyword(l);
       if (kw == "FTag" && !haveTag) {
         ftag = RawString(l);
@@ -576,7 +576,7 @@ class CQ_MIFToKWXConverter::CListWalker {
     long depth = 0;
     for (std::size_t k = blockEnd; k < m_n;) {
       const std::string& l = m_lines[k];
-      if (l.front() == '>') {
+      if (IsCloser(l)) {
         if (--depth < -1) break;
         ++k;
         continue;
@@ -692,7 +692,7 @@ class CQ_MIFToKWXConverter::CListWalker {
     for (std::size_t k = m_i + 1; k < m_n; ++k) {
       const std::string& l = m_lines[k];
       if (depth == 0) {
-        if (l.front() == '>') break;
+        if (IsCloser(l)) break;
         if (HasKeyword(l, "TblID") && IsStatement(l)) {
           id = MIFSyntax::Value(l);
           break;
@@ -710,11 +710,11 @@ class CQ_MIFToKWXConverter::CListWalker {
   void TableTitle() {
     std::size_t j = m_i + 1;
     while (j < m_n && !(HasKeyword(m_lines[j], "TblTitleContent") && NetDepth(m_lines[j]) > 0) &&
-           m_lines[j].front() != '>') {
+           !IsCloser(m_lines[j])) {
       j = End(j);
     }
     if (j == m_i + 1) {
-      EmitEntered(std::string(KWX::TAG_TBT), Join(m_i, (j < m_n && m_lines[j].front() != '>') ? j + 1 : j));
+      EmitEntered(std::string(KWX::TAG_TBT), Join(m_i, (j < m_n && !IsCloser(m_lines[j])) ? j + 1 : j));
     } else {
       Emit(m_tags.rcs_TagForFragment(KWX::NUMBERED_TBT, "", Join(m_i, j)));
     }
@@ -751,7 +751,7 @@ class CQ_MIFToKWXConverter::CListWalker {
     std::size_t j = m_i + 1;
     bool conditioned = false;
     bool allHidden = true;
-    while (j < m_n && m_lines[j].front() != '>') {
+    while (j < m_n && !IsCloser(m_lines[j])) {
       const std::string& l = m_lines[j];
       if (HasKeyword(l, "Cell") && NetDepth(l) > 0) break;
       const std::size_t e = End(j);
@@ -778,7 +778,7 @@ class CQ_MIFToKWXConverter::CListWalker {
   void CellOpening() {
     std::size_t j = m_i + 1;
     bool content = false;
-    while (j < m_n && m_lines[j].front() != '>') {
+    while (j < m_n && !IsCloser(m_lines[j])) {
       const std::string& l = m_lines[j];
       if (HasKeyword(l, "CellContent") && NetDepth(l) > 0) {
         content = true;
