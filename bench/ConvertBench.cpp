@@ -9,7 +9,10 @@
 // processor time (user and system), which a busy machine disturbs less
 // than wall-clock time; the best of a few runs for the smaller sizes.
 //
-//   convert_bench [--sizes 1,10,100] [--dir DIR] [--format rtf|txt]
+//   convert_bench [--sizes 1,10,100] [--dir DIR] [--format rtf|txt] [--keep yes]
+//
+// --keep leaves the generated documents in DIR (bench_<N>mb.mif), for
+// profiling the conversion of the same bytes outside the benchmark.
 #include <sys/resource.h>
 #include <sys/time.h>
 #include <sys/wait.h>
@@ -93,11 +96,13 @@ int main(int argc, char** argv) {
   std::vector<int> sizes = {1, 10, 100};
   std::string dir = (std::filesystem::temp_directory_path() / "morvane_convert_bench").string();
   int format = 1;
+  bool keep = false;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string opt = argv[i];
     if (opt == "--sizes") sizes = ParseSizes(argv[i + 1]);
     else if (opt == "--dir") dir = argv[i + 1];
     else if (opt == "--format") format = std::string(argv[i + 1]) == "txt" ? 0 : 1;
+    else if (opt == "--keep") keep = std::string(argv[i + 1]) == "yes";
   }
   std::filesystem::create_directories(dir);
   dir += "/";
@@ -124,7 +129,7 @@ int main(int argc, char** argv) {
                 inMB / floor.seconds, conv.seconds, inMB / conv.seconds, conv.seconds / floor.seconds, conv.peakMB,
                 conv.peakMB / inMB, conv.wall);
     std::fflush(stdout);
-    std::filesystem::remove(mif);
+    if (!keep) std::filesystem::remove(mif);
   }
   return 0;
 }

@@ -1,7 +1,8 @@
-// Block-buffered line reading. Each 4096-byte block is scanned for CR and LF;
-// the bytes between line ends are appended to the current line in one call,
-// so a long line costs one pass over its bytes. The copying reader collects
-// its output in memory and writes it in large pieces.
+// Block-buffered line reading. Each 4096-byte block (or the whole memory
+// buffer) is searched for CR and LF with memchr; the bytes between line ends
+// are appended to the current line in one call, or handed out in place by
+// the view form, so a long line costs one pass over its bytes. The copying
+// reader collects its output in memory and writes it in large pieces.
 #include "kernel/forward/MIFLineReader.h"
 
 #include <cerrno>
@@ -17,6 +18,7 @@
 namespace {
 
 constexpr std::size_t kCopyFlushSize = 1 << 16;
+constexpr std::size_t kNotSearched = static_cast<std::size_t>(-1);
 
 int OpenForReading(const std::string& path) {
   int fd;
@@ -47,9 +49,7 @@ CQ_MIFLineReader::CQ_MIFLineReader(const std::string& path) : m_strPath(path) {
 }
 
 CQ_MIFLineReader::CQ_MIFLineReader(const char* data, std::size_t size)
-    : m_pMemory(data), m_nMemorySize(data ? size : 0) {
-  m_block.resize(BLOCK_SIZE);
-}
+    : m_pMemory(data), m_nMemorySize(data ? size : 0) {}
 
 CQ_MIFLineReader::~CQ_MIFLineReader() {
   if (m_fd >= 0) ::close(m_fd);
@@ -65,25 +65,42 @@ bool CQ_MIFLineReader::b_Fill() {
       n = ::read(m_fd, m_block.data(), BLOCK_SIZE);
     } while (n < 0 && errno == EINTR);
     if (n < 0) Platform::CQ_FileException::ThrowOsError(errno, m_strPath);
+    m_pBlock = m_block.data();
     m_nBlockLen = static_cast<std::size_t>(n);
-  } else {
-    const std::size_t left = m_nMemorySize - m_nMemoryPos;
-    m_nBlockLen = left < BLOCK_SIZE ? left : BLOCK_SIZE;
-    if (m_nBlockLen > 0) std::memcpy(m_block.data(), m_pMemory + m_nMemoryPos, m_nBlockLen);
-    m_nMemoryPos += m_nBlockLen;
+  } else if (!m_bMemoryRead) {
+    // Memory is one block, read where it lies.
+    m_pBlock = m_pMemory;
+    m_nBlockLen = m_nMemorySize;
+    m_bMemoryRead = true;
   }
   if (m_nBlockLen == 0) m_bEnd = true;
+  m_nNextLF = kNotSearched;
+  m_nNextCR = kNotSearched;
   return m_nBlockLen > 0;
+}
+
+std::size_t CQ_MIFLineReader::n_LineEnd() {
+  // Each memchr result is kept until the position passes it, so every byte
+  // is searched at most once for each of the two line ends, whatever mix of
+  // CR and LF the file uses.
+  const std::size_t pos = m_nBlockPos;
+  if (m_nNextLF == kNotSearched || m_nNextLF < pos) {
+    const void* lf = std::memchr(m_pBlock + pos, '\n', m_nBlockLen - pos);
+    m_nNextLF = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - m_pBlock) : m_nBlockLen;
+  }
+  if (m_nNextCR == kNotSearched || m_nNextCR < pos) {
+    const void* cr = std::memchr(m_pBlock + pos, '\r', m_nBlockLen - pos);
+    m_nNextCR = cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - m_pBlock) : m_nBlockLen;
+  }
+  return m_nNextLF < m_nNextCR ? m_nNextLF : m_nNextCR;
 }
 
 bool CQ_MIFLineReader::b_ReadLine(std::string& line, bool trim) {
   line.clear();
   for (;;) {
     if (m_nBlockPos >= m_nBlockLen && !b_Fill()) break;
-    const char* block = m_block.data();
-    std::size_t i = m_nBlockPos;
-    while (i < m_nBlockLen && block[i] != '\n' && block[i] != '\r') ++i;
-    line.append(block + m_nBlockPos, i - m_nBlockPos);
+    const std::size_t i = n_LineEnd();
+    line.append(m_pBlock + m_nBlockPos, i - m_nBlockPos);
     m_nBlockPos = i;
     if (i >= m_nBlockLen) continue;  // the line goes on in the next block
     ++m_nBlockPos;                   // consume the line end
@@ -110,6 +127,42 @@ bool CQ_MIFLineReader::b_ReadLine(std::string& line, bool trim) {
   return true;
 }
 
+bool CQ_MIFLineReader::b_ReadLineView(std::string_view& line) {
+  m_line.clear();
+  bool spans = false;  // the line began in an earlier block: it is in m_line
+  for (;;) {
+    if (m_nBlockPos >= m_nBlockLen && !b_Fill()) break;
+    const std::size_t begin = m_nBlockPos;
+    const std::size_t i = n_LineEnd();
+    m_nBlockPos = i;
+    if (i >= m_nBlockLen) {
+      m_line.append(m_pBlock + begin, i - begin);
+      spans = true;
+      continue;
+    }
+    ++m_nBlockPos;
+    std::string_view whole(m_pBlock + begin, i - begin);
+    if (spans) {
+      m_line.append(whole);
+      whole = m_line;
+    }
+    const std::string_view t = MIFSyntax::Trim(whole);
+    if (t.empty()) {
+      m_line.clear();
+      spans = false;
+      continue;
+    }
+    line = t;
+    ++m_nLines;
+    return true;
+  }
+  const std::string_view t = MIFSyntax::Trim(m_line);
+  if (t.empty()) return false;
+  line = t;
+  ++m_nLines;
+  return true;
+}
+
 CQ_MIFCopyingReader::CQ_MIFCopyingReader(const std::string& sourcePath, const std::string& orgPath)
     : CQ_MIFLineReader(sourcePath), m_strORGPath(orgPath), m_strTempPath(ccs_TemporaryName(orgPath)) {
   int fd;
@@ -127,6 +180,14 @@ CQ_MIFCopyingReader::~CQ_MIFCopyingReader() {
 
 bool CQ_MIFCopyingReader::b_ReadLine(std::string& line, bool trim) {
   if (!CQ_MIFLineReader::b_ReadLine(line, trim)) return false;
+  m_out.append(line);
+  m_out.push_back('\n');
+  if (m_out.size() >= kCopyFlushSize) v_Flush();
+  return true;
+}
+
+bool CQ_MIFCopyingReader::b_ReadLineView(std::string_view& line) {
+  if (!CQ_MIFLineReader::b_ReadLineView(line)) return false;
   m_out.append(line);
   m_out.push_back('\n');
   if (m_out.size() >= kCopyFlushSize) v_Flush();

@@ -3,8 +3,8 @@
 // CQ_MIFLineReader delivers the non-empty lines of a file or of a memory
 // buffer. CR and LF both end a line, so LF, CR LF and Mac CR-only files read
 // alike, and runs of line ends give no empty lines. Files are read in blocks
-// of 4096 bytes; a line may be of any length (image data lines can run to
-// megabytes) and costs time linear in its length.
+// of 4096 bytes, memory is read in place; a line may be of any length (image
+// data lines can run to megabytes) and costs time linear in its length.
 //
 // CQ_MIFCopyingReader also writes every line it delivers, followed by one
 // line feed, to the ORG copy. The copy is written under a temporary name in
@@ -20,6 +20,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 
@@ -39,6 +40,11 @@ class CQ_MIFLineReader {
   // only is then skipped). False at the end of the input.
   virtual bool b_ReadLine(std::string& line, bool trim = true);
 
+  // The same as b_ReadLine(line, true), but the line is a view into the
+  // reader's own buffer (or into the caller's memory), valid until the next
+  // read: no copy is made when the line lies within one block.
+  virtual bool b_ReadLineView(std::string_view& line);
+
   // Number of lines delivered so far (1-based number of the last line).
   std::size_t n_LinesRead() const { return m_nLines; }
 
@@ -46,17 +52,27 @@ class CQ_MIFLineReader {
 
  private:
   bool b_Fill();
+  // The next line end (CR or LF) at or after the block position, or the
+  // block's end.
+  std::size_t n_LineEnd();
 
   int m_fd = -1;
   std::string m_strPath;
   const char* m_pMemory = nullptr;
   std::size_t m_nMemorySize = 0;
-  std::size_t m_nMemoryPos = 0;
+  bool m_bMemoryRead = false;
   std::vector<char> m_block;
+  const char* m_pBlock = nullptr;  // the block: m_block's bytes, or the memory
   std::size_t m_nBlockPos = 0;
   std::size_t m_nBlockLen = 0;
+  // Where the next LF and the next CR of the block are (m_nBlockLen when
+  // there is none, all ones before the block is searched), found by memchr
+  // and kept until the position passes them.
+  std::size_t m_nNextLF = 0;
+  std::size_t m_nNextCR = 0;
   bool m_bEnd = false;
   std::size_t m_nLines = 0;
+  std::string m_line;  // a line that runs over block ends
 };
 
 class CQ_MIFCopyingReader : public CQ_MIFLineReader {
@@ -68,6 +84,7 @@ class CQ_MIFCopyingReader : public CQ_MIFLineReader {
   ~CQ_MIFCopyingReader() override;
 
   bool b_ReadLine(std::string& line, bool trim = true) override;
+  bool b_ReadLineView(std::string_view& line) override;
 
   // Flushes the copy and gives it the ORG file's name, replacing an older
   // ORG file. Throws CQ_FileException when that fails.

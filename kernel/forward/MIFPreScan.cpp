@@ -1,12 +1,14 @@
 // Reading a MIF file into the pre-scan state.
 //
 // The dispatcher reads the file line by line; a line that opens a block at
-// the top level is read with the whole block (by bracket depth) and handed
-// to the scanner of its section, or dropped when no scanner wants it. Text
-// flows and tables are prepared in two linear passes (Unique lines and
-// line-end soft hyphens out, then footnotes out of their Notes blocks);
-// flows are then cut into text columns at paragraph boundaries, so that
-// every column's part begins with a whole paragraph.
+// the top level is read with the whole block (by bracket depth) into the
+// line store and handed to the scanner of its section, or dropped when no
+// scanner keeps it (its text is then given back to the store). Every line's
+// depth is counted once, when it is stored. Text flows and tables are
+// prepared in place in two linear passes (Unique lines and line-end soft
+// hyphens out, then footnotes out of their Notes blocks); flows are then
+// cut into text columns at paragraph boundaries, so that every column's
+// part begins with a whole paragraph.
 #include "kernel/forward/MIFPreScan.h"
 
 #include <cctype>
@@ -31,7 +33,8 @@ using MIFSyntax::ValueIs;
 namespace {
 
 constexpr std::string_view kEndOfMIFFile = "# End of MIFFile";
-constexpr const char* kEndOfColumn = "<End of TextRectID>";
+constexpr std::string_view kEndOfColumn = "<End of TextRectID>";
+constexpr std::string_view kPageBody = "<PageBody>";
 
 // The raw string content of a statement, or its plain value when it has no
 // backquoted string.
@@ -118,11 +121,12 @@ void CQ_MIFPreScan::v_PreScanText(const char* data, std::size_t size) {
 
 void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
   const bool first = m_stOptions.b_FirstConversion;
-  std::string line;
-  CQ_MIFLines block;
+  std::string_view line;
+  CQ_MIFLineList block;
   bool ended = false;
-  while (reader.b_ReadLine(line, true)) {
-    if (line.compare(0, kEndOfMIFFile.size(), kEndOfMIFFile) == 0) {
+  v_Changed();
+  while (reader.b_ReadLineView(line)) {
+    if (line.substr(0, kEndOfMIFFile.size()) == kEndOfMIFFile) {
       ended = true;
       break;
     }
@@ -133,32 +137,39 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
     }
     int depth = NetDepth(line);
     if (depth <= 0) continue;
+    const CQ_MIFLineStore::st_Mark mark = m_coStore.st_GetMark();
     block.clear();
-    block.push_back(std::move(line));
+    block.push_back(m_coStore.st_Add(line, depth));
     while (depth > 0) {
-      if (!reader.b_ReadLine(line, true)) throw 8;
-      depth += NetDepth(line);
+      if (!reader.b_ReadLineView(line)) throw 8;
+      const int net = NetDepth(line);
+      depth += net;
       if (depth > MAX_DEPTH) throw 6;
-      block.push_back(std::move(line));
+      block.push_back(m_coStore.st_Add(line, net));
     }
-    v_Dispatch(block);
+    if (!b_Dispatch(block)) m_coStore.v_Rewind(mark);
   }
   if (!ended) throw 8;
   // A document without variable formats still stops for its change bars.
   if (first && m_bChangeBars) throw 2040;
 }
 
-void CQ_MIFPreScan::v_Dispatch(CQ_MIFLines& block) {
+bool CQ_MIFPreScan::b_Dispatch(CQ_MIFLineList& block) {
   const std::string_view kw = MIFSyntax::Keyword(block.front());
   if (kw == "TextFlow") {
     v_ScanTextFlow(block);
-  } else if (kw == "Page") {
-    v_ScanPage(block);
-  } else if (kw == "Tbls") {
+    return true;
+  }
+  if (kw == "Page") return b_ScanPage(block);
+  if (kw == "Tbls") {
     v_ScanTbls(block);
-  } else if (kw == "AFrames") {
+    return true;
+  }
+  if (kw == "AFrames") {
     v_ScanAFrames(block);
-  } else if (kw == "PgfCatalog") {
+    return true;
+  }
+  if (kw == "PgfCatalog") {
     v_ScanPgfCatalog(block);
   } else if (kw == "FontCatalog") {
     if (m_stOptions.b_FirstConversion) v_ScanFontCatalog(block);
@@ -174,6 +185,7 @@ void CQ_MIFPreScan::v_Dispatch(CQ_MIFLines& block) {
   } else if (kw == "Document") {
     v_ScanDocument(block);
   }
+  return false;
 }
 
 // --- messages ----------------------------------------------------------------------
@@ -189,7 +201,7 @@ void CQ_MIFPreScan::v_AddMessage(unsigned id, const std::string& formatName) {
 
 // --- catalog scanners ----------------------------------------------------------------
 
-void CQ_MIFPreScan::v_ScanConditionCatalog(const CQ_MIFLines& block) {
+void CQ_MIFPreScan::v_ScanConditionCatalog(const CQ_MIFLineList& block) {
   ForEachChild(block, 0, block.size(), [&](std::size_t b, std::size_t e) {
     if (!HasKeyword(block[b], "Condition") || e == b + 1) return;
     std::string tag;
@@ -213,7 +225,7 @@ bool CQ_MIFPreScan::b_IsConditionHidden(const std::string& tag) const {
   return ValueIs("<CState " + it->second + ">", "CState", "CHidden");
 }
 
-void CQ_MIFPreScan::v_ScanPgfCatalog(const CQ_MIFLines& block) {
+void CQ_MIFPreScan::v_ScanPgfCatalog(const CQ_MIFLineList& block) {
   ForEachChild(block, 0, block.size(), [&](std::size_t b, std::size_t e) {
     if (!HasKeyword(block[b], "Pgf") || e == b + 1) return;
     std::string tag;
@@ -223,7 +235,7 @@ void CQ_MIFPreScan::v_ScanPgfCatalog(const CQ_MIFLines& block) {
     bool changeBars = false;
     bool hyphenate = false;
     for (std::size_t i = b + 1; i < e; ++i) {
-      const std::string& line = block[i];
+      const std::string_view line = block[i];
       if (!haveTag && HasKeyword(line, "PgfTag")) {
         tag = StringOrValue(line);
         haveTag = true;
@@ -253,7 +265,7 @@ const std::string* CQ_MIFPreScan::pcco_FindPgfNumFormat(const std::string& pgfTa
   return it == m_mapPgfNumFormatIndex.end() ? nullptr : &m_vecPgfNumFormats[it->second].cs_Text;
 }
 
-void CQ_MIFPreScan::v_ScanFontCatalog(const CQ_MIFLines& block) {
+void CQ_MIFPreScan::v_ScanFontCatalog(const CQ_MIFLineList& block) {
   ForEachChild(block, 0, block.size(), [&](std::size_t b, std::size_t e) {
     if (!HasKeyword(block[b], "Font") || e == b + 1) return;
     std::string tag;
@@ -274,13 +286,13 @@ void CQ_MIFPreScan::v_ScanFontCatalog(const CQ_MIFLines& block) {
   });
 }
 
-void CQ_MIFPreScan::v_ScanElementDefCatalog(const CQ_MIFLines& block) {
+void CQ_MIFPreScan::v_ScanElementDefCatalog(const CQ_MIFLineList& block) {
   ForEachChild(block, 0, block.size(), [&](std::size_t b, std::size_t e) {
     if (!HasKeyword(block[b], "ElementDef") || e == b + 1) return;
     st_MIFElementDef def;
     bool haveTag = false;
     for (std::size_t i = b + 1; i < e; ++i) {
-      const std::string& line = block[i];
+      const std::string_view line = block[i];
       if (!haveTag && HasKeyword(line, "EDTag")) {
         def.cs_Tag = StringOrValue(line);
         haveTag = true;
@@ -296,7 +308,7 @@ void CQ_MIFPreScan::v_ScanElementDefCatalog(const CQ_MIFLines& block) {
   });
 }
 
-void CQ_MIFPreScan::v_ScanNamedFormats(const CQ_MIFLines& block, const char* item, const char* nameKey,
+void CQ_MIFPreScan::v_ScanNamedFormats(const CQ_MIFLineList& block, const char* item, const char* nameKey,
                                        const char* defKey, std::vector<st_MIFNamedText>& into) {
   ForEachChild(block, 0, block.size(), [&](std::size_t b, std::size_t e) {
     if (!HasKeyword(block[b], item) || e == b + 1) return;
@@ -316,10 +328,10 @@ void CQ_MIFPreScan::v_ScanNamedFormats(const CQ_MIFLines& block, const char* ite
   });
 }
 
-void CQ_MIFPreScan::v_ScanDocument(const CQ_MIFLines& block) {
+void CQ_MIFPreScan::v_ScanDocument(const CQ_MIFLineList& block) {
   const bool first = m_stOptions.b_FirstConversion;
   for (std::size_t i = 1; i < block.size(); ++i) {
-    const std::string& line = block[i];
+    const std::string_view line = block[i];
     if (first && ValueIs(line, "DAutoChBars", "Yes")) throw 2030;
     const std::string_view kw = MIFSyntax::Keyword(line);
     if (kw.size() < 6 || (kw[0] != 'D')) continue;
@@ -334,34 +346,35 @@ void CQ_MIFPreScan::v_ScanDocument(const CQ_MIFLines& block) {
 
 // --- object sections ---------------------------------------------------------------------
 
-void CQ_MIFPreScan::v_ScanAFrames(CQ_MIFLines& block) {
+void CQ_MIFPreScan::v_ScanAFrames(CQ_MIFLineList& block) {
   ForEachChild(block, 0, block.size(), [&](std::size_t b, std::size_t e) {
     if (!HasKeyword(block[b], "Frame") || e == b + 1) return;
     std::string_view id;
     if (!MIFSyntax::ChildValue(block, b, e, "ID", id) || id.empty()) throw 6;
     std::string key(id);
     if (m_mapAFrames.count(key)) throw 6;
-    CQ_MIFLines frame(std::make_move_iterator(block.begin() + static_cast<std::ptrdiff_t>(b)),
-                      std::make_move_iterator(block.begin() + static_cast<std::ptrdiff_t>(e)));
-    m_mapAFrames.emplace(std::move(key), std::move(frame));
+    m_mapAFrames.emplace(std::move(key), CQ_MIFLineList(block.begin() + static_cast<std::ptrdiff_t>(b),
+                                                        block.begin() + static_cast<std::ptrdiff_t>(e)));
   });
+  CQ_MIFLineList().swap(block);
 }
 
-void CQ_MIFPreScan::v_ScanTbls(CQ_MIFLines& block) {
+void CQ_MIFPreScan::v_ScanTbls(CQ_MIFLineList& block) {
   ForEachChild(block, 0, block.size(), [&](std::size_t b, std::size_t e) {
     if (!HasKeyword(block[b], "Tbl") || e == b + 1) return;
-    CQ_MIFLines table(std::make_move_iterator(block.begin() + static_cast<std::ptrdiff_t>(b)),
-                      std::make_move_iterator(block.begin() + static_cast<std::ptrdiff_t>(e)));
-    table = lst_PrepareText(std::move(table), true);
+    CQ_MIFLineList table(block.begin() + static_cast<std::ptrdiff_t>(b), block.begin() + static_cast<std::ptrdiff_t>(e));
+    v_PrepareText(table, true);
     std::string_view id;
     if (!MIFSyntax::ChildValue(table, 0, table.size(), "TblID", id) || id.empty()) throw 6;
     std::string key(id);
     if (m_mapTables.count(key)) throw 6;
+    table.shrink_to_fit();
     m_mapTables.emplace(std::move(key), std::move(table));
   });
+  CQ_MIFLineList().swap(block);
 }
 
-void CQ_MIFPreScan::v_ScanPage(CQ_MIFLines& block) {
+bool CQ_MIFPreScan::b_ScanPage(CQ_MIFLineList& block) {
   std::size_t typeLine = 0;
   std::string type;
   std::string background;
@@ -378,42 +391,47 @@ void CQ_MIFPreScan::v_ScanPage(CQ_MIFLines& block) {
   });
   if (typeLine != 0 && (ValueIs(block[typeLine], "PageType", "ReferencePage") ||
                         ValueIs(block[typeLine], "PageType", "HiddenPage"))) {
-    return;
+    return false;
   }
   // MIF's default page type is a body page.
   const bool body = typeLine == 0 || ValueIs(block[typeLine], "PageType", "BodyPage");
-  st_MIFPage page;
+  st_PageLines page;
   page.b_Body = body;
   page.cs_Type = body ? std::string("BodyPage") : type;
-  page.lst_Lines = std::move(block);
-  block = CQ_MIFLines();
+  page.lst_Lines.reserve(block.size() + (body ? 1 : 0));
+  page.lst_Lines.assign(block.begin(), block.end());
   if (body) {
     const std::size_t at = typeLine == 0 ? 1 : typeLine;
-    page.lst_Lines.insert(page.lst_Lines.begin() + static_cast<std::ptrdiff_t>(at), "<PageBody>");
+    page.lst_Lines.insert(page.lst_Lines.begin() + static_cast<std::ptrdiff_t>(at),
+                          CQ_MIFLineStore::sst_Literal(kPageBody));
   }
   if (haveBackground && m_setPageBackgrounds.insert(background).second) m_vecPageBackgrounds.push_back(background);
   m_vecPages.push_back(std::move(page));
+  return true;
 }
 
-void CQ_MIFPreScan::v_ScanTextFlow(CQ_MIFLines& block) {
-  CQ_MIFLines flow = lst_PrepareText(std::move(block), false);
-  block = CQ_MIFLines();
+void CQ_MIFPreScan::v_ScanTextFlow(CQ_MIFLineList& block) {
+  CQ_MIFLineList flow;
+  flow.swap(block);
+  v_PrepareText(flow, false);
   v_CutTextFlow(std::move(flow));
 }
 
 // --- text preparation -----------------------------------------------------------------------
 
-CQ_MIFLines CQ_MIFPreScan::lst_PrepareText(CQ_MIFLines&& block, bool notesAtAnyDepth) {
+void CQ_MIFPreScan::v_PrepareText(CQ_MIFLineList& block, bool notesAtAnyDepth) {
   const bool dropSoftHyphens = m_stOptions.i_SourceHyphenation == 0;
   const std::size_t n = block.size();
 
+  // Both passes keep lines in place: the write position never passes the
+  // read position, and every look ahead reads lines not yet overwritten.
+
   // Pass 1: Unique lines, and soft hyphens that end a ParaLine.
-  CQ_MIFLines filtered;
-  filtered.reserve(n);
+  std::size_t kept = 0;
   std::vector<char> inParaLine;  // one entry per open block
   for (std::size_t i = 0; i < n; ++i) {
-    std::string& line = block[i];
-    const int net = NetDepth(line);
+    const st_MIFLine line = block[i];
+    const int net = line.i_Net;
     if (net > 0) {
       inParaLine.push_back(HasKeyword(line, "ParaLine") ? 1 : 0);
       for (int k = 1; k < net; ++k) inParaLine.push_back(0);
@@ -426,44 +444,40 @@ CQ_MIFLines CQ_MIFPreScan::lst_PrepareText(CQ_MIFLines&& block, bool notesAtAnyD
         continue;
       }
     }
-    filtered.push_back(std::move(line));
+    block[kept++] = line;
   }
-
-  // The emptied input goes before the next copy is made.
-  CQ_MIFLines().swap(block);
+  block.resize(kept);
 
   // Pass 2: footnotes out of their Notes blocks; the blocks go.
-  CQ_MIFLines result;
-  result.reserve(filtered.size());
-  const std::size_t m = filtered.size();
+  const std::size_t m = block.size();
+  kept = 0;
   long depth = 0;
   std::size_t i = 0;
   while (i < m) {
-    const std::string& line = filtered[i];
+    const st_MIFLine line = block[i];
     const bool notesHere = HasKeyword(line, "Notes") && (notesAtAnyDepth || depth == 1);
     if (notesHere && IsOpening(line)) {
-      const std::size_t end = MIFSyntax::BlockEnd(filtered, i, m);
-      ForEachChild(filtered, i, end, [&](std::size_t b, std::size_t e) {
-        if (!HasKeyword(filtered[b], "FNote")) return;
+      const std::size_t end = MIFSyntax::BlockEnd(block, i, m);
+      ForEachChild(block, i, end, [&](std::size_t b, std::size_t e) {
+        if (!HasKeyword(block[b], "FNote")) return;
         std::string_view id;
-        if (e == b + 1 || !MIFSyntax::ChildValue(filtered, b, e, "ID", id) || id.empty()) throw 6;
+        if (e == b + 1 || !MIFSyntax::ChildValue(block, b, e, "ID", id) || id.empty()) throw 6;
         std::string key(id);
         if (m_mapFootnotes.count(key)) throw 6;
-        CQ_MIFLines note(std::make_move_iterator(filtered.begin() + static_cast<std::ptrdiff_t>(b)),
-                         std::make_move_iterator(filtered.begin() + static_cast<std::ptrdiff_t>(e)));
-        m_mapFootnotes.emplace(std::move(key), std::move(note));
+        m_mapFootnotes.emplace(std::move(key), CQ_MIFLineList(block.begin() + static_cast<std::ptrdiff_t>(b),
+                                                              block.begin() + static_cast<std::ptrdiff_t>(e)));
       });
       i = end;
       continue;
     }
-    depth += NetDepth(line);
-    if (!(notesHere && IsStatement(line))) result.push_back(std::move(filtered[i]));
+    depth += line.i_Net;
+    if (!(notesHere && IsStatement(line))) block[kept++] = line;
     ++i;
   }
-  return result;
+  block.resize(kept);
 }
 
-void CQ_MIFPreScan::v_CutTextFlow(CQ_MIFLines&& flow) {
+void CQ_MIFPreScan::v_CutTextFlow(CQ_MIFLineList&& flow) {
   const std::size_t n = flow.size();
   if (n == 0) return;
   const std::size_t closer = IsCloser(flow[n - 1]) ? n - 1 : n;
@@ -475,36 +489,37 @@ void CQ_MIFPreScan::v_CutTextFlow(CQ_MIFLines&& flow) {
 
   st_MIFTextFlow record;
   const std::size_t headerEnd = paragraphs.empty() ? closer : paragraphs.front().first;
-  for (std::size_t i = 0; i < headerEnd; ++i) record.lst_Header.push_back(flow[i]);
+  for (std::size_t i = 0; i < headerEnd; ++i) record.lst_Header.emplace_back(flow[i].sv());
   record.n_Paragraphs = paragraphs.size();
 
   struct Part {
     std::string id;
-    CQ_MIFLines lines;
+    CQ_MIFLineList lines;
   };
   std::vector<Part> parts;
   std::unordered_map<std::string, std::size_t> partIndex;
-  CQ_MIFLines pending;  // paragraphs before the flow's first column
+  CQ_MIFLineList pending;  // paragraphs before the flow's first column
   std::size_t pendingFirst = 0;
   std::size_t pendingCount = 0;
   long current = -1;
 
+  struct ColumnHere {
+    std::size_t line;
+    std::size_t paraLine;
+  };
+  std::vector<ColumnHere> here;
   for (std::size_t p = 0; p < paragraphs.size(); ++p) {
     // A paragraph's unit: stray flow-level lines before it, the paragraph,
     // and after the last one everything up to the flow's closer.
     const std::size_t begin = p == 0 ? paragraphs[0].first : paragraphs[p - 1].second;
     const std::size_t end = p + 1 == paragraphs.size() ? closer : paragraphs[p].second;
 
-    struct ColumnHere {
-      std::size_t line;
-      std::size_t paraLine;
-    };
-    std::vector<ColumnHere> here;
+    here.clear();
     long depth = 0;
     long paraLine = -1;
     for (std::size_t i = begin; i < end; ++i) {
-      const std::string& line = flow[i];
-      const int net = NetDepth(line);
+      const st_MIFLine& line = flow[i];
+      const int net = line.i_Net;
       if (net > 0 && depth == 1 && HasKeyword(line, "ParaLine")) ++paraLine;
       if (net == 0 && IsStatement(line) && HasKeyword(line, "TextRectID")) {
         here.push_back({i, static_cast<std::size_t>(paraLine < 0 ? 0 : paraLine)});
@@ -518,7 +533,7 @@ void CQ_MIFPreScan::v_CutTextFlow(CQ_MIFLines&& flow) {
       partIndex.emplace(id, parts.size());
       st_MIFColumnStart start;
       start.cs_ID = id;
-      start.cs_Line = flow[c.line];
+      start.cs_Line = std::string(flow[c.line].sv());
       start.n_Paragraph = p;
       start.n_ParaLine = c.paraLine;
       start.n_FirstHome = 0;
@@ -545,13 +560,13 @@ void CQ_MIFPreScan::v_CutTextFlow(CQ_MIFLines&& flow) {
     }
 
     std::size_t nextColumn = 0;
-    auto takeUnit = [&](CQ_MIFLines& into) {
+    auto takeUnit = [&](CQ_MIFLineList& into) {
       for (std::size_t i = begin; i < end; ++i) {
         if (nextColumn < here.size() && here[nextColumn].line == i) {
           ++nextColumn;
           continue;
         }
-        into.push_back(std::move(flow[i]));
+        into.push_back(flow[i]);
       }
     };
     if (home < 0) {
@@ -560,11 +575,11 @@ void CQ_MIFPreScan::v_CutTextFlow(CQ_MIFLines&& flow) {
       takeUnit(pending);
     } else {
       st_MIFColumnStart& start = record.vec_Columns[static_cast<std::size_t>(home)];
-      CQ_MIFLines& into = parts[static_cast<std::size_t>(home)].lines;
+      CQ_MIFLineList& into = parts[static_cast<std::size_t>(home)].lines;
       if (pendingCount > 0) {
         start.n_FirstHome = pendingFirst;
         start.n_HomeCount = pendingCount;
-        for (std::string& l : pending) into.push_back(std::move(l));
+        into.insert(into.end(), pending.begin(), pending.end());
         pending.clear();
         pendingCount = 0;
       }
@@ -576,11 +591,14 @@ void CQ_MIFPreScan::v_CutTextFlow(CQ_MIFLines&& flow) {
       current = static_cast<long>(partIndex[std::string(record.vec_Columns[record.vec_Columns.size() - 1].cs_ID)]);
     }
   }
+  // The flow's records are all copied into parts: its room goes before the
+  // parts are trimmed to size.
+  CQ_MIFLineList().swap(flow);
 
   for (std::size_t k = 0; k < parts.size(); ++k) {
     // A column that got no paragraph starts where its statement stood.
     if (record.vec_Columns[k].n_HomeCount == 0) record.vec_Columns[k].n_FirstHome = record.vec_Columns[k].n_Paragraph;
-    parts[k].lines.emplace_back(kEndOfColumn);
+    parts[k].lines.push_back(CQ_MIFLineStore::sst_Literal(kEndOfColumn));
     parts[k].lines.shrink_to_fit();
     m_mapTextColumns.emplace(std::move(parts[k].id), std::move(parts[k].lines));
   }
@@ -593,4 +611,69 @@ void CQ_MIFPreScan::v_ReleaseObjectTables() {
   m_mapFootnotes.clear();
   m_mapTextColumns.clear();
   m_vecPages.clear();
+  v_Changed();
+}
+
+void CQ_MIFPreScan::v_ReleaseLines() {
+  v_ReleaseObjectTables();
+  CQ_MIFLineList().swap(m_lstBody);
+  CQ_MIFLineList().swap(m_lstMaster);
+  m_coStore.v_Clear();
+  v_Changed();
+}
+
+// --- string forms -----------------------------------------------------------------------------
+
+const CQ_MIFLines& CQ_MIFPreScan::rco_StringList(st_StringView<CQ_MIFLines>& view,
+                                                 const CQ_MIFLineList& lines) const {
+  if (view.n_Generation != m_nGeneration) {
+    view.value = lst_MIFLineStrings(lines);
+    view.n_Generation = m_nGeneration;
+  }
+  return view.value;
+}
+
+const std::unordered_map<std::string, CQ_MIFLines>& CQ_MIFPreScan::rco_StringTable(
+    st_StringView<std::unordered_map<std::string, CQ_MIFLines>>& view, const ObjectTable& table) const {
+  if (view.n_Generation != m_nGeneration) {
+    view.value.clear();
+    for (const auto& [id, lines] : table) view.value.emplace(id, lst_MIFLineStrings(lines));
+    view.n_Generation = m_nGeneration;
+  }
+  return view.value;
+}
+
+const CQ_MIFLines& CQ_MIFPreScan::rco_GetBodyLines() const { return rco_StringList(m_viewBody, m_lstBody); }
+CQ_MIFLines& CQ_MIFPreScan::rco_GetBodyLines() {
+  rco_StringList(m_viewBody, m_lstBody);
+  return m_viewBody.value;
+}
+const CQ_MIFLines& CQ_MIFPreScan::rco_GetMasterLines() const { return rco_StringList(m_viewMaster, m_lstMaster); }
+CQ_MIFLines& CQ_MIFPreScan::rco_GetMasterLines() {
+  rco_StringList(m_viewMaster, m_lstMaster);
+  return m_viewMaster.value;
+}
+
+const std::unordered_map<std::string, CQ_MIFLines>& CQ_MIFPreScan::rco_GetAnchoredFrames() const {
+  return rco_StringTable(m_viewAFrames, m_mapAFrames);
+}
+const std::unordered_map<std::string, CQ_MIFLines>& CQ_MIFPreScan::rco_GetTables() const {
+  return rco_StringTable(m_viewTables, m_mapTables);
+}
+const std::unordered_map<std::string, CQ_MIFLines>& CQ_MIFPreScan::rco_GetFootnotes() const {
+  return rco_StringTable(m_viewFootnotes, m_mapFootnotes);
+}
+const std::unordered_map<std::string, CQ_MIFLines>& CQ_MIFPreScan::rco_GetTextColumns() const {
+  return rco_StringTable(m_viewTextColumns, m_mapTextColumns);
+}
+
+const std::vector<st_MIFPage>& CQ_MIFPreScan::rco_GetPages() const {
+  if (m_viewPages.n_Generation != m_nGeneration) {
+    m_viewPages.value.clear();
+    for (const st_PageLines& page : m_vecPages) {
+      m_viewPages.value.push_back({page.b_Body, page.cs_Type, lst_MIFLineStrings(page.lst_Lines)});
+    }
+    m_viewPages.n_Generation = m_nGeneration;
+  }
+  return m_viewPages.value;
 }

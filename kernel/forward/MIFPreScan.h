@@ -66,6 +66,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "kernel/forward/MIFLineStore.h"
 #include "kernel/forward/MIFSyntax.h"
 
 class CQ_Morvane_Communication;
@@ -183,11 +184,22 @@ class CQ_MIFPreScan {
 
   // --- results ----------------------------------------------------------------
 
-  // The restructured body pages and master pages, in reading order.
-  const CQ_MIFLines& rco_GetBodyLines() const { return m_lstBody; }
-  CQ_MIFLines& rco_GetBodyLines() { return m_lstBody; }
-  const CQ_MIFLines& rco_GetMasterLines() const { return m_lstMaster; }
-  CQ_MIFLines& rco_GetMasterLines() { return m_lstMaster; }
+  // The restructured body pages and master pages, in reading order, as
+  // strings. Made from the compact lists when first asked for after a
+  // change (a copy of the text: the converter reads the compact lists).
+  const CQ_MIFLines& rco_GetBodyLines() const;
+  CQ_MIFLines& rco_GetBodyLines();
+  const CQ_MIFLines& rco_GetMasterLines() const;
+  CQ_MIFLines& rco_GetMasterLines();
+
+  // The same lists in their compact form; the records point into the
+  // pre-scan's line store and stay valid until v_ReleaseLines or the
+  // pre-scan's end. The converter consumes these.
+  CQ_MIFLineList& rco_GetBodyList() { return m_lstBody; }
+  CQ_MIFLineList& rco_GetMasterList() { return m_lstMaster; }
+  // Empties both lists and frees the text of every line read (object tables
+  // included); catalogs, formats and text flows stay.
+  void v_ReleaseLines();
 
   // Condition tag to its state ("CShown", "CHidden").
   const std::unordered_map<std::string, std::string>& rco_GetConditions() const { return m_mapConditions; }
@@ -206,13 +218,14 @@ class CQ_MIFPreScan {
   // Object tables by identifier. Anchored frames and tables hold their
   // blocks as read (tables prepared like text flows); footnotes their FNote
   // blocks; text columns their parts: "<TextRectID n>", whole paragraphs,
-  // "<End of TextRectID>".
-  const std::unordered_map<std::string, CQ_MIFLines>& rco_GetAnchoredFrames() const { return m_mapAFrames; }
-  const std::unordered_map<std::string, CQ_MIFLines>& rco_GetTables() const { return m_mapTables; }
-  const std::unordered_map<std::string, CQ_MIFLines>& rco_GetFootnotes() const { return m_mapFootnotes; }
-  const std::unordered_map<std::string, CQ_MIFLines>& rco_GetTextColumns() const { return m_mapTextColumns; }
+  // "<End of TextRectID>". Made as strings from the compact tables when
+  // asked for, like the lists above.
+  const std::unordered_map<std::string, CQ_MIFLines>& rco_GetAnchoredFrames() const;
+  const std::unordered_map<std::string, CQ_MIFLines>& rco_GetTables() const;
+  const std::unordered_map<std::string, CQ_MIFLines>& rco_GetFootnotes() const;
+  const std::unordered_map<std::string, CQ_MIFLines>& rco_GetTextColumns() const;
   const std::vector<st_MIFTextFlow>& rco_GetTextFlows() const { return m_vecTextFlows; }
-  const std::vector<st_MIFPage>& rco_GetPages() const { return m_vecPages; }
+  const std::vector<st_MIFPage>& rco_GetPages() const;
   // Names of the master pages body pages use as background, first use first.
   const std::vector<std::string>& rco_GetPageBackgrounds() const { return m_vecPageBackgrounds; }
 
@@ -235,32 +248,59 @@ class CQ_MIFPreScan {
                                  const std::string& sourceExtension);
 
  private:
-  void v_Dispatch(CQ_MIFLines& block);
-  void v_ScanConditionCatalog(const CQ_MIFLines& block);
-  void v_ScanPgfCatalog(const CQ_MIFLines& block);
-  void v_ScanFontCatalog(const CQ_MIFLines& block);
-  void v_ScanElementDefCatalog(const CQ_MIFLines& block);
-  void v_ScanNamedFormats(const CQ_MIFLines& block, const char* item, const char* nameKey, const char* defKey,
+  using ObjectTable = std::unordered_map<std::string, CQ_MIFLineList>;
+
+  // A kept page in compact form (st_MIFPage is its string form).
+  struct st_PageLines {
+    bool b_Body = false;
+    std::string cs_Type;
+    CQ_MIFLineList lst_Lines;
+  };
+
+  // A string form made on demand, and the state it was made from.
+  template <class T>
+  struct st_StringView {
+    T value;
+    std::size_t n_Generation = 0;  // 0: never made
+  };
+
+  // Returns true when the block's lines were kept (their text must stay in
+  // the store).
+  bool b_Dispatch(CQ_MIFLineList& block);
+  void v_ScanConditionCatalog(const CQ_MIFLineList& block);
+  void v_ScanPgfCatalog(const CQ_MIFLineList& block);
+  void v_ScanFontCatalog(const CQ_MIFLineList& block);
+  void v_ScanElementDefCatalog(const CQ_MIFLineList& block);
+  void v_ScanNamedFormats(const CQ_MIFLineList& block, const char* item, const char* nameKey, const char* defKey,
                           std::vector<st_MIFNamedText>& into);
-  void v_ScanDocument(const CQ_MIFLines& block);
-  void v_ScanAFrames(CQ_MIFLines& block);
-  void v_ScanTbls(CQ_MIFLines& block);
-  void v_ScanPage(CQ_MIFLines& block);
-  void v_ScanTextFlow(CQ_MIFLines& block);
+  void v_ScanDocument(const CQ_MIFLineList& block);
+  void v_ScanAFrames(CQ_MIFLineList& block);
+  void v_ScanTbls(CQ_MIFLineList& block);
+  bool b_ScanPage(CQ_MIFLineList& block);
+  void v_ScanTextFlow(CQ_MIFLineList& block);
 
   // Unique lines out, soft hyphens at line ends out (hyphenation "Turn
   // Off"), footnotes of Notes blocks into the footnote table; Notes blocks
   // directly under the block's opening (flows) or at any depth (tables).
-  CQ_MIFLines lst_PrepareText(CQ_MIFLines&& block, bool notesAtAnyDepth);
-  void v_CutTextFlow(CQ_MIFLines&& flow);
+  // Works in place.
+  void v_PrepareText(CQ_MIFLineList& block, bool notesAtAnyDepth);
+  void v_CutTextFlow(CQ_MIFLineList&& flow);
 
   void v_AddMessage(unsigned id, const std::string& formatName);
   std::string ccs_MessageName(const std::string& mifName) const;
 
   // Restructuring (MIFPreScanPages.cpp).
-  CQ_MIFLines lst_RebuildPage(const st_MIFPage& page);
-  CQ_MIFLines lst_RebuildAnchoredFrame(const CQ_MIFLines& frame);
-  CQ_MIFLines lst_InsertAnchoredObjects(CQ_MIFLines& lines);
+  CQ_MIFLineList lst_RebuildPage(const st_PageLines& page);
+  CQ_MIFLineList lst_RebuildAnchoredFrame(const CQ_MIFLineList& frame);
+  // Appends the lines to `out`, each anchored object's lines after its
+  // anchor; the lines and the objects placed are used up.
+  void v_AppendWithAnchoredObjects(CQ_MIFLineList& lines, CQ_MIFLineList& out);
+
+  // The state changed: string forms made earlier are out of date.
+  void v_Changed() { ++m_nGeneration; }
+  const CQ_MIFLines& rco_StringList(st_StringView<CQ_MIFLines>& view, const CQ_MIFLineList& lines) const;
+  const std::unordered_map<std::string, CQ_MIFLines>& rco_StringTable(
+      st_StringView<std::unordered_map<std::string, CQ_MIFLines>>& view, const ObjectTable& table) const;
 
   CQ_Morvane_Communication& m_rcoSession;
   st_Options m_stOptions;
@@ -273,12 +313,15 @@ class CQ_MIFPreScan {
   std::vector<st_MIFElementDef> m_vecElementDefs;
   std::array<std::string, MIF_FOOTNOTE_TEXT_COUNT> m_asFootnoteTexts;
 
-  std::unordered_map<std::string, CQ_MIFLines> m_mapAFrames;
-  std::unordered_map<std::string, CQ_MIFLines> m_mapTables;
-  std::unordered_map<std::string, CQ_MIFLines> m_mapFootnotes;
-  std::unordered_map<std::string, CQ_MIFLines> m_mapTextColumns;
+  // The text of every line kept; the lists and tables below point into it.
+  CQ_MIFLineStore m_coStore;
+
+  ObjectTable m_mapAFrames;
+  ObjectTable m_mapTables;
+  ObjectTable m_mapFootnotes;
+  ObjectTable m_mapTextColumns;
   std::vector<st_MIFTextFlow> m_vecTextFlows;
-  std::vector<st_MIFPage> m_vecPages;
+  std::vector<st_PageLines> m_vecPages;
   std::vector<std::string> m_vecPageBackgrounds;
   std::unordered_set<std::string> m_setPageBackgrounds;
 
@@ -288,8 +331,18 @@ class CQ_MIFPreScan {
   std::unordered_set<std::string> m_setPlacedTables;
   std::unordered_set<std::string> m_setPlacedFootnotes;
 
-  CQ_MIFLines m_lstBody;
-  CQ_MIFLines m_lstMaster;
+  CQ_MIFLineList m_lstBody;
+  CQ_MIFLineList m_lstMaster;
+
+  // String forms for callers that read strings.
+  std::size_t m_nGeneration = 1;
+  mutable st_StringView<CQ_MIFLines> m_viewBody;
+  mutable st_StringView<CQ_MIFLines> m_viewMaster;
+  mutable st_StringView<std::unordered_map<std::string, CQ_MIFLines>> m_viewAFrames;
+  mutable st_StringView<std::unordered_map<std::string, CQ_MIFLines>> m_viewTables;
+  mutable st_StringView<std::unordered_map<std::string, CQ_MIFLines>> m_viewFootnotes;
+  mutable st_StringView<std::unordered_map<std::string, CQ_MIFLines>> m_viewTextColumns;
+  mutable st_StringView<std::vector<st_MIFPage>> m_viewPages;
 
   bool m_bChangeBars = false;
   bool m_bEUC = false;

@@ -15,20 +15,20 @@ const char* const kFootnoteNames[MIF_FOOTNOTE_TEXT_COUNT] = {
     "DTblFNoteAnchorPrefix", "DTblFNoteAnchorSuffix", "DTblFNoteNumberPrefix", "DTblFNoteNumberSuffix",
 };
 
-void DumpList(const CQ_MIFLines& lines, std::string& out) {
+void DumpList(const CQ_MIFLineList& lines, std::string& out) {
   std::vector<char> open;  // 'b' block, 'c' text column part, 'f' anchored frame
   bool afterAnchor = false;
-  for (const std::string& line : lines) {
-    const int net = MIFSyntax::NetDepth(line);
+  for (const st_MIFLine& line : lines) {
+    const int net = line.i_Net;
     if (MIFSyntax::IsCloser(line)) {
       for (int k = 0; k < -net && !open.empty(); ++k) open.pop_back();
-    } else if (line == "<End of TextRectID>") {
+    } else if (line.sv() == "<End of TextRectID>") {
       if (!open.empty() && open.back() == 'c') open.pop_back();
-    } else if (line == "<End Of AFrame>") {
+    } else if (line.sv() == "<End Of AFrame>") {
       if (!open.empty() && open.back() == 'f') open.pop_back();
     }
     out.append(open.size(), ' ');
-    out += line;
+    out += line.sv();
     out += '\n';
     if (net > 0) {
       const bool anchoredFrame = afterAnchor && MIFSyntax::HasKeyword(line, "Frame");

@@ -8,7 +8,10 @@
 // offset by the nested frame's origin, since KWX frames hold only text
 // columns and text lines. Anchored objects are then inserted after their
 // anchors by an explicit-stack walk, so deep nesting cannot exhaust the
-// call stack, and every object may be placed only once.
+// call stack, and every object may be placed only once. Each page is
+// rebuilt and expanded straight into its list, so the lists are built once;
+// lines are compact records, the only new text being normalised ShapeRect
+// statements, which go into the line store.
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -22,19 +25,21 @@ using MIFSyntax::NetDepth;
 
 namespace {
 
-constexpr const char* kEndOfFrame = "<End Of AFrame>";
+constexpr std::string_view kEndOfFrame = "<End Of AFrame>";
+constexpr std::string_view kEndOfFrameBlock = "> # end of Frame";
+constexpr std::string_view kEndOfPage = "> # end of Page";
 constexpr double kPointsPerCm = 72.0 / 2.54;
 
 struct PageObject {
   double x = 0;
   double y = 0;
-  CQ_MIFLines lines;
+  CQ_MIFLineList lines;
 };
 
 // What a page or frame holds once its children are read.
 struct Content {
-  CQ_MIFLines statements;  // opening statements kept with the container
-  CQ_MIFLines math;        // equations, kept with the opening statements
+  CQ_MIFLineList statements;  // opening statements kept with the container
+  CQ_MIFLineList math;        // equations, kept with the opening statements
   std::vector<PageObject> objects;
 };
 
@@ -44,7 +49,7 @@ enum class Level {
   Nested,    // a frame inside a frame: only its objects and equations count
 };
 
-void Origin(const CQ_MIFLines& lines, std::size_t b, std::size_t e, const char* keyword, double& x, double& y) {
+void Origin(const CQ_MIFLineList& lines, std::size_t b, std::size_t e, const char* keyword, double& x, double& y) {
   x = 0;
   y = 0;
   std::string_view value;
@@ -69,7 +74,7 @@ void SortIntoReadingOrder(std::vector<PageObject>& objects) {
   });
 }
 
-bool IsPageOpeningStatement(const std::string& line) {
+bool IsPageOpeningStatement(std::string_view line) {
   if (line == "<PageBody>") return true;
   const std::string_view kw = MIFSyntax::Keyword(line);
   return kw == "PageType" || kw == "PageTag" || kw == "PageNum";
@@ -77,15 +82,16 @@ bool IsPageOpeningStatement(const std::string& line) {
 
 class Collector {
  public:
-  Collector(std::unordered_map<std::string, CQ_MIFLines>& columns, std::unordered_set<std::string>& placed)
-      : m_columns(columns), m_placed(placed) {}
+  Collector(std::unordered_map<std::string, CQ_MIFLineList>& columns, std::unordered_set<std::string>& placed,
+            CQ_MIFLineStore& store)
+      : m_columns(columns), m_placed(placed), m_store(store) {}
 
   // Reads the children of the block [open, end) into content; positions are
   // offset by (dx, dy).
-  void Collect(const CQ_MIFLines& lines, std::size_t open, std::size_t end, double dx, double dy, Level level,
+  void Collect(const CQ_MIFLineList& lines, std::size_t open, std::size_t end, double dx, double dy, Level level,
                Content& content) {
     ForEachChild(lines, open, end, [&](std::size_t b, std::size_t e) {
-      const std::string& first = lines[b];
+      const st_MIFLine& first = lines[b];
       if (e == b + 1) {
         if (level == Level::FrameTop && IsStatement(first)) {
           content.statements.push_back(HasKeyword(first, "ShapeRect") ? Normalised(lines, open, end) : first);
@@ -102,7 +108,8 @@ class Collector {
         Origin(lines, b, e, "TLOrigin", object.x, object.y);
         object.x += dx;
         object.y += dy;
-        object.lines.assign(lines.begin() + static_cast<std::ptrdiff_t>(b), lines.begin() + static_cast<std::ptrdiff_t>(e));
+        object.lines.assign(lines.begin() + static_cast<std::ptrdiff_t>(b),
+                            lines.begin() + static_cast<std::ptrdiff_t>(e));
         content.objects.push_back(std::move(object));
       } else if (kw == "Math") {
         content.math.insert(content.math.end(), lines.begin() + static_cast<std::ptrdiff_t>(b),
@@ -127,34 +134,35 @@ class Collector {
   // objects in reading order, and its closer when `closed`. False when the
   // frame holds nothing to translate (no text column part, text line or
   // equation), in which case `out` is left empty.
-  bool Frame(const CQ_MIFLines& lines, std::size_t b, std::size_t e, bool closed, CQ_MIFLines& out) {
+  bool Frame(const CQ_MIFLineList& lines, std::size_t b, std::size_t e, bool closed, CQ_MIFLineList& out) {
     Content content;
     Collect(lines, b, e, 0, 0, Level::FrameTop, content);
     if (content.objects.empty() && content.math.empty()) return false;
     SortIntoReadingOrder(content.objects);
     out.push_back(lines[b]);
     Append(out, content);
-    if (closed) out.emplace_back("> # end of Frame");
+    if (closed) out.push_back(CQ_MIFLineStore::sst_Literal(kEndOfFrameBlock));
     return true;
   }
 
-  static void Append(CQ_MIFLines& out, Content& content) {
-    for (std::string& l : content.statements) out.push_back(std::move(l));
-    for (std::string& l : content.math) out.push_back(std::move(l));
+  static void Append(CQ_MIFLineList& out, Content& content) {
+    out.insert(out.end(), content.statements.begin(), content.statements.end());
+    out.insert(out.end(), content.math.begin(), content.math.end());
     for (PageObject& o : content.objects) {
-      for (std::string& l : o.lines) out.push_back(std::move(l));
+      out.insert(out.end(), o.lines.begin(), o.lines.end());
+      CQ_MIFLineList().swap(o.lines);
     }
   }
 
  private:
-  static std::string Normalised(const CQ_MIFLines& lines, std::size_t open, std::size_t end) {
+  st_MIFLine Normalised(const CQ_MIFLineList& lines, std::size_t open, std::size_t end) {
     double left;
     double top;
     Origin(lines, open, end, "ShapeRect", left, top);
-    return NormalisedShapeRect(left, top);
+    return m_store.st_Add(NormalisedShapeRect(left, top));
   }
 
-  void AddColumn(const CQ_MIFLines& lines, std::size_t b, std::size_t e, double dx, double dy, Content& content) {
+  void AddColumn(const CQ_MIFLineList& lines, std::size_t b, std::size_t e, double dx, double dy, Content& content) {
     std::string_view id;
     if (!MIFSyntax::ChildValue(lines, b, e, "ID", id)) return;
     const auto it = m_columns.find(std::string(id));
@@ -170,82 +178,78 @@ class Collector {
     content.objects.push_back(std::move(object));
   }
 
-  std::unordered_map<std::string, CQ_MIFLines>& m_columns;
+  std::unordered_map<std::string, CQ_MIFLineList>& m_columns;
   std::unordered_set<std::string>& m_placed;
+  CQ_MIFLineStore& m_store;
 };
 
 }  // namespace
 
-CQ_MIFLines CQ_MIFPreScan::lst_RebuildPage(const st_MIFPage& page) {
-  const CQ_MIFLines& lines = page.lst_Lines;
-  CQ_MIFLines out;
+CQ_MIFLineList CQ_MIFPreScan::lst_RebuildPage(const st_PageLines& page) {
+  const CQ_MIFLineList& lines = page.lst_Lines;
+  CQ_MIFLineList out;
   if (lines.empty()) return out;
-  Collector collector(m_mapTextColumns, m_setPlacedColumns);
+  Collector collector(m_mapTextColumns, m_setPlacedColumns, m_coStore);
   Content content;
   collector.Collect(lines, 0, lines.size(), 0, 0, Level::Page, content);
   SortIntoReadingOrder(content.objects);
   out.push_back(lines.front());
   Collector::Append(out, content);
-  out.emplace_back("> # end of Page");
+  out.push_back(CQ_MIFLineStore::sst_Literal(kEndOfPage));
   return out;
 }
 
-CQ_MIFLines CQ_MIFPreScan::lst_RebuildAnchoredFrame(const CQ_MIFLines& frame) {
-  CQ_MIFLines out;
+CQ_MIFLineList CQ_MIFPreScan::lst_RebuildAnchoredFrame(const CQ_MIFLineList& frame) {
+  CQ_MIFLineList out;
   if (frame.empty()) return out;
-  Collector collector(m_mapTextColumns, m_setPlacedColumns);
+  Collector collector(m_mapTextColumns, m_setPlacedColumns, m_coStore);
   collector.Frame(frame, 0, frame.size(), false, out);
   return out;
 }
 
-CQ_MIFLines CQ_MIFPreScan::lst_InsertAnchoredObjects(CQ_MIFLines& lines) {
+void CQ_MIFPreScan::v_AppendWithAnchoredObjects(CQ_MIFLineList& lines, CQ_MIFLineList& out) {
   struct Walk {
-    CQ_MIFLines* lines;
+    CQ_MIFLineList* lines;
     std::size_t pos;
-    std::unique_ptr<CQ_MIFLines> owned;  // a rebuilt frame
-    const char* trailer;                 // written when the walk ends
+    std::unique_ptr<CQ_MIFLineList> owned;  // a rebuilt frame
+    bool frame;                             // ends with "<End Of AFrame>"
   };
-  CQ_MIFLines out;
-  std::size_t upperBound = lines.size();
-  for (const auto& table : m_mapTables) upperBound += table.second.size();
-  for (const auto& note : m_mapFootnotes) upperBound += note.second.size();
-  for (const auto& frame : m_mapAFrames) upperBound += frame.second.size() + 1;
-  out.reserve(upperBound);
   std::vector<Walk> stack;
-  stack.push_back({&lines, 0, nullptr, nullptr});
+  stack.push_back({&lines, 0, nullptr, false});
   while (!stack.empty()) {
     Walk& top = stack.back();
     if (top.pos >= top.lines->size()) {
-      if (top.trailer) out.emplace_back(top.trailer);
-      CQ_MIFLines().swap(*top.lines);  // all its lines have moved on
+      if (top.frame) out.push_back(CQ_MIFLineStore::sst_Literal(kEndOfFrame));
+      CQ_MIFLineList().swap(*top.lines);  // all its lines have moved on
       stack.pop_back();
       continue;
     }
-    // Every list is walked once (each object is placed once), so its lines
-    // move into the result.
-    out.push_back(std::move((*top.lines)[top.pos++]));
-    const std::string& line = out.back();
-    if (line.size() < 6 || line[0] != '<' || line[1] < 'A' || line[1] > 'F' || NetDepth(line) != 0) continue;
+    // Every list is walked once (each object is placed once).
+    const st_MIFLine line = (*top.lines)[top.pos++];
+    out.push_back(line);
+    if (line.n_Size < 6 || line.front() != '<' || line.pc_Text[1] < 'A' || line.pc_Text[1] > 'F' ||
+        line.i_Net != 0) {
+      continue;
+    }
     const std::string_view kw = MIFSyntax::Keyword(line);
     if (kw != "ATbl" && kw != "AFrame" && kw != "FNote") continue;
     const std::string id(MIFSyntax::Value(line));
     if (kw == "ATbl") {
       const auto it = m_mapTables.find(id);
       if (it == m_mapTables.end() || !m_setPlacedTables.insert(id).second) throw 6;
-      stack.push_back({&it->second, 0, nullptr, nullptr});
+      stack.push_back({&it->second, 0, nullptr, false});
     } else if (kw == "FNote") {
       const auto it = m_mapFootnotes.find(id);
       if (it == m_mapFootnotes.end() || !m_setPlacedFootnotes.insert(id).second) throw 6;
-      stack.push_back({&it->second, 0, nullptr, nullptr});
+      stack.push_back({&it->second, 0, nullptr, false});
     } else {
       const auto it = m_mapAFrames.find(id);
       if (it == m_mapAFrames.end() || !m_setPlacedFrames.insert(id).second) throw 6;
-      auto rebuilt = std::make_unique<CQ_MIFLines>(lst_RebuildAnchoredFrame(it->second));
-      CQ_MIFLines* view = rebuilt.get();
-      stack.push_back({view, 0, std::move(rebuilt), kEndOfFrame});
+      auto rebuilt = std::make_unique<CQ_MIFLineList>(lst_RebuildAnchoredFrame(it->second));
+      CQ_MIFLineList* view = rebuilt.get();
+      stack.push_back({view, 0, std::move(rebuilt), true});
     }
   }
-  return out;
 }
 
 void CQ_MIFPreScan::v_Restructure() {
@@ -255,46 +259,48 @@ void CQ_MIFPreScan::v_Restructure() {
   m_setPlacedFrames.clear();
   m_setPlacedTables.clear();
   m_setPlacedFootnotes.clear();
-  // Room for every line the pages can receive, reserved once: growing a
+  v_Changed();
+  // Room for every line the lists can receive, reserved once: growing a
   // list of this size by doubling would hold two copies of it at a time.
   // Reserved room that is never filled is never touched either.
   std::size_t upperBound = 0;
-  for (const st_MIFPage& page : m_vecPages) upperBound += page.lst_Lines.size();
+  for (const st_PageLines& page : m_vecPages) upperBound += page.lst_Lines.size() + 1;
   for (const auto& column : m_mapTextColumns) upperBound += column.second.size();
-  CQ_MIFLines body;
-  CQ_MIFLines master;
-  body.reserve(upperBound);
-  master.reserve(upperBound);
-  for (const st_MIFPage& page : m_vecPages) {
-    CQ_MIFLines rebuilt = lst_RebuildPage(page);
-    CQ_MIFLines& into = page.b_Body ? body : master;
-    for (std::string& l : rebuilt) into.push_back(std::move(l));
+  for (const auto& table : m_mapTables) upperBound += table.second.size();
+  for (const auto& note : m_mapFootnotes) upperBound += note.second.size();
+  for (const auto& frame : m_mapAFrames) upperBound += frame.second.size() + 2;
+  m_lstBody.reserve(upperBound);
+  m_lstMaster.reserve(upperBound);
+  // Each page is rebuilt and its anchored objects inserted before the next
+  // page: every object is placed once whichever page comes first, so this
+  // gives the lists that rebuilding all pages first would give.
+  for (const st_PageLines& page : m_vecPages) {
+    CQ_MIFLineList rebuilt = lst_RebuildPage(page);
+    v_AppendWithAnchoredObjects(rebuilt, page.b_Body ? m_lstBody : m_lstMaster);
   }
-  m_lstBody = lst_InsertAnchoredObjects(body);
-  m_lstMaster = lst_InsertAnchoredObjects(master);
 }
 
 std::vector<std::string> CQ_MIFPreScan::acs_VisibleObjects() const {
   std::vector<std::string> ids;
-  for (const CQ_MIFLines* list : {&m_lstBody, &m_lstMaster}) {
-    const CQ_MIFLines& lines = *list;
+  for (const CQ_MIFLineList* list : {&m_lstBody, &m_lstMaster}) {
+    const CQ_MIFLineList& lines = *list;
     for (std::size_t i = 0; i < lines.size(); ++i) {
-      const std::string& line = lines[i];
-      if (line.size() < 4 || line[0] != '<') continue;
+      const st_MIFLine& line = lines[i];
+      if (line.n_Size < 4 || line.front() != '<') continue;
       const std::string_view kw = MIFSyntax::Keyword(line);
       if (kw == "ATbl" && IsStatement(line)) {
         ids.push_back("<TblID " + std::string(MIFSyntax::Value(line)) + ">");
       } else if (kw == "TextRectID" && IsStatement(line)) {
-        ids.push_back(line);
+        ids.emplace_back(line.sv());
       } else if (kw == "TextLine" && MIFSyntax::IsOpening(line)) {
         // The text line's own Unique statement, wherever it stands among
         // its statements; a text line without one records nothing.
         const std::size_t end = MIFSyntax::BlockEnd(lines, i, lines.size());
-        const std::string* unique = nullptr;
+        const st_MIFLine* unique = nullptr;
         ForEachChild(lines, i, end, [&](std::size_t b, std::size_t e) {
           if (!unique && e == b + 1 && HasKeyword(lines[b], "Unique")) unique = &lines[b];
         });
-        if (unique) ids.push_back(*unique);
+        if (unique) ids.emplace_back(unique->sv());
       }
     }
   }

@@ -203,27 +203,4 @@ std::size_t ParseLengths(std::string_view value, double* out, std::size_t count)
   return n;
 }
 
-std::size_t BlockEnd(const CQ_MIFLines& lines, std::size_t open, std::size_t limit) {
-  long depth = 0;
-  for (std::size_t i = open; i < limit; ++i) {
-    depth += NetDepth(lines[i]);
-    if (depth <= 0) return i + 1;
-  }
-  return limit;
-}
-
-bool ChildValue(const CQ_MIFLines& lines, std::size_t open, std::size_t end, std::string_view keyword,
-                std::string_view& value) {
-  bool found = false;
-  ForEachChild(lines, open, end, [&](std::size_t first, std::size_t last) {
-    if (found || last != first + 1) return;
-    const std::string& line = lines[first];
-    if (IsStatement(line) && Keyword(line) == keyword) {
-      value = Value(line);
-      found = true;
-    }
-  });
-  return found;
-}
-
 }  // namespace MIFSyntax

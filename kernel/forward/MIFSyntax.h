@@ -7,16 +7,37 @@
 // positions written with any unit compare unrounded.
 //
 // Nothing here allocates except the functions returning std::string, and
-// nothing throws.
+// nothing throws. Compact lines (st_MIFLine) carry their net depth, so the
+// block helpers never rescan a compact line.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
-// A line list: the unit of work of the pre-scan and the converter.
+// A line list of strings: the form callers outside the forward conversion
+// read and write (back conversion, tests).
 using CQ_MIFLines = std::vector<std::string>;
+
+// One line of a compact line list: a view of text that something else owns
+// (a CQ_MIFLineStore, or a literal for the pre-scan's pseudo-lines) and the
+// line's net depth (MIFSyntax::NetDepth), worked out once when the line is
+// stored. Sixteen bytes, so lists are cheap to copy and reorder.
+struct st_MIFLine {
+  const char* pc_Text = nullptr;
+  std::uint32_t n_Size = 0;
+  std::int32_t i_Net = 0;
+
+  std::string_view sv() const { return {pc_Text, n_Size}; }
+  operator std::string_view() const { return sv(); }
+  bool empty() const { return n_Size == 0; }
+  char front() const { return pc_Text[0]; }
+};
+
+// The pre-scan's and the converter's working form of a line list.
+using CQ_MIFLineList = std::vector<st_MIFLine>;
 
 namespace MIFSyntax {
 
@@ -28,10 +49,15 @@ namespace MIFSyntax {
 // being scanned.
 int NetDepth(std::string_view line);
 
+// A line's net depth: computed for a string, read from a compact line.
+inline int LineNet(std::string_view line) { return NetDepth(line); }
+inline int LineNet(const st_MIFLine& line) { return line.i_Net; }
+
 // True for a line that opens a block ("<Para", "<TextRect <ID 5>").
 inline bool IsOpening(std::string_view line) {
   return !line.empty() && line.front() == '<' && NetDepth(line) > 0;
 }
+inline bool IsOpening(const st_MIFLine& line) { return line.n_Size > 0 && line.front() == '<' && line.i_Net > 0; }
 
 // True for a line that closes a block ("> # end of Para", or a bare ">").
 inline bool IsCloser(std::string_view line) {
@@ -42,6 +68,7 @@ inline bool IsCloser(std::string_view line) {
 inline bool IsStatement(std::string_view line) {
   return !line.empty() && line.front() == '<' && NetDepth(line) <= 0;
 }
+inline bool IsStatement(const st_MIFLine& line) { return line.n_Size > 0 && line.front() == '<' && line.i_Net <= 0; }
 
 // The statement name: "PgfTag" for "<PgfTag `Body'>", "Para" for "<Para";
 // empty when the line does not begin with '<'.
@@ -82,21 +109,32 @@ std::string_view Trim(std::string_view text);
 bool IsTrimSpace(char c);
 
 // --- blocks in a line list ------------------------------------------------
+//
+// These work on both list forms (CQ_MIFLines and CQ_MIFLineList); compact
+// lists answer depths from their stored values.
 
 // One past the line that closes the block opened at lines[open] (the line
 // that brings the depth back to where it was before the opening), or
 // `limit` when the block does not close before `limit`.
-std::size_t BlockEnd(const CQ_MIFLines& lines, std::size_t open, std::size_t limit);
+template <class Lines>
+std::size_t BlockEnd(const Lines& lines, std::size_t open, std::size_t limit) {
+  long depth = 0;
+  for (std::size_t i = open; i < limit; ++i) {
+    depth += LineNet(lines[i]);
+    if (depth <= 0) return i + 1;
+  }
+  return limit;
+}
 
 // Calls f(first, last) for each direct child of the block [open, end) that
 // opens at lines[open]: a one-line child has last == first + 1, a child
 // block spans [first, last). The block's closing line is not a child.
-template <class F>
-void ForEachChild(const CQ_MIFLines& lines, std::size_t open, std::size_t end, F&& f) {
+template <class Lines, class F>
+void ForEachChild(const Lines& lines, std::size_t open, std::size_t end, F&& f) {
   const std::size_t inner = (end > open + 1 && IsCloser(lines[end - 1])) ? end - 1 : end;
   std::size_t i = open + 1;
   while (i < inner) {
-    if (NetDepth(lines[i]) > 0) {
+    if (LineNet(lines[i]) > 0) {
       const std::size_t e = BlockEnd(lines, i, inner);
       f(i, e);
       i = e;
@@ -109,7 +147,19 @@ void ForEachChild(const CQ_MIFLines& lines, std::size_t open, std::size_t end, F
 
 // The value of the first one-line child statement `keyword` of the block
 // [open, end); false when there is none.
-bool ChildValue(const CQ_MIFLines& lines, std::size_t open, std::size_t end, std::string_view keyword,
-                std::string_view& value);
+template <class Lines>
+bool ChildValue(const Lines& lines, std::size_t open, std::size_t end, std::string_view keyword,
+                std::string_view& value) {
+  bool found = false;
+  ForEachChild(lines, open, end, [&](std::size_t first, std::size_t last) {
+    if (found || last != first + 1) return;
+    const auto& line = lines[first];
+    if (IsStatement(line) && Keyword(line) == keyword) {
+      value = Value(line);
+      found = true;
+    }
+  });
+  return found;
+}
 
 }  // namespace MIFSyntax

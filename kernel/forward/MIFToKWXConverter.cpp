@@ -126,11 +126,11 @@ void CQ_MIFToKWXConverter::v_Run(const std::function<void(CQ_MIFPreScan&)>& preS
 
   m_coTags.v_EnterFixedPairs();
 
-  std::vector<std::string> body = ast_ConvertList(m_pcoPreScan->rco_GetBodyLines());
-  CQ_MIFLines().swap(m_pcoPreScan->rco_GetBodyLines());
+  std::vector<std::string> body = ast_ConvertList(m_pcoPreScan->rco_GetBodyList());
   v_Step();
-  std::vector<std::string> master = ast_ConvertList(m_pcoPreScan->rco_GetMasterLines());
-  CQ_MIFLines().swap(m_pcoPreScan->rco_GetMasterLines());
+  std::vector<std::string> master = ast_ConvertList(m_pcoPreScan->rco_GetMasterList());
+  // The pieces hold everything the KWX needs: the text read goes.
+  m_pcoPreScan->v_ReleaseLines();
   v_Step();
 
   v_PostProcess(body);

@@ -111,9 +111,12 @@ class OSTRAKON_API CQ_MIFToKWXConverter {
   // --- the steps, for tests -------------------------------------------------------
 
   // Converts one restructured line list into KWX pieces, from the six
-  // header lines to </kwx>, without post-processing. The list is consumed:
-  // its lines are emptied as the walk passes them.
+  // header lines to </kwx>, without post-processing. The list is consumed
+  // (left empty).
   std::vector<std::string> ast_ConvertList(CQ_MIFLines& lines);
+  // The same over a compact list (the pre-scan's form); its lines must stay
+  // valid during the call.
+  std::vector<std::string> ast_ConvertList(CQ_MIFLineList& lines);
   // Post-processes a converted list in place.
   void v_PostProcess(std::vector<std::string>& pieces);
   // The pre-scan of the file, or null before a conversion. Its catalogs,

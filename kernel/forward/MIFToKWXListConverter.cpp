@@ -68,11 +68,19 @@ void AppendLine(std::string& fragment, std::string_view line) {
   fragment.push_back('\n');
 }
 
+// A one-line fragment: the line and its line feed.
+std::string LineText(std::string_view line) {
+  std::string fragment;
+  fragment.reserve(line.size() + 1);
+  AppendLine(fragment, line);
+  return fragment;
+}
+
 }  // namespace
 
 class CQ_MIFToKWXConverter::CListWalker {
  public:
-  CListWalker(CQ_MIFToKWXConverter& conv, CQ_MIFLines& lines, std::vector<std::string>& out)
+  CListWalker(CQ_MIFToKWXConverter& conv, const CQ_MIFLineList& lines, std::vector<std::string>& out)
       : m_conv(conv),
         m_tags(conv.m_coTags),
         m_text(conv.m_coText),
@@ -83,15 +91,7 @@ class CQ_MIFToKWXConverter::CListWalker {
 
   void Run() {
     m_runs.push_back(RUN_NONE);
-    std::size_t released = 0;
-    while (m_i < m_n) {
-      Step();
-      // Lines behind the walk are never read again (an element's prefix or
-      // suffix being read excepted): their memory goes now, so the list
-      // and the pieces made from it are not held in full at once.
-      const std::size_t keep = m_elementText ? std::min(m_elementStart, m_i) : m_i;
-      for (; released < keep; ++released) std::string().swap(m_lines[released]);
-    }
+    while (m_i < m_n) Step();
   }
 
  private:
@@ -117,10 +117,10 @@ class CQ_MIFToKWXConverter::CListWalker {
   }
   // The raw content of a String statement: a view into the line for the
   // usual "<String `text'>", otherwise read by the syntax helper.
-  std::string_view StringContent(const std::string& line) {
+  std::string_view StringContent(std::string_view line) {
     const std::size_t open = line.find('`');
-    if (open != std::string::npos && line.size() >= open + 3 && line.compare(line.size() - 2, 2, "'>") == 0) {
-      return std::string_view(line).substr(open + 1, line.size() - 2 - (open + 1));
+    if (open != std::string_view::npos && line.size() >= open + 3 && line.substr(line.size() - 2) == "'>") {
+      return line.substr(open + 1, line.size() - 2 - (open + 1));
     }
     m_scratch = RawString(line);
     return m_scratch;
@@ -153,7 +153,7 @@ class CQ_MIFToKWXConverter::CListWalker {
 
   std::string Join(std::size_t begin, std::size_t end) const {
     std::size_t size = 0;
-    for (std::size_t k = begin; k < end; ++k) size += m_lines[k].size() + 1;
+    for (std::size_t k = begin; k < end; ++k) size += m_lines[k].n_Size + 1;
     std::string fragment;
     fragment.reserve(size);
     for (std::size_t k = begin; k < end; ++k) AppendLine(fragment, m_lines[k]);
@@ -163,10 +163,10 @@ class CQ_MIFToKWXConverter::CListWalker {
   // One past the closer of the block opened at `open`; the list must not
   // end inside it.
   std::size_t End(std::size_t open) const {
-    long depth = NetDepth(m_lines[open]);
+    long depth = m_lines[open].i_Net;
     if (depth <= 0) return open + 1;
     for (std::size_t k = open + 1; k < m_n; ++k) {
-      depth += NetDepth(m_lines[k]);
+      depth += m_lines[k].i_Net;
       if (depth <= 0) return k + 1;
     }
     throw 8;
@@ -188,7 +188,7 @@ class CQ_MIFToKWXConverter::CListWalker {
   // --- the walk -----------------------------------------------------------------
 
   void Step() {
-    const std::string& line = m_lines[m_i];
+    const st_MIFLine& line = m_lines[m_i];
     if (line.empty()) {
       ++m_i;
       return;
@@ -217,7 +217,7 @@ class CQ_MIFToKWXConverter::CListWalker {
       return;
     }
     const std::string_view kw = Keyword(line);
-    if (NetDepth(line) > 0) {
+    if (line.i_Net > 0) {
       Opening(kw);
     } else {
       Statement(kw);
@@ -285,7 +285,7 @@ class CQ_MIFToKWXConverter::CListWalker {
   }
 
   void Statement(std::string_view kw) {
-    const std::string& line = m_lines[m_i];
+    const st_MIFLine& line = m_lines[m_i];
     if (kw == "String") {
       const std::string_view raw = StringContent(line);
       if (m_elementText) {
@@ -301,7 +301,7 @@ class CQ_MIFToKWXConverter::CListWalker {
         EmitText(text);
       }
     } else if (kw == "TextRectID") {
-      EmitEntered(KWX::ccs_MakeIdTag(KWX::PREFIX_TR, MIFSyntax::Value(line)), line + "\n");
+      EmitEntered(KWX::ccs_MakeIdTag(KWX::PREFIX_TR, MIFSyntax::Value(line)), LineText(line));
     } else if (kw == "AFrame") {
       AnchoredFrame();
       return;
@@ -376,7 +376,7 @@ class CQ_MIFToKWXConverter::CListWalker {
     std::string type;
     std::vector<std::pair<std::string_view, std::string>> names;  // in file order
     while (j < m_n && IsStatement(m_lines[j])) {
-      const std::string& l = m_lines[j];
+      const st_MIFLine& l = m_lines[j];
       if (l == kPageBody) {
         ++j;
         continue;
@@ -416,20 +416,20 @@ class CQ_MIFToKWXConverter::CListWalker {
   }
 
   void AnchoredFrame() {
-    const std::string& line = m_lines[m_i];
+    const st_MIFLine& line = m_lines[m_i];
     const std::string_view id = MIFSyntax::Value(line);
     if (m_i + 1 < m_n && m_lines[m_i + 1] == kEndOfFrame) {
       // A frame without text stays in the sentence as one internal tag.
-      EmitEntered(KWX::ccs_MakeIdTag(KWX::PREFIX_IAF, id), line + "\n");
+      EmitEntered(KWX::ccs_MakeIdTag(KWX::PREFIX_IAF, id), LineText(line));
       m_i += 2;
       return;
     }
-    EmitEntered(KWX::ccs_MakeIdTag(KWX::PREFIX_AF, id), line + "\n");
+    EmitEntered(KWX::ccs_MakeIdTag(KWX::PREFIX_AF, id), LineText(line));
     PushBlock(Block::AnchoredFrame);
     m_runs.push_back(RUN_NONE);
     ++m_i;
     // The frame's own opening line; its statements match nothing.
-    if (m_i < m_n && HasKeyword(m_lines[m_i], "Frame") && NetDepth(m_lines[m_i]) > 0) ++m_i;
+    if (m_i < m_n && HasKeyword(m_lines[m_i], "Frame") && m_lines[m_i].i_Net > 0) ++m_i;
   }
 
   void EndAnchoredFrame() {
@@ -467,17 +467,17 @@ class CQ_MIFToKWXConverter::CListWalker {
     std::string numStringLine;
     bool haveNumString = false;
     for (; j < m_n; ++j) {
-      const std::string& l = m_lines[j];
+      const st_MIFLine& l = m_lines[j];
       if (depth == 0) {
         if (IsCloser(l)) break;
-        if (HasKeyword(l, "ParaLine") && NetDepth(l) > 0) break;
+        if (HasKeyword(l, "ParaLine") && l.i_Net > 0) break;
       }
       const std::string_view kw = Keyword(l);
       if (depth == 0 && kw == "PgfNumString" && !haveNumString) {
         numString = RawString(l);
         numStringLine = l;
         haveNumString = true;
-        depth += NetDepth(l);
+        depth += l.i_Net;
         continue;
       }
       if (kw == "PgfTag") {
@@ -495,7 +495,7 @@ class CQ_MIFToKWXConverter::CListWalker {
         throw 2030;
       }
       AppendLine(fragment, l);
-      depth += NetDepth(l);
+      depth += l.i_Net;
     }
     if (depth != 0 || j >= m_n) throw 8;
     if (!haveTag && haveTagInBlock) tag = tagInBlock;
@@ -531,7 +531,7 @@ class CQ_MIFToKWXConverter::CListWalker {
     std::string ftag;
     bool properties = false;
     for (std::size_t k = m_i + 1; k < end; ++k) {
-      const std::string& l = m_lines[k];
+      const st_MIFLine& l = m_lines[k];
       if (IsCloser(l)) continue;
       const std::string_view kw = Keyword(l);
       if (kw == "FTag" && !haveTag) {
@@ -618,7 +618,7 @@ class CQ_MIFToKWXConverter::CListWalker {
     std::size_t end = blockEnd;
     long depth = 0;
     for (std::size_t k = blockEnd; k < m_n;) {
-      const std::string& l = m_lines[k];
+      const st_MIFLine& l = m_lines[k];
       if (IsCloser(l)) {
         if (--depth < -1) break;
         ++k;
@@ -633,7 +633,7 @@ class CQ_MIFToKWXConverter::CListWalker {
         ++k;
       } else if (kw == "Font") {
         k = End(k);
-      } else if (kw == "ParaLine" && NetDepth(l) > 0) {
+      } else if (kw == "ParaLine" && l.i_Net > 0) {
         ++depth;
         ++k;
       } else {
@@ -651,7 +651,7 @@ class CQ_MIFToKWXConverter::CListWalker {
     std::string typeName;
     std::string text;
     for (std::size_t k = m_i + 1; k < end; ++k) {
-      const std::string& l = m_lines[k];
+      const st_MIFLine& l = m_lines[k];
       const std::string_view kw = Keyword(l);
       if (kw == "MType") {
         type = std::atoi(std::string(MIFSyntax::Value(l)).c_str());
@@ -734,7 +734,7 @@ class CQ_MIFToKWXConverter::CListWalker {
     std::string_view id;
     long depth = 0;
     for (std::size_t k = m_i + 1; k < m_n; ++k) {
-      const std::string& l = m_lines[k];
+      const st_MIFLine& l = m_lines[k];
       if (depth == 0) {
         if (IsCloser(l)) break;
         if (HasKeyword(l, "TblID") && IsStatement(l)) {
@@ -742,7 +742,7 @@ class CQ_MIFToKWXConverter::CListWalker {
           break;
         }
       }
-      depth += NetDepth(l);
+      depth += l.i_Net;
     }
     if (id.empty()) throw 6;
     EmitEntered(KWX::ccs_MakeIdTag(KWX::PREFIX_TB, id), "<TblID " + std::string(id) + ">\n");
@@ -753,7 +753,7 @@ class CQ_MIFToKWXConverter::CListWalker {
 
   void TableTitle() {
     std::size_t j = m_i + 1;
-    while (j < m_n && !(HasKeyword(m_lines[j], "TblTitleContent") && NetDepth(m_lines[j]) > 0) &&
+    while (j < m_n && !(HasKeyword(m_lines[j], "TblTitleContent") && m_lines[j].i_Net > 0) &&
            !IsCloser(m_lines[j])) {
       j = End(j);
     }
@@ -770,7 +770,7 @@ class CQ_MIFToKWXConverter::CListWalker {
     if (TopIs(Block::TblTitle)) {
       PushBlock(Block::TblTitleInner);
     } else {
-      EmitEntered(std::string(KWX::TAG_TBT), m_lines[m_i] + "\n");
+      EmitEntered(std::string(KWX::TAG_TBT), LineText(m_lines[m_i]));
       PushBlock(Block::TblTitleContent);
     }
     ++m_i;
@@ -796,8 +796,8 @@ class CQ_MIFToKWXConverter::CListWalker {
     bool conditioned = false;
     bool allHidden = true;
     while (j < m_n && !IsCloser(m_lines[j])) {
-      const std::string& l = m_lines[j];
-      if (HasKeyword(l, "Cell") && NetDepth(l) > 0) break;
+      const st_MIFLine& l = m_lines[j];
+      if (HasKeyword(l, "Cell") && l.i_Net > 0) break;
       const std::size_t e = End(j);
       if (HasKeyword(l, "Conditional")) {
         for (std::size_t k = j + 1; k < e; ++k) {
@@ -823,8 +823,8 @@ class CQ_MIFToKWXConverter::CListWalker {
     std::size_t j = m_i + 1;
     bool content = false;
     while (j < m_n && !IsCloser(m_lines[j])) {
-      const std::string& l = m_lines[j];
-      if (HasKeyword(l, "CellContent") && NetDepth(l) > 0) {
+      const st_MIFLine& l = m_lines[j];
+      if (HasKeyword(l, "CellContent") && l.i_Net > 0) {
         content = true;
         ++j;
         break;
@@ -921,7 +921,7 @@ class CQ_MIFToKWXConverter::CListWalker {
   CQ_KWXTagTables& m_tags;
   const CQ_TextConverter& m_text;
   const bool m_first;
-  CQ_MIFLines& m_lines;
+  const CQ_MIFLineList& m_lines;
   const std::size_t m_n;
   std::vector<std::string>& m_out;
 
@@ -940,6 +940,15 @@ class CQ_MIFToKWXConverter::CListWalker {
 };
 
 std::vector<std::string> CQ_MIFToKWXConverter::ast_ConvertList(CQ_MIFLines& lines) {
+  CQ_MIFLineStore store;
+  CQ_MIFLineList compact;
+  compact.reserve(lines.size());
+  for (const std::string& line : lines) compact.push_back(store.st_Add(line));
+  CQ_MIFLines().swap(lines);
+  return ast_ConvertList(compact);
+}
+
+std::vector<std::string> CQ_MIFToKWXConverter::ast_ConvertList(CQ_MIFLineList& lines) {
   std::vector<std::string> pieces;
   pieces.reserve(lines.size() / 2 + 16);
   KWX::st_HeaderSettings header;
@@ -951,6 +960,7 @@ std::vector<std::string> CQ_MIFToKWXConverter::ast_ConvertList(CQ_MIFLines& line
   for (std::string& line : m_coTags.acs_EnterHeader(header)) pieces.push_back(std::move(line));
   CListWalker walker(*this, lines, pieces);
   walker.Run();
+  CQ_MIFLineList().swap(lines);
   const KWX::st_TagPair trailer = KWX::st_MakeTrailer();
   m_coTags.b_Enter(trailer);
   pieces.push_back(trailer.cs_Tag);

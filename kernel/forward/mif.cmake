@@ -1,6 +1,7 @@
 # MIF reading and pre-scan.
 list(APPEND KERNEL_SOURCES
   forward/MIFSyntax.cpp
+  forward/MIFLineStore.cpp
   forward/MIFLineReader.cpp
   forward/MIFFileCheck.cpp
   forward/MIFPreScan.cpp

@@ -1,0 +1,50 @@
+// Chunked text storage: text is appended to the last chunk while it fits,
+// otherwise a new chunk is started (sized for the line when the line is
+// longer than a chunk). Rewinding drops whole chunks after the mark and
+// resets the fill of the mark's chunk.
+#include "kernel/forward/MIFLineStore.h"
+
+#include <cstdint>
+#include <cstring>
+#include <limits>
+
+st_MIFLine CQ_MIFLineStore::st_Add(std::string_view text, int net) {
+  if (text.size() > std::numeric_limits<std::uint32_t>::max()) throw 6;
+  if (m_chunks.empty() || m_chunks.back().size - m_nUsed < text.size()) {
+    const std::size_t size = text.size() > CHUNK_SIZE ? text.size() : CHUNK_SIZE;
+    m_chunks.push_back({std::unique_ptr<char[]>(new char[size]), size});
+    m_nUsed = 0;
+  }
+  char* at = m_chunks.back().text.get() + m_nUsed;
+  if (!text.empty()) std::memcpy(at, text.data(), text.size());
+  m_nUsed += text.size();
+  return {at, static_cast<std::uint32_t>(text.size()), net};
+}
+
+st_MIFLine CQ_MIFLineStore::sst_Literal(std::string_view text) {
+  return {text.data(), static_cast<std::uint32_t>(text.size()), MIFSyntax::NetDepth(text)};
+}
+
+void CQ_MIFLineStore::v_Rewind(const st_Mark& mark) {
+  if (mark.n_Chunks > m_chunks.size()) return;
+  m_chunks.resize(mark.n_Chunks);
+  m_nUsed = m_chunks.empty() ? 0 : mark.n_Used;
+}
+
+void CQ_MIFLineStore::v_Clear() {
+  std::vector<Chunk>().swap(m_chunks);
+  m_nUsed = 0;
+}
+
+std::size_t CQ_MIFLineStore::n_Capacity() const {
+  std::size_t n = 0;
+  for (const Chunk& c : m_chunks) n += c.size;
+  return n;
+}
+
+CQ_MIFLines lst_MIFLineStrings(const CQ_MIFLineList& lines) {
+  CQ_MIFLines out;
+  out.reserve(lines.size());
+  for (const st_MIFLine& line : lines) out.emplace_back(line.sv());
+  return out;
+}
