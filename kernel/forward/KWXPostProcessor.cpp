@@ -36,10 +36,8 @@ bool IsIndexMarkerBoundary(const std::string& p) { return IsMarkerBoundary(p) ||
 // Moves every block [openPrefix ... closeTag] (nested blocks of the same
 // kind counted) to the next boundary piece and leaves its placeholder.
 template <class Boundary, class Placeholder>
-void MoveBlocks(std::vector<std::string>& pieces, std::string_view openPrefix, std::string_view closeTag,
-                Boundary isBoundary, Placeholder placeholder) {
-  std::vector<std::string> out;
-  out.reserve(pieces.size() + 8);
+void MoveBlocks(std::vector<std::string>& pieces, std::vector<std::string>& out, std::string_view openPrefix,
+                std::string_view closeTag, Boundary isBoundary, Placeholder placeholder) {
   std::vector<std::string> held;
   auto flush = [&] {
     for (std::string& p : held) out.push_back(std::move(p));
@@ -92,6 +90,12 @@ std::string_view QuotedName(std::string_view tag) {
 
 }  // namespace
 
+std::vector<std::string>& CQ_KWXPostProcessor::rco_Output(std::size_t expected) {
+  m_vecScratch.clear();
+  m_vecScratch.reserve(expected);
+  return m_vecScratch;
+}
+
 void CQ_KWXPostProcessor::v_Run(std::vector<std::string>& pieces, bool structured, bool japaneseAlignment) {
   m_rcoTags.v_ResetElfCounter();
   v_PlaceFootnotes(pieces);
@@ -104,24 +108,27 @@ void CQ_KWXPostProcessor::v_Run(std::vector<std::string>& pieces, bool structure
 }
 
 void CQ_KWXPostProcessor::v_PlaceFootnotes(std::vector<std::string>& pieces) {
-  MoveBlocks(pieces, KWX::PREFIX_FN, KWX::TAG_FN_CLOSE, IsFootnoteBoundary, [this](const std::string& opening) {
-    const std::string id = opening.substr(KWX::PREFIX_FN.size(), opening.size() - KWX::PREFIX_FN.size() - 1);
-    std::string tag = KWX::ccs_MakeIdTag(KWX::PREFIX_IFN, id);
-    m_rcoTags.b_Enter(tag, "<FNote " + id + ">\n");
-    return tag;
-  });
+  MoveBlocks(pieces, rco_Output(pieces.size() + 8), KWX::PREFIX_FN, KWX::TAG_FN_CLOSE, IsFootnoteBoundary,
+             [this](const std::string& opening) {
+               const std::string id =
+                   opening.substr(KWX::PREFIX_FN.size(), opening.size() - KWX::PREFIX_FN.size() - 1);
+               std::string tag = KWX::ccs_MakeIdTag(KWX::PREFIX_IFN, id);
+               m_rcoTags.b_Enter(tag, "<FNote " + id + ">\n");
+               return tag;
+             });
 }
 
 void CQ_KWXPostProcessor::v_PlaceMarkers(std::vector<std::string>& pieces) {
-  MoveBlocks(pieces, KWX::PREFIX_MK, KWX::TAG_MK_CLOSE, IsMarkerBoundary, [this](const std::string& opening) {
-    std::string tag = KWX::ccs_PlaceholderForm(opening);
-    m_rcoTags.b_Enter(tag, KWX::MIF_MARKER_PLACEHOLDER);
-    return tag;
-  });
+  MoveBlocks(pieces, rco_Output(pieces.size() + 8), KWX::PREFIX_MK, KWX::TAG_MK_CLOSE, IsMarkerBoundary,
+             [this](const std::string& opening) {
+               std::string tag = KWX::ccs_PlaceholderForm(opening);
+               m_rcoTags.b_Enter(tag, KWX::MIF_MARKER_PLACEHOLDER);
+               return tag;
+             });
 }
 
 void CQ_KWXPostProcessor::v_PlaceIndexMarkers(std::vector<std::string>& pieces) {
-  MoveBlocks(pieces, KWX::PREFIX_IMK, KWX::TAG_IMK_CLOSE, IsIndexMarkerBoundary,
+  MoveBlocks(pieces, rco_Output(pieces.size() + 8), KWX::PREFIX_IMK, KWX::TAG_IMK_CLOSE, IsIndexMarkerBoundary,
              [this](const std::string& opening) {
                std::string tag = KWX::ccs_PlaceholderForm(opening);
                m_rcoTags.b_Enter(tag, KWX::MIF_INDEX_MARKER_PLACEHOLDER);
@@ -130,8 +137,7 @@ void CQ_KWXPostProcessor::v_PlaceIndexMarkers(std::vector<std::string>& pieces) 
 }
 
 void CQ_KWXPostProcessor::v_BalanceConditions(std::vector<std::string>& pieces) {
-  std::vector<std::string> out;
-  out.reserve(pieces.size() + 8);
+  std::vector<std::string>& out = rco_Output(pieces.size() + 8);
   bool open = false;
   std::size_t insets = 0;
   for (std::string& p : pieces) {
@@ -177,8 +183,7 @@ void CQ_KWXPostProcessor::v_BalanceConditions(std::vector<std::string>& pieces) 
 }
 
 void CQ_KWXPostProcessor::v_CloseRuns(std::vector<std::string>& pieces) {
-  std::vector<std::string> out;
-  out.reserve(pieces.size() + 8);
+  std::vector<std::string>& out = rco_Output(pieces.size() + 8);
   std::string open;                // opening tag of the run in force
   std::vector<std::string> saved;  // runs interrupted by <af> and <tb>
   auto close = [&] {
@@ -301,8 +306,7 @@ void CQ_KWXPostProcessor::v_ElementTags(std::vector<std::string>& pieces) {
 }
 
 void CQ_KWXPostProcessor::v_RegroupSortStrings(std::vector<std::string>& pieces) {
-  std::vector<std::string> out;
-  out.reserve(pieces.size() + 8);
+  std::vector<std::string>& out = rco_Output(pieces.size() + 8);
   std::vector<std::string> sortParts;  // of the entry being read
   bool inIndexMarker = false;
   bool inSortPart = false;

@@ -22,8 +22,10 @@
 // 6.   with the Japanese alignment option, sort strings of index entries
 //      move behind the entry's levels, marked by <:so>.
 //
-// Every step is one forward pass over the list (linear in its length);
-// tags made here are entered in the tag tables with their counterparts.
+// Every step is one forward pass over the list (linear in its length),
+// writing into a second list that is swapped with the first, so the steps
+// share two buffers; tags made here are entered in the tag tables with
+// their counterparts.
 // A block without its closing tag raises 6.
 #pragma once
 
@@ -52,5 +54,10 @@ class OSTRAKON_API CQ_KWXPostProcessor {
   void v_RegroupSortStrings(std::vector<std::string>& pieces);
 
  private:
+  // The list a pass builds; passes swap it with their input, so two
+  // buffers serve every pass.
+  std::vector<std::string>& rco_Output(std::size_t expected);
+
   CQ_KWXTagTables& m_rcoTags;
+  std::vector<std::string> m_vecScratch;
 };

@@ -4,33 +4,38 @@
 // byte and never scanned, which keeps megabyte-long lines cheap.
 #include "kernel/forward/MIFSyntax.h"
 
+#include <array>
 #include <cstdlib>
 #include <cstring>
 
 namespace MIFSyntax {
 
-bool IsTrimSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+namespace detail {
+
+constexpr std::array<unsigned char, 256> MakeByteClasses() {
+  std::array<unsigned char, 256> classes{};
+  for (unsigned char c : {' ', '\t', '\r', '\n', '\v', '\f'}) classes[c] = CLASS_TRIM | CLASS_NAME_END;
+  for (unsigned char c : {'<', '>'}) classes[c] = CLASS_NAME_END | CLASS_DEPTH;
+  for (unsigned char c : {'#', '`'}) classes[c] = CLASS_DEPTH;
+  return classes;
 }
 
-std::string_view Trim(std::string_view text) {
-  std::size_t b = 0;
-  std::size_t e = text.size();
-  while (b < e && IsTrimSpace(text[b])) ++b;
-  while (e > b && IsTrimSpace(text[e - 1])) --e;
-  return text.substr(b, e - b);
-}
+constinit const std::array<unsigned char, 256> kByteClass = MakeByteClasses();
+
+}  // namespace detail
 
 int NetDepth(std::string_view line) {
   if (line.empty()) return 0;
   const char first = line.front();
   if (first == '&' || first == '=' || first == '#') return 0;
-  // Every line of a document passes here several times: string contents
-  // are skipped with memchr rather than read byte by byte.
+  // Bytes other than the four that matter are skipped by table, string
+  // contents with memchr.
   const char* p = line.data();
   const char* const end = p + line.size();
   int depth = 0;
   while (p < end) {
+    while (p < end && !detail::Is(*p, detail::CLASS_DEPTH)) ++p;
+    if (p == end) break;
     const char c = *p++;
     if (c == '<') {
       ++depth;
@@ -56,13 +61,6 @@ int NetDepth(std::string_view line) {
     }
   }
   return depth;
-}
-
-std::string_view Keyword(std::string_view line) {
-  if (line.empty() || line.front() != '<') return {};
-  std::size_t e = 1;
-  while (e < line.size() && !IsTrimSpace(line[e]) && line[e] != '>' && line[e] != '<') ++e;
-  return line.substr(1, e - 1);
 }
 
 std::string_view Value(std::string_view line) {

@@ -11,6 +11,7 @@
 // block helpers never rescan a compact line.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -70,14 +71,34 @@ inline bool IsStatement(std::string_view line) {
 }
 inline bool IsStatement(const st_MIFLine& line) { return line.n_Size > 0 && line.front() == '<' && line.i_Net <= 0; }
 
+// Byte classes used by the scanners, one table lookup per byte.
+namespace detail {
+enum : unsigned char {
+  CLASS_TRIM = 1,     // blank, tab, CR, LF, vertical tab, form feed
+  CLASS_NAME_END = 2, // ends a statement name: the trim bytes, '<' and '>'
+  CLASS_DEPTH = 4,    // read by the depth count: '<', '>', '#' and '`'
+};
+extern const std::array<unsigned char, 256> kByteClass;
+inline bool Is(char c, unsigned char cls) { return (kByteClass[static_cast<unsigned char>(c)] & cls) != 0; }
+}  // namespace detail
+
 // The statement name: "PgfTag" for "<PgfTag `Body'>", "Para" for "<Para";
 // empty when the line does not begin with '<'.
-std::string_view Keyword(std::string_view line);
+inline std::string_view Keyword(std::string_view line) {
+  if (line.empty() || line.front() != '<') return {};
+  std::size_t e = 1;
+  while (e < line.size() && !detail::Is(line[e], detail::CLASS_NAME_END)) ++e;
+  return line.substr(1, e - 1);
+}
 
 // True when the line's statement name is exactly `keyword` (so "Tbl" does
-// not match "<TblID 3>").
+// not match "<TblID 3>"). Compares the name in place: the line's name is
+// `keyword` when the line begins with '<' and the keyword and the byte after
+// them, if any, ends a name.
 inline bool HasKeyword(std::string_view line, std::string_view keyword) {
-  return Keyword(line) == keyword;
+  const std::size_t n = keyword.size();
+  if (line.size() <= n || line.front() != '<' || line.compare(1, n, keyword) != 0) return false;
+  return line.size() == n + 1 || detail::Is(line[n + 1], detail::CLASS_NAME_END);
 }
 
 // The text between the statement name and the first '>' outside strings,
@@ -105,8 +126,14 @@ std::size_t ParseLengths(std::string_view value, double* out, std::size_t count)
 
 // Removes leading and trailing blank, tab, CR, LF, vertical tab and form
 // feed.
-std::string_view Trim(std::string_view text);
-bool IsTrimSpace(char c);
+inline bool IsTrimSpace(char c) { return detail::Is(c, detail::CLASS_TRIM); }
+inline std::string_view Trim(std::string_view text) {
+  std::size_t b = 0;
+  std::size_t e = text.size();
+  while (b < e && IsTrimSpace(text[b])) ++b;
+  while (e > b && IsTrimSpace(text[e - 1])) --e;
+  return text.substr(b, e - b);
+}
 
 // --- blocks in a line list ------------------------------------------------
 //
