@@ -22,49 +22,74 @@ std::string CQ_KWXTagTables::scs_FragmentKey(int kind, std::string_view fragment
   return key;
 }
 
+CQ_KWXTagTables::st_KeyView CQ_KWXTagTables::sst_KeyView(int kind, std::string_view fragment) {
+  return {static_cast<char>('A' + kind), fragment};
+}
+
+// A key's hash is the fragment's hash mixed with the kind's code, so a key
+// and its view hash alike.
+std::size_t CQ_KWXTagTables::st_KeyHash::operator()(const st_KeyView& key) const {
+  return std::hash<std::string_view>{}(key.cs_Fragment) * 31u + static_cast<unsigned char>(key.c_Kind);
+}
+
+std::size_t CQ_KWXTagTables::st_KeyHash::operator()(const std::string& key) const {
+  if (key.size() < 2) return std::hash<std::string>{}(key);
+  return (*this)(st_KeyView{key[0], std::string_view(key).substr(2)});
+}
+
+bool CQ_KWXTagTables::st_KeyEqual::operator()(const st_KeyView& a, const std::string& b) const {
+  return b.size() == a.cs_Fragment.size() + 2 && b[0] == a.c_Kind && b[1] == '\x01' &&
+         std::string_view(b).substr(2) == a.cs_Fragment;
+}
+
 const std::string& CQ_KWXTagTables::rcs_TagForFragment(KWX::ET_KWXNumberedTag kind, std::string_view name,
                                                        const std::string& fragment) {
-  std::string key = scs_FragmentKey(kind, fragment);
   if (KWX::rst_NumberedTagInfo(kind).b_Reusable) {
-    auto found = m_mapFragmentToTag.find(key);
+    auto found = m_mapFragmentToTag.find(sst_KeyView(kind, fragment));
     if (found != m_mapFragmentToTag.end()) {
       return found->second;
     }
   }
-  return rcs_MakeAndEnter(kind, name, fragment, std::move(key));
+  return rcs_MakeAndEnter(kind, name, fragment);
 }
 
 std::string CQ_KWXTagTables::ccs_MakeNewTag(KWX::ET_KWXNumberedTag kind, std::string_view name,
                                             const std::string& fragment) {
-  return rcs_MakeAndEnter(kind, name, fragment, scs_FragmentKey(kind, fragment));
+  return rcs_MakeAndEnter(kind, name, fragment);
 }
 
 const std::string& CQ_KWXTagTables::rcs_MakeAndEnter(KWX::ET_KWXNumberedTag kind, std::string_view name,
-                                                     const std::string& fragment, std::string key) {
+                                                     const std::string& fragment) {
   const KWX::st_NumberedTagInfo& info = KWX::rst_NumberedTagInfo(kind);
   std::string tag = KWX::ccs_MakeNumberedTag(kind, name, n_TakeNumber(info.et_Counter));
   m_mapTagToFragment.try_emplace(tag, fragment);
+  auto found = m_mapFragmentToTag.find(sst_KeyView(kind, fragment));
   if (info.b_Reusable) {
     // Reuse always answers with the first tag made for the fragment.
-    auto [it, inserted] = m_mapFragmentToTag.try_emplace(std::move(key), tag);
-    if (inserted) {
-      return it->second;
+    if (found == m_mapFragmentToTag.end()) {
+      return m_mapFragmentToTag.emplace(scs_FragmentKey(kind, fragment), std::move(tag)).first->second;
     }
     // Only reachable through ccs_MakeNewTag: the fresh tag lives in the
     // tag table.
     return m_mapTagToFragment.find(tag)->first;
   }
   // Text lines and markers: the fragment table answers with the latest.
-  return m_mapFragmentToTag.insert_or_assign(std::move(key), std::move(tag)).first->second;
+  if (found != m_mapFragmentToTag.end()) {
+    found->second = std::move(tag);
+    return found->second;
+  }
+  return m_mapFragmentToTag.emplace(scs_FragmentKey(kind, fragment), std::move(tag)).first->second;
 }
 
 const std::string* CQ_KWXTagTables::pcs_FindTag(KWX::ET_KWXNumberedTag kind, const std::string& fragment) const {
-  auto found = m_mapFragmentToTag.find(scs_FragmentKey(kind, fragment));
+  auto found = m_mapFragmentToTag.find(sst_KeyView(kind, fragment));
   return found == m_mapFragmentToTag.end() ? nullptr : &found->second;
 }
 
 bool CQ_KWXTagTables::b_Enter(std::string_view tag, std::string_view fragment) {
-  m_mapFragmentToTag.try_emplace(scs_FragmentKey(kPlainKind, fragment), tag);
+  if (m_mapFragmentToTag.find(sst_KeyView(kPlainKind, fragment)) == m_mapFragmentToTag.end()) {
+    m_mapFragmentToTag.emplace(scs_FragmentKey(kPlainKind, fragment), tag);
+  }
   return m_mapTagToFragment.try_emplace(std::string(tag), fragment).second;
 }
 

@@ -99,11 +99,28 @@ class OSTRAKON_API CQ_KWXTagTables {
   // Key of the fragment table: the kind's code, a separator and the
   // fragment, so that equal fragments of different kinds never share a tag.
   static std::string scs_FragmentKey(int kind, std::string_view fragment);
+  // A key not yet made: lookups hash and compare it without building it.
+  struct st_KeyView {
+    char c_Kind;
+    std::string_view cs_Fragment;
+  };
+  struct st_KeyHash {
+    using is_transparent = void;
+    std::size_t operator()(const std::string& key) const;
+    std::size_t operator()(const st_KeyView& key) const;
+  };
+  struct st_KeyEqual {
+    using is_transparent = void;
+    bool operator()(const std::string& a, const std::string& b) const { return a == b; }
+    bool operator()(const st_KeyView& a, const std::string& b) const;
+    bool operator()(const std::string& a, const st_KeyView& b) const { return (*this)(b, a); }
+  };
+  static st_KeyView sst_KeyView(int kind, std::string_view fragment);
   // Makes a tag with the next number and enters it in both tables.
   const std::string& rcs_MakeAndEnter(KWX::ET_KWXNumberedTag kind, std::string_view name,
-                                      const std::string& fragment, std::string key);
+                                      const std::string& fragment);
 
-  std::unordered_map<std::string, std::string> m_mapFragmentToTag;
+  std::unordered_map<std::string, std::string, st_KeyHash, st_KeyEqual> m_mapFragmentToTag;
   std::unordered_map<std::string, std::string> m_mapTagToFragment;
   std::array<unsigned, KWX::COUNTER_ALL_COUNT> m_anCounters{};
   int m_iFormatGeneration = KWX::FORMAT_GENERATION_CURRENT;

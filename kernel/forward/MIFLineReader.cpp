@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "System/Platform/FileException.h"
@@ -46,10 +47,12 @@ void WriteAll(int fd, const char* data, std::size_t size, const std::string& pat
 CQ_MIFLineReader::CQ_MIFLineReader(const std::string& path) : m_strPath(path) {
   m_fd = OpenForReading(path);
   m_block.resize(BLOCK_SIZE);
+  struct stat st {};
+  if (::fstat(m_fd, &st) == 0 && st.st_size > 0) m_nSizeHint = static_cast<std::size_t>(st.st_size);
 }
 
 CQ_MIFLineReader::CQ_MIFLineReader(const char* data, std::size_t size)
-    : m_pMemory(data), m_nMemorySize(data ? size : 0) {}
+    : m_pMemory(data), m_nMemorySize(data ? size : 0), m_nSizeHint(m_nMemorySize) {}
 
 CQ_MIFLineReader::~CQ_MIFLineReader() {
   if (m_fd >= 0) ::close(m_fd);

@@ -48,6 +48,10 @@ class CQ_MIFLineReader {
   // Number of lines delivered so far (1-based number of the last line).
   std::size_t n_LinesRead() const { return m_nLines; }
 
+  // The size of the input in bytes when it was opened (0 when unknown), for
+  // callers that size their buffers once.
+  std::size_t n_SizeHint() const { return m_nSizeHint; }
+
   static constexpr std::size_t BLOCK_SIZE = 4096;
 
  private:
@@ -72,6 +76,7 @@ class CQ_MIFLineReader {
   std::size_t m_nNextCR = 0;
   bool m_bEnd = false;
   std::size_t m_nLines = 0;
+  std::size_t m_nSizeHint = 0;
   std::string m_line;  // a line that runs over block ends
 };
 

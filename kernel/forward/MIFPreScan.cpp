@@ -122,7 +122,11 @@ void CQ_MIFPreScan::v_PreScanText(const char* data, std::size_t size) {
 void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
   const bool first = m_stOptions.b_FirstConversion;
   std::string_view line;
+  // One list serves every block, sized once for the largest a file of this
+  // size can hold in the usual 16 bytes or more per line; room never used
+  // is never touched.
   CQ_MIFLineList block;
+  block.reserve(reader.n_SizeHint() / 16 + 64);
   bool ended = false;
   v_Changed();
   while (reader.b_ReadLineView(line)) {
@@ -346,7 +350,7 @@ void CQ_MIFPreScan::v_ScanDocument(const CQ_MIFLineList& block) {
 
 // --- object sections ---------------------------------------------------------------------
 
-void CQ_MIFPreScan::v_ScanAFrames(CQ_MIFLineList& block) {
+void CQ_MIFPreScan::v_ScanAFrames(const CQ_MIFLineList& block) {
   ForEachChild(block, 0, block.size(), [&](std::size_t b, std::size_t e) {
     if (!HasKeyword(block[b], "Frame") || e == b + 1) return;
     std::string_view id;
@@ -356,22 +360,21 @@ void CQ_MIFPreScan::v_ScanAFrames(CQ_MIFLineList& block) {
     m_mapAFrames.emplace(std::move(key), CQ_MIFLineList(block.begin() + static_cast<std::ptrdiff_t>(b),
                                                         block.begin() + static_cast<std::ptrdiff_t>(e)));
   });
-  CQ_MIFLineList().swap(block);
 }
 
 void CQ_MIFPreScan::v_ScanTbls(CQ_MIFLineList& block) {
+  // Each table is prepared where it stands in the block (preparation only
+  // drops lines), then copied out at its final size.
   ForEachChild(block, 0, block.size(), [&](std::size_t b, std::size_t e) {
     if (!HasKeyword(block[b], "Tbl") || e == b + 1) return;
-    CQ_MIFLineList table(block.begin() + static_cast<std::ptrdiff_t>(b), block.begin() + static_cast<std::ptrdiff_t>(e));
-    v_PrepareText(table, true);
+    const std::size_t end = n_PrepareText(block, b, e, true);
     std::string_view id;
-    if (!MIFSyntax::ChildValue(table, 0, table.size(), "TblID", id) || id.empty()) throw 6;
+    if (!MIFSyntax::ChildValue(block, b, end, "TblID", id) || id.empty()) throw 6;
     std::string key(id);
     if (m_mapTables.count(key)) throw 6;
-    table.shrink_to_fit();
-    m_mapTables.emplace(std::move(key), std::move(table));
+    m_mapTables.emplace(std::move(key), CQ_MIFLineList(block.begin() + static_cast<std::ptrdiff_t>(b),
+                                                       block.begin() + static_cast<std::ptrdiff_t>(end)));
   });
-  CQ_MIFLineList().swap(block);
 }
 
 bool CQ_MIFPreScan::b_ScanPage(CQ_MIFLineList& block) {
@@ -411,25 +414,24 @@ bool CQ_MIFPreScan::b_ScanPage(CQ_MIFLineList& block) {
 }
 
 void CQ_MIFPreScan::v_ScanTextFlow(CQ_MIFLineList& block) {
-  CQ_MIFLineList flow;
-  flow.swap(block);
-  v_PrepareText(flow, false);
-  v_CutTextFlow(std::move(flow));
+  block.resize(n_PrepareText(block, 0, block.size(), false));
+  v_CutTextFlow(block);
 }
 
 // --- text preparation -----------------------------------------------------------------------
 
-void CQ_MIFPreScan::v_PrepareText(CQ_MIFLineList& block, bool notesAtAnyDepth) {
+std::size_t CQ_MIFPreScan::n_PrepareText(CQ_MIFLineList& block, std::size_t begin, std::size_t end,
+                                         bool notesAtAnyDepth) {
   const bool dropSoftHyphens = m_stOptions.i_SourceHyphenation == 0;
-  const std::size_t n = block.size();
+  const std::size_t n = end;
 
   // Both passes keep lines in place: the write position never passes the
   // read position, and every look ahead reads lines not yet overwritten.
 
   // Pass 1: Unique lines, and soft hyphens that end a ParaLine.
-  std::size_t kept = 0;
+  std::size_t kept = begin;
   std::vector<char> inParaLine;  // one entry per open block
-  for (std::size_t i = 0; i < n; ++i) {
+  for (std::size_t i = begin; i < n; ++i) {
     const st_MIFLine line = block[i];
     const int net = line.i_Net;
     if (net > 0) {
@@ -446,19 +448,18 @@ void CQ_MIFPreScan::v_PrepareText(CQ_MIFLineList& block, bool notesAtAnyDepth) {
     }
     block[kept++] = line;
   }
-  block.resize(kept);
 
   // Pass 2: footnotes out of their Notes blocks; the blocks go.
-  const std::size_t m = block.size();
-  kept = 0;
+  const std::size_t m = kept;
+  kept = begin;
   long depth = 0;
-  std::size_t i = 0;
+  std::size_t i = begin;
   while (i < m) {
     const st_MIFLine line = block[i];
     const bool notesHere = HasKeyword(line, "Notes") && (notesAtAnyDepth || depth == 1);
     if (notesHere && IsOpening(line)) {
-      const std::size_t end = MIFSyntax::BlockEnd(block, i, m);
-      ForEachChild(block, i, end, [&](std::size_t b, std::size_t e) {
+      const std::size_t notesEnd = MIFSyntax::BlockEnd(block, i, m);
+      ForEachChild(block, i, notesEnd, [&](std::size_t b, std::size_t e) {
         if (!HasKeyword(block[b], "FNote")) return;
         std::string_view id;
         if (e == b + 1 || !MIFSyntax::ChildValue(block, b, e, "ID", id) || id.empty()) throw 6;
@@ -467,17 +468,17 @@ void CQ_MIFPreScan::v_PrepareText(CQ_MIFLineList& block, bool notesAtAnyDepth) {
         m_mapFootnotes.emplace(std::move(key), CQ_MIFLineList(block.begin() + static_cast<std::ptrdiff_t>(b),
                                                               block.begin() + static_cast<std::ptrdiff_t>(e)));
       });
-      i = end;
+      i = notesEnd;
       continue;
     }
     depth += line.i_Net;
     if (!(notesHere && IsStatement(line))) block[kept++] = line;
     ++i;
   }
-  block.resize(kept);
+  return kept;
 }
 
-void CQ_MIFPreScan::v_CutTextFlow(CQ_MIFLineList&& flow) {
+void CQ_MIFPreScan::v_CutTextFlow(const CQ_MIFLineList& flow) {
   const std::size_t n = flow.size();
   if (n == 0) return;
   const std::size_t closer = IsCloser(flow[n - 1]) ? n - 1 : n;
@@ -591,10 +592,6 @@ void CQ_MIFPreScan::v_CutTextFlow(CQ_MIFLineList&& flow) {
       current = static_cast<long>(partIndex[std::string(record.vec_Columns[record.vec_Columns.size() - 1].cs_ID)]);
     }
   }
-  // The flow's records are all copied into parts: its room goes before the
-  // parts are trimmed to size.
-  CQ_MIFLineList().swap(flow);
-
   for (std::size_t k = 0; k < parts.size(); ++k) {
     // A column that got no paragraph starts where its statement stood.
     if (record.vec_Columns[k].n_HomeCount == 0) record.vec_Columns[k].n_FirstHome = record.vec_Columns[k].n_Paragraph;

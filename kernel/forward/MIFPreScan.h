@@ -274,7 +274,7 @@ class CQ_MIFPreScan {
   void v_ScanNamedFormats(const CQ_MIFLineList& block, const char* item, const char* nameKey, const char* defKey,
                           std::vector<st_MIFNamedText>& into);
   void v_ScanDocument(const CQ_MIFLineList& block);
-  void v_ScanAFrames(CQ_MIFLineList& block);
+  void v_ScanAFrames(const CQ_MIFLineList& block);
   void v_ScanTbls(CQ_MIFLineList& block);
   bool b_ScanPage(CQ_MIFLineList& block);
   void v_ScanTextFlow(CQ_MIFLineList& block);
@@ -282,9 +282,11 @@ class CQ_MIFPreScan {
   // Unique lines out, soft hyphens at line ends out (hyphenation "Turn
   // Off"), footnotes of Notes blocks into the footnote table; Notes blocks
   // directly under the block's opening (flows) or at any depth (tables).
-  // Works in place.
-  void v_PrepareText(CQ_MIFLineList& block, bool notesAtAnyDepth);
-  void v_CutTextFlow(CQ_MIFLineList&& flow);
+  // Works in place on the block [begin, end) that opens at lines[begin];
+  // returns the end of the prepared lines (lines from there to `end` are
+  // left over).
+  std::size_t n_PrepareText(CQ_MIFLineList& lines, std::size_t begin, std::size_t end, bool notesAtAnyDepth);
+  void v_CutTextFlow(const CQ_MIFLineList& flow);
 
   void v_AddMessage(unsigned id, const std::string& formatName);
   std::string ccs_MessageName(const std::string& mifName) const;

@@ -151,13 +151,13 @@ class CQ_MIFToKWXConverter::CListWalker {
     return m_tags.rcs_TagForFragment(kind, Name(rawName), fragment);
   }
 
-  std::string Join(std::size_t begin, std::size_t end) const {
-    std::size_t size = 0;
-    for (std::size_t k = begin; k < end; ++k) size += m_lines[k].n_Size + 1;
-    std::string fragment;
-    fragment.reserve(size);
-    for (std::size_t k = begin; k < end; ++k) AppendLine(fragment, m_lines[k]);
-    return fragment;
+  // The lines [begin, end) as one fragment, each with its line feed. The
+  // text is built in a buffer the walker reuses: it is valid until the next
+  // call, and the tag tables copy what they keep.
+  const std::string& Join(std::size_t begin, std::size_t end) {
+    m_fragment.clear();
+    for (std::size_t k = begin; k < end; ++k) AppendLine(m_fragment, m_lines[k]);
+    return m_fragment;
   }
 
   // One past the closer of the block opened at `open`; the list must not
@@ -455,7 +455,8 @@ class CQ_MIFToKWXConverter::CListWalker {
     const std::size_t open = m_i;
     std::size_t j = m_i + 1;
     long depth = 0;
-    std::string fragment;
+    std::string& fragment = m_fragment;
+    fragment.clear();
     AppendLine(fragment, m_lines[open]);
     std::string tag;
     std::string tagInBlock;
@@ -552,7 +553,7 @@ class CQ_MIFToKWXConverter::CListWalker {
       m_i = end;
       return;
     }
-    const std::string fragment = Join(m_i, end);
+    const std::string& fragment = Join(m_i, end);
     CloseRun(run);
     if (named) {
       Emit(Reuse(KWX::NUMBERED_CS, ftag, fragment));
@@ -662,7 +663,7 @@ class CQ_MIFToKWXConverter::CListWalker {
       }
     }
     if (m_first && text == kIXgenMarker) throw 2050;
-    const std::string fragment = Join(m_i, end);
+    const std::string& fragment = Join(m_i, end);
     m_i = end;
     KWX::ET_KWXNumberedTag kind;
     switch (type) {
@@ -931,6 +932,7 @@ class CQ_MIFToKWXConverter::CListWalker {
   bool m_conditionOpen = false;
   bool m_textOpen = false;  // the last piece is text that may grow
   std::string m_scratch;
+  std::string m_fragment;  // Join's buffer
   std::string m_pageName;
 
   // An element's automatic prefix or suffix being read.
