@@ -10,6 +10,8 @@
 #include <cctype>
 #include <string>
 
+#include "kernel/forward/KWXPieceList.h"
+
 namespace KWX {
 
 namespace {
@@ -323,6 +325,14 @@ CQ_StringList lst_JoinLines(const std::vector<std::string>& pieces) {
   CQ_KWXLineJoiner joiner;
   for (const std::string& piece : pieces) {
     joiner.v_Add(piece);
+  }
+  return joiner.lst_Finish();
+}
+
+CQ_StringList lst_JoinLines(const CQ_KWXPieceList& pieces) {
+  CQ_KWXLineJoiner joiner;
+  for (const st_KWXPiece& piece : pieces.rco_Pieces()) {
+    joiner.v_Add(piece.sv());
   }
   return joiner.lst_Finish();
 }

@@ -27,6 +27,8 @@
 #include "System/Export.h"
 #include "kernel/session/ExtStringList.h"
 
+class CQ_KWXPieceList;
+
 namespace KWX {
 
 // ---------------------------------------------------------------------------
@@ -458,5 +460,6 @@ class OSTRAKON_API CQ_KWXLineJoiner {
 // Joins a whole converted list (see CQ_KWXLineJoiner).
 OSTRAKON_API CQ_StringList lst_JoinLines(const CQ_StringList& pieces);
 OSTRAKON_API CQ_StringList lst_JoinLines(const std::vector<std::string>& pieces);
+OSTRAKON_API CQ_StringList lst_JoinLines(const CQ_KWXPieceList& pieces);
 
 }  // namespace KWX

@@ -1,15 +1,16 @@
 // Post-processing passes over a KWX piece list.
 //
-// Each pass reads the list once and builds a new one. Moving blocks is a
-// forward pass with a queue: a block is replaced by its placeholder and
-// held until the next boundary piece, where the held blocks are written
-// in document order. This gives the layout of a walk from the end that
+// Each pass reads the list once and builds a new one from the same
+// records. Moving blocks is a forward pass with a queue: a block is
+// replaced by its placeholder and held until the next boundary piece, where
+// the held blocks are written in document order. This gives the layout of a walk from the end that
 // moves each block before its nearest following boundary, without moving
 // elements of a vector more than once. Run handling keeps the opening tag
 // of the run in force and a stack of runs interrupted by anchored frames
 // and tables.
 #include "kernel/forward/KWXPostProcessor.h"
 
+#include <cstdint>
 #include <string_view>
 #include <utility>
 
@@ -22,57 +23,55 @@ namespace {
 
 constexpr std::string_view kEmptyFontBlock = "<Font\n<FTag `'>\n> # end of Font\n";
 
-bool IsFootnoteBoundary(const std::string& p) {
-  return b_HasPrefix(p, KWX::PREFIX_PS) || b_HasPrefix(p, KWX::PREFIX_AF) || b_HasPrefix(p, KWX::PREFIX_TB) ||
-         p == KWX::TAG_CT_CLOSE || p == KWX::TAG_TBT_CLOSE || p == KWX::TAG_TR_CLOSE;
-}
+constexpr std::uint32_t kFootnoteBoundary = KWX_PIECE_PS | KWX_PIECE_AF | KWX_PIECE_TB | KWX_PIECE_CT_CLOSE |
+                                            KWX_PIECE_TBT_CLOSE | KWX_PIECE_TR_CLOSE;
+constexpr std::uint32_t kMarkerBoundary = kFootnoteBoundary | KWX_PIECE_FN | KWX_PIECE_FN_CLOSE;
+constexpr std::uint32_t kIndexMarkerBoundary = kMarkerBoundary | KWX_PIECE_MK;
 
-bool IsMarkerBoundary(const std::string& p) {
-  return IsFootnoteBoundary(p) || b_HasPrefix(p, KWX::PREFIX_FN) || p == KWX::TAG_FN_CLOSE;
-}
-
-bool IsIndexMarkerBoundary(const std::string& p) { return IsMarkerBoundary(p) || b_HasPrefix(p, KWX::PREFIX_MK); }
-
-// Moves every block [openPrefix ... closeTag] (nested blocks of the same
-// kind counted) to the next boundary piece and leaves its placeholder.
-template <class Boundary, class Placeholder>
-void MoveBlocks(std::vector<std::string>& pieces, std::vector<std::string>& out, std::string_view openPrefix,
-                std::string_view closeTag, Boundary isBoundary, Placeholder placeholder) {
-  std::vector<std::string> held;
+// Moves every block [opening kind ... closing kind] (nested blocks of the
+// same kind counted) to the next boundary piece and leaves its
+// placeholder.
+template <class Placeholder>
+void MoveBlocks(CQ_KWXPieceList& list, std::vector<st_KWXPiece>& out, std::uint32_t openKind,
+                std::uint32_t closeKind, std::uint32_t boundary, Placeholder placeholder) {
+  std::vector<st_KWXPiece>& pieces = list.rco_Pieces();
+  std::vector<st_KWXPiece> held;
   auto flush = [&] {
-    for (std::string& p : held) out.push_back(std::move(p));
+    out.insert(out.end(), held.begin(), held.end());
     held.clear();
   };
   const std::size_t n = pieces.size();
   for (std::size_t k = 0; k < n; ++k) {
-    std::string& p = pieces[k];
-    if (b_HasPrefix(p, openPrefix)) {
+    const st_KWXPiece p = pieces[k];
+    if (p.b_Is(openKind)) {
       std::size_t depth = 0;
       std::size_t j = k;
       for (; j < n; ++j) {
-        if (b_HasPrefix(pieces[j], openPrefix)) {
+        if (pieces[j].b_Is(openKind)) {
           ++depth;
-        } else if (pieces[j] == closeTag && --depth == 0) {
+        } else if (pieces[j].b_Is(closeKind) && --depth == 0) {
           break;
         }
       }
       if (j == n) throw 6;
-      out.push_back(placeholder(p));
-      for (std::size_t m = k; m <= j; ++m) held.push_back(std::move(pieces[m]));
+      out.push_back(list.st_Make(placeholder(p.sv())));
+      held.insert(held.end(), pieces.begin() + static_cast<std::ptrdiff_t>(k),
+                  pieces.begin() + static_cast<std::ptrdiff_t>(j) + 1);
       k = j;
       continue;
     }
     // A block that no boundary follows still ends before the file does.
-    if (!held.empty() && (isBoundary(p) || p == KWX::TAG_KWX_CLOSE)) flush();
-    out.push_back(std::move(p));
+    if (!held.empty() && p.b_Is(boundary | KWX_PIECE_KWX_CLOSE)) flush();
+    out.push_back(p);
   }
   flush();
   pieces.swap(out);
 }
 
-bool IsRunOpening(const std::string& p) { return b_HasPrefix(p, KWX::PREFIX_CS) || b_HasPrefix(p, KWX::PREFIX_FC); }
-bool IsRunClosing(const std::string& p) { return p == KWX::TAG_CS_CLOSE || p == KWX::TAG_FC_CLOSE; }
-bool IsFontChange(const std::string& p) { return IsRunOpening(p) || IsRunClosing(p); }
+bool IsFontChange(const std::string& p) {
+  return b_HasPrefix(p, KWX::PREFIX_CS) || b_HasPrefix(p, KWX::PREFIX_FC) || p == KWX::TAG_CS_CLOSE ||
+         p == KWX::TAG_FC_CLOSE;
+}
 
 bool IsElementTag(const std::string& p) {
   return b_HasPrefix(p, KWX::PREFIX_IEL) || b_HasPrefix(p, KWX::PREFIX_IEL_CLOSE) ||
@@ -90,136 +89,166 @@ std::string_view QuotedName(std::string_view tag) {
 
 }  // namespace
 
-std::vector<std::string>& CQ_KWXPostProcessor::rco_Output(std::size_t expected) {
+std::vector<st_KWXPiece>& CQ_KWXPostProcessor::rco_Output(std::size_t expected) {
   m_vecScratch.clear();
   m_vecScratch.reserve(expected);
   return m_vecScratch;
 }
 
-void CQ_KWXPostProcessor::v_Run(std::vector<std::string>& pieces, bool structured, bool japaneseAlignment) {
+void CQ_KWXPostProcessor::v_Run(CQ_KWXPieceList& pieces, bool structured, bool japaneseAlignment) {
   m_rcoTags.v_ResetElfCounter();
   v_PlaceFootnotes(pieces);
   v_PlaceMarkers(pieces);
   v_PlaceIndexMarkers(pieces);
   v_BalanceConditions(pieces);
   v_CloseRuns(pieces);
-  if (structured) v_ElementTags(pieces);
-  if (japaneseAlignment) v_RegroupSortStrings(pieces);
+  if (!structured && !japaneseAlignment) return;
+  // The rarely used steps work on strings.
+  std::vector<std::string> strings = pieces.ast_Strings();
+  if (structured) v_ElementTags(strings);
+  if (japaneseAlignment) v_RegroupSortStrings(strings);
+  pieces = CQ_KWXPieceList::sco_FromStrings(strings);
 }
 
-void CQ_KWXPostProcessor::v_PlaceFootnotes(std::vector<std::string>& pieces) {
-  MoveBlocks(pieces, rco_Output(pieces.size() + 8), KWX::PREFIX_FN, KWX::TAG_FN_CLOSE, IsFootnoteBoundary,
-             [this](const std::string& opening) {
-               const std::string id =
-                   opening.substr(KWX::PREFIX_FN.size(), opening.size() - KWX::PREFIX_FN.size() - 1);
+void CQ_KWXPostProcessor::v_Run(std::vector<std::string>& pieces, bool structured, bool japaneseAlignment) {
+  CQ_KWXPieceList list = CQ_KWXPieceList::sco_FromStrings(pieces);
+  v_Run(list, structured, japaneseAlignment);
+  pieces = list.ast_Strings();
+}
+
+// The string forms run the compact steps on a copy.
+#define MORVANE_STRING_STEP(step)                                              \
+  void CQ_KWXPostProcessor::step(std::vector<std::string>& pieces) {          \
+    CQ_KWXPieceList list = CQ_KWXPieceList::sco_FromStrings(pieces);          \
+    step(list);                                                                \
+    pieces = list.ast_Strings();                                               \
+  }
+MORVANE_STRING_STEP(v_PlaceFootnotes)
+MORVANE_STRING_STEP(v_PlaceMarkers)
+MORVANE_STRING_STEP(v_PlaceIndexMarkers)
+MORVANE_STRING_STEP(v_BalanceConditions)
+MORVANE_STRING_STEP(v_CloseRuns)
+#undef MORVANE_STRING_STEP
+
+void CQ_KWXPostProcessor::v_PlaceFootnotes(CQ_KWXPieceList& pieces) {
+  MoveBlocks(pieces, rco_Output(pieces.size() + 8), KWX_PIECE_FN, KWX_PIECE_FN_CLOSE, kFootnoteBoundary,
+             [this](std::string_view opening) {
+               const std::string id(
+                   opening.substr(KWX::PREFIX_FN.size(), opening.size() - KWX::PREFIX_FN.size() - 1));
                std::string tag = KWX::ccs_MakeIdTag(KWX::PREFIX_IFN, id);
                m_rcoTags.b_Enter(tag, "<FNote " + id + ">\n");
                return tag;
              });
 }
 
-void CQ_KWXPostProcessor::v_PlaceMarkers(std::vector<std::string>& pieces) {
-  MoveBlocks(pieces, rco_Output(pieces.size() + 8), KWX::PREFIX_MK, KWX::TAG_MK_CLOSE, IsMarkerBoundary,
-             [this](const std::string& opening) {
+void CQ_KWXPostProcessor::v_PlaceMarkers(CQ_KWXPieceList& pieces) {
+  MoveBlocks(pieces, rco_Output(pieces.size() + 8), KWX_PIECE_MK, KWX_PIECE_MK_CLOSE, kMarkerBoundary,
+             [this](std::string_view opening) {
                std::string tag = KWX::ccs_PlaceholderForm(opening);
                m_rcoTags.b_Enter(tag, KWX::MIF_MARKER_PLACEHOLDER);
                return tag;
              });
 }
 
-void CQ_KWXPostProcessor::v_PlaceIndexMarkers(std::vector<std::string>& pieces) {
-  MoveBlocks(pieces, rco_Output(pieces.size() + 8), KWX::PREFIX_IMK, KWX::TAG_IMK_CLOSE, IsIndexMarkerBoundary,
-             [this](const std::string& opening) {
+void CQ_KWXPostProcessor::v_PlaceIndexMarkers(CQ_KWXPieceList& pieces) {
+  MoveBlocks(pieces, rco_Output(pieces.size() + 8), KWX_PIECE_IMK, KWX_PIECE_IMK_CLOSE, kIndexMarkerBoundary,
+             [this](std::string_view opening) {
                std::string tag = KWX::ccs_PlaceholderForm(opening);
                m_rcoTags.b_Enter(tag, KWX::MIF_INDEX_MARKER_PLACEHOLDER);
                return tag;
              });
 }
 
-void CQ_KWXPostProcessor::v_BalanceConditions(std::vector<std::string>& pieces) {
-  std::vector<std::string>& out = rco_Output(pieces.size() + 8);
+void CQ_KWXPostProcessor::v_BalanceConditions(CQ_KWXPieceList& list) {
+  std::vector<st_KWXPiece>& pieces = list.rco_Pieces();
+  std::vector<st_KWXPiece>& out = rco_Output(pieces.size() + 8);
   bool open = false;
   std::size_t insets = 0;
-  for (std::string& p : pieces) {
-    if (b_HasPrefix(p, KWX::PREFIX_CNS)) {
-      if (open) out.emplace_back(KWX::TAG_CNS_CLOSE);
+  for (const st_KWXPiece& p : pieces) {
+    if (p.b_Is(KWX_PIECE_CNS)) {
+      if (open) out.push_back(list.st_Make(KWX::TAG_CNS_CLOSE));
       open = true;
-    } else if (p == KWX::TAG_CNS_CLOSE) {
+    } else if (p.b_Is(KWX_PIECE_CNS_CLOSE)) {
       if (!open) {
-        out.emplace_back(KWX::TAG_CNS_DUMMY);
+        out.push_back(list.st_Make(KWX::TAG_CNS_DUMMY));
         m_rcoTags.b_Enter(KWX::TAG_CNS_DUMMY, KWX::MIF_CNS_DUMMY);
       }
       open = false;
-    } else if (b_HasPrefix(p, KWX::PREFIX_TI)) {
+    } else if (p.b_Is(KWX_PIECE_TI)) {
       ++insets;
-    } else if (p == KWX::TAG_TI_CLOSE) {
+    } else if (p.b_Is(KWX_PIECE_TI_CLOSE)) {
       if (insets > 0) --insets;
     }
-    out.push_back(std::move(p));
+    out.push_back(p);
   }
   if (open || insets > 0) {
     // Closed by a dummy paragraph in the last text column; a list without
     // a column closes them before </kwx>.
-    std::vector<std::string> closing;
+    std::vector<st_KWXPiece> closing;
     std::size_t at = out.size();
     for (std::size_t k = out.size(); k-- > 0;) {
-      if (out[k] == KWX::TAG_TR_CLOSE) {
+      if (out[k].b_Is(KWX_PIECE_TR_CLOSE)) {
         at = k;
         break;
       }
     }
     if (at < out.size()) {
-      closing.emplace_back(KWX::TAG_PS_DUMMY);
+      closing.push_back(list.st_Make(KWX::TAG_PS_DUMMY));
       m_rcoTags.b_Enter(KWX::TAG_PS_DUMMY, KWX::MIF_PS_DUMMY);
-    } else if (!out.empty() && out.back() == KWX::TAG_KWX_CLOSE) {
+    } else if (!out.empty() && out.back().b_Is(KWX_PIECE_KWX_CLOSE)) {
       at = out.size() - 1;
     }
-    if (open) closing.emplace_back(KWX::TAG_CNS_CLOSE);
-    for (std::size_t i = 0; i < insets; ++i) closing.emplace_back(KWX::TAG_TI_CLOSE);
-    out.insert(out.begin() + static_cast<std::ptrdiff_t>(at), std::make_move_iterator(closing.begin()),
-               std::make_move_iterator(closing.end()));
+    if (open) closing.push_back(list.st_Make(KWX::TAG_CNS_CLOSE));
+    for (std::size_t i = 0; i < insets; ++i) closing.push_back(list.st_Make(KWX::TAG_TI_CLOSE));
+    out.insert(out.begin() + static_cast<std::ptrdiff_t>(at), closing.begin(), closing.end());
   }
   pieces.swap(out);
 }
 
-void CQ_KWXPostProcessor::v_CloseRuns(std::vector<std::string>& pieces) {
-  std::vector<std::string>& out = rco_Output(pieces.size() + 8);
-  std::string open;                // opening tag of the run in force
-  std::vector<std::string> saved;  // runs interrupted by <af> and <tb>
+void CQ_KWXPostProcessor::v_CloseRuns(CQ_KWXPieceList& list) {
+  std::vector<st_KWXPiece>& pieces = list.rco_Pieces();
+  std::vector<st_KWXPiece>& out = rco_Output(pieces.size() + 8);
+  const st_KWXPiece none;
+  st_KWXPiece open;                  // opening tag of the run in force; none when n_Size is 0
+  std::vector<st_KWXPiece> saved;    // runs interrupted by <af> and <tb>
+  const st_KWXPiece fcClose = list.st_Make(KWX::TAG_FC_CLOSE);
+  const st_KWXPiece csClose = list.st_Make(KWX::TAG_CS_CLOSE);
   auto close = [&] {
-    if (open.empty()) return;
-    if (!out.empty() && out.back() == open) {
+    if (open.n_Size == 0) return;
+    if (!out.empty() && out.back().sv() == open.sv()) {
       out.pop_back();  // a run with nothing in it
-    } else if (b_HasPrefix(open, KWX::PREFIX_FC)) {
-      out.emplace_back(KWX::TAG_FC_CLOSE);
+    } else if (open.b_Is(KWX_PIECE_FC)) {
+      out.push_back(fcClose);
       m_rcoTags.b_Enter(KWX::TAG_FC_CLOSE, kEmptyFontBlock);
     } else {
-      out.emplace_back(KWX::TAG_CS_CLOSE);
+      out.push_back(csClose);
     }
-    open.clear();
+    open = none;
   };
-  for (std::string& p : pieces) {
-    if (IsRunOpening(p)) {
+  constexpr std::uint32_t kRunOpening = KWX_PIECE_CS | KWX_PIECE_FC;
+  constexpr std::uint32_t kRunClosing = KWX_PIECE_CS_CLOSE | KWX_PIECE_FC_CLOSE;
+  for (const st_KWXPiece& p : pieces) {
+    if (p.b_Is(kRunOpening)) {
       close();
       open = p;
-      out.push_back(std::move(p));
-    } else if (IsRunClosing(p)) {
+      out.push_back(p);
+    } else if (p.b_Is(kRunClosing)) {
       close();
-    } else if (KWX::b_IsExternalTag(p)) {
-      std::string interrupted = open;
+    } else if (p.b_Is(KWX_PIECE_EXTERNAL)) {
+      const st_KWXPiece interrupted = open;
       close();
-      const bool frameOrTable = b_HasPrefix(p, KWX::PREFIX_AF) || b_HasPrefix(p, KWX::PREFIX_TB);
-      const bool frameOrTableEnd = p == KWX::TAG_AF_CLOSE || p == KWX::TAG_TB_CLOSE;
-      out.push_back(std::move(p));
+      const bool frameOrTable = p.b_Is(KWX_PIECE_AF | KWX_PIECE_TB);
+      const bool frameOrTableEnd = p.b_Is(KWX_PIECE_AF_CLOSE | KWX_PIECE_TB_CLOSE);
+      out.push_back(p);
       if (frameOrTable) {
-        saved.push_back(std::move(interrupted));
+        saved.push_back(interrupted);
       } else if (frameOrTableEnd && !saved.empty()) {
-        open = std::move(saved.back());
+        open = saved.back();
         saved.pop_back();
-        if (!open.empty()) out.push_back(open);
+        if (open.n_Size != 0) out.push_back(open);
       }
     } else {
-      out.push_back(std::move(p));
+      out.push_back(p);
     }
   }
   close();
@@ -306,7 +335,8 @@ void CQ_KWXPostProcessor::v_ElementTags(std::vector<std::string>& pieces) {
 }
 
 void CQ_KWXPostProcessor::v_RegroupSortStrings(std::vector<std::string>& pieces) {
-  std::vector<std::string>& out = rco_Output(pieces.size() + 8);
+  std::vector<std::string> out;
+  out.reserve(pieces.size() + 8);
   std::vector<std::string> sortParts;  // of the entry being read
   bool inIndexMarker = false;
   bool inSortPart = false;

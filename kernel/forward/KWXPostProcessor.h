@@ -24,7 +24,8 @@
 //
 // Every step is one forward pass over the list (linear in its length),
 // writing into a second list that is swapped with the first, so the steps
-// share two buffers; tags made here are entered in the tag tables with
+// share two buffers; steps 1 to 4 move compact pieces and test their kind
+// bits (KWXPieceList.h). Tags made here are entered in the tag tables with
 // their counterparts.
 // A block without its closing tag raises 6.
 #pragma once
@@ -33,6 +34,7 @@
 #include <vector>
 
 #include "System/Export.h"
+#include "kernel/forward/KWXPieceList.h"
 
 class CQ_KWXTagTables;
 
@@ -42,8 +44,16 @@ class OSTRAKON_API CQ_KWXPostProcessor {
   explicit CQ_KWXPostProcessor(CQ_KWXTagTables& tags) : m_rcoTags(tags) {}
 
   // All steps in order; structured and japaneseAlignment select steps 5
-  // and 6. Restarts the <:elf> counter.
+  // and 6. Restarts the <:elf> counter. The compact form is the converter's;
+  // the string form runs the same steps on a copy.
+  void v_Run(CQ_KWXPieceList& pieces, bool structured, bool japaneseAlignment);
   void v_Run(std::vector<std::string>& pieces, bool structured, bool japaneseAlignment);
+
+  void v_PlaceFootnotes(CQ_KWXPieceList& pieces);
+  void v_PlaceMarkers(CQ_KWXPieceList& pieces);
+  void v_PlaceIndexMarkers(CQ_KWXPieceList& pieces);
+  void v_BalanceConditions(CQ_KWXPieceList& pieces);
+  void v_CloseRuns(CQ_KWXPieceList& pieces);
 
   void v_PlaceFootnotes(std::vector<std::string>& pieces);
   void v_PlaceMarkers(std::vector<std::string>& pieces);
@@ -56,8 +66,8 @@ class OSTRAKON_API CQ_KWXPostProcessor {
  private:
   // The list a pass builds; passes swap it with their input, so two
   // buffers serve every pass.
-  std::vector<std::string>& rco_Output(std::size_t expected);
+  std::vector<st_KWXPiece>& rco_Output(std::size_t expected);
 
   CQ_KWXTagTables& m_rcoTags;
-  std::vector<std::string> m_vecScratch;
+  std::vector<st_KWXPiece> m_vecScratch;
 };

@@ -126,9 +126,9 @@ void CQ_MIFToKWXConverter::v_Run(const std::function<void(CQ_MIFPreScan&)>& preS
 
   m_coTags.v_EnterFixedPairs();
 
-  std::vector<std::string> body = ast_ConvertList(m_pcoPreScan->rco_GetBodyList());
+  CQ_KWXPieceList body = lst_ConvertList(m_pcoPreScan->rco_GetBodyList());
   v_Step();
-  std::vector<std::string> master = ast_ConvertList(m_pcoPreScan->rco_GetMasterList());
+  CQ_KWXPieceList master = lst_ConvertList(m_pcoPreScan->rco_GetMasterList());
   // The pieces hold everything the KWX needs: the text read goes.
   m_pcoPreScan->v_ReleaseLines();
   v_Step();
@@ -138,9 +138,9 @@ void CQ_MIFToKWXConverter::v_Run(const std::function<void(CQ_MIFPreScan&)>& preS
   v_Step();
 
   if (m_stOptions.b_BuildAncillary) v_BuildAncillarySection(master);
-  std::vector<std::string>().swap(master);
+  master.v_Clear();
   m_lstKWX = KWX::lst_JoinLines(body);
-  std::vector<std::string>().swap(body);
+  body.v_Clear();
   v_Step();
 
   if (!writeFiles) return;
@@ -157,6 +157,11 @@ void CQ_MIFToKWXConverter::v_Run(const std::function<void(CQ_MIFPreScan&)>& preS
 }
 
 void CQ_MIFToKWXConverter::v_PostProcess(std::vector<std::string>& pieces) {
+  CQ_KWXPostProcessor post(m_coTags);
+  post.v_Run(pieces, m_bStructured, m_rcoSession.b_GetJapaneseColloquy());
+}
+
+void CQ_MIFToKWXConverter::v_PostProcess(CQ_KWXPieceList& pieces) {
   CQ_KWXPostProcessor post(m_coTags);
   post.v_Run(pieces, m_bStructured, m_rcoSession.b_GetJapaneseColloquy());
 }
@@ -207,9 +212,17 @@ void CQ_MIFToKWXConverter::v_EnterPieces(const std::vector<CQ_MarkerTextConverte
   }
 }
 
+void CQ_MIFToKWXConverter::v_EnterPieces(const std::vector<CQ_MarkerTextConverter::st_Piece>& pieces,
+                                         CQ_KWXPieceList& into) {
+  for (const CQ_MarkerTextConverter::st_Piece& piece : pieces) {
+    if (piece.b_Tag && !piece.cs_MIF.empty()) m_coTags.b_Enter(piece.cs_Text, piece.cs_MIF);
+    into.v_Add(piece.cs_Text);
+  }
+}
+
 // --- the ancillary section ------------------------------------------------------------------
 
-void CQ_MIFToKWXConverter::v_BuildAncillarySection(std::vector<std::string>& masterPieces) {
+void CQ_MIFToKWXConverter::v_BuildAncillarySection(const CQ_KWXPieceList& masterPieces) {
   std::vector<std::string> s;
   auto tag = [&](std::string text, std::string_view fragment) {
     m_coTags.b_Enter(text, fragment);
@@ -278,7 +291,7 @@ void CQ_MIFToKWXConverter::v_BuildAncillarySection(std::vector<std::string>& mas
   block(KWX::BB_MASTER_PAGES);
   // The master list without its six header lines and its </kwx>.
   const std::size_t n = masterPieces.size();
-  for (std::size_t k = 6; k + 1 < n; ++k) s.push_back(std::move(masterPieces[k]));
+  for (std::size_t k = 6; k + 1 < n; ++k) s.emplace_back(masterPieces[k].sv());
 
   tag(KWX::ccs_MakeQuotedTag(KWX::PREFIX_FILE_CLOSE, path), "# End of FileTag\n");
   m_lstAncillary = KWX::lst_JoinLines(s);

@@ -42,6 +42,7 @@
 #include <vector>
 
 #include "System/Export.h"
+#include "kernel/forward/KWXPieceList.h"
 #include "kernel/forward/KWXTagTables.h"
 #include "kernel/forward/MIFPreScan.h"
 #include "kernel/forward/MarkerTextConverter.h"
@@ -119,6 +120,7 @@ class OSTRAKON_API CQ_MIFToKWXConverter {
   std::vector<std::string> ast_ConvertList(CQ_MIFLineList& lines);
   // Post-processes a converted list in place.
   void v_PostProcess(std::vector<std::string>& pieces);
+  void v_PostProcess(CQ_KWXPieceList& pieces);
   // The pre-scan of the file, or null before a conversion. Its catalogs,
   // formats, footnote texts and text flows (with their column starts)
   // stay; its object tables and its two line lists are used up by the
@@ -131,10 +133,13 @@ class OSTRAKON_API CQ_MIFToKWXConverter {
 
   void v_Run(const std::function<void(CQ_MIFPreScan&)>& preScan, bool writeFiles);
   void v_Step();
-  void v_BuildAncillarySection(std::vector<std::string>& masterPieces);
+  // The list converter's work in its compact form.
+  CQ_KWXPieceList lst_ConvertList(CQ_MIFLineList& lines);
+  void v_BuildAncillarySection(const CQ_KWXPieceList& masterPieces);
   void v_WriteKWXFile(const std::string& path) const;
   void v_EnterPieces(const std::vector<CQ_MarkerTextConverter::st_Piece>& pieces,
                      std::vector<std::string>& into);
+  void v_EnterPieces(const std::vector<CQ_MarkerTextConverter::st_Piece>& pieces, CQ_KWXPieceList& into);
 
   // Formats used by the document, recorded at first use for the ancillary
   // section (indices into the pre-scan's lists, raw format texts).

@@ -80,7 +80,7 @@ std::string LineText(std::string_view line) {
 
 class CQ_MIFToKWXConverter::CListWalker {
  public:
-  CListWalker(CQ_MIFToKWXConverter& conv, const CQ_MIFLineList& lines, std::vector<std::string>& out)
+  CListWalker(CQ_MIFToKWXConverter& conv, const CQ_MIFLineList& lines, CQ_KWXPieceList& out)
       : m_conv(conv),
         m_tags(conv.m_coTags),
         m_text(conv.m_coText),
@@ -92,29 +92,27 @@ class CQ_MIFToKWXConverter::CListWalker {
   void Run() {
     m_runs.push_back(RUN_NONE);
     while (m_i < m_n) Step();
+    FlushText();
   }
 
  private:
   // --- output -------------------------------------------------------------------
 
-  // Text that follows text joins its piece: fewer, longer pieces.
-  void Emit(std::string piece) {
-    m_out.push_back(std::move(piece));
-    m_textOpen = false;
+  // Text that follows text joins its piece (fewer, longer pieces): text
+  // collects in a buffer that becomes one piece when anything else is
+  // written, and no piece when it stays empty.
+  void FlushText() {
+    if (m_openText.empty()) return;
+    m_out.v_Add(m_openText);
+    m_openText.clear();
   }
-  void EmitText(std::string_view text) {
-    if (text.empty()) return;
-    TextPiece().append(text);
+  void Emit(std::string_view piece) {
+    FlushText();
+    m_out.v_Add(piece);
   }
+  void EmitText(std::string_view text) { m_openText.append(text); }
   // Converts MIF text straight into the current text piece.
-  void EmitConverted(std::string_view raw) {
-    std::string& piece = TextPiece();
-    m_text.v_AppendConverted(raw, TEXT_CONTENT, piece);
-    if (piece.empty()) {
-      m_out.pop_back();
-      m_textOpen = false;
-    }
-  }
+  void EmitConverted(std::string_view raw) { m_text.v_AppendConverted(raw, TEXT_CONTENT, m_openText); }
   // The raw content of a String statement: a view into the line for the
   // usual "<String `text'>", otherwise read by the syntax helper.
   std::string_view StringContent(std::string_view line) {
@@ -126,20 +124,10 @@ class CQ_MIFToKWXConverter::CListWalker {
     return m_scratch;
   }
 
-  std::string& TextPiece() {
-    if (!m_textOpen) {
-      m_out.emplace_back();
-      m_textOpen = true;
-    }
-    return m_out.back();
-  }
-  void EmitFixed(std::string_view tag) {
-    m_out.emplace_back(tag);
-    m_textOpen = false;
-  }
-  void EmitEntered(std::string tag, std::string_view fragment) {
+  void EmitFixed(std::string_view tag) { Emit(tag); }
+  void EmitEntered(std::string_view tag, std::string_view fragment) {
     m_tags.b_Enter(tag, fragment);
-    Emit(std::move(tag));
+    Emit(tag);
   }
 
   std::string Name(std::string_view raw) const { return m_text.ccs_Convert(raw, TEXT_NAME); }
@@ -699,8 +687,8 @@ class CQ_MIFToKWXConverter::CListWalker {
     Emit(tag);
     const unsigned options = CQ_MarkerTextConverter::MARKER_CHARACTER_FORMATS |
                              (kind == KWX::NUMBERED_IMK ? CQ_MarkerTextConverter::MARKER_INDEX : 0u);
+    FlushText();
     m_conv.v_EnterPieces(m_conv.m_coMarkerText.ast_Convert(text, options), m_out);
-    m_textOpen = false;
     EmitEntered(std::string(kind == KWX::NUMBERED_IMK ? KWX::TAG_IMK_CLOSE : KWX::TAG_MK_CLOSE),
                 "> # end of Marker\n");
   }
@@ -924,13 +912,13 @@ class CQ_MIFToKWXConverter::CListWalker {
   const bool m_first;
   const CQ_MIFLineList& m_lines;
   const std::size_t m_n;
-  std::vector<std::string>& m_out;
+  CQ_KWXPieceList& m_out;
 
   std::size_t m_i = 0;
   std::vector<Block> m_blocks;
   std::vector<int> m_runs;  // the run in force, per text container
   bool m_conditionOpen = false;
-  bool m_textOpen = false;  // the last piece is text that may grow
+  std::string m_openText;  // text not yet written as a piece
   std::string m_scratch;
   std::string m_fragment;  // Join's buffer
   std::string m_pageName;
@@ -947,24 +935,28 @@ std::vector<std::string> CQ_MIFToKWXConverter::ast_ConvertList(CQ_MIFLines& line
   compact.reserve(lines.size());
   for (const std::string& line : lines) compact.push_back(store.st_Add(line));
   CQ_MIFLines().swap(lines);
-  return ast_ConvertList(compact);
+  return lst_ConvertList(compact).ast_Strings();
 }
 
 std::vector<std::string> CQ_MIFToKWXConverter::ast_ConvertList(CQ_MIFLineList& lines) {
-  std::vector<std::string> pieces;
-  pieces.reserve(lines.size() / 2 + 16);
+  return lst_ConvertList(lines).ast_Strings();
+}
+
+CQ_KWXPieceList CQ_MIFToKWXConverter::lst_ConvertList(CQ_MIFLineList& lines) {
+  CQ_KWXPieceList pieces;
+  pieces.v_Reserve(lines.size() / 2 + 16);
   KWX::st_HeaderSettings header;
   header.i_CharacterSet = m_rcoSession.i_GetCharacterSet();
   header.cs_SourceLanguage = m_rcoSession.lpsz_GetSourceLanguage();
   header.i_SourceHyphenation = m_rcoSession.i_GetSourceHyphenation();
   header.i_SmartQuotes = m_rcoSession.i_GetSmartQuotes();
   header.cs_SourcePath = m_strSourcePath;
-  for (std::string& line : m_coTags.acs_EnterHeader(header)) pieces.push_back(std::move(line));
+  for (const std::string& line : m_coTags.acs_EnterHeader(header)) pieces.v_Add(line);
   CListWalker walker(*this, lines, pieces);
   walker.Run();
   CQ_MIFLineList().swap(lines);
   const KWX::st_TagPair trailer = KWX::st_MakeTrailer();
   m_coTags.b_Enter(trailer);
-  pieces.push_back(trailer.cs_Tag);
+  pieces.v_Add(trailer.cs_Tag);
   return pieces;
 }

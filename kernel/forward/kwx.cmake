@@ -2,4 +2,5 @@
 list(APPEND KERNEL_SOURCES
   forward/KWXFormat.cpp
   forward/KWXTagTables.cpp
+  forward/KWXPieceList.cpp
 )
