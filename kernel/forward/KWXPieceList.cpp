@@ -33,11 +33,13 @@ std::uint32_t sn_KWXPieceKinds(std::string_view p) {
       {KWX::TAG_FC_CLOSE, KWX_PIECE_FC_CLOSE},   {KWX::TAG_AF_CLOSE, KWX_PIECE_AF_CLOSE},
       {KWX::TAG_TB_CLOSE, KWX_PIECE_TB_CLOSE},
   };
+  // Every table text begins with '<': its second byte rules most rows out.
   for (const Prefix& prefix : kPrefixes) {
-    if (b_HasPrefix(p, prefix.text)) k |= prefix.kind;
+    if (prefix.text[1] == p[1] && b_HasPrefix(p, prefix.text)) k |= prefix.kind;
   }
+  if (p[1] != '/' && p[1] != ':') return k;
   for (const Prefix& tag : kTags) {
-    if (p == tag.text) k |= tag.kind;
+    if (tag.text.size() == p.size() && tag.text[1] == p[1] && p == tag.text) k |= tag.kind;
   }
   return k;
 }

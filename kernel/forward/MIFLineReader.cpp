@@ -2,7 +2,7 @@
 // buffer) is searched for CR and LF with memchr; the bytes between line ends
 // are appended to the current line in one call, or handed out in place by
 // the view form, so a long line costs one pass over its bytes. The copying
-// reader collects its output in memory and writes it in large pieces.
+// reader collects its output in a 64 KiB buffer and writes it when full.
 #include "kernel/forward/MIFLineReader.h"
 
 #include <cerrno>
@@ -18,7 +18,7 @@
 
 namespace {
 
-constexpr std::size_t kCopyFlushSize = 1 << 16;
+constexpr std::size_t kCopyBufferSize = 1 << 16;
 constexpr std::size_t kNotSearched = static_cast<std::size_t>(-1);
 
 int OpenForReading(const std::string& path) {
@@ -174,6 +174,7 @@ CQ_MIFCopyingReader::CQ_MIFCopyingReader(const std::string& sourcePath, const st
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) Platform::CQ_FileException::ThrowOsError(errno, orgPath);
   m_fdOut = fd;
+  m_pOut.reset(new char[kCopyBufferSize]);
 }
 
 CQ_MIFCopyingReader::~CQ_MIFCopyingReader() {
@@ -183,23 +184,35 @@ CQ_MIFCopyingReader::~CQ_MIFCopyingReader() {
 
 bool CQ_MIFCopyingReader::b_ReadLine(std::string& line, bool trim) {
   if (!CQ_MIFLineReader::b_ReadLine(line, trim)) return false;
-  m_out.append(line);
-  m_out.push_back('\n');
-  if (m_out.size() >= kCopyFlushSize) v_Flush();
+  v_Copy(line);
   return true;
 }
 
 bool CQ_MIFCopyingReader::b_ReadLineView(std::string_view& line) {
   if (!CQ_MIFLineReader::b_ReadLineView(line)) return false;
-  m_out.append(line);
-  m_out.push_back('\n');
-  if (m_out.size() >= kCopyFlushSize) v_Flush();
+  v_Copy(line);
   return true;
 }
 
+void CQ_MIFCopyingReader::v_Copy(std::string_view line) {
+  if (m_nOut + line.size() + 1 > kCopyBufferSize) {
+    v_Flush();
+    if (line.size() + 1 > kCopyBufferSize) {
+      // A line longer than the buffer goes out as it is.
+      WriteAll(m_fdOut, line.data(), line.size(), m_strORGPath);
+      WriteAll(m_fdOut, "\n", 1, m_strORGPath);
+      return;
+    }
+  }
+  char* out = m_pOut.get() + m_nOut;
+  std::memcpy(out, line.data(), line.size());
+  out[line.size()] = '\n';
+  m_nOut += line.size() + 1;
+}
+
 void CQ_MIFCopyingReader::v_Flush() {
-  WriteAll(m_fdOut, m_out.data(), m_out.size(), m_strORGPath);
-  m_out.clear();
+  WriteAll(m_fdOut, m_pOut.get(), m_nOut, m_strORGPath);
+  m_nOut = 0;
 }
 
 void CQ_MIFCopyingReader::v_Commit() {

@@ -19,6 +19,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -99,11 +100,13 @@ class CQ_MIFCopyingReader : public CQ_MIFLineReader {
   static std::string ccs_TemporaryName(const std::string& orgPath) { return orgPath + ".part"; }
 
  private:
+  void v_Copy(std::string_view line);
   void v_Flush();
 
   std::string m_strORGPath;
   std::string m_strTempPath;
   int m_fdOut = -1;
-  std::string m_out;
+  std::unique_ptr<char[]> m_pOut;  // the copy's bytes not yet written
+  std::size_t m_nOut = 0;
   bool m_bCommitted = false;
 };

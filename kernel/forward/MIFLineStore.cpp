@@ -8,14 +8,12 @@
 #include <cstring>
 #include <limits>
 
-st_MIFLine CQ_MIFLineStore::st_Add(std::string_view text, int net) {
+st_MIFLine CQ_MIFLineStore::st_AddToNewChunk(std::string_view text, int net) {
   if (text.size() > std::numeric_limits<std::uint32_t>::max()) throw 6;
-  if (m_chunks.empty() || m_chunks.back().size - m_nUsed < text.size()) {
-    const std::size_t size = text.size() > CHUNK_SIZE ? text.size() : CHUNK_SIZE;
-    m_chunks.push_back({std::unique_ptr<char[]>(new char[size]), size});
-    m_nUsed = 0;
-  }
-  char* at = m_chunks.back().text.get() + m_nUsed;
+  const std::size_t size = text.size() > CHUNK_SIZE ? text.size() : CHUNK_SIZE;
+  m_chunks.push_back({std::unique_ptr<char[]>(new char[size]), size});
+  m_nUsed = 0;
+  char* at = m_chunks.back().text.get();
   if (!text.empty()) std::memcpy(at, text.data(), text.size());
   m_nUsed += text.size();
   return {at, static_cast<std::uint32_t>(text.size()), net};

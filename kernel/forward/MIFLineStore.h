@@ -14,6 +14,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -35,7 +37,15 @@ class CQ_MIFLineStore {
   CQ_MIFLineStore& operator=(const CQ_MIFLineStore&) = delete;
 
   // Copies text into the store; the record carries `net` as its depth.
-  st_MIFLine st_Add(std::string_view text, int net);
+  st_MIFLine st_Add(std::string_view text, int net) {
+    if (!m_chunks.empty() && m_chunks.back().size - m_nUsed >= text.size()) {
+      char* at = m_chunks.back().text.get() + m_nUsed;
+      if (!text.empty()) std::memcpy(at, text.data(), text.size());
+      m_nUsed += text.size();
+      return {at, static_cast<std::uint32_t>(text.size()), net};
+    }
+    return st_AddToNewChunk(text, net);
+  }
   // The same, with the depth worked out from the text.
   st_MIFLine st_Add(std::string_view text) { return st_Add(text, MIFSyntax::NetDepth(text)); }
 
@@ -54,6 +64,8 @@ class CQ_MIFLineStore {
   std::size_t n_Capacity() const;
 
  private:
+  st_MIFLine st_AddToNewChunk(std::string_view text, int net);
+
   struct Chunk {
     std::unique_ptr<char[]> text;
     std::size_t size;
