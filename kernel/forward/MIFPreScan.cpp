@@ -124,8 +124,9 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
   std::string_view line;
   // One list serves every block, sized once for the largest a file of this
   // size can hold in the usual 16 bytes or more per line; room never used
-  // is never touched.
-  CQ_MIFLineList block;
+  // is never touched. The restructuring builds the body list in it.
+  CQ_MIFLineList& block = m_lstRead;
+  block.clear();
   block.reserve(reader.n_SizeHint() / 16 + 64);
   bool ended = false;
   v_Changed();
@@ -153,6 +154,7 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
     }
     if (!b_Dispatch(block)) m_coStore.v_Rewind(mark);
   }
+  block.clear();
   if (!ended) throw 8;
   // A document without variable formats still stops for its change bars.
   if (first && m_bChangeBars) throw 2040;
@@ -613,6 +615,7 @@ void CQ_MIFPreScan::v_ReleaseObjectTables() {
 
 void CQ_MIFPreScan::v_ReleaseLines() {
   v_ReleaseObjectTables();
+  CQ_MIFLineList().swap(m_lstRead);
   CQ_MIFLineList().swap(m_lstBody);
   CQ_MIFLineList().swap(m_lstMaster);
   m_coStore.v_Clear();

@@ -333,6 +333,7 @@ class CQ_MIFPreScan {
   std::unordered_set<std::string> m_setPlacedTables;
   std::unordered_set<std::string> m_setPlacedFootnotes;
 
+  CQ_MIFLineList m_lstRead;  // the blocks as read; its room serves the body list
   CQ_MIFLineList m_lstBody;
   CQ_MIFLineList m_lstMaster;
 

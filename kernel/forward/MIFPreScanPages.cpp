@@ -269,6 +269,11 @@ void CQ_MIFPreScan::v_Restructure() {
   for (const auto& table : m_mapTables) upperBound += table.second.size();
   for (const auto& note : m_mapFootnotes) upperBound += note.second.size();
   for (const auto& frame : m_mapAFrames) upperBound += frame.second.size() + 2;
+  // The body list takes over the list the blocks were read into, whose
+  // memory is already in use.
+  m_lstBody.swap(m_lstRead);
+  m_lstBody.clear();
+  CQ_MIFLineList().swap(m_lstRead);
   m_lstBody.reserve(upperBound);
   m_lstMaster.reserve(upperBound);
   // Each page is rebuilt and its anchored objects inserted before the next
