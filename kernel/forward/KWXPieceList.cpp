@@ -1,7 +1,6 @@
 // Piece text is appended to the last chunk while it fits; a longer piece
 // gets a chunk of its own. Kinds are found by the piece's first bytes, so
-// text pieces (which never begin with '<' followed by a letter, '/' or ':'
-// unless they begin with a character tag) cost one comparison.
+// a text piece costs one comparison and a tag a few.
 #include "kernel/forward/KWXPieceList.h"
 
 #include <cstring>
@@ -9,37 +8,88 @@
 
 #include "kernel/forward/KWXFormat.h"
 
+namespace {
+
+// True when p begins with the literal (its terminating zero not counted);
+// the length is known when compiled, so the comparison is inlined.
+template <std::size_t N>
+bool Starts(std::string_view p, const char (&literal)[N]) {
+  return p.size() >= N - 1 && std::memcmp(p.data(), literal, N - 1) == 0;
+}
+
+template <std::size_t N>
+bool Is(std::string_view p, const char (&literal)[N]) {
+  return p.size() == N - 1 && std::memcmp(p.data(), literal, N - 1) == 0;
+}
+
+}  // namespace
+
 std::uint32_t sn_KWXPieceKinds(std::string_view p) {
   if (p.size() < 2 || p[0] != '<') return 0;
-  using KWX::b_HasPrefix;
-  std::uint32_t k = 0;
-  if (KWX::b_IsExternalTag(p)) k |= KWX_PIECE_EXTERNAL;
-  struct Prefix {
-    std::string_view text;
-    std::uint32_t kind;
-  };
-  static constexpr Prefix kPrefixes[] = {
-      {KWX::PREFIX_PS, KWX_PIECE_PS},   {KWX::PREFIX_AF, KWX_PIECE_AF},   {KWX::PREFIX_TB, KWX_PIECE_TB},
-      {KWX::PREFIX_FN, KWX_PIECE_FN},   {KWX::PREFIX_MK, KWX_PIECE_MK},   {KWX::PREFIX_IMK, KWX_PIECE_IMK},
-      {KWX::PREFIX_CNS, KWX_PIECE_CNS}, {KWX::PREFIX_TI, KWX_PIECE_TI},   {KWX::PREFIX_CS, KWX_PIECE_CS},
-      {KWX::PREFIX_FC, KWX_PIECE_FC},
-  };
-  static constexpr Prefix kTags[] = {
-      {KWX::TAG_CT_CLOSE, KWX_PIECE_CT_CLOSE},   {KWX::TAG_TBT_CLOSE, KWX_PIECE_TBT_CLOSE},
-      {KWX::TAG_TR_CLOSE, KWX_PIECE_TR_CLOSE},   {KWX::TAG_FN_CLOSE, KWX_PIECE_FN_CLOSE},
-      {KWX::TAG_MK_CLOSE, KWX_PIECE_MK_CLOSE},   {KWX::TAG_IMK_CLOSE, KWX_PIECE_IMK_CLOSE},
-      {KWX::TAG_KWX_CLOSE, KWX_PIECE_KWX_CLOSE}, {KWX::TAG_CNS_CLOSE, KWX_PIECE_CNS_CLOSE},
-      {KWX::TAG_TI_CLOSE, KWX_PIECE_TI_CLOSE},   {KWX::TAG_CS_CLOSE, KWX_PIECE_CS_CLOSE},
-      {KWX::TAG_FC_CLOSE, KWX_PIECE_FC_CLOSE},   {KWX::TAG_AF_CLOSE, KWX_PIECE_AF_CLOSE},
-      {KWX::TAG_TB_CLOSE, KWX_PIECE_TB_CLOSE},
-  };
-  // Every table text begins with '<': its second byte rules most rows out.
-  for (const Prefix& prefix : kPrefixes) {
-    if (prefix.text[1] == p[1] && b_HasPrefix(p, prefix.text)) k |= prefix.kind;
-  }
-  if (p[1] != '/' && p[1] != ':') return k;
-  for (const Prefix& tag : kTags) {
-    if (tag.text.size() == p.size() && tag.text[1] == p[1] && p == tag.text) k |= tag.kind;
+  std::uint32_t k = KWX::b_IsExternalTag(p) ? std::uint32_t{KWX_PIECE_EXTERNAL} : 0u;
+  // Spelled out by the second byte; KWXFormat.h holds the same texts, and
+  // the piece list's tests compare both.
+  switch (p[1]) {
+    case 'p':
+      if (Starts(p, "<ps \"")) k |= KWX_PIECE_PS;
+      break;
+    case 'a':
+      if (Starts(p, "<af ")) k |= KWX_PIECE_AF;
+      break;
+    case 't':
+      if (Starts(p, "<tb ")) k |= KWX_PIECE_TB;
+      break;
+    case 'f':
+      if (Starts(p, "<fn ")) k |= KWX_PIECE_FN;
+      break;
+    case 'm':
+      if (Starts(p, "<mk \"")) k |= KWX_PIECE_MK;
+      break;
+    case 'i':
+      if (Starts(p, "<imk ")) k |= KWX_PIECE_IMK;
+      break;
+    case ':':
+      if (Starts(p, "<:cns \"")) {
+        k |= KWX_PIECE_CNS;
+      } else if (Starts(p, "<:ti ")) {
+        k |= KWX_PIECE_TI;
+      } else if (Starts(p, "<:cs \"")) {
+        k |= KWX_PIECE_CS;
+      } else if (Starts(p, "<:fc ")) {
+        k |= KWX_PIECE_FC;
+      } else if (Is(p, "<:/cns>")) {
+        k |= KWX_PIECE_CNS_CLOSE;
+      } else if (Is(p, "<:/ti>")) {
+        k |= KWX_PIECE_TI_CLOSE;
+      } else if (Is(p, "<:/cs>")) {
+        k |= KWX_PIECE_CS_CLOSE;
+      } else if (Is(p, "<:/fc>")) {
+        k |= KWX_PIECE_FC_CLOSE;
+      }
+      break;
+    case '/':
+      if (Is(p, "</ct>")) {
+        k |= KWX_PIECE_CT_CLOSE;
+      } else if (Is(p, "</tbt>")) {
+        k |= KWX_PIECE_TBT_CLOSE;
+      } else if (Is(p, "</tr>")) {
+        k |= KWX_PIECE_TR_CLOSE;
+      } else if (Is(p, "</fn>")) {
+        k |= KWX_PIECE_FN_CLOSE;
+      } else if (Is(p, "</mk>")) {
+        k |= KWX_PIECE_MK_CLOSE;
+      } else if (Is(p, "</imk>")) {
+        k |= KWX_PIECE_IMK_CLOSE;
+      } else if (Is(p, "</kwx>")) {
+        k |= KWX_PIECE_KWX_CLOSE;
+      } else if (Is(p, "</af>")) {
+        k |= KWX_PIECE_AF_CLOSE;
+      } else if (Is(p, "</tb>")) {
+        k |= KWX_PIECE_TB_CLOSE;
+      }
+      break;
+    default:
+      break;
   }
   return k;
 }

@@ -97,6 +97,7 @@ inline std::string_view Keyword(std::string_view line) {
 // them, if any, ends a name.
 inline bool HasKeyword(std::string_view line, std::string_view keyword) {
   const std::size_t n = keyword.size();
+  if (n == 0) return Keyword(line).empty();
   if (line.size() <= n || line.front() != '<' || line.compare(1, n, keyword) != 0) return false;
   return line.size() == n + 1 || detail::Is(line[n + 1], detail::CLASS_NAME_END);
 }

@@ -1,0 +1,183 @@
+// The compact line machinery against the string forms it replaces inside
+// the pre-scan: the reader's view form delivers what the string form
+// delivers, the line store keeps every record's text whatever is added or
+// dropped later, the block helpers answer alike over both list forms, and a
+// statement name compared in place matches the name read out first.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "MIFTestSupport.h"
+#include "kernel/forward/MIFLineReader.h"
+#include "kernel/forward/MIFLineStore.h"
+#include "kernel/forward/MIFSyntax.h"
+
+namespace {
+
+std::vector<std::string> ViaStrings(CQ_MIFLineReader& reader) {
+  std::vector<std::string> lines;
+  std::string line;
+  while (reader.b_ReadLine(line, true)) lines.push_back(line);
+  return lines;
+}
+
+std::vector<std::string> ViaViews(CQ_MIFLineReader& reader) {
+  std::vector<std::string> lines;
+  std::string_view line;
+  while (reader.b_ReadLineView(line)) lines.emplace_back(line);
+  return lines;
+}
+
+// Texts that exercise line ends, trimming and the 4096-byte blocks.
+std::vector<std::pair<std::string, std::string>> ReaderInputs() {
+  const std::size_t block = CQ_MIFLineReader::BLOCK_SIZE;
+  std::vector<std::pair<std::string, std::string>> inputs = {
+      {"LF", "<A\n <B>\n>\n"},
+      {"CR LF", "<A\r\n <B>\r\n>\r\n"},
+      {"CR only", "<A\r <B>\r>\r"},
+      {"mixed", "<A\r\n<B>\r<C>\n\n\r\r<D>"},
+      {"blank lines", "<A\n \t \n\v\f\n<B>  \n"},
+      {"empty", ""},
+      {"only line ends", "\r\n\n\r"},
+      {"NUL kept", std::string("<A\0B>\n", 6)},
+  };
+  for (std::size_t first : {block - 2, block - 1, block, block + 1}) {
+    std::string text(first, 'a');
+    text += "\r\n  " + std::string(block * 2 + 7, 'b') + "  \n<c>";
+    inputs.emplace_back("boundary at " + std::to_string(first), text);
+  }
+  // Many short CR-only lines: every line end found once per search.
+  std::string crOnly;
+  for (int i = 0; i < 3000; ++i) crOnly += "<L " + std::to_string(i) + ">\r";
+  inputs.emplace_back("3000 CR-only lines", crOnly);
+  return inputs;
+}
+
+class MIFCompactReaderTest : public mif_test::SessionTest {};
+
+TEST_F(MIFCompactReaderTest, ViewsDeliverWhatStringsDeliver) {
+  for (const auto& [name, text] : ReaderInputs()) {
+    CQ_MIFLineReader a(text.data(), text.size());
+    CQ_MIFLineReader b(text.data(), text.size());
+    const std::vector<std::string> expected = ViaStrings(a);
+    EXPECT_EQ(ViaViews(b), expected) << name << " (memory)";
+    EXPECT_EQ(b.n_LinesRead(), expected.size()) << name;
+
+    mif_test::WriteFile(dir_ + "in.mif", text);
+    CQ_MIFLineReader file(dir_ + "in.mif");
+    EXPECT_EQ(file.n_SizeHint(), text.size()) << name;
+    EXPECT_EQ(ViaViews(file), expected) << name << " (file)";
+
+    // The copying reader writes the same ORG copy whichever form is read.
+    {
+      CQ_MIFCopyingReader viaViews(dir_ + "in.mif", dir_ + "views.org");
+      ViaViews(viaViews);
+      viaViews.v_Commit();
+      CQ_MIFCopyingReader viaStrings(dir_ + "in.mif", dir_ + "strings.org");
+      ViaStrings(viaStrings);
+      viaStrings.v_Commit();
+    }
+    EXPECT_EQ(mif_test::ReadFile(dir_ + "views.org"), mif_test::ReadFile(dir_ + "strings.org")) << name;
+  }
+}
+
+TEST_F(MIFCompactReaderTest, CopyOfLinesLongerThanTheCopyBuffer) {
+  const std::string longLine = "<String `" + std::string(200000, 'x') + "'>";
+  const std::string text = "<A\n" + longLine + "\n" + std::string(70000, 'y') + "\n>\n";
+  mif_test::WriteFile(dir_ + "in.mif", text);
+  {
+    CQ_MIFCopyingReader reader(dir_ + "in.mif", dir_ + "doc.org");
+    ViaViews(reader);
+    reader.v_Commit();
+  }
+  EXPECT_EQ(mif_test::ReadFile(dir_ + "doc.org"), "<A\n" + longLine + "\n" + std::string(70000, 'y') + "\n>\n");
+}
+
+TEST(MIFLineStoreTest, RecordsKeepTheirTextAcrossChunksAndRewinds) {
+  CQ_MIFLineStore store;
+  std::vector<std::pair<st_MIFLine, std::string>> kept;
+  std::mt19937 random(7);
+  // Enough lines for several chunks, one longer than a chunk among them.
+  for (int i = 0; i < 60000; ++i) {
+    std::string text = i == 30000 ? std::string(CQ_MIFLineStore::CHUNK_SIZE + 5, 'z')
+                                  : "<String `" + std::to_string(random()) + "'>";
+    if (i % 7 == 0) text = "<Para";
+    kept.emplace_back(store.st_Add(text), text);
+  }
+  // Lines added after a mark and rewound leave the earlier ones intact, and
+  // the room they took is used again.
+  const CQ_MIFLineStore::st_Mark mark = store.st_GetMark();
+  const std::size_t capacity = store.n_Capacity();
+  for (int i = 0; i < 40000; ++i) store.st_Add("<Dropped " + std::to_string(i) + ">");
+  store.v_Rewind(mark);
+  const st_MIFLine again = store.st_Add("> # end of Para");
+  EXPECT_EQ(store.n_Capacity(), capacity);
+  EXPECT_EQ(again.sv(), "> # end of Para");
+  EXPECT_EQ(again.i_Net, -1);
+  for (const auto& [line, text] : kept) {
+    ASSERT_EQ(line.sv(), text);
+    ASSERT_EQ(line.i_Net, MIFSyntax::NetDepth(text)) << text.substr(0, 40);
+  }
+  const st_MIFLine literal = CQ_MIFLineStore::sst_Literal("<End of TextRectID>");
+  EXPECT_EQ(literal.i_Net, 0);
+  store.v_Clear();
+  EXPECT_EQ(store.n_Capacity(), 0u);
+  EXPECT_EQ(lst_MIFLineStrings({literal}), CQ_MIFLines{"<End of TextRectID>"});
+}
+
+// Random lists from MIF-like lines, including lines that open or close
+// more than one block and lines whose brackets sit in strings or comments.
+CQ_MIFLines RandomLines(std::mt19937& random, std::size_t n) {
+  static const char* const kLines[] = {
+      "<Para",       "> # end of Para", "<ParaLine",       ">",          "<PgfTag `Body'>", "<String `a > b'>",
+      "<ID 5>",      "<TextRect <ID 5>", "<A <B",           ">>",         "<Notes >",        "# <comment>",
+      "<X `it\\'s'>", "<MType 2>",       "<String `<odd'>", "<Unique 9>", "<Tbl",            "> # end of Tbl",
+  };
+  CQ_MIFLines lines;
+  for (std::size_t i = 0; i < n; ++i) lines.emplace_back(kLines[random() % (sizeof kLines / sizeof *kLines)]);
+  return lines;
+}
+
+TEST(MIFCompactSyntaxTest, BlockHelpersAnswerAlikeOverBothListForms) {
+  std::mt19937 random(11);
+  for (int round = 0; round < 200; ++round) {
+    const CQ_MIFLines strings = RandomLines(random, 1 + random() % 40);
+    CQ_MIFLineStore store;
+    CQ_MIFLineList compact;
+    for (const std::string& s : strings) compact.push_back(store.st_Add(s));
+    const std::size_t n = strings.size();
+    for (std::size_t open = 0; open < n; ++open) {
+      ASSERT_EQ(MIFSyntax::BlockEnd(compact, open, n), MIFSyntax::BlockEnd(strings, open, n))
+          << ::testing::PrintToString(strings) << " from " << open;
+      std::vector<std::pair<std::size_t, std::size_t>> a;
+      std::vector<std::pair<std::size_t, std::size_t>> b;
+      const std::size_t end = MIFSyntax::BlockEnd(strings, open, n);
+      MIFSyntax::ForEachChild(compact, open, end, [&](std::size_t f, std::size_t l) { a.emplace_back(f, l); });
+      MIFSyntax::ForEachChild(strings, open, end, [&](std::size_t f, std::size_t l) { b.emplace_back(f, l); });
+      ASSERT_EQ(a, b) << ::testing::PrintToString(strings) << " from " << open;
+      std::string_view va;
+      std::string_view vb;
+      ASSERT_EQ(MIFSyntax::ChildValue(compact, open, end, "ID", va), MIFSyntax::ChildValue(strings, open, end, "ID", vb));
+      EXPECT_EQ(va, vb);
+      EXPECT_EQ(MIFSyntax::IsStatement(compact[open]), MIFSyntax::IsStatement(std::string_view(strings[open])));
+      EXPECT_EQ(MIFSyntax::IsOpening(compact[open]), MIFSyntax::IsOpening(std::string_view(strings[open])));
+    }
+  }
+}
+
+TEST(MIFCompactSyntaxTest, NameComparedInPlaceMatchesTheNameReadOut) {
+  const char* const lines[] = {"<Tbl",        "<TblID 3>", "<Tbl>",     "<Tbl <ID 4>", "<Tbl\t",   "<Tbl ",
+                               "<TblTitle",   "<",         "<>",        "",            "> Tbl",    "<Tb",
+                               "<Tbl`x'>",    "<Para",     "<ParaLine", "<Unique 5>",  "<Unique>", "Tbl"};
+  const char* const keywords[] = {"Tbl", "TblID", "Para", "ParaLine", "Unique", "", "Tb"};
+  for (const char* line : lines) {
+    for (const char* keyword : keywords) {
+      EXPECT_EQ(MIFSyntax::HasKeyword(line, keyword), MIFSyntax::Keyword(line) == keyword)
+          << '"' << line << "\" / \"" << keyword << '"';
+    }
+  }
+}
+
+}  // namespace
