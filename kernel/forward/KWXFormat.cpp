@@ -274,8 +274,10 @@ std::vector<st_Token> sast_Tokenize(std::string_view text) {
 }
 
 void CQ_KWXLineJoiner::v_BeginLine() {
+  // The line is built in one buffer that keeps its room; each finished
+  // line is copied out at its own size.
   if (!m_strLine.empty()) {
-    m_lstLines.push_back(std::move(m_strLine));
+    m_lstLines.emplace_back(m_strLine);
     m_strLine.clear();
   }
 }
