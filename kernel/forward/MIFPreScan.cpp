@@ -495,13 +495,26 @@ void CQ_MIFPreScan::v_CutTextFlow(const CQ_MIFLineList& flow) {
   for (std::size_t i = 0; i < headerEnd; ++i) record.lst_Header.emplace_back(flow[i].sv());
   record.n_Paragraphs = paragraphs.size();
 
+  // The paragraphs are first assigned to their columns; the columns' parts
+  // are then filled at their final size.
   struct Part {
     std::string id;
-    CQ_MIFLineList lines;
+    st_MIFLine statement;  // the TextRectID line, first of the part
+    std::size_t size = 2;  // lines, with the statement and the end line
+  };
+  struct Unit {
+    std::size_t begin;
+    std::size_t end;
+    std::size_t skipFirst;  // column statements within the unit, in `skips`
+    std::size_t skipCount;
+    long part;  // -1: not (yet) in a part
   };
   std::vector<Part> parts;
+  std::vector<Unit> units;
+  units.reserve(paragraphs.size());
+  std::vector<std::size_t> skips;
   std::unordered_map<std::string, std::size_t> partIndex;
-  CQ_MIFLineList pending;  // paragraphs before the flow's first column
+  std::vector<std::size_t> pending;  // units of paragraphs before the flow's first column
   std::size_t pendingFirst = 0;
   std::size_t pendingCount = 0;
   long current = -1;
@@ -544,7 +557,7 @@ void CQ_MIFPreScan::v_CutTextFlow(const CQ_MIFLineList& flow) {
       record.vec_Columns.push_back(std::move(start));
       Part part;
       part.id = std::move(id);
-      part.lines.push_back(flow[c.line]);
+      part.statement = flow[c.line];
       parts.push_back(std::move(part));
     }
 
@@ -562,44 +575,61 @@ void CQ_MIFPreScan::v_CutTextFlow(const CQ_MIFLineList& flow) {
       home = -1;
     }
 
-    std::size_t nextColumn = 0;
-    auto takeUnit = [&](CQ_MIFLineList& into) {
-      for (std::size_t i = begin; i < end; ++i) {
-        if (nextColumn < here.size() && here[nextColumn].line == i) {
-          ++nextColumn;
-          continue;
-        }
-        into.push_back(flow[i]);
-      }
+    // The unit without its column statements.
+    const std::size_t unit = units.size();
+    units.push_back({begin, end, skips.size(), here.size(), -1});
+    for (const ColumnHere& c : here) skips.push_back(c.line);
+    auto assign = [&](std::size_t u, std::size_t part) {
+      units[u].part = static_cast<long>(part);
+      parts[part].size += units[u].end - units[u].begin - units[u].skipCount;
     };
     if (home < 0) {
       if (pendingCount == 0) pendingFirst = p;
       ++pendingCount;
-      takeUnit(pending);
+      pending.push_back(unit);
     } else {
-      st_MIFColumnStart& start = record.vec_Columns[static_cast<std::size_t>(home)];
-      CQ_MIFLineList& into = parts[static_cast<std::size_t>(home)].lines;
+      const std::size_t part = static_cast<std::size_t>(home);
+      st_MIFColumnStart& start = record.vec_Columns[part];
       if (pendingCount > 0) {
         start.n_FirstHome = pendingFirst;
         start.n_HomeCount = pendingCount;
-        into.insert(into.end(), pending.begin(), pending.end());
+        for (std::size_t u : pending) assign(u, part);
         pending.clear();
         pendingCount = 0;
       }
       if (start.n_HomeCount == 0) start.n_FirstHome = p;
       ++start.n_HomeCount;
-      takeUnit(into);
+      assign(unit, part);
     }
     if (!here.empty()) {
       current = static_cast<long>(partIndex[std::string(record.vec_Columns[record.vec_Columns.size() - 1].cs_ID)]);
     }
   }
+  // Each part: its statement, its units in paragraph order (units never
+  // assigned, of a flow without columns, go nowhere), its end line.
+  std::vector<CQ_MIFLineList> lines(parts.size());
+  for (std::size_t k = 0; k < parts.size(); ++k) {
+    lines[k].reserve(parts[k].size);
+    lines[k].push_back(parts[k].statement);
+  }
+  for (const Unit& u : units) {
+    if (u.part < 0) continue;
+    CQ_MIFLineList& into = lines[static_cast<std::size_t>(u.part)];
+    std::size_t next = u.skipFirst;
+    const std::size_t skipEnd = u.skipFirst + u.skipCount;
+    for (std::size_t i = u.begin; i < u.end; ++i) {
+      if (next < skipEnd && skips[next] == i) {
+        ++next;
+        continue;
+      }
+      into.push_back(flow[i]);
+    }
+  }
   for (std::size_t k = 0; k < parts.size(); ++k) {
     // A column that got no paragraph starts where its statement stood.
     if (record.vec_Columns[k].n_HomeCount == 0) record.vec_Columns[k].n_FirstHome = record.vec_Columns[k].n_Paragraph;
-    parts[k].lines.push_back(CQ_MIFLineStore::sst_Literal(kEndOfColumn));
-    parts[k].lines.shrink_to_fit();
-    m_mapTextColumns.emplace(std::move(parts[k].id), std::move(parts[k].lines));
+    lines[k].push_back(CQ_MIFLineStore::sst_Literal(kEndOfColumn));
+    m_mapTextColumns.emplace(std::move(parts[k].id), std::move(lines[k]));
   }
   m_vecTextFlows.push_back(std::move(record));
 }
