@@ -3,7 +3,8 @@
 // The fragment table is keyed by the tag kind and the fragment together, so
 // that identical MIF text requested for two kinds (an element range that
 // becomes <:el> in one place and <:elf> in another) yields a tag of the
-// kind asked for. The tag table keeps the first fragment entered for a tag.
+// kind asked for. The tag table keeps the first fragment entered for a tag
+// and owns the texts; the fragment table views them.
 #include "kernel/forward/KWXTagTables.h"
 
 namespace {
@@ -13,33 +14,17 @@ constexpr int kPlainKind = KWX::NUMBERED_KIND_COUNT;
 
 }  // namespace
 
-std::string CQ_KWXTagTables::scs_FragmentKey(int kind, std::string_view fragment) {
-  std::string key;
-  key.reserve(fragment.size() + 2);
-  key.push_back(static_cast<char>('A' + kind));
-  key.push_back('\x01');
-  key.append(fragment);
-  return key;
-}
-
 CQ_KWXTagTables::st_KeyView CQ_KWXTagTables::sst_KeyView(int kind, std::string_view fragment) {
   return {static_cast<char>('A' + kind), fragment};
 }
 
-// A key's hash is the fragment's hash mixed with the kind's code, so a key
-// and its view hash alike.
 std::size_t CQ_KWXTagTables::st_KeyHash::operator()(const st_KeyView& key) const {
   return std::hash<std::string_view>{}(key.cs_Fragment) * 31u + static_cast<unsigned char>(key.c_Kind);
 }
 
-std::size_t CQ_KWXTagTables::st_KeyHash::operator()(const std::string& key) const {
-  if (key.size() < 2) return std::hash<std::string>{}(key);
-  return (*this)(st_KeyView{key[0], std::string_view(key).substr(2)});
-}
-
-bool CQ_KWXTagTables::st_KeyEqual::operator()(const st_KeyView& a, const std::string& b) const {
-  return b.size() == a.cs_Fragment.size() + 2 && b[0] == a.c_Kind && b[1] == '\x01' &&
-         std::string_view(b).substr(2) == a.cs_Fragment;
+std::string_view CQ_KWXTagTables::cs_KeepFragment(const std::string* entered, std::string_view fragment) {
+  if (entered) return *entered;
+  return m_dqKeptFragments.emplace_back(fragment);
 }
 
 const std::string& CQ_KWXTagTables::rcs_TagForFragment(KWX::ET_KWXNumberedTag kind, std::string_view name,
@@ -47,7 +32,7 @@ const std::string& CQ_KWXTagTables::rcs_TagForFragment(KWX::ET_KWXNumberedTag ki
   if (KWX::rst_NumberedTagInfo(kind).b_Reusable) {
     auto found = m_mapFragmentToTag.find(sst_KeyView(kind, fragment));
     if (found != m_mapFragmentToTag.end()) {
-      return found->second;
+      return *found->second;
     }
   }
   return rcs_MakeAndEnter(kind, name, fragment);
@@ -61,36 +46,34 @@ std::string CQ_KWXTagTables::ccs_MakeNewTag(KWX::ET_KWXNumberedTag kind, std::st
 const std::string& CQ_KWXTagTables::rcs_MakeAndEnter(KWX::ET_KWXNumberedTag kind, std::string_view name,
                                                      const std::string& fragment) {
   const KWX::st_NumberedTagInfo& info = KWX::rst_NumberedTagInfo(kind);
-  std::string tag = KWX::ccs_MakeNumberedTag(kind, name, n_TakeNumber(info.et_Counter));
-  m_mapTagToFragment.try_emplace(tag, fragment);
+  const auto [entry, inserted] =
+      m_mapTagToFragment.try_emplace(KWX::ccs_MakeNumberedTag(kind, name, n_TakeNumber(info.et_Counter)), fragment);
+  const std::string& tag = entry->first;
   auto found = m_mapFragmentToTag.find(sst_KeyView(kind, fragment));
-  if (info.b_Reusable) {
-    // Reuse always answers with the first tag made for the fragment.
-    if (found == m_mapFragmentToTag.end()) {
-      return m_mapFragmentToTag.emplace(scs_FragmentKey(kind, fragment), std::move(tag)).first->second;
-    }
-    // Only reachable through ccs_MakeNewTag: the fresh tag lives in the
-    // tag table.
-    return m_mapTagToFragment.find(tag)->first;
+  if (found == m_mapFragmentToTag.end()) {
+    m_mapFragmentToTag.emplace(sst_KeyView(kind, cs_KeepFragment(inserted ? &entry->second : nullptr, fragment)),
+                               &tag);
+  } else if (!info.b_Reusable) {
+    // Text lines and markers: the fragment table answers with the latest.
+    found->second = &tag;
   }
-  // Text lines and markers: the fragment table answers with the latest.
-  if (found != m_mapFragmentToTag.end()) {
-    found->second = std::move(tag);
-    return found->second;
-  }
-  return m_mapFragmentToTag.emplace(scs_FragmentKey(kind, fragment), std::move(tag)).first->second;
+  // Reuse answers with the first tag made for the fragment; a fresh tag of
+  // a reusable kind made anyway (ccs_MakeNewTag) is the new one.
+  return tag;
 }
 
 const std::string* CQ_KWXTagTables::pcs_FindTag(KWX::ET_KWXNumberedTag kind, const std::string& fragment) const {
   auto found = m_mapFragmentToTag.find(sst_KeyView(kind, fragment));
-  return found == m_mapFragmentToTag.end() ? nullptr : &found->second;
+  return found == m_mapFragmentToTag.end() ? nullptr : found->second;
 }
 
 bool CQ_KWXTagTables::b_Enter(std::string_view tag, std::string_view fragment) {
+  const auto [entry, inserted] = m_mapTagToFragment.try_emplace(std::string(tag), fragment);
   if (m_mapFragmentToTag.find(sst_KeyView(kPlainKind, fragment)) == m_mapFragmentToTag.end()) {
-    m_mapFragmentToTag.emplace(scs_FragmentKey(kPlainKind, fragment), tag);
+    m_mapFragmentToTag.emplace(sst_KeyView(kPlainKind, cs_KeepFragment(inserted ? &entry->second : nullptr, fragment)),
+                               &entry->first);
   }
-  return m_mapTagToFragment.try_emplace(std::string(tag), fragment).second;
+  return inserted;
 }
 
 void CQ_KWXTagTables::v_EnterFixedPairs() {
@@ -120,6 +103,7 @@ const std::string* CQ_KWXTagTables::pcs_FindFragment(std::string_view tag) const
 
 void CQ_KWXTagTables::v_EmptyTables() {
   m_mapFragmentToTag.clear();
+  m_dqKeptFragments.clear();
   m_mapTagToFragment.clear();
 }
 

@@ -11,6 +11,7 @@
 
 #include <array>
 #include <cstddef>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -22,6 +23,10 @@ class OSTRAKON_API CQ_KWXTagTables {
  public:
   // Empty tables, every counter at 1, the current format generation.
   CQ_KWXTagTables() { v_Reset(); }
+  // The fragment table points into the tag table: the tables are not
+  // copied.
+  CQ_KWXTagTables(const CQ_KWXTagTables&) = delete;
+  CQ_KWXTagTables& operator=(const CQ_KWXTagTables&) = delete;
 
   // --- numbered tags ---------------------------------------------------------
 
@@ -96,31 +101,31 @@ class OSTRAKON_API CQ_KWXTagTables {
   void v_Reset();
 
  private:
-  // Key of the fragment table: the kind's code, a separator and the
-  // fragment, so that equal fragments of different kinds never share a tag.
-  static std::string scs_FragmentKey(int kind, std::string_view fragment);
-  // A key not yet made: lookups hash and compare it without building it.
+  // Key of the fragment table: the kind's code and a view of the fragment,
+  // so that equal fragments of different kinds never share a tag. The view
+  // looks into text the tables own (the tag table's fragment of the same
+  // entry, or a copy kept for the purpose) and the value points to the tag
+  // table's key, so each text is held once.
   struct st_KeyView {
     char c_Kind;
     std::string_view cs_Fragment;
+    bool operator==(const st_KeyView& other) const {
+      return c_Kind == other.c_Kind && cs_Fragment == other.cs_Fragment;
+    }
   };
   struct st_KeyHash {
-    using is_transparent = void;
-    std::size_t operator()(const std::string& key) const;
     std::size_t operator()(const st_KeyView& key) const;
-  };
-  struct st_KeyEqual {
-    using is_transparent = void;
-    bool operator()(const std::string& a, const std::string& b) const { return a == b; }
-    bool operator()(const st_KeyView& a, const std::string& b) const;
-    bool operator()(const std::string& a, const st_KeyView& b) const { return (*this)(b, a); }
   };
   static st_KeyView sst_KeyView(int kind, std::string_view fragment);
   // Makes a tag with the next number and enters it in both tables.
   const std::string& rcs_MakeAndEnter(KWX::ET_KWXNumberedTag kind, std::string_view name,
                                       const std::string& fragment);
+  // Text equal to `fragment` that lives as long as the tables: the tag
+  // table's fragment when the entry just made holds it, otherwise a copy.
+  std::string_view cs_KeepFragment(const std::string* entered, std::string_view fragment);
 
-  std::unordered_map<std::string, std::string, st_KeyHash, st_KeyEqual> m_mapFragmentToTag;
+  std::unordered_map<st_KeyView, const std::string*, st_KeyHash> m_mapFragmentToTag;
+  std::deque<std::string> m_dqKeptFragments;
   std::unordered_map<std::string, std::string> m_mapTagToFragment;
   std::array<unsigned, KWX::COUNTER_ALL_COUNT> m_anCounters{};
   int m_iFormatGeneration = KWX::FORMAT_GENERATION_CURRENT;
