@@ -1,0 +1,70 @@
+// The tag tables hold each text once and look fragments up in place: every
+// entry must still answer after the tables grew through many rehashes,
+// for fragments whose text the caller no longer holds, and when a tag that
+// is already known arrives with another fragment.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "kernel/forward/KWXTagTables.h"
+
+namespace {
+
+TEST(KWXTagTablesStorageTest, EntriesAnswerAfterGrowthWhateverTheCallerKept) {
+  CQ_KWXTagTables tables;
+  std::vector<std::pair<std::string, std::string>> made;  // fragment, tag
+  for (int i = 0; i < 30000; ++i) {
+    // Each fragment lives only for the call that enters it.
+    const std::string tag = [&] {
+      const std::string fragment = "<Para\n<PgfTag `F" + std::to_string(i % 9000) + "'>\n";
+      return tables.rcs_TagForFragment(KWX::NUMBERED_PS, "F", fragment);
+    }();
+    if (i < 9000) made.emplace_back("<Para\n<PgfTag `F" + std::to_string(i) + "'>\n", tag);
+    if (i % 3 == 0) {
+      const std::string marker = "<Marker\n<MText `m" + std::to_string(i) + "'>\n";
+      const std::string mk = tables.ccs_MakeNewTag(KWX::NUMBERED_MK, "Comment", marker);
+      ASSERT_NE(tables.pcs_FindFragment(mk), nullptr);
+      ASSERT_EQ(*tables.pcs_FindFragment(mk), marker);
+    }
+  }
+  for (const auto& [fragment, tag] : made) {
+    const std::string* found = tables.pcs_FindTag(KWX::NUMBERED_PS, fragment);
+    ASSERT_NE(found, nullptr) << fragment;
+    EXPECT_EQ(*found, tag);
+    EXPECT_EQ(*tables.pcs_FindFragment(tag), fragment);
+    // The same text of another kind is another entry.
+    EXPECT_EQ(tables.pcs_FindTag(KWX::NUMBERED_CS, fragment), nullptr);
+  }
+}
+
+TEST(KWXTagTablesStorageTest, KnownTagWithAnotherFragment) {
+  CQ_KWXTagTables tables;
+  // A plain pair whose tag is known keeps the first fragment for the tag.
+  EXPECT_TRUE(tables.b_Enter("<:/cs>", "<Font\n<FTag `'>\n> # end of Font\n"));
+  EXPECT_FALSE(tables.b_Enter("<:/cs>", "<Font\n<FTag `'>\n<FLocked No>\n> # end of Font\n"));
+  EXPECT_EQ(*tables.pcs_FindFragment("<:/cs>"), "<Font\n<FTag `'>\n> # end of Font\n");
+
+  // The <:elf> counter restarts per list, so one tag can be made again for
+  // another fragment: both fragments answer with it, the first one stays
+  // the tag's.
+  const std::string first = tables.rcs_TagForFragment(KWX::NUMBERED_ELF, "T", "<ElementBegin\n<ETag `T'>\n");
+  tables.v_ResetElfCounter();
+  const std::string second = tables.rcs_TagForFragment(KWX::NUMBERED_ELF, "T", "<ElementBegin\n<ETag `T'>\n<X>\n");
+  EXPECT_EQ(first, second);
+  EXPECT_EQ(*tables.pcs_FindTag(KWX::NUMBERED_ELF, "<ElementBegin\n<ETag `T'>\n<X>\n"), first);
+  EXPECT_EQ(*tables.pcs_FindFragment(first), "<ElementBegin\n<ETag `T'>\n");
+
+  // Markers take a new number each time; the fragment answers with the
+  // latest.
+  const std::string a = tables.ccs_MakeNewTag(KWX::NUMBERED_MK, "Comment", "<Marker\n");
+  const std::string b = tables.ccs_MakeNewTag(KWX::NUMBERED_MK, "Comment", "<Marker\n");
+  EXPECT_NE(a, b);
+  EXPECT_EQ(*tables.pcs_FindTag(KWX::NUMBERED_MK, "<Marker\n"), b);
+
+  tables.v_EmptyTables();
+  EXPECT_EQ(tables.pcs_FindTag(KWX::NUMBERED_ELF, "<ElementBegin\n<ETag `T'>\n<X>\n"), nullptr);
+  EXPECT_EQ(tables.n_TagCount(), 0u);
+}
+
+}  // namespace
