@@ -14,12 +14,12 @@ namespace {
 TEST(KWXTagTablesStorageTest, EntriesAnswerAfterGrowthWhateverTheCallerKept) {
   CQ_KWXTagTables tables;
   std::vector<std::pair<std::string, std::string>> made;  // fragment, tag
+  // Every request passes its fragment in the same buffer, overwritten for
+  // the next: the tables must keep texts of their own.
+  std::string buffer;
   for (int i = 0; i < 30000; ++i) {
-    // Each fragment lives only for the call that enters it.
-    const std::string tag = [&] {
-      const std::string fragment = "<Para\n<PgfTag `F" + std::to_string(i % 9000) + "'>\n";
-      return tables.rcs_TagForFragment(KWX::NUMBERED_PS, "F", fragment);
-    }();
+    buffer = "<Para\n<PgfTag `F" + std::to_string(i % 9000) + "'>\n";
+    const std::string tag = tables.rcs_TagForFragment(KWX::NUMBERED_PS, "F", buffer);
     if (i < 9000) made.emplace_back("<Para\n<PgfTag `F" + std::to_string(i) + "'>\n", tag);
     if (i % 3 == 0) {
       const std::string marker = "<Marker\n<MText `m" + std::to_string(i) + "'>\n";
@@ -28,6 +28,7 @@ TEST(KWXTagTablesStorageTest, EntriesAnswerAfterGrowthWhateverTheCallerKept) {
       ASSERT_EQ(*tables.pcs_FindFragment(mk), marker);
     }
   }
+  buffer.assign(buffer.size(), '#');
   for (const auto& [fragment, tag] : made) {
     const std::string* found = tables.pcs_FindTag(KWX::NUMBERED_PS, fragment);
     ASSERT_NE(found, nullptr) << fragment;
