@@ -677,8 +677,11 @@ class CQ_MIFToKWXConverter::CListWalker {
       default: typeText = typeName.empty() ? std::to_string(type) : Name(typeName); break;
     }
     std::string tag = m_tags.ccs_MakeNewTag(kind, typeText, fragment);
-    if (m_first && m_conv.m_lMarkerLength > 0 &&
-        m_conv.m_coMarkerText.n_CharacterCount(text) > static_cast<std::size_t>(m_conv.m_lMarkerLength)) {
+    // A character takes at least one byte of the raw text: text no longer
+    // than the limit in bytes is within it in characters too.
+    const std::size_t limit = static_cast<std::size_t>(m_conv.m_lMarkerLength);
+    if (m_first && m_conv.m_lMarkerLength > 0 && text.size() > limit &&
+        m_conv.m_coMarkerText.n_CharacterCount(text) > limit) {
       CQ_Morvane_Communication& session = m_conv.m_rcoSession;
       session.v_AddMessage(ccs_FormatKernelString(250, tag.c_str(), session.lpsz_GetSourceMarkerLength()));
       session.v_AddMessage(lpsz_LoadKernelString(251));
