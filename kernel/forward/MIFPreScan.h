@@ -25,6 +25,11 @@
 // nesting deeper than MAX_DEPTH). File errors raise
 // Platform::CQ_FileException. Nothing is written outside the ORG folder.
 //
+// Storage: the text of every kept line is copied once into a line store
+// (MIFLineStore.h); lists and object tables are compact records pointing
+// into it, each with its depth counted once. The string forms below are
+// made from them on request. A pre-scan is not copyable.
+//
 // Line lists hold trimmed MIF lines plus these pseudo-lines:
 //   "<PageBody>"            before the PageType line of a body page
 //   "<End of TextRectID>"   ends a text column's part of a flow
@@ -186,7 +191,8 @@ class CQ_MIFPreScan {
 
   // The restructured body pages and master pages, in reading order, as
   // strings. Made from the compact lists when first asked for after a
-  // change (a copy of the text: the converter reads the compact lists).
+  // change (a copy of the text: the converter reads the compact lists, so
+  // changing these strings changes no conversion).
   const CQ_MIFLines& rco_GetBodyLines() const;
   CQ_MIFLines& rco_GetBodyLines();
   const CQ_MIFLines& rco_GetMasterLines() const;
