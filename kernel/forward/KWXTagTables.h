@@ -60,6 +60,11 @@ class OSTRAKON_API CQ_KWXTagTables {
 
   // Enters the fixed pairs (KWX::sast_FixedTagPairs).
   void v_EnterFixedPairs();
+  // Room for about `tags` entries in each table, made once.
+  void v_Reserve(std::size_t tags) {
+    m_mapFragmentToTag.reserve(tags);
+    m_mapTagToFragment.reserve(tags);
+  }
 
   // Makes the six header lines, enters them with their counterparts and
   // returns them in file order. The first line follows the tables' format

@@ -125,6 +125,7 @@ void CQ_MIFToKWXConverter::v_Run(const std::function<void(CQ_MIFPreScan&)>& preS
   v_Step();
 
   m_coTags.v_EnterFixedPairs();
+  m_coTags.v_Reserve((m_pcoPreScan->rco_GetBodyList().size() + m_pcoPreScan->rco_GetMasterList().size()) / 32);
 
   CQ_KWXPieceList body = lst_ConvertList(m_pcoPreScan->rco_GetBodyList());
   v_Step();
