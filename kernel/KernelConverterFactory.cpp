@@ -3,6 +3,8 @@
 #include "kernel/session/ConverterFactory.h"
 
 #include "kernel/backward/RTFReader.h"
+#include "kernel/forward/KWXRTFWriter.h"
+#include "kernel/forward/KWXTextWriter.h"
 #include "kernel/session/CommunicationFrame.h"
 
 namespace {
@@ -30,8 +32,18 @@ class KernelConverterFactory final : public CQ_Morvane_ConverterFactory {
     CQ_RTFReader(codePage).v_ReadFile(path, lines);
     return true;
   }
-  bool vb_WriteKWXLines(CQ_Morvane_CommunicationFrame&, const CQ_StringList&, const std::string&) override {
-    return false;
+  // Text form for file format 0, RTF for any other value: A4 when the RTF
+  // page size is 0, Letter otherwise, always portrait. Each line is
+  // prepared for RTF while it is written, so the list is not copied.
+  bool vb_WriteKWXLines(CQ_Morvane_CommunicationFrame& session, const CQ_StringList& lines,
+                        const std::string& path) override {
+    if (session.i_GetFileFormatForKWX() == 0) {
+      CQ_KWXTextWriter::sv_Write(path, lines);
+    } else {
+      CQ_KWXRTFWriter::sv_PrepareAndWrite(path, lines, session.i_GetRTFPageSize() == 0, session.i_GetSourceCodePage(),
+                                          session.i_GetTargetCodePage(), true);
+    }
+    return true;
   }
 };
 

@@ -174,6 +174,7 @@ int CQ_Morvane_CommunicationFrame::vi_CompareKWXFiles() {
 bool CQ_Morvane_Communication::b_RunBatch(const CQ_StringList* paths, const st_BatchTask& task, int& processed,
                                           int& failed, int& tagChanges) {
   const int files = paths ? static_cast<int>(paths->size()) : 0;
+  m_iBatchProcessed = m_iBatchFailed = 0;
   if (!paths) return true;
   for (const std::string& path : *paths) {
     m_iFileProgressIndicator = task.steps;
@@ -200,7 +201,10 @@ bool CQ_Morvane_Communication::b_RunBatch(const CQ_StringList* paths, const st_B
     if (m_iTask == TASK_VERIFY && (m_nVerificationErrors || m_nVerificationAlerts || m_nVerificationWarnings)) {
       ++tagChanges;
     }
-    if (!b_ErrorReporting(code, processed, failed, files)) {
+    const bool goOn = b_ErrorReporting(code, processed, failed, files);
+    m_iBatchProcessed = processed;
+    m_iBatchFailed = failed;
+    if (!goOn) {
       v_TidyUpBatch();
       return false;
     }

@@ -199,6 +199,11 @@ class OSTRAKON_API CQ_Morvane_Communication {
   void v_SetJapaneseColloquy(bool b) { m_bJapaneseColloquy = b; }
 
   int i_GetTask() const { return m_iTask; }
+  // The counts of the last batch: files processed (a result was reported)
+  // and files that failed. Files refused for their extension count in
+  // neither.
+  int i_GetBatchProcessed() const { return m_iBatchProcessed; }
+  int i_GetBatchFailed() const { return m_iBatchFailed; }
   void v_SetTask(int i) { m_iTask = i; }
 
   CQ_TagMap* pco_GetCustomTagMap() { return &m_mapCustomTags; }
@@ -372,6 +377,8 @@ class OSTRAKON_API CQ_Morvane_Communication {
   CAncillaryFile m_coInterleafAncillaryFile;
   CExtStringList m_coAncillaryReadBack;
   int m_iTask = TASK_NONE;
+  int m_iBatchProcessed = 0;
+  int m_iBatchFailed = 0;
   bool m_bRunningTask = false;
   bool m_bUserCancelled = false;
   CQ_TagMap m_mapCustomTags;

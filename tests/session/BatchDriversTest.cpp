@@ -67,6 +67,8 @@ TEST_F(DriversTest, ForwardBatchWithAWrongExtensionFirst) {
                    "Halvex Morvane can only convert MIF files with the file extension .mif.",
                    "Converting " + Src("Manual.MIF"), "Done.", "", Underscores(), "No ancillary file created."}));
   EXPECT_EQ(factory->convertedFiles, Lines{"Manual"});
+  EXPECT_EQ(s->i_GetBatchProcessed(), 1);
+  EXPECT_EQ(s->i_GetBatchFailed(), 0);
   EXPECT_STREQ(s->lpsz_GetCurrentFileExtension(), ".MIF");
   // Summary first, then the ancillary question.
   EXPECT_EQ(BoxTexts(), (Lines{"1 file(s) converted.\nNo errors.", lpsz_LoadKernelString(5100)}));
@@ -195,6 +197,8 @@ TEST_F(DriversTest, ConverterFailuresAndExceptions) {
                    "Filename:" + Src("b.mif"), "", "Converting " + Src("c.mif"), "Done.", "",
                    "Converting " + Src("d.mif"), "Conversion Error 10. A memory error has occurred.", "", Underscores(),
                    "", "The batch was cancelled.", Underscores()}));
+  EXPECT_EQ(s->i_GetBatchProcessed(), 4);
+  EXPECT_EQ(s->i_GetBatchFailed(), 3);
 }
 
 TEST_F(DriversTest, ConversionSummaries) {
@@ -420,9 +424,11 @@ TEST_F(AncillaryTest, NamedCreationReportsWriteFailures) {
   // The session's own lines are untouched by the named form.
   EXPECT_TRUE(s->b_AncillaryFileIsEmpty());
 
+  // Through the kernel's own writers: a folder that does not exist.
   auto bare = std::make_unique<CQ_Morvane_CommunicationFrame>("morvane", "3.0", false);
-  EXPECT_FALSE(bare->b_CreateAncillaryFile(dir_ + "nowhere.rtf"));
-  EXPECT_EQ(Drain(*bare), (Lines{"File Error 3040. An unspecified error occurred.", "Filename:" + dir_ + "nowhere.rtf"}));
+  const std::string missing = dir_ + "nowhere/ancillary.rtf";
+  EXPECT_FALSE(bare->b_CreateAncillaryFile(missing));
+  EXPECT_EQ(Drain(*bare), (Lines{"File Error 3110. The file could not be located.", "Filename:" + missing}));
 }
 
 TEST(ExtStringList, RunsInsertAndRemove) {

@@ -1,0 +1,62 @@
+// The output file under the KWX writers: exclusive, buffered and
+// all-or-nothing.
+//
+// Bytes go to a temporary file created beside the destination (same folder,
+// so the final rename never crosses a file system) through a 4096-byte
+// buffer. Line ends are written as the platform's text files have them in
+// this format's home: every line feed is stored as carriage return and line
+// feed. v_Commit renames the finished file over the destination; a writer
+// destroyed without a successful commit removes its temporary file, so a
+// failure never leaves a partial or truncated output behind.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "System/Export.h"
+
+class OSTRAKON_API CQ_KWXFileWriter {
+ public:
+  static constexpr std::size_t BUFFER_SIZE = 4096;
+
+  // Creates the temporary file beside `path`. Raises
+  // Platform::CQ_FileException naming `path` (not the temporary name) when
+  // the folder does not exist or the file cannot be created.
+  explicit CQ_KWXFileWriter(std::string path);
+  // Removes the temporary file when v_Commit has not succeeded.
+  ~CQ_KWXFileWriter();
+
+  CQ_KWXFileWriter(const CQ_KWXFileWriter&) = delete;
+  CQ_KWXFileWriter& operator=(const CQ_KWXFileWriter&) = delete;
+
+  // Appends bytes; each "\n" among them is written as "\r\n". Raises
+  // Platform::CQ_FileException naming the destination when the disk is full
+  // or a write fails.
+  void v_Write(std::string_view bytes);
+  void v_Write(char byte);
+  // Appends the line and a line end.
+  void v_WriteLine(std::string_view line) {
+    v_Write(line);
+    v_Write('\n');
+  }
+
+  // Flushes, closes and renames the file over the destination (replacing
+  // any file of that name). Raises Platform::CQ_FileException naming the
+  // destination on failure; the temporary file is gone either way. Nothing
+  // may be written afterwards.
+  void v_Commit();
+
+  const std::string& rcs_GetPath() const { return m_strPath; }
+
+ private:
+  void v_Flush();
+  [[noreturn]] void v_Fail(int error);
+
+  std::string m_strPath;
+  std::string m_strTemporaryPath;
+  int m_iDescriptor = -1;
+  bool m_bCommitted = false;
+  std::size_t m_nUsed = 0;
+  char m_acBuffer[BUFFER_SIZE];
+};
