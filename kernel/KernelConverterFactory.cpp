@@ -22,8 +22,8 @@ class KernelConverterFactory final : public CQ_Morvane_ConverterFactory {
   }
   // Reads with the RTF reader: 5050 for an empty file, 5010 for one that is
   // not RTF, 5020 for a parser error, Platform::CQ_FileException when the
-  // file cannot be opened or read. The code page of translated text is the
-  // target's; it serves only where the file's fonts name none.
+  // file cannot be opened or read. Translated text is in the target's code
+  // page, so Unicode characters of the file are converted into that one.
   bool vb_ReadRTFLines(CQ_Morvane_CommunicationFrame& session, const std::string& path,
                        CExtStringList& lines) override {
     int codePage = session.i_GetTargetCodePage();

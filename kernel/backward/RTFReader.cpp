@@ -216,6 +216,7 @@ class Parser {
 
   void OpenGroup();
   bool CloseGroup();  // true when the document's group closed
+  void ExpectNothingMore();
   void ControlWord();
   void Act(const Keyword& kw, bool hasParam, long long param);
   void ActProperty(Property p, long long value);
@@ -277,6 +278,7 @@ void Parser::Run() {
         if (m_unicodePending) ResolveUnicode();
         if (CloseGroup()) {
           FinishLine();
+          ExpectNothingMore();
           return;
         }
         break;
@@ -287,11 +289,27 @@ void Parser::Run() {
       case '\n':
         break;  // line ends of the RTF source are not text
       default:
-        if (m_state.destination == Destination::Normal) EmitByte(static_cast<char>(ch));
+        if (m_state.destination != Destination::Normal) break;
+        if (m_unicodePending || m_pendingBlank) {
+          EmitByte(static_cast<char>(ch));
+        } else {
+          m_line.push_back(static_cast<char>(ch));  // plain text, the common case
+        }
         break;
     }
   }
-  throw ParseFailure{m_stack.empty() ? CQ_RTFReader::PROBLEM_UNMATCHED_CLOSE : CQ_RTFReader::PROBLEM_UNCLOSED_GROUP};
+  throw ParseFailure{CQ_RTFReader::PROBLEM_UNCLOSED_GROUP};
+}
+
+void Parser::ExpectNothingMore() {
+  // Word processors end the file with the document's "}", sometimes with
+  // line ends or padding after it. Anything else means a "}" closed the
+  // document early and the rest of its text would be lost unseen.
+  for (int ch = Get(); ch >= 0; ch = Get()) {
+    if (ch != ' ' && ch != '\t' && ch != '\r' && ch != '\n' && ch != 0 && ch != 0x1A) {
+      throw ParseFailure{CQ_RTFReader::PROBLEM_UNMATCHED_CLOSE};
+    }
+  }
 }
 
 void Parser::OpenGroup() {

@@ -8,7 +8,8 @@
 // footers, pictures, fields' instructions ...) and every "{\*\..." group
 // whose keyword the table does not know are dropped. Empty lines are never
 // delivered. Raw carriage returns and line feeds of the RTF source carry no
-// meaning. Reading stops at the "}" that closes the document's group.
+// meaning. The document ends with the "}" that closes its group; only
+// blanks, line ends and padding may follow.
 //
 // Bytes come out as the file gives them ("\'hh" is one byte, so a
 // double-byte character written as two escapes gives its two bytes). A
@@ -30,7 +31,8 @@
 // Failures are raised as the kernel's int result codes:
 //   RTF_EMPTY_FILE (5050)  the input holds no byte at all;
 //   RTF_NOT_RTF (5010)     it does not begin with "{\rtf";
-//   RTF_PARSER_ERROR (5020) a "}" without its "{", the input ending inside
+//   RTF_PARSER_ERROR (5020) text after the "}" that closes the document
+//                          (a "}" without its "{"), the input ending inside
 //                          the document's group or inside a control word, a
 //                          "\'" not followed by two hexadecimal digits, a
 //                          "\binN" count beyond the end of the input, or
@@ -59,7 +61,7 @@ class OSTRAKON_API CQ_RTFReader {
   // Why the last read raised RTF_PARSER_ERROR (for diagnostics and tests).
   enum ET_Problem : int {
     PROBLEM_NONE = 0,
-    PROBLEM_UNMATCHED_CLOSE,  // "}" with no group open
+    PROBLEM_UNMATCHED_CLOSE,  // more than blanks after the document's "}"
     PROBLEM_UNCLOSED_GROUP,   // end of input inside the document's group
     PROBLEM_TOO_DEEP,         // more than MAX_GROUP_DEPTH groups open
     PROBLEM_BAD_HEX,          // "\'" without two hexadecimal digits

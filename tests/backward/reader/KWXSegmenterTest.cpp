@@ -1,1 +1,250 @@
+// Tokenising into tag segments (golden dumps of tag, text and line) and
+// classification by the lexicon: every entry is reachable by a tag of its
+// own kind, and the source and target rules for unknown and added tags.
 #include <gtest/gtest.h>
+
+#include <set>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "ReaderTestSupport.h"
+#include "kernel/backward/KWXSegmenter.h"
+
+namespace {
+
+using namespace reader_test;
+using KWX::CQ_KWXLexicon;
+using KWX::CQ_KWXSegmenter;
+
+// One line per segment: line number, tag and text, with \n shown as |.
+std::string Dump(const KWX::CQ_TagSegmentList& segments) {
+  std::string out;
+  const auto bars = [](std::string text) {
+    for (char& c : text) {
+      if (c == '\n') c = '|';
+    }
+    return text;
+  };
+  for (const KWX::st_TagSegment& s : segments) {
+    out += std::to_string(s.n_Line) + " " + bars(s.cs_Tag) + " :: " + bars(s.cs_Text) + "\n";
+  }
+  return out;
+}
+
+struct TokenCase {
+  const char* what;
+  std::vector<std::string> lines;
+  const char* dump;
+};
+
+// Names the row in test output.
+void PrintTo(const TokenCase& s, std::ostream* os) { *os << s.what; }
+
+class Tokenise : public ::testing::TestWithParam<TokenCase> {};
+
+TEST_P(Tokenise, GivesTheGoldenSegments) {
+  KWX::CQ_TagSegmentList segments;
+  CQ_KWXSegmenter::sv_Tokenise(GetParam().lines, segments);
+  EXPECT_EQ(Dump(segments), GetParam().dump) << GetParam().what;
+  for (const KWX::st_TagSegment& s : segments) {
+    EXPECT_EQ(s.i_TagId, KWX::TAGID_UNKNOWN_EXTERNAL);
+    EXPECT_EQ(s.an_Flags, (std::array<unsigned char, 5>{}));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Tokenise,
+    ::testing::Values(
+        TokenCase{"a small file",
+                  {"<kwx \"F3.00\">", "<ps \"Body\" 1>Text <:b>bold<:/b> end", "<:hr>more", "</kwx>"},
+                  "2 <kwx \"F3.00\"> :: <kwx \"F3.00\">|\n"
+                  "4 <ps \"Body\" 1> :: <ps \"Body\" 1>Text <:b>bold<:/b> end|<:hr>more|\n"
+                  "5 </kwx> :: </kwx>|\n"},
+        TokenCase{"several tags on one line", {"<tr 3><ps \"A\" 1>x<fn 2><ps \"B\" 2>y</fn>"},
+                  "1 <tr 3> :: <tr 3>\n1 <ps \"A\" 1> :: <ps \"A\" 1>x\n1 <fn 2> :: <fn 2>\n"
+                  "1 <ps \"B\" 2> :: <ps \"B\" 2>y\n2 </fn> :: </fn>|\n"},
+        TokenCase{"text before the first tag joins it", {"abc<ps \"x\" 1>t", "<ps \"y\" 2>"},
+                  "2 abc<ps \"x\" 1> :: abc<ps \"x\" 1>t|\n3 <ps \"y\" 2> :: <ps \"y\" 2>|\n"},
+        TokenCase{"an internal tag in a tag argument", {"<ps \"a<:lt>b\" 1>x<:t>y", "</tr>"},
+                  "2 <ps \"a<:lt>b\" 1> :: <ps \"a<:lt>b\" 1>x<:t>y|\n3 </tr> :: </tr>|\n"},
+        TokenCase{"a tag across lines", {"<ps \"x\"", "1>t", "</tr>"},
+                  "3 <ps \"x\"|1> :: <ps \"x\"|1>t|\n4 </tr> :: </tr>|\n"},
+        TokenCase{"an added tag starts a segment", {"<ps \"x\" 1>a", "<#ps \"x\" 1>b"},
+                  "2 <ps \"x\" 1> :: <ps \"x\" 1>a|\n3 <#ps \"x\" 1> :: <#ps \"x\" 1>b|\n"},
+        TokenCase{"a stray > does not stop tokenising", {"<ps \"x\" 1>a>b>c", "<ps \"y\" 2>d"},
+                  "2 <ps \"x\" 1> :: <ps \"x\" 1>a>b>c|\n3 <ps \"y\" 2> :: <ps \"y\" 2>d|\n"},
+        TokenCase{"an internal tag first is the first tag", {"<:b>x<:/b>", "<ps \"y\" 2>"},
+                  "2 <:b> :: <:b>x<:/b>|\n3 <ps \"y\" 2> :: <ps \"y\" 2>|\n"},
+        TokenCase{"an unclosed last tag joins the last segment", {"<ps \"x\" 1>a", "<ps \"y"},
+                  "2 <ps \"x\" 1> :: <ps \"x\" 1>a|<ps \"y|\n"},
+        TokenCase{"an unclosed tag swallows the next ones", {"<ps \"x\" 1>a", "<ps \"y", "<tr 3>", "</tr>"},
+                  "2 <ps \"x\" 1> :: <ps \"x\" 1>a|<ps \"y|<tr 3>|</tr>|\n"},
+        TokenCase{"text without any tag", {"plain", "text"}, ""}, TokenCase{"no lines", {}, ""}),
+    [](const ::testing::TestParamInfo<TokenCase>& info) { return "row" + std::to_string(info.index); });
+
+TEST(Tokenise, AppendsToSegmentsAlreadyThere) {
+  KWX::CQ_TagSegmentList segments(1);
+  segments[0].cs_Tag = "<x>";
+  CQ_KWXSegmenter::sv_Tokenise(std::vector<std::string>{"text only"}, segments);
+  ASSERT_EQ(segments.size(), 1u);
+  EXPECT_EQ(segments[0].cs_Text, "");  // pending text joins only segments of this list
+  CQ_KWXSegmenter::sv_Tokenise(std::vector<std::string>{"<tr 1>"}, segments);
+  ASSERT_EQ(segments.size(), 2u);
+  EXPECT_EQ(segments[1].cs_Tag, "<tr 1>");
+}
+
+TEST(Tokenise, OneVeryLongLineIsOneSegment) {
+  std::string line = "<ps \"Body\" 1>";
+  while (line.size() < 8u * 1024 * 1024) line += "word <:b>bold<:/b> <:t> ";
+  KWX::CQ_TagSegmentList segments;
+  CQ_KWXSegmenter::sv_Tokenise(std::vector<std::string>{line}, segments);
+  ASSERT_EQ(segments.size(), 1u);
+  EXPECT_EQ(segments[0].cs_Text.size(), line.size() + 1);
+  EXPECT_EQ(segments[0].n_Line, 2u);
+}
+
+// --- the lexicon --------------------------------------------------------------
+
+// A tag of an entry's own kind: the prefix completed as forward conversion
+// or a translator would write it.
+std::string TagOf(std::string_view prefix) {
+  std::string tag(prefix);
+  if (tag.back() == '>') return tag;
+  if (tag.back() == '"') return tag + "Name\" 4>";
+  if (tag.back() == ' ') return tag + "12>";
+  if (tag == "<imk" || tag == "<tbt") return tag + " 7>";
+  return tag + "zz>";  // the catch-alls
+}
+
+TEST(Lexicon, HasItsEntriesWithTheirLengths) {
+  const auto& entries = CQ_KWXLexicon::sast_Entries();
+  ASSERT_EQ(entries.size(), 131u);
+  std::set<std::string_view> prefixes;
+  for (const KWX::st_LexiconEntry& e : entries) {
+    EXPECT_EQ(static_cast<std::size_t>(e.i_PrefixLength), e.cs_Prefix.size()) << e.cs_Prefix;
+    EXPECT_TRUE(prefixes.insert(e.cs_Prefix).second) << "twice: " << e.cs_Prefix;
+    EXPECT_GE(e.i_Category, 1);
+    EXPECT_LE(e.i_Category, 5);
+  }
+  EXPECT_EQ(entries[129].cs_Prefix, "<:");
+  EXPECT_EQ(entries[130].cs_Prefix, "<");
+}
+
+TEST(Lexicon, EveryEntryClassifiesATagOfItsOwnKind) {
+  for (const KWX::st_LexiconEntry& e : CQ_KWXLexicon::sast_Entries()) {
+    const std::string tag = TagOf(e.cs_Prefix);
+    const KWX::st_LexiconEntry& found = CQ_KWXLexicon::rst_Lookup(tag);
+    EXPECT_EQ(found.cs_Prefix, e.cs_Prefix) << tag << " is taken by an earlier entry";
+  }
+}
+
+TEST(Lexicon, LookupKeepsTableOrderForEveryShortAndOddTag) {
+  // The bucketed lookup must agree with a plain first-match scan.
+  const auto& entries = CQ_KWXLexicon::sast_Entries();
+  const std::vector<std::string> tags = {"", "<", "<:", "<:/", "x", "<#", "<#ps \"x\" 1>", "<<", "<:<", "<tbt>",
+                                         "<imk>", "<:c1>", "<:/c1>", "<:r3>", "<:r39", "<:fn", "< ps>", "<:/el \"x\">",
+                                         "<:/elf \"\">", "<:ep \"pre\">", "<:es \"\">", "<kwx \"F3.00\">", "</file \"a\">"};
+  for (const std::string& tag : tags) {
+    const KWX::st_LexiconEntry* expected = &entries.back();
+    for (const KWX::st_LexiconEntry& e : entries) {
+      if (tag.compare(0, e.cs_Prefix.size(), e.cs_Prefix) == 0) {
+        expected = &e;
+        break;
+      }
+    }
+    EXPECT_EQ(&CQ_KWXLexicon::rst_Lookup(tag), expected) << Visible(tag);
+  }
+}
+
+struct KindCase {
+  const char* tag;
+  int id;
+  int category;
+};
+
+// Names the row in test output.
+void PrintTo(const KindCase& s, std::ostream* os) { *os << s.tag; }
+
+class LexiconKinds : public ::testing::TestWithParam<KindCase> {};
+
+TEST_P(LexiconKinds, GiveIdAndCategory) {
+  const KWX::st_LexiconEntry& e = CQ_KWXLexicon::rst_Lookup(GetParam().tag);
+  EXPECT_EQ(e.i_TagId, GetParam().id) << GetParam().tag;
+  EXPECT_EQ(e.i_Category, GetParam().category) << GetParam().tag;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, LexiconKinds,
+    ::testing::Values(
+        KindCase{"<ps \"Body\" 3>", KWX::TAGID_PS, 1}, KindCase{"<pn \"1.\" 2>", KWX::TAGID_PN, 1},
+        KindCase{"<tr 12>", KWX::TAGID_TR, 3}, KindCase{"</ts>", KWX::TAGID_TS_CLOSE, 3},
+        KindCase{"<page \"RightMasterPage\">", KWX::TAGID_PAGE, 3},
+        KindCase{"<sourcequotes \"As Text\">", KWX::TAGID_SOURCEQUOTES, 3},
+        KindCase{"<sourcepath \"C:\\a.mif\">", KWX::TAGID_SOURCEPATH, 3}, KindCase{"<ufo>", KWX::TAGID_UFO, 3},
+        KindCase{"<mk \"Comment\" 4>", KWX::TAGID_MK, 3}, KindCase{"<imk 4>", KWX::TAGID_IMK, 2},
+        KindCase{"<imk>", KWX::TAGID_IMK, 2}, KindCase{"</imk>", KWX::TAGID_IMK_CLOSE, 2},
+        KindCase{"<ie>", KWX::TAGID_IE, 2}, KindCase{"<sl>", KWX::TAGID_SL, 2},
+        KindCase{"<kwx \"F3.01\">", KWX::TAGID_KWX, 3}, KindCase{"<tbt>", KWX::TAGID_TBT, 3},
+        KindCase{"<tbt 2>", KWX::TAGID_TBT, 3}, KindCase{"<hrow 9>", KWX::TAGID_HROW, 3},
+        KindCase{"<e \"Graphic\" 1>", KWX::TAGID_E, 3}, KindCase{"</elf \"Sec\">", KWX::TAGID_ELF_CLOSE, 3},
+        KindCase{"<bb \"Master Pages\">", KWX::TAGID_BB, 3}, KindCase{"<epsfmt \"Note\">", KWX::TAGID_EPSFMT, 3},
+        KindCase{"</file \"C:\\a.mif\">", KWX::TAGID_FILE_CLOSE, 3},
+        KindCase{"<:hs>", KWX::TAGID_SPECIAL_CHARACTER, 1}, KindCase{"<:gt>", KWX::TAGID_SPECIAL_CHARACTER, 1},
+        KindCase{"<:r1>", KWX::TAGID_RESERVED_CHARACTER, 2}, KindCase{"<:r37>", KWX::TAGID_RESERVED_CHARACTER, 2},
+        KindCase{"<:r2>", KWX::TAGID_UNKNOWN_INTERNAL, 5}, KindCase{"<:c2>", KWX::TAGID_C, 1},
+        KindCase{"<:/c1>", KWX::TAGID_C_CLOSE, 1}, KindCase{"<:/s>", KWX::TAGID_S_CLOSE, 1},
+        KindCase{"<:glq>", KWX::TAGID_SPECIAL_CHARACTER, 1}, KindCase{"<:xr \"See\" 2>", KWX::TAGID_XR, 2},
+        KindCase{"<:cns \"\" 0>", KWX::TAGID_CNS, 3}, KindCase{"<:cs \"Em\">", KWX::TAGID_CS, 1},
+        KindCase{"<:fc 3>", KWX::TAGID_FC, 1}, KindCase{"<:v \"Date\" 1>", KWX::TAGID_V, 2},
+        KindCase{"<:mk \"Comment\" 5>", KWX::TAGID_MK_PLACEHOLDER, 3}, KindCase{"<:imk 5>", KWX::TAGID_IIMK, 2},
+        KindCase{"<:fmk2 6>", KWX::TAGID_FMK2, 3}, KindCase{"<:iaf 40>", KWX::TAGID_IAF, 3},
+        KindCase{"<:/ti>", KWX::TAGID_TI_CLOSE, 3}, KindCase{"<:bb \"$pagenum\">", KWX::TAGID_IBB, 2},
+        KindCase{"<:el \"Title\" 3>", KWX::TAGID_IEL, 2}, KindCase{"<:/el \"Title\">", KWX::TAGID_IEL_CLOSE, 2},
+        KindCase{"<:elf \"Em\" 1>", KWX::TAGID_IELF, 2}, KindCase{"<:/elf \"Em\">", KWX::TAGID_IELF_CLOSE, 2},
+        KindCase{"<:ep \"Note: \">", KWX::TAGID_EP, 1}, KindCase{"<:es \".\">", KWX::TAGID_ES, 1},
+        KindCase{"<:so>", KWX::TAGID_SO, 1}, KindCase{"<:sc \"x\" 1>", KWX::TAGID_UNKNOWN_INTERNAL, 5},
+        KindCase{"<qq>", KWX::TAGID_UNKNOWN_EXTERNAL, 4}, KindCase{"<#ps \"Body\" 3>", KWX::TAGID_UNKNOWN_EXTERNAL, 4}),
+    [](const ::testing::TestParamInfo<KindCase>& info) { return "row" + std::to_string(info.index); });
+
+// --- classification ---------------------------------------------------------------
+
+KWX::CQ_TagSegmentList Segments(const std::vector<std::string>& lines) {
+  KWX::CQ_TagSegmentList segments;
+  CQ_KWXSegmenter::sv_Tokenise(lines, segments);
+  return segments;
+}
+
+const std::vector<std::string> kMixed = {"<kwx \"F3.00\">",  "<ps \"Body\" 1>a<:qq>b", "<#ps \"Body\" 1>c",
+                                         "<zz 4>",           "<#imk>x<#/imk>",        "</kwx>"};
+
+TEST(Classify, SourceReportsAddedAndUnknownExternalTags) {
+  KWX::CQ_TagSegmentList segments = Segments(kMixed);
+  const KWX::st_ClassifyResult result = CQ_KWXSegmenter::st_Classify(segments, true);
+  ASSERT_EQ(segments.size(), 7u);
+  std::vector<std::pair<std::size_t, int>> errors;
+  for (const KWX::st_ClassifyError& e : result.ast_Errors) errors.emplace_back(e.n_Segment, e.i_Error);
+  EXPECT_EQ(errors, (std::vector<std::pair<std::size_t, int>>{
+                        {2, CQ_KWXSegmenter::ERROR_ADDED_IN_SOURCE},
+                        {3, CQ_KWXSegmenter::ERROR_UNKNOWN_EXTERNAL_TAG},
+                        {4, CQ_KWXSegmenter::ERROR_ADDED_IN_SOURCE},
+                        {5, CQ_KWXSegmenter::ERROR_ADDED_IN_SOURCE},
+                    }));
+  EXPECT_EQ(result.n_AddedTags, 0u);
+  EXPECT_EQ(segments[2].i_Category, KWX::CATEGORY_UNKNOWN_EXTERNAL);  // stays 4 in a source file
+  EXPECT_EQ(segments[1].i_TagId, KWX::TAGID_PS);
+  EXPECT_EQ(segments[1].i_Category, KWX::CATEGORY_WARNING);  // an unknown internal tag inside changes nothing
+  EXPECT_EQ(segments[6].i_TagId, KWX::TAGID_KWX_CLOSE);
+}
+
+TEST(Classify, TargetTurnsAddedTagsIntoCategorySevenAndCountsThem) {
+  KWX::CQ_TagSegmentList segments = Segments(kMixed);
+  const KWX::st_ClassifyResult result = CQ_KWXSegmenter::st_Classify(segments, false);
+  EXPECT_TRUE(result.ast_Errors.empty());
+  EXPECT_EQ(result.n_AddedTags, 3u);
+  std::vector<int> categories;
+  for (const KWX::st_TagSegment& s : segments) categories.push_back(s.i_Category);
+  EXPECT_EQ(categories, (std::vector<int>{3, 1, 7, 4, 7, 7, 3}));
+}
+
+}  // namespace

@@ -5,6 +5,7 @@
 // UTF-8 samples through iconv, independently of the readers.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,9 @@ struct Sample {
   const char* name;
   int codePage;  // the source code page the sample is written in
 };
+
+// Names the row in test output.
+void PrintTo(const Sample& s, std::ostream* os) { *os << s.name; }
 
 const Sample kSamples[] = {
     {"sample-1252", 1252}, {"sample-1250", 1250},     {"sample-1251-1250", 1251}, {"sample-1253", 1253},

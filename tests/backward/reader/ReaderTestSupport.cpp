@@ -1,6 +1,7 @@
 #include "ReaderTestSupport.h"
 
 #include <iconv.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <sstream>
@@ -29,6 +30,10 @@ std::string Visible(const std::vector<std::string>& lines) {
 }
 
 std::string DataPath(const std::string& name) { return std::string(MORVANE_TEST_DATA_DIR) + "/reader/" + name; }
+
+std::string TempPath(const std::string& name) {
+  return ::testing::TempDir() + "reader-" + std::to_string(::getpid()) + "-" + name;
+}
 
 std::string ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

@@ -17,6 +17,9 @@ std::string Visible(const std::vector<std::string>& lines);
 // A file of the reader's fixture folder.
 std::string DataPath(const std::string& name);
 
+// A file name in the test's temporary folder, unique to this process.
+std::string TempPath(const std::string& name);
+
 std::string ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, std::string_view bytes);
 
