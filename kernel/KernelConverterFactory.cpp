@@ -4,15 +4,30 @@
 
 #include "kernel/backward/RTFReader.h"
 #include "kernel/forward/KWXRTFWriter.h"
+#include "kernel/forward/MIFToKWXConverter.h"
 #include "kernel/forward/KWXTextWriter.h"
 #include "kernel/session/CommunicationFrame.h"
 
 namespace {
 
+// Forward conversion of the session's current file.
+class MIFFileConverter final : public CQ_Morvane_FileConverter {
+ public:
+  explicit MIFFileConverter(CQ_Morvane_CommunicationFrame& session) : m_session(session) {}
+  int vi_Convert() override {
+    CQ_MIFToKWXConverter converter(m_session, CQ_MIFToKWXConverter::st_ForwardOptions());
+    converter.v_ConvertFile();
+    return 0;
+  }
+
+ private:
+  CQ_Morvane_CommunicationFrame& m_session;
+};
+
 class KernelConverterFactory final : public CQ_Morvane_ConverterFactory {
  public:
-  std::unique_ptr<CQ_Morvane_FileConverter> pco_CreateMIFConverter(CQ_Morvane_CommunicationFrame&) override {
-    return nullptr;
+  std::unique_ptr<CQ_Morvane_FileConverter> pco_CreateMIFConverter(CQ_Morvane_CommunicationFrame& session) override {
+    return std::make_unique<MIFFileConverter>(session);
   }
   std::unique_ptr<CQ_Morvane_FileConverter> pco_CreateKWXConverter(CQ_Morvane_CommunicationFrame&) override {
     return nullptr;

@@ -1,0 +1,268 @@
+// The pre-scan of one MIF file: the state a MIF-to-KWX converter starts from.
+//
+// A CQ_MIFPreScan serves one file. It checks the file, reads it once from
+// start to end (writing the ORG copy in forward conversion), keeps the
+// catalogs and the anchored frames, tables, footnotes and text columns by
+// identifier, and rebuilds the pages into two line lists in reading order
+// with every anchored object inserted after its anchor: the body pages and
+// the master pages. The converter then turns those two lists into KWX.
+//
+// Two forms:
+// - forward (v_PreScanForward): file checks, the Shift-JIS copy of an
+//   EUC-JP file, the ORG copy, messages 3, 60, 61, 240 and the change-bar
+//   stops (2030, 2040);
+// - second (v_PreScanSecondForm): for the ORG copy in back conversion and
+//   verification, and for b_FindMIFObjects; no checks unless asked, no EUC
+//   copy, no ORG copy, no messages, no change-bar stops, no FontCatalog.
+// Both forms build identical state from the same lines, so the ORG copy of
+// a file gives the same restructured lists as the file itself.
+//
+// Failures are raised as the kernel's int codes (MIFFileCheck.h lists the
+// check codes): 2030 automatic change bars, 2040 change bars in a format
+// (after messages 60/61), 8 the file ends inside a block or without
+// "# End of MIFFile", 6 a malformed structure (an object without its ID, an
+// ID stored twice, an anchor whose object is missing or already placed,
+// nesting deeper than MAX_DEPTH). File errors raise
+// Platform::CQ_FileException. Nothing is written outside the ORG folder.
+//
+// Line lists hold trimmed MIF lines plus these pseudo-lines:
+//   "<PageBody>"            before the PageType line of a body page
+//   "<End of TextRectID>"   ends a text column's part of a flow
+//   "<End Of AFrame>"       ends an anchored frame inserted after its anchor
+// Identifiers (frame ID, TblID, footnote ID, TextRectID) are kept as the
+// decimal text MIF writes.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "kernel/forward/MIFSyntax.h"
+
+class CQ_Morvane_Communication;
+class CQ_MIFLineReader;
+
+// The eight footnote prefix and suffix strings of the Document section.
+enum EMIFFootnoteText : int {
+  MIF_FN_ANCHOR_PREFIX = 0,   // DFNoteAnchorPrefix
+  MIF_FN_ANCHOR_SUFFIX,       // DFNoteAnchorSuffix
+  MIF_FN_NUMBER_PREFIX,       // DFNoteNumberPrefix
+  MIF_FN_NUMBER_SUFFIX,       // DFNoteNumberSuffix
+  MIF_TBLFN_ANCHOR_PREFIX,    // DTblFNoteAnchorPrefix
+  MIF_TBLFN_ANCHOR_SUFFIX,    // DTblFNoteAnchorSuffix
+  MIF_TBLFN_NUMBER_PREFIX,    // DTblFNoteNumberPrefix
+  MIF_TBLFN_NUMBER_SUFFIX,    // DTblFNoteNumberSuffix
+  MIF_FOOTNOTE_TEXT_COUNT
+};
+
+// A name with its definition, both as raw MIF string content (escapes kept).
+struct st_MIFNamedText {
+  std::string cs_Name;
+  std::string cs_Text;
+};
+
+// An element definition's automatic prefix and suffix (raw MIF strings).
+struct st_MIFElementDef {
+  std::string cs_Tag;
+  std::string cs_Prefix;
+  std::string cs_Suffix;
+  bool b_HasPrefix = false;
+  bool b_HasSuffix = false;
+};
+
+// Where a text column starts in its flow; back conversion needs this to put
+// the TextRectID statement back. Indices are 0-based within the flow.
+struct st_MIFColumnStart {
+  std::string cs_ID;          // "9"
+  std::string cs_Line;        // "<TextRectID 9>", as read
+  std::size_t n_Paragraph;    // paragraph whose ParaLine held the statement
+  std::size_t n_ParaLine;     // that ParaLine, counted within the paragraph
+  std::size_t n_FirstHome;    // first paragraph stored in the column's part
+  std::size_t n_HomeCount;    // paragraphs stored in the column's part
+};
+
+// One text flow after preparation.
+struct st_MIFTextFlow {
+  CQ_MIFLines lst_Header;                  // "<TextFlow" and its statements before the first paragraph
+  std::size_t n_Paragraphs = 0;            // paragraphs in the flow
+  std::vector<st_MIFColumnStart> vec_Columns;  // in flow order; empty for a flow in no column
+};
+
+// A kept page, as read (reference and hidden pages are never kept).
+struct st_MIFPage {
+  bool b_Body = false;   // BodyPage; otherwise a master page
+  std::string cs_Type;   // PageType value, e.g. "LeftMasterPage"
+  CQ_MIFLines lst_Lines; // the Page block, "<PageBody>" inserted for body pages
+};
+
+class CQ_MIFPreScan {
+ public:
+  struct st_Options {
+    // Forward form: messages, change-bar stops, FontCatalog, MIFEncoding
+    // and DAutoChBars checks.
+    bool b_FirstConversion = true;
+    // Step 1 checks (version, encoding, disk space); forward form only
+    // unless asked.
+    bool b_RunFileCheck = true;
+    // The session's source hyphenation: 0 ("Turn Off") removes soft hyphens
+    // at which FrameMaker broke a line.
+    int i_SourceHyphenation = 0;
+  };
+
+  // Deepest block nesting accepted; real files stay below 16.
+  static constexpr int MAX_DEPTH = 256;
+
+  // Options of the forward form, with the session's source hyphenation.
+  static st_Options st_ForwardOptions(const CQ_Morvane_Communication& session);
+  // Options of the second form, with the session's source hyphenation.
+  static st_Options st_SecondFormOptions(const CQ_Morvane_Communication& session);
+
+  // The session receives messages (forward form only); it must outlive the
+  // pre-scan.
+  CQ_MIFPreScan(CQ_Morvane_Communication& session, const st_Options& options);
+
+  // --- the whole pre-scan ----------------------------------------------------
+
+  // Forward conversion: checks the file, reads it (through a Shift-JIS copy
+  // in the ORG folder for EUC-JP, removed afterwards on every path) while
+  // writing the ORG copy to orgPath, and restructures. The ORG file takes
+  // its name only when everything succeeded; otherwise any older ORG file
+  // is left as it was.
+  void v_PreScanForward(const std::string& sourcePath, const std::string& orgPath);
+
+  // The second form over a file (ORG copy or a MIF file for the font
+  // mapping tool): reads and restructures; runs the step-1 checks first
+  // when runFileCheck is set (the disk-space check then uses the file's
+  // own folder).
+  void v_PreScanSecondForm(const std::string& path, bool runFileCheck = false);
+
+  // The same over MIF text in memory (tests, fuzzing); no file checks.
+  void v_PreScanText(const char* data, std::size_t size);
+
+  // --- the steps, for callers that drive them -------------------------------
+
+  // Reads all sections from the reader (steps 3 and 4).
+  void v_ReadSections(CQ_MIFLineReader& reader);
+  // Splits and rebuilds the pages and inserts anchored objects (steps 5 to
+  // 7), filling the body and master lists. Reads the object tables without
+  // consuming them.
+  void v_Restructure();
+  // Empties the object tables once the converter no longer needs them.
+  void v_ReleaseObjectTables();
+
+  // --- results ----------------------------------------------------------------
+
+  // The restructured body pages and master pages, in reading order.
+  const CQ_MIFLines& rco_GetBodyLines() const { return m_lstBody; }
+  CQ_MIFLines& rco_GetBodyLines() { return m_lstBody; }
+  const CQ_MIFLines& rco_GetMasterLines() const { return m_lstMaster; }
+  CQ_MIFLines& rco_GetMasterLines() { return m_lstMaster; }
+
+  // Condition tag to its state ("CShown", "CHidden").
+  const std::unordered_map<std::string, std::string>& rco_GetConditions() const { return m_mapConditions; }
+  bool b_IsConditionHidden(const std::string& tag) const;
+
+  // Paragraph formats that have a PgfNumFormat, in catalog order.
+  const std::vector<st_MIFNamedText>& rco_GetPgfNumFormats() const { return m_vecPgfNumFormats; }
+  // The PgfNumFormat of a catalog format, or null.
+  const std::string* pcco_FindPgfNumFormat(const std::string& pgfTag) const;
+  const std::vector<st_MIFNamedText>& rco_GetVariableFormats() const { return m_vecVariableFormats; }
+  const std::vector<st_MIFNamedText>& rco_GetXRefFormats() const { return m_vecXRefFormats; }
+  const std::vector<st_MIFElementDef>& rco_GetElementDefs() const { return m_vecElementDefs; }
+  // A footnote prefix/suffix string (raw MIF), empty when absent.
+  const std::string& rco_GetFootnoteText(EMIFFootnoteText which) const { return m_asFootnoteTexts[which]; }
+
+  // Object tables by identifier. Anchored frames and tables hold their
+  // blocks as read (tables prepared like text flows); footnotes their FNote
+  // blocks; text columns their parts: "<TextRectID n>", whole paragraphs,
+  // "<End of TextRectID>".
+  const std::unordered_map<std::string, CQ_MIFLines>& rco_GetAnchoredFrames() const { return m_mapAFrames; }
+  const std::unordered_map<std::string, CQ_MIFLines>& rco_GetTables() const { return m_mapTables; }
+  const std::unordered_map<std::string, CQ_MIFLines>& rco_GetFootnotes() const { return m_mapFootnotes; }
+  const std::unordered_map<std::string, CQ_MIFLines>& rco_GetTextColumns() const { return m_mapTextColumns; }
+  const std::vector<st_MIFTextFlow>& rco_GetTextFlows() const { return m_vecTextFlows; }
+  const std::vector<st_MIFPage>& rco_GetPages() const { return m_vecPages; }
+  // Names of the master pages body pages use as background, first use first.
+  const std::vector<std::string>& rco_GetPageBackgrounds() const { return m_vecPageBackgrounds; }
+
+  bool b_GetChangeBars() const { return m_bChangeBars; }
+  bool b_GetEUC() const { return m_bEUC; }
+  const st_Options& rco_GetOptions() const { return m_stOptions; }
+
+  // The identifiers of the objects the restructured lists show: "<TblID n>"
+  // for each table anchor, the "<TextRectID n>" line of each text column,
+  // the Unique line of each text line; body first, in list order.
+  std::vector<std::string> acs_VisibleObjects() const;
+
+  // A readable dump of the whole state: catalogs, flows, and both lists
+  // indented by nesting. Used by golden tests.
+  std::string ccs_Dump() const;
+
+  // The ORG file's path: ORG folder + file name + ".org", each letter of
+  // "org" taking the case of the source extension's letter at the same place.
+  static std::string scs_ORGPath(const std::string& orgFolder, const std::string& fileName,
+                                 const std::string& sourceExtension);
+
+ private:
+  void v_Dispatch(CQ_MIFLines& block);
+  void v_ScanConditionCatalog(const CQ_MIFLines& block);
+  void v_ScanPgfCatalog(const CQ_MIFLines& block);
+  void v_ScanFontCatalog(const CQ_MIFLines& block);
+  void v_ScanElementDefCatalog(const CQ_MIFLines& block);
+  void v_ScanNamedFormats(const CQ_MIFLines& block, const char* item, const char* nameKey, const char* defKey,
+                          std::vector<st_MIFNamedText>& into);
+  void v_ScanDocument(const CQ_MIFLines& block);
+  void v_ScanAFrames(CQ_MIFLines& block);
+  void v_ScanTbls(CQ_MIFLines& block);
+  void v_ScanPage(CQ_MIFLines& block);
+  void v_ScanTextFlow(CQ_MIFLines& block);
+
+  // Unique lines out, soft hyphens at line ends out (hyphenation "Turn
+  // Off"), footnotes of Notes blocks into the footnote table; Notes blocks
+  // directly under the block's opening (flows) or at any depth (tables).
+  CQ_MIFLines lst_PrepareText(CQ_MIFLines&& block, bool notesAtAnyDepth);
+  void v_CutTextFlow(CQ_MIFLines&& flow);
+
+  void v_AddMessage(unsigned id, const std::string& formatName);
+  std::string ccs_MessageName(const std::string& mifName) const;
+
+  // Restructuring (MIFPreScanPages.cpp).
+  CQ_MIFLines lst_RebuildPage(const st_MIFPage& page);
+  CQ_MIFLines lst_RebuildAnchoredFrame(const CQ_MIFLines& frame);
+  CQ_MIFLines lst_InsertAnchoredObjects(const CQ_MIFLines& lines);
+
+  CQ_Morvane_Communication& m_rcoSession;
+  st_Options m_stOptions;
+
+  std::unordered_map<std::string, std::string> m_mapConditions;
+  std::vector<st_MIFNamedText> m_vecPgfNumFormats;
+  std::unordered_map<std::string, std::size_t> m_mapPgfNumFormatIndex;
+  std::vector<st_MIFNamedText> m_vecVariableFormats;
+  std::vector<st_MIFNamedText> m_vecXRefFormats;
+  std::vector<st_MIFElementDef> m_vecElementDefs;
+  std::array<std::string, MIF_FOOTNOTE_TEXT_COUNT> m_asFootnoteTexts;
+
+  std::unordered_map<std::string, CQ_MIFLines> m_mapAFrames;
+  std::unordered_map<std::string, CQ_MIFLines> m_mapTables;
+  std::unordered_map<std::string, CQ_MIFLines> m_mapFootnotes;
+  std::unordered_map<std::string, CQ_MIFLines> m_mapTextColumns;
+  std::vector<st_MIFTextFlow> m_vecTextFlows;
+  std::vector<st_MIFPage> m_vecPages;
+  std::vector<std::string> m_vecPageBackgrounds;
+  std::unordered_set<std::string> m_setPageBackgrounds;
+
+  // Objects already placed by the restructuring; each may be placed once.
+  std::unordered_set<std::string> m_setPlacedColumns;
+  std::unordered_set<std::string> m_setPlacedFrames;
+  std::unordered_set<std::string> m_setPlacedTables;
+  std::unordered_set<std::string> m_setPlacedFootnotes;
+
+  CQ_MIFLines m_lstBody;
+  CQ_MIFLines m_lstMaster;
+
+  bool m_bChangeBars = false;
+  bool m_bEUC = false;
+};

@@ -1,0 +1,221 @@
+// Line-level MIF syntax. Depth counting ignores everything inside backquoted
+// strings and after a comment sign, so strings holding '<' or an escaped '>'
+// never unbalance a block. Image data lines are recognised by their first
+// byte and never scanned, which keeps megabyte-long lines cheap.
+#include "kernel/forward/MIFSyntax.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace MIFSyntax {
+
+bool IsTrimSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+std::string_view Trim(std::string_view text) {
+  std::size_t b = 0;
+  std::size_t e = text.size();
+  while (b < e && IsTrimSpace(text[b])) ++b;
+  while (e > b && IsTrimSpace(text[e - 1])) --e;
+  return text.substr(b, e - b);
+}
+
+int NetDepth(std::string_view line) {
+  if (line.empty()) return 0;
+  const char first = line.front();
+  if (first == '&' || first == '=' || first == '#') return 0;
+  int depth = 0;
+  bool inString = false;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const char c = line[i];
+    if (inString) {
+      if (c == '\\') {
+        ++i;
+      } else if (c == '\'') {
+        inString = false;
+      }
+      continue;
+    }
+    if (c == '`') {
+      inString = true;
+    } else if (c == '#') {
+      break;
+    } else if (c == '<') {
+      ++depth;
+    } else if (c == '>') {
+      --depth;
+    }
+  }
+  return depth;
+}
+
+std::string_view Keyword(std::string_view line) {
+  if (line.empty() || line.front() != '<') return {};
+  std::size_t e = 1;
+  while (e < line.size() && !IsTrimSpace(line[e]) && line[e] != '>' && line[e] != '<') ++e;
+  return line.substr(1, e - 1);
+}
+
+std::string_view Value(std::string_view line) {
+  const std::string_view kw = Keyword(line);
+  if (kw.empty()) return {};
+  const std::size_t begin = 1 + kw.size();
+  std::size_t i = begin;
+  bool inString = false;
+  for (; i < line.size(); ++i) {
+    const char c = line[i];
+    if (inString) {
+      if (c == '\\') {
+        ++i;
+      } else if (c == '\'') {
+        inString = false;
+      }
+      continue;
+    }
+    if (c == '`') inString = true;
+    else if (c == '>') break;
+  }
+  if (i > line.size()) i = line.size();
+  return Trim(line.substr(begin, i - begin));
+}
+
+namespace {
+
+// Splits on white space without allocating: the next word from pos.
+bool NextWord(std::string_view text, std::size_t& pos, std::string_view& word) {
+  while (pos < text.size() && IsTrimSpace(text[pos])) ++pos;
+  if (pos >= text.size()) return false;
+  const std::size_t b = pos;
+  while (pos < text.size() && !IsTrimSpace(text[pos])) ++pos;
+  word = text.substr(b, pos - b);
+  return true;
+}
+
+}  // namespace
+
+bool ValueIs(std::string_view line, std::string_view keyword, std::string_view value) {
+  if (Keyword(line) != keyword) return false;
+  const std::string_view have = Value(line);
+  std::size_t p1 = 0;
+  std::size_t p2 = 0;
+  std::string_view w1;
+  std::string_view w2;
+  for (;;) {
+    const bool more1 = NextWord(have, p1, w1);
+    const bool more2 = NextWord(value, p2, w2);
+    if (!more1 || !more2) return more1 == more2;
+    if (w1 != w2) return false;
+  }
+}
+
+bool StringValue(std::string_view line, std::string& out) {
+  const std::size_t open = line.find('`');
+  if (open == std::string_view::npos) return false;
+  std::size_t i = open + 1;
+  for (; i < line.size(); ++i) {
+    if (line[i] == '\\') {
+      ++i;
+    } else if (line[i] == '\'') {
+      break;
+    }
+  }
+  if (i > line.size()) i = line.size();
+  out.assign(line.substr(open + 1, i - open - 1));
+  return true;
+}
+
+namespace {
+
+struct UnitRow {
+  const char* name;
+  double points;
+};
+
+// Points per unit. A didot is 0.376065 mm; a cicero is 12 didots.
+constexpr double kPointsPerInch = 72.0;
+constexpr double kPointsPerMm = 72.0 / 25.4;
+constexpr double kPointsPerDidot = 0.376065 * kPointsPerMm;
+constexpr UnitRow kUnits[] = {
+    {"\"", kPointsPerInch},          {"in", kPointsPerInch},
+    {"cm", 10.0 * kPointsPerMm},     {"centimeter", 10.0 * kPointsPerMm},
+    {"mm", kPointsPerMm},            {"millimeter", kPointsPerMm},
+    {"pt", 1.0},                     {"point", 1.0},
+    {"pc", 12.0},                    {"pica", 12.0},
+    {"dd", kPointsPerDidot},         {"didot", kPointsPerDidot},
+    {"cc", 12.0 * kPointsPerDidot},  {"cicero", 12.0 * kPointsPerDidot},
+};
+
+bool IsNumberStart(char c) {
+  return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.';
+}
+
+}  // namespace
+
+std::size_t ParseLengths(std::string_view value, double* out, std::size_t count) {
+  std::size_t n = 0;
+  std::size_t pos = 0;
+  while (n < count) {
+    while (pos < value.size() && IsTrimSpace(value[pos])) ++pos;
+    if (pos >= value.size() || !IsNumberStart(value[pos])) break;
+    // strtod needs a terminated buffer; numbers in MIF are short.
+    char buf[64];
+    std::size_t len = 0;
+    while (pos + len < value.size() && len < sizeof buf - 1 &&
+           (IsNumberStart(value[pos + len]) || value[pos + len] == 'e' || value[pos + len] == 'E')) {
+      buf[len] = value[pos + len];
+      ++len;
+    }
+    buf[len] = '\0';
+    char* end = nullptr;
+    const double number = std::strtod(buf, &end);
+    if (end == buf) break;
+    pos += static_cast<std::size_t>(end - buf);
+    // The unit may follow directly (1.0") or after blanks (12.0 pt).
+    std::size_t upos = pos;
+    while (upos < value.size() && IsTrimSpace(value[upos])) ++upos;
+    double factor = 1.0;
+    if (upos < value.size() && value[upos] == '"') {
+      factor = kPointsPerInch;
+      pos = upos + 1;
+    } else {
+      std::size_t uend = upos;
+      while (uend < value.size() && ((value[uend] >= 'a' && value[uend] <= 'z') || value[uend] == '%')) ++uend;
+      const std::string_view unit = value.substr(upos, uend - upos);
+      for (const UnitRow& row : kUnits) {
+        if (unit == row.name) {
+          factor = row.points;
+          pos = uend;
+          break;
+        }
+      }
+    }
+    out[n++] = number * factor;
+  }
+  return n;
+}
+
+std::size_t BlockEnd(const CQ_MIFLines& lines, std::size_t open, std::size_t limit) {
+  long depth = 0;
+  for (std::size_t i = open; i < limit; ++i) {
+    depth += NetDepth(lines[i]);
+    if (depth <= 0) return i + 1;
+  }
+  return limit;
+}
+
+bool ChildValue(const CQ_MIFLines& lines, std::size_t open, std::size_t end, std::string_view keyword,
+                std::string_view& value) {
+  bool found = false;
+  ForEachChild(lines, open, end, [&](std::size_t first, std::size_t last) {
+    if (found || last != first + 1) return;
+    const std::string& line = lines[first];
+    if (IsStatement(line) && Keyword(line) == keyword) {
+      value = Value(line);
+      found = true;
+    }
+  });
+  return found;
+}
+
+}  // namespace MIFSyntax

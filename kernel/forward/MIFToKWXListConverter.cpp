@@ -1,0 +1,903 @@
+// Converting one restructured MIF line list into KWX pieces.
+//
+// The walker reads the list once, front to back. Statement names are
+// matched whole. Containers whose closers produce KWX (pages, frames, text
+// lines, paragraphs, footnotes, tables and their parts) are kept on a
+// stack, so every closer is known by the block it closes, whatever comment
+// follows it. Blocks that stand for one tag (fonts, conditions, markers,
+// variables, cross-references, text insets, hidden rows) are read ahead
+// whole and become the tag's MIF fragment; any other block is skipped
+// whole, since nothing in it is translatable. Character-format and
+// font-change runs are tracked per text container (a footnote, table or
+// anchored frame interrupts the paragraph around it, whose run goes on
+// afterwards); condition runs are tracked for the whole list.
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "kernel/forward/KWXFormat.h"
+#include "kernel/forward/MIFToKWXConverter.h"
+#include "kernel/session/Communication.h"
+#include "kernel/session/KernelStrings.h"
+
+using MIFSyntax::HasKeyword;
+using MIFSyntax::IsCloser;
+using MIFSyntax::IsStatement;
+using MIFSyntax::Keyword;
+using MIFSyntax::NetDepth;
+using MIFSyntax::ValueIs;
+
+namespace {
+
+constexpr std::string_view kEndOfColumn = "<End of TextRectID>";
+constexpr std::string_view kEndOfFrame = "<End Of AFrame>";
+constexpr std::string_view kPageBody = "<PageBody>";
+constexpr std::string_view kIXgenMarker = "!IXGEN_DONT_EDIT_THIS!";
+
+enum class Block {
+  Page,
+  Frame,             // an unanchored frame: <ufo>
+  AnchoredFrame,     // closed by "<End Of AFrame>", not by a MIF closer
+  TextLine,
+  Para,
+  ParaLine,
+  FNote,
+  Tbl,
+  TblTitle,          // closes with </tbt>
+  TblTitleContent,   // closes with </tbt> when no TblTitle wraps it
+  TblTitleInner,     // the content of a wrapped title: closes silently
+  TblH,
+  TblBody,
+  TblF,
+  Row,
+  Cell,
+  CellContent,
+};
+
+enum Run : int { RUN_NONE = 0, RUN_CS, RUN_FC };
+
+std::string RawString(std::string_view line) {
+  std::string s;
+  if (!MIFSyntax::StringValue(line, s)) s = std::string(MIFSyntax::Value(line));
+  return s;
+}
+
+void AppendLine(std::string& fragment, std::string_view line) {
+  fragment.append(line);
+  fragment.push_back('\n');
+}
+
+}  // namespace
+
+class CQ_MIFToKWXConverter::CListWalker {
+ public:
+  CListWalker(CQ_MIFToKWXConverter& conv, const CQ_MIFLines& lines, std::vector<std::string>& out)
+      : m_conv(conv),
+        m_tags(conv.m_coTags),
+        m_text(conv.m_coText),
+        m_first(conv.m_stOptions.b_FirstConversion),
+        m_lines(lines),
+        m_n(lines.size()),
+        m_out(out) {}
+
+  void Run() {
+    m_runs.push_back(RUN_NONE);
+    while (m_i < m_n) Step();
+  }
+
+ private:
+  // --- output -------------------------------------------------------------------
+
+  void Emit(std::string piece) { m_out.push_back(std::move(piece)); }
+  void EmitText(std::string text) {
+    if (!text.empty()) m_out.push_back(std::move(text));
+  }
+  void EmitFixed(std::string_view tag) { m_out.emplace_back(tag); }
+  void EmitEntered(std::string tag, std::string_view fragment) {
+    m_tags.b_Enter(tag, fragment);
+    m_out.push_back(std::move(tag));
+  }
+
+  std::string Name(std::string_view raw) const { return m_text.ccs_Convert(raw, TEXT_NAME); }
+
+  std::string Join(std::size_t begin, std::size_t end) const {
+    std::size_t size = 0;
+    for (std::size_t k = begin; k < end; ++k) size += m_lines[k].size() + 1;
+    std::string fragment;
+    fragment.reserve(size);
+    for (std::size_t k = begin; k < end; ++k) AppendLine(fragment, m_lines[k]);
+    return fragment;
+  }
+
+  // One past the closer of the block opened at `open`; the list must not
+  // end inside it.
+  std::size_t End(std::size_t open) const {
+    long depth = NetDepth(m_lines[open]);
+    if (depth <= 0) return open + 1;
+    for (std::size_t k = open + 1; k < m_n; ++k) {
+      depth += NetDepth(m_lines[k]);
+      if (depth <= 0) return k + 1;
+    }
+    throw 8;
+  }
+
+  void Warn(unsigned id, const std::string& argument, unsigned second) {
+    if (!m_first) return;
+    CQ_Morvane_Communication& session = m_conv.m_rcoSession;
+    session.v_AddMessage(ccs_FormatKernelString(id, argument.c_str()));
+    if (second) session.v_AddMessage(lpsz_LoadKernelString(second));
+    session.v_UpdateResults();
+  }
+
+  int& CurrentRun() { return m_runs.back(); }
+
+  void PushBlock(Block b) { m_blocks.push_back(b); }
+  bool TopIs(Block b) const { return !m_blocks.empty() && m_blocks.back() == b; }
+
+  // --- the walk -----------------------------------------------------------------
+
+  void Step() {
+    const std::string& line = m_lines[m_i];
+    if (line.empty()) {
+      ++m_i;
+      return;
+    }
+    if (line.front() == '>') {
+      Closer();
+      ++m_i;
+      return;
+    }
+    if (line.front() != '<') {
+      ++m_i;
+      return;
+    }
+    if (line == kEndOfColumn) {
+      EmitFixed(KWX::TAG_TR_CLOSE);
+      ++m_i;
+      return;
+    }
+    if (line == kEndOfFrame) {
+      EndAnchoredFrame();
+      ++m_i;
+      return;
+    }
+    if (line == kPageBody) {
+      ++m_i;
+      return;
+    }
+    const std::string_view kw = Keyword(line);
+    if (NetDepth(line) > 0) {
+      Opening(kw);
+    } else {
+      Statement(kw);
+    }
+  }
+
+  void Opening(std::string_view kw) {
+    if (kw == "ParaLine") {
+      PushBlock(Block::ParaLine);
+      ++m_i;
+    } else if (kw == "String" || kw == "Char") {
+      // A string or character split over lines: read as one statement.
+      Statement(kw);
+    } else if (kw == "Font") {
+      FontBlock();
+    } else if (kw == "Para") {
+      Paragraph();
+    } else if (kw == "Conditional") {
+      ConditionalBlock();
+    } else if (kw == "Marker") {
+      MarkerBlock();
+    } else if (kw == "XRef") {
+      XRefBlock();
+    } else if (kw == "Variable") {
+      VariableBlock();
+    } else if (kw == "Page") {
+      PageOpening();
+    } else if (kw == "TextLine") {
+      TextLineOpening();
+    } else if (kw == "Frame") {
+      UnanchoredFrame();
+    } else if (kw == "FNote") {
+      FootnoteOpening();
+    } else if (kw == "Tbl") {
+      TableOpening();
+    } else if (kw == "TblTitle") {
+      TableTitle();
+    } else if (kw == "TblTitleContent") {
+      TableTitleContent();
+    } else if (kw == "TblH" || kw == "TblBody" || kw == "TblF") {
+      TablePart(kw);
+    } else if (kw == "Row") {
+      RowOpening();
+    } else if (kw == "Cell") {
+      CellOpening();
+    } else if (kw == "CellContent") {
+      PushBlock(Block::CellContent);
+      ++m_i;
+    } else if (kw == "TextInset") {
+      TextInset();
+    } else if (kw == "Math") {
+      Warn(230, m_pageName, 231);
+      m_i = End(m_i);
+    } else if (kw == "Element") {
+      ElementObject();
+    } else if (kw == "ElementBegin") {
+      ElementBegin();
+    } else if (kw == "ElementEnd") {
+      ElementEnd();
+    } else {
+      // TblFormat, TblColumn, Notes, ImportObject, ...: nothing to
+      // translate.
+      m_i = End(m_i);
+    }
+  }
+
+  void Statement(std::string_view kw) {
+    const std::string& line = m_lines[m_i];
+    if (kw == "String") {
+      if (m_elementText) {
+        m_elementText->append(m_text.ccs_Convert(RawString(line), TEXT_CONTENT));
+      } else {
+        EmitText(m_text.ccs_Convert(RawString(line), TEXT_CONTENT));
+      }
+    } else if (kw == "Char") {
+      std::string text = m_text.ccs_ConvertNamedCharacter(MIFSyntax::Value(line));
+      if (m_elementText) {
+        m_elementText->append(text);
+      } else {
+        EmitText(std::move(text));
+      }
+    } else if (kw == "TextRectID") {
+      EmitEntered(KWX::ccs_MakeIdTag(KWX::PREFIX_TR, MIFSyntax::Value(line)), line + "\n");
+    } else if (kw == "AFrame") {
+      AnchoredFrame();
+      return;
+    } else if (kw == "Unconditional") {
+      if (!m_conditionOpen) {
+        EmitEntered(std::string(KWX::TAG_CNS_DUMMY), KWX::MIF_CNS_DUMMY);
+      }
+      EmitFixed(KWX::TAG_CNS_CLOSE);
+      m_conditionOpen = false;
+    } else if (kw == "TextInsetEnd") {
+      EmitFixed(KWX::TAG_TI_CLOSE);
+    } else if (kw == "ElementEnd") {
+      ElementEnd();
+      return;
+    } else if (kw == "PrefixEnd") {
+      EndElementText(KWX::PREFIX_EP, m_i + 1);
+    } else if (kw == "SuffixBegin") {
+      BeginElementText();
+    }
+    // Anchors (FNote, ATbl) produce nothing themselves: the object's
+    // block follows them. Everything else matches nothing.
+    ++m_i;
+  }
+
+  void Closer() {
+    if (m_blocks.empty()) return;
+    const Block b = m_blocks.back();
+    // A stray closer inside an anchored frame does not end the frame.
+    if (b == Block::AnchoredFrame) return;
+    m_blocks.pop_back();
+    switch (b) {
+      case Block::Page:
+        EmitFixed(KWX::TAG_PAGE_CLOSE);
+        m_pageName.clear();
+        break;
+      case Block::Frame: EmitFixed(KWX::TAG_UFO_CLOSE); break;
+      case Block::TextLine:
+        EmitFixed(KWX::TAG_TS_CLOSE);
+        PopRun();
+        break;
+      case Block::FNote:
+        EmitFixed(KWX::TAG_FN_CLOSE);
+        PopRun();
+        break;
+      case Block::Tbl:
+        EmitFixed(KWX::TAG_TB_CLOSE);
+        PopRun();
+        break;
+      case Block::TblTitle:
+        EmitEntered(std::string(KWX::TAG_TBT_CLOSE), "> # end of TblTitleContent\n> # end of TblTitle\n");
+        break;
+      case Block::TblTitleContent:
+        EmitEntered(std::string(KWX::TAG_TBT_CLOSE), "> # end of TblTitleContent\n");
+        break;
+      case Block::TblH: EmitFixed(KWX::TAG_TBH_CLOSE); break;
+      case Block::TblBody: EmitFixed(KWX::TAG_TBB_CLOSE); break;
+      case Block::TblF: EmitFixed(KWX::TAG_TBF_CLOSE); break;
+      case Block::Row: EmitFixed(KWX::TAG_ROW_CLOSE); break;
+      case Block::Cell: EmitFixed(KWX::TAG_CT_CLOSE); break;
+      default: break;
+    }
+  }
+
+  void PopRun() {
+    if (m_runs.size() > 1) m_runs.pop_back();
+  }
+
+  // --- pages, frames, columns, text lines -----------------------------------------
+
+  void PageOpening() {
+    std::size_t j = m_i + 1;
+    std::string type;
+    std::vector<std::pair<std::string_view, std::string>> names;  // in file order
+    while (j < m_n && IsStatement(m_lines[j])) {
+      const std::string& l = m_lines[j];
+      if (l == kPageBody) {
+        ++j;
+        continue;
+      }
+      const std::string_view kw = Keyword(l);
+      if (kw == "PageType") {
+        type = std::string(MIFSyntax::Value(l));
+        names.emplace_back(kw, type);
+      } else if (kw == "PageNum" || kw == "PageTag") {
+        names.emplace_back(kw, RawString(l));
+      } else {
+        break;
+      }
+      ++j;
+    }
+    const bool defaultMaster = type == "LeftMasterPage" || type == "RightMasterPage";
+    std::string name;
+    for (const auto& [kw, value] : names) {
+      if (kw == "PageTag" && (value.empty() || defaultMaster)) continue;
+      name = value;
+    }
+    std::string fragment = "<Page\n";
+    for (std::size_t k = m_i + 1; k < j; ++k) {
+      if (m_lines[k] != kPageBody) AppendLine(fragment, m_lines[k]);
+    }
+    m_pageName = Name(name);
+    EmitEntered(KWX::ccs_MakeQuotedTag(KWX::PREFIX_PAGE, m_pageName), fragment);
+    PushBlock(Block::Page);
+    m_i = j;
+  }
+
+  void UnanchoredFrame() {
+    Warn(300, m_pageName, 301);
+    EmitFixed(KWX::TAG_UFO);
+    PushBlock(Block::Frame);
+    ++m_i;
+  }
+
+  void AnchoredFrame() {
+    const std::string& line = m_lines[m_i];
+    const std::string_view id = MIFSyntax::Value(line);
+    if (m_i + 1 < m_n && m_lines[m_i + 1] == kEndOfFrame) {
+      // A frame without text stays in the sentence as one internal tag.
+      EmitEntered(KWX::ccs_MakeIdTag(KWX::PREFIX_IAF, id), line + "\n");
+      m_i += 2;
+      return;
+    }
+    EmitEntered(KWX::ccs_MakeIdTag(KWX::PREFIX_AF, id), line + "\n");
+    PushBlock(Block::AnchoredFrame);
+    m_runs.push_back(RUN_NONE);
+    ++m_i;
+    // The frame's own opening line; its statements match nothing.
+    if (m_i < m_n && HasKeyword(m_lines[m_i], "Frame") && NetDepth(m_lines[m_i]) > 0) ++m_i;
+  }
+
+  void EndAnchoredFrame() {
+    // Blocks left open inside the frame end with it.
+    while (!m_blocks.empty() && m_blocks.back() != Block::AnchoredFrame) m_blocks.pop_back();
+    if (m_blocks.empty()) return;  // a stray end line
+    m_blocks.pop_back();
+    EmitFixed(KWX::TAG_AF_CLOSE);
+    PopRun();
+  }
+
+  void TextLineOpening() {
+    const std::size_t end = End(m_i);
+    Emit(m_tags.ccs_MakeNewTag(KWX::NUMBERED_TS, "", Join(m_i, end)));
+    PushBlock(Block::TextLine);
+    m_runs.push_back(RUN_NONE);
+    ++m_i;
+  }
+
+  // --- paragraphs and text ----------------------------------------------------------
+
+  void Paragraph() {
+    const std::size_t open = m_i;
+    std::size_t j = m_i + 1;
+    long depth = 0;
+    std::string fragment;
+    AppendLine(fragment, m_lines[open]);
+    std::string tag;
+    std::string tagInBlock;
+    bool haveTag = false;
+    bool haveTagInBlock = false;
+    std::string numFormat;
+    bool haveNumFormat = false;
+    std::string numString;
+    std::string numStringLine;
+    bool haveNumString = false;
+    for (; j < m_n; ++j) {
+      const std::string& l = m_lines[j];
+      if (depth == 0) {
+        if (l.front() == '>') break;
+        if (HasKeyword(l, "ParaLine") && NetDepth(l) > 0) break;
+      }
+      const std::string_view kw = Keyword(l);
+      if (depth == 0 && kw == "PgfNumString" && !haveNumString) {
+        numString = RawString(l);
+        numStringLine = l;
+        haveNumString = true;
+        depth += NetDepth(l);
+        continue;
+      }
+      if (kw == "PgfTag") {
+        if (depth == 0 && !haveTag) {
+          tag = RawString(l);
+          haveTag = true;
+        } else if (depth > 0 && !haveTagInBlock) {
+          tagInBlock = RawString(l);
+          haveTagInBlock = true;
+        }
+      } else if (kw == "PgfNumFormat" && !haveNumFormat) {
+        numFormat = RawString(l);
+        haveNumFormat = true;
+      } else if (m_first && kw == "FChangeBar" && ValueIs(l, "FChangeBar", "Yes")) {
+        throw 2030;
+      }
+      AppendLine(fragment, l);
+      depth += NetDepth(l);
+    }
+    if (depth != 0 || j >= m_n) throw 8;
+    if (!haveTag && haveTagInBlock) tag = tagInBlock;
+
+    std::string number;
+    if (haveNumString) {
+      number = Name(numString);
+      // An empty autonumber gets no tag of its own: it stays with the
+      // paragraph's statements.
+      if (number.empty()) AppendLine(fragment, numStringLine);
+    }
+    Emit(m_tags.rcs_TagForFragment(KWX::NUMBERED_PS, Name(tag), fragment));
+    if (!number.empty()) {
+      Emit(m_tags.rcs_TagForFragment(KWX::NUMBERED_PN, number, numStringLine + "\n"));
+    }
+    if (haveNumString) {
+      if (!haveNumFormat) {
+        if (const std::string* catalog = m_conv.m_pcoPreScan->pcco_FindPgfNumFormat(tag)) {
+          numFormat = *catalog;
+          haveNumFormat = true;
+        }
+      }
+      if (haveNumFormat && !numFormat.empty()) m_conv.v_UsePgfNumFormat(numFormat);
+    }
+    PushBlock(Block::Para);
+    CurrentRun() = RUN_NONE;
+    m_i = j;
+  }
+
+  void FontBlock() {
+    const std::size_t end = End(m_i);
+    bool haveTag = false;
+    std::string ftag;
+    bool properties = false;
+    for (std::size_t k = m_i + 1; k < end; ++k) {
+      const std::string& l = m_lines[k];
+      if (l.front() == '>') continue;
+      const std::string_view kw = Keyword(l);
+      if (kw == "FTag" && !haveTag) {
+        ftag = RawString(l);
+        haveTag = true;
+      } else if (kw == "FLocked") {
+        continue;
+      } else {
+        if (m_first && kw == "FChangeBar" && ValueIs(l, "FChangeBar", "Yes")) throw 2030;
+        properties = true;
+      }
+    }
+    int& run = CurrentRun();
+    const bool named = haveTag && !ftag.empty();
+    if (!named && !properties) {
+      // The paragraph's own font again: the run in force ends.
+      CloseRun(run);
+      m_i = end;
+      return;
+    }
+    const std::string fragment = Join(m_i, end);
+    CloseRun(run);
+    if (named) {
+      Emit(m_tags.rcs_TagForFragment(KWX::NUMBERED_CS, Name(ftag), fragment));
+      run = RUN_CS;
+    } else {
+      Emit(m_tags.rcs_TagForFragment(KWX::NUMBERED_FC, "", fragment));
+      run = RUN_FC;
+    }
+    m_i = end;
+  }
+
+  void CloseRun(int& run) {
+    if (run == RUN_CS) {
+      EmitFixed(KWX::TAG_CS_CLOSE);
+    } else if (run == RUN_FC) {
+      EmitFixed(KWX::TAG_FC_CLOSE);
+    }
+    run = RUN_NONE;
+  }
+
+  void ConditionalBlock() {
+    const std::size_t end = End(m_i);
+    std::string name;
+    for (std::size_t k = m_i + 1; k < end; ++k) {
+      if (HasKeyword(m_lines[k], "InCondition")) {
+        name = RawString(m_lines[k]);
+        break;
+      }
+    }
+    if (m_conditionOpen) EmitFixed(KWX::TAG_CNS_CLOSE);
+    Emit(m_tags.rcs_TagForFragment(KWX::NUMBERED_CNS, Name(name), Join(m_i, end)));
+    m_conditionOpen = true;
+    m_i = end;
+  }
+
+  void VariableBlock() {
+    const std::size_t end = End(m_i);
+    std::string name;
+    for (std::size_t k = m_i + 1; k < end; ++k) {
+      if (HasKeyword(m_lines[k], "VariableName")) {
+        name = RawString(m_lines[k]);
+        break;
+      }
+    }
+    Emit(m_tags.rcs_TagForFragment(KWX::NUMBERED_V, Name(name), Join(m_i, end)));
+    m_conv.v_UseVariable(name);
+    m_i = end;
+  }
+
+  // The cross-reference's generated text, up to its XRefEnd, belongs to
+  // the fragment; the text may run over ParaLine closers and hold fonts
+  // and characters. Anything else before XRefEnd leaves the generated text
+  // in the document.
+  void XRefBlock() {
+    const std::size_t blockEnd = End(m_i);
+    std::string name;
+    for (std::size_t k = m_i + 1; k < blockEnd; ++k) {
+      if (HasKeyword(m_lines[k], "XRefName")) {
+        name = RawString(m_lines[k]);
+        break;
+      }
+    }
+    std::size_t end = blockEnd;
+    long depth = 0;
+    for (std::size_t k = blockEnd; k < m_n;) {
+      const std::string& l = m_lines[k];
+      if (l.front() == '>') {
+        if (--depth < -1) break;
+        ++k;
+        continue;
+      }
+      const std::string_view kw = Keyword(l);
+      if (kw == "XRefEnd") {
+        if (depth == 0) end = k + 1;
+        break;
+      }
+      if (kw == "String" || kw == "Char") {
+        ++k;
+      } else if (kw == "Font") {
+        k = End(k);
+      } else if (kw == "ParaLine" && NetDepth(l) > 0) {
+        ++depth;
+        ++k;
+      } else {
+        break;
+      }
+    }
+    Emit(m_tags.rcs_TagForFragment(KWX::NUMBERED_XR, Name(name), Join(m_i, end)));
+    m_conv.v_UseXRefFormat(name);
+    m_i = end;
+  }
+
+  void MarkerBlock() {
+    const std::size_t end = End(m_i);
+    int type = 0;
+    std::string typeName;
+    std::string text;
+    for (std::size_t k = m_i + 1; k < end; ++k) {
+      const std::string& l = m_lines[k];
+      const std::string_view kw = Keyword(l);
+      if (kw == "MType") {
+        type = std::atoi(std::string(MIFSyntax::Value(l)).c_str());
+      } else if (kw == "MTypeName") {
+        typeName = RawString(l);
+      } else if (kw == "MText") {
+        text = RawString(l);
+      }
+    }
+    if (m_first && text == kIXgenMarker) throw 2050;
+    const std::string fragment = Join(m_i, end);
+    m_i = end;
+    KWX::ET_KWXNumberedTag kind;
+    switch (type) {
+      case 0: kind = KWX::NUMBERED_FMK1; break;
+      case 1: kind = KWX::NUMBERED_FMK2; break;
+      case 8: kind = KWX::NUMBERED_HMK; break;
+      case 9: kind = KWX::NUMBERED_CRMK; break;
+      case 10: kind = KWX::NUMBERED_CNMK; break;
+      case 2: kind = KWX::NUMBERED_IMK; break;
+      default: kind = KWX::NUMBERED_MK; break;
+    }
+    if (kind != KWX::NUMBERED_MK && kind != KWX::NUMBERED_IMK) {
+      Emit(m_tags.ccs_MakeNewTag(kind, "", fragment));
+      return;
+    }
+    std::string typeText;
+    switch (type) {
+      case 3: typeText = "Comment"; break;
+      case 4: typeText = "Subject"; break;
+      case 5: typeText = "Author"; break;
+      case 6: typeText = "Glossary"; break;
+      case 7: typeText = "Equation"; break;
+      default: typeText = typeName.empty() ? std::to_string(type) : Name(typeName); break;
+    }
+    std::string tag = m_tags.ccs_MakeNewTag(kind, typeText, fragment);
+    if (m_first && m_conv.m_lMarkerLength > 0 &&
+        m_conv.m_coMarkerText.n_CharacterCount(text) > static_cast<std::size_t>(m_conv.m_lMarkerLength)) {
+      CQ_Morvane_Communication& session = m_conv.m_rcoSession;
+      session.v_AddMessage(ccs_FormatKernelString(250, tag.c_str(), session.lpsz_GetSourceMarkerLength()));
+      session.v_AddMessage(lpsz_LoadKernelString(251));
+      session.v_UpdateResults();
+    }
+    Emit(tag);
+    const unsigned options = CQ_MarkerTextConverter::MARKER_CHARACTER_FORMATS |
+                             (kind == KWX::NUMBERED_IMK ? CQ_MarkerTextConverter::MARKER_INDEX : 0u);
+    m_conv.v_EnterPieces(m_conv.m_coMarkerText.ast_Convert(text, options), m_out);
+    EmitEntered(std::string(kind == KWX::NUMBERED_IMK ? KWX::TAG_IMK_CLOSE : KWX::TAG_MK_CLOSE),
+                "> # end of Marker\n");
+  }
+
+  // --- footnotes and tables -----------------------------------------------------------
+
+  // The one-line statements that open a block, up to its first child block.
+  std::size_t OpeningStatements(std::size_t open) const {
+    std::size_t j = open + 1;
+    while (j < m_n && IsStatement(m_lines[j])) ++j;
+    return j;
+  }
+
+  void FootnoteOpening() {
+    const std::size_t j = OpeningStatements(m_i);
+    std::string_view id;
+    for (std::size_t k = m_i + 1; k < j; ++k) {
+      if (HasKeyword(m_lines[k], "ID")) {
+        id = MIFSyntax::Value(m_lines[k]);
+        break;
+      }
+    }
+    if (id.empty()) throw 6;
+    EmitEntered(KWX::ccs_MakeIdTag(KWX::PREFIX_FN, id), Join(m_i, j));
+    PushBlock(Block::FNote);
+    m_runs.push_back(RUN_NONE);
+    m_i = j;
+  }
+
+  void TableOpening() {
+    // The TblID among the table's direct statements.
+    std::string_view id;
+    long depth = 0;
+    for (std::size_t k = m_i + 1; k < m_n; ++k) {
+      const std::string& l = m_lines[k];
+      if (depth == 0) {
+        if (l.front() == '>') break;
+        if (HasKeyword(l, "TblID") && IsStatement(l)) {
+          id = MIFSyntax::Value(l);
+          break;
+        }
+      }
+      depth += NetDepth(l);
+    }
+    if (id.empty()) throw 6;
+    EmitEntered(KWX::ccs_MakeIdTag(KWX::PREFIX_TB, id), "<TblID " + std::string(id) + ">\n");
+    PushBlock(Block::Tbl);
+    m_runs.push_back(RUN_NONE);
+    ++m_i;
+  }
+
+  void TableTitle() {
+    std::size_t j = m_i + 1;
+    while (j < m_n && !(HasKeyword(m_lines[j], "TblTitleContent") && NetDepth(m_lines[j]) > 0) &&
+           m_lines[j].front() != '>') {
+      j = End(j);
+    }
+    if (j == m_i + 1) {
+      EmitEntered(std::string(KWX::TAG_TBT), Join(m_i, (j < m_n && m_lines[j].front() != '>') ? j + 1 : j));
+    } else {
+      Emit(m_tags.rcs_TagForFragment(KWX::NUMBERED_TBT, "", Join(m_i, j)));
+    }
+    PushBlock(Block::TblTitle);
+    m_i = j;
+  }
+
+  void TableTitleContent() {
+    if (TopIs(Block::TblTitle)) {
+      PushBlock(Block::TblTitleInner);
+    } else {
+      EmitEntered(std::string(KWX::TAG_TBT), m_lines[m_i] + "\n");
+      PushBlock(Block::TblTitleContent);
+    }
+    ++m_i;
+  }
+
+  void TablePart(std::string_view kw) {
+    if (kw == "TblH") {
+      EmitFixed(KWX::TAG_TBH);
+      PushBlock(Block::TblH);
+    } else if (kw == "TblBody") {
+      EmitFixed(KWX::TAG_TBB);
+      PushBlock(Block::TblBody);
+    } else {
+      EmitFixed(KWX::TAG_TBF);
+      PushBlock(Block::TblF);
+    }
+    ++m_i;
+  }
+
+  void RowOpening() {
+    // The row's own statements and Conditional block, up to its first cell.
+    std::size_t j = m_i + 1;
+    bool conditioned = false;
+    bool allHidden = true;
+    while (j < m_n && m_lines[j].front() != '>') {
+      const std::string& l = m_lines[j];
+      if (HasKeyword(l, "Cell") && NetDepth(l) > 0) break;
+      const std::size_t e = End(j);
+      if (HasKeyword(l, "Conditional")) {
+        for (std::size_t k = j + 1; k < e; ++k) {
+          if (!HasKeyword(m_lines[k], "InCondition")) continue;
+          conditioned = true;
+          if (!m_conv.m_pcoPreScan->b_IsConditionHidden(RawString(m_lines[k]))) allHidden = false;
+        }
+      }
+      j = e;
+    }
+    if (conditioned && allHidden) {
+      const std::size_t end = End(m_i);
+      Emit(m_tags.rcs_TagForFragment(KWX::NUMBERED_HROW, "", Join(m_i, end)));
+      m_i = end;
+      return;
+    }
+    Emit(m_tags.rcs_TagForFragment(KWX::NUMBERED_ROW, "", Join(m_i, j)));
+    PushBlock(Block::Row);
+    m_i = j;
+  }
+
+  void CellOpening() {
+    std::size_t j = m_i + 1;
+    bool content = false;
+    while (j < m_n && m_lines[j].front() != '>') {
+      const std::string& l = m_lines[j];
+      if (HasKeyword(l, "CellContent") && NetDepth(l) > 0) {
+        content = true;
+        ++j;
+        break;
+      }
+      j = End(j);
+    }
+    Emit(m_tags.rcs_TagForFragment(KWX::NUMBERED_CT, "", Join(m_i, j)));
+    PushBlock(Block::Cell);
+    if (content) PushBlock(Block::CellContent);
+    m_i = j;
+  }
+
+  void TextInset() {
+    const std::size_t end = End(m_i);
+    Warn(260, m_pageName, 261);
+    Emit(m_tags.rcs_TagForFragment(KWX::NUMBERED_TI, "", Join(m_i, end)));
+    m_i = end;
+  }
+
+  // --- structured markup -----------------------------------------------------------------
+
+  void StructuredMarkup() {
+    if (m_conv.m_bStructured) return;
+    m_conv.m_bStructured = true;
+    if (m_first) {
+      CQ_Morvane_Communication& session = m_conv.m_rcoSession;
+      session.v_AddMessage(lpsz_LoadKernelString(290));
+      session.v_AddMessage(lpsz_LoadKernelString(291));
+      session.v_AddMessage(lpsz_LoadKernelString(292));
+      session.v_UpdateResults();
+    }
+    if (m_conv.m_iMarkerPlaceholders == 1) throw 2070;
+  }
+
+  std::string ElementName(std::size_t begin, std::size_t end) const {
+    for (std::size_t k = begin; k < end; ++k) {
+      if (HasKeyword(m_lines[k], "ETag")) return RawString(m_lines[k]);
+    }
+    // The one-line form names the element in its value.
+    return RawString(m_lines[begin]);
+  }
+
+  void ElementObject() {
+    StructuredMarkup();
+    const std::size_t end = End(m_i);
+    Emit(m_tags.rcs_TagForFragment(KWX::NUMBERED_E, Name(ElementName(m_i, end)), Join(m_i, end)));
+    m_i = end;
+  }
+
+  void ElementBegin() {
+    StructuredMarkup();
+    const std::size_t end = End(m_i);
+    Emit(m_tags.rcs_TagForFragment(KWX::NUMBERED_EL, Name(ElementName(m_i, end)), Join(m_i, end)));
+    m_i = end;
+    // The automatic prefix is the text up to PrefixEnd, when the element
+    // has one.
+    for (std::size_t k = m_i; k < m_n; ++k) {
+      const std::string_view kw = Keyword(m_lines[k]);
+      if (kw == "PrefixEnd") {
+        BeginElementText();
+        return;
+      }
+      if (kw != "String" && kw != "Char") return;
+    }
+  }
+
+  void ElementEnd() {
+    StructuredMarkup();
+    const std::size_t end = End(m_i);
+    if (m_elementText) EndElementText(KWX::PREFIX_ES, m_i);
+    const std::string name = Name(ElementName(m_i, end));
+    EmitEntered(KWX::ccs_MakeQuotedTag(KWX::PREFIX_IEL_CLOSE, name), Join(m_i, end));
+    m_i = end;
+  }
+
+  // Text read from here on goes to the element's prefix or suffix.
+  void BeginElementText() {
+    m_elementBuffer.clear();
+    m_elementStart = m_i;
+    m_elementText = &m_elementBuffer;
+  }
+
+  // The prefix (PrefixEnd at `last`, included) or suffix (SuffixBegin up
+  // to `last`, excluded) read since BeginElementText becomes one tag.
+  void EndElementText(std::string_view prefix, std::size_t last) {
+    if (!m_elementText) return;
+    m_elementText = nullptr;
+    EmitEntered(KWX::ccs_MakeQuotedTag(prefix, m_elementBuffer), Join(m_elementStart, last));
+  }
+
+  // --- state ------------------------------------------------------------------------------
+
+  CQ_MIFToKWXConverter& m_conv;
+  CQ_KWXTagTables& m_tags;
+  const CQ_TextConverter& m_text;
+  const bool m_first;
+  const CQ_MIFLines& m_lines;
+  const std::size_t m_n;
+  std::vector<std::string>& m_out;
+
+  std::size_t m_i = 0;
+  std::vector<Block> m_blocks;
+  std::vector<int> m_runs;  // the run in force, per text container
+  bool m_conditionOpen = false;
+  std::string m_pageName;
+
+  // An element's automatic prefix or suffix being read.
+  std::string* m_elementText = nullptr;
+  std::string m_elementBuffer;
+  std::size_t m_elementStart = 0;
+};
+
+std::vector<std::string> CQ_MIFToKWXConverter::ast_ConvertList(const CQ_MIFLines& lines) {
+  std::vector<std::string> pieces;
+  pieces.reserve(lines.size() / 2 + 16);
+  KWX::st_HeaderSettings header;
+  header.i_CharacterSet = m_rcoSession.i_GetCharacterSet();
+  header.cs_SourceLanguage = m_rcoSession.lpsz_GetSourceLanguage();
+  header.i_SourceHyphenation = m_rcoSession.i_GetSourceHyphenation();
+  header.i_SmartQuotes = m_rcoSession.i_GetSmartQuotes();
+  header.cs_SourcePath = m_strSourcePath;
+  for (std::string& line : m_coTags.acs_EnterHeader(header)) pieces.push_back(std::move(line));
+  CListWalker walker(*this, lines, pieces);
+  walker.Run();
+  const KWX::st_TagPair trailer = KWX::st_MakeTrailer();
+  m_coTags.b_Enter(trailer);
+  pieces.push_back(trailer.cs_Tag);
+  return pieces;
+}

@@ -1,0 +1,10 @@
+# MIF reading and pre-scan.
+list(APPEND KERNEL_SOURCES
+  forward/MIFSyntax.cpp
+  forward/MIFLineReader.cpp
+  forward/MIFFileCheck.cpp
+  forward/MIFPreScan.cpp
+  forward/MIFPreScanPages.cpp
+  forward/MIFPreScanDump.cpp
+  session/FindMIFObjects.cpp
+)
