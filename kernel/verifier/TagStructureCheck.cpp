@@ -215,6 +215,7 @@ struct CQ_TagStructureCheck::Impl {
   }
 
   void NotAllowed(std::size_t i) {
+    if (errorOnPage) return;  // dropped anyway; spares naming the context
     const int inner = stack.back().kind;
     const std::string context =
         inner == K_WHOLE ? std::string("the file") : std::string(NAMES[inner].opening) + " to " + NAMES[inner].closing;

@@ -163,6 +163,7 @@ class OSTRAKON_API CQ_VarnelVerifier {
   bool b_BackConversionMode() const { return m_bBackConversion; }
   CQ_Morvane_Communication& rco_Session() { return m_rcoSession; }
   bool b_Document() const { return m_bDocument; }
+  bool b_FrameMaker() const { return m_bFrameMaker; }
 
   // Appends an entry of the current section (the comparison files its own
   // sections with i_Section). Keeps the counts by type.

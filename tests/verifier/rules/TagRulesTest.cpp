@@ -45,6 +45,8 @@ std::vector<Row> SharedRows() {
       {"203 unknown external tag", ON_PAGE, "<ps \"Body\" 1>x\n<zz 1>", {203}},
       {"205 unknown internal tag", ON_PAGE, "<ps \"Body\" 1>a<:zz>b", {205}},
       {"near 203/205: known tags", ON_PAGE, "<ps \"Body\" 1>a<:ems>b<:r35>", {}},
+      {"near 205: element prefixes, suffixes and ends are known", ON_PAGE,
+       "<ps \"B\" 1><:el \"P\" 1><:ep \"Note: \">x<:es \".\">y<:/el \"P\"><:elf \"Q\" 2>z<:/elf \"Q\">", {}},
       // positioning of external tags
       {"301 text after </kwx>", NO_END, "<page \"1\">\n</page>\n</kwx>trailing", {301}},
       {"near 301: blanks after </kwx>", NO_END, "<page \"1\">\n</page>\n</kwx>   ", {}},

@@ -202,6 +202,49 @@ TEST(VerifierRunTest, BackConversionModeAnswersByErrorsOnly) {
   EXPECT_EQ(Numbers(ancillary, 1, 17), std::vector<int>{103});
 }
 
+// Damaged input of every kind ends in messages, never in a fault: every
+// prefix of a correct file, as source and as target in both modes.
+TEST(VerifierRunTest, EveryPrefixOfAFileIsCheckedCleanly) {
+  const std::string kwx = ReadFile(DataPath("document.txt"));
+  auto session = MakeSession();
+  const CQ_TagMap map = TagMapOf(kwx);
+  std::size_t prefixes = 0;
+  std::size_t reported = 0;
+  for (std::size_t size = 1; size < kwx.size(); size += 7) {
+    ++prefixes;
+    const std::vector<std::string> lines = Lines(kwx.substr(0, size));
+    CQ_FrameVarnelVerifier verifier(*session, true);
+    if (verifier.b_CheckSource(lines)) verifier.b_CheckTarget(lines);
+    CQ_FrameVarnelVerifier backwards(*session, true);
+    backwards.b_CheckTranslatedList(lines, map);
+    if (!backwards.rco_Entries().empty()) ++reported;
+  }
+  // A cut file lacks at least its </kwx>.
+  EXPECT_EQ(reported, prefixes);
+}
+
+TEST(VerifierRunTest, PathologicalInputsStayLinear) {
+  auto session = MakeSession();
+  // 100,000 frames in frames, never closed, then 100,000 misplaced paragraphs.
+  std::string deep = "<page \"1\">\n";
+  for (int i = 0; i < 100000; ++i) deep += "<ufo>\n";
+  for (int i = 0; i < 100000; ++i) deep += "<ps \"B\" 1>x\n";
+  CQ_FrameVarnelVerifier frames(*session, true);
+  ASSERT_TRUE(frames.b_CheckSource(Lines(Build(NO_END, deep))));
+  EXPECT_EQ(Numbers(frames, 4, 4), (std::vector<int>{411}));
+  // One line of 2 MB holding 200,000 internal tags.
+  std::string line = "<ps \"B\" 1>";
+  for (int i = 0; i < 200000; ++i) line += "<:t>word ";
+  CQ_FrameVarnelVerifier wide(*session, true);
+  ASSERT_TRUE(wide.b_CheckSource(Lines(Build(ON_PAGE, line))));
+  EXPECT_EQ(wide.rco_SourceInternalTags().size(), 200000u);
+  EXPECT_TRUE(wide.rco_Entries().empty());
+  // 100,000 opening brackets in a row.
+  CQ_FrameVarnelVerifier brackets(*session, true);
+  EXPECT_FALSE(brackets.b_CheckSource(Lines(Build(ON_PAGE, "<ps \"B\" 1>" + std::string(100000, '<')))));
+  EXPECT_EQ(Numbers(brackets, 1, 1), (std::vector<int>{101}));
+}
+
 // --- records handed to the session ------------------------------------------------------------------
 
 TEST(VerifierRunTest, RecordsReachTheSessionsErrorList) {
