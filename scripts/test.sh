@@ -2,17 +2,20 @@
 # Builds the project and runs every test.
 #   scripts/test.sh              normal build (warnings are errors) and all tests
 #   scripts/test.sh --sanitize   the same under AddressSanitizer + UBSan (build-asan/)
-#   scripts/test.sh --tsan REGEX the tests matching REGEX under ThreadSanitizer (build-tsan/)
+#   scripts/test.sh --tsan TARGET FILTER
+#                                the GoogleTest program TARGET, tests matching
+#                                FILTER, under ThreadSanitizer (build-tsan/)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 mode=normal
-filter=""
+target=""
+filter="*"
 case "${1:-}" in
   --sanitize) mode=asan ;;
-  --tsan) mode=tsan; filter="${2:-.}" ;;
+  --tsan) mode=tsan; target="${2:?a test program}"; filter="${3:-*}" ;;
   "") ;;
-  *) echo "usage: $0 [--sanitize | --tsan REGEX]" >&2; exit 2 ;;
+  *) echo "usage: $0 [--sanitize | --tsan TARGET FILTER]" >&2; exit 2 ;;
 esac
 
 bash scripts/bootstrap.sh
@@ -33,7 +36,8 @@ case "$mode" in
     ;;
   tsan)
     cmake -S . -B build-tsan "${common[@]}" -DCMAKE_BUILD_TYPE=Debug -DMORVANE_TSAN=ON -DMORVANE_BUILD_GUI=OFF >/dev/null
-    cmake --build build-tsan -j"$jobs"
-    TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -j"$jobs" -R "$filter"
+    cmake --build build-tsan -j"$jobs" --target "$target"
+    program=$(find build-tsan -type f -name "$target" -perm -u+x | head -n 1)
+    TSAN_OPTIONS=halt_on_error=1 "$program" --gtest_filter="$filter"
     ;;
 esac

@@ -9,8 +9,8 @@
 //
 // This header holds the vocabulary (tag texts and recognition prefixes),
 // the six header lines with their MIF counterparts, the numbered tag kinds
-// with their counters, builders for tag texts, the special-character,
-// reserved-character and quote tables, a bracket-aware tokenizer, and the
+// with their counters, builders for tag texts, the tables of special characters,
+// reserved characters and quotes, a bracket-aware tokenizer, and the
 // line rule that joins a converted list into KWX lines. The tag tables live
 // in KWXTagTables.h.
 //

@@ -31,6 +31,32 @@
 //   "<End Of AFrame>"       ends an anchored frame inserted after its anchor
 // Identifiers (frame ID, TblID, footnote ID, TextRectID) are kept as the
 // decimal text MIF writes.
+//
+// The restructured lists are made of:
+// - a page: "<Page", its PageType, PageTag and PageNum statements in file
+//   order ("<PageBody>" before PageType on body pages), its equations (Math
+//   blocks, whole), its objects in reading order, "> # end of Page";
+// - a text column: "<TextRectID n>" as read, the whole paragraphs of its
+//   flow part, "<End of TextRectID>". TextRectID statements are taken out of
+//   the paragraphs (st_MIFColumnStart records where they stood); a column
+//   that received no text is left out;
+// - a text line: its TextLine block as read (its Unique line kept);
+// - an unanchored frame: "<Frame", its one-line statements with ShapeRect
+//   normalised to "<ShapeRect x cm y cm 0 cm 0 cm>", the equations and the
+//   objects of the frame and of every frame nested in it (flattened into one
+//   reading order, positions offset by the nested frames' origins),
+//   "> # end of Frame"; a frame holding none of these is left out;
+// - after an anchor "<ATbl n>": the table block ("<Tbl", "<TblID n>", ...,
+//   "> # end of Tbl"); after "<FNote n>": the footnote block ("<FNote",
+//   "<ID n>", paragraphs, "> # end of FNote"); after "<AFrame n>": the frame
+//   as above but without its closer, then "<End Of AFrame>", or
+//   "<End Of AFrame>" alone for a frame holding nothing. Anchors inside
+//   inserted lines are expanded too. The anchor makes the tag; the object's
+//   opening lines that follow belong to its fragment.
+// Unique lines are removed from text flows and tables (so from every
+// paragraph), Notes blocks are removed (their footnotes follow their
+// anchors), and with hyphenation "Turn Off" soft hyphens that end a ParaLine
+// are removed from flows and tables.
 #pragma once
 
 #include <array>
@@ -104,7 +130,7 @@ class CQ_MIFPreScan {
     // Forward form: messages, change-bar stops, FontCatalog, MIFEncoding
     // and DAutoChBars checks.
     bool b_FirstConversion = true;
-    // Step 1 checks (version, encoding, disk space); forward form only
+    // The file checks (version, encoding, disk space); forward form only
     // unless asked.
     bool b_RunFileCheck = true;
     // The session's source hyphenation: 0 ("Turn Off") removes soft hyphens
@@ -134,7 +160,7 @@ class CQ_MIFPreScan {
   void v_PreScanForward(const std::string& sourcePath, const std::string& orgPath);
 
   // The second form over a file (ORG copy or a MIF file for the font
-  // mapping tool): reads and restructures; runs the step-1 checks first
+  // mapping tool): reads and restructures; runs the file checks first
   // when runFileCheck is set (the disk-space check then uses the file's
   // own folder).
   void v_PreScanSecondForm(const std::string& path, bool runFileCheck = false);
@@ -144,10 +170,11 @@ class CQ_MIFPreScan {
 
   // --- the steps, for callers that drive them -------------------------------
 
-  // Reads all sections from the reader (steps 3 and 4).
+  // Reads all sections from the reader: catalogs, objects, pages and text
+  // flows, the flows prepared and cut into text columns.
   void v_ReadSections(CQ_MIFLineReader& reader);
-  // Splits and rebuilds the pages and inserts anchored objects (steps 5 to
-  // 7), filling the body and master lists. Reads the object tables without
+  // Rebuilds the pages into reading order and inserts anchored objects,
+  // filling the body and master lists. Reads the object tables without
   // consuming them.
   void v_Restructure();
   // Empties the object tables once the converter no longer needs them.

@@ -2,6 +2,9 @@
 // sorted by id; lookups are a binary search.
 #include "kernel/session/KernelStrings.h"
 
+#include "System/Init.h"
+#include "System/String/LoadString.h"
+
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
@@ -24,6 +27,21 @@ const Entry* Find(unsigned id) {
   const Entry* it = std::lower_bound(std::begin(kTable), end, id, [](const Entry& e, unsigned key) { return e.id < key; });
   return (it != end && it->id == id) ? it : nullptr;
 }
+
+const char* LookUp(std::uint32_t id) {
+  const Entry* e = Find(id);
+  return e ? e->text : nullptr;
+}
+
+// The kernel's table is the default module of the foundation's string
+// loader, so foundation code that loads by id finds the kernel's texts.
+const int kModuleTag = 0;
+void RegisterTable() {
+  const CQ_Module module = CQ_ModuleOf(&kModuleTag);
+  CQ_LoadString::sv_Register(module, &LookUp, 1252);
+  CQ_LoadString::sv_SetDefaultModule(module);
+}
+const CQ_Init kRegistration(&RegisterTable, "KernelStrings", "registers the kernel's string table");
 
 }  // namespace
 

@@ -225,3 +225,18 @@ TEST(KernelStrings, LookupAndFormatting) {
 
 }  // namespace
 }  // namespace morvane_test
+
+#include "System/String/CString.h"
+#include "System/String/LoadString.h"
+
+namespace morvane_test {
+namespace {
+
+TEST(KernelStrings, FoundationLoaderFindsTheKernelTable) {
+  CQ_CString text;
+  CQ_LoadString::sv_LoadString(text, CQ_Module{}, 5091);
+  EXPECT_STREQ(text.qccz_Get(), "Files verified.");
+}
+
+}  // namespace
+}  // namespace morvane_test

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <map>
-#include <regex>
 
 #include "MIFTestSupport.h"
 
@@ -34,9 +33,15 @@ bool InRange(const std::string& text) {
 }
 
 // The document with change bars switched off, as a user would save it.
-std::string SwitchedOff(std::string text) {
-  text = std::regex_replace(text, std::regex("<FChangeBar Yes"), "<FChangeBar No");
-  return std::regex_replace(text, std::regex("<DAutoChBars Yes"), "<DAutoChBars No");
+std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
+  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
+std::string SwitchedOff(const std::string& text) {
+  return ReplaceAll(ReplaceAll(text, "<FChangeBar Yes", "<FChangeBar No"), "<DAutoChBars Yes", "<DAutoChBars No");
 }
 
 // How the unmodified documents that have change bars are refused.
@@ -114,9 +119,16 @@ TEST_F(MIFCorpusTest, EveryDocumentPreScansOrIsRefusedWithItsMessages) {
     CQ_MIFPreScan scan(session_, mif_test::Forward());
     const int code = CodeOf([&] { scan.v_PreScanForward(path, dir_ + "out.org"); });
     std::vector<std::string> results = Results();
+    // The lines the session reports for the code, as for a batch of one.
+    int processed = 0;
+    int failed = 0;
+    session_.v_SetTask(TASK_MIF_TO_KWX);
+    session_.b_ErrorReporting(code, processed, failed, 1);
+    const std::vector<std::string> report = Results();
     if (!InRange(text)) {
       EXPECT_EQ(code, 2010);
       EXPECT_TRUE(results.empty());
+      EXPECT_EQ(report, (std::vector<std::string>{"Conversion Error 100. Incorrect MIF version (not 4.0, 5.0 or 5.5).", ""}));
       EXPECT_TRUE(ListFolder(dir_).empty());
       continue;
     }
@@ -126,6 +138,13 @@ TEST_F(MIFCorpusTest, EveryDocumentPreScansOrIsRefusedWithItsMessages) {
     if (refusal != kRefusals.end()) {
       EXPECT_EQ(code, refusal->second.code);
       EXPECT_EQ(formatMessages, refusal->second.formatMessages);
+      ASSERT_EQ(report.size(), 4u);
+      EXPECT_EQ(report[0], code == 2030 ? "Conversion Error 50. Automatic Change Bars are on in the document."
+                                        : "Open the file in FrameMaker, turn off Automatic Change Bars and clear all Change Bars.");
+      if (code == 2040) {
+        EXPECT_EQ(report[1], "Use the Global Update Command to remove Change Bars from all formats.");
+      }
+      EXPECT_EQ(report[2], "Save the file, then save the file as MIF and attempt to convert again.");
       EXPECT_TRUE(ListFolder(dir_).empty());
     } else {
       EXPECT_TRUE(code == 0 || code == 2030 || code == 2040) << "code " << code;

@@ -1,0 +1,372 @@
+// Command dispatch and option parsing for morvane.
+//
+// Options are read into a plain record first and checked as a whole, so a
+// usage error never leaves a half-configured session behind; only then is
+// the session created and the batch run. Results lines are written to the
+// output stream as the session reports them; a progress line goes to the
+// error stream when that stream is a terminal.
+#include "MorvaneCommandLine.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "System/Platform/FileSystem.h"
+#include "kernel/session/CommunicationFrame.h"
+#include "kernel/session/Languages.h"
+
+namespace {
+
+const char kAppName[] = "Halvex Morvane for FrameMaker";
+const char kVersion[] = "3.0";
+
+const char kUsage[] =
+    "Usage: morvane COMMAND [options] FILE...\n"
+    "\n"
+    "Commands:\n"
+    "  convert-mif [options] FILE.mif...   convert MIF files to KWX files\n"
+    "  prescan FILE.mif...                 list the objects the pages of MIF files show\n"
+    "  languages                           list the accepted language names\n"
+    "\n"
+    "Options of convert-mif:\n"
+    "  --org-dir DIR              where ORG copies and source KWX files go\n"
+    "                             (default: the folder of the MIF files)\n"
+    "  --translated-dir DIR       where the KWX files for translation go\n"
+    "                             (default: the ORG folder)\n"
+    "  --format rtf|txt           KWX file format (default rtf)\n"
+    "  --page-size a4|letter      RTF page size (default a4)\n"
+    "  --charset normal|symbol    character set of the text (default normal)\n"
+    "  --source-hyphenation off|keep   soft hyphens of the source (default off)\n"
+    "  --target-hyphenation off|keep   hyphenation of the translation (default off)\n"
+    "  --marker-placeholders insert|none   (default insert)\n"
+    "  --smart-quotes text|tags   smart quotes as text or as tags (default text)\n"
+    "  --source-language NAME     (default \"English (US)\")\n"
+    "  --target-language NAME     (default \"English (US)\")\n"
+    "  --marker-length N          report markers of at least N characters (default 220)\n"
+    "  --ancillary FILE           write the batch's ancillary file under this name\n"
+    "  --no-ancillary             write no ancillary file\n"
+    "  By default the ancillary file is written as ancillary.rtf (or .txt) into the\n"
+    "  ORG folder and, when different, the translated folder.\n"
+    "\n"
+    "General options:\n"
+    "  -h, --help                 show this help and exit\n"
+    "  --version                  show the version and exit\n"
+    "\n"
+    "Exit status: 0 when every file was processed without error, 1 when any\n"
+    "failed, 2 for a usage error.\n";
+
+struct Arguments {
+  std::string command;
+  std::vector<std::string> files;
+  std::map<std::string, std::string> options;  // long name without "--" to value
+  std::set<std::string> flags;                 // options without a value
+  bool help = false;
+  bool version = false;
+};
+
+// Options that take a value, per command; flags take none.
+const std::map<std::string, std::set<std::string>> kValueOptions = {
+    {"convert-mif",
+     {"org-dir", "translated-dir", "format", "page-size", "charset", "source-hyphenation", "target-hyphenation",
+      "marker-placeholders", "smart-quotes", "source-language", "target-language", "marker-length", "ancillary"}},
+    {"prescan", {}},
+    {"languages", {}},
+};
+const std::map<std::string, std::set<std::string>> kFlags = {
+    {"convert-mif", {"no-ancillary"}},
+    {"prescan", {}},
+    {"languages", {}},
+};
+
+// Splits argv into the command, options and files. Returns an error text
+// for a usage error.
+std::string Parse(int argc, char** argv, Arguments& args) {
+  bool onlyFiles = false;
+  for (int i = 0; i < argc; ++i) {
+    std::string word = argv[i];
+    if (onlyFiles) {
+      args.files.push_back(word);
+      continue;
+    }
+    if (word == "--") {
+      onlyFiles = true;
+    } else if (word == "-h" || word == "--help") {
+      args.help = true;
+    } else if (word == "--version") {
+      args.version = true;
+    } else if (word.size() > 2 && word.compare(0, 2, "--") == 0) {
+      if (args.command.empty()) return "options come after the command";
+      std::string name = word.substr(2), value;
+      const bool inlineValue = name.find('=') != std::string::npos;
+      if (inlineValue) {
+        value = name.substr(name.find('=') + 1);
+        name.erase(name.find('='));
+      }
+      const auto& values = kValueOptions.at(args.command);
+      const auto& flags = kFlags.at(args.command);
+      if (flags.count(name)) {
+        if (inlineValue) return "option --" + name + " takes no value";
+        args.flags.insert(name);
+      } else if (values.count(name)) {
+        if (!inlineValue) {
+          if (i + 1 >= argc) return "option --" + name + " needs a value";
+          value = argv[++i];
+        }
+        args.options[name] = value;
+      } else {
+        return "unknown option '" + word + "' for " + args.command;
+      }
+    } else if (word.size() > 1 && word[0] == '-') {
+      return "unknown option '" + word + "'";
+    } else if (args.command.empty()) {
+      if (!kValueOptions.count(word)) return "unknown command '" + word + "'";
+      args.command = word;
+    } else {
+      args.files.push_back(word);
+    }
+  }
+  return std::string();
+}
+
+// A path made absolute and normal ("a/./b/../c" becomes "/cwd/a/c").
+std::string Absolute(const std::string& path) {
+  std::error_code ec;
+  std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+  return (ec ? std::filesystem::path(path) : absolute).lexically_normal().string();
+}
+
+// A folder as the session keeps it: absolute, ending with '/'.
+std::string Folder(const std::string& dir) {
+  std::string folder = Absolute(dir);
+  if (folder.empty() || folder.back() != '/') folder += '/';
+  return folder;
+}
+
+// Chooses one of two words: 0 for the first, 1 for the second.
+std::optional<int> Choice(const Arguments& args, const std::string& name, const char* first, const char* second,
+                          int def, std::string& error) {
+  auto it = args.options.find(name);
+  if (it == args.options.end()) return def;
+  if (it->second == first) return 0;
+  if (it->second == second) return 1;
+  error = "--" + name + " takes " + first + " or " + second + ", not '" + it->second + "'";
+  return std::nullopt;
+}
+
+// Follows the batch: results lines as they come, a progress line on a
+// terminal.
+class Reporter : public CQ_Morvane_Observer {
+ public:
+  Reporter(CQ_Morvane_Communication& session, std::ostream& out, std::ostream& err, bool progress)
+      : session_(session), out_(out), err_(err), progress_(progress) {
+    session_.v_SetObserver(this);
+  }
+  ~Reporter() override {
+    Drain();
+    ClearProgress();
+    session_.v_SetObserver(nullptr);
+  }
+
+  void v_ProgressStep(bool) override {
+    if (!progress_) return;
+    ++done_;
+    const int total = done_ + std::max(0, session_.i_GetBatchProgressIndicator());
+    err_ << "\r[" << (total ? done_ * 100 / total : 100) << "%] " << session_.lpsz_GetCurrentFileName() << "\x1b[K"
+         << std::flush;
+    shown_ = true;
+  }
+  void v_ResultsWaiting() override { Drain(); }
+
+  void Drain() {
+    char buffer[CQ_Morvane_Communication::RESULT_BUFFER_SIZE];
+    bool any = false;
+    while (session_.b_GetNextMessage(buffer)) {
+      if (!any) ClearProgress();
+      any = true;
+      out_ << buffer << '\n';
+    }
+    if (any) out_.flush();
+  }
+
+ private:
+  void ClearProgress() {
+    if (shown_) err_ << "\r\x1b[K" << std::flush;
+    shown_ = false;
+  }
+  CQ_Morvane_Communication& session_;
+  std::ostream& out_;
+  std::ostream& err_;
+  bool progress_;
+  bool shown_ = false;
+  int done_ = 0;
+};
+
+// Every listed file was processed, and none failed.
+bool BatchSucceeded(const CQ_Morvane_Communication& session, std::size_t files) {
+  return session.i_GetBatchFailed() == 0 && session.i_GetBatchProcessed() == static_cast<int>(files);
+}
+
+int RunConvertMIF(const Arguments& args, std::ostream& out, std::ostream& err) {
+  if (args.files.empty()) {
+    err << "morvane convert-mif: no MIF file given\n";
+    return 2;
+  }
+  std::string error;
+  auto format = Choice(args, "format", "txt", "rtf", 1, error);
+  auto pageSize = Choice(args, "page-size", "a4", "letter", 0, error);
+  auto charset = Choice(args, "charset", "normal", "symbol", 0, error);
+  auto sourceHyphenation = Choice(args, "source-hyphenation", "off", "keep", 0, error);
+  auto targetHyphenation = Choice(args, "target-hyphenation", "off", "keep", 0, error);
+  auto placeholders = Choice(args, "marker-placeholders", "insert", "none", 0, error);
+  auto quotes = Choice(args, "smart-quotes", "text", "tags", 0, error);
+  if (!error.empty()) {
+    err << "morvane convert-mif: " << error << '\n';
+    return 2;
+  }
+  const auto option = [&](const char* name, const char* def) {
+    auto it = args.options.find(name);
+    return it == args.options.end() ? std::string(def) : it->second;
+  };
+  const std::string markerLength = option("marker-length", "220");
+  if (markerLength.empty() || markerLength.find_first_not_of("0123456789") != std::string::npos ||
+      markerLength.size() > 9) {
+    err << "morvane convert-mif: --marker-length takes a whole number, not '" << markerLength << "'\n";
+    return 2;
+  }
+  if (args.flags.count("no-ancillary") && args.options.count("ancillary")) {
+    err << "morvane convert-mif: --ancillary and --no-ancillary exclude each other\n";
+    return 2;
+  }
+  const std::string sourceLanguage = option("source-language", "English (US)");
+  const std::string targetLanguage = option("target-language", "English (US)");
+  for (const auto& [sourceSide, name] : {std::pair{true, sourceLanguage}, std::pair{false, targetLanguage}}) {
+    const auto names = ccs_OfferedLanguageNames(sourceSide);
+    if (std::find(names.begin(), names.end(), name) == names.end()) {
+      err << "morvane convert-mif: unknown " << (sourceSide ? "source" : "target") << " language '" << name
+          << "'; the names are:\n";
+      for (const std::string& n : names) err << "  " << n << '\n';
+      return 2;
+    }
+  }
+
+  CQ_StringList paths;
+  std::set<std::string> folders;
+  for (const std::string& file : args.files) {
+    paths.push_back(Absolute(file));
+    folders.insert(Platform::DirectoryOf(paths.back()));
+  }
+  if (!args.options.count("org-dir") && folders.size() > 1) {
+    err << "morvane convert-mif: the MIF files lie in several folders; name the output folder with --org-dir\n";
+    return 2;
+  }
+  const std::string orgFolder = args.options.count("org-dir") ? Folder(args.options.at("org-dir")) : *folders.begin();
+  const std::string translatedFolder =
+      args.options.count("translated-dir") ? Folder(args.options.at("translated-dir")) : orgFolder;
+  for (const std::string& folder : {orgFolder, translatedFolder}) {
+    if (!CQ_Morvane_Communication::b_VerifyPath(folder)) {
+      err << "morvane convert-mif: the folder '" << folder << "' does not exist\n";
+      return 2;
+    }
+  }
+
+  CQ_Morvane_CommunicationFrame session(kAppName, kVersion, false);
+  session.v_SetSourceLanguage(sourceLanguage.c_str());
+  session.v_SetTargetLanguage(targetLanguage.c_str());
+  session.v_SetFileFormatForKWX(*format);
+  session.v_SetRTFPageSize(*pageSize);
+  session.v_SetCharacterSet(*charset);
+  session.v_SetSourceHyphenation(*sourceHyphenation);
+  session.v_SetTranslationHyphenation(*targetHyphenation);
+  session.v_SetMarkerPlaceholders(*placeholders);
+  session.v_SetSmartQuotes(*quotes);
+  session.v_SetSourceMarkerLength(markerLength.c_str());
+  session.v_SetORGFilesPath(orgFolder.c_str());
+  session.v_SetTranslatedFilesPath(translatedFolder.c_str());
+  session.v_SetBatchProgressIndicator(static_cast<int>(paths.size()) * 8);
+
+  Reporter reporter(session, out, err, isatty(STDERR_FILENO));
+  session.v_ConvertMIF(&paths);
+  bool ok = BatchSucceeded(session, paths.size());
+
+  // The ancillary file, as the desktop front end offers it: only when at
+  // least one file was converted.
+  if (session.i_GetBatchProcessed() > session.i_GetBatchFailed() && !args.flags.count("no-ancillary")) {
+    const bool written = args.options.count("ancillary")
+                             ? session.b_CreateAncillaryFile(Absolute(args.options.at("ancillary")))
+                             : session.b_CreateAncillaryFile();
+    if (!written) {
+      session.v_AddStringMessage(8);
+      ok = false;
+    }
+  }
+  return ok ? 0 : 1;
+}
+
+int RunPrescan(const Arguments& args, std::ostream& out, std::ostream& err) {
+  if (args.files.empty()) {
+    err << "morvane prescan: no MIF file given\n";
+    return 2;
+  }
+  CQ_Morvane_CommunicationFrame session(kAppName, kVersion, false);
+  bool allRead = true;
+  for (const std::string& file : args.files) {
+    session.v_ResetBatch();
+    const bool read = session.b_FindMIFObjects(file);
+    char buffer[CQ_Morvane_Communication::RESULT_BUFFER_SIZE];
+    while (session.b_GetNextMessage(buffer)) out << buffer << '\n';
+    if (!read) {
+      allRead = false;
+      continue;
+    }
+    std::vector<std::string> objects = session.ccs_GetVisibleMIFObjects();
+    std::sort(objects.begin(), objects.end());
+    out << file << ": " << objects.size() << " visible object(s)\n";
+    for (const std::string& object : objects) out << "  " << object << '\n';
+  }
+  return allRead ? 0 : 1;
+}
+
+int RunLanguages(const Arguments& args, std::ostream& out, std::ostream& err) {
+  if (!args.files.empty()) {
+    err << "morvane languages: takes no files\n";
+    return 2;
+  }
+  const std::vector<std::string> source = ccs_OfferedLanguageNames(true);
+  const std::vector<std::string> target = ccs_OfferedLanguageNames(false);
+  const std::set<std::string> targetSet(target.begin(), target.end());
+  for (const std::string& name : source) {
+    out << name << (targetSet.count(name) ? "" : "  (source only)") << '\n';
+  }
+  return 0;
+}
+
+}  // namespace
+
+int i_RunMorvane(int argc, char** argv, std::ostream& out, std::ostream& err) {
+  Arguments args;
+  const std::string error = Parse(argc, argv, args);
+  if (!error.empty()) {
+    err << "morvane: " << error << "\n\n" << kUsage;
+    return 2;
+  }
+  if (args.help) {
+    out << kUsage;
+    return 0;
+  }
+  if (args.version) {
+    out << "morvane (" << kAppName << ") " << kVersion << '\n';
+    return 0;
+  }
+  if (args.command == "convert-mif") return RunConvertMIF(args, out, err);
+  if (args.command == "prescan") return RunPrescan(args, out, err);
+  if (args.command == "languages") return RunLanguages(args, out, err);
+  err << "morvane: no command given\n\n" << kUsage;
+  return 2;
+}

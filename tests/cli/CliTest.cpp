@@ -1,0 +1,95 @@
+// The morvane program end to end: options, exit status, what it prints.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+struct Outcome {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+// Runs morvane with the arguments (a shell word list) in the folder.
+Outcome Morvane(const std::string& arguments, const std::string& folder = ".") {
+  const std::string errFile = std::filesystem::temp_directory_path() / ("morvane-err-" + std::to_string(getpid()));
+  const std::string command = "cd '" + folder + "' && '" MORVANE_CLI "' " + arguments + " 2>'" + errFile + "'";
+  Outcome run{-1, "", ""};
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return run;
+  char buffer[4096];
+  std::size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
+  int raw = pclose(pipe);
+  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  FILE* err = fopen(errFile.c_str(), "r");
+  if (err) {
+    while ((n = fread(buffer, 1, sizeof buffer, err)) > 0) run.err.append(buffer, n);
+    fclose(err);
+  }
+  std::filesystem::remove(errFile);
+  return run;
+}
+
+TEST(Cli, HelpVersionAndUsageErrors) {
+  Outcome help = Morvane("--help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("Usage: morvane COMMAND"), std::string::npos);
+  EXPECT_EQ(Morvane("--version").out, "morvane (Halvex Morvane for FrameMaker) 3.0\n");
+
+  const struct {
+    const char* arguments;
+    const char* message;
+  } usage[] = {
+      {"", "no command given"},
+      {"frobnicate x.mif", "unknown command 'frobnicate'"},
+      {"prescan --format rtf x.mif", "unknown option '--format' for prescan"},
+      {"convert-mif --format=doc x.mif", "--format takes txt or rtf, not 'doc'"},
+      {"convert-mif --marker-length 2x0 x.mif", "--marker-length takes a whole number"},
+      {"convert-mif --org-dir", "option --org-dir needs a value"},
+      {"convert-mif --no-ancillary --ancillary a.rtf x.mif", "exclude each other"},
+      {"convert-mif", "no MIF file given"},
+      {"convert-mif --org-dir /no/such/folder x.mif", "does not exist"},
+      {"prescan", "no MIF file given"},
+      {"languages extra", "takes no files"},
+  };
+  for (const auto& u : usage) {
+    Outcome run = Morvane(u.arguments);
+    EXPECT_EQ(run.status, 2) << u.arguments;
+    EXPECT_NE(run.err.find(u.message), std::string::npos) << u.arguments << "\n" << run.err;
+    EXPECT_EQ(run.out, "") << u.arguments;
+  }
+}
+
+TEST(Cli, UnknownLanguageListsTheValidNames) {
+  Outcome run = Morvane("convert-mif --target-language Klingon x.mif");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("unknown target language 'Klingon'"), std::string::npos);
+  EXPECT_NE(run.err.find("  German (Swiss)\n"), std::string::npos);
+  EXPECT_EQ(run.err.find("Japanese (Colloquy)"), std::string::npos);  // source side only
+
+  Outcome languages = Morvane("languages");
+  EXPECT_EQ(languages.status, 0);
+  EXPECT_NE(languages.out.find("Japanese (Colloquy)  (source only)\n"), std::string::npos);
+  EXPECT_NE(languages.out.find("English (US)\n"), std::string::npos);
+}
+
+TEST(Cli, PrescanListsVisibleObjectsAndReportsFailures) {
+  Outcome run = Morvane("prescan sample.mif", MORVANE_SAMPLES_DIR);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "sample.mif: 3 visible object(s)\n  <TblID 1>\n  <TextRectID 1>\n  <TextRectID 3>\n");
+
+  Outcome missing = Morvane("prescan /no/such/file.mif sample.mif", MORVANE_SAMPLES_DIR);
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.out.find("File Error 3110. The file could not be located.\nFilename:/no/such/file.mif\n"),
+            std::string::npos)
+      << missing.out;
+  EXPECT_NE(missing.out.find("sample.mif: 3 visible object(s)"), std::string::npos);
+}
+
+}  // namespace
