@@ -26,7 +26,7 @@ namespace {
 enum class Kind { Character, Property, Destination, Special };
 
 enum Property : int { PROP_PLAIN, PROP_FONT, PROP_UC, PROP_ANSICPG, PROP_DEFF, PROP_FCHARSET, PROP_CPG };
-enum Special : int { SPEC_BIN, SPEC_SKIP_DEST, SPEC_HEX, SPEC_UNICODE };
+enum Special : int { SPECIAL_BIN, SPECIAL_SKIP_DEST, SPECIAL_HEX, SPECIAL_UNICODE };
 enum DestinationKind : int { DEST_SKIPPED, DEST_FONTTBL };
 
 constexpr int NO_BYTE = -1;
@@ -52,7 +52,7 @@ Keyword Prop(std::string_view kw, int def, bool passDefault, Property p) {
   return {kw, def, passDefault, Kind::Property, p};
 }
 Keyword Dest(std::string_view kw, DestinationKind d = DEST_SKIPPED) { return {kw, 0, false, Kind::Destination, d}; }
-Keyword Spec(std::string_view kw, Special s) { return {kw, 0, false, Kind::Special, s}; }
+Keyword SpecialWord(std::string_view kw, Special s) { return {kw, 0, false, Kind::Special, s}; }
 
 // The table, sorted once by keyword for binary search.
 const std::vector<Keyword>& KeywordTable() {
@@ -73,7 +73,8 @@ const std::vector<Keyword>& KeywordTable() {
         Prop("ansicpg", 1252, false, PROP_ANSICPG), Prop("deff", 0, false, PROP_DEFF),
         Prop("fcharset", 0, false, PROP_FCHARSET), Prop("cpg", 0, false, PROP_CPG),
         // specials
-        Spec("bin", SPEC_BIN), Spec("*", SPEC_SKIP_DEST), Spec("'", SPEC_HEX), Spec("u", SPEC_UNICODE),
+        SpecialWord("bin", SPECIAL_BIN), SpecialWord("*", SPECIAL_SKIP_DEST), SpecialWord("'", SPECIAL_HEX),
+        SpecialWord("u", SPECIAL_UNICODE),
         // destinations whose text is dropped
         Dest("fonttbl", DEST_FONTTBL), Dest("author"), Dest("buptim"), Dest("colortbl"), Dest("comment"),
         Dest("creatim"), Dest("doccomm"), Dest("footer"), Dest("footerf"), Dest("footerl"), Dest("footerr"),
@@ -347,7 +348,7 @@ void Parser::ControlWord() {
     } else if (m_unicodePending) {
       EmitUnit({});  // an unknown control symbol still counts as a fallback character
     }
-    if (!kw || kw->kind != Kind::Special || kw->index != SPEC_SKIP_DEST) m_skipDestinationIfUnknown = false;
+    if (!kw || kw->kind != Kind::Special || kw->index != SPECIAL_SKIP_DEST) m_skipDestinationIfUnknown = false;
     return;
   }
   // Control words are at most 32 letters; a longer run is consumed whole
@@ -418,14 +419,14 @@ void Parser::Act(const Keyword& kw, bool hasParam, long long param) {
       break;
     case Kind::Special:
       switch (kw.index) {
-        case SPEC_BIN:
+        case SPECIAL_BIN:
           if (m_unicodePending) EmitUnit({});
           SkipBinary(param);
           break;
-        case SPEC_SKIP_DEST:
+        case SPECIAL_SKIP_DEST:
           m_skipDestinationIfUnknown = true;
           break;
-        case SPEC_UNICODE:
+        case SPECIAL_UNICODE:
           if (m_state.destination != Destination::Normal) break;
           if (m_unicodePending) {
             EmitUnit({});

@@ -1,7 +1,7 @@
 // The RTF reader: reduces an RTF document to the lines of its plain text.
 //
-// The reader keeps a stack of groups, a destination state and a keyword
-// table, as the reader published with the RTF specification does. Text of
+// The reader is table-driven, after the classic design for RTF readers: a
+// stack of groups, a destination state and a keyword table. Text of
 // the main destination is collected; "\par" (and a backslash before a line
 // end) breaks lines; the destinations listed in the keyword table
 // (font table, colour table, style sheet, information, headers and

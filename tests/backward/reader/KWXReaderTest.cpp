@@ -92,6 +92,28 @@ TEST(KWXReader, AnEmptyResultIsAMissingHeaderLine) {
   EXPECT_EQ(code, CQ_KWXReader::KWX_MISSING_HEADER_LINE);
 }
 
+TEST(KWXReader, AFileOfOneHugeLineEndsWithAMissingHeaderLine) {
+  // A whole document that lost its line ends: one line of many megabytes.
+  std::string line = "<kwx \"F3.00\"><sourcecharset \"Normal\">";
+  while (line.size() < 8u * 1024 * 1024) line += "<ps \"Body\" 1>Text with <:b>tags<:/b>.";
+  const std::string path = TempPath("one-line.txt");
+  WriteBytes(path, line);
+  std::vector<std::string> lines;
+  CQ_KWXReader::sv_ReadKWXLines(path, ".txt", lines, 1252);
+  std::remove(path.c_str());
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].size(), line.size());
+  CQ_Morvane_CommunicationFrame session("Halvex Morvane for FrameMaker", "3.0", false);
+  st_KWXHeader header;
+  int code = 0;
+  try {
+    CQ_KWXReader::sv_ValidateConversionHeader(lines, session, header);
+  } catch (int c) {
+    code = c;
+  }
+  EXPECT_EQ(code, CQ_KWXReader::KWX_MISSING_HEADER_LINE);
+}
+
 TEST(KWXReader, RTFCodesPassThrough) {
   const std::string path = TempPath("empty.rtf");
   WriteBytes(path, "");

@@ -281,7 +281,7 @@ TEST_P(RTFTruncation, EveryPrefixFailsCleanly) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, RTFTruncation,
-                         ::testing::Values("sample-1252.rtf", "sample-932.rtf", "resaved/sample-950.rtf"),
+                         ::testing::Values("sample-1252.rtf", "sample-932.rtf", "resaved/sample-1254.rtf"),
                          [](const ::testing::TestParamInfo<const char*>& info) {
                            return "file" + std::to_string(info.index);
                          });
