@@ -285,7 +285,8 @@ TEST_F(DriversTest, VerificationAndBackConversionCheckTheKwxExtension) {
 }
 
 TEST_F(DriversTest, ABuildWithoutTheConverterReportsAnUnknownError) {
-  auto s = std::make_unique<CQ_Morvane_CommunicationFrame>("morvane", "3.0", false);
+  auto s = PlainSession();
+  factory->withoutConverters = true;
   CQ_StringList files = {Src("a.mif")};
   s->v_ConvertMIF(&files);
   Lines lines = DrainAfterTimeStamp(*s);

@@ -71,12 +71,15 @@ class ScriptedConverter : public CQ_Morvane_FileConverter {
 }  // namespace
 
 std::unique_ptr<CQ_Morvane_FileConverter> ScriptedFactory::pco_CreateMIFConverter(CQ_Morvane_CommunicationFrame& s) {
+  if (withoutConverters) return nullptr;
   return std::make_unique<ScriptedConverter>(*this, s);
 }
 std::unique_ptr<CQ_Morvane_FileConverter> ScriptedFactory::pco_CreateKWXConverter(CQ_Morvane_CommunicationFrame& s) {
+  if (withoutConverters) return nullptr;
   return std::make_unique<ScriptedConverter>(*this, s);
 }
 std::unique_ptr<CQ_Morvane_FileConverter> ScriptedFactory::pco_CreateComparison(CQ_Morvane_CommunicationFrame& s) {
+  if (withoutConverters) return nullptr;
   return std::make_unique<ScriptedConverter>(*this, s);
 }
 

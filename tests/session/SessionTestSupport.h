@@ -68,6 +68,8 @@ class ScriptedFactory : public CQ_Morvane_ConverterFactory {
   std::deque<FileAction> actions;
   std::vector<std::string> convertedFiles;  // current file names seen
   std::vector<std::string> writtenFiles;
+  // Stand for a build that holds no converters.
+  bool withoutConverters = false;
 };
 
 // Creates a file with some text; dies on failure.
