@@ -429,6 +429,9 @@ CQ_MIFLines CQ_MIFPreScan::lst_PrepareText(CQ_MIFLines&& block, bool notesAtAnyD
     filtered.push_back(std::move(line));
   }
 
+  // The emptied input goes before the next copy is made.
+  CQ_MIFLines().swap(block);
+
   // Pass 2: footnotes out of their Notes blocks; the blocks go.
   CQ_MIFLines result;
   result.reserve(filtered.size());
@@ -578,6 +581,7 @@ void CQ_MIFPreScan::v_CutTextFlow(CQ_MIFLines&& flow) {
     // A column that got no paragraph starts where its statement stood.
     if (record.vec_Columns[k].n_HomeCount == 0) record.vec_Columns[k].n_FirstHome = record.vec_Columns[k].n_Paragraph;
     parts[k].lines.emplace_back(kEndOfColumn);
+    parts[k].lines.shrink_to_fit();
     m_mapTextColumns.emplace(std::move(parts[k].id), std::move(parts[k].lines));
   }
   m_vecTextFlows.push_back(std::move(record));

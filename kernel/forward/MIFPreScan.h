@@ -174,8 +174,9 @@ class CQ_MIFPreScan {
   // flows, the flows prepared and cut into text columns.
   void v_ReadSections(CQ_MIFLineReader& reader);
   // Rebuilds the pages into reading order and inserts anchored objects,
-  // filling the body and master lists. Reads the object tables without
-  // consuming them.
+  // filling the body and master lists. The objects it places (each is
+  // placed once) move out of the object tables into the lists; objects no
+  // page refers to stay. Call once.
   void v_Restructure();
   // Empties the object tables once the converter no longer needs them.
   void v_ReleaseObjectTables();
@@ -259,7 +260,7 @@ class CQ_MIFPreScan {
   // Restructuring (MIFPreScanPages.cpp).
   CQ_MIFLines lst_RebuildPage(const st_MIFPage& page);
   CQ_MIFLines lst_RebuildAnchoredFrame(const CQ_MIFLines& frame);
-  CQ_MIFLines lst_InsertAnchoredObjects(const CQ_MIFLines& lines);
+  CQ_MIFLines lst_InsertAnchoredObjects(CQ_MIFLines& lines);
 
   CQ_Morvane_Communication& m_rcoSession;
   st_Options m_stOptions;

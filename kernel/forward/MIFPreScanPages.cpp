@@ -77,7 +77,7 @@ bool IsPageOpeningStatement(const std::string& line) {
 
 class Collector {
  public:
-  Collector(const std::unordered_map<std::string, CQ_MIFLines>& columns, std::unordered_set<std::string>& placed)
+  Collector(std::unordered_map<std::string, CQ_MIFLines>& columns, std::unordered_set<std::string>& placed)
       : m_columns(columns), m_placed(placed) {}
 
   // Reads the children of the block [open, end) into content; positions are
@@ -165,11 +165,12 @@ class Collector {
     Origin(lines, b, e, "ShapeRect", object.x, object.y);
     object.x += dx;
     object.y += dy;
-    object.lines = it->second;
+    // Each column is placed once: its lines move into the page.
+    object.lines = std::move(it->second);
     content.objects.push_back(std::move(object));
   }
 
-  const std::unordered_map<std::string, CQ_MIFLines>& m_columns;
+  std::unordered_map<std::string, CQ_MIFLines>& m_columns;
   std::unordered_set<std::string>& m_placed;
 };
 
@@ -197,26 +198,33 @@ CQ_MIFLines CQ_MIFPreScan::lst_RebuildAnchoredFrame(const CQ_MIFLines& frame) {
   return out;
 }
 
-CQ_MIFLines CQ_MIFPreScan::lst_InsertAnchoredObjects(const CQ_MIFLines& lines) {
+CQ_MIFLines CQ_MIFPreScan::lst_InsertAnchoredObjects(CQ_MIFLines& lines) {
   struct Walk {
-    const CQ_MIFLines* lines;
+    CQ_MIFLines* lines;
     std::size_t pos;
     std::unique_ptr<CQ_MIFLines> owned;  // a rebuilt frame
     const char* trailer;                 // written when the walk ends
   };
   CQ_MIFLines out;
-  out.reserve(lines.size());
+  std::size_t upperBound = lines.size();
+  for (const auto& table : m_mapTables) upperBound += table.second.size();
+  for (const auto& note : m_mapFootnotes) upperBound += note.second.size();
+  for (const auto& frame : m_mapAFrames) upperBound += frame.second.size() + 1;
+  out.reserve(upperBound);
   std::vector<Walk> stack;
   stack.push_back({&lines, 0, nullptr, nullptr});
   while (!stack.empty()) {
     Walk& top = stack.back();
     if (top.pos >= top.lines->size()) {
       if (top.trailer) out.emplace_back(top.trailer);
+      CQ_MIFLines().swap(*top.lines);  // all its lines have moved on
       stack.pop_back();
       continue;
     }
-    const std::string& line = (*top.lines)[top.pos++];
-    out.push_back(line);
+    // Every list is walked once (each object is placed once), so its lines
+    // move into the result.
+    out.push_back(std::move((*top.lines)[top.pos++]));
+    const std::string& line = out.back();
     if (line.size() < 6 || line[0] != '<' || line[1] < 'A' || line[1] > 'F' || NetDepth(line) != 0) continue;
     const std::string_view kw = MIFSyntax::Keyword(line);
     if (kw != "ATbl" && kw != "AFrame" && kw != "FNote") continue;
@@ -233,7 +241,7 @@ CQ_MIFLines CQ_MIFPreScan::lst_InsertAnchoredObjects(const CQ_MIFLines& lines) {
       const auto it = m_mapAFrames.find(id);
       if (it == m_mapAFrames.end() || !m_setPlacedFrames.insert(id).second) throw 6;
       auto rebuilt = std::make_unique<CQ_MIFLines>(lst_RebuildAnchoredFrame(it->second));
-      const CQ_MIFLines* view = rebuilt.get();
+      CQ_MIFLines* view = rebuilt.get();
       stack.push_back({view, 0, std::move(rebuilt), kEndOfFrame});
     }
   }
@@ -247,8 +255,16 @@ void CQ_MIFPreScan::v_Restructure() {
   m_setPlacedFrames.clear();
   m_setPlacedTables.clear();
   m_setPlacedFootnotes.clear();
+  // Room for every line the pages can receive, reserved once: growing a
+  // list of this size by doubling would hold two copies of it at a time.
+  // Reserved room that is never filled is never touched either.
+  std::size_t upperBound = 0;
+  for (const st_MIFPage& page : m_vecPages) upperBound += page.lst_Lines.size();
+  for (const auto& column : m_mapTextColumns) upperBound += column.second.size();
   CQ_MIFLines body;
   CQ_MIFLines master;
+  body.reserve(upperBound);
+  master.reserve(upperBound);
   for (const st_MIFPage& page : m_vecPages) {
     CQ_MIFLines rebuilt = lst_RebuildPage(page);
     CQ_MIFLines& into = page.b_Body ? body : master;

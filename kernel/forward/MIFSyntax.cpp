@@ -25,26 +25,34 @@ int NetDepth(std::string_view line) {
   if (line.empty()) return 0;
   const char first = line.front();
   if (first == '&' || first == '=' || first == '#') return 0;
+  // Every line of a document passes here several times: string contents
+  // are skipped with memchr rather than read byte by byte.
+  const char* p = line.data();
+  const char* const end = p + line.size();
   int depth = 0;
-  bool inString = false;
-  for (std::size_t i = 0; i < line.size(); ++i) {
-    const char c = line[i];
-    if (inString) {
-      if (c == '\\') {
-        ++i;
-      } else if (c == '\'') {
-        inString = false;
-      }
-      continue;
-    }
-    if (c == '`') {
-      inString = true;
-    } else if (c == '#') {
-      break;
-    } else if (c == '<') {
+  while (p < end) {
+    const char c = *p++;
+    if (c == '<') {
       ++depth;
     } else if (c == '>') {
       --depth;
+    } else if (c == '#') {
+      break;
+    } else if (c == '`') {
+      // The string ends at the first apostrophe after an even run of
+      // backslashes (each backslash escapes the byte after it).
+      const char* const start = p;
+      for (;;) {
+        const char* quote = static_cast<const char*>(std::memchr(p, '\'', static_cast<std::size_t>(end - p)));
+        if (!quote) {
+          p = end;
+          break;
+        }
+        std::size_t backslashes = 0;
+        for (const char* b = quote; b > start && b[-1] == '\\'; --b) ++backslashes;
+        p = quote + 1;
+        if (backslashes % 2 == 0) break;
+      }
     }
   }
   return depth;

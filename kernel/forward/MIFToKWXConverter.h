@@ -110,8 +110,9 @@ class OSTRAKON_API CQ_MIFToKWXConverter {
   // --- the steps, for tests -------------------------------------------------------
 
   // Converts one restructured line list into KWX pieces, from the six
-  // header lines to </kwx>, without post-processing.
-  std::vector<std::string> ast_ConvertList(const CQ_MIFLines& lines);
+  // header lines to </kwx>, without post-processing. The list is consumed:
+  // its lines are emptied as the walk passes them.
+  std::vector<std::string> ast_ConvertList(CQ_MIFLines& lines);
   // Post-processes a converted list in place.
   void v_PostProcess(std::vector<std::string>& pieces);
   // The pre-scan of the file (valid after a conversion has started).

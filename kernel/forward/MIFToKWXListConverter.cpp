@@ -11,6 +11,7 @@
 // font-change runs are tracked per text container (a footnote, table or
 // anchored frame interrupts the paragraph around it, whose run goes on
 // afterwards); condition runs are tracked for the whole list.
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -71,7 +72,7 @@ void AppendLine(std::string& fragment, std::string_view line) {
 
 class CQ_MIFToKWXConverter::CListWalker {
  public:
-  CListWalker(CQ_MIFToKWXConverter& conv, const CQ_MIFLines& lines, std::vector<std::string>& out)
+  CListWalker(CQ_MIFToKWXConverter& conv, CQ_MIFLines& lines, std::vector<std::string>& out)
       : m_conv(conv),
         m_tags(conv.m_coTags),
         m_text(conv.m_coText),
@@ -82,7 +83,15 @@ class CQ_MIFToKWXConverter::CListWalker {
 
   void Run() {
     m_runs.push_back(RUN_NONE);
-    while (m_i < m_n) Step();
+    std::size_t released = 0;
+    while (m_i < m_n) {
+      Step();
+      // Lines behind the walk are never read again (an element's prefix or
+      // suffix being read excepted): their memory goes now, so the list
+      // and the pieces made from it are not held in full at once.
+      const std::size_t keep = m_elementText ? std::min(m_elementStart, m_i) : m_i;
+      for (; released < keep; ++released) std::string().swap(m_lines[released]);
+    }
   }
 
  private:
@@ -868,7 +877,7 @@ class CQ_MIFToKWXConverter::CListWalker {
   CQ_KWXTagTables& m_tags;
   const CQ_TextConverter& m_text;
   const bool m_first;
-  const CQ_MIFLines& m_lines;
+  CQ_MIFLines& m_lines;
   const std::size_t m_n;
   std::vector<std::string>& m_out;
 
@@ -884,7 +893,7 @@ class CQ_MIFToKWXConverter::CListWalker {
   std::size_t m_elementStart = 0;
 };
 
-std::vector<std::string> CQ_MIFToKWXConverter::ast_ConvertList(const CQ_MIFLines& lines) {
+std::vector<std::string> CQ_MIFToKWXConverter::ast_ConvertList(CQ_MIFLines& lines) {
   std::vector<std::string> pieces;
   pieces.reserve(lines.size() / 2 + 16);
   KWX::st_HeaderSettings header;

@@ -117,6 +117,16 @@ class FirstPass {
 
   void Run(std::string_view text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
+      if (m_state == State::Normal && !m_doubleByte) {
+        // Plain bytes, the bulk of any text, are copied as one run.
+        std::size_t j = i;
+        while (j < text.size() && text[j] != '\\' && text[j] != '<' && text[j] != '>') ++j;
+        if (j > i) {
+          m_out.append(text.data() + i, j - i);
+          i = j;
+          if (i == text.size()) break;
+        }
+      }
       const unsigned char c = static_cast<unsigned char>(text[i]);
       switch (m_state) {
         case State::Normal:
