@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <ostream>
 
+#include "kernel/backward/KWXReader.h"
 #include "kernel/session/KernelStrings.h"
 #include "kernel/verifier/VarnelVerification.h"
 #include "verifier/report/ReportTestSupport.h"
@@ -102,6 +103,30 @@ INSTANTIATE_TEST_SUITE_P(Verification, GoldenReport,
                            return std::string(std::get<0>(info.param).folder) +
                                   (std::get<1>(info.param) == 0 ? "_text" : "_rtf");
                          });
+
+// The two forms of a report hold the same lines: the RTF report read back
+// by the KWX reader's RTF reader gives the text report's lines (empty lines
+// aside, which neither reader delivers), up to the names of the files.
+class ReportForms : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(ReportForms, RTFReportReadsAsTheTextReport) {
+  const std::string folder = GetParam();
+  std::vector<std::string> text;
+  CQ_KWXReader::sv_ReadKWXLines(DataPath(folder + "/expected.txt.cmp"), ".txt", text, 1252);
+  std::vector<std::string> rtf;
+  CQ_KWXReader::sv_ReadKWXLines(DataPath(folder + "/expected.rtf.cmp"), ".rtf", rtf, 1252);
+  for (std::string& line : rtf) {
+    for (std::size_t at = line.find("chapter.rtf"); at != std::string::npos; at = line.find("chapter.rtf", at)) {
+      line.replace(at, 11, "chapter.txt");
+    }
+  }
+  ASSERT_GT(text.size(), 10u);
+  EXPECT_EQ(rtf, text);
+}
+
+INSTANTIATE_TEST_SUITE_P(Golden, ReportForms,
+                         ::testing::Values("faults", "walk_stops", "ends_early", "bold_moved", "added_tags", "brackets",
+                                           "backwards"));
 
 // Back conversion's check of a translated file: a report of its own form
 // and the code that stops the file.
