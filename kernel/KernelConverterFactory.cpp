@@ -2,6 +2,7 @@
 // converters that this build of the library holds.
 #include "kernel/session/ConverterFactory.h"
 
+#include "kernel/backward/KWXToMIFConverter.h"
 #include "kernel/backward/RTFReader.h"
 #include "kernel/forward/KWXRTFWriter.h"
 #include "kernel/forward/MIFToKWXConverter.h"
@@ -30,8 +31,21 @@ class KernelConverterFactory final : public CQ_Morvane_ConverterFactory {
   std::unique_ptr<CQ_Morvane_FileConverter> pco_CreateMIFConverter(CQ_Morvane_CommunicationFrame& session) override {
     return std::make_unique<MIFFileConverter>(session);
   }
-  std::unique_ptr<CQ_Morvane_FileConverter> pco_CreateKWXConverter(CQ_Morvane_CommunicationFrame&) override {
-    return nullptr;
+  // Back conversion of the session's current translated file with its ORG
+  // copy into translated folder + name + ".mif" (CQ_KWXToMIFConverter).
+  std::unique_ptr<CQ_Morvane_FileConverter> pco_CreateKWXConverter(CQ_Morvane_CommunicationFrame& session) override {
+    class BackConversion final : public CQ_Morvane_FileConverter {
+     public:
+      explicit BackConversion(CQ_Morvane_CommunicationFrame& session) : m_session(session) {}
+      int vi_Convert() override {
+        CQ_KWXToMIFConverter(m_session).v_ConvertFile();
+        return 0;
+      }
+
+     private:
+      CQ_Morvane_CommunicationFrame& m_session;
+    };
+    return std::make_unique<BackConversion>(session);
   }
   // The verification of the session's current file against its source;
   // returns 10030 or 10020 and raises the reader's codes.
