@@ -29,6 +29,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "System/Export.h"
@@ -85,6 +86,10 @@ class OSTRAKON_API CQ_KWXBlockCollector {
   // <:c1>, <:c2>, <:s>).
   bool b_UsesVarnelFonts() const { return m_bVarnelFonts; }
 
+  // Whether a character-format or font-change opening tag (<:cs "X" N>,
+  // <:fc N>) stands anywhere in the collected lists.
+  bool b_UsesRunTag(const std::string& tag) const { return m_setRunTags.count(tag) != 0; }
+
  private:
   // Collects the block opened at tokens[open]; returns one past its end.
   std::size_t n_CollectBlock(const CQ_KWXTokens& tokens, std::size_t open, ET_BlockKind kind, CQ_KWXTokens* outer);
@@ -92,4 +97,5 @@ class OSTRAKON_API CQ_KWXBlockCollector {
   std::unordered_map<std::string, CQ_KWXTokens> m_amapBlocks[BLOCK_KIND_COUNT];
   std::unordered_map<std::string, CQ_KWXTokens> m_mapMarkers;
   bool m_bVarnelFonts = false;
+  std::unordered_set<std::string> m_setRunTags;
 };

@@ -214,6 +214,7 @@ void st_ORGParagraph::v_Read(const CQ_MIFLines& lines, std::size_t begin, std::s
   n_End = end;
   lst_Header.clear();
   vec_Columns.clear();
+  vec_Fonts.clear();
   n_Units = 0;
   const std::size_t inner = (end > begin + 1 && IsCloser(lines[end - 1])) ? end - 1 : end;
   bool inHeader = true;
@@ -225,7 +226,22 @@ void st_ORGParagraph::v_Read(const CQ_MIFLines& lines, std::size_t begin, std::s
     if (inHeader && depth == 0 && net > 0 && HasKeyword(l, "ParaLine")) inHeader = false;
     if (inHeader) {
       lst_Header.push_back(l);
-    } else if (depth == 1 && net == 0 && IsStatement(l)) {
+    } else if (depth == 1 && net > 0 && HasKeyword(l, "Font")) {
+      const std::size_t e = MIFSyntax::BlockEnd(lines, i, inner);
+      std::string fragment;
+      for (std::size_t k = i; k < e; ++k) {
+        fragment.append(lines[k]);
+        fragment.push_back('\n');
+      }
+      vec_Fonts.emplace_back(std::move(fragment), false);
+      i = e - 1;
+      continue;
+    } else if (depth >= 1 && !vec_Fonts.empty() && !IsCloser(l) && !(net > 0 && HasKeyword(l, "ParaLine")) &&
+               !HasKeyword(l, "TextRectID")) {
+      // Text or a statement after the last Font statement.
+      vec_Fonts.back().second = true;
+    }
+    if (!inHeader && depth == 1 && net == 0 && IsStatement(l)) {
       const std::string_view kw = MIFSyntax::Keyword(l);
       if (kw == "TextRectID") {
         vec_Columns.emplace_back(n_Units, l);
@@ -277,6 +293,16 @@ class CQ_MIFBlockBuilder::CWriter {
   CWriter(const CQ_MIFBlockBuilder& builder, CQ_MIFLines* out, bool paraLines)
       : m_b(builder), m_ctx(builder.m_stContext), m_out(out), m_paraLines(paraLines) {}
 
+  // A Font statement to put back before the run-opening tag `anchor` (at
+  // the end when empty), followed by a font reset unless it stood right
+  // before that font change.
+  struct Drop {
+    std::string fragment;
+    std::string anchor;
+    bool reset;
+  };
+  void SetDrops(std::vector<Drop> drops) { m_drops = std::move(drops); }
+
   void SetColumns(std::vector<std::pair<std::size_t, std::string>> columns) {
     m_columns = std::move(columns);
     std::stable_sort(m_columns.begin(), m_columns.end(),
@@ -327,6 +353,7 @@ class CQ_MIFBlockBuilder::CWriter {
         continue;
       }
       if (IsRunOpening(token)) {
+        while (m_nextDrop < m_drops.size() && m_drops[m_nextDrop].anchor == token) PutDrop(m_drops[m_nextDrop++]);
         if (const std::string* fragment = Find(*m_ctx.pcco_Tags, token)) Fragment(*fragment);
         m_run = token;
         continue;
@@ -395,6 +422,7 @@ class CQ_MIFBlockBuilder::CWriter {
   // Closes what is open and puts the columns that are left.
   void Finish() {
     CloseString();
+    while (m_nextDrop < m_drops.size()) PutDrop(m_drops[m_nextDrop++]);
     for (std::size_t c = m_nextColumn; c < m_columns.size(); ++c) Column(m_columns[c].second);
     m_nextColumn = m_columns.size();
     if (m_paraLines) {
@@ -540,8 +568,17 @@ class CQ_MIFBlockBuilder::CWriter {
     m_units += units;
   }
 
+  void PutDrop(const Drop& drop) {
+    Fragment(drop.fragment);
+    if (drop.reset) {
+      for (std::string_view l : kEmptyFont) Statement(std::string(l));
+    }
+  }
+
   const CQ_MIFBlockBuilder& m_b;
   const st_Context& m_ctx;
+  std::vector<Drop> m_drops;
+  std::size_t m_nextDrop = 0;
   CQ_MIFLines* m_out;
   const bool m_paraLines;
   std::vector<std::pair<std::size_t, std::string>> m_columns;
@@ -635,7 +672,6 @@ void CQ_MIFBlockBuilder::v_Paragraph(const CQ_KWXTokens& t, std::size_t begin, s
   // Text, with the column statements of the ORG paragraph.
   std::vector<std::pair<std::size_t, std::string>> columns;
   for (const std::string& c : leadingColumns) columns.emplace_back(0, c);
-  std::vector<std::size_t> tokensBefore;  // tokens before the header join the text
   if (org && !org->vec_Columns.empty()) {
     CWriter counter(*this, nullptr, true);
     if (psAt > begin) counter.Content(t, begin, psAt);
@@ -651,6 +687,27 @@ void CQ_MIFBlockBuilder::v_Paragraph(const CQ_KWXTokens& t, std::size_t begin, s
   }
   CWriter writer(*this, &out, true);
   writer.SetColumns(std::move(columns));
+  if (org && m_stContext.pcco_RunTags && m_stContext.pcco_Source) {
+    // Runs forward conversion dropped, each before the next font change of
+    // the ORG paragraph that the text still has.
+    const auto& runTags = *m_stContext.pcco_RunTags;
+    const auto& fonts = org->vec_Fonts;
+    std::vector<CWriter::Drop> drops;
+    for (std::size_t i = 0; i < fonts.size(); ++i) {
+      const auto it = runTags.find(fonts[i].first);
+      if (it == runTags.end() || m_stContext.pcco_Source->b_UsesRunTag(it->second)) continue;
+      CWriter::Drop drop{fonts[i].first, std::string(), true};
+      for (std::size_t j = i + 1; j < fonts.size(); ++j) {
+        const auto next = runTags.find(fonts[j].first);
+        if (next == runTags.end() || !m_stContext.pcco_Source->b_UsesRunTag(next->second)) continue;
+        drop.anchor = next->second;
+        drop.reset = !(j == i + 1 && !fonts[i].second);
+        break;
+      }
+      drops.push_back(std::move(drop));
+    }
+    writer.SetDrops(std::move(drops));
+  }
   if (psAt > begin) writer.Content(t, begin, psAt);
   writer.Content(t, contentBegin, end);
   writer.Finish();

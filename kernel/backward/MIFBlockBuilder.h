@@ -71,6 +71,10 @@ struct OSTRAKON_API st_ORGParagraph {
   std::vector<std::pair<std::size_t, std::string>> vec_Columns;
   // Text units of the whole paragraph (see CQ_MIFEscaping).
   std::size_t n_Units = 0;
+  // Its Font statements in the text, in order: the block's text ("\n"
+  // after each line) and whether text or another statement follows before
+  // the next Font statement.
+  std::vector<std::pair<std::string, bool>> vec_Fonts;
 
   // Reads the Para block lines[begin, end). sourceHyphenation 0: soft
   // hyphens that end a ParaLine count nothing, as forward conversion
@@ -92,6 +96,12 @@ class OSTRAKON_API CQ_MIFBlockBuilder {
     const CQ_KWXBlockCollector* pcco_Source = nullptr;
     // Inline objects of the ORG object being rebuilt; may be null.
     CQ_MIFInlineObjects* pco_Inline = nullptr;
+    // Character-format and font-change tags by their Font statement's text
+    // ("\n" after each line); may be null. A Font statement of an ORG
+    // paragraph whose tag the source lists never use was a run forward
+    // conversion dropped because no text followed it; it is put back where
+    // it stood, before the next font change.
+    const std::unordered_map<std::string, std::string>* pcco_RunTags = nullptr;
     // The spelling of the default-font block in the document's markers.
     std::string_view cs_DefaultFont = CQ_MIFTextWriter::DEFAULT_FONT_SIGN;
     int i_SourceHyphenation = 1;

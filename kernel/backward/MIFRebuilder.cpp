@@ -242,6 +242,9 @@ CQ_MIFRebuilder::CQ_MIFRebuilder(const st_Inputs& inputs)
       m_mapVariableTags.try_emplace(RawValue(MIFSyntax::Trim(mif)), tag);
     } else if (b_HasPrefix(tag, KWX::PREFIX_EPSFMT)) {
       m_mapElementTags.try_emplace(RawValue(MIFSyntax::Trim(mif)), tag);
+    } else if ((b_HasPrefix(tag, KWX::PREFIX_CS) && tag.size() > 2 && tag[tag.size() - 2] != '"') ||
+               b_HasPrefix(tag, KWX::PREFIX_FC)) {
+      m_mapRunTags.try_emplace(mif, tag);
     } else if (b_HasPrefix(tag, KWX::PREFIX_TS)) {
       const std::string id(KWXBack::scs_TagArgument(tag, KWX::PREFIX_TS));
       // Only the text lines the source lists show are matched; the others
@@ -262,6 +265,7 @@ CQ_MIFBlockBuilder::st_Context CQ_MIFRebuilder::st_BuilderContext(CQ_MIFInlineOb
   context.pcco_TextWriter = &m_coTextWriter;
   context.pcco_Source = m_stIn.pcco_Source;
   context.pco_Inline = inl;
+  context.pcco_RunTags = &m_mapRunTags;
   context.cs_DefaultFont = m_strDefaultFont;
   context.i_SourceHyphenation = m_iSourceHyphenation;
   return context;

@@ -153,4 +153,6 @@ class OSTRAKON_API CQ_MIFRebuilder {
   std::unordered_map<std::string, std::string> m_mapXRefTags;
   std::unordered_map<std::string, std::string> m_mapVariableTags;
   std::unordered_map<std::string, std::string> m_mapElementTags;
+  // Character-format and font-change tags by their Font statement's text.
+  std::unordered_map<std::string, std::string> m_mapRunTags;
 };

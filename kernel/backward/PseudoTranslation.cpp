@@ -37,7 +37,11 @@ char Accented(char c) {
 
 bool IsVowel(char c) { return std::string_view("aeiouAEIOU").find(c) != std::string_view::npos; }
 
-void Word(std::string_view word, bool doubleByte, std::string& out) {
+// How a word changes: accented and lengthened, or (double-byte code pages,
+// marker text) with its vowels in upper case, which keeps its length.
+enum class Style { Accents, Capitals };
+
+void Word(std::string_view word, Style style, std::string& out) {
   if (word.size() < 2) {
     out.append(word);
     return;
@@ -46,13 +50,14 @@ void Word(std::string_view word, bool doubleByte, std::string& out) {
     if (!IsVowel(c)) {
       out.push_back(c);
     } else {
-      out.push_back(doubleByte ? static_cast<char>(std::toupper(static_cast<unsigned char>(c))) : Accented(c));
+      out.push_back(style == Style::Capitals ? static_cast<char>(std::toupper(static_cast<unsigned char>(c)))
+                                             : Accented(c));
     }
   }
-  out.push_back(doubleByte ? '~' : '\xB7');
+  if (style == Style::Accents) out.push_back('\xB7');
 }
 
-void Text(std::string_view text, int codePage, std::string& out) {
+void Text(std::string_view text, int codePage, Style style, std::string& out) {
   const bool doubleByte = CQ_TextConverter::sb_IsDoubleByteCodePage(codePage);
   std::size_t i = 0;
   const std::size_t n = text.size();
@@ -70,7 +75,7 @@ void Text(std::string_view text, int codePage, std::string& out) {
     }
     std::size_t j = i;
     while (j < n && IsAsciiLetter(static_cast<unsigned char>(text[j]))) ++j;
-    Word(text.substr(i, j - i), doubleByte, out);
+    Word(text.substr(i, j - i), style, out);
     i = j;
   }
 }
@@ -78,11 +83,18 @@ void Text(std::string_view text, int codePage, std::string& out) {
 }  // namespace
 
 std::string ccs_PseudoTranslateLine(std::string_view line, int codePage) {
+  using KWX::b_HasPrefix;
+  // Marker text must stay within FrameMaker's length for marker text.
+  const bool marker = b_HasPrefix(line, KWX::PREFIX_MK) || b_HasPrefix(line, KWX::PREFIX_IMK) ||
+                      b_HasPrefix(line, KWX::TAG_IE) || b_HasPrefix(line, KWX::TAG_IL) ||
+                      b_HasPrefix(line, KWX::TAG_SS) || b_HasPrefix(line, KWX::TAG_SL);
+  const Style style =
+      marker || CQ_TextConverter::sb_IsDoubleByteCodePage(codePage) ? Style::Capitals : Style::Accents;
   std::string out;
   out.reserve(line.size() + line.size() / 4);
   for (const KWX::st_Token& token : KWX::sast_Tokenize(line)) {
     if (token.et_Kind == KWX::TOKEN_TEXT) {
-      Text(token.cs_Text, codePage, out);
+      Text(token.cs_Text, codePage, style, out);
     } else {
       out.append(token.cs_Text);
     }

@@ -10,8 +10,11 @@
 // not plain letters (numbers, punctuation). All new characters are
 // Windows-1252 letters that FrameMaker's character set holds, so they
 // survive back conversion. In a double-byte code page (932, 936, 949,
-// 950) only ASCII is written: vowels become upper case and the word gets
-// a tilde, and bytes of double-byte characters are never touched.
+// 950), and in marker text (lines that begin with a marker or index-marker
+// tag or an index separator), words keep their length and only ASCII is
+// written: vowels become upper case. So marker text stays within
+// FrameMaker's limit when the source text was, and bytes of double-byte
+// characters are never touched.
 #pragma once
 
 #include <string>
