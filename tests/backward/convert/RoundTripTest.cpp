@@ -172,6 +172,31 @@ TEST_P(RoundTripTest, UntranslatedGivesTheORGStatementsBack) {
   EXPECT_TRUE(SameLines(WithoutSourcePath(ancillary), WithoutSourcePath(ancillaryAgain))) << "the ancillary section";
 }
 
+TEST_P(RoundTripTest, TargetLanguageAndHyphenationSwitchOnlyWhereDocumented) {
+  // The program's defaults: soft hyphens at line ends and hyphenation of
+  // the translation turned off; the target language differs.
+  if (settings_.sourceLanguage != "English (US)") GTEST_SKIP() << "written for another source language";
+  settings_.sourceHyphenation = 0;
+  settings_.translationHyphenation = 0;
+  settings_.targetLanguage = "German";
+  const std::vector<std::string> forward = Forward(name_, mif_, settings_);
+  ASSERT_TRUE(Contains(forward, lpsz_LoadKernelString(6))) << ::testing::PrintToString(forward);
+  const std::vector<std::string> back = Back(base_, settings_);
+  ASSERT_TRUE(Exists(dir_ + "tr/" + base_ + ".mif")) << ::testing::PrintToString(back);
+  Differences allowed;
+  allowed.sourceMIFLanguage = "USEnglish";
+  allowed.targetMIFLanguage = "German";
+  allowed.hyphenationOff = true;
+  allowed.softHyphensOff = true;
+  const std::vector<std::string> org = MIFLines(ReadBytes(dir_ + "org/" + base_ + ".org"));
+  const std::vector<std::string> output = MIFLines(ReadBytes(dir_ + "tr/" + base_ + ".mif"));
+  EXPECT_TRUE(SameDocument(org, output, allowed));
+  // Nothing else was switched: a third language stays.
+  for (const std::string& line : output) {
+    EXPECT_EQ(line.find("USEnglish"), std::string::npos) << line;
+  }
+}
+
 TEST_P(RoundTripTest, PseudoTranslatedTextComesBackWhereTheSourceTextWas) {
   const std::vector<std::string> forward = Forward(name_, mif_, settings_);
   ASSERT_TRUE(Contains(forward, lpsz_LoadKernelString(6))) << ::testing::PrintToString(forward);
