@@ -123,9 +123,10 @@ void ScratchTest::SetUp() {
 }
 
 void ScratchTest::TearDown() {
-  // MORVANE_KEEP_SCRATCH=1 keeps the files of a failed test for a look.
+  // MORVANE_KEEP_SCRATCH=1 keeps the files of a failed test for a look, 2
+  // those of every test.
   const char* keep = std::getenv("MORVANE_KEEP_SCRATCH");
-  if (keep && std::string(keep) == "1" && HasFailure()) return;
+  if (keep && ((std::string(keep) == "1" && HasFailure()) || std::string(keep) == "2")) return;
   std::filesystem::remove_all(dir_);
 }
 
