@@ -142,6 +142,7 @@ void CQ_KWXBlockCollector::v_Collect(const CQ_KWXTokens& tokens) {
     const std::string& t = tokens[k];
     if (IsVarnelFontTag(t)) m_bVarnelFonts = true;
     if (b_HasPrefix(t, KWX::PREFIX_CS) || b_HasPrefix(t, KWX::PREFIX_FC)) m_setRunTags.insert(t);
+    if (b_HasPrefix(t, KWX::PREFIX_IFN)) m_setFootnoteAnchors.emplace(KWXBack::scs_TagArgument(t, KWX::PREFIX_IFN));
     if (IsMarkerOpening(t)) {
       const std::string_view close = b_HasPrefix(t, KWX::PREFIX_MK) ? KWX::TAG_MK_CLOSE : KWX::TAG_IMK_CLOSE;
       std::size_t j = k + 1;

@@ -90,6 +90,10 @@ class OSTRAKON_API CQ_KWXBlockCollector {
   // <:fc N>) stands anywhere in the collected lists.
   bool b_UsesRunTag(const std::string& tag) const { return m_setRunTags.count(tag) != 0; }
 
+  // Whether a footnote anchor <:fn ID> stands anywhere in the collected
+  // lists.
+  bool b_HasFootnoteAnchor(const std::string& id) const { return m_setFootnoteAnchors.count(id) != 0; }
+
  private:
   // Collects the block opened at tokens[open]; returns one past its end.
   std::size_t n_CollectBlock(const CQ_KWXTokens& tokens, std::size_t open, ET_BlockKind kind, CQ_KWXTokens* outer);
@@ -98,4 +102,5 @@ class OSTRAKON_API CQ_KWXBlockCollector {
   std::unordered_map<std::string, CQ_KWXTokens> m_mapMarkers;
   bool m_bVarnelFonts = false;
   std::unordered_set<std::string> m_setRunTags;
+  std::unordered_set<std::string> m_setFootnoteAnchors;
 };

@@ -561,7 +561,14 @@ void CQ_MIFRebuilder::v_Footnote(const CQ_MIFLines& block, std::size_t begin, st
   const CQ_KWXTokens* tokens =
       id.empty() ? nullptr : m_stIn.pcco_Translated->pcco_FindContent(CQ_KWXBlockCollector::BLOCK_FN, std::string(id));
   if (!tokens) {
-    // A footnote without translated text stays as it was.
+    // A footnote the translated file lost with its anchor goes; one that
+    // keeps its anchor, or that forward conversion never showed, stays as
+    // it was.
+    const std::string key(id);
+    if (!key.empty() && m_stIn.pcco_Source->b_Has(CQ_KWXBlockCollector::BLOCK_FN, key) &&
+        !m_stIn.pcco_Translated->b_HasFootnoteAnchor(key)) {
+      return;
+    }
     v_EmitAll(block, begin, end);
     return;
   }

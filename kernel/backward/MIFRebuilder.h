@@ -7,6 +7,7 @@
 //   block, rebuilt from the blocks of all the flow's columns in order, each
 //   column's TextRectID statement put back where its text begins; the
 //   flow's Notes receive its footnotes (<fn ID> blocks) in their ORG order;
+//   a footnote whose block and anchor the translated file lost goes;
 // - tables: every statement of the table is copied, only the paragraphs of
 //   each CellContent and TblTitleContent are replaced (<ct>, <tbt> blocks
 //   in order), hidden rows (<hrow>) are copied whole;

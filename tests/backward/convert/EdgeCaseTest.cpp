@@ -93,6 +93,8 @@ TEST_F(EdgeCaseTest, EmptiedTextBoxGivesWarning1430AndKeepsItsColumnStatement) {
   // The table anchored in the deleted text went with it.
   EXPECT_TRUE(Contains(results_, "Conversion Warning 1420. The table <tb 1> has been deleted."));
   EXPECT_FALSE(Has(mif, "<TblID 1>"));
+  // So did the footnote anchored there: no note without its anchor.
+  EXPECT_FALSE(Has(mif, "<ID 30>"));
 }
 
 TEST_F(EdgeCaseTest, EmptiedSingleColumnKeepsOneEmptyParagraph) {
