@@ -263,7 +263,7 @@ void st_ORGParagraph::v_Read(const CQ_MIFLines& lines, std::size_t begin, std::s
   }
 }
 
-std::size_t CQ_MIFBlockBuilder::sn_CountUnits(const CQ_MIFLines& lines, int /*sourceHyphenation*/) {
+std::size_t CQ_MIFBlockBuilder::sn_CountUnits(const CQ_MIFLines& lines) {
   std::size_t units = 0;
   long depth = 0;
   for (const std::string& l : lines) {
@@ -338,13 +338,13 @@ class CQ_MIFBlockBuilder::CWriter {
         const std::size_t e = FrameEnd(t, k, end);
         const std::string id(KWXBack::scs_TagArgument(token, KWX::PREFIX_AF));
         Statement("<AFrame " + id + ">");
-        k = AfterAnchor(t, k, e, end);
+        k = AfterAnchor(e, end);
         continue;
       }
       if (b_HasPrefix(token, KWX::PREFIX_TB)) {
         const std::string id(KWXBack::scs_TagArgument(token, KWX::PREFIX_TB));
         Statement("<ATbl " + id + ">");
-        k = AfterAnchor(t, k, k + 1, end);
+        k = AfterAnchor(k + 1, end);
         continue;
       }
       if (b_HasPrefix(token, KWX::PREFIX_IFN)) {
@@ -450,16 +450,13 @@ class CQ_MIFBlockBuilder::CWriter {
     return {};
   }
 
-  // The index to continue from after an anchor [open, anchorEnd): past the
-  // reopening of an interrupted run when the close before it was skipped.
-  std::size_t AfterAnchor(const CQ_KWXTokens& t, std::size_t /*open*/, std::size_t anchorEnd, std::size_t end) {
-    if (m_skipReopen != 0 && m_skipReopen == anchorEnd && anchorEnd < end) {
-      m_skipReopen = 0;
-      return anchorEnd;  // the loop's increment passes the reopening
-    }
+  // The index to continue from (before the loop's increment) after an
+  // anchor that ends at anchorEnd: past the reopening of an interrupted
+  // run when the close before the anchor was skipped.
+  std::size_t AfterAnchor(std::size_t anchorEnd, std::size_t end) {
+    const bool skip = m_skipReopen != 0 && m_skipReopen == anchorEnd && anchorEnd < end;
     m_skipReopen = 0;
-    (void)t;
-    return anchorEnd - 1;
+    return skip ? anchorEnd : anchorEnd - 1;
   }
 
   void Emit(std::string line) {
@@ -552,7 +549,7 @@ class CQ_MIFBlockBuilder::CWriter {
       lines.push_back(std::move(l));
     }
     if (lines.empty()) return;
-    const std::size_t units = sn_CountUnits(lines, 1);
+    const std::size_t units = sn_CountUnits(lines);
     if (units > 0) FlushColumns();
     if (Counting()) {
       m_units += units;

@@ -136,7 +136,7 @@ class OSTRAKON_API CQ_MIFBlockBuilder {
 
   // Text units of the String and Char statements at the outer level of
   // lines (the level of a ParaLine's children).
-  static std::size_t sn_CountUnits(const CQ_MIFLines& lines, int sourceHyphenation);
+  static std::size_t sn_CountUnits(const CQ_MIFLines& lines);
 
  private:
   class CWriter;

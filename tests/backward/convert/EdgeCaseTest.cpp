@@ -266,6 +266,17 @@ TEST_F(EdgeCaseTest, TagErrorWritesTheReportAndNoMIFWhileTheBatchGoesOn) {
   EXPECT_TRUE(Exists(dir_ + "tr/other.mif"));
 }
 
+TEST_F(EdgeCaseTest, RTFFilesGiveTheSameMIFAsTextFiles) {
+  ForwardFixture();
+  const std::vector<std::string> fromText = BackLines();
+  ASSERT_FALSE(fromText.empty()) << ::testing::PrintToString(results_);
+  std::filesystem::remove(MIF());
+  settings_.format = 1;
+  const std::vector<std::string> forward = Forward("doc.mif", Fixture(), settings_);
+  ASSERT_TRUE(Exists(dir_ + "tr/doc.rtf")) << ::testing::PrintToString(forward);
+  EXPECT_EQ(BackLines(), fromText) << ::testing::PrintToString(results_);
+}
+
 TEST_F(EdgeCaseTest, AncillaryFileIsNotConvertedOnItsOwn) {
   ForwardFixture();
   const std::vector<std::string> results = Back("ancillary", settings_);
