@@ -205,6 +205,11 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
     CQ_VarnelVerification::sv_CheckBackConversionTags(session, framed, tags, false, translatedPath);
     KWXBack::sv_Explode(framed, 1, sectionTokens);
     sectionTokens.pop_back();  // </kwx>
+    // The section lies between its file tags.
+    if (sectionTokens.empty() || !KWX::b_HasPrefix(sectionTokens.front(), "<file ") ||
+        !KWX::b_HasPrefix(sectionTokens.back(), "</file ")) {
+      throw 6;
+    }
     KWXBack::sv_MoveMarkers(sectionTokens);
   }
   v_Step();
