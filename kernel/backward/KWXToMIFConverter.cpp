@@ -219,6 +219,7 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
   KWXBack::sv_MoveMarkers(tokens);
   CQ_KWXBlockCollector translated;
   translated.v_Collect(tokens);
+  CQ_KWXTokens().swap(tokens);  // the blocks hold what the pass needs
   if (ancillary) translated.v_Collect(sectionTokens);
   CQ_AncillaryFormats translatedFormats;
   if (ancillary) translatedFormats.v_Read(sectionTokens);

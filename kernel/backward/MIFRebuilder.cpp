@@ -411,11 +411,14 @@ void CQ_MIFRebuilder::v_TextFlow(const CQ_MIFLines& block) {
   CQ_MIFInlineObjects inl;
   inl.v_Scan(block, 0, block.size());
   const CQ_MIFBlockBuilder builder(st_BuilderContext(&inl));
-  std::vector<st_ORGParagraph> org(paras.size());
-  for (std::size_t p = 0; p < paras.size(); ++p) {
+  // ORG paragraphs are read when needed, one at a time, so a flow of any
+  // size is never held twice.
+  auto readOrg = [&](std::size_t p) {
+    st_ORGParagraph org;
     const auto& child = children[paras[p]];
-    org[p].v_Read(block, child.first, child.second, m_iSourceHyphenation);
-  }
+    org.v_Read(block, child.first, child.second, m_iSourceHyphenation);
+    return org;
+  };
 
   // The output paragraphs, column by column.
   struct Out {
@@ -429,7 +432,7 @@ void CQ_MIFRebuilder::v_TextFlow(const CQ_MIFLines& block) {
   std::vector<Out> outs;
   std::vector<std::string> orphans;  // column statements whose paragraphs are gone
   auto orgColumns = [&](std::size_t p, std::vector<std::string>& into) {
-    for (const auto& c : org[p].vec_Columns) into.push_back(c.second);
+    for (const auto& c : readOrg(p).vec_Columns) into.push_back(c.second);
   };
   for (const st_MIFColumnStart& column : flow.vec_Columns) {
     if (column.n_HomeCount == 0) continue;
@@ -495,37 +498,33 @@ void CQ_MIFRebuilder::v_TextFlow(const CQ_MIFLines& block) {
     written = true;
     CQ_MIFLines lines;
     for (Out& o : outs) {
+      lines.clear();
+      const auto& orgChild = children[paras[o.orgIndex]];
       if (!o.tokens) {
-        if (!o.leading.empty()) {
-          // Column statements of a lost paragraph before a copied one: an
-          // empty ParaLine of its own at the paragraph's start.
-          const st_ORGParagraph& p = org[o.orgIndex];
-          lines.insert(lines.end(), p.lst_Header.begin(), p.lst_Header.end());
-          for (const std::string& l : o.leading) {
-            lines.emplace_back("<ParaLine");
-            lines.push_back(l);
-            lines.emplace_back("> # end of ParaLine");
-          }
-          const auto& orgChild = children[paras[o.orgIndex]];
-          const std::size_t bodyFrom = orgChild.first + p.lst_Header.size();
-          lines.insert(lines.end(), block.begin() + static_cast<std::ptrdiff_t>(bodyFrom),
-                       block.begin() + static_cast<std::ptrdiff_t>(orgChild.second));
-        } else {
-          const auto& orgChild = children[paras[o.orgIndex]];
-          lines.insert(lines.end(), block.begin() + static_cast<std::ptrdiff_t>(orgChild.first),
-                       block.begin() + static_cast<std::ptrdiff_t>(orgChild.second));
+        if (o.leading.empty()) {
+          v_EmitAll(block, orgChild.first, orgChild.second);
+          continue;
         }
+        // Column statements of a lost paragraph before a copied one: each
+        // in an empty ParaLine of its own at the paragraph's start.
+        const st_ORGParagraph p = readOrg(o.orgIndex);
+        lines = p.lst_Header;
+        for (const std::string& l : o.leading) {
+          lines.emplace_back("<ParaLine");
+          lines.push_back(l);
+          lines.emplace_back("> # end of ParaLine");
+        }
+        v_EmitAll(lines, 0, lines.size());
+        v_EmitAll(block, orgChild.first + p.lst_Header.size(), orgChild.second);
         continue;
       }
-      builder.v_Paragraph(*o.tokens, o.begin, o.end, o.paired ? &org[o.orgIndex] : nullptr, o.leading, lines);
-    }
-    if (outs.empty() || !orphans.empty()) {
-      if (outs.empty()) {
-        // Every column of the flow was emptied: one empty paragraph keeps
-        // the flow and its columns.
-        CQ_KWXTokens none;
-        builder.v_Paragraph(none, 0, 0, nullptr, orphans, lines);
+      if (o.paired) {
+        const st_ORGParagraph p = readOrg(o.orgIndex);
+        builder.v_Paragraph(*o.tokens, o.begin, o.end, &p, o.leading, lines);
       } else {
+        builder.v_Paragraph(*o.tokens, o.begin, o.end, nullptr, o.leading, lines);
+      }
+      if (&o == &outs.back() && !orphans.empty()) {
         // Columns of lost paragraphs at the end: after the last paragraph.
         lines.pop_back();  // "> # end of Para"
         for (const std::string& l : orphans) {
@@ -534,10 +533,19 @@ void CQ_MIFRebuilder::v_TextFlow(const CQ_MIFLines& block) {
           lines.emplace_back("> # end of ParaLine");
         }
         lines.emplace_back("> # end of Para");
+        orphans.clear();
       }
+      v_EmitAll(lines, 0, lines.size());
+    }
+    if (!orphans.empty()) {
+      // Every column of the flow was emptied (or the last paragraph was
+      // copied): an empty paragraph keeps the flow and its columns.
+      lines.clear();
+      const CQ_KWXTokens none;
+      builder.v_Paragraph(none, 0, 0, nullptr, orphans, lines);
+      v_EmitAll(lines, 0, lines.size());
       orphans.clear();
     }
-    v_EmitAll(lines, 0, lines.size());
   }
   if (IsCloser(block.back())) v_Emit(block.back());
 }
