@@ -85,7 +85,8 @@ struct Differences {
 //   is a sequence of FrameMaker characters, however spelled (a byte, a hex
 //   or other escape, or a Char statement), each with the font in force,
 //   worked out from the Font statements met since the paragraph began (so
-//   font statements that change nothing do not count either);
+//   font statements that change nothing do not count either); control
+//   codes that forward conversion has no text for do not count;
 // - a TextRectID statement counts at the position of the next character
 //   (it may stand before or after statements without text there);
 // - a paragraph's own Unique statement does not count;
