@@ -5,6 +5,8 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -18,7 +20,8 @@ struct Outcome {
 // Runs morvane with the arguments (a shell word list) in the folder.
 Outcome Morvane(const std::string& arguments, const std::string& folder = ".") {
   const std::string errFile = std::filesystem::temp_directory_path() / ("morvane-err-" + std::to_string(getpid()));
-  const std::string command = "cd '" + folder + "' && '" MORVANE_CLI "' " + arguments + " 2>'" + errFile + "'";
+  const std::string command = "cd '" + folder + "' && SOURCE_DATE_EPOCH=0 '" MORVANE_CLI "' " + arguments + " 2>'" +
+                              errFile + "'";
   Outcome run{-1, "", ""};
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return run;
@@ -90,6 +93,79 @@ TEST(Cli, PrescanListsVisibleObjectsAndReportsFailures) {
             std::string::npos)
       << missing.out;
   EXPECT_NE(missing.out.find("sample.mif: 3 visible object(s)"), std::string::npos);
+}
+
+// A fresh folder holding a copy of the sample document.
+class ConvertMif : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() / ("morvane-cli-" + std::to_string(getpid()) + "-" +
+                                                     ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_ + "/out");
+    std::filesystem::create_directories(dir_ + "/tr");
+    std::filesystem::copy_file(MORVANE_SAMPLES_DIR "/sample.mif", dir_ + "/sample.mif");
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  bool Exists(const std::string& name) const { return std::filesystem::exists(dir_ + "/" + name); }
+  std::string dir_;
+};
+
+TEST_F(ConvertMif, ConvertsTheSampleAndReportsLikeTheResultsWindow) {
+  Outcome run = Morvane("convert-mif --format txt --org-dir out sample.mif", dir_);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "\nThu Jan  1 00:00:00 1970\n\nConverting " + dir_ + "/sample.mif\nDone.\n\n" +
+                         std::string(84, '_') + "\nCreated the ancillary file:\n" + dir_ + "/out/ancillary.txt\n");
+  EXPECT_EQ(run.err, "");  // no progress line when standard error is not a terminal
+  for (const char* name : {"out/sample.org", "out/sample.txt", "out/ancillary.txt"}) EXPECT_TRUE(Exists(name)) << name;
+  EXPECT_FALSE(Exists("out/sample.rtf"));
+
+  // The same settings give the same bytes.
+  std::ifstream first(dir_ + "/out/sample.txt", std::ios::binary);
+  std::string before((std::istreambuf_iterator<char>(first)), std::istreambuf_iterator<char>());
+  ASSERT_EQ(Morvane("convert-mif --format txt --org-dir out sample.mif", dir_).status, 0);
+  std::ifstream second(dir_ + "/out/sample.txt", std::ios::binary);
+  std::string after((std::istreambuf_iterator<char>(second)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(before, after);
+  EXPECT_NE(before.find("<sourcelanguage \"English (US)\">"), std::string::npos);
+}
+
+TEST_F(ConvertMif, TranslatedFolderAndAncillaryChoices) {
+  Outcome run = Morvane("convert-mif --org-dir out --translated-dir tr --source-language German sample.mif", dir_);
+  EXPECT_EQ(run.status, 0) << run.out;
+  for (const char* name : {"out/sample.rtf", "tr/sample.rtf", "out/ancillary.rtf", "tr/ancillary.rtf"}) {
+    EXPECT_TRUE(Exists(name)) << name;
+  }
+
+  std::filesystem::remove_all(dir_ + "/tr");
+  std::filesystem::create_directories(dir_ + "/tr");
+  run = Morvane("convert-mif --org-dir tr --no-ancillary sample.mif", dir_);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_FALSE(Exists("tr/ancillary.rtf"));
+  EXPECT_EQ(run.out.find("ancillary"), std::string::npos);
+
+  run = Morvane("convert-mif --org-dir tr --ancillary shared.rtf sample.mif", dir_);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_TRUE(Exists("shared.rtf"));
+  EXPECT_FALSE(Exists("tr/ancillary.rtf"));
+}
+
+TEST_F(ConvertMif, FailedAndRefusedFilesGiveExitStatusOne) {
+  {
+    std::ofstream notMif(dir_ + "/broken.mif");
+    notMif << "This is not a MIF file.\n";
+  }
+  std::filesystem::copy_file(dir_ + "/sample.mif", dir_ + "/sample.doc");
+  Outcome run = Morvane("convert-mif --org-dir out sample.doc broken.mif sample.mif", dir_);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("Conversion Error 105. The MIF file has an invalid file extension.\n"), std::string::npos);
+  EXPECT_NE(run.out.find("Converting " + dir_ + "/broken.mif\nConversion Error"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("Converting " + dir_ + "/sample.mif\nDone."), std::string::npos);
+  EXPECT_TRUE(Exists("out/ancillary.rtf"));  // one file was converted
+
+  Outcome refused = Morvane("convert-mif --org-dir out sample.doc", dir_);
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_FALSE(Exists("out/sample.doc.rtf"));
 }
 
 }  // namespace
