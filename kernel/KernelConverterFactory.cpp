@@ -7,6 +7,7 @@
 #include "kernel/forward/MIFToKWXConverter.h"
 #include "kernel/forward/KWXTextWriter.h"
 #include "kernel/session/CommunicationFrame.h"
+#include "kernel/verifier/VarnelVerification.h"
 
 namespace {
 
@@ -32,8 +33,18 @@ class KernelConverterFactory final : public CQ_Morvane_ConverterFactory {
   std::unique_ptr<CQ_Morvane_FileConverter> pco_CreateKWXConverter(CQ_Morvane_CommunicationFrame&) override {
     return nullptr;
   }
-  std::unique_ptr<CQ_Morvane_FileConverter> pco_CreateComparison(CQ_Morvane_CommunicationFrame&) override {
-    return nullptr;
+  // The verification of the session's current file against its source;
+  // returns 10030 or 10020 and raises the reader's codes.
+  std::unique_ptr<CQ_Morvane_FileConverter> pco_CreateComparison(CQ_Morvane_CommunicationFrame& session) override {
+    class Comparison final : public CQ_Morvane_FileConverter {
+     public:
+      explicit Comparison(CQ_Morvane_CommunicationFrame& session) : m_session(session) {}
+      int vi_Convert() override { return CQ_VarnelVerification::si_VerifyCurrentFile(m_session); }
+
+     private:
+      CQ_Morvane_CommunicationFrame& m_session;
+    };
+    return std::make_unique<Comparison>(session);
   }
   // Reads with the RTF reader: 5050 for an empty file, 5010 for one that is
   // not RTF, 5020 for a parser error, Platform::CQ_FileException when the
