@@ -168,4 +168,70 @@ TEST_F(ConvertMif, FailedAndRefusedFilesGiveExitStatusOne) {
   EXPECT_FALSE(Exists("out/sample.doc.rtf"));
 }
 
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void WriteAll(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary);
+  out << text;
+}
+
+void ReplaceOnce(std::string& text, const std::string& from, const std::string& to) {
+  const std::size_t at = text.find(from);
+  ASSERT_NE(at, std::string::npos) << from;
+  text.replace(at, from.size(), to);
+}
+
+TEST_F(ConvertMif, VerifyReportsTagChangesAndItsExitStatus) {
+  ASSERT_EQ(Morvane("convert-mif --format txt --org-dir out --translated-dir tr sample.mif", dir_).status, 0);
+  Outcome clean = Morvane("verify --org-dir out tr/sample.txt", dir_);
+  EXPECT_EQ(clean.status, 0) << clean.out;
+  EXPECT_NE(clean.out.find("Verifying " + dir_ + "/tr/sample.txt\nVerification complete.\n\n"), std::string::npos)
+      << clean.out;
+  EXPECT_FALSE(Exists("tr/sample.cmp"));
+
+  // A deleted internal tag is an alert: reported, but the file verified.
+  std::string text = ReadAll(dir_ + "/tr/sample.txt");
+  ReplaceOnce(text, "<:v \"Product\" 1>", "Produkt");
+  WriteAll(dir_ + "/tr/sample.txt", text);
+  Outcome alert = Morvane("verify --org-dir out tr/sample.txt", dir_);
+  EXPECT_EQ(alert.status, 0);
+  EXPECT_NE(alert.out.find("Verification complete.\nAlerts: 1\n"), std::string::npos) << alert.out;
+  EXPECT_TRUE(Exists("tr/sample.cmp"));
+
+  // A lost external tag is an error, which back conversion would refuse.
+  ReplaceOnce(text, "</tb>", "");
+  WriteAll(dir_ + "/tr/sample.txt", text);
+  Outcome failed = Morvane("verify --org-dir out tr/sample.txt", dir_);
+  EXPECT_EQ(failed.status, 1);
+  EXPECT_NE(failed.out.find("Verification complete.\nErrors: 2\nAlerts: 1\n"), std::string::npos) << failed.out;
+  EXPECT_NE(ReadAll(dir_ + "/tr/sample.cmp").find("Error 1512. The external tag </tb> has been deleted."),
+            std::string::npos);
+
+  Outcome usage = Morvane("verify tr/sample.txt", dir_);
+  EXPECT_EQ(usage.status, 2);
+  EXPECT_NE(usage.err.find("--org-dir"), std::string::npos);
+  EXPECT_EQ(Morvane("verify --org-dir out --suppress 0 tr/sample.txt", dir_).status, 2);
+  EXPECT_EQ(Morvane("verify --org-dir out --suppress 46 tr/sample.txt", dir_).status, 2);
+}
+
+TEST_F(ConvertMif, VerifySuppressionChoices) {
+  ASSERT_EQ(Morvane("convert-mif --format txt --org-dir out --translated-dir tr sample.mif", dir_).status, 0);
+  std::string text = ReadAll(dir_ + "/tr/sample.txt");
+  ReplaceOnce(text, "<:v \"Product\" 1>", "Produkt");
+  WriteAll(dir_ + "/tr/sample.txt", text);
+  // Message type 37 is the variable.
+  Outcome suppressed = Morvane("verify --org-dir out --suppress 37 tr/sample.txt", dir_);
+  EXPECT_EQ(suppressed.status, 0);
+  EXPECT_NE(suppressed.out.find("Verification complete.\nSuppressed Alerts/Warnings: 1\n"), std::string::npos)
+      << suppressed.out;
+
+  Outcome types = Morvane("message-types");
+  EXPECT_EQ(types.status, 0);
+  EXPECT_NE(types.out.find(" 1  <:b> and <:/b> Bold  (suppressed by default)\n"), std::string::npos);
+  EXPECT_NE(types.out.find("37  <:v \"xxx\" ?> Variable\n"), std::string::npos);
+}
+
 }  // namespace
