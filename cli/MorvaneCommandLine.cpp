@@ -34,6 +34,7 @@ const char kUsage[] =
     "Commands:\n"
     "  convert-mif [options] FILE.mif...   convert MIF files to KWX files\n"
     "  verify [options] TRANSLATED...      check translated KWX files against their sources\n"
+    "  convert-kwx [options] TRANSLATED... convert translated KWX files back to MIF\n"
     "  message-types                       list the verifier's message types\n"
     "  prescan FILE.mif...                 list the objects the pages of MIF files show\n"
     "  languages                           list the accepted language names\n"
@@ -71,6 +72,15 @@ const char kUsage[] =
     "  By default bold, bold italics, different character set, italics and small\n"
     "  caps (1, 3, 4, 22, 32) are suppressed, as in the desktop program.\n"
     "\n"
+    "Options of convert-kwx:\n"
+    "  --org-dir DIR              where the ORG copies are (required); each MIF file\n"
+    "                             goes beside its translated file\n"
+    "  --ancillary FILE           the translated ancillary file (default: ancillary.rtf\n"
+    "                             or ancillary.txt beside the translated files)\n"
+    "  --format rtf|txt           KWX file format (default: from the files' extension)\n"
+    "  --target-language NAME     language of the translation (default \"English (US)\")\n"
+    "  --target-hyphenation off|keep   hyphenation of the translation (default off)\n"
+    "\n"
     "General options:\n"
     "  -h, --help                 show this help and exit\n"
     "  --version                  show the version and exit\n"
@@ -93,11 +103,13 @@ const std::map<std::string, std::set<std::string>> kValueOptions = {
      {"org-dir", "translated-dir", "format", "page-size", "charset", "source-hyphenation", "target-hyphenation",
       "marker-placeholders", "smart-quotes", "source-language", "target-language", "marker-length", "ancillary"}},
     {"verify", {"org-dir", "format", "target-language", "page-size", "suppress", "report"}},
+    {"convert-kwx", {"org-dir", "ancillary", "format", "target-language", "target-hyphenation"}},
     {"message-types", {}},
     {"prescan", {}},
     {"languages", {}},
 };
 const std::map<std::string, std::set<std::string>> kFlags = {
+    {"convert-kwx", {}},
     {"convert-mif", {"no-ancillary"}},
     {"verify", {"report-all"}},
     {"message-types", {}},
@@ -336,6 +348,24 @@ int RunConvertMIF(const Arguments& args, std::ostream& out, std::ostream& err) {
   return ok ? 0 : 1;
 }
 
+// The KWX format of a list of files: text when every name ends in ".txt".
+int FormatFromNames(const std::vector<std::string>& files) {
+  for (const std::string& file : files) {
+    const std::string name = Platform::FileNameOf(file);
+    if (name.size() <= 4 || !Platform::SamePathIgnoringCase(name.substr(name.size() - 4), ".txt")) return 1;
+  }
+  return 0;
+}
+
+// A known target language, or a usage error listing the names.
+bool CheckTargetLanguage(const char* command, const std::string& name, std::ostream& err) {
+  const auto names = ccs_OfferedLanguageNames(false);
+  if (std::find(names.begin(), names.end(), name) != names.end()) return true;
+  err << "morvane " << command << ": unknown target language '" << name << "'; the names are:\n";
+  for (const std::string& n : names) err << "  " << n << '\n';
+  return false;
+}
+
 // Message types as numbered in the list (1 to 45), from a comma-separated
 // list. Returns false for an entry that is not such a number.
 bool MessageTypes(const std::string& list, std::vector<unsigned>& types, std::string& bad) {
@@ -381,12 +411,7 @@ int RunVerify(const Arguments& args, std::ostream& out, std::ostream& err) {
   }
   std::string error;
   // Without --format, the files' own extension decides.
-  bool allText = true;
-  for (const std::string& file : args.files) {
-    const std::string name = Platform::FileNameOf(file);
-    allText = allText && name.size() > 4 && Platform::SamePathIgnoringCase(name.substr(name.size() - 4), ".txt");
-  }
-  auto format = Choice(args, "format", "txt", "rtf", allText ? 0 : 1, error);
+  auto format = Choice(args, "format", "txt", "rtf", FormatFromNames(args.files), error);
   auto pageSize = Choice(args, "page-size", "a4", "letter", 0, error);
   std::vector<unsigned> suppress, report;
   std::string bad;
@@ -402,12 +427,7 @@ int RunVerify(const Arguments& args, std::ostream& out, std::ostream& err) {
   }
   const std::string targetLanguage =
       args.options.count("target-language") ? args.options.at("target-language") : "English (US)";
-  const auto names = ccs_OfferedLanguageNames(false);
-  if (std::find(names.begin(), names.end(), targetLanguage) == names.end()) {
-    err << "morvane verify: unknown target language '" << targetLanguage << "'; the names are:\n";
-    for (const std::string& n : names) err << "  " << n << '\n';
-    return 2;
-  }
+  if (!CheckTargetLanguage("verify", targetLanguage, err)) return 2;
   const std::string orgFolder = Folder(args.options.at("org-dir"));
   if (!CQ_Morvane_Communication::b_VerifyPath(orgFolder)) {
     err << "morvane verify: the folder '" << orgFolder << "' does not exist\n";
@@ -431,6 +451,52 @@ int RunVerify(const Arguments& args, std::ostream& out, std::ostream& err) {
   session.v_VerifyVarnels(&paths);
   // Tag errors stop back conversion, so a script must see them.
   return BatchSucceeded(session, paths.size()) && session.i_GetBatchFilesWithTagErrors() == 0 ? 0 : 1;
+}
+
+int RunConvertKWX(const Arguments& args, std::ostream& out, std::ostream& err) {
+  if (args.files.empty()) {
+    err << "morvane convert-kwx: no translated KWX file given\n";
+    return 2;
+  }
+  if (!args.options.count("org-dir")) {
+    err << "morvane convert-kwx: name the folder of the ORG copies with --org-dir\n";
+    return 2;
+  }
+  std::string error;
+  auto format = Choice(args, "format", "txt", "rtf", FormatFromNames(args.files), error);
+  auto hyphenation = Choice(args, "target-hyphenation", "off", "keep", 0, error);
+  if (!error.empty()) {
+    err << "morvane convert-kwx: " << error << '\n';
+    return 2;
+  }
+  const std::string targetLanguage =
+      args.options.count("target-language") ? args.options.at("target-language") : "English (US)";
+  if (!CheckTargetLanguage("convert-kwx", targetLanguage, err)) return 2;
+  const std::string orgFolder = Folder(args.options.at("org-dir"));
+  if (!CQ_Morvane_Communication::b_VerifyPath(orgFolder)) {
+    err << "morvane convert-kwx: the folder '" << orgFolder << "' does not exist\n";
+    return 2;
+  }
+
+  CQ_StringList paths;
+  for (const std::string& file : args.files) paths.push_back(Absolute(file));
+  // The translated files' ancillary file, where the desktop program looks
+  // for it: beside them.
+  const std::string ancillary =
+      args.options.count("ancillary")
+          ? Absolute(args.options.at("ancillary"))
+          : Platform::DirectoryOf(paths.front()) + "ancillary" + (*format == 1 ? ".rtf" : ".txt");
+
+  CQ_Morvane_CommunicationFrame session(kAppName, kVersion, false);
+  session.v_ResetBatch();
+  session.v_SetFileFormatForKWX(*format);
+  session.v_SetTargetLanguage(targetLanguage.c_str());
+  session.v_SetTranslationHyphenation(*hyphenation);
+  session.v_SetORGFilesPath(orgFolder.c_str());
+  session.v_SetBatchProgressIndicator(static_cast<int>(paths.size()) * 24);
+  Reporter reporter(session, out, err, isatty(STDERR_FILENO));
+  session.v_ConvertKWX(&paths, ancillary.c_str());
+  return BatchSucceeded(session, paths.size()) ? 0 : 1;
 }
 
 int RunPrescan(const Arguments& args, std::ostream& out, std::ostream& err) {
@@ -490,6 +556,7 @@ int i_RunMorvane(int argc, char** argv, std::ostream& out, std::ostream& err) {
   }
   if (args.command == "convert-mif") return RunConvertMIF(args, out, err);
   if (args.command == "verify") return RunVerify(args, out, err);
+  if (args.command == "convert-kwx") return RunConvertKWX(args, out, err);
   if (args.command == "message-types") return RunMessageTypes(args, out, err);
   if (args.command == "prescan") return RunPrescan(args, out, err);
   if (args.command == "languages") return RunLanguages(args, out, err);
