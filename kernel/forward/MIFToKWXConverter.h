@@ -13,7 +13,8 @@
 //
 // Every tag written stands for a MIF fragment; the tag tables keep both
 // directions for the whole file (body, master pages and ancillary
-// section). Numbering is deterministic: the same MIF text and settings give
+// section: they are not emptied between the two, since tags never repeat
+// a number within a file). Numbering is deterministic: the same MIF text and settings give
 // the same tags, lines and bytes, which is what lets back conversion and
 // the verifier rebuild the tables from the ORG copy:
 //
@@ -115,7 +116,10 @@ class OSTRAKON_API CQ_MIFToKWXConverter {
   std::vector<std::string> ast_ConvertList(CQ_MIFLines& lines);
   // Post-processes a converted list in place.
   void v_PostProcess(std::vector<std::string>& pieces);
-  // The pre-scan of the file (valid after a conversion has started).
+  // The pre-scan of the file, or null before a conversion. Its catalogs,
+  // formats, footnote texts and text flows (with their column starts)
+  // stay; its object tables and its two line lists are used up by the
+  // conversion.
   const CQ_MIFPreScan* pcco_GetPreScan() const { return m_pcoPreScan.get(); }
 
  private:

@@ -97,17 +97,59 @@ class CQ_MIFToKWXConverter::CListWalker {
  private:
   // --- output -------------------------------------------------------------------
 
-  void Emit(std::string piece) { m_out.push_back(std::move(piece)); }
-  void EmitText(std::string text) {
-    if (!text.empty()) m_out.push_back(std::move(text));
+  // Text that follows text joins its piece: fewer, longer pieces.
+  void Emit(std::string piece) {
+    m_out.push_back(std::move(piece));
+    m_textOpen = false;
   }
-  void EmitFixed(std::string_view tag) { m_out.emplace_back(tag); }
+  void EmitText(std::string_view text) {
+    if (text.empty()) return;
+    TextPiece().append(text);
+  }
+  // Converts MIF text straight into the current text piece.
+  void EmitConverted(std::string_view raw) {
+    std::string& piece = TextPiece();
+    m_text.v_AppendConverted(raw, TEXT_CONTENT, piece);
+    if (piece.empty()) {
+      m_out.pop_back();
+      m_textOpen = false;
+    }
+  }
+  // The raw content of a String statement: a view into the line for the
+  // usual "<String `text'>", otherwise read by the syntax helper.
+  std::string_view StringContent(const std::string& line) {
+    const std::size_t open = line.find('`');
+    if (open != std::string::npos && line.size() >= open + 3 && line.compare(line.size() - 2, 2, "'>") == 0) {
+      return std::string_view(line).substr(open + 1, line.size() - 2 - (open + 1));
+    }
+    m_scratch = RawString(line);
+    return m_scratch;
+  }
+
+  std::string& TextPiece() {
+    if (!m_textOpen) {
+      m_out.emplace_back();
+      m_textOpen = true;
+    }
+    return m_out.back();
+  }
+  void EmitFixed(std::string_view tag) {
+    m_out.emplace_back(tag);
+    m_textOpen = false;
+  }
   void EmitEntered(std::string tag, std::string_view fragment) {
     m_tags.b_Enter(tag, fragment);
-    m_out.push_back(std::move(tag));
+    Emit(std::move(tag));
   }
 
   std::string Name(std::string_view raw) const { return m_text.ccs_Convert(raw, TEXT_NAME); }
+
+  // The tag of a reusable kind for a fragment; the name (raw MIF) is
+  // converted only when a new tag has to be made.
+  const std::string& Reuse(KWX::ET_KWXNumberedTag kind, std::string_view rawName, const std::string& fragment) {
+    if (const std::string* known = m_tags.pcs_FindTag(kind, fragment)) return *known;
+    return m_tags.rcs_TagForFragment(kind, Name(rawName), fragment);
+  }
 
   std::string Join(std::size_t begin, std::size_t end) const {
     std::size_t size = 0;
@@ -245,17 +287,18 @@ class CQ_MIFToKWXConverter::CListWalker {
   void Statement(std::string_view kw) {
     const std::string& line = m_lines[m_i];
     if (kw == "String") {
+      const std::string_view raw = StringContent(line);
       if (m_elementText) {
-        m_elementText->append(m_text.ccs_Convert(RawString(line), TEXT_CONTENT));
+        m_text.v_AppendConverted(raw, TEXT_CONTENT, *m_elementText);
       } else {
-        EmitText(m_text.ccs_Convert(RawString(line), TEXT_CONTENT));
+        EmitConverted(raw);
       }
     } else if (kw == "Char") {
       std::string text = m_text.ccs_ConvertNamedCharacter(MIFSyntax::Value(line));
       if (m_elementText) {
         m_elementText->append(text);
       } else {
-        EmitText(std::move(text));
+        EmitText(text);
       }
     } else if (kw == "TextRectID") {
       EmitEntered(KWX::ccs_MakeIdTag(KWX::PREFIX_TR, MIFSyntax::Value(line)), line + "\n");
@@ -426,7 +469,7 @@ class CQ_MIFToKWXConverter::CListWalker {
     for (; j < m_n; ++j) {
       const std::string& l = m_lines[j];
       if (depth == 0) {
-        if (l.front() == '>') break;
+        if (IsCloser(l)) break;
         if (HasKeyword(l, "ParaLine") && NetDepth(l) > 0) break;
       }
       const std::string_view kw = Keyword(l);
@@ -464,7 +507,7 @@ class CQ_MIFToKWXConverter::CListWalker {
       // paragraph's statements.
       if (number.empty()) AppendLine(fragment, numStringLine);
     }
-    Emit(m_tags.rcs_TagForFragment(KWX::NUMBERED_PS, Name(tag), fragment));
+    Emit(Reuse(KWX::NUMBERED_PS, tag, fragment));
     if (!number.empty()) {
       Emit(m_tags.rcs_TagForFragment(KWX::NUMBERED_PN, number, numStringLine + "\n"));
     }
@@ -489,7 +532,7 @@ class CQ_MIFToKWXConverter::CListWalker {
     bool properties = false;
     for (std::size_t k = m_i + 1; k < end; ++k) {
       const std::string& l = m_lines[k];
-      if (l.front() == '>') continue;
+      if (IsCloser(l)) continue;
       const std::string_view kw = Keyword(l);
       if (kw == "FTag" && !haveTag) {
         ftag = RawString(l);
@@ -512,7 +555,7 @@ class CQ_MIFToKWXConverter::CListWalker {
     const std::string fragment = Join(m_i, end);
     CloseRun(run);
     if (named) {
-      Emit(m_tags.rcs_TagForFragment(KWX::NUMBERED_CS, Name(ftag), fragment));
+      Emit(Reuse(KWX::NUMBERED_CS, ftag, fragment));
       run = RUN_CS;
     } else {
       Emit(m_tags.rcs_TagForFragment(KWX::NUMBERED_FC, "", fragment));
@@ -540,7 +583,7 @@ class CQ_MIFToKWXConverter::CListWalker {
       }
     }
     if (m_conditionOpen) EmitFixed(KWX::TAG_CNS_CLOSE);
-    Emit(m_tags.rcs_TagForFragment(KWX::NUMBERED_CNS, Name(name), Join(m_i, end)));
+    Emit(Reuse(KWX::NUMBERED_CNS, name, Join(m_i, end)));
     m_conditionOpen = true;
     m_i = end;
   }
@@ -554,7 +597,7 @@ class CQ_MIFToKWXConverter::CListWalker {
         break;
       }
     }
-    Emit(m_tags.rcs_TagForFragment(KWX::NUMBERED_V, Name(name), Join(m_i, end)));
+    Emit(Reuse(KWX::NUMBERED_V, name, Join(m_i, end)));
     m_conv.v_UseVariable(name);
     m_i = end;
   }
@@ -576,7 +619,7 @@ class CQ_MIFToKWXConverter::CListWalker {
     long depth = 0;
     for (std::size_t k = blockEnd; k < m_n;) {
       const std::string& l = m_lines[k];
-      if (l.front() == '>') {
+      if (IsCloser(l)) {
         if (--depth < -1) break;
         ++k;
         continue;
@@ -597,7 +640,7 @@ class CQ_MIFToKWXConverter::CListWalker {
         break;
       }
     }
-    Emit(m_tags.rcs_TagForFragment(KWX::NUMBERED_XR, Name(name), Join(m_i, end)));
+    Emit(Reuse(KWX::NUMBERED_XR, name, Join(m_i, end)));
     m_conv.v_UseXRefFormat(name);
     m_i = end;
   }
@@ -656,6 +699,7 @@ class CQ_MIFToKWXConverter::CListWalker {
     const unsigned options = CQ_MarkerTextConverter::MARKER_CHARACTER_FORMATS |
                              (kind == KWX::NUMBERED_IMK ? CQ_MarkerTextConverter::MARKER_INDEX : 0u);
     m_conv.v_EnterPieces(m_conv.m_coMarkerText.ast_Convert(text, options), m_out);
+    m_textOpen = false;
     EmitEntered(std::string(kind == KWX::NUMBERED_IMK ? KWX::TAG_IMK_CLOSE : KWX::TAG_MK_CLOSE),
                 "> # end of Marker\n");
   }
@@ -692,7 +736,7 @@ class CQ_MIFToKWXConverter::CListWalker {
     for (std::size_t k = m_i + 1; k < m_n; ++k) {
       const std::string& l = m_lines[k];
       if (depth == 0) {
-        if (l.front() == '>') break;
+        if (IsCloser(l)) break;
         if (HasKeyword(l, "TblID") && IsStatement(l)) {
           id = MIFSyntax::Value(l);
           break;
@@ -710,11 +754,11 @@ class CQ_MIFToKWXConverter::CListWalker {
   void TableTitle() {
     std::size_t j = m_i + 1;
     while (j < m_n && !(HasKeyword(m_lines[j], "TblTitleContent") && NetDepth(m_lines[j]) > 0) &&
-           m_lines[j].front() != '>') {
+           !IsCloser(m_lines[j])) {
       j = End(j);
     }
     if (j == m_i + 1) {
-      EmitEntered(std::string(KWX::TAG_TBT), Join(m_i, (j < m_n && m_lines[j].front() != '>') ? j + 1 : j));
+      EmitEntered(std::string(KWX::TAG_TBT), Join(m_i, (j < m_n && !IsCloser(m_lines[j])) ? j + 1 : j));
     } else {
       Emit(m_tags.rcs_TagForFragment(KWX::NUMBERED_TBT, "", Join(m_i, j)));
     }
@@ -751,7 +795,7 @@ class CQ_MIFToKWXConverter::CListWalker {
     std::size_t j = m_i + 1;
     bool conditioned = false;
     bool allHidden = true;
-    while (j < m_n && m_lines[j].front() != '>') {
+    while (j < m_n && !IsCloser(m_lines[j])) {
       const std::string& l = m_lines[j];
       if (HasKeyword(l, "Cell") && NetDepth(l) > 0) break;
       const std::size_t e = End(j);
@@ -778,7 +822,7 @@ class CQ_MIFToKWXConverter::CListWalker {
   void CellOpening() {
     std::size_t j = m_i + 1;
     bool content = false;
-    while (j < m_n && m_lines[j].front() != '>') {
+    while (j < m_n && !IsCloser(m_lines[j])) {
       const std::string& l = m_lines[j];
       if (HasKeyword(l, "CellContent") && NetDepth(l) > 0) {
         content = true;
@@ -885,6 +929,8 @@ class CQ_MIFToKWXConverter::CListWalker {
   std::vector<Block> m_blocks;
   std::vector<int> m_runs;  // the run in force, per text container
   bool m_conditionOpen = false;
+  bool m_textOpen = false;  // the last piece is text that may grow
+  std::string m_scratch;
   std::string m_pageName;
 
   // An element's automatic prefix or suffix being read.

@@ -211,3 +211,41 @@ TEST_F(FileLevelTest, ACancelAtAProgressStepEndsTheFile) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every line prefix of a document, and the document with any one line
+// left out, either converts or stops with one of the kernel's codes;
+// nothing else escapes and nothing crashes.
+int ConvertOrCode(std::string_view mif) {
+  CQ_Morvane_CommunicationFrame session("morvane", "3.0", false);
+  CQ_MIFToKWXConverter converter(session, CQ_MIFToKWXConverter::st_InMemoryOptions("/src/a.mif"));
+  try {
+    converter.v_ConvertText(mif);
+  } catch (int code) {
+    return code;
+  }
+  return 0;
+}
+
+TEST(DamagedInputTest, EveryPrefixAndEveryMissingLineConvertsOrStopsWithACode) {
+  for (const char* name : {"tables_frames", "markers_footnotes", "formats_master", "structured", "conditions"}) {
+    const std::string mif = ReadBytes(DataDir() + "golden/" + name + "/input.mif");
+    ASSERT_FALSE(mif.empty()) << name;
+    std::size_t converted = 0;
+    std::size_t begin = 0;
+    for (std::size_t end = mif.find('\n'); end != std::string::npos; begin = end + 1, end = mif.find('\n', end + 1)) {
+      const int prefix = ConvertOrCode(std::string_view(mif).substr(0, end + 1));
+      EXPECT_TRUE(prefix == 0 || prefix == 6 || prefix == 8) << name << " cut after byte " << end << ": " << prefix;
+      if (prefix == 0) ++converted;
+      const std::string without = mif.substr(0, begin) + mif.substr(end + 1);
+      const int missing = ConvertOrCode(without);
+      EXPECT_TRUE(missing == 0 || missing == 6 || missing == 8)
+          << name << " without line at byte " << begin << ": " << missing;
+    }
+    // Only the whole document ends with "# End of MIFFile".
+    EXPECT_EQ(1u, converted) << name;
+  }
+}
+
+}  // namespace
