@@ -246,7 +246,7 @@ class Normaliser {
   }
 
  private:
-  void Add(std::string text, std::size_t line) { m_items.push_back({std::move(text), line + 1}); }
+  void Add(std::string text, std::size_t line) { m_items.push_back({std::move(text), line + 1, false, std::string()}); }
 
   std::size_t End(std::size_t open, std::size_t limit) const { return MIFSyntax::BlockEnd(m_lines, open, limit); }
 
@@ -345,7 +345,7 @@ class Normaliser {
         const int code = CQ_TextConverter::si_NamedCharacterCode(name);
         if (code >= 0) Text(std::string(1, static_cast<char>(code)), i);
       } else if (kw == "TextRectID") {
-        m_pendingRects.push_back({Spelling(l), i + 1});
+        m_pendingRects.push_back({Spelling(l), i + 1, false, std::string()});
       } else if (kw == "Unconditional" && NextIsConditional(i + 1, end)) {
         continue;
       } else {
