@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "System/Platform/FileSystem.h"
+#include "kernel/backward/PseudoTranslation.h"
 #include "kernel/session/CommunicationFrame.h"
 #include "kernel/session/KernelStrings.h"
 #include "kernel/session/Languages.h"
@@ -35,6 +36,8 @@ const char kUsage[] =
     "  convert-mif [options] FILE.mif...   convert MIF files to KWX files\n"
     "  verify [options] TRANSLATED...      check translated KWX files against their sources\n"
     "  convert-kwx [options] TRANSLATED... convert translated KWX files back to MIF\n"
+    "  pseudo --output-dir DIR KWX...      write pseudo-translated copies of KWX files,\n"
+    "                                      to try the round trip before translation\n"
     "  message-types                       list the verifier's message types\n"
     "  prescan FILE.mif...                 list the objects the pages of MIF files show\n"
     "  languages                           list the accepted language names\n"
@@ -104,11 +107,13 @@ const std::map<std::string, std::set<std::string>> kValueOptions = {
       "marker-placeholders", "smart-quotes", "source-language", "target-language", "marker-length", "ancillary"}},
     {"verify", {"org-dir", "format", "target-language", "page-size", "suppress", "report"}},
     {"convert-kwx", {"org-dir", "ancillary", "format", "target-language", "target-hyphenation"}},
+    {"pseudo", {"output-dir"}},
     {"message-types", {}},
     {"prescan", {}},
     {"languages", {}},
 };
 const std::map<std::string, std::set<std::string>> kFlags = {
+    {"pseudo", {}},
     {"convert-kwx", {}},
     {"convert-mif", {"no-ancillary"}},
     {"verify", {"report-all"}},
@@ -499,6 +504,46 @@ int RunConvertKWX(const Arguments& args, std::ostream& out, std::ostream& err) {
   return BatchSucceeded(session, paths.size()) ? 0 : 1;
 }
 
+int RunPseudo(const Arguments& args, std::ostream& out, std::ostream& err) {
+  if (args.files.empty()) {
+    err << "morvane pseudo: no KWX file given\n";
+    return 2;
+  }
+  if (!args.options.count("output-dir")) {
+    err << "morvane pseudo: name the folder for the copies with --output-dir\n";
+    return 2;
+  }
+  const std::string folder = Folder(args.options.at("output-dir"));
+  if (!CQ_Morvane_Communication::b_VerifyPath(folder)) {
+    err << "morvane pseudo: the folder '" << folder << "' does not exist\n";
+    return 2;
+  }
+  CQ_Morvane_CommunicationFrame session(kAppName, kVersion, false);
+  bool ok = true;
+  for (const std::string& file : args.files) {
+    const std::string in = Absolute(file);
+    const std::string outPath = folder + Platform::FileNameOf(in);
+    if (outPath == in) {
+      err << "morvane pseudo: " << in << " would be replaced by its own copy; choose another --output-dir\n";
+      return 2;
+    }
+    try {
+      sv_PseudoTranslateFile(in, outPath);
+      out << "Pseudo-translated " << in << "\n  into " << outPath << '\n';
+    } catch (int code) {
+      // The reader's codes mean the file is not a readable KWX file.
+      out << "Could not read " << in << " as a KWX file (error " << code << ").\n";
+      ok = false;
+    } catch (const Platform::CQ_FileException& e) {
+      session.v_FileErrorReporting(&e);
+      char buffer[CQ_Morvane_Communication::RESULT_BUFFER_SIZE];
+      while (session.b_GetNextMessage(buffer)) out << buffer << '\n';
+      ok = false;
+    }
+  }
+  return ok ? 0 : 1;
+}
+
 int RunPrescan(const Arguments& args, std::ostream& out, std::ostream& err) {
   if (args.files.empty()) {
     err << "morvane prescan: no MIF file given\n";
@@ -557,6 +602,7 @@ int i_RunMorvane(int argc, char** argv, std::ostream& out, std::ostream& err) {
   if (args.command == "convert-mif") return RunConvertMIF(args, out, err);
   if (args.command == "verify") return RunVerify(args, out, err);
   if (args.command == "convert-kwx") return RunConvertKWX(args, out, err);
+  if (args.command == "pseudo") return RunPseudo(args, out, err);
   if (args.command == "message-types") return RunMessageTypes(args, out, err);
   if (args.command == "prescan") return RunPrescan(args, out, err);
   if (args.command == "languages") return RunLanguages(args, out, err);

@@ -234,4 +234,25 @@ TEST_F(ConvertMif, VerifySuppressionChoices) {
   EXPECT_NE(types.out.find("37  <:v \"xxx\" ?> Variable\n"), std::string::npos);
 }
 
+TEST_F(ConvertMif, PseudoTranslatedRoundTrip) {
+  std::filesystem::create_directories(dir_ + "/ps");
+  ASSERT_EQ(Morvane("convert-mif --org-dir out --translated-dir tr sample.mif", dir_).status, 0);
+  Outcome pseudo = Morvane("pseudo --output-dir ps tr/sample.rtf tr/ancillary.rtf", dir_);
+  EXPECT_EQ(pseudo.status, 0) << pseudo.err;
+  EXPECT_EQ(Morvane("pseudo --output-dir tr tr/sample.rtf", dir_).status, 2);  // would replace itself
+
+  Outcome back = Morvane("convert-kwx --org-dir out ps/sample.rtf", dir_);
+  EXPECT_EQ(back.status, 0) << back.out;
+  EXPECT_NE(back.out.find("Converting " + dir_ + "/ps/sample.rtf\nDone.\n"), std::string::npos) << back.out;
+  const std::string mif = ReadAll(dir_ + "/ps/sample.mif");
+  EXPECT_EQ(mif.rfind("<MIFFile 5.50>", 0), 0u);
+  EXPECT_EQ(mif.find("`Ready to print.'"), std::string::npos);  // the text was replaced
+  EXPECT_NE(mif.find("<TblID 1>"), std::string::npos);            // the structure was not
+  EXPECT_NE(mif.find("<VariableName `Product'>"), std::string::npos);
+
+  // The untranslated file converts back too; without --org-dir it cannot.
+  EXPECT_EQ(Morvane("convert-kwx --org-dir out tr/sample.rtf", dir_).status, 0);
+  EXPECT_EQ(Morvane("convert-kwx tr/sample.rtf", dir_).status, 2);
+}
+
 }  // namespace
