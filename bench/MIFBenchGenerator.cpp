@@ -125,12 +125,19 @@ class Writer {
         o += "  <ParaLine \n";
         if (p == 0 && l == 0) o += "   <TextRectID " + std::to_string(1000 + page) + ">\n";
         if (l == 0 && p % 4 == 2) {
-          o += "   <Marker \n    <MType 2>\n    <MTypeName `Index'>\n    <MText `" + Words(1) + ";" + Words(1) +
-               ":" + Words(2) + "'>\n    <Unique " + std::to_string(m_unique++) + ">\n   > # end of Marker\n";
+          // One statement at a time: the order of the generator's calls
+          // must not depend on how a compiler orders operands.
+          const std::string first = Words(1);
+          const std::string second = Words(1);
+          const std::string third = Words(2);
+          o += "   <Marker \n    <MType 2>\n    <MTypeName `Index'>\n    <MText `" + first + ";" + second + ":" +
+               third + "'>\n    <Unique " + std::to_string(m_unique++) + ">\n   > # end of Marker\n";
         }
         if (l == 0 && p % 9 == 4) {
-          o += "   <Marker \n    <MType 9>\n    <MText `" + std::to_string(m_unique) + ": Body: " + Words(4) +
-               "'>\n    <Unique " + std::to_string(m_unique++) + ">\n   > # end of Marker\n";
+          const std::string unique = std::to_string(m_unique++);
+          const std::string words = Words(4);
+          o += "   <Marker \n    <MType 9>\n    <MText `" + unique + ": Body: " + words + "'>\n    <Unique " + unique +
+               ">\n   > # end of Marker\n";
         }
         if (l == 0 && p % 6 == 3) o += "   <Conditional \n    <InCondition `Draft'>\n   > # end of Conditional\n";
         o += "   <String `" + Words(6 + static_cast<int>(m_rng.Below(6))) + " '>\n";

@@ -19,7 +19,9 @@
 #include <vector>
 
 #include "System/Platform/FileSystem.h"
+#include "kernel/backward/PseudoTranslation.h"
 #include "kernel/session/CommunicationFrame.h"
+#include "kernel/session/KernelStrings.h"
 #include "kernel/session/Languages.h"
 
 namespace {
@@ -32,6 +34,11 @@ const char kUsage[] =
     "\n"
     "Commands:\n"
     "  convert-mif [options] FILE.mif...   convert MIF files to KWX files\n"
+    "  verify [options] TRANSLATED...      check translated KWX files against their sources\n"
+    "  convert-kwx [options] TRANSLATED... convert translated KWX files back to MIF\n"
+    "  pseudo --output-dir DIR KWX...      write pseudo-translated copies of KWX files,\n"
+    "                                      to try the round trip before translation\n"
+    "  message-types                       list the verifier's message types\n"
     "  prescan FILE.mif...                 list the objects the pages of MIF files show\n"
     "  languages                           list the accepted language names\n"
     "\n"
@@ -55,12 +62,34 @@ const char kUsage[] =
     "  By default the ancillary file is written as ancillary.rtf (or .txt) into the\n"
     "  ORG folder and, when different, the translated folder.\n"
     "\n"
+    "Options of verify:\n"
+    "  --org-dir DIR              where the source KWX files are (required); each\n"
+    "                             report goes beside its translated file as NAME.cmp\n"
+    "  --format rtf|txt           KWX file format (default: from the files' extension)\n"
+    "  --target-language NAME     language of the translation (default \"English (US)\")\n"
+    "  --page-size a4|letter      paper of RTF reports (default a4)\n"
+    "  --suppress TYPES           do not report these message types\n"
+    "  --report TYPES             report these message types\n"
+    "  --report-all               report every message type\n"
+    "  TYPES is a comma-separated list of numbers from 'morvane message-types'.\n"
+    "  By default bold, bold italics, different character set, italics and small\n"
+    "  caps (1, 3, 4, 22, 32) are suppressed, as in the desktop program.\n"
+    "\n"
+    "Options of convert-kwx:\n"
+    "  --org-dir DIR              where the ORG copies are (required); each MIF file\n"
+    "                             goes beside its translated file\n"
+    "  --ancillary FILE           the translated ancillary file (default: ancillary.rtf\n"
+    "                             or ancillary.txt beside the translated files)\n"
+    "  --format rtf|txt           KWX file format (default: from the files' extension)\n"
+    "  --target-language NAME     language of the translation (default \"English (US)\")\n"
+    "  --target-hyphenation off|keep   hyphenation of the translation (default off)\n"
+    "\n"
     "General options:\n"
     "  -h, --help                 show this help and exit\n"
     "  --version                  show the version and exit\n"
     "\n"
     "Exit status: 0 when every file was processed without error, 1 when any\n"
-    "failed, 2 for a usage error.\n";
+    "failed (for verify: also when any file has tag errors), 2 for a usage error.\n";
 
 struct Arguments {
   std::string command;
@@ -76,14 +105,25 @@ const std::map<std::string, std::set<std::string>> kValueOptions = {
     {"convert-mif",
      {"org-dir", "translated-dir", "format", "page-size", "charset", "source-hyphenation", "target-hyphenation",
       "marker-placeholders", "smart-quotes", "source-language", "target-language", "marker-length", "ancillary"}},
+    {"verify", {"org-dir", "format", "target-language", "page-size", "suppress", "report"}},
+    {"convert-kwx", {"org-dir", "ancillary", "format", "target-language", "target-hyphenation"}},
+    {"pseudo", {"output-dir"}},
+    {"message-types", {}},
     {"prescan", {}},
     {"languages", {}},
 };
 const std::map<std::string, std::set<std::string>> kFlags = {
+    {"pseudo", {}},
+    {"convert-kwx", {}},
     {"convert-mif", {"no-ancillary"}},
+    {"verify", {"report-all"}},
+    {"message-types", {}},
     {"prescan", {}},
     {"languages", {}},
 };
+// Options that may be given more than once; their values are joined with
+// commas.
+const std::set<std::string> kRepeatable = {"suppress", "report"};
 
 // Splits argv into the command, options and files. Returns an error text
 // for a usage error.
@@ -119,7 +159,11 @@ std::string Parse(int argc, char** argv, Arguments& args) {
           if (i + 1 >= argc) return "option --" + name + " needs a value";
           value = argv[++i];
         }
-        args.options[name] = value;
+        if (kRepeatable.count(name) && args.options.count(name)) {
+          args.options[name] += "," + value;
+        } else {
+          args.options[name] = value;
+        }
       } else {
         return "unknown option '" + word + "' for " + args.command;
       }
@@ -309,6 +353,197 @@ int RunConvertMIF(const Arguments& args, std::ostream& out, std::ostream& err) {
   return ok ? 0 : 1;
 }
 
+// The KWX format of a list of files: text when every name ends in ".txt".
+int FormatFromNames(const std::vector<std::string>& files) {
+  for (const std::string& file : files) {
+    const std::string name = Platform::FileNameOf(file);
+    if (name.size() <= 4 || !Platform::SamePathIgnoringCase(name.substr(name.size() - 4), ".txt")) return 1;
+  }
+  return 0;
+}
+
+// A known target language, or a usage error listing the names.
+bool CheckTargetLanguage(const char* command, const std::string& name, std::ostream& err) {
+  const auto names = ccs_OfferedLanguageNames(false);
+  if (std::find(names.begin(), names.end(), name) != names.end()) return true;
+  err << "morvane " << command << ": unknown target language '" << name << "'; the names are:\n";
+  for (const std::string& n : names) err << "  " << n << '\n';
+  return false;
+}
+
+// Message types as numbered in the list (1 to 45), from a comma-separated
+// list. Returns false for an entry that is not such a number.
+bool MessageTypes(const std::string& list, std::vector<unsigned>& types, std::string& bad) {
+  std::size_t start = 0;
+  while (start <= list.size()) {
+    std::size_t comma = list.find(',', start);
+    const std::string item = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    const bool number = !item.empty() && item.size() <= 2 && item.find_first_not_of("0123456789") == std::string::npos;
+    const unsigned value = number ? static_cast<unsigned>(std::stoul(item)) : 0;
+    if (value < 1 || value > CQ_Morvane_CommunicationFrame::sacs_CustomiseFrame.size()) {
+      bad = item;
+      return false;
+    }
+    types.push_back(value - 1);
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  return true;
+}
+
+int RunMessageTypes(const Arguments& args, std::ostream& out, std::ostream& err) {
+  if (!args.files.empty()) {
+    err << "morvane message-types: takes no files\n";
+    return 2;
+  }
+  CQ_Morvane_CommunicationFrame session(kAppName, kVersion, false);
+  session.v_RestoreVerifierReportDefaults();
+  for (unsigned i = 0; i < CQ_Morvane_CommunicationFrame::sacs_CustomiseFrame.size(); ++i) {
+    out << (i + 1 < 10 ? " " : "") << i + 1 << "  " << lpsz_LoadKernelString(19200 + i)
+        << (session.b_GetVerifierReportOption(i) ? "  (suppressed by default)" : "") << '\n';
+  }
+  return 0;
+}
+
+int RunVerify(const Arguments& args, std::ostream& out, std::ostream& err) {
+  if (args.files.empty()) {
+    err << "morvane verify: no translated KWX file given\n";
+    return 2;
+  }
+  if (!args.options.count("org-dir")) {
+    err << "morvane verify: name the folder of the source KWX files with --org-dir\n";
+    return 2;
+  }
+  std::string error;
+  // Without --format, the files' own extension decides.
+  auto format = Choice(args, "format", "txt", "rtf", FormatFromNames(args.files), error);
+  auto pageSize = Choice(args, "page-size", "a4", "letter", 0, error);
+  std::vector<unsigned> suppress, report;
+  std::string bad;
+  if (args.options.count("suppress") && !MessageTypes(args.options.at("suppress"), suppress, bad)) {
+    error = "--suppress takes message type numbers from 1 to 45, not '" + bad + "'";
+  }
+  if (args.options.count("report") && !MessageTypes(args.options.at("report"), report, bad)) {
+    error = "--report takes message type numbers from 1 to 45, not '" + bad + "'";
+  }
+  if (!error.empty()) {
+    err << "morvane verify: " << error << '\n';
+    return 2;
+  }
+  const std::string targetLanguage =
+      args.options.count("target-language") ? args.options.at("target-language") : "English (US)";
+  if (!CheckTargetLanguage("verify", targetLanguage, err)) return 2;
+  const std::string orgFolder = Folder(args.options.at("org-dir"));
+  if (!CQ_Morvane_Communication::b_VerifyPath(orgFolder)) {
+    err << "morvane verify: the folder '" << orgFolder << "' does not exist\n";
+    return 2;
+  }
+
+  CQ_Morvane_CommunicationFrame session(kAppName, kVersion, false);
+  session.v_ResetBatch();
+  session.v_SetFileFormatForKWX(*format);
+  session.v_SetRTFPageSize(*pageSize);
+  session.v_SetTargetLanguage(targetLanguage.c_str());
+  session.v_SetORGFilesPath(orgFolder.c_str());
+  if (!args.flags.count("report-all")) session.v_RestoreVerifierReportDefaults();
+  for (unsigned type : suppress) session.v_SetVerifierReportOption(type, true);
+  for (unsigned type : report) session.v_SetVerifierReportOption(type, false);
+
+  CQ_StringList paths;
+  for (const std::string& file : args.files) paths.push_back(Absolute(file));
+  session.v_SetBatchProgressIndicator(static_cast<int>(paths.size()) * 24);
+  Reporter reporter(session, out, err, isatty(STDERR_FILENO));
+  session.v_VerifyVarnels(&paths);
+  // Tag errors stop back conversion, so a script must see them.
+  return BatchSucceeded(session, paths.size()) && session.i_GetBatchFilesWithTagErrors() == 0 ? 0 : 1;
+}
+
+int RunConvertKWX(const Arguments& args, std::ostream& out, std::ostream& err) {
+  if (args.files.empty()) {
+    err << "morvane convert-kwx: no translated KWX file given\n";
+    return 2;
+  }
+  if (!args.options.count("org-dir")) {
+    err << "morvane convert-kwx: name the folder of the ORG copies with --org-dir\n";
+    return 2;
+  }
+  std::string error;
+  auto format = Choice(args, "format", "txt", "rtf", FormatFromNames(args.files), error);
+  auto hyphenation = Choice(args, "target-hyphenation", "off", "keep", 0, error);
+  if (!error.empty()) {
+    err << "morvane convert-kwx: " << error << '\n';
+    return 2;
+  }
+  const std::string targetLanguage =
+      args.options.count("target-language") ? args.options.at("target-language") : "English (US)";
+  if (!CheckTargetLanguage("convert-kwx", targetLanguage, err)) return 2;
+  const std::string orgFolder = Folder(args.options.at("org-dir"));
+  if (!CQ_Morvane_Communication::b_VerifyPath(orgFolder)) {
+    err << "morvane convert-kwx: the folder '" << orgFolder << "' does not exist\n";
+    return 2;
+  }
+
+  CQ_StringList paths;
+  for (const std::string& file : args.files) paths.push_back(Absolute(file));
+  // The translated files' ancillary file, where the desktop program looks
+  // for it: beside them.
+  const std::string ancillary =
+      args.options.count("ancillary")
+          ? Absolute(args.options.at("ancillary"))
+          : Platform::DirectoryOf(paths.front()) + "ancillary" + (*format == 1 ? ".rtf" : ".txt");
+
+  CQ_Morvane_CommunicationFrame session(kAppName, kVersion, false);
+  session.v_ResetBatch();
+  session.v_SetFileFormatForKWX(*format);
+  session.v_SetTargetLanguage(targetLanguage.c_str());
+  session.v_SetTranslationHyphenation(*hyphenation);
+  session.v_SetORGFilesPath(orgFolder.c_str());
+  session.v_SetBatchProgressIndicator(static_cast<int>(paths.size()) * 24);
+  Reporter reporter(session, out, err, isatty(STDERR_FILENO));
+  session.v_ConvertKWX(&paths, ancillary.c_str());
+  return BatchSucceeded(session, paths.size()) ? 0 : 1;
+}
+
+int RunPseudo(const Arguments& args, std::ostream& out, std::ostream& err) {
+  if (args.files.empty()) {
+    err << "morvane pseudo: no KWX file given\n";
+    return 2;
+  }
+  if (!args.options.count("output-dir")) {
+    err << "morvane pseudo: name the folder for the copies with --output-dir\n";
+    return 2;
+  }
+  const std::string folder = Folder(args.options.at("output-dir"));
+  if (!CQ_Morvane_Communication::b_VerifyPath(folder)) {
+    err << "morvane pseudo: the folder '" << folder << "' does not exist\n";
+    return 2;
+  }
+  CQ_Morvane_CommunicationFrame session(kAppName, kVersion, false);
+  bool ok = true;
+  for (const std::string& file : args.files) {
+    const std::string in = Absolute(file);
+    const std::string outPath = folder + Platform::FileNameOf(in);
+    if (outPath == in) {
+      err << "morvane pseudo: " << in << " would be replaced by its own copy; choose another --output-dir\n";
+      return 2;
+    }
+    try {
+      sv_PseudoTranslateFile(in, outPath);
+      out << "Pseudo-translated " << in << "\n  into " << outPath << '\n';
+    } catch (int code) {
+      // The reader's codes mean the file is not a readable KWX file.
+      out << "Could not read " << in << " as a KWX file (error " << code << ").\n";
+      ok = false;
+    } catch (const Platform::CQ_FileException& e) {
+      session.v_FileErrorReporting(&e);
+      char buffer[CQ_Morvane_Communication::RESULT_BUFFER_SIZE];
+      while (session.b_GetNextMessage(buffer)) out << buffer << '\n';
+      ok = false;
+    }
+  }
+  return ok ? 0 : 1;
+}
+
 int RunPrescan(const Arguments& args, std::ostream& out, std::ostream& err) {
   if (args.files.empty()) {
     err << "morvane prescan: no MIF file given\n";
@@ -365,6 +600,10 @@ int i_RunMorvane(int argc, char** argv, std::ostream& out, std::ostream& err) {
     return 0;
   }
   if (args.command == "convert-mif") return RunConvertMIF(args, out, err);
+  if (args.command == "verify") return RunVerify(args, out, err);
+  if (args.command == "convert-kwx") return RunConvertKWX(args, out, err);
+  if (args.command == "pseudo") return RunPseudo(args, out, err);
+  if (args.command == "message-types") return RunMessageTypes(args, out, err);
   if (args.command == "prescan") return RunPrescan(args, out, err);
   if (args.command == "languages") return RunLanguages(args, out, err);
   err << "morvane: no command given\n\n" << kUsage;

@@ -2,11 +2,13 @@
 // converters that this build of the library holds.
 #include "kernel/session/ConverterFactory.h"
 
+#include "kernel/backward/KWXToMIFConverter.h"
 #include "kernel/backward/RTFReader.h"
 #include "kernel/forward/KWXRTFWriter.h"
 #include "kernel/forward/MIFToKWXConverter.h"
 #include "kernel/forward/KWXTextWriter.h"
 #include "kernel/session/CommunicationFrame.h"
+#include "kernel/verifier/VarnelVerification.h"
 
 namespace {
 
@@ -29,11 +31,34 @@ class KernelConverterFactory final : public CQ_Morvane_ConverterFactory {
   std::unique_ptr<CQ_Morvane_FileConverter> pco_CreateMIFConverter(CQ_Morvane_CommunicationFrame& session) override {
     return std::make_unique<MIFFileConverter>(session);
   }
-  std::unique_ptr<CQ_Morvane_FileConverter> pco_CreateKWXConverter(CQ_Morvane_CommunicationFrame&) override {
-    return nullptr;
+  // Back conversion of the session's current translated file with its ORG
+  // copy into translated folder + name + ".mif" (CQ_KWXToMIFConverter).
+  std::unique_ptr<CQ_Morvane_FileConverter> pco_CreateKWXConverter(CQ_Morvane_CommunicationFrame& session) override {
+    class BackConversion final : public CQ_Morvane_FileConverter {
+     public:
+      explicit BackConversion(CQ_Morvane_CommunicationFrame& session) : m_session(session) {}
+      int vi_Convert() override {
+        CQ_KWXToMIFConverter(m_session).v_ConvertFile();
+        return 0;
+      }
+
+     private:
+      CQ_Morvane_CommunicationFrame& m_session;
+    };
+    return std::make_unique<BackConversion>(session);
   }
-  std::unique_ptr<CQ_Morvane_FileConverter> pco_CreateComparison(CQ_Morvane_CommunicationFrame&) override {
-    return nullptr;
+  // The verification of the session's current file against its source;
+  // returns 10030 or 10020 and raises the reader's codes.
+  std::unique_ptr<CQ_Morvane_FileConverter> pco_CreateComparison(CQ_Morvane_CommunicationFrame& session) override {
+    class Comparison final : public CQ_Morvane_FileConverter {
+     public:
+      explicit Comparison(CQ_Morvane_CommunicationFrame& session) : m_session(session) {}
+      int vi_Convert() override { return CQ_VarnelVerification::si_VerifyCurrentFile(m_session); }
+
+     private:
+      CQ_Morvane_CommunicationFrame& m_session;
+    };
+    return std::make_unique<Comparison>(session);
   }
   // Reads with the RTF reader: 5050 for an empty file, 5010 for one that is
   // not RTF, 5020 for a parser error, Platform::CQ_FileException when the

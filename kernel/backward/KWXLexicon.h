@@ -28,8 +28,8 @@ enum ET_TagCategory : int {
   CATEGORY_ADDED_UNKNOWN = 8,      // added with <#...>, not in the source
 };
 
-// Tag ids of the lexicon. Several entries share an id (the special
-// characters, the quotes, the reserved characters, <:c> with <:c1>/<:c2>).
+// Tag ids of the lexicon. Several entries share an id (special
+// characters, quotes, reserved characters, <:c> with <:c1>/<:c2>).
 enum ET_KWXTagId : int {
   TAGID_PS = 0,
   TAGID_PN = 1,

@@ -174,7 +174,7 @@ int CQ_Morvane_CommunicationFrame::vi_CompareKWXFiles() {
 bool CQ_Morvane_Communication::b_RunBatch(const CQ_StringList* paths, const st_BatchTask& task, int& processed,
                                           int& failed, int& tagChanges) {
   const int files = paths ? static_cast<int>(paths->size()) : 0;
-  m_iBatchProcessed = m_iBatchFailed = 0;
+  m_iBatchProcessed = m_iBatchFailed = m_iBatchFilesWithTagErrors = 0;
   if (!paths) return true;
   for (const std::string& path : *paths) {
     m_iFileProgressIndicator = task.steps;
@@ -201,6 +201,7 @@ bool CQ_Morvane_Communication::b_RunBatch(const CQ_StringList* paths, const st_B
     if (m_iTask == TASK_VERIFY && (m_nVerificationErrors || m_nVerificationAlerts || m_nVerificationWarnings)) {
       ++tagChanges;
     }
+    if (m_iTask == TASK_VERIFY && m_nVerificationErrors) ++m_iBatchFilesWithTagErrors;
     const bool goOn = b_ErrorReporting(code, processed, failed, files);
     m_iBatchProcessed = processed;
     m_iBatchFailed = failed;

@@ -204,6 +204,8 @@ class OSTRAKON_API CQ_Morvane_Communication {
   // neither.
   int i_GetBatchProcessed() const { return m_iBatchProcessed; }
   int i_GetBatchFailed() const { return m_iBatchFailed; }
+  // Files of the last verification batch whose tags had errors.
+  int i_GetBatchFilesWithTagErrors() const { return m_iBatchFilesWithTagErrors; }
   void v_SetTask(int i) { m_iTask = i; }
 
   CQ_TagMap* pco_GetCustomTagMap() { return &m_mapCustomTags; }
@@ -379,6 +381,7 @@ class OSTRAKON_API CQ_Morvane_Communication {
   int m_iTask = TASK_NONE;
   int m_iBatchProcessed = 0;
   int m_iBatchFailed = 0;
+  int m_iBatchFilesWithTagErrors = 0;
   bool m_bRunningTask = false;
   bool m_bUserCancelled = false;
   CQ_TagMap m_mapCustomTags;

@@ -5,6 +5,8 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -18,7 +20,8 @@ struct Outcome {
 // Runs morvane with the arguments (a shell word list) in the folder.
 Outcome Morvane(const std::string& arguments, const std::string& folder = ".") {
   const std::string errFile = std::filesystem::temp_directory_path() / ("morvane-err-" + std::to_string(getpid()));
-  const std::string command = "cd '" + folder + "' && '" MORVANE_CLI "' " + arguments + " 2>'" + errFile + "'";
+  const std::string command = "cd '" + folder + "' && SOURCE_DATE_EPOCH=0 '" MORVANE_CLI "' " + arguments + " 2>'" +
+                              errFile + "'";
   Outcome run{-1, "", ""};
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return run;
@@ -90,6 +93,166 @@ TEST(Cli, PrescanListsVisibleObjectsAndReportsFailures) {
             std::string::npos)
       << missing.out;
   EXPECT_NE(missing.out.find("sample.mif: 3 visible object(s)"), std::string::npos);
+}
+
+// A fresh folder holding a copy of the sample document.
+class ConvertMif : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() / ("morvane-cli-" + std::to_string(getpid()) + "-" +
+                                                     ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_ + "/out");
+    std::filesystem::create_directories(dir_ + "/tr");
+    std::filesystem::copy_file(MORVANE_SAMPLES_DIR "/sample.mif", dir_ + "/sample.mif");
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  bool Exists(const std::string& name) const { return std::filesystem::exists(dir_ + "/" + name); }
+  std::string dir_;
+};
+
+TEST_F(ConvertMif, ConvertsTheSampleAndReportsLikeTheResultsWindow) {
+  Outcome run = Morvane("convert-mif --format txt --org-dir out sample.mif", dir_);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "\nThu Jan  1 00:00:00 1970\n\nConverting " + dir_ + "/sample.mif\nDone.\n\n" +
+                         std::string(84, '_') + "\nCreated the ancillary file:\n" + dir_ + "/out/ancillary.txt\n");
+  EXPECT_EQ(run.err, "");  // no progress line when standard error is not a terminal
+  for (const char* name : {"out/sample.org", "out/sample.txt", "out/ancillary.txt"}) EXPECT_TRUE(Exists(name)) << name;
+  EXPECT_FALSE(Exists("out/sample.rtf"));
+
+  // The same settings give the same bytes.
+  std::ifstream first(dir_ + "/out/sample.txt", std::ios::binary);
+  std::string before((std::istreambuf_iterator<char>(first)), std::istreambuf_iterator<char>());
+  ASSERT_EQ(Morvane("convert-mif --format txt --org-dir out sample.mif", dir_).status, 0);
+  std::ifstream second(dir_ + "/out/sample.txt", std::ios::binary);
+  std::string after((std::istreambuf_iterator<char>(second)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(before, after);
+  EXPECT_NE(before.find("<sourcelanguage \"English (US)\">"), std::string::npos);
+}
+
+TEST_F(ConvertMif, TranslatedFolderAndAncillaryChoices) {
+  Outcome run = Morvane("convert-mif --org-dir out --translated-dir tr --source-language German sample.mif", dir_);
+  EXPECT_EQ(run.status, 0) << run.out;
+  for (const char* name : {"out/sample.rtf", "tr/sample.rtf", "out/ancillary.rtf", "tr/ancillary.rtf"}) {
+    EXPECT_TRUE(Exists(name)) << name;
+  }
+
+  std::filesystem::remove_all(dir_ + "/tr");
+  std::filesystem::create_directories(dir_ + "/tr");
+  run = Morvane("convert-mif --org-dir tr --no-ancillary sample.mif", dir_);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_FALSE(Exists("tr/ancillary.rtf"));
+  EXPECT_EQ(run.out.find("ancillary"), std::string::npos);
+
+  run = Morvane("convert-mif --org-dir tr --ancillary shared.rtf sample.mif", dir_);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_TRUE(Exists("shared.rtf"));
+  EXPECT_FALSE(Exists("tr/ancillary.rtf"));
+}
+
+TEST_F(ConvertMif, FailedAndRefusedFilesGiveExitStatusOne) {
+  {
+    std::ofstream notMif(dir_ + "/broken.mif");
+    notMif << "This is not a MIF file.\n";
+  }
+  std::filesystem::copy_file(dir_ + "/sample.mif", dir_ + "/sample.doc");
+  Outcome run = Morvane("convert-mif --org-dir out sample.doc broken.mif sample.mif", dir_);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("Conversion Error 105. The MIF file has an invalid file extension.\n"), std::string::npos);
+  EXPECT_NE(run.out.find("Converting " + dir_ + "/broken.mif\nConversion Error"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("Converting " + dir_ + "/sample.mif\nDone."), std::string::npos);
+  EXPECT_TRUE(Exists("out/ancillary.rtf"));  // one file was converted
+
+  Outcome refused = Morvane("convert-mif --org-dir out sample.doc", dir_);
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_FALSE(Exists("out/sample.doc.rtf"));
+}
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void WriteAll(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary);
+  out << text;
+}
+
+void ReplaceOnce(std::string& text, const std::string& from, const std::string& to) {
+  const std::size_t at = text.find(from);
+  ASSERT_NE(at, std::string::npos) << from;
+  text.replace(at, from.size(), to);
+}
+
+TEST_F(ConvertMif, VerifyReportsTagChangesAndItsExitStatus) {
+  ASSERT_EQ(Morvane("convert-mif --format txt --org-dir out --translated-dir tr sample.mif", dir_).status, 0);
+  Outcome clean = Morvane("verify --org-dir out tr/sample.txt", dir_);
+  EXPECT_EQ(clean.status, 0) << clean.out;
+  EXPECT_NE(clean.out.find("Verifying " + dir_ + "/tr/sample.txt\nVerification complete.\n\n"), std::string::npos)
+      << clean.out;
+  EXPECT_FALSE(Exists("tr/sample.cmp"));
+
+  // A deleted internal tag is an alert: reported, but the file verified.
+  std::string text = ReadAll(dir_ + "/tr/sample.txt");
+  ReplaceOnce(text, "<:v \"Product\" 1>", "Produkt");
+  WriteAll(dir_ + "/tr/sample.txt", text);
+  Outcome alert = Morvane("verify --org-dir out tr/sample.txt", dir_);
+  EXPECT_EQ(alert.status, 0);
+  EXPECT_NE(alert.out.find("Verification complete.\nAlerts: 1\n"), std::string::npos) << alert.out;
+  EXPECT_TRUE(Exists("tr/sample.cmp"));
+
+  // A lost external tag is an error, which back conversion would refuse.
+  ReplaceOnce(text, "</tb>", "");
+  WriteAll(dir_ + "/tr/sample.txt", text);
+  Outcome failed = Morvane("verify --org-dir out tr/sample.txt", dir_);
+  EXPECT_EQ(failed.status, 1);
+  EXPECT_NE(failed.out.find("Verification complete.\nErrors: 2\nAlerts: 1\n"), std::string::npos) << failed.out;
+  EXPECT_NE(ReadAll(dir_ + "/tr/sample.cmp").find("Error 1512. The external tag </tb> has been deleted."),
+            std::string::npos);
+
+  Outcome usage = Morvane("verify tr/sample.txt", dir_);
+  EXPECT_EQ(usage.status, 2);
+  EXPECT_NE(usage.err.find("--org-dir"), std::string::npos);
+  EXPECT_EQ(Morvane("verify --org-dir out --suppress 0 tr/sample.txt", dir_).status, 2);
+  EXPECT_EQ(Morvane("verify --org-dir out --suppress 46 tr/sample.txt", dir_).status, 2);
+}
+
+TEST_F(ConvertMif, VerifySuppressionChoices) {
+  ASSERT_EQ(Morvane("convert-mif --format txt --org-dir out --translated-dir tr sample.mif", dir_).status, 0);
+  std::string text = ReadAll(dir_ + "/tr/sample.txt");
+  ReplaceOnce(text, "<:v \"Product\" 1>", "Produkt");
+  WriteAll(dir_ + "/tr/sample.txt", text);
+  // Message type 37 is the variable.
+  Outcome suppressed = Morvane("verify --org-dir out --suppress 37 tr/sample.txt", dir_);
+  EXPECT_EQ(suppressed.status, 0);
+  EXPECT_NE(suppressed.out.find("Verification complete.\nSuppressed Alerts/Warnings: 1\n"), std::string::npos)
+      << suppressed.out;
+
+  Outcome types = Morvane("message-types");
+  EXPECT_EQ(types.status, 0);
+  EXPECT_NE(types.out.find(" 1  <:b> and <:/b> Bold  (suppressed by default)\n"), std::string::npos);
+  EXPECT_NE(types.out.find("37  <:v \"xxx\" ?> Variable\n"), std::string::npos);
+}
+
+TEST_F(ConvertMif, PseudoTranslatedRoundTrip) {
+  std::filesystem::create_directories(dir_ + "/ps");
+  ASSERT_EQ(Morvane("convert-mif --org-dir out --translated-dir tr sample.mif", dir_).status, 0);
+  Outcome pseudo = Morvane("pseudo --output-dir ps tr/sample.rtf tr/ancillary.rtf", dir_);
+  EXPECT_EQ(pseudo.status, 0) << pseudo.err;
+  EXPECT_EQ(Morvane("pseudo --output-dir tr tr/sample.rtf", dir_).status, 2);  // would replace itself
+
+  Outcome back = Morvane("convert-kwx --org-dir out ps/sample.rtf", dir_);
+  EXPECT_EQ(back.status, 0) << back.out;
+  EXPECT_NE(back.out.find("Converting " + dir_ + "/ps/sample.rtf\nDone.\n"), std::string::npos) << back.out;
+  const std::string mif = ReadAll(dir_ + "/ps/sample.mif");
+  EXPECT_EQ(mif.rfind("<MIFFile 5.50>", 0), 0u);
+  EXPECT_EQ(mif.find("`Ready to print.'"), std::string::npos);  // the text was replaced
+  EXPECT_NE(mif.find("<TblID 1>"), std::string::npos);            // the structure was not
+  EXPECT_NE(mif.find("<VariableName `Product'>"), std::string::npos);
+
+  // The untranslated file converts back too; without --org-dir it cannot.
+  EXPECT_EQ(Morvane("convert-kwx --org-dir out tr/sample.rtf", dir_).status, 0);
+  EXPECT_EQ(Morvane("convert-kwx tr/sample.rtf", dir_).status, 2);
 }
 
 }  // namespace

@@ -1,0 +1,195 @@
+// Exploding, marker moving and block collection, each one pass.
+//
+// Moving markers first finds every marker block and every placeholder, then
+// writes the list once: a placeholder receives its block, a block whose
+// placeholder exists is left out where it stood. Collection walks the list
+// with an explicit stack of open blocks, so nesting depth never reaches the
+// call stack.
+#include "kernel/backward/KWXBlockCollector.h"
+
+#include <unordered_set>
+#include <utility>
+
+#include "kernel/forward/KWXFormat.h"
+
+using KWX::b_HasPrefix;
+
+namespace {
+
+bool IsMarkerOpening(std::string_view t) { return b_HasPrefix(t, KWX::PREFIX_MK) || b_HasPrefix(t, KWX::PREFIX_IMK); }
+
+bool IsPlaceholder(std::string_view t) {
+  return b_HasPrefix(t, KWX::PREFIX_IMK_PLACEHOLDER) || b_HasPrefix(t, KWX::PREFIX_IIMK);
+}
+
+// "<:mk \"T\" 3>" gives "<mk \"T\" 3>", "<:imk 4>" gives "<imk 4>".
+std::string BlockOpeningOf(std::string_view placeholder) {
+  std::string opening = "<";
+  opening.append(placeholder.substr(2));
+  return opening;
+}
+
+bool IsVarnelFontTag(std::string_view t) {
+  return t == KWX::TAG_B || t == KWX::TAG_I || t == KWX::TAG_BI || t == KWX::TAG_C || t == KWX::TAG_C1 ||
+         t == KWX::TAG_C2 || t == KWX::TAG_S;
+}
+
+}  // namespace
+
+namespace KWXBack {
+
+void sv_Explode(const std::vector<std::string>& lines, std::size_t first, CQ_KWXTokens& tokens) {
+  for (std::size_t k = first; k < lines.size(); ++k) {
+    for (const KWX::st_Token& token : KWX::sast_Tokenize(lines[k])) {
+      if (token.et_Kind == KWX::TOKEN_UNCLOSED_TAG) throw 6;
+      if (token.et_Kind == KWX::TOKEN_TAG && token.cs_Text.size() > 2 && token.cs_Text[1] == '#') {
+        std::string tag = "<";
+        tag.append(token.cs_Text.substr(2));
+        tokens.push_back(std::move(tag));
+      } else {
+        tokens.emplace_back(token.cs_Text);
+      }
+    }
+  }
+}
+
+void sv_MoveMarkers(CQ_KWXTokens& tokens) {
+  struct Block {
+    std::size_t begin;
+    std::size_t end;  // one past the closing tag
+  };
+  std::unordered_map<std::string, Block> blocks;
+  std::unordered_set<std::string> placeholders;
+  const std::size_t n = tokens.size();
+  for (std::size_t k = 0; k < n; ++k) {
+    const std::string& t = tokens[k];
+    if (IsMarkerOpening(t)) {
+      const std::string_view close = b_HasPrefix(t, KWX::PREFIX_MK) ? KWX::TAG_MK_CLOSE : KWX::TAG_IMK_CLOSE;
+      std::size_t j = k + 1;
+      while (j < n && tokens[j] != close) ++j;
+      if (j == n) throw 6;
+      blocks.try_emplace(t, Block{k, j + 1});
+      k = j;
+    } else if (IsPlaceholder(t)) {
+      placeholders.insert(BlockOpeningOf(t));
+    }
+  }
+  if (blocks.empty() && placeholders.empty()) return;
+  CQ_KWXTokens out;
+  out.reserve(n);
+  std::unordered_set<std::string> placed;
+  for (std::size_t k = 0; k < n; ++k) {
+    const std::string& t = tokens[k];
+    if (IsMarkerOpening(t)) {
+      const auto it = blocks.find(t);
+      if (it != blocks.end() && it->second.begin == k) {
+        if (!placeholders.count(t)) {
+          for (std::size_t m = k; m < it->second.end; ++m) out.push_back(tokens[m]);
+        }
+        k = it->second.end - 1;
+        continue;
+      }
+    } else if (IsPlaceholder(t)) {
+      const std::string opening = BlockOpeningOf(t);
+      const auto it = blocks.find(opening);
+      if (it != blocks.end() && placed.insert(opening).second) {
+        for (std::size_t m = it->second.begin; m < it->second.end; ++m) out.push_back(tokens[m]);
+      }
+      continue;
+    }
+    out.push_back(t);
+  }
+  tokens.swap(out);
+}
+
+}  // namespace KWXBack
+
+// --- collection -------------------------------------------------------------------------
+
+namespace {
+
+struct Kind {
+  std::string_view prefix;
+  std::string_view close;
+};
+
+constexpr Kind kKinds[CQ_KWXBlockCollector::BLOCK_KIND_COUNT] = {
+    {KWX::PREFIX_TR, KWX::TAG_TR_CLOSE},
+    {KWX::PREFIX_TB, KWX::TAG_TB_CLOSE},
+    {KWX::PREFIX_TS, KWX::TAG_TS_CLOSE},
+    {KWX::PREFIX_FN, KWX::TAG_FN_CLOSE},
+};
+
+int KindOf(std::string_view token) {
+  if (token.size() < 4 || token[0] != '<') return -1;
+  for (int k = 0; k < CQ_KWXBlockCollector::BLOCK_KIND_COUNT; ++k) {
+    if (b_HasPrefix(token, kKinds[k].prefix)) return k;
+  }
+  return -1;
+}
+
+}  // namespace
+
+void CQ_KWXBlockCollector::v_Collect(const CQ_KWXTokens& tokens) {
+  struct Open {
+    int kind;
+    std::string id;
+    CQ_KWXTokens lines;
+  };
+  std::vector<Open> stack;
+  const std::size_t n = tokens.size();
+  for (std::size_t k = 0; k < n; ++k) {
+    const std::string& t = tokens[k];
+    if (IsVarnelFontTag(t)) m_bVarnelFonts = true;
+    if (b_HasPrefix(t, KWX::PREFIX_CS) || b_HasPrefix(t, KWX::PREFIX_FC)) m_setRunTags.insert(t);
+    if (b_HasPrefix(t, KWX::PREFIX_IFN)) m_setFootnoteAnchors.emplace(KWXBack::scs_TagArgument(t, KWX::PREFIX_IFN));
+    if (IsMarkerOpening(t)) {
+      const std::string_view close = b_HasPrefix(t, KWX::PREFIX_MK) ? KWX::TAG_MK_CLOSE : KWX::TAG_IMK_CLOSE;
+      std::size_t j = k + 1;
+      while (j < n && tokens[j] != close) ++j;
+      if (j < n && !m_mapMarkers.count(t)) {
+        m_mapMarkers.emplace(t, CQ_KWXTokens(tokens.begin() + static_cast<std::ptrdiff_t>(k),
+                                             tokens.begin() + static_cast<std::ptrdiff_t>(j + 1)));
+      }
+    }
+    const int kind = KindOf(t);
+    if (kind >= 0) {
+      // A nested column, table or text line leaves its opening tag.
+      if (!stack.empty() && kind != BLOCK_FN) stack.back().lines.push_back(t);
+      Open open;
+      open.kind = kind;
+      open.id = std::string(KWXBack::scs_TagArgument(t, kKinds[kind].prefix));
+      open.lines.push_back(t);
+      stack.push_back(std::move(open));
+      continue;
+    }
+    if (stack.empty()) continue;
+    stack.back().lines.push_back(t);
+    if (t == kKinds[stack.back().kind].close) {
+      Open done = std::move(stack.back());
+      stack.pop_back();
+      m_amapBlocks[done.kind].try_emplace(std::move(done.id), std::move(done.lines));
+    }
+  }
+  if (!stack.empty()) throw 8;
+}
+
+const CQ_KWXTokens* CQ_KWXBlockCollector::pcco_Find(ET_BlockKind kind, const std::string& id) const {
+  const auto it = m_amapBlocks[kind].find(id);
+  return it == m_amapBlocks[kind].end() ? nullptr : &it->second;
+}
+
+const CQ_KWXTokens* CQ_KWXBlockCollector::pcco_FindContent(ET_BlockKind kind, const std::string& id) const {
+  const CQ_KWXTokens* block = pcco_Find(kind, id);
+  if (!block) return nullptr;
+  // Blanks a word processor may leave between the two tags are no content.
+  for (std::size_t k = 1; k + 1 < block->size(); ++k) {
+    if ((*block)[k].find_first_not_of(" \t") != std::string::npos) return block;
+  }
+  return nullptr;
+}
+
+const CQ_KWXTokens* CQ_KWXBlockCollector::pcco_FindMarker(const std::string& openingTag) const {
+  const auto it = m_mapMarkers.find(openingTag);
+  return it == m_mapMarkers.end() ? nullptr : &it->second;
+}

@@ -1,0 +1,106 @@
+// The token list of a KWX file and the blocks back conversion rebuilds from.
+//
+// A line list is exploded into tokens: each tag (from "<" to the ">" that
+// brings the bracket depth back to zero) is one token, each run of text
+// between tags another. Line ends carry no meaning, so text that runs over
+// a line end gives two text tokens that are simply written one after the
+// other. A tag added by the translator in the "<#...>" form loses its "#".
+//
+// Marker and index-marker blocks (<mk ...> ... </mk>, <imk N> ... </imk>),
+// which forward conversion moved behind their paragraphs, are moved back to
+// their placeholders (<:mk ...>, <:imk N>), which disappear. A block whose
+// placeholder was deleted stays where it is, so its text is not lost.
+//
+// The collector then files the blocks back conversion replaces MIF objects
+// with, by identifier: text columns (<tr ID> ... </tr>), tables (<tb ID>
+// ... </tb>), text lines (<ts N> ... </ts>) and footnotes (<fn ID> ...
+// </fn>). A nested column, table or text line is filed on its own and
+// leaves only its opening tag in the block around it (so a paragraph still
+// knows where its table is anchored); a footnote leaves nothing (its <:fn
+// ID> placeholder marks the anchor). Each stored block holds its opening
+// and closing tokens.
+//
+// Failures are raised as the kernel's int codes: 6 for a tag not closed on
+// its line and for a marker block without its end, 8 for a list that ends
+// inside a block.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "System/Export.h"
+
+using CQ_KWXTokens = std::vector<std::string>;
+
+namespace KWXBack {
+
+// Appends the tokens of lines[first..] to tokens. Raises 6 for a tag that
+// is not closed before the end of its line.
+OSTRAKON_API void sv_Explode(const std::vector<std::string>& lines, std::size_t first, CQ_KWXTokens& tokens);
+
+// Moves marker and index-marker blocks to their placeholders (see above).
+// Raises 6 for a block without its closing tag.
+OSTRAKON_API void sv_MoveMarkers(CQ_KWXTokens& tokens);
+
+// True for a tag token (begins with "<" and ends with ">").
+inline bool sb_IsTag(std::string_view token) { return token.size() >= 2 && token.front() == '<' && token.back() == '>'; }
+
+// The identifier of an identifier tag: "12" for "<tr 12>" with prefix
+// "<tr ".
+inline std::string_view scs_TagArgument(std::string_view tag, std::string_view prefix) {
+  if (tag.size() < prefix.size() + 1) return {};
+  return tag.substr(prefix.size(), tag.size() - prefix.size() - 1);
+}
+
+}  // namespace KWXBack
+
+class OSTRAKON_API CQ_KWXBlockCollector {
+ public:
+  enum ET_BlockKind : int { BLOCK_TR = 0, BLOCK_TB, BLOCK_TS, BLOCK_FN, BLOCK_KIND_COUNT };
+
+  // Files every block of tokens (see above). May be called for several
+  // token lists (a document and its ancillary section); the first block of
+  // an identifier wins. Raises 8 when a list ends inside a block.
+  void v_Collect(const CQ_KWXTokens& tokens);
+
+  // The block of an identifier, opening and closing tokens included; null
+  // when there is none.
+  const CQ_KWXTokens* pcco_Find(ET_BlockKind kind, const std::string& id) const;
+  // The same, but null also for a block that holds nothing but its
+  // opening and closing tokens (a block the translator emptied counts as
+  // deleted).
+  const CQ_KWXTokens* pcco_FindContent(ET_BlockKind kind, const std::string& id) const;
+  bool b_Has(ET_BlockKind kind, const std::string& id) const { return pcco_Find(kind, id) != nullptr; }
+  std::size_t n_Count(ET_BlockKind kind) const { return m_amapBlocks[kind].size(); }
+
+  // Opening tag of each marker and index-marker block met, with the
+  // block's tokens (opening to closing tag).
+  const CQ_KWXTokens* pcco_FindMarker(const std::string& openingTag) const;
+
+  // Whether the collected lists use a character format that back
+  // conversion writes with one of its own fonts (<:b>, <:i>, <:bi>, <:c>,
+  // <:c1>, <:c2>, <:s>).
+  bool b_UsesVarnelFonts() const { return m_bVarnelFonts; }
+
+  // Whether a character-format or font-change opening tag (<:cs "X" N>,
+  // <:fc N>) stands anywhere in the collected lists.
+  bool b_UsesRunTag(const std::string& tag) const { return m_setRunTags.count(tag) != 0; }
+
+  // Whether a footnote anchor <:fn ID> stands anywhere in the collected
+  // lists.
+  bool b_HasFootnoteAnchor(const std::string& id) const { return m_setFootnoteAnchors.count(id) != 0; }
+
+ private:
+  // Collects the block opened at tokens[open]; returns one past its end.
+  std::size_t n_CollectBlock(const CQ_KWXTokens& tokens, std::size_t open, ET_BlockKind kind, CQ_KWXTokens* outer);
+
+  std::unordered_map<std::string, CQ_KWXTokens> m_amapBlocks[BLOCK_KIND_COUNT];
+  std::unordered_map<std::string, CQ_KWXTokens> m_mapMarkers;
+  bool m_bVarnelFonts = false;
+  std::unordered_set<std::string> m_setRunTags;
+  std::unordered_set<std::string> m_setFootnoteAnchors;
+};

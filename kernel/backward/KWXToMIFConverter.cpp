@@ -1,0 +1,266 @@
+// The file-level steps of back conversion.
+//
+// The regenerated source lists come from a fresh forward conversion of the
+// ORG copy in memory; they and their tag tables are taken apart into what
+// the MIF pass needs (the tag map, the source blocks, the flows' column
+// records) before the pass, and the forward converter is released, so the
+// pass runs with one copy of the document's tags in memory. The session's
+// character set and source hyphenation follow the translated file's header
+// while the file is converted and are restored afterwards on every path.
+#include "kernel/backward/KWXToMIFConverter.h"
+
+#include <cctype>
+#include <filesystem>
+#include <memory>
+
+#include "System/Platform/FileSystem.h"
+#include "kernel/backward/KWXReader.h"
+#include "kernel/backward/MIFRebuilder.h"
+#include "kernel/forward/KWXFileWriter.h"
+#include "kernel/forward/KWXFormat.h"
+#include "kernel/forward/MIFToKWXConverter.h"
+#include "kernel/session/CommunicationFrame.h"
+#include "kernel/verifier/VarnelVerification.h"
+
+namespace {
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+  }
+  return true;
+}
+
+// Sets the session's character set and source hyphenation for one file and
+// restores them when the file is done.
+class SettingsGuard {
+ public:
+  SettingsGuard(CQ_Morvane_Communication& session, int characterSet, int sourceHyphenation)
+      : m_session(session),
+        m_characterSet(session.i_GetCharacterSet()),
+        m_hyphenation(session.i_GetSourceHyphenation()) {
+    session.v_SetCharacterSet(characterSet);
+    session.v_SetSourceHyphenation(sourceHyphenation);
+  }
+  ~SettingsGuard() {
+    m_session.v_SetCharacterSet(m_characterSet);
+    m_session.v_SetSourceHyphenation(m_hyphenation);
+  }
+  SettingsGuard(const SettingsGuard&) = delete;
+  SettingsGuard& operator=(const SettingsGuard&) = delete;
+
+ private:
+  CQ_Morvane_Communication& m_session;
+  int m_characterSet;
+  int m_hyphenation;
+};
+
+std::string FontChange(std::string_view font) { return "<Font\n<FTag `" + std::string(font) + "'>\n> # end of Font\n"; }
+
+// The source path a header's <sourcepath "PATH"> line names.
+std::string SourcePathOf(const std::string& line) {
+  const std::size_t prefix = KWX::PREFIX_SOURCEPATH.size();
+  if (line.size() < prefix + 2) return std::string();
+  return line.substr(prefix, line.size() - prefix - 2);
+}
+
+}  // namespace
+
+CQ_KWXToMIFConverter::CQ_KWXToMIFConverter(CQ_Morvane_CommunicationFrame& session) : m_rcoSession(session) {}
+
+CQ_KWXToMIFConverter::~CQ_KWXToMIFConverter() = default;
+
+void CQ_KWXToMIFConverter::v_Step() { m_rcoSession.v_UpdateUI(); }
+
+std::string CQ_KWXToMIFConverter::scs_FindORGFile(const std::string& orgFolder, const std::string& name) {
+  const std::string plain = orgFolder + name + ".org";
+  if (Platform::FileExists(plain)) return plain;
+  std::error_code error;
+  const std::filesystem::path folder = orgFolder.empty() ? std::filesystem::path(".") : std::filesystem::path(orgFolder);
+  for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+    const std::string file = it->path().filename().string();
+    if (file.size() == name.size() + 4 && file.compare(0, name.size(), name) == 0 &&
+        EqualsIgnoringCase(std::string_view(file).substr(name.size()), ".org")) {
+      return orgFolder + file;
+    }
+  }
+  return plain;
+}
+
+std::string CQ_KWXToMIFConverter::scs_OutputPath(const std::string& translatedFolder, const std::string& orgPath) {
+  const std::string file = Platform::FileNameOf(orgPath);
+  const std::size_t dot = file.rfind('.');
+  const std::string base = dot == std::string::npos ? file : file.substr(0, dot);
+  const std::string orgExtension = dot == std::string::npos ? std::string() : file.substr(dot);
+  std::string extension = ".mif";
+  for (std::size_t i = 1; i < extension.size() && i < orgExtension.size(); ++i) {
+    if (std::isupper(static_cast<unsigned char>(orgExtension[i]))) {
+      extension[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(extension[i])));
+    }
+  }
+  return translatedFolder + base + extension;
+}
+
+void CQ_KWXToMIFConverter::sv_AddFixedEntries(CQ_TagMap& tags, const std::string& sourcePathLine) {
+  auto add = [&tags](std::string tag, std::string mif) { tags.try_emplace(std::move(tag), std::move(mif)); };
+  const std::string value = sourcePathLine.size() > KWX::PREFIX_SOURCEPATH.size() - 1
+                                ? sourcePathLine.substr(KWX::PREFIX_SOURCEPATH.size() - 1)
+                                : std::string();
+  add(sourcePathLine, "# SourcePath tag\n");
+  add("<file " + value, "# FileTag\n");
+  add("</file " + value, "# End of FileTag\n");
+  add(std::string(KWX::TAG_IMK), "<Marker\n<MType 2>\n<MText `'>\n");
+  add(std::string(KWX::TAG_IMK_CLOSE), "> # end of Marker\n");
+  add(std::string(KWX::TAG_MK_CLOSE), "> # end of Marker\n");
+  for (const char* closing : {"<:/cs>", "<:/fc>", "<:/b>", "<:/i>", "<:/bi>", "<:/c>", "<:/c1>", "<:/c2>", "<:/s>"}) {
+    add(closing, "<Font\n<FTag `'>\n> # end of Font\n");
+  }
+  add("<:/df>", FontChange("VarnelDummy"));
+  add("<:b>", FontChange("VarnelBold"));
+  add("<:i>", FontChange("VarnelItalic"));
+  add("<:bi>", FontChange("VarnelBoldItalic"));
+  add("<:c>", FontChange("VarnelNormal"));
+  add("<:c1>", FontChange("VarnelCourierNew"));
+  add("<:c2>", FontChange("VarnelArial"));
+  add("<:s>", FontChange("VarnelSmallCaps"));
+  const CQ_MIFEscaping escaping(false, 1252);
+  for (const char* tag : {"<:dh>", "<:nh>", "<:sh>", "<:t>", "<:hr>", "<:ns>", "<:hs>", "<:ts>", "<:ens>", "<:ems>",
+                          "<:hh>", "<:lt>", "<:gt>", "<:lq>", "<:rq>", "<:ldq>", "<:rdq>", "<:flq>", "<:frq>",
+                          "<:glq>", "<:grq>", "<:r1>", "<:r30>", "<:r31>", "<:r32>", "<:r33>", "<:r34>", "<:r35>",
+                          "<:r36>", "<:r37>", "<:r38>", "<:r39>"}) {
+    std::string escaped;
+    escaping.b_CharacterTag(tag, escaped);
+    add(tag, escaped);
+  }
+  add(std::string(KWX::TAG_IE), ";");
+  add(std::string(KWX::TAG_SS), "[");
+  add(std::string(KWX::TAG_IL), ":");
+  add(std::string(KWX::TAG_SL), ":");
+  for (const KWX::st_TagPair& pair : KWX::sast_FixedTagPairs()) add(pair.cs_Tag, pair.cs_MIF);
+  add(std::string(KWX::TAG_CNS_CLOSE), "<Unconditional >\n");
+  add(std::string(KWX::TAG_SO), "# Sort Order\n");
+  for (std::string_view name : KWX::sacs_BuildingBlockNames()) {
+    add(KWX::ccs_MakeBuildingBlockTag(name), KWX::ccs_BuildingBlockMIF(name));
+  }
+}
+
+void CQ_KWXToMIFConverter::v_ConvertFile() {
+  CQ_Morvane_CommunicationFrame& session = m_rcoSession;
+  const std::string name = session.lpsz_GetCurrentFileName();
+  const std::string extension = session.lpsz_GetCurrentFileExtension();
+
+  // 1. The ancillary file is converted only through its documents.
+  if (EqualsIgnoringCase(name, "ancillary")) throw 6060;
+  v_Step();
+
+  // 2. The translated file, in the target's code page.
+  const std::string translatedPath = std::string(session.lpsz_GetTranslatedFilesPath()) + name + extension;
+  int codePage = session.i_GetTargetCodePage();
+  if (codePage == 0) codePage = session.i_GetSourceCodePage();
+  if (codePage == 0) codePage = 1252;
+  std::vector<std::string> lines;
+  CQ_KWXReader::sv_ReadKWXLines(translatedPath, extension, lines, codePage);
+  st_KWXHeader header;
+  CQ_KWXReader::sv_ValidateConversionHeader(lines, session, header);
+  const SettingsGuard settings(session, header.b_SymbolCharacterSet ? 1 : 0, header.i_SourceHyphenation);
+  v_Step();
+
+  // 3. This document's section of the ancillary file.
+  CExtStringList section;
+  session.v_ExtractAncillaryKWXSection(&section, 0, header.cs_SourcePathLine);
+  const bool ancillary = !section.IsEmpty();
+  v_Step();
+
+  // 4. The ORG copy converted again, in memory.
+  const std::string orgPath = scs_FindORGFile(session.lpsz_GetORGFilesPath(), name);
+  auto forward = std::make_unique<CQ_MIFToKWXConverter>(
+      session, CQ_MIFToKWXConverter::st_InMemoryOptions(SourcePathOf(header.cs_SourcePathLine), ancillary));
+  forward->v_ConvertInMemory(orgPath);
+  v_Step();
+
+  // 5. The tag map.
+  CQ_TagMap tags = forward->rco_GetTagTables().rco_TagToFragment();
+  sv_AddFixedEntries(tags, header.cs_SourcePathLine);
+  v_Step();
+
+  // 6. The tags of the translated file.
+  CQ_VarnelVerification::sv_CheckBackConversionTags(session, lines, tags, true, translatedPath);
+  v_Step();
+
+  // 7. Tokens.
+  CQ_KWXTokens tokens;
+  KWXBack::sv_Explode(lines, 0, tokens);
+  std::vector<std::string>().swap(lines);
+  v_Step();
+
+  // 8. The ancillary section: checked framed as a whole file.
+  CQ_KWXTokens sectionTokens;
+  if (ancillary) {
+    std::vector<std::string> framed;
+    framed.reserve(section.GetCount() + 2);
+    framed.emplace_back(KWX::TAG_KWX);
+    for (std::size_t k = 0; k < section.GetCount(); ++k) framed.push_back(section.GetAt(k));
+    framed.emplace_back(KWX::TAG_KWX_CLOSE);
+    CQ_VarnelVerification::sv_CheckBackConversionTags(session, framed, tags, false, translatedPath);
+    KWXBack::sv_Explode(framed, 1, sectionTokens);
+    sectionTokens.pop_back();  // </kwx>
+    // The section lies between its file tags.
+    if (sectionTokens.empty() || !KWX::b_HasPrefix(sectionTokens.front(), "<file ") ||
+        !KWX::b_HasPrefix(sectionTokens.back(), "</file ")) {
+      throw 6;
+    }
+    KWXBack::sv_MoveMarkers(sectionTokens);
+  }
+  v_Step();
+
+  // 9., 10. Markers to their anchors, blocks collected; the same for the
+  // regenerated source lists.
+  KWXBack::sv_MoveMarkers(tokens);
+  CQ_KWXBlockCollector translated;
+  translated.v_Collect(tokens);
+  CQ_KWXTokens().swap(tokens);  // the blocks hold what the pass needs
+  if (ancillary) translated.v_Collect(sectionTokens);
+  CQ_AncillaryFormats translatedFormats;
+  if (ancillary) translatedFormats.v_Read(sectionTokens);
+
+  CQ_KWXBlockCollector source;
+  CQ_KWXTokens sourceSection;
+  {
+    CQ_KWXTokens body;
+    const CQ_StringList& kwx = forward->rco_GetKWXLines();
+    KWXBack::sv_Explode(std::vector<std::string>(kwx.begin(), kwx.end()), 0, body);
+    KWXBack::sv_MoveMarkers(body);
+    source.v_Collect(body);
+  }
+  if (ancillary) {
+    const CQ_StringList& regenerated = forward->rco_GetAncillarySection();
+    KWXBack::sv_Explode(std::vector<std::string>(regenerated.begin(), regenerated.end()), 0, sourceSection);
+    KWXBack::sv_MoveMarkers(sourceSection);
+    source.v_Collect(sourceSection);
+  }
+  CQ_AncillaryFormats sourceFormats;
+  if (ancillary) sourceFormats.v_Read(sourceSection);
+  const std::vector<st_MIFTextFlow> flows = forward->pcco_GetPreScan()->rco_GetTextFlows();
+  forward.reset();
+  v_Step();
+
+  // 11. The MIF file, complete or not at all.
+  CQ_MIFRebuilder::st_Inputs inputs;
+  inputs.pco_Session = &session;
+  inputs.pcco_Tags = &tags;
+  inputs.pcco_Source = &source;
+  inputs.pcco_Translated = &translated;
+  inputs.pcco_Flows = &flows;
+  inputs.pcco_SourceFormats = &sourceFormats;
+  inputs.pcco_TranslatedFormats = &translatedFormats;
+  inputs.b_Symbol = header.b_SymbolCharacterSet;
+  inputs.i_TextCodePage = codePage;
+  inputs.b_AddVarnelFonts = translated.b_UsesVarnelFonts();
+  CQ_MIFRebuilder rebuilder(inputs);
+  CQ_KWXFileWriter output(scs_OutputPath(session.lpsz_GetTranslatedFilesPath(), orgPath));
+  rebuilder.v_Run(orgPath, [&output](const std::string& line) { output.v_WriteLine(line); });
+  v_Step();
+  output.v_Commit();
+  v_Step();
+}

@@ -1,0 +1,784 @@
+// Paragraphs, text lines and markers from tokens.
+//
+// One writer object walks the tokens of a paragraph's text (or of a text
+// line) and keeps the open ParaLine and String statements. Positions are
+// counted in text units, one per character written, so that a TextRectID
+// statement can be put back before the character it stood before in the
+// ORG copy. When the translated text's length differs, positions are
+// scaled; a first pass counts the units without writing (counting has no
+// side effects, writing restores Unique statements and so consumes them).
+#include "kernel/backward/MIFBlockBuilder.h"
+
+#include <algorithm>
+
+#include "kernel/forward/KWXFormat.h"
+#include "kernel/forward/TextConverter.h"
+
+using KWX::b_HasPrefix;
+using MIFSyntax::HasKeyword;
+using MIFSyntax::IsCloser;
+using MIFSyntax::IsStatement;
+using MIFSyntax::NetDepth;
+
+namespace {
+
+constexpr std::string_view kEmptyFont[] = {"<Font", "<FTag `'>", "> # end of Font"};
+
+struct VarnelFont {
+  std::string_view tag;
+  std::string_view font;
+};
+
+constexpr VarnelFont kVarnelFonts[] = {
+    {"<:b>", "VarnelBold"},      {"<:i>", "VarnelItalic"},          {"<:bi>", "VarnelBoldItalic"},
+    {"<:c>", "VarnelNormal"},    {"<:c1>", "VarnelCourierNew"},     {"<:c2>", "VarnelArial"},
+    {"<:s>", "VarnelSmallCaps"},
+};
+
+constexpr std::string_view kClosingTags[] = {"<:/cs>", "<:/fc>", "<:/b>",  "<:/i>", "<:/bi>",
+                                             "<:/c>",  "<:/c1>", "<:/c2>", "<:/s>"};
+
+struct CharName {
+  unsigned char code;
+  std::string_view name;
+};
+
+constexpr CharName kCharNames[] = {
+    {0x04, "DiscHyphen"}, {0x05, "NoHyphen"},  {0x06, "SoftHyphen"}, {0x08, "Tab"},      {0x09, "HardReturn"},
+    {0x10, "NumberSpace"}, {0x11, "HardSpace"}, {0x12, "ThinSpace"}, {0x13, "EnSpace"}, {0x14, "EmSpace"},
+    {0x15, "HardHyphen"},
+};
+
+// The Char name of an escape "\xNN " that stands for a special character.
+std::string_view SpecialCharacter(std::string_view unit) {
+  if (unit.size() != 5 || unit[0] != '\\' || unit[1] != 'x') return {};
+  auto hex = [](char c) { return c >= 'a' ? c - 'a' + 10 : c - '0'; };
+  const int code = hex(unit[2]) * 16 + hex(unit[3]);
+  for (const CharName& c : kCharNames) {
+    if (c.code == code) return c.name;
+  }
+  return {};
+}
+
+// Cuts escaped text into units: "\xNN ", a backslash and its byte, or
+// one byte.
+template <class F>
+void ForEachUnit(std::string_view escaped, F&& f) {
+  std::size_t i = 0;
+  while (i < escaped.size()) {
+    std::size_t len = 1;
+    if (escaped[i] == '\\' && i + 1 < escaped.size()) {
+      len = (escaped[i + 1] == 'x' && i + 4 < escaped.size()) ? 5 : 2;
+    }
+    f(escaped.substr(i, len));
+    i += len;
+  }
+}
+
+bool IsRunOpening(std::string_view t) {
+  return b_HasPrefix(t, KWX::PREFIX_CS) || b_HasPrefix(t, KWX::PREFIX_FC);
+}
+
+bool IsClosingTag(std::string_view t) {
+  return std::find(std::begin(kClosingTags), std::end(kClosingTags), t) != std::end(kClosingTags);
+}
+
+bool IsPseudoLine(std::string_view line) {
+  return line == "<End of TextRectID>" || line == "<End Of AFrame>" || line == "<PageBody>";
+}
+
+// One past the </af> that closes the frame opened at tokens[open].
+std::size_t FrameEnd(const CQ_KWXTokens& tokens, std::size_t open, std::size_t end) {
+  std::size_t depth = 0;
+  for (std::size_t k = open; k < end; ++k) {
+    if (b_HasPrefix(tokens[k], KWX::PREFIX_AF)) {
+      ++depth;
+    } else if (tokens[k] == KWX::TAG_AF_CLOSE && --depth == 0) {
+      return k + 1;
+    }
+  }
+  return end;
+}
+
+// One past the closing tag of the marker block opened at tokens[open].
+std::size_t MarkerEnd(const CQ_KWXTokens& tokens, std::size_t open, std::size_t end) {
+  const std::string_view close = b_HasPrefix(tokens[open], KWX::PREFIX_MK) ? KWX::TAG_MK_CLOSE : KWX::TAG_IMK_CLOSE;
+  for (std::size_t k = open + 1; k < end; ++k) {
+    if (tokens[k] == close) return k + 1;
+  }
+  return end;
+}
+
+bool IsMarkerOpening(std::string_view t) {
+  return b_HasPrefix(t, KWX::PREFIX_MK) || b_HasPrefix(t, KWX::PREFIX_IMK) || t == KWX::TAG_IMK;
+}
+
+// Tokens with adjacent text runs joined, for comparing texts however
+// their lines were broken.
+CQ_KWXTokens Joined(const CQ_KWXTokens& tokens, std::size_t begin, std::size_t end) {
+  CQ_KWXTokens out;
+  bool lastText = false;
+  for (std::size_t k = begin; k < end; ++k) {
+    const bool text = !KWXBack::sb_IsTag(tokens[k]);
+    if (text && lastText) {
+      out.back() += tokens[k];
+    } else {
+      out.push_back(tokens[k]);
+    }
+    lastText = text;
+  }
+  return out;
+}
+
+const std::string* Find(const CQ_TagMap& tags, const std::string& tag) {
+  const auto it = tags.find(tag);
+  return it == tags.end() ? nullptr : &it->second;
+}
+
+// Inline objects: blocks that stand in text and carry their own Unique.
+bool IsInlineKeyword(std::string_view kw) {
+  return kw == "Marker" || kw == "XRef" || kw == "Variable" || kw == "ElementBegin" || kw == "ElementEnd" ||
+         kw == "Element" || kw == "TextInset";
+}
+
+}  // namespace
+
+CQ_MIFLines lst_SplitFragment(std::string_view fragment) {
+  CQ_MIFLines lines;
+  std::size_t pos = 0;
+  while (pos < fragment.size()) {
+    std::size_t nl = fragment.find('\n', pos);
+    if (nl == std::string_view::npos) nl = fragment.size();
+    if (nl > pos) lines.emplace_back(fragment.substr(pos, nl - pos));
+    pos = nl + 1;
+  }
+  return lines;
+}
+
+// --- inline objects ------------------------------------------------------------------
+
+void CQ_MIFInlineObjects::v_Scan(const CQ_MIFLines& lines, std::size_t begin, std::size_t end) {
+  for (std::size_t i = begin; i < end; ++i) {
+    const std::string& line = lines[i];
+    if (line.empty() || line.front() != '<' || NetDepth(line) <= 0) continue;
+    if (!IsInlineKeyword(MIFSyntax::Keyword(line))) continue;
+    const std::size_t e = MIFSyntax::BlockEnd(lines, i, end);
+    std::string key;
+    bool unique = false;
+    long depth = 0;
+    for (std::size_t k = i; k < e; ++k) {
+      const std::string& l = lines[k];
+      if (depth == 1 && IsStatement(l) && HasKeyword(l, "Unique")) {
+        unique = true;
+      } else {
+        key.append(l);
+        key.push_back('\n');
+      }
+      depth += NetDepth(l);
+    }
+    if (!unique) continue;
+    m_map[key].emplace_back(lines.begin() + static_cast<std::ptrdiff_t>(i),
+                            lines.begin() + static_cast<std::ptrdiff_t>(e));
+  }
+}
+
+void CQ_MIFInlineObjects::v_Restore(const CQ_MIFLines& lines, CQ_MIFLines& out) {
+  const std::size_t n = lines.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::string& line = lines[i];
+    if (!m_map.empty() && !line.empty() && line.front() == '<' && NetDepth(line) > 0 &&
+        IsInlineKeyword(MIFSyntax::Keyword(line))) {
+      const std::size_t e = MIFSyntax::BlockEnd(lines, i, n);
+      std::string key;
+      for (std::size_t k = i; k < e; ++k) {
+        key.append(lines[k]);
+        key.push_back('\n');
+      }
+      const auto it = m_map.find(key);
+      if (it != m_map.end() && !it->second.empty()) {
+        for (std::string& l : it->second.front()) out.push_back(std::move(l));
+        it->second.pop_front();
+        i = e - 1;
+        continue;
+      }
+    }
+    out.push_back(line);
+  }
+}
+
+// --- the ORG paragraph -----------------------------------------------------------------
+
+void st_ORGParagraph::v_Read(const CQ_MIFLines& lines, std::size_t begin, std::size_t end, int sourceHyphenation) {
+  pco_Lines = &lines;
+  n_Begin = begin;
+  n_End = end;
+  lst_Header.clear();
+  vec_Columns.clear();
+  vec_Fonts.clear();
+  n_Units = 0;
+  const std::size_t inner = (end > begin + 1 && IsCloser(lines[end - 1])) ? end - 1 : end;
+  bool inHeader = true;
+  lst_Header.push_back(lines[begin]);
+  long depth = 0;  // 0: a direct child of the Para
+  for (std::size_t i = begin + 1; i < inner; ++i) {
+    const std::string& l = lines[i];
+    const int net = NetDepth(l);
+    if (inHeader && depth == 0 && net > 0 && HasKeyword(l, "ParaLine")) inHeader = false;
+    if (inHeader) {
+      lst_Header.push_back(l);
+    } else if (depth == 1 && net > 0 && HasKeyword(l, "Font")) {
+      const std::size_t e = MIFSyntax::BlockEnd(lines, i, inner);
+      std::string fragment;
+      for (std::size_t k = i; k < e; ++k) {
+        fragment.append(lines[k]);
+        fragment.push_back('\n');
+      }
+      vec_Fonts.emplace_back(std::move(fragment), false);
+      i = e - 1;
+      continue;
+    } else if (depth >= 1 && !vec_Fonts.empty() && !IsCloser(l) && !(net > 0 && HasKeyword(l, "ParaLine")) &&
+               !HasKeyword(l, "TextRectID")) {
+      // Text or a statement after the last Font statement.
+      vec_Fonts.back().second = true;
+    }
+    if (!inHeader && depth == 1 && net == 0 && IsStatement(l)) {
+      const std::string_view kw = MIFSyntax::Keyword(l);
+      if (kw == "TextRectID") {
+        vec_Columns.emplace_back(n_Units, l);
+      } else if (kw == "String") {
+        std::string raw;
+        MIFSyntax::StringValue(l, raw);
+        n_Units += CQ_MIFEscaping::sn_CountUnits(raw);
+      } else if (kw == "Char") {
+        const std::string_view name = MIFSyntax::Value(l);
+        const bool lineEnd = i + 1 < inner && IsCloser(lines[i + 1]);
+        if (sourceHyphenation == 0 && lineEnd && name == "SoftHyphen") {
+          // Forward conversion removed it.
+        } else if (CQ_TextConverter::si_NamedCharacterCode(name) >= 0) {
+          ++n_Units;
+        }
+      }
+    }
+    depth += net;
+  }
+}
+
+std::size_t CQ_MIFBlockBuilder::sn_CountUnits(const CQ_MIFLines& lines) {
+  std::size_t units = 0;
+  long depth = 0;
+  for (const std::string& l : lines) {
+    const int net = NetDepth(l);
+    if (depth == 0 && net == 0 && IsStatement(l)) {
+      const std::string_view kw = MIFSyntax::Keyword(l);
+      if (kw == "String") {
+        std::string raw;
+        MIFSyntax::StringValue(l, raw);
+        units += CQ_MIFEscaping::sn_CountUnits(raw);
+      } else if (kw == "Char" && CQ_TextConverter::si_NamedCharacterCode(MIFSyntax::Value(l)) >= 0) {
+        ++units;
+      }
+    }
+    depth += net;
+  }
+  return units;
+}
+
+// --- the writer ----------------------------------------------------------------------------
+
+class CQ_MIFBlockBuilder::CWriter {
+ public:
+  // paraLines: text goes into ParaLine statements (a paragraph) rather
+  // than straight into the object (a text line). counting: nothing is
+  // written, only units are counted.
+  CWriter(const CQ_MIFBlockBuilder& builder, CQ_MIFLines* out, bool paraLines)
+      : m_b(builder), m_ctx(builder.m_stContext), m_out(out), m_paraLines(paraLines) {}
+
+  // A Font statement to put back before the run-opening tag `anchor` (at
+  // the end when empty), followed by a font reset unless it stood right
+  // before that font change.
+  struct Drop {
+    std::string fragment;
+    std::string anchor;
+    bool reset;
+  };
+  void SetDrops(std::vector<Drop> drops) { m_drops = std::move(drops); }
+
+  void SetColumns(std::vector<std::pair<std::size_t, std::string>> columns) {
+    m_columns = std::move(columns);
+    std::stable_sort(m_columns.begin(), m_columns.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+  }
+
+  void Content(const CQ_KWXTokens& t, std::size_t begin, std::size_t end) {
+    for (std::size_t k = begin; k < end; ++k) {
+      const std::string& token = t[k];
+      if (!KWXBack::sb_IsTag(token)) {
+        if (token.front() == '<') continue;  // an unclosed tag cannot reach here
+        std::string escaped;
+        m_ctx.pcco_Escaping->n_Append(token, escaped);
+        Units(escaped);
+        continue;
+      }
+      std::string escaped;
+      if (m_ctx.pcco_Escaping->b_CharacterTag(token, escaped)) {
+        Units(escaped);
+        continue;
+      }
+      if (IsMarkerOpening(token)) {
+        const std::size_t e = MarkerEnd(t, k, end);
+        if (!Counting()) {
+          CQ_MIFLines lines;
+          m_b.v_Marker(t, k, e, lines);
+          StatementLines(lines);
+        }
+        k = e - 1;
+        continue;
+      }
+      if (b_HasPrefix(token, KWX::PREFIX_AF)) {
+        const std::size_t e = FrameEnd(t, k, end);
+        const std::string id(KWXBack::scs_TagArgument(token, KWX::PREFIX_AF));
+        Statement("<AFrame " + id + ">");
+        k = AfterAnchor(e, end);
+        continue;
+      }
+      if (b_HasPrefix(token, KWX::PREFIX_TB)) {
+        const std::string id(KWXBack::scs_TagArgument(token, KWX::PREFIX_TB));
+        Statement("<ATbl " + id + ">");
+        k = AfterAnchor(k + 1, end);
+        continue;
+      }
+      if (b_HasPrefix(token, KWX::PREFIX_IFN)) {
+        const std::string id(KWXBack::scs_TagArgument(token, KWX::PREFIX_IFN));
+        Statement("<FNote " + id + ">");
+        continue;
+      }
+      if (IsRunOpening(token)) {
+        while (m_nextDrop < m_drops.size() && m_drops[m_nextDrop].anchor == token) PutDrop(m_drops[m_nextDrop++]);
+        if (const std::string* fragment = Find(*m_ctx.pcco_Tags, token)) Fragment(*fragment);
+        m_run = token;
+        continue;
+      }
+      if (IsClosingTag(token)) {
+        // A run closed only to open the next one: the next font statement
+        // does the change.
+        if (k + 1 < end && (IsRunOpening(t[k + 1]) || IsVarnelTag(t[k + 1]))) {
+          m_run.clear();
+          continue;
+        }
+        // A run interrupted by a table or frame anchor and opened again
+        // after it: the anchor needs no font change around it.
+        if (!m_run.empty() && k + 1 < end) {
+          std::size_t after = k + 1;
+          if (b_HasPrefix(t[after], KWX::PREFIX_AF)) {
+            after = FrameEnd(t, after, end);
+          } else if (b_HasPrefix(t[after], KWX::PREFIX_TB)) {
+            ++after;
+          } else {
+            after = 0;
+          }
+          if (after > 0 && after < end && t[after] == m_run) {
+            m_skipReopen = after;
+            continue;
+          }
+        }
+        m_run.clear();
+        for (std::string_view l : kEmptyFont) Statement(std::string(l));
+        continue;
+      }
+      if (IsVarnelTag(token)) {
+        m_run = token;
+        Statement("<Font");
+        Statement("<FTag `" + std::string(VarnelName(token)) + "'>");
+        Statement("> # end of Font");
+        continue;
+      }
+      if (token == "<:/df>") {
+        for (std::string_view l : {"<Font", "<FTag `VarnelDummy'>", "> # end of Font"}) Statement(std::string(l));
+        continue;
+      }
+      if (b_HasPrefix(token, KWX::PREFIX_CNS)) {
+        if (token == KWX::TAG_CNS_DUMMY) continue;
+        if (const std::string* fragment = Find(*m_ctx.pcco_Tags, token)) Fragment(*fragment);
+        continue;
+      }
+      if (token == KWX::TAG_CNS_CLOSE) {
+        // A new condition that follows at once switches by itself.
+        if (k + 1 < end && b_HasPrefix(t[k + 1], KWX::PREFIX_CNS) && t[k + 1] != KWX::TAG_CNS_DUMMY) continue;
+        Statement("<Unconditional >");
+        continue;
+      }
+      if (b_HasPrefix(token, KWX::PREFIX_IMK_PLACEHOLDER) || b_HasPrefix(token, KWX::PREFIX_IIMK) ||
+          b_HasPrefix(token, KWX::PREFIX_FN) || token == KWX::TAG_FN_CLOSE || b_HasPrefix(token, KWX::PREFIX_PS) ||
+          b_HasPrefix(token, KWX::PREFIX_PN) || b_HasPrefix(token, KWX::PREFIX_TR) ||
+          b_HasPrefix(token, KWX::PREFIX_TS)) {
+        continue;
+      }
+      // Any other tag writes its counterpart: cross-references,
+      // variables, markers without text, elements, text insets.
+      if (const std::string* fragment = Find(*m_ctx.pcco_Tags, token)) Fragment(*fragment);
+    }
+  }
+
+  // Closes what is open and puts the columns that are left.
+  void Finish() {
+    CloseString();
+    while (m_nextDrop < m_drops.size()) PutDrop(m_drops[m_nextDrop++]);
+    for (std::size_t c = m_nextColumn; c < m_columns.size(); ++c) Column(m_columns[c].second);
+    m_nextColumn = m_columns.size();
+    if (m_paraLines) {
+      EnsureParaLine();
+      Emit("> # end of ParaLine");
+      m_lineOpen = false;
+    }
+  }
+
+  std::size_t UnitCount() const { return m_units; }
+
+ private:
+  bool Counting() const { return m_out == nullptr; }
+
+  static bool IsVarnelTag(std::string_view t) {
+    for (const VarnelFont& v : kVarnelFonts) {
+      if (t == v.tag) return true;
+    }
+    return false;
+  }
+  static std::string_view VarnelName(std::string_view t) {
+    for (const VarnelFont& v : kVarnelFonts) {
+      if (t == v.tag) return v.font;
+    }
+    return {};
+  }
+
+  // The index to continue from (before the loop's increment) after an
+  // anchor that ends at anchorEnd: past the reopening of an interrupted
+  // run when the close before the anchor was skipped.
+  std::size_t AfterAnchor(std::size_t anchorEnd, std::size_t end) {
+    const bool skip = m_skipReopen != 0 && m_skipReopen == anchorEnd && anchorEnd < end;
+    m_skipReopen = 0;
+    return skip ? anchorEnd : anchorEnd - 1;
+  }
+
+  void Emit(std::string line) {
+    if (m_out) m_out->push_back(std::move(line));
+  }
+
+  void OpenLine() {
+    Emit("<ParaLine");
+    m_lineOpen = true;
+    m_lineContent = false;
+    FlushColumns();
+  }
+
+  void EnsureParaLine() {
+    if (m_paraLines && !m_lineOpen) OpenLine();
+  }
+
+  void CloseString() {
+    if (!m_stringOpen) return;
+    Emit("<String `" + m_string + "'>");
+    m_string.clear();
+    m_stringOpen = false;
+  }
+
+  void Column(const std::string& line) {
+    CloseString();
+    if (m_paraLines) {
+      if (!m_lineOpen) {
+        Emit("<ParaLine");
+        m_lineOpen = true;
+      } else if (m_lineContent) {
+        Emit("> # end of ParaLine");
+        Emit("<ParaLine");
+      }
+    }
+    Emit(line);
+    m_lineContent = true;
+  }
+
+  // Puts the columns whose position has been reached.
+  void FlushColumns() {
+    while (m_nextColumn < m_columns.size() && m_columns[m_nextColumn].first <= m_units) {
+      Column(m_columns[m_nextColumn++].second);
+    }
+  }
+
+  void Units(std::string_view escaped) {
+    ForEachUnit(escaped, [&](std::string_view unit) {
+      EnsureParaLine();
+      FlushColumns();
+      const std::string_view name = SpecialCharacter(unit);
+      if (!name.empty()) {
+        CloseString();
+        Emit("<Char " + std::string(name) + ">");
+        m_lineContent = true;
+        ++m_units;
+        if (name == "HardReturn" && m_paraLines) {
+          Emit("> # end of ParaLine");
+          m_lineOpen = false;
+          OpenLine();
+        }
+        return;
+      }
+      if (m_stringOpen && m_string.size() + unit.size() > MAX_STRING) CloseString();
+      m_string.append(unit);
+      m_stringOpen = true;
+      m_lineContent = true;
+      ++m_units;
+    });
+  }
+
+  void Statement(std::string line) {
+    CloseString();
+    EnsureParaLine();
+    Emit(std::move(line));
+    m_lineContent = true;
+  }
+
+  void StatementLines(CQ_MIFLines& lines) {
+    CloseString();
+    EnsureParaLine();
+    for (std::string& l : lines) Emit(std::move(l));
+    m_lineContent = true;
+  }
+
+  void Fragment(const std::string& fragment) {
+    CQ_MIFLines lines;
+    for (std::string& l : lst_SplitFragment(fragment)) {
+      if (IsPseudoLine(l) || l.front() == '#') continue;
+      lines.push_back(std::move(l));
+    }
+    if (lines.empty()) return;
+    const std::size_t units = sn_CountUnits(lines);
+    if (units > 0) FlushColumns();
+    if (Counting()) {
+      m_units += units;
+      return;
+    }
+    CQ_MIFLines restored;
+    if (m_ctx.pco_Inline) {
+      m_ctx.pco_Inline->v_Restore(lines, restored);
+    } else {
+      restored = std::move(lines);
+    }
+    StatementLines(restored);
+    m_units += units;
+  }
+
+  void PutDrop(const Drop& drop) {
+    Fragment(drop.fragment);
+    if (drop.reset) {
+      for (std::string_view l : kEmptyFont) Statement(std::string(l));
+    }
+  }
+
+  const CQ_MIFBlockBuilder& m_b;
+  const st_Context& m_ctx;
+  std::vector<Drop> m_drops;
+  std::size_t m_nextDrop = 0;
+  CQ_MIFLines* m_out;
+  const bool m_paraLines;
+  std::vector<std::pair<std::size_t, std::string>> m_columns;
+  std::size_t m_nextColumn = 0;
+  std::size_t m_units = 0;
+  bool m_lineOpen = false;
+  bool m_lineContent = false;
+  bool m_stringOpen = false;
+  std::string m_string;
+  std::string m_run;              // the opening tag of the run in force
+  std::size_t m_skipReopen = 0;   // index of a run reopening to pass over
+};
+
+// --- paragraphs -------------------------------------------------------------------------------
+
+std::vector<std::pair<std::size_t, std::size_t>> CQ_MIFBlockBuilder::sast_SplitParagraphs(const CQ_KWXTokens& t,
+                                                                                         std::size_t begin,
+                                                                                         std::size_t end) {
+  std::vector<std::pair<std::size_t, std::size_t>> ranges;
+  std::size_t start = begin;
+  bool seen = false;
+  std::size_t k = begin;
+  for (; k < end; ++k) {
+    const std::string& token = t[k];
+    if (b_HasPrefix(token, KWX::PREFIX_AF)) {
+      k = FrameEnd(t, k, end) - 1;
+      continue;
+    }
+    if (!b_HasPrefix(token, KWX::PREFIX_PS)) continue;
+    if (seen) ranges.emplace_back(start, k);
+    if (token == KWX::TAG_PS_DUMMY) return ranges;
+    if (seen) start = k;
+    seen = true;
+  }
+  if (seen) ranges.emplace_back(start, end);
+  return ranges;
+}
+
+void CQ_MIFBlockBuilder::v_Paragraph(const CQ_KWXTokens& t, std::size_t begin, std::size_t end,
+                                     const st_ORGParagraph* org, const std::vector<std::string>& leadingColumns,
+                                     CQ_MIFLines& out) const {
+  const CQ_TagMap& tags = *m_stContext.pcco_Tags;
+  // Header: the <ps> counterpart (tokens before it join the text) and the
+  // <pn> counterpart.
+  std::size_t psAt = begin;
+  while (psAt < end && !b_HasPrefix(t[psAt], KWX::PREFIX_PS)) ++psAt;
+  CQ_MIFLines header;
+  CQ_MIFLines number;
+  std::size_t contentBegin = begin;
+  if (psAt < end) {
+    if (const std::string* fragment = Find(tags, t[psAt])) header = lst_SplitFragment(*fragment);
+    std::size_t next = psAt + 1;
+    if (next < end && b_HasPrefix(t[next], KWX::PREFIX_PN)) {
+      if (const std::string* fragment = Find(tags, t[next])) number = lst_SplitFragment(*fragment);
+      ++next;
+    }
+    contentBegin = next;
+  }
+  if (header.empty() || !HasKeyword(header.front(), "Para")) header.insert(header.begin(), "<Para");
+
+  bool orgHeader = false;
+  if (org) {
+    // The ORG statements when the tags still stand for them: same lines
+    // but the Unique statement, whatever their order.
+    CQ_MIFLines mine = header;
+    mine.insert(mine.end(), number.begin(), number.end());
+    CQ_MIFLines theirs;
+    for (const std::string& l : org->lst_Header) {
+      if (!HasKeyword(l, "Unique")) theirs.push_back(l);
+    }
+    std::sort(mine.begin(), mine.end());
+    std::sort(theirs.begin(), theirs.end());
+    orgHeader = mine == theirs;
+  }
+  if (orgHeader) {
+    out.insert(out.end(), org->lst_Header.begin(), org->lst_Header.end());
+  } else {
+    if (org) {
+      for (std::size_t i = 0; i < org->lst_Header.size(); ++i) {
+        if (HasKeyword(org->lst_Header[i], "Unique")) {
+          header.insert(header.begin() + static_cast<std::ptrdiff_t>(std::min(i, header.size())),
+                        org->lst_Header[i]);
+          break;
+        }
+      }
+    }
+    out.insert(out.end(), header.begin(), header.end());
+    out.insert(out.end(), number.begin(), number.end());
+  }
+
+  // Text, with the column statements of the ORG paragraph.
+  std::vector<std::pair<std::size_t, std::string>> columns;
+  for (const std::string& c : leadingColumns) columns.emplace_back(0, c);
+  if (org && !org->vec_Columns.empty()) {
+    CWriter counter(*this, nullptr, true);
+    if (psAt > begin) counter.Content(t, begin, psAt);
+    counter.Content(t, contentBegin, end);
+    const std::size_t total = counter.UnitCount();
+    for (const auto& [at, line] : org->vec_Columns) {
+      std::size_t position = at;
+      if (total != org->n_Units) {
+        position = org->n_Units == 0 ? 0 : static_cast<std::size_t>(static_cast<double>(at) * total / org->n_Units);
+      }
+      columns.emplace_back(position, line);
+    }
+  }
+  CWriter writer(*this, &out, true);
+  writer.SetColumns(std::move(columns));
+  if (org && m_stContext.pcco_RunTags && m_stContext.pcco_Source) {
+    // Runs forward conversion dropped, each before the next font change of
+    // the ORG paragraph that the text still has.
+    const auto& runTags = *m_stContext.pcco_RunTags;
+    const auto& fonts = org->vec_Fonts;
+    std::vector<CWriter::Drop> drops;
+    for (std::size_t i = 0; i < fonts.size(); ++i) {
+      const auto it = runTags.find(fonts[i].first);
+      if (it == runTags.end() || m_stContext.pcco_Source->b_UsesRunTag(it->second)) continue;
+      CWriter::Drop drop{fonts[i].first, std::string(), true};
+      for (std::size_t j = i + 1; j < fonts.size(); ++j) {
+        const auto next = runTags.find(fonts[j].first);
+        if (next == runTags.end() || !m_stContext.pcco_Source->b_UsesRunTag(next->second)) continue;
+        drop.anchor = next->second;
+        drop.reset = !(j == i + 1 && !fonts[i].second);
+        break;
+      }
+      drops.push_back(std::move(drop));
+    }
+    writer.SetDrops(std::move(drops));
+  }
+  if (psAt > begin) writer.Content(t, begin, psAt);
+  writer.Content(t, contentBegin, end);
+  writer.Finish();
+  out.emplace_back("> # end of Para");
+}
+
+void CQ_MIFBlockBuilder::v_TextLineContent(const CQ_KWXTokens& t, std::size_t begin, std::size_t end,
+                                           CQ_MIFLines& out) const {
+  CWriter writer(*this, &out, false);
+  writer.Content(t, begin, end);
+  writer.Finish();
+}
+
+void CQ_MIFBlockBuilder::v_Fragment(std::string_view fragment, CQ_MIFLines& out) const {
+  CQ_MIFLines lines;
+  for (std::string& l : lst_SplitFragment(fragment)) {
+    if (IsPseudoLine(l) || l.front() == '#') continue;
+    lines.push_back(std::move(l));
+  }
+  if (m_stContext.pco_Inline) {
+    m_stContext.pco_Inline->v_Restore(lines, out);
+  } else {
+    out.insert(out.end(), lines.begin(), lines.end());
+  }
+}
+
+// --- markers -----------------------------------------------------------------------------------
+
+void CQ_MIFBlockBuilder::v_Marker(const CQ_KWXTokens& t, std::size_t begin, std::size_t end, CQ_MIFLines& out) const {
+  const std::string& opening = t[begin];
+  const bool index = b_HasPrefix(opening, KWX::PREFIX_IMK) || opening == KWX::TAG_IMK;
+  const std::size_t textEnd = (end > begin + 1 && (t[end - 1] == KWX::TAG_MK_CLOSE || t[end - 1] == KWX::TAG_IMK_CLOSE))
+                                  ? end - 1
+                                  : end;
+  const CQ_MIFTextWriter::ET_Mode mode = index ? CQ_MIFTextWriter::MODE_INDEX : CQ_MIFTextWriter::MODE_MARKER;
+  if (opening == KWX::TAG_IMK) {
+    // An index marker the translator added.
+    out.emplace_back("<Marker");
+    out.emplace_back("<MType 2>");
+    out.push_back("<MText `" +
+                  m_stContext.pcco_TextWriter->ccs_Write(t, begin + 1, textEnd, mode, m_stContext.cs_DefaultFont) + "'>");
+    out.emplace_back("> # end of Marker");
+    return;
+  }
+  const std::string* fragment = Find(*m_stContext.pcco_Tags, opening);
+  if (!fragment) return;
+  CQ_MIFLines lines;
+  v_Fragment(*fragment, lines);
+  const CQ_KWXTokens* source = m_stContext.pcco_Source ? m_stContext.pcco_Source->pcco_FindMarker(opening) : nullptr;
+  if (source && Joined(*source, 0, source->size()) == Joined(t, begin, end)) {
+    out.insert(out.end(), lines.begin(), lines.end());
+    return;
+  }
+  long depth = 0;
+  std::size_t mtext = lines.size();
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (depth == 1 && IsStatement(lines[i]) && HasKeyword(lines[i], "MText")) {
+      mtext = i;
+      break;
+    }
+    depth += NetDepth(lines[i]);
+  }
+  std::string_view spelling = m_stContext.cs_DefaultFont;
+  if (mtext < lines.size()) {
+    std::string raw;
+    MIFSyntax::StringValue(lines[mtext], raw);
+    const std::string_view own = CQ_MIFTextWriter::scs_DefaultFontSpelling(raw);
+    if (!own.empty()) spelling = own;
+  }
+  std::string text = "<MText `" + m_stContext.pcco_TextWriter->ccs_Write(t, begin + 1, textEnd, mode, spelling) + "'>";
+  if (mtext < lines.size()) {
+    lines[mtext] = std::move(text);
+  } else if (!lines.empty()) {
+    lines.insert(lines.end() - 1, std::move(text));
+  }
+  out.insert(out.end(), lines.begin(), lines.end());
+}

@@ -1,0 +1,149 @@
+// Rebuilding MIF from KWX blocks: paragraphs, text-line content and
+// markers.
+//
+// A paragraph is written from its tokens: the <ps> tag gives the "<Para"
+// line and the paragraph's format statements (its MIF counterpart), a <pn>
+// tag the PgfNumString statement before the first ParaLine; text goes into
+// String statements (never longer than MAX_STRING bytes of content, never
+// split inside an escape) and FrameMaker's special characters into Char
+// statements; a hard return ends its ParaLine and opens the next. Tags
+// write their MIF counterparts: fonts, conditions, variables,
+// cross-references, markers with their text rewritten, and the anchors of
+// tables (<ATbl ID>), frames (<AFrame ID>) and footnotes (<FNote ID>).
+// Blocks of other objects that sit in the tokens (a frame's own text
+// columns) are skipped: their own passes place them.
+//
+// What the KWX file does not carry comes from the ORG copy when the caller
+// gives the ORG paragraph the tokens stand for: the paragraph's Unique
+// statement, its format statements in their original order when the tag
+// still stands for them, and its TextRectID statements, each put back at
+// the same position in the text (scaled to the translated text's length).
+// Objects inside the text whose counterpart lost its Unique statement
+// (markers, cross-references, variables) get it back from the ORG copy
+// through CQ_MIFInlineObjects.
+//
+// Output lines are trimmed MIF lines without line ends. Nothing here
+// throws beyond std::bad_alloc.
+#pragma once
+
+#include <cstddef>
+#include <deque>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "System/Export.h"
+#include "kernel/backward/KWXBlockCollector.h"
+#include "kernel/backward/MIFEscaping.h"
+#include "kernel/backward/MIFTextWriter.h"
+#include "kernel/forward/MIFSyntax.h"
+#include "kernel/session/Communication.h"
+
+// Blocks of the ORG copy that stand inside text and carry a Unique
+// statement (markers, cross-references, variables, elements, text insets),
+// found by their text without the Unique statement. Counterparts in the tag
+// map are those texts, since forward conversion reads text with its Unique
+// lines removed.
+class OSTRAKON_API CQ_MIFInlineObjects {
+ public:
+  // Records every such block in lines[begin, end), at any depth.
+  void v_Scan(const CQ_MIFLines& lines, std::size_t begin, std::size_t end);
+  // Appends lines to out, replacing each recorded block (without its
+  // Unique) by the next unused ORG block of the same text.
+  void v_Restore(const CQ_MIFLines& lines, CQ_MIFLines& out);
+  void v_Clear() { m_map.clear(); }
+
+ private:
+  std::unordered_map<std::string, std::deque<CQ_MIFLines>> m_map;
+};
+
+// A paragraph of the ORG copy, as far as rebuilding needs it.
+struct OSTRAKON_API st_ORGParagraph {
+  const CQ_MIFLines* pco_Lines = nullptr;
+  std::size_t n_Begin = 0;  // the "<Para" line
+  std::size_t n_End = 0;    // one past "> # end of Para"
+
+  // The statements before the first ParaLine, "<Para" included.
+  CQ_MIFLines lst_Header;
+  // Its TextRectID statements with the number of text units before each.
+  std::vector<std::pair<std::size_t, std::string>> vec_Columns;
+  // Text units of the whole paragraph (see CQ_MIFEscaping).
+  std::size_t n_Units = 0;
+  // Its Font statements in the text, in order: the block's text ("\n"
+  // after each line) and whether text or another statement follows before
+  // the next Font statement.
+  std::vector<std::pair<std::string, bool>> vec_Fonts;
+
+  // Reads the Para block lines[begin, end). sourceHyphenation 0: soft
+  // hyphens that end a ParaLine count nothing, as forward conversion
+  // removes them.
+  void v_Read(const CQ_MIFLines& lines, std::size_t begin, std::size_t end, int sourceHyphenation);
+};
+
+class OSTRAKON_API CQ_MIFBlockBuilder {
+ public:
+  // Longest content of one String statement, in bytes.
+  static constexpr std::size_t MAX_STRING = 200;
+
+  struct st_Context {
+    const CQ_TagMap* pcco_Tags = nullptr;
+    const CQ_MIFEscaping* pcco_Escaping = nullptr;
+    const CQ_MIFTextWriter* pcco_TextWriter = nullptr;
+    // The blocks of the regenerated source lists: a marker whose tokens
+    // are unchanged keeps its text as the ORG copy wrote it.
+    const CQ_KWXBlockCollector* pcco_Source = nullptr;
+    // Inline objects of the ORG object being rebuilt; may be null.
+    CQ_MIFInlineObjects* pco_Inline = nullptr;
+    // Character-format and font-change tags by their Font statement's text
+    // ("\n" after each line); may be null. A Font statement of an ORG
+    // paragraph whose tag the source lists never use was a run forward
+    // conversion dropped because no text followed it; it is put back where
+    // it stood, before the next font change.
+    const std::unordered_map<std::string, std::string>* pcco_RunTags = nullptr;
+    // The spelling of the default-font block in the document's markers.
+    std::string_view cs_DefaultFont = CQ_MIFTextWriter::DEFAULT_FONT_SIGN;
+    int i_SourceHyphenation = 1;
+  };
+
+  explicit CQ_MIFBlockBuilder(const st_Context& context) : m_stContext(context) {}
+
+  // Token ranges [begin, end) of the paragraphs in tokens[begin, end): each
+  // starts at a <ps ...> tag (tokens before the first one join it); a
+  // dummy paragraph <ps "" 0> ends the list; anchored frames' tokens are
+  // passed over.
+  static std::vector<std::pair<std::size_t, std::size_t>> sast_SplitParagraphs(const CQ_KWXTokens& tokens,
+                                                                              std::size_t begin, std::size_t end);
+
+  // Writes one paragraph. org: the ORG paragraph the tokens stand for, or
+  // null. leadingColumns: TextRectID statements to put at the paragraph's
+  // start besides those of org.
+  void v_Paragraph(const CQ_KWXTokens& tokens, std::size_t begin, std::size_t end, const st_ORGParagraph* org,
+                   const std::vector<std::string>& leadingColumns, CQ_MIFLines& out) const;
+
+  // Writes the text of a text line (Font, String and Char statements) from
+  // the tokens between <ts N> and </ts>.
+  void v_TextLineContent(const CQ_KWXTokens& tokens, std::size_t begin, std::size_t end, CQ_MIFLines& out) const;
+
+  // Writes a marker block (tokens[begin] is <mk ...>, <imk N> or <imk>,
+  // tokens[end - 1] its closing tag).
+  void v_Marker(const CQ_KWXTokens& tokens, std::size_t begin, std::size_t end, CQ_MIFLines& out) const;
+
+  // Writes a fragment of the tag map (MIF text, "\n" after each line) with
+  // the Unique statements of inline objects restored.
+  void v_Fragment(std::string_view fragment, CQ_MIFLines& out) const;
+
+  // Text units of the String and Char statements at the outer level of
+  // lines (the level of a ParaLine's children).
+  static std::size_t sn_CountUnits(const CQ_MIFLines& lines);
+
+ private:
+  class CWriter;
+  friend class CWriter;
+
+  st_Context m_stContext;
+};
+
+// Splits MIF text with "\n" after each line into lines.
+OSTRAKON_API CQ_MIFLines lst_SplitFragment(std::string_view fragment);

@@ -1,0 +1,227 @@
+// The escaping table and the three writing modes.
+//
+// The table maps Windows code page 1252 bytes to FrameMaker codes; it is
+// the inverse of the character table forward conversion reads with, so a
+// mapped byte converts back to itself. Built once from pairs of (byte,
+// code) as the table is usually printed.
+#include "kernel/backward/MIFEscaping.h"
+
+#include <cstdint>
+
+#include "kernel/forward/TextConverter.h"
+
+namespace {
+
+struct Pair {
+  std::uint8_t byte;
+  std::uint8_t code;
+};
+
+constexpr Pair kMapped[] = {
+    {0x09, 0x08}, {0x27, 0x27}, {0x5C, 0x5C}, {0x60, 0x60}, {0x7E, 0x7E}, {0xAD, 0x2D},
+    // 0x80-0x9F
+    {0x80, 0xF5}, {0x82, 0xE2}, {0x83, 0xC4}, {0x84, 0xE3}, {0x85, 0xC9}, {0x86, 0xA0}, {0x87, 0xE0},
+    {0x88, 0xF6}, {0x89, 0xE4}, {0x8A, 0xB3}, {0x8B, 0xDC}, {0x8C, 0xCE}, {0x8D, 0xF9}, {0x8E, 0xFA},
+    {0x91, 0xD4}, {0x92, 0xD5}, {0x93, 0xD2}, {0x94, 0xD3}, {0x95, 0xA5}, {0x96, 0xD0}, {0x97, 0xD1},
+    {0x98, 0xF7}, {0x99, 0xAA}, {0x9A, 0xF0}, {0x9B, 0xDD}, {0x9C, 0xCF}, {0x9D, 0xFD}, {0x9E, 0xFE},
+    {0x9F, 0xD9},
+    // 0xA1-0xBF
+    {0xA1, 0xC1}, {0xA2, 0xA2}, {0xA3, 0xA3}, {0xA4, 0xDB}, {0xA5, 0xB4}, {0xA6, 0xAD}, {0xA7, 0xA4},
+    {0xA8, 0xAC}, {0xA9, 0xA9}, {0xAA, 0xBB}, {0xAB, 0xC7}, {0xAC, 0xC2}, {0xAE, 0xA8}, {0xAF, 0xF8},
+    {0xB0, 0xFB}, {0xB1, 0xB1}, {0xB2, 0xB7}, {0xB3, 0xB8}, {0xB4, 0xAB}, {0xB5, 0xB5}, {0xB6, 0xA6},
+    {0xB7, 0xE1}, {0xB8, 0xFC}, {0xB9, 0xB6}, {0xBA, 0xBC}, {0xBB, 0xC8}, {0xBC, 0xB9}, {0xBD, 0xBA},
+    {0xBE, 0xBD}, {0xBF, 0xC0},
+    // 0xC0-0xDF
+    {0xC0, 0xCB}, {0xC1, 0xE7}, {0xC2, 0xE5}, {0xC3, 0xCC}, {0xC4, 0x80}, {0xC5, 0x81}, {0xC6, 0xAE},
+    {0xC7, 0x82}, {0xC8, 0xE9}, {0xC9, 0x83}, {0xCA, 0xE6}, {0xCB, 0xE8}, {0xCC, 0xED}, {0xCD, 0xEA},
+    {0xCE, 0xEB}, {0xCF, 0xEC}, {0xD0, 0xC3}, {0xD1, 0x84}, {0xD2, 0xF1}, {0xD3, 0xEE}, {0xD4, 0xEF},
+    {0xD5, 0xCD}, {0xD6, 0x85}, {0xD7, 0xB0}, {0xD8, 0xAF}, {0xD9, 0xF4}, {0xDA, 0xF2}, {0xDB, 0xF3},
+    {0xDC, 0x86}, {0xDD, 0xC5}, {0xDE, 0xD7}, {0xDF, 0xA7},
+    // 0xE0-0xFF
+    {0xE0, 0x88}, {0xE1, 0x87}, {0xE2, 0x89}, {0xE3, 0x8B}, {0xE4, 0x8A}, {0xE5, 0x8C}, {0xE6, 0xBE},
+    {0xE7, 0x8D}, {0xE8, 0x8F}, {0xE9, 0x8E}, {0xEA, 0x90}, {0xEB, 0x91}, {0xEC, 0x93}, {0xED, 0x92},
+    {0xEE, 0x94}, {0xEF, 0x95}, {0xF0, 0xB2}, {0xF1, 0x96}, {0xF2, 0x98}, {0xF3, 0x97}, {0xF4, 0x99},
+    {0xF5, 0x9B}, {0xF6, 0x9A}, {0xF7, 0xD6}, {0xF8, 0xBF}, {0xF9, 0x9D}, {0xFA, 0x9C}, {0xFB, 0x9E},
+    {0xFC, 0x9F}, {0xFD, 0xC6}, {0xFE, 0xCA}, {0xFF, 0xD8},
+};
+
+struct CharacterTag {
+  std::string_view tag;
+  std::uint8_t code;        // FrameMaker code (the fixed tag map)
+  std::uint8_t symbolCode;  // the code page's byte in the Symbol character set; 0: as code
+};
+
+constexpr CharacterTag kCharacterTags[] = {
+    {"<:dh>", 0x04, 0},   {"<:nh>", 0x05, 0},   {"<:sh>", 0x06, 0},   {"<:t>", 0x08, 0},    {"<:hr>", 0x09, 0},
+    {"<:ns>", 0x10, 0},   {"<:hs>", 0x11, 0},   {"<:ts>", 0x12, 0},   {"<:ens>", 0x13, 0},  {"<:ems>", 0x14, 0},
+    {"<:hh>", 0x15, 0},   {"<:lt>", 0x3C, 0},   {"<:gt>", 0x3E, 0},   {"<:lq>", 0xD4, 0x91}, {"<:rq>", 0xD5, 0x92},
+    {"<:ldq>", 0xD2, 0x93}, {"<:rdq>", 0xD3, 0x94}, {"<:flq>", 0xC7, 0xAB}, {"<:frq>", 0xC8, 0xBB},
+    {"<:glq>", 0xE3, 0x84}, {"<:grq>", 0xD2, 0x93}, {"<:r1>", 0x7F, 0},  {"<:r30>", 0xA1, 0}, {"<:r31>", 0xFA, 0},
+    {"<:r32>", 0xDF, 0},  {"<:r33>", 0xFE, 0},  {"<:r34>", 0xFD, 0},  {"<:r35>", 0xF9, 0},  {"<:r36>", 0xF5, 0},
+    {"<:r37>", 0xDE, 0},  {"<:r38>", 0xFF, 0},  {"<:r39>", 0xDA, 0},
+};
+
+struct Table {
+  std::array<int, 256> entry;
+  Table() {
+    entry.fill(CQ_MIFEscaping::BYTE_AS_IS);
+    for (int b = 0x00; b <= 0x08; ++b) entry[b] = CQ_MIFEscaping::BYTE_DROPPED;
+    for (int b = 0x0B; b <= 0x1F; ++b) entry[b] = CQ_MIFEscaping::BYTE_DROPPED;
+    for (int b : {0x7F, 0x81, 0x8F, 0x90, 0xA0}) entry[b] = CQ_MIFEscaping::BYTE_DROPPED;
+    for (const Pair& p : kMapped) entry[p.byte] = p.code;
+  }
+};
+
+const Table& Entries() {
+  static const Table table;
+  return table;
+}
+
+constexpr char kDigits[] = "0123456789abcdef";
+
+void AppendHex(unsigned char code, std::string& out) {
+  out.append("\\x");
+  out.push_back(kDigits[code >> 4]);
+  out.push_back(kDigits[code & 0x0F]);
+  out.push_back(' ');
+}
+
+bool IsControl(unsigned char b) { return b < 0x20 || b == 0x7F; }
+
+bool IsHexDigit(unsigned char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+int HexValue(unsigned char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return c - 'A' + 10;
+}
+
+}  // namespace
+
+CQ_MIFEscaping::CQ_MIFEscaping(bool symbol, int codePage)
+    : m_bSymbol(symbol), m_bDoubleByte(CQ_TextConverter::sb_IsDoubleByteCodePage(codePage)), m_iCodePage(codePage) {}
+
+int CQ_MIFEscaping::si_TableEntry(unsigned char byte) { return Entries().entry[byte]; }
+
+bool CQ_MIFEscaping::b_CharacterTag(std::string_view tag, std::string& escaped) const {
+  if (tag.size() < 4 || tag[1] != ':') return false;
+  for (const CharacterTag& c : kCharacterTags) {
+    if (c.tag != tag) continue;
+    AppendHex(m_bSymbol && c.symbolCode ? c.symbolCode : c.code, escaped);
+    return true;
+  }
+  return false;
+}
+
+std::string CQ_MIFEscaping::scs_HexEscape(unsigned char code) {
+  std::string out;
+  AppendHex(code, out);
+  return out;
+}
+
+std::size_t CQ_MIFEscaping::n_Append(std::string_view text, std::string& out) const {
+  const Table& table = Entries();
+  std::size_t units = 0;
+  const std::size_t n = text.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    const unsigned char b = static_cast<unsigned char>(text[i]);
+    if (m_bDoubleByte && i + 1 < n && CQ_TextConverter::sb_IsLeadByte(m_iCodePage, b) &&
+        CQ_TextConverter::sb_IsTrailByte(m_iCodePage, static_cast<unsigned char>(text[i + 1]))) {
+      const unsigned char trail = static_cast<unsigned char>(text[++i]);
+      if (m_bSymbol) {
+        AppendHex(b, out);
+        AppendHex(trail, out);
+      } else {
+        out.push_back(static_cast<char>(b));
+        if (trail == '\\') {
+          AppendHex(trail, out);
+        } else {
+          out.push_back(static_cast<char>(trail));
+        }
+      }
+      units += 2;
+      continue;
+    }
+    if (b == '\t') {
+      // FrameMaker's tab, whatever the character set.
+      AppendHex(0x08, out);
+      ++units;
+      continue;
+    }
+    if (b == '>') {
+      out.append("\\>");
+      ++units;
+      continue;
+    }
+    const int entry = table.entry[b];
+    if (m_bSymbol || m_bDoubleByte) {
+      if (IsControl(b)) continue;
+      if (m_bSymbol && m_bDoubleByte && b == '\\') {
+        out.append("\\\\");
+      } else if (entry == BYTE_AS_IS || (m_bDoubleByte && !m_bSymbol && b >= 0x80)) {
+        // Unmapped double-byte pages keep their single bytes (half-width
+        // katakana and the like) as they are.
+        out.push_back(static_cast<char>(b));
+      } else {
+        AppendHex(b, out);
+      }
+      ++units;
+      continue;
+    }
+    if (entry == BYTE_DROPPED) continue;
+    if (entry == BYTE_AS_IS) {
+      out.push_back(static_cast<char>(b));
+    } else {
+      AppendHex(static_cast<unsigned char>(entry), out);
+    }
+    ++units;
+  }
+  return units;
+}
+
+std::size_t CQ_MIFEscaping::sn_CountUnits(std::string_view raw) {
+  std::size_t units = 0;
+  const std::size_t n = raw.size();
+  std::size_t i = 0;
+  while (i < n) {
+    if (raw[i] != '\\' || i + 1 == n) {
+      ++units;
+      ++i;
+      continue;
+    }
+    const char next = raw[i + 1];
+    if (next == 'x' || next == 'X') {
+      std::size_t j = i + 2;
+      int value = 0;
+      while (j < n && j < i + 10 && IsHexDigit(static_cast<unsigned char>(raw[j]))) {
+        value = value * 16 + HexValue(static_cast<unsigned char>(raw[j]));
+        ++j;
+      }
+      if (j == i + 2 || value > 0xFF) {
+        units += j - i;
+        i = j;
+        continue;
+      }
+      if (j < n && raw[j] == ' ') ++j;
+      if (!CQ_TextConverter::scs_FrameCodeToKWX(static_cast<unsigned char>(value)).empty()) ++units;
+      i = j;
+      continue;
+    }
+    switch (next) {
+      case 't':
+      case '>':
+      case 'q':
+      case 'Q':
+      case '\\':
+        ++units;
+        break;
+      default:
+        units += 2;
+        break;
+    }
+    i += 2;
+  }
+  return units;
+}

@@ -1,0 +1,76 @@
+// Byte escaping of translated text for MIF strings.
+//
+// Translated KWX text is in the document's Windows code page; FrameMaker
+// reads its own character set. CQ_MIFEscaping writes each byte of a run of
+// text (no tags in it) as MIF string content:
+//
+// - mapped mode (character set "Normal", single-byte code pages): every
+//   byte through a fixed 256-entry table to a FrameMaker hexadecimal escape
+//   ("\xNN ", lower-case digits, one blank), nothing for control bytes, or
+//   the byte itself;
+// - unmapped mode (character set "Symbol"): bytes are the code page's own;
+//   a byte the table escapes is escaped with its own value;
+// - double-byte code pages (932, 936, 949, 950): the two bytes of a
+//   double-byte character are never mapped; a second byte 0x5C is written
+//   "\x5c " so that it never starts an escape. In the Symbol character set
+//   every byte of such a character is escaped with its own value and a
+//   backslash that is no second byte is written "\\".
+//
+// In every mode the tab byte gives FrameMaker's tab ("\x08 "), control
+// bytes are dropped, and ">" is written "\>" so that it never closes the
+// statement. Every written character is one *unit*: an escape, or one
+// byte; units are what paragraph positions are counted in. Nothing here
+// throws beyond std::bad_alloc.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "System/Export.h"
+
+class OSTRAKON_API CQ_MIFEscaping {
+ public:
+  // symbol: the document's character set is Symbol; codePage: the code
+  // page of the translated text (decides the double-byte handling).
+  CQ_MIFEscaping(bool symbol, int codePage);
+
+  // Appends the escaped form of text to out and returns the number of
+  // units written.
+  std::size_t n_Append(std::string_view text, std::string& out) const;
+  std::string ccs_Escape(std::string_view text) const {
+    std::string out;
+    n_Append(text, out);
+    return out;
+  }
+
+  // The fixed table's entry for a byte in mapped mode: the FrameMaker code
+  // it is escaped with, BYTE_DROPPED, or BYTE_AS_IS.
+  enum : int { BYTE_DROPPED = -1, BYTE_AS_IS = -2 };
+  static int si_TableEntry(unsigned char byte);
+
+  // "\xNN " for a code (lower-case digits).
+  static std::string scs_HexEscape(unsigned char code);
+
+  // The units of raw MIF string content as this system counts them: one
+  // per escape that yields a character ("\xNN " of a code that has KWX
+  // text, "\t", "\>", "\q", "\Q", "\\"), one per other byte; an escape of
+  // a code without KWX text (a dropped control code) counts nothing.
+  static std::size_t sn_CountUnits(std::string_view rawMIF);
+
+  // The MIF text of an internal tag that stands for one character
+  // (special characters, "<:lt>", "<:gt>", quotes, reserved characters):
+  // its escape, as the fixed tag map gives it. In the Symbol character set
+  // quote tags give the code page's own quote bytes, escaped with their
+  // values. False for any other tag.
+  bool b_CharacterTag(std::string_view tag, std::string& escaped) const;
+
+  bool b_Symbol() const { return m_bSymbol; }
+  bool b_DoubleByte() const { return m_bDoubleByte; }
+
+ private:
+  bool m_bSymbol;
+  bool m_bDoubleByte;
+  int m_iCodePage;
+};

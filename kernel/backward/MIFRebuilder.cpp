@@ -1,0 +1,880 @@
+// The MIF pass over the ORG copy.
+//
+// The ORG copy is read as forward conversion reads it: a line that opens a
+// block at the top level is read with its whole block, which goes to the
+// handler of its section; everything else is copied. Handlers walk their
+// block as a statement tree (children found by bracket depth, statement
+// names matched whole) and copy what they do not replace. All output goes
+// through one sink, which applies the language and hyphenation switches to
+// every line.
+#include "kernel/backward/MIFRebuilder.h"
+
+#include <algorithm>
+
+#include "kernel/forward/KWXFormat.h"
+#include "kernel/forward/MIFLineReader.h"
+#include "kernel/session/Communication.h"
+#include "kernel/session/KernelStrings.h"
+
+using KWX::b_HasPrefix;
+using MIFSyntax::ForEachChild;
+using MIFSyntax::HasKeyword;
+using MIFSyntax::IsCloser;
+using MIFSyntax::IsStatement;
+using MIFSyntax::NetDepth;
+
+namespace {
+
+constexpr std::string_view kEndOfMIFFile = "# End of MIFFile";
+
+// The fonts back conversion writes translator-added formatting with.
+struct VarnelFontDefinition {
+  const char* tag;
+  std::vector<const char*> properties;
+};
+
+const std::vector<VarnelFontDefinition>& VarnelFontDefinitions() {
+  static const std::vector<VarnelFontDefinition> fonts = {
+      {"VarnelBold", {"<FWeight `Bold'>"}},
+      {"VarnelItalic", {"<FAngle `Italic'>"}},
+      {"VarnelBoldItalic", {"<FWeight `Bold'>", "<FAngle `Italic'>"}},
+      {"VarnelNormal", {"<FFamily `Times New Roman'>"}},
+      {"VarnelCourierNew", {"<FFamily `Courier New'>"}},
+      {"VarnelArial", {"<FFamily `Arial'>"}},
+      {"VarnelSmallCaps", {"<FCase FSmallCaps>"}},
+  };
+  return fonts;
+}
+
+// The eight footnote strings of the Document section with their building
+// blocks in the ancillary section.
+struct FootnoteString {
+  std::string_view keyword;
+  std::string_view block;
+};
+
+constexpr FootnoteString kFootnoteStrings[] = {
+    {"DFNoteAnchorPrefix", KWX::BB_FOOTNOTE_ANCHOR_PREFIX},
+    {"DFNoteAnchorSuffix", KWX::BB_FOOTNOTE_ANCHOR_SUFFIX},
+    {"DFNoteNumberPrefix", KWX::BB_FOOTNOTE_NUMBER_PREFIX},
+    {"DFNoteNumberSuffix", KWX::BB_FOOTNOTE_NUMBER_SUFFIX},
+    {"DTblFNoteAnchorPrefix", KWX::BB_TABLE_FOOTNOTE_ANCHOR_PREFIX},
+    {"DTblFNoteAnchorSuffix", KWX::BB_TABLE_FOOTNOTE_ANCHOR_SUFFIX},
+    {"DTblFNoteNumberPrefix", KWX::BB_TABLE_FOOTNOTE_NUMBER_PREFIX},
+    {"DTblFNoteNumberSuffix", KWX::BB_TABLE_FOOTNOTE_NUMBER_SUFFIX},
+};
+
+constexpr std::string_view kLanguageKeywords[] = {"PgfLanguage", "FLanguage", "DLanguage", "TLLanguage"};
+
+std::string RawValue(std::string_view line) {
+  std::string raw;
+  if (!MIFSyntax::StringValue(line, raw)) raw = std::string(MIFSyntax::Value(line));
+  return raw;
+}
+
+// Tokens with adjacent text runs joined.
+CQ_KWXTokens Joined(const CQ_KWXTokens& tokens, std::size_t begin, std::size_t end) {
+  CQ_KWXTokens out;
+  bool lastText = false;
+  for (std::size_t k = begin; k < end; ++k) {
+    const bool text = !KWXBack::sb_IsTag(tokens[k]);
+    if (text && lastText) {
+      out.back() += tokens[k];
+    } else {
+      out.push_back(tokens[k]);
+    }
+    lastText = text;
+  }
+  return out;
+}
+
+// The direct children of the block [open, end) (its closer excluded).
+std::vector<std::pair<std::size_t, std::size_t>> Children(const CQ_MIFLines& lines, std::size_t open, std::size_t end) {
+  std::vector<std::pair<std::size_t, std::size_t>> children;
+  ForEachChild(lines, open, end, [&](std::size_t b, std::size_t e) { children.emplace_back(b, e); });
+  return children;
+}
+
+bool IsBlock(const CQ_MIFLines& lines, std::pair<std::size_t, std::size_t> child, std::string_view keyword) {
+  return child.second > child.first + 1 && HasKeyword(lines[child.first], keyword);
+}
+
+// The key a text line is matched by: its Unique statement, or its whole
+// text when it has none.
+std::string TextLineKey(const CQ_MIFLines& lines, std::size_t begin, std::size_t end) {
+  long depth = 0;
+  for (std::size_t k = begin; k < end; ++k) {
+    if (depth == 1 && IsStatement(lines[k]) && HasKeyword(lines[k], "Unique")) return lines[k];
+    depth += NetDepth(lines[k]);
+  }
+  std::string key;
+  for (std::size_t k = begin; k < end; ++k) {
+    key.append(lines[k]);
+    key.push_back('\n');
+  }
+  return key;
+}
+
+// A table block of the translated file taken apart: its title's tokens
+// and, per part (heading, body, footing), its rows with their cells.
+struct ParsedTable {
+  struct Row {
+    bool hidden = false;
+    std::vector<std::pair<std::size_t, std::size_t>> cells;  // token ranges inside <ct N> ... </ct>
+  };
+  bool hasTitle = false;
+  std::pair<std::size_t, std::size_t> title{0, 0};
+  std::vector<Row> parts[3];
+
+  explicit ParsedTable(const CQ_KWXTokens& t) {
+    int part = -1;
+    Row* row = nullptr;
+    const std::size_t n = t.size();
+    for (std::size_t k = 0; k < n; ++k) {
+      const std::string& token = t[k];
+      if (b_HasPrefix(token, KWX::PREFIX_TBT)) {
+        std::size_t j = k + 1;
+        while (j < n && t[j] != KWX::TAG_TBT_CLOSE) ++j;
+        hasTitle = true;
+        title = {k + 1, j};
+        k = j;
+      } else if (token == KWX::TAG_TBH || token == KWX::TAG_TBB || token == KWX::TAG_TBF) {
+        part = token == KWX::TAG_TBH ? 0 : token == KWX::TAG_TBB ? 1 : 2;
+        row = nullptr;
+      } else if (part >= 0 && b_HasPrefix(token, KWX::PREFIX_HROW)) {
+        parts[part].emplace_back();
+        parts[part].back().hidden = true;
+        row = nullptr;
+      } else if (part >= 0 && b_HasPrefix(token, KWX::PREFIX_ROW)) {
+        parts[part].emplace_back();
+        row = &parts[part].back();
+      } else if (row && b_HasPrefix(token, KWX::PREFIX_CT)) {
+        std::size_t j = k + 1;
+        while (j < n && t[j] != KWX::TAG_CT_CLOSE) ++j;
+        row->cells.emplace_back(k + 1, j);
+        k = j;
+      }
+    }
+  }
+};
+
+int TablePartOf(std::string_view keyword) {
+  if (keyword == "TblH") return 0;
+  if (keyword == "TblBody") return 1;
+  if (keyword == "TblF") return 2;
+  return -1;
+}
+
+}  // namespace
+
+// --- ancillary formats ----------------------------------------------------------------------------
+
+void CQ_AncillaryFormats::v_Read(const CQ_KWXTokens& tokens) {
+  m_pcoTokens = &tokens;
+  m_map.clear();
+  std::string key;
+  std::size_t start = 0;
+  std::string element;
+  auto finish = [&](std::size_t end) {
+    if (!key.empty()) m_map.try_emplace(key, start, end);
+    key.clear();
+  };
+  const std::size_t n = tokens.size();
+  for (std::size_t k = 0; k < n; ++k) {
+    const std::string& t = tokens[k];
+    if (!KWX::b_IsExternalTag(t)) continue;
+    finish(k);
+    if (b_HasPrefix(t, KWX::PREFIX_PAGE)) break;  // master pages follow the formats
+    if (b_HasPrefix(t, KWX::PREFIX_XRFMT) || b_HasPrefix(t, KWX::PREFIX_VFMT) || b_HasPrefix(t, KWX::PREFIX_PNFMT)) {
+      key = t;
+    } else if (b_HasPrefix(t, KWX::PREFIX_EPSFMT)) {
+      element = t;
+    } else if (t == KWX::ccs_MakeBuildingBlockTag(KWX::BB_PREFIX) || t == KWX::ccs_MakeBuildingBlockTag(KWX::BB_SUFFIX)) {
+      if (!element.empty()) key = element + (t == KWX::ccs_MakeBuildingBlockTag(KWX::BB_PREFIX) ? "\x01Prefix" : "\x01Suffix");
+    } else if (b_HasPrefix(t, KWX::PREFIX_BB)) {
+      for (const FootnoteString& f : kFootnoteStrings) {
+        if (t == KWX::ccs_MakeBuildingBlockTag(f.block)) key = t;
+      }
+    }
+    start = k + 1;
+  }
+  finish(n);
+}
+
+bool CQ_AncillaryFormats::b_Find(const std::string& key, std::size_t& begin, std::size_t& end) const {
+  const auto it = m_map.find(key);
+  if (it == m_map.end()) return false;
+  begin = it->second.first;
+  end = it->second.second;
+  return true;
+}
+
+// --- construction ---------------------------------------------------------------------------------
+
+CQ_MIFRebuilder::CQ_MIFRebuilder(const st_Inputs& inputs)
+    : m_stIn(inputs),
+      m_coEscaping(inputs.b_Symbol, inputs.i_TextCodePage),
+      m_coTextWriter(*inputs.pcco_Tags, m_coEscaping),
+      m_coText(CQ_TextSettings::st_FromSession(*inputs.pco_Session)) {
+  CQ_Morvane_Communication& session = *m_stIn.pco_Session;
+  m_iSourceHyphenation = session.i_GetSourceHyphenation();
+  m_strSourceLanguage = session.lpsz_GetSourceMIFLanguage();
+  m_strTargetLanguage = session.lpsz_GetTargetMIFLanguage();
+  m_bHyphenationOff = session.i_GetTranslationHyphenation() == 0;
+
+  // The document's spelling of the default-font block: FrameMaker 5's
+  // unless only the spelled-out form occurs.
+  bool sign = false;
+  bool para = false;
+  for (const auto& [tag, mif] : *m_stIn.pcco_Tags) {
+    if (!b_HasPrefix(tag, KWX::PREFIX_IBB)) continue;
+    const std::string_view spelling = CQ_MIFTextWriter::scs_DefaultFontSpelling(mif);
+    if (spelling == CQ_MIFTextWriter::DEFAULT_FONT_SIGN) sign = true;
+    if (spelling == CQ_MIFTextWriter::DEFAULT_FONT_PARA) para = true;
+  }
+  m_strDefaultFont = std::string(para && !sign ? CQ_MIFTextWriter::DEFAULT_FONT_PARA : CQ_MIFTextWriter::DEFAULT_FONT_SIGN);
+
+  // Format names and text lines, from the tags of the document.
+  for (const auto& [tag, mif] : *m_stIn.pcco_Tags) {
+    if (b_HasPrefix(tag, KWX::PREFIX_XRFMT)) {
+      m_mapXRefTags.try_emplace(RawValue(MIFSyntax::Trim(mif)), tag);
+    } else if (b_HasPrefix(tag, KWX::PREFIX_VFMT)) {
+      m_mapVariableTags.try_emplace(RawValue(MIFSyntax::Trim(mif)), tag);
+    } else if (b_HasPrefix(tag, KWX::PREFIX_EPSFMT)) {
+      m_mapElementTags.try_emplace(RawValue(MIFSyntax::Trim(mif)), tag);
+    } else if ((b_HasPrefix(tag, KWX::PREFIX_CS) && tag.size() > 2 && tag[tag.size() - 2] != '"') ||
+               b_HasPrefix(tag, KWX::PREFIX_FC)) {
+      m_mapRunTags.try_emplace(mif, tag);
+    } else if (b_HasPrefix(tag, KWX::PREFIX_TS)) {
+      const std::string id(KWXBack::scs_TagArgument(tag, KWX::PREFIX_TS));
+      // Only the text lines the source lists show are matched; the others
+      // are copied.
+      if (!m_stIn.pcco_Source->b_Has(CQ_KWXBlockCollector::BLOCK_TS, id)) continue;
+      const CQ_MIFLines lines = lst_SplitFragment(mif);
+      m_mapTextLines.try_emplace(TextLineKey(lines, 0, lines.size()), id);
+    }
+  }
+}
+
+CQ_MIFRebuilder::~CQ_MIFRebuilder() = default;
+
+CQ_MIFBlockBuilder::st_Context CQ_MIFRebuilder::st_BuilderContext(CQ_MIFInlineObjects* inl) const {
+  CQ_MIFBlockBuilder::st_Context context;
+  context.pcco_Tags = m_stIn.pcco_Tags;
+  context.pcco_Escaping = &m_coEscaping;
+  context.pcco_TextWriter = &m_coTextWriter;
+  context.pcco_Source = m_stIn.pcco_Source;
+  context.pco_Inline = inl;
+  context.pcco_RunTags = &m_mapRunTags;
+  context.cs_DefaultFont = m_strDefaultFont;
+  context.i_SourceHyphenation = m_iSourceHyphenation;
+  return context;
+}
+
+void CQ_MIFRebuilder::v_Warn(unsigned id, const std::string& argument) {
+  CQ_Morvane_Communication& session = *m_stIn.pco_Session;
+  session.v_AddMessage(ccs_FormatKernelString(id, argument.c_str()));
+  session.v_UpdateResults();
+}
+
+// --- output -------------------------------------------------------------------------------------------
+
+std::string CQ_MIFRebuilder::ccs_FilterLine(const std::string& line) const {
+  if (line.size() < 12 || line[0] != '<') return line;
+  const std::string_view kw = MIFSyntax::Keyword(line);
+  if (!m_strTargetLanguage.empty() && m_strSourceLanguage != m_strTargetLanguage) {
+    for (std::string_view language : kLanguageKeywords) {
+      if (kw == language && MIFSyntax::ValueIs(line, kw, m_strSourceLanguage)) {
+        return "<" + std::string(kw) + " " + m_strTargetLanguage + ">";
+      }
+    }
+  }
+  if (m_bHyphenationOff && kw == "PgfHyphenate" && MIFSyntax::ValueIs(line, kw, "Yes")) return "<PgfHyphenate No>";
+  if (kw == "PgfNumFormat" && m_stIn.pcco_TranslatedFormats && !m_stIn.pcco_TranslatedFormats->b_Empty()) {
+    const std::string orgRaw = RawValue(line);
+    const std::string key = KWX::ccs_MakeQuotedTag(KWX::PREFIX_PNFMT, m_coText.ccs_Convert(orgRaw, TEXT_NAME));
+    std::string raw;
+    if (b_TranslatedFormat(key, CQ_MIFTextWriter::MODE_FORMAT, orgRaw, raw)) return "<PgfNumFormat `" + raw + "'>";
+  }
+  return line;
+}
+
+void CQ_MIFRebuilder::v_Emit(const std::string& line) { (*m_pcoSink)(ccs_FilterLine(line)); }
+
+void CQ_MIFRebuilder::v_EmitAll(const CQ_MIFLines& lines, std::size_t begin, std::size_t end) {
+  for (std::size_t k = begin; k < end; ++k) v_Emit(lines[k]);
+}
+
+bool CQ_MIFRebuilder::b_TranslatedFormat(const std::string& key, CQ_MIFTextWriter::ET_Mode mode,
+                                         std::string_view orgRaw, std::string& raw) const {
+  const CQ_AncillaryFormats* translated = m_stIn.pcco_TranslatedFormats;
+  const CQ_AncillaryFormats* source = m_stIn.pcco_SourceFormats;
+  std::size_t tb = 0;
+  std::size_t te = 0;
+  if (!translated || !translated->b_Find(key, tb, te)) return false;
+  const CQ_KWXTokens& tt = *translated->pcco_Tokens();
+  std::size_t sb = 0;
+  std::size_t se = 0;
+  if (source && source->b_Find(key, sb, se) && Joined(*source->pcco_Tokens(), sb, se) == Joined(tt, tb, te)) {
+    return false;
+  }
+  std::string_view spelling = CQ_MIFTextWriter::scs_DefaultFontSpelling(orgRaw);
+  if (spelling.empty()) spelling = m_strDefaultFont;
+  raw = m_coTextWriter.ccs_Write(tt, tb, te, mode, spelling);
+  return true;
+}
+
+// --- the pass ----------------------------------------------------------------------------------------
+
+void CQ_MIFRebuilder::v_Run(const std::string& orgPath, const LineSink& sink) {
+  CQ_MIFLineReader reader(orgPath);
+  m_pcoSink = &sink;
+  v_Pass(reader);
+}
+
+void CQ_MIFRebuilder::v_RunText(std::string_view orgText, const LineSink& sink) {
+  CQ_MIFLineReader reader(orgText.data(), orgText.size());
+  m_pcoSink = &sink;
+  v_Pass(reader);
+}
+
+void CQ_MIFRebuilder::v_Pass(CQ_MIFLineReader& reader) {
+  m_nFlow = 0;
+  std::string line;
+  CQ_MIFLines block;
+  while (reader.b_ReadLine(line, true)) {
+    int depth = line.front() == '<' && line.compare(0, kEndOfMIFFile.size(), kEndOfMIFFile) != 0 ? NetDepth(line) : 0;
+    if (depth <= 0) {
+      v_Emit(line);
+      continue;
+    }
+    block.clear();
+    block.push_back(std::move(line));
+    while (depth > 0) {
+      if (!reader.b_ReadLine(line, true)) throw 8;
+      depth += NetDepth(line);
+      block.push_back(std::move(line));
+    }
+    const std::string_view kw = MIFSyntax::Keyword(block.front());
+    if (kw == "TextFlow") {
+      v_TextFlow(block);
+    } else if (kw == "Tbls") {
+      v_Tables(block);
+    } else if (kw == "Page" || kw == "AFrames") {
+      v_TextLines(block);
+    } else if (kw == "VariableFormats") {
+      v_NamedFormats(block, "VariableFormat", "VariableName", "VariableDef", m_mapVariableTags);
+    } else if (kw == "XRefFormats") {
+      v_NamedFormats(block, "XRefFormat", "XRefName", "XRefDef", m_mapXRefTags);
+    } else if (kw == "ElementDefCatalog") {
+      v_ElementDefCatalog(block);
+    } else if (kw == "Document") {
+      v_Document(block);
+    } else if (kw == "FontCatalog") {
+      v_FontCatalog(block);
+    } else {
+      v_EmitAll(block, 0, block.size());
+    }
+  }
+}
+
+// --- text flows ----------------------------------------------------------------------------------------
+
+void CQ_MIFRebuilder::v_TextFlow(const CQ_MIFLines& block) {
+  const std::size_t index = m_nFlow++;
+  const std::vector<st_MIFTextFlow>& flows = *m_stIn.pcco_Flows;
+  if (index >= flows.size()) {
+    v_EmitAll(block, 0, block.size());
+    return;
+  }
+  const st_MIFTextFlow& flow = flows[index];
+  const CQ_KWXBlockCollector& source = *m_stIn.pcco_Source;
+  const CQ_KWXBlockCollector& translated = *m_stIn.pcco_Translated;
+  bool anyExpected = false;
+  std::size_t homes = 0;
+  for (const st_MIFColumnStart& c : flow.vec_Columns) {
+    if (source.b_Has(CQ_KWXBlockCollector::BLOCK_TR, c.cs_ID)) anyExpected = true;
+    homes += c.n_HomeCount;
+  }
+  const auto children = Children(block, 0, block.size());
+  std::vector<std::size_t> paras;  // child indices of the paragraphs
+  for (std::size_t c = 0; c < children.size(); ++c) {
+    if (IsBlock(block, children[c], "Para")) paras.push_back(c);
+  }
+  if (!anyExpected || homes != paras.size() || paras.size() != flow.n_Paragraphs) {
+    // A flow forward conversion did not show (or one it read otherwise):
+    // nothing of it was translated.
+    v_EmitAll(block, 0, block.size());
+    return;
+  }
+
+  CQ_MIFInlineObjects inl;
+  inl.v_Scan(block, 0, block.size());
+  const CQ_MIFBlockBuilder builder(st_BuilderContext(&inl));
+  // ORG paragraphs are read when needed, one at a time, so a flow of any
+  // size is never held twice.
+  auto readOrg = [&](std::size_t p) {
+    st_ORGParagraph org;
+    const auto& child = children[paras[p]];
+    org.v_Read(block, child.first, child.second, m_iSourceHyphenation);
+    return org;
+  };
+
+  // The output paragraphs, column by column.
+  struct Out {
+    const CQ_KWXTokens* tokens = nullptr;  // null: the ORG paragraph is copied
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    std::size_t orgIndex = 0;
+    bool paired = false;
+    std::vector<std::string> leading;  // column statements put at its start
+  };
+  std::vector<Out> outs;
+  std::vector<std::string> orphans;  // column statements whose paragraphs are gone
+  auto orgColumns = [&](std::size_t p, std::vector<std::string>& into) {
+    for (const auto& c : readOrg(p).vec_Columns) into.push_back(c.second);
+  };
+  for (const st_MIFColumnStart& column : flow.vec_Columns) {
+    if (column.n_HomeCount == 0) continue;
+    const std::size_t first = column.n_FirstHome;
+    const std::size_t count = column.n_HomeCount;
+    if (!source.b_Has(CQ_KWXBlockCollector::BLOCK_TR, column.cs_ID)) {
+      for (std::size_t p = first; p < first + count; ++p) {
+        Out o;
+        o.orgIndex = p;
+        o.leading = std::move(orphans);
+        orphans.clear();
+        outs.push_back(std::move(o));
+      }
+      continue;
+    }
+    const CQ_KWXTokens* tokens = translated.pcco_FindContent(CQ_KWXBlockCollector::BLOCK_TR, column.cs_ID);
+    const auto ranges = tokens ? CQ_MIFBlockBuilder::sast_SplitParagraphs(*tokens, 1, tokens->size() - 1)
+                               : std::vector<std::pair<std::size_t, std::size_t>>();
+    if (ranges.empty()) {
+      v_Warn(1430, column.cs_ID);
+      for (std::size_t p = first; p < first + count; ++p) orgColumns(p, orphans);
+      continue;
+    }
+    const bool paired = ranges.size() == count;
+    for (std::size_t i = 0; i < ranges.size(); ++i) {
+      Out o;
+      o.tokens = tokens;
+      o.begin = ranges[i].first;
+      o.end = ranges[i].second;
+      o.paired = paired;
+      o.orgIndex = first + i;
+      if (i == 0) {
+        o.leading = std::move(orphans);
+        orphans.clear();
+      }
+      outs.push_back(std::move(o));
+    }
+    if (!paired) {
+      // Each ORG paragraph's columns go to the paragraph at the same
+      // share of the text.
+      for (std::size_t p = first; p < first + count; ++p) {
+        const std::size_t at = outs.size() - ranges.size() + (p - first) * ranges.size() / count;
+        orgColumns(p, outs[at].leading);
+      }
+    }
+  }
+
+  // The flow: its statements before the paragraphs, the paragraphs where
+  // the first one stood, then whatever follows.
+  bool written = false;
+  v_Emit(block.front());
+  for (std::size_t c = 0; c < children.size(); ++c) {
+    const auto& child = children[c];
+    if (IsBlock(block, child, "Notes")) {
+      v_Notes(block, child.first, child.second, inl);
+      continue;
+    }
+    if (!IsBlock(block, child, "Para")) {
+      v_EmitAll(block, child.first, child.second);
+      continue;
+    }
+    if (written) continue;
+    written = true;
+    CQ_MIFLines lines;
+    for (Out& o : outs) {
+      lines.clear();
+      const auto& orgChild = children[paras[o.orgIndex]];
+      if (!o.tokens) {
+        if (o.leading.empty()) {
+          v_EmitAll(block, orgChild.first, orgChild.second);
+          continue;
+        }
+        // Column statements of a lost paragraph before a copied one: each
+        // in an empty ParaLine of its own at the paragraph's start.
+        const st_ORGParagraph p = readOrg(o.orgIndex);
+        lines = p.lst_Header;
+        for (const std::string& l : o.leading) {
+          lines.emplace_back("<ParaLine");
+          lines.push_back(l);
+          lines.emplace_back("> # end of ParaLine");
+        }
+        v_EmitAll(lines, 0, lines.size());
+        v_EmitAll(block, orgChild.first + p.lst_Header.size(), orgChild.second);
+        continue;
+      }
+      if (o.paired) {
+        const st_ORGParagraph p = readOrg(o.orgIndex);
+        builder.v_Paragraph(*o.tokens, o.begin, o.end, &p, o.leading, lines);
+      } else {
+        builder.v_Paragraph(*o.tokens, o.begin, o.end, nullptr, o.leading, lines);
+      }
+      if (&o == &outs.back() && !orphans.empty()) {
+        // Columns of lost paragraphs at the end: after the last paragraph.
+        lines.pop_back();  // "> # end of Para"
+        for (const std::string& l : orphans) {
+          lines.emplace_back("<ParaLine");
+          lines.push_back(l);
+          lines.emplace_back("> # end of ParaLine");
+        }
+        lines.emplace_back("> # end of Para");
+        orphans.clear();
+      }
+      v_EmitAll(lines, 0, lines.size());
+    }
+    if (!orphans.empty()) {
+      // Every column of the flow was emptied (or the last paragraph was
+      // copied): an empty paragraph keeps the flow and its columns.
+      lines.clear();
+      const CQ_KWXTokens none;
+      builder.v_Paragraph(none, 0, 0, nullptr, orphans, lines);
+      v_EmitAll(lines, 0, lines.size());
+      orphans.clear();
+    }
+  }
+  if (IsCloser(block.back())) v_Emit(block.back());
+}
+
+void CQ_MIFRebuilder::v_Notes(const CQ_MIFLines& block, std::size_t begin, std::size_t end, CQ_MIFInlineObjects& inl) {
+  v_Emit(block[begin]);
+  for (const auto& child : Children(block, begin, end)) {
+    if (IsBlock(block, child, "FNote")) {
+      v_Footnote(block, child.first, child.second, inl);
+    } else {
+      v_EmitAll(block, child.first, child.second);
+    }
+  }
+  if (end > begin + 1 && IsCloser(block[end - 1])) v_Emit(block[end - 1]);
+}
+
+void CQ_MIFRebuilder::v_Footnote(const CQ_MIFLines& block, std::size_t begin, std::size_t end,
+                                 CQ_MIFInlineObjects& inl) {
+  std::string_view id;
+  MIFSyntax::ChildValue(block, begin, end, "ID", id);
+  const CQ_KWXTokens* tokens =
+      id.empty() ? nullptr : m_stIn.pcco_Translated->pcco_FindContent(CQ_KWXBlockCollector::BLOCK_FN, std::string(id));
+  if (!tokens) {
+    // A footnote the translated file lost with its anchor goes; one that
+    // keeps its anchor, or that forward conversion never showed, stays as
+    // it was.
+    const std::string key(id);
+    if (!key.empty() && m_stIn.pcco_Source->b_Has(CQ_KWXBlockCollector::BLOCK_FN, key) &&
+        !m_stIn.pcco_Translated->b_HasFootnoteAnchor(key)) {
+      return;
+    }
+    v_EmitAll(block, begin, end);
+    return;
+  }
+  v_Container(block, begin, end, tokens, 1, tokens->size() - 1, inl);
+}
+
+void CQ_MIFRebuilder::v_Container(const CQ_MIFLines& block, std::size_t open, std::size_t close,
+                                  const CQ_KWXTokens* tokens, std::size_t begin, std::size_t end,
+                                  CQ_MIFInlineObjects& inl) {
+  const auto children = Children(block, open, close);
+  std::vector<std::size_t> paras;
+  for (std::size_t c = 0; c < children.size(); ++c) {
+    if (IsBlock(block, children[c], "Para")) paras.push_back(c);
+  }
+  const auto ranges = tokens ? CQ_MIFBlockBuilder::sast_SplitParagraphs(*tokens, begin, end)
+                             : std::vector<std::pair<std::size_t, std::size_t>>();
+  if (!tokens || (ranges.empty() && !paras.empty())) {
+    v_EmitAll(block, open, close);
+    return;
+  }
+  const bool paired = ranges.size() == paras.size();
+  const CQ_MIFBlockBuilder builder(st_BuilderContext(&inl));
+  v_Emit(block[open]);
+  bool written = paras.empty();
+  for (std::size_t c = 0; c < children.size(); ++c) {
+    const auto& child = children[c];
+    if (IsBlock(block, child, "Notes")) {
+      v_Notes(block, child.first, child.second, inl);
+      continue;
+    }
+    if (!IsBlock(block, child, "Para")) {
+      v_EmitAll(block, child.first, child.second);
+      continue;
+    }
+    if (written) continue;
+    written = true;
+    CQ_MIFLines lines;
+    for (std::size_t i = 0; i < ranges.size(); ++i) {
+      st_ORGParagraph org;
+      if (paired) {
+        const auto& orgChild = children[paras[i]];
+        org.v_Read(block, orgChild.first, orgChild.second, m_iSourceHyphenation);
+      }
+      builder.v_Paragraph(*tokens, ranges[i].first, ranges[i].second, paired ? &org : nullptr, {}, lines);
+    }
+    v_EmitAll(lines, 0, lines.size());
+  }
+  if (close > open + 1 && IsCloser(block[close - 1])) v_Emit(block[close - 1]);
+}
+
+// --- tables --------------------------------------------------------------------------------------------------
+
+void CQ_MIFRebuilder::v_Tables(const CQ_MIFLines& block) {
+  v_Emit(block.front());
+  for (const auto& child : Children(block, 0, block.size())) {
+    if (IsBlock(block, child, "Tbl")) {
+      v_Table(block, child.first, child.second);
+    } else {
+      v_EmitAll(block, child.first, child.second);
+    }
+  }
+  if (block.size() > 1 && IsCloser(block.back())) v_Emit(block.back());
+}
+
+void CQ_MIFRebuilder::v_Table(const CQ_MIFLines& block, std::size_t begin, std::size_t end) {
+  std::string_view idView;
+  MIFSyntax::ChildValue(block, begin, end, "TblID", idView);
+  const std::string id(idView);
+  if (id.empty() || !m_stIn.pcco_Source->b_Has(CQ_KWXBlockCollector::BLOCK_TB, id)) {
+    v_EmitAll(block, begin, end);
+    return;
+  }
+  const CQ_KWXTokens* tokens = m_stIn.pcco_Translated->pcco_FindContent(CQ_KWXBlockCollector::BLOCK_TB, id);
+  if (!tokens) {
+    v_Warn(1420, id);
+    return;
+  }
+  const ParsedTable table(*tokens);
+  CQ_MIFInlineObjects inl;
+  inl.v_Scan(block, begin, end);
+  std::size_t nextRow[3] = {0, 0, 0};
+
+  v_Emit(block[begin]);
+  for (const auto& child : Children(block, begin, end)) {
+    const std::string_view kw = MIFSyntax::Keyword(block[child.first]);
+    if (child.second == child.first + 1) {
+      v_Emit(block[child.first]);
+    } else if (kw == "TblTitleContent") {
+      v_Container(block, child.first, child.second, table.hasTitle ? tokens : nullptr, table.title.first,
+                  table.title.second, inl);
+    } else if (kw == "TblTitle") {
+      v_Emit(block[child.first]);
+      for (const auto& inner : Children(block, child.first, child.second)) {
+        if (IsBlock(block, inner, "TblTitleContent")) {
+          v_Container(block, inner.first, inner.second, table.hasTitle ? tokens : nullptr, table.title.first,
+                      table.title.second, inl);
+        } else {
+          v_EmitAll(block, inner.first, inner.second);
+        }
+      }
+      if (IsCloser(block[child.second - 1])) v_Emit(block[child.second - 1]);
+    } else if (kw == "Notes") {
+      v_Notes(block, child.first, child.second, inl);
+    } else if (TablePartOf(kw) >= 0) {
+      const int part = TablePartOf(kw);
+      v_Emit(block[child.first]);
+      for (const auto& row : Children(block, child.first, child.second)) {
+        const ParsedTable::Row* translatedRow = nullptr;
+        if (IsBlock(block, row, "Row") && nextRow[part] < table.parts[part].size()) {
+          translatedRow = &table.parts[part][nextRow[part]++];
+        }
+        if (!translatedRow || translatedRow->hidden) {
+          v_EmitAll(block, row.first, row.second);
+          continue;
+        }
+        std::size_t nextCell = 0;
+        v_Emit(block[row.first]);
+        for (const auto& cell : Children(block, row.first, row.second)) {
+          if (!IsBlock(block, cell, "Cell")) {
+            v_EmitAll(block, cell.first, cell.second);
+            continue;
+          }
+          if (nextCell >= translatedRow->cells.size()) {
+            v_EmitAll(block, cell.first, cell.second);
+            continue;
+          }
+          const auto range = translatedRow->cells[nextCell++];
+          v_Emit(block[cell.first]);
+          for (const auto& inner : Children(block, cell.first, cell.second)) {
+            if (IsBlock(block, inner, "CellContent")) {
+              v_Container(block, inner.first, inner.second, tokens, range.first, range.second, inl);
+            } else {
+              v_EmitAll(block, inner.first, inner.second);
+            }
+          }
+          if (IsCloser(block[cell.second - 1])) v_Emit(block[cell.second - 1]);
+        }
+        if (IsCloser(block[row.second - 1])) v_Emit(block[row.second - 1]);
+      }
+      if (IsCloser(block[child.second - 1])) v_Emit(block[child.second - 1]);
+    } else {
+      v_EmitAll(block, child.first, child.second);
+    }
+  }
+  if (IsCloser(block[end - 1])) v_Emit(block[end - 1]);
+}
+
+// --- text lines ---------------------------------------------------------------------------------------------
+
+void CQ_MIFRebuilder::v_TextLines(const CQ_MIFLines& block) {
+  const std::size_t n = block.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::string& line = block[i];
+    if (!line.empty() && line.front() == '<' && HasKeyword(line, "TextLine") && NetDepth(line) > 0) {
+      const std::size_t e = MIFSyntax::BlockEnd(block, i, n);
+      v_TextLine(block, i, e);
+      i = e - 1;
+      continue;
+    }
+    v_Emit(line);
+  }
+}
+
+void CQ_MIFRebuilder::v_TextLine(const CQ_MIFLines& block, std::size_t begin, std::size_t end) {
+  const auto found = m_mapTextLines.find(TextLineKey(block, begin, end));
+  if (found == m_mapTextLines.end()) {
+    v_EmitAll(block, begin, end);
+    return;
+  }
+  const std::string& id = found->second;
+  const CQ_KWXTokens* tokens = m_stIn.pcco_Translated->pcco_FindContent(CQ_KWXBlockCollector::BLOCK_TS, id);
+  if (!tokens) {
+    if (m_stIn.pcco_Source->pcco_FindContent(CQ_KWXBlockCollector::BLOCK_TS, id)) {
+      v_Warn(1440, id);
+    } else {
+      // No text in the source either: nothing was deleted.
+      v_EmitAll(block, begin, end);
+    }
+    return;
+  }
+  const CQ_MIFBlockBuilder builder(st_BuilderContext(nullptr));
+  CQ_MIFLines text;
+  builder.v_TextLineContent(*tokens, 1, tokens->size() - 1, text);
+  bool written = false;
+  v_Emit(block[begin]);
+  for (const auto& child : Children(block, begin, end)) {
+    const std::string_view kw = MIFSyntax::Keyword(block[child.first]);
+    if (kw == "String" || kw == "Char" || kw == "Font") {
+      if (!written) v_EmitAll(text, 0, text.size());
+      written = true;
+      continue;
+    }
+    v_EmitAll(block, child.first, child.second);
+  }
+  if (!written) v_EmitAll(text, 0, text.size());
+  if (end > begin + 1 && IsCloser(block[end - 1])) v_Emit(block[end - 1]);
+}
+
+// --- catalogs and formats -------------------------------------------------------------------------------------
+
+void CQ_MIFRebuilder::v_NamedFormats(const CQ_MIFLines& block, const char* item, const char* nameKey,
+                                     const char* defKey, const std::unordered_map<std::string, std::string>& tagsByName) {
+  v_Emit(block.front());
+  for (const auto& child : Children(block, 0, block.size())) {
+    if (!IsBlock(block, child, item)) {
+      v_EmitAll(block, child.first, child.second);
+      continue;
+    }
+    std::string tag;
+    for (const auto& inner : Children(block, child.first, child.second)) {
+      if (HasKeyword(block[inner.first], nameKey)) {
+        const auto it = tagsByName.find(RawValue(block[inner.first]));
+        if (it != tagsByName.end()) tag = it->second;
+      }
+    }
+    v_Emit(block[child.first]);
+    for (const auto& inner : Children(block, child.first, child.second)) {
+      const std::string& line = block[inner.first];
+      std::string raw;
+      if (!tag.empty() && inner.second == inner.first + 1 && HasKeyword(line, defKey) &&
+          b_TranslatedFormat(tag, CQ_MIFTextWriter::MODE_FORMAT, RawValue(line), raw)) {
+        v_Emit("<" + std::string(defKey) + " `" + raw + "'>");
+      } else {
+        v_EmitAll(block, inner.first, inner.second);
+      }
+    }
+    if (IsCloser(block[child.second - 1])) v_Emit(block[child.second - 1]);
+  }
+  if (block.size() > 1 && IsCloser(block.back())) v_Emit(block.back());
+}
+
+void CQ_MIFRebuilder::v_ElementDefCatalog(const CQ_MIFLines& block) {
+  v_Emit(block.front());
+  for (const auto& child : Children(block, 0, block.size())) {
+    if (!IsBlock(block, child, "ElementDef")) {
+      v_EmitAll(block, child.first, child.second);
+      continue;
+    }
+    std::string tag;
+    for (const auto& inner : Children(block, child.first, child.second)) {
+      if (HasKeyword(block[inner.first], "EDTag")) {
+        const auto it = m_mapElementTags.find(RawValue(block[inner.first]));
+        if (it != m_mapElementTags.end()) tag = it->second;
+      }
+    }
+    v_Emit(block[child.first]);
+    for (const auto& inner : Children(block, child.first, child.second)) {
+      const std::string& line = block[inner.first];
+      const std::string_view kw = MIFSyntax::Keyword(line);
+      std::string raw;
+      if (!tag.empty() && inner.second == inner.first + 1 && (kw == "ElementPrefix" || kw == "ElementSuffix") &&
+          b_TranslatedFormat(tag + (kw == "ElementPrefix" ? "\x01Prefix" : "\x01Suffix"),
+                             CQ_MIFTextWriter::MODE_FORMAT, RawValue(line), raw)) {
+        v_Emit("<" + std::string(kw) + " `" + raw + "'>");
+      } else {
+        v_EmitAll(block, inner.first, inner.second);
+      }
+    }
+    if (IsCloser(block[child.second - 1])) v_Emit(block[child.second - 1]);
+  }
+  if (block.size() > 1 && IsCloser(block.back())) v_Emit(block.back());
+}
+
+void CQ_MIFRebuilder::v_Document(const CQ_MIFLines& block) {
+  v_Emit(block.front());
+  for (const auto& child : Children(block, 0, block.size())) {
+    const std::string& line = block[child.first];
+    bool done = false;
+    if (child.second == child.first + 1) {
+      const std::string_view kw = MIFSyntax::Keyword(line);
+      for (const FootnoteString& f : kFootnoteStrings) {
+        std::string raw;
+        if (kw == f.keyword &&
+            b_TranslatedFormat(KWX::ccs_MakeBuildingBlockTag(f.block), CQ_MIFTextWriter::MODE_FORMAT, RawValue(line),
+                               raw)) {
+          v_Emit("<" + std::string(kw) + " `" + raw + "'>");
+          done = true;
+          break;
+        }
+      }
+    }
+    if (!done) v_EmitAll(block, child.first, child.second);
+  }
+  if (block.size() > 1 && IsCloser(block.back())) v_Emit(block.back());
+}
+
+void CQ_MIFRebuilder::v_FontCatalog(const CQ_MIFLines& block) {
+  const std::size_t closer = block.size() > 1 && IsCloser(block.back()) ? block.size() - 1 : block.size();
+  v_EmitAll(block, 0, closer);
+  if (m_stIn.b_AddVarnelFonts) {
+    for (const VarnelFontDefinition& font : VarnelFontDefinitions()) {
+      const std::string ftag = std::string("<FTag `") + font.tag + "'>";
+      if (std::find(block.begin(), block.end(), ftag) != block.end()) continue;
+      v_Emit("<Font");
+      v_Emit(ftag);
+      for (const char* property : font.properties) v_Emit(property);
+      v_Emit("> # end of Font");
+    }
+  }
+  if (closer < block.size()) v_Emit(block.back());
+}

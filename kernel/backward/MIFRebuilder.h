@@ -1,0 +1,159 @@
+// The MIF pass of back conversion: the ORG copy read again and written out
+// with the translated text in place of the source text.
+//
+// Every ORG statement that no KWX tag stands for is copied; only what the
+// translator edits is replaced:
+// - text flows: the paragraphs of every text column that has a <tr ID>
+//   block, rebuilt from the blocks of all the flow's columns in order, each
+//   column's TextRectID statement put back where its text begins; the
+//   flow's Notes receive its footnotes (<fn ID> blocks) in their ORG order;
+//   a footnote whose block and anchor the translated file lost goes;
+// - tables: every statement of the table is copied, only the paragraphs of
+//   each CellContent and TblTitleContent are replaced (<ct>, <tbt> blocks
+//   in order), hidden rows (<hrow>) are copied whole;
+// - text lines: matched with their <ts N> block through the Unique
+//   statement the in-memory conversion recorded; the statements before the
+//   text and the closer come from the ORG copy, fonts, strings and
+//   characters from the block;
+// - catalogs and formats: translated cross-reference formats, variables,
+//   paragraph numbering formats, element prefixes and suffixes and the
+//   document's footnote strings from the ancillary section (a text equal
+//   to the source text keeps the ORG line); the seven fonts of back
+//   conversion added to the font catalog when the translation uses them;
+// - every line: the source language switched to the target language in
+//   PgfLanguage, FLanguage, DLanguage and TLLanguage statements, and
+//   PgfHyphenate Yes switched off when the translation is not to be
+//   hyphenated.
+//
+// Objects forward conversion left out (flows, text lines and tables of
+// reference and hidden pages, objects no page shows, master-page text when
+// the ancillary section is missing) have no block in the regenerated
+// source lists and are copied unchanged. An object whose block the source
+// lists hold but the translated file lost is left out with warning 1420
+// (table) or 1440 (text line); a text column keeps an empty paragraph with
+// warning 1430. A text line whose source block holds no text either is
+// copied.
+//
+// Raises Platform::CQ_FileException when the ORG copy cannot be read and 8
+// when it ends inside a block; the sink raises what it raises.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "System/Export.h"
+#include "kernel/backward/KWXBlockCollector.h"
+#include "kernel/backward/MIFBlockBuilder.h"
+#include "kernel/forward/MIFPreScan.h"
+#include "kernel/forward/TextConverter.h"
+
+class CQ_Morvane_Communication;
+class CQ_MIFLineReader;
+
+// The format definitions of an ancillary section, by their tag: <xrfmt
+// "...">, <vfmt "...">, <pnfmt "..."> (the tag itself), an element's
+// prefix and suffix (its <epsfmt "..."> tag followed by "\x01Prefix" or
+// "\x01Suffix"), and the eight footnote strings (their <bb "..."> tag).
+// Each gives the token range of its text.
+class OSTRAKON_API CQ_AncillaryFormats {
+ public:
+  // Reads tokens, which must outlive the object.
+  void v_Read(const CQ_KWXTokens& tokens);
+  // The text of a definition, or false when there is none.
+  bool b_Find(const std::string& key, std::size_t& begin, std::size_t& end) const;
+  const CQ_KWXTokens* pcco_Tokens() const { return m_pcoTokens; }
+  bool b_Empty() const { return m_map.empty(); }
+
+ private:
+  const CQ_KWXTokens* m_pcoTokens = nullptr;
+  std::unordered_map<std::string, std::pair<std::size_t, std::size_t>> m_map;
+};
+
+class OSTRAKON_API CQ_MIFRebuilder {
+ public:
+  struct st_Inputs {
+    CQ_Morvane_Communication* pco_Session = nullptr;  // messages; languages and hyphenation settings
+    const CQ_TagMap* pcco_Tags = nullptr;             // tag to MIF text
+    const CQ_KWXBlockCollector* pcco_Source = nullptr;      // blocks of the regenerated source lists
+    const CQ_KWXBlockCollector* pcco_Translated = nullptr;  // blocks of the translated file (and section)
+    const std::vector<st_MIFTextFlow>* pcco_Flows = nullptr;  // the pre-scan's flows, in file order
+    const CQ_AncillaryFormats* pcco_SourceFormats = nullptr;      // may be empty
+    const CQ_AncillaryFormats* pcco_TranslatedFormats = nullptr;  // may be empty
+    bool b_Symbol = false;            // the document's character set is Symbol
+    int i_TextCodePage = 1252;        // code page of the translated text
+    bool b_AddVarnelFonts = false;    // the translation uses back conversion's own fonts
+  };
+
+  // The session's settings (languages, hyphenation, text settings) are
+  // read here.
+  explicit CQ_MIFRebuilder(const st_Inputs& inputs);
+  ~CQ_MIFRebuilder();
+
+  using LineSink = std::function<void(const std::string&)>;
+
+  // Reads the ORG copy at orgPath and hands every output line (trimmed, no
+  // line end) to sink, in order.
+  void v_Run(const std::string& orgPath, const LineSink& sink);
+  // The same over ORG text in memory.
+  void v_RunText(std::string_view orgText, const LineSink& sink);
+
+  // The line as the language and hyphenation switches and the paragraph
+  // numbering formats leave it.
+  std::string ccs_FilterLine(const std::string& line) const;
+
+ private:
+  void v_Pass(CQ_MIFLineReader& reader);
+  void v_Emit(const std::string& line);
+  void v_EmitAll(const CQ_MIFLines& lines, std::size_t begin, std::size_t end);
+
+  void v_TextFlow(const CQ_MIFLines& block);
+  void v_Tables(const CQ_MIFLines& block);
+  void v_Table(const CQ_MIFLines& block, std::size_t begin, std::size_t end);
+  void v_TextLines(const CQ_MIFLines& block);
+  void v_TextLine(const CQ_MIFLines& block, std::size_t begin, std::size_t end);
+  void v_NamedFormats(const CQ_MIFLines& block, const char* item, const char* nameKey, const char* defKey,
+                      const std::unordered_map<std::string, std::string>& tagsByName);
+  void v_ElementDefCatalog(const CQ_MIFLines& block);
+  void v_Document(const CQ_MIFLines& block);
+  void v_FontCatalog(const CQ_MIFLines& block);
+
+  // A Notes block: its footnotes rebuilt from their <fn ID> blocks.
+  void v_Notes(const CQ_MIFLines& block, std::size_t begin, std::size_t end, CQ_MIFInlineObjects& inl);
+  void v_Footnote(const CQ_MIFLines& block, std::size_t begin, std::size_t end, CQ_MIFInlineObjects& inl);
+  // A container of paragraphs (CellContent, TblTitleContent, FNote): Notes
+  // rebuilt, the Para children replaced by the paragraphs of
+  // tokens[begin, end).
+  void v_Container(const CQ_MIFLines& block, std::size_t open, std::size_t close, const CQ_KWXTokens* tokens,
+                   std::size_t begin, std::size_t end, CQ_MIFInlineObjects& inl);
+
+  // The translated text of a definition when it differs from the source
+  // text; false when the ORG line stays.
+  bool b_TranslatedFormat(const std::string& key, CQ_MIFTextWriter::ET_Mode mode, std::string_view orgRaw,
+                          std::string& raw) const;
+
+  CQ_MIFBlockBuilder::st_Context st_BuilderContext(CQ_MIFInlineObjects* inl) const;
+  void v_Warn(unsigned id, const std::string& argument);
+
+  st_Inputs m_stIn;
+  const LineSink* m_pcoSink = nullptr;
+  CQ_MIFEscaping m_coEscaping;
+  CQ_MIFTextWriter m_coTextWriter;
+  CQ_TextConverter m_coText;
+  int m_iSourceHyphenation = 0;
+  std::string m_strSourceLanguage;  // MIF names; switched only when they differ
+  std::string m_strTargetLanguage;
+  bool m_bHyphenationOff = false;
+  std::string m_strDefaultFont;     // the document's spelling of the default-font block
+  std::size_t m_nFlow = 0;          // text flows met so far
+  // Text lines by their Unique statement (or whole text): <ts N> ids.
+  std::unordered_map<std::string, std::string> m_mapTextLines;
+  // Format names (raw MIF) to their tags.
+  std::unordered_map<std::string, std::string> m_mapXRefTags;
+  std::unordered_map<std::string, std::string> m_mapVariableTags;
+  std::unordered_map<std::string, std::string> m_mapElementTags;
+  // Character-format and font-change tags by their Font statement's text.
+  std::unordered_map<std::string, std::string> m_mapRunTags;
+};

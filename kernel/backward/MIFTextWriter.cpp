@@ -1,0 +1,168 @@
+// Writing marker texts and format definitions.
+//
+// One pass over the tokens. Tags are looked up in a short fixed list first
+// (separators, special characters, back conversion's own fonts), then
+// building blocks and character formats through the tag map, which holds
+// each one as the document spelled it. Text runs through the escaping
+// table, except the characters index-marker syntax gives a meaning to.
+#include "kernel/backward/MIFTextWriter.h"
+
+#include "kernel/forward/KWXFormat.h"
+
+using KWX::b_HasPrefix;
+
+namespace {
+
+struct VarnelBlock {
+  std::string_view tag;
+  std::string_view block;
+};
+
+constexpr VarnelBlock kVarnelBlocks[] = {
+    {"<:b>", "<VarnelBold\\>"},           {"<:i>", "<VarnelItalic\\>"},       {"<:bi>", "<VarnelBoldItalic\\>"},
+    {"<:s>", "<VarnelSmallCaps\\>"},      {"<:c>", "<VarnelNormal\\>"},       {"<:c1>", "<VarnelCourierNew\\>"},
+    {"<:c2>", "<VarnelArial\\>"},
+};
+
+constexpr std::string_view kClosingFormats[] = {"<:/cs>", "<:/b>", "<:/i>", "<:/bi>", "<:/s>",
+                                                "<:/c>",  "<:/c1>", "<:/c2>", "<:/fc>"};
+
+// The name between the first two double quotes of a tag.
+std::string_view QuotedName(std::string_view tag) {
+  const std::size_t open = tag.find('"');
+  if (open == std::string_view::npos) return {};
+  const std::size_t close = tag.find('"', open + 1);
+  if (close == std::string_view::npos) return {};
+  return tag.substr(open + 1, close - open - 1);
+}
+
+// A character format written inside a string: <:cs "X"> without a number.
+bool IsUnnumberedFormat(std::string_view tag) {
+  return b_HasPrefix(tag, KWX::PREFIX_CS) && tag.size() >= 2 && tag[tag.size() - 2] == '"';
+}
+
+}  // namespace
+
+std::string_view CQ_MIFTextWriter::scs_DefaultFontSpelling(std::string_view raw) {
+  if (raw.find(DEFAULT_FONT_SIGN) != std::string_view::npos) return DEFAULT_FONT_SIGN;
+  if (raw.find(DEFAULT_FONT_PARA) != std::string_view::npos) return DEFAULT_FONT_PARA;
+  return {};
+}
+
+std::string CQ_MIFTextWriter::ccs_Write(const CQ_KWXTokens& tokens, std::size_t begin, std::size_t end,
+                                        ET_Mode mode, std::string_view defaultFont) const {
+  std::string out;
+  bool sortString = false;
+  // A block the document does not know: the name's text in FrameMaker's
+  // syntax.
+  auto block = [&](std::string_view tag) {
+    out.push_back('<');
+    std::string name;
+    for (const KWX::st_Token& t : KWX::sast_Tokenize(QuotedName(tag))) {
+      if (t.et_Kind == KWX::TOKEN_TEXT) m_rcoEscaping.n_Append(t.cs_Text, out);
+    }
+    out.append("\\>");
+  };
+  for (std::size_t k = begin; k < end; ++k) {
+    const std::string& token = tokens[k];
+    if (!KWXBack::sb_IsTag(token)) {
+      if (mode != MODE_INDEX) {
+        m_rcoEscaping.n_Append(token, out);
+        continue;
+      }
+      for (char c : token) {
+        switch (c) {
+          case ':':
+          case ';':
+          case '[':
+            out.append("\\\\");
+            out.push_back(c);
+            break;
+          case ']':
+            if (sortString) {
+              out.push_back(c);
+              sortString = false;
+            } else {
+              out.append("\\\\]");
+            }
+            break;
+          case '\\':
+            out.append("\\\\\\\\");
+            break;
+          case '>':
+            out.append("\\\\\\>");
+            break;
+          default:
+            m_rcoEscaping.n_Append(std::string_view(&c, 1), out);
+            break;
+        }
+      }
+      continue;
+    }
+    // Separators of index markers.
+    if (mode == MODE_INDEX) {
+      if (token == KWX::TAG_IE) {
+        out.push_back(';');
+        sortString = false;
+        continue;
+      }
+      if (token == KWX::TAG_IL || token == KWX::TAG_SL) {
+        out.push_back(':');
+        continue;
+      }
+      if (token == KWX::TAG_SS) {
+        out.push_back('[');
+        sortString = true;
+        continue;
+      }
+      if (token == KWX::TAG_T || token == KWX::TAG_SH || token == KWX::TAG_SO) continue;
+      if (token == KWX::TAG_LT || token == KWX::TAG_GT) {
+        out.append(token == KWX::TAG_LT ? "\\\\\\x3c " : "\\\\\\x3e ");
+        continue;
+      }
+    }
+    if (mode == MODE_FORMAT) {
+      if (token == KWX::TAG_T) {
+        out.append("\\\\t");
+        continue;
+      }
+      if (token == KWX::TAG_SH) {
+        out.append("\\\\-");
+        continue;
+      }
+      if (token == KWX::TAG_HR) {
+        out.append("\\\\r");
+        continue;
+      }
+    } else if (token == KWX::TAG_T) {
+      out.append("\\t");
+      continue;
+    }
+    if (m_rcoEscaping.b_CharacterTag(token, out)) continue;
+    bool done = false;
+    for (const VarnelBlock& v : kVarnelBlocks) {
+      if (token == v.tag) {
+        out.append(v.block);
+        done = true;
+        break;
+      }
+    }
+    for (std::string_view closing : kClosingFormats) {
+      if (!done && token == closing) {
+        out.append(defaultFont);
+        done = true;
+      }
+    }
+    if (done) continue;
+    if (b_HasPrefix(token, KWX::PREFIX_IBB) || IsUnnumberedFormat(token)) {
+      const auto it = m_rcoTags.find(token);
+      if (it != m_rcoTags.end() && !it->second.empty() && it->second.back() != '\n') {
+        out.append(it->second);
+      } else {
+        block(token);
+      }
+    }
+    // Anything else stands for no text of a string.
+  }
+  return out;
+}

@@ -1,0 +1,427 @@
+// The order of a verification run and the checks that do not depend on the
+// tag vocabulary. Each section is one pass over a segment list or an
+// internal tag list, so a run costs time in proportion to the size of the
+// files. Segments are cut and classified by the KWX reader; internal tags
+// are cut here from the text that follows each segment's own tag.
+#include "kernel/verifier/VarnelVerifier.h"
+
+#include <utility>
+
+#include "kernel/backward/KWXReader.h"
+#include "kernel/session/KernelStrings.h"
+
+namespace {
+
+enum : unsigned { NOTE_NEVER_SOURCE_ERRORS = 18056, NOTE_SOURCE_INVALID = 18057 };
+
+// The end of the tag that starts at text[begin] (one past the ">" that
+// brings the bracket depth back to zero), or the end of the text.
+std::size_t TagEnd(std::string_view text, std::size_t begin) {
+  long depth = 0;
+  for (std::size_t i = begin; i < text.size(); ++i) {
+    if (text[i] == '<') {
+      ++depth;
+    } else if (text[i] == '>' && --depth == 0) {
+      return i + 1;
+    }
+  }
+  return text.size();
+}
+
+// The bracket error of a segment's text: 101 when "<" and ">" differ in
+// number, 102 when the depth falls below zero, 103 when it rises above
+// two, 104 when an external tag ("<" followed by anything but ":") opens
+// inside another tag; 0 when the brackets are sound.
+int BracketError(std::string_view text) {
+  std::size_t opening = 0;
+  std::size_t closing = 0;
+  for (char c : text) {
+    if (c == '<') ++opening;
+    if (c == '>') ++closing;
+  }
+  if (opening != closing) return 101;
+  long depth = 0;
+  bool nested = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '<') {
+      if (depth >= 1 && i + 1 < text.size() && text[i + 1] != ':') nested = true;
+      if (++depth > 2) return 103;
+    } else if (text[i] == '>') {
+      if (--depth < 0) return 102;
+    }
+  }
+  return nested ? 104 : 0;
+}
+
+// The text of a segment that follows its own tag.
+std::string_view TextAfterTag(const KWX::st_TagSegment& segment) {
+  std::string_view text = segment.cs_Text;
+  if (text.substr(0, segment.cs_Tag.size()) == segment.cs_Tag) text.remove_prefix(segment.cs_Tag.size());
+  return text;
+}
+
+// Double-byte characters that FrameMaker lacks, by target language.
+struct CharacterRule {
+  int message;
+  bool japaneseLeadBytes;  // Shift-JIS lead bytes; otherwise every byte from 0x81
+  bool (*reported)(unsigned char lead, unsigned char trail);
+};
+
+bool JapaneseLacks(unsigned char lead, unsigned char trail) {
+  // The NEC and IBM extension rows, and the unassigned end of row 84.
+  return lead == 0xED || lead == 0xEE || lead == 0xFA || lead == 0xFB || lead == 0xFC || (lead == 0xEA && trail >= 0xA5);
+}
+bool TraditionalChineseLacks(unsigned char lead, unsigned char trail) {
+  return lead == 0xF9 && trail >= 0xDD && trail <= 0xFE;
+}
+bool ExtensionLeadByte(unsigned char lead, unsigned char) { return lead >= 0x81 && lead <= 0xA0 && lead != 0x90; }
+
+const CharacterRule* RuleForLanguage(std::string_view language) {
+  static const CharacterRule japanese{1205, true, JapaneseLacks};
+  static const CharacterRule traditional{1202, false, TraditionalChineseLacks};
+  static const CharacterRule simplified{1203, false, ExtensionLeadByte};
+  static const CharacterRule korean{1204, false, ExtensionLeadByte};
+  if (language.substr(0, 8) == "Japanese") return &japanese;
+  if (language == "Chinese (Traditional)") return &traditional;
+  if (language == "Chinese (Simplified)") return &simplified;
+  if (language == "Korean") return &korean;
+  return nullptr;
+}
+
+bool IsLeadByte(unsigned char c, bool shiftJIS) {
+  return shiftJIS ? (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC) : c >= 0x81 && c <= 0xFE;
+}
+
+}  // namespace
+
+// --- tag counter map ------------------------------------------------------------
+
+st_TagCounter& CQ_TagCounterMap::rst_Enter(const std::string& tag, int category, bool internal) {
+  const auto [it, added] = m_mapIndex.try_emplace(tag, m_vecRecords.size());
+  if (added) {
+    st_TagCounter record;
+    record.cs_Tag = tag;
+    record.i_Category = category;
+    record.b_Internal = internal;
+    m_vecRecords.push_back(std::move(record));
+  }
+  return m_vecRecords[it->second];
+}
+
+st_TagCounter* CQ_TagCounterMap::pst_Find(const std::string& tag) {
+  const auto it = m_mapIndex.find(tag);
+  return it == m_mapIndex.end() ? nullptr : &m_vecRecords[it->second];
+}
+
+const st_TagCounter* CQ_TagCounterMap::pcst_Find(const std::string& tag) const {
+  const auto it = m_mapIndex.find(tag);
+  return it == m_mapIndex.end() ? nullptr : &m_vecRecords[it->second];
+}
+
+void CQ_TagCounterMap::v_Clear() {
+  m_vecRecords.clear();
+  m_mapIndex.clear();
+}
+
+// --- verifier ---------------------------------------------------------------------
+
+CQ_VarnelVerifier::CQ_VarnelVerifier(CQ_Morvane_Communication& session, bool frameMaker, bool document)
+    : m_rcoSession(session), m_bFrameMaker(frameMaker), m_bDocument(document) {}
+
+CQ_VarnelVerifier::~CQ_VarnelVerifier() = default;
+
+std::string CQ_VarnelVerifier::vcs_SuppressionKey(std::string_view tag) const {
+  const std::string plain = scs_WithoutAddMark(tag);
+  const std::string_view t = plain;
+  const std::size_t quote = t.find('"');
+  if (quote != std::string_view::npos) return std::string(t.substr(0, quote + 1));
+  if (t.substr(0, 4) == "<imk") return "<imk";
+  const std::size_t blank = t.find(' ');
+  if (blank != std::string_view::npos) return std::string(t.substr(0, blank + 1));
+  if (t.size() > 3 && t.substr(0, 3) == "<:r" && t[3] >= '0' && t[3] <= '9') return std::string(t.substr(0, 4));
+  return plain;
+}
+
+std::string CQ_VarnelVerifier::scs_WithoutAddMark(std::string_view tag) {
+  if (tag.size() >= 2 && tag[0] == '<' && tag[1] == '#') return "<" + std::string(tag.substr(2));
+  return std::string(tag);
+}
+
+bool CQ_VarnelVerifier::sb_IsAddableTag(std::string_view tag) {
+  return tag.substr(0, 5) == "<ps \"" || tag.substr(0, 5) == "<pn \"" || tag.substr(0, 4) == "<imk" ||
+         tag == "</imk>" || tag == "<ie>" || tag == "<il>" || tag == "<ss>" || tag == "<sl>";
+}
+
+int CQ_VarnelVerifier::si_RuleTagId(const KWX::st_TagSegment& segment) {
+  switch (segment.i_Category) {
+    case KWX::CATEGORY_ADDED_KNOWN:
+    case KWX::CATEGORY_ADDED:
+    case KWX::CATEGORY_ADDED_UNKNOWN: {
+      const std::string plain = scs_WithoutAddMark(segment.cs_Tag);
+      return sb_IsAddableTag(plain) ? KWX::CQ_KWXLexicon::rst_Lookup(plain).i_TagId : KWX::TAGID_UNKNOWN_EXTERNAL;
+    }
+    default:
+      return segment.i_TagId;
+  }
+}
+
+void CQ_VarnelVerifier::v_AddEntry(st_VarnelReportEntry entry) {
+  switch (entry.co_Record.i_Type) {
+    case Varnel::TYPE_ERROR:
+      ++m_nErrors;
+      break;
+    case Varnel::TYPE_ALERT:
+      ++m_nAlerts;
+      break;
+    case Varnel::TYPE_WARNING:
+      ++m_nWarnings;
+      break;
+    default:
+      break;
+  }
+  m_vecEntries.push_back(std::move(entry));
+}
+
+void CQ_VarnelVerifier::v_AddSegmentMessage(int number, std::size_t segment, std::string key, std::string text) {
+  const KWX::st_TagSegment& s = rco_CurrentSegments()[segment];
+  st_VarnelReportEntry entry;
+  entry.co_Record = CQ_Morvane_ErrorMessage(Varnel::i_MessageType(number), std::move(text), std::move(key));
+  entry.co_Record.v_AddReference(m_iCurrentFile, s.n_Line);
+  entry.i_Message = number;
+  entry.i_Section = m_iSection;
+  entry.b_Numbered = true;
+  entry.i_Context = st_VarnelReportEntry::CONTEXT_SEGMENT;
+  entry.cs_Context = s.cs_Text;
+  v_AddEntry(std::move(entry));
+}
+
+void CQ_VarnelVerifier::v_AddPlainLine(std::string text) {
+  st_VarnelReportEntry entry;
+  entry.co_Record = CQ_Morvane_ErrorMessage(Varnel::TYPE_NONE, std::move(text), std::string());
+  entry.i_Section = m_iSection;
+  v_AddEntry(std::move(entry));
+}
+
+void CQ_VarnelVerifier::v_HandOverRecords() {
+  CQ_Morvane_ErrorList list;
+  for (const st_VarnelReportEntry& entry : m_vecEntries) {
+    if (entry.co_Record.i_Type != Varnel::TYPE_NONE) list.push_back(std::make_unique<CQ_Morvane_ErrorMessage>(entry.co_Record));
+  }
+  m_rcoSession.v_TakeErrorList(&list);
+}
+
+void CQ_VarnelVerifier::v_BeginSection(int section) {
+  m_rcoSession.v_UpdateUI();
+  m_iSection = section;
+}
+
+// --- verification mode -------------------------------------------------------------
+
+void CQ_VarnelVerifier::v_ReadFiles(std::vector<std::string>& source, std::vector<std::string>& target) {
+  const std::string name = m_rcoSession.lpsz_GetCurrentFileName();
+  const std::string extension = m_rcoSession.lpsz_GetCurrentFileExtension();
+  const std::string sourceName = m_rcoSession.lpsz_GetORGFilesPath() + name + extension;
+  const std::string targetName = m_rcoSession.lpsz_GetTranslatedFilesPath() + name + extension;
+  st_KWXHeader header;
+  CQ_KWXReader::sv_ReadKWXLines(sourceName, extension, source, m_rcoSession.i_GetSourceCodePage());
+  CQ_KWXReader::sv_ValidateVerifierHeader(source, m_rcoSession, sourceName, true, header);
+  m_rcoSession.v_UpdateUI();
+  CQ_KWXReader::sv_ReadKWXLines(targetName, extension, target, m_rcoSession.i_GetTargetCodePage());
+  CQ_KWXReader::sv_ValidateVerifierHeader(target, m_rcoSession, targetName, false, header);
+  m_rcoSession.v_UpdateUI();
+}
+
+bool CQ_VarnelVerifier::b_CheckSource(const std::vector<std::string>& lines) {
+  m_bBackConversion = false;
+  m_iCurrentFile = FILE_SOURCE;
+  m_lstSourceSegments.clear();
+  m_lstSourceInternal.clear();
+  m_coTagCounters.v_Clear();
+  KWX::CQ_KWXSegmenter::sv_Tokenise(lines, m_lstSourceSegments);
+
+  v_BeginSection(1);
+  if (!b_CheckBrackets(lines)) {
+    v_AddPlainLine(lpsz_LoadKernelString(NOTE_NEVER_SOURCE_ERRORS));
+    v_AddPlainLine(lpsz_LoadKernelString(NOTE_SOURCE_INVALID));
+    return false;
+  }
+
+  v_BeginSection(2);
+  const KWX::st_ClassifyResult classified = KWX::CQ_KWXSegmenter::st_Classify(m_lstSourceSegments, true);
+  for (const KWX::st_ClassifyError& error : classified.ast_Errors) {
+    const std::string& tag = m_lstSourceSegments[error.n_Segment].cs_Tag;
+    v_Report(error.i_Error, error.n_Segment, tag, tag.c_str());
+  }
+  v_CollectInternalTags();
+  vv_SeedTagCounters();
+  v_CountSourceTags();
+  vv_CheckSourceInternalValidity();
+
+  v_BeginSection(3);
+  vv_CheckExternalPositioning();
+  v_BeginSection(4);
+  vv_CheckExternalStructure();
+  v_BeginSection(5);
+  vv_CheckInternalPositioning();
+  v_BeginSection(6);
+  vv_CheckInternalStructure();
+  return true;
+}
+
+bool CQ_VarnelVerifier::b_CheckTarget(const std::vector<std::string>& lines) {
+  m_bBackConversion = false;
+  m_pcoTagMap = nullptr;
+  return b_RunTargetSections(lines);
+}
+
+// --- back-conversion mode -------------------------------------------------------------
+
+bool CQ_VarnelVerifier::b_CheckTranslatedList(const std::vector<std::string>& lines, const CQ_TagMap& tagMap) {
+  m_bBackConversion = true;
+  m_pcoTagMap = &tagMap;
+  const bool sound = b_RunTargetSections(lines);
+  m_pcoTagMap = nullptr;
+  return sound && m_nErrors == 0;
+}
+
+// --- sections ------------------------------------------------------------------------------
+
+bool CQ_VarnelVerifier::b_RunTargetSections(const std::vector<std::string>& lines) {
+  m_iCurrentFile = FILE_TARGET;
+  m_lstTargetSegments.clear();
+  m_lstTargetInternal.clear();
+  m_nAddedTags = 0;
+  KWX::CQ_KWXSegmenter::sv_Tokenise(lines, m_lstTargetSegments);
+
+  v_BeginSection(7);
+  if (!b_CheckBrackets(lines)) return false;
+
+  v_BeginSection(8);
+  m_nAddedTags = KWX::CQ_KWXSegmenter::st_Classify(m_lstTargetSegments, false).n_AddedTags;
+  v_CollectInternalTags();
+  if (m_bBackConversion) {
+    vv_CheckTargetValidityBackwards();
+  } else {
+    vv_CheckTargetValidity();
+  }
+
+  v_BeginSection(9);
+  vv_CheckExternalPositioning();
+  v_BeginSection(10);
+  vv_CheckExternalStructure();
+  v_BeginSection(11);
+  vv_CheckInternalPositioning();
+  v_BeginSection(12);
+  vv_CheckInternalStructure();
+  v_CheckTargetCharacters();
+  return true;
+}
+
+bool CQ_VarnelVerifier::b_CheckBrackets(const std::vector<std::string>& lines) {
+  const KWX::CQ_TagSegmentList& segments = rco_CurrentSegments();
+  const std::size_t before = m_nErrors;
+  if (segments.empty()) {
+    // Without a single closed tag the tokeniser keeps nothing; the whole
+    // text is left over at the end of the file.
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    const int number = BracketError(text);
+    if (number != 0) {
+      st_VarnelReportEntry entry;
+      entry.co_Record = CQ_Morvane_ErrorMessage(Varnel::TYPE_ERROR, Varnel::ccs_FormatMessage(number), "");
+      entry.co_Record.v_AddReference(m_iCurrentFile, static_cast<unsigned>(lines.size() + 1));
+      entry.i_Message = number;
+      entry.i_Section = m_iSection;
+      entry.b_Numbered = true;
+      entry.i_Context = st_VarnelReportEntry::CONTEXT_SEGMENT;
+      entry.cs_Context = std::move(text);
+      v_AddEntry(std::move(entry));
+      v_AddPlainLine(Varnel::END_OF_FILE_NOTE);
+    }
+    return m_nErrors == before;
+  }
+  // The tokeniser appends text that no tag claims at the end of the file
+  // to the last segment; that segment then ends on a line of the file
+  // rather than one past its last line.
+  const bool leftOver = segments.back().n_Line <= lines.size();
+  for (std::size_t i = 0; i < segments.size(); ++i) {
+    const int number = BracketError(segments[i].cs_Text);
+    if (number == 0) continue;
+    v_Report(number, i, segments[i].cs_Tag);
+    if (leftOver && i + 1 == segments.size()) v_AddPlainLine(Varnel::END_OF_FILE_NOTE);
+  }
+  return m_nErrors == before;
+}
+
+void CQ_VarnelVerifier::v_CollectInternalTags() {
+  const KWX::CQ_TagSegmentList& segments = rco_CurrentSegments();
+  CQ_InternalTagList& tags = rco_CurrentInternalTags();
+  tags.clear();
+  for (std::size_t i = 0; i < segments.size(); ++i) {
+    const std::string_view text = TextAfterTag(segments[i]);
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+      if (text[pos] != '<') {
+        ++pos;
+        continue;
+      }
+      const std::size_t end = TagEnd(text, pos);
+      const std::string_view tag = text.substr(pos, end - pos);
+      if (tag.substr(0, 2) == "<:") {
+        const KWX::st_LexiconEntry& entry = KWX::CQ_KWXLexicon::rst_Lookup(tag);
+        st_InternalTag record;
+        record.cs_Tag = std::string(tag);
+        record.i_TagId = entry.i_TagId;
+        record.i_Category = entry.i_Category;
+        record.n_Segment = i;
+        tags.push_back(std::move(record));
+      }
+      pos = end;
+    }
+  }
+}
+
+void CQ_VarnelVerifier::v_CountSourceTags() {
+  for (const KWX::st_TagSegment& segment : m_lstSourceSegments) {
+    st_TagCounter& counter = m_coTagCounters.rst_Enter(segment.cs_Tag, segment.i_Category, false);
+    ++counter.n_SourceCount;
+    ++counter.i_Difference;
+  }
+  for (const st_InternalTag& tag : m_lstSourceInternal) {
+    st_TagCounter& counter = m_coTagCounters.rst_Enter(tag.cs_Tag, tag.i_Category, true);
+    ++counter.n_SourceCount;
+    ++counter.i_Difference;
+  }
+}
+
+void CQ_VarnelVerifier::v_CheckTargetCharacters() {
+  const CharacterRule* rule = RuleForLanguage(m_rcoSession.lpsz_GetTargetLanguage());
+  if (rule == nullptr) return;
+  const KWX::CQ_TagSegmentList& segments = m_lstTargetSegments;
+  for (std::size_t i = 0; i < segments.size(); ++i) {
+    const std::string_view text = TextAfterTag(segments[i]);
+    int otherCharacterSet = 0;  // open <:c>, <:c1>, <:c2> spans
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+      if (text[pos] == '<') {
+        const std::size_t end = TagEnd(text, pos);
+        const int id = KWX::CQ_KWXLexicon::rst_Lookup(text.substr(pos, end - pos)).i_TagId;
+        if (id == KWX::TAGID_C) ++otherCharacterSet;
+        if (id == KWX::TAGID_C_CLOSE && otherCharacterSet > 0) --otherCharacterSet;
+        pos = end;
+        continue;
+      }
+      const auto lead = static_cast<unsigned char>(text[pos]);
+      if (!IsLeadByte(lead, rule->japaneseLeadBytes) || pos + 1 >= text.size() || text[pos + 1] == '<') {
+        ++pos;
+        continue;
+      }
+      const auto trail = static_cast<unsigned char>(text[pos + 1]);
+      if (otherCharacterSet == 0 && rule->reported(lead, trail)) {
+        v_AddSegmentMessage(rule->message, i, Varnel::DO_NOT_SUPPRESS,
+                            Varnel::ccs_FormatMessage(rule->message, static_cast<int>(lead), static_cast<int>(trail)));
+      }
+      pos += 2;
+    }
+  }
+}

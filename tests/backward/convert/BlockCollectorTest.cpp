@@ -1,0 +1,112 @@
+// Tokens and blocks of a translated file: exploding lines, moving markers
+// to their placeholders, collecting blocks, and the codes for malformed
+// lists.
+#include <gtest/gtest.h>
+
+#include "kernel/backward/KWXBlockCollector.h"
+#include "kernel/backward/MIFBlockBuilder.h"
+
+namespace {
+
+using Tokens = CQ_KWXTokens;
+
+TEST(Explode, CutsTagsAndTextAndDropsTheHashOfAddedTags) {
+  Tokens tokens;
+  KWXBack::sv_Explode({"<#ps \"x\" 1>abc<:t>d", "<:cs \"a<:lt>b\" 2>e"}, 0, tokens);
+  EXPECT_EQ(tokens, (Tokens{"<ps \"x\" 1>", "abc", "<:t>", "d", "<:cs \"a<:lt>b\" 2>", "e"}));
+  Tokens more;
+  EXPECT_THROW(
+      {
+        try {
+          KWXBack::sv_Explode({"<ps \"x\" 1>ok", "text <:cs \"open"}, 0, more);
+        } catch (int code) {
+          EXPECT_EQ(code, 6);
+          throw;
+        }
+      },
+      int);
+}
+
+struct MoveRow {
+  const char* name;
+  Tokens in;
+  Tokens out;
+};
+
+class MoveMarkersTest : public ::testing::TestWithParam<MoveRow> {};
+
+TEST_P(MoveMarkersTest, BlocksGoToTheirPlaceholders) {
+  Tokens tokens = GetParam().in;
+  KWXBack::sv_MoveMarkers(tokens);
+  EXPECT_EQ(tokens, GetParam().out);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, MoveMarkersTest,
+    ::testing::Values(
+        MoveRow{"marker",
+                {"<ps \"B\" 1>", "a", "<:mk \"Comment\" 1>", "b", "<mk \"Comment\" 1>", "t", "</mk>", "</tr>"},
+                {"<ps \"B\" 1>", "a", "<mk \"Comment\" 1>", "t", "</mk>", "b", "</tr>"}},
+        MoveRow{"index_markers_in_order",
+                {"<:imk 2>", "x", "<:imk 1>", "<imk 2>", "two", "</imk>", "<imk 1>", "one", "<il>", "l", "</imk>"},
+                {"<imk 2>", "two", "</imk>", "x", "<imk 1>", "one", "<il>", "l", "</imk>"}},
+        MoveRow{"placeholder_deleted_block_stays",
+                {"a", "<mk \"Author\" 3>", "me", "</mk>", "b"},
+                {"a", "<mk \"Author\" 3>", "me", "</mk>", "b"}},
+        MoveRow{"block_deleted_placeholder_goes", {"a", "<:mk \"Author\" 3>", "b"}, {"a", "b"}}),
+    [](const ::testing::TestParamInfo<MoveRow>& info) { return std::string(info.param.name); });
+
+TEST(MoveMarkers, BlockWithoutItsEndIsCode6) {
+  Tokens tokens = {"<:imk 1>", "<imk 1>", "text"};
+  try {
+    KWXBack::sv_MoveMarkers(tokens);
+    FAIL() << "no code raised";
+  } catch (int code) {
+    EXPECT_EQ(code, 6);
+  }
+}
+
+TEST(Collect, NestedBlocksAreFiledOnTheirOwn) {
+  const Tokens tokens = {"<page \"1\">", "<tr 5>",   "<ps \"B\" 1>", "a", "<:fn 7>", "<fn 7>", "<ps \"F\" 2>", "n",
+                         "</fn>",        "<tb 3>",   "<tbb>",        "<row 1>", "<ct 1>", "<ps \"B\" 1>", "c", "</ct>",
+                         "</row>",       "</tbb>",   "</tb>",        "<af 9>", "<tr 6>", "<ps \"B\" 1>", "f", "</tr>",
+                         "</af>",        "</tr>",    "<ts 1>",       "</ts>",  "<tr 5>", "<ps \"B\" 1>", "dup", "</tr>",
+                         "</page>"};
+  CQ_KWXBlockCollector c;
+  c.v_Collect(tokens);
+  const Tokens* tr = c.pcco_Find(CQ_KWXBlockCollector::BLOCK_TR, "5");
+  ASSERT_NE(tr, nullptr);
+  EXPECT_EQ(*tr, (Tokens{"<tr 5>", "<ps \"B\" 1>", "a", "<:fn 7>", "<tb 3>", "<af 9>", "<tr 6>", "</af>", "</tr>"}));
+  ASSERT_NE(c.pcco_Find(CQ_KWXBlockCollector::BLOCK_TR, "6"), nullptr);
+  EXPECT_EQ(c.pcco_Find(CQ_KWXBlockCollector::BLOCK_FN, "7")->size(), 4u);
+  EXPECT_EQ(c.pcco_Find(CQ_KWXBlockCollector::BLOCK_TB, "3")->front(), "<tb 3>");
+  EXPECT_NE(c.pcco_Find(CQ_KWXBlockCollector::BLOCK_TS, "1"), nullptr);
+  EXPECT_EQ(c.pcco_FindContent(CQ_KWXBlockCollector::BLOCK_TS, "1"), nullptr);  // emptied
+  EXPECT_TRUE(c.b_HasFootnoteAnchor("7"));
+  EXPECT_FALSE(c.b_UsesVarnelFonts());
+
+  const auto paragraphs = CQ_MIFBlockBuilder::sast_SplitParagraphs(*tr, 1, tr->size() - 1);
+  ASSERT_EQ(paragraphs.size(), 1u);
+  EXPECT_EQ(paragraphs[0], std::make_pair(std::size_t{1}, tr->size() - 1));
+}
+
+TEST(Collect, ListEndingInsideABlockIsCode8) {
+  CQ_KWXBlockCollector c;
+  try {
+    c.v_Collect({"<tr 1>", "<ps \"B\" 1>", "text"});
+    FAIL() << "no code raised";
+  } catch (int code) {
+    EXPECT_EQ(code, 8);
+  }
+}
+
+TEST(SplitParagraphs, DummyParagraphEndsTheListAndFramesArePassedOver) {
+  const Tokens t = {"<tr 1>", "x", "<ps \"A\" 1>", "a", "<af 2>", "<ps \"I\" 9>", "</af>", "<ps \"B\" 2>", "b",
+                    "<ps \"\" 0>", "<:/cns>", "</tr>"};
+  const auto p = CQ_MIFBlockBuilder::sast_SplitParagraphs(t, 1, t.size() - 1);
+  ASSERT_EQ(p.size(), 2u);
+  EXPECT_EQ(p[0], std::make_pair(std::size_t{1}, std::size_t{7}));  // the text before joins the first
+  EXPECT_EQ(p[1], std::make_pair(std::size_t{7}, std::size_t{9}));
+}
+
+}  // namespace

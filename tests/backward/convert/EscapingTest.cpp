@@ -1,0 +1,207 @@
+// The byte escaping of translated text and the writer of marker texts and
+// format definitions. Escaping: table rows for each mode, and the whole
+// table against forward conversion's character table (a mapped byte must
+// convert back to itself). Writer: rows of tokens with the string they
+// give, each also converted forward again, which must give the same
+// tokens.
+#include <gtest/gtest.h>
+
+#include "kernel/backward/MIFEscaping.h"
+#include "kernel/backward/MIFTextWriter.h"
+#include "kernel/forward/KWXFormat.h"
+#include "kernel/forward/MarkerTextConverter.h"
+#include "kernel/forward/TextConverter.h"
+
+namespace {
+
+std::string Visible(const std::string& s) {
+  std::string out;
+  for (unsigned char c : s) {
+    if (c < 0x20 || c >= 0x7F) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "<%02X>", c);
+      out += buf;
+    } else {
+      out.push_back(static_cast<char>(c));
+    }
+  }
+  return out;
+}
+
+struct EscapeRow {
+  const char* name;
+  bool symbol;
+  int codePage;
+  std::string text;
+  std::string expected;
+  std::size_t units;
+};
+
+class EscapeTest : public ::testing::TestWithParam<EscapeRow> {};
+
+TEST_P(EscapeTest, WritesTheEscapes) {
+  const EscapeRow& row = GetParam();
+  const CQ_MIFEscaping escaping(row.symbol, row.codePage);
+  std::string out;
+  EXPECT_EQ(escaping.n_Append(row.text, out), row.units) << Visible(row.text);
+  EXPECT_EQ(out, row.expected) << Visible(row.text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, EscapeTest,
+    ::testing::Values(
+        EscapeRow{"plain", false, 1252, "abc", "abc", 3},
+        EscapeRow{"e_acute", false, 1252, "\xE9", "\\x8e ", 1},
+        EscapeRow{"e_acute_symbol", true, 1252, "\xE9", "\\xe9 ", 1},
+        EscapeRow{"tab", false, 1252, "a\tb", "a\\x08 b", 3},
+        EscapeRow{"tab_symbol", true, 1252, "\t", "\\x08 ", 1},
+        EscapeRow{"greater_than", false, 1252, "a>b", "a\\>b", 3},
+        EscapeRow{"quotes_of_mif_strings", false, 1252, "`'", "\\x60 \\x27 ", 2},
+        EscapeRow{"backslash_tilde", false, 1252, "\\~", "\\x5c \\x7e ", 2},
+        EscapeRow{"soft_hyphen_byte", false, 1252, "\xAD", "\\x2d ", 1},
+        EscapeRow{"dropped_controls", false, 1252, std::string("a\x01\x1F\x7F", 4), "a", 1},
+        EscapeRow{"dropped_high", false, 1252, "\x81\x8F\x90\xA0", "", 0},
+        EscapeRow{"dropped_high_symbol_kept", true, 1253, "\x81\xA0", "\\x81 \\xa0 ", 2},
+        EscapeRow{"euro_sign", false, 1252, "\x80", "\\xf5 ", 1},
+        EscapeRow{"left_double_quote", false, 1252, "\x93", "\\xd2 ", 1},
+        EscapeRow{"double_byte_trail_backslash", false, 932, "\x83\x5C", "\x83\\x5c ", 2},
+        EscapeRow{"double_byte_raw", false, 932, "\x82\xA0x", "\x82\xA0x", 3},
+        EscapeRow{"double_byte_symbol", true, 932, "\x83\x5C", "\\x83 \\x5c ", 2},
+        EscapeRow{"double_byte_symbol_backslash", true, 932, "a\\b", "a\\\\b", 3},
+        EscapeRow{"double_byte_katakana_byte", false, 932, "\xB1", "\xB1", 1}),
+    [](const ::testing::TestParamInfo<EscapeRow>& info) { return std::string(info.param.name); });
+
+TEST(EscapeTable, EveryMappedByteConvertsBackToItself) {
+  CQ_TextSettings settings;
+  settings.i_SourceCodePage = 1252;
+  const CQ_TextConverter forward(settings);
+  const CQ_MIFEscaping escaping(false, 1252);
+  int mapped = 0;
+  for (int b = 0x20; b <= 0xFF; ++b) {
+    const int entry = CQ_MIFEscaping::si_TableEntry(static_cast<unsigned char>(b));
+    // "<" and ">" never stand in KWX text; the soft-hyphen byte is written
+    // as FrameMaker's plain hyphen.
+    if (entry < 0 || b == '<' || b == '>' || b == 0xAD) continue;
+    // Bytes whose FrameMaker code has no Windows-1252 glyph come back as
+    // a reserved-character tag; all others as the byte itself.
+    const std::string back = forward.ccs_Convert(escaping.ccs_Escape(std::string(1, static_cast<char>(b))));
+    const std::string_view kwx = CQ_TextConverter::scs_FrameCodeToKWX(static_cast<unsigned char>(entry));
+    EXPECT_EQ(back, std::string(kwx)) << "byte " << b;
+    if (kwx.size() == 1) {
+      EXPECT_EQ(back, std::string(1, static_cast<char>(b))) << "byte " << b;
+      ++mapped;
+    }
+  }
+  EXPECT_GT(mapped, 120);
+}
+
+TEST(EscapeTable, CharacterTagsGiveTheirCodes) {
+  const CQ_MIFEscaping normal(false, 1252);
+  const CQ_MIFEscaping symbol(true, 1252);
+  for (const auto& [tag, code, symbolCode] :
+       std::vector<std::tuple<std::string, std::string, std::string>>{
+           {"<:t>", "\\x08 ", "\\x08 "},     {"<:hr>", "\\x09 ", "\\x09 "}, {"<:hs>", "\\x11 ", "\\x11 "},
+           {"<:lq>", "\\xd4 ", "\\x91 "},    {"<:grq>", "\\xd2 ", "\\x93 "}, {"<:glq>", "\\xe3 ", "\\x84 "},
+           {"<:r30>", "\\xa1 ", "\\xa1 "},   {"<:r39>", "\\xda ", "\\xda "}, {"<:lt>", "\\x3c ", "\\x3c "}}) {
+    std::string a;
+    std::string b;
+    EXPECT_TRUE(normal.b_CharacterTag(tag, a)) << tag;
+    EXPECT_TRUE(symbol.b_CharacterTag(tag, b)) << tag;
+    EXPECT_EQ(a, code) << tag;
+    EXPECT_EQ(b, symbolCode) << tag;
+  }
+  std::string none;
+  EXPECT_FALSE(normal.b_CharacterTag("<:cs \"X\" 1>", none));
+  EXPECT_TRUE(none.empty());
+}
+
+// --- the string writer ------------------------------------------------------------------------
+
+struct WriterRow {
+  const char* name;
+  CQ_MIFTextWriter::ET_Mode mode;
+  CQ_KWXTokens tokens;
+  std::string expected;
+};
+
+class WriterTest : public ::testing::TestWithParam<WriterRow> {
+ protected:
+  CQ_TagMap tags_ = {{"<:bb \"$pagenum\">", "<$pagenum\\>"}, {"<:cs \"Emphasis\">", "<Emphasis\\>"}};
+  CQ_MIFEscaping escaping_{false, 1252};
+};
+
+TEST_P(WriterTest, WritesTheStringAndConvertsBackToTheTokens) {
+  const WriterRow& row = GetParam();
+  const CQ_MIFTextWriter writer(tags_, escaping_);
+  const std::string raw = writer.ccs_Write(row.tokens, 0, row.tokens.size(), row.mode);
+  EXPECT_EQ(raw, row.expected);
+
+  CQ_TextSettings settings;
+  settings.i_SourceCodePage = 1252;
+  const CQ_TextConverter text(settings);
+  const bool format = row.mode == CQ_MIFTextWriter::MODE_FORMAT;
+  const CQ_MarkerTextConverter converter(text, format ? TEXT_MESSAGE : TEXT_CONTENT);
+  unsigned options = CQ_MarkerTextConverter::MARKER_CHARACTER_FORMATS;
+  if (row.mode == CQ_MIFTextWriter::MODE_INDEX) options |= CQ_MarkerTextConverter::MARKER_INDEX;
+  CQ_KWXTokens again;
+  for (const auto& piece : converter.ast_Convert(raw, options)) {
+    for (const KWX::st_Token& t : KWX::sast_Tokenize(piece.cs_Text)) again.emplace_back(t.cs_Text);
+  }
+  // Joined text, as the converter joins it.
+  CQ_KWXTokens expected;
+  for (const std::string& t : row.tokens) {
+    if (!expected.empty() && t.front() != '<' && expected.back().front() != '<') {
+      expected.back() += t;
+    } else {
+      expected.push_back(t);
+    }
+  }
+  EXPECT_EQ(again, expected) << raw;
+}
+
+using W = CQ_MIFTextWriter;
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, WriterTest,
+    ::testing::Values(
+        WriterRow{"building_block_as_spelled", W::MODE_FORMAT, {"Page ", "<:bb \"$pagenum\">"}, "Page <$pagenum\\>"},
+        WriterRow{"unknown_building_block", W::MODE_FORMAT, {"<:bb \"$chapnum\">"}, "<$chapnum\\>"},
+        WriterRow{"character_format_and_default_font",
+                  W::MODE_FORMAT,
+                  {"a ", "<:cs \"Emphasis\">", "b", "<:/cs>"},
+                  "a <Emphasis\\>b<Default \\xa6  Font\\>"},
+        WriterRow{"format_tab_and_specials",
+                  W::MODE_FORMAT,
+                  {"x", "<:t>", "y", "<:sh>", "z", "<:hs>", "w", "<:hr>"},
+                  "x\\\\ty\\\\-z\\x11 w\\\\r"},
+        WriterRow{"marker_tab", W::MODE_MARKER, {"a", "<:t>", "b"}, "a\\tb"},
+        WriterRow{"marker_accents_and_quotes", W::MODE_MARKER, {"caf\xE9 `it's`"}, "caf\\x8e  \\x60 it\\x27 s\\x60 "},
+        WriterRow{"index_levels_and_entries",
+                  W::MODE_INDEX,
+                  {"Level one", "<il>", "level two", "<ie>", "other"},
+                  "Level one:level two;other"},
+        WriterRow{"index_typed_syntax",
+                  W::MODE_INDEX,
+                  {"a: b; c [d]"},
+                  "a\\\\: b\\\\; c \\\\[d\\\\]"},
+        WriterRow{"index_sort_string", W::MODE_INDEX, {"entry", "<ss>", "sort", "<sl>", "key]"}, "entry[sort:key]"},
+        WriterRow{"index_backslash_and_brackets",
+                  W::MODE_INDEX,
+                  {"a\\b ", "<:lt>", "x", "<:gt>"},
+                  "a\\\\\\\\b \\\\\\x3c x\\\\\\x3e "}),
+    [](const ::testing::TestParamInfo<WriterRow>& info) { return std::string(info.param.name); });
+
+TEST(WriterFonts, FontsOfBackConversionAndTheDocumentsSpelling) {
+  const CQ_TagMap tags;
+  const CQ_MIFEscaping escaping(false, 1252);
+  const CQ_MIFTextWriter writer(tags, escaping);
+  const CQ_KWXTokens tokens = {"<:b>", "x", "<:/b>", "<:i>", "y", "<:/i>", "<:s>", "z", "<:/s>"};
+  EXPECT_EQ(writer.ccs_Write(tokens, 0, tokens.size(), W::MODE_MARKER, W::DEFAULT_FONT_PARA),
+            "<VarnelBold\\>x<Default Para Font\\><VarnelItalic\\>y<Default Para Font\\><VarnelSmallCaps\\>z"
+            "<Default Para Font\\>");
+  EXPECT_EQ(W::scs_DefaultFontSpelling("a<Default Para Font\\>"), W::DEFAULT_FONT_PARA);
+  EXPECT_EQ(W::scs_DefaultFontSpelling("a<Default \\xa6  Font\\>"), W::DEFAULT_FONT_SIGN);
+  EXPECT_TRUE(W::scs_DefaultFontSpelling("plain").empty());
+}
+
+}  // namespace

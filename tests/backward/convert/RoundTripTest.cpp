@@ -1,0 +1,228 @@
+// Round trips through the batch drivers, over every corpus document of MIF
+// 4.0 to 5.5 (change bars switched off in the copy converted) and every
+// forward-conversion fixture:
+// - untranslated: forward conversion, back conversion of the untranslated
+//   KWX file, and the result compared with the ORG copy statement by
+//   statement (SameDocument says which differences are allowed); then the
+//   result converted forward again gives the same KWX file and ancillary
+//   section;
+// - pseudo-translated: the KWX file and the ancillary file pseudo-
+//   translated, verified, converted back; converting the result forward
+//   again gives exactly the pseudo-translated KWX lines (tags in the same
+//   order, pseudo-translated text where the source text was) and the
+//   pseudo-translated ancillary section.
+// Corpus rows skip when the corpus folder is absent.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "backward/convert/BackTestSupport.h"
+#include "kernel/backward/PseudoTranslation.h"
+#include "kernel/forward/KWXFormat.h"
+#include "kernel/session/KernelStrings.h"
+
+using namespace back_test;
+
+namespace {
+
+struct Case {
+  std::string name;  // row name
+  std::string path;  // the MIF file
+  bool corpus;
+};
+
+void PrintTo(const Case& c, std::ostream* os) { *os << c.path; }
+
+std::vector<Case> Cases() {
+  std::vector<Case> cases;
+  if (std::filesystem::is_directory(ForwardGoldenDir())) {
+    for (const auto& entry : std::filesystem::directory_iterator(ForwardGoldenDir())) {
+      const std::string input = entry.path().string() + "/input.mif";
+      if (std::filesystem::exists(input)) cases.push_back({"fixture_" + entry.path().filename().string(), input, false});
+    }
+  }
+  if (std::filesystem::is_directory(DataDir() + "roundtrip")) {
+    for (const auto& entry : std::filesystem::directory_iterator(DataDir() + "roundtrip")) {
+      if (entry.path().extension() == ".mif") {
+        cases.push_back({"back_" + entry.path().stem().string(), entry.path().string(), false});
+      }
+    }
+  }
+  if (HaveCorpus()) {
+    for (const auto& entry : std::filesystem::directory_iterator(CorpusDir())) {
+      if (entry.path().extension() != ".mif") continue;
+      const std::string head = ReadBytes(entry.path().string()).substr(0, 16);
+      if (head.rfind("<MIFFile 4", 0) != 0 && head.rfind("<MIFFile 5.0", 0) != 0 && head.rfind("<MIFFile 5.5", 0) != 0) {
+        continue;
+      }
+      cases.push_back({"corpus_" + entry.path().stem().string(), entry.path().string(), true});
+    }
+  }
+  std::sort(cases.begin(), cases.end(), [](const Case& a, const Case& b) { return a.name < b.name; });
+  for (Case& c : cases) {
+    for (char& ch : c.name) {
+      if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+    }
+  }
+  return cases;
+}
+
+// The settings a fixture was written for, where it says so.
+Settings FixtureSettings(const Case& c) {
+  Settings s;
+  const std::string file = std::filesystem::path(c.path).parent_path().string() + "/settings.txt";
+  if (c.corpus || !std::filesystem::exists(file)) return s;
+  for (const std::string& line : Lines(ReadBytes(file))) {
+    const std::size_t blank = line.find(' ');
+    if (blank == std::string::npos) continue;
+    const std::string key = line.substr(0, blank);
+    const std::string value = line.substr(blank + 1);
+    if (key == "source-language") s.sourceLanguage = s.targetLanguage = value;
+    if (key == "smart-quotes") s.smartQuotes = std::atoi(value.c_str());
+    if (key == "character-set") s.characterSet = std::atoi(value.c_str());
+  }
+  return s;
+}
+
+// KWX lines without the lines that name the source file.
+std::vector<std::string> WithoutSourcePath(std::vector<std::string> lines) {
+  lines.erase(std::remove_if(lines.begin(), lines.end(),
+                             [](const std::string& l) {
+                               return l.rfind("<sourcepath ", 0) == 0 || l.rfind("<file ", 0) == 0 ||
+                                      l.rfind("</file ", 0) == 0;
+                             }),
+              lines.end());
+  return lines;
+}
+
+// Ancillary lines with the names of paragraph numbering formats left out:
+// a format is named by its own text, which the translation changes.
+std::vector<std::string> WithoutFormatNames(std::vector<std::string> lines) {
+  for (std::string& l : lines) {
+    if (l.rfind("<pnfmt \"", 0) != 0) continue;
+    const std::vector<KWX::st_Token> tokens = KWX::sast_Tokenize(l);
+    l = "<pnfmt>" + l.substr(tokens.front().cs_Text.size());
+  }
+  return lines;
+}
+
+::testing::AssertionResult SameLines(const std::vector<std::string>& expected, const std::vector<std::string>& actual) {
+  std::size_t k = 0;
+  while (k < expected.size() && k < actual.size() && expected[k] == actual[k]) ++k;
+  if (k == expected.size() && k == actual.size()) return ::testing::AssertionSuccess();
+  auto at = [k](const std::vector<std::string>& v) { return k < v.size() ? v[k].substr(0, 300) : "(end)"; };
+  return ::testing::AssertionFailure() << "line " << k + 1 << " of " << expected.size() << "/" << actual.size()
+                                       << "\n expected: " << at(expected) << "\n actual:   " << at(actual);
+}
+
+class RoundTripTest : public ScratchTest, public ::testing::WithParamInterface<Case> {
+ protected:
+  void SetUp() override {
+    ScratchTest::SetUp();
+    mif_ = WithoutChangeBars(ReadBytes(GetParam().path));
+    settings_ = FixtureSettings(GetParam());
+    name_ = GetParam().corpus ? std::filesystem::path(GetParam().path).filename().string() : "doc.mif";
+    base_ = name_.substr(0, name_.size() - 4);
+  }
+
+  // Forward-converts the back-converted MIF file again (as the same source
+  // path, from a folder of its own) and returns its KWX and ancillary lines.
+  void ForwardAgain(std::vector<std::string>& kwx, std::vector<std::string>& ancillary) {
+    const std::string again = dir_ + "again/";
+    std::filesystem::create_directories(again + "src");
+    std::filesystem::create_directories(again + "org");
+    WriteBytes(again + "src/" + name_, ReadBytes(dir_ + "tr/" + base_ + ".mif"));
+    auto session = MakeSession(settings_, again + "org/", again + "org/");
+    CQ_StringList paths = {again + "src/" + name_};
+    session->v_ConvertMIF(&paths);
+    kwx = Lines(ReadBytes(again + "org/" + base_ + Ext(settings_)));
+    const CQ_StringList& a = session->rco_GetAncillaryLines();
+    ancillary.assign(a.begin(), a.end());
+  }
+
+  std::string mif_;
+  Settings settings_;
+  std::string name_;
+  std::string base_;
+};
+
+TEST_P(RoundTripTest, UntranslatedGivesTheORGStatementsBack) {
+  const std::vector<std::string> forward = Forward(name_, mif_, settings_);
+  ASSERT_TRUE(Contains(forward, lpsz_LoadKernelString(6))) << ::testing::PrintToString(forward);
+  const std::vector<std::string> back = Back(base_, settings_);
+  ASSERT_TRUE(Exists(dir_ + "tr/" + base_ + ".mif")) << ::testing::PrintToString(back);
+  EXPECT_FALSE(Contains(back, lpsz_LoadKernelString(1351))) << ::testing::PrintToString(back);
+  for (const std::string& line : back) {
+    EXPECT_EQ(line.find("Warning 14"), std::string::npos) << line;
+  }
+
+  const std::vector<std::string> org = MIFLines(ReadBytes(dir_ + "org/" + base_ + ".org"));
+  const std::vector<std::string> output = MIFLines(ReadBytes(dir_ + "tr/" + base_ + ".mif"));
+  EXPECT_TRUE(SameDocument(org, output, Differences()));
+
+  const std::vector<std::string> kwx = Lines(ReadBytes(dir_ + "org/" + base_ + ".txt"));
+  std::vector<std::string> kwxAgain;
+  std::vector<std::string> ancillaryAgain;
+  ForwardAgain(kwxAgain, ancillaryAgain);
+  EXPECT_TRUE(SameLines(WithoutSourcePath(kwx), WithoutSourcePath(kwxAgain))) << "the KWX file converted again";
+  std::vector<std::string> ancillary = Lines(ReadBytes(dir_ + "tr/ancillary.txt"));
+  ancillary.erase(ancillary.begin(), ancillary.begin() + 5);  // header lines
+  ancillary.pop_back();                                       // </kwx>
+  EXPECT_TRUE(SameLines(WithoutSourcePath(ancillary), WithoutSourcePath(ancillaryAgain))) << "the ancillary section";
+}
+
+TEST_P(RoundTripTest, TargetLanguageAndHyphenationSwitchOnlyWhereDocumented) {
+  // The program's defaults: soft hyphens at line ends and hyphenation of
+  // the translation turned off; the target language differs.
+  if (settings_.sourceLanguage != "English (US)") GTEST_SKIP() << "written for another source language";
+  settings_.sourceHyphenation = 0;
+  settings_.translationHyphenation = 0;
+  settings_.targetLanguage = "German";
+  const std::vector<std::string> forward = Forward(name_, mif_, settings_);
+  ASSERT_TRUE(Contains(forward, lpsz_LoadKernelString(6))) << ::testing::PrintToString(forward);
+  const std::vector<std::string> back = Back(base_, settings_);
+  ASSERT_TRUE(Exists(dir_ + "tr/" + base_ + ".mif")) << ::testing::PrintToString(back);
+  Differences allowed;
+  allowed.sourceMIFLanguage = "USEnglish";
+  allowed.targetMIFLanguage = "German";
+  allowed.hyphenationOff = true;
+  allowed.softHyphensOff = true;
+  const std::vector<std::string> org = MIFLines(ReadBytes(dir_ + "org/" + base_ + ".org"));
+  const std::vector<std::string> output = MIFLines(ReadBytes(dir_ + "tr/" + base_ + ".mif"));
+  EXPECT_TRUE(SameDocument(org, output, allowed));
+  // Nothing else was switched: a third language stays.
+  for (const std::string& line : output) {
+    EXPECT_EQ(line.find("USEnglish"), std::string::npos) << line;
+  }
+}
+
+TEST_P(RoundTripTest, PseudoTranslatedTextComesBackWhereTheSourceTextWas) {
+  const std::vector<std::string> forward = Forward(name_, mif_, settings_);
+  ASSERT_TRUE(Contains(forward, lpsz_LoadKernelString(6))) << ::testing::PrintToString(forward);
+  const std::string kwxPath = dir_ + "tr/" + base_ + ".txt";
+  const std::string ancillaryPath = dir_ + "tr/ancillary.txt";
+  sv_PseudoTranslateFile(kwxPath, kwxPath);
+  sv_PseudoTranslateFile(ancillaryPath, ancillaryPath);
+  const std::vector<std::string> translated = Lines(ReadBytes(kwxPath));
+  ASSERT_NE(translated, Lines(ReadBytes(dir_ + "org/" + base_ + ".txt")));
+
+  const std::vector<std::string> back = Back(base_, settings_);
+  ASSERT_TRUE(Exists(dir_ + "tr/" + base_ + ".mif")) << ::testing::PrintToString(back);
+  std::vector<std::string> kwxAgain;
+  std::vector<std::string> ancillaryAgain;
+  ForwardAgain(kwxAgain, ancillaryAgain);
+  EXPECT_TRUE(SameLines(WithoutSourcePath(translated), WithoutSourcePath(kwxAgain)));
+  std::vector<std::string> ancillary = Lines(ReadBytes(ancillaryPath));
+  ancillary.erase(ancillary.begin(), ancillary.begin() + 5);
+  ancillary.pop_back();
+  EXPECT_TRUE(SameLines(WithoutFormatNames(WithoutSourcePath(ancillary)),
+                        WithoutFormatNames(WithoutSourcePath(ancillaryAgain))))
+      << "the ancillary section";
+}
+
+INSTANTIATE_TEST_SUITE_P(Documents, RoundTripTest, ::testing::ValuesIn(Cases()),
+                         [](const ::testing::TestParamInfo<Case>& info) { return info.param.name; });
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(RoundTripTest);
+
+}  // namespace
