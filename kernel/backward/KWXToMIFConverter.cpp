@@ -180,7 +180,7 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
   v_Step();
 
   // 5. The tag map.
-  CQ_TagMap tags = forward->rco_GetTagTables().rco_TagToFragment();
+  CQ_TagMap tags = forward->rco_GetTagTables().cco_CopyTagToFragment();
   sv_AddFixedEntries(tags, header.cs_SourcePathLine);
   v_Step();
 

@@ -277,10 +277,10 @@ void CQ_KWXPostProcessor::v_ElementTags(std::vector<std::string>& pieces) {
       }
     }
     if (j == n || pieces[j] != closing || !fontChange) continue;
-    const std::string* fragment = m_rcoTags.pcs_FindFragment(pieces[k]);
-    const std::string* closingFragment = m_rcoTags.pcs_FindFragment(closing);
-    const std::string opening = fragment ? *fragment : pieces[k];
-    pieces[k] = m_rcoTags.rcs_TagForFragment(KWX::NUMBERED_ELF, name, opening);
+    const std::string_view* fragment = m_rcoTags.pcs_FindFragment(pieces[k]);
+    const std::string_view* closingFragment = m_rcoTags.pcs_FindFragment(closing);
+    const std::string opening(fragment ? *fragment : std::string_view(pieces[k]));
+    pieces[k] = m_rcoTags.sv_TagForFragment(KWX::NUMBERED_ELF, name, opening);
     std::string elfClosing = KWX::ccs_MakeQuotedTag(KWX::PREFIX_IELF_CLOSE, name);
     m_rcoTags.b_Enter(elfClosing, closingFragment ? *closingFragment : closing);
     pieces[j] = std::move(elfClosing);
@@ -326,7 +326,7 @@ void CQ_KWXPostProcessor::v_ElementTags(std::vector<std::string>& pieces) {
   for (const auto& [b, e] : pairs) {
     if (!between[b] || !between[e]) continue;
     for (std::size_t k : {b, e}) {
-      const std::string* fragment = m_rcoTags.pcs_FindFragment(pieces[k]);
+      const std::string_view* fragment = m_rcoTags.pcs_FindFragment(pieces[k]);
       std::string external = KWX::ccs_ExternalElementForm(pieces[k]);
       m_rcoTags.b_Enter(external, fragment ? *fragment : pieces[k]);
       pieces[k] = std::move(external);

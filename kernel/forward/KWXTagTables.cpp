@@ -3,9 +3,11 @@
 // The fragment table is keyed by the tag kind and the fragment together, so
 // that identical MIF text requested for two kinds (an element range that
 // becomes <:el> in one place and <:elf> in another) yields a tag of the
-// kind asked for. The tag table keeps the first fragment entered for a tag
-// and owns the texts; the fragment table views them.
+// kind asked for. The tag table keeps the first fragment entered for a tag;
+// both tables view texts copied into the region they share.
 #include "kernel/forward/KWXTagTables.h"
+
+#include <cstring>
 
 namespace {
 
@@ -22,56 +24,73 @@ std::size_t CQ_KWXTagTables::st_KeyHash::operator()(const st_KeyView& key) const
   return std::hash<std::string_view>{}(key.cs_Fragment) * 31u + static_cast<unsigned char>(key.c_Kind);
 }
 
-std::string_view CQ_KWXTagTables::cs_KeepFragment(const std::string* entered, std::string_view fragment) {
-  if (entered) return *entered;
-  return m_dqKeptFragments.emplace_back(fragment);
+std::string_view CQ_KWXTagTables::sv_Keep(std::string_view text) {
+  if (text.empty()) return {};
+  char* at = static_cast<char*>(m_pcoStore->m_coRegion.allocate(text.size(), 1));
+  std::memcpy(at, text.data(), text.size());
+  return {at, text.size()};
 }
 
-const std::string& CQ_KWXTagTables::rcs_TagForFragment(KWX::ET_KWXNumberedTag kind, std::string_view name,
-                                                       const std::string& fragment) {
+std::string_view CQ_KWXTagTables::sv_TagForFragment(KWX::ET_KWXNumberedTag kind, std::string_view name,
+                                                    std::string_view fragment) {
   if (KWX::rst_NumberedTagInfo(kind).b_Reusable) {
-    auto found = m_mapFragmentToTag.find(sst_KeyView(kind, fragment));
-    if (found != m_mapFragmentToTag.end()) {
-      return *found->second;
-    }
+    const auto& table = m_pcoStore->m_mapFragmentToTag;
+    auto found = table.find(sst_KeyView(kind, fragment));
+    if (found != table.end()) return found->second;
   }
-  return rcs_MakeAndEnter(kind, name, fragment);
+  return sv_MakeAndEnter(kind, name, fragment);
 }
 
-std::string CQ_KWXTagTables::ccs_MakeNewTag(KWX::ET_KWXNumberedTag kind, std::string_view name,
-                                            const std::string& fragment) {
-  return rcs_MakeAndEnter(kind, name, fragment);
+std::string_view CQ_KWXTagTables::sv_MakeNewTag(KWX::ET_KWXNumberedTag kind, std::string_view name,
+                                                std::string_view fragment) {
+  return sv_MakeAndEnter(kind, name, fragment);
 }
 
-const std::string& CQ_KWXTagTables::rcs_MakeAndEnter(KWX::ET_KWXNumberedTag kind, std::string_view name,
-                                                     const std::string& fragment) {
+std::string_view CQ_KWXTagTables::sv_MakeAndEnter(KWX::ET_KWXNumberedTag kind, std::string_view name,
+                                                  std::string_view fragment) {
   const KWX::st_NumberedTagInfo& info = KWX::rst_NumberedTagInfo(kind);
-  const auto [entry, inserted] =
-      m_mapTagToFragment.try_emplace(KWX::ccs_MakeNumberedTag(kind, name, n_TakeNumber(info.et_Counter)), fragment);
-  const std::string& tag = entry->first;
-  auto found = m_mapFragmentToTag.find(sst_KeyView(kind, fragment));
-  if (found == m_mapFragmentToTag.end()) {
-    m_mapFragmentToTag.emplace(sst_KeyView(kind, cs_KeepFragment(inserted ? &entry->second : nullptr, fragment)),
-                               &tag);
+  const std::string made = KWX::ccs_MakeNumberedTag(kind, name, n_TakeNumber(info.et_Counter));
+  auto& tagTable = m_pcoStore->m_mapTagToFragment;
+  auto& fragmentTable = m_pcoStore->m_mapFragmentToTag;
+  auto entry = tagTable.find(made);
+  std::string_view kept;  // the fragment's text in the region, when copied
+  if (entry == tagTable.end()) {
+    kept = sv_Keep(fragment);
+    entry = tagTable.emplace(sv_Keep(made), kept).first;
+  }
+  const std::string_view tag = entry->first;
+  auto found = fragmentTable.find(sst_KeyView(kind, fragment));
+  if (found == fragmentTable.end()) {
+    if (kept.data() == nullptr) kept = sv_Keep(fragment);
+    fragmentTable.emplace(sst_KeyView(kind, kept), tag);
   } else if (!info.b_Reusable) {
     // Text lines and markers: the fragment table answers with the latest.
-    found->second = &tag;
+    found->second = tag;
   }
   // Reuse answers with the first tag made for the fragment; a fresh tag of
-  // a reusable kind made anyway (ccs_MakeNewTag) is the new one.
+  // a reusable kind made anyway (sv_MakeNewTag) is the new one.
   return tag;
 }
 
-const std::string* CQ_KWXTagTables::pcs_FindTag(KWX::ET_KWXNumberedTag kind, const std::string& fragment) const {
-  auto found = m_mapFragmentToTag.find(sst_KeyView(kind, fragment));
-  return found == m_mapFragmentToTag.end() ? nullptr : found->second;
+const std::string_view* CQ_KWXTagTables::pcs_FindTag(KWX::ET_KWXNumberedTag kind, std::string_view fragment) const {
+  const auto& table = m_pcoStore->m_mapFragmentToTag;
+  auto found = table.find(sst_KeyView(kind, fragment));
+  return found == table.end() ? nullptr : &found->second;
 }
 
 bool CQ_KWXTagTables::b_Enter(std::string_view tag, std::string_view fragment) {
-  const auto [entry, inserted] = m_mapTagToFragment.try_emplace(std::string(tag), fragment);
-  if (m_mapFragmentToTag.find(sst_KeyView(kPlainKind, fragment)) == m_mapFragmentToTag.end()) {
-    m_mapFragmentToTag.emplace(sst_KeyView(kPlainKind, cs_KeepFragment(inserted ? &entry->second : nullptr, fragment)),
-                               &entry->first);
+  auto& tagTable = m_pcoStore->m_mapTagToFragment;
+  auto& fragmentTable = m_pcoStore->m_mapFragmentToTag;
+  auto entry = tagTable.find(tag);
+  const bool inserted = entry == tagTable.end();
+  std::string_view kept;
+  if (inserted) {
+    kept = sv_Keep(fragment);
+    entry = tagTable.emplace(sv_Keep(tag), kept).first;
+  }
+  if (fragmentTable.find(sst_KeyView(kPlainKind, fragment)) == fragmentTable.end()) {
+    if (kept.data() == nullptr) kept = sv_Keep(fragment);
+    fragmentTable.emplace(sst_KeyView(kPlainKind, kept), entry->first);
   }
   return inserted;
 }
@@ -94,19 +113,25 @@ std::array<std::string, 6> CQ_KWXTagTables::acs_EnterHeader(const KWX::st_Header
   return lines;
 }
 
-const std::string* CQ_KWXTagTables::pcs_FindFragment(std::string_view tag) const {
-  // Heterogeneous lookup is not available for unordered_map<std::string>
-  // in this standard library; one temporary string per lookup is cheap.
-  auto found = m_mapTagToFragment.find(std::string(tag));
-  return found == m_mapTagToFragment.end() ? nullptr : &found->second;
+const std::string_view* CQ_KWXTagTables::pcs_FindFragment(std::string_view tag) const {
+  const auto& table = m_pcoStore->m_mapTagToFragment;
+  auto found = table.find(tag);
+  return found == table.end() ? nullptr : &found->second;
+}
+
+std::unordered_map<std::string, std::string> CQ_KWXTagTables::cco_CopyTagToFragment() const {
+  const auto& table = m_pcoStore->m_mapTagToFragment;
+  std::unordered_map<std::string, std::string> copy;
+  copy.reserve(table.size());
+  for (const auto& [tag, fragment] : table) copy.emplace(tag, fragment);
+  return copy;
 }
 
 void CQ_KWXTagTables::v_EmptyTables() {
-  m_mapFragmentToTag.clear();
-  m_dqKeptFragments.clear();
-  m_mapTagToFragment.clear();
+  // The tables go before the region their nodes live in.
+  m_pcoStore.reset();
+  m_pcoStore = std::make_unique<st_Store>();
 }
-
 void CQ_KWXTagTables::v_Reset() {
   v_EmptyTables();
   m_anCounters.fill(1);

@@ -7,11 +7,18 @@
 // is what lets back conversion and the verifier rebuild the tables from the
 // ORG copy. Both tables are hash maps, so a request costs time linear in
 // the fragment's length whatever the size of the document.
+//
+// Storage: every text the tables keep (tags and fragments) is copied once
+// into a region owned by the tables, and the hash-map nodes come from the
+// same region; entries are never removed one by one, so nothing is freed
+// until the tables are emptied, and emptying them releases the region in a
+// few large blocks rather than a heap block per text.
 #pragma once
 
 #include <array>
 #include <cstddef>
-#include <deque>
+#include <memory>
+#include <memory_resource>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -35,17 +42,17 @@ class OSTRAKON_API CQ_KWXTagTables {
   // from name and the next value of the kind's counter, entered in both
   // tables. name must already be KWX text; it is not read when the fragment
   // is known. For the other kinds this behaves like ccs_MakeNewTag.
-  // The reference stays valid until the tables are emptied.
-  const std::string& rcs_TagForFragment(KWX::ET_KWXNumberedTag kind, std::string_view name,
-                                        const std::string& fragment);
+  // The view stays valid until the tables are emptied or destroyed.
+  std::string_view sv_TagForFragment(KWX::ET_KWXNumberedTag kind, std::string_view name, std::string_view fragment);
 
   // A new tag of any numbered kind with the next counter value, entered in
   // both tables (text lines and markers always take a new number, since
-  // their fragments hold their own text).
-  std::string ccs_MakeNewTag(KWX::ET_KWXNumberedTag kind, std::string_view name, const std::string& fragment);
+  // their fragments hold their own text). Valid like sv_TagForFragment.
+  std::string_view sv_MakeNewTag(KWX::ET_KWXNumberedTag kind, std::string_view name, std::string_view fragment);
 
-  // The tag already made for a fragment of a kind, or null.
-  const std::string* pcs_FindTag(KWX::ET_KWXNumberedTag kind, const std::string& fragment) const;
+  // The tag already made for a fragment of a kind, or null. The pointer
+  // and the text it shows stay valid until the tables are emptied.
+  const std::string_view* pcs_FindTag(KWX::ET_KWXNumberedTag kind, std::string_view fragment) const;
 
   // --- plain pairs -------------------------------------------------------------
 
@@ -62,8 +69,8 @@ class OSTRAKON_API CQ_KWXTagTables {
   void v_EnterFixedPairs();
   // Room for about `tags` entries in each table, made once.
   void v_Reserve(std::size_t tags) {
-    m_mapFragmentToTag.reserve(tags);
-    m_mapTagToFragment.reserve(tags);
+    m_pcoStore->m_mapFragmentToTag.reserve(tags);
+    m_pcoStore->m_mapTagToFragment.reserve(tags);
   }
 
   // Makes the six header lines, enters them with their counterparts and
@@ -73,12 +80,12 @@ class OSTRAKON_API CQ_KWXTagTables {
 
   // --- lookups -----------------------------------------------------------------
 
-  // The fragment a tag stands for, or null.
-  const std::string* pcs_FindFragment(std::string_view tag) const;
-  // The whole tag-to-fragment table (back conversion copies it into its tag
-  // map).
-  const std::unordered_map<std::string, std::string>& rco_TagToFragment() const { return m_mapTagToFragment; }
-  std::size_t n_TagCount() const { return m_mapTagToFragment.size(); }
+  // The fragment a tag stands for, or null (valid like pcs_FindTag).
+  const std::string_view* pcs_FindFragment(std::string_view tag) const;
+  // A copy of the whole tag-to-fragment table (back conversion and the
+  // verifier take it as their tag map).
+  std::unordered_map<std::string, std::string> cco_CopyTagToFragment() const;
+  std::size_t n_TagCount() const { return m_pcoStore->m_mapTagToFragment.size(); }
 
   // --- counters ----------------------------------------------------------------
 
@@ -106,11 +113,8 @@ class OSTRAKON_API CQ_KWXTagTables {
   void v_Reset();
 
  private:
-  // Key of the fragment table: the kind's code and a view of the fragment,
-  // so that equal fragments of different kinds never share a tag. The view
-  // looks into text the tables own (the tag table's fragment of the same
-  // entry, or a copy kept for the purpose) and the value points to the tag
-  // table's key, so each text is held once.
+  // Key of the fragment table: the kind's code and the fragment, so that
+  // equal fragments of different kinds never share a tag.
   struct st_KeyView {
     char c_Kind;
     std::string_view cs_Fragment;
@@ -123,15 +127,18 @@ class OSTRAKON_API CQ_KWXTagTables {
   };
   static st_KeyView sst_KeyView(int kind, std::string_view fragment);
   // Makes a tag with the next number and enters it in both tables.
-  const std::string& rcs_MakeAndEnter(KWX::ET_KWXNumberedTag kind, std::string_view name,
-                                      const std::string& fragment);
-  // Text equal to `fragment` that lives as long as the tables: the tag
-  // table's fragment when the entry just made holds it, otherwise a copy.
-  std::string_view cs_KeepFragment(const std::string* entered, std::string_view fragment);
+  std::string_view sv_MakeAndEnter(KWX::ET_KWXNumberedTag kind, std::string_view name, std::string_view fragment);
+  // A copy of text in the tables' region.
+  std::string_view sv_Keep(std::string_view text);
 
-  std::unordered_map<st_KeyView, const std::string*, st_KeyHash> m_mapFragmentToTag;
-  std::deque<std::string> m_dqKeptFragments;
-  std::unordered_map<std::string, std::string> m_mapTagToFragment;
+  // The region and the two tables whose nodes and texts live in it. The
+  // tables are declared after the region, so they go first.
+  struct st_Store {
+    std::pmr::monotonic_buffer_resource m_coRegion{std::size_t(1) << 16};
+    std::pmr::unordered_map<st_KeyView, std::string_view, st_KeyHash> m_mapFragmentToTag{&m_coRegion};
+    std::pmr::unordered_map<std::string_view, std::string_view> m_mapTagToFragment{&m_coRegion};
+  };
+  std::unique_ptr<st_Store> m_pcoStore;
   std::array<unsigned, KWX::COUNTER_ALL_COUNT> m_anCounters{};
   int m_iFormatGeneration = KWX::FORMAT_GENERATION_CURRENT;
 };

@@ -134,9 +134,9 @@ class CQ_MIFToKWXConverter::CListWalker {
 
   // The tag of a reusable kind for a fragment; the name (raw MIF) is
   // converted only when a new tag has to be made.
-  const std::string& Reuse(KWX::ET_KWXNumberedTag kind, std::string_view rawName, const std::string& fragment) {
-    if (const std::string* known = m_tags.pcs_FindTag(kind, fragment)) return *known;
-    return m_tags.rcs_TagForFragment(kind, Name(rawName), fragment);
+  std::string_view Reuse(KWX::ET_KWXNumberedTag kind, std::string_view rawName, std::string_view fragment) {
+    if (const std::string_view* known = m_tags.pcs_FindTag(kind, fragment)) return *known;
+    return m_tags.sv_TagForFragment(kind, Name(rawName), fragment);
   }
 
   // The lines [begin, end) as one fragment, each with its line feed. The
@@ -431,7 +431,7 @@ class CQ_MIFToKWXConverter::CListWalker {
 
   void TextLineOpening() {
     const std::size_t end = End(m_i);
-    Emit(m_tags.ccs_MakeNewTag(KWX::NUMBERED_TS, "", Join(m_i, end)));
+    Emit(m_tags.sv_MakeNewTag(KWX::NUMBERED_TS, "", Join(m_i, end)));
     PushBlock(Block::TextLine);
     m_runs.push_back(RUN_NONE);
     ++m_i;
@@ -498,7 +498,7 @@ class CQ_MIFToKWXConverter::CListWalker {
     }
     Emit(Reuse(KWX::NUMBERED_PS, tag, fragment));
     if (!number.empty()) {
-      Emit(m_tags.rcs_TagForFragment(KWX::NUMBERED_PN, number, numStringLine + "\n"));
+      Emit(m_tags.sv_TagForFragment(KWX::NUMBERED_PN, number, numStringLine + "\n"));
     }
     if (haveNumString) {
       if (!haveNumFormat) {
@@ -547,7 +547,7 @@ class CQ_MIFToKWXConverter::CListWalker {
       Emit(Reuse(KWX::NUMBERED_CS, ftag, fragment));
       run = RUN_CS;
     } else {
-      Emit(m_tags.rcs_TagForFragment(KWX::NUMBERED_FC, "", fragment));
+      Emit(m_tags.sv_TagForFragment(KWX::NUMBERED_FC, "", fragment));
       run = RUN_FC;
     }
     m_i = end;
@@ -664,7 +664,7 @@ class CQ_MIFToKWXConverter::CListWalker {
       default: kind = KWX::NUMBERED_MK; break;
     }
     if (kind != KWX::NUMBERED_MK && kind != KWX::NUMBERED_IMK) {
-      Emit(m_tags.ccs_MakeNewTag(kind, "", fragment));
+      Emit(m_tags.sv_MakeNewTag(kind, "", fragment));
       return;
     }
     std::string typeText;
@@ -676,14 +676,14 @@ class CQ_MIFToKWXConverter::CListWalker {
       case 7: typeText = "Equation"; break;
       default: typeText = typeName.empty() ? std::to_string(type) : Name(typeName); break;
     }
-    std::string tag = m_tags.ccs_MakeNewTag(kind, typeText, fragment);
+    const std::string_view tag = m_tags.sv_MakeNewTag(kind, typeText, fragment);
     // A character takes at least one byte of the raw text: text no longer
     // than the limit in bytes is within it in characters too.
     const std::size_t limit = static_cast<std::size_t>(m_conv.m_lMarkerLength);
     if (m_first && m_conv.m_lMarkerLength > 0 && text.size() > limit &&
         m_conv.m_coMarkerText.n_CharacterCount(text) > limit) {
       CQ_Morvane_Communication& session = m_conv.m_rcoSession;
-      session.v_AddMessage(ccs_FormatKernelString(250, tag.c_str(), session.lpsz_GetSourceMarkerLength()));
+      session.v_AddMessage(ccs_FormatKernelString(250, std::string(tag).c_str(), session.lpsz_GetSourceMarkerLength()));
       session.v_AddMessage(lpsz_LoadKernelString(251));
       session.v_UpdateResults();
     }
@@ -752,7 +752,7 @@ class CQ_MIFToKWXConverter::CListWalker {
     if (j == m_i + 1) {
       EmitEntered(std::string(KWX::TAG_TBT), Join(m_i, (j < m_n && !IsCloser(m_lines[j])) ? j + 1 : j));
     } else {
-      Emit(m_tags.rcs_TagForFragment(KWX::NUMBERED_TBT, "", Join(m_i, j)));
+      Emit(m_tags.sv_TagForFragment(KWX::NUMBERED_TBT, "", Join(m_i, j)));
     }
     PushBlock(Block::TblTitle);
     m_i = j;
@@ -802,11 +802,11 @@ class CQ_MIFToKWXConverter::CListWalker {
     }
     if (conditioned && allHidden) {
       const std::size_t end = End(m_i);
-      Emit(m_tags.rcs_TagForFragment(KWX::NUMBERED_HROW, "", Join(m_i, end)));
+      Emit(m_tags.sv_TagForFragment(KWX::NUMBERED_HROW, "", Join(m_i, end)));
       m_i = end;
       return;
     }
-    Emit(m_tags.rcs_TagForFragment(KWX::NUMBERED_ROW, "", Join(m_i, j)));
+    Emit(m_tags.sv_TagForFragment(KWX::NUMBERED_ROW, "", Join(m_i, j)));
     PushBlock(Block::Row);
     m_i = j;
   }
@@ -823,7 +823,7 @@ class CQ_MIFToKWXConverter::CListWalker {
       }
       j = End(j);
     }
-    Emit(m_tags.rcs_TagForFragment(KWX::NUMBERED_CT, "", Join(m_i, j)));
+    Emit(m_tags.sv_TagForFragment(KWX::NUMBERED_CT, "", Join(m_i, j)));
     PushBlock(Block::Cell);
     if (content) PushBlock(Block::CellContent);
     m_i = j;
@@ -832,7 +832,7 @@ class CQ_MIFToKWXConverter::CListWalker {
   void TextInset() {
     const std::size_t end = End(m_i);
     Warn(260, m_pageName, 261);
-    Emit(m_tags.rcs_TagForFragment(KWX::NUMBERED_TI, "", Join(m_i, end)));
+    Emit(m_tags.sv_TagForFragment(KWX::NUMBERED_TI, "", Join(m_i, end)));
     m_i = end;
   }
 
@@ -862,14 +862,14 @@ class CQ_MIFToKWXConverter::CListWalker {
   void ElementObject() {
     StructuredMarkup();
     const std::size_t end = End(m_i);
-    Emit(m_tags.rcs_TagForFragment(KWX::NUMBERED_E, Name(ElementName(m_i, end)), Join(m_i, end)));
+    Emit(m_tags.sv_TagForFragment(KWX::NUMBERED_E, Name(ElementName(m_i, end)), Join(m_i, end)));
     m_i = end;
   }
 
   void ElementBegin() {
     StructuredMarkup();
     const std::size_t end = End(m_i);
-    Emit(m_tags.rcs_TagForFragment(KWX::NUMBERED_EL, Name(ElementName(m_i, end)), Join(m_i, end)));
+    Emit(m_tags.sv_TagForFragment(KWX::NUMBERED_EL, Name(ElementName(m_i, end)), Join(m_i, end)));
     m_i = end;
     // The automatic prefix is the text up to PrefixEnd, when the element
     // has one.

@@ -34,7 +34,7 @@ int main() {
       for (int i = 0; i < paragraphs; ++i) {
         const std::string fragment = "<Para\n<PgfTag `Body'>\n<PgfFIndent " + std::to_string(i) +
                                      ".0\">\n<PgfLIndent 0.0\">\n<PgfSpBefore 4.0 pt>\n";
-        checksum += tables.rcs_TagForFragment(KWX::NUMBERED_PS, "Body", fragment).size();
+        checksum += tables.sv_TagForFragment(KWX::NUMBERED_PS, "Body", fragment).size();
       }
     }
     const double tablesTime = Seconds(start);

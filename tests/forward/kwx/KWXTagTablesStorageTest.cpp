@@ -19,18 +19,18 @@ TEST(KWXTagTablesStorageTest, EntriesAnswerAfterGrowthWhateverTheCallerKept) {
   std::string buffer;
   for (int i = 0; i < 30000; ++i) {
     buffer = "<Para\n<PgfTag `F" + std::to_string(i % 9000) + "'>\n";
-    const std::string tag = tables.rcs_TagForFragment(KWX::NUMBERED_PS, "F", buffer);
+    const std::string tag(tables.sv_TagForFragment(KWX::NUMBERED_PS, "F", buffer));
     if (i < 9000) made.emplace_back("<Para\n<PgfTag `F" + std::to_string(i) + "'>\n", tag);
     if (i % 3 == 0) {
       const std::string marker = "<Marker\n<MText `m" + std::to_string(i) + "'>\n";
-      const std::string mk = tables.ccs_MakeNewTag(KWX::NUMBERED_MK, "Comment", marker);
+      const std::string mk(tables.sv_MakeNewTag(KWX::NUMBERED_MK, "Comment", marker));
       ASSERT_NE(tables.pcs_FindFragment(mk), nullptr);
       ASSERT_EQ(*tables.pcs_FindFragment(mk), marker);
     }
   }
   buffer.assign(buffer.size(), '#');
   for (const auto& [fragment, tag] : made) {
-    const std::string* found = tables.pcs_FindTag(KWX::NUMBERED_PS, fragment);
+    const std::string_view* found = tables.pcs_FindTag(KWX::NUMBERED_PS, fragment);
     ASSERT_NE(found, nullptr) << fragment;
     EXPECT_EQ(*found, tag);
     EXPECT_EQ(*tables.pcs_FindFragment(tag), fragment);
@@ -49,17 +49,17 @@ TEST(KWXTagTablesStorageTest, KnownTagWithAnotherFragment) {
   // The <:elf> counter restarts per list, so one tag can be made again for
   // another fragment: both fragments answer with it, the first one stays
   // the tag's.
-  const std::string first = tables.rcs_TagForFragment(KWX::NUMBERED_ELF, "T", "<ElementBegin\n<ETag `T'>\n");
+  const std::string first(tables.sv_TagForFragment(KWX::NUMBERED_ELF, "T", "<ElementBegin\n<ETag `T'>\n"));
   tables.v_ResetElfCounter();
-  const std::string second = tables.rcs_TagForFragment(KWX::NUMBERED_ELF, "T", "<ElementBegin\n<ETag `T'>\n<X>\n");
+  const std::string second(tables.sv_TagForFragment(KWX::NUMBERED_ELF, "T", "<ElementBegin\n<ETag `T'>\n<X>\n"));
   EXPECT_EQ(first, second);
   EXPECT_EQ(*tables.pcs_FindTag(KWX::NUMBERED_ELF, "<ElementBegin\n<ETag `T'>\n<X>\n"), first);
   EXPECT_EQ(*tables.pcs_FindFragment(first), "<ElementBegin\n<ETag `T'>\n");
 
   // Markers take a new number each time; the fragment answers with the
   // latest.
-  const std::string a = tables.ccs_MakeNewTag(KWX::NUMBERED_MK, "Comment", "<Marker\n");
-  const std::string b = tables.ccs_MakeNewTag(KWX::NUMBERED_MK, "Comment", "<Marker\n");
+  const std::string a(tables.sv_MakeNewTag(KWX::NUMBERED_MK, "Comment", "<Marker\n"));
+  const std::string b(tables.sv_MakeNewTag(KWX::NUMBERED_MK, "Comment", "<Marker\n"));
   EXPECT_NE(a, b);
   EXPECT_EQ(*tables.pcs_FindTag(KWX::NUMBERED_MK, "<Marker\n"), b);
 

@@ -66,7 +66,7 @@ TEST(KWXTagTablesTest, ReuseRuleAndCounters) {
   };
   CQ_KWXTagTables tables;
   for (const Request& r : requests) {
-    const std::string tag = tables.rcs_TagForFragment(r.kind, r.name, r.fragment);
+    const std::string tag(tables.sv_TagForFragment(r.kind, r.name, r.fragment));
     EXPECT_EQ(r.expect, tag) << "kind " << r.kind << ", fragment " << r.fragment;
     ASSERT_NE(nullptr, tables.pcs_FindFragment(tag)) << tag;
     // The tag stands for the first fragment it was made for.
@@ -81,8 +81,8 @@ TEST(KWXTagTablesTest, ReuseRuleAndCounters) {
 
   // A fresh tag forced for a known fragment does not change what reuse
   // answers.
-  EXPECT_EQ("<ps \"Body\" 4>", tables.ccs_MakeNewTag(KWX::NUMBERED_PS, "Body", "<Para\n<PgfTag `Body'>\n"));
-  EXPECT_EQ("<ps \"Body\" 1>", tables.rcs_TagForFragment(KWX::NUMBERED_PS, "Body", "<Para\n<PgfTag `Body'>\n"));
+  EXPECT_EQ("<ps \"Body\" 4>", tables.sv_MakeNewTag(KWX::NUMBERED_PS, "Body", "<Para\n<PgfTag `Body'>\n"));
+  EXPECT_EQ("<ps \"Body\" 1>", tables.sv_TagForFragment(KWX::NUMBERED_PS, "Body", "<Para\n<PgfTag `Body'>\n"));
   ASSERT_NE(nullptr, tables.pcs_FindTag(KWX::NUMBERED_CT, "<Cell\n<CellContent\n"));
   EXPECT_EQ("<ct 1>", *tables.pcs_FindTag(KWX::NUMBERED_CT, "<Cell\n<CellContent\n"));
   EXPECT_EQ(nullptr, tables.pcs_FindTag(KWX::NUMBERED_ROW, "<Cell\n<CellContent\n"));
@@ -126,21 +126,21 @@ TEST(KWXTagTablesTest, HeaderFollowsTheFormatGeneration) {
 TEST(KWXTagTablesTest, EmptyingKeepsCountersAndResetRestarts) {
   CQ_KWXTagTables tables;
   const std::string fragment = "<Para\n<PgfTag `Body'>\n";
-  EXPECT_EQ("<ps \"Body\" 1>", tables.rcs_TagForFragment(KWX::NUMBERED_PS, "Body", fragment));
-  EXPECT_EQ("<:elf \"T\" 1>", tables.rcs_TagForFragment(KWX::NUMBERED_ELF, "T", "a"));
+  EXPECT_EQ("<ps \"Body\" 1>", tables.sv_TagForFragment(KWX::NUMBERED_PS, "Body", fragment));
+  EXPECT_EQ("<:elf \"T\" 1>", tables.sv_TagForFragment(KWX::NUMBERED_ELF, "T", "a"));
   tables.v_EmptyTables();
   EXPECT_EQ(nullptr, tables.pcs_FindFragment("<ps \"Body\" 1>"));
   EXPECT_EQ(0u, tables.n_TagCount());
   // Numbers never repeat within one file.
-  EXPECT_EQ("<ps \"Body\" 2>", tables.rcs_TagForFragment(KWX::NUMBERED_PS, "Body", fragment));
+  EXPECT_EQ("<ps \"Body\" 2>", tables.sv_TagForFragment(KWX::NUMBERED_PS, "Body", fragment));
   // The <:elf> counter restarts for each line list.
   tables.v_ResetElfCounter();
-  EXPECT_EQ("<:elf \"T\" 1>", tables.rcs_TagForFragment(KWX::NUMBERED_ELF, "T", "b"));
+  EXPECT_EQ("<:elf \"T\" 1>", tables.sv_TagForFragment(KWX::NUMBERED_ELF, "T", "b"));
   EXPECT_EQ(3u, tables.n_PeekCounter(KWX::COUNTER_PARAGRAPHS));
   tables.v_SetFormatGeneration(1);
   tables.v_Reset();
   EXPECT_EQ(KWX::FORMAT_GENERATION_CURRENT, tables.i_GetFormatGeneration());
-  EXPECT_EQ("<ps \"Body\" 1>", tables.rcs_TagForFragment(KWX::NUMBERED_PS, "Body", fragment));
+  EXPECT_EQ("<ps \"Body\" 1>", tables.sv_TagForFragment(KWX::NUMBERED_PS, "Body", fragment));
   for (int c = 0; c < KWX::COUNTER_ALL_COUNT; ++c) {
     EXPECT_EQ(c == KWX::COUNTER_PARAGRAPHS ? 2u : 1u, tables.n_PeekCounter(static_cast<KWX::ET_KWXCounter>(c)));
   }
@@ -155,8 +155,8 @@ TEST(KWXTagTablesTest, DeterministicOverManyRequests) {
     for (int i = 0; i < 20000; ++i) {
       const int format = (i * 7919) % 1500;  // repeats formats in a scattered order
       const std::string fragment = "<Para\n<PgfTag `F" + std::to_string(format) + "'>\n";
-      tags.push_back(tables.rcs_TagForFragment(KWX::NUMBERED_PS, "F" + std::to_string(format), fragment));
-      if (i % 10 == 0) tags.push_back(tables.ccs_MakeNewTag(KWX::NUMBERED_TS, "", "<TextLine\n"));
+      tags.emplace_back(tables.sv_TagForFragment(KWX::NUMBERED_PS, "F" + std::to_string(format), fragment));
+      if (i % 10 == 0) tags.emplace_back(tables.sv_MakeNewTag(KWX::NUMBERED_TS, "", "<TextLine\n"));
     }
     return std::make_pair(tags, tables.n_PeekCounter(KWX::COUNTER_PARAGRAPHS));
   };

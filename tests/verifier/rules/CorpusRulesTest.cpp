@@ -64,8 +64,7 @@ std::vector<std::string> ThroughAFile(const std::vector<std::string>& lines) {
 
 // The tags back conversion knows besides those the conversion made.
 CQ_TagMap BackConversionTagMap(const CQ_MIFToKWXConverter& converter, const std::vector<std::string>& kwx) {
-  CQ_TagMap map(converter.rco_GetTagTables().rco_TagToFragment().begin(),
-                converter.rco_GetTagTables().rco_TagToFragment().end());
+  CQ_TagMap map = converter.rco_GetTagTables().cco_CopyTagToFragment();
   for (const auto& [tag, unused] : TagMapOf(Build(BODY, ""))) map.emplace(tag, "");
   for (const std::string& line : kwx) {
     if (line.rfind("<sourcepath \"", 0) == 0) {
