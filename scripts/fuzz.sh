@@ -26,4 +26,4 @@ run mif_prescan_fuzz tests/data/mif samples
 # and report fixtures, translated files) as targets for the tag rules.
 mkdir -p "$work/kwx_seeds"
 grep -rlZ --include='*.txt' '^<kwx ' tests/data | xargs -0 -I{} sh -c 'cp "$1" "$2/$(echo "$1" | tr / _)"' _ {} "$work/kwx_seeds"
-run kwx_target_rules_fuzz "$work/kwx_seeds"
+run kwx_target_rules_fuzz -dict=fuzz/kwx_target_rules.dict -len_control=0 "$work/kwx_seeds"
