@@ -9,13 +9,6 @@
 
 #include <cstring>
 
-namespace {
-
-// Kind code of plain pairs in the fragment table.
-constexpr int kPlainKind = KWX::NUMBERED_KIND_COUNT;
-
-}  // namespace
-
 CQ_KWXTagTables::st_KeyView CQ_KWXTagTables::sst_KeyView(int kind, std::string_view fragment) {
   return {static_cast<char>('A' + kind), fragment};
 }
@@ -59,13 +52,13 @@ std::string_view CQ_KWXTagTables::sv_MakeAndEnter(KWX::ET_KWXNumberedTag kind, s
     entry = tagTable.emplace(sv_Keep(made), kept).first;
   }
   const std::string_view tag = entry->first;
+  // Only reusable kinds are looked up by fragment: text lines and markers
+  // always take a new tag, so their fragments need no entry.
+  if (!info.b_Reusable) return tag;
   auto found = fragmentTable.find(sst_KeyView(kind, fragment));
   if (found == fragmentTable.end()) {
     if (kept.data() == nullptr) kept = sv_Keep(fragment);
     fragmentTable.emplace(sst_KeyView(kind, kept), tag);
-  } else if (!info.b_Reusable) {
-    // Text lines and markers: the fragment table answers with the latest.
-    found->second = tag;
   }
   // Reuse answers with the first tag made for the fragment; a fresh tag of
   // a reusable kind made anyway (sv_MakeNewTag) is the new one.
@@ -79,20 +72,11 @@ const std::string_view* CQ_KWXTagTables::pcs_FindTag(KWX::ET_KWXNumberedTag kind
 }
 
 bool CQ_KWXTagTables::b_Enter(std::string_view tag, std::string_view fragment) {
+  // Plain pairs are only ever looked up by their tag.
   auto& tagTable = m_pcoStore->m_mapTagToFragment;
-  auto& fragmentTable = m_pcoStore->m_mapFragmentToTag;
-  auto entry = tagTable.find(tag);
-  const bool inserted = entry == tagTable.end();
-  std::string_view kept;
-  if (inserted) {
-    kept = sv_Keep(fragment);
-    entry = tagTable.emplace(sv_Keep(tag), kept).first;
-  }
-  if (fragmentTable.find(sst_KeyView(kPlainKind, fragment)) == fragmentTable.end()) {
-    if (kept.data() == nullptr) kept = sv_Keep(fragment);
-    fragmentTable.emplace(sst_KeyView(kPlainKind, kept), entry->first);
-  }
-  return inserted;
+  if (tagTable.find(tag) != tagTable.end()) return false;
+  tagTable.emplace(sv_Keep(tag), sv_Keep(fragment));
+  return true;
 }
 
 void CQ_KWXTagTables::v_EnterFixedPairs() {

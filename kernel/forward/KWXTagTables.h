@@ -46,11 +46,14 @@ class OSTRAKON_API CQ_KWXTagTables {
   std::string_view sv_TagForFragment(KWX::ET_KWXNumberedTag kind, std::string_view name, std::string_view fragment);
 
   // A new tag of any numbered kind with the next counter value, entered in
-  // both tables (text lines and markers always take a new number, since
-  // their fragments hold their own text). Valid like sv_TagForFragment.
+  // the tag table, and in the fragment table for a reusable kind whose
+  // fragment has no tag yet (text lines and markers always take a new
+  // number, since their fragments hold their own text, and are never looked
+  // up by fragment). Valid like sv_TagForFragment.
   std::string_view sv_MakeNewTag(KWX::ET_KWXNumberedTag kind, std::string_view name, std::string_view fragment);
 
-  // The tag already made for a fragment of a kind, or null. The pointer
+  // The tag already made for a fragment of a reusable kind, or null (always
+  // null for the other kinds). The pointer
   // and the text it shows stay valid until the tables are emptied.
   const std::string_view* pcs_FindTag(KWX::ET_KWXNumberedTag kind, std::string_view fragment) const;
 
@@ -58,8 +61,8 @@ class OSTRAKON_API CQ_KWXTagTables {
 
   // Enters a pair whose tag is not numbered by the tables: header lines,
   // fixed pairs, identifier tags (<tr ID>, <:fn ID>), placeholders, the
-  // external forms of element tags. The tag-to-fragment entry is made only
-  // when the tag is unknown (the first fragment of a tag wins: <:/cs>
+  // external forms of element tags, in the tag table only (they are looked
+  // up by tag). The entry is made only when the tag is unknown (the first fragment of a tag wins: <:/cs>
   // keeps its empty font block although other blocks also give <:/cs>).
   // Returns true when the tag was unknown.
   bool b_Enter(std::string_view tag, std::string_view fragment);

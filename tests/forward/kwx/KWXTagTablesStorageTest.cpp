@@ -56,12 +56,14 @@ TEST(KWXTagTablesStorageTest, KnownTagWithAnotherFragment) {
   EXPECT_EQ(*tables.pcs_FindTag(KWX::NUMBERED_ELF, "<ElementBegin\n<ETag `T'>\n<X>\n"), first);
   EXPECT_EQ(*tables.pcs_FindFragment(first), "<ElementBegin\n<ETag `T'>\n");
 
-  // Markers take a new number each time; the fragment answers with the
-  // latest.
+  // Markers take a new number each time, each tag keeps its fragment, and
+  // a marker's fragment never answers with a tag (nothing reuses one).
   const std::string a(tables.sv_MakeNewTag(KWX::NUMBERED_MK, "Comment", "<Marker\n"));
   const std::string b(tables.sv_MakeNewTag(KWX::NUMBERED_MK, "Comment", "<Marker\n"));
   EXPECT_NE(a, b);
-  EXPECT_EQ(*tables.pcs_FindTag(KWX::NUMBERED_MK, "<Marker\n"), b);
+  EXPECT_EQ(*tables.pcs_FindFragment(a), "<Marker\n");
+  EXPECT_EQ(*tables.pcs_FindFragment(b), "<Marker\n");
+  EXPECT_EQ(tables.pcs_FindTag(KWX::NUMBERED_MK, "<Marker\n"), nullptr);
 
   tables.v_EmptyTables();
   EXPECT_EQ(tables.pcs_FindTag(KWX::NUMBERED_ELF, "<ElementBegin\n<ETag `T'>\n<X>\n"), nullptr);
