@@ -45,12 +45,11 @@ std::string_view CQ_KWXTagTables::sv_MakeAndEnter(KWX::ET_KWXNumberedTag kind, s
   const std::string made = KWX::ccs_MakeNumberedTag(kind, name, n_TakeNumber(info.et_Counter));
   auto& tagTable = m_pcoStore->m_mapTagToFragment;
   auto& fragmentTable = m_pcoStore->m_mapFragmentToTag;
-  auto entry = tagTable.find(made);
+  // A numbered tag is nearly always new (only the <:elf> counter restarts),
+  // so it is copied first and entered with one lookup.
+  auto [entry, inserted] = tagTable.try_emplace(sv_Keep(made));
   std::string_view kept;  // the fragment's text in the region, when copied
-  if (entry == tagTable.end()) {
-    kept = sv_Keep(fragment);
-    entry = tagTable.emplace(sv_Keep(made), kept).first;
-  }
+  if (inserted) entry->second = kept = sv_Keep(fragment);
   const std::string_view tag = entry->first;
   // Only reusable kinds are looked up by fragment: text lines and markers
   // always take a new tag, so their fragments need no entry.
