@@ -15,6 +15,10 @@
 #include <array>
 #include <cstdint>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "kernel/forward/KWXFormat.h"
 #include "kernel/session/Communication.h"
 
@@ -106,6 +110,28 @@ int HexValue(unsigned char c) {
 constexpr std::size_t kMaxHexDigits = 8;
 
 // One conversion's first pass.
+// The first backslash, '<' or '>' at or after `from`, or the text's size;
+// sixteen bytes at a time where SSE2 is there.
+std::size_t NextSpecial(std::string_view text, std::size_t from) {
+  const char* const p = text.data();
+  const std::size_t n = text.size();
+  std::size_t i = from;
+#if defined(__SSE2__)
+  const __m128i lt = _mm_set1_epi8('<');
+  const __m128i gt = _mm_set1_epi8('>');
+  const __m128i backslash = _mm_set1_epi8('\\');
+  for (; i + 16 <= n; i += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    const __m128i hit =
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, lt), _mm_cmpeq_epi8(v, gt)), _mm_cmpeq_epi8(v, backslash));
+    const int mask = _mm_movemask_epi8(hit);
+    if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+  }
+#endif
+  while (i < n && p[i] != '\\' && p[i] != '<' && p[i] != '>') ++i;
+  return i;
+}
+
 class FirstPass {
  public:
   FirstPass(const CQ_TextSettings& settings, std::string& out)
@@ -119,8 +145,7 @@ class FirstPass {
     for (std::size_t i = 0; i < text.size(); ++i) {
       if (m_state == State::Normal && !m_doubleByte) {
         // Plain bytes, the bulk of any text, are copied as one run.
-        std::size_t j = i;
-        while (j < text.size() && text[j] != '\\' && text[j] != '<' && text[j] != '>') ++j;
+        const std::size_t j = NextSpecial(text, i);
         if (j > i) {
           m_out.append(text.data() + i, j - i);
           i = j;
