@@ -54,11 +54,10 @@ std::string_view CQ_KWXTagTables::sv_MakeAndEnter(KWX::ET_KWXNumberedTag kind, s
   // Only reusable kinds are looked up by fragment: text lines and markers
   // always take a new tag, so their fragments need no entry.
   if (!info.b_Reusable) return tag;
-  auto found = fragmentTable.find(sst_KeyView(kind, fragment));
-  if (found == fragmentTable.end()) {
-    if (kept.data() == nullptr) kept = sv_Keep(fragment);
-    fragmentTable.emplace(sst_KeyView(kind, kept), tag);
-  }
+  // The fragment's copy is usually made already, for the tag table; an
+  // entry already there for the fragment stays.
+  if (kept.data() == nullptr) kept = sv_Keep(fragment);
+  fragmentTable.try_emplace(sst_KeyView(kind, kept), tag);
   // Reuse answers with the first tag made for the fragment; a fresh tag of
   // a reusable kind made anyway (sv_MakeNewTag) is the new one.
   return tag;

@@ -136,7 +136,7 @@ class CQ_MIFToKWXConverter::CListWalker {
   // converted only when a new tag has to be made.
   std::string_view Reuse(KWX::ET_KWXNumberedTag kind, std::string_view rawName, std::string_view fragment) {
     if (const std::string_view* known = m_tags.pcs_FindTag(kind, fragment)) return *known;
-    return m_tags.sv_TagForFragment(kind, Name(rawName), fragment);
+    return m_tags.sv_MakeNewTag(kind, Name(rawName), fragment);
   }
 
   // The lines [begin, end) as one fragment, each with its line feed. The
