@@ -34,34 +34,15 @@
 #include <utility>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "MIFBenchGenerator.h"
 #include "kernel/session/CommunicationFrame.h"
 
 namespace {
 
-struct Measure {
-  double seconds = 0;  // processor time, user and system
-  double wall = 0;
-  double peakMB = 0;
-  bool ok = false;
-};
-
-template <class F>
-Measure InChild(F&& work) {
-  const auto start = std::chrono::steady_clock::now();
-  const pid_t pid = ::fork();
-  if (pid == 0) std::_Exit(work() ? 0 : 1);
-  int status = 0;
-  struct rusage usage {};
-  ::wait4(pid, &status, 0, &usage);
-  Measure m;
-  m.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  m.seconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-              static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-  m.peakMB = static_cast<double>(usage.ru_maxrss) / 1024.0;  // kilobytes on Linux
-  m.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-  return m;
-}
+using bench::InChild;
+using bench::Measure;
+using bench::ParseSizes;
 
 void PrintResults(const CQ_Morvane_CommunicationFrame& session) {
   for (const std::string& line : session.rco_GetResults()) std::fprintf(stderr, "%s\n", line.c_str());
@@ -197,16 +178,6 @@ unsigned NumberedEntries(const std::string& report) {
   std::string line;
   while (std::getline(in, line)) n += line.size() > 1 && line[0] == '[' && line[1] >= '0' && line[1] <= '9';
   return n;
-}
-
-std::vector<int> ParseSizes(const char* text) {
-  std::vector<int> sizes;
-  for (const char* p = text; *p;) {
-    sizes.push_back(std::atoi(p));
-    while (*p && *p != ',') ++p;
-    if (*p == ',') ++p;
-  }
-  return sizes;
 }
 
 double MB(const std::string& path) { return static_cast<double>(std::filesystem::file_size(path)) / (1 << 20); }

@@ -18,32 +18,16 @@
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "MIFBenchGenerator.h"
 #include "kernel/backward/PseudoTranslation.h"
 #include "kernel/session/CommunicationFrame.h"
 
 namespace {
 
-struct Measure {
-  double seconds = 0;
-  double peakMB = 0;
-  bool ok = false;
-};
-
-template <class F>
-Measure InChild(F&& work) {
-  const pid_t pid = ::fork();
-  if (pid == 0) std::_Exit(work() ? 0 : 1);
-  int status = 0;
-  struct rusage usage {};
-  ::wait4(pid, &status, 0, &usage);
-  Measure m;
-  m.seconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-              static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-  m.peakMB = static_cast<double>(usage.ru_maxrss) / 1024.0;
-  m.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-  return m;
-}
+using bench::InChild;
+using bench::Measure;
+using bench::ParseSizes;
 
 std::unique_ptr<CQ_Morvane_CommunicationFrame> Session(const std::string& dir) {
   auto session = std::make_unique<CQ_Morvane_CommunicationFrame>("morvane", "3.0", false);
@@ -76,16 +60,6 @@ bool Back(const std::string& kwx, const std::string& dir) {
   CQ_StringList paths = {kwx};
   session->v_ConvertKWX(&paths, (dir + "ancillary.txt").c_str());
   return Done(*session);
-}
-
-std::vector<int> ParseSizes(const char* text) {
-  std::vector<int> sizes;
-  for (const char* p = text; *p;) {
-    sizes.push_back(std::atoi(p));
-    while (*p && *p != ',') ++p;
-    if (*p == ',') ++p;
-  }
-  return sizes;
 }
 
 }  // namespace

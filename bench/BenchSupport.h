@@ -1,0 +1,53 @@
+// What the benchmarks share: a measurement taken in a child process of its
+// own, so that its processor time and peak resident size (from wait4) are
+// the work's alone, and the --sizes option.
+#pragma once
+
+#include <sys/resource.h>
+#include <sys/time.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <vector>
+
+namespace bench {
+
+struct Measure {
+  double seconds = 0;  // processor time, user and system
+  double wall = 0;
+  double peakMB = 0;
+  bool ok = false;  // the work returned true
+};
+
+// Runs work() in a forked child and measures it.
+template <class F>
+Measure InChild(F&& work) {
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t pid = ::fork();
+  if (pid == 0) std::_Exit(work() ? 0 : 1);
+  int status = 0;
+  struct rusage usage {};
+  ::wait4(pid, &status, 0, &usage);
+  Measure m;
+  m.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  m.seconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+              static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+  m.peakMB = static_cast<double>(usage.ru_maxrss) / 1024.0;  // kilobytes on Linux
+  m.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  return m;
+}
+
+// "1,10,100" -> {1, 10, 100} (sizes in MB).
+inline std::vector<int> ParseSizes(const char* text) {
+  std::vector<int> sizes;
+  for (const char* p = text; *p;) {
+    sizes.push_back(std::atoi(p));
+    while (*p && *p != ',') ++p;
+    if (*p == ',') ++p;
+  }
+  return sizes;
+}
+
+}  // namespace bench
