@@ -28,6 +28,8 @@ int NetDepth(std::string_view line) {
   if (line.empty()) return 0;
   const char first = line.front();
   if (first == '&' || first == '=' || first == '#') return 0;
+  // A closer, "> # end of Name", the commonest line after statements.
+  if (first == '>' && line.size() >= 3 && line[1] == ' ' && line[2] == '#') return -1;
   // Bytes other than the four that matter are skipped by table, string
   // contents with memchr.
   const char* p = line.data();
