@@ -27,7 +27,6 @@ namespace {
 
 using bench::InChild;
 using bench::Measure;
-using bench::ParseSizes;
 
 std::unique_ptr<CQ_Morvane_CommunicationFrame> Session(const std::string& dir) {
   auto session = std::make_unique<CQ_Morvane_CommunicationFrame>("morvane", "3.0", false);
@@ -65,13 +64,10 @@ bool Back(const std::string& kwx, const std::string& dir) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<int> sizes = {1, 10, 100};
-  std::string dir = (std::filesystem::temp_directory_path() / "morvane_back_bench").string();
-  for (int i = 1; i + 1 < argc; i += 2) {
-    const std::string opt = argv[i];
-    if (opt == "--sizes") sizes = ParseSizes(argv[i + 1]);
-    else if (opt == "--dir") dir = argv[i + 1];
-  }
+  const bench::Options options =
+      bench::ParseOptions(argc, argv, "morvane_back_bench", [](const std::string&, const char*) {});
+  const std::vector<int>& sizes = options.sizes;
+  std::string dir = options.dir;
   std::filesystem::create_directories(dir + "/src");
   dir += "/";
   std::printf("%8s %10s %10s %10s %10s %10s %10s %10s\n", "input", "forward s", "back s", "back MB/s", "peak MB",

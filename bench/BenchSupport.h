@@ -10,6 +10,8 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <string>
 #include <vector>
 
 namespace bench {
@@ -48,6 +50,30 @@ inline std::vector<int> ParseSizes(const char* text) {
     if (*p == ',') ++p;
   }
   return sizes;
+}
+
+// The options every benchmark takes: --sizes 1,10,100 (MB), --dir DIR (where
+// documents and outputs go, a temporary folder by default) and --keep yes
+// (leave the documents there). Other options go to `extra`, which returns
+// false for an option it does not know.
+struct Options {
+  std::vector<int> sizes = {1, 10, 100};
+  std::string dir;
+  bool keep = false;
+};
+
+template <class Extra>
+Options ParseOptions(int argc, char** argv, const char* defaultFolder, Extra&& extra) {
+  Options o;
+  o.dir = (std::filesystem::temp_directory_path() / defaultFolder).string();
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string opt = argv[i];
+    if (opt == "--sizes") o.sizes = ParseSizes(argv[i + 1]);
+    else if (opt == "--dir") o.dir = argv[i + 1];
+    else if (opt == "--keep") o.keep = std::string(argv[i + 1]) == "yes";
+    else extra(opt, argv[i + 1]);
+  }
+  return o;
 }
 
 }  // namespace bench

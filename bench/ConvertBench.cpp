@@ -37,7 +37,6 @@ namespace {
 
 using bench::InChild;
 using bench::Measure;
-using bench::ParseSizes;
 
 bool FloorPass(const std::string& mif, const std::string& out) {
   CQ_MIFCopyingReader reader(mif, out);
@@ -67,17 +66,14 @@ bool Convert(const std::string& mif, const std::string& dir, int format) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<int> sizes = {1, 10, 100};
-  std::string dir = (std::filesystem::temp_directory_path() / "morvane_convert_bench").string();
   int format = 1;
-  bool keep = false;
-  for (int i = 1; i + 1 < argc; i += 2) {
-    const std::string opt = argv[i];
-    if (opt == "--sizes") sizes = ParseSizes(argv[i + 1]);
-    else if (opt == "--dir") dir = argv[i + 1];
-    else if (opt == "--format") format = std::string(argv[i + 1]) == "txt" ? 0 : 1;
-    else if (opt == "--keep") keep = std::string(argv[i + 1]) == "yes";
-  }
+  const bench::Options options =
+      bench::ParseOptions(argc, argv, "morvane_convert_bench", [&](const std::string& opt, const char* value) {
+        if (opt == "--format") format = std::string(value) == "txt" ? 0 : 1;
+      });
+  const std::vector<int>& sizes = options.sizes;
+  std::string dir = options.dir;
+  const bool keep = options.keep;
   std::filesystem::create_directories(dir);
   dir += "/";
   // The fixed cost: a document of one page.

@@ -42,7 +42,6 @@ namespace {
 
 using bench::InChild;
 using bench::Measure;
-using bench::ParseSizes;
 
 void PrintResults(const CQ_Morvane_CommunicationFrame& session) {
   for (const std::string& line : session.rco_GetResults()) std::fprintf(stderr, "%s\n", line.c_str());
@@ -185,17 +184,14 @@ double MB(const std::string& path) { return static_cast<double>(std::filesystem:
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<int> sizes = {1, 10, 100};
-  std::string dir = (std::filesystem::temp_directory_path() / "morvane_verify_bench").string();
   unsigned every = 100;
-  bool keep = false;
-  for (int i = 1; i + 1 < argc; i += 2) {
-    const std::string opt = argv[i];
-    if (opt == "--sizes") sizes = ParseSizes(argv[i + 1]);
-    else if (opt == "--dir") dir = argv[i + 1];
-    else if (opt == "--every") every = static_cast<unsigned>(std::max(2, std::atoi(argv[i + 1])));
-    else if (opt == "--keep") keep = std::string(argv[i + 1]) == "yes";
-  }
+  const bench::Options options =
+      bench::ParseOptions(argc, argv, "morvane_verify_bench", [&](const std::string& opt, const char* value) {
+        if (opt == "--every") every = static_cast<unsigned>(std::max(2, std::atoi(value)));
+      });
+  const std::vector<int>& sizes = options.sizes;
+  std::string dir = options.dir;
+  const bool keep = options.keep;
   const std::string conv = dir + "/conv/";
   const std::string org = dir + "/org/";
   const std::string tr = dir + "/tr/";
