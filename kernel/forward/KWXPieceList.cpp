@@ -109,7 +109,7 @@ st_KWXPiece CQ_KWXPieceList::st_Make(std::string_view text) {
 }
 
 void CQ_KWXPieceList::v_Clear() {
-  std::vector<st_KWXPiece>().swap(m_vecPieces);
+  CQ_KWXPieces().swap(m_vecPieces);
   std::vector<std::unique_ptr<char[]>>().swap(m_vecChunks);
   m_nChunkSize = 0;
   m_nUsed = 0;

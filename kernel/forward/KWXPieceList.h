@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "System/Export.h"
+#include "System/Platform/LargeMemory.h"
 
 // The kinds a piece can be, as bits. A prefix kind is set when the piece
 // begins with that tag's opening ("<ps \"...", "<:cs \"..."); a closing
@@ -59,6 +60,9 @@ struct st_KWXPiece {
   bool b_Is(std::uint32_t kinds) const { return (n_Kinds & kinds) != 0; }
 };
 
+// A file's pieces in order; large lists go into huge pages where offered.
+using CQ_KWXPieces = std::vector<st_KWXPiece, Platform::LargeAllocator<st_KWXPiece>>;
+
 // The kind bits of a piece's text.
 OSTRAKON_API std::uint32_t sn_KWXPieceKinds(std::string_view text);
 
@@ -78,8 +82,8 @@ class OSTRAKON_API CQ_KWXPieceList {
   void v_Add(std::string_view text) { m_vecPieces.push_back(st_Make(text)); }
   void v_Add(const st_KWXPiece& piece) { m_vecPieces.push_back(piece); }
 
-  std::vector<st_KWXPiece>& rco_Pieces() { return m_vecPieces; }
-  const std::vector<st_KWXPiece>& rco_Pieces() const { return m_vecPieces; }
+  CQ_KWXPieces& rco_Pieces() { return m_vecPieces; }
+  const CQ_KWXPieces& rco_Pieces() const { return m_vecPieces; }
   std::size_t size() const { return m_vecPieces.size(); }
   const st_KWXPiece& operator[](std::size_t i) const { return m_vecPieces[i]; }
 
@@ -92,7 +96,7 @@ class OSTRAKON_API CQ_KWXPieceList {
   static CQ_KWXPieceList sco_FromStrings(const std::vector<std::string>& pieces);
 
  private:
-  std::vector<st_KWXPiece> m_vecPieces;
+  CQ_KWXPieces m_vecPieces;
   std::vector<std::unique_ptr<char[]>> m_vecChunks;
   std::size_t m_nChunkSize = 0;  // size of the last chunk
   std::size_t m_nUsed = 0;       // bytes used in the last chunk

@@ -32,9 +32,9 @@ constexpr std::uint32_t kIndexMarkerBoundary = kMarkerBoundary | KWX_PIECE_MK;
 // same kind counted) to the next boundary piece and leaves its
 // placeholder.
 template <class Placeholder>
-void MoveBlocks(CQ_KWXPieceList& list, std::vector<st_KWXPiece>& out, std::uint32_t openKind,
+void MoveBlocks(CQ_KWXPieceList& list, CQ_KWXPieces& out, std::uint32_t openKind,
                 std::uint32_t closeKind, std::uint32_t boundary, Placeholder placeholder) {
-  std::vector<st_KWXPiece>& pieces = list.rco_Pieces();
+  CQ_KWXPieces& pieces = list.rco_Pieces();
   std::vector<st_KWXPiece> held;
   auto flush = [&] {
     out.insert(out.end(), held.begin(), held.end());
@@ -89,7 +89,7 @@ std::string_view QuotedName(std::string_view tag) {
 
 }  // namespace
 
-std::vector<st_KWXPiece>& CQ_KWXPostProcessor::rco_Output(std::size_t expected) {
+CQ_KWXPieces& CQ_KWXPostProcessor::rco_Output(std::size_t expected) {
   m_vecScratch.clear();
   m_vecScratch.reserve(expected);
   return m_vecScratch;
@@ -160,8 +160,8 @@ void CQ_KWXPostProcessor::v_PlaceIndexMarkers(CQ_KWXPieceList& pieces) {
 }
 
 void CQ_KWXPostProcessor::v_BalanceConditions(CQ_KWXPieceList& list) {
-  std::vector<st_KWXPiece>& pieces = list.rco_Pieces();
-  std::vector<st_KWXPiece>& out = rco_Output(pieces.size() + 8);
+  CQ_KWXPieces& pieces = list.rco_Pieces();
+  CQ_KWXPieces& out = rco_Output(pieces.size() + 8);
   bool open = false;
   std::size_t insets = 0;
   for (const st_KWXPiece& p : pieces) {
@@ -206,8 +206,8 @@ void CQ_KWXPostProcessor::v_BalanceConditions(CQ_KWXPieceList& list) {
 }
 
 void CQ_KWXPostProcessor::v_CloseRuns(CQ_KWXPieceList& list) {
-  std::vector<st_KWXPiece>& pieces = list.rco_Pieces();
-  std::vector<st_KWXPiece>& out = rco_Output(pieces.size() + 8);
+  CQ_KWXPieces& pieces = list.rco_Pieces();
+  CQ_KWXPieces& out = rco_Output(pieces.size() + 8);
   const st_KWXPiece none;
   st_KWXPiece open;                  // opening tag of the run in force; none when n_Size is 0
   std::vector<st_KWXPiece> saved;    // runs interrupted by <af> and <tb>

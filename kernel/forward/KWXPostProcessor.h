@@ -66,8 +66,8 @@ class OSTRAKON_API CQ_KWXPostProcessor {
  private:
   // The list a pass builds; passes swap it with their input, so two
   // buffers serve every pass.
-  std::vector<st_KWXPiece>& rco_Output(std::size_t expected);
+  CQ_KWXPieces& rco_Output(std::size_t expected);
 
   CQ_KWXTagTables& m_rcoTags;
-  std::vector<st_KWXPiece> m_vecScratch;
+  CQ_KWXPieces m_vecScratch;
 };

@@ -24,6 +24,7 @@
 #include <unordered_map>
 
 #include "System/Export.h"
+#include "System/Platform/LargeMemory.h"
 #include "kernel/forward/KWXFormat.h"
 
 class OSTRAKON_API CQ_KWXTagTables {
@@ -137,7 +138,7 @@ class OSTRAKON_API CQ_KWXTagTables {
   // The region and the two tables whose nodes and texts live in it. The
   // tables are declared after the region, so they go first.
   struct st_Store {
-    std::pmr::monotonic_buffer_resource m_coRegion{std::size_t(1) << 16};
+    std::pmr::monotonic_buffer_resource m_coRegion{std::size_t(1) << 16, Platform::LargeResource()};
     std::pmr::unordered_map<st_KeyView, std::string_view, st_KeyHash> m_mapFragmentToTag{&m_coRegion};
     std::pmr::unordered_map<std::string_view, std::string_view> m_mapTagToFragment{&m_coRegion};
   };

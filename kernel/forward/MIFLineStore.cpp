@@ -1,19 +1,38 @@
 // Chunked text storage: text is appended to the last chunk while it fits,
-// otherwise a new chunk is started (sized for the line when the line is
-// longer than a chunk). Rewinding drops whole chunks after the mark and
-// resets the fill of the mark's chunk.
+// otherwise a new chunk is started, as large as the text held so far (at
+// least 1 MiB, at most 8 MiB, and at least the line). Rewinding drops whole
+// chunks after the mark and resets the fill of the mark's chunk.
 #include "kernel/forward/MIFLineStore.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <utility>
+
+#include "System/Platform/LargeMemory.h"
+
+CQ_MIFLineStore::Chunk::Chunk(std::size_t bytes)
+    : text(static_cast<char*>(Platform::LargeAllocate(bytes))), size(bytes) {}
+
+CQ_MIFLineStore::Chunk& CQ_MIFLineStore::Chunk::operator=(Chunk&& other) noexcept {
+  if (this != &other) {
+    Platform::LargeFree(text, size);
+    text = std::exchange(other.text, nullptr);
+    size = other.size;
+  }
+  return *this;
+}
+
+CQ_MIFLineStore::Chunk::~Chunk() { Platform::LargeFree(text, size); }
 
 st_MIFLine CQ_MIFLineStore::st_AddToNewChunk(std::string_view text, int net) {
   if (text.size() > std::numeric_limits<std::uint32_t>::max()) throw 6;
-  const std::size_t size = text.size() > CHUNK_SIZE ? text.size() : CHUNK_SIZE;
-  m_chunks.push_back({std::unique_ptr<char[]>(new char[size]), size});
+  std::size_t size = std::min(std::max(n_Capacity(), CHUNK_SIZE), MAX_CHUNK_SIZE);
+  if (text.size() > size) size = text.size();
+  m_chunks.emplace_back(size);
   m_nUsed = 0;
-  char* at = m_chunks.back().text.get();
+  char* at = m_chunks.back().text;
   if (!text.empty()) std::memcpy(at, text.data(), text.size());
   m_nUsed += text.size();
   return {at, static_cast<std::uint32_t>(text.size()), net};
@@ -25,7 +44,7 @@ st_MIFLine CQ_MIFLineStore::sst_Literal(std::string_view text) {
 
 void CQ_MIFLineStore::v_Rewind(const st_Mark& mark) {
   if (mark.n_Chunks > m_chunks.size()) return;
-  m_chunks.resize(mark.n_Chunks);
+  m_chunks.erase(m_chunks.begin() + static_cast<std::ptrdiff_t>(mark.n_Chunks), m_chunks.end());
   m_nUsed = m_chunks.empty() ? 0 : mark.n_Used;
 }
 

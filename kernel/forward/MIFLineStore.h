@@ -7,8 +7,9 @@
 // held once, without a heap block per line.
 //
 // Ownership: records stay valid until the store is cleared, rewound past
-// them, or destroyed; the store never moves text it holds. Lines longer than
-// a chunk get a chunk of their own. Lines longer than 4 GiB are refused with
+// them, or destroyed; the store never moves text it holds. Chunks grow with
+// the text held (1 MiB up to 8 MiB; the large ones in huge pages where the
+// kernel offers them). Lines longer than a chunk get a chunk of their own. Lines longer than 4 GiB are refused with
 // the kernel's code 6 (a record counts its size in 32 bits); allocation
 // failure raises std::bad_alloc. Nothing else is thrown.
 #pragma once
@@ -25,6 +26,7 @@
 class CQ_MIFLineStore {
  public:
   static constexpr std::size_t CHUNK_SIZE = std::size_t(1) << 20;
+  static constexpr std::size_t MAX_CHUNK_SIZE = std::size_t(8) << 20;
 
   // A position in the store: everything stored after it can be dropped.
   struct st_Mark {
@@ -39,7 +41,7 @@ class CQ_MIFLineStore {
   // Copies text into the store; the record carries `net` as its depth.
   st_MIFLine st_Add(std::string_view text, int net) {
     if (!m_chunks.empty() && m_chunks.back().size - m_nUsed >= text.size()) {
-      char* at = m_chunks.back().text.get() + m_nUsed;
+      char* at = m_chunks.back().text + m_nUsed;
       if (!text.empty()) std::memcpy(at, text.data(), text.size());
       m_nUsed += text.size();
       return {at, static_cast<std::uint32_t>(text.size()), net};
@@ -67,8 +69,15 @@ class CQ_MIFLineStore {
   st_MIFLine st_AddToNewChunk(std::string_view text, int net);
 
   struct Chunk {
-    std::unique_ptr<char[]> text;
-    std::size_t size;
+    char* text = nullptr;
+    std::size_t size = 0;
+
+    explicit Chunk(std::size_t bytes);
+    Chunk(Chunk&& other) noexcept : text(other.text), size(other.size) { other.text = nullptr; }
+    Chunk& operator=(Chunk&& other) noexcept;
+    Chunk(const Chunk&) = delete;
+    Chunk& operator=(const Chunk&) = delete;
+    ~Chunk();
   };
   std::vector<Chunk> m_chunks;
   std::size_t m_nUsed = 0;  // bytes used in the last chunk

@@ -18,6 +18,8 @@
 #include <string_view>
 #include <vector>
 
+#include "System/Platform/LargeMemory.h"
+
 // A line list of strings: the form callers outside the forward conversion
 // read and write (back conversion, tests).
 using CQ_MIFLines = std::vector<std::string>;
@@ -38,7 +40,7 @@ struct st_MIFLine {
 };
 
 // The pre-scan's and the converter's working form of a line list.
-using CQ_MIFLineList = std::vector<st_MIFLine>;
+using CQ_MIFLineList = std::vector<st_MIFLine, Platform::LargeAllocator<st_MIFLine>>;
 
 namespace MIFSyntax {
 

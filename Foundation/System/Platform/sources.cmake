@@ -4,4 +4,5 @@ list(APPEND FOUNDATION_SOURCES
   System/Platform/FileSystem.cpp
   System/Platform/LocalTime.cpp
   System/Platform/FileException.cpp
+  System/Platform/LargeMemory.cpp
 )
