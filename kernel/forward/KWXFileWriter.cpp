@@ -35,7 +35,8 @@ std::string TemporaryPathFor(const std::string& path) {
 
 }  // namespace
 
-CQ_KWXFileWriter::CQ_KWXFileWriter(std::string path) : m_strPath(std::move(path)) {
+CQ_KWXFileWriter::CQ_KWXFileWriter(std::string path)
+    : m_strPath(std::move(path)), m_pcBuffer(new char[BUFFER_SIZE]) {
   if (m_strPath.empty() || m_strPath.back() == '/') {
     Platform::CQ_FileException::ThrowOsError(EISDIR, m_strPath);
   }
@@ -67,7 +68,7 @@ void CQ_KWXFileWriter::v_Flush() {
   if (m_iDescriptor < 0) v_Fail(EBADF);
   std::size_t done = 0;
   while (done < m_nUsed) {
-    const ssize_t written = ::write(m_iDescriptor, m_acBuffer + done, m_nUsed - done);
+    const ssize_t written = ::write(m_iDescriptor, m_pcBuffer.get() + done, m_nUsed - done);
     if (written < 0) {
       if (errno == EINTR) continue;
       v_Fail(errno);
@@ -81,11 +82,11 @@ void CQ_KWXFileWriter::v_Flush() {
 void CQ_KWXFileWriter::v_Write(char byte) {
   if (byte == '\n') {
     if (m_nUsed + 2 > BUFFER_SIZE) v_Flush();
-    m_acBuffer[m_nUsed++] = '\r';
+    m_pcBuffer.get()[m_nUsed++] = '\r';
   } else if (m_nUsed == BUFFER_SIZE) {
     v_Flush();
   }
-  m_acBuffer[m_nUsed++] = byte;
+  m_pcBuffer.get()[m_nUsed++] = byte;
 }
 
 void CQ_KWXFileWriter::v_Write(std::string_view bytes) {
@@ -97,7 +98,7 @@ void CQ_KWXFileWriter::v_Write(std::string_view bytes) {
     while (copied < plain) {
       if (m_nUsed == BUFFER_SIZE) v_Flush();
       const std::size_t chunk = std::min(plain - copied, BUFFER_SIZE - m_nUsed);
-      std::memcpy(m_acBuffer + m_nUsed, bytes.data() + copied, chunk);
+      std::memcpy(m_pcBuffer.get() + m_nUsed, bytes.data() + copied, chunk);
       m_nUsed += chunk;
       copied += chunk;
     }

@@ -2,8 +2,8 @@
 // all-or-nothing.
 //
 // Bytes go to a temporary file created beside the destination (same folder,
-// so the final rename never crosses a file system) through a 4096-byte
-// buffer. Line ends are written as the platform's text files have them in
+// so the final rename never crosses a file system) through a 64 KiB
+// buffer, the size the ORG copy is written with (fewer, larger writes). Line ends are written as the platform's text files have them in
 // this format's home: every line feed is stored as carriage return and line
 // feed. v_Commit renames the finished file over the destination; a writer
 // destroyed without a successful commit removes its temporary file, so a
@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -18,7 +19,7 @@
 
 class OSTRAKON_API CQ_KWXFileWriter {
  public:
-  static constexpr std::size_t BUFFER_SIZE = 4096;
+  static constexpr std::size_t BUFFER_SIZE = std::size_t(1) << 16;
 
   // Creates the temporary file beside `path`. Raises
   // Platform::CQ_FileException naming `path` (not the temporary name) when
@@ -58,5 +59,5 @@ class OSTRAKON_API CQ_KWXFileWriter {
   int m_iDescriptor = -1;
   bool m_bCommitted = false;
   std::size_t m_nUsed = 0;
-  char m_acBuffer[BUFFER_SIZE];
+  std::unique_ptr<char[]> m_pcBuffer;
 };
