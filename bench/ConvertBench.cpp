@@ -7,12 +7,14 @@
 // Each measurement runs in a child process of its own, so its peak
 // resident size and its processor time (from wait4) are its own. Times are
 // processor time (user and system), which a busy machine disturbs less
-// than wall-clock time; the best of three runs (two for 100 MB and more).
+// than wall-clock time; the best of seven runs (three for 100 MB and more,
+// or --runs N), since a shared virtual machine disturbs single runs by a
+// third and more.
 // Peak memory is shown whole and above the peak of converting a one-page
 // document (the program and its libraries, a few megabytes), which is what
 // the input costs.
 //
-//   convert_bench [--sizes 1,10,100] [--dir DIR] [--format rtf|txt] [--keep yes]
+//   convert_bench [--sizes 1,10,100] [--dir DIR] [--format rtf|txt] [--runs N] [--keep yes]
 //
 // --keep leaves the generated documents in DIR (bench_<N>mb.mif), for
 // profiling the conversion of the same bytes outside the benchmark.
@@ -67,9 +69,11 @@ bool Convert(const std::string& mif, const std::string& dir, int format) {
 
 int main(int argc, char** argv) {
   int format = 1;
+  int runsAsked = 0;
   const bench::Options options =
       bench::ParseOptions(argc, argv, "morvane_convert_bench", [&](const std::string& opt, const char* value) {
         if (opt == "--format") format = std::string(value) == "txt" ? 0 : 1;
+        if (opt == "--runs") runsAsked = std::atoi(value);
       });
   const std::vector<int>& sizes = options.sizes;
   std::string dir = options.dir;
@@ -88,7 +92,7 @@ int main(int argc, char** argv) {
     const std::string mif = dir + "bench_" + std::to_string(mb) + "mb.mif";
     const double bytes = static_cast<double>(bench::GenerateMIF(mif, static_cast<std::uint64_t>(mb) << 20));
     const double inMB = bytes / (1 << 20);
-    const int runs = mb >= 100 ? 2 : 3;
+    const int runs = runsAsked > 0 ? runsAsked : mb >= 100 ? 3 : 7;
     Measure floor;
     Measure conv;
     for (int r = 0; r < runs; ++r) {
