@@ -73,12 +73,6 @@ std::string RawString(std::string_view line) {
 std::string_view RawView(std::string_view line) {
   const std::size_t open = line.find('`');
   if (open == std::string_view::npos) return MIFSyntax::Value(line);
-  // Usually no backslash comes before the closing apostrophe.
-  const std::size_t quote = line.find('\'', open + 1);
-  if (quote != std::string_view::npos) {
-    const std::string_view content = line.substr(open + 1, quote - open - 1);
-    if (content.find('\\') == std::string_view::npos) return content;
-  }
   std::size_t i = open + 1;
   for (; i < line.size(); ++i) {
     if (line[i] == '\\') {
