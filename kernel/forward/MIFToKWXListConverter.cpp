@@ -12,6 +12,9 @@
 // anchored frame interrupts the paragraph around it, whose run goes on
 // afterwards); condition runs are tracked for the whole list.
 #include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -34,6 +37,9 @@ constexpr std::string_view kEndOfColumn = "<End of TextRectID>";
 constexpr std::string_view kEndOfFrame = "<End Of AFrame>";
 constexpr std::string_view kPageBody = "<PageBody>";
 constexpr std::string_view kIXgenMarker = "!IXGEN_DONT_EDIT_THIS!";
+constexpr std::string_view kEndOfMarker = "> # end of Marker\n";
+constexpr std::string_view kEndOfTitle = "> # end of TblTitleContent\n> # end of TblTitle\n";
+constexpr std::string_view kEndOfTitleContent = "> # end of TblTitleContent\n";
 
 enum class Block {
   Page,
@@ -61,6 +67,22 @@ std::string RawString(std::string_view line) {
   std::string s;
   if (!MIFSyntax::StringValue(line, s)) s = std::string(MIFSyntax::Value(line));
   return s;
+}
+
+// RawString as a view into the line (the same text, without a copy).
+std::string_view RawView(std::string_view line) {
+  const std::size_t open = line.find('`');
+  if (open == std::string_view::npos) return MIFSyntax::Value(line);
+  std::size_t i = open + 1;
+  for (; i < line.size(); ++i) {
+    if (line[i] == '\\') {
+      ++i;
+    } else if (line[i] == '\'') {
+      break;
+    }
+  }
+  if (i > line.size()) i = line.size();
+  return line.substr(open + 1, i - open - 1);
 }
 
 void AppendLine(std::string& fragment, std::string_view line) {
@@ -124,11 +146,54 @@ class CQ_MIFToKWXConverter::CListWalker {
     return m_scratch;
   }
 
-  void EmitFixed(std::string_view tag) { Emit(tag); }
+  // A tag that is a program constant (and so is its fragment, when it has
+  // one): its piece is made, and the pair entered, once per walk; later
+  // uses append the same record. The tables keep the first fragment of a
+  // tag, so entering the same pair again would change nothing.
+  void EmitFixed(std::string_view tag, std::string_view fragment = std::string_view()) {
+    FlushText();
+    m_out.v_Add(FixedPiece(tag, fragment));
+  }
+  const st_KWXPiece& FixedPiece(std::string_view tag, std::string_view fragment) {
+    std::size_t h = (reinterpret_cast<std::uintptr_t>(tag.data()) >> 3) % kFixedSlots;
+    for (std::size_t probe = 0; probe < kFixedSlots; ++probe, h = (h + 1) % kFixedSlots) {
+      FixedSlot& slot = m_fixed[h];
+      if (slot.tag.data() == tag.data() && slot.tag.size() == tag.size() &&
+          slot.fragment.data() == fragment.data() && slot.fragment.size() == fragment.size()) {
+        return slot.piece;
+      }
+      if (slot.tag.data() == nullptr) {
+        if (!fragment.empty()) m_tags.b_Enter(tag, fragment);
+        slot = {tag, fragment, m_out.st_Make(tag)};
+        return slot.piece;
+      }
+    }
+    // More constants than slots: made each time.
+    if (!fragment.empty()) m_tags.b_Enter(tag, fragment);
+    m_spill = m_out.st_Make(tag);
+    return m_spill;
+  }
   void EmitEntered(std::string_view tag, std::string_view fragment) {
     m_tags.b_Enter(tag, fragment);
     Emit(tag);
   }
+
+  // Takes a marker's converted text straight into the list.
+  class MarkerSink final : public CQ_MarkerTextConverter::CQ_PieceSink {
+   public:
+    explicit MarkerSink(CListWalker& walker) : m_walker(walker) {}
+    void v_Text(std::string_view text) override { m_walker.m_out.v_Add(text); }
+    void v_Tag(std::string_view tag, std::string_view mif) override {
+      if (!mif.empty()) m_walker.m_tags.b_Enter(tag, mif);
+      m_walker.m_out.v_Add(tag);
+    }
+    void v_FixedTag(std::string_view tag, std::string_view mif) override {
+      m_walker.m_out.v_Add(m_walker.FixedPiece(tag, mif));
+    }
+
+   private:
+    CListWalker& m_walker;
+  };
 
   std::string Name(std::string_view raw) const { return m_text.ccs_Convert(raw, TEXT_NAME); }
 
@@ -142,9 +207,24 @@ class CQ_MIFToKWXConverter::CListWalker {
   // The lines [begin, end) as one fragment, each with its line feed. The
   // text is built in a buffer the walker reuses: it is valid until the next
   // call, and the tag tables copy what they keep.
-  const std::string& Join(std::size_t begin, std::size_t end) {
-    m_fragment.clear();
-    for (std::size_t k = begin; k < end; ++k) AppendLine(m_fragment, m_lines[k]);
+  const std::string& Join(std::size_t begin, std::size_t end) { return JoinExcept(begin, end, end); }
+
+  // The same without the line `skip` (outside [begin, end) to keep all).
+  // The size is worked out first, so the buffer grows at most once and
+  // each line is one copy.
+  const std::string& JoinExcept(std::size_t begin, std::size_t end, std::size_t skip) {
+    std::size_t size = 0;
+    for (std::size_t k = begin; k < end; ++k) size += m_lines[k].n_Size + 1;
+    if (skip >= begin && skip < end) size -= m_lines[skip].n_Size + 1;
+    m_fragment.resize(size);
+    char* at = m_fragment.data();
+    for (std::size_t k = begin; k < end; ++k) {
+      if (k == skip) continue;
+      const st_MIFLine& l = m_lines[k];
+      std::memcpy(at, l.pc_Text, l.n_Size);
+      at += l.n_Size;
+      *at++ = '\n';
+    }
     return m_fragment;
   }
 
@@ -295,7 +375,7 @@ class CQ_MIFToKWXConverter::CListWalker {
       return;
     } else if (kw == "Unconditional") {
       if (!m_conditionOpen) {
-        EmitEntered(std::string(KWX::TAG_CNS_DUMMY), KWX::MIF_CNS_DUMMY);
+        EmitFixed(KWX::TAG_CNS_DUMMY, KWX::MIF_CNS_DUMMY);
       }
       EmitFixed(KWX::TAG_CNS_CLOSE);
       m_conditionOpen = false;
@@ -339,10 +419,10 @@ class CQ_MIFToKWXConverter::CListWalker {
         PopRun();
         break;
       case Block::TblTitle:
-        EmitEntered(std::string(KWX::TAG_TBT_CLOSE), "> # end of TblTitleContent\n> # end of TblTitle\n");
+        EmitFixed(KWX::TAG_TBT_CLOSE, kEndOfTitle);
         break;
       case Block::TblTitleContent:
-        EmitEntered(std::string(KWX::TAG_TBT_CLOSE), "> # end of TblTitleContent\n");
+        EmitFixed(KWX::TAG_TBT_CLOSE, kEndOfTitleContent);
         break;
       case Block::TblH: EmitFixed(KWX::TAG_TBH_CLOSE); break;
       case Block::TblBody: EmitFixed(KWX::TAG_TBB_CLOSE); break;
@@ -443,17 +523,15 @@ class CQ_MIFToKWXConverter::CListWalker {
     const std::size_t open = m_i;
     std::size_t j = m_i + 1;
     long depth = 0;
-    std::string& fragment = m_fragment;
-    fragment.clear();
-    AppendLine(fragment, m_lines[open]);
-    std::string tag;
-    std::string tagInBlock;
+    std::string_view tag;
+    std::string_view tagInBlock;
     bool haveTag = false;
     bool haveTagInBlock = false;
-    std::string numFormat;
+    std::string_view numFormat;
     bool haveNumFormat = false;
-    std::string numString;
-    std::string numStringLine;
+    std::string_view numString;
+    std::string_view numStringLine;
+    std::size_t numStringAt = m_n;  // not in the fragment's lines
     bool haveNumString = false;
     for (; j < m_n; ++j) {
       const st_MIFLine& l = m_lines[j];
@@ -463,30 +541,32 @@ class CQ_MIFToKWXConverter::CListWalker {
       }
       const std::string_view kw = Keyword(l);
       if (depth == 0 && kw == "PgfNumString" && !haveNumString) {
-        numString = RawString(l);
+        numString = RawView(l);
         numStringLine = l;
+        numStringAt = j;
         haveNumString = true;
         depth += l.i_Net;
         continue;
       }
       if (kw == "PgfTag") {
         if (depth == 0 && !haveTag) {
-          tag = RawString(l);
+          tag = RawView(l);
           haveTag = true;
         } else if (depth > 0 && !haveTagInBlock) {
-          tagInBlock = RawString(l);
+          tagInBlock = RawView(l);
           haveTagInBlock = true;
         }
       } else if (kw == "PgfNumFormat" && !haveNumFormat) {
-        numFormat = RawString(l);
+        numFormat = RawView(l);
         haveNumFormat = true;
       } else if (m_first && kw == "FChangeBar" && ValueIs(l, "FChangeBar", "Yes")) {
         throw 2030;
       }
-      AppendLine(fragment, l);
       depth += l.i_Net;
     }
     if (depth != 0 || j >= m_n) throw 8;
+    std::string& fragment = m_fragment;
+    JoinExcept(open, j, numStringAt);
     if (!haveTag && haveTagInBlock) tag = tagInBlock;
 
     std::string number;
@@ -498,16 +578,16 @@ class CQ_MIFToKWXConverter::CListWalker {
     }
     Emit(Reuse(KWX::NUMBERED_PS, tag, fragment));
     if (!number.empty()) {
-      Emit(m_tags.sv_TagForFragment(KWX::NUMBERED_PN, number, numStringLine + "\n"));
+      Emit(m_tags.sv_TagForFragment(KWX::NUMBERED_PN, number, LineText(numStringLine)));
     }
     if (haveNumString) {
       if (!haveNumFormat) {
-        if (const std::string* catalog = m_conv.m_pcoPreScan->pcco_FindPgfNumFormat(tag)) {
+        if (const std::string* catalog = m_conv.m_pcoPreScan->pcco_FindPgfNumFormat(std::string(tag))) {
           numFormat = *catalog;
           haveNumFormat = true;
         }
       }
-      if (haveNumFormat && !numFormat.empty()) m_conv.v_UsePgfNumFormat(numFormat);
+      if (haveNumFormat && !numFormat.empty()) m_conv.v_UsePgfNumFormat(std::string(numFormat));
     }
     PushBlock(Block::Para);
     CurrentRun() = RUN_NONE;
@@ -517,14 +597,14 @@ class CQ_MIFToKWXConverter::CListWalker {
   void FontBlock() {
     const std::size_t end = End(m_i);
     bool haveTag = false;
-    std::string ftag;
+    std::string_view ftag;
     bool properties = false;
     for (std::size_t k = m_i + 1; k < end; ++k) {
       const st_MIFLine& l = m_lines[k];
       if (IsCloser(l)) continue;
       const std::string_view kw = Keyword(l);
       if (kw == "FTag" && !haveTag) {
-        ftag = RawString(l);
+        ftag = RawView(l);
         haveTag = true;
       } else if (kw == "FLocked") {
         continue;
@@ -637,17 +717,17 @@ class CQ_MIFToKWXConverter::CListWalker {
   void MarkerBlock() {
     const std::size_t end = End(m_i);
     int type = 0;
-    std::string typeName;
-    std::string text;
+    std::string_view typeName;
+    std::string_view text;
     for (std::size_t k = m_i + 1; k < end; ++k) {
       const st_MIFLine& l = m_lines[k];
       const std::string_view kw = Keyword(l);
       if (kw == "MType") {
         type = std::atoi(std::string(MIFSyntax::Value(l)).c_str());
       } else if (kw == "MTypeName") {
-        typeName = RawString(l);
+        typeName = RawView(l);
       } else if (kw == "MText") {
-        text = RawString(l);
+        text = RawView(l);
       }
     }
     if (m_first && text == kIXgenMarker) throw 2050;
@@ -667,14 +747,22 @@ class CQ_MIFToKWXConverter::CListWalker {
       Emit(m_tags.sv_MakeNewTag(kind, "", fragment));
       return;
     }
-    std::string typeText;
+    std::string_view typeText;
+    std::string number;
     switch (type) {
       case 3: typeText = "Comment"; break;
       case 4: typeText = "Subject"; break;
       case 5: typeText = "Author"; break;
       case 6: typeText = "Glossary"; break;
       case 7: typeText = "Equation"; break;
-      default: typeText = typeName.empty() ? std::to_string(type) : Name(typeName); break;
+      default:
+        if (typeName.empty()) {
+          number = std::to_string(type);
+          typeText = number;
+        } else {
+          typeText = MarkerTypeName(typeName);
+        }
+        break;
     }
     const std::string_view tag = m_tags.sv_MakeNewTag(kind, typeText, fragment);
     // A character takes at least one byte of the raw text: text no longer
@@ -691,9 +779,19 @@ class CQ_MIFToKWXConverter::CListWalker {
     const unsigned options = CQ_MarkerTextConverter::MARKER_CHARACTER_FORMATS |
                              (kind == KWX::NUMBERED_IMK ? CQ_MarkerTextConverter::MARKER_INDEX : 0u);
     FlushText();
-    m_conv.v_EnterPieces(m_conv.m_coMarkerText.ast_Convert(text, options), m_out);
-    EmitEntered(std::string(kind == KWX::NUMBERED_IMK ? KWX::TAG_IMK_CLOSE : KWX::TAG_MK_CLOSE),
-                "> # end of Marker\n");
+    m_conv.m_coMarkerText.v_Convert(text, options, m_markerSink, m_markerBuffer);
+    EmitFixed(kind == KWX::NUMBERED_IMK ? KWX::TAG_IMK_CLOSE : KWX::TAG_MK_CLOSE, kEndOfMarker);
+  }
+
+  // The converted name of a marker type; documents use few types, so the
+  // last one is kept.
+  std::string_view MarkerTypeName(std::string_view raw) {
+    if (!m_haveMarkerType || raw != m_markerTypeRaw) {
+      m_markerTypeRaw.assign(raw);
+      m_markerTypeName = Name(raw);
+      m_haveMarkerType = true;
+    }
+    return m_markerTypeName;
   }
 
   // --- footnotes and tables -----------------------------------------------------------
@@ -925,6 +1023,23 @@ class CQ_MIFToKWXConverter::CListWalker {
   std::string m_scratch;
   std::string m_fragment;  // Join's buffer
   std::string m_pageName;
+
+  // Tags that are program constants, by the address of their text.
+  struct FixedSlot {
+    std::string_view tag;
+    std::string_view fragment;
+    st_KWXPiece piece;
+  };
+  static constexpr std::size_t kFixedSlots = 64;
+  std::array<FixedSlot, kFixedSlots> m_fixed{};
+  st_KWXPiece m_spill;
+
+  // Marker text conversion.
+  MarkerSink m_markerSink{*this};
+  std::string m_markerBuffer;
+  std::string m_markerTypeRaw;
+  std::string m_markerTypeName;
+  bool m_haveMarkerType = false;
 
   // An element's automatic prefix or suffix being read.
   std::string* m_elementText = nullptr;

@@ -15,8 +15,10 @@
 //
 // The result is a list of pieces: text runs and tags. Tags that stand for
 // MIF text carry it (the building block as written, a separator), so the
-// caller can enter them in its tag tables. Nothing here throws beyond
-// std::bad_alloc.
+// caller can enter them in its tag tables. Callers that convert many texts
+// take the pieces through a sink (v_Convert) and lend the text buffer, so a
+// conversion allocates nothing once the buffer has grown. Nothing here
+// throws beyond std::bad_alloc.
 #pragma once
 
 #include <cstddef>
@@ -35,6 +37,22 @@ class OSTRAKON_API CQ_MarkerTextConverter {
     bool b_Tag = false;
     std::string cs_Text;
     std::string cs_MIF;
+  };
+
+  // Receives the pieces of one conversion in order. The views are valid
+  // only during the call.
+  class CQ_PieceSink {
+   public:
+    virtual void v_Text(std::string_view text) = 0;
+    // A tag and the MIF it stands for (empty for <:/cs>).
+    virtual void v_Tag(std::string_view tag, std::string_view mif) = 0;
+    // A tag whose text and MIF are constants that live as long as the
+    // program (separators, <:/cs>), so the sink may keep what it made of
+    // them by their address.
+    virtual void v_FixedTag(std::string_view tag, std::string_view mif) { v_Tag(tag, mif); }
+
+   protected:
+    ~CQ_PieceSink() = default;
   };
 
   enum : unsigned {
@@ -60,6 +78,10 @@ class OSTRAKON_API CQ_MarkerTextConverter {
   // run open is kept as the building block it is. Adjacent text is returned
   // as one piece.
   std::vector<st_Piece> ast_Convert(std::string_view rawMIF, unsigned options) const;
+  // The same pieces, handed to the sink as they are made. buffer is
+  // working space lent by the caller (its content is overwritten); text that
+  // holds no syntax becomes one text piece converted in one go.
+  void v_Convert(std::string_view rawMIF, unsigned options, CQ_PieceSink& sink, std::string& buffer) const;
 
   // The number of FrameMaker characters of a raw MIF string (each escape
   // and each double-byte character counts once).
