@@ -8,6 +8,7 @@
 #include "kernel/forward/KWXFormat.h"
 
 #include <cctype>
+#include <charconv>
 #include <string>
 
 #include "kernel/forward/KWXPieceList.h"
@@ -151,19 +152,25 @@ const st_NumberedTagInfo& rst_NumberedTagInfo(ET_KWXNumberedTag kind) {
 }
 
 std::string ccs_MakeNumberedTag(ET_KWXNumberedTag kind, std::string_view name, unsigned number) {
-  const st_NumberedTagInfo& info = rst_NumberedTagInfo(kind);
   std::string tag;
-  tag.reserve(info.cs_Opening.size() + name.size() + 16);
+  v_WriteNumberedTag(tag, kind, name, number);
+  return tag;
+}
+
+void v_WriteNumberedTag(std::string& tag, ET_KWXNumberedTag kind, std::string_view name, unsigned number) {
+  const st_NumberedTagInfo& info = rst_NumberedTagInfo(kind);
+  tag.clear();
   tag.append(info.cs_Opening);
   if (info.b_Named) {
     tag.append(" \"");
     tag.append(name);
     tag.push_back('"');
   }
+  char digits[16];
+  const auto written = std::to_chars(digits, digits + sizeof digits, number);
   tag.push_back(' ');
-  tag.append(std::to_string(number));
+  tag.append(digits, written.ptr);
   tag.push_back('>');
-  return tag;
 }
 
 std::string ccs_MakeIdTag(std::string_view prefix, std::string_view id) {

@@ -342,6 +342,8 @@ OSTRAKON_API const st_NumberedTagInfo& rst_NumberedTagInfo(ET_KWXNumberedTag kin
 // <ps "NAME" N>, <:fc N>, <row N>, ...; the name is ignored for kinds that
 // take none.
 OSTRAKON_API std::string ccs_MakeNumberedTag(ET_KWXNumberedTag kind, std::string_view name, unsigned number);
+// The same tag, written over `out` (which keeps its room between calls).
+OSTRAKON_API void v_WriteNumberedTag(std::string& out, ET_KWXNumberedTag kind, std::string_view name, unsigned number);
 
 // An opening text followed by one blank, the argument and ">":
 // ccs_MakeIdTag(PREFIX_TR, "12") gives "<tr 12>". prefix must end with the

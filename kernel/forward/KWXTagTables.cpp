@@ -42,7 +42,8 @@ std::string_view CQ_KWXTagTables::sv_MakeNewTag(KWX::ET_KWXNumberedTag kind, std
 std::string_view CQ_KWXTagTables::sv_MakeAndEnter(KWX::ET_KWXNumberedTag kind, std::string_view name,
                                                   std::string_view fragment) {
   const KWX::st_NumberedTagInfo& info = KWX::rst_NumberedTagInfo(kind);
-  const std::string made = KWX::ccs_MakeNumberedTag(kind, name, n_TakeNumber(info.et_Counter));
+  KWX::v_WriteNumberedTag(m_strMade, kind, name, n_TakeNumber(info.et_Counter));
+  const std::string& made = m_strMade;
   auto& tagTable = m_pcoStore->m_mapTagToFragment;
   auto& fragmentTable = m_pcoStore->m_mapFragmentToTag;
   // A numbered tag is nearly always new (only the <:elf> counter restarts),

@@ -144,5 +144,6 @@ class OSTRAKON_API CQ_KWXTagTables {
   };
   std::unique_ptr<st_Store> m_pcoStore;
   std::array<unsigned, KWX::COUNTER_ALL_COUNT> m_anCounters{};
+  std::string m_strMade;  // room for the tag being made
   int m_iFormatGeneration = KWX::FORMAT_GENERATION_CURRENT;
 };
