@@ -290,19 +290,32 @@ class CQ_MIFPreScan {
   // directly under the block's opening (flows) or at any depth (tables).
   // Works in place on the block [begin, end) that opens at lines[begin];
   // returns the end of the prepared lines (lines from there to `end` are
-  // left over).
-  std::size_t n_PrepareText(CQ_MIFLineList& lines, std::size_t begin, std::size_t end, bool notesAtAnyDepth);
-  void v_CutTextFlow(const CQ_MIFLineList& flow);
+  // left over). When columnLines is given, it receives the positions of
+  // the TextRectID statements among the prepared lines, ascending.
+  std::size_t n_PrepareText(CQ_MIFLineList& lines, std::size_t begin, std::size_t end, bool notesAtAnyDepth,
+                            std::vector<std::size_t>* columnLines);
+  // Cuts a prepared flow into its text columns' parts; columnLines as
+  // n_PrepareText gave them.
+  void v_CutTextFlow(const CQ_MIFLineList& flow, const std::vector<std::size_t>& columnLines);
 
   void v_AddMessage(unsigned id, const std::string& formatName);
   std::string ccs_MessageName(const std::string& mifName) const;
 
   // Restructuring (MIFPreScanPages.cpp).
-  CQ_MIFLineList lst_RebuildPage(const st_PageLines& page);
+  // Lines [pc_Begin, pc_End) to walk; p_Release, when set, is the list they
+  // lie in, emptied once they are walked.
+  struct st_LineRun {
+    const st_MIFLine* pc_Begin;
+    const st_MIFLine* pc_End;
+    CQ_MIFLineList* p_Release;
+  };
+  // Rebuilds the page into reading order and appends it to `out` with its
+  // anchored objects; the text columns and objects placed are used up.
+  void v_AppendPage(const st_PageLines& page, CQ_MIFLineList& out);
   CQ_MIFLineList lst_RebuildAnchoredFrame(const CQ_MIFLineList& frame);
-  // Appends the lines to `out`, each anchored object's lines after its
-  // anchor; the lines and the objects placed are used up.
-  void v_AppendWithAnchoredObjects(CQ_MIFLineList& lines, CQ_MIFLineList& out);
+  // Appends the runs' lines to `out` in order, each anchored object's lines
+  // after its anchor; the runs' lists and the objects placed are used up.
+  void v_AppendWithAnchoredObjects(const std::vector<st_LineRun>& runs, CQ_MIFLineList& out);
 
   // The state changed: string forms made earlier are out of date.
   void v_Changed() { ++m_nGeneration; }
