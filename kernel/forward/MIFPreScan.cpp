@@ -465,6 +465,7 @@ std::size_t CQ_MIFPreScan::n_PrepareText(CQ_MIFLineList& block, std::size_t begi
   for (std::size_t i = begin; i < end; ++i) {
     const st_MIFLine line = lines[i];
     const int net = line.i_Net;
+    bool columnStatement = false;
     // Unique lines, and soft hyphens that end a ParaLine.
     if (net > 0) {
       const std::size_t top = open + static_cast<std::size_t>(net);
@@ -481,6 +482,7 @@ std::size_t CQ_MIFPreScan::n_PrepareText(CQ_MIFLineList& block, std::size_t begi
           HasName(line, "Char") && ValueIs(line, "Char", "SoftHyphen")) {
         continue;
       }
+      columnStatement = columnLines && HasName(line, "TextRectID");
     }
     // Footnotes out of their Notes blocks; the blocks go.
     if (inNotes) {
@@ -493,7 +495,7 @@ std::size_t CQ_MIFPreScan::n_PrepareText(CQ_MIFLineList& block, std::size_t begi
       }
       continue;
     }
-    const bool notesHere = HasName(line, "Notes") && (notesAtAnyDepth || depth == 1);
+    const bool notesHere = (notesAtAnyDepth || depth == 1) && HasName(line, "Notes");
     if (notesHere && net > 0) {
       inNotes = true;
       notesBegin = kept;
@@ -503,7 +505,7 @@ std::size_t CQ_MIFPreScan::n_PrepareText(CQ_MIFLineList& block, std::size_t begi
     }
     depth += net;
     if (notesHere && IsStatement(line)) continue;
-    if (columnLines && net == 0 && HasName(line, "TextRectID")) columnLines->push_back(kept);
+    if (columnStatement) columnLines->push_back(kept);
     lines[kept++] = line;
   }
   // A Notes block that does not close runs to the end.
