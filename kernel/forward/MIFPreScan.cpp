@@ -376,7 +376,7 @@ void CQ_MIFPreScan::v_ScanTbls(CQ_MIFLineList& block) {
   // drops lines), then copied out at its final size.
   ForEachChild(block, 0, block.size(), [&](std::size_t b, std::size_t e) {
     if (!HasKeyword(block[b], "Tbl") || e == b + 1) return;
-    const std::size_t end = n_PrepareText(block, b, e, true, nullptr);
+    const std::size_t end = n_PrepareText(block, b, e, true, nullptr, nullptr);
     std::string_view id;
     if (!MIFSyntax::ChildValue(block, b, end, "TblID", id) || id.empty()) throw 6;
     std::string key(id);
@@ -424,14 +424,16 @@ bool CQ_MIFPreScan::b_ScanPage(CQ_MIFLineList& block) {
 
 void CQ_MIFPreScan::v_ScanTextFlow(CQ_MIFLineList& block) {
   std::vector<std::size_t> columnLines;
-  block.resize(n_PrepareText(block, 0, block.size(), false, &columnLines));
-  v_CutTextFlow(block, columnLines);
+  std::vector<std::size_t> anchorLines;
+  block.resize(n_PrepareText(block, 0, block.size(), false, &columnLines, &anchorLines));
+  v_CutTextFlow(block, columnLines, anchorLines);
 }
 
 // --- text preparation -----------------------------------------------------------------------
 
 std::size_t CQ_MIFPreScan::n_PrepareText(CQ_MIFLineList& block, std::size_t begin, std::size_t end,
-                                         bool notesAtAnyDepth, std::vector<std::size_t>* columnLines) {
+                                         bool notesAtAnyDepth, std::vector<std::size_t>* columnLines,
+                                         std::vector<std::size_t>* anchorLines) {
   const bool dropSoftHyphens = m_stOptions.i_SourceHyphenation == 0;
 
   // One pass keeps lines in place: the write position never passes the
@@ -465,7 +467,8 @@ std::size_t CQ_MIFPreScan::n_PrepareText(CQ_MIFLineList& block, std::size_t begi
   for (std::size_t i = begin; i < end; ++i) {
     const st_MIFLine line = lines[i];
     const int net = line.i_Net;
-    bool columnStatement = false;
+    // 1: a TextRectID statement, 2: a possible anchor (flows only).
+    int noted = 0;
     // Unique lines, and soft hyphens that end a ParaLine.
     if (net > 0) {
       const std::size_t top = open + static_cast<std::size_t>(net);
@@ -476,13 +479,28 @@ std::size_t CQ_MIFPreScan::n_PrepareText(CQ_MIFLineList& block, std::size_t begi
     } else if (net < 0) {
       const std::size_t closed = static_cast<std::size_t>(-static_cast<long>(net));
       open = closed >= open ? 0 : open - closed;
-    } else if (line.n_Size > 0 && line.pc_Text[0] == '<') {
-      if (HasName(line, "Unique")) continue;
-      if (dropSoftHyphens && open > 0 && isParaLine[open - 1] && i + 1 < end && IsCloser(lines[i + 1]) &&
-          HasName(line, "Char") && ValueIs(line, "Char", "SoftHyphen")) {
-        continue;
+    } else if (line.n_Size > 1 && line.pc_Text[0] == '<') {
+      // A statement: its name's first byte tells which test can apply.
+      switch (line.pc_Text[1]) {
+        case 'U':
+          if (HasName(line, "Unique")) continue;
+          break;
+        case 'C':
+          if (dropSoftHyphens && open > 0 && isParaLine[open - 1] && i + 1 < end && IsCloser(lines[i + 1]) &&
+              ValueIs(line, "Char", "SoftHyphen")) {
+            continue;
+          }
+          break;
+        case 'T':
+          if (columnLines && HasName(line, "TextRectID")) noted = 1;
+          break;
+        case 'A':
+        case 'F':
+          if (columnLines && sb_MayBeAnchor(line)) noted = 2;
+          break;
+        default:
+          break;
       }
-      columnStatement = columnLines && HasName(line, "TextRectID");
     }
     // Footnotes out of their Notes blocks; the blocks go.
     if (inNotes) {
@@ -505,7 +523,7 @@ std::size_t CQ_MIFPreScan::n_PrepareText(CQ_MIFLineList& block, std::size_t begi
     }
     depth += net;
     if (notesHere && IsStatement(line)) continue;
-    if (columnStatement) columnLines->push_back(kept);
+    if (noted != 0) (noted == 1 ? columnLines : anchorLines)->push_back(kept);
     lines[kept++] = line;
   }
   // A Notes block that does not close runs to the end.
@@ -516,7 +534,8 @@ std::size_t CQ_MIFPreScan::n_PrepareText(CQ_MIFLineList& block, std::size_t begi
   return kept;
 }
 
-void CQ_MIFPreScan::v_CutTextFlow(const CQ_MIFLineList& flow, const std::vector<std::size_t>& columnLines) {
+void CQ_MIFPreScan::v_CutTextFlow(const CQ_MIFLineList& flow, const std::vector<std::size_t>& columnLines,
+                                  const std::vector<std::size_t>& anchorLines) {
   const std::size_t n = flow.size();
   if (n == 0) return;
   const std::size_t closer = IsCloser(flow[n - 1]) ? n - 1 : n;
@@ -651,6 +670,8 @@ void CQ_MIFPreScan::v_CutTextFlow(const CQ_MIFLineList& flow, const std::vector<
   // Each part: its statement, its units in paragraph order (units never
   // assigned, of a flow without columns, go nowhere), its end line.
   std::vector<CQ_MIFLineList> lines(parts.size());
+  std::vector<std::vector<std::size_t>> anchors(parts.size());
+  std::size_t nextAnchor = 0;  // first entry of anchorLines not yet reached
   for (std::size_t k = 0; k < parts.size(); ++k) {
     lines[k].reserve(parts[k].size);
     lines[k].push_back(parts[k].statement);
@@ -658,20 +679,29 @@ void CQ_MIFPreScan::v_CutTextFlow(const CQ_MIFLineList& flow, const std::vector<
   for (const Unit& u : units) {
     if (u.part < 0) continue;
     CQ_MIFLineList& into = lines[static_cast<std::size_t>(u.part)];
-    // The runs between the unit's column statements, each copied whole.
+    std::vector<std::size_t>& intoAnchors = anchors[static_cast<std::size_t>(u.part)];
+    // The runs between the unit's column statements, each copied whole;
+    // the possible anchors in a run keep their places in the part.
+    auto copy = [&](std::size_t from, std::size_t to) {
+      while (nextAnchor < anchorLines.size() && anchorLines[nextAnchor] < from) ++nextAnchor;
+      for (; nextAnchor < anchorLines.size() && anchorLines[nextAnchor] < to; ++nextAnchor) {
+        intoAnchors.push_back(into.size() + (anchorLines[nextAnchor] - from));
+      }
+      into.insert(into.end(), flow.begin() + static_cast<std::ptrdiff_t>(from),
+                  flow.begin() + static_cast<std::ptrdiff_t>(to));
+    };
     std::size_t from = u.begin;
     for (std::size_t k = u.skipFirst; k < u.skipFirst + u.skipCount; ++k) {
-      into.insert(into.end(), flow.begin() + static_cast<std::ptrdiff_t>(from),
-                  flow.begin() + static_cast<std::ptrdiff_t>(skips[k]));
+      copy(from, skips[k]);
       from = skips[k] + 1;
     }
-    into.insert(into.end(), flow.begin() + static_cast<std::ptrdiff_t>(from),
-                flow.begin() + static_cast<std::ptrdiff_t>(u.end));
+    copy(from, u.end);
   }
   for (std::size_t k = 0; k < parts.size(); ++k) {
     // A column that got no paragraph starts where its statement stood.
     if (record.vec_Columns[k].n_HomeCount == 0) record.vec_Columns[k].n_FirstHome = record.vec_Columns[k].n_Paragraph;
     lines[k].push_back(CQ_MIFLineStore::sst_Literal(kEndOfColumn));
+    m_mapColumnAnchors.insert_or_assign(parts[k].id, std::move(anchors[k]));
     m_mapTextColumns.emplace(std::move(parts[k].id), std::move(lines[k]));
   }
   m_vecTextFlows.push_back(std::move(record));
@@ -682,6 +712,7 @@ void CQ_MIFPreScan::v_ReleaseObjectTables() {
   m_mapTables.clear();
   m_mapFootnotes.clear();
   m_mapTextColumns.clear();
+  m_mapColumnAnchors.clear();
   m_vecPages.clear();
   v_Changed();
 }

@@ -35,6 +35,9 @@ struct PageObject {
   double x = 0;
   double y = 0;
   CQ_MIFLineList lines;
+  // A text column's part: where its possible anchors stand.
+  bool b_AnchorsKnown = false;
+  std::vector<std::size_t> anchors;
 };
 
 // What a page or frame holds once its children are read.
@@ -81,20 +84,12 @@ bool IsPageOpeningStatement(std::string_view line) {
   return kw == "PageType" || kw == "PageTag" || kw == "PageNum";
 }
 
-// True for a line that may be an anchor: a one-line statement whose name
-// begins with "AT", "AF" or "FN" (ATbl, AFrame, FNote); the caller then
-// compares the name.
-inline bool MayBeAnchor(const st_MIFLine& line) {
-  if (line.i_Net != 0 || line.n_Size < 6) return false;
-  const char* t = line.pc_Text;
-  return t[0] == '<' && ((t[1] == 'A' && (t[2] == 'T' || t[2] == 'F')) || (t[1] == 'F' && t[2] == 'N'));
-}
-
 class Collector {
  public:
-  Collector(std::unordered_map<std::string, CQ_MIFLineList>& columns, std::unordered_set<std::string>& placed,
-            CQ_MIFLineStore& store)
-      : m_columns(columns), m_placed(placed), m_store(store) {}
+  Collector(std::unordered_map<std::string, CQ_MIFLineList>& columns,
+            std::unordered_map<std::string, std::vector<std::size_t>>& anchors,
+            std::unordered_set<std::string>& placed, CQ_MIFLineStore& store)
+      : m_columns(columns), m_anchors(anchors), m_placed(placed), m_store(store) {}
 
   // Reads the children of the block [open, end) into content; positions are
   // offset by (dx, dy).
@@ -185,10 +180,16 @@ class Collector {
     object.y += dy;
     // Each column is placed once: its lines move into the page.
     object.lines = std::move(it->second);
+    const auto anchors = m_anchors.find(it->first);
+    if (anchors != m_anchors.end()) {
+      object.b_AnchorsKnown = true;
+      object.anchors = std::move(anchors->second);
+    }
     content.objects.push_back(std::move(object));
   }
 
   std::unordered_map<std::string, CQ_MIFLineList>& m_columns;
+  std::unordered_map<std::string, std::vector<std::size_t>>& m_anchors;
   std::unordered_set<std::string>& m_placed;
   CQ_MIFLineStore& m_store;
 };
@@ -198,7 +199,7 @@ class Collector {
 void CQ_MIFPreScan::v_AppendPage(const st_PageLines& page, CQ_MIFLineList& out) {
   const CQ_MIFLineList& lines = page.lst_Lines;
   if (lines.empty()) return;
-  Collector collector(m_mapTextColumns, m_setPlacedColumns, m_coStore);
+  Collector collector(m_mapTextColumns, m_mapColumnAnchors, m_setPlacedColumns, m_coStore);
   Content content;
   collector.Collect(lines, 0, lines.size(), 0, 0, Level::Page, content);
   SortIntoReadingOrder(content.objects);
@@ -208,21 +209,21 @@ void CQ_MIFPreScan::v_AppendPage(const st_PageLines& page, CQ_MIFLineList& out) 
   static const st_MIFLine endOfPage = CQ_MIFLineStore::sst_Literal(kEndOfPage);
   std::vector<st_LineRun> runs;
   runs.reserve(content.objects.size() + 4);
-  auto run = [&](const CQ_MIFLineList& list, CQ_MIFLineList* release) {
-    runs.push_back({list.data(), list.data() + list.size(), release});
+  auto run = [&](const CQ_MIFLineList& list, CQ_MIFLineList* release, const std::vector<std::size_t>* anchors) {
+    runs.push_back({list.data(), list.data() + list.size(), release, anchors});
   };
-  runs.push_back({lines.data(), lines.data() + 1, nullptr});
-  run(content.statements, nullptr);
-  run(content.math, nullptr);
-  for (PageObject& o : content.objects) run(o.lines, &o.lines);
-  runs.push_back({&endOfPage, &endOfPage + 1, nullptr});
+  runs.push_back({lines.data(), lines.data() + 1, nullptr, nullptr});
+  run(content.statements, nullptr, nullptr);
+  run(content.math, nullptr, nullptr);
+  for (PageObject& o : content.objects) run(o.lines, &o.lines, o.b_AnchorsKnown ? &o.anchors : nullptr);
+  runs.push_back({&endOfPage, &endOfPage + 1, nullptr, nullptr});
   v_AppendWithAnchoredObjects(runs, out);
 }
 
 CQ_MIFLineList CQ_MIFPreScan::lst_RebuildAnchoredFrame(const CQ_MIFLineList& frame) {
   CQ_MIFLineList out;
   if (frame.empty()) return out;
-  Collector collector(m_mapTextColumns, m_setPlacedColumns, m_coStore);
+  Collector collector(m_mapTextColumns, m_mapColumnAnchors, m_setPlacedColumns, m_coStore);
   collector.Frame(frame, 0, frame.size(), false, out);
   return out;
 }
@@ -231,19 +232,28 @@ void CQ_MIFPreScan::v_AppendWithAnchoredObjects(const std::vector<st_LineRun>& r
   struct Walk {
     const st_MIFLine* pos;
     const st_MIFLine* end;
+    const st_MIFLine* begin;
+    const std::vector<std::size_t>* anchors;  // where the possible anchors stand, or null: search
+    std::size_t nextAnchor;
     CQ_MIFLineList* release;                // emptied once walked (its lines have moved on)
     std::unique_ptr<CQ_MIFLineList> owned;  // a rebuilt frame
     bool frame;                             // ends with "<End Of AFrame>"
   };
   std::vector<Walk> stack;
   stack.reserve(runs.size() + 8);
-  for (auto r = runs.rbegin(); r != runs.rend(); ++r) stack.push_back({r->pc_Begin, r->pc_End, r->p_Release, nullptr, false});
+  for (auto r = runs.rbegin(); r != runs.rend(); ++r) {
+    stack.push_back({r->pc_Begin, r->pc_End, r->pc_Begin, r->pc_Anchors, 0, r->p_Release, nullptr, false});
+  }
   while (!stack.empty()) {
     Walk& top = stack.back();
     // Every list is walked once (each object is placed once); lines up to
     // the next possible anchor are copied as one run.
     const st_MIFLine* at = top.pos;
-    while (at != top.end && !MayBeAnchor(*at)) ++at;
+    if (top.anchors) {
+      at = top.nextAnchor < top.anchors->size() ? top.begin + (*top.anchors)[top.nextAnchor++] : top.end;
+    } else {
+      while (at != top.end && !sb_MayBeAnchor(*at)) ++at;
+    }
     if (at == top.end) {
       out.insert(out.end(), top.pos, top.end);
       if (top.frame) out.push_back(CQ_MIFLineStore::sst_Literal(kEndOfFrame));
@@ -261,19 +271,19 @@ void CQ_MIFPreScan::v_AppendWithAnchoredObjects(const std::vector<st_LineRun>& r
       const auto it = m_mapTables.find(id);
       if (it == m_mapTables.end() || !m_setPlacedTables.insert(id).second) throw 6;
       CQ_MIFLineList& table = it->second;
-      stack.push_back({table.data(), table.data() + table.size(), &table, nullptr, false});
+      stack.push_back({table.data(), table.data() + table.size(), table.data(), nullptr, 0, &table, nullptr, false});
     } else if (kw == "FNote") {
       const auto it = m_mapFootnotes.find(id);
       if (it == m_mapFootnotes.end() || !m_setPlacedFootnotes.insert(id).second) throw 6;
       CQ_MIFLineList& note = it->second;
-      stack.push_back({note.data(), note.data() + note.size(), &note, nullptr, false});
+      stack.push_back({note.data(), note.data() + note.size(), note.data(), nullptr, 0, &note, nullptr, false});
     } else {
       const auto it = m_mapAFrames.find(id);
       if (it == m_mapAFrames.end() || !m_setPlacedFrames.insert(id).second) throw 6;
       auto rebuilt = std::make_unique<CQ_MIFLineList>(lst_RebuildAnchoredFrame(it->second));
       const st_MIFLine* b = rebuilt->data();
       const st_MIFLine* e = b + rebuilt->size();
-      stack.push_back({b, e, nullptr, std::move(rebuilt), true});
+      stack.push_back({b, e, b, nullptr, 0, nullptr, std::move(rebuilt), true});
     }
   }
 }
