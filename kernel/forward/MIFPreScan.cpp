@@ -5,10 +5,11 @@
 // line store and handed to the scanner of its section, or dropped when no
 // scanner keeps it (its text is then given back to the store). Every line's
 // depth is counted once, when it is stored. Text flows and tables are
-// prepared in place in two linear passes (Unique lines and line-end soft
-// hyphens out, then footnotes out of their Notes blocks); flows are then
-// cut into text columns at paragraph boundaries, so that every column's
-// part begins with a whole paragraph.
+// prepared in place in one linear pass (Unique lines and line-end soft
+// hyphens out, footnotes out of their Notes blocks), which also notes where
+// a flow's TextRectID statements stand; flows are then cut into text
+// columns at paragraph boundaries, so that every column's part begins with
+// a whole paragraph, reading only the paragraphs that hold such statements.
 #include "kernel/forward/MIFPreScan.h"
 
 #include <cctype>
@@ -55,6 +56,12 @@ constexpr FootnoteKey kFootnoteKeys[] = {
     {"DTblFNoteAnchorPrefix", MIF_TBLFN_ANCHOR_PREFIX}, {"DTblFNoteAnchorSuffix", MIF_TBLFN_ANCHOR_SUFFIX},
     {"DTblFNoteNumberPrefix", MIF_TBLFN_NUMBER_PREFIX}, {"DTblFNoteNumberSuffix", MIF_TBLFN_NUMBER_SUFFIX},
 };
+
+// True when the compact line's statement name is `keyword`; the size and
+// the name's first byte rule out most lines before the bytes are compared.
+inline bool HasName(const st_MIFLine& line, std::string_view keyword) {
+  return line.n_Size > keyword.size() && line.pc_Text[1] == keyword[0] && HasKeyword(line.sv(), keyword);
+}
 
 }  // namespace
 
@@ -369,7 +376,7 @@ void CQ_MIFPreScan::v_ScanTbls(CQ_MIFLineList& block) {
   // drops lines), then copied out at its final size.
   ForEachChild(block, 0, block.size(), [&](std::size_t b, std::size_t e) {
     if (!HasKeyword(block[b], "Tbl") || e == b + 1) return;
-    const std::size_t end = n_PrepareText(block, b, e, true);
+    const std::size_t end = n_PrepareText(block, b, e, true, nullptr, nullptr);
     std::string_view id;
     if (!MIFSyntax::ChildValue(block, b, end, "TblID", id) || id.empty()) throw 6;
     std::string key(id);
@@ -416,71 +423,119 @@ bool CQ_MIFPreScan::b_ScanPage(CQ_MIFLineList& block) {
 }
 
 void CQ_MIFPreScan::v_ScanTextFlow(CQ_MIFLineList& block) {
-  block.resize(n_PrepareText(block, 0, block.size(), false));
-  v_CutTextFlow(block);
+  std::vector<std::size_t> columnLines;
+  std::vector<std::size_t> anchorLines;
+  block.resize(n_PrepareText(block, 0, block.size(), false, &columnLines, &anchorLines));
+  v_CutTextFlow(block, columnLines, anchorLines);
 }
 
 // --- text preparation -----------------------------------------------------------------------
 
 std::size_t CQ_MIFPreScan::n_PrepareText(CQ_MIFLineList& block, std::size_t begin, std::size_t end,
-                                         bool notesAtAnyDepth) {
+                                         bool notesAtAnyDepth, std::vector<std::size_t>* columnLines,
+                                         std::vector<std::size_t>* anchorLines) {
   const bool dropSoftHyphens = m_stOptions.i_SourceHyphenation == 0;
-  const std::size_t n = end;
 
-  // Both passes keep lines in place: the write position never passes the
-  // read position, and every look ahead reads lines not yet overwritten.
+  // One pass keeps lines in place: the write position never passes the
+  // read position, and the look ahead reads a line not yet overwritten.
+  // A Notes block is kept like any lines until it closes; its footnotes
+  // are then taken from the kept lines and the block is dropped, so the
+  // footnotes lose their Unique lines and soft hyphens too.
+  auto takeFootnotes = [&](std::size_t notesBegin, std::size_t notesEnd) {
+    ForEachChild(block, notesBegin, notesEnd, [&](std::size_t b, std::size_t e) {
+      if (!HasKeyword(block[b], "FNote")) return;
+      std::string_view id;
+      if (e == b + 1 || !MIFSyntax::ChildValue(block, b, e, "ID", id) || id.empty()) throw 6;
+      std::string key(id);
+      if (m_mapFootnotes.count(key)) throw 6;
+      m_mapFootnotes.emplace(std::move(key), CQ_MIFLineList(block.begin() + static_cast<std::ptrdiff_t>(b),
+                                                            block.begin() + static_cast<std::ptrdiff_t>(e)));
+    });
+  };
 
-  // Pass 1: Unique lines, and soft hyphens that end a ParaLine.
+  // The list is read and written through a plain pointer: its room never
+  // changes here.
+  st_MIFLine* const lines = block.data();
   std::size_t kept = begin;
-  std::vector<char> inParaLine;  // one entry per open block
-  for (std::size_t i = begin; i < n; ++i) {
-    const st_MIFLine line = block[i];
+  // Per open block, whether it is a ParaLine; `open` blocks are open.
+  std::vector<char> isParaLine(64);
+  std::size_t open = 0;
+  long depth = 0;  // of the kept lines, Notes blocks not counted
+  bool inNotes = false;
+  std::size_t notesBegin = 0;
+  long notesDepth = 0;
+  for (std::size_t i = begin; i < end; ++i) {
+    const st_MIFLine line = lines[i];
     const int net = line.i_Net;
+    // 1: a TextRectID statement, 2: a possible anchor (flows only).
+    int noted = 0;
+    // Unique lines, and soft hyphens that end a ParaLine.
     if (net > 0) {
-      inParaLine.push_back(HasKeyword(line, "ParaLine") ? 1 : 0);
-      for (int k = 1; k < net; ++k) inParaLine.push_back(0);
+      const std::size_t top = open + static_cast<std::size_t>(net);
+      if (top > isParaLine.size()) isParaLine.resize(2 * top);
+      isParaLine[open] = HasName(line, "ParaLine") ? 1 : 0;
+      for (std::size_t k = open + 1; k < top; ++k) isParaLine[k] = 0;
+      open = top;
     } else if (net < 0) {
-      for (int k = 0; k < -net && !inParaLine.empty(); ++k) inParaLine.pop_back();
-    } else if (IsStatement(line)) {
-      if (HasKeyword(line, "Unique")) continue;
-      if (dropSoftHyphens && !inParaLine.empty() && inParaLine.back() && i + 1 < n && IsCloser(block[i + 1]) &&
-          ValueIs(line, "Char", "SoftHyphen")) {
-        continue;
+      const std::size_t closed = static_cast<std::size_t>(-static_cast<long>(net));
+      open = closed >= open ? 0 : open - closed;
+    } else if (line.n_Size > 1 && line.pc_Text[0] == '<') {
+      // A statement: its name's first byte tells which test can apply.
+      switch (line.pc_Text[1]) {
+        case 'U':
+          if (HasName(line, "Unique")) continue;
+          break;
+        case 'C':
+          if (dropSoftHyphens && open > 0 && isParaLine[open - 1] && i + 1 < end && IsCloser(lines[i + 1]) &&
+              ValueIs(line, "Char", "SoftHyphen")) {
+            continue;
+          }
+          break;
+        case 'T':
+          if (columnLines && HasName(line, "TextRectID")) noted = 1;
+          break;
+        case 'A':
+        case 'F':
+          if (columnLines && sb_MayBeAnchor(line)) noted = 2;
+          break;
+        default:
+          break;
       }
     }
-    block[kept++] = line;
-  }
-
-  // Pass 2: footnotes out of their Notes blocks; the blocks go.
-  const std::size_t m = kept;
-  kept = begin;
-  long depth = 0;
-  std::size_t i = begin;
-  while (i < m) {
-    const st_MIFLine line = block[i];
-    const bool notesHere = HasKeyword(line, "Notes") && (notesAtAnyDepth || depth == 1);
-    if (notesHere && IsOpening(line)) {
-      const std::size_t notesEnd = MIFSyntax::BlockEnd(block, i, m);
-      ForEachChild(block, i, notesEnd, [&](std::size_t b, std::size_t e) {
-        if (!HasKeyword(block[b], "FNote")) return;
-        std::string_view id;
-        if (e == b + 1 || !MIFSyntax::ChildValue(block, b, e, "ID", id) || id.empty()) throw 6;
-        std::string key(id);
-        if (m_mapFootnotes.count(key)) throw 6;
-        m_mapFootnotes.emplace(std::move(key), CQ_MIFLineList(block.begin() + static_cast<std::ptrdiff_t>(b),
-                                                              block.begin() + static_cast<std::ptrdiff_t>(e)));
-      });
-      i = notesEnd;
+    // Footnotes out of their Notes blocks; the blocks go.
+    if (inNotes) {
+      lines[kept++] = line;
+      notesDepth += net;
+      if (notesDepth <= 0) {
+        takeFootnotes(notesBegin, kept);
+        kept = notesBegin;
+        inNotes = false;
+      }
       continue;
     }
-    depth += line.i_Net;
-    if (!(notesHere && IsStatement(line))) block[kept++] = line;
-    ++i;
+    const bool notesHere = (notesAtAnyDepth || depth == 1) && HasName(line, "Notes");
+    if (notesHere && net > 0) {
+      inNotes = true;
+      notesBegin = kept;
+      notesDepth = net;
+      lines[kept++] = line;
+      continue;
+    }
+    depth += net;
+    if (notesHere && IsStatement(line)) continue;
+    if (noted != 0) (noted == 1 ? columnLines : anchorLines)->push_back(kept);
+    lines[kept++] = line;
+  }
+  // A Notes block that does not close runs to the end.
+  if (inNotes) {
+    takeFootnotes(notesBegin, kept);
+    kept = notesBegin;
   }
   return kept;
 }
 
-void CQ_MIFPreScan::v_CutTextFlow(const CQ_MIFLineList& flow) {
+void CQ_MIFPreScan::v_CutTextFlow(const CQ_MIFLineList& flow, const std::vector<std::size_t>& columnLines,
+                                  const std::vector<std::size_t>& anchorLines) {
   const std::size_t n = flow.size();
   if (n == 0) return;
   const std::size_t closer = IsCloser(flow[n - 1]) ? n - 1 : n;
@@ -524,23 +579,30 @@ void CQ_MIFPreScan::v_CutTextFlow(const CQ_MIFLineList& flow) {
     std::size_t paraLine;
   };
   std::vector<ColumnHere> here;
+  std::size_t nextColumn = 0;  // first entry of columnLines not yet reached
   for (std::size_t p = 0; p < paragraphs.size(); ++p) {
     // A paragraph's unit: stray flow-level lines before it, the paragraph,
     // and after the last one everything up to the flow's closer.
     const std::size_t begin = p == 0 ? paragraphs[0].first : paragraphs[p - 1].second;
     const std::size_t end = p + 1 == paragraphs.size() ? closer : paragraphs[p].second;
 
+    // The column statements in the unit, each with the ParaLine it stands
+    // in (counted from the unit's start); a unit without one is not read.
     here.clear();
-    long depth = 0;
-    long paraLine = -1;
-    for (std::size_t i = begin; i < end; ++i) {
-      const st_MIFLine& line = flow[i];
-      const int net = line.i_Net;
-      if (net > 0 && depth == 1 && HasKeyword(line, "ParaLine")) ++paraLine;
-      if (net == 0 && IsStatement(line) && HasKeyword(line, "TextRectID")) {
-        here.push_back({i, static_cast<std::size_t>(paraLine < 0 ? 0 : paraLine)});
+    while (nextColumn < columnLines.size() && columnLines[nextColumn] < begin) ++nextColumn;
+    if (nextColumn < columnLines.size() && columnLines[nextColumn] < end) {
+      long depth = 0;
+      long paraLine = -1;
+      for (std::size_t i = begin; nextColumn < columnLines.size() && columnLines[nextColumn] < end; ++i) {
+        const st_MIFLine& line = flow[i];
+        const int net = line.i_Net;
+        if (net > 0 && depth == 1 && HasName(line, "ParaLine")) ++paraLine;
+        if (i == columnLines[nextColumn]) {
+          here.push_back({i, static_cast<std::size_t>(paraLine < 0 ? 0 : paraLine)});
+          ++nextColumn;
+        }
+        depth += net;
       }
-      depth += net;
     }
 
     for (const ColumnHere& c : here) {
@@ -608,6 +670,8 @@ void CQ_MIFPreScan::v_CutTextFlow(const CQ_MIFLineList& flow) {
   // Each part: its statement, its units in paragraph order (units never
   // assigned, of a flow without columns, go nowhere), its end line.
   std::vector<CQ_MIFLineList> lines(parts.size());
+  std::vector<std::vector<std::size_t>> anchors(parts.size());
+  std::size_t nextAnchor = 0;  // first entry of anchorLines not yet reached
   for (std::size_t k = 0; k < parts.size(); ++k) {
     lines[k].reserve(parts[k].size);
     lines[k].push_back(parts[k].statement);
@@ -615,20 +679,29 @@ void CQ_MIFPreScan::v_CutTextFlow(const CQ_MIFLineList& flow) {
   for (const Unit& u : units) {
     if (u.part < 0) continue;
     CQ_MIFLineList& into = lines[static_cast<std::size_t>(u.part)];
-    std::size_t next = u.skipFirst;
-    const std::size_t skipEnd = u.skipFirst + u.skipCount;
-    for (std::size_t i = u.begin; i < u.end; ++i) {
-      if (next < skipEnd && skips[next] == i) {
-        ++next;
-        continue;
+    std::vector<std::size_t>& intoAnchors = anchors[static_cast<std::size_t>(u.part)];
+    // The runs between the unit's column statements, each copied whole;
+    // the possible anchors in a run keep their places in the part.
+    auto copy = [&](std::size_t from, std::size_t to) {
+      while (nextAnchor < anchorLines.size() && anchorLines[nextAnchor] < from) ++nextAnchor;
+      for (; nextAnchor < anchorLines.size() && anchorLines[nextAnchor] < to; ++nextAnchor) {
+        intoAnchors.push_back(into.size() + (anchorLines[nextAnchor] - from));
       }
-      into.push_back(flow[i]);
+      into.insert(into.end(), flow.begin() + static_cast<std::ptrdiff_t>(from),
+                  flow.begin() + static_cast<std::ptrdiff_t>(to));
+    };
+    std::size_t from = u.begin;
+    for (std::size_t k = u.skipFirst; k < u.skipFirst + u.skipCount; ++k) {
+      copy(from, skips[k]);
+      from = skips[k] + 1;
     }
+    copy(from, u.end);
   }
   for (std::size_t k = 0; k < parts.size(); ++k) {
     // A column that got no paragraph starts where its statement stood.
     if (record.vec_Columns[k].n_HomeCount == 0) record.vec_Columns[k].n_FirstHome = record.vec_Columns[k].n_Paragraph;
     lines[k].push_back(CQ_MIFLineStore::sst_Literal(kEndOfColumn));
+    m_mapColumnAnchors.insert_or_assign(parts[k].id, std::move(anchors[k]));
     m_mapTextColumns.emplace(std::move(parts[k].id), std::move(lines[k]));
   }
   m_vecTextFlows.push_back(std::move(record));
@@ -639,6 +712,7 @@ void CQ_MIFPreScan::v_ReleaseObjectTables() {
   m_mapTables.clear();
   m_mapFootnotes.clear();
   m_mapTextColumns.clear();
+  m_mapColumnAnchors.clear();
   m_vecPages.clear();
   v_Changed();
 }

@@ -290,19 +290,46 @@ class CQ_MIFPreScan {
   // directly under the block's opening (flows) or at any depth (tables).
   // Works in place on the block [begin, end) that opens at lines[begin];
   // returns the end of the prepared lines (lines from there to `end` are
-  // left over).
-  std::size_t n_PrepareText(CQ_MIFLineList& lines, std::size_t begin, std::size_t end, bool notesAtAnyDepth);
-  void v_CutTextFlow(const CQ_MIFLineList& flow);
+  // left over). For a flow, columnLines receives the positions of the
+  // TextRectID statements among the prepared lines and anchorLines those
+  // of the lines sb_MayBeAnchor accepts, both ascending; null for tables.
+  std::size_t n_PrepareText(CQ_MIFLineList& lines, std::size_t begin, std::size_t end, bool notesAtAnyDepth,
+                            std::vector<std::size_t>* columnLines, std::vector<std::size_t>* anchorLines);
+  // Cuts a prepared flow into its text columns' parts; columnLines and
+  // anchorLines as n_PrepareText gave them.
+  void v_CutTextFlow(const CQ_MIFLineList& flow, const std::vector<std::size_t>& columnLines,
+                     const std::vector<std::size_t>& anchorLines);
+
+  // True for a line that may be an anchor: a one-line statement whose name
+  // begins with "AT", "AF" or "FN" (ATbl, AFrame, FNote); the restructuring
+  // then compares the whole name.
+  static bool sb_MayBeAnchor(const st_MIFLine& line) {
+    if (line.i_Net != 0 || line.n_Size < 6) return false;
+    const char* t = line.pc_Text;
+    return t[0] == '<' && ((t[1] == 'A' && (t[2] == 'T' || t[2] == 'F')) || (t[1] == 'F' && t[2] == 'N'));
+  }
 
   void v_AddMessage(unsigned id, const std::string& formatName);
   std::string ccs_MessageName(const std::string& mifName) const;
 
   // Restructuring (MIFPreScanPages.cpp).
-  CQ_MIFLineList lst_RebuildPage(const st_PageLines& page);
+  // Lines [pc_Begin, pc_End) to walk; p_Release, when set, is the list they
+  // lie in, emptied once they are walked; pc_Anchors, when set, lists
+  // (ascending, from pc_Begin) every line of the run sb_MayBeAnchor
+  // accepts, so the run need not be searched.
+  struct st_LineRun {
+    const st_MIFLine* pc_Begin;
+    const st_MIFLine* pc_End;
+    CQ_MIFLineList* p_Release;
+    const std::vector<std::size_t>* pc_Anchors;
+  };
+  // Rebuilds the page into reading order and appends it to `out` with its
+  // anchored objects; the text columns and objects placed are used up.
+  void v_AppendPage(const st_PageLines& page, CQ_MIFLineList& out);
   CQ_MIFLineList lst_RebuildAnchoredFrame(const CQ_MIFLineList& frame);
-  // Appends the lines to `out`, each anchored object's lines after its
-  // anchor; the lines and the objects placed are used up.
-  void v_AppendWithAnchoredObjects(CQ_MIFLineList& lines, CQ_MIFLineList& out);
+  // Appends the runs' lines to `out` in order, each anchored object's lines
+  // after its anchor; the runs' lists and the objects placed are used up.
+  void v_AppendWithAnchoredObjects(const std::vector<st_LineRun>& runs, CQ_MIFLineList& out);
 
   // The state changed: string forms made earlier are out of date.
   void v_Changed() { ++m_nGeneration; }
@@ -328,6 +355,9 @@ class CQ_MIFPreScan {
   ObjectTable m_mapTables;
   ObjectTable m_mapFootnotes;
   ObjectTable m_mapTextColumns;
+  // For each text column's part, where its possible anchors stand
+  // (sb_MayBeAnchor), ascending.
+  std::unordered_map<std::string, std::vector<std::size_t>> m_mapColumnAnchors;
   std::vector<st_MIFTextFlow> m_vecTextFlows;
   std::vector<st_PageLines> m_vecPages;
   std::vector<std::string> m_vecPageBackgrounds;

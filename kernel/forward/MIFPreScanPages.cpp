@@ -9,9 +9,10 @@
 // columns and text lines. Anchored objects are then inserted after their
 // anchors by an explicit-stack walk, so deep nesting cannot exhaust the
 // call stack, and every object may be placed only once. Each page is
-// rebuilt and expanded straight into its list, so the lists are built once;
-// lines are compact records, the only new text being normalised ShapeRect
-// statements, which go into the line store.
+// rebuilt and expanded straight into its list, its parts walked where they
+// lie and copied in runs up to the next possible anchor, so the lists are
+// built once; lines are compact records, the only new text being normalised
+// ShapeRect statements, which go into the line store.
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -34,6 +35,9 @@ struct PageObject {
   double x = 0;
   double y = 0;
   CQ_MIFLineList lines;
+  // A text column's part: where its possible anchors stand.
+  bool b_AnchorsKnown = false;
+  std::vector<std::size_t> anchors;
 };
 
 // What a page or frame holds once its children are read.
@@ -82,9 +86,10 @@ bool IsPageOpeningStatement(std::string_view line) {
 
 class Collector {
  public:
-  Collector(std::unordered_map<std::string, CQ_MIFLineList>& columns, std::unordered_set<std::string>& placed,
-            CQ_MIFLineStore& store)
-      : m_columns(columns), m_placed(placed), m_store(store) {}
+  Collector(std::unordered_map<std::string, CQ_MIFLineList>& columns,
+            std::unordered_map<std::string, std::vector<std::size_t>>& anchors,
+            std::unordered_set<std::string>& placed, CQ_MIFLineStore& store)
+      : m_columns(columns), m_anchors(anchors), m_placed(placed), m_store(store) {}
 
   // Reads the children of the block [open, end) into content; positions are
   // offset by (dx, dy).
@@ -175,79 +180,110 @@ class Collector {
     object.y += dy;
     // Each column is placed once: its lines move into the page.
     object.lines = std::move(it->second);
+    const auto anchors = m_anchors.find(it->first);
+    if (anchors != m_anchors.end()) {
+      object.b_AnchorsKnown = true;
+      object.anchors = std::move(anchors->second);
+    }
     content.objects.push_back(std::move(object));
   }
 
   std::unordered_map<std::string, CQ_MIFLineList>& m_columns;
+  std::unordered_map<std::string, std::vector<std::size_t>>& m_anchors;
   std::unordered_set<std::string>& m_placed;
   CQ_MIFLineStore& m_store;
 };
 
 }  // namespace
 
-CQ_MIFLineList CQ_MIFPreScan::lst_RebuildPage(const st_PageLines& page) {
+void CQ_MIFPreScan::v_AppendPage(const st_PageLines& page, CQ_MIFLineList& out) {
   const CQ_MIFLineList& lines = page.lst_Lines;
-  CQ_MIFLineList out;
-  if (lines.empty()) return out;
-  Collector collector(m_mapTextColumns, m_setPlacedColumns, m_coStore);
+  if (lines.empty()) return;
+  Collector collector(m_mapTextColumns, m_mapColumnAnchors, m_setPlacedColumns, m_coStore);
   Content content;
   collector.Collect(lines, 0, lines.size(), 0, 0, Level::Page, content);
   SortIntoReadingOrder(content.objects);
-  out.push_back(lines.front());
-  Collector::Append(out, content);
-  out.push_back(CQ_MIFLineStore::sst_Literal(kEndOfPage));
-  return out;
+  // The rebuilt page is walked in runs where its parts lie: the opening,
+  // the statements, the equations, each object (emptied once walked), the
+  // closer.
+  static const st_MIFLine endOfPage = CQ_MIFLineStore::sst_Literal(kEndOfPage);
+  std::vector<st_LineRun> runs;
+  runs.reserve(content.objects.size() + 4);
+  auto run = [&](const CQ_MIFLineList& list, CQ_MIFLineList* release, const std::vector<std::size_t>* anchors) {
+    runs.push_back({list.data(), list.data() + list.size(), release, anchors});
+  };
+  runs.push_back({lines.data(), lines.data() + 1, nullptr, nullptr});
+  run(content.statements, nullptr, nullptr);
+  run(content.math, nullptr, nullptr);
+  for (PageObject& o : content.objects) run(o.lines, &o.lines, o.b_AnchorsKnown ? &o.anchors : nullptr);
+  runs.push_back({&endOfPage, &endOfPage + 1, nullptr, nullptr});
+  v_AppendWithAnchoredObjects(runs, out);
 }
 
 CQ_MIFLineList CQ_MIFPreScan::lst_RebuildAnchoredFrame(const CQ_MIFLineList& frame) {
   CQ_MIFLineList out;
   if (frame.empty()) return out;
-  Collector collector(m_mapTextColumns, m_setPlacedColumns, m_coStore);
+  Collector collector(m_mapTextColumns, m_mapColumnAnchors, m_setPlacedColumns, m_coStore);
   collector.Frame(frame, 0, frame.size(), false, out);
   return out;
 }
 
-void CQ_MIFPreScan::v_AppendWithAnchoredObjects(CQ_MIFLineList& lines, CQ_MIFLineList& out) {
+void CQ_MIFPreScan::v_AppendWithAnchoredObjects(const std::vector<st_LineRun>& runs, CQ_MIFLineList& out) {
   struct Walk {
-    CQ_MIFLineList* lines;
-    std::size_t pos;
+    const st_MIFLine* pos;
+    const st_MIFLine* end;
+    const st_MIFLine* begin;
+    const std::vector<std::size_t>* anchors;  // where the possible anchors stand, or null: search
+    std::size_t nextAnchor;
+    CQ_MIFLineList* release;                // emptied once walked (its lines have moved on)
     std::unique_ptr<CQ_MIFLineList> owned;  // a rebuilt frame
     bool frame;                             // ends with "<End Of AFrame>"
   };
   std::vector<Walk> stack;
-  stack.push_back({&lines, 0, nullptr, false});
+  stack.reserve(runs.size() + 8);
+  for (auto r = runs.rbegin(); r != runs.rend(); ++r) {
+    stack.push_back({r->pc_Begin, r->pc_End, r->pc_Begin, r->pc_Anchors, 0, r->p_Release, nullptr, false});
+  }
   while (!stack.empty()) {
     Walk& top = stack.back();
-    if (top.pos >= top.lines->size()) {
+    // Every list is walked once (each object is placed once); lines up to
+    // the next possible anchor are copied as one run.
+    const st_MIFLine* at = top.pos;
+    if (top.anchors) {
+      at = top.nextAnchor < top.anchors->size() ? top.begin + (*top.anchors)[top.nextAnchor++] : top.end;
+    } else {
+      while (at != top.end && !sb_MayBeAnchor(*at)) ++at;
+    }
+    if (at == top.end) {
+      out.insert(out.end(), top.pos, top.end);
       if (top.frame) out.push_back(CQ_MIFLineStore::sst_Literal(kEndOfFrame));
-      CQ_MIFLineList().swap(*top.lines);  // all its lines have moved on
+      if (top.release) CQ_MIFLineList().swap(*top.release);
       stack.pop_back();
       continue;
     }
-    // Every list is walked once (each object is placed once).
-    const st_MIFLine line = (*top.lines)[top.pos++];
-    out.push_back(line);
-    if (line.n_Size < 6 || line.front() != '<' || line.pc_Text[1] < 'A' || line.pc_Text[1] > 'F' ||
-        line.i_Net != 0) {
-      continue;
-    }
+    out.insert(out.end(), top.pos, at + 1);
+    top.pos = at + 1;
+    const st_MIFLine line = *at;
     const std::string_view kw = MIFSyntax::Keyword(line);
     if (kw != "ATbl" && kw != "AFrame" && kw != "FNote") continue;
     const std::string id(MIFSyntax::Value(line));
     if (kw == "ATbl") {
       const auto it = m_mapTables.find(id);
       if (it == m_mapTables.end() || !m_setPlacedTables.insert(id).second) throw 6;
-      stack.push_back({&it->second, 0, nullptr, false});
+      CQ_MIFLineList& table = it->second;
+      stack.push_back({table.data(), table.data() + table.size(), table.data(), nullptr, 0, &table, nullptr, false});
     } else if (kw == "FNote") {
       const auto it = m_mapFootnotes.find(id);
       if (it == m_mapFootnotes.end() || !m_setPlacedFootnotes.insert(id).second) throw 6;
-      stack.push_back({&it->second, 0, nullptr, false});
+      CQ_MIFLineList& note = it->second;
+      stack.push_back({note.data(), note.data() + note.size(), note.data(), nullptr, 0, &note, nullptr, false});
     } else {
       const auto it = m_mapAFrames.find(id);
       if (it == m_mapAFrames.end() || !m_setPlacedFrames.insert(id).second) throw 6;
       auto rebuilt = std::make_unique<CQ_MIFLineList>(lst_RebuildAnchoredFrame(it->second));
-      CQ_MIFLineList* view = rebuilt.get();
-      stack.push_back({view, 0, std::move(rebuilt), true});
+      const st_MIFLine* b = rebuilt->data();
+      const st_MIFLine* e = b + rebuilt->size();
+      stack.push_back({b, e, b, nullptr, 0, nullptr, std::move(rebuilt), true});
     }
   }
 }
@@ -279,10 +315,7 @@ void CQ_MIFPreScan::v_Restructure() {
   // Each page is rebuilt and its anchored objects inserted before the next
   // page: every object is placed once whichever page comes first, so this
   // gives the lists that rebuilding all pages first would give.
-  for (const st_PageLines& page : m_vecPages) {
-    CQ_MIFLineList rebuilt = lst_RebuildPage(page);
-    v_AppendWithAnchoredObjects(rebuilt, page.b_Body ? m_lstBody : m_lstMaster);
-  }
+  for (const st_PageLines& page : m_vecPages) v_AppendPage(page, page.b_Body ? m_lstBody : m_lstMaster);
 }
 
 std::vector<std::string> CQ_MIFPreScan::acs_VisibleObjects() const {
