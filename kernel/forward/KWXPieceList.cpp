@@ -3,6 +3,9 @@
 // a text piece costs one comparison and a tag a few.
 #include "kernel/forward/KWXPieceList.h"
 
+#include <algorithm>
+#include <utility>
+
 #include <cstring>
 #include <limits>
 
@@ -94,15 +97,31 @@ std::uint32_t sn_KWXPieceKinds(std::string_view p) {
   return k;
 }
 
+CQ_KWXPieceList::Chunk::Chunk(std::size_t bytes)
+    : text(static_cast<char*>(Platform::LargeAllocate(bytes))), size(bytes) {}
+
+CQ_KWXPieceList::Chunk& CQ_KWXPieceList::Chunk::operator=(Chunk&& other) noexcept {
+  if (this != &other) {
+    Platform::LargeFree(text, size);
+    text = std::exchange(other.text, nullptr);
+    size = other.size;
+  }
+  return *this;
+}
+
+CQ_KWXPieceList::Chunk::~Chunk() { Platform::LargeFree(text, size); }
+
 st_KWXPiece CQ_KWXPieceList::st_Make(std::string_view text) {
   if (text.size() > std::numeric_limits<std::uint32_t>::max()) throw 6;
   if (m_vecChunks.empty() || m_nChunkSize - m_nUsed < text.size()) {
-    const std::size_t size = text.size() > CHUNK_SIZE ? text.size() : CHUNK_SIZE;
-    m_vecChunks.emplace_back(new char[size]);
+    std::size_t size = std::min(std::max(m_nHeld, CHUNK_SIZE), MAX_CHUNK_SIZE);
+    if (text.size() > size) size = text.size();
+    m_vecChunks.emplace_back(size);
+    m_nHeld += size;
     m_nChunkSize = size;
     m_nUsed = 0;
   }
-  char* at = m_vecChunks.back().get() + m_nUsed;
+  char* at = m_vecChunks.back().text + m_nUsed;
   if (!text.empty()) std::memcpy(at, text.data(), text.size());
   m_nUsed += text.size();
   return {at, static_cast<std::uint32_t>(text.size()), sn_KWXPieceKinds(text)};
@@ -110,7 +129,8 @@ st_KWXPiece CQ_KWXPieceList::st_Make(std::string_view text) {
 
 void CQ_KWXPieceList::v_Clear() {
   CQ_KWXPieces().swap(m_vecPieces);
-  std::vector<std::unique_ptr<char[]>>().swap(m_vecChunks);
+  std::vector<Chunk>().swap(m_vecChunks);
+  m_nHeld = 0;
   m_nChunkSize = 0;
   m_nUsed = 0;
 }

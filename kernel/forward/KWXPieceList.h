@@ -69,6 +69,7 @@ OSTRAKON_API std::uint32_t sn_KWXPieceKinds(std::string_view text);
 class OSTRAKON_API CQ_KWXPieceList {
  public:
   static constexpr std::size_t CHUNK_SIZE = std::size_t(1) << 18;
+  static constexpr std::size_t MAX_CHUNK_SIZE = std::size_t(8) << 20;
 
   CQ_KWXPieceList() = default;
   CQ_KWXPieceList(const CQ_KWXPieceList&) = delete;
@@ -97,7 +98,22 @@ class OSTRAKON_API CQ_KWXPieceList {
 
  private:
   CQ_KWXPieces m_vecPieces;
-  std::vector<std::unique_ptr<char[]>> m_vecChunks;
+  // Text chunks, each as large as the text held before it (256 KiB up to
+  // 8 MiB, and at least the piece), so a large file's pieces lie in huge
+  // pages where the kernel offers them.
+  struct Chunk {
+    char* text = nullptr;
+    std::size_t size = 0;
+
+    explicit Chunk(std::size_t bytes);
+    Chunk(Chunk&& other) noexcept : text(other.text), size(other.size) { other.text = nullptr; }
+    Chunk& operator=(Chunk&& other) noexcept;
+    Chunk(const Chunk&) = delete;
+    Chunk& operator=(const Chunk&) = delete;
+    ~Chunk();
+  };
+  std::vector<Chunk> m_vecChunks;
+  std::size_t m_nHeld = 0;  // bytes of all chunks
   std::size_t m_nChunkSize = 0;  // size of the last chunk
   std::size_t m_nUsed = 0;       // bytes used in the last chunk
 };

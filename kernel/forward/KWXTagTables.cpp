@@ -71,10 +71,13 @@ const std::string_view* CQ_KWXTagTables::pcs_FindTag(KWX::ET_KWXNumberedTag kind
 }
 
 bool CQ_KWXTagTables::b_Enter(std::string_view tag, std::string_view fragment) {
-  // Plain pairs are only ever looked up by their tag.
+  // Plain pairs are only ever looked up by their tag. The tag is copied
+  // first so that a new one is entered with one lookup; a tag entered
+  // again (rare) leaves its copy unused in the region.
   auto& tagTable = m_pcoStore->m_mapTagToFragment;
-  if (tagTable.find(tag) != tagTable.end()) return false;
-  tagTable.emplace(sv_Keep(tag), sv_Keep(fragment));
+  const auto [entry, inserted] = tagTable.try_emplace(sv_Keep(tag));
+  if (!inserted) return false;
+  entry->second = sv_Keep(fragment);
   return true;
 }
 

@@ -373,17 +373,39 @@ void CQ_MIFPreScan::v_ScanAFrames(const CQ_MIFLineList& block) {
 
 void CQ_MIFPreScan::v_ScanTbls(CQ_MIFLineList& block) {
   // Each table is prepared where it stands in the block (preparation only
-  // drops lines), then copied out at its final size.
+  // drops lines); the tables are then copied out together, one after
+  // another, into one list at its final size.
+  struct Found {
+    st_MIFLineSpan* span;
+    std::size_t begin;
+    std::size_t end;
+  };
+  std::vector<Found> found;
+  std::size_t total = 0;
   ForEachChild(block, 0, block.size(), [&](std::size_t b, std::size_t e) {
     if (!HasKeyword(block[b], "Tbl") || e == b + 1) return;
     const std::size_t end = n_PrepareText(block, b, e, true, nullptr, nullptr);
     std::string_view id;
     if (!MIFSyntax::ChildValue(block, b, end, "TblID", id) || id.empty()) throw 6;
-    std::string key(id);
-    if (m_mapTables.count(key)) throw 6;
-    m_mapTables.emplace(std::move(key), CQ_MIFLineList(block.begin() + static_cast<std::ptrdiff_t>(b),
-                                                       block.begin() + static_cast<std::ptrdiff_t>(end)));
+    const auto [entry, added] = m_mapTables.try_emplace(std::string(id));
+    if (!added) throw 6;
+    found.push_back({&entry->second, b, end});
+    total += end - b;
   });
+  if (found.empty()) return;
+  CQ_MIFLineList all;
+  all.reserve(total);
+  for (const Found& f : found) {
+    all.insert(all.end(), block.begin() + static_cast<std::ptrdiff_t>(f.begin),
+               block.begin() + static_cast<std::ptrdiff_t>(f.end));
+  }
+  m_vecSharedLists.push_back(std::move(all));
+  const st_MIFLine* at = m_vecSharedLists.back().data();
+  for (const Found& f : found) {
+    f.span->pc_Begin = at;
+    at += f.end - f.begin;
+    f.span->pc_End = at;
+  }
 }
 
 bool CQ_MIFPreScan::b_ScanPage(CQ_MIFLineList& block) {
@@ -668,41 +690,53 @@ void CQ_MIFPreScan::v_CutTextFlow(const CQ_MIFLineList& flow, const std::vector<
     }
   }
   // Each part: its statement, its units in paragraph order (units never
-  // assigned, of a flow without columns, go nowhere), its end line.
-  std::vector<CQ_MIFLineList> lines(parts.size());
+  // assigned, of a flow without columns, go nowhere), its end line. The
+  // parts lie one after another in one list, each at its final size.
+  std::vector<std::size_t> partStart(parts.size() + 1, 0);
+  for (std::size_t k = 0; k < parts.size(); ++k) partStart[k + 1] = partStart[k] + parts[k].size;
+  CQ_MIFLineList all(partStart.back());
+  std::vector<std::size_t> fill(partStart.begin(), partStart.end() - 1);  // next free line of each part
   std::vector<std::vector<std::size_t>> anchors(parts.size());
   std::size_t nextAnchor = 0;  // first entry of anchorLines not yet reached
-  for (std::size_t k = 0; k < parts.size(); ++k) {
-    lines[k].reserve(parts[k].size);
-    lines[k].push_back(parts[k].statement);
-  }
+  auto put = [&](std::size_t k, const st_MIFLine* from, const st_MIFLine* to) {
+    if (fill[k] + static_cast<std::size_t>(to - from) > partStart[k + 1]) throw 6;  // sizes disagree
+    std::copy(from, to, all.begin() + static_cast<std::ptrdiff_t>(fill[k]));
+    fill[k] += static_cast<std::size_t>(to - from);
+  };
+  for (std::size_t k = 0; k < parts.size(); ++k) put(k, &parts[k].statement, &parts[k].statement + 1);
   for (const Unit& u : units) {
     if (u.part < 0) continue;
-    CQ_MIFLineList& into = lines[static_cast<std::size_t>(u.part)];
-    std::vector<std::size_t>& intoAnchors = anchors[static_cast<std::size_t>(u.part)];
+    const std::size_t k = static_cast<std::size_t>(u.part);
+    std::vector<std::size_t>& intoAnchors = anchors[k];
     // The runs between the unit's column statements, each copied whole;
     // the possible anchors in a run keep their places in the part.
     auto copy = [&](std::size_t from, std::size_t to) {
       while (nextAnchor < anchorLines.size() && anchorLines[nextAnchor] < from) ++nextAnchor;
       for (; nextAnchor < anchorLines.size() && anchorLines[nextAnchor] < to; ++nextAnchor) {
-        intoAnchors.push_back(into.size() + (anchorLines[nextAnchor] - from));
+        intoAnchors.push_back(fill[k] - partStart[k] + (anchorLines[nextAnchor] - from));
       }
-      into.insert(into.end(), flow.begin() + static_cast<std::ptrdiff_t>(from),
-                  flow.begin() + static_cast<std::ptrdiff_t>(to));
+      put(k, flow.data() + from, flow.data() + to);
     };
     std::size_t from = u.begin;
-    for (std::size_t k = u.skipFirst; k < u.skipFirst + u.skipCount; ++k) {
-      copy(from, skips[k]);
-      from = skips[k] + 1;
+    for (std::size_t j = u.skipFirst; j < u.skipFirst + u.skipCount; ++j) {
+      copy(from, skips[j]);
+      from = skips[j] + 1;
     }
     copy(from, u.end);
   }
+  static const st_MIFLine endOfColumn = CQ_MIFLineStore::sst_Literal(kEndOfColumn);
+  for (std::size_t k = 0; k < parts.size(); ++k) {
+    put(k, &endOfColumn, &endOfColumn + 1);
+    if (fill[k] != partStart[k + 1]) throw 6;
+  }
+  m_vecSharedLists.push_back(std::move(all));
+  const CQ_MIFLineList& kept = m_vecSharedLists.back();
   for (std::size_t k = 0; k < parts.size(); ++k) {
     // A column that got no paragraph starts where its statement stood.
     if (record.vec_Columns[k].n_HomeCount == 0) record.vec_Columns[k].n_FirstHome = record.vec_Columns[k].n_Paragraph;
-    lines[k].push_back(CQ_MIFLineStore::sst_Literal(kEndOfColumn));
     m_mapColumnAnchors.insert_or_assign(parts[k].id, std::move(anchors[k]));
-    m_mapTextColumns.emplace(std::move(parts[k].id), std::move(lines[k]));
+    m_mapTextColumns.emplace(std::move(parts[k].id),
+                             st_MIFLineSpan{kept.data() + partStart[k], kept.data() + partStart[k + 1]});
   }
   m_vecTextFlows.push_back(std::move(record));
 }
@@ -713,6 +747,7 @@ void CQ_MIFPreScan::v_ReleaseObjectTables() {
   m_mapFootnotes.clear();
   m_mapTextColumns.clear();
   m_mapColumnAnchors.clear();
+  m_vecSharedLists.clear();
   m_vecPages.clear();
   v_Changed();
 }
@@ -737,11 +772,16 @@ const CQ_MIFLines& CQ_MIFPreScan::rco_StringList(st_StringView<CQ_MIFLines>& vie
   return view.value;
 }
 
+template <class Table>
 const std::unordered_map<std::string, CQ_MIFLines>& CQ_MIFPreScan::rco_StringTable(
-    st_StringView<std::unordered_map<std::string, CQ_MIFLines>>& view, const ObjectTable& table) const {
+    st_StringView<std::unordered_map<std::string, CQ_MIFLines>>& view, const Table& table) const {
   if (view.n_Generation != m_nGeneration) {
     view.value.clear();
-    for (const auto& [id, lines] : table) view.value.emplace(id, lst_MIFLineStrings(lines));
+    for (const auto& [id, lines] : table) {
+      CQ_MIFLines& strings = view.value[id];
+      strings.reserve(lines.size());
+      for (const st_MIFLine& line : lines) strings.emplace_back(line.sv());
+    }
     view.n_Generation = m_nGeneration;
   }
   return view.value;

@@ -130,6 +130,15 @@ struct st_MIFPage {
   CQ_MIFLines lst_Lines; // the Page block, "<PageBody>" inserted for body pages
 };
 
+// Lines of an object that lies in a list shared with other objects.
+struct st_MIFLineSpan {
+  const st_MIFLine* pc_Begin = nullptr;
+  const st_MIFLine* pc_End = nullptr;
+  std::size_t size() const { return static_cast<std::size_t>(pc_End - pc_Begin); }
+  const st_MIFLine* begin() const { return pc_Begin; }
+  const st_MIFLine* end() const { return pc_End; }
+};
+
 class CQ_MIFPreScan {
  public:
   struct st_Options {
@@ -255,6 +264,10 @@ class CQ_MIFPreScan {
 
  private:
   using ObjectTable = std::unordered_map<std::string, CQ_MIFLineList>;
+  // Text columns and tables are cut out of one large block each: their
+  // lines go into one list per block (m_vecSharedLists), which large
+  // documents keep in huge pages, rather than a heap block per object.
+  using SpanTable = std::unordered_map<std::string, st_MIFLineSpan>;
 
   // A kept page in compact form (st_MIFPage is its string form).
   struct st_PageLines {
@@ -334,8 +347,9 @@ class CQ_MIFPreScan {
   // The state changed: string forms made earlier are out of date.
   void v_Changed() { ++m_nGeneration; }
   const CQ_MIFLines& rco_StringList(st_StringView<CQ_MIFLines>& view, const CQ_MIFLineList& lines) const;
+  template <class Table>
   const std::unordered_map<std::string, CQ_MIFLines>& rco_StringTable(
-      st_StringView<std::unordered_map<std::string, CQ_MIFLines>>& view, const ObjectTable& table) const;
+      st_StringView<std::unordered_map<std::string, CQ_MIFLines>>& view, const Table& table) const;
 
   CQ_Morvane_Communication& m_rcoSession;
   st_Options m_stOptions;
@@ -352,9 +366,10 @@ class CQ_MIFPreScan {
   CQ_MIFLineStore m_coStore;
 
   ObjectTable m_mapAFrames;
-  ObjectTable m_mapTables;
+  SpanTable m_mapTables;
   ObjectTable m_mapFootnotes;
-  ObjectTable m_mapTextColumns;
+  SpanTable m_mapTextColumns;
+  std::vector<CQ_MIFLineList> m_vecSharedLists;  // the lists the spans lie in
   // For each text column's part, where its possible anchors stand
   // (sb_MayBeAnchor), ascending.
   std::unordered_map<std::string, std::vector<std::size_t>> m_mapColumnAnchors;

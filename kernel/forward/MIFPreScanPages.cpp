@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <utility>
 
 #include "kernel/forward/MIFPreScan.h"
 
@@ -35,6 +36,12 @@ struct PageObject {
   double x = 0;
   double y = 0;
   CQ_MIFLineList lines;
+  // A text column's part lies in a list the pre-scan keeps: its lines are
+  // [pc_Begin, pc_End) instead of `lines`.
+  const st_MIFLine* pc_Begin = nullptr;
+  const st_MIFLine* pc_End = nullptr;
+  const st_MIFLine* First() const { return pc_Begin ? pc_Begin : lines.data(); }
+  const st_MIFLine* Last() const { return pc_Begin ? pc_End : lines.data() + lines.size(); }
   // A text column's part: where its possible anchors stand.
   bool b_AnchorsKnown = false;
   std::vector<std::size_t> anchors;
@@ -86,7 +93,7 @@ bool IsPageOpeningStatement(std::string_view line) {
 
 class Collector {
  public:
-  Collector(std::unordered_map<std::string, CQ_MIFLineList>& columns,
+  Collector(std::unordered_map<std::string, st_MIFLineSpan>& columns,
             std::unordered_map<std::string, std::vector<std::size_t>>& anchors,
             std::unordered_set<std::string>& placed, CQ_MIFLineStore& store)
       : m_columns(columns), m_anchors(anchors), m_placed(placed), m_store(store) {}
@@ -154,7 +161,7 @@ class Collector {
     out.insert(out.end(), content.statements.begin(), content.statements.end());
     out.insert(out.end(), content.math.begin(), content.math.end());
     for (PageObject& o : content.objects) {
-      out.insert(out.end(), o.lines.begin(), o.lines.end());
+      out.insert(out.end(), o.First(), o.Last());
       CQ_MIFLineList().swap(o.lines);
     }
   }
@@ -178,8 +185,11 @@ class Collector {
     Origin(lines, b, e, "ShapeRect", object.x, object.y);
     object.x += dx;
     object.y += dy;
-    // Each column is placed once: its lines move into the page.
-    object.lines = std::move(it->second);
+    // Each column is placed once: its lines move into the page, and the
+    // table keeps an empty part.
+    object.pc_Begin = it->second.pc_Begin;
+    object.pc_End = it->second.pc_End;
+    it->second = st_MIFLineSpan{};
     const auto anchors = m_anchors.find(it->first);
     if (anchors != m_anchors.end()) {
       object.b_AnchorsKnown = true;
@@ -188,7 +198,7 @@ class Collector {
     content.objects.push_back(std::move(object));
   }
 
-  std::unordered_map<std::string, CQ_MIFLineList>& m_columns;
+  std::unordered_map<std::string, st_MIFLineSpan>& m_columns;
   std::unordered_map<std::string, std::vector<std::size_t>>& m_anchors;
   std::unordered_set<std::string>& m_placed;
   CQ_MIFLineStore& m_store;
@@ -215,7 +225,9 @@ void CQ_MIFPreScan::v_AppendPage(const st_PageLines& page, CQ_MIFLineList& out) 
   runs.push_back({lines.data(), lines.data() + 1, nullptr, nullptr});
   run(content.statements, nullptr, nullptr);
   run(content.math, nullptr, nullptr);
-  for (PageObject& o : content.objects) run(o.lines, &o.lines, o.b_AnchorsKnown ? &o.anchors : nullptr);
+  for (PageObject& o : content.objects) {
+    runs.push_back({o.First(), o.Last(), o.pc_Begin ? nullptr : &o.lines, o.b_AnchorsKnown ? &o.anchors : nullptr});
+  }
   runs.push_back({&endOfPage, &endOfPage + 1, nullptr, nullptr});
   v_AppendWithAnchoredObjects(runs, out);
 }
@@ -270,8 +282,8 @@ void CQ_MIFPreScan::v_AppendWithAnchoredObjects(const std::vector<st_LineRun>& r
     if (kw == "ATbl") {
       const auto it = m_mapTables.find(id);
       if (it == m_mapTables.end() || !m_setPlacedTables.insert(id).second) throw 6;
-      CQ_MIFLineList& table = it->second;
-      stack.push_back({table.data(), table.data() + table.size(), table.data(), nullptr, 0, &table, nullptr, false});
+      const st_MIFLineSpan table = std::exchange(it->second, st_MIFLineSpan{});  // placed: the table keeps none
+      stack.push_back({table.pc_Begin, table.pc_End, table.pc_Begin, nullptr, 0, nullptr, nullptr, false});
     } else if (kw == "FNote") {
       const auto it = m_mapFootnotes.find(id);
       if (it == m_mapFootnotes.end() || !m_setPlacedFootnotes.insert(id).second) throw 6;
