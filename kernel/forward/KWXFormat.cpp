@@ -284,7 +284,11 @@ void CQ_KWXLineJoiner::v_BeginLine() {
   // The line is built in one buffer that keeps its room; each finished
   // line is copied out at its own size.
   if (!m_strLine.empty()) {
-    m_lstLines.emplace_back(m_strLine);
+    if (m_bCompact) {
+      m_coLines.v_Add(m_strLine);
+    } else {
+      m_lstLines.emplace_back(m_strLine);
+    }
     m_strLine.clear();
   }
 }
@@ -319,6 +323,11 @@ CQ_StringList CQ_KWXLineJoiner::lst_Finish() {
   m_bLastWasParagraph = false;
   CQ_StringList lines = std::move(m_lstLines);
   m_lstLines.clear();
+  if (!m_coLines.empty()) {
+    CQ_StringList compact = m_coLines.lst_Strings();
+    m_coLines.v_Clear();
+    lines.insert(lines.end(), compact.begin(), compact.end());
+  }
   return lines;
 }
 
@@ -344,6 +353,40 @@ CQ_StringList lst_JoinLines(const CQ_KWXPieceList& pieces) {
     joiner.v_Add(piece.sv());
   }
   return joiner.lst_Finish();
+}
+
+CQ_KWXLines co_JoinLines(const CQ_KWXPieceList& pieces) {
+  // The lines hold the pieces' text and nothing else: the room is known.
+  std::size_t bytes = 0;
+  for (const st_KWXPiece& piece : pieces.rco_Pieces()) bytes += piece.n_Size;
+  CQ_KWXLines room;
+  room.v_Reserve(pieces.size() + 1, bytes);
+  CQ_KWXLineJoiner joiner(std::move(room));
+  for (const st_KWXPiece& piece : pieces.rco_Pieces()) {
+    joiner.v_Add(piece.sv());
+  }
+  return joiner.co_FinishCompact();
+}
+
+CQ_KWXLines CQ_KWXLineJoiner::co_FinishCompact() {
+  v_BeginLine();
+  m_bLastWasParagraph = false;
+  CQ_KWXLines lines = std::move(m_coLines);
+  m_coLines.v_Clear();
+  for (const std::string& line : m_lstLines) lines.v_Add(line);
+  m_lstLines.clear();
+  return lines;
+}
+
+CQ_StringList CQ_KWXLines::lst_Strings() const {
+  CQ_StringList lines;
+  for (std::size_t i = 0; i < size(); ++i) lines.emplace_back((*this)[i]);
+  return lines;
+}
+
+void CQ_KWXLines::v_Clear() {
+  std::vector<char, Platform::LargeAllocator<char>>().swap(m_vecText);
+  std::vector<std::size_t, Platform::LargeAllocator<std::size_t>>().swap(m_vecEnds);
 }
 
 }  // namespace KWX

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "System/Export.h"
+#include "System/Platform/LargeMemory.h"
 #include "kernel/session/ExtStringList.h"
 
 class CQ_KWXPieceList;
@@ -444,17 +445,54 @@ OSTRAKON_API std::vector<st_Token> sast_Tokenize(std::string_view text);
 // and text; tags are found by bracket depth, so "<:hr>" or an external tag
 // text inside a quoted tag argument never splits a line. No empty line is
 // produced. Linear in the total length.
+// A file's KWX lines in compact form: their text one after another in one
+// buffer (huge pages for large files), and where each line ends. Lines are
+// read as views, valid while the list lives and is not added to.
+class OSTRAKON_API CQ_KWXLines {
+ public:
+  void v_Add(std::string_view line) {
+    m_vecText.insert(m_vecText.end(), line.begin(), line.end());
+    m_vecEnds.push_back(m_vecText.size());
+  }
+  // Room for `lines` lines holding `bytes` bytes in all.
+  void v_Reserve(std::size_t lines, std::size_t bytes) {
+    m_vecEnds.reserve(lines);
+    m_vecText.reserve(bytes);
+  }
+  std::size_t size() const { return m_vecEnds.size(); }
+  bool empty() const { return m_vecEnds.empty(); }
+  std::string_view operator[](std::size_t i) const {
+    const std::size_t begin = i == 0 ? 0 : m_vecEnds[i - 1];
+    return {m_vecText.data() + begin, m_vecEnds[i] - begin};
+  }
+  CQ_StringList lst_Strings() const;
+  void v_Clear();
+
+ private:
+  std::vector<char, Platform::LargeAllocator<char>> m_vecText;
+  std::vector<std::size_t, Platform::LargeAllocator<std::size_t>> m_vecEnds;
+};
+
 class OSTRAKON_API CQ_KWXLineJoiner {
  public:
+  CQ_KWXLineJoiner() = default;
+  // A joiner that keeps its lines in compact form (co_FinishCompact).
+  explicit CQ_KWXLineJoiner(CQ_KWXLines&& room) : m_coLines(std::move(room)), m_bCompact(true) {}
+
   // Appends one piece of converted output.
   void v_Add(std::string_view piece);
   // Ends the current line and moves all finished lines out; the joiner is
   // empty afterwards.
   CQ_StringList lst_Finish();
+  // The same, in compact form (either form from either kind of joiner;
+  // each gives its own without copying).
+  CQ_KWXLines co_FinishCompact();
 
  private:
   void v_BeginLine();
   CQ_StringList m_lstLines;
+  CQ_KWXLines m_coLines;
+  bool m_bCompact = false;  // lines go to m_coLines
   std::string m_strLine;
   bool m_bLastWasParagraph = false;  // the previous token was a <ps ...> tag
 };
@@ -463,5 +501,7 @@ class OSTRAKON_API CQ_KWXLineJoiner {
 OSTRAKON_API CQ_StringList lst_JoinLines(const CQ_StringList& pieces);
 OSTRAKON_API CQ_StringList lst_JoinLines(const std::vector<std::string>& pieces);
 OSTRAKON_API CQ_StringList lst_JoinLines(const CQ_KWXPieceList& pieces);
+// The same lines in compact form, for writing a large file.
+OSTRAKON_API CQ_KWXLines co_JoinLines(const CQ_KWXPieceList& pieces);
 
 }  // namespace KWX

@@ -15,6 +15,7 @@
 #endif
 
 #include "kernel/forward/KWXFileWriter.h"
+#include "kernel/forward/KWXFormat.h"
 
 namespace {
 
@@ -276,7 +277,7 @@ void CQ_KWXRTFWriter::sv_PrepareLines(CQ_StringList& lines, int sourceCodePage) 
 void CQ_KWXRTFWriter::sv_Write(const std::string& path, const CQ_StringList& preparedLines, bool a4,
                                int sourceCodePage, int targetCodePage, bool portrait) {
   CQ_KWXFileWriter file(path);
-  file.v_Write(sccs_Header(a4, sourceCodePage, targetCodePage, portrait));
+  file.v_Write(CQ_KWXRTFWriter::sccs_Header(a4, sourceCodePage, targetCodePage, portrait));
   bool first = true;
   for (const std::string& line : preparedLines) {
     if (!first) file.v_Write("\\par ");
@@ -287,20 +288,35 @@ void CQ_KWXRTFWriter::sv_Write(const std::string& path, const CQ_StringList& pre
   file.v_Commit();
 }
 
-void CQ_KWXRTFWriter::sv_PrepareAndWrite(const std::string& path, const CQ_StringList& lines, bool a4,
-                                         int sourceCodePage, int targetCodePage, bool portrait) {
+namespace {
+
+template <class Lines>
+void PrepareAndWrite(const std::string& path, const Lines& lines, bool a4, int sourceCodePage, int targetCodePage,
+                     bool portrait) {
   CQ_KWXFileWriter file(path);
-  file.v_Write(sccs_Header(a4, sourceCodePage, targetCodePage, portrait));
+  file.v_Write(CQ_KWXRTFWriter::sccs_Header(a4, sourceCodePage, targetCodePage, portrait));
   CQ_RTFLinePreparer preparer(sourceCodePage);
   std::string paragraph;
   paragraph.reserve(1024);
   for (std::size_t i = 0; i < lines.size(); ++i) {
     paragraph.clear();
     if (i != 0) paragraph += "\\par ";
-    preparer.v_Convert(lines[i], paragraph);
+    preparer.v_Convert(std::string_view(lines[i]), paragraph);
     if (i + 1 == lines.size()) paragraph += preparer.cs_Finish();
     file.v_WriteLine(paragraph);
   }
   file.v_Write('}');
   file.v_Commit();
+}
+
+}  // namespace
+
+void CQ_KWXRTFWriter::sv_PrepareAndWrite(const std::string& path, const CQ_StringList& lines, bool a4,
+                                         int sourceCodePage, int targetCodePage, bool portrait) {
+  PrepareAndWrite(path, lines, a4, sourceCodePage, targetCodePage, portrait);
+}
+
+void CQ_KWXRTFWriter::sv_PrepareAndWrite(const std::string& path, const KWX::CQ_KWXLines& lines, bool a4,
+                                         int sourceCodePage, int targetCodePage, bool portrait) {
+  PrepareAndWrite(path, lines, a4, sourceCodePage, targetCodePage, portrait);
 }

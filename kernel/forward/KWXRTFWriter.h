@@ -27,6 +27,10 @@
 #include "System/Export.h"
 #include "kernel/session/ExtStringList.h"
 
+namespace KWX {
+class CQ_KWXLines;
+}
+
 // Converts KWX lines into RTF paragraph bodies one after the other. The tag
 // depth and the open-group state carry over from line to line (a tag may
 // span lines), so one preparer serves one list, in order.
@@ -95,5 +99,7 @@ class OSTRAKON_API CQ_KWXRTFWriter {
   // sv_PrepareLines followed by sv_Write, without copying the list: each
   // line is converted while it is written. Gives the same bytes.
   static void sv_PrepareAndWrite(const std::string& path, const CQ_StringList& lines, bool a4, int sourceCodePage,
+                                 int targetCodePage, bool portrait);
+  static void sv_PrepareAndWrite(const std::string& path, const KWX::CQ_KWXLines& lines, bool a4, int sourceCodePage,
                                  int targetCodePage, bool portrait);
 };

@@ -1,13 +1,14 @@
 #include "kernel/forward/KWXTextWriter.h"
 
 #include "kernel/forward/KWXFileWriter.h"
+#include "kernel/forward/KWXFormat.h"
 
 namespace {
 
 template <typename Lines>
 void WriteLines(const std::string& path, const Lines& lines) {
   CQ_KWXFileWriter file(path);
-  for (const std::string& line : lines) file.v_WriteLine(line);
+  for (std::size_t i = 0; i < lines.size(); ++i) file.v_WriteLine(std::string_view(lines[i]));
   file.v_Commit();
 }
 
@@ -18,3 +19,5 @@ void CQ_KWXTextWriter::sv_Write(const std::string& path, const CQ_StringList& li
 void CQ_KWXTextWriter::sv_Write(const std::string& path, const std::vector<std::string>& lines) {
   WriteLines(path, lines);
 }
+
+void CQ_KWXTextWriter::sv_Write(const std::string& path, const KWX::CQ_KWXLines& lines) { WriteLines(path, lines); }

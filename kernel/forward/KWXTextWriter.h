@@ -11,6 +11,10 @@
 #include "System/Export.h"
 #include "kernel/session/ExtStringList.h"
 
+namespace KWX {
+class CQ_KWXLines;
+}
+
 class OSTRAKON_API CQ_KWXTextWriter {
  public:
   // Writes the lines to `path`, replacing any file of that name. Raises
@@ -19,4 +23,5 @@ class OSTRAKON_API CQ_KWXTextWriter {
   // written as "\r\n" like the line ends.
   static void sv_Write(const std::string& path, const CQ_StringList& lines);
   static void sv_Write(const std::string& path, const std::vector<std::string>& lines);
+  static void sv_Write(const std::string& path, const KWX::CQ_KWXLines& lines);
 };

@@ -108,6 +108,14 @@ void CQ_MIFToKWXConverter::v_ConvertText(std::string_view mifText) {
   v_Run([&](CQ_MIFPreScan& preScan) { preScan.v_PreScanText(mifText.data(), mifText.size()); }, false);
 }
 
+const CQ_StringList& CQ_MIFToKWXConverter::rco_GetKWXLines() const {
+  if (!m_bKWXStrings) {
+    m_lstKWX = m_coKWX.lst_Strings();
+    m_bKWXStrings = true;
+  }
+  return m_lstKWX;
+}
+
 void CQ_MIFToKWXConverter::v_Step() {
   if (m_stOptions.b_ReportProgress) m_rcoSession.v_UpdateUI();
 }
@@ -140,7 +148,9 @@ void CQ_MIFToKWXConverter::v_Run(const std::function<void(CQ_MIFPreScan&)>& preS
 
   if (m_stOptions.b_BuildAncillary) v_BuildAncillarySection(master);
   master.v_Clear();
-  m_lstKWX = KWX::lst_JoinLines(body);
+  m_coKWX = KWX::co_JoinLines(body);
+  m_lstKWX.clear();
+  m_bKWXStrings = false;
   body.v_Clear();
   v_Step();
 
@@ -169,9 +179,9 @@ void CQ_MIFToKWXConverter::v_PostProcess(CQ_KWXPieceList& pieces) {
 
 void CQ_MIFToKWXConverter::v_WriteKWXFile(const std::string& path) const {
   if (m_rcoSession.i_GetFileFormatForKWX() == 0) {
-    CQ_KWXTextWriter::sv_Write(path, m_lstKWX);
+    CQ_KWXTextWriter::sv_Write(path, m_coKWX);
   } else {
-    CQ_KWXRTFWriter::sv_PrepareAndWrite(path, m_lstKWX, m_rcoSession.i_GetRTFPageSize() == 0,
+    CQ_KWXRTFWriter::sv_PrepareAndWrite(path, m_coKWX, m_rcoSession.i_GetRTFPageSize() == 0,
                                         m_rcoSession.i_GetSourceCodePage(), m_rcoSession.i_GetTargetCodePage(),
                                         true);
   }

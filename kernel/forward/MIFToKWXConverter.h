@@ -42,6 +42,7 @@
 #include <vector>
 
 #include "System/Export.h"
+#include "kernel/forward/KWXFormat.h"
 #include "kernel/forward/KWXPieceList.h"
 #include "kernel/forward/KWXTagTables.h"
 #include "kernel/forward/MIFPreScan.h"
@@ -98,7 +99,8 @@ class OSTRAKON_API CQ_MIFToKWXConverter {
   // --- results, valid after a conversion --------------------------------------
 
   // The lines of the KWX file: the six header lines, the pages, </kwx>.
-  const CQ_StringList& rco_GetKWXLines() const { return m_lstKWX; }
+  // (Kept in compact form; the string list is made on the first call.)
+  const CQ_StringList& rco_GetKWXLines() const;
   // The ancillary section, <file "PATH"> to </file "PATH">; empty when not
   // built.
   const CQ_StringList& rco_GetAncillarySection() const { return m_lstAncillary; }
@@ -167,7 +169,9 @@ class OSTRAKON_API CQ_MIFToKWXConverter {
   std::vector<std::string> m_vecPgfNumFormatUses;
   std::unordered_set<std::string> m_setPgfNumFormatUses;
 
-  CQ_StringList m_lstKWX;
+  KWX::CQ_KWXLines m_coKWX;
+  mutable CQ_StringList m_lstKWX;  // m_coKWX as strings, once asked for
+  mutable bool m_bKWXStrings = false;
   CQ_StringList m_lstAncillary;
   bool m_bConverted = false;
 };

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "kernel/forward/KWXFormat.h"
+#include "kernel/forward/KWXPieceList.h"
 
 namespace {
 
@@ -214,6 +215,11 @@ TEST(KWXFormatTest, LineRule) {
     // The vector overload and the incremental joiner agree.
     const CQ_StringList fromVector = KWX::lst_JoinLines(row.pieces);
     EXPECT_EQ(got, fromVector) << row.what;
+    // So does the compact form the converter writes files from.
+    const KWX::CQ_KWXLines compact = KWX::co_JoinLines(CQ_KWXPieceList::sco_FromStrings(row.pieces));
+    ASSERT_EQ(compact.size(), got.size()) << row.what;
+    for (std::size_t i = 0; i < got.size(); ++i) EXPECT_EQ(compact[i], got[i]) << row.what << " line " << i;
+    EXPECT_EQ(compact.lst_Strings(), got) << row.what;
   }
 }
 
@@ -238,6 +244,12 @@ TEST(KWXFormatTest, LineRuleGoldenDocument) {
   std::vector<std::string> lines;
   while (std::getline(again, piece)) lines.push_back(piece);
   EXPECT_EQ(got, Join(KWX::lst_JoinLines(lines)));
+  // A compact joiner gives the same lines in either form.
+  std::ifstream piecesAgain(folder + "pieces.txt", std::ios::binary);
+  KWX::CQ_KWXLineJoiner compactJoiner{KWX::CQ_KWXLines()};
+  while (std::getline(piecesAgain, piece)) compactJoiner.v_Add(piece);
+  EXPECT_EQ(got, Join(compactJoiner.lst_Finish()));
+  EXPECT_TRUE(compactJoiner.co_FinishCompact().empty());
 }
 
 }  // namespace
