@@ -114,7 +114,7 @@ CQ_KWXPieceList::Chunk::~Chunk() { Platform::LargeFree(text, size); }
 st_KWXPiece CQ_KWXPieceList::st_Make(std::string_view text) {
   if (text.size() > std::numeric_limits<std::uint32_t>::max()) throw 6;
   if (m_vecChunks.empty() || m_nChunkSize - m_nUsed < text.size()) {
-    std::size_t size = std::min(std::max(m_nHeld, CHUNK_SIZE), MAX_CHUNK_SIZE);
+    std::size_t size = std::min(std::max(m_nHeld, m_nFirstChunk), MAX_CHUNK_SIZE);
     if (text.size() > size) size = text.size();
     m_vecChunks.emplace_back(size);
     m_nHeld += size;

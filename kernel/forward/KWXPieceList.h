@@ -88,7 +88,12 @@ class OSTRAKON_API CQ_KWXPieceList {
   std::size_t size() const { return m_vecPieces.size(); }
   const st_KWXPiece& operator[](std::size_t i) const { return m_vecPieces[i]; }
 
-  void v_Reserve(std::size_t pieces) { m_vecPieces.reserve(pieces); }
+  // Room for `pieces` pieces; a list that large starts its text chunks at
+  // huge-page size.
+  void v_Reserve(std::size_t pieces) {
+    m_vecPieces.reserve(pieces);
+    if (pieces * sizeof(st_KWXPiece) >= Platform::LARGE_BLOCK) m_nFirstChunk = Platform::LARGE_BLOCK;
+  }
   // Drops every piece and the text behind them.
   void v_Clear();
 
@@ -114,6 +119,7 @@ class OSTRAKON_API CQ_KWXPieceList {
   };
   std::vector<Chunk> m_vecChunks;
   std::size_t m_nHeld = 0;  // bytes of all chunks
+  std::size_t m_nFirstChunk = CHUNK_SIZE;
   std::size_t m_nChunkSize = 0;  // size of the last chunk
   std::size_t m_nUsed = 0;       // bytes used in the last chunk
 };

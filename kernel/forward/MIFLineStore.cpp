@@ -1,6 +1,7 @@
 // Chunked text storage: text is appended to the last chunk while it fits,
 // otherwise a new chunk is started, as large as the text held so far (at
-// least 1 MiB, at most 8 MiB, and at least the line). Rewinding drops whole
+// least 1 MiB, or 2 MiB for a large file, at most 8 MiB, and at least the
+// line). Rewinding drops whole
 // chunks after the mark and resets the fill of the mark's chunk.
 #include "kernel/forward/MIFLineStore.h"
 
@@ -28,7 +29,7 @@ CQ_MIFLineStore::Chunk::~Chunk() { Platform::LargeFree(text, size); }
 
 st_MIFLine CQ_MIFLineStore::st_AddToNewChunk(std::string_view text, int net) {
   if (text.size() > std::numeric_limits<std::uint32_t>::max()) throw 6;
-  std::size_t size = std::min(std::max(n_Capacity(), CHUNK_SIZE), MAX_CHUNK_SIZE);
+  std::size_t size = std::min(std::max(n_Capacity(), m_nFirstChunk), MAX_CHUNK_SIZE);
   if (text.size() > size) size = text.size();
   m_chunks.emplace_back(size);
   m_nUsed = 0;

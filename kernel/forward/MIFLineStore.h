@@ -21,6 +21,7 @@
 #include <string_view>
 #include <vector>
 
+#include "System/Platform/LargeMemory.h"
 #include "kernel/forward/MIFSyntax.h"
 
 class CQ_MIFLineStore {
@@ -55,6 +56,10 @@ class CQ_MIFLineStore {
   // used (string literals: the pre-scan's pseudo-lines).
   static st_MIFLine sst_Literal(std::string_view text);
 
+  // The text to come is about `bytes` long: a large file's chunks start
+  // at huge-page size.
+  void v_ExpectBytes(std::size_t bytes) { m_nFirstChunk = bytes >= 4 * Platform::LARGE_BLOCK ? Platform::LARGE_BLOCK : CHUNK_SIZE; }
+
   st_Mark st_GetMark() const { return {m_chunks.size(), m_nUsed}; }
   // Drops every line stored since the mark; their records must no longer
   // be used.
@@ -81,6 +86,7 @@ class CQ_MIFLineStore {
   };
   std::vector<Chunk> m_chunks;
   std::size_t m_nUsed = 0;  // bytes used in the last chunk
+  std::size_t m_nFirstChunk = CHUNK_SIZE;
 };
 
 // The strings of a compact list, in order.

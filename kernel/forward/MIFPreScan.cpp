@@ -135,6 +135,7 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
   CQ_MIFLineList& block = m_lstRead;
   block.clear();
   block.reserve(reader.n_SizeHint() / 16 + 64);
+  m_coStore.v_ExpectBytes(reader.n_SizeHint());
   bool ended = false;
   v_Changed();
   while (reader.b_ReadLineView(line)) {
