@@ -20,6 +20,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -450,26 +451,39 @@ OSTRAKON_API std::vector<st_Token> sast_Tokenize(std::string_view text);
 // read as views, valid while the list lives and is not added to.
 class OSTRAKON_API CQ_KWXLines {
  public:
+  CQ_KWXLines() = default;
+  CQ_KWXLines(CQ_KWXLines&& other) noexcept;
+  CQ_KWXLines& operator=(CQ_KWXLines&& other) noexcept;
+  CQ_KWXLines(const CQ_KWXLines&) = delete;
+  CQ_KWXLines& operator=(const CQ_KWXLines&) = delete;
+  ~CQ_KWXLines();
+
   void v_Add(std::string_view line) {
-    m_vecText.insert(m_vecText.end(), line.begin(), line.end());
-    m_vecEnds.push_back(m_vecText.size());
+    if (m_nTextCapacity - m_nTextSize < line.size()) v_Grow(line.size());
+    if (!line.empty()) std::memcpy(m_pcText + m_nTextSize, line.data(), line.size());
+    m_nTextSize += line.size();
+    m_vecEnds.push_back(m_nTextSize);
   }
   // Room for `lines` lines holding `bytes` bytes in all.
-  void v_Reserve(std::size_t lines, std::size_t bytes) {
-    m_vecEnds.reserve(lines);
-    m_vecText.reserve(bytes);
-  }
+  void v_Reserve(std::size_t lines, std::size_t bytes);
   std::size_t size() const { return m_vecEnds.size(); }
   bool empty() const { return m_vecEnds.empty(); }
   std::string_view operator[](std::size_t i) const {
     const std::size_t begin = i == 0 ? 0 : m_vecEnds[i - 1];
-    return {m_vecText.data() + begin, m_vecEnds[i] - begin};
+    return {m_pcText + begin, m_vecEnds[i] - begin};
   }
   CQ_StringList lst_Strings() const;
   void v_Clear();
 
  private:
-  std::vector<char, Platform::LargeAllocator<char>> m_vecText;
+  // Moves the text to a buffer with room for `more` bytes beyond it.
+  void v_Grow(std::size_t more);
+
+  // The text is a plain buffer, copied with memcpy (a vector with its own
+  // allocator would copy byte by byte).
+  char* m_pcText = nullptr;
+  std::size_t m_nTextSize = 0;
+  std::size_t m_nTextCapacity = 0;
   std::vector<std::size_t, Platform::LargeAllocator<std::size_t>> m_vecEnds;
 };
 
