@@ -7,7 +7,7 @@
 // Each measurement runs in a child process of its own, so its peak
 // resident size and its processor time (from wait4) are its own. Times are
 // processor time (user and system), which a busy machine disturbs less
-// than wall-clock time; the best of seven runs (three for 100 MB and more,
+// than wall-clock time; the best of seven runs (five for 100 MB and more,
 // or --runs N), since a shared virtual machine disturbs single runs by a
 // third and more.
 // Peak memory is shown whole and above the peak of converting a one-page
@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
     const std::string mif = dir + "bench_" + std::to_string(mb) + "mb.mif";
     const double bytes = static_cast<double>(bench::GenerateMIF(mif, static_cast<std::uint64_t>(mb) << 20));
     const double inMB = bytes / (1 << 20);
-    const int runs = runsAsked > 0 ? runsAsked : mb >= 100 ? 3 : 7;
+    const int runs = runsAsked > 0 ? runsAsked : mb >= 100 ? 5 : 7;
     Measure floor;
     Measure conv;
     for (int r = 0; r < runs; ++r) {
