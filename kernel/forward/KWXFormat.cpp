@@ -386,48 +386,39 @@ CQ_StringList CQ_KWXLines::lst_Strings() const {
 }
 
 void CQ_KWXLines::v_Clear() {
-  Platform::LargeFree(m_pcText, m_nTextCapacity);
-  m_pcText = nullptr;
+  m_coText = Platform::LargeBuffer();
   m_nTextSize = 0;
-  m_nTextCapacity = 0;
   std::vector<std::size_t, Platform::LargeAllocator<std::size_t>>().swap(m_vecEnds);
 }
 
 CQ_KWXLines::CQ_KWXLines(CQ_KWXLines&& other) noexcept
-    : m_pcText(std::exchange(other.m_pcText, nullptr)),
+    : m_coText(std::move(other.m_coText)),
       m_nTextSize(std::exchange(other.m_nTextSize, 0)),
-      m_nTextCapacity(std::exchange(other.m_nTextCapacity, 0)),
       m_vecEnds(std::move(other.m_vecEnds)) {
   other.m_vecEnds.clear();
 }
 
 CQ_KWXLines& CQ_KWXLines::operator=(CQ_KWXLines&& other) noexcept {
   if (this != &other) {
-    Platform::LargeFree(m_pcText, m_nTextCapacity);
-    m_pcText = std::exchange(other.m_pcText, nullptr);
+    m_coText = std::move(other.m_coText);
     m_nTextSize = std::exchange(other.m_nTextSize, 0);
-    m_nTextCapacity = std::exchange(other.m_nTextCapacity, 0);
     m_vecEnds = std::move(other.m_vecEnds);
     other.m_vecEnds.clear();
   }
   return *this;
 }
 
-CQ_KWXLines::~CQ_KWXLines() { Platform::LargeFree(m_pcText, m_nTextCapacity); }
-
 void CQ_KWXLines::v_Reserve(std::size_t lines, std::size_t bytes) {
   m_vecEnds.reserve(lines);
-  if (bytes > m_nTextCapacity) v_Grow(bytes - m_nTextSize);
+  if (bytes > m_coText.size()) v_Grow(bytes - m_nTextSize);
 }
 
 void CQ_KWXLines::v_Grow(std::size_t more) {
-  std::size_t capacity = m_nTextCapacity < 256 ? 256 : m_nTextCapacity * 2;
+  std::size_t capacity = m_coText.size() < 256 ? 256 : m_coText.size() * 2;
   if (capacity - m_nTextSize < more) capacity = m_nTextSize + more;
-  char* text = static_cast<char*>(Platform::LargeAllocate(capacity));
-  if (m_nTextSize != 0) std::memcpy(text, m_pcText, m_nTextSize);
-  Platform::LargeFree(m_pcText, m_nTextCapacity);
-  m_pcText = text;
-  m_nTextCapacity = capacity;
+  Platform::LargeBuffer text(capacity);
+  if (m_nTextSize != 0) std::memcpy(text.data(), m_coText.data(), m_nTextSize);
+  m_coText = std::move(text);
 }
 
 }  // namespace KWX

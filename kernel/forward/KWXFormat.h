@@ -456,11 +456,10 @@ class OSTRAKON_API CQ_KWXLines {
   CQ_KWXLines& operator=(CQ_KWXLines&& other) noexcept;
   CQ_KWXLines(const CQ_KWXLines&) = delete;
   CQ_KWXLines& operator=(const CQ_KWXLines&) = delete;
-  ~CQ_KWXLines();
 
   void v_Add(std::string_view line) {
-    if (m_nTextCapacity - m_nTextSize < line.size()) v_Grow(line.size());
-    if (!line.empty()) std::memcpy(m_pcText + m_nTextSize, line.data(), line.size());
+    if (m_coText.size() - m_nTextSize < line.size()) v_Grow(line.size());
+    if (!line.empty()) std::memcpy(m_coText.data() + m_nTextSize, line.data(), line.size());
     m_nTextSize += line.size();
     m_vecEnds.push_back(m_nTextSize);
   }
@@ -470,7 +469,7 @@ class OSTRAKON_API CQ_KWXLines {
   bool empty() const { return m_vecEnds.empty(); }
   std::string_view operator[](std::size_t i) const {
     const std::size_t begin = i == 0 ? 0 : m_vecEnds[i - 1];
-    return {m_pcText + begin, m_vecEnds[i] - begin};
+    return {m_coText.data() + begin, m_vecEnds[i] - begin};
   }
   CQ_StringList lst_Strings() const;
   void v_Clear();
@@ -481,9 +480,8 @@ class OSTRAKON_API CQ_KWXLines {
 
   // The text is a plain buffer, copied with memcpy (a vector with its own
   // allocator would copy byte by byte).
-  char* m_pcText = nullptr;
+  Platform::LargeBuffer m_coText;
   std::size_t m_nTextSize = 0;
-  std::size_t m_nTextCapacity = 0;
   std::vector<std::size_t, Platform::LargeAllocator<std::size_t>> m_vecEnds;
 };
 

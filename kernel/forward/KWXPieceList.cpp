@@ -97,20 +97,6 @@ std::uint32_t sn_KWXPieceKinds(std::string_view p) {
   return k;
 }
 
-CQ_KWXPieceList::Chunk::Chunk(std::size_t bytes)
-    : text(static_cast<char*>(Platform::LargeAllocate(bytes))), size(bytes) {}
-
-CQ_KWXPieceList::Chunk& CQ_KWXPieceList::Chunk::operator=(Chunk&& other) noexcept {
-  if (this != &other) {
-    Platform::LargeFree(text, size);
-    text = std::exchange(other.text, nullptr);
-    size = other.size;
-  }
-  return *this;
-}
-
-CQ_KWXPieceList::Chunk::~Chunk() { Platform::LargeFree(text, size); }
-
 st_KWXPiece CQ_KWXPieceList::st_Make(std::string_view text) {
   if (text.size() > std::numeric_limits<std::uint32_t>::max()) throw 6;
   if (m_vecChunks.empty() || m_nChunkSize - m_nUsed < text.size()) {
@@ -121,7 +107,7 @@ st_KWXPiece CQ_KWXPieceList::st_Make(std::string_view text) {
     m_nChunkSize = size;
     m_nUsed = 0;
   }
-  char* at = m_vecChunks.back().text + m_nUsed;
+  char* at = m_vecChunks.back().data() + m_nUsed;
   if (!text.empty()) std::memcpy(at, text.data(), text.size());
   m_nUsed += text.size();
   return {at, static_cast<std::uint32_t>(text.size()), sn_KWXPieceKinds(text)};
@@ -129,7 +115,7 @@ st_KWXPiece CQ_KWXPieceList::st_Make(std::string_view text) {
 
 void CQ_KWXPieceList::v_Clear() {
   CQ_KWXPieces().swap(m_vecPieces);
-  std::vector<Chunk>().swap(m_vecChunks);
+  std::vector<Platform::LargeBuffer>().swap(m_vecChunks);
   m_nHeld = 0;
   m_nChunkSize = 0;
   m_nUsed = 0;

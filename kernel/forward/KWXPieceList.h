@@ -106,18 +106,7 @@ class OSTRAKON_API CQ_KWXPieceList {
   // Text chunks, each as large as the text held before it (256 KiB up to
   // 8 MiB, and at least the piece), so a large file's pieces lie in huge
   // pages where the kernel offers them.
-  struct Chunk {
-    char* text = nullptr;
-    std::size_t size = 0;
-
-    explicit Chunk(std::size_t bytes);
-    Chunk(Chunk&& other) noexcept : text(other.text), size(other.size) { other.text = nullptr; }
-    Chunk& operator=(Chunk&& other) noexcept;
-    Chunk(const Chunk&) = delete;
-    Chunk& operator=(const Chunk&) = delete;
-    ~Chunk();
-  };
-  std::vector<Chunk> m_vecChunks;
+  std::vector<Platform::LargeBuffer> m_vecChunks;
   std::size_t m_nHeld = 0;  // bytes of all chunks
   std::size_t m_nFirstChunk = CHUNK_SIZE;
   std::size_t m_nChunkSize = 0;  // size of the last chunk

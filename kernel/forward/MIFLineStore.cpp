@@ -13,19 +13,6 @@
 
 #include "System/Platform/LargeMemory.h"
 
-CQ_MIFLineStore::Chunk::Chunk(std::size_t bytes)
-    : text(static_cast<char*>(Platform::LargeAllocate(bytes))), size(bytes) {}
-
-CQ_MIFLineStore::Chunk& CQ_MIFLineStore::Chunk::operator=(Chunk&& other) noexcept {
-  if (this != &other) {
-    Platform::LargeFree(text, size);
-    text = std::exchange(other.text, nullptr);
-    size = other.size;
-  }
-  return *this;
-}
-
-CQ_MIFLineStore::Chunk::~Chunk() { Platform::LargeFree(text, size); }
 
 st_MIFLine CQ_MIFLineStore::st_AddToNewChunk(std::string_view text, int net) {
   if (text.size() > std::numeric_limits<std::uint32_t>::max()) throw 6;
@@ -33,7 +20,7 @@ st_MIFLine CQ_MIFLineStore::st_AddToNewChunk(std::string_view text, int net) {
   if (text.size() > size) size = text.size();
   m_chunks.emplace_back(size);
   m_nUsed = 0;
-  char* at = m_chunks.back().text;
+  char* at = m_chunks.back().data();
   if (!text.empty()) std::memcpy(at, text.data(), text.size());
   m_nUsed += text.size();
   return {at, static_cast<std::uint32_t>(text.size()), net};
@@ -50,13 +37,13 @@ void CQ_MIFLineStore::v_Rewind(const st_Mark& mark) {
 }
 
 void CQ_MIFLineStore::v_Clear() {
-  std::vector<Chunk>().swap(m_chunks);
+  std::vector<Platform::LargeBuffer>().swap(m_chunks);
   m_nUsed = 0;
 }
 
 std::size_t CQ_MIFLineStore::n_Capacity() const {
   std::size_t n = 0;
-  for (const Chunk& c : m_chunks) n += c.size;
+  for (const Platform::LargeBuffer& c : m_chunks) n += c.size();
   return n;
 }
 

@@ -41,8 +41,8 @@ class CQ_MIFLineStore {
 
   // Copies text into the store; the record carries `net` as its depth.
   st_MIFLine st_Add(std::string_view text, int net) {
-    if (!m_chunks.empty() && m_chunks.back().size - m_nUsed >= text.size()) {
-      char* at = m_chunks.back().text + m_nUsed;
+    if (!m_chunks.empty() && m_chunks.back().size() - m_nUsed >= text.size()) {
+      char* at = m_chunks.back().data() + m_nUsed;
       if (!text.empty()) std::memcpy(at, text.data(), text.size());
       m_nUsed += text.size();
       return {at, static_cast<std::uint32_t>(text.size()), net};
@@ -73,18 +73,7 @@ class CQ_MIFLineStore {
  private:
   st_MIFLine st_AddToNewChunk(std::string_view text, int net);
 
-  struct Chunk {
-    char* text = nullptr;
-    std::size_t size = 0;
-
-    explicit Chunk(std::size_t bytes);
-    Chunk(Chunk&& other) noexcept : text(other.text), size(other.size) { other.text = nullptr; }
-    Chunk& operator=(Chunk&& other) noexcept;
-    Chunk(const Chunk&) = delete;
-    Chunk& operator=(const Chunk&) = delete;
-    ~Chunk();
-  };
-  std::vector<Chunk> m_chunks;
+  std::vector<Platform::LargeBuffer> m_chunks;
   std::size_t m_nUsed = 0;  // bytes used in the last chunk
   std::size_t m_nFirstChunk = CHUNK_SIZE;
 };

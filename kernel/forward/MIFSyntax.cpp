@@ -117,7 +117,7 @@ bool ValueIs(std::string_view line, std::string_view keyword, std::string_view v
   }
 }
 
-bool StringValue(std::string_view line, std::string& out) {
+bool StringValueView(std::string_view line, std::string_view& out) {
   const std::size_t open = line.find('`');
   if (open == std::string_view::npos) return false;
   std::size_t i = open + 1;
@@ -129,7 +129,14 @@ bool StringValue(std::string_view line, std::string& out) {
     }
   }
   if (i > line.size()) i = line.size();
-  out.assign(line.substr(open + 1, i - open - 1));
+  out = line.substr(open + 1, i - open - 1);
+  return true;
+}
+
+bool StringValue(std::string_view line, std::string& out) {
+  std::string_view view;
+  if (!StringValueView(line, view)) return false;
+  out.assign(view);
   return true;
 }
 

@@ -120,6 +120,8 @@ bool ValueIs(std::string_view line, std::string_view keyword, std::string_view v
 // False when the line holds no string; an unterminated string yields the
 // rest of the line.
 bool StringValue(std::string_view line, std::string& out);
+// The same as a view into the line.
+bool StringValueView(std::string_view line, std::string_view& out);
 
 // Parses up to `count` lengths from a value such as ` 0.75" 1.092" 7.0" 1.2"`
 // or `2.5 cm 0.1 cm` into points. Units: '"' and in, cm, mm, pt and point,

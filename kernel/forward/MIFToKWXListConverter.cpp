@@ -71,18 +71,8 @@ std::string RawString(std::string_view line) {
 
 // RawString as a view into the line (the same text, without a copy).
 std::string_view RawView(std::string_view line) {
-  const std::size_t open = line.find('`');
-  if (open == std::string_view::npos) return MIFSyntax::Value(line);
-  std::size_t i = open + 1;
-  for (; i < line.size(); ++i) {
-    if (line[i] == '\\') {
-      ++i;
-    } else if (line[i] == '\'') {
-      break;
-    }
-  }
-  if (i > line.size()) i = line.size();
-  return line.substr(open + 1, i - open - 1);
+  std::string_view content;
+  return MIFSyntax::StringValueView(line, content) ? content : MIFSyntax::Value(line);
 }
 
 void AppendLine(std::string& fragment, std::string_view line) {

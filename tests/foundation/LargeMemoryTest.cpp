@@ -57,4 +57,22 @@ TEST(LargeMemoryTest, RegionOverTheResourceServesSmallAndLargeRequests) {
   EXPECT_TRUE(Platform::LargeResource()->is_equal(*Platform::LargeResource()));
 }
 
+TEST(LargeMemoryTest, BufferOwnsItsBlockThroughMoves) {
+  for (std::size_t bytes : {std::size_t(64), LARGE_BLOCK + 64}) {
+    Platform::LargeBuffer a(bytes);
+    std::memset(a.data(), 'x', bytes);
+    Platform::LargeBuffer b(std::move(a));
+    EXPECT_EQ(a.data(), nullptr) << bytes;
+    EXPECT_EQ(a.size(), 0u) << bytes;
+    ASSERT_EQ(b.size(), bytes);
+    EXPECT_EQ(b.data()[bytes - 1], 'x');
+    Platform::LargeBuffer c(16);
+    c = std::move(b);  // c's own block is freed, b's taken over
+    EXPECT_EQ(c.size(), bytes);
+    EXPECT_EQ(c.data()[0], 'x');
+    c = Platform::LargeBuffer();
+    EXPECT_EQ(c.data(), nullptr);
+  }
+}
+
 }  // namespace

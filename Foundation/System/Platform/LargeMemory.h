@@ -26,6 +26,37 @@ inline constexpr std::size_t LARGE_BLOCK = std::size_t(2) << 20;
 OSTRAKON_API void* LargeAllocate(std::size_t bytes);
 OSTRAKON_API void LargeFree(void* block, std::size_t bytes) noexcept;
 
+// One block from LargeAllocate, owned: freed when the buffer goes.
+class OSTRAKON_API LargeBuffer {
+ public:
+  LargeBuffer() noexcept : m_pcData(nullptr), m_nSize(0) {}
+  explicit LargeBuffer(std::size_t bytes) : m_pcData(static_cast<char*>(LargeAllocate(bytes))), m_nSize(bytes) {}
+  LargeBuffer(LargeBuffer&& other) noexcept : m_pcData(other.m_pcData), m_nSize(other.m_nSize) {
+    other.m_pcData = nullptr;
+    other.m_nSize = 0;
+  }
+  LargeBuffer& operator=(LargeBuffer&& other) noexcept {
+    if (this != &other) {
+      LargeFree(m_pcData, m_nSize);
+      m_pcData = other.m_pcData;
+      m_nSize = other.m_nSize;
+      other.m_pcData = nullptr;
+      other.m_nSize = 0;
+    }
+    return *this;
+  }
+  LargeBuffer(const LargeBuffer&) = delete;
+  LargeBuffer& operator=(const LargeBuffer&) = delete;
+  ~LargeBuffer() { LargeFree(m_pcData, m_nSize); }
+
+  char* data() const { return m_pcData; }
+  std::size_t size() const { return m_nSize; }
+
+ private:
+  char* m_pcData;
+  std::size_t m_nSize;
+};
+
 // A memory resource over LargeAllocate, as the upstream of regions that
 // grow large (alignment up to that of operator new). One shared instance.
 OSTRAKON_API std::pmr::memory_resource* LargeResource() noexcept;
