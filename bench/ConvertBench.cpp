@@ -7,9 +7,10 @@
 // Each measurement runs in a child process of its own, so its peak
 // resident size and its processor time (from wait4) are its own. Times are
 // processor time (user and system), which a busy machine disturbs less
-// than wall-clock time; the best of seven runs (five for 100 MB and more,
-// or --runs N), since a shared virtual machine disturbs single runs by a
-// third and more.
+// than wall-clock time. A shared virtual machine disturbs single runs by a
+// third and more, so each size keeps the best of many runs: 21 up to 1 MB,
+// 15 up to 10 MB, 9 above (or --runs N); with fewer, the ratio of two
+// best times still moves by 0.5 and more from one benchmark run to the next.
 // Peak memory is shown whole and above the peak of converting a one-page
 // document (the program and its libraries, a few megabytes), which is what
 // the input costs.
@@ -92,7 +93,7 @@ int main(int argc, char** argv) {
     const std::string mif = dir + "bench_" + std::to_string(mb) + "mb.mif";
     const double bytes = static_cast<double>(bench::GenerateMIF(mif, static_cast<std::uint64_t>(mb) << 20));
     const double inMB = bytes / (1 << 20);
-    const int runs = runsAsked > 0 ? runsAsked : mb >= 100 ? 5 : 7;
+    const int runs = runsAsked > 0 ? runsAsked : mb <= 1 ? 21 : mb <= 10 ? 15 : 9;
     Measure floor;
     Measure conv;
     for (int r = 0; r < runs; ++r) {
