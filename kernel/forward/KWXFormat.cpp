@@ -348,14 +348,6 @@ CQ_StringList lst_JoinLines(const std::vector<std::string>& pieces) {
   return joiner.lst_Finish();
 }
 
-CQ_StringList lst_JoinLines(const CQ_KWXPieceList& pieces) {
-  CQ_KWXLineJoiner joiner;
-  for (const st_KWXPiece& piece : pieces.rco_Pieces()) {
-    joiner.v_Add(piece.sv());
-  }
-  return joiner.lst_Finish();
-}
-
 CQ_KWXLines co_JoinLines(const CQ_KWXPieceList& pieces) {
   // The lines hold the pieces' text and nothing else: the room is known.
   std::size_t bytes = 0;

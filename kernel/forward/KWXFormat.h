@@ -512,8 +512,7 @@ class OSTRAKON_API CQ_KWXLineJoiner {
 // Joins a whole converted list (see CQ_KWXLineJoiner).
 OSTRAKON_API CQ_StringList lst_JoinLines(const CQ_StringList& pieces);
 OSTRAKON_API CQ_StringList lst_JoinLines(const std::vector<std::string>& pieces);
-OSTRAKON_API CQ_StringList lst_JoinLines(const CQ_KWXPieceList& pieces);
-// The same lines in compact form, for writing a large file.
+// The lines of a converted piece list, in compact form.
 OSTRAKON_API CQ_KWXLines co_JoinLines(const CQ_KWXPieceList& pieces);
 
 }  // namespace KWX

@@ -223,14 +223,6 @@ void CQ_MIFToKWXConverter::v_EnterPieces(const std::vector<CQ_MarkerTextConverte
   }
 }
 
-void CQ_MIFToKWXConverter::v_EnterPieces(const std::vector<CQ_MarkerTextConverter::st_Piece>& pieces,
-                                         CQ_KWXPieceList& into) {
-  for (const CQ_MarkerTextConverter::st_Piece& piece : pieces) {
-    if (piece.b_Tag && !piece.cs_MIF.empty()) m_coTags.b_Enter(piece.cs_Text, piece.cs_MIF);
-    into.v_Add(piece.cs_Text);
-  }
-}
-
 // --- the ancillary section ------------------------------------------------------------------
 
 void CQ_MIFToKWXConverter::v_BuildAncillarySection(const CQ_KWXPieceList& masterPieces) {

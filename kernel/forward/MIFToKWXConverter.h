@@ -141,7 +141,6 @@ class OSTRAKON_API CQ_MIFToKWXConverter {
   void v_WriteKWXFile(const std::string& path) const;
   void v_EnterPieces(const std::vector<CQ_MarkerTextConverter::st_Piece>& pieces,
                      std::vector<std::string>& into);
-  void v_EnterPieces(const std::vector<CQ_MarkerTextConverter::st_Piece>& pieces, CQ_KWXPieceList& into);
 
   // Formats used by the document, recorded at first use for the ancillary
   // section (indices into the pre-scan's lists, raw format texts).
