@@ -152,9 +152,15 @@ std::vector<bool> LoadReportFlags() {
 
 void SaveReportFlags(const std::vector<bool>& flags) {
   const char* section = CQ_Morvane_Communication::scs_RegEntryReporting.c_str();
+  // Each write replaces the whole store on disk; a value already stored as
+  // it should be is left alone, so all 45 end up stored at little cost.
+  const unsigned long kMissing = 0xFFFFFFFFul;
   for (int i = 0; i < kReportTypes; ++i) {
-    const bool flag = i < static_cast<int>(flags.size()) && flags[i];
-    CQ_Morvane_Communication::sv_WriteIntToRegistry(section, lpsz_LoadKernelString(19200 + i), flag ? 1 : 0);
+    const unsigned long flag = i < static_cast<int>(flags.size()) && flags[i] ? 1 : 0;
+    const char* name = lpsz_LoadKernelString(19200 + i);
+    if (CQ_Morvane_Communication::sn4_GetValueFromRegistry(section, name, kMissing) != flag) {
+      CQ_Morvane_Communication::sv_WriteIntToRegistry(section, name, flag);
+    }
   }
 }
 

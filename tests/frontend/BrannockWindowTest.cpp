@@ -4,6 +4,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
@@ -97,7 +98,12 @@ class BrannockWindowTest : public QObject {
 
  private slots:
   void init() {
-    m_store = std::make_unique<QTemporaryDir>();
+    // The store replaces its file with fsync at every write; in memory
+    // that costs nothing.
+    m_store = QDir(QStringLiteral("/dev/shm")).isReadable()
+                  ? std::make_unique<QTemporaryDir>(QStringLiteral("/dev/shm/brannock-store-XXXXXX"))
+                  : std::make_unique<QTemporaryDir>();
+    QVERIFY(m_store->isValid());
     m_work = std::make_unique<QTemporaryDir>();
     qputenv("XDG_CONFIG_HOME", m_store->path().toUtf8());
     m_src = Dir("src");
@@ -322,8 +328,9 @@ class BrannockWindowTest : public QObject {
     QCOMPARE(dialogs.fileRequests.back().title, std::string("Select KWX file(s) to Verify"));
     QCOMPARE(dialogs.fileRequests.back().startDir, m_out);  // the translated folder of the last batch
     QCOMPARE(dialogs.BoxTexts().at(0), std::string("You must select files in two different directories."));
-    QVERIFY(IndexOf(verify->ResultLines(), "Verifying " + m_out + "a.rtf") >= 0);
-    QVERIFY(fs::exists(m_out + "a.cmp"));
+    const int verifying = IndexOf(verify->ResultLines(), "Verifying " + m_out + "a.rtf");
+    QVERIFY(verifying >= 0);
+    QCOMPARE(IndexOf(verify->ResultLines(), lpsz_LoadKernelString(2300)), verifying + 1);
     QCOMPARE(verify->BatchBar()->maximum(), 24);
 
     program.window->Tabs()->setCurrentIndex(BrannockWindow::kConvertKWX);
@@ -348,6 +355,10 @@ class BrannockWindowTest : public QObject {
     data.setUrls({QUrl::fromLocalFile(QString::fromStdString(m_src + "b.mif")),
                   QUrl::fromLocalFile(QString::fromStdString(m_src + "notes.txt")),
                   QUrl::fromLocalFile(QString::fromStdString(m_src + "a.mif"))});
+    // The drop goes to the widget that accepted the drag's entry.
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(page, &enter);
+    QVERIFY(enter.isAccepted());
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(page, &drop);
     QVERIFY(dialogs.fileRequests.empty());  // no open dialog

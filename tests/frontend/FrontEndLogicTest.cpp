@@ -34,18 +34,23 @@ class FrontEndTest : public ::testing::Test {
     char pattern[] = "/tmp/brannock-test-XXXXXX";
     root_ = mkdtemp(pattern);
     root_ += "/";
-    fs::create_directories(root_ + "config");
-    setenv("XDG_CONFIG_HOME", (root_ + "config").c_str(), 1);
+    // The store replaces its file with fsync at every write; in memory
+    // that costs nothing.
+    char store[] = "/dev/shm/brannock-store-XXXXXX";
+    store_ = fs::is_directory("/dev/shm") && mkdtemp(store) ? std::string(store) : root_ + "config";
+    fs::create_directories(store_);
+    setenv("XDG_CONFIG_HOME", store_.c_str(), 1);
   }
   void TearDown() override {
     unsetenv("XDG_CONFIG_HOME");
     fs::remove_all(root_);
+    fs::remove_all(store_);
   }
   std::string Dir(const std::string& name) {
     fs::create_directories(root_ + name);
     return root_ + name + "/";
   }
-  std::string root_;
+  std::string root_, store_;
 };
 
 std::string ReadText(const std::string& path) {
