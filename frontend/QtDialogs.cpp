@@ -4,6 +4,7 @@
 #include "QtDialogs.h"
 
 #include <QDialogButtonBox>
+#include <algorithm>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -108,7 +109,8 @@ ReportDialog::ReportDialog(const std::vector<bool>& flags, brannock::Dialogs& di
     auto* item = new QListWidgetItem(QString::fromUtf8(brannock::LoadString(19200 + i)), m_list);
     item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
   }
-  m_list->setMinimumSize(420, 360);
+  // Wide enough for the longest message type without a scroll bar.
+  m_list->setMinimumSize(std::max(420, m_list->sizeHintForColumn(0) + 40), 360);
   layout->addWidget(label);
   layout->addWidget(m_list);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
