@@ -57,7 +57,11 @@ const char* StartLabel(BatchKind kind) {
 
 // --- batch pages ----------------------------------------------------------------
 
-BatchPage::BatchPage(BrannockWindow& window, BatchKind kind) : m_window(window), m_kind(kind) {
+BatchPage::BatchPage(BrannockWindow& window, BatchKind kind)
+    : m_window(window),
+      m_kind(kind),
+      m_progressMessage(Platform::RegisterWindowMessage("Update The Morvane Progress Indicators")),
+      m_resultsMessage(Platform::RegisterWindowMessage("Update The Morvane Results Window")) {
   auto* layout = new QGridLayout(this);
   auto* fileLabel = new QLabel(QStringLiteral("File:"));
   auto* batchLabel = new QLabel(QStringLiteral("Batch:"));
@@ -122,13 +126,12 @@ void BatchPage::Step(QProgressBar* bar) {
 }
 
 long BatchPage::SendMessage(unsigned message, unsigned long wParam, long lParam) {
-  CQ_Morvane_CommunicationFrame& session = m_window.Session();
-  if (message == session.n_GetMsgUpdateProgress()) {
+  if (message == m_progressMessage) {
     if (lParam == 0) Step(m_batchBar);
     if (wParam == 0) Step(m_fileBar);
     emit progressStepped();
     QCoreApplication::processEvents();
-  } else if (message == session.n_GetMsgUpdateResults()) {
+  } else if (message == m_resultsMessage) {
     DrainResults();
     QCoreApplication::processEvents();
   }

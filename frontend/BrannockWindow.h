@@ -75,6 +75,8 @@ class BatchPage : public QWidget, public Platform::Window {
 
   BrannockWindow& m_window;
   brannock::BatchKind m_kind;
+  const unsigned m_progressMessage;  // the two registered messages
+  const unsigned m_resultsMessage;
   QProgressBar* m_fileBar;
   QProgressBar* m_batchBar;
   QListWidget* m_results;

@@ -211,6 +211,23 @@ class BrannockWindowTest : public QObject {
     QVERIFY(!page->SaveButton()->isEnabled());
   }
 
+  void anAncillaryFileThatCannotBeWrittenIsReported() {
+    CopyFixtures();
+    fs::create_directories(m_org + "ancillary.rtf");  // a folder where the file would go
+    ScriptedDialogs dialogs;
+    dialogs.files.push_back({m_src, {m_src + "a.mif"}});
+    dialogs.confirmations.push_back({m_org, m_out});
+    dialogs.answers = {Platform::IDOK, Platform::IDYES, Platform::IDYES, Platform::IDYES};
+    Program program(dialogs);
+    BatchPage* page = program.window->Page(BatchKind::ConvertMIF);
+    QTest::mouseClick(page->StartButton(), Qt::LeftButton);
+    const std::vector<std::string> lines = page->ResultLines();
+    QVERIFY(IndexOf(lines, lpsz_LoadKernelString(3000) + m_org + "ancillary.rtf") > 0);
+    QVERIFY(lines.at(IndexOf(lines, lpsz_LoadKernelString(3000) + m_org + "ancillary.rtf") - 1).rfind("File Error", 0) == 0);
+    QVERIFY(!program.session->b_GetRunningTask());
+    QVERIFY(page->StartButton()->isEnabled());
+  }
+
   void cancelAnsweredYesEndsTheBatch() {
     CopyFixtures();
     ScriptedDialogs dialogs;
