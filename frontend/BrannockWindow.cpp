@@ -30,6 +30,7 @@
 #include <QTabWidget>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "Artwork.h"
 #include "kernel/session/CommunicationFrame.h"
