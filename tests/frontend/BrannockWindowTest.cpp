@@ -1,6 +1,7 @@
 // The window through its real widgets and the real kernel, under the
 // offscreen platform: files and answers come from a scripted Dialogs seam,
 // the settings store lives in a temporary $XDG_CONFIG_HOME per test.
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -142,6 +143,24 @@ class BrannockWindowTest : public QObject {
     QCOMPARE(about->item(1)->text(), QStringLiteral("Halvex Morvane for FrameMaker is running"));
     QVERIFY(about->item(2)->text().startsWith("Total Physical Memory: "));
     QVERIFY(!about->findItems("Operating System: ", Qt::MatchStartsWith).isEmpty());
+  }
+
+  void keyboardReachesTheButtons() {
+    ScriptedDialogs dialogs;
+    Program program(dialogs);
+    QApplication::setActiveWindow(program.window.get());
+    QVERIFY(QTest::qWaitForWindowActive(program.window.get()));
+    // Alt+M presses "Convert &MIF...": the open dialog is asked for. (A
+    // mnemonic animates the press, so the click comes a moment later.)
+    QTest::keyClick(program.window.get(), Qt::Key_M, Qt::AltModifier);
+    QTRY_COMPARE(dialogs.fileRequests.size(), std::size_t(1));
+    // Alt+H presses "&Help".
+    QTest::keyClick(program.window.get(), Qt::Key_H, Qt::AltModifier);
+    QTRY_COMPARE(dialogs.helpTopics, std::vector<std::string>{"convert-mif"});
+    // On the Settings page Alt+W chooses "Always Over&write".
+    program.window->Tabs()->setCurrentIndex(BrannockWindow::kSettings);
+    QTest::keyClick(program.window.get(), Qt::Key_W, Qt::AltModifier);
+    QTRY_COMPARE(program.window->Settings()->State().overwriteFiles, 1);
   }
 
   void forwardBatchFillsResultsAndAsksForTheAncillaryFile() {
