@@ -184,8 +184,13 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
   sv_AddFixedEntries(tags, header.cs_SourcePathLine);
   v_Step();
 
-  // 6. The tags of the translated file.
-  CQ_VarnelVerification::sv_CheckBackConversionTags(session, lines, tags, true, translatedPath);
+  // 6. The tags of the translated file; its text boxes may not hold more
+  // paragraphs than the regenerated ones, which the MIF pass pairs with
+  // the ORG paragraphs (added ones come with "<#...>").
+  CQ_TagStructureCheck::CQ_ParagraphCounter bodyParagraphs;
+  for (const std::string& line : forward->rco_GetKWXLines()) bodyParagraphs.v_Line(line);
+  CQ_VarnelVerification::sv_CheckBackConversionTags(session, lines, tags, true, translatedPath,
+                                                    &bodyParagraphs.rco_Paragraphs());
   v_Step();
 
   // 7. Tokens.
@@ -202,7 +207,10 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
     framed.emplace_back(KWX::TAG_KWX);
     for (std::size_t k = 0; k < section.GetCount(); ++k) framed.push_back(section.GetAt(k));
     framed.emplace_back(KWX::TAG_KWX_CLOSE);
-    CQ_VarnelVerification::sv_CheckBackConversionTags(session, framed, tags, false, translatedPath);
+    CQ_TagStructureCheck::CQ_ParagraphCounter sectionParagraphs;
+    for (const std::string& line : forward->rco_GetAncillarySection()) sectionParagraphs.v_Line(line);
+    CQ_VarnelVerification::sv_CheckBackConversionTags(session, framed, tags, false, translatedPath,
+                                                      &sectionParagraphs.rco_Paragraphs());
     KWXBack::sv_Explode(framed, 1, sectionTokens);
     sectionTokens.pop_back();  // </kwx>
     // The section lies between its file tags.
