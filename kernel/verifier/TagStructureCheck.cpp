@@ -215,6 +215,7 @@ struct CQ_TagStructureCheck::Impl {
   OpenElements elementsWithFont;
   std::size_t sections = 0;                  // <file ...> tags met
   std::unordered_set<std::string> blocks;    // identified blocks of this section
+  CQ_TagStructureCheck::CQ_BlockTags allBlocks;
   CQ_TagStructureCheck::CQ_TextBoxParagraphs paragraphs;
 
   const std::string& Tag(std::size_t i) const { return check.m_rcoSegments[i].cs_Tag; }
@@ -286,8 +287,12 @@ struct CQ_TagStructureCheck::Impl {
       ++sections;
       blocks.clear();
     }
-    if (IsIdentifiedBlock(id) && !blocks.insert(Tag(i)).second) {
-      Report(413, i, Tag(i), Varnel::ccs_FormatMessage(413, Tag(i).c_str()));
+    if (IsIdentifiedBlock(id)) {
+      const bool elsewhere = check.m_pcoBlocksElsewhere && check.m_pcoBlocksElsewhere->count(Tag(i)) != 0;
+      if (!blocks.insert(Tag(i)).second || elsewhere) {
+        Report(413, i, Tag(i), Varnel::ccs_FormatMessage(413, Tag(i).c_str()));
+      }
+      allBlocks.insert(Tag(i));
     }
     Open open{opened, i};
     if (opened == K_TR && check.m_pcoSourceParagraphs) {
@@ -396,6 +401,7 @@ void CQ_TagStructureCheck::v_Run() {
   Impl impl(*this);
   impl.Run();
   m_mapParagraphs = std::move(impl.paragraphs);
+  m_setBlocks = std::move(impl.allBlocks);
 }
 
 void CQ_TagStructureCheck::CQ_ParagraphCounter::v_Line(std::string_view line) {

@@ -21,6 +21,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "System/Export.h"
@@ -51,6 +52,16 @@ class OSTRAKON_API CQ_TagStructureCheck {
   // The counts of the text boxes closed in the last v_Run.
   const CQ_TextBoxParagraphs& rco_Paragraphs() const { return m_mapParagraphs; }
 
+  // Opening tags of text boxes, tables, text strings and footnotes.
+  using CQ_BlockTags = std::unordered_set<std::string>;
+  // The blocks of a list checked before whose blocks back conversion files
+  // together with this one's (a document, when this run checks its
+  // ancillary section): each is error 413 here too. Not copied; null (the
+  // default): none.
+  void v_SetBlocksElsewhere(const CQ_BlockTags* blocks) { m_pcoBlocksElsewhere = blocks; }
+  // The blocks opened in the last v_Run, over all its sections.
+  const CQ_BlockTags& rco_Blocks() const { return m_setBlocks; }
+
   // Counts the paragraphs of KWX lines the way v_Run does, for lines that
   // forward conversion wrote (every tag well formed and closed). Feed the
   // lines in order with v_Line.
@@ -77,4 +88,6 @@ class OSTRAKON_API CQ_TagStructureCheck {
   Reporter m_fnReporter;
   const CQ_TextBoxParagraphs* m_pcoSourceParagraphs = nullptr;
   CQ_TextBoxParagraphs m_mapParagraphs;
+  const CQ_BlockTags* m_pcoBlocksElsewhere = nullptr;
+  CQ_BlockTags m_setBlocks;
 };

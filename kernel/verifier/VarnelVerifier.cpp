@@ -278,12 +278,14 @@ bool CQ_VarnelVerifier::b_CheckTarget(const std::vector<std::string>& lines) {
 // --- back-conversion mode -------------------------------------------------------------
 
 bool CQ_VarnelVerifier::b_CheckTranslatedList(const std::vector<std::string>& lines, const CQ_TagMap& tagMap,
-                                              const CQ_TagStructureCheck::CQ_TextBoxParagraphs* sourceParagraphs) {
+                                              const st_BackConversionContext* context) {
   m_bBackConversion = true;
   m_pcoTagMap = &tagMap;
-  m_pcoSourceParagraphs = sourceParagraphs;
+  m_pcoContext = context;
+  m_pcoSourceParagraphs = context ? context->pcco_SourceParagraphs : nullptr;
   const bool sound = b_RunTargetSections(lines);
   m_pcoTagMap = nullptr;
+  m_pcoContext = nullptr;
   m_pcoSourceParagraphs = nullptr;
   return sound && m_nErrors == 0;
 }

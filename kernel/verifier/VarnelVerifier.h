@@ -30,6 +30,20 @@
 #include "kernel/verifier/VarnelReportEntry.h"
 #include "kernel/verifier/TagStructureCheck.h"
 
+// What back conversion knows of a translated list beyond its tag map.
+struct OSTRAKON_API st_BackConversionContext {
+  // The paragraph counts of the source's text boxes
+  // (CQ_TagStructureCheck::CQ_ParagraphCounter over the lines forward
+  // conversion makes of the same MIF file): a text box with more is error
+  // 412. Null: not compared.
+  const CQ_TagStructureCheck::CQ_TextBoxParagraphs* pcco_SourceParagraphs = nullptr;
+  // The blocks of the list checked before (the document, when this is its
+  // ancillary section): each is error 413 here. Null: none.
+  const CQ_TagStructureCheck::CQ_BlockTags* pcco_BlocksElsewhere = nullptr;
+  // Receives the blocks of this list when not null.
+  CQ_TagStructureCheck::CQ_BlockTags* pco_Blocks = nullptr;
+};
+
 // One internal tag of a file, in file order.
 struct OSTRAKON_API st_InternalTag {
   std::string cs_Tag;
@@ -135,12 +149,11 @@ class OSTRAKON_API CQ_VarnelVerifier {
   // Sections 7 to 12 over a translated line list, with tagMap (KWX tag to
   // MIF text; not copied, must outlive the call) as the set of valid tags.
   // True when no error was recorded; the entries then hold at most alerts
-  // and warnings. sourceParagraphs, when given, holds the paragraph counts
-  // of the source's text boxes (CQ_TagStructureCheck::CQ_ParagraphCounter
-  // over the lines forward conversion makes of the same MIF file): a text
-  // box with more is an error (412). Not copied.
+  // and warnings. context (not copied; null: nothing beyond the tag map)
+  // adds the checks against the regenerated source (see
+  // st_BackConversionContext).
   bool b_CheckTranslatedList(const std::vector<std::string>& lines, const CQ_TagMap& tagMap,
-                             const CQ_TagStructureCheck::CQ_TextBoxParagraphs* sourceParagraphs = nullptr);
+                             const st_BackConversionContext* context = nullptr);
   // The code a back conversion raises for errors: RESULT_TAG_ERRORS for a
   // document, RESULT_ANCILLARY_TAG_ERRORS for an ancillary section.
   int i_TagErrorCode() const { return m_bDocument ? RESULT_TAG_ERRORS : RESULT_ANCILLARY_TAG_ERRORS; }
@@ -192,6 +205,8 @@ class OSTRAKON_API CQ_VarnelVerifier {
   // check of the source found (verification mode) or what back conversion
   // gave; null when there are none to compare with.
   const CQ_TagStructureCheck::CQ_TextBoxParagraphs* pcco_GetSourceParagraphs() const { return m_pcoSourceParagraphs; }
+  // Back-conversion mode: the context of the list being checked, or null.
+  const st_BackConversionContext* pcco_GetBackConversionContext() const { return m_pcoContext; }
   void v_KeepSourceParagraphs(CQ_TagStructureCheck::CQ_TextBoxParagraphs counts) {
     m_mapSourceParagraphs = std::move(counts);
     m_pcoSourceParagraphs = &m_mapSourceParagraphs;
@@ -238,6 +253,7 @@ class OSTRAKON_API CQ_VarnelVerifier {
   const CQ_TagMap* m_pcoTagMap = nullptr;
   CQ_TagStructureCheck::CQ_TextBoxParagraphs m_mapSourceParagraphs;
   const CQ_TagStructureCheck::CQ_TextBoxParagraphs* m_pcoSourceParagraphs = nullptr;
+  const st_BackConversionContext* m_pcoContext = nullptr;
   int m_iSection = 0;
   int m_iCurrentFile = FILE_SOURCE;
   KWX::CQ_TagSegmentList m_lstSourceSegments;

@@ -137,6 +137,15 @@ TEST_F(DamagedTranslationTest, TextBoxRenumberedToAnotherTextBoxIsATagError) {
   ExpectRefused(1140, "Error 413. The external tag <tr 10> occurs more than once.");
 }
 
+TEST_F(DamagedTranslationTest, TextBoxRenumberedToAMasterPageTextBoxIsATagErrorOfTheAncillaryFile) {
+  // The document's blocks and its ancillary section's are filed together.
+  const std::size_t second = FindPrefix(kwx_, "<tr 11>");
+  ASSERT_LT(second, kwx_.size());
+  kwx_[second] = "<tr 50>";
+  Save();
+  ExpectRefused(1130, "Error 413. The external tag <tr 50> occurs more than once.");
+}
+
 TEST_F(DamagedTranslationTest, TextStringRenumberedToAnotherTextStringIsATagError) {
   const std::size_t second = FindPrefix(kwx_, "<ts 2>");
   ASSERT_LT(second, kwx_.size());

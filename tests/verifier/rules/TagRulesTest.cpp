@@ -273,7 +273,9 @@ TEST_P(TargetRuleTest, BackConversionMode) {
   // The text boxes' paragraphs counted as back conversion counts them.
   CQ_TagStructureCheck::CQ_ParagraphCounter counter;
   for (const std::string& line : Lines(Build(ON_PAGE, row.source))) counter.v_Line(line);
-  const bool clean = verifier.b_CheckTranslatedList(Lines(Build(ON_PAGE, row.target)), map, &counter.rco_Paragraphs());
+  st_BackConversionContext context;
+  context.pcco_SourceParagraphs = &counter.rco_Paragraphs();
+  const bool clean = verifier.b_CheckTranslatedList(Lines(Build(ON_PAGE, row.target)), map, &context);
   EXPECT_EQ(Numbers(verifier, 1, 17), row.expectedBackwards) << "target:\n" << row.target << "\nfound:\n" << Dump(verifier);
   EXPECT_EQ(clean, row.expectedBackwards.empty());
   EXPECT_EQ(verifier.i_TagErrorCode(), 10000);
