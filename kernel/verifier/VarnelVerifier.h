@@ -186,6 +186,9 @@ class OSTRAKON_API CQ_VarnelVerifier {
   // Appends an entry of the current section (the comparison files its own
   // sections with i_Section). Keeps the counts by type.
   void v_AddEntry(st_VarnelReportEntry entry);
+  // The text of a segment of the source (FILE_SOURCE) or target file as
+  // entries hold it: every entry about one segment shares one copy.
+  CQ_SharedText co_SegmentText(int file, std::size_t segment);
   // Moves a copy of the record of every entry that has a type (warnings,
   // alerts and errors, in entry order) to the session's error list.
   void v_HandOverRecords();
@@ -262,6 +265,7 @@ class OSTRAKON_API CQ_VarnelVerifier {
   CQ_InternalTagList m_lstTargetInternal;
   CQ_TagCounterMap m_coTagCounters;
   std::vector<st_VarnelReportEntry> m_vecEntries;
+  std::unordered_map<std::size_t, CQ_SharedText> m_amapSegmentTexts[2];  // source, target
   unsigned m_nErrors = 0;
   unsigned m_nAlerts = 0;
   unsigned m_nWarnings = 0;

@@ -83,7 +83,7 @@ std::string Failures(const CQ_VarnelVerifier& verifier) {
   for (const st_VarnelReportEntry& entry : verifier.rco_Entries()) {
     if (++shown > 12) break;
     out << "  [section " << entry.i_Section << "] " << entry.co_Record.ccs_Text << "\n    in: "
-        << entry.cs_Context.substr(0, 300) << "\n";
+        << entry.cs_Context.str().substr(0, 300) << "\n";
   }
   return out.str();
 }

@@ -143,7 +143,7 @@ TEST(VerifierRunTest, SectionsAndLineReferencesFollowTheFile) {
   const std::vector<std::pair<int, unsigned>> targetRef{{2, 11u}};
   EXPECT_EQ(entries[0].co_Record.st_References, sourceRef);
   EXPECT_EQ(entries[1].co_Record.st_References, targetRef);
-  EXPECT_EQ(entries[0].cs_Context, "<ps \"B\" 1>b<:so>\n");
+  EXPECT_EQ(entries[0].cs_Context.str(), "<ps \"B\" 1>b<:so>\n");
   EXPECT_EQ(entries[0].i_Context, st_VarnelReportEntry::CONTEXT_SEGMENT);
   EXPECT_TRUE(entries[0].b_Numbered);
   EXPECT_EQ(entries[0].co_Record.ccs_Tag, "<:so>");
