@@ -11,9 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "kernel/forward/KWXFormat.h"
-
 #include "kernel/backward/KWXLexicon.h"
+#include "kernel/forward/KWXFormat.h"
 #include "kernel/verifier/VarnelMessages.h"
 
 namespace {
@@ -313,8 +312,8 @@ struct CQ_TagStructureCheck::Impl {
   void TextBoxClosed(const Open& box) {
     paragraphs.try_emplace(TextBoxKey(sections, Tag(box.segment)), box.paragraphs);
     if (box.sourceParagraphs != static_cast<std::size_t>(-1) && box.paragraphs > box.sourceParagraphs) {
-      Report(412, box.segment, Tag(box.segment),
-             Varnel::ccs_FormatMessage(412, Tag(box.segment).c_str(), static_cast<int>(box.paragraphs - box.sourceParagraphs)));
+      const int surplus = static_cast<int>(box.paragraphs - box.sourceParagraphs);
+      Report(412, box.segment, Tag(box.segment), Varnel::ccs_FormatMessage(412, Tag(box.segment).c_str(), surplus));
     }
   }
 
@@ -404,28 +403,45 @@ void CQ_TagStructureCheck::v_Run() {
   m_setBlocks = std::move(impl.allBlocks);
 }
 
+// One pass over the bytes, no token list: a tag runs from its "<" to the
+// ">" that brings the bracket depth back to zero, as the tokeniser has it.
 void CQ_TagStructureCheck::CQ_ParagraphCounter::v_Line(std::string_view line) {
-  for (const KWX::st_Token& token : KWX::sast_Tokenize(line)) {
-    if (token.et_Kind != KWX::TOKEN_TAG) continue;
-    const std::string_view tag = token.cs_Text;
-    if (tag.size() < 3 || tag[1] == ':') continue;
-    if (tag[1] == '/') {
-      for (std::string_view closer : {KWX::TAG_TR_CLOSE, KWX::TAG_FN_CLOSE, KWX::TAG_TB_CLOSE, KWX::TAG_AF_CLOSE,
-                                      KWX::TAG_TS_CLOSE}) {
-        if (tag != closer || m_vecStack.empty()) continue;
-        Open& top = m_vecStack.back();
-        if (!top.cs_Tag.empty()) m_mapParagraphs.try_emplace(TextBoxKey(m_nSections, top.cs_Tag), top.n_Paragraphs);
-        m_vecStack.pop_back();
+  for (std::size_t pos = line.find('<'); pos != std::string_view::npos; pos = line.find('<', pos)) {
+    int depth = 0;
+    std::size_t end = pos;
+    for (; end < line.size(); ++end) {
+      if (line[end] == '<') {
+        ++depth;
+      } else if (line[end] == '>' && --depth == 0) {
+        break;
       }
-    } else if (KWX::b_HasPrefix(tag, KWX::PREFIX_PS)) {
-      if (!m_vecStack.empty() && !m_vecStack.back().cs_Tag.empty()) ++m_vecStack.back().n_Paragraphs;
-    } else if (KWX::b_HasPrefix(tag, KWX::PREFIX_TR)) {
-      m_vecStack.push_back({std::string(tag), 0});
-    } else if (KWX::b_HasPrefix(tag, KWX::PREFIX_FN) || KWX::b_HasPrefix(tag, KWX::PREFIX_TB) ||
-               KWX::b_HasPrefix(tag, KWX::PREFIX_AF) || KWX::b_HasPrefix(tag, KWX::PREFIX_TS)) {
-      m_vecStack.push_back({});
-    } else if (KWX::b_HasPrefix(tag, KWX::PREFIX_FILE)) {
-      ++m_nSections;
     }
+    if (end == line.size()) return;  // not closed on its line: no tag
+    v_Tag(line.substr(pos, end + 1 - pos));
+    pos = end + 1;
+  }
+}
+
+void CQ_TagStructureCheck::CQ_ParagraphCounter::v_Tag(std::string_view tag) {
+  if (tag.size() < 3 || tag[1] == ':') return;
+  if (tag[1] == '/') {
+    if (m_vecStack.empty()) return;
+    for (std::string_view closer :
+         {KWX::TAG_TR_CLOSE, KWX::TAG_FN_CLOSE, KWX::TAG_TB_CLOSE, KWX::TAG_AF_CLOSE, KWX::TAG_TS_CLOSE}) {
+      if (tag != closer) continue;
+      const Open& top = m_vecStack.back();
+      if (!top.cs_Tag.empty()) m_mapParagraphs.try_emplace(TextBoxKey(m_nSections, top.cs_Tag), top.n_Paragraphs);
+      m_vecStack.pop_back();
+      return;
+    }
+  } else if (KWX::b_HasPrefix(tag, KWX::PREFIX_PS)) {
+    if (!m_vecStack.empty() && !m_vecStack.back().cs_Tag.empty()) ++m_vecStack.back().n_Paragraphs;
+  } else if (KWX::b_HasPrefix(tag, KWX::PREFIX_TR)) {
+    m_vecStack.push_back({std::string(tag), 0});
+  } else if (KWX::b_HasPrefix(tag, KWX::PREFIX_FN) || KWX::b_HasPrefix(tag, KWX::PREFIX_TB) ||
+             KWX::b_HasPrefix(tag, KWX::PREFIX_AF) || KWX::b_HasPrefix(tag, KWX::PREFIX_TS)) {
+    m_vecStack.push_back({});
+  } else if (KWX::b_HasPrefix(tag, KWX::PREFIX_FILE)) {
+    ++m_nSections;
   }
 }

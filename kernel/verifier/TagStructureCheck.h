@@ -71,6 +71,7 @@ class OSTRAKON_API CQ_TagStructureCheck {
     const CQ_TextBoxParagraphs& rco_Paragraphs() const { return m_mapParagraphs; }
 
    private:
+    void v_Tag(std::string_view tag);
     struct Open {
       std::string cs_Tag;  // empty for the structures that are no text box
       std::size_t n_Paragraphs = 0;

@@ -108,7 +108,8 @@ TEST_F(DamagedTranslationTest, ParagraphsAddedWithTheHashFormAtTheEndOfTheLastCo
               {"<#ps \"Body\" 2>First added paragraph.", "<#ps \"Heading\" 1>Second added paragraph."});
   const std::size_t master = FindPrefix(ancillary_, "<ps \"Body\" 2>Master page flow text");
   ASSERT_LT(master, ancillary_.size());
-  ancillary_.insert(ancillary_.begin() + static_cast<std::ptrdiff_t>(master + 1), "<#ps \"Body\" 2>Added on the master page.");
+  ancillary_.insert(ancillary_.begin() + static_cast<std::ptrdiff_t>(master + 1),
+                    "<#ps \"Body\" 2>Added on the master page.");
   Save();
   const std::vector<std::string> results = Back("doc", settings_);
   ASSERT_TRUE(Exists(MIF())) << ::testing::PrintToString(results);

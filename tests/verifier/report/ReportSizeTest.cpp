@@ -73,7 +73,8 @@ std::vector<st_VarnelReportEntry> Entries(std::size_t count, std::size_t segment
       segment = CQ_SharedText(text + "\n");
     }
     st_VarnelReportEntry entry;
-    entry.co_Record = CQ_Morvane_ErrorMessage(3, "Error 803. The internal tag <:x" + std::to_string(i) + "> is not a valid tag.", "");
+    const std::string text = "Error 803. The internal tag <:x" + std::to_string(i) + "> is not a valid tag.";
+    entry.co_Record = CQ_Morvane_ErrorMessage(3, text, "");
     entry.i_Message = 803;
     entry.i_Section = 8;
     entry.b_Numbered = true;
@@ -118,7 +119,8 @@ TEST(ReportSizeTest, RunsOfEntriesShowTheirSegmentOnceAfterTheLast) {
   const CQ_VarnelReportLines lines =
       CQ_VarnelReport::sco_BuildLines(entries, none, CQ_VarnelReport::sst_Count(entries, none), title);
   // Entries 1 to 4, then the first segment.
-  const auto first = std::find_if(lines.begin(), lines.end(), [](const st_VarnelReportLine& l) { return l.cs_Text.rfind("[1] ", 0) == 0; });
+  const auto first = std::find_if(lines.begin(), lines.end(),
+                                  [](const st_VarnelReportLine& l) { return l.cs_Text.rfind("[1] ", 0) == 0; });
   ASSERT_LT(first + 5, lines.end());
   EXPECT_EQ((first + 3)->cs_Text.substr(0, 4), "[4] ");
   EXPECT_EQ((first + 4)->cs_Text, "+++++++++++++ Text Segment +++++++++++++");
