@@ -225,6 +225,7 @@ class UnitContent {
   // unchanged are cut into characters, and characters that do not become
   // byte codes.
   void Text(std::string_view bytes) {
+    hasText_ = hasText_ || bytes.find_first_not_of(" \t") != std::string_view::npos;
     std::string out;
     if (Convertible(bytes, out)) {
       xml_ += out;
@@ -242,7 +243,6 @@ class UnitContent {
       }
       i += n;
     }
-    hasText_ = hasText_ || bytes.find_first_not_of(" \t") != std::string_view::npos;
   }
 
   // The code for one tag, given its partner's position when paired.
@@ -608,6 +608,11 @@ class LineBuilder {
     std::string text = code.AllText();
     if (text.empty()) {
       auto it = codes_.find(code.name + "#" + code.Attribute("id"));
+      // Codes without content stand for the source's codes with content.
+      const std::string id = code.Attribute("id");
+      if (it == codes_.end() && code.name == "x") it = codes_.find("ph#" + id);
+      if (it == codes_.end() && code.name == "bx") it = codes_.find("bpt#" + id);
+      if (it == codes_.end() && code.name == "ex") it = codes_.find("ept#" + id);
       if (it == codes_.end()) {
         // An empty code the source does not know carries no tag.
         return true;

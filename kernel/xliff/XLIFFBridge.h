@@ -60,7 +60,9 @@ OSTRAKON_API std::string ccs_WriteXLIFF(const std::vector<std::string>& sourceLi
 // document order: the target where a unit has one (and translate is not
 // "no"), otherwise the source. Inline codes become their tag text again;
 // a code without content (<x/>, <bx/>, <ex/>, or an emptied code) takes the
-// text of the source's code with the same element name and id. Returns
+// text of the source's code with the same element name and id (for <x/>,
+// <bx/> and <ex/> also of its <ph>, <bpt> or <ept>); a code that finds no
+// text carries no tag, as a dropped code would. Returns
 // false and fills problems when the document is no XLIFF file written by
 // ccs_WriteXLIFF, or when a target character has no form in the target
 // code page (never replaced by "?"); lines are then incomplete.
