@@ -95,6 +95,8 @@ const char kUsage[] =
     "  --output-dir DIR           where NAME.rtf.xlf (or NAME.txt.xlf) goes (default:\n"
     "                             beside the KWX file)\n"
     "  --target-language NAME     language of the translation (default \"English (US)\")\n"
+    "  --copy-source              give each unit without a target a copy of its source\n"
+    "                             as target (for tools that translate in <target>)\n"
     "  One trans-unit stands for one KWX line (id: the line number); every tag is an\n"
     "  inline code; lines without text are units with translate=\"no\".\n"
     "\n"
@@ -138,7 +140,7 @@ const std::map<std::string, std::set<std::string>> kValueOptions = {
 };
 const std::map<std::string, std::set<std::string>> kFlags = {
     {"pseudo", {}},
-    {"to-xliff", {}},
+    {"to-xliff", {"copy-source"}},
     {"from-xliff", {}},
     {"convert-kwx", {}},
     {"convert-mif", {"no-ancillary"}},
@@ -611,7 +613,8 @@ int RunToXLIFF(const Arguments& args, std::ostream& out, std::ostream& err) {
     const std::string xliff =
         (outputFolder.empty() ? Platform::DirectoryOf(in) : outputFolder) + Platform::FileNameOf(in) + ".xlf";
     std::vector<st_XLIFFProblem> problems;
-    const bool written = sb_KWXFileToXLIFF(in, orgFolder, targetLanguage, xliff, problems);
+    const bool written =
+        sb_KWXFileToXLIFF(in, orgFolder, targetLanguage, xliff, problems, args.flags.count("copy-source") > 0);
     out << (written ? "Wrote " + xliff + "\n  from " + in : "Could not write XLIFF for " + in) << '\n';
     PrintProblems(problems, out);
     ok = ok && written;

@@ -8,6 +8,7 @@
 // unit's target or source and turns text back into code-page bytes.
 #include "kernel/xliff/XLIFFBridge.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstdlib>
@@ -219,7 +220,9 @@ std::string Escape(std::string_view utf8, bool attribute = false) {
 // Builds the inline content of one line: text and codes.
 class UnitContent {
  public:
-  explicit UnitContent(int codePage) : codePage_(codePage) {}
+  // Text is in textCodePage; tags are always in the source's code page,
+  // since a translation keeps the source's tags byte for byte.
+  UnitContent(int textCodePage, int tagCodePage) : codePage_(textCodePage), tagCodePage_(tagCodePage) {}
 
   // Escaped UTF-8 for bytes of the code page; runs that do not come back
   // unchanged are cut into characters, and characters that do not become
@@ -263,15 +266,17 @@ class UnitContent {
   const std::string& Xml() const { return xml_; }
 
  private:
-  bool Convertible(std::string_view bytes, std::string& out) const {
-    const std::u16string wide = MultiToWide(bytes, codePage_);
+  bool Convertible(std::string_view bytes, std::string& out, int codePage) const {
+    const std::u16string wide = MultiToWide(bytes, codePage);
     std::string back;
-    if (!WideToMulti(wide, codePage_, back) || back != bytes) return false;
+    if (!WideToMulti(wide, codePage, back) || back != bytes) return false;
     return WideToEscapedUTF8(wide, false, out);
   }
-  bool CodeText(std::string_view tag, std::string& out) const { return Convertible(tag, out); }
+  bool Convertible(std::string_view bytes, std::string& out) const { return Convertible(bytes, out, codePage_); }
+  bool CodeText(std::string_view tag, std::string& out) const { return Convertible(tag, out, tagCodePage_); }
 
   int codePage_;
+  int tagCodePage_;
   int codes_ = 0;
   bool hasText_ = false;
   std::string xml_;
@@ -288,7 +293,7 @@ std::string_view PairName(std::string_view tag, bool closing) {
 bool IsClosingInternal(std::string_view tag) { return KWX::b_HasPrefix(tag, "<:/"); }
 
 // The XML of one line's content; sets hasText.
-std::string LineContent(std::string_view line, int codePage, bool& hasText) {
+std::string LineContent(std::string_view line, int codePage, int tagCodePage, bool& hasText) {
   const std::vector<KWX::st_Token> tokens = KWX::sast_Tokenize(line);
   // Pair internal tags: for each token index, the partner's index or -1.
   std::vector<int> partner(tokens.size(), -1);
@@ -310,7 +315,7 @@ std::string LineContent(std::string_view line, int codePage, bool& hasText) {
       open.push_back(i);
     }
   }
-  UnitContent content(codePage);
+  UnitContent content(codePage, tagCodePage);
   std::map<std::size_t, int> pairIds;
   for (std::size_t i = 0; i < tokens.size(); ++i) {
     const std::string_view text = tokens[i].cs_Text;
@@ -742,14 +747,17 @@ std::string ccs_WriteXLIFF(const std::vector<std::string>& sourceLines, const st
   for (std::size_t i = 0; i < sourceLines.size(); ++i) {
     const std::string& source = sourceLines[i];
     bool hasText = false;
-    const std::string sourceXml = LineContent(source, info.i_SourceCodePage, hasText);
+    const std::string sourceXml = LineContent(source, info.i_SourceCodePage, info.i_SourceCodePage, hasText);
     const bool translated = targetLines && (*targetLines)[i] != source;
     xml += "<trans-unit id=\"" + std::to_string(i + 1) + "\"";
     if (!hasText && !translated) xml += " translate=\"no\"";
     xml += " xml:space=\"preserve\">\n<source>" + sourceXml + "</source>\n";
     if (translated) {
       bool targetText = false;
-      xml += "<target>" + LineContent((*targetLines)[i], info.i_TargetCodePage, targetText) + "</target>\n";
+      xml += "<target>" + LineContent((*targetLines)[i], info.i_TargetCodePage, info.i_SourceCodePage, targetText) +
+             "</target>\n";
+    } else if (hasText && info.b_CopySourceToTarget) {
+      xml += "<target state=\"new\">" + sourceXml + "</target>\n";
     }
     xml += "<note>" + Note(i + 1, source, info.i_SourceCodePage) + "</note>\n</trans-unit>\n";
   }
@@ -823,8 +831,9 @@ bool sb_ReadXLIFF(std::string_view xml, st_XLIFFFileInfo& info, std::vector<std:
 
 bool sb_KWXFileToXLIFF(const std::string& translatedPath, const std::string& orgFolder,
                        const std::string& targetLanguage, const std::string& xliffPath,
-                       std::vector<st_XLIFFProblem>& problems) {
+                       std::vector<st_XLIFFProblem>& problems, bool copySourceToTarget) {
   st_XLIFFFileInfo info;
+  info.b_CopySourceToTarget = copySourceToTarget;
   info.cs_Original = FileNameOf(translatedPath);
   info.b_RTF = EndsWithRTF(translatedPath);
   const std::string extension = info.b_RTF ? ".rtf" : ".txt";

@@ -36,6 +36,9 @@ struct OSTRAKON_API st_XLIFFFileInfo {
   int i_SourceCodePage = 1252;
   int i_TargetCodePage = 1252;
   bool b_A4 = true;               // RTF paper: A4, otherwise Letter
+  // Writing only: a translatable unit without a target gets a copy of its
+  // source as target (state "new"), for tools that translate in <target>.
+  bool b_CopySourceToTarget = false;
 };
 
 // A problem found while reading an XLIFF file or rebuilding its lines.
@@ -80,7 +83,7 @@ OSTRAKON_API bool sb_ReadXLIFF(std::string_view xml, st_XLIFFFileInfo& info, std
 // unit id says so (the return value stays true).
 OSTRAKON_API bool sb_KWXFileToXLIFF(const std::string& translatedPath, const std::string& orgFolder,
                                     const std::string& targetLanguage, const std::string& xliffPath,
-                                    std::vector<st_XLIFFProblem>& problems);
+                                    std::vector<st_XLIFFProblem>& problems, bool copySourceToTarget = false);
 
 // Reads the XLIFF file and writes the KWX file it stands for into
 // outputFolder (ending with '/') under its original name, in its original

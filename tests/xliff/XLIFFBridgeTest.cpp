@@ -190,6 +190,20 @@ TEST(XLIFFBridge, PreTranslatedLinesBecomeTargets) {
   std::vector<st_XLIFFProblem> problems;
   ASSERT_TRUE(sb_ReadXLIFF(xml, info, back, problems));
   EXPECT_EQ(back, targets);
+
+  // Russian from German: the tag keeps its Windows-1252 bytes, the text is
+  // Windows-1251.
+  const std::vector<std::string> german = {"<ps \"\xDC" "berschrift\" 1>Gru\xDF"};
+  const std::vector<std::string> russian = {"<ps \"\xDC" "berschrift\" 1>\xCF\xF0\xE8\xE2\xE5\xF2"};
+  st_XLIFFFileInfo mixed = Info(1252, 1251);
+  const std::string cyrillic = ccs_WriteXLIFF(german, &russian, mixed);
+  EXPECT_NE(cyrillic.find("<target><ph id=\"1\" ctype=\"x-kwx-external\">&lt;ps \"\xC3\x9C" "berschrift\" 1&gt;</ph>"
+                          "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82</target>"),
+            std::string::npos)
+      << cyrillic;
+  back.clear();
+  ASSERT_TRUE(sb_ReadXLIFF(cyrillic, info, back, problems));
+  EXPECT_EQ(back, russian);
 }
 
 TEST(XLIFFBridge, TargetCharactersOutsideTheCodePageAreReportedNeverReplaced) {
