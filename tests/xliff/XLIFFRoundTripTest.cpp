@@ -196,6 +196,63 @@ TEST_F(XLIFFRoundTrip, TranslateToolkitPseudoTranslationConvertsBack) {
   EXPECT_GT(words, 50u);
 }
 
+// OmegaT's console mode reads the files (its XLIFF filter translates in
+// <target>, so the units carry a copy of their source), a memory it made
+// is pseudo-translated the same way as above, and its target files must
+// rebuild exactly the KWX files that translate-toolkit's gave.
+TEST_F(XLIFFRoundTrip, OmegaTConsoleTranslationMatchesTranslateToolkit) {
+  if (Shell("command -v omegat >/dev/null && /usr/bin/python3 -c 'import translate.storage.xliff, lxml'", dir_).status !=
+      0) {
+    GTEST_SKIP() << "omegat or translate-toolkit is not installed";
+  }
+  const std::vector<fs::path> kwx = ConvertCorpus("rtf");
+  ASSERT_GE(kwx.size(), 4u);
+  for (const char* sub : {"proj/source", "proj/target", "proj/tm", "proj/omegat", "proj/glossary", "proj/dictionary",
+                          "tk", "tkback"}) {
+    fs::create_directories(dir_ / sub);
+  }
+  WriteAll(dir_ / "proj" / "omegat.project",
+           "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<omegat>\n<project version=\"1.0\">\n"
+           "<source_dir>__DEFAULT__</source_dir>\n<source_dir_excludes/>\n<target_dir>__DEFAULT__</target_dir>\n"
+           "<tm_dir>__DEFAULT__</tm_dir>\n<glossary_dir>__DEFAULT__</glossary_dir>\n"
+           "<glossary_file>__DEFAULT__</glossary_file>\n<dictionary_dir>__DEFAULT__</dictionary_dir>\n"
+           "<source_lang>EN-US</source_lang>\n<target_lang>DE-DE</target_lang>\n"
+           "<source_tok>org.omegat.tokenizer.LuceneEnglishTokenizer</source_tok>\n"
+           "<target_tok>org.omegat.tokenizer.LuceneGermanTokenizer</target_tok>\n"
+           "<sentence_seg>false</sentence_seg>\n<support_default_translations>true</support_default_translations>\n"
+           "<remove_tags>false</remove_tags>\n</project>\n</omegat>\n");
+  ASSERT_EQ(Morvane("to-xliff --copy-source --org-dir org --output-dir proj/source" + Names(kwx, "tr/")).status, 0);
+  Outcome memory = Shell("omegat proj --mode=console-createpseudotranslatetmx "
+                         "--pseudotranslatetmx=proj/omegat/project_save.tmx --pseudotranslatetype=equal",
+                         dir_);
+  ASSERT_EQ(memory.status, 0) << memory.out << memory.err;
+  Outcome pseudo =
+      Shell("/usr/bin/python3 '" MORVANE_XLIFF_SCRIPTS_DIR "/omegat_pseudo.py' proj/omegat/project_save.tmx", dir_);
+  ASSERT_EQ(pseudo.status, 0) << pseudo.out << pseudo.err;
+  Outcome translate = Shell("omegat proj --mode=console-translate", dir_);
+  ASSERT_EQ(translate.status, 0) << translate.out << translate.err;
+  const std::vector<fs::path> targets = Files(dir_ / "proj" / "target", ".xlf");
+  ASSERT_EQ(targets.size(), kwx.size());
+  Outcome from = Morvane("from-xliff --org-dir org --output-dir back" + Names(targets, "proj/target/"));
+  ASSERT_EQ(from.status, 0) << from.out;
+
+  // The same pseudo-translation through translate-toolkit.
+  ASSERT_EQ(Morvane("to-xliff --org-dir org --output-dir tk" + Names(kwx, "tr/")).status, 0);
+  const std::vector<fs::path> tk = Files(dir_ / "tk", ".xlf");
+  ASSERT_EQ(Shell("/usr/bin/python3 '" MORVANE_XLIFF_SCRIPTS_DIR "/toolkit_pseudo.py' expected.tsv" + Names(tk, "tk/"),
+                  dir_)
+                .status,
+            0);
+  ASSERT_EQ(Morvane("from-xliff --org-dir org --output-dir tkback" + Names(tk, "tk/")).status, 0);
+  for (const fs::path& file : kwx) {
+    const std::string omegat = ReadAll(dir_ / "back" / file.filename());
+    EXPECT_NE(omegat, ReadAll(file)) << file.filename() << " was not translated";
+    EXPECT_TRUE(omegat == ReadAll(dir_ / "tkback" / file.filename())) << file.filename() << " differs";
+  }
+  Outcome verify = Morvane("verify --org-dir org" + Names(kwx, "back/"));
+  EXPECT_EQ(verify.status, 0) << verify.out;
+}
+
 TEST_F(XLIFFRoundTrip, DeletedInlineCodeIsReportedByVerify) {
   const std::vector<fs::path> kwx = ConvertCorpus("txt");
   ASSERT_FALSE(kwx.empty());
