@@ -253,6 +253,42 @@ TEST(XLIFFBridge, BrokenDocumentsAreRefusedWithAReason) {
   }
 }
 
+// Every prefix of a document is refused with a reason, except those that
+// lack only the final line end; and whatever is read writes again to the
+// same lines (the property the fuzz target checks on random input).
+TEST(XLIFFBridge, EveryTruncatedDocumentIsRefused) {
+  const std::vector<std::string> lines = RowLines();
+  const std::string xml = ccs_WriteXLIFF(lines, nullptr, Info());
+  const std::size_t complete = xml.rfind('>') + 1;
+  for (std::size_t n = 0; n <= xml.size(); ++n) {
+    st_XLIFFFileInfo info;
+    std::vector<std::string> back;
+    std::vector<st_XLIFFProblem> problems;
+    const bool read = sb_ReadXLIFF(std::string_view(xml).substr(0, n), info, back, problems);
+    if (n < complete) {
+      ASSERT_FALSE(read) << "prefix of " << n << " bytes";
+      ASSERT_FALSE(problems.empty());
+    } else {
+      ASSERT_TRUE(read) << "prefix of " << n << " bytes";
+      EXPECT_EQ(back, lines);
+    }
+  }
+}
+
+TEST(XLIFFBridge, WhatIsReadWritesAgainToTheSameLines) {
+  // A target made of byte codes, x codes and text in a double-byte page.
+  const std::string xml = WithTarget(ccs_WriteXLIFF({"<ps \"Body\" 1>x", "<ps \"Body\" 2>y"}, nullptr, Info(932, 932)),
+                                     2, "<ph id=\"7\" ctype=\"x-kwx-bytes\">8101FF</ph>a<x id=\"1\"/>\xE6\x97\xA5");
+  st_XLIFFFileInfo info;
+  std::vector<std::string> lines;
+  std::vector<st_XLIFFProblem> problems;
+  ASSERT_TRUE(sb_ReadXLIFF(xml, info, lines, problems));
+  EXPECT_EQ(lines[1], "\x81\x01\xFF" "a<ps \"Body\" 2>\x93\xFA");
+  std::vector<std::string> again;
+  ASSERT_TRUE(sb_ReadXLIFF(ccs_WriteXLIFF(lines, nullptr, info), info, again, problems));
+  EXPECT_EQ(again, lines);
+}
+
 TEST(XLIFFBridge, EveryOfferedLanguageHasABCP47Tag) {
   for (bool source : {true, false}) {
     for (const std::string& name : ccs_OfferedLanguageNames(source)) {
