@@ -86,6 +86,13 @@ void AppendHex(unsigned char code, std::string& out) {
   out.push_back(' ');
 }
 
+// True when text begins "x5c " (either case of the letter and digit): after
+// a raw second byte 0x5C it would read as that byte's escape.
+bool StartsLikeEscapedBackslash(std::string_view text) {
+  return text.size() >= 4 && (text[0] == 'x' || text[0] == 'X') && text[1] == '5' && (text[2] == 'c' || text[2] == 'C') &&
+         text[3] == ' ';
+}
+
 bool IsControl(unsigned char b) { return b < 0x20 || b == 0x7F; }
 
 bool IsHexDigit(unsigned char c) {
@@ -130,16 +137,27 @@ std::size_t CQ_MIFEscaping::n_Append(std::string_view text, std::string& out) co
     if (m_bDoubleByte && i + 1 < n && CQ_TextConverter::sb_IsLeadByte(m_iCodePage, b) &&
         CQ_TextConverter::sb_IsTrailByte(m_iCodePage, static_cast<unsigned char>(text[i + 1]))) {
       const unsigned char trail = static_cast<unsigned char>(text[++i]);
+      if (trail == '\\') {
+        // Written as FrameMaker writes double-byte MIF and as forward
+        // conversion reads it, in every character set: the two raw bytes.
+        out.push_back(static_cast<char>(b));
+        out.push_back('\\');
+        units += 2;
+        // Forward conversion also reads "\x5c " after a lead byte as the
+        // second byte; text that would look like it starts with an escaped
+        // letter so that it stays text.
+        if (StartsLikeEscapedBackslash(text.substr(i + 1))) {
+          AppendHex(static_cast<unsigned char>(text[++i]), out);
+          ++units;
+        }
+        continue;
+      }
       if (m_bSymbol) {
         AppendHex(b, out);
         AppendHex(trail, out);
       } else {
         out.push_back(static_cast<char>(b));
-        if (trail == '\\') {
-          AppendHex(trail, out);
-        } else {
-          out.push_back(static_cast<char>(trail));
-        }
+        out.push_back(static_cast<char>(trail));
       }
       units += 2;
       continue;

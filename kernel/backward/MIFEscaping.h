@@ -11,10 +11,13 @@
 // - unmapped mode (character set "Symbol"): bytes are the code page's own;
 //   a byte the table escapes is escaped with its own value;
 // - double-byte code pages (932, 936, 949, 950): the two bytes of a
-//   double-byte character are never mapped; a second byte 0x5C is written
-//   "\x5c " so that it never starts an escape. In the Symbol character set
-//   every byte of such a character is escaped with its own value and a
-//   backslash that is no second byte is written "\\".
+//   double-byte character are never mapped. A character whose second byte
+//   is 0x5C is written as its two raw bytes in every character set, as
+//   FrameMaker writes it and forward conversion reads it (a following
+//   "x5c " is written with its "x" escaped so it never reads as "\x5c ").
+//   In the Symbol character set every byte of the other double-byte
+//   characters is escaped with its own value and a backslash that is no
+//   second byte is written "\\".
 //
 // In every mode the tab byte gives FrameMaker's tab ("\x08 "), control
 // bytes are dropped, and ">" is written "\>" so that it never closes the
@@ -68,6 +71,7 @@ class OSTRAKON_API CQ_MIFEscaping {
 
   bool b_Symbol() const { return m_bSymbol; }
   bool b_DoubleByte() const { return m_bDoubleByte; }
+  int i_CodePage() const { return m_iCodePage; }
 
  private:
   bool m_bSymbol;

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "System/Export.h"
+#include "kernel/backward/RTFReader.h"
 #include "kernel/session/Communication.h"
 
 class OSTRAKON_API CQ_VarnelVerification {
@@ -48,9 +49,11 @@ class OSTRAKON_API CQ_VarnelVerification {
   // </kwx>, as the rules expect of a whole file).
   // Also raises 1 when the user cancels, Platform::CQ_FileException when
   // the report cannot be written, std::bad_alloc. The session's counters
-  // and error list are left alone.
+  // and error list are left alone. unrepresentable (optional): characters
+  // the reader could not put into the target code page, reported as errors.
   static void sv_CheckBackConversionTags(CQ_Morvane_Communication& session, const std::vector<std::string>& lines,
-                                         const CQ_TagMap& tagMap, bool document, const std::string& translatedFileName);
+                                         const CQ_TagMap& tagMap, bool document, const std::string& translatedFileName,
+                                         const std::vector<st_UnrepresentableCharacter>* unrepresentable = nullptr);
 
   // translated folder + current file name + ".cmp".
   static std::string scs_ReportPath(const CQ_Morvane_Communication& session);

@@ -25,6 +25,7 @@
 
 #include "System/Export.h"
 #include "kernel/backward/KWXSegmenter.h"
+#include "kernel/backward/RTFReader.h"
 #include "kernel/session/Communication.h"
 #include "kernel/verifier/VarnelMessages.h"
 #include "kernel/verifier/VarnelReportEntry.h"
@@ -136,6 +137,14 @@ class OSTRAKON_API CQ_VarnelVerifier {
   // True when no error was recorded; the entries then hold at most alerts
   // and warnings.
   bool b_CheckTranslatedList(const std::vector<std::string>& lines, const CQ_TagMap& tagMap);
+
+  // The characters the reader of the target lines could not put into the
+  // target code page (line numbers counted in those lines); each is
+  // reported by the character checks (1206). v_ReadFiles sets them for the
+  // target it reads.
+  void v_SetUnrepresentableCharacters(std::vector<st_UnrepresentableCharacter> characters) {
+    m_vecUnrepresentable = std::move(characters);
+  }
   // The code a back conversion raises for errors: RESULT_TAG_ERRORS for a
   // document, RESULT_ANCILLARY_TAG_ERRORS for an ancillary section.
   int i_TagErrorCode() const { return m_bDocument ? RESULT_TAG_ERRORS : RESULT_ANCILLARY_TAG_ERRORS; }
@@ -214,8 +223,18 @@ class OSTRAKON_API CQ_VarnelVerifier {
   void v_CollectInternalTags();
   // Counts the source's tags into the tag counter map.
   void v_CountSourceTags();
-  // The checks of the target language's characters (filed in section 12).
+  // The checks of the target language's characters (filed in section 12):
+  // characters the code page cannot hold (1206), bytes that are no
+  // character of it (1207), characters FrameMaker lacks (1202 to 1205).
   void v_CheckTargetCharacters();
+  // languageRule: the target language's rule of characters FrameMaker
+  // lacks (private to the implementation), or null.
+  void v_CheckRepresentable(int codePage, const void* languageRule);
+  // The code page the target text is in: the target's, else the source's,
+  // else 1252.
+  int i_TargetCodePage() const;
+  // 1-based file line on which segment i of the target begins.
+  std::size_t n_TargetSegmentStartLine(std::size_t i) const;
   bool b_RunTargetSections(const std::vector<std::string>& lines);
 
   CQ_Morvane_Communication& m_rcoSession;
@@ -235,4 +254,5 @@ class OSTRAKON_API CQ_VarnelVerifier {
   unsigned m_nAlerts = 0;
   unsigned m_nWarnings = 0;
   unsigned m_nAddedTags = 0;
+  std::vector<st_UnrepresentableCharacter> m_vecUnrepresentable;
 };

@@ -64,9 +64,11 @@ INSTANTIATE_TEST_SUITE_P(
         EscapeRow{"dropped_high_symbol_kept", true, 1253, "\x81\xA0", "\\x81 \\xa0 ", 2},
         EscapeRow{"euro_sign", false, 1252, "\x80", "\\xf5 ", 1},
         EscapeRow{"left_double_quote", false, 1252, "\x93", "\\xd2 ", 1},
-        EscapeRow{"double_byte_trail_backslash", false, 932, "\x83\x5C", "\x83\\x5c ", 2},
+        EscapeRow{"double_byte_trail_backslash", false, 932, "\x83\x5C", "\x83\x5C", 2},
+        EscapeRow{"double_byte_trail_backslash_then_x5c", false, 932, "\x95\x5Cx5c ", "\x95\x5C\\x78 5c ", 6},
         EscapeRow{"double_byte_raw", false, 932, "\x82\xA0x", "\x82\xA0x", 3},
-        EscapeRow{"double_byte_symbol", true, 932, "\x83\x5C", "\\x83 \\x5c ", 2},
+        EscapeRow{"double_byte_symbol_trail_backslash", true, 932, "\x83\x5C", "\x83\x5C", 2},
+        EscapeRow{"double_byte_symbol", true, 932, "\x83\x40", "\\x83 \\x40 ", 2},
         EscapeRow{"double_byte_symbol_backslash", true, 932, "a\\b", "a\\\\b", 3},
         EscapeRow{"double_byte_katakana_byte", false, 932, "\xB1", "\xB1", 1}),
     [](const ::testing::TestParamInfo<EscapeRow>& info) { return std::string(info.param.name); });

@@ -330,8 +330,10 @@ TEST(VarnelMessagesTest, EveryMessageNamesItsNumberAndSeverity) {
     const std::string word = type == Varnel::TYPE_ERROR ? "Error " : type == Varnel::TYPE_ALERT ? "Alert " : "Warning ";
     EXPECT_EQ(t, word + std::to_string(number) + t.substr(word.size() + std::to_string(number).size())) << t;
   }
-  EXPECT_EQ(count, 80);
+  EXPECT_EQ(count, 82);
   EXPECT_EQ(Varnel::i_MessageType(619), Varnel::TYPE_ALERT);
+  EXPECT_EQ(Varnel::i_MessageType(1206), Varnel::TYPE_ERROR);
+  EXPECT_EQ(Varnel::i_MessageType(1207), Varnel::TYPE_ERROR);
   EXPECT_EQ(Varnel::i_MessageType(1205), Varnel::TYPE_WARNING);
   EXPECT_EQ(Varnel::ccs_FormatMessage(1515, "<ps \"A\" 1>", "<ps \"B\" 2>"),
             "Alert 1515. The external tag <ps \"A\" 1> has been changed to <ps \"B\" 2>.");
