@@ -199,6 +199,30 @@ std::size_t CQ_MIFEscaping::n_Append(std::string_view text, std::string& out) co
   return units;
 }
 
+void CQ_MIFEscaping::v_ProtectStringEnd(std::string& content) const {
+  if (!m_bDoubleByte || content.size() < 2 || content.back() != '\\') return;
+  // Escapes are ASCII, so a scan from the start pairs the raw bytes as
+  // forward conversion does.
+  std::size_t i = 0;
+  const std::size_t n = content.size();
+  while (i < n) {
+    const unsigned char b = static_cast<unsigned char>(content[i]);
+    if (i + 1 < n && CQ_TextConverter::sb_IsLeadByte(m_iCodePage, b) &&
+        CQ_TextConverter::sb_IsTrailByte(m_iCodePage, static_cast<unsigned char>(content[i + 1]))) {
+      if (i + 2 == n) {
+        content.pop_back();
+        AppendHex(0x5C, content);
+        return;
+      }
+      i += 2;
+    } else if (b == '\\' && i + 1 < n) {
+      i += 2;  // an escape's backslash and the byte it escapes
+    } else {
+      ++i;
+    }
+  }
+}
+
 std::size_t CQ_MIFEscaping::sn_CountUnits(std::string_view raw) {
   std::size_t units = 0;
   const std::size_t n = raw.size();

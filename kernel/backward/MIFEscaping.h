@@ -69,6 +69,14 @@ class OSTRAKON_API CQ_MIFEscaping {
   // values. False for any other tag.
   bool b_CharacterTag(std::string_view tag, std::string& escaped) const;
 
+  // A double-byte character with second byte 0x5C at the very end of a
+  // string's content would stand before the closing apostrophe, where MIF
+  // readers that do not know the code page take the backslash for an
+  // escape of the apostrophe: that second byte alone is written "\x5c "
+  // there, which forward conversion reads back as the same character.
+  // content is escaped text as n_Append writes it.
+  void v_ProtectStringEnd(std::string& content) const;
+
   bool b_Symbol() const { return m_bSymbol; }
   bool b_DoubleByte() const { return m_bDoubleByte; }
   int i_CodePage() const { return m_iCodePage; }

@@ -176,5 +176,6 @@ std::string CQ_MIFTextWriter::ccs_Write(const CQ_KWXTokens& tokens, std::size_t 
     }
     // Anything else stands for no text of a string.
   }
+  m_rcoEscaping.v_ProtectStringEnd(out);
   return out;
 }
