@@ -532,6 +532,12 @@ class CQ_MIFBlockBuilder::CWriter {
         return;
       }
       const std::string_view name = SpecialCharacter(unit);
+      if (name == "HardReturn" && !m_paraLines) {
+        // A text line has no lines of its own to break into: the hard
+        // return is left out, as the verifier's alert 619 tells.
+        ++m_units;
+        return;
+      }
       if (!name.empty()) {
         CloseString();
         Emit("<Char " + std::string(name) + ">");
