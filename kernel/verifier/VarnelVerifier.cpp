@@ -114,12 +114,12 @@ class CodePageCharacters {
       m_single[b] = Converts(cd, in, 1);
     }
     if (m_doubleByte) {
-      m_pairs.assign(65536, false);
+      m_pairs.assign(65536, 0);
       for (int lead = 0x81; lead <= 0xFE; ++lead) {
         if (!CQ_TextConverter::sb_IsLeadByte(codePage, static_cast<unsigned char>(lead))) continue;
         for (int trail = 0x40; trail <= 0xFE; ++trail) {
           const char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
-          m_pairs[static_cast<std::size_t>(lead << 8 | trail)] = Converts(cd, in, 2);
+          m_pairs[static_cast<std::size_t>(lead << 8 | trail)] = Converts(cd, in, 2) ? 1 : 0;
         }
       }
     }
@@ -129,7 +129,7 @@ class CodePageCharacters {
   bool b_DoubleByte() const { return m_doubleByte && !m_unknown; }
   bool b_Single(unsigned char b) const { return m_single[b]; }
   bool b_Pair(unsigned char lead, unsigned char trail) const {
-    return m_pairs[static_cast<std::size_t>(lead << 8 | trail)];
+    return m_pairs[static_cast<std::size_t>(lead << 8 | trail)] != 0;
   }
 
  private:
@@ -149,7 +149,7 @@ class CodePageCharacters {
   bool m_doubleByte;
   bool m_unknown = false;
   std::array<bool, 256> m_single{};
-  std::vector<bool> m_pairs;
+  std::vector<unsigned char> m_pairs;  // 1 for a character, by lead << 8 | trail
 };
 
 const CodePageCharacters& CharactersOf(int codePage) {
@@ -518,6 +518,10 @@ void CQ_VarnelVerifier::v_CheckRepresentable(int codePage, const void* languageR
     std::size_t pos = 0;
     while (pos < text.size()) {
       const auto b = static_cast<unsigned char>(text[pos]);
+      if (b < 0x80 && b != '\n' && b != '<') {
+        ++pos;  // ASCII is a character of every supported code page
+        continue;
+      }
       if (b == '\n') {
         ++line;
         ++pos;
