@@ -486,8 +486,7 @@ std::size_t CQ_VarnelVerifier::n_TargetSegmentStartLine(std::size_t i) const {
   return i == 0 ? 1 : m_lstTargetSegments[i - 1].n_Line;
 }
 
-void CQ_VarnelVerifier::v_CheckRepresentable(int codePage, const void* languageRule) {
-  const auto* rule = static_cast<const CharacterRule*>(languageRule);
+void CQ_VarnelVerifier::v_CheckRepresentable(int codePage, bool (*reportedByLanguage)(unsigned char, unsigned char)) {
   const KWX::CQ_TagSegmentList& segments = m_lstTargetSegments;
   if (segments.empty()) return;
   // Characters the reader could not put into the code page, shown in the
@@ -543,7 +542,8 @@ void CQ_VarnelVerifier::v_CheckRepresentable(int codePage, const void* languageR
         valid = hasTrail && characters.b_Pair(b, static_cast<unsigned char>(text[pos + 1]));
         if (hasTrail) length = 2;
         // Characters the target language's own rule reports are its to report.
-        if (!valid && hasTrail && rule != nullptr && rule->reported(b, static_cast<unsigned char>(text[pos + 1]))) {
+        if (!valid && hasTrail && reportedByLanguage != nullptr &&
+            reportedByLanguage(b, static_cast<unsigned char>(text[pos + 1]))) {
           valid = true;
         }
       }
@@ -562,7 +562,7 @@ void CQ_VarnelVerifier::v_CheckRepresentable(int codePage, const void* languageR
 
 void CQ_VarnelVerifier::v_CheckTargetCharacters() {
   const CharacterRule* rule = RuleForLanguage(m_rcoSession.lpsz_GetTargetLanguage());
-  v_CheckRepresentable(i_TargetCodePage(), rule);
+  v_CheckRepresentable(i_TargetCodePage(), rule != nullptr ? rule->reported : nullptr);
   if (rule == nullptr) return;
   const KWX::CQ_TagSegmentList& segments = m_lstTargetSegments;
   for (std::size_t i = 0; i < segments.size(); ++i) {

@@ -227,9 +227,9 @@ class OSTRAKON_API CQ_VarnelVerifier {
   // characters the code page cannot hold (1206), bytes that are no
   // character of it (1207), characters FrameMaker lacks (1202 to 1205).
   void v_CheckTargetCharacters();
-  // languageRule: the target language's rule of characters FrameMaker
-  // lacks (private to the implementation), or null.
-  void v_CheckRepresentable(int codePage, const void* languageRule);
+  // reportedByLanguage: the target language's test for the double-byte
+  // characters FrameMaker lacks (1202 to 1205 report those), or null.
+  void v_CheckRepresentable(int codePage, bool (*reportedByLanguage)(unsigned char lead, unsigned char trail));
   // The code page the target text is in: the target's, else the source's,
   // else 1252.
   int i_TargetCodePage() const;
