@@ -115,6 +115,7 @@ const std::vector<Keyword>& KeywordTable() {
         // format characters no code page of ours holds: reported
         Char("zwj", NO_BYTE, U'\u200D'), Char("zwnj", NO_BYTE, U'\u200C'),
         Char("ltrmark", NO_BYTE, U'\u200E'), Char("rtlmark", NO_BYTE, U'\u200F'),
+        Char("zwbo", NO_BYTE, U'\u200B'), Char("zwnbo", NO_BYTE, U'\uFEFF'),
         Char("{", '{'), Char("}", '}'), Char("\\", '\\'),
         // properties
         Prop("plain", 1, false, PROP_PLAIN), Prop("f", 0, false, PROP_FONT), Prop("uc", 1, false, PROP_UC),

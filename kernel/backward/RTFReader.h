@@ -31,8 +31,9 @@
 // "\sect" break the line like "\par". The typographic keywords ("\emdash",
 // "\lquote" ...) give the Windows bytes 145 to 151 in single-byte code
 // pages and are converted in double-byte ones; a quote the code page lacks
-// becomes its quote tag. "\zwj", "\zwnj", "\ltrmark" and "\rtlmark" stand
-// for characters no supported code page holds and are recorded. A
+// becomes its quote tag. "\zwj", "\zwnj", "\ltrmark", "\rtlmark", "\zwbo"
+// and "\zwnbo" stand for characters no supported code page holds and are
+// recorded. A
 // six-per-em space ("\u8198") followed by a blank gives that blank alone,
 // and alone gives a blank: LibreOffice opens each blank of a run of blanks
 // as that pair.

@@ -92,6 +92,8 @@ std::vector<Row> Rows() {
       Make("zwnj", 932, "\\zwnj ", {"xy"}, {U'\u200C'}),
       Make("ltrmark", 1252, "\\ltrmark ", {"xy"}, {U'\u200E'}),
       Make("rtlmark", 1252, "\\rtlmark ", {"xy"}, {U'\u200F'}),
+      Make("zwbo", 936, "\\zwbo ", {"xy"}, {U'\u200B'}),
+      Make("zwnbo", 1250, "\\zwnbo ", {"xy"}, {U'\uFEFF'}),
       // Western symbols typed into an Asian translation: the fallback byte
       // of a 1252 font never stands in
       Make("u169", 932, "\\u169\\'a9", {"xy"}, {U'\u00A9'}),
