@@ -288,6 +288,8 @@ class Parser {
   // character's tag, its bytes, a quote tag; else it is recorded as
   // unrepresentable and nothing is written.
   void ResolveCharacter(char32_t c);
+  // Records a high surrogate that no low surrogate followed.
+  void FlushSurrogate();
 
   CQ_FileBlockReader& m_in;
   int m_pushed = -1;
@@ -312,6 +314,7 @@ class Parser {
 
   std::vector<st_UnrepresentableCharacter>& m_unrepresentable;
   std::size_t m_linesDelivered = 0;
+  char32_t m_highSurrogate = 0;  // the first half of a surrogate pair, waiting for the second
 
   std::string m_line;
   bool m_pendingBlank = false;  // a six-per-em space waits for the blank that may follow it
@@ -348,7 +351,7 @@ void Parser::Run() {
         break;  // line ends of the RTF source are not text
       default:
         if (m_state.destination != Destination::Normal) break;
-        if (m_unicodePending || m_pendingBlank) {
+        if (m_unicodePending || m_pendingBlank || m_highSurrogate != 0) {
           EmitByte(static_cast<char>(ch));
         } else {
           m_line.push_back(static_cast<char>(ch));  // plain text, the common case
@@ -593,6 +596,17 @@ void Parser::EmitCharacter(const Keyword& kw) {
 }
 
 void Parser::ResolveCharacter(char32_t c) {
+  // Characters beyond the first 65536 come as two "\uN", a surrogate pair.
+  if (c >= 0xD800 && c <= 0xDBFF) {
+    FlushSurrogate();
+    m_highSurrogate = c;
+    return;
+  }
+  if (c >= 0xDC00 && c <= 0xDFFF && m_highSurrogate != 0) {
+    c = 0x10000 + ((m_highSurrogate - 0xD800) << 10) + (c - 0xDC00);
+    m_highSurrogate = 0;
+  }
+  FlushSurrogate();
   const std::string_view special = SpecialCharacterTag(c);
   if (!special.empty()) {
     Output(special);
@@ -639,7 +653,14 @@ void Parser::ResolveUnicode() {
   }
 }
 
+void Parser::FlushSurrogate() {
+  if (m_highSurrogate == 0) return;
+  m_unrepresentable.push_back({m_linesDelivered + 1, m_highSurrogate});
+  m_highSurrogate = 0;
+}
+
 void Parser::Output(std::string_view bytes) {
+  FlushSurrogate();
   for (char c : bytes) {
     if (m_pendingBlank) {
       m_pendingBlank = false;
@@ -654,6 +675,7 @@ void Parser::Output(std::string_view bytes) {
 }
 
 void Parser::FinishLine() {
+  FlushSurrogate();
   if (m_pendingBlank) {
     m_pendingBlank = false;
     m_line.push_back(' ');

@@ -102,6 +102,9 @@ std::vector<Row> Rows() {
       Make("u8482", 949, "\\u8482\\'99", {"x\xa2\xe2y"}),
       Make("u1078", 1252, "\\u1078\\'3f", {"xy"}, {U'\u0436'}),
       Make("u233", 1251, "\\u233\\'e9", {"xy"}, {U'\u00E9'}),
+      // a character beyond the first 65536, as a surrogate pair
+      Make("u-10176 u-9205", 932, "\\u-10176?\\u-9205?", {"xy"}, {U'\U0002000B'}),
+      Make("u-10176 alone", 932, "\\u-10176?", {"xy"}, {char32_t{0xD840}}),
   };
 }
 
