@@ -130,7 +130,7 @@ TEST(UnrepresentableCharacters, AreErrorsNamingCharacterGlyphAndLine) {
       if (entry.i_Message != 1206) continue;
       EXPECT_EQ(entry.i_Section, 12);
       EXPECT_EQ(entry.co_Record.ccs_Tag, "Do not suppress!");
-      segments.push_back(entry.cs_Context.substr(0, 10));
+      segments.push_back(entry.cs_Context.str().substr(0, 10));
     }
     EXPECT_EQ(segments, (std::vector<std::string>{"<ps \"B\" 2>", "<ps \"B\" 2>", "<ps \"B\" 2>"}));
   }
