@@ -10,6 +10,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -20,6 +21,7 @@
 #include "kernel/backward/RTFReader.h"
 #include "kernel/forward/KWXRTFWriter.h"
 #include "kernel/forward/TextConverter.h"
+#include "kernel/session/KernelStrings.h"
 
 namespace {
 
@@ -346,5 +348,57 @@ TEST(StringEnd, OnlyASecondByteBackslashAtTheEndIsEscaped) {
         << Visible(row.content);
   }
 }
+
+}  // namespace
+
+namespace {
+
+// A document as FrameMaker writes double-byte text: characters raw, so a
+// String may end with a second byte 0x5C right before its apostrophe. It
+// converts, and its untranslated round trip gives the same text again.
+class FrameMakerDoubleByteDocument : public ScratchTest, public ::testing::WithParamInterface<CodePageRow> {};
+
+TEST_P(FrameMakerDoubleByteDocument, StringsEndingWithASecondByteBackslashConvertBothWays) {
+  const int cp = GetParam().codePage;
+  if (TrailBackslashCharacters(cp).empty()) GTEST_SKIP() << "no such characters in this code page";
+  const std::string c = TrailBackslashCharacters(cp).back();
+  std::string mif = ReadBytes(ForwardGoldenDir() + "text_runs/input.mif");
+  auto replace = [&mif](const std::string& from, const std::string& to) {
+    const std::size_t at = mif.find(from);
+    ASSERT_NE(at, std::string::npos) << from;
+    mif.replace(at, from.size(), to);
+  };
+  // Western characters have no place in this document's text.
+  replace("<String ` plain\\t\\xd2 quoted\\xd3  \\\\path'>", "<String ` plain\\tquoted \\\\path'>");
+  replace("<Char EmDash>", "<String `-'>");
+  replace("<String `Back to the first body format; '>", "<String `" + c + "'>");
+  replace("<String `an empty run leaves nothing.'>", "<String `x" + c + c + "\\\\'>");
+  Settings settings;
+  settings.sourceLanguage = settings.targetLanguage = GetParam().language;
+  const std::vector<std::string> forward = Forward("fm.mif", mif, settings);
+  ASSERT_TRUE(Contains(forward, lpsz_LoadKernelString(6))) << ::testing::PrintToString(forward);
+  const std::vector<std::string> kwx = Lines(ReadBytes(dir_ + "tr/fm.txt"));
+  const std::string expected = "<ps \"Body\" 1>" + c + "x" + c + c + "\\";
+  EXPECT_NE(std::find(kwx.begin(), kwx.end(), expected), kwx.end()) << Visible(Joined(kwx));
+
+  const std::vector<std::string> back = Back("fm", settings);
+  ASSERT_TRUE(Exists(dir_ + "tr/fm.mif")) << ::testing::PrintToString(back);
+  std::filesystem::create_directories(dir_ + "again");
+  WriteBytes(dir_ + "again/fm.mif", ReadBytes(dir_ + "tr/fm.mif"));
+  auto session = MakeSession(settings, dir_ + "again/", dir_ + "again/");
+  CQ_StringList paths = {dir_ + "again/fm.mif"};
+  session->v_ConvertMIF(&paths);
+  std::vector<std::string> again = Lines(ReadBytes(dir_ + "again/fm.txt"));
+  std::vector<std::string> first = kwx;
+  ASSERT_GT(again.size(), 6u);
+  again.erase(again.begin() + 5);  // the source path
+  first.erase(first.begin() + 5);
+  EXPECT_EQ(again, first);
+}
+
+INSTANTIATE_TEST_SUITE_P(CodePages, FrameMakerDoubleByteDocument, ::testing::ValuesIn(kRows),
+                         [](const ::testing::TestParamInfo<CodePageRow>& info) {
+                           return "cp" + std::to_string(info.param.codePage);
+                         });
 
 }  // namespace
