@@ -1,0 +1,36 @@
+#include "fontmapping/parser/SSLifo.h"
+
+#include "fontmapping/parser/SSException.h"
+
+SSLifo::SSLifo(std::size_t capacity) : m_vecEntries(capacity) {}
+
+SSLifo::~SSLifo() {
+  while (m_nSize > 0) {
+    SSRef* element = m_vecEntries[--m_nSize].pco_Element;
+    if (element) element->b_Release();
+  }
+}
+
+void SSLifo::v_Push(long state, SSRef* element) {
+  if (m_nSize == m_vecEntries.size()) throw SSException(SSErrorLifoBase + 1, "SSLifo0001e: Stack full");
+  if (element) element->v_AddRef();
+  m_vecEntries[m_nSize++] = {state, element};
+}
+
+void SSLifo::v_Pop() {
+  if (m_nSize == 0) throw SSException(SSErrorLifoBase + 4, "SSLifo0004e: Cannot pop empty stack");
+  st_Entry& entry = m_vecEntries[--m_nSize];
+  SSRef* element = entry.pco_Element;
+  entry.pco_Element = nullptr;
+  if (element) element->b_Release();
+}
+
+const SSLifo::st_Entry& SSLifo::rco_Top() const {
+  if (m_nSize == 0) throw SSException(SSErrorLifoBase + 2, "SSLifo0002e: No top, stack empty");
+  return m_vecEntries[m_nSize - 1];
+}
+
+const SSLifo::st_Entry& SSLifo::rco_Peek(std::size_t index) const {
+  if (index >= m_nSize) throw SSException(SSErrorLifoBase + 3, "SSLifo0003e: Invalid index");
+  return m_vecEntries[m_nSize - 1 - index];
+}
