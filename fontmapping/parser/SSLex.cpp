@@ -40,7 +40,9 @@ std::vector<unsigned char> ReadFile(const char* fileName) {
   std::vector<unsigned char> data;
   long length = -1;
   if (std::fseek(f, 0, SEEK_END) == 0) length = std::ftell(f);
-  if (length < 0 || std::fseek(f, 0, SEEK_SET) != 0) {
+  // A lexer table is small; a length beyond 64 MiB is a directory or a
+  // device, not a table.
+  if (length < 0 || length > (64L << 20) || std::fseek(f, 0, SEEK_SET) != 0) {
     std::fclose(f);
     throw SSException(SSErrorLexBase + 102, "SSLex0102e: Invalid file length or read error, %s, %ld", fileName, length);
   }

@@ -2,7 +2,15 @@
 
 #include "fontmapping/parser/SSException.h"
 
-SSLifo::SSLifo(std::size_t capacity) : m_vecEntries(capacity) {}
+#include <exception>
+
+SSLifo::SSLifo(std::size_t capacity) {
+  try {
+    m_vecEntries.resize(capacity);
+  } catch (const std::exception&) {  // bad_alloc, or length_error beyond max_size
+    throw SSExceptionOutOfStorage();
+  }
+}
 
 SSLifo::~SSLifo() {
   while (m_nSize > 0) {

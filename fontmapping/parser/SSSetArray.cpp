@@ -1,11 +1,16 @@
 #include "fontmapping/parser/SSSetArray.h"
 
 #include <algorithm>
+#include <new>
 
 #include "fontmapping/parser/SSException.h"
 
 SSSetArray::SSSetArray(std::size_t capacity, bool canGrow) : m_nCapacity(capacity), m_bCanGrow(canGrow) {
-  m_vecNumbers.reserve(capacity);
+  try {
+    m_vecNumbers.reserve(capacity);
+  } catch (const std::exception&) {  // bad_alloc, or length_error beyond max_size
+    throw SSExceptionOutOfStorage();
+  }
 }
 
 bool SSSetArray::b_Add(long number) {
@@ -15,7 +20,11 @@ bool SSSetArray::b_Add(long number) {
     if (!m_bCanGrow) throw SSException(SSErrorSetArrayBase + 1, "SSSetArray0001e: Set full");
     m_nCapacity = m_nCapacity ? 2 * m_nCapacity : 64;
   }
-  m_vecNumbers.insert(at, number);
+  try {
+    m_vecNumbers.insert(at, number);
+  } catch (const std::bad_alloc&) {
+    throw SSExceptionOutOfStorage();
+  }
   return true;
 }
 

@@ -204,8 +204,12 @@ long SSYacc::i_Parse() {
       action = table.n_Action(state, m_pLookahead->i_Token());
     }
     if (action == SSYaccTable::kNone) {
-      vv_Error(state, *m_pLookahead);
-      ++m_iErrors;
+      // One report per error: a token that fails again before any token was
+      // shifted after the recovery belongs to the same error.
+      if (m_bShiftedSinceRecovery) {
+        vv_Error(state, *m_pLookahead);
+        ++m_iErrors;
+      }
       v_Recover();
       continue;
     }

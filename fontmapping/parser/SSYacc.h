@@ -86,7 +86,7 @@ class SSYacc {
   // required", "SSYacc0105e"/"SSYacc0106e" when error recovery fails,
   // "SSYacc0107e: Invalid goto on %ld", "SSYacc0103e: Attempted read past
   // eof", and whatever the lexer raises). Returns the number of errors
-  // recovered from (0 for a clean parse).
+  // recovered from (0 for a clean parse), as reported to vv_Error.
   long i_Parse();
 
   // The element at `index` (from 0) of the right-hand side being reduced;
@@ -99,7 +99,8 @@ class SSYacc {
   // Called for every reduction; returns the element for the left-hand side
   // (new, count 0) or nullptr.
   virtual SSRef* vpco_Reduce(long production);
-  // Called when the lookahead is not valid in the state, before recovery.
+  // Called when the lookahead is not valid in the state, before recovery;
+  // not again for tokens that fail before the recovery has shifted one.
   virtual void vv_Error(long state, const SSLexLexeme& lookahead);
 
  private:
