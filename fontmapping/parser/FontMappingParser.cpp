@@ -146,9 +146,12 @@ void CQ_FontMappingParser::v_Run() {
   v_Flush(m_vecFlowPending, m_ccsFlowId);
   v_Flush(m_vecTablePending, m_ccsTableId);
   v_Flush(m_vecTextLinePending, m_ccsTextLineId);
-  std::stable_sort(m_vecFound.begin(), m_vecFound.end(), [](const CTextPiece& a, const CTextPiece& b) {
+  // Pieces wait for their identifier in groups, so they may come out of
+  // order; most files need no sorting.
+  const auto before = [](const CTextPiece& a, const CTextPiece& b) {
     return a.i_StartLine != b.i_StartLine ? a.i_StartLine < b.i_StartLine : a.i_StartColumn < b.i_StartColumn;
-  });
+  };
+  if (!std::is_sorted(m_vecFound.begin(), m_vecFound.end(), before)) std::stable_sort(m_vecFound.begin(), m_vecFound.end(), before);
   m_rvecPieces.insert(m_rvecPieces.end(), std::make_move_iterator(m_vecFound.begin()), std::make_move_iterator(m_vecFound.end()));
   m_vecFound.clear();
 }
@@ -219,7 +222,7 @@ void CQ_FontMappingParser::v_Place(int origin, et_Context context) {
 }
 
 SSRef* CQ_FontMappingParser::vpco_Reduce(long production) {
-  const std::vector<et_Action>& actions = Actions();
+  static const std::vector<et_Action>& actions = Actions();
   if (production < 0 || static_cast<std::size_t>(production) >= actions.size()) return nullptr;
   switch (actions[static_cast<std::size_t>(production)]) {
     case et_None: break;

@@ -24,6 +24,8 @@ std::uint32_t Word(const unsigned char* p) {
          static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
 
+bool IsNameByte(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_'; }
+
 [[noreturn]] void Invalid(const char* what) { throw SSException(SSErrorLexBase + 104, "SSLex0104e: Invalid table, %s", what); }
 
 bool ValidAction(std::uint32_t action, long target, std::size_t nLists) {
@@ -130,6 +132,11 @@ void SSLexTable::v_Load(const unsigned char* data, std::size_t size) {
         const std::int32_t a = static_cast<std::int32_t>(Word(b + acceptAt + 4 * s));
         if (a < -1 || (a >= 0 && static_cast<std::uint32_t>(a) >= nExpr)) Invalid("accepting state");
         list.vec_Accept[s] = a;
+      }
+      list.vec_Rows.resize(list.vec_Next.size());
+      for (std::size_t i = 0; i < list.vec_Next.size(); ++i) {
+        const std::uint16_t t = list.vec_Next[i];
+        list.vec_Rows[i] = t == kNoTransition ? kDeadRow : (t * nClasses) | (list.vec_Accept[t] >= 0 ? kAcceptsBit : 0);
       }
       list.vec_Expressions.resize(nExpr);
       for (std::uint32_t e = 0; e < nExpr; ++e) {
@@ -248,28 +255,32 @@ bool SSLexConsumer::b_Refill() {
 }
 
 void SSLexConsumer::v_Consume(std::size_t n) {
-  const char* p = m_vecBuffer.data() + m_nPos;
-  const char* end = p + n;
-  long line = m_iLine, offset = m_iOffset;
-  bool lastCR = m_bLastCR;
-  for (; p < end; ++p) {
-    const char c = *p;
-    if (c == '\n') {
-      if (!lastCR) ++line;
-      offset = 1;
-      lastCR = false;
-    } else if (c == '\r') {
+  const unsigned char* begin = reinterpret_cast<const unsigned char*>(m_vecBuffer.data()) + m_nPos;
+  const unsigned char* end = begin + n;
+  long line = m_iLine;
+  const unsigned char* lineStart = nullptr;  // just after the last line end of the span
+  for (const unsigned char* p = begin; p < end; ++p) {
+    // Eight bytes at a time while none of them is below 0x0E (no CR, no LF).
+    while (end - p >= 8) {
+      std::uint64_t w;
+      std::memcpy(&w, p, 8);
+      if ((w - 0x0E0E0E0E0E0E0E0Eull) & ~w & 0x8080808080808080ull) break;
+      p += 8;
+    }
+    if (p == end) break;
+    if (*p > '\r') continue;  // most bytes: no line end
+    if (*p == '\n') {
+      const bool afterCR = p == begin ? m_bLastCR : p[-1] == '\r';
+      if (!afterCR) ++line;  // the LF of a CR LF ends no further line
+      lineStart = p + 1;
+    } else if (*p == '\r') {
       ++line;
-      offset = 1;
-      lastCR = true;
-    } else {
-      ++offset;
-      lastCR = false;
+      lineStart = p + 1;
     }
   }
+  m_iOffset = lineStart ? 1 + static_cast<long>(end - lineStart) : m_iOffset + static_cast<long>(n);
+  if (n > 0) m_bLastCR = end[-1] == '\r';
   m_iLine = line;
-  m_iOffset = offset;
-  m_bLastCR = lastCR;
   m_nPos += n;
   m_nConsumed += n;
 }
@@ -318,37 +329,46 @@ SSLexLexeme* SSLex::pco_NextLexeme() {
   try {
     for (;;) {
       if (in.m_nPos == in.m_nEnd && !in.b_Refill()) {
-        return new SSLexLexeme(kTokenEof, {}, in.m_iLine, in.m_iOffset, in.m_nConsumed);
+        return SSLexLexeme::pco_Make(kTokenEof, {}, in.m_iLine, in.m_iOffset, in.m_nConsumed);
       }
       const SSLexTable::st_List& list = m_pTable->rco_List(static_cast<std::size_t>(m_vecLists.back()));
-      const std::uint16_t* next = list.vec_Next.data();
+      const std::uint32_t* rows = list.vec_Rows.data();
+      const std::uint8_t* classOf = list.an_Class;
       const std::size_t nClasses = list.n_Classes;
-      std::uint32_t state = list.n_Start;
-      long accepted = -1;
+      std::uint32_t row = list.n_Start * static_cast<std::uint32_t>(nClasses);
+      std::uint32_t acceptedRow = SSLexTable::kDeadRow;
       std::size_t acceptedLength = 0;
-      std::size_t i = in.m_nPos;
+      std::size_t matched = 0;  // bytes the automaton has read
       for (;;) {
-        if (i == in.m_nEnd) {
-          const std::size_t matched = i - in.m_nPos;
-          const bool full = in.m_nPos == 0 && in.m_nEnd == in.m_vecBuffer.size();
-          if (full && in.m_nRead < in.m_nInputSize) {
-            if (accepted >= 0) break;
-            throw SSException(SSErrorLexBase + 103, "SSLex0103e: Lexeme too long, %ld", static_cast<long>(matched));
+        const unsigned char* start = reinterpret_cast<const unsigned char*>(in.m_vecBuffer.data()) + in.m_nPos;
+        const unsigned char* p = start + matched;
+        const unsigned char* end = reinterpret_cast<const unsigned char*>(in.m_vecBuffer.data()) + in.m_nEnd;
+        bool dead = false;
+        while (p < end) {
+          const std::uint32_t t = rows[row + classOf[*p]];
+          if (t == SSLexTable::kDeadRow) {
+            dead = true;
+            break;
           }
-          if (!in.b_Refill()) break;
-          i = in.m_nPos + matched;
+          ++p;
+          row = t & ~SSLexTable::kAcceptsBit;
+          if (t & SSLexTable::kAcceptsBit) {
+            acceptedRow = row;
+            acceptedLength = static_cast<std::size_t>(p - start);
+          }
         }
-        const unsigned char c = static_cast<unsigned char>(in.m_vecBuffer[i]);
-        const std::uint16_t t = next[state * nClasses + list.an_Class[c]];
-        if (t == kNoTransition) break;
-        state = t;
-        ++i;
-        const std::int32_t a = list.vec_Accept[state];
-        if (a >= 0) {
-          accepted = a;
-          acceptedLength = i - in.m_nPos;
+        matched = static_cast<std::size_t>(p - start);
+        if (dead) break;
+        // The buffer ends inside the match: refill, unless the buffer holds
+        // nothing but this lexeme already.
+        const bool full = in.m_nPos == 0 && in.m_nEnd == in.m_vecBuffer.size();
+        if (full && in.m_nRead < in.m_nInputSize) {
+          if (acceptedRow != SSLexTable::kDeadRow) break;
+          throw SSException(SSErrorLexBase + 103, "SSLex0103e: Lexeme too long, %ld", static_cast<long>(matched));
         }
+        if (!in.b_Refill()) break;
       }
+      const long accepted = acceptedRow == SSLexTable::kDeadRow ? -1 : list.vec_Accept[acceptedRow / nClasses];
       if (accepted < 0) {
         // Show the offending text up to the end of its line, briefly.
         const char* p = in.m_vecBuffer.data() + in.m_nPos;
@@ -369,7 +389,7 @@ SSLexLexeme* SSLex::pco_NextLexeme() {
         // The statement keyword: "<" and the letters and digits after it.
         const char* p = in.m_vecBuffer.data() + in.m_nPos;
         std::size_t k = (acceptedLength > 0 && p[0] == '<') ? 1 : 0;
-        while (k < acceptedLength && (std::isalnum(static_cast<unsigned char>(p[k])) || p[k] == '_')) ++k;
+        while (k < acceptedLength && IsNameByte(static_cast<unsigned char>(p[k]))) ++k;
         const std::string_view key(p, k);
         for (const SSLexTable::st_Keyword& kw : m_pTable->rco_Keywords(static_cast<std::size_t>(x.i_Keywords))) {
           if (key == kw.ccs_Text) {
@@ -386,8 +406,8 @@ SSLexLexeme* SSLex::pco_NextLexeme() {
         v_Apply(action, target);
         continue;
       }
-      SSLexLexeme* lexeme = new SSLexLexeme(token, std::string_view(in.m_vecBuffer.data() + in.m_nPos, acceptedLength), in.m_iLine,
-                                            in.m_iOffset, in.m_nConsumed);
+      SSLexLexeme* lexeme = SSLexLexeme::pco_Make(token, std::string_view(in.m_vecBuffer.data() + in.m_nPos, acceptedLength),
+                                                  in.m_iLine, in.m_iOffset, in.m_nConsumed);
       in.v_Consume(acceptedLength);
       v_Apply(action, target);
       return lexeme;
@@ -442,3 +462,46 @@ const char* SSLex::lpsz_TokenName(long token) {
     default: return "SSLexTokenNotFound";
   }
 }
+
+// --- lexemes -------------------------------------------------------------------
+
+namespace {
+
+// Released lexemes of this thread, kept with their text's storage so that a
+// new lexeme usually needs no allocation.
+struct LexemePool {
+  std::vector<SSLexLexeme*> free;
+  ~LexemePool() {
+    for (SSLexLexeme* l : free) SSLexLexeme::v_Destroy(l);
+  }
+};
+thread_local LexemePool t_pool;
+constexpr std::size_t kPoolLimit = 4096;
+constexpr std::size_t kPooledTextLimit = 4096;
+
+}  // namespace
+
+SSLexLexeme* SSLexLexeme::pco_Make(long token, std::string_view text, long line, long offset, std::uint64_t position) {
+  if (t_pool.free.empty()) return new SSLexLexeme(token, text, line, offset, position);
+  SSLexLexeme* l = t_pool.free.back();
+  t_pool.free.pop_back();
+  l->m_iToken = token;
+  l->m_ccsText.assign(text);
+  l->m_iLine = line;
+  l->m_iOffset = offset;
+  l->m_nPosition = position;
+  return l;
+}
+
+void SSLexLexeme::vv_Free() {
+  if (t_pool.free.size() < kPoolLimit && m_ccsText.capacity() <= kPooledTextLimit) {
+    try {
+      t_pool.free.push_back(this);
+      return;
+    } catch (const std::bad_alloc&) {
+    }
+  }
+  delete this;
+}
+
+void SSLexLexeme::v_Destroy(SSLexLexeme* lexeme) { delete lexeme; }

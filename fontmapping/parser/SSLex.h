@@ -21,6 +21,8 @@
 
 class SSLexTable {
  public:
+  static constexpr std::uint32_t kDeadRow = 0xFFFFFFFFu;
+  static constexpr std::uint32_t kAcceptsBit = 0x80000000u;
   struct st_Expression {
     long i_Token;
     std::uint32_t n_Action;  // sslex_format action word
@@ -30,6 +32,9 @@ class SSLexTable {
   struct st_List {
     std::uint8_t an_Class[256];
     std::vector<std::uint16_t> vec_Next;  // state * classes + class
+    // The same transitions for the scanner: the target's row (target *
+    // classes), bit 31 set when the target accepts; kDeadRow for none.
+    std::vector<std::uint32_t> vec_Rows;
     std::vector<std::int32_t> vec_Accept;
     std::vector<st_Expression> vec_Expressions;
     std::uint32_t n_Classes = 0;
@@ -113,6 +118,10 @@ class SSLexLexeme : public SSRef {
  public:
   SSLexLexeme(long token, std::string_view text, long line, long offset, std::uint64_t position)
       : m_iToken(token), m_ccsText(text), m_iLine(line), m_iOffset(offset), m_nPosition(position) {}
+  // A lexeme from this thread's pool of released ones, or a new one.
+  static SSLexLexeme* pco_Make(long token, std::string_view text, long line, long offset, std::uint64_t position);
+  static void v_Destroy(SSLexLexeme* lexeme);
+  SSLexLexeme* pco_AsLexeme() noexcept override { return this; }
 
   long i_Token() const noexcept { return m_iToken; }
   const std::string& rco_Text() const noexcept { return m_ccsText; }
@@ -120,6 +129,10 @@ class SSLexLexeme : public SSRef {
   long i_Line() const noexcept { return m_iLine; }
   long i_Offset() const noexcept { return m_iOffset; }
   std::uint64_t n_Position() const noexcept { return m_nPosition; }
+
+ protected:
+  // A released lexeme goes back to the pool.
+  void vv_Free() override;
 
  private:
   long m_iToken;

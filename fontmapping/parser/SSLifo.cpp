@@ -19,24 +19,11 @@ SSLifo::~SSLifo() {
   }
 }
 
-void SSLifo::v_Push(long state, SSRef* element) {
-  if (m_nSize == m_vecEntries.size()) throw SSException(SSErrorLifoBase + 1, "SSLifo0001e: Stack full");
-  if (element) element->v_AddRef();
-  m_vecEntries[m_nSize++] = {state, element};
-}
+void SSLifo::v_Full() { throw SSException(SSErrorLifoBase + 1, "SSLifo0001e: Stack full"); }
 
-void SSLifo::v_Pop() {
-  if (m_nSize == 0) throw SSException(SSErrorLifoBase + 4, "SSLifo0004e: Cannot pop empty stack");
-  st_Entry& entry = m_vecEntries[--m_nSize];
-  SSRef* element = entry.pco_Element;
-  entry.pco_Element = nullptr;
-  if (element) element->b_Release();
-}
+void SSLifo::v_PopEmpty() { throw SSException(SSErrorLifoBase + 4, "SSLifo0004e: Cannot pop empty stack"); }
 
-const SSLifo::st_Entry& SSLifo::rco_Top() const {
-  if (m_nSize == 0) throw SSException(SSErrorLifoBase + 2, "SSLifo0002e: No top, stack empty");
-  return m_vecEntries[m_nSize - 1];
-}
+void SSLifo::v_NoTop() { throw SSException(SSErrorLifoBase + 2, "SSLifo0002e: No top, stack empty"); }
 
 const SSLifo::st_Entry& SSLifo::rco_Peek(std::size_t index) const {
   if (index >= m_nSize) throw SSException(SSErrorLifoBase + 3, "SSLifo0003e: Invalid index");

@@ -181,7 +181,8 @@ SSRef* SSYacc::elementFromProduction(long index) const {
 }
 
 SSLexLexeme* SSYacc::pco_LexemeFromProduction(long index) const {
-  return dynamic_cast<SSLexLexeme*>(elementFromProduction(index));
+  SSRef* element = elementFromProduction(index);
+  return element ? element->pco_AsLexeme() : nullptr;
 }
 
 long SSYacc::i_Parse() {
