@@ -122,14 +122,17 @@ void SSYaccTable::v_Load() {
       }
       state.b_NeedsLookahead = !(state.vec_Actions.empty() && state.n_Default != kNone);
     }
-    const std::size_t width = static_cast<std::size_t>(m_iMaxToken) + 3;
+    // Tokens up to kDenseTokens are looked up directly, any above through
+    // the state's own list (a damaged table may name huge token numbers).
+    m_iDenseMax = std::min<long>(m_iMaxToken, kDenseTokens);
+    const std::size_t width = static_cast<std::size_t>(m_iDenseMax) + 3;
     m_vecDense.assign(width * nStates, kNone);
     for (std::uint32_t s = 0; s < nStates; ++s) {
       std::uint32_t* row = m_vecDense.data() + width * s;
       for (std::size_t t = 0; t < width; ++t) row[t] = m_vecStates[s].n_Default;
       // The first entry for a token counts, as a linear search would find it.
       for (auto it = m_vecStates[s].vec_Actions.rbegin(); it != m_vecStates[s].vec_Actions.rend(); ++it) {
-        row[static_cast<std::size_t>(it->first + 2)] = it->second;
+        if (it->first <= m_iDenseMax) row[static_cast<std::size_t>(it->first + 2)] = it->second;
       }
     }
   } catch (const std::bad_alloc&) {
@@ -138,8 +141,13 @@ void SSYaccTable::v_Load() {
 }
 
 std::uint32_t SSYaccTable::n_Action(std::uint32_t state, long token) const {
-  if (token < -2 || token > m_iMaxToken) return m_vecStates[state].n_Default;
-  return m_vecDense[(static_cast<std::size_t>(m_iMaxToken) + 3) * state + static_cast<std::size_t>(token + 2)];
+  if (token >= -2 && token <= m_iDenseMax) {
+    return m_vecDense[(static_cast<std::size_t>(m_iDenseMax) + 3) * state + static_cast<std::size_t>(token + 2)];
+  }
+  for (const auto& [t, action] : m_vecStates[state].vec_Actions) {
+    if (t == token) return action;
+  }
+  return m_vecStates[state].n_Default;
 }
 
 long SSYaccTable::i_Goto(std::uint32_t state, long symbol) const {
@@ -195,7 +203,12 @@ long SSYacc::i_Parse() {
   m_bShiftedSinceRecovery = true;
   m_iErrors = 0;
   m_coStack.v_Push(0, nullptr);
+  // A sound table reduces only finitely often before the next shift; a
+  // damaged one could cycle through reductions for ever.
+  const std::uint64_t maxSteps = (static_cast<std::uint64_t>(table.n_States()) + 1) * (m_coStack.n_Capacity() + 1) + 1024;
+  std::uint64_t steps = 0;
   for (;;) {
+    if (++steps > maxSteps) throw SSException(SSErrorYaccBase + 102, "SSYacc0102e: Parse failed, invalid table");
     const std::uint32_t state = static_cast<std::uint32_t>(m_coStack.rco_Top().i_State);
     std::uint32_t action;
     if (!table.b_NeedsLookahead(state)) {
@@ -211,7 +224,7 @@ long SSYacc::i_Parse() {
         vv_Error(state, *m_pLookahead);
         ++m_iErrors;
       }
-      v_Recover();
+      if (b_Recover()) steps = 0;  // input was consumed
       continue;
     }
     switch (action & SSYaccTable::kKindMask) {
@@ -220,6 +233,7 @@ long SSYacc::i_Parse() {
         m_coStack.v_Push(static_cast<long>(action), m_pLookahead);
         if (m_pLookahead->i_Token() == SSLex::kTokenEof) m_bEofShifted = true;
         if (m_pLookahead->i_Token() != SSLex::kTokenError) m_bShiftedSinceRecovery = true;
+        steps = 0;
         v_ReleaseLookahead();
         break;
       }
@@ -262,7 +276,7 @@ long SSYacc::i_Parse() {
   }
 }
 
-void SSYacc::v_Recover() {
+bool SSYacc::b_Recover() {
   const SSYaccTable& table = *m_pTable;
   // The tokens any state on the stack can shift.
   SSSetArray valid(64);
@@ -272,6 +286,7 @@ void SSYacc::v_Recover() {
   // The offending token is kept when some state can shift it, unless the
   // last recovery already stopped at it (which would loop).
   bool discard = !valid.b_Contains(m_pLookahead->i_Token()) || !m_bShiftedSinceRecovery;
+  const bool discarded = discard;
   while (discard) {
     if (m_pLookahead->i_Token() == SSLex::kTokenEof) {
       throw SSException(SSErrorYaccBase + 106, "SSYacc0106e: Error token failed, eof");
@@ -301,4 +316,5 @@ void SSYacc::v_Recover() {
     throw;
   }
   m_bShiftedSinceRecovery = false;
+  return discarded;
 }

@@ -66,9 +66,11 @@ class SSYaccTable {
   std::vector<std::uint32_t> m_vecData;  // the table, as words
   std::vector<std::pair<long, std::uint32_t>> m_vecProductions;
   std::vector<st_State> m_vecStates;
-  // Dense actions for tokens -2 .. m_iMaxToken, state-major.
+  // Dense actions for tokens -2 .. m_iDenseMax, state-major.
+  static constexpr long kDenseTokens = 255;
   std::vector<std::uint32_t> m_vecDense;
   long m_iMaxToken = 0;
+  long m_iDenseMax = 0;
 };
 
 class SSYacc {
@@ -105,7 +107,8 @@ class SSYacc {
 
  private:
   SSLexLexeme* pco_Read();
-  void v_Recover();
+  // Error recovery; true when it discarded input tokens.
+  bool b_Recover();
   void v_ReleaseLookahead();
 
   SSLifo m_coStack;

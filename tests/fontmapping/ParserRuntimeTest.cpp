@@ -227,6 +227,23 @@ TEST(YaccTable, RecordWithFlagBit3OccupiesTwelveBytes) {
   EXPECT_TRUE(Raises([&] { p.parser.i_Parse(); }, "SSYacc0105e: Error token failed, no valid token"));
 }
 
+TEST(YaccTable, ActionsOfLargeTokenNumbersAndDefaults) {
+  std::vector<st_StateSpec> states(2);
+  states[0].flags = 2;
+  states[0].actions = {{40000, 1}, {CONTENT, kAccept}, {40000, kAccept}};
+  states[0].defaultAction = kReduce | 0;
+  states[1].flags = 8;
+  const std::vector<unsigned char> t = fmtest::BuildYaccTable({{200, 0}}, states);
+  const SSYaccTable table(t.data(), t.size());
+  EXPECT_EQ(table.n_Action(0, 40000), 1u);  // the first entry for a token counts
+  EXPECT_EQ(table.n_Action(0, CONTENT), kAccept);
+  EXPECT_EQ(table.n_Action(0, 39999), kReduce | 0);  // the default
+  EXPECT_EQ(table.n_Action(0, -2), kReduce | 0);
+  EXPECT_EQ(table.n_Action(1, CONTENT), SSYaccTable::kNone);
+  EXPECT_TRUE(table.b_NeedsLookahead(0));
+  EXPECT_EQ(table.rco_ShiftTokens(0), std::vector<long>{40000});
+}
+
 TEST(YaccTable, DamagedTablesAreRefused) {
   std::vector<st_StateSpec> states(2);
   states[0].actions = {{CONTENT, 1}};
@@ -478,6 +495,16 @@ TEST(SSYaccDriver, MessagesOfTheDriver) {
   {
     HandParser p(fmtest::BuildYaccTable({{201, 1}}, noGoto), "word");
     EXPECT_TRUE(Raises([&] { p.parser.i_Parse(); }, "SSYacc0107e: Invalid goto on 201"));
+  }
+  // A damaged table whose reductions cycle without reading input.
+  std::vector<st_StateSpec> cycle(2);
+  cycle[0].actions = {{CONTENT, 1}};
+  cycle[0].gotos = {{200, 1}};
+  cycle[1].flags = 2;
+  cycle[1].defaultAction = kReduce | 0;
+  {
+    HandParser p(fmtest::BuildYaccTable({{200, 1}}, cycle), "word");
+    EXPECT_TRUE(Raises([&] { p.parser.i_Parse(); }, "SSYacc0102e: Parse failed, invalid table"));
   }
   // A table that shifts eof and then asks for more.
   std::vector<st_StateSpec> pastEof(3);
