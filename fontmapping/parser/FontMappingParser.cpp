@@ -169,7 +169,7 @@ std::string CQ_FontMappingParser::ccs_Identifier(const std::string& statement) {
   // records identifiers.
   std::size_t k = 1;
   while (k < statement.size() && std::isalnum(static_cast<unsigned char>(statement[k]))) ++k;
-  const std::size_t close = statement.rfind('>');
+  const std::size_t close = statement.find('>', k);
   std::size_t b = k, e = close == std::string::npos ? statement.size() : close;
   while (b < e && std::isspace(static_cast<unsigned char>(statement[b]))) ++b;
   while (e > b && std::isspace(static_cast<unsigned char>(statement[e - 1]))) --e;

@@ -363,32 +363,37 @@ TEST(SSLexScanner, TokensOfStatementsGroupsAndContexts) {
     const char* input;
     std::vector<std::string> tokens;
   };
+  // White space and comments join the token before them, except after the
+  // ">" that ends a group.
   const Row rows[] = {
       {"<Unique 12>\n<Para <PgfTag `Body'> > # end\n",
-       {"UNIQUE_ID:<Unique 12>\n", "SSLexTokenNotFound:<Para", "PGFTAG:<PgfTag `Body'> ", "SSLexTokenNotFound:>", "eof:"}},
-      {"<Pgf <PgfTag `a\\>b'>\n <PgfFont <FTag `'>> >",
-       {"PGF_START:<Pgf", "PGF_CONTENT: ", "PGF_CONTENT:<PgfTag `a\\>b'>\n ", "PGF_CONTENT:<PgfFont <FTag `'>> ", "PGF_END:>", "eof:"}},
+       {"UNIQUE_ID:<Unique 12>\n", "SSLexTokenNotFound:<Para ", "PGFTAG:<PgfTag `Body'> ", "SSLexTokenNotFound:> # end\n", "eof:"}},
+      {"<Pgf <PgfTag `a\\>b'>\n <PgfFont <FTag `'>> # end of PgfFont\n > # end of Pgf",
+       {"PGF_START:<Pgf ", "PGF_CONTENT:<PgfTag `a\\>b'>\n ", "PGF_CONTENT:<PgfFont <FTag `'>> # end of PgfFont\n ", "PGF_END:>",
+        "eof:"}},
       {"<PgfCatalog <Pgf >>",
-       {"PGF_CATALOG_START:<PgfCatalog", "PGF_START:<Pgf", "PGF_CONTENT: ", "PGF_END:>", "PGF_CATALOG_END:>", "eof:"}},
+       {"PGF_CATALOG_START:<PgfCatalog ", "PGF_START:<Pgf", "PGF_CONTENT: ", "PGF_END:>", "PGF_CATALOG_END:>", "eof:"}},
       {"<FontCatalog\n<Font <FTag `Emph'>>>",
-       {"FONT_CATALOG_START:<FontCatalog", "FONT_START:<Font", "FONT_CONTENT: ", "FONT_CONTENT:<FTag `Emph'>", "FONT_END:>",
-        "FONT_CATALOG_END:>", "eof:"}},
+       {"FONT_CATALOG_START:<FontCatalog\n", "FONT_START:<Font ", "FONT_CONTENT:<FTag `Emph'>", "FONT_END:>", "FONT_CATALOG_END:>", "eof:"}},
       {"<Tbls <Tbl <TblID 3> <TblH <Row <Cell >>>>>",
-       {"TBLS_START:<Tbls", "TBL_START:<Tbl", "TBL_ID:<TblID 3> ", "SSLexTokenNotFound:<TblH", "ROW_START:<Row",
+       {"TBLS_START:<Tbls ", "TBL_START:<Tbl ", "TBL_ID:<TblID 3> ", "SSLexTokenNotFound:<TblH ", "ROW_START:<Row ",
         "SSLexTokenNotFound:<Cell >", "ROW_END:>", "SSLexTokenNotFound:>", "TBL_END:>", "TBLS_END:>", "eof:"}},
       {"<TextFlow <Para <ParaLine <TextRectID 7> <Conditional <InCondition `C'>> <Unconditional >>>>",
-       {"TEXTFLOW_START:<TextFlow", "SSLexTokenNotFound:<Para", "SSLexTokenNotFound:<ParaLine", "TEXTRECT_ID:<TextRectID 7> ",
-        "CONDITIONAL_START:<Conditional", "CONDITIONAL_CONTENT: ", "CONDITIONAL_CONTENT:<InCondition `C'>", "CONDITIONAL_END:>",
+       {"TEXTFLOW_START:<TextFlow ", "SSLexTokenNotFound:<Para ", "SSLexTokenNotFound:<ParaLine ", "TEXTRECT_ID:<TextRectID 7> ",
+        "CONDITIONAL_START:<Conditional ", "CONDITIONAL_CONTENT:<InCondition `C'>", "CONDITIONAL_END:>",
         "UNCONDITIONAL:<Unconditional >", "SSLexTokenNotFound:>", "SSLexTokenNotFound:>", "TEXTFLOW_END:>", "eof:"}},
       {"<CombinedFontCatalog <CombinedFontDefn <CombinedFontName `X'>>>",
-       {"CFONT_CATALOG_START:<CombinedFontCatalog", "CFONT_START:<CombinedFontDefn", "CFONT_CONTENT: ",
-        "CFONT_CONTENT:<CombinedFontName `X'>", "CFONT_END:>", "CFONT_CATALOG_END:>", "eof:"}},
+       {"CFONT_CATALOG_START:<CombinedFontCatalog ", "CFONT_START:<CombinedFontDefn ", "CFONT_CONTENT:<CombinedFontName `X'>",
+        "CFONT_END:>", "CFONT_CATALOG_END:>", "eof:"}},
       {"<ConditionCatalog <Condition <CTag `C'>>>",
-       {"CONDITION_CATALOG_START:<ConditionCatalog", "CONDITION_START:<Condition", "CONDITION_CONTENT: ",
-        "CONDITION_CONTENT:<CTag `C'>", "CONDITION_END:>", "CONDITION_CATALOG_END:>", "eof:"}},
+       {"CONDITION_CATALOG_START:<ConditionCatalog ", "CONDITION_START:<Condition ", "CONDITION_CONTENT:<CTag `C'>",
+        "CONDITION_END:>", "CONDITION_CATALOG_END:>", "eof:"}},
       // Keywords that share a prefix with a group are not the group.
       {"<PgfCatalogX 1> <Fonts 2> <TextLineX 3>",
        {"SSLexTokenNotFound:<PgfCatalogX 1> ", "SSLexTokenNotFound:<Fonts 2> ", "SSLexTokenNotFound:<TextLineX 3>", "eof:"}},
+      // A comment holding ">" stays a comment.
+      {"<TextRectID 7> # see <Para >\n<A 1>",
+       {"TEXTRECT_ID:<TextRectID 7> # see <Para >\n", "SSLexTokenNotFound:<A 1>", "eof:"}},
       {"", {"eof:"}},
   };
   for (const Row& row : rows) EXPECT_EQ(Tokens(row.input), row.tokens) << row.input;
@@ -407,7 +412,7 @@ TEST(SSLexScanner, LinesAndOffsetsForEveryLineEnd) {
       delete l;
       if (eof) break;
     }
-    const std::vector<std::pair<long, long>> expected = {{1, 1}, {2, 3}, {4, 1}, {4, 6}};
+    const std::vector<std::pair<long, long>> expected = {{1, 1}, {2, 3}, {4, 1}, {4, 6}};  // the last: eof
     EXPECT_EQ(positions, expected) << "line end " << (eol[0] == '\n' ? "LF" : eol[1] ? "CR LF" : "CR");
   }
 }

@@ -16,6 +16,9 @@
  *   5 Pgf or Font in the table section (table formats, cells, titles)
  *   6 Pgf or Font in a text line
  *
+ * Content tokens go straight into the lists, so that most tokens cost one
+ * shift and one reduction.
+ *
  * Tables are made from this file by bison (--xml) and the converter in
  * ../tools; token numbers are fixed here and shared with the lexer.
  */
@@ -62,7 +65,7 @@
 %start document
 %%
 document: doc_items ;
-doc_items: %empty | doc_items doc_item ;
+doc_items: %empty | doc_items doc_item | doc_items CONTENT ;
 doc_item: common
         | TEXTRECT_ID
         | TBL_ID
@@ -78,26 +81,26 @@ doc_item: common
         | textline
         | error ;
 
-common: CONTENT | PGFTAG | conditional | UNCONDITIONAL ;
+common: PGFTAG | conditional | UNCONDITIONAL ;
 
 pgf_catalog: PGF_CATALOG_START pgfcat_items PGF_CATALOG_END ;
-pgfcat_items: %empty | pgfcat_items pgfcat_item ;
-pgfcat_item: pgf | CONTENT | error ;
+pgfcat_items: %empty | pgfcat_items pgfcat_item | pgfcat_items CONTENT ;
+pgfcat_item: pgf | error ;
 
 font_catalog: FONT_CATALOG_START fontcat_items FONT_CATALOG_END ;
-fontcat_items: %empty | fontcat_items fontcat_item ;
-fontcat_item: font | CONTENT | error ;
+fontcat_items: %empty | fontcat_items fontcat_item | fontcat_items CONTENT ;
+fontcat_item: font | error ;
 
 cfont_catalog: CFONT_CATALOG_START cfontcat_items CFONT_CATALOG_END ;
-cfontcat_items: %empty | cfontcat_items cfontcat_item ;
-cfontcat_item: cfont | CONTENT | error ;
+cfontcat_items: %empty | cfontcat_items cfontcat_item | cfontcat_items CONTENT ;
+cfontcat_item: cfont | error ;
 
 condition_catalog: CONDITION_CATALOG_START condcat_items CONDITION_CATALOG_END ;
-condcat_items: %empty | condcat_items condcat_item ;
-condcat_item: condition | CONTENT | error ;
+condcat_items: %empty | condcat_items condcat_item | condcat_items CONTENT ;
+condcat_item: condition | error ;
 
 textflow: TEXTFLOW_START flow_items TEXTFLOW_END ;
-flow_items: %empty | flow_items flow_item ;
+flow_items: %empty | flow_items flow_item | flow_items CONTENT ;
 flow_item: common
          | TEXTRECT_ID
          | TBL_ID
@@ -107,11 +110,11 @@ flow_item: common
          | error ;
 
 tbls: TBLS_START tbls_items TBLS_END ;
-tbls_items: %empty | tbls_items tbls_item ;
+tbls_items: %empty | tbls_items tbls_item | tbls_items CONTENT ;
 tbls_item: common | TEXTRECT_ID | UNIQUE_ID | tbl | pgf | font | error ;
 
 tbl: TBL_START tbl_items TBL_END ;
-tbl_items: %empty | tbl_items tbl_item ;
+tbl_items: %empty | tbl_items tbl_item | tbl_items CONTENT ;
 tbl_item: common
         | TEXTRECT_ID
         | UNIQUE_ID
@@ -122,11 +125,11 @@ tbl_item: common
         | error ;
 
 row: ROW_START row_items ROW_END ;
-row_items: %empty | row_items row_item ;
+row_items: %empty | row_items row_item | row_items CONTENT ;
 row_item: common | TEXTRECT_ID | UNIQUE_ID | pgf | font | error ;
 
 textline: TEXTLINE_START tl_items TEXTLINE_END ;
-tl_items: %empty | tl_items tl_item ;
+tl_items: %empty | tl_items tl_item | tl_items CONTENT ;
 tl_item: common | TEXTRECT_ID | TBL_ID | UNIQUE_ID | pgf | font | error ;
 
 pgf: PGF_START pgf_body PGF_END ;

@@ -2,8 +2,9 @@
 //
 // Every byte of a group the grammar names (Pgf, Font, CombinedFontDefn,
 // Condition, Conditional) belongs to exactly one token, so the group's text
-// is the concatenation of its tokens. Elsewhere white space and comments are
-// dropped. A statement without nested statements ("leaf") is one token; an
+// is the concatenation of its tokens; only the ">" that ends a group is a
+// token of its own. White space and comments join the token before them, or
+// elsewhere are dropped. A statement without nested statements ("leaf") is one token; an
 // opening "<Keyword" pushes a list and the matching ">" pops it, so that the
 // stack of lists follows the nesting of statements and the ">" of a named
 // context gets the context's own end token. Inside a group, nested
@@ -37,6 +38,8 @@ const std::string kAtom = "(" + kWord + "|" + kString + "|" + kComment + "|" + k
 const std::string kLeaf = "<" + kName + kAtom + "*>";
 const std::string kNested2 = "<" + kName + "(" + kAtom + "|" + kLeaf + ")*>";
 const std::string kNested3 = "<" + kName + "(" + kAtom + "|" + kLeaf + "|" + kNested2 + ")*>";
+// White space and comments after a token join it, which saves tokens.
+const std::string kTrail = "(" + kWS + "|" + kComment + ")*";
 
 enum { kKwMainOpen = 0, kKwMainLeaf, kKwCatalogOpen, kKwCatalogLeaf };
 
@@ -44,9 +47,9 @@ enum { kKwMainOpen = 0, kKwMainLeaf, kKwCatalogOpen, kKwCatalogLeaf };
 // own: the same expressions, and the ">" that ends the list's statement.
 std::vector<st_Expression> MainList(int closeToken) {
   return {
-      {kLeaf + kWS + "*", CONTENT, kActionNone, 0, kKwMainLeaf},
-      {"<" + kName, CONTENT, kActionPush, LIST_MAIN, kKwMainOpen},
-      {">", closeToken, kActionPop, 0, -1},
+      {kLeaf + kTrail, CONTENT, kActionNone, 0, kKwMainLeaf},
+      {"<" + kName + kTrail, CONTENT, kActionPush, LIST_MAIN, kKwMainOpen},
+      {">" + kTrail, closeToken, kActionPop, 0, -1},
       {kWS + "+", 0, kIgnore, 0, -1},
       {kComment, 0, kIgnore, 0, -1},
       {kFacet, CONTENT, kActionNone, 0, -1},
@@ -57,9 +60,9 @@ std::vector<st_Expression> MainList(int closeToken) {
 
 std::vector<st_Expression> CatalogList(int closeToken) {
   return {
-      {kLeaf + kWS + "*", CONTENT, kActionNone, 0, kKwCatalogLeaf},
-      {"<" + kName, CONTENT, kActionPush, LIST_MAIN, kKwCatalogOpen},
-      {">", closeToken, kActionPop, 0, -1},
+      {kLeaf + kTrail, CONTENT, kActionNone, 0, kKwCatalogLeaf},
+      {"<" + kName + kTrail, CONTENT, kActionPush, LIST_MAIN, kKwCatalogOpen},
+      {">" + kTrail, closeToken, kActionPop, 0, -1},
       {kWS + "+", 0, kIgnore, 0, -1},
       {kComment, 0, kIgnore, 0, -1},
       {kWord, CONTENT, kActionNone, 0, -1},
@@ -70,7 +73,7 @@ std::vector<st_Expression> CatalogList(int closeToken) {
 // A group: everything up to its own ">" is content, white space included.
 std::vector<st_Expression> GroupList(int contentToken, int endToken) {
   return {
-      {kNested3 + kWS + "*", contentToken, kActionNone, 0, -1},
+      {kNested3 + kTrail, contentToken, kActionNone, 0, -1},
       {">", endToken, kActionPop, 0, -1},
       {kWS + "+", contentToken, kActionNone, 0, -1},
       {kComment, contentToken, kActionNone, 0, -1},
