@@ -185,7 +185,9 @@ void CQ_FontMappingParser::v_FinishGroup(int kind) {
   piece.ccs_Text.append(start->rco_Text()).append(m_ccsGroup).append(end->rco_Text());
   piece.i_StartLine = start->i_Line();
   piece.i_StartColumn = start->i_Offset();
-  CTextPiece::v_EndPosition(piece.i_StartLine, piece.i_StartColumn, piece.ccs_Text, piece.i_EndLine, piece.i_EndColumn);
+  // The rule applied to the whole text gives the position after its last
+  // lexeme, so it is applied to that lexeme alone.
+  CTextPiece::v_EndPosition(end->i_Line(), end->i_Offset(), end->rco_Text(), piece.i_EndLine, piece.i_EndColumn);
   piece.i_Kind = kind;
   piece.n_Flag = m_bConditional ? 1 : 0;
   piece.n_Value = static_cast<std::uint32_t>(start->n_Position());
@@ -209,7 +211,9 @@ void CQ_FontMappingParser::v_Place(int origin, et_Context context) {
     case et_Flow:
       // A Font stands in a paragraph line after its TextRectID; a Pgf opens
       // its paragraph before the first line's TextRectID.
-      if (piece.i_Kind == CTextPiece::KindCharacter && !m_ccsFlowId.empty()) {
+      // A Font before that TextRectID (pieces already waiting) is in the
+      // same paragraph line and waits with them.
+      if (piece.i_Kind == CTextPiece::KindCharacter && !m_ccsFlowId.empty() && m_vecFlowPending.empty()) {
         piece.ccs_ObjectId = m_ccsFlowId;
         m_vecFound.push_back(std::move(piece));
       } else {

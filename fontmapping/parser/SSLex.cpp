@@ -255,32 +255,31 @@ bool SSLexConsumer::b_Refill() {
 }
 
 void SSLexConsumer::v_Consume(std::size_t n) {
-  const unsigned char* begin = reinterpret_cast<const unsigned char*>(m_vecBuffer.data()) + m_nPos;
-  const unsigned char* end = begin + n;
-  long line = m_iLine;
-  const unsigned char* lineStart = nullptr;  // just after the last line end of the span
-  for (const unsigned char* p = begin; p < end; ++p) {
-    // Eight bytes at a time while none of them is below 0x0E (no CR, no LF).
-    while (end - p >= 8) {
-      std::uint64_t w;
-      std::memcpy(&w, p, 8);
-      if ((w - 0x0E0E0E0E0E0E0E0Eull) & ~w & 0x8080808080808080ull) break;
-      p += 8;
-    }
-    if (p == end) break;
-    if (*p > '\r') continue;  // most bytes: no line end
-    if (*p == '\n') {
+  if (n == 0) return;
+  const char* begin = m_vecBuffer.data() + m_nPos;
+  const char* end = begin + n;
+  // Line ends are rare beside the other bytes: find them with memchr.
+  const char* lastLF = static_cast<const char*>(::memrchr(begin, '\n', n));
+  const char* lastCR = static_cast<const char*>(::memrchr(begin, '\r', n));
+  if (!lastLF && !lastCR) {
+    m_iOffset += static_cast<long>(n);
+  } else {
+    long line = m_iLine;
+    for (const char* p = begin; p && p < end; p = static_cast<const char*>(std::memchr(p + 1, '\n', static_cast<std::size_t>(end - p - 1)))) {
+      if (*p != '\n') continue;  // the first probe at `begin`
       const bool afterCR = p == begin ? m_bLastCR : p[-1] == '\r';
       if (!afterCR) ++line;  // the LF of a CR LF ends no further line
-      lineStart = p + 1;
-    } else if (*p == '\r') {
-      ++line;
-      lineStart = p + 1;
     }
+    if (lastCR) {
+      for (const char* p = begin; p && p < end; p = static_cast<const char*>(std::memchr(p + 1, '\r', static_cast<std::size_t>(end - p - 1)))) {
+        if (*p == '\r') ++line;
+      }
+    }
+    const char* last = lastLF > lastCR ? lastLF : lastCR;
+    m_iOffset = 1 + static_cast<long>(end - last - 1);
+    m_iLine = line;
   }
-  m_iOffset = lineStart ? 1 + static_cast<long>(end - lineStart) : m_iOffset + static_cast<long>(n);
-  if (n > 0) m_bLastCR = end[-1] == '\r';
-  m_iLine = line;
+  m_bLastCR = end[-1] == '\r';
   m_nPos += n;
   m_nConsumed += n;
 }
