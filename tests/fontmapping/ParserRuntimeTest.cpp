@@ -534,7 +534,7 @@ class RecordingParser : public SSYacc {
     for (long i = 0;; ++i) {
       try {
         SSLexLexeme* l = pco_LexemeFromProduction(i);
-        s += l ? l->rco_Text() + "|" : "(element)|";
+        s += !l ? "(element)|" : l->i_Token() == SSLex::kTokenError ? std::string("%error|") : l->rco_Text() + "|";
       } catch (const SSException& e) {
         EXPECT_EQ(std::string(e.what()), "SSYacc0108e: Invalid index on elementFromProduction, " + std::to_string(i));
         break;
@@ -564,6 +564,35 @@ TEST(SSYaccDriver, ReduceActionsSeeTheRightHandSide) {
   parser.setLex(&lex);
   EXPECT_EQ(parser.i_Parse(), 0);
   const std::vector<std::string> expected = {"1:a|", "0:made|b|", "0:(element)|c|"};
+  EXPECT_EQ(parser.seen, expected);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SSYaccDriver, RecoveryShiftsASyntheticErrorAndGoesOn) {
+  // list -> list CONTENT (0) | CONTENT (1) | %error (2)
+  std::vector<st_StateSpec> states(5);
+  states[0].actions = {{CONTENT, 1}, {SSLex::kTokenError, 4}};
+  states[0].gotos = {{300, 2}};
+  states[1].flags = 2;
+  states[1].defaultAction = kReduce | 1;
+  states[2].actions = {{CONTENT, 3}, {-1, kAccept}};
+  states[3].flags = 2;
+  states[3].defaultAction = kReduce | 0;
+  states[4].flags = 2;
+  states[4].defaultAction = kReduce | 2;
+  const std::vector<unsigned char> t = fmtest::BuildYaccTable({{300, 2}, {300, 1}, {300, 1}}, states);
+  SSYaccTable table(t.data(), t.size());
+  // The id statements are not valid anywhere: skipped up to "a".
+  SSLexConsumer consumer(std::string_view("<Unique 1> <TblID 2> a b"));
+  SSLex lex(&consumer, &CQ_FontMappingParser::rco_LexTable());
+  RecordingParser parser;
+  parser.setTable(&table);
+  parser.setLex(&lex);
+  EXPECT_EQ(parser.i_Parse(), 1);
+  const std::vector<std::string> expected = {"2:%error|", "0:(element)|a|", "0:(element)|b|"};
   EXPECT_EQ(parser.seen, expected);
 }
 
