@@ -4,8 +4,9 @@
 #include "fontmapping/parser/FontMappingParser.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cstdio>
 #include <cstring>
-#include <mutex>
 
 #include "fontmapping/parser/SSException.h"
 #include "fontmapping/parser/TypeshiftResources.h"
