@@ -195,6 +195,57 @@ TEST(YaccTable, GrammarTokenNumbersAreTheLexersNames) {
     if (t.number <= 0 || t.number > 255) continue;
     EXPECT_STREQ(SSLex::lpsz_TokenName(t.number), t.name) << t.number;
   }
+  // The lexer's token numbers (TypeshiftTokens.h) are the grammar's.
+  const std::pair<const char*, int> lexer[] = {
+      {"CONDITION_CATALOG_START", CONDITION_CATALOG_START},
+      {"CFONT_CATALOG_START", CFONT_CATALOG_START},
+      {"PGF_CATALOG_START", PGF_CATALOG_START},
+      {"FONT_CATALOG_START", FONT_CATALOG_START},
+      {"TBLS_START", TBLS_START},
+      {"TEXTFLOW_START", TEXTFLOW_START},
+      {"TEXTLINE_START", TEXTLINE_START},
+      {"CONTENT", CONTENT},
+      {"TBL_START", TBL_START},
+      {"TBLS_END", TBLS_END},
+      {"TBL_ID", TBL_ID},
+      {"PGFTAG", PGFTAG},
+      {"PGF_START", PGF_START},
+      {"FONT_START", FONT_START},
+      {"ROW_START", ROW_START},
+      {"TBL_END", TBL_END},
+      {"CONDITIONAL_START", CONDITIONAL_START},
+      {"UNCONDITIONAL", UNCONDITIONAL},
+      {"ROW_END", ROW_END},
+      {"TEXTRECT_ID", TEXTRECT_ID},
+      {"TEXTFLOW_END", TEXTFLOW_END},
+      {"CONDITIONAL_CONTENT", CONDITIONAL_CONTENT},
+      {"CONDITIONAL_END", CONDITIONAL_END},
+      {"CONDITION_START", CONDITION_START},
+      {"CONDITION_CATALOG_END", CONDITION_CATALOG_END},
+      {"CONDITION_CONTENT", CONDITION_CONTENT},
+      {"CONDITION_END", CONDITION_END},
+      {"CFONT_START", CFONT_START},
+      {"CFONT_CATALOG_END", CFONT_CATALOG_END},
+      {"CFONT_CONTENT", CFONT_CONTENT},
+      {"CFONT_END", CFONT_END},
+      {"FONT_CATALOG_END", FONT_CATALOG_END},
+      {"FONT_CONTENT", FONT_CONTENT},
+      {"FONT_END", FONT_END},
+      {"UNIQUE_ID", UNIQUE_ID},
+      {"TEXTLINE_END", TEXTLINE_END},
+      {"PGF_CATALOG_END", PGF_CATALOG_END},
+      {"PGF_CONTENT", PGF_CONTENT},
+      {"PGF_END", PGF_END}};
+  for (const auto& [name, number] : lexer) {
+    bool found = false;
+    for (std::size_t i = 0; i < typeshift_tables::kYaccTableTokenCount; ++i) {
+      if (std::string(typeshift_tables::kYaccTableTokens[i].name) == name) {
+        EXPECT_EQ(typeshift_tables::kYaccTableTokens[i].number, number) << name;
+        found = true;
+      }
+    }
+    EXPECT_TRUE(found) << name;
+  }
   EXPECT_STREQ(SSLex::lpsz_TokenName(-1), "eof");
   EXPECT_STREQ(SSLex::lpsz_TokenName(-2), "%error");
   EXPECT_STREQ(SSLex::lpsz_TokenName(59), "SSLexTokenNotFound");
