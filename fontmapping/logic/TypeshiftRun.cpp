@@ -163,6 +163,17 @@ std::string WithLineEnds(std::string_view text, const std::string& eol) {
   return out;
 }
 
+// "<Keyword value>" with blanks around the value removed.
+std::string ccs_PlainIdentifier(std::string_view id) {
+  std::size_t k = 1;
+  while (k < id.size() && std::isalnum(static_cast<unsigned char>(id[k]))) ++k;
+  const std::size_t close = id.find('>', k);
+  std::size_t b = k, e = close == std::string_view::npos ? id.size() : close;
+  while (b < e && std::isspace(static_cast<unsigned char>(id[b]))) ++b;
+  while (e > b && std::isspace(static_cast<unsigned char>(id[e - 1]))) --e;
+  return std::string(id.substr(0, k)) + " " + std::string(id.substr(b, e - b)) + ">";
+}
+
 bool SameNameNoCase(const std::string& a, const std::string& b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
@@ -476,10 +487,20 @@ bool CQ_Typeshift::b_LoadFile(const std::string& path, bool translated) {
     }
   }
 
+  // The session records identifier lines as written ("<TextRectID 3 >" in
+  // 4.0 files, which pad values); the parser drops the padding. Both sides
+  // are compared without it.
+  std::set<std::string> visible;
+  if (translated) {
+    for (const std::string& id : m_pSession->ccs_GetVisibleMIFObjects()) visible.insert(ccs_PlainIdentifier(id));
+  }
   CTextPieceList list;
   list.v_SetFileName(path);
   for (const CTextPiece& p : pieces) {
-    if (translated && !p.ccs_ObjectId.empty() && !m_pSession->b_GetVisibleMIFObject(p.ccs_ObjectId.c_str())) continue;
+    if (translated && !p.ccs_ObjectId.empty() && !m_pSession->b_GetVisibleMIFObject(p.ccs_ObjectId.c_str()) &&
+        !visible.count(ccs_PlainIdentifier(p.ccs_ObjectId))) {
+      continue;
+    }
     list.b_Add(p, &vec_Log);
   }
   if (translated) {
@@ -662,7 +683,10 @@ CReplaceList CQ_Typeshift::co_ReplacementsFor(const CTextPieceList& list, std::v
     std::string body = text;
     if (body.rfind("<CombinedFontDefn", 0) == 0) body.erase(0, 17);
     if (!body.empty() && body.back() == '>') body.pop_back();
-    while (!body.empty() && (body.front() == ' ' || body.front() == '\r' || body.front() == '\n')) body.erase(0, 1);
+    // Drop the rest of the opening line; later lines keep their indentation.
+    while (!body.empty() && body.front() == ' ') body.erase(0, 1);
+    if (!body.empty() && body.front() == '\r') body.erase(0, 1);
+    if (!body.empty() && body.front() == '\n') body.erase(0, 1);
     while (!body.empty() && (body.back() == ' ' || body.back() == '\r' || body.back() == '\n')) body.pop_back();
     defs += " <CombinedFontDefn " + eol + WithLineEnds(body, eol) + eol + " > # end of CombinedFontDefn" + eol;
   }
