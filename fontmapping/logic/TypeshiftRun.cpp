@@ -735,7 +735,7 @@ bool CQ_Typeshift::b_WriteFile(const std::string& input, const std::string& outp
   bool ok = true;
   for (std::size_t i = 0; i < pieces.size() && ok; ++i) {
     const CReplacePiece& p = pieces[i];
-    if (fn_Progress) fn_Progress(static_cast<long>(i + 1), static_cast<long>(pieces.size()), 0, 0);
+    if (fn_Progress) fn_Progress(static_cast<long>(i + 1), static_cast<long>(pieces.size()), m_iFileIndex, m_iFileCount);
     if (i % 64 == 0) v_Pump();
     ok = in.b_MoveTo(p.i_StartLine, p.i_StartColumn, &out, error) && out.b_Write(p.ccs_Text) &&
          in.b_MoveTo(p.i_EndLine, p.i_EndColumn, nullptr, error);
@@ -768,7 +768,10 @@ int CQ_Typeshift::i_Run(const std::string& outputDir, CQ_TypeshiftQuestions& que
     all.m_mapLists.emplace(list.ccs_FileName(), std::move(r));
   }
   bool yesToAll = false, noToAll = false;
+  m_iFileCount = static_cast<int>(m_vecTranslated.size());
+  m_iFileIndex = 0;
   for (const CTextPieceList& list : m_vecTranslated) {
+    ++m_iFileIndex;
     const CReplaceList& r = all.m_mapLists.at(list.ccs_FileName());
     if (!all.b_WriteAllFiles && r.rco_Pieces().empty()) continue;
     const std::string& input = list.ccs_FileName();

@@ -121,7 +121,8 @@ class CQ_Typeshift {
   // Writes the mapped files. Returns the number of files created.
   int i_Run(const std::string& outputDir, CQ_TypeshiftQuestions& questions, bool writeAll = true);
 
-  // The "Current File" progress: piece number and count.
+  // Progress of the run: piece number and count in the current file, file
+  // number (1-based) and count; (0, 0, 0, 0) at the end.
   std::function<void(long, long, int, int)> fn_Progress;
 
  private:
@@ -142,6 +143,7 @@ class CQ_Typeshift {
   long long m_iTotalMegabytes = 0;
   bool m_bFirstFile = true;
   bool m_bCancelled = false;
+  int m_iFileIndex = 0, m_iFileCount = 0;
 };
 
 // Splits a ";"-terminated file list.
