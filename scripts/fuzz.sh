@@ -34,5 +34,5 @@ run kwx_target_rules_fuzz -dict=fuzz/kwx_target_rules.dict -len_control=0 "$work
 parser_seconds=$(( seconds < 25 ? seconds : 25 ))
 mkdir -p "$work/table_seeds"
 bash fuzz/parser_table_seeds.sh "$work/table_seeds"
-seconds=$parser_seconds run parser_tables_fuzz "$work/table_seeds"
+seconds=$parser_seconds run parser_tables_fuzz -max_len=131072 "$work/table_seeds"
 seconds=$parser_seconds run parser_fuzz -dict=fuzz/parser.dict tests/data/mif samples

@@ -4,8 +4,9 @@
 #include "fontmapping/parser/FontMappingParser.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cstdio>
 #include <cstring>
-#include <mutex>
 
 #include "fontmapping/parser/SSException.h"
 #include "fontmapping/parser/TypeshiftResources.h"
@@ -17,6 +18,8 @@ enum et_Action {
   et_None,
   et_GroupBegin,    // an empty group body: a new group starts
   et_GroupContent,  // body: body CONTENT
+  et_AppendFirst,   // a nested statement's opening
+  et_AppendThird,   // a nested statement's end
   et_PgfEnd,
   et_FontEnd,
   et_CFontEnd,
@@ -48,6 +51,15 @@ const st_Binding kBindings[] = {
     {"font_body:", et_GroupBegin},
     {"cfont_body:", et_GroupBegin},
     {"pgf_body: pgf_body PGF_CONTENT", et_GroupContent},
+    {"pgf_nest_body: pgf_nest_body PGF_CONTENT", et_GroupContent},
+    {"font_nest_body: font_nest_body FONT_CONTENT", et_GroupContent},
+    {"cfont_nest_body: cfont_nest_body CFONT_CONTENT", et_GroupContent},
+    {"pgf_nest_open: NESTED_START", et_AppendFirst},
+    {"font_nest_open: NESTED_START", et_AppendFirst},
+    {"cfont_nest_open: NESTED_START", et_AppendFirst},
+    {"pgf_nested: pgf_nest_open pgf_nest_body PGF_END", et_AppendThird},
+    {"font_nested: font_nest_open font_nest_body FONT_END", et_AppendThird},
+    {"cfont_nested: cfont_nest_open cfont_nest_body CFONT_END", et_AppendThird},
     {"font_body: font_body FONT_CONTENT", et_GroupContent},
     {"cfont_body: cfont_body CFONT_CONTENT", et_GroupContent},
     {"pgf: PGF_START pgf_body PGF_END", et_PgfEnd},
@@ -236,6 +248,12 @@ SSRef* CQ_FontMappingParser::vpco_Reduce(long production) {
       if (content) m_ccsGroup.append(content->rco_Text());
       break;
     }
+    case et_AppendFirst:
+      if (const SSLexLexeme* open = pco_LexemeFromProduction(0)) m_ccsGroup.append(open->rco_Text());
+      break;
+    case et_AppendThird:
+      if (const SSLexLexeme* close = pco_LexemeFromProduction(2)) m_ccsGroup.append(close->rco_Text());
+      break;
     case et_PgfEnd: v_FinishGroup(CTextPiece::KindParagraph); break;
     case et_FontEnd: v_FinishGroup(CTextPiece::KindCharacter); break;
     case et_CFontEnd: v_FinishGroup(CTextPiece::KindCombinedFont); break;

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <algorithm>
+#include <array>
 #include <new>
 #include <stdexcept>
 
@@ -24,7 +25,13 @@ std::uint32_t Word(const unsigned char* p) {
          static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
 
-bool IsNameByte(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_'; }
+// Bytes of a statement keyword: letters, digits and "_".
+constexpr auto kNameBytes = [] {
+  std::array<bool, 256> t{};
+  for (int c = 0; c < 256; ++c) t[static_cast<std::size_t>(c)] = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+  return t;
+}();
+bool IsNameByte(unsigned char c) { return kNameBytes[c]; }
 
 [[noreturn]] void Invalid(const char* what) { throw SSException(SSErrorLexBase + 104, "SSLex0104e: Invalid table, %s", what); }
 
@@ -485,7 +492,13 @@ SSLexLexeme* SSLexLexeme::pco_Make(long token, std::string_view text, long line,
   SSLexLexeme* l = t_pool.free.back();
   t_pool.free.pop_back();
   l->m_iToken = token;
-  l->m_ccsText.assign(text);
+  if (text.size() <= l->m_ccsText.capacity()) {
+    // Within the kept storage: no allocation, no fill.
+    l->m_ccsText.resize(text.size());
+    if (!text.empty()) std::memcpy(l->m_ccsText.data(), text.data(), text.size());
+  } else {
+    l->m_ccsText.assign(text);
+  }
   l->m_iLine = line;
   l->m_iOffset = offset;
   l->m_nPosition = position;

@@ -78,7 +78,8 @@ class SSLexConsumer {
  public:
   // "SSLex0101e: Error opening file, %s, %ld" (name, errno).
   SSLexConsumer(const char* fileName, long bufferSize = -1);
-  // Input held in memory (copied into the buffer as it is read).
+  // Input held in memory, which must outlive the consumer (copied into the
+  // buffer as it is read).
   SSLexConsumer(std::string_view text, long bufferSize = -1);
   ~SSLexConsumer();
   SSLexConsumer(const SSLexConsumer&) = delete;

@@ -170,6 +170,27 @@ TEST(FontMappingParser, Mif400PaddingAndEmptyGroups) {
   for (const CTextPiece& p : r.pieces) EXPECT_EQ(Cut(text, p), p.ccs_Text);
 }
 
+TEST(FontMappingParser, StatementsNestedDeepInsideAGroup) {
+  const std::string text =
+      "<PgfCatalog\n"
+      " <Pgf\n"
+      "  <PgfTag `Deep'>\n"
+      "  <A <B <C <D <E `x\\>'> > # end of D\n"
+      "  > > >\n"
+      "  <PgfFont <FTag `'>>\n"
+      " > # end of Pgf\n"
+      " <Pgf <PgfTag `Next'>>\n"
+      ">\n"
+      "<FontCatalog <Font <FTag `F'> <X <Y <Z <W 1>>>> <FSize 9>>>\n";
+  const fmtest::st_Result r = Parse(text, 64);
+  EXPECT_EQ(r.errors, 0);
+  ASSERT_EQ(r.pieces.size(), 3u);
+  EXPECT_EQ(r.pieces[0].ccs_Text, text.substr(text.find("<Pgf\n"), text.find(" # end of Pgf") - text.find("<Pgf\n")));
+  EXPECT_EQ(r.pieces[1].ccs_Text, "<Pgf <PgfTag `Next'>>");
+  EXPECT_EQ(r.pieces[2].ccs_Text, "<Font <FTag `F'> <X <Y <Z <W 1>>>> <FSize 9>>");
+  for (const CTextPiece& p : r.pieces) EXPECT_EQ(Cut(text, p), p.ccs_Text);
+}
+
 TEST(FontMappingParser, InvalidTokenIsSkippedAndTheParseContinues) {
   // A stray end of a table in a text flow, then a Font in the flow.
   const std::string text =

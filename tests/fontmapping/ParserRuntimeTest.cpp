@@ -191,13 +191,66 @@ TEST(YaccTable, GrammarTokenNumbersAreTheLexersNames) {
   ASSERT_GT(typeshift_tables::kYaccTableTokenCount, 30u);
   for (std::size_t i = 0; i < typeshift_tables::kYaccTableTokenCount; ++i) {
     const auto& t = typeshift_tables::kYaccTableTokens[i];
-    if (t.number == CONTENT || std::string(t.name) == "error" || std::string(t.name) == "$undefined" || std::string(t.name) == "YYUNDEF") continue;
+    if (t.number == CONTENT || t.number == NESTED_START || std::string(t.name) == "error" || std::string(t.name) == "$undefined" || std::string(t.name) == "YYUNDEF") continue;
     if (t.number <= 0 || t.number > 255) continue;
     EXPECT_STREQ(SSLex::lpsz_TokenName(t.number), t.name) << t.number;
+  }
+  // The lexer's token numbers (TypeshiftTokens.h) are the grammar's.
+  const std::pair<const char*, int> lexer[] = {
+      {"CONDITION_CATALOG_START", CONDITION_CATALOG_START},
+      {"CFONT_CATALOG_START", CFONT_CATALOG_START},
+      {"PGF_CATALOG_START", PGF_CATALOG_START},
+      {"FONT_CATALOG_START", FONT_CATALOG_START},
+      {"TBLS_START", TBLS_START},
+      {"TEXTFLOW_START", TEXTFLOW_START},
+      {"TEXTLINE_START", TEXTLINE_START},
+      {"CONTENT", CONTENT},
+      {"NESTED_START", NESTED_START},
+      {"TBL_START", TBL_START},
+      {"TBLS_END", TBLS_END},
+      {"TBL_ID", TBL_ID},
+      {"PGFTAG", PGFTAG},
+      {"PGF_START", PGF_START},
+      {"FONT_START", FONT_START},
+      {"ROW_START", ROW_START},
+      {"TBL_END", TBL_END},
+      {"CONDITIONAL_START", CONDITIONAL_START},
+      {"UNCONDITIONAL", UNCONDITIONAL},
+      {"ROW_END", ROW_END},
+      {"TEXTRECT_ID", TEXTRECT_ID},
+      {"TEXTFLOW_END", TEXTFLOW_END},
+      {"CONDITIONAL_CONTENT", CONDITIONAL_CONTENT},
+      {"CONDITIONAL_END", CONDITIONAL_END},
+      {"CONDITION_START", CONDITION_START},
+      {"CONDITION_CATALOG_END", CONDITION_CATALOG_END},
+      {"CONDITION_CONTENT", CONDITION_CONTENT},
+      {"CONDITION_END", CONDITION_END},
+      {"CFONT_START", CFONT_START},
+      {"CFONT_CATALOG_END", CFONT_CATALOG_END},
+      {"CFONT_CONTENT", CFONT_CONTENT},
+      {"CFONT_END", CFONT_END},
+      {"FONT_CATALOG_END", FONT_CATALOG_END},
+      {"FONT_CONTENT", FONT_CONTENT},
+      {"FONT_END", FONT_END},
+      {"UNIQUE_ID", UNIQUE_ID},
+      {"TEXTLINE_END", TEXTLINE_END},
+      {"PGF_CATALOG_END", PGF_CATALOG_END},
+      {"PGF_CONTENT", PGF_CONTENT},
+      {"PGF_END", PGF_END}};
+  for (const auto& [name, number] : lexer) {
+    bool found = false;
+    for (std::size_t i = 0; i < typeshift_tables::kYaccTableTokenCount; ++i) {
+      if (std::string(typeshift_tables::kYaccTableTokens[i].name) == name) {
+        EXPECT_EQ(typeshift_tables::kYaccTableTokens[i].number, number) << name;
+        found = true;
+      }
+    }
+    EXPECT_TRUE(found) << name;
   }
   EXPECT_STREQ(SSLex::lpsz_TokenName(-1), "eof");
   EXPECT_STREQ(SSLex::lpsz_TokenName(-2), "%error");
   EXPECT_STREQ(SSLex::lpsz_TokenName(59), "SSLexTokenNotFound");
+  EXPECT_STREQ(SSLex::lpsz_TokenName(62), "SSLexTokenNotFound");
   EXPECT_STREQ(SSLex::lpsz_TokenName(1000), "SSLexTokenNotFound");
 }
 
@@ -334,13 +387,13 @@ TEST(SSRefAndException, MessagesAndNumbers) {
   delete lexeme;
 
   try {
-    SSLifo huge(static_cast<std::size_t>(-1) / 64);
+    SSLifo huge(static_cast<std::size_t>(-1) / 2);  // beyond what any allocator gives
     ADD_FAILURE() << "an impossible stack was made";
   } catch (const SSExceptionOutOfStorage& e) {
     EXPECT_STREQ(e.what(), "SSException0001e: Out of storage");
     EXPECT_EQ(e.i_Error(), -1);
   }
-  EXPECT_TRUE(Raises([] { SSSetArray s(static_cast<std::size_t>(-1) / 64); }, "SSException0001e: Out of storage"));
+  EXPECT_TRUE(Raises([] { SSSetArray s(static_cast<std::size_t>(-1) / 2); }, "SSException0001e: Out of storage"));
 
   // A file name too long for the message buffer.
   const std::string longName = "/nonexistent/" + std::string(600, 'n');
@@ -534,7 +587,7 @@ class RecordingParser : public SSYacc {
     for (long i = 0;; ++i) {
       try {
         SSLexLexeme* l = pco_LexemeFromProduction(i);
-        s += l ? l->rco_Text() + "|" : "(element)|";
+        s += !l ? "(element)|" : l->i_Token() == SSLex::kTokenError ? std::string("%error|") : l->rco_Text() + "|";
       } catch (const SSException& e) {
         EXPECT_EQ(std::string(e.what()), "SSYacc0108e: Invalid index on elementFromProduction, " + std::to_string(i));
         break;
@@ -564,6 +617,35 @@ TEST(SSYaccDriver, ReduceActionsSeeTheRightHandSide) {
   parser.setLex(&lex);
   EXPECT_EQ(parser.i_Parse(), 0);
   const std::vector<std::string> expected = {"1:a|", "0:made|b|", "0:(element)|c|"};
+  EXPECT_EQ(parser.seen, expected);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SSYaccDriver, RecoveryShiftsASyntheticErrorAndGoesOn) {
+  // list -> list CONTENT (0) | CONTENT (1) | %error (2)
+  std::vector<st_StateSpec> states(5);
+  states[0].actions = {{CONTENT, 1}, {SSLex::kTokenError, 4}};
+  states[0].gotos = {{300, 2}};
+  states[1].flags = 2;
+  states[1].defaultAction = kReduce | 1;
+  states[2].actions = {{CONTENT, 3}, {-1, kAccept}};
+  states[3].flags = 2;
+  states[3].defaultAction = kReduce | 0;
+  states[4].flags = 2;
+  states[4].defaultAction = kReduce | 2;
+  const std::vector<unsigned char> t = fmtest::BuildYaccTable({{300, 2}, {300, 1}, {300, 1}}, states);
+  SSYaccTable table(t.data(), t.size());
+  // The id statements are not valid anywhere: skipped up to "a".
+  SSLexConsumer consumer(std::string_view("<Unique 1> <TblID 2> a b"));
+  SSLex lex(&consumer, &CQ_FontMappingParser::rco_LexTable());
+  RecordingParser parser;
+  parser.setTable(&table);
+  parser.setLex(&lex);
+  EXPECT_EQ(parser.i_Parse(), 1);
+  const std::vector<std::string> expected = {"2:%error|", "0:(element)|a|", "0:(element)|b|"};
   EXPECT_EQ(parser.seen, expected);
 }
 

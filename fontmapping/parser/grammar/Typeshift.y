@@ -16,6 +16,10 @@
  *   5 Pgf or Font in the table section (table formats, cells, titles)
  *   6 Pgf or Font in a text line
  *
+ * Inside a group the lexer hands over statements nested up to three deep as
+ * single content tokens; deeper ones open with NESTED_START and close with
+ * the group's own end token, and the grammar pairs them.
+ *
  * Content tokens go straight into the lists, so that most tokens cost one
  * shift and one reduction.
  *
@@ -31,6 +35,7 @@
 %token TEXTFLOW_START 57
 %token TEXTLINE_START 58
 %token CONTENT 59
+%token NESTED_START 62
 %token TBL_START 60
 %token TBLS_END 61
 %token TBL_ID 63
@@ -133,17 +138,32 @@ tl_items: %empty | tl_items tl_item | tl_items CONTENT ;
 tl_item: common | TEXTRECT_ID | TBL_ID | UNIQUE_ID | pgf | font | error ;
 
 pgf: PGF_START pgf_body PGF_END ;
-pgf_body: %empty | pgf_body PGF_CONTENT ;
+pgf_body: %empty | pgf_body PGF_CONTENT | pgf_body pgf_nested ;
+pgf_nested: pgf_nest_open pgf_nest_body PGF_END ;
+pgf_nest_open: NESTED_START ;
+pgf_nest_body: %empty | pgf_nest_body PGF_CONTENT | pgf_nest_body pgf_nested ;
 
 font: FONT_START font_body FONT_END ;
-font_body: %empty | font_body FONT_CONTENT ;
+font_body: %empty | font_body FONT_CONTENT | font_body font_nested ;
+font_nested: font_nest_open font_nest_body FONT_END ;
+font_nest_open: NESTED_START ;
+font_nest_body: %empty | font_nest_body FONT_CONTENT | font_nest_body font_nested ;
 
 cfont: CFONT_START cfont_body CFONT_END ;
-cfont_body: %empty | cfont_body CFONT_CONTENT ;
+cfont_body: %empty | cfont_body CFONT_CONTENT | cfont_body cfont_nested ;
+cfont_nested: cfont_nest_open cfont_nest_body CFONT_END ;
+cfont_nest_open: NESTED_START ;
+cfont_nest_body: %empty | cfont_nest_body CFONT_CONTENT | cfont_nest_body cfont_nested ;
 
 condition: CONDITION_START condition_body CONDITION_END ;
-condition_body: %empty | condition_body CONDITION_CONTENT ;
+condition_body: %empty | condition_body CONDITION_CONTENT | condition_body condition_nested ;
+condition_nested: condition_nest_open condition_nest_body CONDITION_END ;
+condition_nest_open: NESTED_START ;
+condition_nest_body: %empty | condition_nest_body CONDITION_CONTENT | condition_nest_body condition_nested ;
 
 conditional: CONDITIONAL_START conditional_body CONDITIONAL_END ;
-conditional_body: %empty | conditional_body CONDITIONAL_CONTENT ;
+conditional_body: %empty | conditional_body CONDITIONAL_CONTENT | conditional_body conditional_nested ;
+conditional_nested: conditional_nest_open conditional_nest_body CONDITIONAL_END ;
+conditional_nest_open: NESTED_START ;
+conditional_nest_body: %empty | conditional_nest_body CONDITIONAL_CONTENT | conditional_nest_body conditional_nested ;
 %%

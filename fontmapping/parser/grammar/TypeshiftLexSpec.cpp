@@ -8,7 +8,8 @@
 // opening "<Keyword" pushes a list and the matching ">" pops it, so that the
 // stack of lists follows the nesting of statements and the ">" of a named
 // context gets the context's own end token. Inside a group, nested
-// statements up to three levels deep are single content tokens.
+// statements up to three levels deep are single content tokens; a deeper
+// one opens with NESTED_START and pushes the group's list again.
 //
 // Regular expression syntax of the generator: literals, [classes] with
 // ranges and ^, escapes \n \r \t \xHH, ( ) | * + ? and {MACRO} from below.
@@ -71,9 +72,12 @@ std::vector<st_Expression> CatalogList(int closeToken) {
 }
 
 // A group: everything up to its own ">" is content, white space included.
-std::vector<st_Expression> GroupList(int contentToken, int endToken) {
+std::vector<st_Expression> GroupList(int list, int contentToken, int endToken) {
   return {
       {kNested3 + kTrail, contentToken, kActionNone, 0, -1},
+      // Deeper nesting: the statement's opening, paired by the grammar with
+      // the group's end token.
+      {"<" + kName + kTrail, NESTED_START, kActionPush, list, -1},
       {">", endToken, kActionPop, 0, -1},
       {kWS + "+", contentToken, kActionNone, 0, -1},
       {kComment, contentToken, kActionNone, 0, -1},
@@ -124,11 +128,11 @@ st_LexSpec TypeshiftLexSpec() {
   spec.lists[LIST_FONT_CATALOG] = CatalogList(FONT_CATALOG_END);
   spec.lists[LIST_CFONT_CATALOG] = CatalogList(CFONT_CATALOG_END);
   spec.lists[LIST_CONDITION_CATALOG] = CatalogList(CONDITION_CATALOG_END);
-  spec.lists[LIST_PGF] = GroupList(PGF_CONTENT, PGF_END);
-  spec.lists[LIST_FONT] = GroupList(FONT_CONTENT, FONT_END);
-  spec.lists[LIST_CFONT] = GroupList(CFONT_CONTENT, CFONT_END);
-  spec.lists[LIST_CONDITION] = GroupList(CONDITION_CONTENT, CONDITION_END);
-  spec.lists[LIST_CONDITIONAL] = GroupList(CONDITIONAL_CONTENT, CONDITIONAL_END);
+  spec.lists[LIST_PGF] = GroupList(LIST_PGF, PGF_CONTENT, PGF_END);
+  spec.lists[LIST_FONT] = GroupList(LIST_FONT, FONT_CONTENT, FONT_END);
+  spec.lists[LIST_CFONT] = GroupList(LIST_CFONT, CFONT_CONTENT, CFONT_END);
+  spec.lists[LIST_CONDITION] = GroupList(LIST_CONDITION, CONDITION_CONTENT, CONDITION_END);
+  spec.lists[LIST_CONDITIONAL] = GroupList(LIST_CONDITIONAL, CONDITIONAL_CONTENT, CONDITIONAL_END);
 
   spec.keywordLists.resize(4);
   spec.keywordLists[kKwMainOpen] = MainOpenKeywords(0);

@@ -14,6 +14,7 @@ enum : int {
   TEXTFLOW_START = 57,
   TEXTLINE_START = 58,
   CONTENT = 59,  // any statement or value the grammar does not name
+  NESTED_START = 62,  // a statement nested deeper than three inside a group
   TBL_START = 60,
   TBLS_END = 61,
   TBL_ID = 63,
