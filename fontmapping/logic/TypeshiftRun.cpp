@@ -329,7 +329,7 @@ CQ_Typeshift::~CQ_Typeshift() = default;
 bool CQ_Typeshift::b_CheckHead(const std::string& path, std::string& version, std::string& encoding) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {
-    vec_Log.push_back("File Error 3060. The file could not be located.");
+    vec_Log.push_back("File Error 3110. The file could not be located.");
     return false;
   }
   std::string head(400, '\0');
@@ -415,7 +415,7 @@ bool CQ_Typeshift::b_LoadFile(const std::string& path, bool translated) {
 
   std::string original;
   if (!ReadAll(path, original)) {
-    vec_Log.push_back("File Error 3070. The file could not be read.");
+    vec_Log.push_back("File Error 3100. The file could not be accessed.");
     ++m_iErrors;
     return false;
   }
@@ -429,7 +429,7 @@ bool CQ_Typeshift::b_LoadFile(const std::string& path, bool translated) {
     temps.paths.push_back(tmp);
     parsed = ToCRLF(parsed);
     if (!WriteAll(tmp, parsed)) {
-      vec_Log.push_back("File Error 3080. A file error occurred while writing.");
+      vec_Log.push_back("File Error 3100. The file could not be accessed.");
       ++m_iErrors;
       return false;
     }
