@@ -341,7 +341,12 @@ bool b_RewritePiece(std::string_view text, const st_NewFont& font, int flag, std
   while (indentEnd < t.size() && IsBlank(t[indentEnd])) ++indentEnd;
   std::string indent = t.substr(lineStart, indentEnd - lineStart);
   if (anchor != std::string::npos && t.compare(anchor, 5, "<FTag") != 0) indent += ' ';
-  for (const std::string& s : inserts) t.insert(at, eol + indent + s);
+  // A statement written on one line stays on one line.
+  std::size_t rest = at;
+  while (rest < t.size() && IsBlank(t[rest])) ++rest;
+  const bool oneLine = rest < t.size() && t[rest] != '\r' && t[rest] != '\n' && t.compare(anchor, 5, "<FTag") == 0;
+  const std::string before = oneLine ? std::string(" ") : eol + indent;
+  for (const std::string& s : inserts) t.insert(at, before + s);
   out = t;
   return true;
 }

@@ -184,7 +184,7 @@ TEST(TypeshiftRewrite, OneLineFontAndCRLF) {
   f.ccs_Size = "11";
   std::string out;
   ASSERT_TRUE(b_RewritePiece("<Font <FTag `'> <FFamily `Times'> <FLocked No>>", f, 0, out));
-  EXPECT_EQ(out, "<Font <FTag `'>\n<FFamily `Courier'>\n<FSize  11 pt> <FLocked No>>");
+  EXPECT_EQ(out, "<Font <FTag `'> <FFamily `Courier'> <FSize  11 pt> <FLocked No>>");
   ASSERT_TRUE(b_RewritePiece("<Font \r\n <FTag `'>\r\n <FFamily `Times'>\r\n>", f, 0, out));
   EXPECT_EQ(out, "<Font \r\n <FTag `'>\r\n <FFamily `Courier'>\r\n <FSize  11 pt>\r\n>");
   // No tag at all: the statements follow the opening keyword.

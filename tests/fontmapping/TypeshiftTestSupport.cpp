@@ -152,17 +152,29 @@ std::string WithoutFontStatements(std::string_view group, bool) {
   static const char* kFont[] = {"FFamily",       "FSize",           "FWeight",          "FAngle",
                                 "FEncoding",     "FLanguage",       "FPostScriptName",  "FPlatformName",
                                 "FWesternPlatformName", "FCombinedFontName"};
-  std::string out;
-  for (std::string_view line : Lines(group)) {
-    std::string_view body = Trim(line);
-    bool font = false;
-    for (const char* k : kFont) {
-      const std::string key = "<" + std::string(k);
-      if (body.rfind(key, 0) == 0 && body.size() > key.size() && !std::isalnum(static_cast<unsigned char>(body[key.size()]))) {
-        font = true;
+  // Each font statement goes with the blanks before it; then lines are
+  // trimmed and empty ones dropped.
+  std::string t(group);
+  for (const char* k : kFont) {
+    const std::string key = "<" + std::string(k);
+    for (std::size_t p = t.find(key); p != std::string::npos; p = t.find(key, p)) {
+      const std::size_t after = p + key.size();
+      if (after < t.size() && std::isalnum(static_cast<unsigned char>(t[after]))) {
+        ++p;
+        continue;
       }
+      std::size_t e = t.find('>', after);
+      if (e == std::string::npos) break;
+      std::size_t b = p;
+      while (b > 0 && (t[b - 1] == ' ' || t[b - 1] == '\t')) --b;
+      t.erase(b, e + 1 - b);
+      p = b;
     }
-    if (!font) out += std::string(body) + "\n";
+  }
+  std::string out;
+  for (std::string_view line : Lines(t)) {
+    const std::string_view body = Trim(line);
+    if (!body.empty()) out += std::string(body) + "\n";
   }
   return out;
 }

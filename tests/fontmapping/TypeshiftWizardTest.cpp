@@ -224,7 +224,7 @@ class TypeshiftWizardTest : public QObject {
     const char* titles[] = {"Type", "Format", "Current Font", "Size", "Bold", "Italic", "New Font", "Size", "Bold", "Italic"};
     for (int c = 0; c < 10; ++c) QCOMPARE(list->headerItem()->text(c), QString(titles[c]));
     QVERIFY(list->columnWidth(1) > list->columnWidth(3));
-    QCOMPARE(list->topLevelItemCount(), 7);
+    QCOMPARE(list->topLevelItemCount(), 8);
     QCOMPARE(list->topLevelItem(0)->text(1), QString::fromUtf8("本文"));
     QCOMPARE(w.pco_FontName()->count(), 4);  // two combined fonts, two families
 
@@ -233,7 +233,7 @@ class TypeshiftWizardTest : public QObject {
     d.newFont = "Mincho-Times";
     QTest::mouseClick(w.pco_ByFormat(), Qt::LeftButton);
     QCOMPARE(d.multipleTitle, std::string("Multiple Changes By Format"));
-    QCOMPARE(d.offeredOriginals.size(), std::size_t(4));
+    QCOMPARE(d.offeredOriginals.size(), std::size_t(5));
     int changed = 0;
     for (int i = 0; i < list->topLevelItemCount(); ++i) {
       QTreeWidgetItem* item = list->topLevelItem(i);
