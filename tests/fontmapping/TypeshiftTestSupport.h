@@ -37,5 +37,8 @@ std::string WithoutFontStatements(std::string_view group, bool sjis);
 // that open or close a combined-font catalog or hold a new definition.
 // Returns "" when they agree, else a description of the first difference.
 std::string CompareOutsideGroups(std::string_view input, std::string_view output, bool sjis);
+// The same over given byte ranges (for example the parser's pieces).
+using Ranges = std::vector<std::pair<std::size_t, std::size_t>>;
+std::string CompareOutsideRanges(std::string_view input, const Ranges& in, std::string_view output, const Ranges& out);
 
 }  // namespace tstest
