@@ -82,14 +82,12 @@ int i_RunTypeshift(int argc, char** argv, std::ostream& out, std::ostream& err) 
       err << problem << "\n";
       return 1;
     }
-    const bool loaded = ts.b_Load(files, fonts);
-    std::string error;
-    if (!ts.b_LoadFontMap(map, error)) {
-      FlushLog(ts, err);
-      err << map << ": " << error << "\n";
-      return 1;
-    }
-    if (!loaded && ts.rco_TranslatedLists().empty()) {
+    // The map is read last, as a ".txt" font file: it fills the rows built
+    // from the translated files and names the fonts it uses.
+    std::vector<std::string> fontFiles = fonts;
+    fontFiles.push_back(map);
+    const bool loaded = ts.b_Load(files, fontFiles);
+    if (!loaded || ts.i_Errors() > 0) {
       FlushLog(ts, err);
       return 1;
     }
