@@ -86,6 +86,20 @@ std::vector<fs::path> SupportedCorpusFiles() {
   return files;
 }
 
+// The contents of a MIF file's String statements, joined: long strings
+// are cut into several statements, in the middle of words too.
+std::string MIFText(const std::string& mif) {
+  std::string text;
+  for (std::size_t at = mif.find("<String `"); at != std::string::npos; at = mif.find("<String `", at)) {
+    at += 9;
+    const std::size_t end = mif.find("'>", at);
+    if (end == std::string::npos) break;
+    text += mif.substr(at, end - at);
+    at = end;
+  }
+  return text;
+}
+
 const std::string kMorvane = std::string("'") + MORVANE_CLI + "'";
 
 class XLIFFRoundTrip : public ::testing::Test {
@@ -177,7 +191,7 @@ TEST_F(XLIFFRoundTrip, TranslateToolkitPseudoTranslationConvertsBack) {
   ASSERT_EQ(back.status, 0) << back.out;
   EXPECT_EQ(back.out.find("Warning 1360"), std::string::npos) << back.out;  // the ancillary sections were found
 
-  // Every plain-text unit's pseudo-translated words stand in its MIF file.
+  // Every unit's pseudo-translated words stand in its MIF file's text.
   std::istringstream expected(ReadAll(dir_ / "expected.tsv"));
   std::string line;
   std::size_t words = 0;
@@ -185,7 +199,7 @@ TEST_F(XLIFFRoundTrip, TranslateToolkitPseudoTranslationConvertsBack) {
     const std::string xlf = fs::path(line.substr(0, line.find('\t'))).filename().string();
     const std::string kwxName = xlf.substr(0, xlf.size() - 4);
     if (kwxName == "ancillary.rtf") continue;
-    const std::string mif = ReadAll(dir_ / "back" / (fs::path(kwxName).stem().string() + ".mif"));
+    const std::string mif = MIFText(ReadAll(dir_ / "back" / (fs::path(kwxName).stem().string() + ".mif")));
     std::istringstream list(line.substr(line.find('\t') + 1));
     std::string word;
     while (list >> word) {
@@ -193,7 +207,7 @@ TEST_F(XLIFFRoundTrip, TranslateToolkitPseudoTranslationConvertsBack) {
       EXPECT_NE(mif.find(word), std::string::npos) << word << " missing from " << kwxName;
     }
   }
-  EXPECT_GT(words, 50u);
+  EXPECT_GT(words, 1000u);
 }
 
 // OmegaT's console mode reads the files (its XLIFF filter translates in

@@ -10,9 +10,9 @@ unique, a <source> in every unit, inline codes with ids, <bpt>/<ept> paired
 inside each element); translate-toolkit must load every trans-unit; each unit
 that is not translate="no" gets a target in which every text run has its
 letter case swapped and every inline code is kept; the store is saved in
-place by translate-toolkit. EXPECTED.tsv receives, per file, the swapped
-words of units whose text is plain words, for the caller to find in the
-back-converted MIF file. Exits 1 with a message on the first fault.
+place by translate-toolkit. EXPECTED.tsv receives, per unit, the swapped
+whole words (four letters or more) of its text runs, for the caller to find
+in the back-converted MIF file. Exits 1 with a message on the first fault.
 """
 import copy
 import re
@@ -111,14 +111,13 @@ def main():
                 swap(r)
             unit.rich_target = rich
             translated += 1
+            # The whole words of each text run, which back conversion must
+            # put into the MIF file as they are.
             target = unit.xmlelement.find(NS + "target")
-            text = (target.text or "") + "".join(c.tail or "" for c in target)
-            # Plain words only: no code inside, nothing MIF would escape.
-            source_xml = etree.tostring(unit.xmlelement.find(NS + "source"), encoding="unicode")
-            if source_xml.count("<ph") == 1 and "<bpt" not in source_xml and re.fullmatch(r"[A-Za-z ]{12,}", text):
-                words = [w for w in text.split() if len(w) >= 4]
-                if words:
-                    expected.write(path + "\t" + " ".join(words) + "\n")
+            runs = [target.text or ""] + [c.tail or "" for c in target]
+            words = [w for run in runs for w in run.split() if re.fullmatch(r"[A-Za-z]{4,}", w)]
+            if words:
+                expected.write(path + "\t" + " ".join(words) + "\n")
         store.savefile(path)
         print("%s: %d units, %d pseudo-translated" % (path, len(units), translated))
 
