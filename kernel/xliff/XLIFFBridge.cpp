@@ -225,8 +225,8 @@ class UnitContent {
   UnitContent(int textCodePage, int tagCodePage) : codePage_(textCodePage), tagCodePage_(tagCodePage) {}
 
   // Escaped UTF-8 for bytes of the code page; runs that do not come back
-  // unchanged are cut into characters, and characters that do not become
-  // byte codes.
+  // unchanged are cut into characters, and characters that do not survive
+  // become byte codes.
   void Text(std::string_view bytes) {
     hasText_ = hasText_ || bytes.find_first_not_of(" \t") != std::string_view::npos;
     std::string out;
@@ -248,13 +248,14 @@ class UnitContent {
     }
   }
 
-  // The code for one tag, given its partner's position when paired.
+  // The code for one tag: element "ph", "bpt" or "ept" with its id (a
+  // pair shares one id). A tag whose bytes do not survive conversion keeps
+  // its element and id and holds its bytes in hexadecimal.
   void Code(std::string_view element, int id, std::string_view tag, const char* ctype) {
     std::string content;
     if (!CodeText(tag, content)) {
-      // A tag whose bytes do not survive conversion: kept byte for byte.
-      xml_ += "<ph id=\"" + std::to_string(++codes_) + "\" ctype=\"x-kwx-bytes\">" + Hex(tag) + "</ph>";
-      return;
+      content = Hex(tag);
+      ctype = "x-kwx-bytes";
     }
     xml_ += "<" + std::string(element) + " id=\"" + std::to_string(id) + "\"";
     if (element != "ph") xml_ += " rid=\"" + std::to_string(id) + "\"";

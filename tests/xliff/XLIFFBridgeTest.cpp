@@ -77,6 +77,11 @@ const struct {
      "<ph id=\"1\" ctype=\"x-kwx-external\">&lt;ps \"Body\" 5&gt;</ph>Caf\xC3\xA9 \xE2\x82\xAC x<ph id=\"2\" "
      "ctype=\"x-kwx-bytes\">01</ph>y",
      true},
+    // A tag XML cannot hold keeps its place in the pair as bytes.
+    {"<:cs \"a\x01" "b\" 1>x<:/cs>",
+     "<bpt id=\"1\" rid=\"1\" ctype=\"x-kwx-bytes\">3C3A637320226101622220313E</bpt>x<ept id=\"1\" rid=\"1\" "
+     "ctype=\"x-kwx-internal\">&lt;:/cs&gt;</ept>",
+     true},
     {"</tr>", "<ph id=\"1\" ctype=\"x-kwx-external\">&lt;/tr&gt;</ph>", false},
     {"<ps \"Body\" 6>   ", "<ph id=\"1\" ctype=\"x-kwx-external\">&lt;ps \"Body\" 6&gt;</ph>   ", false},
     {"<imk 1>Index<il>Entry", "<ph id=\"1\" ctype=\"x-kwx-external\">&lt;imk 1&gt;</ph>Index<ph id=\"2\" "
