@@ -117,12 +117,12 @@ class XLIFFRoundTrip : public ::testing::Test {
 
   // Converts every supported corpus document in one batch; returns the
   // KWX files for translation, the ancillary file included.
-  std::vector<fs::path> ConvertCorpus(const std::string& format) {
+  std::vector<fs::path> ConvertCorpus(const std::string& format, const std::string& languages = "") {
     std::string files;
     for (const fs::path& f : SupportedCorpusFiles()) files += " '" + f.string() + "'";
     // Documents the converter refuses (change bars) fail the batch; the
     // others are converted.
-    Shell(kMorvane + " convert-mif --format " + format + " --org-dir org --translated-dir tr" + files, dir_);
+    Shell(kMorvane + " convert-mif --format " + format + languages + " --org-dir org --translated-dir tr" + files, dir_);
     return Files(dir_ / "tr", "." + format);
   }
 
@@ -132,17 +132,33 @@ class XLIFFRoundTrip : public ::testing::Test {
 };
 
 TEST_F(XLIFFRoundTrip, UntranslatedXLIFFGivesTheKWXFilesByteForByte) {
-  for (const std::string format : {"rtf", "txt"}) {
-    SCOPED_TRACE(format);
-    const std::vector<fs::path> kwx = ConvertCorpus(format);
+  const struct {
+    const char* format;
+    const char* languages;  // of convert-mif; to-xliff takes the target language
+    const char* target;
+  } runs[] = {
+      {"rtf", "", ""},
+      {"txt", "", ""},
+      // Windows-1252 text and tags, a Windows-1251 target (a second RTF font).
+      {"rtf", " --source-language German --target-language Russian", " --target-language Russian"},
+  };
+  for (const auto& run : runs) {
+    const std::string format = run.format;
+    SCOPED_TRACE(format + run.languages);
+    const std::vector<fs::path> kwx = ConvertCorpus(format, run.languages);
     ASSERT_GE(kwx.size(), 4u) << "too few corpus documents converted";  // three or more, and the ancillary file
-    Outcome to = Morvane("to-xliff --org-dir org --output-dir x" + Names(kwx, "tr/"));
+    Outcome to = Morvane("to-xliff --org-dir org --output-dir x" + std::string(run.target) + Names(kwx, "tr/"));
     ASSERT_EQ(to.status, 0) << to.out << to.err;
     const std::vector<fs::path> xliff = Files(dir_ / "x", ".xlf");
     ASSERT_EQ(xliff.size(), kwx.size());
     // Ids and everything else are the same on a second run.
     const std::string first = ReadAll(xliff.front());
-    ASSERT_EQ(Morvane("to-xliff --org-dir org --output-dir x" + Names({kwx.front()}, "tr/")).status, 0);
+    EXPECT_NE(first.find(*run.target ? "source-language=\"de-DE\" target-language=\"ru-RU\""
+                                     : "source-language=\"en-US\" target-language=\"en-US\""),
+              std::string::npos);
+    ASSERT_EQ(Morvane("to-xliff --org-dir org --output-dir x" + std::string(run.target) + Names({kwx.front()}, "tr/"))
+                  .status,
+              0);
     EXPECT_EQ(ReadAll(xliff.front()), first);
     if (Shell("command -v xmllint >/dev/null", dir_).status == 0) {
       Outcome wellFormed = Shell("xmllint --noout" + Names(xliff, "x/"), dir_);
