@@ -23,6 +23,7 @@
 #include "kernel/session/CommunicationFrame.h"
 #include "kernel/session/KernelStrings.h"
 #include "kernel/session/Languages.h"
+#include "kernel/xliff/XLIFFBridge.h"
 
 namespace {
 
@@ -38,6 +39,9 @@ const char kUsage[] =
     "  convert-kwx [options] TRANSLATED... convert translated KWX files back to MIF\n"
     "  pseudo --output-dir DIR KWX...      write pseudo-translated copies of KWX files,\n"
     "                                      to try the round trip before translation\n"
+    "  to-xliff --org-dir DIR KWX...       write an XLIFF 1.2 file for each KWX file, for\n"
+    "                                      translation tools\n"
+    "  from-xliff --org-dir DIR XLIFF...   rebuild the KWX files from translated XLIFF files\n"
     "  message-types                       list the verifier's message types\n"
     "  prescan FILE.mif...                 list the objects the pages of MIF files show\n"
     "  languages                           list the accepted language names\n"
@@ -84,6 +88,26 @@ const char kUsage[] =
     "  --target-language NAME     language of the translation (default \"English (US)\")\n"
     "  --target-hyphenation off|keep   hyphenation of the translation (default off)\n"
     "\n"
+    "Options of to-xliff:\n"
+    "  --org-dir DIR              where the source KWX files are (required); the text\n"
+    "                             of a KWX file that differs from its source becomes\n"
+    "                             the unit's target\n"
+    "  --output-dir DIR           where NAME.rtf.xlf (or NAME.txt.xlf) goes (default:\n"
+    "                             beside the KWX file)\n"
+    "  --target-language NAME     language of the translation (default \"English (US)\")\n"
+    "  --copy-source              give each unit without a target a copy of its source\n"
+    "                             as target (for tools that translate in <target>)\n"
+    "  One trans-unit stands for one KWX line (id: the line number); every tag is an\n"
+    "  inline code; lines without text are units with translate=\"no\".\n"
+    "\n"
+    "Options of from-xliff:\n"
+    "  --org-dir DIR              where the source KWX files are (required)\n"
+    "  --output-dir DIR           where the KWX file goes, under its original name\n"
+    "                             (default: beside the XLIFF file)\n"
+    "  Each unit gives its target, or its source when it has none. A target\n"
+    "  character the KWX code page cannot hold is reported with the unit id and\n"
+    "  the KWX file is not written. Then run verify and convert-kwx as usual.\n"
+    "\n"
     "General options:\n"
     "  -h, --help                 show this help and exit\n"
     "  --version                  show the version and exit\n"
@@ -108,12 +132,16 @@ const std::map<std::string, std::set<std::string>> kValueOptions = {
     {"verify", {"org-dir", "format", "target-language", "page-size", "suppress", "report"}},
     {"convert-kwx", {"org-dir", "ancillary", "format", "target-language", "target-hyphenation"}},
     {"pseudo", {"output-dir"}},
+    {"to-xliff", {"org-dir", "output-dir", "target-language"}},
+    {"from-xliff", {"org-dir", "output-dir"}},
     {"message-types", {}},
     {"prescan", {}},
     {"languages", {}},
 };
 const std::map<std::string, std::set<std::string>> kFlags = {
     {"pseudo", {}},
+    {"to-xliff", {"copy-source"}},
+    {"from-xliff", {}},
     {"convert-kwx", {}},
     {"convert-mif", {"no-ancillary"}},
     {"verify", {"report-all"}},
@@ -544,6 +572,95 @@ int RunPseudo(const Arguments& args, std::ostream& out, std::ostream& err) {
   return ok ? 0 : 1;
 }
 
+// The folder of --name, or an empty string after a usage error.
+std::string ExistingFolder(const Arguments& args, const char* command, const char* name, std::ostream& err) {
+  const std::string folder = Folder(args.options.at(name));
+  if (!CQ_Morvane_Communication::b_VerifyPath(folder)) {
+    err << "morvane " << command << ": the folder '" << folder << "' does not exist\n";
+    return std::string();
+  }
+  return folder;
+}
+
+void PrintProblems(const std::vector<st_XLIFFProblem>& problems, std::ostream& out) {
+  for (const st_XLIFFProblem& p : problems) {
+    out << "  " << (p.cs_UnitId.empty() ? "" : "unit " + p.cs_UnitId + ": ") << p.cs_Text << '\n';
+  }
+}
+
+int RunToXLIFF(const Arguments& args, std::ostream& out, std::ostream& err) {
+  if (args.files.empty()) {
+    err << "morvane to-xliff: no KWX file given\n";
+    return 2;
+  }
+  if (!args.options.count("org-dir")) {
+    err << "morvane to-xliff: name the folder of the source KWX files with --org-dir\n";
+    return 2;
+  }
+  const std::string targetLanguage =
+      args.options.count("target-language") ? args.options.at("target-language") : "English (US)";
+  if (!CheckTargetLanguage("to-xliff", targetLanguage, err)) return 2;
+  const std::string orgFolder = ExistingFolder(args, "to-xliff", "org-dir", err);
+  if (orgFolder.empty()) return 2;
+  std::string outputFolder;
+  if (args.options.count("output-dir")) {
+    outputFolder = ExistingFolder(args, "to-xliff", "output-dir", err);
+    if (outputFolder.empty()) return 2;
+  }
+  bool ok = true;
+  for (const std::string& file : args.files) {
+    const std::string in = Absolute(file);
+    const std::string xliff =
+        (outputFolder.empty() ? Platform::DirectoryOf(in) : outputFolder) + Platform::FileNameOf(in) + ".xlf";
+    std::vector<st_XLIFFProblem> problems;
+    const bool written =
+        sb_KWXFileToXLIFF(in, orgFolder, targetLanguage, xliff, problems, args.flags.count("copy-source") > 0);
+    out << (written ? "Wrote " + xliff + "\n  from " + in : "Could not write XLIFF for " + in) << '\n';
+    PrintProblems(problems, out);
+    ok = ok && written;
+  }
+  return ok ? 0 : 1;
+}
+
+int RunFromXLIFF(const Arguments& args, std::ostream& out, std::ostream& err) {
+  if (args.files.empty()) {
+    err << "morvane from-xliff: no XLIFF file given\n";
+    return 2;
+  }
+  if (!args.options.count("org-dir")) {
+    err << "morvane from-xliff: name the folder of the source KWX files with --org-dir\n";
+    return 2;
+  }
+  const std::string orgFolder = ExistingFolder(args, "from-xliff", "org-dir", err);
+  if (orgFolder.empty()) return 2;
+  std::string outputFolder;
+  if (args.options.count("output-dir")) {
+    outputFolder = ExistingFolder(args, "from-xliff", "output-dir", err);
+    if (outputFolder.empty()) return 2;
+  }
+  bool ok = true;
+  for (const std::string& file : args.files) {
+    const std::string in = Absolute(file);
+    const std::string folder = outputFolder.empty() ? Platform::DirectoryOf(in) : outputFolder;
+    if (Platform::SamePathIgnoringCase(folder, orgFolder)) {
+      // The rebuilt file would replace its own source.
+      err << "morvane from-xliff: " << in << " would be rebuilt into the ORG folder, over its source; "
+          << "choose another --output-dir\n";
+      return 2;
+    }
+    std::vector<st_XLIFFProblem> problems;
+    std::string kwx;
+    const bool written = sb_XLIFFFileToKWX(in, folder, kwx, problems);
+    out << (written ? "Wrote " + kwx + "\n  from " + in : "Could not rebuild the KWX file of " + in) << '\n';
+    if (written && !std::filesystem::exists(orgFolder + Platform::FileNameOf(kwx))) {
+      problems.push_back({"", "no source file " + orgFolder + Platform::FileNameOf(kwx) + " to verify against"});
+    }
+    PrintProblems(problems, out);
+    ok = ok && written;
+  }
+  return ok ? 0 : 1;
+}
+
 int RunPrescan(const Arguments& args, std::ostream& out, std::ostream& err) {
   if (args.files.empty()) {
     err << "morvane prescan: no MIF file given\n";
@@ -603,6 +720,8 @@ int i_RunMorvane(int argc, char** argv, std::ostream& out, std::ostream& err) {
   if (args.command == "verify") return RunVerify(args, out, err);
   if (args.command == "convert-kwx") return RunConvertKWX(args, out, err);
   if (args.command == "pseudo") return RunPseudo(args, out, err);
+  if (args.command == "to-xliff") return RunToXLIFF(args, out, err);
+  if (args.command == "from-xliff") return RunFromXLIFF(args, out, err);
   if (args.command == "message-types") return RunMessageTypes(args, out, err);
   if (args.command == "prescan") return RunPrescan(args, out, err);
   if (args.command == "languages") return RunLanguages(args, out, err);
