@@ -83,6 +83,8 @@ const char kUsage[] =
     "  --format rtf|txt           KWX file format (default: from the files' extension)\n"
     "  --target-language NAME     language of the translation (default \"English (US)\")\n"
     "  --target-hyphenation off|keep   hyphenation of the translation (default off)\n"
+    "  --replace-source           allow a MIF file to replace the source file its\n"
+    "                             ORG copy was made from (refused by default)\n"
     "\n"
     "General options:\n"
     "  -h, --help                 show this help and exit\n"
@@ -114,7 +116,7 @@ const std::map<std::string, std::set<std::string>> kValueOptions = {
 };
 const std::map<std::string, std::set<std::string>> kFlags = {
     {"pseudo", {}},
-    {"convert-kwx", {}},
+    {"convert-kwx", {"replace-source"}},
     {"convert-mif", {"no-ancillary"}},
     {"verify", {"report-all"}},
     {"message-types", {}},
@@ -497,6 +499,7 @@ int RunConvertKWX(const Arguments& args, std::ostream& out, std::ostream& err) {
   session.v_SetFileFormatForKWX(*format);
   session.v_SetTargetLanguage(targetLanguage.c_str());
   session.v_SetTranslationHyphenation(*hyphenation);
+  session.v_SetReplaceSourceFiles(args.flags.count("replace-source") != 0);
   session.v_SetORGFilesPath(orgFolder.c_str());
   session.v_SetBatchProgressIndicator(static_cast<int>(paths.size()) * 24);
   Reporter reporter(session, out, err, isatty(STDERR_FILENO));

@@ -51,28 +51,38 @@ bool CQ_Morvane_CommunicationFrame::b_CreateAncillaryFile() {
     }
     if (!orgWanted && !translatedWanted) return false;
   }
-  v_WriteAncillaryFile();
-  return true;
+  // A file that cannot be written is reported like any other file's
+  // error; the batch's results stay intact.
+  return i_RunGuarded([this] {
+           v_WriteAncillaryFile();
+           return 0;
+         }) == 0;
 }
 
 bool CQ_Morvane_CommunicationFrame::b_CreateAncillaryFile(const std::string& fileName) {
   if (m_bGUI) return b_CreateAncillaryFile();
-  try {
-    v_WriteAncillaryFile(fileName);
-  } catch (const Platform::CQ_FileException& e) {
-    v_FileErrorReporting(&e);
-    return false;
-  } catch (const Platform::CQ_ArchiveException& e) {
-    v_ArchiveErrorReporting(&e);
-    return false;
-  }
-  return true;
+  return i_RunGuarded([this, &fileName] {
+           v_WriteAncillaryFile(fileName);
+           return 0;
+         }) == 0;
 }
 
 void CQ_Morvane_CommunicationFrame::v_WriteAncillaryFile() {
   CQ_StringList header = ccs_AncillaryHeader();
   for (auto it = header.rbegin(); it != header.rend(); ++it) m_lstAncillary.push_front(*it);
   m_lstAncillary.emplace_back("</kwx>");
+  // A failed write leaves the lines as they were, so that a second attempt
+  // does not frame them twice.
+  struct Unframe {
+    CQ_StringList& lines;
+    std::size_t headerLines;
+    bool done = false;
+    ~Unframe() {
+      if (done) return;
+      for (std::size_t i = 0; i < headerLines && !lines.empty(); ++i) lines.pop_front();
+      if (!lines.empty()) lines.pop_back();
+    }
+  } unframe{m_lstAncillary, header.size()};
 
   const std::string name = "ancillary" + ccs_KWXExtension();
   const std::string orgFile = m_strORGFilesPath + name;
@@ -88,6 +98,7 @@ void CQ_Morvane_CommunicationFrame::v_WriteAncillaryFile() {
     }
     v_AddMessage(translatedFile);
   }
+  unframe.done = true;
   v_UpdateResults();
 }
 

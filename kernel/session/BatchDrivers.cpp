@@ -7,6 +7,7 @@
 // results lines (b_ErrorReporting) and keeps the progress indicators
 // moving. Nothing escapes a driver: errors end up in the results queue.
 #include <new>
+#include <unordered_set>
 
 #include "System/Platform/FileSystem.h"
 #include "System/Platform/LocalTime.h"
@@ -114,6 +115,30 @@ int CQ_Morvane_CommunicationFrame::i_ConfirmOverwritingMIFFiles() {
   return i_ConfirmOverwriting(m_strTranslatedFilesPath + m_strCurrentFileName + ".mif", true);
 }
 
+int CQ_Morvane_Communication::i_ConfirmDistinctOutputs(const std::string& path,
+                                                       std::unordered_set<std::string>& outputs) {
+  // Forward conversion writes into the ORG folder (and a fixed translated
+  // folder); back conversion and verification beside the translated file.
+  const std::string& folder = m_iTask == TASK_MIF_TO_KWX ? m_strORGFilesPath : m_strTranslatedFilesPath;
+  if (outputs.insert(folder + m_strCurrentFileName).second) return Platform::IDYES;
+  if (!m_bGUI) return 0;
+  return i_MessageBox(ccs_FormatKernelString(3202, path.c_str()), Platform::MB_YESNOCANCEL | Platform::MB_ICONQUESTION);
+}
+
+void CQ_Morvane_CommunicationFrame::v_CheckNotReplacingSource(const std::string& outputPath,
+                                                              const std::string& sourcePath) {
+  if (m_bReplaceSourceFiles || !Platform::SameFile(outputPath, sourcePath)) return;
+  if (m_bGUI &&
+      i_MessageBox(ccs_FormatKernelString(3212, outputPath.c_str()), Platform::MB_YESNO | Platform::MB_ICONQUESTION) ==
+          Platform::IDYES) {
+    return;
+  }
+  v_AddStringMessage(3210);
+  v_AddMessage(outputPath);
+  v_AddStringMessage(3211);
+  throw 3210;
+}
+
 std::string CQ_Morvane_CommunicationFrame::ccs_KWXExtension() const {
   return m_iFileFormatForKWX == 1 ? ".rtf" : ".txt";
 }
@@ -176,6 +201,9 @@ bool CQ_Morvane_Communication::b_RunBatch(const CQ_StringList* paths, const st_B
   const int files = paths ? static_cast<int>(paths->size()) : 0;
   m_iBatchProcessed = m_iBatchFailed = m_iBatchFilesWithTagErrors = 0;
   if (!paths) return true;
+  // The folder and base name of every file's outputs so far: a second file
+  // with the same ones would replace the first one's results.
+  std::unordered_set<std::string> outputs;
   for (const std::string& path : *paths) {
     m_iFileProgressIndicator = task.steps;
     const std::string extension = ExtensionOf(path);
@@ -192,10 +220,18 @@ bool CQ_Morvane_Communication::b_RunBatch(const CQ_StringList* paths, const st_B
     v_UpdateResults();
 
     int code;
-    switch (task.confirm()) {
+    switch (i_ConfirmDistinctOutputs(path, outputs)) {
       case Platform::IDCANCEL: code = 2; break;
       case Platform::IDNO: code = 3; break;
-      case Platform::IDYES: code = task.run(); break;
+      case Platform::IDYES:
+        switch (task.confirm()) {
+          case Platform::IDCANCEL: code = 2; break;
+          case Platform::IDNO: code = 3; break;
+          case Platform::IDYES: code = task.run(); break;
+          default: code = 100; break;
+        }
+        break;
+      case 0: code = 3200; break;  // refused without a question
       default: code = 100; break;
     }
     if (m_iTask == TASK_VERIFY && (m_nVerificationErrors || m_nVerificationAlerts || m_nVerificationWarnings)) {

@@ -17,6 +17,7 @@
 #include <functional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "System/Export.h"
@@ -324,6 +325,10 @@ class OSTRAKON_API CQ_Morvane_Communication {
   // give 4, an out-of-memory exception gives 5.
   int i_RunGuarded(const std::function<int()>& operation);
   int i_ConfirmOverwritingCMPFiles();
+  // Records the current file's output folder and base name in `outputs`.
+  // When an earlier file of the batch had the same ones, a GUI session asks
+  // (IDYES, IDNO or IDCANCEL) and any other refuses (0); otherwise IDYES.
+  int i_ConfirmDistinctOutputs(const std::string& path, std::unordered_set<std::string>& outputs);
   // Asks the overwrite question for one file; IDYES when it does not exist.
   int i_ConfirmOverwriting(const std::string& fullName, bool withCancel);
   // Shows a message box owned by the UI window (GUI sessions only).

@@ -85,6 +85,8 @@ CodeRow LookUp(int code) {
     case 2080: return PerTask({}, {1190, 1191}, {2190, 2191});
     case 2090: return Same({3010});
     case 2100: return Same({153, 154, 155});
+    case 3200: return Same({3200, 3201});
+    case 3210: return Same({});  // the check has added its lines with the file's name
     case 5000: return PerTask({}, {1190, 1192}, {2190, 2192});
     case 5010: return PerTask({}, {1180}, {2180});
     case 5020: return PerTask({}, {1030}, {2030});
