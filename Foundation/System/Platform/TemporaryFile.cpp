@@ -210,6 +210,13 @@ void CQ_TemporaryFile::sv_SetCommitGate(CommitGate gate) {
   g_gatePassed.store(false);
 }
 
+void CQ_TemporaryFile::sv_PassCommitGate() {
+  const CommitGate gate = g_commitGate.load();
+  if (!gate || g_gatePassed.load()) return;
+  gate();
+  g_gatePassed.store(true);
+}
+
 CQ_TemporaryFile::CQ_TemporaryFile(std::string destination) : m_strPath(std::move(destination)) {
   const std::size_t slash = m_strPath.rfind('/');
   const std::string folder = slash == std::string::npos ? std::string() : m_strPath.substr(0, slash + 1);
@@ -288,14 +295,11 @@ void CQ_TemporaryFile::v_Commit() {
   const int fd = m_iDescriptor;
   m_iDescriptor = -1;
   if (::close(fd) != 0) v_Fail(errno);
-  if (const CommitGate gate = g_commitGate.load(); gate && !g_gatePassed.load()) {
-    try {
-      gate();
-    } catch (...) {
-      v_Discard();
-      throw;
-    }
-    g_gatePassed.store(true);
+  try {
+    sv_PassCommitGate();
+  } catch (...) {
+    v_Discard();
+    throw;
   }
   if (::renameat(m_iFolder, m_strTemporaryName.c_str(), m_iFolder, ccs_FileName().c_str()) != 0) v_Fail(errno);
   m_bCommitted = true;

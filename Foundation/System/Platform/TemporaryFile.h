@@ -90,6 +90,9 @@ class OSTRAKON_API CQ_TemporaryFile {
   // for none. Used by a parallel batch to keep the order of its commits.
   using CommitGate = void (*)();
   static void sv_SetCommitGate(CommitGate gate);
+  // Runs the commit gate if it has not run yet in this process: for a
+  // caller about to change a final name by other means (removing a file).
+  static void sv_PassCommitGate();
 
  private:
   [[noreturn]] void v_Fail(int error);
