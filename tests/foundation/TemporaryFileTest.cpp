@@ -58,7 +58,7 @@ TEST_F(TemporaryFileTest, CommitRenamesAndAnUncommittedFileVanishes) {
   const std::string longName(255, 'x');
   {
     CQ_TemporaryFile file(dir_ + longName);
-    EXPECT_EQ(file.rcs_GetTemporaryName().size(), 41u);
+    EXPECT_EQ(file.rcs_GetTemporaryName().size(), 50u);
     EXPECT_EQ(Names(dir_), std::set<std::string>{file.rcs_GetTemporaryName()});
     file.v_Write("abc", 3);
     file.v_Commit();
@@ -124,9 +124,15 @@ TEST_F(TemporaryFileTest, LeftoversAreTheFilesOfWritersThatAreGone) {
       {".doc.rtf." + std::to_string(self) + ".12.tmp", false},                   // the earlier form, process alive
       {".doc.rtf.12x.0.tmp", false},
       {"doc.rtf." + std::to_string(dead) + ".0.tmp", false},  // not hidden: not ours
-      {".~0000000g-00000001-00000001-00000001.tmp", false},   // not hexadecimal
+      {".~0000000g-00000001-00000001-00000001-00000001.tmp", false},  // not hexadecimal
   };
   for (const auto& row : rows) EXPECT_EQ(CQ_TemporaryFile::sb_IsLeftover(row.name), row.leftover) << row.name;
+
+  // A dead writer's name as another machine sharing the folder would
+  // write it: only that machine can tell, so it stays.
+  std::string foreign = CQ_TemporaryFile::scs_TemporaryName("doc.rtf", dead, tag, 3);
+  foreign[11] = foreign[11] == 'f' ? '0' : 'f';
+  EXPECT_FALSE(CQ_TemporaryFile::sb_IsLeftover(foreign)) << foreign;
 }
 
 TEST_F(TemporaryFileTest, AKilledWritersFileIsSweptByTheNextProcessOnly) {

@@ -35,7 +35,7 @@ std::atomic<std::uint32_t> g_sequence{0};
 std::atomic<CQ_TemporaryFile::CommitGate> g_commitGate{nullptr};
 std::atomic<bool> g_gatePassed{false};
 
-constexpr std::size_t kTemporaryNameSize = 41;
+constexpr std::size_t kTemporaryNameSize = 50;
 
 std::uint32_t Hash32(const std::string& text) {
   std::uint64_t hash = 14695981039346656037ull;
@@ -62,6 +62,22 @@ std::string StartTime(pid_t pid) {
     if (!(fields >> field)) return std::string();
   }
   return field;
+}
+
+// The machine: its machine id, or its host name. Writers of another
+// machine sharing the folder are never judged from here.
+std::uint32_t HostHash() {
+  static const std::uint32_t hash = [] {
+    std::ifstream in("/etc/machine-id");
+    std::string id;
+    std::getline(in, id);
+    if (id.empty()) {
+      char name[256] = {};
+      if (::gethostname(name, sizeof name - 1) == 0) id = name;
+    }
+    return Hash32("host/" + id);
+  }();
+  return hash;
 }
 
 const std::string& BootId() {
@@ -121,11 +137,13 @@ bool CurrentFormIsLeftover(const std::string& name) {
       name.compare(kTemporaryNameSize - 4, 4, ".tmp") != 0) {
     return false;
   }
-  std::uint32_t hash, pid, tag, sequence;
-  if (!ParseHex8(name, 2, hash) || name[10] != '-' || !ParseHex8(name, 11, pid) || name[19] != '-' ||
-      !ParseHex8(name, 20, tag) || name[28] != '-' || !ParseHex8(name, 29, sequence)) {
+  std::uint32_t hash, host, pid, tag, sequence;
+  if (!ParseHex8(name, 2, hash) || name[10] != '-' || !ParseHex8(name, 11, host) || name[19] != '-' ||
+      !ParseHex8(name, 20, pid) || name[28] != '-' || !ParseHex8(name, 29, tag) || name[37] != '-' ||
+      !ParseHex8(name, 38, sequence)) {
     return false;
   }
+  if (host != HostHash()) return false;
   if (ProcessIsGone(pid)) return true;
   if (pid > 0x7fffffffu) return false;
   const std::uint32_t now = TagOf(static_cast<pid_t>(pid));
@@ -182,7 +200,8 @@ std::size_t Sweep(const std::string& folder) {
 std::string CQ_TemporaryFile::scs_TemporaryName(const std::string& fileName, std::uint32_t pid, std::uint32_t tag,
                                                 std::uint32_t sequence) {
   char name[kTemporaryNameSize + 1];
-  std::snprintf(name, sizeof name, ".~%08x-%08x-%08x-%08x.tmp", Hash32(fileName), pid, tag, sequence);
+  std::snprintf(name, sizeof name, ".~%08x-%08x-%08x-%08x-%08x.tmp", Hash32(fileName), HostHash(), pid, tag,
+                sequence);
   return name;
 }
 

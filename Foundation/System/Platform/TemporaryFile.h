@@ -5,20 +5,22 @@
 // over the destination by v_Commit; one destroyed without a commit removes
 // its temporary file. The temporary name is
 //
-//   ".~" HASH "-" PID "-" TAG "-" SEQ ".tmp"        (41 bytes)
+//   ".~" HASH "-" HOST "-" PID "-" TAG "-" SEQ ".tmp"        (50 bytes)
 //
 // with eight lower-case hexadecimal digits each: HASH of the destination's
-// file name, PID the writing process, TAG that process's start time and the
-// boot it runs in, SEQ a running number. It fits wherever the final name
+// file name, HOST of the machine (its machine id or host name), PID the
+// writing process, TAG that process's start time and the boot it runs in,
+// SEQ a running number. It fits wherever the final name
 // fits: every operation names the file relative to an open handle of the
 // folder, so the folder's path may be as long as the final path allows.
 //
 // A process killed while writing leaves its temporary file behind. The
 // first temporary file a process creates in a folder sweeps that folder:
-// it removes every temporary file whose writer is gone, that is whose PID
-// no longer runs, or runs with another TAG (the PID was reused, or the
-// machine restarted). A live writer's file is never removed; when the
-// state of its writer cannot be read, the file is kept. Temporary files of
+// it removes every temporary file of this machine whose writer is gone,
+// that is whose PID no longer runs, or runs with another TAG (the PID was
+// reused, or the machine restarted). A live writer's file is never
+// removed; when the state of its writer cannot be read, or the writer ran
+// on another machine sharing the folder, the file is kept. Temporary files of
 // the earlier form ".NAME.PID.N.tmp" are removed the same way when their
 // PID no longer runs.
 //
