@@ -5,8 +5,10 @@
 // converter), is post-processed, and is joined into lines by the KWX line
 // rule. The master pages go into the ancillary section together with the
 // formats the document used, in the order of first use. Only when all of
-// that has succeeded are the KWX files written, so a stop leaves no KWX
-// output behind. The tag tables keep every tag of the file, body and
+// that has succeeded are the KWX files written, each completely under a
+// temporary name before any takes its final name, and the ORG copy (kept
+// under its temporary name since the pre-scan) takes its name last: a stop
+// at any point leaves the older ORG copy beside its own KWX files. The tag tables keep every tag of the file, body and
 // ancillary section alike, for the in-memory conversion of the ORG copy.
 #include "kernel/forward/MIFToKWXConverter.h"
 
@@ -168,7 +170,9 @@ void CQ_MIFToKWXConverter::v_Run(const std::function<void(CQ_MIFPreScan&)>& preS
   // Every file is written completely before any takes its name.
   std::vector<std::unique_ptr<CQ_KWXFileWriter>> files;
   files.push_back(pco_WriteKWXFile(orgFolder + kwxName));
-  if (!Platform::SamePathIgnoringCase(translatedFolder, orgFolder)) files.push_back(pco_WriteKWXFile(translatedFolder + kwxName));
+  if (!Platform::SamePathIgnoringCase(translatedFolder, orgFolder)) {
+    files.push_back(pco_WriteKWXFile(translatedFolder + kwxName));
+  }
   for (const auto& file : files) file->v_CheckDestination();
   if (orgCopy) orgCopy->v_CheckDestination();
   for (const auto& file : files) file->v_Commit();
