@@ -9,6 +9,9 @@
 // it, after checking that the header matches the document's settings. Any
 // mismatch is a warning: the document is still converted, without its
 // shared text.
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <fstream>
 
 #include "System/Platform/FileSystem.h"
@@ -23,6 +26,13 @@ const char kHyphenationOff[] = "<sourcehyphenation \"Turn Off\">";
 const char kHyphenationKeep[] = "<sourcehyphenation \"Leave As Is\">";
 const char kQuotesText[] = "<sourcequotes \"As Text\">";
 const char kQuotesTags[] = "<sourcequotes \"As Tags\">";
+
+// Raises the file error of a folder standing under the name, before any
+// copy is written: two copies are written or, in that case, none.
+void RefuseFolderInTheWay(const std::string& name) {
+  struct stat st {};
+  if (::stat(name.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) Platform::CQ_FileException::ThrowOsError(EISDIR, name);
+}
 
 }  // namespace
 
@@ -86,12 +96,15 @@ void CQ_Morvane_CommunicationFrame::v_WriteAncillaryFile() {
 
   const std::string name = "ancillary" + ccs_KWXExtension();
   const std::string orgFile = m_strORGFilesPath + name;
+  const bool twoCopies = !Platform::SamePathIgnoringCase(m_strTranslatedFilesPath, m_strORGFilesPath);
+  RefuseFolderInTheWay(orgFile);
+  if (twoCopies) RefuseFolderInTheWay(m_strTranslatedFilesPath + name);
   if (!rco_GetConverterFactory().vb_WriteKWXLines(*this, m_lstAncillary, orgFile)) {
     throw Platform::CQ_FileException(Platform::CQ_FileException::genericException, orgFile);
   }
   v_AddStringMessage(7);
   v_AddMessage(orgFile);
-  if (!Platform::SamePathIgnoringCase(m_strTranslatedFilesPath, m_strORGFilesPath)) {
+  if (twoCopies) {
     const std::string translatedFile = m_strTranslatedFilesPath + name;
     if (!rco_GetConverterFactory().vb_WriteKWXLines(*this, m_lstAncillary, translatedFile)) {
       throw Platform::CQ_FileException(Platform::CQ_FileException::genericException, translatedFile);
