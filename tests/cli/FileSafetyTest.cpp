@@ -13,6 +13,7 @@
 #include <iterator>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -240,11 +241,29 @@ TEST_F(FileSafety, TemporaryFilesOfDeadRunsAreRemovedAndLiveOnesKept) {
   for (const std::string& name : kept) EXPECT_TRUE(Exists("out/" + name)) << name;
 }
 
-// Starts morvane with the arguments in the folder and kills it with
-// SIGKILL after the delay (or lets it finish when it is faster).
+// True while a process of the group has not ended (zombies have).
+bool GroupStillRuns(pid_t group) {
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    const std::string pid = entry.path().filename().string();
+    if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::ifstream in(entry.path() / "stat");
+    std::string stat;
+    if (!std::getline(in, stat) || stat.rfind(')') == std::string::npos) continue;
+    std::istringstream fields(stat.substr(stat.rfind(')') + 1));
+    std::string state, parent, processGroup;
+    fields >> state >> parent >> processGroup;
+    if (processGroup == std::to_string(group) && state != "Z" && state != "X") return true;
+  }
+  return false;
+}
+
+// Starts morvane with the arguments in the folder and kills it, with every
+// process it started, by SIGKILL after the delay (or lets it finish when it
+// is faster).
 void RunAndKill(const std::vector<std::string>& arguments, const std::string& folder, std::chrono::microseconds delay) {
   const pid_t child = fork();
   if (child == 0) {
+    setpgid(0, 0);
     if (chdir(folder.c_str()) != 0) _exit(127);
     std::vector<char*> argv{const_cast<char*>(MORVANE_CLI)};
     for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
@@ -253,14 +272,20 @@ void RunAndKill(const std::vector<std::string>& arguments, const std::string& fo
     execv(MORVANE_CLI, argv.data());
     _exit(127);
   }
+  setpgid(child, child);
   std::this_thread::sleep_for(delay);
-  kill(child, SIGKILL);
+  kill(-child, SIGKILL);
   int status = 0;
   waitpid(child, &status, 0);
+  // The signal reaches the group's other processes asynchronously: wait
+  // until none of them runs any more.
+  for (int wait = 0; wait < 500 && GroupStillRuns(child); ++wait) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
 }
 
 TEST_F(FileSafety, KilledRunsLeaveOldOrNewFilesAndTheNextRunCleansUp) {
-  bench::GenerateMIF(dir_ + "/big.mif", 24u << 20);
+  bench::GenerateMIF(dir_ + "/big.mif", 16u << 20);
   ASSERT_EQ(Morvane("convert-mif --org-dir out --translated-dir tr big.mif", dir_).status, 0);
   std::map<std::string, std::string> complete;
   for (const char* name : {"out/big.org", "out/big.rtf", "tr/big.rtf", "out/ancillary.rtf"}) {
@@ -270,7 +295,7 @@ TEST_F(FileSafety, KilledRunsLeaveOldOrNewFilesAndTheNextRunCleansUp) {
   for (int step = 0; step < 12; ++step) {
     SCOPED_TRACE(step);
     for (const auto& [name, bytes] : complete) fs::remove(dir_ + "/" + name);
-    RunAndKill(arguments, dir_, std::chrono::milliseconds(40 * step));
+    RunAndKill(arguments, dir_, std::chrono::milliseconds(30 * step));
     // Whatever the moment, a final name holds a complete file or nothing,
     // and an ORG copy never stands beside a missing source KWX file.
     for (const auto& [name, bytes] : complete) {
@@ -285,6 +310,43 @@ TEST_F(FileSafety, KilledRunsLeaveOldOrNewFilesAndTheNextRunCleansUp) {
     ASSERT_EQ(Morvane("convert-mif --org-dir out --translated-dir tr big.mif", dir_).status, 0);
     EXPECT_EQ(Hidden(dir_ + "/out"), std::set<std::string>());
     EXPECT_EQ(Hidden(dir_ + "/tr"), std::set<std::string>());
+  }
+}
+
+TEST_F(FileSafety, KilledParallelBatchesLeaveOldOrNewFilesAndTheNextRunCleansUp) {
+  std::vector<std::string> arguments = {"convert-mif", "--jobs", "3", "--format", "txt", "--org-dir", "out"};
+  std::vector<std::string> names;
+  for (int k = 0; k < 4; ++k) {
+    const std::string name = "doc" + std::to_string(k);
+    bench::GenerateMIF(dir_ + "/" + name + ".mif", (2u + k) << 20, 100 + k);
+    arguments.push_back(name + ".mif");
+    names.push_back(name);
+  }
+  ASSERT_EQ(Morvane("convert-mif --jobs 1 --format txt --org-dir out doc0.mif doc1.mif doc2.mif doc3.mif", dir_).status,
+            0);
+  std::map<std::string, std::string> complete;
+  for (const auto& entry : fs::directory_iterator(dir_ + "/out")) {
+    complete["out/" + entry.path().filename().string()] = ReadAll(entry.path().string());
+  }
+  for (int step = 0; step < 8; ++step) {
+    SCOPED_TRACE(step);
+    for (const auto& [name, bytes] : complete) fs::remove(dir_ + "/" + name);
+    RunAndKill(arguments, dir_, std::chrono::milliseconds(40 * step));
+    for (const auto& [name, bytes] : complete) {
+      if (Exists(name)) {
+        EXPECT_TRUE(ReadAll(dir_ + "/" + name) == bytes) << name;
+      }
+    }
+    // Files take their names in list order: a later document never
+    // stands without the earlier ones.
+    for (std::size_t k = 1; k < names.size(); ++k) {
+      if (Exists("out/" + names[k] + ".txt")) {
+        EXPECT_TRUE(Exists("out/" + names[k - 1] + ".txt")) << names[k];
+      }
+    }
+    ASSERT_EQ(Morvane("convert-mif --jobs 3 --format txt --org-dir out doc0.mif doc1.mif doc2.mif doc3.mif", dir_).status,
+              0);
+    EXPECT_EQ(Hidden(dir_ + "/out"), std::set<std::string>());
   }
 }
 

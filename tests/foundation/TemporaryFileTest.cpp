@@ -128,6 +128,30 @@ TEST_F(TemporaryFileTest, LeftoversAreTheFilesOfWritersThatAreGone) {
   };
   for (const auto& row : rows) EXPECT_EQ(CQ_TemporaryFile::sb_IsLeftover(row.name), row.leftover) << row.name;
 
+  // A writer that has ended but was not yet reaped by its parent.
+  int channel[2];
+  ASSERT_EQ(pipe(channel), 0);
+  const pid_t zombie = fork();
+  if (zombie == 0) {
+    const std::uint32_t own = CQ_TemporaryFile::sn_ProcessTag();
+    if (write(channel[1], &own, sizeof own) != sizeof own) _exit(1);
+    _exit(0);
+  }
+  std::uint32_t zombieTag = 0;
+  ASSERT_EQ(read(channel[0], &zombieTag, sizeof zombieTag), static_cast<ssize_t>(sizeof zombieTag));
+  const std::string zombieName =
+      CQ_TemporaryFile::scs_TemporaryName("doc.rtf", static_cast<std::uint32_t>(zombie), zombieTag, 0);
+  bool ended = false;
+  for (int wait = 0; wait < 500 && !ended; ++wait) {
+    ended = CQ_TemporaryFile::sb_IsLeftover(zombieName);
+    if (!ended) usleep(2000);
+  }
+  EXPECT_TRUE(ended) << "a zombie's file counts as left over";
+  int status = 0;
+  waitpid(zombie, &status, 0);
+  close(channel[0]);
+  close(channel[1]);
+
   // A dead writer's name as another machine sharing the folder would
   // write it: only that machine can tell, so it stays.
   std::string foreign = CQ_TemporaryFile::scs_TemporaryName("doc.rtf", dead, tag, 3);

@@ -46,22 +46,30 @@ std::uint32_t Hash32(const std::string& text) {
   return static_cast<std::uint32_t>(hash ^ (hash >> 32));
 }
 
-// The start time of a process in clock ticks since boot, or "" when it
-// cannot be read.
-std::string StartTime(pid_t pid) {
+// Fields 3 (state) and 22 (start time in clock ticks since boot) of a
+// process's /proc/PID/stat; false when they cannot be read.
+bool ProcessStat(pid_t pid, char& state, std::string& startTime) {
   std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
   std::string stat;
-  if (!std::getline(in, stat)) return std::string();
+  if (!std::getline(in, stat)) return false;
   // The command name (field 2) may hold blanks and parentheses: the fields
   // after it begin after the last ')'.
   const std::size_t close = stat.rfind(')');
-  if (close == std::string::npos) return std::string();
+  if (close == std::string::npos) return false;
   std::istringstream fields(stat.substr(close + 1));
   std::string field;
   for (int i = 3; i <= 22; ++i) {
-    if (!(fields >> field)) return std::string();
+    if (!(fields >> field)) return false;
+    if (i == 3) state = field.empty() ? '?' : field[0];
   }
-  return field;
+  startTime = field;
+  return true;
+}
+
+std::string StartTime(pid_t pid) {
+  char state = '?';
+  std::string start;
+  return ProcessStat(pid, state, start) ? start : std::string();
 }
 
 // The machine: its machine id, or its host name. Writers of another
@@ -125,10 +133,15 @@ bool ParseDecimal(const std::string& text, std::uint32_t& value) {
   return true;
 }
 
-// True when no process has this id.
+// True when no process has this id, or only one that has ended and waits
+// for its parent (a zombie: a killed batch's children whose parent died
+// with them may stay so where nobody reaps them).
 bool ProcessIsGone(std::uint32_t pid) {
   if (pid == 0 || pid > 0x7fffffffu) return false;
-  return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+  if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) return true;
+  char state = '?';
+  std::string start;
+  return ProcessStat(static_cast<pid_t>(pid), state, start) && (state == 'Z' || state == 'X');
 }
 
 // The writer of a temporary name of the present form is gone.
