@@ -18,7 +18,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using morvane_test::Drain;
+using morvane_test::DrainAfterTimeStamp;
 
 class Action : public CQ_Morvane_FileConverter {
  public:
@@ -111,7 +111,7 @@ class ParallelBatch : public ::testing::Test {
     if (!verify) {
       EXPECT_TRUE(session.b_CreateAncillaryFile(dir_ + "ancillary.rtf"));
     }
-    outcome.results = Drain(session);
+    outcome.results = DrainAfterTimeStamp(session);
     outcome.processed = session.i_GetBatchProcessed();
     outcome.failed = session.i_GetBatchFailed();
     outcome.tagErrors = session.i_GetBatchFilesWithTagErrors();
