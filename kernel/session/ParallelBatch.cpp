@@ -388,11 +388,14 @@ bool CQ_Morvane_Communication::b_RunBatchInParallel(const CQ_StringList& paths, 
           wait();
           continue;
         }
-        // The result, replayed into this session.
+        // The result, taken apart first and replayed into this session
+        // only when it is whole.
         Unpacker in(child.result);
-        code = static_cast<int>(in.Number());
-        for (std::int64_t n = in.Number(); n > 0 && in.Ok(); --n) v_AddMessage(in.Text());
-        for (std::int64_t n = in.Number(); n > 0 && in.Ok(); --n) m_lstAncillary.push_back(in.Text());
+        const int childCode = static_cast<int>(in.Number());
+        std::vector<std::string> lines, ancillary;
+        for (std::int64_t n = in.Number(); n > 0 && in.Ok(); --n) lines.push_back(in.Text());
+        for (std::int64_t n = in.Number(); n > 0 && in.Ok(); --n) ancillary.push_back(in.Text());
+        CQ_Morvane_ErrorList records;
         for (std::int64_t n = in.Number(); n > 0 && in.Ok(); --n) {
           auto record = std::make_unique<CQ_Morvane_ErrorMessage>();
           record->i_Type = static_cast<int>(in.Number());
@@ -402,18 +405,27 @@ bool CQ_Morvane_Communication::b_RunBatchInParallel(const CQ_StringList& paths, 
             const int kind = static_cast<int>(in.Number());
             record->v_AddReference(kind, static_cast<unsigned>(in.Number()));
           }
-          m_lstErrors.push_back(std::move(record));
+          records.push_back(std::move(record));
         }
-        m_nVerificationErrors = static_cast<unsigned>(in.Number());
-        m_nVerificationAlerts = static_cast<unsigned>(in.Number());
-        m_nVerificationWarnings = static_cast<unsigned>(in.Number());
-        m_nVerificationSuppressions = static_cast<unsigned>(in.Number());
-        m_etKWXVersion = static_cast<EKWXVERSION>(in.Number());
-        m_iSmartQuotes = static_cast<int>(in.Number());
-        m_bAncillaryNoticePending = in.Number() != 0;
-        // A child that died without a whole result failed in a way the
-        // serial driver would not have caught: an unknown error.
-        if (!child.resultOk || !in.Ok()) code = -1;
+        std::int64_t state[7];
+        for (std::int64_t& value : state) value = in.Number();
+        if (child.resultOk && in.Ok()) {
+          code = childCode;
+          for (std::string& line : lines) v_AddMessage(line);
+          for (std::string& line : ancillary) m_lstAncillary.push_back(std::move(line));
+          v_TakeErrorList(&records);
+          m_nVerificationErrors = static_cast<unsigned>(state[0]);
+          m_nVerificationAlerts = static_cast<unsigned>(state[1]);
+          m_nVerificationWarnings = static_cast<unsigned>(state[2]);
+          m_nVerificationSuppressions = static_cast<unsigned>(state[3]);
+          m_etKWXVersion = static_cast<EKWXVERSION>(state[4]);
+          m_iSmartQuotes = static_cast<int>(state[5]);
+          m_bAncillaryNoticePending = state[6] != 0;
+        } else {
+          // A child that died without a whole result failed in a way the
+          // serial driver would not have caught: an unknown error.
+          code = -1;
+        }
         CloseChild(child);
         children.erase(i);
         if (!m_lstResults.empty()) v_UpdateResults();

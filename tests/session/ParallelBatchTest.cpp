@@ -2,6 +2,7 @@
 // name: the same results lines, ancillary lines, error records, counts and
 // files, and nothing written for the files after one that ends the batch.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -27,6 +28,7 @@ class Action : public CQ_Morvane_FileConverter {
     const std::string name = m_session.lpsz_GetCurrentFileName();
     if (name.rfind("slow", 0) == 0) std::this_thread::sleep_for(std::chrono::milliseconds(150));
     if (name.rfind("end", 0) == 0) throw 12345;  // unknown: ends the batch
+    if (name.rfind("crash", 0) == 0) raise(SIGKILL);  // the process dies
     if (name.rfind("fail", 0) == 0) throw 2000;  // not a MIF file: the batch goes on
     m_session.v_AddMessage("working on " + name);
     CQ_StringList section{"<file \"" + name + "\">", "text of " + name, "</file \"" + name + "\">"};
@@ -154,6 +156,17 @@ TEST_F(ParallelBatch, ForwardBatchKeepsTheOrderOfLinesAndSections) {
   ExpectSame(serial, parallel);
   EXPECT_EQ(serial.files.size(), 5u);
   EXPECT_EQ(serial.ancillary.size(), 5u * 3 + 6);  // header, five sections, closing line
+}
+
+TEST_F(ParallelBatch, AChildThatDiesEndsTheBatchAsAnUnknownError) {
+  const Outcome parallel = Run(2, {"ok1.mif", "crash2.mif", "ok3.mif"}, false);
+  const std::vector<std::string> tail(parallel.results.begin() + 4, parallel.results.begin() + 11);
+  EXPECT_EQ(tail, (std::vector<std::string>{"Converting " + dir_ + "crash2.mif",
+                                            "Conversion Error 30. An unknown parser error has occurred.", "",
+                                            std::string(84, '_'), "", "The batch was cancelled.",
+                                            std::string(84, '_')}));
+  EXPECT_EQ(parallel.files, (std::set<std::string>{"ok1.out"}));
+  EXPECT_EQ(parallel.failed, 1);
 }
 
 TEST_F(ParallelBatch, VerificationKeepsRecordsCountsAndTagChanges) {
