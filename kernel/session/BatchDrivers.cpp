@@ -2,10 +2,13 @@
 // of a list of files.
 //
 // Each driver works through its list in order: it checks the extension,
-// derives the current file's name, asks before overwriting outputs, runs
-// the converter of its task on the one file, turns the result code into
-// results lines (b_ErrorReporting) and keeps the progress indicators
-// moving. Nothing escapes a driver: errors end up in the results queue.
+// derives the current file's name, refuses (a GUI session asks about) a
+// file whose outputs an earlier file of the batch already wrote, asks
+// before overwriting outputs, runs the converter of its task on the one
+// file, turns the result code into results lines (b_ErrorReporting) and
+// keeps the progress indicators moving. Nothing escapes a driver: errors
+// end up in the results queue. A GUI-clear session with more than one job
+// runs the same steps over child processes (ParallelBatch.cpp).
 #include <new>
 #include <unordered_set>
 
