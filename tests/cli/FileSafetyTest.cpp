@@ -172,12 +172,12 @@ std::string DeepFolder(const std::string& base, std::size_t length) {
 }
 
 TEST_F(FileSafety, LongNamesConvertBothWaysWithoutLeftovers) {
-  const std::string name(251, 'n');  // name.mif, name.org, name.rtf: 255 bytes each
   const struct {
     std::string folder;  // where the document and its outputs lie
     std::string file;
   } rows[] = {
-      {dir_ + "/a", name},
+      {dir_ + "/a", std::string(251, 'n')},  // name.mif, name.org, name.rtf: 255 bytes each
+      {dir_ + "/out", std::string(240, 'm')},  // 244 bytes each
       // A folder so deep that a final path of 4,095 bytes is just possible.
       {DeepFolder(dir_ + "/b", 4095 - 1 - std::string("ancillary.rtf").size()), "doc"},
   };
