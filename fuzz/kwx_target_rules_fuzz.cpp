@@ -227,9 +227,22 @@ void Verify(CQ_Morvane_Communication& session, const Source& source, const std::
 
 void CheckBackwards(CQ_Morvane_Communication& session, const Source& source,
                     const std::vector<std::string>& target) {
+  // The source's text boxes counted as back conversion counts them.
+  CQ_TagStructureCheck::CQ_ParagraphCounter counter;
+  for (const std::string& line : source.lines) counter.v_Line(line);
+  CQ_TagStructureCheck::CQ_BlockTags blocks;
+  st_BackConversionContext context;
+  context.pcco_SourceParagraphs = &counter.rco_Paragraphs();
+  context.pco_Blocks = &blocks;
   CQ_FrameVarnelVerifier verifier(session, source.document);
-  const bool clean = verifier.b_CheckTranslatedList(target, source.tagMap);
+  const bool clean = verifier.b_CheckTranslatedList(target, source.tagMap, &context);
   if (clean != (verifier.n_GetErrors() == 0)) __builtin_trap();
+  // The target's blocks, checked again as the document's section: each is
+  // now used elsewhere, so a clean run means the target opened none.
+  context.pco_Blocks = nullptr;
+  context.pcco_BlocksElsewhere = &blocks;
+  CQ_FrameVarnelVerifier again(session, source.document);
+  if (again.b_CheckTranslatedList(target, source.tagMap, &context) && !blocks.empty()) __builtin_trap();
 }
 
 }  // namespace

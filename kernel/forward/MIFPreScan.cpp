@@ -147,23 +147,33 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
       ended = true;
       break;
     }
-    if (line.front() != '<') continue;
+    if (line.front() != '<') {
+      // A closer with nothing open: a statement's opening was lost, and
+      // the statements around it were closed early; what follows would be
+      // read out of its sections. (Other lines are no statements.)
+      if (line.front() == '>' && NetDepth(line) < 0) throw 6;
+      continue;
+    }
     if (first) {
       if (HasKeyword(line, "MIFEncoding")) m_rcoSession.v_AddMessage(lpsz_LoadKernelString(3));
       if (ValueIs(line, "DAutoChBars", "Yes")) throw 2030;
     }
     int depth = NetDepth(line);
-    if (depth <= 0) continue;
+    if (depth < 0) throw 6;
+    if (depth == 0) continue;
     const CQ_MIFLineStore::st_Mark mark = m_coStore.st_GetMark();
     block.clear();
     block.push_back(m_coStore.st_Add(line, depth));
     while (depth > 0) {
       if (!reader.b_ReadLineView(line)) throw 8;
+      // Every statement closes before the end marker.
+      if (line.front() == '#' && line.substr(0, kEndOfMIFFile.size()) == kEndOfMIFFile) throw 8;
       const int net = NetDepth(line);
       depth += net;
       if (depth > MAX_DEPTH) throw 6;
       block.push_back(m_coStore.st_Add(line, net));
     }
+    if (depth < 0) throw 6;
     if (!b_Dispatch(block)) m_coStore.v_Rewind(mark);
   }
   block.clear();

@@ -19,10 +19,11 @@
 //
 // Failures are raised as the kernel's int codes (MIFFileCheck.h lists the
 // check codes): 2030 automatic change bars, 2040 change bars in a format
-// (after messages 60/61), 8 the file ends inside a block or without
-// "# End of MIFFile", 6 a malformed structure (an object without its ID, an
-// ID stored twice, an anchor whose object is missing or already placed,
-// nesting deeper than MAX_DEPTH). File errors raise
+// (after messages 60/61), 8 the file (or "# End of MIFFile") comes inside
+// a block, or the file ends without "# End of MIFFile", 6 a malformed
+// structure (a ">" that closes no open statement, an object without its
+// ID, an ID stored twice, an anchor whose object is missing or already
+// placed, nesting deeper than MAX_DEPTH). File errors raise
 // Platform::CQ_FileException. Nothing is written outside the ORG folder.
 //
 // Storage: the text of every kept line is copied once into a line store

@@ -123,7 +123,7 @@ void CQ_VarnelComparison::v_AddSegmentEntry(int section, int message, std::strin
   entry.i_Section = section;
   entry.b_Numbered = true;
   entry.i_Context = st_VarnelReportEntry::CONTEXT_SEGMENT;
-  entry.cs_Context = s.cs_Text;
+  entry.cs_Context = m_rcoVerifier.co_SegmentText(file, segment);
   m_rcoVerifier.v_AddEntry(std::move(entry));
 }
 
@@ -139,8 +139,8 @@ void CQ_VarnelComparison::v_AddPairEntry(int section, int message, std::string t
   entry.i_Section = section;
   entry.b_Numbered = true;
   entry.i_Context = st_VarnelReportEntry::CONTEXT_PAIR;
-  entry.cs_Context = s.cs_Text;
-  entry.cs_TargetContext = t.cs_Text;
+  entry.cs_Context = m_rcoVerifier.co_SegmentText(CQ_VarnelVerifier::FILE_SOURCE, source);
+  entry.cs_TargetContext = m_rcoVerifier.co_SegmentText(CQ_VarnelVerifier::FILE_TARGET, target);
   m_rcoVerifier.v_AddEntry(std::move(entry));
 }
 

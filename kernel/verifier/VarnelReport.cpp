@@ -23,6 +23,7 @@ enum : unsigned {
   STRING_ERRORS = 2312,
   STRING_SUPPRESSED = 2313,
   NOTE_FIRST_STRUCTURAL_ERROR = 18300,
+  NOTE_ENTRIES_LEFT_OUT = 18800,
   BACKWARD_SECTION_TITLE_FIRST = 19100,  // sections 7 to 12
   GLOSSARY_FIRST = 19200,                // the 45 texts of the report list
 };
@@ -73,7 +74,6 @@ constexpr const char* VERIFICATION_TITLES[] = {
     "\nComparing internal tags",
 };
 constexpr int LAST_SECTION = 17;
-constexpr int INTERNAL_COMPARISON_SECTION = 17;
 
 std::string Formatted(unsigned id, unsigned count) { return ccs_FormatKernelString(id, static_cast<int>(count)); }
 
@@ -100,7 +100,11 @@ const std::unordered_map<std::string, std::size_t>& PrefixTypes() {
 
 struct Layout {
   CQ_VarnelReportLines lines;
-  void Add(std::string text, int kind = st_VarnelReportLine::LINE_PLAIN) { lines.push_back({std::move(text), kind}); }
+  std::size_t bytes = 0;  // as the text form counts them
+  void Add(std::string text, int kind = st_VarnelReportLine::LINE_PLAIN) {
+    bytes += text.size() + 2;
+    lines.push_back({std::move(text), kind});
+  }
 };
 
 // A segment's text without the line breaks that end it: the context's
@@ -135,7 +139,26 @@ void AddContext(Layout& out, const st_VarnelReportEntry& entry, bool backConvers
 
 bool SameContext(const st_VarnelReportEntry& a, const st_VarnelReportEntry& b) {
   return a.i_Context == b.i_Context && a.i_Context != st_VarnelReportEntry::CONTEXT_NONE &&
-         a.cs_Context == b.cs_Context && a.cs_TargetContext == b.cs_TargetContext;
+         a.cs_Context.b_Same(b.cs_Context) && a.cs_TargetContext.b_Same(b.cs_TargetContext);
+}
+
+// The bytes AddContext adds for an entry.
+std::size_t ContextBytes(const st_VarnelReportEntry& entry) {
+  const auto trimmed = [](const std::string& text) {
+    std::size_t end = text.size();
+    while (end > 0 && text[end - 1] == '\n') --end;
+    return end + 2;
+  };
+  if (entry.i_Context == st_VarnelReportEntry::CONTEXT_SEGMENT) {
+    return std::char_traits<char>::length(SEGMENT_OPEN) + 2 + trimmed(entry.cs_Context) +
+           std::char_traits<char>::length(SEGMENT_CLOSE) + 2;
+  }
+  if (entry.i_Context == st_VarnelReportEntry::CONTEXT_PAIR) {
+    return std::char_traits<char>::length(PAIR_SOURCE) + 2 + trimmed(entry.cs_Context) +
+           std::char_traits<char>::length(PAIR_TARGET) + 2 + trimmed(entry.cs_TargetContext) +
+           std::char_traits<char>::length(PAIR_CLOSE) + 2;
+  }
+  return 0;
 }
 
 }  // namespace
@@ -231,9 +254,17 @@ CQ_VarnelReportLines CQ_VarnelReport::sco_BuildLines(const std::vector<st_Varnel
   }
 
   unsigned running = 0;
+  // Entries are laid out while they fit; a run's context is reserved with
+  // its first entry, so a run cut short still ends with its context.
+  const std::size_t limit = out.bytes + REPORT_SIZE_LIMIT;
+  std::size_t leftOut = 0;
   for (int section = 1; section <= LAST_SECTION; ++section) {
     const auto& shown = sections[static_cast<std::size_t>(section)];
     if (shown.empty()) continue;
+    if (leftOut > 0) {
+      leftOut += shown.size();
+      continue;
+    }
     if (!backConversion && (section == 4 || section == 10)) out.Add(lpsz_LoadKernelString(NOTE_FIRST_STRUCTURAL_ERROR));
     std::string heading = scs_SectionTitle(section, backConversion);
     if (heading.empty()) heading = "\n" + std::to_string(section);
@@ -246,14 +277,25 @@ CQ_VarnelReportLines CQ_VarnelReport::sco_BuildLines(const std::vector<st_Varnel
     } else if (section == 14) {
       out.Add(ADDED_NOTE);
     }
+    std::size_t reserved = 0;  // the context of the open run
     for (std::size_t n = 0; n < shown.size(); ++n) {
       const st_VarnelReportEntry& entry = *shown[n];
+      const bool opensRun = n == 0 || !SameContext(*shown[n - 1], entry);
+      const std::size_t context = opensRun ? ContextBytes(entry) : 0;
+      const std::size_t message = entry.co_Record.ccs_Text.size() + 2 + (entry.b_Numbered ? 16 : 0);
+      if (out.bytes + reserved + context + message > limit) {
+        if (!opensRun) AddContext(out, *shown[n - 1], backConversion);
+        leftOut = shown.size() - n;
+        break;
+      }
+      if (opensRun) reserved = context;
       out.Add(entry.b_Numbered ? "[" + std::to_string(++running) + "] " + entry.co_Record.ccs_Text
                                : entry.co_Record.ccs_Text);
-      // Consecutive comparisons of one pair of segments show the pair once,
-      // after the last of them.
-      if (section == INTERNAL_COMPARISON_SECTION && n + 1 < shown.size() && SameContext(entry, *shown[n + 1])) continue;
+      // Consecutive entries about one segment or pair of segments show it
+      // once, after the last of them.
+      if (n + 1 < shown.size() && SameContext(entry, *shown[n + 1])) continue;
       AddContext(out, entry, backConversion);
+      reserved = 0;
     }
   }
 
@@ -294,6 +336,10 @@ CQ_VarnelReportLines CQ_VarnelReport::sco_BuildLines(const std::vector<st_Varnel
     out.Add(ERRORS_NOTE_2);
     out.Add(ERROR_RULE);
     out.Add("");
+  }
+  if (leftOut > 0) {
+    out.Add(ccs_FormatKernelString(NOTE_ENTRIES_LEFT_OUT, static_cast<int>(REPORT_SIZE_LIMIT >> 20),
+                                   static_cast<int>(leftOut)));
   }
   return out.lines;
 }

@@ -10,10 +10,13 @@
 // Layout, in both modes: a title block, then each section (1 to 17) that
 // has an entry to show, in section order, with its title, a "=" line and
 // its entries; entries with a running number start with "[n] " (counted
-// from 1 over the shown entries of the whole report); each entry is
-// followed by its context segment or segment pair. Verification mode adds
-// the list of suppressed kinds of tag; a report with errors ends with a
-// block of asterisks. A report line may hold line breaks ("\n"); the text
+// from 1 over the shown entries of the whole report); each run of
+// consecutive entries about the same segment (or segment pair) is followed
+// by that context once. Verification mode adds the list of suppressed
+// kinds of tag; a report with errors ends with a block of asterisks.
+// Entries stop before the report's text would pass REPORT_SIZE_LIMIT
+// bytes; the report then ends with a line that counts the entries left
+// out. A report line may hold line breaks ("\n"); the text
 // file stores them as line ends, the RTF file as paragraph breaks.
 #pragma once
 
@@ -58,6 +61,12 @@ struct OSTRAKON_API st_VarnelReportTitle {
 
 class OSTRAKON_API CQ_VarnelReport {
  public:
+  // The most text the entries of a report may take, counted as the text
+  // form counts it (each line with a two-byte line end); the title block,
+  // the closing blocks and the line about the entries left out come on
+  // top. The RTF form of the same lines is somewhat larger.
+  static constexpr std::size_t REPORT_SIZE_LIMIT = std::size_t(10) << 20;  // 10 MiB
+
   // True when the entry is an alert or warning that the custom tag map
   // suppresses.
   static bool sb_IsSuppressed(const st_VarnelReportEntry& entry, const CQ_TagMap& customTagMap);

@@ -191,8 +191,17 @@ void CQ_VarnelVerifier::v_AddSegmentMessage(int number, std::size_t segment, std
   entry.i_Section = m_iSection;
   entry.b_Numbered = true;
   entry.i_Context = st_VarnelReportEntry::CONTEXT_SEGMENT;
-  entry.cs_Context = s.cs_Text;
+  entry.cs_Context = co_SegmentText(m_iCurrentFile, segment);
   v_AddEntry(std::move(entry));
+}
+
+CQ_SharedText CQ_VarnelVerifier::co_SegmentText(int file, std::size_t segment) {
+  const bool source = file == FILE_SOURCE;
+  auto& texts = m_amapSegmentTexts[source ? 0 : 1];
+  const auto found = texts.find(segment);
+  if (found != texts.end()) return found->second;
+  const KWX::st_TagSegment& s = (source ? m_lstSourceSegments : m_lstTargetSegments)[segment];
+  return texts.emplace(segment, CQ_SharedText(s.cs_Text)).first->second;
 }
 
 void CQ_VarnelVerifier::v_AddPlainLine(std::string text) {
@@ -235,8 +244,10 @@ bool CQ_VarnelVerifier::b_CheckSource(const std::vector<std::string>& lines) {
   m_bBackConversion = false;
   m_iCurrentFile = FILE_SOURCE;
   m_lstSourceSegments.clear();
+  m_amapSegmentTexts[0].clear();
   m_lstSourceInternal.clear();
   m_coTagCounters.v_Clear();
+  m_pcoSourceParagraphs = nullptr;
   KWX::CQ_KWXSegmenter::sv_Tokenise(lines, m_lstSourceSegments);
 
   v_BeginSection(1);
@@ -276,11 +287,16 @@ bool CQ_VarnelVerifier::b_CheckTarget(const std::vector<std::string>& lines) {
 
 // --- back-conversion mode -------------------------------------------------------------
 
-bool CQ_VarnelVerifier::b_CheckTranslatedList(const std::vector<std::string>& lines, const CQ_TagMap& tagMap) {
+bool CQ_VarnelVerifier::b_CheckTranslatedList(const std::vector<std::string>& lines, const CQ_TagMap& tagMap,
+                                              const st_BackConversionContext* context) {
   m_bBackConversion = true;
   m_pcoTagMap = &tagMap;
+  m_pcoContext = context;
+  m_pcoSourceParagraphs = context ? context->pcco_SourceParagraphs : nullptr;
   const bool sound = b_RunTargetSections(lines);
   m_pcoTagMap = nullptr;
+  m_pcoContext = nullptr;
+  m_pcoSourceParagraphs = nullptr;
   return sound && m_nErrors == 0;
 }
 
@@ -289,6 +305,7 @@ bool CQ_VarnelVerifier::b_CheckTranslatedList(const std::vector<std::string>& li
 bool CQ_VarnelVerifier::b_RunTargetSections(const std::vector<std::string>& lines) {
   m_iCurrentFile = FILE_TARGET;
   m_lstTargetSegments.clear();
+  m_amapSegmentTexts[1].clear();
   m_lstTargetInternal.clear();
   m_nAddedTags = 0;
   KWX::CQ_KWXSegmenter::sv_Tokenise(lines, m_lstTargetSegments);

@@ -87,6 +87,17 @@ TEST_F(MIFPreScanErrorTest, NumberedStopsAndTheirMessages) {
       {"Asian encoding, second form", Document("<MIFEncoding `\\xc6 '>\n"), false, 0, {}},
       {"no end marker", "<MIFFile 5.50>\n<Units Uin>\n", true, 8, {}},
       {"section never closes", "<MIFFile 5.50>\n<PgfCatalog\n<Pgf\n<PgfTag `Body'>\n# End of MIFFile\n", false, 8, {}},
+      {"opening of a ParaLine lost",
+       Document(kPage + Flow("", Para("<TextRectID 5>\n") +
+                                     "<Para\n<PgfTag `Body'>\nParaLine\n<String `x'>\n> # end of ParaLine\n"
+                                     "> # end of Para\n" + Para("<String `y'>\n"))),
+       true, 6, {}},
+      {"stray closer after the last section", Document(kPage + std::string(">\n")), false, 6, {}},
+      {"stray closer inside a section", Document("<Document\n<DMargins 1 1 1 1>\n>\n> # end of Document\n"), false, 6,
+       {}},
+      {"end marker inside a section that closes after it",
+       "<MIFFile 5.50>\n<PgfCatalog\n<Pgf\n# End of MIFFile\n> # end of Pgf\n> # end of PgfCatalog\n# End of MIFFile\n",
+       false, 8, {}},
       {"footnote without its ID", Document(Flow("<FNote\n" + Para("") + "> # end of FNote\n", "")), false, 6, {}},
       {"footnote ID twice",
        Document(Flow("<FNote\n<ID 3>\n> # end of FNote\n<FNote\n<ID 3>\n> # end of FNote\n", "")), false, 6, {}},

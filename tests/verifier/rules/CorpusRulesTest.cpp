@@ -83,7 +83,7 @@ std::string Failures(const CQ_VarnelVerifier& verifier) {
   for (const st_VarnelReportEntry& entry : verifier.rco_Entries()) {
     if (++shown > 12) break;
     out << "  [section " << entry.i_Section << "] " << entry.co_Record.ccs_Text << "\n    in: "
-        << entry.cs_Context.substr(0, 300) << "\n";
+        << entry.cs_Context.str().substr(0, 300) << "\n";
   }
   return out.str();
 }
@@ -130,6 +130,57 @@ TEST_P(CorpusRulesTest, ForwardConvertedDocumentVerifiesClean) {
   EXPECT_TRUE(sharedBackwards.b_CheckTranslatedList(framed, BackConversionTagMap(converter, kwx)))
       << Failures(sharedBackwards);
   EXPECT_TRUE(sharedBackwards.rco_Entries().empty()) << GetParam() << " (ancillary)\n" << Failures(sharedBackwards);
+}
+
+// The text boxes' paragraphs as back conversion counts them in the lines
+// forward conversion makes agree with the structure check's count, so an
+// untouched translation never has a surplus (412); the document's and the
+// section's blocks never share a number (413).
+TEST_P(CorpusRulesTest, BackConversionCountsAgreeWithTheStructureCheck) {
+  if (GetParam() == "(no corpus)") GTEST_SKIP() << "corpus folder " << CORPUS << " is absent";
+  std::ifstream in(CORPUS + "/" + GetParam(), std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  auto session = MakeSession();
+  CQ_MIFToKWXConverter converter(*session, CQ_MIFToKWXConverter::st_InMemoryOptions("C:\\Corpus\\" + GetParam()));
+  converter.v_ConvertText(WithoutChangeBars(bytes.str()));
+  const std::vector<std::string> kwx =
+      ThroughAFile({converter.rco_GetKWXLines().begin(), converter.rco_GetKWXLines().end()});
+  std::vector<std::string> framed{"<kwx \"F3.00\">"};
+  framed.insert(framed.end(), converter.rco_GetAncillarySection().begin(), converter.rco_GetAncillarySection().end());
+  framed.push_back("</kwx>");
+
+  CQ_TagStructureCheck::CQ_ParagraphCounter body;
+  for (const std::string& line : converter.rco_GetKWXLines()) body.v_Line(line);
+  CQ_TagStructureCheck::CQ_ParagraphCounter section;
+  for (const std::string& line : converter.rco_GetAncillarySection()) section.v_Line(line);
+
+  // The structure check over the same lines finds the same counts.
+  CQ_FrameVarnelVerifier verification(*session, true);
+  ASSERT_TRUE(verification.b_CheckSource(kwx)) << Failures(verification);
+  KWX::CQ_TagSegmentList segments;
+  KWX::CQ_KWXSegmenter::sv_Tokenise(kwx, segments);
+  KWX::CQ_KWXSegmenter::st_Classify(segments, true);
+  std::vector<int> ids;
+  for (const KWX::st_TagSegment& segment : segments) ids.push_back(segment.i_TagId);
+  CQ_TagStructureCheck check(segments, ids, true, [](int, std::size_t, std::string_view, std::string) {});
+  check.v_Run();
+  EXPECT_EQ(check.rco_Paragraphs(), body.rco_Paragraphs());
+  EXPECT_FALSE(body.rco_Paragraphs().empty());
+
+  const CQ_TagMap tags = BackConversionTagMap(converter, kwx);
+  CQ_TagStructureCheck::CQ_BlockTags documentBlocks;
+  st_BackConversionContext documentContext;
+  documentContext.pcco_SourceParagraphs = &body.rco_Paragraphs();
+  documentContext.pco_Blocks = &documentBlocks;
+  CQ_FrameVarnelVerifier backwards(*session, true);
+  EXPECT_TRUE(backwards.b_CheckTranslatedList(kwx, tags, &documentContext)) << Failures(backwards);
+  EXPECT_FALSE(documentBlocks.empty());
+  st_BackConversionContext sectionContext;
+  sectionContext.pcco_SourceParagraphs = &section.rco_Paragraphs();
+  sectionContext.pcco_BlocksElsewhere = &documentBlocks;
+  CQ_FrameVarnelVerifier sharedBackwards(*session, false);
+  EXPECT_TRUE(sharedBackwards.b_CheckTranslatedList(framed, tags, &sectionContext)) << Failures(sharedBackwards);
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, CorpusRulesTest, ::testing::ValuesIn(CorpusFiles()),

@@ -1,0 +1,322 @@
+// The front end's logic without a display: field checks, the file-list
+// rules, report flags and page values in the settings store, the About
+// page's parsing, and the batch flows over a real session with a scripted
+// Dialogs seam.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "ScriptedDialogs.h"
+#include "System/Platform/FileException.h"
+#include "System/Platform/Registry.h"
+#include "kernel/session/CommunicationFrame.h"
+#include "kernel/session/KernelStrings.h"
+#include "logic/BatchFlow.h"
+#include "logic/FrontEndStrings.h"
+#include "logic/PageState.h"
+#include "logic/SystemInfo.h"
+
+namespace fs = std::filesystem;
+using namespace brannock;
+using brannock_test::ScriptedDialogs;
+
+namespace {
+
+const char kApp[] = "Halvex Morvane for FrameMaker";
+
+// A fresh settings store and work folder per test.
+class FrontEndTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/brannock-test-XXXXXX";
+    root_ = mkdtemp(pattern);
+    root_ += "/";
+    // The store replaces its file with fsync at every write; in memory
+    // that costs nothing.
+    char store[] = "/dev/shm/brannock-store-XXXXXX";
+    store_ = fs::is_directory("/dev/shm") && mkdtemp(store) ? std::string(store) : root_ + "config";
+    fs::create_directories(store_);
+    setenv("XDG_CONFIG_HOME", store_.c_str(), 1);
+  }
+  void TearDown() override {
+    unsetenv("XDG_CONFIG_HOME");
+    fs::remove_all(root_);
+    fs::remove_all(store_);
+  }
+  std::string Dir(const std::string& name) {
+    fs::create_directories(root_ + name);
+    return root_ + name + "/";
+  }
+  std::string root_, store_;
+};
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+}  // namespace
+
+TEST(FrontEndStrings, TextsAndFilters) {
+  EXPECT_STREQ(LoadString(10), "Halvex Morvane for FrameMaker");
+  EXPECT_STREQ(LoadString(11), "Version 3.00 (Build 1)");
+  EXPECT_STREQ(LoadString(19200), "<:b> and <:/b> Bold");
+  EXPECT_STREQ(LoadString(19244), "<ss> Sort String");
+  EXPECT_STREQ(LoadString(12345), "");
+  EXPECT_EQ(FormatString(1500, 3), "3 MIF File(s) will be converted to KWX.");
+  EXPECT_EQ(FormatString(5000, 255), "Please enter a number between 1 and 255.");
+  EXPECT_EQ(FormatString(1020, "/a/"),
+            "You may not place the KWX files in the\nsame directory as the source files:\n(/a/)\nChoose another directory.");
+  EXPECT_EQ(QtFilter(LoadString(1010)), "MIF Files (*.mif)");
+  EXPECT_EQ(QtFilter(LoadString(3020)), "Text Files (*.txt)");
+}
+
+TEST(PageRules, MarkerLength) {
+  const struct {
+    const char* text;
+    bool valid;
+  } rows[] = {{"0", false}, {"256", false}, {"12a", false}, {"", false},  {"-1", false}, {" 12", false},
+              {"1000", false}, {"0255", false}, {"1", true}, {"255", true}, {"220", true}, {"007", true}};
+  for (const auto& row : rows) EXPECT_EQ(ValidMarkerLength(row.text), row.valid) << '"' << row.text << '"';
+}
+
+TEST(PageRules, FirstAndLastSwap) {
+  using List = std::vector<std::string>;
+  const struct {
+    List in, out;
+  } rows[] = {
+      {{}, {}},
+      {{"/d/b.mif"}, {"/d/b.mif"}},
+      {{"/d/b.mif", "/d/a.mif"}, {"/d/a.mif", "/d/b.mif"}},
+      {{"/d/a.mif", "/d/b.mif"}, {"/d/a.mif", "/d/b.mif"}},
+      {{"/d/c.mif", "/d/a.mif", "/d/b.mif"}, {"/d/b.mif", "/d/a.mif", "/d/c.mif"}},
+      {{"/d/c.mif", "/d/z.mif", "/d/b.mif"}, {"/d/b.mif", "/d/z.mif", "/d/c.mif"}},
+      {{"/d/a.mif", "/d/z.mif", "/d/b.mif"}, {"/d/a.mif", "/d/z.mif", "/d/b.mif"}},
+      {{"/d/x.mif", "/d/x.mif"}, {"/d/x.mif", "/d/x.mif"}},
+  };
+  for (const auto& row : rows) {
+    List files = row.in;
+    SwapFirstAndLast(files);
+    EXPECT_EQ(files, row.out) << (row.in.empty() ? "" : row.in.front());
+  }
+}
+
+TEST(PageRules, AncillaryFilesAndFolders) {
+  EXPECT_EQ(WithoutAncillaryFiles({"/t/ANCILLARY.RTF", "/t/a.rtf", "/t/ancillary.txt", "/t/myancillary.rtf",
+                                   "/t/ancillary.rtf.bak"}),
+            (std::vector<std::string>{"/t/a.rtf", "/t/ancillary.rtf.bak"}));
+  EXPECT_EQ(WithTrailingSeparator("/a"), "/a/");
+  EXPECT_EQ(WithTrailingSeparator("/a/"), "/a/");
+  EXPECT_EQ(WithTrailingSeparator(""), "");
+  EXPECT_TRUE(SameFolder("/Work/Src", "/work/src/"));
+  EXPECT_FALSE(SameFolder("/work/src/", "/work/src2/"));
+}
+
+TEST(PageRules, DefaultReportFlagsAreTheFiveCharacterFormatTypes) {
+  std::vector<int> on;
+  for (int i = 0; i < kReportTypes; ++i) {
+    if (DefaultReportFlag(i)) on.push_back(19200 + i);
+  }
+  EXPECT_EQ(on, (std::vector<int>{19200, 19202, 19203, 19221, 19231}));
+}
+
+TEST(SystemInfo, Parsing) {
+  auto memory = ParseMeminfo("MemTotal:       16000 kB\nMemFree:  100 kB\nMemAvailable:   8000 kB\n"
+                             "SwapTotal:  2048 kB\nSwapFree: 1024 kB\n");
+  ASSERT_TRUE(memory);
+  EXPECT_EQ(memory->totalKB, 16000);
+  EXPECT_EQ(memory->availableKB, 8000);
+  EXPECT_EQ(memory->swapTotalKB, 2048);
+  EXPECT_EQ(memory->swapFreeKB, 1024);
+  auto old = ParseMeminfo("MemTotal: 10 kB\nMemFree: 4 kB\n");
+  ASSERT_TRUE(old);
+  EXPECT_EQ(old->availableKB, 4);
+  EXPECT_FALSE(ParseMeminfo("garbage\n"));
+
+  EXPECT_EQ(ParseOsRelease("NAME=\"Debian GNU/Linux\"\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\n"),
+            "Debian GNU/Linux 12 (bookworm)");
+  EXPECT_EQ(ParseOsRelease("NAME=Fedora\nVERSION='40 (Workstation)'\n"), "Fedora 40 (Workstation)");
+  EXPECT_EQ(ParseOsRelease(""), "");
+}
+
+TEST_F(FrontEndTest, SystemLinesSayUnavailableForWhatCannotBeRead) {
+  const std::string fake = Dir("fakeroot");
+  const std::vector<std::string> lines = SystemInfoLines(kApp, "/no/such/program", fake);
+  ASSERT_GE(lines.size(), 9u);
+  EXPECT_EQ(lines[0], "System Settings Overview:");
+  EXPECT_EQ(lines[1], "Halvex Morvane for FrameMaker is running");
+  EXPECT_EQ(lines[2], "Total Physical Memory: Unavailable");
+  EXPECT_EQ(lines[6], "Total Disk Space: Unavailable");
+  EXPECT_EQ(lines[7], "Available Disk Space: Unavailable");
+  EXPECT_EQ(lines[8], "Operating System: Unknown OS");
+
+  fs::create_directories(fake + "proc");
+  fs::create_directories(fake + "etc");
+  std::ofstream(fake + "proc/meminfo") << "MemTotal: 2048 kB\nMemAvailable: 1024 kB\nSwapTotal: 512 kB\nSwapFree: 256 kB\n";
+  std::ofstream(fake + "etc/os-release") << "PRETTY_NAME=\"Test OS 1\"\n";
+  const std::vector<std::string> real = SystemInfoLines(kApp, root_, fake);
+  EXPECT_EQ(real[2], "Total Physical Memory: 2048 KB");
+  EXPECT_EQ(real[3], "Available Physical Memory: 1024 KB");
+  EXPECT_EQ(real[4], "Total Paging File Memory: 512 KB");
+  EXPECT_EQ(real[5], "Available Paging File Memory: 256 KB");
+  EXPECT_EQ(real[6].rfind("Total Disk Space: ", 0), 0u);
+  EXPECT_EQ(real[6].find("Unavailable"), std::string::npos);
+  EXPECT_EQ(real[8], "Operating System: Test OS 1");
+}
+
+TEST_F(FrontEndTest, ReportFlagsRoundTripThroughTheStore) {
+  CQ_Morvane_CommunicationFrame session(kApp, "v", true);  // sets the store's key
+  EXPECT_EQ(LoadReportFlags(), DefaultReportFlags());
+  std::vector<bool> flags(kReportTypes);
+  for (int i = 0; i < kReportTypes; ++i) flags[i] = i % 2 == 0;
+  SaveReportFlags(flags);
+  EXPECT_EQ(LoadReportFlags(), flags);
+  // The tag map follows the flags when the page is applied.
+  SettingsState settings = LoadSettings(session);
+  EXPECT_EQ(settings.reportFlags, flags);
+  ApplySettings(session, settings);
+  EXPECT_TRUE(session.b_GetVerifierReportOption(0));
+  EXPECT_FALSE(session.b_GetVerifierReportOption(1));
+}
+
+TEST_F(FrontEndTest, PathsApplyAndLoad) {
+  CQ_Morvane_CommunicationFrame session(kApp, "v", true);
+  PathsState paths{Dir("s"), Dir("o"), root_ + "t", true, false};
+  ApplyPaths(session, paths);
+  EXPECT_EQ(std::string(session.lpsz_GetTranslatedFilesPath()), root_ + "t/");
+  EXPECT_TRUE(session.b_GetDuringSession());
+  EXPECT_FALSE(session.b_GetBetweenSessions());
+  EXPECT_EQ(FirstMissingPath(paths), std::optional<int>(2));  // t does not exist
+  Dir("t");
+  EXPECT_EQ(FirstMissingPath(paths), std::nullopt);
+  paths.duringSession = false;
+  paths.betweenSessions = true;
+  ApplyPaths(session, paths);
+  EXPECT_EQ(std::string(session.lpsz_GetSourceFilesPath()), "/");
+  EXPECT_FALSE(session.b_GetBetweenSessions());  // needs "During Session"
+  EXPECT_FALSE(LoadPaths(session).betweenSessions);
+}
+
+TEST_F(FrontEndTest, WriteLinesReplacesTheFileWhole) {
+  const std::string file = Dir("w") + "results.txt";
+  std::ofstream(file) << "old content that is longer than the new one\n";
+  WriteLines({"one", "", "three"}, file);
+  EXPECT_EQ(ReadText(file), "one\n\nthree\n");
+  EXPECT_EQ(std::distance(fs::directory_iterator(root_ + "w"), fs::directory_iterator()), 1);  // no temporary left
+  EXPECT_THROW(WriteLines({"x"}, root_ + "no/such/dir/results.txt"), Platform::CQ_FileException);
+}
+
+TEST_F(FrontEndTest, FailedSaveIsReportedIntoTheResults) {
+  CQ_Morvane_CommunicationFrame session(kApp, "v", true);
+  ScriptedDialogs dialogs;
+  BatchFlow flow(session, dialogs);
+  dialogs.savePaths.push_back(root_ + "no/such/dir/out.txt");
+  EXPECT_FALSE(flow.SaveResults({"a"}, root_));
+  char line[CQ_Morvane_Communication::RESULT_BUFFER_SIZE];
+  ASSERT_TRUE(session.b_GetNextMessage(line));
+  EXPECT_EQ(std::string(line).rfind("File Error", 0), 0u) << line;
+  ASSERT_TRUE(session.b_GetNextMessage(line));
+  EXPECT_EQ(std::string(line), lpsz_LoadKernelString(3000) + root_ + "no/such/dir/out.txt");
+  // A name without an extension gets ".txt".
+  dialogs.savePaths.push_back(root_ + "saved");
+  EXPECT_TRUE(flow.SaveResults({"a", "b"}, root_));
+  EXPECT_EQ(ReadText(root_ + "saved.txt"), "a\nb\n");
+}
+
+TEST_F(FrontEndTest, CancelQuestionSetsTheFlagUnlessAnsweredNo) {
+  CQ_Morvane_CommunicationFrame session(kApp, "v", true);
+  ScriptedDialogs dialogs;
+  BatchFlow flow(session, dialogs);
+  dialogs.answers = {Platform::IDNO, Platform::IDYES};
+  EXPECT_FALSE(flow.AskCancel());
+  EXPECT_FALSE(session.b_GetUserCancelled());
+  EXPECT_TRUE(flow.AskCancel());
+  EXPECT_TRUE(session.b_GetUserCancelled());
+  EXPECT_EQ(dialogs.boxes[0].caption, kApp);
+}
+
+// The confirmation checks of each batch kind, over a session whose batch
+// never starts (the dialog is cancelled after the scripted answers).
+TEST_F(FrontEndTest, ConfirmationChecks) {
+  const std::string src = Dir("Src"), org = Dir("org"), out = Dir("out"), upper = Dir("SRC");
+  std::ofstream(src + "a.mif") << "x";
+  const struct {
+    BatchKind kind;
+    std::vector<std::string> fields;
+    std::string refusal;  // empty: accepted
+  } rows[] = {
+      {BatchKind::ConvertMIF, {org, out}, ""},
+      {BatchKind::ConvertMIF, {src, out}, FormatString(1020, src.c_str())},
+      {BatchKind::ConvertMIF, {org, upper}, FormatString(1020, src.c_str())},  // compared without case
+      {BatchKind::ConvertMIF, {org, root_ + "SRCX/"}, LoadString(4030)},
+      {BatchKind::ConvertMIF, {org, root_ + "missing"}, LoadString(4030)},
+      {BatchKind::ConvertMIF, {org, src.substr(0, src.size() - 1)}, FormatString(1020, src.c_str())},
+      {BatchKind::VerifyVarnels, {org}, ""},
+      {BatchKind::VerifyVarnels, {src}, LoadString(2010)},
+      {BatchKind::VerifyVarnels, {root_ + "missing/"}, LoadString(4030)},
+      {BatchKind::ConvertKWX, {src}, ""},
+      {BatchKind::ConvertKWX, {root_ + "missing/"}, LoadString(4030)},
+  };
+  for (const auto& row : rows) {
+    CQ_Morvane_CommunicationFrame session(kApp, "v", true);
+    ScriptedDialogs dialogs;
+    BatchFlow flow(session, dialogs);
+    const char* file = row.kind == BatchKind::ConvertMIF ? "a.mif" : "a.rtf";
+    dialogs.files.push_back({src, {src + file}});
+    dialogs.confirmations.push_back(row.fields);
+    PathsState paths{src, org, out, true, true};
+    SettingsState settings;
+    settings.overwriteFiles = 1;
+    // Accepted rows run the driver on a file that is no MIF file; only the
+    // check matters here.
+    flow.Run(row.kind, paths, settings, nullptr, {});
+    const std::string shown = dialogs.boxes.empty() ? "" : dialogs.boxes[0].text;
+    const bool refused = shown == LoadString(4030) || shown == LoadString(2010) || shown.rfind("You may not", 0) == 0;
+    if (row.refusal.empty()) {
+      EXPECT_FALSE(refused) << static_cast<int>(row.kind) << " " << row.fields[0] << " -> " << shown;
+    } else {
+      EXPECT_EQ(shown, row.refusal) << static_cast<int>(row.kind) << " " << row.fields[0];
+    }
+    EXPECT_FALSE(session.b_GetRunningTask());
+  }
+}
+
+TEST_F(FrontEndTest, ForwardFlowSetsPathsRangesAndStartsInTheKeptFolder) {
+  const std::string src = Dir("src"), org = Dir("org"), out = Dir("out");
+  fs::copy_file(MORVANE_SOURCE_DIR "/samples/sample.mif", src + "b.mif");
+  fs::copy_file(MORVANE_SOURCE_DIR "/samples/sample.mif", src + "a.mif");
+  CQ_Morvane_CommunicationFrame session(kApp, "v", true);
+  ScriptedDialogs dialogs;
+  BatchFlow flow(session, dialogs);
+  dialogs.files.push_back({src, {src + "b.mif", src + "a.mif"}});
+  dialogs.confirmations.push_back({org, out});
+  dialogs.answers = {Platform::IDOK, Platform::IDNO};
+  PathsState paths{Dir("start"), org, out, true, true};
+  std::vector<std::pair<int, int>> ranges;
+  std::vector<bool> busy;
+  FlowHooks hooks;
+  hooks.resetBars = [&](int f, int b) { ranges.emplace_back(f, b); };
+  hooks.setBusy = [&](bool b) { busy.push_back(b); };
+  ASSERT_TRUE(flow.Run(BatchKind::ConvertMIF, paths, SettingsState{}, nullptr, hooks));
+  EXPECT_EQ(dialogs.fileRequests.at(0).startDir, root_ + "start/");
+  EXPECT_EQ(ranges, (std::vector<std::pair<int, int>>{{0, 0}, {8, 16}}));
+  EXPECT_EQ(busy, (std::vector<bool>{true, false}));
+  EXPECT_EQ(std::string(session.lpsz_GetSourceFilesPath()), src);
+  EXPECT_EQ(std::string(session.lpsz_GetORGFilesPath()), org);
+  EXPECT_EQ(std::string(session.lpsz_GetTranslatedFilesPath()), out);
+  EXPECT_EQ(paths.source, src);
+  EXPECT_EQ(session.n_GetFileDialogHelpID(), 256u);
+  EXPECT_EQ(session.i_GetBatchProcessed(), 2);
+  EXPECT_EQ(session.i_GetBatchFailed(), 0);
+  EXPECT_FALSE(session.b_GetRunningTask());
+  // Without "During Session" the dialog starts at the root.
+  paths.duringSession = false;
+  dialogs.fileRequests.clear();
+  EXPECT_FALSE(flow.Run(BatchKind::ConvertMIF, paths, SettingsState{}, nullptr, hooks));
+  EXPECT_EQ(dialogs.fileRequests.at(0).startDir, "/");
+}
