@@ -131,23 +131,65 @@ void CQ_KWXReader::sv_ReadTextBytes(std::string_view bytes, const CQ_RTFReader::
 }
 
 void CQ_KWXReader::sv_ReadKWXLines(const std::string& fileName, std::string_view extension,
-                                   std::vector<std::string>& lines, int codePage) {
+                                   std::vector<std::string>& lines, int codePage,
+                                   std::vector<st_UnrepresentableCharacter>* unrepresentable) {
   std::size_t read = 0;
-  const CQ_RTFReader::LineSink sink = [&lines, &read](std::string&& line) {
-    lines.push_back(std::move(line));
-    ++read;
-  };
+  const std::size_t before = lines.size();
+  if (unrepresentable) unrepresentable->clear();
   if (EqualsIgnoringCase(extension, ".rtf")) {
-    CQ_RTFReader(codePage).v_ReadFile(fileName, sink);
+    bool previousInText = false;
+    bool kwx = false;
+    const CQ_RTFReader::LineSink sink = [&lines, &read, &previousInText, &kwx](std::string&& line) {
+      // A paragraph break typed inside running text: the break stays, as a
+      // hard return, rather than gluing the words on either side together.
+      if (read == 0) kwx = KWX::b_HasPrefix(line, "<kwx ");
+      if (kwx && previousInText && !sb_BeginsKWXLine(line)) line.insert(0, KWX::TAG_HR);
+      previousInText = sb_EndsInRunningText(line);
+      lines.push_back(std::move(line));
+      ++read;
+    };
+    CQ_RTFReader reader(codePage);
+    reader.v_ReadFile(fileName, sink);
+    if (unrepresentable) {
+      for (st_UnrepresentableCharacter c : reader.rco_GetUnrepresentable()) {
+        c.n_Line += before;
+        unrepresentable->push_back(c);
+      }
+    }
   } else {
-    sv_ReadTextFile(fileName, sink);
+    sv_ReadTextFile(fileName, [&lines, &read](std::string&& line) {
+      lines.push_back(std::move(line));
+      ++read;
+    });
   }
   if (read == 0) throw static_cast<int>(KWX_MISSING_HEADER_LINE);
 }
 
 void CQ_KWXReader::sv_ReadKWXLines(const std::string& fileName, std::string_view extension, CExtStringList& lines,
-                                   int codePage) {
-  sv_ReadKWXLines(fileName, extension, lines.Lines(), codePage);
+                                   int codePage, std::vector<st_UnrepresentableCharacter>* unrepresentable) {
+  sv_ReadKWXLines(fileName, extension, lines.Lines(), codePage, unrepresentable);
+}
+
+bool CQ_KWXReader::sb_EndsInRunningText(std::string_view line) {
+  // The end of the last external tag at bracket depth zero.
+  std::size_t lastExternalEnd = std::string_view::npos;
+  long depth = 0;
+  bool external = false;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    if (line[i] == '<') {
+      if (depth == 0) external = i + 1 < line.size() && line[i + 1] != ':';
+      ++depth;
+    } else if (line[i] == '>' && depth > 0 && --depth == 0 && external) {
+      lastExternalEnd = i + 1;
+    }
+  }
+  if (lastExternalEnd == std::string_view::npos) return !line.empty();
+  return lastExternalEnd < line.size();
+}
+
+bool CQ_KWXReader::sb_BeginsKWXLine(std::string_view line) {
+  if (line.size() >= 2 && line[0] == '<' && line[1] != ':') return true;
+  return KWX::b_HasPrefix(line, KWX::TAG_HR);
 }
 
 void CQ_KWXReader::sv_ValidateConversionHeader(const std::vector<std::string>& lines,

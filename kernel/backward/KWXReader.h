@@ -66,12 +66,28 @@ class OSTRAKON_API CQ_KWXReader {
   // extension equals ".rtf" without regard to case, the text reader
   // otherwise. codePage is the code page of the file's text (the source
   // code page for a source file, the target code page for a translated
-  // one; see CQ_RTFReader). Raises the RTF reader's codes, and
+  // one; see CQ_RTFReader). In the RTF form of a KWX file (first line
+  // beginning "<kwx "), a line that does not begin a KWX line
+  // (sb_BeginsKWXLine) after a line that ends in running text
+  // (sb_EndsInRunningText) was broken off by a paragraph break typed inside
+  // the text, and begins with "<:hr>" (format texts of the ancillary file,
+  // which stand on a line of their own after their tag, stay as they are;
+  // the text form is read as it stands). unrepresentable (optional)
+  // receives the characters the code page could not hold, with their line
+  // numbers counted in lines (1-based). Raises the RTF reader's codes, and
   // KWX_MISSING_HEADER_LINE when the file gives no line at all.
   static void sv_ReadKWXLines(const std::string& fileName, std::string_view extension, CExtStringList& lines,
-                              int codePage);
+                              int codePage, std::vector<st_UnrepresentableCharacter>* unrepresentable = nullptr);
   static void sv_ReadKWXLines(const std::string& fileName, std::string_view extension,
-                              std::vector<std::string>& lines, int codePage);
+                              std::vector<std::string>& lines, int codePage,
+                              std::vector<st_UnrepresentableCharacter>* unrepresentable = nullptr);
+
+  // True when line begins as every line a KWX writer writes does: with an
+  // external tag ("<" not followed by ":") or with "<:hr>".
+  static bool sb_BeginsKWXLine(std::string_view line);
+  // True when text or an internal tag follows the line's last external
+  // tag, or the line holds no external tag and is not empty.
+  static bool sb_EndsInRunningText(std::string_view line);
 
   // The text reader alone, over a file (blocks of 4096 bytes) or over
   // bytes in memory; each non-empty line goes to sink in order.

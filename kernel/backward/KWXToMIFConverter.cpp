@@ -160,7 +160,8 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
   if (codePage == 0) codePage = session.i_GetSourceCodePage();
   if (codePage == 0) codePage = 1252;
   std::vector<std::string> lines;
-  CQ_KWXReader::sv_ReadKWXLines(translatedPath, extension, lines, codePage);
+  std::vector<st_UnrepresentableCharacter> unrepresentable;
+  CQ_KWXReader::sv_ReadKWXLines(translatedPath, extension, lines, codePage, &unrepresentable);
   st_KWXHeader header;
   CQ_KWXReader::sv_ValidateConversionHeader(lines, session, header);
   const SettingsGuard settings(session, header.b_SymbolCharacterSet ? 1 : 0, header.i_SourceHyphenation);
@@ -199,6 +200,7 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
     st_BackConversionContext context;
     context.pcco_SourceParagraphs = &bodyParagraphs.rco_Paragraphs();
     context.pco_Blocks = &documentBlocks;
+    context.pcco_Unrepresentable = &unrepresentable;
     CQ_VarnelVerification::sv_CheckBackConversionTags(session, lines, tags, true, translatedPath, &context);
   }
   v_Step();

@@ -61,16 +61,29 @@ std::string_view SpecialCharacter(std::string_view unit) {
 }
 
 // Cuts escaped text into units: "\xNN ", a backslash and its byte, or
-// one byte.
+// one byte; in a double-byte code page (0: none) a character written as
+// its two bytes is handed over whole as f(first, second), every other
+// unit as f(unit, "").
 template <class F>
-void ForEachUnit(std::string_view escaped, F&& f) {
+void ForEachUnit(std::string_view escaped, int codePage, F&& f) {
+  const bool doubleByte = CQ_TextConverter::sb_IsDoubleByteCodePage(codePage);
   std::size_t i = 0;
   while (i < escaped.size()) {
     std::size_t len = 1;
+    if (doubleByte && i + 1 < escaped.size() &&
+        CQ_TextConverter::sb_IsLeadByte(codePage, static_cast<unsigned char>(escaped[i])) &&
+        CQ_TextConverter::sb_IsTrailByte(codePage, static_cast<unsigned char>(escaped[i + 1]))) {
+      // A double-byte character written as its two bytes: its second byte
+      // (possibly a backslash) never starts an escape, and a String never
+      // ends between the two. It counts as two units, as the escaping does.
+      f(escaped.substr(i, 1), escaped.substr(i + 1, 1));
+      i += 2;
+      continue;
+    }
     if (escaped[i] == '\\' && i + 1 < escaped.size()) {
       len = (escaped[i + 1] == 'x' && i + 4 < escaped.size()) ? 5 : 2;
     }
-    f(escaped.substr(i, len));
+    f(escaped.substr(i, len), std::string_view());
     i += len;
   }
 }
@@ -476,6 +489,7 @@ class CQ_MIFBlockBuilder::CWriter {
 
   void CloseString() {
     if (!m_stringOpen) return;
+    if (m_ctx.pcco_Escaping) m_ctx.pcco_Escaping->v_ProtectStringEnd(m_string);
     Emit("<String `" + m_string + "'>");
     m_string.clear();
     m_stringOpen = false;
@@ -504,10 +518,26 @@ class CQ_MIFBlockBuilder::CWriter {
   }
 
   void Units(std::string_view escaped) {
-    ForEachUnit(escaped, [&](std::string_view unit) {
+    ForEachUnit(escaped, m_ctx.pcco_Escaping ? m_ctx.pcco_Escaping->i_CodePage() : 0,
+                [&](std::string_view unit, std::string_view second) {
       EnsureParaLine();
       FlushColumns();
+      if (!second.empty()) {
+        if (m_stringOpen && m_string.size() + 2 > MAX_STRING) CloseString();
+        m_string.append(unit);
+        m_string.append(second);
+        m_stringOpen = true;
+        m_lineContent = true;
+        m_units += 2;
+        return;
+      }
       const std::string_view name = SpecialCharacter(unit);
+      if (name == "HardReturn" && !m_paraLines) {
+        // A text line has no lines of its own to break into: the hard
+        // return is left out, as the verifier's alert 619 tells.
+        ++m_units;
+        return;
+      }
       if (!name.empty()) {
         CloseString();
         Emit("<Char " + std::string(name) + ">");

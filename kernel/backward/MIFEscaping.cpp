@@ -19,6 +19,9 @@ struct Pair {
 
 constexpr Pair kMapped[] = {
     {0x09, 0x08}, {0x27, 0x27}, {0x5C, 0x5C}, {0x60, 0x60}, {0x7E, 0x7E}, {0xAD, 0x2D},
+    // A no-break space typed into the text is FrameMaker's hard space:
+    // dropped, it would glue the words on either side together.
+    {0xA0, 0x11},
     // 0x80-0x9F
     {0x80, 0xF5}, {0x82, 0xE2}, {0x83, 0xC4}, {0x84, 0xE3}, {0x85, 0xC9}, {0x86, 0xA0}, {0x87, 0xE0},
     {0x88, 0xF6}, {0x89, 0xE4}, {0x8A, 0xB3}, {0x8B, 0xDC}, {0x8C, 0xCE}, {0x8D, 0xF9}, {0x8E, 0xFA},
@@ -67,7 +70,7 @@ struct Table {
     entry.fill(CQ_MIFEscaping::BYTE_AS_IS);
     for (int b = 0x00; b <= 0x08; ++b) entry[b] = CQ_MIFEscaping::BYTE_DROPPED;
     for (int b = 0x0B; b <= 0x1F; ++b) entry[b] = CQ_MIFEscaping::BYTE_DROPPED;
-    for (int b : {0x7F, 0x81, 0x8F, 0x90, 0xA0}) entry[b] = CQ_MIFEscaping::BYTE_DROPPED;
+    for (int b : {0x7F, 0x81, 0x8F, 0x90}) entry[b] = CQ_MIFEscaping::BYTE_DROPPED;
     for (const Pair& p : kMapped) entry[p.byte] = p.code;
   }
 };
@@ -84,6 +87,13 @@ void AppendHex(unsigned char code, std::string& out) {
   out.push_back(kDigits[code >> 4]);
   out.push_back(kDigits[code & 0x0F]);
   out.push_back(' ');
+}
+
+// True when text begins "x5c " (either case of the letter and digit): after
+// a raw second byte 0x5C it would read as that byte's escape.
+bool StartsLikeEscapedBackslash(std::string_view text) {
+  return text.size() >= 4 && (text[0] == 'x' || text[0] == 'X') && text[1] == '5' && (text[2] == 'c' || text[2] == 'C') &&
+         text[3] == ' ';
 }
 
 bool IsControl(unsigned char b) { return b < 0x20 || b == 0x7F; }
@@ -130,16 +140,27 @@ std::size_t CQ_MIFEscaping::n_Append(std::string_view text, std::string& out) co
     if (m_bDoubleByte && i + 1 < n && CQ_TextConverter::sb_IsLeadByte(m_iCodePage, b) &&
         CQ_TextConverter::sb_IsTrailByte(m_iCodePage, static_cast<unsigned char>(text[i + 1]))) {
       const unsigned char trail = static_cast<unsigned char>(text[++i]);
+      if (trail == '\\') {
+        // Written as FrameMaker writes double-byte MIF and as forward
+        // conversion reads it, in every character set: the two raw bytes.
+        out.push_back(static_cast<char>(b));
+        out.push_back('\\');
+        units += 2;
+        // Forward conversion also reads "\x5c " after a lead byte as the
+        // second byte; text that would look like it starts with an escaped
+        // letter so that it stays text.
+        if (StartsLikeEscapedBackslash(text.substr(i + 1))) {
+          AppendHex(static_cast<unsigned char>(text[++i]), out);
+          ++units;
+        }
+        continue;
+      }
       if (m_bSymbol) {
         AppendHex(b, out);
         AppendHex(trail, out);
       } else {
         out.push_back(static_cast<char>(b));
-        if (trail == '\\') {
-          AppendHex(trail, out);
-        } else {
-          out.push_back(static_cast<char>(trail));
-        }
+        out.push_back(static_cast<char>(trail));
       }
       units += 2;
       continue;
@@ -179,6 +200,30 @@ std::size_t CQ_MIFEscaping::n_Append(std::string_view text, std::string& out) co
     ++units;
   }
   return units;
+}
+
+void CQ_MIFEscaping::v_ProtectStringEnd(std::string& content) const {
+  if (!m_bDoubleByte || content.size() < 2 || content.back() != '\\') return;
+  // Escapes are ASCII, so a scan from the start pairs the raw bytes as
+  // forward conversion does.
+  std::size_t i = 0;
+  const std::size_t n = content.size();
+  while (i < n) {
+    const unsigned char b = static_cast<unsigned char>(content[i]);
+    if (i + 1 < n && CQ_TextConverter::sb_IsLeadByte(m_iCodePage, b) &&
+        CQ_TextConverter::sb_IsTrailByte(m_iCodePage, static_cast<unsigned char>(content[i + 1]))) {
+      if (i + 2 == n) {
+        content.pop_back();
+        AppendHex(0x5C, content);
+        return;
+      }
+      i += 2;
+    } else if (b == '\\' && i + 1 < n) {
+      i += 2;  // an escape's backslash and the byte it escapes
+    } else {
+      ++i;
+    }
+  }
 }
 
 std::size_t CQ_MIFEscaping::sn_CountUnits(std::string_view raw) {

@@ -11,10 +11,13 @@
 // - unmapped mode (character set "Symbol"): bytes are the code page's own;
 //   a byte the table escapes is escaped with its own value;
 // - double-byte code pages (932, 936, 949, 950): the two bytes of a
-//   double-byte character are never mapped; a second byte 0x5C is written
-//   "\x5c " so that it never starts an escape. In the Symbol character set
-//   every byte of such a character is escaped with its own value and a
-//   backslash that is no second byte is written "\\".
+//   double-byte character are never mapped. A character whose second byte
+//   is 0x5C is written as its two raw bytes in every character set, as
+//   FrameMaker writes it and forward conversion reads it (a following
+//   "x5c " is written with its "x" escaped so it never reads as "\x5c ").
+//   In the Symbol character set every byte of the other double-byte
+//   characters is escaped with its own value and a backslash that is no
+//   second byte is written "\\".
 //
 // In every mode the tab byte gives FrameMaker's tab ("\x08 "), control
 // bytes are dropped, and ">" is written "\>" so that it never closes the
@@ -66,8 +69,17 @@ class OSTRAKON_API CQ_MIFEscaping {
   // values. False for any other tag.
   bool b_CharacterTag(std::string_view tag, std::string& escaped) const;
 
+  // A double-byte character with second byte 0x5C at the very end of a
+  // string's content would stand before the closing apostrophe, where MIF
+  // readers that do not know the code page take the backslash for an
+  // escape of the apostrophe: that second byte alone is written "\x5c "
+  // there, which forward conversion reads back as the same character.
+  // content is escaped text as n_Append writes it.
+  void v_ProtectStringEnd(std::string& content) const;
+
   bool b_Symbol() const { return m_bSymbol; }
   bool b_DoubleByte() const { return m_bDoubleByte; }
+  int i_CodePage() const { return m_iCodePage; }
 
  private:
   bool m_bSymbol;

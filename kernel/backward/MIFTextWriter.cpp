@@ -7,6 +7,8 @@
 // table, except the characters index-marker syntax gives a meaning to.
 #include "kernel/backward/MIFTextWriter.h"
 
+#include "kernel/forward/TextConverter.h"
+
 #include "kernel/forward/KWXFormat.h"
 
 using KWX::b_HasPrefix;
@@ -70,7 +72,17 @@ std::string CQ_MIFTextWriter::ccs_Write(const CQ_KWXTokens& tokens, std::size_t 
         m_rcoEscaping.n_Append(token, out);
         continue;
       }
-      for (char c : token) {
+      for (std::size_t i = 0; i < token.size(); ++i) {
+        const char c = token[i];
+        if (m_rcoEscaping.b_DoubleByte() && i + 1 < token.size() &&
+            CQ_TextConverter::sb_IsLeadByte(m_rcoEscaping.i_CodePage(), static_cast<unsigned char>(c)) &&
+            CQ_TextConverter::sb_IsTrailByte(m_rcoEscaping.i_CodePage(), static_cast<unsigned char>(token[i + 1]))) {
+          // A double-byte character: its second byte may be "[", "\\" or
+          // "]" and is never index syntax.
+          m_rcoEscaping.n_Append(std::string_view(token).substr(i, 2), out);
+          ++i;
+          continue;
+        }
         switch (c) {
           case ':':
           case ';':
@@ -164,5 +176,6 @@ std::string CQ_MIFTextWriter::ccs_Write(const CQ_KWXTokens& tokens, std::size_t 
     }
     // Anything else stands for no text of a string.
   }
+  m_rcoEscaping.v_ProtectStringEnd(out);
   return out;
 }

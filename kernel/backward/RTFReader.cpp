@@ -18,6 +18,7 @@
 #include <map>
 
 #include "kernel/backward/FileBlockReader.h"
+#include "kernel/forward/KWXFormat.h"
 
 namespace {
 
@@ -32,6 +33,40 @@ enum DestinationKind : int { DEST_SKIPPED, DEST_FONTTBL };
 constexpr int NO_BYTE = -1;
 constexpr char32_t SIX_PER_EM_SPACE = 0x2006;
 
+// A forced line break: FrameMaker's hard return, which begins a new KWX line.
+constexpr std::string_view LINE_BREAK_TAG = "\n<:hr>";
+
+// Characters that FrameMaker writes with a special character of its own,
+// given as the KWX tag for it whatever the code page holds (a no-break
+// space or soft hyphen byte would not come back as that character).
+std::string_view SpecialCharacterTag(char32_t c) {
+  switch (c) {
+    case 0x00A0: return KWX::TAG_HS;
+    case 0x00AD: return KWX::TAG_DH;
+    case 0x2011: return KWX::TAG_HH;
+    case 0x2002: return KWX::TAG_ENS;
+    case 0x2003: return KWX::TAG_EMS;
+    case 0x2007: return KWX::TAG_NS;
+    case 0x2009: return KWX::TAG_THS;
+    case 0x2028: return LINE_BREAK_TAG;
+    default: return {};
+  }
+}
+
+// Quotes that have KWX tags, used when the code page lacks the character.
+std::string_view QuoteTag(char32_t c) {
+  switch (c) {
+    case 0x2018: return KWX::TAG_LQ;
+    case 0x2019: return KWX::TAG_RQ;
+    case 0x201C: return KWX::TAG_LDQ;
+    case 0x201D: return KWX::TAG_RDQ;
+    case 0x201E: return KWX::TAG_GLQ;
+    case 0x00AB: return KWX::TAG_FLQ;
+    case 0x00BB: return KWX::TAG_FRQ;
+    default: return {};
+  }
+}
+
 struct Keyword {
   std::string_view keyword;
   int defaultValue;
@@ -39,14 +74,18 @@ struct Keyword {
   Kind kind;
   int index;  // character: the byte in single-byte code pages; else the action
   // Characters only: the Unicode character converted in double-byte code
-  // pages (0: the byte serves every code page), and the byte that stands
-  // in when the conversion fails (NO_BYTE: nothing).
+  // pages, or in every code page when the byte is NO_BYTE (0: the byte
+  // serves every code page); and KWX text that stands for the keyword in
+  // every code page (a tag or a line break), which takes precedence.
   char32_t unicode = 0;
-  int doubleByteStandIn = NO_BYTE;
+  std::string_view text = {};
 };
 
-Keyword Char(std::string_view kw, int byte, char32_t unicode = 0, int standIn = NO_BYTE) {
-  return {kw, 0, false, Kind::Character, byte, unicode, standIn};
+Keyword Char(std::string_view kw, int byte, char32_t unicode = 0) {
+  return {kw, 0, false, Kind::Character, byte, unicode};
+}
+Keyword CharText(std::string_view kw, std::string_view text) {
+  return {kw, 0, false, Kind::Character, NO_BYTE, 0, text};
 }
 Keyword Prop(std::string_view kw, int def, bool passDefault, Property p) {
   return {kw, def, passDefault, Kind::Property, p};
@@ -60,13 +99,23 @@ const std::vector<Keyword>& KeywordTable() {
     std::vector<Keyword> t = {
         // characters
         Char("par", 10), Char("\n", 10), Char("\r", 10), Char("tab", 9),
-        Char("lquote", 145, U'\u2018', '\''), Char("rquote", 146, U'\u2019', '\''),
-        Char("ldblquote", 147, U'\u201C', '"'), Char("rdblquote", 148, U'\u201D', '"'),
-        Char("bullet", 149, U'\u2022', '*'), Char("endash", 150, U'\u2013', '-'),
-        Char("emdash", 151, U'\u2014', '-'),
-        Char("~", 0xA0, U'\u00A0', ' '),  // non-breaking space
-        Char("_", 45),                    // non-breaking hyphen
-        Char("-", 0xAD, U'\u00AD'),       // optional hyphen
+        // page, column and section breaks end the line like "\par"
+        Char("page", 10), Char("column", 10), Char("sect", 10),
+        Char("lquote", 145, U'\u2018'), Char("rquote", 146, U'\u2019'),
+        Char("ldblquote", 147, U'\u201C'), Char("rdblquote", 148, U'\u201D'),
+        Char("bullet", 149, U'\u2022'), Char("endash", 150, U'\u2013'),
+        Char("emdash", 151, U'\u2014'),
+        // FrameMaker's special characters
+        CharText("line", LINE_BREAK_TAG),      // forced line break: hard return
+        CharText("~", KWX::TAG_HS),            // non-breaking space
+        CharText("_", KWX::TAG_HH),            // non-breaking hyphen
+        CharText("-", KWX::TAG_DH),            // optional hyphen
+        CharText("emspace", KWX::TAG_EMS), CharText("enspace", KWX::TAG_ENS),
+        CharText("qmspace", KWX::TAG_THS),      // four-per-em space: FrameMaker's thin space
+        // format characters no code page of ours holds: reported
+        Char("zwj", NO_BYTE, U'\u200D'), Char("zwnj", NO_BYTE, U'\u200C'),
+        Char("ltrmark", NO_BYTE, U'\u200E'), Char("rtlmark", NO_BYTE, U'\u200F'),
+        Char("zwbo", NO_BYTE, U'\u200B'), Char("zwnbo", NO_BYTE, U'\uFEFF'),
         Char("{", '{'), Char("}", '}'), Char("\\", '\\'),
         // properties
         Prop("plain", 1, false, PROP_PLAIN), Prop("f", 0, false, PROP_FONT), Prop("uc", 1, false, PROP_UC),
@@ -201,8 +250,9 @@ struct ParseFailure {
 
 class Parser {
  public:
-  Parser(CQ_FileBlockReader& in, const CQ_RTFReader::LineSink& sink, int textCodePage)
-      : m_in(in), m_sink(sink), m_textCodePage(textCodePage) {}
+  Parser(CQ_FileBlockReader& in, const CQ_RTFReader::LineSink& sink, int textCodePage,
+         std::vector<st_UnrepresentableCharacter>& unrepresentable)
+      : m_in(in), m_sink(sink), m_textCodePage(textCodePage), m_unrepresentable(unrepresentable) {}
 
   void Run();
 
@@ -234,6 +284,12 @@ class Parser {
   void FinishLine();
   int ActiveCodePage() const;
   void EmitCharacter(const Keyword& kw);
+  // The KWX text of a Unicode character in the active code page: a special
+  // character's tag, its bytes, a quote tag; else it is recorded as
+  // unrepresentable and nothing is written.
+  void ResolveCharacter(char32_t c);
+  // Records a high surrogate that no low surrogate followed.
+  void FlushSurrogate();
 
   CQ_FileBlockReader& m_in;
   int m_pushed = -1;
@@ -255,6 +311,10 @@ class Parser {
   int m_fallbackLeft = 0;
   std::string m_fallback;
   CodePageEncoder m_encoder;
+
+  std::vector<st_UnrepresentableCharacter>& m_unrepresentable;
+  std::size_t m_linesDelivered = 0;
+  char32_t m_highSurrogate = 0;  // the first half of a surrogate pair, waiting for the second
 
   std::string m_line;
   bool m_pendingBlank = false;  // a six-per-em space waits for the blank that may follow it
@@ -291,7 +351,7 @@ void Parser::Run() {
         break;  // line ends of the RTF source are not text
       default:
         if (m_state.destination != Destination::Normal) break;
-        if (m_unicodePending || m_pendingBlank) {
+        if (m_unicodePending || m_pendingBlank || m_highSurrogate != 0) {
           EmitByte(static_cast<char>(ch));
         } else {
           m_line.push_back(static_cast<char>(ch));  // plain text, the common case
@@ -520,15 +580,50 @@ int Parser::ActiveCodePage() const {
 }
 
 void Parser::EmitCharacter(const Keyword& kw) {
-  if (kw.unicode == 0 || !IsDoubleByte(ActiveCodePage())) {
+  if (!kw.text.empty()) {
+    EmitUnit(kw.text);
+    return;
+  }
+  if (kw.unicode == 0 || (kw.index != NO_BYTE && !IsDoubleByte(ActiveCodePage()))) {
     EmitByte(static_cast<char>(kw.index));
     return;
   }
-  std::string bytes;
-  if (!m_encoder.b_Encode(kw.unicode, ActiveCodePage(), bytes) && kw.doubleByteStandIn != NO_BYTE) {
-    bytes.push_back(static_cast<char>(kw.doubleByteStandIn));
+  if (m_unicodePending) {
+    EmitUnit({});  // one fallback character; the pending "\uN" is what counts
+    return;
   }
-  EmitUnit(bytes);
+  ResolveCharacter(kw.unicode);
+}
+
+void Parser::ResolveCharacter(char32_t c) {
+  // Characters beyond the first 65536 come as two "\uN", a surrogate pair.
+  if (c >= 0xD800 && c <= 0xDBFF) {
+    FlushSurrogate();
+    m_highSurrogate = c;
+    return;
+  }
+  if (c >= 0xDC00 && c <= 0xDFFF && m_highSurrogate != 0) {
+    c = 0x10000 + ((m_highSurrogate - 0xD800) << 10) + (c - 0xDC00);
+    m_highSurrogate = 0;
+  }
+  FlushSurrogate();
+  const std::string_view special = SpecialCharacterTag(c);
+  if (!special.empty()) {
+    Output(special);
+    return;
+  }
+  std::string bytes;
+  if (m_encoder.b_Encode(c, ActiveCodePage(), bytes)) {
+    Output(bytes);
+    return;
+  }
+  const std::string_view quote = QuoteTag(c);
+  if (!quote.empty()) {
+    Output(quote);
+    return;
+  }
+  // Never replaced by other bytes: the caller reports it.
+  m_unrepresentable.push_back({m_linesDelivered + 1, c});
 }
 
 void Parser::EmitUnit(std::string_view bytes) {
@@ -545,22 +640,27 @@ void Parser::ResolveUnicode() {
   m_fallbackLeft = 0;
   // The Unicode value is what the writer meant; its fallback bytes are in
   // whatever code page the writer gave the current font, which word
-  // processors do not keep reliably. So the character is converted into
-  // the text's code page, and the fallback serves only characters that
-  // code page lacks.
-  std::string bytes;
+  // processors do not keep reliably (a 1252 fallback byte in a Shift-JIS
+  // text is another character, or a lead byte that swallows the next). So
+  // the character is converted into the text's code page and the fallback
+  // is never used: a character the code page lacks is recorded.
   if (m_unicode == SIX_PER_EM_SPACE) {
     // LibreOffice opens each blank of a run of blanks as this space and
     // the blank; the pair stands for the one blank of the original text.
     m_pendingBlank = true;
-  } else if (m_encoder.b_Encode(m_unicode, ActiveCodePage(), bytes)) {
-    Output(bytes);
   } else {
-    Output(m_fallback.empty() ? std::string_view("?") : std::string_view(m_fallback));
+    ResolveCharacter(m_unicode);
   }
 }
 
+void Parser::FlushSurrogate() {
+  if (m_highSurrogate == 0) return;
+  m_unrepresentable.push_back({m_linesDelivered + 1, m_highSurrogate});
+  m_highSurrogate = 0;
+}
+
 void Parser::Output(std::string_view bytes) {
+  FlushSurrogate();
   for (char c : bytes) {
     if (m_pendingBlank) {
       m_pendingBlank = false;
@@ -575,6 +675,7 @@ void Parser::Output(std::string_view bytes) {
 }
 
 void Parser::FinishLine() {
+  FlushSurrogate();
   if (m_pendingBlank) {
     m_pendingBlank = false;
     m_line.push_back(' ');
@@ -582,12 +683,14 @@ void Parser::FinishLine() {
   if (m_line.empty()) return;
   std::string line;
   line.swap(m_line);
+  ++m_linesDelivered;
   m_sink(std::move(line));
 }
 
 void Read(CQ_FileBlockReader& in, const CQ_RTFReader::LineSink& sink, int textCodePage,
-          CQ_RTFReader::ET_Problem& problem) {
+          CQ_RTFReader::ET_Problem& problem, std::vector<st_UnrepresentableCharacter>& unrepresentable) {
   problem = CQ_RTFReader::PROBLEM_NONE;
+  unrepresentable.clear();
   static constexpr std::string_view MAGIC = "{\\rtf";
   int ch = in.i_Get();
   if (ch < 0) throw static_cast<int>(CQ_RTFReader::RTF_EMPTY_FILE);
@@ -595,7 +698,7 @@ void Read(CQ_FileBlockReader& in, const CQ_RTFReader::LineSink& sink, int textCo
     if (i > 0) ch = in.i_Get();
     if (ch < 0 || static_cast<char>(ch) != MAGIC[i]) throw static_cast<int>(CQ_RTFReader::RTF_NOT_RTF);
   }
-  Parser parser(in, sink, textCodePage);
+  Parser parser(in, sink, textCodePage, unrepresentable);
   try {
     parser.Run();
   } catch (const ParseFailure& failure) {
@@ -608,7 +711,7 @@ void Read(CQ_FileBlockReader& in, const CQ_RTFReader::LineSink& sink, int textCo
 
 void CQ_RTFReader::v_ReadFile(const std::string& path, const LineSink& sink) {
   CQ_FileBlockReader in(path);
-  Read(in, sink, m_iTextCodePage, m_etLastProblem);
+  Read(in, sink, m_iTextCodePage, m_etLastProblem, m_vecUnrepresentable);
 }
 
 void CQ_RTFReader::v_ReadFile(const std::string& path, CExtStringList& lines) {
@@ -621,9 +724,14 @@ void CQ_RTFReader::v_ReadFile(const std::string& path, std::vector<std::string>&
 
 void CQ_RTFReader::v_ReadBytes(std::string_view bytes, const LineSink& sink) {
   CQ_FileBlockReader in(bytes);
-  Read(in, sink, m_iTextCodePage, m_etLastProblem);
+  Read(in, sink, m_iTextCodePage, m_etLastProblem, m_vecUnrepresentable);
 }
 
 void CQ_RTFReader::v_ReadBytes(std::string_view bytes, std::vector<std::string>& lines) {
   v_ReadBytes(bytes, [&lines](std::string&& line) { lines.push_back(std::move(line)); });
+}
+
+bool CQ_RTFReader::sb_EncodeCharacter(char32_t c, int codePage, std::string& out) {
+  CodePageEncoder encoder;
+  return encoder.b_Encode(c, codePage, out);
 }

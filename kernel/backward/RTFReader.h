@@ -14,19 +14,29 @@
 // Bytes come out as the file gives them ("\'hh" is one byte, so a
 // double-byte character written as two escapes gives its two bytes). A
 // "\uN" character is converted into the text's code page and its fallback
-// text (the "\ucN" characters after it) is dropped; the fallback is kept
-// only when that code page lacks the character. Word processors write the
-// fallback in the code page they give the current font, and some replace
-// the fonts' character sets when they save, so the fallback cannot be
-// trusted where the conversion can. The text's code page is the one given
-// to the constructor; with 0 there, the document's "\ansicpg", else the
-// current font's "\fcharset" (or "\cpg"), else 1252. "\~" gives 0xA0 and
-// "\-" gives 0xAD in single-byte code pages, and the typographic keywords
-// ("\emdash", "\lquote" ...) give the Windows bytes 145 to 151 there; in
-// double-byte code pages those characters are converted, with a blank
-// standing in for "\~" and nothing for "\-". A six-per-em space
-// ("\u8198") followed by a blank gives that blank alone, and alone gives a
-// blank: LibreOffice opens each blank of a run of blanks as that pair.
+// text (the "\ucN" characters after it) is dropped. Word processors write
+// the fallback in the code page they give the current font, and some
+// replace the fonts' character sets when they save, so the fallback is
+// never trusted: a character the code page lacks is left out of the line
+// and recorded (rco_GetUnrepresentable) for the caller to report. The
+// text's code page is the one given to the constructor; with 0 there, the
+// document's "\ansicpg", else the current font's "\fcharset" (or "\cpg"),
+// else 1252.
+//
+// Characters FrameMaker writes as special characters become their KWX
+// tags in every code page: "\line" (and U+2028) a line break followed by
+// "<:hr>", "\~" (and U+00A0) "<:hs>", "\-" (and U+00AD) "<:dh>", "\_" (and
+// U+2011) "<:hh>", "\emspace" "<:ems>", "\enspace" "<:ens>", "\qmspace"
+// "<:ts>" (U+2002, U+2003, U+2007, U+2009 likewise). "\page", "\column" and
+// "\sect" break the line like "\par". The typographic keywords ("\emdash",
+// "\lquote" ...) give the Windows bytes 145 to 151 in single-byte code
+// pages and are converted in double-byte ones; a quote the code page lacks
+// becomes its quote tag. "\zwj", "\zwnj", "\ltrmark", "\rtlmark", "\zwbo"
+// and "\zwnbo" stand for characters no supported code page holds and are
+// recorded. A
+// six-per-em space ("\u8198") followed by a blank gives that blank alone,
+// and alone gives a blank: LibreOffice opens each blank of a run of blanks
+// as that pair.
 //
 // Failures are raised as the kernel's int result codes:
 //   RTF_EMPTY_FILE (5050)  the input holds no byte at all;
@@ -49,6 +59,12 @@
 
 #include "System/Export.h"
 #include "kernel/session/ExtStringList.h"
+
+// A character of the RTF text that the text's code page cannot hold.
+struct OSTRAKON_API st_UnrepresentableCharacter {
+  std::size_t n_Line = 0;     // 1-based number of the line it stood on, among the lines of the read
+  char32_t c_Character = 0;   // the Unicode character
+};
 
 class OSTRAKON_API CQ_RTFReader {
  public:
@@ -91,7 +107,16 @@ class OSTRAKON_API CQ_RTFReader {
 
   ET_Problem et_GetLastProblem() const { return m_etLastProblem; }
 
+  // The characters of the last read that its code page could not hold, in
+  // text order; they are not in the delivered lines.
+  const std::vector<st_UnrepresentableCharacter>& rco_GetUnrepresentable() const { return m_vecUnrepresentable; }
+
+  // Appends the bytes of c in codePage to out; false (out unchanged) when
+  // the code page has no form for c.
+  static bool sb_EncodeCharacter(char32_t c, int codePage, std::string& out);
+
  private:
   int m_iTextCodePage;
   ET_Problem m_etLastProblem = PROBLEM_NONE;
+  std::vector<st_UnrepresentableCharacter> m_vecUnrepresentable;
 };

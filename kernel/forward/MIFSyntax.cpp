@@ -24,6 +24,22 @@ constinit const std::array<unsigned char, 256> kByteClass = MakeByteClasses();
 
 }  // namespace detail
 
+namespace {
+
+// True when no apostrophe follows in [from, end). MIF has no escape "\'"
+// (an apostrophe in a string is "\q"): a backslash right before the last
+// apostrophe of a line is the second byte 0x5C of a double-byte character
+// that FrameMaker writes as it is, and the apostrophe closes the string.
+bool LastApostrophe(const char* from, const char* end) {
+  return std::memchr(from, '\'', static_cast<std::size_t>(end - from)) == nullptr;
+}
+
+bool LastApostrophe(std::string_view line, std::size_t after) {
+  return line.find('\'', after) == std::string_view::npos;
+}
+
+}  // namespace
+
 int NetDepth(std::string_view line) {
   if (line.empty()) return 0;
   const char first = line.front();
@@ -58,7 +74,7 @@ int NetDepth(std::string_view line) {
         std::size_t backslashes = 0;
         for (const char* b = quote; b > start && b[-1] == '\\'; --b) ++backslashes;
         p = quote + 1;
-        if (backslashes % 2 == 0) break;
+        if (backslashes % 2 == 0 || LastApostrophe(p, end)) break;
       }
     }
   }
@@ -74,7 +90,7 @@ std::string_view Value(std::string_view line) {
   for (; i < line.size(); ++i) {
     const char c = line[i];
     if (inString) {
-      if (c == '\\') {
+      if (c == '\\' && !(i + 1 < line.size() && line[i + 1] == '\'' && LastApostrophe(line, i + 2))) {
         ++i;
       } else if (c == '\'') {
         inString = false;
@@ -122,7 +138,7 @@ bool StringValueView(std::string_view line, std::string_view& out) {
   if (open == std::string_view::npos) return false;
   std::size_t i = open + 1;
   for (; i < line.size(); ++i) {
-    if (line[i] == '\\') {
+    if (line[i] == '\\' && !(i + 1 < line.size() && line[i + 1] == '\'' && LastApostrophe(line, i + 2))) {
       ++i;
     } else if (line[i] == '\'') {
       break;

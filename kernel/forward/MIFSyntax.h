@@ -118,7 +118,10 @@ bool ValueIs(std::string_view line, std::string_view keyword, std::string_view v
 // The raw content of the first backquoted string of the line, escapes kept
 // as written ("Body" for "<PgfTag `Body'>", "a\\>b" for "<String `a\\>b'>").
 // False when the line holds no string; an unterminated string yields the
-// rest of the line.
+// rest of the line. A backslash escapes the byte after it, except before
+// the line's last apostrophe: there it is the raw second byte 0x5C of a
+// double-byte character, and the apostrophe ends the string (MIF has no
+// escape "\'"; an apostrophe is written "\q").
 bool StringValue(std::string_view line, std::string& out);
 // The same as a view into the line.
 bool StringValueView(std::string_view line, std::string_view& out);

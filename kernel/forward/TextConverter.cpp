@@ -153,6 +153,13 @@ class FirstPass {
         }
       }
       const unsigned char c = static_cast<unsigned char>(text[i]);
+      if (m_state == State::Normal && m_trail && c == '\\' && b_EscapedTrailBackslash(text, i)) {
+        // "\x5c " right after a lead byte is that character's second byte
+        // written as an escape: the character is whole again.
+        AppendLiteral('\\');
+        i += kEscapedBackslash.size() - 1;
+        continue;
+      }
       switch (m_state) {
         case State::Normal:
           Normal(c);
@@ -185,6 +192,16 @@ class FirstPass {
 
  private:
   enum class State { Normal, Escape, Hex };
+
+  // The escape of the byte 0x5C, with its blank.
+  static constexpr std::string_view kEscapedBackslash = "\\x5c ";
+
+  // True when text[i..] is "\x5c " (either case of the letter and digit).
+  static bool b_EscapedTrailBackslash(std::string_view text, std::size_t i) {
+    if (text.size() - i < kEscapedBackslash.size()) return false;
+    return (text[i + 1] == 'x' || text[i + 1] == 'X') && text[i + 2] == '5' &&
+           (text[i + 3] == 'c' || text[i + 3] == 'C') && text[i + 4] == ' ';
+  }
 
   void Normal(unsigned char c) {
     if (m_trail && CQ_TextConverter::sb_IsTrailByte(m_codePage, c)) {

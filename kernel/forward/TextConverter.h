@@ -66,7 +66,9 @@ class OSTRAKON_API CQ_TextConverter {
   // its blank (consumed), at a byte that is no hex digit or at the end of
   // the text; one without digits or above 0xFF stays as written. In
   // double-byte code pages a byte copied after a lead byte is its second
-  // byte, never the start of an escape; bytes made by escapes never pair.
+  // byte, never the start of an escape, and "\x5c " right after a lead byte
+  // is read as the second byte 0x5C (both forms back conversion may have
+  // written); bytes made by other escapes never pair.
   std::string ccs_Convert(std::string_view mifText, unsigned flags = TEXT_CONTENT) const;
   // The same, replacing the string by its KWX form.
   void v_Convert(std::string& text, unsigned flags = TEXT_CONTENT) const { text = ccs_Convert(text, flags); }

@@ -98,6 +98,9 @@ constexpr MessageText MESSAGES[] = {
            "used: \"%c%c\"."},
     {1205, "Warning 1205. The following Japanese character does not exist in FrameMaker for Macintosh or UNIX: "
            "\"%c%c\"."},
+    {1206, "Error 1206. The character %s \"%s\" in line %d cannot be written in the code page of the target "
+           "language (%d)."},
+    {1207, "Error 1207. The byte(s) %s in line %d are no character of the code page of the target language (%d)."},
     // comparison of source and target
     {1402, "Warning 1402. The external tag %s has been added."},
     {1510, "Warning 1510. The external tag %s has been deleted."},

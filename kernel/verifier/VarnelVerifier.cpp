@@ -5,9 +5,18 @@
 // are cut here from the text that follows each segment's own tag.
 #include "kernel/verifier/VarnelVerifier.h"
 
+#include <iconv.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <memory>
 #include <utility>
 
 #include "kernel/backward/KWXReader.h"
+#include "kernel/forward/TextConverter.h"
 #include "kernel/session/KernelStrings.h"
 
 namespace {
@@ -86,6 +95,78 @@ const CharacterRule* RuleForLanguage(std::string_view language) {
   if (language == "Chinese (Simplified)") return &simplified;
   if (language == "Korean") return &korean;
   return nullptr;
+}
+
+// Which bytes and byte pairs are characters of a code page, as its
+// conversion to Unicode accepts them; built once per code page.
+class CodePageCharacters {
+ public:
+  explicit CodePageCharacters(int codePage) : m_doubleByte(CQ_TextConverter::sb_IsDoubleByteCodePage(codePage)) {
+    const std::string name = "CP" + std::to_string(codePage);
+    iconv_t cd = iconv_open("UTF-8", name.c_str());
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+      m_single.fill(true);  // a code page the system cannot convert: nothing is judged
+      m_unknown = true;
+      return;
+    }
+    for (int b = 0; b < 256; ++b) {
+      const char in[1] = {static_cast<char>(b)};
+      m_single[b] = Converts(cd, in, 1);
+    }
+    if (m_doubleByte) {
+      m_pairs.assign(65536, 0);
+      for (int lead = 0x81; lead <= 0xFE; ++lead) {
+        if (!CQ_TextConverter::sb_IsLeadByte(codePage, static_cast<unsigned char>(lead))) continue;
+        for (int trail = 0x40; trail <= 0xFE; ++trail) {
+          const char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+          m_pairs[static_cast<std::size_t>(lead << 8 | trail)] = Converts(cd, in, 2) ? 1 : 0;
+        }
+      }
+    }
+    iconv_close(cd);
+  }
+
+  bool b_DoubleByte() const { return m_doubleByte && !m_unknown; }
+  bool b_Single(unsigned char b) const { return m_single[b]; }
+  bool b_Pair(unsigned char lead, unsigned char trail) const {
+    return m_pairs[static_cast<std::size_t>(lead << 8 | trail)] != 0;
+  }
+
+ private:
+  // True when the bytes convert whole into one character.
+  static bool Converts(iconv_t cd, const char* bytes, std::size_t size) {
+    char in[2];
+    std::memcpy(in, bytes, size);
+    char out[16];
+    char* ip = in;
+    char* op = out;
+    std::size_t il = size;
+    std::size_t ol = sizeof out;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    return iconv(cd, &ip, &il, &op, &ol) != static_cast<std::size_t>(-1) && il == 0 && op != out;
+  }
+
+  bool m_doubleByte;
+  bool m_unknown = false;
+  std::array<bool, 256> m_single{};
+  std::vector<unsigned char> m_pairs;  // 1 for a character, by lead << 8 | trail
+};
+
+const CodePageCharacters& CharactersOf(int codePage) {
+  static std::map<int, std::unique_ptr<CodePageCharacters>> tables;
+  std::unique_ptr<CodePageCharacters>& table = tables[codePage];
+  if (!table) table = std::make_unique<CodePageCharacters>(codePage);
+  return *table;
+}
+
+std::string HexBytes(std::string_view bytes) {
+  std::string out;
+  for (unsigned char b : bytes) {
+    char buffer[8];
+    std::snprintf(buffer, sizeof buffer, "%s0x%02X", out.empty() ? "" : " ", b);
+    out += buffer;
+  }
+  return out;
 }
 
 bool IsLeadByte(unsigned char c, bool shiftJIS) {
@@ -235,7 +316,8 @@ void CQ_VarnelVerifier::v_ReadFiles(std::vector<std::string>& source, std::vecto
   CQ_KWXReader::sv_ReadKWXLines(sourceName, extension, source, m_rcoSession.i_GetSourceCodePage());
   CQ_KWXReader::sv_ValidateVerifierHeader(source, m_rcoSession, sourceName, true, header);
   m_rcoSession.v_UpdateUI();
-  CQ_KWXReader::sv_ReadKWXLines(targetName, extension, target, m_rcoSession.i_GetTargetCodePage());
+  CQ_KWXReader::sv_ReadKWXLines(targetName, extension, target, m_rcoSession.i_GetTargetCodePage(),
+                                &m_vecUnrepresentable);
   CQ_KWXReader::sv_ValidateVerifierHeader(target, m_rcoSession, targetName, false, header);
   m_rcoSession.v_UpdateUI();
 }
@@ -293,6 +375,7 @@ bool CQ_VarnelVerifier::b_CheckTranslatedList(const std::vector<std::string>& li
   m_pcoTagMap = &tagMap;
   m_pcoContext = context;
   m_pcoSourceParagraphs = context ? context->pcco_SourceParagraphs : nullptr;
+  if (context && context->pcco_Unrepresentable) m_vecUnrepresentable = *context->pcco_Unrepresentable;
   const bool sound = b_RunTargetSections(lines);
   m_pcoTagMap = nullptr;
   m_pcoContext = nullptr;
@@ -411,8 +494,93 @@ void CQ_VarnelVerifier::v_CountSourceTags() {
   }
 }
 
+int CQ_VarnelVerifier::i_TargetCodePage() const {
+  int codePage = m_rcoSession.i_GetTargetCodePage();
+  if (codePage == 0) codePage = m_rcoSession.i_GetSourceCodePage();
+  return codePage == 0 ? 1252 : codePage;
+}
+
+std::size_t CQ_VarnelVerifier::n_TargetSegmentStartLine(std::size_t i) const {
+  return i == 0 ? 1 : m_lstTargetSegments[i - 1].n_Line;
+}
+
+void CQ_VarnelVerifier::v_CheckRepresentable(int codePage, bool (*reportedByLanguage)(unsigned char, unsigned char)) {
+  const KWX::CQ_TagSegmentList& segments = m_lstTargetSegments;
+  if (segments.empty()) return;
+  // Characters the reader could not put into the code page, shown in the
+  // report's source font.
+  int sourceCodePage = m_rcoSession.i_GetSourceCodePage();
+  if (sourceCodePage == 0) sourceCodePage = 1252;
+  for (const st_UnrepresentableCharacter& c : m_vecUnrepresentable) {
+    std::size_t i = segments.size() - 1;
+    while (i > 0 && n_TargetSegmentStartLine(i) > c.n_Line) --i;
+    char code[16];
+    std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c.c_Character));
+    std::string glyph;
+    if (!CQ_RTFReader::sb_EncodeCharacter(c.c_Character, sourceCodePage, glyph)) glyph.clear();
+    v_AddSegmentMessage(1206, i, Varnel::DO_NOT_SUPPRESS,
+                        Varnel::ccs_FormatMessage(1206, code, glyph.c_str(), static_cast<int>(c.n_Line), codePage));
+  }
+  // Bytes of the text (outside tags and other-character-set spans) that
+  // are no character of the code page: one message per line at most.
+  const CodePageCharacters& characters = CharactersOf(codePage);
+  for (std::size_t i = 0; i < segments.size(); ++i) {
+    const std::string_view whole = segments[i].cs_Text;
+    const std::string_view text = TextAfterTag(segments[i]);
+    const std::size_t offset = whole.size() - text.size();
+    std::size_t line = n_TargetSegmentStartLine(i) +
+                       static_cast<std::size_t>(std::count(whole.begin(), whole.begin() + offset, '\n'));
+    std::size_t reportedLine = 0;
+    int otherCharacterSet = 0;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+      const auto b = static_cast<unsigned char>(text[pos]);
+      if (b < 0x80 && b != '\n' && b != '<') {
+        ++pos;  // ASCII is a character of every supported code page
+        continue;
+      }
+      if (b == '\n') {
+        ++line;
+        ++pos;
+        continue;
+      }
+      if (b == '<') {
+        const std::size_t end = TagEnd(text, pos);
+        const int id = KWX::CQ_KWXLexicon::rst_Lookup(text.substr(pos, end - pos)).i_TagId;
+        if (id == KWX::TAGID_C) ++otherCharacterSet;
+        if (id == KWX::TAGID_C_CLOSE && otherCharacterSet > 0) --otherCharacterSet;
+        line += static_cast<std::size_t>(std::count(text.begin() + pos, text.begin() + end, '\n'));
+        pos = end;
+        continue;
+      }
+      std::size_t length = 1;
+      bool valid = characters.b_Single(b);
+      if (characters.b_DoubleByte() && CQ_TextConverter::sb_IsLeadByte(codePage, b)) {
+        const bool hasTrail = pos + 1 < text.size() && text[pos + 1] != '\n' && text[pos + 1] != '<';
+        valid = hasTrail && characters.b_Pair(b, static_cast<unsigned char>(text[pos + 1]));
+        if (hasTrail) length = 2;
+        // Characters the target language's own rule reports are its to report.
+        if (!valid && hasTrail && reportedByLanguage != nullptr &&
+            reportedByLanguage(b, static_cast<unsigned char>(text[pos + 1]))) {
+          valid = true;
+        }
+      }
+      if (!valid && otherCharacterSet == 0 && reportedLine != line) {
+        reportedLine = line;
+        v_AddSegmentMessage(1207, i, Varnel::DO_NOT_SUPPRESS,
+                            Varnel::ccs_FormatMessage(1207, HexBytes(text.substr(pos, length)).c_str(),
+                                                      static_cast<int>(line), codePage));
+      }
+      // An invalid pair gives up only its first byte: the second may begin
+      // the next character.
+      pos += valid ? length : 1;
+    }
+  }
+}
+
 void CQ_VarnelVerifier::v_CheckTargetCharacters() {
   const CharacterRule* rule = RuleForLanguage(m_rcoSession.lpsz_GetTargetLanguage());
+  v_CheckRepresentable(i_TargetCodePage(), rule != nullptr ? rule->reported : nullptr);
   if (rule == nullptr) return;
   const KWX::CQ_TagSegmentList& segments = m_lstTargetSegments;
   for (std::size_t i = 0; i < segments.size(); ++i) {

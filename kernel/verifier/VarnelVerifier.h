@@ -25,6 +25,7 @@
 
 #include "System/Export.h"
 #include "kernel/backward/KWXSegmenter.h"
+#include "kernel/backward/RTFReader.h"
 #include "kernel/session/Communication.h"
 #include "kernel/verifier/VarnelMessages.h"
 #include "kernel/verifier/VarnelReportEntry.h"
@@ -42,6 +43,9 @@ struct OSTRAKON_API st_BackConversionContext {
   const CQ_TagStructureCheck::CQ_BlockTags* pcco_BlocksElsewhere = nullptr;
   // Receives the blocks of this list when not null.
   CQ_TagStructureCheck::CQ_BlockTags* pco_Blocks = nullptr;
+  // The characters the reader of the list could not put into the target
+  // code page (CQ_KWXReader::sv_ReadKWXLines), each error 1206. Null: none.
+  const std::vector<st_UnrepresentableCharacter>* pcco_Unrepresentable = nullptr;
 };
 
 // One internal tag of a file, in file order.
@@ -154,6 +158,14 @@ class OSTRAKON_API CQ_VarnelVerifier {
   // st_BackConversionContext).
   bool b_CheckTranslatedList(const std::vector<std::string>& lines, const CQ_TagMap& tagMap,
                              const st_BackConversionContext* context = nullptr);
+
+  // The characters the reader of the target lines could not put into the
+  // target code page (line numbers counted in those lines); each is
+  // reported by the character checks (1206). v_ReadFiles sets them for the
+  // target it reads; b_CheckTranslatedList takes them from its context.
+  void v_SetUnrepresentableCharacters(std::vector<st_UnrepresentableCharacter> characters) {
+    m_vecUnrepresentable = std::move(characters);
+  }
   // The code a back conversion raises for errors: RESULT_TAG_ERRORS for a
   // document, RESULT_ANCILLARY_TAG_ERRORS for an ancillary section.
   int i_TagErrorCode() const { return m_bDocument ? RESULT_TAG_ERRORS : RESULT_ANCILLARY_TAG_ERRORS; }
@@ -245,8 +257,18 @@ class OSTRAKON_API CQ_VarnelVerifier {
   void v_CollectInternalTags();
   // Counts the source's tags into the tag counter map.
   void v_CountSourceTags();
-  // The checks of the target language's characters (filed in section 12).
+  // The checks of the target language's characters (filed in section 12):
+  // characters the code page cannot hold (1206), bytes that are no
+  // character of it (1207), characters FrameMaker lacks (1202 to 1205).
   void v_CheckTargetCharacters();
+  // reportedByLanguage: the target language's test for the double-byte
+  // characters FrameMaker lacks (1202 to 1205 report those), or null.
+  void v_CheckRepresentable(int codePage, bool (*reportedByLanguage)(unsigned char lead, unsigned char trail));
+  // The code page the target text is in: the target's, else the source's,
+  // else 1252.
+  int i_TargetCodePage() const;
+  // 1-based file line on which segment i of the target begins.
+  std::size_t n_TargetSegmentStartLine(std::size_t i) const;
   bool b_RunTargetSections(const std::vector<std::string>& lines);
 
   CQ_Morvane_Communication& m_rcoSession;
@@ -270,4 +292,5 @@ class OSTRAKON_API CQ_VarnelVerifier {
   unsigned m_nAlerts = 0;
   unsigned m_nWarnings = 0;
   unsigned m_nAddedTags = 0;
+  std::vector<st_UnrepresentableCharacter> m_vecUnrepresentable;
 };

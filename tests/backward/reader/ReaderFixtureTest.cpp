@@ -54,8 +54,32 @@ TEST_P(ReaderFixture, RTFFormGivesTheSameLines) {
   EXPECT_TRUE(SameLines(Expected(), ReadRTF(DataPath(Name(".rtf")))));
 }
 
+// A word processor writes the no-break space and the soft hyphen of the
+// text as "\~" and "\-", which are read as FrameMaker's hard space and
+// discretionary hyphen (as bytes, back conversion would drop the one and
+// print the other as a plain hyphen).
+std::vector<std::string> AsAWordProcessorWritesThem(std::vector<std::string> lines, int codePage) {
+  if (codePage >= 1250) {
+    for (std::string& line : lines) {
+      std::string out;
+      for (char c : line) {
+        if (c == '\xA0') {
+          out += "<:hs>";
+        } else if (c == '\xAD') {
+          out += "<:dh>";
+        } else {
+          out.push_back(c);
+        }
+      }
+      line = out;
+    }
+  }
+  return lines;
+}
+
 TEST_P(ReaderFixture, RTFSavedAgainByAWordProcessorGivesTheSameLines) {
-  EXPECT_TRUE(SameLines(Expected(), ReadRTF(DataPath("resaved/" + Name(".rtf")))));
+  EXPECT_TRUE(SameLines(AsAWordProcessorWritesThem(Expected(), GetParam().codePage),
+                        ReadRTF(DataPath("resaved/" + Name(".rtf")))));
 }
 
 TEST_P(ReaderFixture, KernelFactoryReadsTheResavedFile) {
@@ -64,7 +88,7 @@ TEST_P(ReaderFixture, KernelFactoryReadsTheResavedFile) {
   CExtStringList lines;
   auto factory = pco_CreateKernelConverterFactory();
   ASSERT_TRUE(factory->vb_ReadRTFLines(session, DataPath("resaved/" + Name(".rtf")), lines));
-  EXPECT_TRUE(SameLines(Expected(), lines.Lines()));
+  EXPECT_TRUE(SameLines(AsAWordProcessorWritesThem(Expected(), GetParam().codePage), lines.Lines()));
 }
 
 TEST_P(ReaderFixture, HeaderValidatesAndNamesTheSampleCodePage) {
@@ -88,6 +112,7 @@ TEST_P(ReaderFixture, HeaderValidatesAndNamesTheSampleCodePage) {
 TEST_P(ReaderFixture, SegmentsOfEveryFormAgree) {
   std::vector<std::string> text;
   CQ_KWXReader::sv_ReadKWXLines(DataPath(Name(".txt")), ".TXT", text, GetParam().codePage);
+  text = AsAWordProcessorWritesThem(text, GetParam().codePage);
   std::vector<std::string> resaved;
   CQ_KWXReader::sv_ReadKWXLines(DataPath("resaved/" + Name(".rtf")), ".RTF", resaved, GetParam().codePage);
   KWX::CQ_TagSegmentList a, b;

@@ -324,7 +324,7 @@ INSTANTIATE_TEST_SUITE_P(
                       CharacterRow{"Japanese", "a\xEA\xA4z", {}, ""},
                       CharacterRow{"Japanese", "\x82\xA0\x82\xA2", {}, ""},
                       // 0xED is the trail byte of the first character, the lead byte of the second.
-                      CharacterRow{"Japanese", "\x81\xED\xED\x40", {1205}, "\xED\x40"},
+                      CharacterRow{"Japanese", "\x88\xED\xED\x40", {1205}, "\xED\x40"},
                       CharacterRow{"Chinese (Traditional)", "a\xF9\xDDz", {1202}, "\xF9\xDD"},
                       CharacterRow{"Chinese (Traditional)", "a\xF9\xDCz", {}, ""},
                       CharacterRow{"Chinese (Simplified)", "a\x81\x40z", {1203}, "\x81\x40"},

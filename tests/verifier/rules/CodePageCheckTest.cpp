@@ -1,0 +1,146 @@
+// The character checks that keep a translation's text within the target
+// code page: bytes that are no character of it (1207, one message per
+// line, text only, never inside <:c> spans), and characters the RTF reader
+// could not put into it (1206, with the character as U+XXXX, its glyph in
+// the source code page and its line). Both are errors that nobody can
+// suppress, in verification and in back conversion.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "verifier/rules/RulesTestSupport.h"
+
+namespace {
+
+using namespace RulesTest;
+
+// The 1-based line of lines that holds text.
+int LineOf(const std::vector<std::string>& lines, const std::string& text) {
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i].find(text) != std::string::npos) return static_cast<int>(i + 1);
+  }
+  return 0;
+}
+
+// The texts of the entries with message number.
+std::vector<std::string> Texts(const CQ_VarnelVerifier& verifier, int number) {
+  std::vector<std::string> out;
+  for (const st_VarnelReportEntry& entry : verifier.rco_Entries()) {
+    if (entry.i_Message == number) out.push_back(entry.co_Record.ccs_Text);
+  }
+  return out;
+}
+
+struct BytesRow {
+  const char* language;
+  std::string text;       // the paragraph's text
+  std::string reported;   // the bytes the message names ("" for none)
+};
+
+std::ostream& operator<<(std::ostream& out, const BytesRow& row) { return out << row.language; }
+
+class CodePageBytes : public ::testing::TestWithParam<BytesRow> {};
+
+TEST_P(CodePageBytes, BytesThatAreNoCharacterAreErrors) {
+  const BytesRow& row = GetParam();
+  auto session = MakeSession();
+  session->v_SetTargetLanguage(row.language);
+  const std::string marker = "<ps \"B\" 1>";
+  const std::vector<std::string> target = Lines(Build(ON_PAGE, marker + row.text));
+  const int line = LineOf(target, marker);
+  const int codePage = session->i_GetTargetCodePage();
+  std::vector<std::string> expected;
+  if (!row.reported.empty()) {
+    expected.push_back("Error 1207. The byte(s) " + row.reported + " in line " + std::to_string(line) +
+                       " are no character of the code page of the target language (" + std::to_string(codePage) +
+                       ").");
+  }
+  {
+    CQ_FrameVarnelVerifier verifier(*session, true);
+    ASSERT_TRUE(verifier.b_CheckSource(Lines(Build(ON_PAGE, "<ps \"B\" 1>x<:b>y<:/b><:c>z<:/c>"))));
+    ASSERT_TRUE(verifier.b_CheckTarget(target));
+    EXPECT_EQ(Texts(verifier, 1207), expected) << Dump(verifier);
+    for (const st_VarnelReportEntry& entry : verifier.rco_Entries()) {
+      if (entry.i_Message == 1207) {
+        EXPECT_EQ(entry.co_Record.ccs_Tag, "Do not suppress!");
+      }
+    }
+  }
+  // Back conversion refuses the file.
+  CQ_FrameVarnelVerifier verifier(*session, true);
+  const bool clean = verifier.b_CheckTranslatedList(target, TagMapOf(Build(ON_PAGE, marker + "x<:b>y<:/b><:c>z<:/c>")));
+  EXPECT_EQ(clean, row.reported.empty()) << Dump(verifier);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, CodePageBytes,
+    ::testing::Values(
+        // a lead byte at the end of the text, before a tag, before a blank's stray byte
+        BytesRow{"Japanese", "ab\x95", "0x95"},
+        BytesRow{"Japanese", "\x95<:b>x<:/b>", "0x95"},
+        BytesRow{"Japanese", "\x85\x40 undefined row", "0x85 0x40"},
+        BytesRow{"Japanese", "\x80", "0x80"},
+        BytesRow{"Japanese", "\x95\x5c\x8e\xa6 \xb1", ""},
+        BytesRow{"Japanese", "<:c>\x95<:/c>ok", ""},
+        // two on one line: one message
+        BytesRow{"Japanese", "\x80 and \xA0", "0x80"},
+        BytesRow{"Chinese (Traditional)", "\xa5\x5c\x81\x40", "0x81 0x40"},
+        BytesRow{"Chinese (Traditional)", "\xb3\x5c\xa5\x5c", ""},
+        BytesRow{"Chinese (Simplified)", "\xb1\xed\x81\x5c", ""},
+        BytesRow{"Chinese (Simplified)", "\xff", "0xFF"},
+        BytesRow{"Korean", "\xc7\xd1\xb1\xb9", ""},
+        BytesRow{"Korean", "\xc7\x5c", "0xC7 0x5C"},
+        BytesRow{"Greek", "\xe1\xe2\xaa", "0xAA"},
+        BytesRow{"English (US)", "caf\xe9 \x93quoted\x94", ""},
+        BytesRow{"English (US)", "a\x81", "0x81"}),
+    [](const ::testing::TestParamInfo<BytesRow>& info) { return "row" + std::to_string(info.index); });
+
+TEST(UnrepresentableCharacters, AreErrorsNamingCharacterGlyphAndLine) {
+  auto session = MakeSession();
+  session->v_SetTargetLanguage("Japanese");
+  const std::vector<std::string> target =
+      Lines(Build(ON_PAGE, "<ps \"B\" 1>\x95\x5c\n<ps \"B\" 2>second\n<:hr>third"));
+  const int second = LineOf(target, "second");
+  const int third = LineOf(target, "third");
+  const std::vector<st_UnrepresentableCharacter> characters = {
+      {static_cast<std::size_t>(second), U'\u2122'},
+      {static_cast<std::size_t>(third), U'\u00A9'},
+      {static_cast<std::size_t>(third), U'\u200D'},
+  };
+  const std::vector<std::string> expected = {
+      "Error 1206. The character U+2122 \"\x99\" in line " + std::to_string(second) +
+          " cannot be written in the code page of the target language (932).",
+      "Error 1206. The character U+00A9 \"\xA9\" in line " + std::to_string(third) +
+          " cannot be written in the code page of the target language (932).",
+      // no glyph in the source code page either
+      "Error 1206. The character U+200D \"\" in line " + std::to_string(third) +
+          " cannot be written in the code page of the target language (932).",
+  };
+  const std::string source = Build(ON_PAGE, "<ps \"B\" 1>a\n<ps \"B\" 2>b");
+  {
+    CQ_FrameVarnelVerifier verifier(*session, true);
+    ASSERT_TRUE(verifier.b_CheckSource(Lines(source)));
+    verifier.v_SetUnrepresentableCharacters(characters);
+    ASSERT_TRUE(verifier.b_CheckTarget(target));
+    EXPECT_EQ(Texts(verifier, 1206), expected) << Dump(verifier);
+    // Each is filed with the segment of its line.
+    std::vector<std::string> segments;
+    for (const st_VarnelReportEntry& entry : verifier.rco_Entries()) {
+      if (entry.i_Message != 1206) continue;
+      EXPECT_EQ(entry.i_Section, 12);
+      EXPECT_EQ(entry.co_Record.ccs_Tag, "Do not suppress!");
+      segments.push_back(entry.cs_Context.str().substr(0, 10));
+    }
+    EXPECT_EQ(segments, (std::vector<std::string>{"<ps \"B\" 2>", "<ps \"B\" 2>", "<ps \"B\" 2>"}));
+  }
+  CQ_FrameVarnelVerifier verifier(*session, true);
+  verifier.v_SetUnrepresentableCharacters(characters);
+  EXPECT_FALSE(verifier.b_CheckTranslatedList(target, TagMapOf(source)));
+  EXPECT_EQ(verifier.n_GetErrors(), 3u);
+  // Without them, the same lines are clean.
+  CQ_FrameVarnelVerifier clean(*session, true);
+  EXPECT_TRUE(clean.b_CheckTranslatedList(target, TagMapOf(source))) << Dump(clean);
+}
+
+}  // namespace
