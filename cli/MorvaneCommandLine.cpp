@@ -87,6 +87,13 @@ const char kUsage[] =
     "  --format rtf|txt           KWX file format (default: from the files' extension)\n"
     "  --target-language NAME     language of the translation (default \"English (US)\")\n"
     "  --target-hyphenation off|keep   hyphenation of the translation (default off)\n"
+    "  --replace-source           allow a MIF file to replace the source file its\n"
+    "                             ORG copy was made from (refused by default)\n"
+    "\n"
+    "Option of convert-mif, verify and convert-kwx:\n"
+    "  --jobs N                   work on N files at once, each in a process of its\n"
+    "                             own (default: the number of processors); results,\n"
+    "                             exit status and ancillary file are those of --jobs 1\n"
     "\n"
     "Options of to-xliff:\n"
     "  --org-dir DIR              where the source KWX files are (required); the text\n"
@@ -128,9 +135,10 @@ struct Arguments {
 const std::map<std::string, std::set<std::string>> kValueOptions = {
     {"convert-mif",
      {"org-dir", "translated-dir", "format", "page-size", "charset", "source-hyphenation", "target-hyphenation",
-      "marker-placeholders", "smart-quotes", "source-language", "target-language", "marker-length", "ancillary"}},
-    {"verify", {"org-dir", "format", "target-language", "page-size", "suppress", "report"}},
-    {"convert-kwx", {"org-dir", "ancillary", "format", "target-language", "target-hyphenation"}},
+      "marker-placeholders", "smart-quotes", "source-language", "target-language", "marker-length", "ancillary",
+      "jobs"}},
+    {"verify", {"org-dir", "format", "target-language", "page-size", "suppress", "report", "jobs"}},
+    {"convert-kwx", {"org-dir", "ancillary", "format", "target-language", "target-hyphenation", "jobs"}},
     {"pseudo", {"output-dir"}},
     {"to-xliff", {"org-dir", "output-dir", "target-language"}},
     {"from-xliff", {"org-dir", "output-dir"}},
@@ -142,7 +150,7 @@ const std::map<std::string, std::set<std::string>> kFlags = {
     {"pseudo", {}},
     {"to-xliff", {"copy-source"}},
     {"from-xliff", {}},
-    {"convert-kwx", {}},
+    {"convert-kwx", {"replace-source"}},
     {"convert-mif", {"no-ancillary"}},
     {"verify", {"report-all"}},
     {"message-types", {}},
@@ -232,6 +240,23 @@ std::optional<int> Choice(const Arguments& args, const std::string& name, const 
   return std::nullopt;
 }
 
+// The number of files to work on at once: --jobs N, or the number of
+// processors. Empty for a value that is not a whole number from 1 to 1024.
+std::optional<int> Jobs(const Arguments& args, std::string& error) {
+  auto it = args.options.find("jobs");
+  if (it == args.options.end()) {
+    const long processors = sysconf(_SC_NPROCESSORS_ONLN);
+    return processors > 0 ? static_cast<int>(std::min(processors, 1024L)) : 1;
+  }
+  const std::string& text = it->second;
+  if (!text.empty() && text.size() <= 4 && text.find_first_not_of("0123456789") == std::string::npos) {
+    const int n = std::stoi(text);
+    if (n >= 1 && n <= 1024) return n;
+  }
+  error = "--jobs takes a whole number from 1 to 1024, not '" + text + "'";
+  return std::nullopt;
+}
+
 // Follows the batch: results lines as they come, a progress line on a
 // terminal.
 class Reporter : public CQ_Morvane_Observer {
@@ -298,6 +323,7 @@ int RunConvertMIF(const Arguments& args, std::ostream& out, std::ostream& err) {
   auto targetHyphenation = Choice(args, "target-hyphenation", "off", "keep", 0, error);
   auto placeholders = Choice(args, "marker-placeholders", "insert", "none", 0, error);
   auto quotes = Choice(args, "smart-quotes", "text", "tags", 0, error);
+  auto jobs = Jobs(args, error);
   if (!error.empty()) {
     err << "morvane convert-mif: " << error << '\n';
     return 2;
@@ -362,6 +388,7 @@ int RunConvertMIF(const Arguments& args, std::ostream& out, std::ostream& err) {
   session.v_SetORGFilesPath(orgFolder.c_str());
   session.v_SetTranslatedFilesPath(translatedFolder.c_str());
   session.v_SetBatchProgressIndicator(static_cast<int>(paths.size()) * 8);
+  session.v_SetParallelJobs(*jobs);
 
   Reporter reporter(session, out, err, isatty(STDERR_FILENO));
   session.v_ConvertMIF(&paths);
@@ -446,6 +473,7 @@ int RunVerify(const Arguments& args, std::ostream& out, std::ostream& err) {
   // Without --format, the files' own extension decides.
   auto format = Choice(args, "format", "txt", "rtf", FormatFromNames(args.files), error);
   auto pageSize = Choice(args, "page-size", "a4", "letter", 0, error);
+  auto jobs = Jobs(args, error);
   std::vector<unsigned> suppress, report;
   std::string bad;
   if (args.options.count("suppress") && !MessageTypes(args.options.at("suppress"), suppress, bad)) {
@@ -480,6 +508,7 @@ int RunVerify(const Arguments& args, std::ostream& out, std::ostream& err) {
   CQ_StringList paths;
   for (const std::string& file : args.files) paths.push_back(Absolute(file));
   session.v_SetBatchProgressIndicator(static_cast<int>(paths.size()) * 24);
+  session.v_SetParallelJobs(*jobs);
   Reporter reporter(session, out, err, isatty(STDERR_FILENO));
   session.v_VerifyVarnels(&paths);
   // Tag errors stop back conversion, so a script must see them.
@@ -498,6 +527,7 @@ int RunConvertKWX(const Arguments& args, std::ostream& out, std::ostream& err) {
   std::string error;
   auto format = Choice(args, "format", "txt", "rtf", FormatFromNames(args.files), error);
   auto hyphenation = Choice(args, "target-hyphenation", "off", "keep", 0, error);
+  auto jobs = Jobs(args, error);
   if (!error.empty()) {
     err << "morvane convert-kwx: " << error << '\n';
     return 2;
@@ -525,8 +555,10 @@ int RunConvertKWX(const Arguments& args, std::ostream& out, std::ostream& err) {
   session.v_SetFileFormatForKWX(*format);
   session.v_SetTargetLanguage(targetLanguage.c_str());
   session.v_SetTranslationHyphenation(*hyphenation);
+  session.v_SetReplaceSourceFiles(args.flags.count("replace-source") != 0);
   session.v_SetORGFilesPath(orgFolder.c_str());
   session.v_SetBatchProgressIndicator(static_cast<int>(paths.size()) * 24);
+  session.v_SetParallelJobs(*jobs);
   Reporter reporter(session, out, err, isatty(STDERR_FILENO));
   session.v_ConvertKWX(&paths, ancillary.c_str());
   return BatchSucceeded(session, paths.size()) ? 0 : 1;
