@@ -468,6 +468,8 @@ void CQ_TypeshiftWizard::v_FillMappingPage() {
   }
   m_pFileBar->setValue(0);
   m_pTotalBar->setValue(0);
+  m_pFilePercent->setText("0%");
+  m_pTotalPercent->setText("0%");
 }
 
 void CQ_TypeshiftWizard::v_RefreshRow(int row) {

@@ -434,6 +434,15 @@ class TypeshiftWizardTest : public QObject {
     QTest::mouseClick(w.pco_Run(), Qt::LeftButton);
     QCOMPARE(d.askedOverwrite.size(), std::size_t(1));
     QVERIFY(Read(P("out/b.mif")).find("<FFamily `Helvetica'>") != std::string::npos);
+    // "&No" leaves one file, "&Yes" overwrites the next.
+    std::ofstream(P("out/a.mif")) << "old a";
+    std::ofstream(P("out/b.mif")) << "old b";
+    d.askedOverwrite.clear();
+    d.overwrite = {et_Overwrite::No, et_Overwrite::Yes};
+    QTest::mouseClick(w.pco_Run(), Qt::LeftButton);
+    QCOMPARE(d.askedOverwrite, std::vector<std::string>({P("out/a.mif"), P("out/b.mif")}));
+    QCOMPARE(Read(P("out/a.mif")), std::string("old a"));
+    QVERIFY(Read(P("out/b.mif")).find("<FFamily `Helvetica'>") != std::string::npos);
   }
 };
 
