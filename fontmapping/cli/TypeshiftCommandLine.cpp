@@ -8,7 +8,7 @@
 namespace {
 
 int Usage(std::ostream& err) {
-  err << "usage: typeshift-cli list FILE.mif...\n"
+  err << "usage: typeshift-cli list [--raw] FILE.mif...\n"
          "       typeshift-cli apply --font-map MAP.txt [--fonts FONTFILE.mif...] --output-dir DIR FILE.mif...\n";
   return 2;
 }
@@ -28,6 +28,7 @@ int i_RunTypeshift(int argc, char** argv, std::ostream& out, std::ostream& err) 
   const std::string command = argv[1];
   std::vector<std::string> files, fonts;
   std::string map, outputDir;
+  bool raw = false;
   std::vector<std::string>* target = &files;
   for (int i = 2; i < argc; ++i) {
     const std::string a = argv[i];
@@ -37,6 +38,8 @@ int i_RunTypeshift(int argc, char** argv, std::ostream& out, std::ostream& err) 
     } else if (a == "--output-dir" && i + 1 < argc) {
       outputDir = argv[++i];
       target = &files;
+    } else if (a == "--raw") {
+      raw = true;
     } else if (a == "--fonts") {
       target = &fonts;
     } else if (a == "--") {
@@ -53,21 +56,26 @@ int i_RunTypeshift(int argc, char** argv, std::ostream& out, std::ostream& err) 
 
   typeshift::CQ_Typeshift ts;
   if (command == "list") {
-    if (files.empty() || !fonts.empty() || !map.empty()) return Usage(err);
+    if (files.empty() || !fonts.empty() || !map.empty() || !outputDir.empty()) return Usage(err);
     ts.vec_Log.push_back("------------------------- Loading Translated Files ------------------------");
     const bool any = ts.b_LoadTranslatedFiles(files);
     ts.vec_Log.push_back("-------------------- Finished Loading Translated Files --------------------");
     ts.v_BuildRows();
+    // Names are shown as display text (UTF-8), or with --raw as the bytes
+    // of the MIF file: a font map matches rows by those bytes, so a map
+    // written from the raw listing applies to rows of any encoding.
+    const auto name = [&](const std::string& cell) {
+      return raw ? cell : typeshift::ccs_DisplayText(cell, ts.ccs_Encoding());
+    };
     for (const typeshift::st_Row& r : ts.vec_Rows) {
-      out << r.acs_Cells[0] << '\t' << typeshift::ccs_DisplayText(r.acs_Cells[1], ts.ccs_Encoding()) << '\t'
-          << typeshift::ccs_DisplayText(r.acs_Cells[2], ts.ccs_Encoding()) << '\t' << r.acs_Cells[3] << '\t'
-          << r.acs_Cells[4] << '\t' << r.acs_Cells[5] << '\n';
+      out << r.acs_Cells[0] << '\t' << name(r.acs_Cells[1]) << '\t' << name(r.acs_Cells[2]) << '\t' << r.acs_Cells[3]
+          << '\t' << r.acs_Cells[4] << '\t' << r.acs_Cells[5] << '\n';
     }
     FlushLog(ts, err);
     return any && ts.i_Errors() == 0 ? 0 : 1;
   }
   if (command == "apply") {
-    if (files.empty() || map.empty() || outputDir.empty()) return Usage(err);
+    if (raw || files.empty() || map.empty() || outputDir.empty()) return Usage(err);
     std::string tr, fo;
     for (const std::string& f : files) tr += f + ";";
     fo = map + ";";

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QFile>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -16,11 +17,14 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QStackedWidget>
+#include <QTextBrowser>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 
 #include "System/Platform/Registry.h"
@@ -40,6 +44,27 @@ QPushButton* Button(const char* text, QWidget* parent) { return new QPushButton(
 }  // namespace
 
 const char* const CQ_TypeshiftWizard::kSettingsKey = "Software\\Halvex\\Halvex Typeshift for FrameMaker\\1.0\\PATHS";
+
+}  // namespace typeshift
+
+// The help texts are compiled into the static widgets library; calling their
+// initialiser keeps the linker from dropping them.
+static void InitTypeshiftHelp() { Q_INIT_RESOURCE(typeshift); }
+
+namespace typeshift {
+
+QString qs_HelpText(const std::string& topic) {
+  static const bool initialised = (InitTypeshiftHelp(), true);
+  (void)initialised;
+  QFile file(":/help/" + Q(topic) + ".html");
+  if (!file.open(QIODevice::ReadOnly)) return QString();
+  return QString::fromUtf8(file.readAll());
+}
+
+const char* CQ_TypeshiftWizard::HelpTopic(int page) {
+  static const char* const topics[3] = {"typeshift-selection", "typeshift-loading", "typeshift-mapping"};
+  return page >= 0 && page < 3 ? topics[page] : topics[0];
+}
 
 // --- the real dialogs -----------------------------------------------------------------
 
@@ -132,6 +157,20 @@ et_Overwrite CQ_QtTypeshiftDialogs::et_AskOverwrite(const std::string& path) {
   return et_Overwrite::NoToAll;
 }
 
+void CQ_QtTypeshiftDialogs::v_ShowHelp(const std::string& topic) {
+  QDialog dialog(m_pParent);
+  dialog.setWindowTitle("Help");
+  auto* layout = new QVBoxLayout(&dialog);
+  auto* text = new QTextBrowser(&dialog);
+  text->setHtml(qs_HelpText(topic));
+  text->setMinimumSize(460, 320);
+  layout->addWidget(text);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
+  layout->addWidget(buttons);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  dialog.exec();
+}
+
 // --- the wizard -------------------------------------------------------------------------
 
 CQ_TypeshiftWizard::CQ_TypeshiftWizard(CQ_TypeshiftDialogs& dialogs, QWidget* parent)
@@ -205,11 +244,8 @@ QWidget* CQ_TypeshiftWizard::pco_BuildSelectionPage() {
     m_pOutput->clear();
   });
   connect(m_pNext, &QPushButton::clicked, this, [this] { v_SelectionNext(); });
-  connect(help, &QPushButton::clicked, this, [this] {
-    m_rDialogs.et_Message("Choose the translated MIF files, the MIF files (or one font map) that define the fonts "
-                          "of the target language, and an empty folder for the mapped copies.",
-                          kProductName, et_Buttons::Ok);
-  });
+  m_apHelp[0] = help;
+  connect(help, &QPushButton::clicked, this, [this] { m_rDialogs.v_ShowHelp(HelpTopic(0)); });
   connect(exit, &QPushButton::clicked, this, &QWidget::close);
   return page;
 }
@@ -287,10 +323,8 @@ QWidget* CQ_TypeshiftWizard::pco_BuildLoadingPage() {
     v_FillMappingPage();
     m_pPages->setCurrentIndex(2);
   });
-  connect(help, &QPushButton::clicked, this, [this] {
-    m_rDialogs.et_Message("Start loads the files; Stop ends loading after the current file.", kProductName,
-                          et_Buttons::Ok);
-  });
+  m_apHelp[1] = help;
+  connect(help, &QPushButton::clicked, this, [this] { m_rDialogs.v_ShowHelp(HelpTopic(1)); });
   connect(exit, &QPushButton::clicked, this, &QWidget::close);
   return page;
 }
@@ -404,6 +438,7 @@ QWidget* CQ_TypeshiftWizard::pco_BuildMappingPage() {
   connect(m_pFontSize->lineEdit(), &QLineEdit::returnPressed, this, [this] { b_EnterSize(m_pFontSize->currentText()); });
   connect(m_pBold, &QCheckBox::clicked, this, [this](bool on) { v_ApplyToSelection(8, on ? "Bold" : "Regular"); });
   connect(m_pItalic, &QCheckBox::clicked, this, [this](bool on) { v_ApplyToSelection(9, on ? "Italic" : "Regular"); });
+  connect(m_pList, &QTreeWidget::itemSelectionChanged, this, [this] { v_ShowRowValues(); });
   connect(m_pByFormat, &QPushButton::clicked, this, [this] { v_MultipleChange(true); });
   connect(m_pByFont, &QPushButton::clicked, this, [this] { v_MultipleChange(false); });
   connect(m_pShowFiles, &QPushButton::clicked, this, [this] { v_ShowFilenames(); });
@@ -411,10 +446,8 @@ QWidget* CQ_TypeshiftWizard::pco_BuildMappingPage() {
   connect(m_pMapSave, &QPushButton::clicked, this, [this] { v_SaveMap(); });
   connect(m_pRun, &QPushButton::clicked, this, [this] { v_Run(); });
   connect(m_pMappingBack, &QPushButton::clicked, this, [this] { v_MappingBack(); });
-  connect(help, &QPushButton::clicked, this, [this] {
-    m_rDialogs.et_Message("Select rows, then choose a new font, size, weight or angle; Run writes the mapped copies.",
-                          kProductName, et_Buttons::Ok);
-  });
+  m_apHelp[2] = help;
+  connect(help, &QPushButton::clicked, this, [this] { m_rDialogs.v_ShowHelp(HelpTopic(2)); });
   connect(exit, &QPushButton::clicked, this, &QWidget::close);
   return page;
 }
@@ -435,6 +468,8 @@ void CQ_TypeshiftWizard::v_FillMappingPage() {
   }
   m_pFileBar->setValue(0);
   m_pTotalBar->setValue(0);
+  m_pFilePercent->setText("0%");
+  m_pTotalPercent->setText("0%");
 }
 
 void CQ_TypeshiftWizard::v_RefreshRow(int row) {
@@ -445,6 +480,30 @@ void CQ_TypeshiftWizard::v_RefreshRow(int row) {
     const bool name = c == 1 || c == 2 || c == 6;
     item->setText(c, Q(name ? ccs_DisplayText(r.acs_Cells[c], enc) : r.acs_Cells[c]));
   }
+}
+
+// The controls of the "Available Fonts" group show the row a user selected:
+// its new values, or its current ones where it has no new value yet.
+void CQ_TypeshiftWizard::v_ShowRowValues() {
+  QTreeWidgetItem* item = m_pList->currentItem();
+  if (!item || !item->isSelected()) {
+    const QList<QTreeWidgetItem*> selected = m_pList->selectedItems();
+    item = selected.isEmpty() ? nullptr : selected.front();
+  }
+  const QSignalBlocker blockName(m_pFontName), blockSize(m_pFontSize), blockBold(m_pBold), blockItalic(m_pItalic);
+  if (!item) {
+    m_pFontName->setCurrentIndex(-1);
+    m_pFontSize->setCurrentText(QString());
+    m_pBold->setChecked(false);
+    m_pItalic->setChecked(false);
+    return;
+  }
+  const st_Row& r = m_pLogic->vec_Rows[static_cast<std::size_t>(m_pList->indexOfTopLevelItem(item))];
+  const auto value = [&r](int column) { return r.acs_Cells[column + 4].empty() ? r.acs_Cells[column] : r.acs_Cells[column + 4]; };
+  m_pFontName->setCurrentIndex(m_pFontName->findData(Q(value(2))));
+  m_pFontSize->setCurrentText(Q(value(3)));
+  m_pBold->setChecked(value(4) == "Bold");
+  m_pItalic->setChecked(value(5) == "Italic");
 }
 
 void CQ_TypeshiftWizard::v_ApplyToSelection(int column, const std::string& value) {
@@ -474,20 +533,37 @@ bool CQ_TypeshiftWizard::b_EnterSize(const QString& size) {
 
 void CQ_TypeshiftWizard::v_MultipleChange(bool byFormat) {
   const int column = byFormat ? 1 : 2;
+  // The dialog lists names as the list shows them; the choices are mapped
+  // back to the MIF names.
+  const std::string enc = m_pLogic->ccs_Encoding();
   std::vector<std::string> originals;
-  std::set<std::string> seen;
+  std::map<std::string, std::set<std::string>> originalNames;  // shown -> MIF names
   for (const st_Row& r : m_pLogic->vec_Rows) {
-    if (!r.acs_Cells[column].empty() && seen.insert(r.acs_Cells[column]).second) originals.push_back(r.acs_Cells[column]);
+    if (r.acs_Cells[column].empty()) continue;
+    const std::string shown = ccs_DisplayText(r.acs_Cells[column], enc);
+    auto [it, added] = originalNames.try_emplace(shown);
+    if (added) originals.push_back(shown);
+    it->second.insert(r.acs_Cells[column]);
   }
   std::vector<std::string> fonts;
-  for (const auto& [name, piece] : m_pLogic->rco_AvailableFonts()) fonts.push_back(name);
+  std::map<std::string, std::string> fontNames;  // shown -> MIF name
+  for (const auto& [name, piece] : m_pLogic->rco_AvailableFonts()) {
+    const std::string shown = ccs_DisplayText(name, enc);
+    if (fontNames.emplace(shown, name).second) fonts.push_back(shown);
+  }
   std::vector<std::string> chosen;
-  std::string newFont;
+  std::string shownFont;
   if (!m_rDialogs.b_MultipleChange(byFormat ? "Multiple Changes By Format" : "Multiple Changes By Font", originals,
-                                   fonts, chosen, newFont)) {
+                                   fonts, chosen, shownFont)) {
     return;
   }
-  const std::set<std::string> picked(chosen.begin(), chosen.end());
+  const auto font = fontNames.find(shownFont);
+  const std::string newFont = font == fontNames.end() ? shownFont : font->second;
+  std::set<std::string> picked;
+  for (const std::string& c : chosen) {
+    const auto names = originalNames.find(c);
+    if (names != originalNames.end()) picked.insert(names->second.begin(), names->second.end());
+  }
   m_pList->clearSelection();
   for (std::size_t i = 0; i < m_pLogic->vec_Rows.size(); ++i) {
     st_Row& r = m_pLogic->vec_Rows[i];

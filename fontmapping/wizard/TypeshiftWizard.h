@@ -40,10 +40,16 @@ class CQ_TypeshiftDialogs : public CQ_TypeshiftQuestions {
   virtual bool b_MultipleChange(const std::string& title, const std::vector<std::string>& originals,
                                 const std::vector<std::string>& fonts, std::vector<std::string>& chosen,
                                 std::string& newFont) = 0;
+  // Shows the help text of a page (a topic of qs_HelpText).
+  virtual void v_ShowHelp(const std::string& topic) = 0;
   void v_Message(const std::string& text, const std::string& caption) override {
     et_Message(text, caption, et_Buttons::Ok);
   }
 };
+
+// The HTML help text of a topic, compiled into the program; empty for an
+// unknown topic.
+QString qs_HelpText(const std::string& topic);
 
 // The real dialogs (Qt message boxes and file dialogs).
 class CQ_QtTypeshiftDialogs : public CQ_TypeshiftDialogs {
@@ -60,6 +66,7 @@ class CQ_QtTypeshiftDialogs : public CQ_TypeshiftDialogs {
                         const std::vector<std::string>& fonts, std::vector<std::string>& chosen,
                         std::string& newFont) override;
   et_Overwrite et_AskOverwrite(const std::string& path) override;
+  void v_ShowHelp(const std::string& topic) override;
 
  private:
   QWidget* m_pParent;
@@ -97,6 +104,9 @@ class CQ_TypeshiftWizard : public QWidget {
   QPushButton* pco_MappingBack() const { return m_pMappingBack; }
   QProgressBar* pco_FileBar() const { return m_pFileBar; }
   QProgressBar* pco_TotalBar() const { return m_pTotalBar; }
+  QLabel* pco_FilePercent() const { return m_pFilePercent; }
+  QLabel* pco_TotalPercent() const { return m_pTotalPercent; }
+  QPushButton* pco_Help(int page) const { return m_apHelp[page]; }
   CQ_Typeshift& rco_Logic() { return *m_pLogic; }
 
   // The size entry: true when accepted (added to the size list and the
@@ -104,6 +114,8 @@ class CQ_TypeshiftWizard : public QWidget {
   bool b_EnterSize(const QString& size);
 
   static const char* const kSettingsKey;
+  // The help topic of a page (0 selection, 1 loading, 2 mapping).
+  static const char* HelpTopic(int page);
 
  private:
   QWidget* pco_BuildSelectionPage();
@@ -114,6 +126,7 @@ class CQ_TypeshiftWizard : public QWidget {
   void v_Start();
   void v_FillMappingPage();
   void v_RefreshRow(int row);
+  void v_ShowRowValues();
   void v_ApplyToSelection(int column, const std::string& value);
   void v_MultipleChange(bool byFormat);
   void v_ShowFilenames();
@@ -138,6 +151,7 @@ class CQ_TypeshiftWizard : public QWidget {
   QPushButton *m_pByFormat, *m_pByFont, *m_pShowFiles, *m_pMapLoad, *m_pMapSave, *m_pRun, *m_pMappingBack;
   QProgressBar *m_pFileBar, *m_pTotalBar;
   QLabel *m_pFilePercent, *m_pTotalPercent;
+  QPushButton* m_apHelp[3] = {};
 };
 
 }  // namespace typeshift

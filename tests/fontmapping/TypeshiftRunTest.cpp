@@ -601,6 +601,63 @@ TEST(TypeshiftCommandLine, ListAndApply) {
   EXPECT_EQ(RunCli({"list", "--bogus", ja}, out, err), 2);
 }
 
+// A font map written by hand from "list --raw" matches rows by the MIF bytes
+// of their names, so it reaches a row whose format name is Shift-JIS; the
+// display listing's UTF-8 names are no MIF bytes and match nothing.
+TEST(TypeshiftCommandLine, MapWrittenFromRawListingAppliesToNonAsciiNames) {
+  TempDir dir;
+  const std::string ja = dir.CopyIn(kData + "ja55.mif");
+  fs::copy_file(kData + "ja55-fonts.mif", dir.Font("f.mif"));
+  std::string raw, shown, err;
+  ASSERT_EQ(RunCli({"list", "--raw", ja}, raw, err), 0) << err;
+  ASSERT_EQ(RunCli({"list", ja}, shown, err), 0) << err;
+  EXPECT_NE(raw, shown);
+  EXPECT_NE(raw.find("PC\t" + kHonbun + "\tTimes\t10.0\tRegular\tRegular\n"), std::string::npos) << raw;
+  EXPECT_EQ(raw.find("\xE6\x9C\xAC"), std::string::npos);
+
+  // Rows of the listing whose format is the given one, as font map records
+  // giving them the combined font Mincho-Times and bold.
+  const auto mapFrom = [](const std::string& listing, const std::string& format) {
+    std::string map = "Halvex Typeshift for FrameMaker 1.00;\r\n";
+    int rows = 0;
+    std::istringstream lines(listing);
+    for (std::string line; std::getline(lines, line);) {
+      std::vector<std::string> cells;
+      std::size_t p = 0;
+      for (std::size_t t; (t = line.find('\t', p)) != std::string::npos; p = t + 1) cells.push_back(line.substr(p, t - p));
+      cells.push_back(line.substr(p));
+      if (cells.size() != 6 || cells[1] != format) continue;
+      for (const std::string& c : cells) map += c + ";";
+      map += "Mincho-Times;;Bold;;\r\n";
+      ++rows;
+    }
+    return std::make_pair(map, rows);
+  };
+  const auto [rawMap, rawRows] = mapFrom(raw, kHonbun);
+  EXPECT_EQ(rawRows, 2);
+  tstest::Write(dir.Font("raw.txt"), rawMap);
+  ASSERT_EQ(RunCli({"apply", "--font-map", dir.Font("raw.txt"), "--fonts", dir.Font("f.mif"), "--output-dir", dir.Out(), ja},
+                   shown, err), 0) << err;
+  const std::string out = tstest::Read(dir.Out("ja55.mif"));
+  std::size_t mapped = 0;
+  for (std::size_t p = 0; (p = out.find("<FCombinedFontName `Mincho-Times'>", p)) != std::string::npos; ++p) ++mapped;
+  EXPECT_GE(mapped, 2u);
+  EXPECT_NE(out.find("<CombinedFontDefn"), std::string::npos);
+  EXPECT_EQ(tstest::CompareOutsideGroups(tstest::Read(ja), out, true), "");
+
+  // The same records with the displayed (UTF-8) name change nothing.
+  std::string display;
+  ASSERT_EQ(RunCli({"list", ja}, display, err), 0);
+  const auto [shownMap, shownRows] = mapFrom(display, "\xE6\x9C\xAC\xE6\x96\x87");
+  EXPECT_EQ(shownRows, 2);
+  tstest::Write(dir.Font("shown.txt"), shownMap);
+  fs::remove(dir.Out("ja55.mif"));
+  RunCli({"apply", "--font-map", dir.Font("shown.txt"), "--fonts", dir.Font("f.mif"), "--output-dir", dir.Out(), ja}, shown,
+         err);
+  EXPECT_EQ(tstest::Read(dir.Out("ja55.mif")).find("Mincho-Times'>"), std::string::npos);
+  EXPECT_EQ(RunCli({"apply", "--raw", "--font-map", dir.Font("raw.txt"), "--output-dir", dir.Out(), ja}, shown, err), 2);
+}
+
 // --- the corpus --------------------------------------------------------------------
 
 std::vector<std::string> SupportedCorpusFiles() {

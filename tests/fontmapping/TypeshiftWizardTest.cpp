@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
@@ -17,6 +18,8 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <set>
 #include <sstream>
 
 #include "System/Platform/Registry.h"
@@ -49,9 +52,12 @@ class ScriptedDialogs : public CQ_TypeshiftDialogs {
   std::string multipleTitle;
   std::deque<et_Overwrite> overwrite;
   std::vector<std::string> askedOverwrite;
+  std::vector<std::string> helpTopics;
+  std::function<void()> onMessage;  // runs while a message box would be open
 
   et_Answer et_Message(const std::string& text, const std::string& caption, et_Buttons buttons) override {
     messages.push_back(caption + "|" + text);
+    if (onMessage) onMessage();
     if (buttons == et_Buttons::Ok) return et_Answer::Ok;
     return Pop(answers, et_Answer::No);
   }
@@ -76,6 +82,7 @@ class ScriptedDialogs : public CQ_TypeshiftDialogs {
     askedOverwrite.push_back(path);
     return Pop(overwrite, et_Overwrite::No);
   }
+  void v_ShowHelp(const std::string& topic) override { helpTopics.push_back(topic); }
   std::string Last() const { return messages.empty() ? "" : messages.back(); }
 
  private:
@@ -229,7 +236,8 @@ class TypeshiftWizardTest : public QObject {
     QCOMPARE(w.pco_FontName()->count(), 4);  // two combined fonts, two families
 
     // Multiple change by format: both 本文 rows get the combined font and keep their sizes.
-    d.chosen = {kHonbun};
+    // The dialog offers the names as the list shows them.
+    d.chosen = {"\xE6\x9C\xAC\xE6\x96\x87"};
     d.newFont = "Mincho-Times";
     QTest::mouseClick(w.pco_ByFormat(), Qt::LeftButton);
     QCOMPARE(d.multipleTitle, std::string("Multiple Changes By Format"));
@@ -293,12 +301,109 @@ class TypeshiftWizardTest : public QObject {
     QTest::mouseClick(w.pco_MapLoad(), Qt::LeftButton);
     QCOMPARE(d.Last(), std::string("Error|This is not a valid font map file."));
 
-    // Run: the mapped file names the combined font.
+    // Run: the mapped file names the combined font. While "Finished
+    // processing." is shown both bars stand at 100%; afterwards at 0%.
+    QStringList barsAtEnd;
+    d.onMessage = [&] {
+      barsAtEnd << w.pco_FilePercent()->text() << w.pco_TotalPercent()->text()
+                << QString::number(w.pco_TotalBar()->value());
+    };
     QTest::mouseClick(w.pco_Run(), Qt::LeftButton);
+    d.onMessage = nullptr;
+    QCOMPARE(barsAtEnd, QStringList({"100%", "100%", "100"}));
+    QCOMPARE(w.pco_FilePercent()->text(), QString("0%"));
+    QCOMPARE(w.pco_TotalPercent()->text(), QString("0%"));
     QCOMPARE(d.Last(), std::string("Halvex Typeshift for FrameMaker|Finished processing."));
     const std::string out = Read(P("out/ja55.mif"));
     QVERIFY(out.find("<FCombinedFontName `Mincho-Times'>") != std::string::npos);
     QCOMPARE(w.pco_TotalBar()->value(), 0);
+  }
+
+  // Selecting a row shows its values in the controls: the new ones where
+  // set, else the current ones; changing a control sets the new value.
+  void mappingControlsShowSelectedRow() {
+    ScriptedDialogs d;
+    CQ_TypeshiftWizard w(d);
+    w.show();
+    LoadJapanese(w);
+    QTreeWidget* list = w.pco_List();
+    QComboBox* name = w.pco_FontName();
+    int regular = -1, other = -1;
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+      QTreeWidgetItem* item = list->topLevelItem(i);
+      if (item->text(4) == "Regular" && item->text(5) == "Regular" && !item->text(3).isEmpty()) {
+        (regular < 0 ? regular : other) = i;
+      }
+      if (other >= 0) break;
+    }
+    QVERIFY(regular >= 0 && other >= 0);
+    list->setCurrentItem(list->topLevelItem(regular));
+    QCOMPARE(w.pco_FontSize()->currentText(), list->topLevelItem(regular)->text(3));
+    QVERIFY(!w.pco_Bold()->isChecked());
+    QVERIFY(!w.pco_Italic()->isChecked());
+    const QString current = QString::fromStdString(w.rco_Logic().vec_Rows[regular].acs_Cells[2]);
+    QCOMPARE(name->currentIndex(), name->findData(current));
+
+    // New values through the controls.
+    const int mincho = name->findData("Mincho-Times");
+    QVERIFY(mincho >= 0);
+    name->setCurrentIndex(mincho);
+    emit name->activated(mincho);
+    QVERIFY(w.b_EnterSize("14.5"));
+    w.pco_Bold()->click();
+    w.pco_Italic()->click();
+    QTreeWidgetItem* changed = list->topLevelItem(regular);
+    QCOMPARE(changed->text(6), QString("Mincho-Times"));
+    QCOMPARE(changed->text(7), QString("14.5"));
+    QCOMPARE(changed->text(8), QString("Bold"));
+    QCOMPARE(changed->text(9), QString("Italic"));
+
+    // Another row shows its own (current) values, the first its new ones.
+    list->setCurrentItem(list->topLevelItem(other));
+    QCOMPARE(w.pco_FontSize()->currentText(), list->topLevelItem(other)->text(3));
+    QVERIFY(!w.pco_Bold()->isChecked());
+    QVERIFY(!w.pco_Italic()->isChecked());
+    QVERIFY(name->currentIndex() != mincho);
+    list->setCurrentItem(list->topLevelItem(regular));
+    QCOMPARE(name->currentIndex(), mincho);
+    QCOMPARE(w.pco_FontSize()->currentText(), QString("14.5"));
+    QVERIFY(w.pco_Bold()->isChecked());
+    QVERIFY(w.pco_Italic()->isChecked());
+    // Showing the values changed no row.
+    QVERIFY(list->topLevelItem(other)->text(6).isEmpty());
+    QVERIFY(list->topLevelItem(other)->text(7).isEmpty());
+
+    // Unticking Bold on the selected row sets "Regular"; without a selection
+    // the controls are empty.
+    w.pco_Bold()->click();
+    QCOMPARE(changed->text(8), QString("Regular"));
+    list->clearSelection();
+    QCOMPARE(name->currentIndex(), -1);
+    QVERIFY(w.pco_FontSize()->currentText().isEmpty());
+    QVERIFY(!w.pco_Italic()->isChecked());
+  }
+
+  // Each page's Help button opens that page's own help text.
+  void helpOnEveryPage() {
+    ScriptedDialogs d;
+    CQ_TypeshiftWizard w(d);
+    w.show();
+    QTest::mouseClick(w.pco_Help(0), Qt::LeftButton);
+    LoadJapanese(w);
+    QTest::mouseClick(w.pco_Help(2), Qt::LeftButton);
+    w.pco_Pages()->setCurrentIndex(1);
+    QTest::mouseClick(w.pco_Help(1), Qt::LeftButton);
+    QCOMPARE(d.helpTopics, std::vector<std::string>({"typeshift-selection", "typeshift-mapping", "typeshift-loading"}));
+    const char* expected[3] = {"Output Files Directory", "Stop", "Show Filenames"};
+    std::set<QString> texts;
+    for (int page = 0; page < 3; ++page) {
+      const QString text = qs_HelpText(CQ_TypeshiftWizard::HelpTopic(page));
+      QVERIFY2(text.contains(expected[page]), CQ_TypeshiftWizard::HelpTopic(page));
+      texts.insert(text);
+    }
+    QCOMPARE(texts.size(), std::size_t(3));
+    QVERIFY(qs_HelpText("no-such-topic").isEmpty());
+    QVERIFY(d.messages.empty());
   }
 
   void runWithNoToAll() {
@@ -328,6 +433,15 @@ class TypeshiftWizardTest : public QObject {
     d.overwrite.push_back(et_Overwrite::YesToAll);
     QTest::mouseClick(w.pco_Run(), Qt::LeftButton);
     QCOMPARE(d.askedOverwrite.size(), std::size_t(1));
+    QVERIFY(Read(P("out/b.mif")).find("<FFamily `Helvetica'>") != std::string::npos);
+    // "&No" leaves one file, "&Yes" overwrites the next.
+    std::ofstream(P("out/a.mif")) << "old a";
+    std::ofstream(P("out/b.mif")) << "old b";
+    d.askedOverwrite.clear();
+    d.overwrite = {et_Overwrite::No, et_Overwrite::Yes};
+    QTest::mouseClick(w.pco_Run(), Qt::LeftButton);
+    QCOMPARE(d.askedOverwrite, std::vector<std::string>({P("out/a.mif"), P("out/b.mif")}));
+    QCOMPARE(Read(P("out/a.mif")), std::string("old a"));
     QVERIFY(Read(P("out/b.mif")).find("<FFamily `Helvetica'>") != std::string::npos);
   }
 };
