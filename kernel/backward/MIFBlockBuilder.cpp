@@ -60,21 +60,6 @@ std::string_view SpecialCharacter(std::string_view unit) {
   return {};
 }
 
-// Cuts escaped text into units: "\xNN ", a backslash and its byte, or
-// one byte.
-template <class F>
-void ForEachUnit(std::string_view escaped, F&& f) {
-  std::size_t i = 0;
-  while (i < escaped.size()) {
-    std::size_t len = 1;
-    if (escaped[i] == '\\' && i + 1 < escaped.size()) {
-      len = (escaped[i + 1] == 'x' && i + 4 < escaped.size()) ? 5 : 2;
-    }
-    f(escaped.substr(i, len));
-    i += len;
-  }
-}
-
 bool IsRunOpening(std::string_view t) {
   return b_HasPrefix(t, KWX::PREFIX_CS) || b_HasPrefix(t, KWX::PREFIX_FC);
 }
@@ -314,14 +299,14 @@ class CQ_MIFBlockBuilder::CWriter {
       const std::string& token = t[k];
       if (!KWXBack::sb_IsTag(token)) {
         if (token.front() == '<') continue;  // an unclosed tag cannot reach here
-        std::string escaped;
-        m_ctx.pcco_Escaping->n_Append(token, escaped);
-        Units(escaped);
+        m_escaped.clear();
+        m_ctx.pcco_Escaping->n_Append(token, m_escaped);
+        Units(m_escaped);
         continue;
       }
-      std::string escaped;
-      if (m_ctx.pcco_Escaping->b_CharacterTag(token, escaped)) {
-        Units(escaped);
+      m_escaped.clear();
+      if (m_ctx.pcco_Escaping->b_CharacterTag(token, m_escaped)) {
+        Units(m_escaped);
         continue;
       }
       if (IsMarkerOpening(token)) {
@@ -503,29 +488,68 @@ class CQ_MIFBlockBuilder::CWriter {
     }
   }
 
+  // Writes escaped text unit by unit. Runs of plain bytes go into the
+  // open string in pieces as long as the string's room and the next column
+  // position allow; counting only counts.
   void Units(std::string_view escaped) {
-    ForEachUnit(escaped, [&](std::string_view unit) {
-      EnsureParaLine();
-      FlushColumns();
-      const std::string_view name = SpecialCharacter(unit);
-      if (!name.empty()) {
-        CloseString();
-        Emit("<Char " + std::string(name) + ">");
-        m_lineContent = true;
-        ++m_units;
-        if (name == "HardReturn" && m_paraLines) {
-          Emit("> # end of ParaLine");
-          m_lineOpen = false;
-          OpenLine();
-        }
-        return;
+    const std::size_t n = escaped.size();
+    if (Counting()) {
+      for (std::size_t i = 0; i < n; i += UnitLength(escaped, i)) ++m_units;
+      return;
+    }
+    std::size_t i = 0;
+    while (i < n) {
+      if (escaped[i] == '\\') {
+        const std::size_t len = UnitLength(escaped, i);
+        Unit(escaped.substr(i, len));
+        i += len;
+        continue;
       }
-      if (m_stringOpen && m_string.size() + unit.size() > MAX_STRING) CloseString();
-      m_string.append(unit);
-      m_stringOpen = true;
+      std::size_t runEnd = escaped.find('\\', i);
+      if (runEnd == std::string_view::npos) runEnd = n;
+      while (i < runEnd) {
+        EnsureParaLine();
+        FlushColumns();
+        if (m_stringOpen && m_string.size() + 1 > MAX_STRING) CloseString();
+        std::size_t take = std::min(runEnd - i, MAX_STRING - m_string.size());
+        if (m_nextColumn < m_columns.size()) take = std::min(take, m_columns[m_nextColumn].first - m_units);
+        m_string.append(escaped.substr(i, take));
+        m_stringOpen = true;
+        m_lineContent = true;
+        m_units += take;
+        i += take;
+      }
+    }
+  }
+
+  // The length of the unit at escaped[i]: "\xNN ", a backslash and its
+  // byte, or one byte.
+  static std::size_t UnitLength(std::string_view escaped, std::size_t i) {
+    if (escaped[i] != '\\' || i + 1 >= escaped.size()) return 1;
+    return (escaped[i + 1] == 'x' && i + 4 < escaped.size()) ? 5 : 2;
+  }
+
+  void Unit(std::string_view unit) {
+    EnsureParaLine();
+    FlushColumns();
+    const std::string_view name = SpecialCharacter(unit);
+    if (!name.empty()) {
+      CloseString();
+      Emit("<Char " + std::string(name) + ">");
       m_lineContent = true;
       ++m_units;
-    });
+      if (name == "HardReturn" && m_paraLines) {
+        Emit("> # end of ParaLine");
+        m_lineOpen = false;
+        OpenLine();
+      }
+      return;
+    }
+    if (m_stringOpen && m_string.size() + unit.size() > MAX_STRING) CloseString();
+    m_string.append(unit);
+    m_stringOpen = true;
+    m_lineContent = true;
+    ++m_units;
   }
 
   void Statement(std::string line) {
@@ -585,6 +609,7 @@ class CQ_MIFBlockBuilder::CWriter {
   bool m_lineContent = false;
   bool m_stringOpen = false;
   std::string m_string;
+  std::string m_escaped;          // the escaped text of the token at hand
   std::string m_run;              // the opening tag of the run in force
   std::size_t m_skipReopen = 0;   // index of a run reopening to pass over
 };

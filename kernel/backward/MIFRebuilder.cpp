@@ -299,7 +299,19 @@ std::string CQ_MIFRebuilder::ccs_FilterLine(const std::string& line) const {
   return line;
 }
 
-void CQ_MIFRebuilder::v_Emit(const std::string& line) { (*m_pcoSink)(ccs_FilterLine(line)); }
+void CQ_MIFRebuilder::v_Emit(const std::string& line) {
+  // Only lines of the statements the filter rewrites are filtered (and
+  // copied); every other line goes to the sink as it is.
+  if (line.size() >= 12 && line[0] == '<') {
+    const std::string_view kw = MIFSyntax::Keyword(line);
+    if (kw == "PgfHyphenate" || kw == "PgfNumFormat" ||
+        std::find(std::begin(kLanguageKeywords), std::end(kLanguageKeywords), kw) != std::end(kLanguageKeywords)) {
+      (*m_pcoSink)(ccs_FilterLine(line));
+      return;
+    }
+  }
+  (*m_pcoSink)(line);
+}
 
 void CQ_MIFRebuilder::v_EmitAll(const CQ_MIFLines& lines, std::size_t begin, std::size_t end) {
   for (std::size_t k = begin; k < end; ++k) v_Emit(lines[k]);
