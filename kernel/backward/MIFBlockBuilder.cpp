@@ -142,16 +142,24 @@ CQ_MIFLines lst_SplitFragment(std::string_view fragment) {
 
 // --- inline objects ------------------------------------------------------------------
 
-void CQ_MIFInlineObjects::v_Scan(const CQ_MIFLines& lines, std::size_t begin, std::size_t end) {
+void CQ_MIFInlineObjects::v_Scan(const CQ_MIFLines& lines, std::size_t begin, std::size_t end, const int* nets) {
+  std::vector<int> own;
+  if (!nets) {
+    // Each line's net depth, worked out once.
+    own.resize(end);
+    for (std::size_t i = begin; i < end; ++i) own[i] = NetDepth(lines[i]);
+    nets = own.data();
+  }
+  std::string key;
   for (std::size_t i = begin; i < end; ++i) {
     const std::string& line = lines[i];
-    if (line.empty() || line.front() != '<' || NetDepth(line) <= 0) continue;
+    if (line.empty() || line.front() != '<' || nets[i] <= 0) continue;
     if (!IsInlineKeyword(MIFSyntax::Keyword(line))) continue;
-    const std::size_t e = MIFSyntax::BlockEnd(lines, i, end);
-    std::string key;
+    key.clear();
     bool unique = false;
     long depth = 0;
-    for (std::size_t k = i; k < e; ++k) {
+    std::size_t e = end;
+    for (std::size_t k = i; k < end; ++k) {
       const std::string& l = lines[k];
       if (depth == 1 && IsStatement(l) && HasKeyword(l, "Unique")) {
         unique = true;
@@ -159,30 +167,36 @@ void CQ_MIFInlineObjects::v_Scan(const CQ_MIFLines& lines, std::size_t begin, st
         key.append(l);
         key.push_back('\n');
       }
-      depth += NetDepth(l);
+      depth += nets[k];
+      if (depth <= 0) {
+        e = k + 1;
+        break;
+      }
     }
     if (!unique) continue;
-    m_map[key].emplace_back(lines.begin() + static_cast<std::ptrdiff_t>(i),
-                            lines.begin() + static_cast<std::ptrdiff_t>(e));
+    m_map[key].push_back(st_Place{&lines, i, e});
   }
 }
 
 void CQ_MIFInlineObjects::v_Restore(const CQ_MIFLines& lines, CQ_MIFLines& out) {
   const std::size_t n = lines.size();
+  std::string key;
   for (std::size_t i = 0; i < n; ++i) {
     const std::string& line = lines[i];
-    if (!m_map.empty() && !line.empty() && line.front() == '<' && NetDepth(line) > 0 &&
-        IsInlineKeyword(MIFSyntax::Keyword(line))) {
+    if (!m_map.empty() && !line.empty() && line.front() == '<' && IsInlineKeyword(MIFSyntax::Keyword(line)) &&
+        NetDepth(line) > 0) {
       const std::size_t e = MIFSyntax::BlockEnd(lines, i, n);
-      std::string key;
+      key.clear();
       for (std::size_t k = i; k < e; ++k) {
         key.append(lines[k]);
         key.push_back('\n');
       }
       const auto it = m_map.find(key);
       if (it != m_map.end() && !it->second.empty()) {
-        for (std::string& l : it->second.front()) out.push_back(std::move(l));
+        const st_Place place = it->second.front();
         it->second.pop_front();
+        out.insert(out.end(), place.pcco_Lines->begin() + static_cast<std::ptrdiff_t>(place.n_Begin),
+                   place.pcco_Lines->begin() + static_cast<std::ptrdiff_t>(place.n_End));
         i = e - 1;
         continue;
       }
@@ -193,7 +207,8 @@ void CQ_MIFInlineObjects::v_Restore(const CQ_MIFLines& lines, CQ_MIFLines& out) 
 
 // --- the ORG paragraph -----------------------------------------------------------------
 
-void st_ORGParagraph::v_Read(const CQ_MIFLines& lines, std::size_t begin, std::size_t end, int sourceHyphenation) {
+void st_ORGParagraph::v_Read(const CQ_MIFLines& lines, std::size_t begin, std::size_t end, int sourceHyphenation,
+                             const int* nets) {
   pco_Lines = &lines;
   n_Begin = begin;
   n_End = end;
@@ -207,12 +222,24 @@ void st_ORGParagraph::v_Read(const CQ_MIFLines& lines, std::size_t begin, std::s
   long depth = 0;  // 0: a direct child of the Para
   for (std::size_t i = begin + 1; i < inner; ++i) {
     const std::string& l = lines[i];
-    const int net = NetDepth(l);
+    const int net = nets ? nets[i] : NetDepth(l);
     if (inHeader && depth == 0 && net > 0 && HasKeyword(l, "ParaLine")) inHeader = false;
     if (inHeader) {
       lst_Header.push_back(l);
     } else if (depth == 1 && net > 0 && HasKeyword(l, "Font")) {
-      const std::size_t e = MIFSyntax::BlockEnd(lines, i, inner);
+      std::size_t e = inner;
+      if (nets) {
+        long fontDepth = 0;
+        for (std::size_t k = i; k < inner; ++k) {
+          fontDepth += nets[k];
+          if (fontDepth <= 0) {
+            e = k + 1;
+            break;
+          }
+        }
+      } else {
+        e = MIFSyntax::BlockEnd(lines, i, inner);
+      }
       std::string fragment;
       for (std::size_t k = i; k < e; ++k) {
         fragment.append(lines[k]);
@@ -231,8 +258,8 @@ void st_ORGParagraph::v_Read(const CQ_MIFLines& lines, std::size_t begin, std::s
       if (kw == "TextRectID") {
         vec_Columns.emplace_back(n_Units, l);
       } else if (kw == "String") {
-        std::string raw;
-        MIFSyntax::StringValue(l, raw);
+        std::string_view raw;
+        if (!MIFSyntax::StringValueView(l, raw)) raw = std::string_view();
         n_Units += CQ_MIFEscaping::sn_CountUnits(raw);
       } else if (kw == "Char") {
         const std::string_view name = MIFSyntax::Value(l);

@@ -48,15 +48,23 @@
 // lines removed.
 class OSTRAKON_API CQ_MIFInlineObjects {
  public:
-  // Records every such block in lines[begin, end), at any depth.
-  void v_Scan(const CQ_MIFLines& lines, std::size_t begin, std::size_t end);
+  // Records every such block in lines[begin, end), at any depth, by its
+  // place: the lines must stay as they are while the object is used.
+  // nets, when given, holds the net bracket depth of every line of lines
+  // (nets[i] for lines[i]), which is then not worked out again.
+  void v_Scan(const CQ_MIFLines& lines, std::size_t begin, std::size_t end, const int* nets = nullptr);
   // Appends lines to out, replacing each recorded block (without its
   // Unique) by the next unused ORG block of the same text.
   void v_Restore(const CQ_MIFLines& lines, CQ_MIFLines& out);
   void v_Clear() { m_map.clear(); }
 
  private:
-  std::unordered_map<std::string, std::deque<CQ_MIFLines>> m_map;
+  struct st_Place {
+    const CQ_MIFLines* pcco_Lines;
+    std::size_t n_Begin;
+    std::size_t n_End;
+  };
+  std::unordered_map<std::string, std::deque<st_Place>> m_map;
 };
 
 // A paragraph of the ORG copy, as far as rebuilding needs it.
@@ -78,8 +86,10 @@ struct OSTRAKON_API st_ORGParagraph {
 
   // Reads the Para block lines[begin, end). sourceHyphenation 0: soft
   // hyphens that end a ParaLine count nothing, as forward conversion
-  // removes them.
-  void v_Read(const CQ_MIFLines& lines, std::size_t begin, std::size_t end, int sourceHyphenation);
+  // removes them. nets, when given, holds the net bracket depth of every
+  // line of lines (nets[i] for lines[i]).
+  void v_Read(const CQ_MIFLines& lines, std::size_t begin, std::size_t end, int sourceHyphenation,
+              const int* nets = nullptr);
 };
 
 class OSTRAKON_API CQ_MIFBlockBuilder {

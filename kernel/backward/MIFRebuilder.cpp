@@ -17,7 +17,6 @@
 #include "kernel/session/KernelStrings.h"
 
 using KWX::b_HasPrefix;
-using MIFSyntax::ForEachChild;
 using MIFSyntax::HasKeyword;
 using MIFSyntax::IsCloser;
 using MIFSyntax::IsStatement;
@@ -88,10 +87,29 @@ CQ_KWXTokens Joined(const CQ_KWXTokens& tokens, std::size_t begin, std::size_t e
   return out;
 }
 
-// The direct children of the block [open, end) (its closer excluded).
-std::vector<std::pair<std::size_t, std::size_t>> Children(const CQ_MIFLines& lines, std::size_t open, std::size_t end) {
+// The direct children of the block [open, end) (its closer excluded), from
+// the net bracket depth of each line (nets[i] for lines[i]).
+std::vector<std::pair<std::size_t, std::size_t>> Children(const CQ_MIFLines& lines, const std::vector<int>& nets,
+                                                          std::size_t open, std::size_t end) {
   std::vector<std::pair<std::size_t, std::size_t>> children;
-  ForEachChild(lines, open, end, [&](std::size_t b, std::size_t e) { children.emplace_back(b, e); });
+  const std::size_t inner = (end > open + 1 && IsCloser(lines[end - 1])) ? end - 1 : end;
+  std::size_t i = open + 1;
+  while (i < inner) {
+    std::size_t e = i + 1;
+    if (nets[i] > 0) {
+      e = inner;
+      long depth = 0;
+      for (std::size_t k = i; k < inner; ++k) {
+        depth += nets[k];
+        if (depth <= 0) {
+          e = k + 1;
+          break;
+        }
+      }
+    }
+    children.emplace_back(i, e);
+    i = e;
+  }
   return children;
 }
 
@@ -361,11 +379,15 @@ void CQ_MIFRebuilder::v_Pass(CQ_MIFLineReader& reader) {
       continue;
     }
     block.clear();
+    m_vecNets.clear();
     block.push_back(std::move(line));
+    m_vecNets.push_back(depth);
     while (depth > 0) {
       if (!reader.b_ReadLine(line, true)) throw 8;
-      depth += NetDepth(line);
+      const int net = NetDepth(line);
+      depth += net;
       block.push_back(std::move(line));
+      m_vecNets.push_back(net);
     }
     const std::string_view kw = MIFSyntax::Keyword(block.front());
     if (kw == "TextFlow") {
@@ -408,7 +430,7 @@ void CQ_MIFRebuilder::v_TextFlow(const CQ_MIFLines& block) {
     if (source.b_Has(CQ_KWXBlockCollector::BLOCK_TR, c.cs_ID)) anyExpected = true;
     homes += c.n_HomeCount;
   }
-  const auto children = Children(block, 0, block.size());
+  const auto children = Children(block, m_vecNets, 0, block.size());
   std::vector<std::size_t> paras;  // child indices of the paragraphs
   for (std::size_t c = 0; c < children.size(); ++c) {
     if (IsBlock(block, children[c], "Para")) paras.push_back(c);
@@ -421,14 +443,14 @@ void CQ_MIFRebuilder::v_TextFlow(const CQ_MIFLines& block) {
   }
 
   CQ_MIFInlineObjects inl;
-  inl.v_Scan(block, 0, block.size());
+  inl.v_Scan(block, 0, block.size(), m_vecNets.data());
   const CQ_MIFBlockBuilder builder(st_BuilderContext(&inl));
   // ORG paragraphs are read when needed, one at a time, so a flow of any
   // size is never held twice.
   auto readOrg = [&](std::size_t p) {
     st_ORGParagraph org;
     const auto& child = children[paras[p]];
-    org.v_Read(block, child.first, child.second, m_iSourceHyphenation);
+    org.v_Read(block, child.first, child.second, m_iSourceHyphenation, m_vecNets.data());
     return org;
   };
 
@@ -564,7 +586,7 @@ void CQ_MIFRebuilder::v_TextFlow(const CQ_MIFLines& block) {
 
 void CQ_MIFRebuilder::v_Notes(const CQ_MIFLines& block, std::size_t begin, std::size_t end, CQ_MIFInlineObjects& inl) {
   v_Emit(block[begin]);
-  for (const auto& child : Children(block, begin, end)) {
+  for (const auto& child : Children(block, m_vecNets, begin, end)) {
     if (IsBlock(block, child, "FNote")) {
       v_Footnote(block, child.first, child.second, inl);
     } else {
@@ -598,7 +620,7 @@ void CQ_MIFRebuilder::v_Footnote(const CQ_MIFLines& block, std::size_t begin, st
 void CQ_MIFRebuilder::v_Container(const CQ_MIFLines& block, std::size_t open, std::size_t close,
                                   const CQ_KWXTokens* tokens, std::size_t begin, std::size_t end,
                                   CQ_MIFInlineObjects& inl) {
-  const auto children = Children(block, open, close);
+  const auto children = Children(block, m_vecNets, open, close);
   std::vector<std::size_t> paras;
   for (std::size_t c = 0; c < children.size(); ++c) {
     if (IsBlock(block, children[c], "Para")) paras.push_back(c);
@@ -630,7 +652,7 @@ void CQ_MIFRebuilder::v_Container(const CQ_MIFLines& block, std::size_t open, st
       st_ORGParagraph org;
       if (paired) {
         const auto& orgChild = children[paras[i]];
-        org.v_Read(block, orgChild.first, orgChild.second, m_iSourceHyphenation);
+        org.v_Read(block, orgChild.first, orgChild.second, m_iSourceHyphenation, m_vecNets.data());
       }
       builder.v_Paragraph(*tokens, ranges[i].first, ranges[i].second, paired ? &org : nullptr, {}, lines);
     }
@@ -643,7 +665,7 @@ void CQ_MIFRebuilder::v_Container(const CQ_MIFLines& block, std::size_t open, st
 
 void CQ_MIFRebuilder::v_Tables(const CQ_MIFLines& block) {
   v_Emit(block.front());
-  for (const auto& child : Children(block, 0, block.size())) {
+  for (const auto& child : Children(block, m_vecNets, 0, block.size())) {
     if (IsBlock(block, child, "Tbl")) {
       v_Table(block, child.first, child.second);
     } else {
@@ -668,11 +690,11 @@ void CQ_MIFRebuilder::v_Table(const CQ_MIFLines& block, std::size_t begin, std::
   }
   const ParsedTable table(*tokens);
   CQ_MIFInlineObjects inl;
-  inl.v_Scan(block, begin, end);
+  inl.v_Scan(block, begin, end, m_vecNets.data());
   std::size_t nextRow[3] = {0, 0, 0};
 
   v_Emit(block[begin]);
-  for (const auto& child : Children(block, begin, end)) {
+  for (const auto& child : Children(block, m_vecNets, begin, end)) {
     const std::string_view kw = MIFSyntax::Keyword(block[child.first]);
     if (child.second == child.first + 1) {
       v_Emit(block[child.first]);
@@ -681,7 +703,7 @@ void CQ_MIFRebuilder::v_Table(const CQ_MIFLines& block, std::size_t begin, std::
                   table.title.second, inl);
     } else if (kw == "TblTitle") {
       v_Emit(block[child.first]);
-      for (const auto& inner : Children(block, child.first, child.second)) {
+      for (const auto& inner : Children(block, m_vecNets, child.first, child.second)) {
         if (IsBlock(block, inner, "TblTitleContent")) {
           v_Container(block, inner.first, inner.second, table.hasTitle ? tokens : nullptr, table.title.first,
                       table.title.second, inl);
@@ -695,7 +717,7 @@ void CQ_MIFRebuilder::v_Table(const CQ_MIFLines& block, std::size_t begin, std::
     } else if (TablePartOf(kw) >= 0) {
       const int part = TablePartOf(kw);
       v_Emit(block[child.first]);
-      for (const auto& row : Children(block, child.first, child.second)) {
+      for (const auto& row : Children(block, m_vecNets, child.first, child.second)) {
         const ParsedTable::Row* translatedRow = nullptr;
         if (IsBlock(block, row, "Row") && nextRow[part] < table.parts[part].size()) {
           translatedRow = &table.parts[part][nextRow[part]++];
@@ -706,7 +728,7 @@ void CQ_MIFRebuilder::v_Table(const CQ_MIFLines& block, std::size_t begin, std::
         }
         std::size_t nextCell = 0;
         v_Emit(block[row.first]);
-        for (const auto& cell : Children(block, row.first, row.second)) {
+        for (const auto& cell : Children(block, m_vecNets, row.first, row.second)) {
           if (!IsBlock(block, cell, "Cell")) {
             v_EmitAll(block, cell.first, cell.second);
             continue;
@@ -717,7 +739,7 @@ void CQ_MIFRebuilder::v_Table(const CQ_MIFLines& block, std::size_t begin, std::
           }
           const auto range = translatedRow->cells[nextCell++];
           v_Emit(block[cell.first]);
-          for (const auto& inner : Children(block, cell.first, cell.second)) {
+          for (const auto& inner : Children(block, m_vecNets, cell.first, cell.second)) {
             if (IsBlock(block, inner, "CellContent")) {
               v_Container(block, inner.first, inner.second, tokens, range.first, range.second, inl);
             } else {
@@ -774,7 +796,7 @@ void CQ_MIFRebuilder::v_TextLine(const CQ_MIFLines& block, std::size_t begin, st
   builder.v_TextLineContent(*tokens, 1, tokens->size() - 1, text);
   bool written = false;
   v_Emit(block[begin]);
-  for (const auto& child : Children(block, begin, end)) {
+  for (const auto& child : Children(block, m_vecNets, begin, end)) {
     const std::string_view kw = MIFSyntax::Keyword(block[child.first]);
     if (kw == "String" || kw == "Char" || kw == "Font") {
       if (!written) v_EmitAll(text, 0, text.size());
@@ -792,20 +814,20 @@ void CQ_MIFRebuilder::v_TextLine(const CQ_MIFLines& block, std::size_t begin, st
 void CQ_MIFRebuilder::v_NamedFormats(const CQ_MIFLines& block, const char* item, const char* nameKey,
                                      const char* defKey, const std::unordered_map<std::string, std::string>& tagsByName) {
   v_Emit(block.front());
-  for (const auto& child : Children(block, 0, block.size())) {
+  for (const auto& child : Children(block, m_vecNets, 0, block.size())) {
     if (!IsBlock(block, child, item)) {
       v_EmitAll(block, child.first, child.second);
       continue;
     }
     std::string tag;
-    for (const auto& inner : Children(block, child.first, child.second)) {
+    for (const auto& inner : Children(block, m_vecNets, child.first, child.second)) {
       if (HasKeyword(block[inner.first], nameKey)) {
         const auto it = tagsByName.find(RawValue(block[inner.first]));
         if (it != tagsByName.end()) tag = it->second;
       }
     }
     v_Emit(block[child.first]);
-    for (const auto& inner : Children(block, child.first, child.second)) {
+    for (const auto& inner : Children(block, m_vecNets, child.first, child.second)) {
       const std::string& line = block[inner.first];
       std::string raw;
       if (!tag.empty() && inner.second == inner.first + 1 && HasKeyword(line, defKey) &&
@@ -822,20 +844,20 @@ void CQ_MIFRebuilder::v_NamedFormats(const CQ_MIFLines& block, const char* item,
 
 void CQ_MIFRebuilder::v_ElementDefCatalog(const CQ_MIFLines& block) {
   v_Emit(block.front());
-  for (const auto& child : Children(block, 0, block.size())) {
+  for (const auto& child : Children(block, m_vecNets, 0, block.size())) {
     if (!IsBlock(block, child, "ElementDef")) {
       v_EmitAll(block, child.first, child.second);
       continue;
     }
     std::string tag;
-    for (const auto& inner : Children(block, child.first, child.second)) {
+    for (const auto& inner : Children(block, m_vecNets, child.first, child.second)) {
       if (HasKeyword(block[inner.first], "EDTag")) {
         const auto it = m_mapElementTags.find(RawValue(block[inner.first]));
         if (it != m_mapElementTags.end()) tag = it->second;
       }
     }
     v_Emit(block[child.first]);
-    for (const auto& inner : Children(block, child.first, child.second)) {
+    for (const auto& inner : Children(block, m_vecNets, child.first, child.second)) {
       const std::string& line = block[inner.first];
       const std::string_view kw = MIFSyntax::Keyword(line);
       std::string raw;
@@ -854,7 +876,7 @@ void CQ_MIFRebuilder::v_ElementDefCatalog(const CQ_MIFLines& block) {
 
 void CQ_MIFRebuilder::v_Document(const CQ_MIFLines& block) {
   v_Emit(block.front());
-  for (const auto& child : Children(block, 0, block.size())) {
+  for (const auto& child : Children(block, m_vecNets, 0, block.size())) {
     const std::string& line = block[child.first];
     bool done = false;
     if (child.second == child.first + 1) {

@@ -148,6 +148,7 @@ class OSTRAKON_API CQ_MIFRebuilder {
   bool m_bHyphenationOff = false;
   std::string m_strDefaultFont;     // the document's spelling of the default-font block
   std::size_t m_nFlow = 0;          // text flows met so far
+  std::vector<int> m_vecNets;       // net bracket depth of each line of the block at hand
   // Text lines by their Unique statement (or whole text): <ts N> ids.
   std::unordered_map<std::string, std::string> m_mapTextLines;
   // Format names (raw MIF) to their tags.
