@@ -168,6 +168,7 @@ void CQ_KWXBlockCollector::v_Collect(const CQ_KWXTokens& tokens) {
     if (t == kKinds[stack.back().kind].close) {
       Open done = std::move(stack.back());
       stack.pop_back();
+      done.lines.shrink_to_fit();  // blocks are kept to the end of the conversion
       m_amapBlocks[done.kind].try_emplace(std::move(done.id), std::move(done.lines));
     }
   }

@@ -10,6 +10,8 @@
 #include "kernel/backward/MIFBlockBuilder.h"
 
 #include <algorithm>
+#include <cstring>
+#include <stdexcept>
 
 #include "kernel/forward/KWXFormat.h"
 #include "kernel/forward/TextConverter.h"
@@ -140,41 +142,71 @@ CQ_MIFLines lst_SplitFragment(std::string_view fragment) {
   return lines;
 }
 
+// --- block lines ---------------------------------------------------------------------
+
+// Bytes of lines, written one after the other; a chunk is never moved.
+struct CQ_MIFBlockLines::st_Chunk {
+  std::unique_ptr<char[]> p_Bytes;
+  std::size_t n_Capacity = 0;
+  std::size_t n_Used = 0;
+};
+
+namespace {
+constexpr std::size_t kChunkBytes = std::size_t(1) << 20;
+}
+
+CQ_MIFBlockLines::CQ_MIFBlockLines() = default;
+CQ_MIFBlockLines::~CQ_MIFBlockLines() = default;
+
+void CQ_MIFBlockLines::v_Clear() {
+  m_lines.clear();
+  if (m_chunks.size() > 1) m_chunks.resize(1);
+  if (!m_chunks.empty()) m_chunks.front().n_Used = 0;
+}
+
+void CQ_MIFBlockLines::v_Add(std::string_view line, int net) {
+  if (line.size() > UINT32_MAX) throw std::length_error("MIF line too long");
+  if (m_chunks.empty() || m_chunks.back().n_Capacity - m_chunks.back().n_Used < line.size()) {
+    st_Chunk chunk;
+    chunk.n_Capacity = std::max(kChunkBytes, line.size());
+    chunk.p_Bytes.reset(new char[chunk.n_Capacity]);
+    m_chunks.push_back(std::move(chunk));
+  }
+  st_Chunk& chunk = m_chunks.back();
+  char* const at = chunk.p_Bytes.get() + chunk.n_Used;
+  if (!line.empty()) std::memcpy(at, line.data(), line.size());
+  chunk.n_Used += line.size();
+  m_lines.push_back(st_Line{at, static_cast<std::uint32_t>(line.size()), static_cast<std::int32_t>(net)});
+}
+
 // --- inline objects ------------------------------------------------------------------
 
-void CQ_MIFInlineObjects::v_Scan(const CQ_MIFLines& lines, std::size_t begin, std::size_t end, const int* nets) {
-  std::vector<int> own;
-  if (!nets) {
-    // Each line's net depth, worked out once.
-    own.resize(end);
-    for (std::size_t i = begin; i < end; ++i) own[i] = NetDepth(lines[i]);
-    nets = own.data();
-  }
+void CQ_MIFInlineObjects::v_Scan(const CQ_MIFBlockLines& lines, std::size_t begin, std::size_t end) {
   std::string key;
   for (std::size_t i = begin; i < end; ++i) {
-    const std::string& line = lines[i];
-    if (line.empty() || line.front() != '<' || nets[i] <= 0) continue;
+    const std::string_view line = lines[i];
+    if (line.empty() || line.front() != '<' || lines.i_Net(i) <= 0) continue;
     if (!IsInlineKeyword(MIFSyntax::Keyword(line))) continue;
     key.clear();
     bool unique = false;
     long depth = 0;
     std::size_t e = end;
     for (std::size_t k = i; k < end; ++k) {
-      const std::string& l = lines[k];
+      const std::string_view l = lines[k];
       if (depth == 1 && IsStatement(l) && HasKeyword(l, "Unique")) {
         unique = true;
       } else {
         key.append(l);
         key.push_back('\n');
       }
-      depth += nets[k];
+      depth += lines.i_Net(k);
       if (depth <= 0) {
         e = k + 1;
         break;
       }
     }
     if (!unique) continue;
-    m_map[key].push_back(st_Place{&lines, i, e});
+    m_map[key].vec_Places.push_back(st_Place{&lines, i, e});
   }
 }
 
@@ -192,11 +224,9 @@ void CQ_MIFInlineObjects::v_Restore(const CQ_MIFLines& lines, CQ_MIFLines& out) 
         key.push_back('\n');
       }
       const auto it = m_map.find(key);
-      if (it != m_map.end() && !it->second.empty()) {
-        const st_Place place = it->second.front();
-        it->second.pop_front();
-        out.insert(out.end(), place.pcco_Lines->begin() + static_cast<std::ptrdiff_t>(place.n_Begin),
-                   place.pcco_Lines->begin() + static_cast<std::ptrdiff_t>(place.n_End));
+      if (it != m_map.end() && it->second.n_Next < it->second.vec_Places.size()) {
+        const st_Place place = it->second.vec_Places[it->second.n_Next++];
+        for (std::size_t k = place.n_Begin; k < place.n_End; ++k) out.emplace_back((*place.pcco_Lines)[k]);
         i = e - 1;
         continue;
       }
@@ -207,8 +237,8 @@ void CQ_MIFInlineObjects::v_Restore(const CQ_MIFLines& lines, CQ_MIFLines& out) 
 
 // --- the ORG paragraph -----------------------------------------------------------------
 
-void st_ORGParagraph::v_Read(const CQ_MIFLines& lines, std::size_t begin, std::size_t end, int sourceHyphenation,
-                             const int* nets) {
+void st_ORGParagraph::v_Read(const CQ_MIFBlockLines& lines, std::size_t begin, std::size_t end,
+                             int sourceHyphenation) {
   pco_Lines = &lines;
   n_Begin = begin;
   n_End = end;
@@ -218,27 +248,23 @@ void st_ORGParagraph::v_Read(const CQ_MIFLines& lines, std::size_t begin, std::s
   n_Units = 0;
   const std::size_t inner = (end > begin + 1 && IsCloser(lines[end - 1])) ? end - 1 : end;
   bool inHeader = true;
-  lst_Header.push_back(lines[begin]);
+  lst_Header.emplace_back(lines[begin]);
   long depth = 0;  // 0: a direct child of the Para
   for (std::size_t i = begin + 1; i < inner; ++i) {
-    const std::string& l = lines[i];
-    const int net = nets ? nets[i] : NetDepth(l);
+    const std::string_view l = lines[i];
+    const int net = lines.i_Net(i);
     if (inHeader && depth == 0 && net > 0 && HasKeyword(l, "ParaLine")) inHeader = false;
     if (inHeader) {
-      lst_Header.push_back(l);
+      lst_Header.emplace_back(l);
     } else if (depth == 1 && net > 0 && HasKeyword(l, "Font")) {
       std::size_t e = inner;
-      if (nets) {
-        long fontDepth = 0;
-        for (std::size_t k = i; k < inner; ++k) {
-          fontDepth += nets[k];
-          if (fontDepth <= 0) {
-            e = k + 1;
-            break;
-          }
+      long fontDepth = 0;
+      for (std::size_t k = i; k < inner; ++k) {
+        fontDepth += lines.i_Net(k);
+        if (fontDepth <= 0) {
+          e = k + 1;
+          break;
         }
-      } else {
-        e = MIFSyntax::BlockEnd(lines, i, inner);
       }
       std::string fragment;
       for (std::size_t k = i; k < e; ++k) {

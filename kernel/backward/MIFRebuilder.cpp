@@ -87,20 +87,19 @@ CQ_KWXTokens Joined(const CQ_KWXTokens& tokens, std::size_t begin, std::size_t e
   return out;
 }
 
-// The direct children of the block [open, end) (its closer excluded), from
-// the net bracket depth of each line (nets[i] for lines[i]).
-std::vector<std::pair<std::size_t, std::size_t>> Children(const CQ_MIFLines& lines, const std::vector<int>& nets,
-                                                          std::size_t open, std::size_t end) {
+// The direct children of the block [open, end) (its closer excluded).
+std::vector<std::pair<std::size_t, std::size_t>> Children(const CQ_MIFBlockLines& lines, std::size_t open,
+                                                          std::size_t end) {
   std::vector<std::pair<std::size_t, std::size_t>> children;
   const std::size_t inner = (end > open + 1 && IsCloser(lines[end - 1])) ? end - 1 : end;
   std::size_t i = open + 1;
   while (i < inner) {
     std::size_t e = i + 1;
-    if (nets[i] > 0) {
+    if (lines.i_Net(i) > 0) {
       e = inner;
       long depth = 0;
       for (std::size_t k = i; k < inner; ++k) {
-        depth += nets[k];
+        depth += lines.i_Net(k);
         if (depth <= 0) {
           e = k + 1;
           break;
@@ -113,17 +112,21 @@ std::vector<std::pair<std::size_t, std::size_t>> Children(const CQ_MIFLines& lin
   return children;
 }
 
-bool IsBlock(const CQ_MIFLines& lines, std::pair<std::size_t, std::size_t> child, std::string_view keyword) {
+bool IsBlock(const CQ_MIFBlockLines& lines, std::pair<std::size_t, std::size_t> child, std::string_view keyword) {
   return child.second > child.first + 1 && HasKeyword(lines[child.first], keyword);
 }
 
 // The key a text line is matched by: its Unique statement, or its whole
 // text when it has none.
-std::string TextLineKey(const CQ_MIFLines& lines, std::size_t begin, std::size_t end) {
+int NetOf(const CQ_MIFBlockLines& lines, std::size_t k) { return lines.i_Net(k); }
+int NetOf(const CQ_MIFLines& lines, std::size_t k) { return NetDepth(lines[k]); }
+
+template <class Lines>
+std::string TextLineKey(const Lines& lines, std::size_t begin, std::size_t end) {
   long depth = 0;
   for (std::size_t k = begin; k < end; ++k) {
-    if (depth == 1 && IsStatement(lines[k]) && HasKeyword(lines[k], "Unique")) return lines[k];
-    depth += NetDepth(lines[k]);
+    if (depth == 1 && IsStatement(lines[k]) && HasKeyword(lines[k], "Unique")) return std::string(lines[k]);
+    depth += NetOf(lines, k);
   }
   std::string key;
   for (std::size_t k = begin; k < end; ++k) {
@@ -331,7 +334,16 @@ void CQ_MIFRebuilder::v_Emit(const std::string& line) {
   (*m_pcoSink)(line);
 }
 
+void CQ_MIFRebuilder::v_Emit(std::string_view line) {
+  m_strLine.assign(line);
+  v_Emit(m_strLine);
+}
+
 void CQ_MIFRebuilder::v_EmitAll(const CQ_MIFLines& lines, std::size_t begin, std::size_t end) {
+  for (std::size_t k = begin; k < end; ++k) v_Emit(lines[k]);
+}
+
+void CQ_MIFRebuilder::v_EmitAll(const CQ_MIFBlockLines& lines, std::size_t begin, std::size_t end) {
   for (std::size_t k = begin; k < end; ++k) v_Emit(lines[k]);
 }
 
@@ -370,24 +382,21 @@ void CQ_MIFRebuilder::v_RunText(std::string_view orgText, const LineSink& sink) 
 
 void CQ_MIFRebuilder::v_Pass(CQ_MIFLineReader& reader) {
   m_nFlow = 0;
-  std::string line;
-  CQ_MIFLines block;
-  while (reader.b_ReadLine(line, true)) {
+  std::string_view line;
+  CQ_MIFBlockLines& block = m_coBlock;
+  while (reader.b_ReadLineView(line)) {
     int depth = line.front() == '<' && line.compare(0, kEndOfMIFFile.size(), kEndOfMIFFile) != 0 ? NetDepth(line) : 0;
     if (depth <= 0) {
       v_Emit(line);
       continue;
     }
-    block.clear();
-    m_vecNets.clear();
-    block.push_back(std::move(line));
-    m_vecNets.push_back(depth);
+    block.v_Clear();
+    block.v_Add(line, depth);
     while (depth > 0) {
-      if (!reader.b_ReadLine(line, true)) throw 8;
+      if (!reader.b_ReadLineView(line)) throw 8;
       const int net = NetDepth(line);
       depth += net;
-      block.push_back(std::move(line));
-      m_vecNets.push_back(net);
+      block.v_Add(line, net);
     }
     const std::string_view kw = MIFSyntax::Keyword(block.front());
     if (kw == "TextFlow") {
@@ -414,7 +423,7 @@ void CQ_MIFRebuilder::v_Pass(CQ_MIFLineReader& reader) {
 
 // --- text flows ----------------------------------------------------------------------------------------
 
-void CQ_MIFRebuilder::v_TextFlow(const CQ_MIFLines& block) {
+void CQ_MIFRebuilder::v_TextFlow(const CQ_MIFBlockLines& block) {
   const std::size_t index = m_nFlow++;
   const std::vector<st_MIFTextFlow>& flows = *m_stIn.pcco_Flows;
   if (index >= flows.size()) {
@@ -430,7 +439,7 @@ void CQ_MIFRebuilder::v_TextFlow(const CQ_MIFLines& block) {
     if (source.b_Has(CQ_KWXBlockCollector::BLOCK_TR, c.cs_ID)) anyExpected = true;
     homes += c.n_HomeCount;
   }
-  const auto children = Children(block, m_vecNets, 0, block.size());
+  const auto children = Children(block, 0, block.size());
   std::vector<std::size_t> paras;  // child indices of the paragraphs
   for (std::size_t c = 0; c < children.size(); ++c) {
     if (IsBlock(block, children[c], "Para")) paras.push_back(c);
@@ -443,14 +452,14 @@ void CQ_MIFRebuilder::v_TextFlow(const CQ_MIFLines& block) {
   }
 
   CQ_MIFInlineObjects inl;
-  inl.v_Scan(block, 0, block.size(), m_vecNets.data());
+  inl.v_Scan(block, 0, block.size());
   const CQ_MIFBlockBuilder builder(st_BuilderContext(&inl));
   // ORG paragraphs are read when needed, one at a time, so a flow of any
   // size is never held twice.
   auto readOrg = [&](std::size_t p) {
     st_ORGParagraph org;
     const auto& child = children[paras[p]];
-    org.v_Read(block, child.first, child.second, m_iSourceHyphenation, m_vecNets.data());
+    org.v_Read(block, child.first, child.second, m_iSourceHyphenation);
     return org;
   };
 
@@ -584,9 +593,9 @@ void CQ_MIFRebuilder::v_TextFlow(const CQ_MIFLines& block) {
   if (IsCloser(block.back())) v_Emit(block.back());
 }
 
-void CQ_MIFRebuilder::v_Notes(const CQ_MIFLines& block, std::size_t begin, std::size_t end, CQ_MIFInlineObjects& inl) {
+void CQ_MIFRebuilder::v_Notes(const CQ_MIFBlockLines& block, std::size_t begin, std::size_t end, CQ_MIFInlineObjects& inl) {
   v_Emit(block[begin]);
-  for (const auto& child : Children(block, m_vecNets, begin, end)) {
+  for (const auto& child : Children(block, begin, end)) {
     if (IsBlock(block, child, "FNote")) {
       v_Footnote(block, child.first, child.second, inl);
     } else {
@@ -596,7 +605,7 @@ void CQ_MIFRebuilder::v_Notes(const CQ_MIFLines& block, std::size_t begin, std::
   if (end > begin + 1 && IsCloser(block[end - 1])) v_Emit(block[end - 1]);
 }
 
-void CQ_MIFRebuilder::v_Footnote(const CQ_MIFLines& block, std::size_t begin, std::size_t end,
+void CQ_MIFRebuilder::v_Footnote(const CQ_MIFBlockLines& block, std::size_t begin, std::size_t end,
                                  CQ_MIFInlineObjects& inl) {
   std::string_view id;
   MIFSyntax::ChildValue(block, begin, end, "ID", id);
@@ -617,10 +626,10 @@ void CQ_MIFRebuilder::v_Footnote(const CQ_MIFLines& block, std::size_t begin, st
   v_Container(block, begin, end, tokens, 1, tokens->size() - 1, inl);
 }
 
-void CQ_MIFRebuilder::v_Container(const CQ_MIFLines& block, std::size_t open, std::size_t close,
+void CQ_MIFRebuilder::v_Container(const CQ_MIFBlockLines& block, std::size_t open, std::size_t close,
                                   const CQ_KWXTokens* tokens, std::size_t begin, std::size_t end,
                                   CQ_MIFInlineObjects& inl) {
-  const auto children = Children(block, m_vecNets, open, close);
+  const auto children = Children(block, open, close);
   std::vector<std::size_t> paras;
   for (std::size_t c = 0; c < children.size(); ++c) {
     if (IsBlock(block, children[c], "Para")) paras.push_back(c);
@@ -652,7 +661,7 @@ void CQ_MIFRebuilder::v_Container(const CQ_MIFLines& block, std::size_t open, st
       st_ORGParagraph org;
       if (paired) {
         const auto& orgChild = children[paras[i]];
-        org.v_Read(block, orgChild.first, orgChild.second, m_iSourceHyphenation, m_vecNets.data());
+        org.v_Read(block, orgChild.first, orgChild.second, m_iSourceHyphenation);
       }
       builder.v_Paragraph(*tokens, ranges[i].first, ranges[i].second, paired ? &org : nullptr, {}, lines);
     }
@@ -663,9 +672,9 @@ void CQ_MIFRebuilder::v_Container(const CQ_MIFLines& block, std::size_t open, st
 
 // --- tables --------------------------------------------------------------------------------------------------
 
-void CQ_MIFRebuilder::v_Tables(const CQ_MIFLines& block) {
+void CQ_MIFRebuilder::v_Tables(const CQ_MIFBlockLines& block) {
   v_Emit(block.front());
-  for (const auto& child : Children(block, m_vecNets, 0, block.size())) {
+  for (const auto& child : Children(block, 0, block.size())) {
     if (IsBlock(block, child, "Tbl")) {
       v_Table(block, child.first, child.second);
     } else {
@@ -675,7 +684,7 @@ void CQ_MIFRebuilder::v_Tables(const CQ_MIFLines& block) {
   if (block.size() > 1 && IsCloser(block.back())) v_Emit(block.back());
 }
 
-void CQ_MIFRebuilder::v_Table(const CQ_MIFLines& block, std::size_t begin, std::size_t end) {
+void CQ_MIFRebuilder::v_Table(const CQ_MIFBlockLines& block, std::size_t begin, std::size_t end) {
   std::string_view idView;
   MIFSyntax::ChildValue(block, begin, end, "TblID", idView);
   const std::string id(idView);
@@ -690,11 +699,11 @@ void CQ_MIFRebuilder::v_Table(const CQ_MIFLines& block, std::size_t begin, std::
   }
   const ParsedTable table(*tokens);
   CQ_MIFInlineObjects inl;
-  inl.v_Scan(block, begin, end, m_vecNets.data());
+  inl.v_Scan(block, begin, end);
   std::size_t nextRow[3] = {0, 0, 0};
 
   v_Emit(block[begin]);
-  for (const auto& child : Children(block, m_vecNets, begin, end)) {
+  for (const auto& child : Children(block, begin, end)) {
     const std::string_view kw = MIFSyntax::Keyword(block[child.first]);
     if (child.second == child.first + 1) {
       v_Emit(block[child.first]);
@@ -703,7 +712,7 @@ void CQ_MIFRebuilder::v_Table(const CQ_MIFLines& block, std::size_t begin, std::
                   table.title.second, inl);
     } else if (kw == "TblTitle") {
       v_Emit(block[child.first]);
-      for (const auto& inner : Children(block, m_vecNets, child.first, child.second)) {
+      for (const auto& inner : Children(block, child.first, child.second)) {
         if (IsBlock(block, inner, "TblTitleContent")) {
           v_Container(block, inner.first, inner.second, table.hasTitle ? tokens : nullptr, table.title.first,
                       table.title.second, inl);
@@ -717,7 +726,7 @@ void CQ_MIFRebuilder::v_Table(const CQ_MIFLines& block, std::size_t begin, std::
     } else if (TablePartOf(kw) >= 0) {
       const int part = TablePartOf(kw);
       v_Emit(block[child.first]);
-      for (const auto& row : Children(block, m_vecNets, child.first, child.second)) {
+      for (const auto& row : Children(block, child.first, child.second)) {
         const ParsedTable::Row* translatedRow = nullptr;
         if (IsBlock(block, row, "Row") && nextRow[part] < table.parts[part].size()) {
           translatedRow = &table.parts[part][nextRow[part]++];
@@ -728,7 +737,7 @@ void CQ_MIFRebuilder::v_Table(const CQ_MIFLines& block, std::size_t begin, std::
         }
         std::size_t nextCell = 0;
         v_Emit(block[row.first]);
-        for (const auto& cell : Children(block, m_vecNets, row.first, row.second)) {
+        for (const auto& cell : Children(block, row.first, row.second)) {
           if (!IsBlock(block, cell, "Cell")) {
             v_EmitAll(block, cell.first, cell.second);
             continue;
@@ -739,7 +748,7 @@ void CQ_MIFRebuilder::v_Table(const CQ_MIFLines& block, std::size_t begin, std::
           }
           const auto range = translatedRow->cells[nextCell++];
           v_Emit(block[cell.first]);
-          for (const auto& inner : Children(block, m_vecNets, cell.first, cell.second)) {
+          for (const auto& inner : Children(block, cell.first, cell.second)) {
             if (IsBlock(block, inner, "CellContent")) {
               v_Container(block, inner.first, inner.second, tokens, range.first, range.second, inl);
             } else {
@@ -760,10 +769,10 @@ void CQ_MIFRebuilder::v_Table(const CQ_MIFLines& block, std::size_t begin, std::
 
 // --- text lines ---------------------------------------------------------------------------------------------
 
-void CQ_MIFRebuilder::v_TextLines(const CQ_MIFLines& block) {
+void CQ_MIFRebuilder::v_TextLines(const CQ_MIFBlockLines& block) {
   const std::size_t n = block.size();
   for (std::size_t i = 0; i < n; ++i) {
-    const std::string& line = block[i];
+    const std::string_view line = block[i];
     if (!line.empty() && line.front() == '<' && HasKeyword(line, "TextLine") && NetDepth(line) > 0) {
       const std::size_t e = MIFSyntax::BlockEnd(block, i, n);
       v_TextLine(block, i, e);
@@ -774,7 +783,7 @@ void CQ_MIFRebuilder::v_TextLines(const CQ_MIFLines& block) {
   }
 }
 
-void CQ_MIFRebuilder::v_TextLine(const CQ_MIFLines& block, std::size_t begin, std::size_t end) {
+void CQ_MIFRebuilder::v_TextLine(const CQ_MIFBlockLines& block, std::size_t begin, std::size_t end) {
   const auto found = m_mapTextLines.find(TextLineKey(block, begin, end));
   if (found == m_mapTextLines.end()) {
     v_EmitAll(block, begin, end);
@@ -796,7 +805,7 @@ void CQ_MIFRebuilder::v_TextLine(const CQ_MIFLines& block, std::size_t begin, st
   builder.v_TextLineContent(*tokens, 1, tokens->size() - 1, text);
   bool written = false;
   v_Emit(block[begin]);
-  for (const auto& child : Children(block, m_vecNets, begin, end)) {
+  for (const auto& child : Children(block, begin, end)) {
     const std::string_view kw = MIFSyntax::Keyword(block[child.first]);
     if (kw == "String" || kw == "Char" || kw == "Font") {
       if (!written) v_EmitAll(text, 0, text.size());
@@ -811,24 +820,24 @@ void CQ_MIFRebuilder::v_TextLine(const CQ_MIFLines& block, std::size_t begin, st
 
 // --- catalogs and formats -------------------------------------------------------------------------------------
 
-void CQ_MIFRebuilder::v_NamedFormats(const CQ_MIFLines& block, const char* item, const char* nameKey,
+void CQ_MIFRebuilder::v_NamedFormats(const CQ_MIFBlockLines& block, const char* item, const char* nameKey,
                                      const char* defKey, const std::unordered_map<std::string, std::string>& tagsByName) {
   v_Emit(block.front());
-  for (const auto& child : Children(block, m_vecNets, 0, block.size())) {
+  for (const auto& child : Children(block, 0, block.size())) {
     if (!IsBlock(block, child, item)) {
       v_EmitAll(block, child.first, child.second);
       continue;
     }
     std::string tag;
-    for (const auto& inner : Children(block, m_vecNets, child.first, child.second)) {
+    for (const auto& inner : Children(block, child.first, child.second)) {
       if (HasKeyword(block[inner.first], nameKey)) {
         const auto it = tagsByName.find(RawValue(block[inner.first]));
         if (it != tagsByName.end()) tag = it->second;
       }
     }
     v_Emit(block[child.first]);
-    for (const auto& inner : Children(block, m_vecNets, child.first, child.second)) {
-      const std::string& line = block[inner.first];
+    for (const auto& inner : Children(block, child.first, child.second)) {
+      const std::string_view line = block[inner.first];
       std::string raw;
       if (!tag.empty() && inner.second == inner.first + 1 && HasKeyword(line, defKey) &&
           b_TranslatedFormat(tag, CQ_MIFTextWriter::MODE_FORMAT, RawValue(line), raw)) {
@@ -842,23 +851,23 @@ void CQ_MIFRebuilder::v_NamedFormats(const CQ_MIFLines& block, const char* item,
   if (block.size() > 1 && IsCloser(block.back())) v_Emit(block.back());
 }
 
-void CQ_MIFRebuilder::v_ElementDefCatalog(const CQ_MIFLines& block) {
+void CQ_MIFRebuilder::v_ElementDefCatalog(const CQ_MIFBlockLines& block) {
   v_Emit(block.front());
-  for (const auto& child : Children(block, m_vecNets, 0, block.size())) {
+  for (const auto& child : Children(block, 0, block.size())) {
     if (!IsBlock(block, child, "ElementDef")) {
       v_EmitAll(block, child.first, child.second);
       continue;
     }
     std::string tag;
-    for (const auto& inner : Children(block, m_vecNets, child.first, child.second)) {
+    for (const auto& inner : Children(block, child.first, child.second)) {
       if (HasKeyword(block[inner.first], "EDTag")) {
         const auto it = m_mapElementTags.find(RawValue(block[inner.first]));
         if (it != m_mapElementTags.end()) tag = it->second;
       }
     }
     v_Emit(block[child.first]);
-    for (const auto& inner : Children(block, m_vecNets, child.first, child.second)) {
-      const std::string& line = block[inner.first];
+    for (const auto& inner : Children(block, child.first, child.second)) {
+      const std::string_view line = block[inner.first];
       const std::string_view kw = MIFSyntax::Keyword(line);
       std::string raw;
       if (!tag.empty() && inner.second == inner.first + 1 && (kw == "ElementPrefix" || kw == "ElementSuffix") &&
@@ -874,10 +883,10 @@ void CQ_MIFRebuilder::v_ElementDefCatalog(const CQ_MIFLines& block) {
   if (block.size() > 1 && IsCloser(block.back())) v_Emit(block.back());
 }
 
-void CQ_MIFRebuilder::v_Document(const CQ_MIFLines& block) {
+void CQ_MIFRebuilder::v_Document(const CQ_MIFBlockLines& block) {
   v_Emit(block.front());
-  for (const auto& child : Children(block, m_vecNets, 0, block.size())) {
-    const std::string& line = block[child.first];
+  for (const auto& child : Children(block, 0, block.size())) {
+    const std::string_view line = block[child.first];
     bool done = false;
     if (child.second == child.first + 1) {
       const std::string_view kw = MIFSyntax::Keyword(line);
@@ -897,13 +906,15 @@ void CQ_MIFRebuilder::v_Document(const CQ_MIFLines& block) {
   if (block.size() > 1 && IsCloser(block.back())) v_Emit(block.back());
 }
 
-void CQ_MIFRebuilder::v_FontCatalog(const CQ_MIFLines& block) {
+void CQ_MIFRebuilder::v_FontCatalog(const CQ_MIFBlockLines& block) {
   const std::size_t closer = block.size() > 1 && IsCloser(block.back()) ? block.size() - 1 : block.size();
   v_EmitAll(block, 0, closer);
   if (m_stIn.b_AddVarnelFonts) {
     for (const VarnelFontDefinition& font : VarnelFontDefinitions()) {
       const std::string ftag = std::string("<FTag `") + font.tag + "'>";
-      if (std::find(block.begin(), block.end(), ftag) != block.end()) continue;
+      bool defined = false;
+      for (std::size_t k = 0; k < block.size() && !defined; ++k) defined = block[k] == ftag;
+      if (defined) continue;
       v_Emit("<Font");
       v_Emit(ftag);
       for (const char* property : font.properties) v_Emit(property);
