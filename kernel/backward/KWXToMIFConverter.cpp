@@ -184,8 +184,20 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
   sv_AddFixedEntries(tags, header.cs_SourcePathLine);
   v_Step();
 
-  // 6. The tags of the translated file.
-  CQ_VarnelVerification::sv_CheckBackConversionTags(session, lines, tags, true, translatedPath);
+  // 6. The tags of the translated file; its text boxes may not hold more
+  // paragraphs than the regenerated ones, which the MIF pass pairs with
+  // the ORG paragraphs (added ones come with "<#...>").
+  // The blocks of the file and of its ancillary section are filed
+  // together, so no number may stand in both.
+  CQ_TagStructureCheck::CQ_BlockTags documentBlocks;
+  {
+    CQ_TagStructureCheck::CQ_ParagraphCounter bodyParagraphs;
+    for (const std::string& line : forward->rco_GetKWXLines()) bodyParagraphs.v_Line(line);
+    st_BackConversionContext context;
+    context.pcco_SourceParagraphs = &bodyParagraphs.rco_Paragraphs();
+    context.pco_Blocks = &documentBlocks;
+    CQ_VarnelVerification::sv_CheckBackConversionTags(session, lines, tags, true, translatedPath, &context);
+  }
   v_Step();
 
   // 7. Tokens.
@@ -202,7 +214,12 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
     framed.emplace_back(KWX::TAG_KWX);
     for (std::size_t k = 0; k < section.GetCount(); ++k) framed.push_back(section.GetAt(k));
     framed.emplace_back(KWX::TAG_KWX_CLOSE);
-    CQ_VarnelVerification::sv_CheckBackConversionTags(session, framed, tags, false, translatedPath);
+    CQ_TagStructureCheck::CQ_ParagraphCounter sectionParagraphs;
+    for (const std::string& line : forward->rco_GetAncillarySection()) sectionParagraphs.v_Line(line);
+    st_BackConversionContext context;
+    context.pcco_SourceParagraphs = &sectionParagraphs.rco_Paragraphs();
+    context.pcco_BlocksElsewhere = &documentBlocks;
+    CQ_VarnelVerification::sv_CheckBackConversionTags(session, framed, tags, false, translatedPath, &context);
     KWXBack::sv_Explode(framed, 1, sectionTokens);
     sectionTokens.pop_back();  // </kwx>
     // The section lies between its file tags.

@@ -542,8 +542,10 @@ void CQ_MIFRebuilder::v_TextFlow(const CQ_MIFBlockLines& block) {
     CQ_MIFLines lines;
     for (Out& o : outs) {
       lines.clear();
-      const auto& orgChild = children[paras[o.orgIndex]];
       if (!o.tokens) {
+        // A copied paragraph always has its ORG paragraph; a translated one
+        // may have none (paragraphs the translator added).
+        const auto& orgChild = children[paras[o.orgIndex]];
         if (o.leading.empty()) {
           v_EmitAll(block, orgChild.first, orgChild.second);
           continue;

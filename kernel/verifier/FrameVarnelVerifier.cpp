@@ -382,7 +382,14 @@ void CQ_FrameVarnelVerifier::vv_CheckExternalStructure() {
                              [this](int number, std::size_t segment, std::string_view tag, std::string text) {
                                v_AddSegmentMessage(number, segment, vcs_SuppressionKey(tag), std::move(text));
                              });
+  // The target's text boxes are measured against the source's.
+  const bool source = i_GetCurrentFile() == FILE_SOURCE;
+  if (!source) check.v_SetSourceParagraphs(pcco_GetSourceParagraphs());
+  const st_BackConversionContext* context = pcco_GetBackConversionContext();
+  if (context) check.v_SetBlocksElsewhere(context->pcco_BlocksElsewhere);
   check.v_Run();
+  if (source) v_KeepSourceParagraphs(check.rco_Paragraphs());
+  if (context && context->pco_Blocks) *context->pco_Blocks = check.rco_Blocks();
 }
 
 // --- positioning of internal tags -----------------------------------------------------------

@@ -2,11 +2,16 @@
 // of structure has its name pair ("<tr ?>", "</tr>") for messages and a
 // set of kinds it may stand in; the set is a bit mask so a check is one
 // test. Structures left open are reported in runs of the same kind (402
-// for one, 403 for several).
+// for one, 403 for several). Each open text box counts its paragraph
+// tags; identifiers of blocks are remembered per ancillary file section.
 #include "kernel/verifier/TagStructureCheck.h"
 
+#include <string>
+#include <unordered_set>
 #include <utility>
 #include <vector>
+
+#include "kernel/forward/KWXFormat.h"
 
 #include "kernel/backward/KWXLexicon.h"
 #include "kernel/verifier/VarnelMessages.h"
@@ -165,6 +170,18 @@ std::string ElementName(std::string_view tag) {
   return std::string(tag.substr(open + 1, close == std::string_view::npos ? std::string_view::npos : close - open - 1));
 }
 
+// The key of a text box in the paragraph counts.
+std::string TextBoxKey(std::size_t sections, std::string_view tag) {
+  std::string key = std::to_string(sections);
+  key.push_back('\x01');
+  key.append(tag);
+  return key;
+}
+
+// The blocks back conversion files by identifier: a second one of the
+// same tag would be lost.
+bool IsIdentifiedBlock(int id) { return id == TAGID_TR || id == TAGID_TB || id == TAGID_TS || id == TAGID_FN; }
+
 // Open elements by name, in the order their names first opened.
 struct OpenElements {
   std::vector<std::pair<std::string, unsigned>> counts;
@@ -183,6 +200,8 @@ struct CQ_TagStructureCheck::Impl {
   struct Open {
     int kind;
     std::size_t segment;
+    std::size_t paragraphs = 0;  // text boxes: paragraph tags directly inside
+    std::size_t sourceParagraphs = static_cast<std::size_t>(-1);  // none to compare with
   };
 
   explicit Impl(const CQ_TagStructureCheck& owner) : check(owner) {}
@@ -194,6 +213,10 @@ struct CQ_TagStructureCheck::Impl {
   bool afterEndReported = false;
   OpenElements elements;
   OpenElements elementsWithFont;
+  std::size_t sections = 0;                  // <file ...> tags met
+  std::unordered_set<std::string> blocks;    // identified blocks of this section
+  CQ_TagStructureCheck::CQ_BlockTags allBlocks;
+  CQ_TagStructureCheck::CQ_TextBoxParagraphs paragraphs;
 
   const std::string& Tag(std::size_t i) const { return check.m_rcoSegments[i].cs_Tag; }
 
@@ -254,8 +277,45 @@ struct CQ_TagStructureCheck::Impl {
       return;
     }
     CloseAbove(at);
+    if (kind == K_TR) TextBoxClosed(stack.back());
     stack.pop_back();
     if (kind == K_KWX) kwxClosed = true;
+  }
+
+  void Opening(std::size_t i, int id, int opened) {
+    if (id == TAGID_FILE) {
+      ++sections;
+      blocks.clear();
+    }
+    if (IsIdentifiedBlock(id)) {
+      const bool elsewhere = check.m_pcoBlocksElsewhere && check.m_pcoBlocksElsewhere->count(Tag(i)) != 0;
+      if (!blocks.insert(Tag(i)).second || elsewhere) {
+        Report(413, i, Tag(i), Varnel::ccs_FormatMessage(413, Tag(i).c_str()));
+      }
+      allBlocks.insert(Tag(i));
+    }
+    Open open{opened, i};
+    if (opened == K_TR && check.m_pcoSourceParagraphs) {
+      const auto found = check.m_pcoSourceParagraphs->find(TextBoxKey(sections, Tag(i)));
+      if (found != check.m_pcoSourceParagraphs->end()) open.sourceParagraphs = found->second;
+    }
+    stack.push_back(open);
+  }
+
+  // A paragraph tag in a text box; one added with "<#...>" does not count.
+  void Paragraph(std::size_t i) {
+    Open& box = stack.back();
+    if (box.kind == K_TR && !(Tag(i).size() > 1 && Tag(i)[1] == '#')) ++box.paragraphs;
+  }
+
+  // Which of a text box's paragraphs is the surplus one cannot be told, so
+  // the message names the box.
+  void TextBoxClosed(const Open& box) {
+    paragraphs.try_emplace(TextBoxKey(sections, Tag(box.segment)), box.paragraphs);
+    if (box.sourceParagraphs != static_cast<std::size_t>(-1) && box.paragraphs > box.sourceParagraphs) {
+      Report(412, box.segment, Tag(box.segment),
+             Varnel::ccs_FormatMessage(412, Tag(box.segment).c_str(), static_cast<int>(box.paragraphs - box.sourceParagraphs)));
+    }
   }
 
   void Element(std::size_t i, int id) {
@@ -300,7 +360,8 @@ struct CQ_TagStructureCheck::Impl {
       }
       if ((AllowedIn(id, check.m_bDocument) & Bit(static_cast<Kind>(stack.back().kind))) == 0) NotAllowed(i);
       const int opened = OpenedKind(id);
-      if (opened >= 0) stack.push_back({opened, i});
+      if (opened >= 0) Opening(i, id, opened);
+      if (id == TAGID_PS) Paragraph(i);
       Element(i, id);
       // A bare index marker tag holds no entry of its own: one must follow.
       if (id == TAGID_IMK && TagIs(i, "<imk>") &&
@@ -339,4 +400,32 @@ CQ_TagStructureCheck::CQ_TagStructureCheck(const KWX::CQ_TagSegmentList& segment
 void CQ_TagStructureCheck::v_Run() {
   Impl impl(*this);
   impl.Run();
+  m_mapParagraphs = std::move(impl.paragraphs);
+  m_setBlocks = std::move(impl.allBlocks);
+}
+
+void CQ_TagStructureCheck::CQ_ParagraphCounter::v_Line(std::string_view line) {
+  for (const KWX::st_Token& token : KWX::sast_Tokenize(line)) {
+    if (token.et_Kind != KWX::TOKEN_TAG) continue;
+    const std::string_view tag = token.cs_Text;
+    if (tag.size() < 3 || tag[1] == ':') continue;
+    if (tag[1] == '/') {
+      for (std::string_view closer : {KWX::TAG_TR_CLOSE, KWX::TAG_FN_CLOSE, KWX::TAG_TB_CLOSE, KWX::TAG_AF_CLOSE,
+                                      KWX::TAG_TS_CLOSE}) {
+        if (tag != closer || m_vecStack.empty()) continue;
+        Open& top = m_vecStack.back();
+        if (!top.cs_Tag.empty()) m_mapParagraphs.try_emplace(TextBoxKey(m_nSections, top.cs_Tag), top.n_Paragraphs);
+        m_vecStack.pop_back();
+      }
+    } else if (KWX::b_HasPrefix(tag, KWX::PREFIX_PS)) {
+      if (!m_vecStack.empty() && !m_vecStack.back().cs_Tag.empty()) ++m_vecStack.back().n_Paragraphs;
+    } else if (KWX::b_HasPrefix(tag, KWX::PREFIX_TR)) {
+      m_vecStack.push_back({std::string(tag), 0});
+    } else if (KWX::b_HasPrefix(tag, KWX::PREFIX_FN) || KWX::b_HasPrefix(tag, KWX::PREFIX_TB) ||
+               KWX::b_HasPrefix(tag, KWX::PREFIX_AF) || KWX::b_HasPrefix(tag, KWX::PREFIX_TS)) {
+      m_vecStack.push_back({});
+    } else if (KWX::b_HasPrefix(tag, KWX::PREFIX_FILE)) {
+      ++m_nSections;
+    }
+  }
 }

@@ -8,12 +8,20 @@
 // it); element tags are matched by name apart from the stack. Only the
 // first structural error on each page (and each ancillary file section)
 // is reported; the check itself goes on.
+//
+// The same pass checks what back conversion relies on to put every
+// translated text in its place: no text box, table, text string or
+// footnote opens twice with the same identifier (within one ancillary
+// file section), and no text box holds more paragraph tags than its
+// source, apart from those added with "<#...>".
 #pragma once
 
 #include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "System/Export.h"
@@ -32,10 +40,54 @@ class OSTRAKON_API CQ_TagStructureCheck {
                        Reporter reporter);
   void v_Run();
 
+  // The paragraph tags that stand directly in each text box (not in its
+  // tables, footnotes or frames), tags added with "<#...>" left out, by
+  // the key "N\x01<tr ID>" where N counts the ancillary file sections
+  // (<file ...> tags) met before the box (0 in a document).
+  using CQ_TextBoxParagraphs = std::unordered_map<std::string, std::size_t>;
+  // The counts of the source: every text box of this run that holds more
+  // paragraph tags than the source's box of the same key is error 412.
+  // Not copied; must outlive v_Run. Null (the default): nothing compared.
+  void v_SetSourceParagraphs(const CQ_TextBoxParagraphs* source) { m_pcoSourceParagraphs = source; }
+  // The counts of the text boxes closed in the last v_Run.
+  const CQ_TextBoxParagraphs& rco_Paragraphs() const { return m_mapParagraphs; }
+
+  // Opening tags of text boxes, tables, text strings and footnotes.
+  using CQ_BlockTags = std::unordered_set<std::string>;
+  // The blocks of a list checked before whose blocks back conversion files
+  // together with this one's (a document, when this run checks its
+  // ancillary section): each is error 413 here too. Not copied; null (the
+  // default): none.
+  void v_SetBlocksElsewhere(const CQ_BlockTags* blocks) { m_pcoBlocksElsewhere = blocks; }
+  // The blocks opened in the last v_Run, over all its sections.
+  const CQ_BlockTags& rco_Blocks() const { return m_setBlocks; }
+
+  // Counts the paragraphs of KWX lines the way v_Run does, for lines that
+  // forward conversion wrote (every tag well formed and closed). Feed the
+  // lines in order with v_Line.
+  class OSTRAKON_API CQ_ParagraphCounter {
+   public:
+    void v_Line(std::string_view line);
+    const CQ_TextBoxParagraphs& rco_Paragraphs() const { return m_mapParagraphs; }
+
+   private:
+    struct Open {
+      std::string cs_Tag;  // empty for the structures that are no text box
+      std::size_t n_Paragraphs = 0;
+    };
+    std::vector<Open> m_vecStack;
+    std::size_t m_nSections = 0;
+    CQ_TextBoxParagraphs m_mapParagraphs;
+  };
+
  private:
   struct Impl;
   const KWX::CQ_TagSegmentList& m_rcoSegments;
   const std::vector<int>& m_rcoTagIds;
   bool m_bDocument;
   Reporter m_fnReporter;
+  const CQ_TextBoxParagraphs* m_pcoSourceParagraphs = nullptr;
+  CQ_TextBoxParagraphs m_mapParagraphs;
+  const CQ_BlockTags* m_pcoBlocksElsewhere = nullptr;
+  CQ_BlockTags m_setBlocks;
 };

@@ -45,6 +45,9 @@ constexpr MessageText MESSAGES[] = {
     {409, "Error 409. </kwx> missing at the end of the file."},
     {410, "Error 410. No tag(s) are allowed after the end of the KWX file (</kwx>)."},
     {411, "Error 411. %s is not allowed in the context of %s %s."},
+    {412, "Error 412. The text box %s holds %d paragraph tag(s) more than in the source file. "
+          "Paragraphs may only be added with the <#...> syntax."},
+    {413, "Error 413. The external tag %s occurs more than once."},
     // positioning of internal tags
     {501, "Error 501. %d <:cns ?> without ending <:/cns>."},
     {502, "Error 502. %d <:/cns> without starting <:cns ?>."},

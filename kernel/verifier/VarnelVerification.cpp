@@ -72,14 +72,15 @@ int CQ_VarnelVerification::si_VerifyCurrentFile(CQ_Morvane_Communication& sessio
 
 void CQ_VarnelVerification::sv_CheckBackConversionTags(CQ_Morvane_Communication& session,
                                                        const std::vector<std::string>& lines, const CQ_TagMap& tagMap,
-                                                       bool document, const std::string& translatedFileName) {
+                                                       bool document, const std::string& translatedFileName,
+                                                       const st_BackConversionContext* context) {
   st_VarnelReportTitle title;
   title.b_BackConversion = true;
   title.cs_DateTime = Platform::LongDateTime();
   title.cs_SourceFile = translatedFileName;
 
   CQ_FrameVarnelVerifier verifier(session, document);
-  if (verifier.b_CheckTranslatedList(lines, tagMap)) return;
+  if (verifier.b_CheckTranslatedList(lines, tagMap, context)) return;
 
   std::vector<st_VarnelReportEntry>& entries = verifier.rco_Entries();
   SortBySection(entries);

@@ -17,6 +17,7 @@
 
 #include "System/Export.h"
 #include "kernel/session/Communication.h"
+#include "kernel/verifier/VarnelVerifier.h"
 
 class OSTRAKON_API CQ_VarnelVerification {
  public:
@@ -49,8 +50,11 @@ class OSTRAKON_API CQ_VarnelVerification {
   // Also raises 1 when the user cancels, Platform::CQ_FileException when
   // the report cannot be written, std::bad_alloc. The session's counters
   // and error list are left alone.
+  // context: what is checked beyond the tag map (st_BackConversionContext);
+  // null: nothing.
   static void sv_CheckBackConversionTags(CQ_Morvane_Communication& session, const std::vector<std::string>& lines,
-                                         const CQ_TagMap& tagMap, bool document, const std::string& translatedFileName);
+                                         const CQ_TagMap& tagMap, bool document, const std::string& translatedFileName,
+                                         const st_BackConversionContext* context = nullptr);
 
   // translated folder + current file name + ".cmp".
   static std::string scs_ReportPath(const CQ_Morvane_Communication& session);

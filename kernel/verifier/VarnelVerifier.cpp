@@ -237,6 +237,7 @@ bool CQ_VarnelVerifier::b_CheckSource(const std::vector<std::string>& lines) {
   m_lstSourceSegments.clear();
   m_lstSourceInternal.clear();
   m_coTagCounters.v_Clear();
+  m_pcoSourceParagraphs = nullptr;
   KWX::CQ_KWXSegmenter::sv_Tokenise(lines, m_lstSourceSegments);
 
   v_BeginSection(1);
@@ -276,11 +277,16 @@ bool CQ_VarnelVerifier::b_CheckTarget(const std::vector<std::string>& lines) {
 
 // --- back-conversion mode -------------------------------------------------------------
 
-bool CQ_VarnelVerifier::b_CheckTranslatedList(const std::vector<std::string>& lines, const CQ_TagMap& tagMap) {
+bool CQ_VarnelVerifier::b_CheckTranslatedList(const std::vector<std::string>& lines, const CQ_TagMap& tagMap,
+                                              const st_BackConversionContext* context) {
   m_bBackConversion = true;
   m_pcoTagMap = &tagMap;
+  m_pcoContext = context;
+  m_pcoSourceParagraphs = context ? context->pcco_SourceParagraphs : nullptr;
   const bool sound = b_RunTargetSections(lines);
   m_pcoTagMap = nullptr;
+  m_pcoContext = nullptr;
+  m_pcoSourceParagraphs = nullptr;
   return sound && m_nErrors == 0;
 }
 

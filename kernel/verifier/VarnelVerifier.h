@@ -28,6 +28,21 @@
 #include "kernel/session/Communication.h"
 #include "kernel/verifier/VarnelMessages.h"
 #include "kernel/verifier/VarnelReportEntry.h"
+#include "kernel/verifier/TagStructureCheck.h"
+
+// What back conversion knows of a translated list beyond its tag map.
+struct OSTRAKON_API st_BackConversionContext {
+  // The paragraph counts of the source's text boxes
+  // (CQ_TagStructureCheck::CQ_ParagraphCounter over the lines forward
+  // conversion makes of the same MIF file): a text box with more is error
+  // 412. Null: not compared.
+  const CQ_TagStructureCheck::CQ_TextBoxParagraphs* pcco_SourceParagraphs = nullptr;
+  // The blocks of the list checked before (the document, when this is its
+  // ancillary section): each is error 413 here. Null: none.
+  const CQ_TagStructureCheck::CQ_BlockTags* pcco_BlocksElsewhere = nullptr;
+  // Receives the blocks of this list when not null.
+  CQ_TagStructureCheck::CQ_BlockTags* pco_Blocks = nullptr;
+};
 
 // One internal tag of a file, in file order.
 struct OSTRAKON_API st_InternalTag {
@@ -134,8 +149,11 @@ class OSTRAKON_API CQ_VarnelVerifier {
   // Sections 7 to 12 over a translated line list, with tagMap (KWX tag to
   // MIF text; not copied, must outlive the call) as the set of valid tags.
   // True when no error was recorded; the entries then hold at most alerts
-  // and warnings.
-  bool b_CheckTranslatedList(const std::vector<std::string>& lines, const CQ_TagMap& tagMap);
+  // and warnings. context (not copied; null: nothing beyond the tag map)
+  // adds the checks against the regenerated source (see
+  // st_BackConversionContext).
+  bool b_CheckTranslatedList(const std::vector<std::string>& lines, const CQ_TagMap& tagMap,
+                             const st_BackConversionContext* context = nullptr);
   // The code a back conversion raises for errors: RESULT_TAG_ERRORS for a
   // document, RESULT_ANCILLARY_TAG_ERRORS for an ancillary section.
   int i_TagErrorCode() const { return m_bDocument ? RESULT_TAG_ERRORS : RESULT_ANCILLARY_TAG_ERRORS; }
@@ -183,6 +201,16 @@ class OSTRAKON_API CQ_VarnelVerifier {
   int i_GetSection() const { return m_iSection; }
   int i_GetCurrentFile() const { return m_iCurrentFile; }
   const CQ_TagMap* pcco_GetBackConversionTagMap() const { return m_pcoTagMap; }
+  // The paragraph counts of the source's text boxes: what the structure
+  // check of the source found (verification mode) or what back conversion
+  // gave; null when there are none to compare with.
+  const CQ_TagStructureCheck::CQ_TextBoxParagraphs* pcco_GetSourceParagraphs() const { return m_pcoSourceParagraphs; }
+  // Back-conversion mode: the context of the list being checked, or null.
+  const st_BackConversionContext* pcco_GetBackConversionContext() const { return m_pcoContext; }
+  void v_KeepSourceParagraphs(CQ_TagStructureCheck::CQ_TextBoxParagraphs counts) {
+    m_mapSourceParagraphs = std::move(counts);
+    m_pcoSourceParagraphs = &m_mapSourceParagraphs;
+  }
   KWX::CQ_TagSegmentList& rco_CurrentSegments() {
     return m_iCurrentFile == FILE_SOURCE ? m_lstSourceSegments : m_lstTargetSegments;
   }
@@ -223,6 +251,9 @@ class OSTRAKON_API CQ_VarnelVerifier {
   bool m_bDocument;
   bool m_bBackConversion = false;
   const CQ_TagMap* m_pcoTagMap = nullptr;
+  CQ_TagStructureCheck::CQ_TextBoxParagraphs m_mapSourceParagraphs;
+  const CQ_TagStructureCheck::CQ_TextBoxParagraphs* m_pcoSourceParagraphs = nullptr;
+  const st_BackConversionContext* m_pcoContext = nullptr;
   int m_iSection = 0;
   int m_iCurrentFile = FILE_SOURCE;
   KWX::CQ_TagSegmentList m_lstSourceSegments;

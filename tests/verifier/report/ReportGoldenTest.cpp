@@ -93,7 +93,7 @@ const GoldenCase kVerificationCases[] = {
     {"walk_stops", NONE, 2300, 0, 16, 0, 0},
     {"ends_early", NONE, 2300, 9, 0, 2, 0},
     {"bold_moved", NONE, 2300, 0, 0, 4, 0},
-    {"added_tags", DEFAULTS_AND_PARAGRAPHS, 2300, 3, 2, 3, 1},
+    {"added_tags", DEFAULTS_AND_PARAGRAPHS, 2300, 4, 2, 3, 1},
     {"brackets", NONE, 2301, 1, 0, 0, 0},
 };
 

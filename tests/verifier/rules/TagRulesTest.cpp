@@ -99,6 +99,23 @@ std::vector<Row> SharedRows() {
       {"411 autonumber in a document's page", BODY, "<page \"1\">\n<pn \"1.\" 1>\n</page>", {411}},
       {"near 411: autonumber and master page in an ancillary section", ANCILLARY,
        "<pn \"1.\" 1>\n<bb \"Master Pages\">\n<page \"Right\">\n<tr 1>\n<ps \"B\" 1>x\n</tr>\n</page>", {}},
+      {"413 text box opened twice with one identifier", BODY,
+       "<page \"1\">\n<tr 1>\n<ps \"B\" 1>x\n</tr>\n<tr 1>\n<ps \"B\" 1>y\n</tr>\n</page>", {413}},
+      {"413 text string, footnote and table twice, each on its own page", BODY,
+       "<page \"1\">\n<ts 2>a\n</ts>\n<tr 1>\n<ps \"B\" 1>x<:fn 5>\n<fn 5>\n<ps \"F\" 2>n\n</fn>\n"
+       "<tb 3>\n<tbb>\n</tbb>\n</tb>\n</tr>\n</page>\n<page \"2\">\n<ts 2>b\n</ts>\n</page>\n<page \"3\">\n"
+       "<tr 4>\n<ps \"B\" 1>y\n<fn 5>\n<ps \"F\" 2>m\n</fn>\n</tr>\n</page>\n<page \"4\">\n<tr 6>\n"
+       "<ps \"B\" 1>z\n<tb 3>\n<tbb>\n</tbb>\n</tb>\n</tr>\n</page>",
+       {413, 413, 413}},
+      {"near 413: every identifier once per kind", BODY,
+       "<page \"1\">\n<ts 1>a\n</ts>\n<tr 1>\n<ps \"B\" 1>x<:fn 1>\n<fn 1>\n<ps \"F\" 2>n\n</fn>\n<tb 1>\n<tbb>\n"
+       "</tbb>\n</tb>\n</tr>\n</page>",
+       {}},
+      {"near 413: each section of an ancillary file numbers its own text boxes", ANCILLARY,
+       "<bb \"Master Pages\">\n<page \"Right\">\n<tr 1>\n<ps \"B\" 1>x\n</tr>\n</page>\n"
+       "</file \"C:\\Docs\\test.mif\">\n<file \"C:\\Docs\\other.mif\">\n<bb \"Master Pages\">\n"
+       "<page \"Right\">\n<tr 1>\n<ps \"B\" 1>y\n</tr>\n</page>",
+       {}},
       {"411 one structural error per page", BODY,
        "<page \"1\">\n<ps \"A\" 1>x\n<ps \"B\" 2>y\n</page>\n<page \"2\">\n<ps \"C\" 3>z\n</page>", {411, 411}},
       // positioning of internal tags
@@ -221,6 +238,17 @@ std::vector<TargetRow> TargetRows() {
       {"803 character format the source lacks", body, body + "<:cs \"E\" 7>b<:/cs>", {803, 803}, {803}},
       {"near 803: bold and special characters a translator may add", body, body + "<:b>b<:/b><:hs><:ldq><:r1>", {}, {}},
       {"brackets of the target", body, "<ps \"Body\" 1>a > b", {101}, {101}},
+      {"412 paragraph duplicated in a text box", body + "\n<ps \"Body\" 1>b", body + "\n<ps \"Body\" 1>b\n<ps \"Body\" 1>b",
+       {412}, {412}},
+      {"near 412: more paragraphs in a footnote and a cell of the text box",
+       body + "<:fn 3>\n<fn 3>\n<ps \"Body\" 1>n\n</fn>\n<tb 4>\n<tbb>\n<row 1>\n<ct 1>\n<ps \"Body\" 1>c\n</ct>\n</row>\n</tbb>\n</tb>",
+       body + "<:fn 3>\n<fn 3>\n<ps \"Body\" 1>n\n<ps \"Body\" 1>n\n</fn>\n<tb 4>\n<tbb>\n<row 1>\n<ct 1>\n<ps \"Body\" 1>c\n"
+       "<ps \"Body\" 1>c\n</ct>\n</row>\n</tbb>\n</tb>",
+       {}, {}},
+      {"near 412: paragraphs added with the <#...> syntax and one deleted", body + "\n<ps \"Body\" 1>b",
+       "<#ps \"Body\" 1>x\n<#ps \"Body\" 1>y", {}, {}},
+      {"413 text box number given to a second text box", body + "\n</tr>\n<tr 2>\n" + body,
+       body + "\n</tr>\n<tr 1>\n" + body, {413}, {413}},
   };
 }
 
@@ -242,7 +270,12 @@ TEST_P(TargetRuleTest, BackConversionMode) {
   auto session = MakeSession();
   CQ_FrameVarnelVerifier verifier(*session, true);
   const CQ_TagMap map = TagMapOf(Build(ON_PAGE, row.source));
-  const bool clean = verifier.b_CheckTranslatedList(Lines(Build(ON_PAGE, row.target)), map);
+  // The text boxes' paragraphs counted as back conversion counts them.
+  CQ_TagStructureCheck::CQ_ParagraphCounter counter;
+  for (const std::string& line : Lines(Build(ON_PAGE, row.source))) counter.v_Line(line);
+  st_BackConversionContext context;
+  context.pcco_SourceParagraphs = &counter.rco_Paragraphs();
+  const bool clean = verifier.b_CheckTranslatedList(Lines(Build(ON_PAGE, row.target)), map, &context);
   EXPECT_EQ(Numbers(verifier, 1, 17), row.expectedBackwards) << "target:\n" << row.target << "\nfound:\n" << Dump(verifier);
   EXPECT_EQ(clean, row.expectedBackwards.empty());
   EXPECT_EQ(verifier.i_TagErrorCode(), 10000);
