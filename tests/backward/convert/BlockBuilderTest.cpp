@@ -179,8 +179,8 @@ TEST(BlockLines, ORGParagraphReadsItsColumnsFromBlockLines) {
   EXPECT_EQ(p.lst_Header, (CQ_MIFLines{"<Para", "<PgfTag `Body'>"}));
   ASSERT_EQ(p.vec_Columns.size(), 2u);
   EXPECT_EQ(p.vec_Columns[0], (std::pair<std::size_t, std::string>{0, "<TextRectID 7>"}));
-  EXPECT_EQ(p.vec_Columns[1], (std::pair<std::size_t, std::string>{6, "<TextRectID 8>"}));
-  EXPECT_EQ(p.n_Units, 7u);
+  EXPECT_EQ(p.vec_Columns[1], (std::pair<std::size_t, std::string>{7, "<TextRectID 8>"}));
+  EXPECT_EQ(p.n_Units, 8u);  // a b c \> d e f, and the tab
 }
 
 }  // namespace
