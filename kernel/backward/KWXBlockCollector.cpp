@@ -84,7 +84,8 @@ void sv_MoveMarkers(CQ_KWXTokens& tokens) {
       const auto it = blocks.find(t);
       if (it != blocks.end() && it->second.begin == k) {
         if (!placeholders.count(t)) {
-          for (std::size_t m = k; m < it->second.end; ++m) out.push_back(tokens[m]);
+          // No placeholder takes this block: it stays, and nothing reads it again.
+          for (std::size_t m = k; m < it->second.end; ++m) out.push_back(std::move(tokens[m]));
         }
         k = it->second.end - 1;
         continue;
@@ -97,7 +98,8 @@ void sv_MoveMarkers(CQ_KWXTokens& tokens) {
       }
       continue;
     }
-    out.push_back(t);
+    // A token outside every block is read only here.
+    out.push_back(std::move(tokens[k]));
   }
   tokens.swap(out);
 }

@@ -392,7 +392,7 @@ class CQ_MIFBlockBuilder::CWriter {
       }
       if (IsRunOpening(token)) {
         while (m_nextDrop < m_drops.size() && m_drops[m_nextDrop].anchor == token) PutDrop(m_drops[m_nextDrop++]);
-        if (const std::string* fragment = Find(*m_ctx.pcco_Tags, token)) Fragment(*fragment);
+        if (const std::string* fragment = Find(*m_ctx.pcco_Tags, token)) Fragment(*fragment, true);
         m_run = token;
         continue;
       }
@@ -436,7 +436,7 @@ class CQ_MIFBlockBuilder::CWriter {
       }
       if (b_HasPrefix(token, KWX::PREFIX_CNS)) {
         if (token == KWX::TAG_CNS_DUMMY) continue;
-        if (const std::string* fragment = Find(*m_ctx.pcco_Tags, token)) Fragment(*fragment);
+        if (const std::string* fragment = Find(*m_ctx.pcco_Tags, token)) Fragment(*fragment, true);
         continue;
       }
       if (token == KWX::TAG_CNS_CLOSE) {
@@ -619,14 +619,20 @@ class CQ_MIFBlockBuilder::CWriter {
     m_lineContent = true;
   }
 
-  void Fragment(const std::string& fragment) {
-    CQ_MIFLines lines;
-    for (std::string& l : lst_SplitFragment(fragment)) {
-      if (IsPseudoLine(l) || l.front() == '#') continue;
-      lines.push_back(std::move(l));
+  // Writes a tag's fragment; repeats: the fragment is a tag map entry that
+  // may come again, kept split in the context's cache.
+  void Fragment(const std::string& fragment, bool repeats = false) {
+    st_FragmentLines own;
+    const st_FragmentLines* f = &own;
+    if (repeats && m_ctx.pco_Fragments) {
+      const auto [it, added] = m_ctx.pco_Fragments->try_emplace(&fragment);
+      if (added) Split(fragment, it->second);
+      f = &it->second;
+    } else {
+      Split(fragment, own);
     }
-    if (lines.empty()) return;
-    const std::size_t units = sn_CountUnits(lines);
+    if (f->lst_Lines.empty()) return;
+    const std::size_t units = f->n_Units;
     if (units > 0) FlushColumns();
     if (Counting()) {
       m_units += units;
@@ -634,12 +640,22 @@ class CQ_MIFBlockBuilder::CWriter {
     }
     CQ_MIFLines restored;
     if (m_ctx.pco_Inline) {
-      m_ctx.pco_Inline->v_Restore(lines, restored);
+      m_ctx.pco_Inline->v_Restore(f->lst_Lines, restored);
+    } else if (f == &own) {
+      restored = std::move(own.lst_Lines);
     } else {
-      restored = std::move(lines);
+      restored = f->lst_Lines;
     }
     StatementLines(restored);
     m_units += units;
+  }
+
+  static void Split(const std::string& fragment, st_FragmentLines& out) {
+    for (std::string& l : lst_SplitFragment(fragment)) {
+      if (IsPseudoLine(l) || l.front() == '#') continue;
+      out.lst_Lines.push_back(std::move(l));
+    }
+    if (!out.lst_Lines.empty()) out.n_Units = sn_CountUnits(out.lst_Lines);
   }
 
   void PutDrop(const Drop& drop) {

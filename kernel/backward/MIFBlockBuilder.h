@@ -139,6 +139,16 @@ class OSTRAKON_API CQ_MIFBlockBuilder {
   // Longest content of one String statement, in bytes.
   static constexpr std::size_t MAX_STRING = 200;
 
+  // A tag fragment as the writer puts it into text: its lines without
+  // pseudo lines and comments, and its text units.
+  struct st_FragmentLines {
+    CQ_MIFLines lst_Lines;
+    std::size_t n_Units = 0;
+  };
+  // Fragments of the tags that repeat (character formats, font changes,
+  // conditions), by their address in the tag map.
+  using CQ_FragmentCache = std::unordered_map<const std::string*, st_FragmentLines>;
+
   struct st_Context {
     const CQ_TagMap* pcco_Tags = nullptr;
     const CQ_MIFEscaping* pcco_Escaping = nullptr;
@@ -154,6 +164,9 @@ class OSTRAKON_API CQ_MIFBlockBuilder {
     // conversion dropped because no text followed it; it is put back where
     // it stood, before the next font change.
     const std::unordered_map<std::string, std::string>* pcco_RunTags = nullptr;
+    // Where fragments of repeating tags are kept once split; may be null.
+    // The tag map must not change while it is used.
+    CQ_FragmentCache* pco_Fragments = nullptr;
     // The spelling of the default-font block in the document's markers.
     std::string_view cs_DefaultFont = CQ_MIFTextWriter::DEFAULT_FONT_SIGN;
     int i_SourceHyphenation = 1;

@@ -287,6 +287,7 @@ CQ_MIFBlockBuilder::st_Context CQ_MIFRebuilder::st_BuilderContext(CQ_MIFInlineOb
   context.pcco_Source = m_stIn.pcco_Source;
   context.pco_Inline = inl;
   context.pcco_RunTags = &m_mapRunTags;
+  context.pco_Fragments = &m_mapFragments;
   context.cs_DefaultFont = m_strDefaultFont;
   context.i_SourceHyphenation = m_iSourceHyphenation;
   return context;

@@ -161,4 +161,6 @@ class OSTRAKON_API CQ_MIFRebuilder {
   std::unordered_map<std::string, std::string> m_mapElementTags;
   // Character-format and font-change tags by their Font statement's text.
   std::unordered_map<std::string, std::string> m_mapRunTags;
+  // Fragments of repeating tags, split once for the whole pass.
+  mutable CQ_MIFBlockBuilder::CQ_FragmentCache m_mapFragments;
 };
