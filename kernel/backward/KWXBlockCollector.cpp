@@ -132,7 +132,20 @@ int KindOf(std::string_view token) {
 
 }  // namespace
 
-void CQ_KWXBlockCollector::v_Collect(const CQ_KWXTokens& tokens) {
+void CQ_KWXBlockCollector::v_Collect(const CQ_KWXTokens& tokens) { v_CollectFrom(tokens, nullptr); }
+
+void CQ_KWXBlockCollector::v_Collect(CQ_KWXTokens&& tokens) { v_CollectFrom(tokens, &tokens); }
+
+void CQ_KWXBlockCollector::v_CollectFrom(const CQ_KWXTokens& tokens, CQ_KWXTokens* owned) {
+  // The token at k into a block: moved when the list is ours (each token
+  // is read for the last time where it goes into a block).
+  auto take = [&](CQ_KWXTokens& into, std::size_t k) {
+    if (owned) {
+      into.push_back(std::move((*owned)[k]));
+    } else {
+      into.push_back(tokens[k]);
+    }
+  };
   struct Open {
     int kind;
     std::string id;
@@ -161,13 +174,14 @@ void CQ_KWXBlockCollector::v_Collect(const CQ_KWXTokens& tokens) {
       Open open;
       open.kind = kind;
       open.id = std::string(KWXBack::scs_TagArgument(t, kKinds[kind].prefix));
-      open.lines.push_back(t);
+      take(open.lines, k);
       stack.push_back(std::move(open));
       continue;
     }
     if (stack.empty()) continue;
-    stack.back().lines.push_back(t);
-    if (t == kKinds[stack.back().kind].close) {
+    const bool closes = t == kKinds[stack.back().kind].close;
+    take(stack.back().lines, k);
+    if (closes) {
       Open done = std::move(stack.back());
       stack.pop_back();
       done.lines.shrink_to_fit();  // blocks are kept to the end of the conversion
