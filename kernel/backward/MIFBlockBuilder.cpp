@@ -160,8 +160,13 @@ CQ_MIFBlockLines::~CQ_MIFBlockLines() = default;
 
 void CQ_MIFBlockLines::v_Clear() {
   m_lines.clear();
-  if (m_chunks.size() > 1) m_chunks.resize(1);
-  if (!m_chunks.empty()) m_chunks.front().n_Used = 0;
+  // One chunk of the usual size is kept; one made for a very long line is not.
+  if (!m_chunks.empty() && m_chunks.front().n_Capacity == kChunkBytes) {
+    m_chunks.resize(1);
+    m_chunks.front().n_Used = 0;
+  } else {
+    m_chunks.clear();
+  }
 }
 
 void CQ_MIFBlockLines::v_Add(std::string_view line, int net) {

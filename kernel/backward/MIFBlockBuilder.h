@@ -56,7 +56,8 @@ class OSTRAKON_API CQ_MIFBlockLines {
   CQ_MIFBlockLines(const CQ_MIFBlockLines&) = delete;
   CQ_MIFBlockLines& operator=(const CQ_MIFBlockLines&) = delete;
 
-  // Removes every line; the first chunk is kept for the next block.
+  // Removes every line; a first chunk of the usual size is kept for the
+  // next block.
   void v_Clear();
   // Appends a copy of line, with its net depth (NetDepth of the line).
   void v_Add(std::string_view line, int net);
