@@ -1,11 +1,27 @@
 // Back-conversion benchmark: for synthetic MIF documents of 1, 10 and 100
 // MB (or the sizes given), forward conversion first (not measured), then
-// the time and peak memory of the back conversion of the untranslated and
-// of the pseudo-translated KWX file, each through a session in a child
-// process of its own (its processor time and peak resident size from
-// wait4). Run by hand, never by CTest: speed is measured, not asserted.
+// the back conversion of the untranslated and of the pseudo-translated KWX
+// file through a session, each beside its floor: one plain pass that reads
+// every line of the files back conversion must read (the translated KWX
+// file, the ORG copy and the ancillary file), trims it and writes it out
+// again.
 //
-//   back_convert_benchmark [--sizes 1,10,100] [--dir DIR]
+// Each measurement runs in a child process of its own, so its processor
+// time (user and system) and peak resident size (from wait4) are its own;
+// each size keeps the best of several runs (9 up to 1 MB, 5 up to 10 MB,
+// 3 above, or --runs N), since a shared machine disturbs single runs by a
+// third and more. "in MB" is the size of the three files back conversion
+// reads; peak memory is shown whole, as a multiple of that, and above the
+// peak of back-converting a one-page document (the program and its
+// libraries), which is what the input costs.
+//
+//   back_convert_bench [--sizes 1,10,100] [--dir DIR] [--runs N] [--keep yes] [--once yes]
+//
+// --keep leaves the last size's files in DIR (src/bench.mif, bench.org,
+// bench.txt, ancillary.txt, the pseudo-translated pseudo/bench.txt and
+// pseudo/ancillary.txt, and the outputs) for profiling. --once runs
+// one back conversion of the last size's untranslated file in this
+// process after preparing it, and nothing else (for a profiler).
 #include <sys/resource.h>
 #include <sys/time.h>
 #include <sys/wait.h>
@@ -21,6 +37,7 @@
 #include "BenchSupport.h"
 #include "MIFBenchGenerator.h"
 #include "kernel/backward/PseudoTranslation.h"
+#include "kernel/forward/MIFLineReader.h"
 #include "kernel/session/CommunicationFrame.h"
 
 namespace {
@@ -28,10 +45,10 @@ namespace {
 using bench::InChild;
 using bench::Measure;
 
-std::unique_ptr<CQ_Morvane_CommunicationFrame> Session(const std::string& dir) {
+std::unique_ptr<CQ_Morvane_CommunicationFrame> Session(const std::string& orgDir, const std::string& translatedDir) {
   auto session = std::make_unique<CQ_Morvane_CommunicationFrame>("morvane", "3.0", false);
-  session->v_SetORGFilesPath(dir.c_str());
-  session->v_SetTranslatedFilesPath(dir.c_str());
+  session->v_SetORGFilesPath(orgDir.c_str());
+  session->v_SetTranslatedFilesPath(translatedDir.c_str());
   session->v_SetFileFormatForKWX(0);
   session->v_SetSourceLanguage("English (US)");
   session->v_SetTargetLanguage("German");
@@ -46,61 +63,119 @@ bool Done(const CQ_Morvane_Communication& session) {
   return false;
 }
 
+// Forward conversion of mif: ORG copy, KWX text file and ancillary file in dir.
 bool Forward(const std::string& mif, const std::string& dir) {
-  auto session = Session(dir);
+  auto session = Session(dir, dir);
   CQ_StringList paths = {mif};
   session->v_ConvertMIF(&paths);
   session->b_CreateAncillaryFile(dir + "ancillary.txt");
   return Done(*session);
 }
 
-bool Back(const std::string& kwx, const std::string& dir) {
-  auto session = Session(dir);
-  CQ_StringList paths = {kwx};
-  session->v_ConvertKWX(&paths, (dir + "ancillary.txt").c_str());
+// Back conversion of translatedDir/bench.txt against orgDir/bench.org.
+bool Back(const std::string& orgDir, const std::string& translatedDir) {
+  auto session = Session(orgDir, translatedDir);
+  CQ_StringList paths = {translatedDir + "bench.txt"};
+  session->v_ConvertKWX(&paths, (translatedDir + "ancillary.txt").c_str());
   return Done(*session);
+}
+
+// The floor: every line of the three files read, trimmed and written.
+bool Floor(const std::string& orgDir, const std::string& translatedDir) {
+  for (const std::string& file :
+       {translatedDir + "bench.txt", orgDir + "bench.org", translatedDir + "ancillary.txt"}) {
+    CQ_MIFCopyingReader reader(file, translatedDir + "floor.out");
+    std::string line;
+    while (reader.b_ReadLine(line, true)) {
+    }
+    reader.v_Commit();
+  }
+  std::filesystem::remove(translatedDir + "floor.out");
+  return true;
+}
+
+double FileMB(const std::string& path) { return static_cast<double>(std::filesystem::file_size(path)) / (1 << 20); }
+
+struct Result {
+  Measure floor;
+  Measure back;
+};
+
+Result Best(int runs, const std::string& orgDir, const std::string& translatedDir) {
+  Result best;
+  for (int r = 0; r < runs; ++r) {
+    const Measure f = InChild([&] { return Floor(orgDir, translatedDir); });
+    const Measure b = InChild([&] { return Back(orgDir, translatedDir); });
+    if (!f.ok || !b.ok) {
+      std::fprintf(stderr, "a run failed\n");
+      std::exit(1);
+    }
+    if (r == 0 || f.seconds < best.floor.seconds) best.floor = f;
+    if (r == 0 || b.seconds < best.back.seconds) best.back = b;
+  }
+  return best;
+}
+
+// Documents at dir: the MIF source in src/, forward outputs in dir, the
+// pseudo-translated KWX and ancillary files in pseudo/.
+bool Prepare(const std::string& dir, std::uint64_t bytes) {
+  const std::string mif = dir + "src/bench.mif";
+  bench::GenerateMIF(mif, bytes);
+  if (!Forward(mif, dir)) return false;
+  sv_PseudoTranslateFile(dir + "bench.txt", dir + "pseudo/bench.txt");
+  sv_PseudoTranslateFile(dir + "ancillary.txt", dir + "pseudo/ancillary.txt");
+  return true;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  int runsAsked = 0;
+  bool once = false;
   const bench::Options options =
-      bench::ParseOptions(argc, argv, "morvane_back_bench", [](const std::string&, const char*) {});
-  const std::vector<int>& sizes = options.sizes;
+      bench::ParseOptions(argc, argv, "morvane_back_bench", [&](const std::string& opt, const char* value) {
+        if (opt == "--runs") runsAsked = std::atoi(value);
+        if (opt == "--once") once = std::string(value) == "yes";
+      });
   std::string dir = options.dir;
   std::filesystem::create_directories(dir + "/src");
+  std::filesystem::create_directories(dir + "/pseudo");
   dir += "/";
-  std::printf("%8s %10s %10s %10s %10s %10s %10s %10s\n", "input", "forward s", "back s", "back MB/s", "peak MB",
-              "pseudo s", "pseudo MB/s", "peak MB");
-  for (int mb : sizes) {
-    const std::string mif = dir + "src/bench.mif";
-    const double bytes = static_cast<double>(bench::GenerateMIF(mif, static_cast<std::uint64_t>(mb) << 20));
-    const double inMB = bytes / (1 << 20);
-    const Measure forward = InChild([&] { return Forward(mif, dir); });
-    if (!forward.ok) {
+  const std::string pseudo = dir + "pseudo/";
+
+  if (once) {
+    const int mb = options.sizes.empty() ? 10 : options.sizes.back();
+    if (!Prepare(dir, static_cast<std::uint64_t>(mb) << 20)) return 1;
+    return Back(dir, dir) ? 0 : 1;
+  }
+
+  // The fixed cost: a document of one page.
+  if (!Prepare(dir, 0)) return 1;
+  const Measure base = InChild([&] { return Back(dir, dir); });
+  std::printf("one-page document: peak %.1f MB\n", base.peakMB);
+  std::printf("%-7s %8s %9s %9s %7s %9s %8s %9s %8s\n", "file", "in MB", "floor s", "back s", "ratio", "peak MB",
+              "peak/in", "above/in", "back MB/s");
+  for (int mb : options.sizes) {
+    if (!Prepare(dir, static_cast<std::uint64_t>(mb) << 20)) {
       std::fprintf(stderr, "forward conversion failed for %d MB\n", mb);
       return 1;
     }
-    const int runs = mb >= 100 ? 1 : 3;
-    Measure back;
-    for (int r = 0; r < runs; ++r) {
-      const Measure m = InChild([&] { return Back(dir + "bench.txt", dir); });
-      if (!m.ok) return 1;
-      if (r == 0 || m.seconds < back.seconds) back = m;
+    const int runs = runsAsked > 0 ? runsAsked : mb <= 1 ? 9 : mb <= 10 ? 5 : 3;
+    for (const bool translated : {false, true}) {
+      const std::string tr = translated ? pseudo : dir;
+      const double inMB = FileMB(tr + "bench.txt") + FileMB(dir + "bench.org") + FileMB(tr + "ancillary.txt");
+      const Result r = Best(runs, dir, tr);
+      std::printf("%-7s %8.1f %9.3f %9.3f %7.2f %9.1f %8.2f %9.2f %8.1f\n", translated ? "pseudo" : "plain", inMB,
+                  r.floor.seconds, r.back.seconds, r.back.seconds / r.floor.seconds, r.back.peakMB,
+                  r.back.peakMB / inMB, (r.back.peakMB - base.peakMB) / inMB, inMB / r.back.seconds);
+      std::fflush(stdout);
     }
-    sv_PseudoTranslateFile(dir + "bench.txt", dir + "bench.txt");
-    sv_PseudoTranslateFile(dir + "ancillary.txt", dir + "ancillary.txt");
-    Measure pseudo;
-    for (int r = 0; r < runs; ++r) {
-      const Measure m = InChild([&] { return Back(dir + "bench.txt", dir); });
-      if (!m.ok) return 1;
-      if (r == 0 || m.seconds < pseudo.seconds) pseudo = m;
-    }
-    std::printf("%6.1fMB %10.3f %10.3f %10.1f %10.1f %10.3f %10.1f %10.1f\n", inMB, forward.seconds, back.seconds,
-                inMB / back.seconds, back.peakMB, pseudo.seconds, inMB / pseudo.seconds, pseudo.peakMB);
-    std::fflush(stdout);
-    for (const char* f : {"src/bench.mif", "bench.mif", "bench.org", "bench.txt", "ancillary.txt", "bench.cmp"}) {
-      std::filesystem::remove(dir + f);
+    if (!options.keep) {
+      for (const std::string& f : {dir + "src/bench.mif", dir + "bench.mif", dir + "bench.org", dir + "bench.txt",
+                                   dir + "ancillary.txt", dir + "bench.cmp", pseudo + "bench.txt",
+                                   pseudo + "bench.mif", pseudo + "ancillary.txt", pseudo + "bench.cmp"}) {
+        std::filesystem::remove(f);
+      }
     }
   }
   return 0;

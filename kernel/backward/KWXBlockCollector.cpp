@@ -84,7 +84,8 @@ void sv_MoveMarkers(CQ_KWXTokens& tokens) {
       const auto it = blocks.find(t);
       if (it != blocks.end() && it->second.begin == k) {
         if (!placeholders.count(t)) {
-          for (std::size_t m = k; m < it->second.end; ++m) out.push_back(tokens[m]);
+          // No placeholder takes this block: it stays, and nothing reads it again.
+          for (std::size_t m = k; m < it->second.end; ++m) out.push_back(std::move(tokens[m]));
         }
         k = it->second.end - 1;
         continue;
@@ -97,7 +98,8 @@ void sv_MoveMarkers(CQ_KWXTokens& tokens) {
       }
       continue;
     }
-    out.push_back(t);
+    // A token outside every block is read only here.
+    out.push_back(std::move(tokens[k]));
   }
   tokens.swap(out);
 }
@@ -130,7 +132,20 @@ int KindOf(std::string_view token) {
 
 }  // namespace
 
-void CQ_KWXBlockCollector::v_Collect(const CQ_KWXTokens& tokens) {
+void CQ_KWXBlockCollector::v_Collect(const CQ_KWXTokens& tokens) { v_CollectFrom(tokens, nullptr); }
+
+void CQ_KWXBlockCollector::v_Collect(CQ_KWXTokens&& tokens) { v_CollectFrom(tokens, &tokens); }
+
+void CQ_KWXBlockCollector::v_CollectFrom(const CQ_KWXTokens& tokens, CQ_KWXTokens* owned) {
+  // The token at k into a block: moved when the list is ours (each token
+  // is read for the last time where it goes into a block).
+  auto take = [&](CQ_KWXTokens& into, std::size_t k) {
+    if (owned) {
+      into.push_back(std::move((*owned)[k]));
+    } else {
+      into.push_back(tokens[k]);
+    }
+  };
   struct Open {
     int kind;
     std::string id;
@@ -159,15 +174,17 @@ void CQ_KWXBlockCollector::v_Collect(const CQ_KWXTokens& tokens) {
       Open open;
       open.kind = kind;
       open.id = std::string(KWXBack::scs_TagArgument(t, kKinds[kind].prefix));
-      open.lines.push_back(t);
+      take(open.lines, k);
       stack.push_back(std::move(open));
       continue;
     }
     if (stack.empty()) continue;
-    stack.back().lines.push_back(t);
-    if (t == kKinds[stack.back().kind].close) {
+    const bool closes = t == kKinds[stack.back().kind].close;
+    take(stack.back().lines, k);
+    if (closes) {
       Open done = std::move(stack.back());
       stack.pop_back();
+      done.lines.shrink_to_fit();  // blocks are kept to the end of the conversion
       m_amapBlocks[done.kind].try_emplace(std::move(done.id), std::move(done.lines));
     }
   }

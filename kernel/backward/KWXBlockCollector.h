@@ -66,6 +66,8 @@ class OSTRAKON_API CQ_KWXBlockCollector {
   // token lists (a document and its ancillary section); the first block of
   // an identifier wins. Raises 8 when a list ends inside a block.
   void v_Collect(const CQ_KWXTokens& tokens);
+  // The same, taking the tokens over (they are moved into the blocks).
+  void v_Collect(CQ_KWXTokens&& tokens);
 
   // The block of an identifier, opening and closing tokens included; null
   // when there is none.
@@ -96,6 +98,8 @@ class OSTRAKON_API CQ_KWXBlockCollector {
 
  private:
   // Collects the block opened at tokens[open]; returns one past its end.
+  // owned: the list itself when its tokens may be moved from once read.
+  void v_CollectFrom(const CQ_KWXTokens& tokens, CQ_KWXTokens* owned);
   std::size_t n_CollectBlock(const CQ_KWXTokens& tokens, std::size_t open, ET_BlockKind kind, CQ_KWXTokens* outer);
 
   std::unordered_map<std::string, CQ_KWXTokens> m_amapBlocks[BLOCK_KIND_COUNT];

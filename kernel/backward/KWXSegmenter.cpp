@@ -3,7 +3,7 @@
 // by anything but ":"; at that moment the pending text, less those two
 // characters, closes the open segment. Both steps are constant work per
 // character, so a file of one very long line costs no more than many
-// short ones.
+// short ones; runs without brackets are appended whole.
 #include "kernel/backward/KWXSegmenter.h"
 
 namespace KWX {
@@ -43,7 +43,22 @@ void CQ_KWXSegmenter::sv_Tokenise(const std::vector<std::string>& lines, CQ_TagS
   unsigned lineNumber = 0;
   for (const std::string& line : lines) {
     ++lineNumber;
-    for (char c : line) scan(c, lineNumber);
+    const std::size_t n = line.size();
+    std::size_t i = 0;
+    while (i < n) {
+      // A run of bytes that are no bracket, after a byte that opens no tag,
+      // changes nothing but the pending text: it is taken whole.
+      if (previous != '<' && line[i] != '<' && line[i] != '>') {
+        std::size_t j = i + 1;
+        while (j < n && line[j] != '<' && line[j] != '>') ++j;
+        pending.append(line, i, j - i);
+        previous = line[j - 1];
+        i = j;
+        continue;
+      }
+      scan(line[i], lineNumber);
+      ++i;
+    }
     scan('\n', lineNumber);
   }
   if (tagOpen) {

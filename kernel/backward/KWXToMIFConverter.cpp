@@ -240,7 +240,7 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
   // regenerated source lists.
   KWXBack::sv_MoveMarkers(tokens);
   CQ_KWXBlockCollector translated;
-  translated.v_Collect(tokens);
+  translated.v_Collect(std::move(tokens));
   CQ_KWXTokens().swap(tokens);  // the blocks hold what the pass needs
   if (ancillary) translated.v_Collect(sectionTokens);
   CQ_AncillaryFormats translatedFormats;
@@ -253,7 +253,7 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
     const CQ_StringList& kwx = forward->rco_GetKWXLines();
     KWXBack::sv_Explode(std::vector<std::string>(kwx.begin(), kwx.end()), 0, body);
     KWXBack::sv_MoveMarkers(body);
-    source.v_Collect(body);
+    source.v_Collect(std::move(body));
   }
   if (ancillary) {
     const CQ_StringList& regenerated = forward->rco_GetAncillarySection();

@@ -10,6 +10,8 @@
 #include "kernel/backward/MIFBlockBuilder.h"
 
 #include <algorithm>
+#include <cstring>
+#include <stdexcept>
 
 #include "kernel/forward/KWXFormat.h"
 #include "kernel/forward/TextConverter.h"
@@ -58,34 +60,6 @@ std::string_view SpecialCharacter(std::string_view unit) {
     if (c.code == code) return c.name;
   }
   return {};
-}
-
-// Cuts escaped text into units: "\xNN ", a backslash and its byte, or
-// one byte; in a double-byte code page (0: none) a character written as
-// its two bytes is handed over whole as f(first, second), every other
-// unit as f(unit, "").
-template <class F>
-void ForEachUnit(std::string_view escaped, int codePage, F&& f) {
-  const bool doubleByte = CQ_TextConverter::sb_IsDoubleByteCodePage(codePage);
-  std::size_t i = 0;
-  while (i < escaped.size()) {
-    std::size_t len = 1;
-    if (doubleByte && i + 1 < escaped.size() &&
-        CQ_TextConverter::sb_IsLeadByte(codePage, static_cast<unsigned char>(escaped[i])) &&
-        CQ_TextConverter::sb_IsTrailByte(codePage, static_cast<unsigned char>(escaped[i + 1]))) {
-      // A double-byte character written as its two bytes: its second byte
-      // (possibly a backslash) never starts an escape, and a String never
-      // ends between the two. It counts as two units, as the escaping does.
-      f(escaped.substr(i, 1), escaped.substr(i + 1, 1));
-      i += 2;
-      continue;
-    }
-    if (escaped[i] == '\\' && i + 1 < escaped.size()) {
-      len = (escaped[i + 1] == 'x' && i + 4 < escaped.size()) ? 5 : 2;
-    }
-    f(escaped.substr(i, len), std::string_view());
-    i += len;
-  }
 }
 
 bool IsRunOpening(std::string_view t) {
@@ -168,49 +142,96 @@ CQ_MIFLines lst_SplitFragment(std::string_view fragment) {
   return lines;
 }
 
+// --- block lines ---------------------------------------------------------------------
+
+// Bytes of lines, written one after the other; a chunk is never moved.
+struct CQ_MIFBlockLines::st_Chunk {
+  std::unique_ptr<char[]> p_Bytes;
+  std::size_t n_Capacity = 0;
+  std::size_t n_Used = 0;
+};
+
+namespace {
+constexpr std::size_t kChunkBytes = std::size_t(1) << 20;
+}
+
+CQ_MIFBlockLines::CQ_MIFBlockLines() = default;
+CQ_MIFBlockLines::~CQ_MIFBlockLines() = default;
+
+void CQ_MIFBlockLines::v_Clear() {
+  m_lines.clear();
+  // One chunk of the usual size is kept; one made for a very long line is not.
+  if (!m_chunks.empty() && m_chunks.front().n_Capacity == kChunkBytes) {
+    m_chunks.resize(1);
+    m_chunks.front().n_Used = 0;
+  } else {
+    m_chunks.clear();
+  }
+}
+
+void CQ_MIFBlockLines::v_Add(std::string_view line, int net) {
+  if (line.size() > UINT32_MAX) throw std::length_error("MIF line too long");
+  if (m_chunks.empty() || m_chunks.back().n_Capacity - m_chunks.back().n_Used < line.size()) {
+    st_Chunk chunk;
+    chunk.n_Capacity = std::max(kChunkBytes, line.size());
+    chunk.p_Bytes.reset(new char[chunk.n_Capacity]);
+    m_chunks.push_back(std::move(chunk));
+  }
+  st_Chunk& chunk = m_chunks.back();
+  char* const at = chunk.p_Bytes.get() + chunk.n_Used;
+  if (!line.empty()) std::memcpy(at, line.data(), line.size());
+  chunk.n_Used += line.size();
+  m_lines.push_back(st_Line{at, static_cast<std::uint32_t>(line.size()), static_cast<std::int32_t>(net)});
+}
+
 // --- inline objects ------------------------------------------------------------------
 
-void CQ_MIFInlineObjects::v_Scan(const CQ_MIFLines& lines, std::size_t begin, std::size_t end) {
+void CQ_MIFInlineObjects::v_Scan(const CQ_MIFBlockLines& lines, std::size_t begin, std::size_t end) {
+  std::string key;
   for (std::size_t i = begin; i < end; ++i) {
-    const std::string& line = lines[i];
-    if (line.empty() || line.front() != '<' || NetDepth(line) <= 0) continue;
+    const std::string_view line = lines[i];
+    if (line.empty() || line.front() != '<' || lines.i_Net(i) <= 0) continue;
     if (!IsInlineKeyword(MIFSyntax::Keyword(line))) continue;
-    const std::size_t e = MIFSyntax::BlockEnd(lines, i, end);
-    std::string key;
+    key.clear();
     bool unique = false;
     long depth = 0;
-    for (std::size_t k = i; k < e; ++k) {
-      const std::string& l = lines[k];
+    std::size_t e = end;
+    for (std::size_t k = i; k < end; ++k) {
+      const std::string_view l = lines[k];
       if (depth == 1 && IsStatement(l) && HasKeyword(l, "Unique")) {
         unique = true;
       } else {
         key.append(l);
         key.push_back('\n');
       }
-      depth += NetDepth(l);
+      depth += lines.i_Net(k);
+      if (depth <= 0) {
+        e = k + 1;
+        break;
+      }
     }
     if (!unique) continue;
-    m_map[key].emplace_back(lines.begin() + static_cast<std::ptrdiff_t>(i),
-                            lines.begin() + static_cast<std::ptrdiff_t>(e));
+    m_map[key].vec_Places.push_back(st_Place{&lines, i, e});
   }
 }
 
 void CQ_MIFInlineObjects::v_Restore(const CQ_MIFLines& lines, CQ_MIFLines& out) {
   const std::size_t n = lines.size();
+  std::string key;
   for (std::size_t i = 0; i < n; ++i) {
     const std::string& line = lines[i];
-    if (!m_map.empty() && !line.empty() && line.front() == '<' && NetDepth(line) > 0 &&
-        IsInlineKeyword(MIFSyntax::Keyword(line))) {
+    if (!m_map.empty() && !line.empty() && line.front() == '<' && IsInlineKeyword(MIFSyntax::Keyword(line)) &&
+        NetDepth(line) > 0) {
       const std::size_t e = MIFSyntax::BlockEnd(lines, i, n);
-      std::string key;
+      key.clear();
       for (std::size_t k = i; k < e; ++k) {
         key.append(lines[k]);
         key.push_back('\n');
       }
       const auto it = m_map.find(key);
-      if (it != m_map.end() && !it->second.empty()) {
-        for (std::string& l : it->second.front()) out.push_back(std::move(l));
-        it->second.pop_front();
+      if (it != m_map.end() && it->second.n_Next < it->second.vec_Places.size()) {
+        const st_Place place = it->second.vec_Places[it->second.n_Next++];
+        for (std::size_t k = place.n_Begin; k < place.n_End; ++k) out.emplace_back((*place.pcco_Lines)[k]);
         i = e - 1;
         continue;
       }
@@ -221,7 +242,8 @@ void CQ_MIFInlineObjects::v_Restore(const CQ_MIFLines& lines, CQ_MIFLines& out) 
 
 // --- the ORG paragraph -----------------------------------------------------------------
 
-void st_ORGParagraph::v_Read(const CQ_MIFLines& lines, std::size_t begin, std::size_t end, int sourceHyphenation) {
+void st_ORGParagraph::v_Read(const CQ_MIFBlockLines& lines, std::size_t begin, std::size_t end,
+                             int sourceHyphenation) {
   pco_Lines = &lines;
   n_Begin = begin;
   n_End = end;
@@ -231,16 +253,24 @@ void st_ORGParagraph::v_Read(const CQ_MIFLines& lines, std::size_t begin, std::s
   n_Units = 0;
   const std::size_t inner = (end > begin + 1 && IsCloser(lines[end - 1])) ? end - 1 : end;
   bool inHeader = true;
-  lst_Header.push_back(lines[begin]);
+  lst_Header.emplace_back(lines[begin]);
   long depth = 0;  // 0: a direct child of the Para
   for (std::size_t i = begin + 1; i < inner; ++i) {
-    const std::string& l = lines[i];
-    const int net = NetDepth(l);
+    const std::string_view l = lines[i];
+    const int net = lines.i_Net(i);
     if (inHeader && depth == 0 && net > 0 && HasKeyword(l, "ParaLine")) inHeader = false;
     if (inHeader) {
-      lst_Header.push_back(l);
+      lst_Header.emplace_back(l);
     } else if (depth == 1 && net > 0 && HasKeyword(l, "Font")) {
-      const std::size_t e = MIFSyntax::BlockEnd(lines, i, inner);
+      std::size_t e = inner;
+      long fontDepth = 0;
+      for (std::size_t k = i; k < inner; ++k) {
+        fontDepth += lines.i_Net(k);
+        if (fontDepth <= 0) {
+          e = k + 1;
+          break;
+        }
+      }
       std::string fragment;
       for (std::size_t k = i; k < e; ++k) {
         fragment.append(lines[k]);
@@ -259,8 +289,8 @@ void st_ORGParagraph::v_Read(const CQ_MIFLines& lines, std::size_t begin, std::s
       if (kw == "TextRectID") {
         vec_Columns.emplace_back(n_Units, l);
       } else if (kw == "String") {
-        std::string raw;
-        MIFSyntax::StringValue(l, raw);
+        std::string_view raw;
+        if (!MIFSyntax::StringValueView(l, raw)) raw = std::string_view();
         n_Units += CQ_MIFEscaping::sn_CountUnits(raw);
       } else if (kw == "Char") {
         const std::string_view name = MIFSyntax::Value(l);
@@ -327,14 +357,14 @@ class CQ_MIFBlockBuilder::CWriter {
       const std::string& token = t[k];
       if (!KWXBack::sb_IsTag(token)) {
         if (token.front() == '<') continue;  // an unclosed tag cannot reach here
-        std::string escaped;
-        m_ctx.pcco_Escaping->n_Append(token, escaped);
-        Units(escaped);
+        m_escaped.clear();
+        m_ctx.pcco_Escaping->n_Append(token, m_escaped);
+        Units(m_escaped);
         continue;
       }
-      std::string escaped;
-      if (m_ctx.pcco_Escaping->b_CharacterTag(token, escaped)) {
-        Units(escaped);
+      m_escaped.clear();
+      if (m_ctx.pcco_Escaping->b_CharacterTag(token, m_escaped)) {
+        Units(m_escaped);
         continue;
       }
       if (IsMarkerOpening(token)) {
@@ -367,7 +397,7 @@ class CQ_MIFBlockBuilder::CWriter {
       }
       if (IsRunOpening(token)) {
         while (m_nextDrop < m_drops.size() && m_drops[m_nextDrop].anchor == token) PutDrop(m_drops[m_nextDrop++]);
-        if (const std::string* fragment = Find(*m_ctx.pcco_Tags, token)) Fragment(*fragment);
+        if (const std::string* fragment = Find(*m_ctx.pcco_Tags, token)) Fragment(*fragment, true);
         m_run = token;
         continue;
       }
@@ -411,7 +441,7 @@ class CQ_MIFBlockBuilder::CWriter {
       }
       if (b_HasPrefix(token, KWX::PREFIX_CNS)) {
         if (token == KWX::TAG_CNS_DUMMY) continue;
-        if (const std::string* fragment = Find(*m_ctx.pcco_Tags, token)) Fragment(*fragment);
+        if (const std::string* fragment = Find(*m_ctx.pcco_Tags, token)) Fragment(*fragment, true);
         continue;
       }
       if (token == KWX::TAG_CNS_CLOSE) {
@@ -517,45 +547,112 @@ class CQ_MIFBlockBuilder::CWriter {
     }
   }
 
+  // Writes escaped text unit by unit. Runs of plain bytes go into the
+  // open string in pieces as long as the string's room and the next column
+  // position allow; counting only counts. Text in a double-byte code page
+  // goes character by character instead, so that a character is never cut
+  // between strings or columns and a second byte 0x5C never starts an
+  // escape.
   void Units(std::string_view escaped) {
-    ForEachUnit(escaped, m_ctx.pcco_Escaping ? m_ctx.pcco_Escaping->i_CodePage() : 0,
-                [&](std::string_view unit, std::string_view second) {
-      EnsureParaLine();
-      FlushColumns();
-      if (!second.empty()) {
-        if (m_stringOpen && m_string.size() + 2 > MAX_STRING) CloseString();
-        m_string.append(unit);
-        m_string.append(second);
+    const int codePage = m_ctx.pcco_Escaping ? m_ctx.pcco_Escaping->i_CodePage() : 0;
+    if (CQ_TextConverter::sb_IsDoubleByteCodePage(codePage)) {
+      DoubleByteUnits(escaped, codePage);
+      return;
+    }
+    const std::size_t n = escaped.size();
+    if (Counting()) {
+      for (std::size_t i = 0; i < n; i += UnitLength(escaped, i)) ++m_units;
+      return;
+    }
+    std::size_t i = 0;
+    while (i < n) {
+      if (escaped[i] == '\\') {
+        const std::size_t len = UnitLength(escaped, i);
+        Unit(escaped.substr(i, len));
+        i += len;
+        continue;
+      }
+      std::size_t runEnd = escaped.find('\\', i);
+      if (runEnd == std::string_view::npos) runEnd = n;
+      while (i < runEnd) {
+        EnsureParaLine();
+        FlushColumns();
+        if (m_stringOpen && m_string.size() + 1 > MAX_STRING) CloseString();
+        std::size_t take = std::min(runEnd - i, MAX_STRING - m_string.size());
+        if (m_nextColumn < m_columns.size()) take = std::min(take, m_columns[m_nextColumn].first - m_units);
+        m_string.append(escaped.substr(i, take));
         m_stringOpen = true;
         m_lineContent = true;
-        m_units += 2;
-        return;
+        m_units += take;
+        i += take;
       }
-      const std::string_view name = SpecialCharacter(unit);
-      if (name == "HardReturn" && !m_paraLines) {
-        // A text line has no lines of its own to break into: the hard
-        // return is left out, as the verifier's alert 619 tells.
-        ++m_units;
-        return;
-      }
-      if (!name.empty()) {
-        CloseString();
-        Emit("<Char " + std::string(name) + ">");
-        m_lineContent = true;
-        ++m_units;
-        if (name == "HardReturn" && m_paraLines) {
-          Emit("> # end of ParaLine");
-          m_lineOpen = false;
-          OpenLine();
+    }
+  }
+
+  // A character written as its two bytes is one piece of two units (as the
+  // escaping counts it); everything else goes unit by unit.
+  void DoubleByteUnits(std::string_view escaped, int codePage) {
+    const std::size_t n = escaped.size();
+    std::size_t i = 0;
+    while (i < n) {
+      if (i + 1 < n && CQ_TextConverter::sb_IsLeadByte(codePage, static_cast<unsigned char>(escaped[i])) &&
+          CQ_TextConverter::sb_IsTrailByte(codePage, static_cast<unsigned char>(escaped[i + 1]))) {
+        if (!Counting()) {
+          EnsureParaLine();
+          FlushColumns();
+          if (m_stringOpen && m_string.size() + 2 > MAX_STRING) CloseString();
+          m_string.append(escaped.substr(i, 2));
+          m_stringOpen = true;
+          m_lineContent = true;
         }
-        return;
+        m_units += 2;
+        i += 2;
+        continue;
       }
-      if (m_stringOpen && m_string.size() + unit.size() > MAX_STRING) CloseString();
-      m_string.append(unit);
-      m_stringOpen = true;
+      const std::size_t len = UnitLength(escaped, i);
+      if (Counting()) {
+        ++m_units;
+      } else {
+        Unit(escaped.substr(i, len));
+      }
+      i += len;
+    }
+  }
+
+  // The length of the unit at escaped[i]: "\xNN ", a backslash and its
+  // byte, or one byte.
+  static std::size_t UnitLength(std::string_view escaped, std::size_t i) {
+    if (escaped[i] != '\\' || i + 1 >= escaped.size()) return 1;
+    return (escaped[i + 1] == 'x' && i + 4 < escaped.size()) ? 5 : 2;
+  }
+
+  void Unit(std::string_view unit) {
+    EnsureParaLine();
+    FlushColumns();
+    const std::string_view name = SpecialCharacter(unit);
+    if (name == "HardReturn" && !m_paraLines) {
+      // A text line has no lines of its own to break into: the hard
+      // return is left out, as the verifier's alert 619 tells.
+      ++m_units;
+      return;
+    }
+    if (!name.empty()) {
+      CloseString();
+      Emit("<Char " + std::string(name) + ">");
       m_lineContent = true;
       ++m_units;
-    });
+      if (name == "HardReturn" && m_paraLines) {
+        Emit("> # end of ParaLine");
+        m_lineOpen = false;
+        OpenLine();
+      }
+      return;
+    }
+    if (m_stringOpen && m_string.size() + unit.size() > MAX_STRING) CloseString();
+    m_string.append(unit);
+    m_stringOpen = true;
+    m_lineContent = true;
+    ++m_units;
   }
 
   void Statement(std::string line) {
@@ -572,14 +669,20 @@ class CQ_MIFBlockBuilder::CWriter {
     m_lineContent = true;
   }
 
-  void Fragment(const std::string& fragment) {
-    CQ_MIFLines lines;
-    for (std::string& l : lst_SplitFragment(fragment)) {
-      if (IsPseudoLine(l) || l.front() == '#') continue;
-      lines.push_back(std::move(l));
+  // Writes a tag's fragment; repeats: the fragment is a tag map entry that
+  // may come again, kept split in the context's cache.
+  void Fragment(const std::string& fragment, bool repeats = false) {
+    st_FragmentLines own;
+    const st_FragmentLines* f = &own;
+    if (repeats && m_ctx.pco_Fragments) {
+      const auto [it, added] = m_ctx.pco_Fragments->try_emplace(&fragment);
+      if (added) Split(fragment, it->second);
+      f = &it->second;
+    } else {
+      Split(fragment, own);
     }
-    if (lines.empty()) return;
-    const std::size_t units = sn_CountUnits(lines);
+    if (f->lst_Lines.empty()) return;
+    const std::size_t units = f->n_Units;
     if (units > 0) FlushColumns();
     if (Counting()) {
       m_units += units;
@@ -587,12 +690,22 @@ class CQ_MIFBlockBuilder::CWriter {
     }
     CQ_MIFLines restored;
     if (m_ctx.pco_Inline) {
-      m_ctx.pco_Inline->v_Restore(lines, restored);
+      m_ctx.pco_Inline->v_Restore(f->lst_Lines, restored);
+    } else if (f == &own) {
+      restored = std::move(own.lst_Lines);
     } else {
-      restored = std::move(lines);
+      restored = f->lst_Lines;
     }
     StatementLines(restored);
     m_units += units;
+  }
+
+  static void Split(const std::string& fragment, st_FragmentLines& out) {
+    for (std::string& l : lst_SplitFragment(fragment)) {
+      if (IsPseudoLine(l) || l.front() == '#') continue;
+      out.lst_Lines.push_back(std::move(l));
+    }
+    if (!out.lst_Lines.empty()) out.n_Units = sn_CountUnits(out.lst_Lines);
   }
 
   void PutDrop(const Drop& drop) {
@@ -615,6 +728,7 @@ class CQ_MIFBlockBuilder::CWriter {
   bool m_lineContent = false;
   bool m_stringOpen = false;
   std::string m_string;
+  std::string m_escaped;          // the escaped text of the token at hand
   std::string m_run;              // the opening tag of the run in force
   std::size_t m_skipReopen = 0;   // index of a run reopening to pass over
 };

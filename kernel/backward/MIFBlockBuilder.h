@@ -27,7 +27,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -41,6 +43,46 @@
 #include "kernel/forward/MIFSyntax.h"
 #include "kernel/session/Communication.h"
 
+// The lines of one block of the ORG copy as the MIF pass reads it, kept
+// compactly: their bytes in chunks that never move once written, and for
+// each line where it is, its length and its net bracket depth. A block of
+// a whole text flow is the largest thing back conversion holds, so a line
+// costs its bytes and 16 more, not a string of its own. Lines are views,
+// valid until v_Clear.
+class OSTRAKON_API CQ_MIFBlockLines {
+ public:
+  CQ_MIFBlockLines();
+  ~CQ_MIFBlockLines();
+  CQ_MIFBlockLines(const CQ_MIFBlockLines&) = delete;
+  CQ_MIFBlockLines& operator=(const CQ_MIFBlockLines&) = delete;
+
+  // Removes every line; a first chunk of the usual size is kept for the
+  // next block.
+  void v_Clear();
+  // Appends a copy of line, with its net depth (NetDepth of the line).
+  void v_Add(std::string_view line, int net);
+
+  std::size_t size() const { return m_lines.size(); }
+  bool empty() const { return m_lines.empty(); }
+  std::string_view operator[](std::size_t i) const {
+    const st_Line& l = m_lines[i];
+    return std::string_view(l.pc_Data, l.n_Size);
+  }
+  std::string_view front() const { return (*this)[0]; }
+  std::string_view back() const { return (*this)[m_lines.size() - 1]; }
+  int i_Net(std::size_t i) const { return m_lines[i].i_Net; }
+
+ private:
+  struct st_Line {
+    const char* pc_Data;
+    std::uint32_t n_Size;
+    std::int32_t i_Net;
+  };
+  struct st_Chunk;
+  std::deque<st_Line> m_lines;
+  std::vector<st_Chunk> m_chunks;
+};
+
 // Blocks of the ORG copy that stand inside text and carry a Unique
 // statement (markers, cross-references, variables, elements, text insets),
 // found by their text without the Unique statement. Counterparts in the tag
@@ -48,20 +90,31 @@
 // lines removed.
 class OSTRAKON_API CQ_MIFInlineObjects {
  public:
-  // Records every such block in lines[begin, end), at any depth.
-  void v_Scan(const CQ_MIFLines& lines, std::size_t begin, std::size_t end);
+  // Records every such block in lines[begin, end), at any depth, by its
+  // place: the lines must stay as they are while the object is used.
+  void v_Scan(const CQ_MIFBlockLines& lines, std::size_t begin, std::size_t end);
   // Appends lines to out, replacing each recorded block (without its
   // Unique) by the next unused ORG block of the same text.
   void v_Restore(const CQ_MIFLines& lines, CQ_MIFLines& out);
   void v_Clear() { m_map.clear(); }
 
  private:
-  std::unordered_map<std::string, std::deque<CQ_MIFLines>> m_map;
+  struct st_Place {
+    const CQ_MIFBlockLines* pcco_Lines;
+    std::size_t n_Begin;
+    std::size_t n_End;
+  };
+  // The places of the blocks of one text, in order, and the first unused.
+  struct st_Places {
+    std::vector<st_Place> vec_Places;
+    std::size_t n_Next = 0;
+  };
+  std::unordered_map<std::string, st_Places> m_map;
 };
 
 // A paragraph of the ORG copy, as far as rebuilding needs it.
 struct OSTRAKON_API st_ORGParagraph {
-  const CQ_MIFLines* pco_Lines = nullptr;
+  const CQ_MIFBlockLines* pco_Lines = nullptr;
   std::size_t n_Begin = 0;  // the "<Para" line
   std::size_t n_End = 0;    // one past "> # end of Para"
 
@@ -79,13 +132,23 @@ struct OSTRAKON_API st_ORGParagraph {
   // Reads the Para block lines[begin, end). sourceHyphenation 0: soft
   // hyphens that end a ParaLine count nothing, as forward conversion
   // removes them.
-  void v_Read(const CQ_MIFLines& lines, std::size_t begin, std::size_t end, int sourceHyphenation);
+  void v_Read(const CQ_MIFBlockLines& lines, std::size_t begin, std::size_t end, int sourceHyphenation);
 };
 
 class OSTRAKON_API CQ_MIFBlockBuilder {
  public:
   // Longest content of one String statement, in bytes.
   static constexpr std::size_t MAX_STRING = 200;
+
+  // A tag fragment as the writer puts it into text: its lines without
+  // pseudo lines and comments, and its text units.
+  struct st_FragmentLines {
+    CQ_MIFLines lst_Lines;
+    std::size_t n_Units = 0;
+  };
+  // Fragments of the tags that repeat (character formats, font changes,
+  // conditions), by their address in the tag map.
+  using CQ_FragmentCache = std::unordered_map<const std::string*, st_FragmentLines>;
 
   struct st_Context {
     const CQ_TagMap* pcco_Tags = nullptr;
@@ -102,6 +165,9 @@ class OSTRAKON_API CQ_MIFBlockBuilder {
     // conversion dropped because no text followed it; it is put back where
     // it stood, before the next font change.
     const std::unordered_map<std::string, std::string>* pcco_RunTags = nullptr;
+    // Where fragments of repeating tags are kept once split; may be null.
+    // The tag map must not change while it is used.
+    CQ_FragmentCache* pco_Fragments = nullptr;
     // The spelling of the default-font block in the document's markers.
     std::string_view cs_DefaultFont = CQ_MIFTextWriter::DEFAULT_FONT_SIGN;
     int i_SourceHyphenation = 1;

@@ -17,7 +17,6 @@
 #include "kernel/session/KernelStrings.h"
 
 using KWX::b_HasPrefix;
-using MIFSyntax::ForEachChild;
 using MIFSyntax::HasKeyword;
 using MIFSyntax::IsCloser;
 using MIFSyntax::IsStatement;
@@ -89,23 +88,45 @@ CQ_KWXTokens Joined(const CQ_KWXTokens& tokens, std::size_t begin, std::size_t e
 }
 
 // The direct children of the block [open, end) (its closer excluded).
-std::vector<std::pair<std::size_t, std::size_t>> Children(const CQ_MIFLines& lines, std::size_t open, std::size_t end) {
+std::vector<std::pair<std::size_t, std::size_t>> Children(const CQ_MIFBlockLines& lines, std::size_t open,
+                                                          std::size_t end) {
   std::vector<std::pair<std::size_t, std::size_t>> children;
-  ForEachChild(lines, open, end, [&](std::size_t b, std::size_t e) { children.emplace_back(b, e); });
+  const std::size_t inner = (end > open + 1 && IsCloser(lines[end - 1])) ? end - 1 : end;
+  std::size_t i = open + 1;
+  while (i < inner) {
+    std::size_t e = i + 1;
+    if (lines.i_Net(i) > 0) {
+      e = inner;
+      long depth = 0;
+      for (std::size_t k = i; k < inner; ++k) {
+        depth += lines.i_Net(k);
+        if (depth <= 0) {
+          e = k + 1;
+          break;
+        }
+      }
+    }
+    children.emplace_back(i, e);
+    i = e;
+  }
   return children;
 }
 
-bool IsBlock(const CQ_MIFLines& lines, std::pair<std::size_t, std::size_t> child, std::string_view keyword) {
+bool IsBlock(const CQ_MIFBlockLines& lines, std::pair<std::size_t, std::size_t> child, std::string_view keyword) {
   return child.second > child.first + 1 && HasKeyword(lines[child.first], keyword);
 }
 
 // The key a text line is matched by: its Unique statement, or its whole
 // text when it has none.
-std::string TextLineKey(const CQ_MIFLines& lines, std::size_t begin, std::size_t end) {
+int NetOf(const CQ_MIFBlockLines& lines, std::size_t k) { return lines.i_Net(k); }
+int NetOf(const CQ_MIFLines& lines, std::size_t k) { return NetDepth(lines[k]); }
+
+template <class Lines>
+std::string TextLineKey(const Lines& lines, std::size_t begin, std::size_t end) {
   long depth = 0;
   for (std::size_t k = begin; k < end; ++k) {
-    if (depth == 1 && IsStatement(lines[k]) && HasKeyword(lines[k], "Unique")) return lines[k];
-    depth += NetDepth(lines[k]);
+    if (depth == 1 && IsStatement(lines[k]) && HasKeyword(lines[k], "Unique")) return std::string(lines[k]);
+    depth += NetOf(lines, k);
   }
   std::string key;
   for (std::size_t k = begin; k < end; ++k) {
@@ -266,6 +287,7 @@ CQ_MIFBlockBuilder::st_Context CQ_MIFRebuilder::st_BuilderContext(CQ_MIFInlineOb
   context.pcco_Source = m_stIn.pcco_Source;
   context.pco_Inline = inl;
   context.pcco_RunTags = &m_mapRunTags;
+  context.pco_Fragments = &m_mapFragments;
   context.cs_DefaultFont = m_strDefaultFont;
   context.i_SourceHyphenation = m_iSourceHyphenation;
   return context;
@@ -299,9 +321,30 @@ std::string CQ_MIFRebuilder::ccs_FilterLine(const std::string& line) const {
   return line;
 }
 
-void CQ_MIFRebuilder::v_Emit(const std::string& line) { (*m_pcoSink)(ccs_FilterLine(line)); }
+void CQ_MIFRebuilder::v_Emit(const std::string& line) {
+  // Only lines of the statements the filter rewrites are filtered (and
+  // copied); every other line goes to the sink as it is.
+  if (line.size() >= 12 && line[0] == '<') {
+    const std::string_view kw = MIFSyntax::Keyword(line);
+    if (kw == "PgfHyphenate" || kw == "PgfNumFormat" ||
+        std::find(std::begin(kLanguageKeywords), std::end(kLanguageKeywords), kw) != std::end(kLanguageKeywords)) {
+      (*m_pcoSink)(ccs_FilterLine(line));
+      return;
+    }
+  }
+  (*m_pcoSink)(line);
+}
+
+void CQ_MIFRebuilder::v_Emit(std::string_view line) {
+  m_strLine.assign(line);
+  v_Emit(m_strLine);
+}
 
 void CQ_MIFRebuilder::v_EmitAll(const CQ_MIFLines& lines, std::size_t begin, std::size_t end) {
+  for (std::size_t k = begin; k < end; ++k) v_Emit(lines[k]);
+}
+
+void CQ_MIFRebuilder::v_EmitAll(const CQ_MIFBlockLines& lines, std::size_t begin, std::size_t end) {
   for (std::size_t k = begin; k < end; ++k) v_Emit(lines[k]);
 }
 
@@ -340,20 +383,21 @@ void CQ_MIFRebuilder::v_RunText(std::string_view orgText, const LineSink& sink) 
 
 void CQ_MIFRebuilder::v_Pass(CQ_MIFLineReader& reader) {
   m_nFlow = 0;
-  std::string line;
-  CQ_MIFLines block;
-  while (reader.b_ReadLine(line, true)) {
+  std::string_view line;
+  CQ_MIFBlockLines& block = m_coBlock;
+  while (reader.b_ReadLineView(line)) {
     int depth = line.front() == '<' && line.compare(0, kEndOfMIFFile.size(), kEndOfMIFFile) != 0 ? NetDepth(line) : 0;
     if (depth <= 0) {
       v_Emit(line);
       continue;
     }
-    block.clear();
-    block.push_back(std::move(line));
+    block.v_Clear();
+    block.v_Add(line, depth);
     while (depth > 0) {
-      if (!reader.b_ReadLine(line, true)) throw 8;
-      depth += NetDepth(line);
-      block.push_back(std::move(line));
+      if (!reader.b_ReadLineView(line)) throw 8;
+      const int net = NetDepth(line);
+      depth += net;
+      block.v_Add(line, net);
     }
     const std::string_view kw = MIFSyntax::Keyword(block.front());
     if (kw == "TextFlow") {
@@ -380,7 +424,7 @@ void CQ_MIFRebuilder::v_Pass(CQ_MIFLineReader& reader) {
 
 // --- text flows ----------------------------------------------------------------------------------------
 
-void CQ_MIFRebuilder::v_TextFlow(const CQ_MIFLines& block) {
+void CQ_MIFRebuilder::v_TextFlow(const CQ_MIFBlockLines& block) {
   const std::size_t index = m_nFlow++;
   const std::vector<st_MIFTextFlow>& flows = *m_stIn.pcco_Flows;
   if (index >= flows.size()) {
@@ -552,7 +596,7 @@ void CQ_MIFRebuilder::v_TextFlow(const CQ_MIFLines& block) {
   if (IsCloser(block.back())) v_Emit(block.back());
 }
 
-void CQ_MIFRebuilder::v_Notes(const CQ_MIFLines& block, std::size_t begin, std::size_t end, CQ_MIFInlineObjects& inl) {
+void CQ_MIFRebuilder::v_Notes(const CQ_MIFBlockLines& block, std::size_t begin, std::size_t end, CQ_MIFInlineObjects& inl) {
   v_Emit(block[begin]);
   for (const auto& child : Children(block, begin, end)) {
     if (IsBlock(block, child, "FNote")) {
@@ -564,7 +608,7 @@ void CQ_MIFRebuilder::v_Notes(const CQ_MIFLines& block, std::size_t begin, std::
   if (end > begin + 1 && IsCloser(block[end - 1])) v_Emit(block[end - 1]);
 }
 
-void CQ_MIFRebuilder::v_Footnote(const CQ_MIFLines& block, std::size_t begin, std::size_t end,
+void CQ_MIFRebuilder::v_Footnote(const CQ_MIFBlockLines& block, std::size_t begin, std::size_t end,
                                  CQ_MIFInlineObjects& inl) {
   std::string_view id;
   MIFSyntax::ChildValue(block, begin, end, "ID", id);
@@ -585,7 +629,7 @@ void CQ_MIFRebuilder::v_Footnote(const CQ_MIFLines& block, std::size_t begin, st
   v_Container(block, begin, end, tokens, 1, tokens->size() - 1, inl);
 }
 
-void CQ_MIFRebuilder::v_Container(const CQ_MIFLines& block, std::size_t open, std::size_t close,
+void CQ_MIFRebuilder::v_Container(const CQ_MIFBlockLines& block, std::size_t open, std::size_t close,
                                   const CQ_KWXTokens* tokens, std::size_t begin, std::size_t end,
                                   CQ_MIFInlineObjects& inl) {
   const auto children = Children(block, open, close);
@@ -631,7 +675,7 @@ void CQ_MIFRebuilder::v_Container(const CQ_MIFLines& block, std::size_t open, st
 
 // --- tables --------------------------------------------------------------------------------------------------
 
-void CQ_MIFRebuilder::v_Tables(const CQ_MIFLines& block) {
+void CQ_MIFRebuilder::v_Tables(const CQ_MIFBlockLines& block) {
   v_Emit(block.front());
   for (const auto& child : Children(block, 0, block.size())) {
     if (IsBlock(block, child, "Tbl")) {
@@ -643,7 +687,7 @@ void CQ_MIFRebuilder::v_Tables(const CQ_MIFLines& block) {
   if (block.size() > 1 && IsCloser(block.back())) v_Emit(block.back());
 }
 
-void CQ_MIFRebuilder::v_Table(const CQ_MIFLines& block, std::size_t begin, std::size_t end) {
+void CQ_MIFRebuilder::v_Table(const CQ_MIFBlockLines& block, std::size_t begin, std::size_t end) {
   std::string_view idView;
   MIFSyntax::ChildValue(block, begin, end, "TblID", idView);
   const std::string id(idView);
@@ -728,10 +772,10 @@ void CQ_MIFRebuilder::v_Table(const CQ_MIFLines& block, std::size_t begin, std::
 
 // --- text lines ---------------------------------------------------------------------------------------------
 
-void CQ_MIFRebuilder::v_TextLines(const CQ_MIFLines& block) {
+void CQ_MIFRebuilder::v_TextLines(const CQ_MIFBlockLines& block) {
   const std::size_t n = block.size();
   for (std::size_t i = 0; i < n; ++i) {
-    const std::string& line = block[i];
+    const std::string_view line = block[i];
     if (!line.empty() && line.front() == '<' && HasKeyword(line, "TextLine") && NetDepth(line) > 0) {
       const std::size_t e = MIFSyntax::BlockEnd(block, i, n);
       v_TextLine(block, i, e);
@@ -742,7 +786,7 @@ void CQ_MIFRebuilder::v_TextLines(const CQ_MIFLines& block) {
   }
 }
 
-void CQ_MIFRebuilder::v_TextLine(const CQ_MIFLines& block, std::size_t begin, std::size_t end) {
+void CQ_MIFRebuilder::v_TextLine(const CQ_MIFBlockLines& block, std::size_t begin, std::size_t end) {
   const auto found = m_mapTextLines.find(TextLineKey(block, begin, end));
   if (found == m_mapTextLines.end()) {
     v_EmitAll(block, begin, end);
@@ -779,7 +823,7 @@ void CQ_MIFRebuilder::v_TextLine(const CQ_MIFLines& block, std::size_t begin, st
 
 // --- catalogs and formats -------------------------------------------------------------------------------------
 
-void CQ_MIFRebuilder::v_NamedFormats(const CQ_MIFLines& block, const char* item, const char* nameKey,
+void CQ_MIFRebuilder::v_NamedFormats(const CQ_MIFBlockLines& block, const char* item, const char* nameKey,
                                      const char* defKey, const std::unordered_map<std::string, std::string>& tagsByName) {
   v_Emit(block.front());
   for (const auto& child : Children(block, 0, block.size())) {
@@ -796,7 +840,7 @@ void CQ_MIFRebuilder::v_NamedFormats(const CQ_MIFLines& block, const char* item,
     }
     v_Emit(block[child.first]);
     for (const auto& inner : Children(block, child.first, child.second)) {
-      const std::string& line = block[inner.first];
+      const std::string_view line = block[inner.first];
       std::string raw;
       if (!tag.empty() && inner.second == inner.first + 1 && HasKeyword(line, defKey) &&
           b_TranslatedFormat(tag, CQ_MIFTextWriter::MODE_FORMAT, RawValue(line), raw)) {
@@ -810,7 +854,7 @@ void CQ_MIFRebuilder::v_NamedFormats(const CQ_MIFLines& block, const char* item,
   if (block.size() > 1 && IsCloser(block.back())) v_Emit(block.back());
 }
 
-void CQ_MIFRebuilder::v_ElementDefCatalog(const CQ_MIFLines& block) {
+void CQ_MIFRebuilder::v_ElementDefCatalog(const CQ_MIFBlockLines& block) {
   v_Emit(block.front());
   for (const auto& child : Children(block, 0, block.size())) {
     if (!IsBlock(block, child, "ElementDef")) {
@@ -826,7 +870,7 @@ void CQ_MIFRebuilder::v_ElementDefCatalog(const CQ_MIFLines& block) {
     }
     v_Emit(block[child.first]);
     for (const auto& inner : Children(block, child.first, child.second)) {
-      const std::string& line = block[inner.first];
+      const std::string_view line = block[inner.first];
       const std::string_view kw = MIFSyntax::Keyword(line);
       std::string raw;
       if (!tag.empty() && inner.second == inner.first + 1 && (kw == "ElementPrefix" || kw == "ElementSuffix") &&
@@ -842,10 +886,10 @@ void CQ_MIFRebuilder::v_ElementDefCatalog(const CQ_MIFLines& block) {
   if (block.size() > 1 && IsCloser(block.back())) v_Emit(block.back());
 }
 
-void CQ_MIFRebuilder::v_Document(const CQ_MIFLines& block) {
+void CQ_MIFRebuilder::v_Document(const CQ_MIFBlockLines& block) {
   v_Emit(block.front());
   for (const auto& child : Children(block, 0, block.size())) {
-    const std::string& line = block[child.first];
+    const std::string_view line = block[child.first];
     bool done = false;
     if (child.second == child.first + 1) {
       const std::string_view kw = MIFSyntax::Keyword(line);
@@ -865,13 +909,15 @@ void CQ_MIFRebuilder::v_Document(const CQ_MIFLines& block) {
   if (block.size() > 1 && IsCloser(block.back())) v_Emit(block.back());
 }
 
-void CQ_MIFRebuilder::v_FontCatalog(const CQ_MIFLines& block) {
+void CQ_MIFRebuilder::v_FontCatalog(const CQ_MIFBlockLines& block) {
   const std::size_t closer = block.size() > 1 && IsCloser(block.back()) ? block.size() - 1 : block.size();
   v_EmitAll(block, 0, closer);
   if (m_stIn.b_AddVarnelFonts) {
     for (const VarnelFontDefinition& font : VarnelFontDefinitions()) {
       const std::string ftag = std::string("<FTag `") + font.tag + "'>";
-      if (std::find(block.begin(), block.end(), ftag) != block.end()) continue;
+      bool defined = false;
+      for (std::size_t k = 0; k < block.size() && !defined; ++k) defined = block[k] == ftag;
+      if (defined) continue;
       v_Emit("<Font");
       v_Emit(ftag);
       for (const char* property : font.properties) v_Emit(property);

@@ -107,26 +107,29 @@ class OSTRAKON_API CQ_MIFRebuilder {
  private:
   void v_Pass(CQ_MIFLineReader& reader);
   void v_Emit(const std::string& line);
+  void v_Emit(std::string_view line);
+  void v_Emit(const char* line) { v_Emit(std::string_view(line)); }
   void v_EmitAll(const CQ_MIFLines& lines, std::size_t begin, std::size_t end);
+  void v_EmitAll(const CQ_MIFBlockLines& lines, std::size_t begin, std::size_t end);
 
-  void v_TextFlow(const CQ_MIFLines& block);
-  void v_Tables(const CQ_MIFLines& block);
-  void v_Table(const CQ_MIFLines& block, std::size_t begin, std::size_t end);
-  void v_TextLines(const CQ_MIFLines& block);
-  void v_TextLine(const CQ_MIFLines& block, std::size_t begin, std::size_t end);
-  void v_NamedFormats(const CQ_MIFLines& block, const char* item, const char* nameKey, const char* defKey,
+  void v_TextFlow(const CQ_MIFBlockLines& block);
+  void v_Tables(const CQ_MIFBlockLines& block);
+  void v_Table(const CQ_MIFBlockLines& block, std::size_t begin, std::size_t end);
+  void v_TextLines(const CQ_MIFBlockLines& block);
+  void v_TextLine(const CQ_MIFBlockLines& block, std::size_t begin, std::size_t end);
+  void v_NamedFormats(const CQ_MIFBlockLines& block, const char* item, const char* nameKey, const char* defKey,
                       const std::unordered_map<std::string, std::string>& tagsByName);
-  void v_ElementDefCatalog(const CQ_MIFLines& block);
-  void v_Document(const CQ_MIFLines& block);
-  void v_FontCatalog(const CQ_MIFLines& block);
+  void v_ElementDefCatalog(const CQ_MIFBlockLines& block);
+  void v_Document(const CQ_MIFBlockLines& block);
+  void v_FontCatalog(const CQ_MIFBlockLines& block);
 
   // A Notes block: its footnotes rebuilt from their <fn ID> blocks.
-  void v_Notes(const CQ_MIFLines& block, std::size_t begin, std::size_t end, CQ_MIFInlineObjects& inl);
-  void v_Footnote(const CQ_MIFLines& block, std::size_t begin, std::size_t end, CQ_MIFInlineObjects& inl);
+  void v_Notes(const CQ_MIFBlockLines& block, std::size_t begin, std::size_t end, CQ_MIFInlineObjects& inl);
+  void v_Footnote(const CQ_MIFBlockLines& block, std::size_t begin, std::size_t end, CQ_MIFInlineObjects& inl);
   // A container of paragraphs (CellContent, TblTitleContent, FNote): Notes
   // rebuilt, the Para children replaced by the paragraphs of
   // tokens[begin, end).
-  void v_Container(const CQ_MIFLines& block, std::size_t open, std::size_t close, const CQ_KWXTokens* tokens,
+  void v_Container(const CQ_MIFBlockLines& block, std::size_t open, std::size_t close, const CQ_KWXTokens* tokens,
                    std::size_t begin, std::size_t end, CQ_MIFInlineObjects& inl);
 
   // The translated text of a definition when it differs from the source
@@ -148,6 +151,8 @@ class OSTRAKON_API CQ_MIFRebuilder {
   bool m_bHyphenationOff = false;
   std::string m_strDefaultFont;     // the document's spelling of the default-font block
   std::size_t m_nFlow = 0;          // text flows met so far
+  CQ_MIFBlockLines m_coBlock;       // the block at hand
+  std::string m_strLine;            // a line of it on its way to the sink
   // Text lines by their Unique statement (or whole text): <ts N> ids.
   std::unordered_map<std::string, std::string> m_mapTextLines;
   // Format names (raw MIF) to their tags.
@@ -156,4 +161,6 @@ class OSTRAKON_API CQ_MIFRebuilder {
   std::unordered_map<std::string, std::string> m_mapElementTags;
   // Character-format and font-change tags by their Font statement's text.
   std::unordered_map<std::string, std::string> m_mapRunTags;
+  // Fragments of repeating tags, split once for the whole pass.
+  mutable CQ_MIFBlockBuilder::CQ_FragmentCache m_mapFragments;
 };

@@ -1,0 +1,186 @@
+// Paragraph text written by the block builder: String statements never
+// longer than their limit nor cutting an escape in two, column statements
+// at the unit positions the ORG paragraph had them, and text that reads
+// back as the escaped translation; and the compact block lines of the MIF
+// pass.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "kernel/backward/MIFBlockBuilder.h"
+#include "kernel/forward/MIFSyntax.h"
+
+namespace {
+
+// Units of escaped MIF string content: "\xNN ", a backslash and its byte,
+// or one byte.
+std::vector<std::string> UnitsOf(const std::string& escaped) {
+  std::vector<std::string> units;
+  std::size_t i = 0;
+  while (i < escaped.size()) {
+    std::size_t len = 1;
+    if (escaped[i] == '\\' && i + 1 < escaped.size()) len = (escaped[i + 1] == 'x' && i + 4 < escaped.size()) ? 5 : 2;
+    units.push_back(escaped.substr(i, len));
+    i += len;
+  }
+  return units;
+}
+
+struct Written {
+  std::vector<std::string> units;    // of each String read on its own, and of Char statements
+  std::vector<std::size_t> columns;  // units before each TextRectID
+  std::size_t strings = 0;
+};
+
+// The escape a Char statement stands for.
+const char* CharEscape(std::string_view name) { return name == "Tab" ? "\\x08 " : "?"; }
+
+::testing::AssertionResult WellFormed(const CQ_MIFLines& out, Written& w) {
+  for (const std::string& line : out) {
+    if (MIFSyntax::HasKeyword(line, "TextRectID")) w.columns.push_back(w.units.size());
+    if (MIFSyntax::HasKeyword(line, "Char")) w.units.push_back(CharEscape(MIFSyntax::Value(line)));
+    if (!MIFSyntax::HasKeyword(line, "String")) continue;
+    ++w.strings;
+    std::string_view raw;
+    if (!MIFSyntax::StringValueView(line, raw)) return ::testing::AssertionFailure() << "unreadable: " << line;
+    if (raw.size() > CQ_MIFBlockBuilder::MAX_STRING) return ::testing::AssertionFailure() << "too long: " << line;
+    for (std::string& u : UnitsOf(std::string(raw))) w.units.push_back(std::move(u));
+  }
+  return ::testing::AssertionSuccess();
+}
+
+class BlockBuilderTest : public ::testing::Test {
+ protected:
+  BlockBuilderTest() : escaping_(false, 1252) {
+    tags_.emplace("<ps \"Body\" 1>", "<Para\n<PgfTag `Body'>\n");
+    context_.pcco_Tags = &tags_;
+    context_.pcco_Escaping = &escaping_;
+  }
+
+  // The paragraph of `text`, its ORG paragraph having `units` units and
+  // column statements at `columns`.
+  CQ_MIFLines Paragraph(const std::string& text, std::size_t units, const std::vector<std::size_t>& columns) {
+    st_ORGParagraph org;
+    org.lst_Header = {"<Para", "<PgfTag `Body'>"};
+    org.n_Units = units;
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+      org.vec_Columns.emplace_back(columns[c], "<TextRectID " + std::to_string(10 + c) + ">");
+    }
+    const CQ_KWXTokens tokens = {"<ps \"Body\" 1>", text};
+    CQ_MIFLines out;
+    CQ_MIFBlockBuilder(context_).v_Paragraph(tokens, 0, tokens.size(), &org, {}, out);
+    return out;
+  }
+
+  CQ_TagMap tags_;
+  CQ_MIFEscaping escaping_;
+  CQ_MIFBlockBuilder::st_Context context_;
+};
+
+struct TextRow {
+  const char* name;
+  std::string text;
+  std::vector<std::size_t> columns;
+};
+
+void PrintTo(const TextRow& row, std::ostream* os) { *os << row.name; }
+
+class BlockBuilderTextTest : public BlockBuilderTest, public ::testing::WithParamInterface<TextRow> {};
+
+TEST_P(BlockBuilderTextTest, StringsStayWholeAndColumnsKeepTheirUnits) {
+  const TextRow& row = GetParam();
+  const std::string escaped = escaping_.ccs_Escape(row.text);
+  const std::size_t units = UnitsOf(escaped).size();
+  const CQ_MIFLines out = Paragraph(row.text, units, row.columns);
+  Written w;
+  ASSERT_TRUE(WellFormed(out, w));
+  // Every unit once, in order, none cut between two strings.
+  EXPECT_EQ(w.units, UnitsOf(escaped));
+  EXPECT_EQ(w.columns, row.columns);
+  // As few strings as the limit, the columns and the Char statements allow.
+  std::size_t pieces = 0;
+  std::size_t size = 0;
+  bool open = false;
+  std::size_t unit = 0;
+  std::size_t nextColumn = 0;
+  for (const std::string& u : UnitsOf(escaped)) {
+    if (nextColumn < row.columns.size() && row.columns[nextColumn] == unit) {
+      ++nextColumn;
+      open = false;
+    }
+    ++unit;
+    if (u == "\\x08 ") {
+      open = false;
+      continue;
+    }
+    if (!open || size + u.size() > CQ_MIFBlockBuilder::MAX_STRING) {
+      ++pieces;
+      size = 0;
+      open = true;
+    }
+    size += u.size();
+  }
+  EXPECT_EQ(w.strings, pieces);
+}
+
+std::string Repeat(char c, std::size_t n) { return std::string(n, c); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, BlockBuilderTextTest,
+    ::testing::Values(
+        TextRow{"short", "Hello world", {}},
+        TextRow{"exactly_the_limit", Repeat('a', 200), {}},
+        TextRow{"one_over_the_limit", Repeat('a', 201), {}},
+        TextRow{"escape_at_the_limit", Repeat('a', 199) + ">" + Repeat('b', 50), {}},
+        TextRow{"hex_escape_at_the_limit", Repeat('a', 197) + "\xe9" + Repeat('b', 300), {}},
+        TextRow{"tab_across_the_limit", Repeat('a', 198) + "\t" + Repeat('b', 10), {}},
+        TextRow{"columns_inside_a_run", Repeat('a', 450), {0, 150, 260, 449}},
+        TextRow{"column_at_the_limit", Repeat('a', 400), {200}},
+        TextRow{"column_before_an_escape", "abc>def\xe9ghi", {3, 7}},
+        TextRow{"backslash_and_quotes", "a\\b`c'd" + Repeat('x', 220) + "\\", {5}}),
+    [](const ::testing::TestParamInfo<TextRow>& info) { return std::string(info.param.name); });
+
+TEST(BlockLines, KeepsLinesWholeAcrossChunksAndAfterClearing) {
+  CQ_MIFBlockLines lines;
+  std::vector<std::string> expected;
+  // Lines of many sizes, one longer than a chunk, enough to fill several.
+  for (std::size_t k = 0; k < 40000; ++k) {
+    std::string line = "<String `" + std::string(k % 97, static_cast<char>('a' + k % 26)) + "'>";
+    if (k == 20000) line.assign(std::size_t(3) << 20, 'z');
+    expected.push_back(line);
+    lines.v_Add(line, static_cast<int>(k % 3) - 1);
+  }
+  ASSERT_EQ(lines.size(), expected.size());
+  for (std::size_t k = 0; k < expected.size(); ++k) {
+    ASSERT_EQ(lines[k], expected[k]) << k;
+    ASSERT_EQ(lines.i_Net(k), static_cast<int>(k % 3) - 1) << k;
+  }
+  EXPECT_EQ(lines.front(), expected.front());
+  EXPECT_EQ(lines.back(), expected.back());
+  lines.v_Clear();
+  EXPECT_TRUE(lines.empty());
+  lines.v_Add("", 0);
+  lines.v_Add("<Para", 1);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0], "");
+  EXPECT_EQ(lines[1], "<Para");
+  EXPECT_EQ(lines.i_Net(1), 1);
+}
+
+TEST(BlockLines, ORGParagraphReadsItsColumnsFromBlockLines) {
+  const std::vector<std::string> text = {
+      "<Para", "<PgfTag `Body'>", "<ParaLine", "<TextRectID 7>", "<String `abc\\>d'>", "> # end of ParaLine",
+      "<ParaLine", "<String `ef'>", "<TextRectID 8>", "<Char Tab>", "> # end of ParaLine", "> # end of Para"};
+  CQ_MIFBlockLines lines;
+  for (const std::string& l : text) lines.v_Add(l, MIFSyntax::NetDepth(l));
+  st_ORGParagraph p;
+  p.v_Read(lines, 0, lines.size(), 1);
+  EXPECT_EQ(p.lst_Header, (CQ_MIFLines{"<Para", "<PgfTag `Body'>"}));
+  ASSERT_EQ(p.vec_Columns.size(), 2u);
+  EXPECT_EQ(p.vec_Columns[0], (std::pair<std::size_t, std::string>{0, "<TextRectID 7>"}));
+  EXPECT_EQ(p.vec_Columns[1], (std::pair<std::size_t, std::string>{7, "<TextRectID 8>"}));
+  EXPECT_EQ(p.n_Units, 8u);  // a b c \> d e f, and the tab
+}
+
+}  // namespace
