@@ -159,7 +159,6 @@ std::string ccs_DisplayText(std::string_view v, std::string_view encoding) {
 }
 
 bool CTextPieceList::b_Add(const CTextPiece& piece, std::vector<std::string>* report) {
-  if (m_vecPieces.empty() && m_ccsFileName.empty()) m_ccsFileName = "";
   auto at = m_vecPieces.end();
   for (auto it = m_vecPieces.begin(); it != m_vecPieces.end(); ++it) {
     if (&*it == &piece) return false;
