@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "fontmapping/ParserTestSupport.h"
 #include "fontmapping/TypeshiftTestSupport.h"
 #include "fontmapping/logic/TypeshiftModel.h"
 #include "fontmapping/logic/TypeshiftRun.h"
@@ -282,7 +283,7 @@ TEST_F(TypeshiftCRCFile, CopiesAroundRegionsAndReportsPositioningErrors) {
   EXPECT_FALSE(in.b_MoveTo(4, 5, &out, error));
   EXPECT_EQ(error, "Unexpected End of File in " + (dir / "in.txt").string() + ". Line 4 does not contain 5 characters!\n");
   out.v_Close();
-  EXPECT_EQ(tstest::Read((dir / "out.txt").string()), "abc\r\ndXj\nk");
+  EXPECT_EQ(fmtest::ReadFile((dir / "out.txt").string()), "abc\r\ndXj\nk");
 
   CRCFile again;
   ASSERT_TRUE(again.b_OpenRead((dir / "in.txt").string()));
@@ -302,7 +303,7 @@ TEST_F(TypeshiftCRCFile, LargeFileCopiedExactly) {
   ASSERT_TRUE(in.b_MoveTo(15000, 3, &out, error)) << error;
   ASSERT_TRUE(in.b_CopyRest(out, error));
   out.v_Close();
-  EXPECT_EQ(tstest::Read((dir / "big.out").string()), big);
+  EXPECT_EQ(fmtest::ReadFile((dir / "big.out").string()), big);
 }
 
 TEST(TypeshiftSelection, ChecksInOrder) {
