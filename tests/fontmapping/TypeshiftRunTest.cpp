@@ -745,10 +745,6 @@ TEST_P(TypeshiftCorpus, EveryRowToCourierElevenBold) {
   const std::string after = ForwardConvert(dir.Out(GetParam()), (dir.path / "kwx_out").string());
   ASSERT_FALSE(before.empty());
   EXPECT_EQ(before, after);
-  if (std::getenv("TYPESHIFT_DUMP")) {
-    tstest::Write("/tmp/tsb/before.txt", before);
-    tstest::Write("/tmp/tsb/after.txt", after);
-  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, TypeshiftCorpus, ::testing::ValuesIn(SupportedCorpusFiles()),
