@@ -748,13 +748,7 @@ TEST_P(TypeshiftCorpus, EveryRowToCourierElevenBold) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, TypeshiftCorpus, ::testing::ValuesIn(SupportedCorpusFiles()),
-                         [](const ::testing::TestParamInfo<std::string>& info) {
-                           std::string n = info.param;
-                           for (char& c : n) {
-                             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                           }
-                           return n;
-                         });
+                         [](const ::testing::TestParamInfo<std::string>& info) { return fmtest::TestName(info.param); });
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(TypeshiftCorpus);
 
 }  // namespace
