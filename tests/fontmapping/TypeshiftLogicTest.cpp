@@ -86,6 +86,10 @@ TEST(TypeshiftPieceList, DuplicatesAndPositionOrder) {
   std::vector<std::string> order;
   for (const CTextPiece& p : list.rco_Pieces()) order.push_back(ccs_FormatName(p));
   EXPECT_EQ(order, (std::vector<std::string>{"A", "C", "B", "X"}));
+  // A piece of the list itself is at its own place: not added again.
+  EXPECT_FALSE(list.b_Add(list.rco_Pieces()[2], &report));
+  EXPECT_EQ(list.rco_Pieces().size(), 4u);
+  EXPECT_EQ(report.size(), 1u);
 }
 
 TEST(TypeshiftReplaceList, OrderAndDuplicates) {
@@ -97,6 +101,7 @@ TEST(TypeshiftReplaceList, OrderAndDuplicates) {
   EXPECT_TRUE(report.empty());
   EXPECT_FALSE(list.b_Add({3, 5, 4, 1, "c"}, &report));
   EXPECT_EQ(report.size(), 1u);
+  EXPECT_EQ(report.back(), "Duplicate translations! 3 is translated as b and c.\n");
   ASSERT_EQ(list.rco_Pieces().size(), 2u);
   EXPECT_EQ(list.rco_Pieces()[0].ccs_Text, "a");
 }
