@@ -33,22 +33,13 @@
 
 #include "BenchSupport.h"
 #include "MIFBenchGenerator.h"
-#include "kernel/forward/MIFLineReader.h"
 #include "kernel/session/CommunicationFrame.h"
 
 namespace {
 
+using bench::FloorPass;
 using bench::InChild;
 using bench::Measure;
-
-bool FloorPass(const std::string& mif, const std::string& out) {
-  CQ_MIFCopyingReader reader(mif, out);
-  std::string line;
-  while (reader.b_ReadLine(line, true)) {
-  }
-  reader.v_Commit();
-  return true;
-}
 
 bool Convert(const std::string& mif, const std::string& dir, int format) {
   CQ_Morvane_CommunicationFrame session("morvane", "3.0", false);

@@ -21,21 +21,12 @@
 #include "MIFBenchGenerator.h"
 #include "fontmapping/parser/FontMappingParser.h"
 #include "fontmapping/parser/SSException.h"
-#include "kernel/forward/MIFLineReader.h"
 
 namespace {
 
+using bench::FloorPass;
 using bench::InChild;
 using bench::Measure;
-
-bool FloorPass(const std::string& mif, const std::string& out) {
-  CQ_MIFCopyingReader reader(mif, out);
-  std::string line;
-  while (reader.b_ReadLine(line, true)) {
-  }
-  reader.v_Commit();
-  return true;
-}
 
 bool ParseFile(const std::string& mif, long buffer, std::size_t* count) {
   std::vector<CTextPiece> pieces;

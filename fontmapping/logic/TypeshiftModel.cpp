@@ -158,47 +158,53 @@ std::string ccs_DisplayText(std::string_view v, std::string_view encoding) {
   return out;
 }
 
-bool CTextPieceList::b_Add(const CTextPiece& piece, std::vector<std::string>* report) {
-  if (m_vecPieces.empty() && m_ccsFileName.empty()) m_ccsFileName = "";
-  auto at = m_vecPieces.end();
-  for (auto it = m_vecPieces.begin(); it != m_vecPieces.end(); ++it) {
-    if (&*it == &piece) return false;
-    if (it->ccs_ObjectId == piece.ccs_ObjectId && it->i_StartLine == piece.i_StartLine &&
-        it->i_StartColumn == piece.i_StartColumn && it->i_EndLine == piece.i_EndLine &&
-        it->i_EndColumn == piece.i_EndColumn) {
+namespace {
+
+template <class Piece>
+bool SameRange(const Piece& a, const Piece& b) {
+  return a.i_StartLine == b.i_StartLine && a.i_StartColumn == b.i_StartColumn && a.i_EndLine == b.i_EndLine &&
+         a.i_EndColumn == b.i_EndColumn;
+}
+
+// Inserts `piece` before the first listed piece that starts after it,
+// unless a listed piece is at the same place (`samePlace`): then nothing
+// is inserted, and a different text is reported under the listed piece's
+// `name`.
+template <class Piece, class SamePlace, class Name>
+bool AddInOrder(std::vector<Piece>& pieces, const Piece& piece, SamePlace samePlace, Name name,
+                std::vector<std::string>* report) {
+  auto at = pieces.end();
+  for (auto it = pieces.begin(); it != pieces.end(); ++it) {
+    if (samePlace(*it)) {
       if (it->ccs_Text != piece.ccs_Text && report) {
-        report->push_back("Duplicate translations! " + ccs_FormatName(*it) + " is translated as " + it->ccs_Text +
-                          " and " + piece.ccs_Text + ".\n");
+        report->push_back("Duplicate translations! " + name(*it) + " is translated as " + it->ccs_Text + " and " +
+                          piece.ccs_Text + ".\n");
       }
       return false;
     }
-    if (at == m_vecPieces.end() &&
-        ComesBefore(piece.i_StartLine, piece.i_StartColumn, it->i_StartLine, it->i_StartColumn)) {
+    if (at == pieces.end() && ComesBefore(piece.i_StartLine, piece.i_StartColumn, it->i_StartLine, it->i_StartColumn)) {
       at = it;
     }
   }
-  m_vecPieces.insert(at, piece);
+  pieces.insert(at, piece);
   return true;
 }
 
+}  // namespace
+
+bool CTextPieceList::b_Add(const CTextPiece& piece, std::vector<std::string>* report) {
+  // A piece of this list itself is at its own place, so it is never
+  // inserted again.
+  return AddInOrder(
+      m_vecPieces, piece,
+      [&](const CTextPiece& listed) { return listed.ccs_ObjectId == piece.ccs_ObjectId && SameRange(listed, piece); },
+      [](const CTextPiece& listed) { return ccs_FormatName(listed); }, report);
+}
+
 bool CReplaceList::b_Add(const CReplacePiece& piece, std::vector<std::string>* report) {
-  auto at = m_vecPieces.end();
-  for (auto it = m_vecPieces.begin(); it != m_vecPieces.end(); ++it) {
-    if (it->i_StartLine == piece.i_StartLine && it->i_StartColumn == piece.i_StartColumn &&
-        it->i_EndLine == piece.i_EndLine && it->i_EndColumn == piece.i_EndColumn) {
-      if (it->ccs_Text != piece.ccs_Text && report) {
-        report->push_back("Duplicate translations! " + std::to_string(piece.i_StartLine) + " is translated as " +
-                          it->ccs_Text + " and " + piece.ccs_Text + ".\n");
-      }
-      return false;
-    }
-    if (at == m_vecPieces.end() &&
-        ComesBefore(piece.i_StartLine, piece.i_StartColumn, it->i_StartLine, it->i_StartColumn)) {
-      at = it;
-    }
-  }
-  m_vecPieces.insert(at, piece);
-  return true;
+  return AddInOrder(
+      m_vecPieces, piece, [&](const CReplacePiece& listed) { return SameRange(listed, piece); },
+      [](const CReplacePiece& listed) { return std::to_string(listed.i_StartLine); }, report);
 }
 
 st_NewFont co_NewFontFromPiece(const CTextPiece& defining) {

@@ -522,7 +522,7 @@ void CQ_Typeshift::v_AddAvailableFont(const std::string& name, const CTextPiece&
   m_mapFonts.emplace(name, piece);
 }
 
-bool CQ_Typeshift::b_LoadTranslatedFiles(const std::vector<std::string>& files) {
+bool CQ_Typeshift::b_LoadFiles(const std::vector<std::string>& files, bool translated) {
   bool any = false;
   for (const std::string& f : files) {
     if (m_bCancelled) break;
@@ -531,24 +531,14 @@ bool CQ_Typeshift::b_LoadTranslatedFiles(const std::vector<std::string>& files) 
       m_bCancelled = true;
       break;
     }
-    any |= b_LoadFile(f, true);
+    any |= b_LoadFile(f, translated);
   }
   return any;
 }
 
-bool CQ_Typeshift::b_LoadFontFiles(const std::vector<std::string>& files) {
-  bool any = false;
-  for (const std::string& f : files) {
-    if (m_bCancelled) break;
-    if (fn_Stopped && fn_Stopped()) {
-      vec_Log.push_back("*************** PROCESS STOPPED ***************");
-      m_bCancelled = true;
-      break;
-    }
-    any |= b_LoadFile(f, false);
-  }
-  return any;
-}
+bool CQ_Typeshift::b_LoadTranslatedFiles(const std::vector<std::string>& files) { return b_LoadFiles(files, true); }
+
+bool CQ_Typeshift::b_LoadFontFiles(const std::vector<std::string>& files) { return b_LoadFiles(files, false); }
 
 bool CQ_Typeshift::b_Load(const std::vector<std::string>& translated, const std::vector<std::string>& fonts) {
   m_vecTranslated.clear();

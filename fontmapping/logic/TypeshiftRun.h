@@ -127,6 +127,8 @@ class CQ_Typeshift {
 
  private:
   bool b_LoadFile(const std::string& path, bool translated);
+  // Loads the files in turn until the user stops; true when one loaded.
+  bool b_LoadFiles(const std::vector<std::string>& files, bool translated);
   bool b_CheckHead(const std::string& path, std::string& version, std::string& encoding);
   void v_Pump() {
     if (fn_Pump) fn_Pump();

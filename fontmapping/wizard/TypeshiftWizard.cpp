@@ -196,6 +196,16 @@ CQ_TypeshiftWizard::~CQ_TypeshiftWizard() = default;
 
 void CQ_TypeshiftWizard::v_Pump() { QApplication::processEvents(); }
 
+void CQ_TypeshiftWizard::v_AddHelpAndExit(QWidget* page, QHBoxLayout* buttons, int index) {
+  QPushButton* help = Button("&Help", page);
+  QPushButton* exit = Button("&Exit", page);
+  buttons->addWidget(help);
+  buttons->addWidget(exit);
+  m_apHelp[index] = help;
+  connect(help, &QPushButton::clicked, this, [this, index] { m_rDialogs.v_ShowHelp(HelpTopic(index)); });
+  connect(exit, &QPushButton::clicked, this, &QWidget::close);
+}
+
 QWidget* CQ_TypeshiftWizard::pco_BuildSelectionPage() {
   auto* page = new QWidget;
   auto* layout = new QVBoxLayout(page);
@@ -215,10 +225,9 @@ QWidget* CQ_TypeshiftWizard::pco_BuildSelectionPage() {
   auto* buttons = new QHBoxLayout;
   m_pNext = Button("&Next >", page);
   m_pClear = Button("&Clear All", page);
-  QPushButton* help = Button("&Help", page);
-  QPushButton* exit = Button("&Exit", page);
   buttons->addStretch();
-  for (QPushButton* b : {m_pClear, m_pNext, help, exit}) buttons->addWidget(b);
+  for (QPushButton* b : {m_pClear, m_pNext}) buttons->addWidget(b);
+  v_AddHelpAndExit(page, buttons, 0);
   layout->addLayout(buttons);
 
   auto stored = [](const char* name) {
@@ -244,9 +253,6 @@ QWidget* CQ_TypeshiftWizard::pco_BuildSelectionPage() {
     m_pOutput->clear();
   });
   connect(m_pNext, &QPushButton::clicked, this, [this] { v_SelectionNext(); });
-  m_apHelp[0] = help;
-  connect(help, &QPushButton::clicked, this, [this] { m_rDialogs.v_ShowHelp(HelpTopic(0)); });
-  connect(exit, &QPushButton::clicked, this, &QWidget::close);
   return page;
 }
 
@@ -299,13 +305,12 @@ QWidget* CQ_TypeshiftWizard::pco_BuildLoadingPage() {
   m_pSaveLog = Button("Save &As...", page);
   m_pLoadingBack = Button("< &Back", page);
   m_pLoadingNext = Button("&Next >", page);
-  QPushButton* help = Button("&Help", page);
-  QPushButton* exit = Button("&Exit", page);
   m_pStop->setEnabled(false);
   m_pLoadingNext->setEnabled(false);
   for (QPushButton* b : {m_pStart, m_pStop, m_pSaveLog}) buttons->addWidget(b);
   buttons->addStretch();
-  for (QPushButton* b : {m_pLoadingBack, m_pLoadingNext, help, exit}) buttons->addWidget(b);
+  for (QPushButton* b : {m_pLoadingBack, m_pLoadingNext}) buttons->addWidget(b);
+  v_AddHelpAndExit(page, buttons, 1);
   layout->addLayout(buttons);
   connect(m_pStart, &QPushButton::clicked, this, [this] { v_Start(); });
   connect(m_pStop, &QPushButton::clicked, this, [this] { m_bStopped = true; });
@@ -323,9 +328,6 @@ QWidget* CQ_TypeshiftWizard::pco_BuildLoadingPage() {
     v_FillMappingPage();
     m_pPages->setCurrentIndex(2);
   });
-  m_apHelp[1] = help;
-  connect(help, &QPushButton::clicked, this, [this] { m_rDialogs.v_ShowHelp(HelpTopic(1)); });
-  connect(exit, &QPushButton::clicked, this, &QWidget::close);
   return page;
 }
 
@@ -427,10 +429,9 @@ QWidget* CQ_TypeshiftWizard::pco_BuildMappingPage() {
   auto* buttons = new QHBoxLayout;
   m_pMappingBack = Button("< &Back", page);
   m_pRun = Button("&Run", page);
-  QPushButton* help = Button("&Help", page);
-  QPushButton* exit = Button("&Exit", page);
   buttons->addStretch();
-  for (QPushButton* b : {m_pMappingBack, m_pRun, help, exit}) buttons->addWidget(b);
+  for (QPushButton* b : {m_pMappingBack, m_pRun}) buttons->addWidget(b);
+  v_AddHelpAndExit(page, buttons, 2);
   layout->addLayout(buttons);
 
   connect(m_pFontName, &QComboBox::activated, this, [this](int) { v_ApplyToSelection(6, S(m_pFontName->currentData().toString())); });
@@ -446,9 +447,6 @@ QWidget* CQ_TypeshiftWizard::pco_BuildMappingPage() {
   connect(m_pMapSave, &QPushButton::clicked, this, [this] { v_SaveMap(); });
   connect(m_pRun, &QPushButton::clicked, this, [this] { v_Run(); });
   connect(m_pMappingBack, &QPushButton::clicked, this, [this] { v_MappingBack(); });
-  m_apHelp[2] = help;
-  connect(help, &QPushButton::clicked, this, [this] { m_rDialogs.v_ShowHelp(HelpTopic(2)); });
-  connect(exit, &QPushButton::clicked, this, &QWidget::close);
   return page;
 }
 

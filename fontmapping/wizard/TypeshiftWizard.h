@@ -12,6 +12,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -118,6 +119,9 @@ class CQ_TypeshiftWizard : public QWidget {
   static const char* HelpTopic(int page);
 
  private:
+  // The Help and Exit buttons closing a page's button row; Help shows the
+  // page's help topic.
+  void v_AddHelpAndExit(QWidget* page, QHBoxLayout* buttons, int index);
   QWidget* pco_BuildSelectionPage();
   QWidget* pco_BuildLoadingPage();
   QWidget* pco_BuildMappingPage();

@@ -96,13 +96,7 @@ TEST_P(ParserCorpus, BufferSizeDoesNotChangeThePieces) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Documents, ParserCorpus, ::testing::ValuesIn(CorpusFiles()),
-                         [](const auto& info) {
-                           std::string name = info.param.substr(0, info.param.size() - 4);
-                           for (char& c : name) {
-                             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                           }
-                           return name;
-                         });
+                         [](const auto& info) { return fmtest::TestName(info.param.substr(0, info.param.size() - 4)); });
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(ParserCorpus);
 
 TEST(ParserCorpusFiles, CorpusIsPresent) {

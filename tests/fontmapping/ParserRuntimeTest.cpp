@@ -66,8 +66,9 @@ std::vector<std::string> Tokens(std::string_view text, long buffer = -1) {
 }
 
 // A parser over a hand-made table and the program's lexer.
-struct HandParser {
-  HandParser(const std::vector<unsigned char>& table, std::string_view text)
+template <class Parser>
+struct HandParserOf {
+  HandParserOf(const std::vector<unsigned char>& table, std::string_view text)
       : yacc(table.data(), table.size()), consumer(text), lex(&consumer, &CQ_FontMappingParser::rco_LexTable()) {
     parser.setTable(&yacc);
     parser.setLex(&lex);
@@ -75,8 +76,9 @@ struct HandParser {
   SSYaccTable yacc;
   SSLexConsumer consumer;
   SSLex lex;
-  SSYacc parser;
+  Parser parser;
 };
+using HandParser = HandParserOf<SSYacc>;
 
 // --- tables ------------------------------------------------------------------------
 
@@ -598,9 +600,10 @@ class RecordingParser : public SSYacc {
   }
 };
 
-TEST(SSYaccDriver, ReduceActionsSeeTheRightHandSide) {
-  // list -> list CONTENT (0) | CONTENT (1); accept on eof after a list.
-  std::vector<st_StateSpec> states(4);
+// list -> list CONTENT (0) | CONTENT (1), accepting on eof after a list;
+// `extra` states follow state 3.
+std::vector<st_StateSpec> ListStates(std::size_t extra) {
+  std::vector<st_StateSpec> states(4 + extra);
   states[0].actions = {{CONTENT, 1}};
   states[0].gotos = {{300, 2}};
   states[1].flags = 2;
@@ -608,45 +611,28 @@ TEST(SSYaccDriver, ReduceActionsSeeTheRightHandSide) {
   states[2].actions = {{CONTENT, 3}, {-1, kAccept}};
   states[3].flags = 2;
   states[3].defaultAction = kReduce | 0;
-  const std::vector<unsigned char> t = fmtest::BuildYaccTable({{300, 2}, {300, 1}}, states);
-  SSYaccTable table(t.data(), t.size());
-  SSLexConsumer consumer(std::string_view("a b c"));
-  SSLex lex(&consumer, &CQ_FontMappingParser::rco_LexTable());
-  RecordingParser parser;
-  parser.setTable(&table);
-  parser.setLex(&lex);
-  EXPECT_EQ(parser.i_Parse(), 0);
-  const std::vector<std::string> expected = {"1:a|", "0:made|b|", "0:(element)|c|"};
-  EXPECT_EQ(parser.seen, expected);
+  return states;
 }
 
-}  // namespace
-
-namespace {
+TEST(SSYaccDriver, ReduceActionsSeeTheRightHandSide) {
+  HandParserOf<RecordingParser> p(fmtest::BuildYaccTable({{300, 2}, {300, 1}}, ListStates(0)), "a b c");
+  EXPECT_EQ(p.parser.i_Parse(), 0);
+  const std::vector<std::string> expected = {"1:a|", "0:made|b|", "0:(element)|c|"};
+  EXPECT_EQ(p.parser.seen, expected);
+}
 
 TEST(SSYaccDriver, RecoveryShiftsASyntheticErrorAndGoesOn) {
-  // list -> list CONTENT (0) | CONTENT (1) | %error (2)
-  std::vector<st_StateSpec> states(5);
-  states[0].actions = {{CONTENT, 1}, {SSLex::kTokenError, 4}};
-  states[0].gotos = {{300, 2}};
-  states[1].flags = 2;
-  states[1].defaultAction = kReduce | 1;
-  states[2].actions = {{CONTENT, 3}, {-1, kAccept}};
-  states[3].flags = 2;
-  states[3].defaultAction = kReduce | 0;
+  // The list grammar with a third production, list -> %error (2).
+  std::vector<st_StateSpec> states = ListStates(1);
+  states[0].actions.push_back({SSLex::kTokenError, 4});
   states[4].flags = 2;
   states[4].defaultAction = kReduce | 2;
-  const std::vector<unsigned char> t = fmtest::BuildYaccTable({{300, 2}, {300, 1}, {300, 1}}, states);
-  SSYaccTable table(t.data(), t.size());
   // The id statements are not valid anywhere: skipped up to "a".
-  SSLexConsumer consumer(std::string_view("<Unique 1> <TblID 2> a b"));
-  SSLex lex(&consumer, &CQ_FontMappingParser::rco_LexTable());
-  RecordingParser parser;
-  parser.setTable(&table);
-  parser.setLex(&lex);
-  EXPECT_EQ(parser.i_Parse(), 1);
+  HandParserOf<RecordingParser> p(fmtest::BuildYaccTable({{300, 2}, {300, 1}, {300, 1}}, states),
+                                  "<Unique 1> <TblID 2> a b");
+  EXPECT_EQ(p.parser.i_Parse(), 1);
   const std::vector<std::string> expected = {"2:%error|", "0:(element)|a|", "0:(element)|b|"};
-  EXPECT_EQ(parser.seen, expected);
+  EXPECT_EQ(p.parser.seen, expected);
 }
 
 }  // namespace

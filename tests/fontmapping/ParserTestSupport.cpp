@@ -1,5 +1,6 @@
 #include "fontmapping/ParserTestSupport.h"
 
+#include <cctype>
 #include <fstream>
 #include <sstream>
 
@@ -19,6 +20,13 @@ std::string ReadFile(const std::string& path) {
   std::ostringstream s;
   s << in.rdbuf();
   return s.str();
+}
+
+std::string TestName(std::string text) {
+  for (char& c : text) {
+    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+  }
+  return text;
 }
 
 std::vector<st_Group> ScanGroups(std::string_view t) {

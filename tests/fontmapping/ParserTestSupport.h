@@ -20,6 +20,9 @@ struct st_Result {
 
 st_Result Parse(std::string_view text, long bufferSize = -1);
 std::string ReadFile(const std::string& path);
+// The text with every character but letters and digits made '_', as a
+// GoogleTest parameter name.
+std::string TestName(std::string text);
 
 // A group found by the independent scan: kind (0 Pgf, 1 Font, 2
 // CombinedFontDefn), origin by the nearest enclosing context, byte range.

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "fontmapping/ParserTestSupport.h"
 #include "fontmapping/TypeshiftTestSupport.h"
 #include "fontmapping/logic/TypeshiftModel.h"
 #include "fontmapping/logic/TypeshiftRun.h"
@@ -85,6 +86,10 @@ TEST(TypeshiftPieceList, DuplicatesAndPositionOrder) {
   std::vector<std::string> order;
   for (const CTextPiece& p : list.rco_Pieces()) order.push_back(ccs_FormatName(p));
   EXPECT_EQ(order, (std::vector<std::string>{"A", "C", "B", "X"}));
+  // A piece of the list itself is at its own place: not added again.
+  EXPECT_FALSE(list.b_Add(list.rco_Pieces()[2], &report));
+  EXPECT_EQ(list.rco_Pieces().size(), 4u);
+  EXPECT_EQ(report.size(), 1u);
 }
 
 TEST(TypeshiftReplaceList, OrderAndDuplicates) {
@@ -96,6 +101,7 @@ TEST(TypeshiftReplaceList, OrderAndDuplicates) {
   EXPECT_TRUE(report.empty());
   EXPECT_FALSE(list.b_Add({3, 5, 4, 1, "c"}, &report));
   EXPECT_EQ(report.size(), 1u);
+  EXPECT_EQ(report.back(), "Duplicate translations! 3 is translated as b and c.\n");
   ASSERT_EQ(list.rco_Pieces().size(), 2u);
   EXPECT_EQ(list.rco_Pieces()[0].ccs_Text, "a");
 }
@@ -282,7 +288,7 @@ TEST_F(TypeshiftCRCFile, CopiesAroundRegionsAndReportsPositioningErrors) {
   EXPECT_FALSE(in.b_MoveTo(4, 5, &out, error));
   EXPECT_EQ(error, "Unexpected End of File in " + (dir / "in.txt").string() + ". Line 4 does not contain 5 characters!\n");
   out.v_Close();
-  EXPECT_EQ(tstest::Read((dir / "out.txt").string()), "abc\r\ndXj\nk");
+  EXPECT_EQ(fmtest::ReadFile((dir / "out.txt").string()), "abc\r\ndXj\nk");
 
   CRCFile again;
   ASSERT_TRUE(again.b_OpenRead((dir / "in.txt").string()));
@@ -302,7 +308,7 @@ TEST_F(TypeshiftCRCFile, LargeFileCopiedExactly) {
   ASSERT_TRUE(in.b_MoveTo(15000, 3, &out, error)) << error;
   ASSERT_TRUE(in.b_CopyRest(out, error));
   out.v_Close();
-  EXPECT_EQ(tstest::Read((dir / "big.out").string()), big);
+  EXPECT_EQ(fmtest::ReadFile((dir / "big.out").string()), big);
 }
 
 TEST(TypeshiftSelection, ChecksInOrder) {

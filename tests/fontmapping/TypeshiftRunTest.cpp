@@ -181,9 +181,9 @@ std::string FormatOf(std::string_view g) {
 }
 
 void CompareGolden(const std::string& output, const std::string& golden) {
-  const std::string text = tstest::Read(output);
+  const std::string text = fmtest::ReadFile(output);
   if (std::getenv("TYPESHIFT_UPDATE_GOLDEN")) tstest::Write(golden, text);
-  EXPECT_EQ(text, tstest::Read(golden)) << golden;
+  EXPECT_EQ(text, fmtest::ReadFile(golden)) << golden;
 }
 
 struct st_FixtureCase {
@@ -232,8 +232,8 @@ TEST_P(TypeshiftFixtures, GoldenOutputChangesOnlyFontStatements) {
   }
   // Temporary copies are gone; the input is untouched.
   EXPECT_EQ(dir.InFiles(), std::vector<std::string>{fs::path(c.file).filename().string()});
-  const std::string in = tstest::Read(input), out = tstest::Read(dir.Out(fs::path(c.file).filename().string()));
-  EXPECT_EQ(in, tstest::Read(kData + c.file));
+  const std::string in = fmtest::ReadFile(input), out = fmtest::ReadFile(dir.Out(fs::path(c.file).filename().string()));
+  EXPECT_EQ(in, fmtest::ReadFile(kData + c.file));
 
   std::map<std::string, std::string> bases;
   for (const auto& [name, piece] : ts.rco_AvailableFonts()) {
@@ -318,7 +318,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<st_FixtureCase>& info) { return std::string(info.param.name); });
 
 TEST(TypeshiftFixtureDetails, JapaneseCatalogCreatedBeforeParagraphCatalog) {
-  const std::string out = tstest::Read(kData + "expected/ja55.mif");
+  const std::string out = fmtest::ReadFile(kData + "expected/ja55.mif");
   const std::size_t cat = out.find("<CombinedFontCatalog \n <CombinedFontDefn \n  <CombinedFontName `Mincho-Times'>");
   ASSERT_NE(cat, std::string::npos);
   EXPECT_LT(cat, out.find("<PgfCatalog"));
@@ -329,14 +329,14 @@ TEST(TypeshiftFixtureDetails, JapaneseCatalogCreatedBeforeParagraphCatalog) {
   EXPECT_EQ(out.find("<CombinedFontName `Mincho-Times'>", name + 1), std::string::npos);
   EXPECT_EQ(out.find("Gothic-Helvetica"), std::string::npos);
   // CR-only stays CR-only.
-  EXPECT_EQ(tstest::Read(kData + "expected/cr55.mif").find('\n'), std::string::npos);
+  EXPECT_EQ(fmtest::ReadFile(kData + "expected/cr55.mif").find('\n'), std::string::npos);
 }
 
 TEST(TypeshiftFixtureDetails, DefinitionAddedToAnExistingCatalog) {
   TempDir dir;
   // The font file itself as translated file: its catalog holds both
   // definitions, so nothing is added; a copy with one definition less gets it.
-  std::string text = tstest::Read(kData + "ja55-fonts.mif");
+  std::string text = fmtest::ReadFile(kData + "ja55-fonts.mif");
   const std::size_t b = text.find(" <CombinedFontDefn \n  <CombinedFontName `Mincho-Times'>");
   const std::size_t e = text.find("> # end of CombinedFontDefn\n", b) + 28;
   text.erase(b, e - b);
@@ -348,7 +348,7 @@ TEST(TypeshiftFixtureDetails, DefinitionAddedToAnExistingCatalog) {
                      {"\x83\x53\x83\x56\x83\x62\x83\x4e", "MS Gothic", "Gothic-Helvetica", "", "", ""}});
   RecordingQuestions q;
   ASSERT_EQ(ts.i_Run(dir.Out(), q), 1);
-  const std::string out = tstest::Read(dir.Out("t.mif"));
+  const std::string out = fmtest::ReadFile(dir.Out("t.mif"));
   EXPECT_EQ(tstest::CompareOutsideGroups(text, out, true), "");
   const std::size_t gothic = out.find("<CombinedFontName `Gothic-Helvetica'>");
   const std::size_t mincho = out.find("<CombinedFontName `Mincho-Times'>");
@@ -454,11 +454,11 @@ TEST(TypeshiftLoading, TemporaryCopiesRemovedAfterFailure) {
   TempDir dir;
   // CR-only file cut in the middle of a statement: the copy is made, the
   // file fails, the copy is gone.
-  std::string cr = tstest::Read(kData + "cr55.mif");
+  std::string cr = fmtest::ReadFile(kData + "cr55.mif");
   cr.resize(cr.size() / 2);
   tstest::Write(dir.In("cut.mif"), cr);
   // EUC-JP file with a byte sequence that is no EUC-JP character.
-  std::string euc = tstest::Read(kData + "euc/eucjp.mif");
+  std::string euc = fmtest::ReadFile(kData + "euc/eucjp.mif");
   euc.insert(euc.find("<Units"), "<String `\xA9\xA1\xFF'>\n");
   tstest::Write(dir.In("bad.mif"), euc);
   CQ_Typeshift ts;
@@ -503,7 +503,7 @@ TEST(TypeshiftRun, OverwriteAnswersAndSameName) {
     q.answers = {et_Overwrite::No, et_Overwrite::NoToAll};
     EXPECT_EQ(ts.i_Run(dir.Out(), q), 0);
     EXPECT_EQ(q.asked.size(), 2u);
-    for (const char* n : {"a.mif", "b.mif", "c.mif"}) EXPECT_EQ(tstest::Read(dir.Out(n)), "old");
+    for (const char* n : {"a.mif", "b.mif", "c.mif"}) EXPECT_EQ(fmtest::ReadFile(dir.Out(n)), "old");
   }
   {
     RecordingQuestions q;
@@ -511,15 +511,15 @@ TEST(TypeshiftRun, OverwriteAnswersAndSameName) {
     EXPECT_EQ(ts.i_Run(dir.Out(), q), 3);
     EXPECT_EQ(q.asked.size(), 2u);
     EXPECT_TRUE(Contains(ts.vec_Log, "3 files created.\n"));
-    EXPECT_NE(tstest::Read(dir.Out("c.mif")).find("<FFamily `Courier'>"), std::string::npos);
+    EXPECT_NE(fmtest::ReadFile(dir.Out("c.mif")).find("<FFamily `Courier'>"), std::string::npos);
   }
   {
     // The input folder as output folder: nothing is written over an input.
-    const std::string before = tstest::Read(a);
+    const std::string before = fmtest::ReadFile(a);
     RecordingQuestions q;
     EXPECT_EQ(ts.i_Run((dir.path / "in").string(), q), 0);
     EXPECT_TRUE(Contains(ts.vec_Log, "Same filename (" + a + ") specified for both Input and Output!\n"));
-    EXPECT_EQ(tstest::Read(a), before);
+    EXPECT_EQ(fmtest::ReadFile(a), before);
     EXPECT_TRUE(q.asked.empty());
   }
 }
@@ -541,10 +541,10 @@ TEST(TypeshiftRun, FileOutsideTheRootAndUnknownFlag) {
   EXPECT_EQ(q.messages[0], "Halvex Typeshift for FrameMaker: The file " + dir.Font("elsewhere.mif") + " is not in the path " +
                                (dir.path / "in").string() + "/.\n\nIt will not be translated!");
   EXPECT_TRUE(ContainsPart(ts.vec_Log, "is left unchanged (mapping flag 2)"));
-  const std::string out = tstest::Read(dir.Out("a.mif"));
+  const std::string out = fmtest::ReadFile(dir.Out("a.mif"));
   // The cell format's Pgf in the catalog kept its statement whole.
   EXPECT_NE(out.find("  <PgfTag `CellBody'>\n  <PgfFont \n   <FTag `'>\n   <FFamily `Helvetica'>"), std::string::npos);
-  EXPECT_EQ(tstest::CompareOutsideGroups(tstest::Read(a), out, false), "");
+  EXPECT_EQ(tstest::CompareOutsideGroups(fmtest::ReadFile(a), out, false), "");
 }
 
 // --- the command line -------------------------------------------------------------
@@ -588,8 +588,8 @@ TEST(TypeshiftCommandLine, ListAndApply) {
     ASSERT_TRUE(ts.b_SaveFontMap(dir.Font("map.txt"), error)) << error;
   }
   EXPECT_EQ(RunCli({"apply", "--font-map", dir.Font("map.txt"), "--output-dir", dir.Out(), ja}, out, err), 0) << err;
-  EXPECT_EQ(tstest::Read(dir.Out("ja55.mif")), tstest::Read(kData + "expected/ja55-map.mif"));
-  if (std::getenv("TYPESHIFT_UPDATE_GOLDEN")) tstest::Write(kData + "expected/ja55-map.mif", tstest::Read(dir.Out("ja55.mif")));
+  EXPECT_EQ(fmtest::ReadFile(dir.Out("ja55.mif")), fmtest::ReadFile(kData + "expected/ja55-map.mif"));
+  if (std::getenv("TYPESHIFT_UPDATE_GOLDEN")) tstest::Write(kData + "expected/ja55-map.mif", fmtest::ReadFile(dir.Out("ja55.mif")));
 
   EXPECT_EQ(RunCli({"apply", "--font-map", dir.Font("map.txt"), "--output-dir", (dir.path / "in").string(), ja}, out, err), 1);
   EXPECT_NE(err.find("Output files can't be created in the same directory"), std::string::npos);
@@ -638,12 +638,12 @@ TEST(TypeshiftCommandLine, MapWrittenFromRawListingAppliesToNonAsciiNames) {
   tstest::Write(dir.Font("raw.txt"), rawMap);
   ASSERT_EQ(RunCli({"apply", "--font-map", dir.Font("raw.txt"), "--fonts", dir.Font("f.mif"), "--output-dir", dir.Out(), ja},
                    shown, err), 0) << err;
-  const std::string out = tstest::Read(dir.Out("ja55.mif"));
+  const std::string out = fmtest::ReadFile(dir.Out("ja55.mif"));
   std::size_t mapped = 0;
   for (std::size_t p = 0; (p = out.find("<FCombinedFontName `Mincho-Times'>", p)) != std::string::npos; ++p) ++mapped;
   EXPECT_GE(mapped, 2u);
   EXPECT_NE(out.find("<CombinedFontDefn"), std::string::npos);
-  EXPECT_EQ(tstest::CompareOutsideGroups(tstest::Read(ja), out, true), "");
+  EXPECT_EQ(tstest::CompareOutsideGroups(fmtest::ReadFile(ja), out, true), "");
 
   // The same records with the displayed (UTF-8) name change nothing.
   std::string display;
@@ -654,7 +654,7 @@ TEST(TypeshiftCommandLine, MapWrittenFromRawListingAppliesToNonAsciiNames) {
   fs::remove(dir.Out("ja55.mif"));
   RunCli({"apply", "--font-map", dir.Font("shown.txt"), "--fonts", dir.Font("f.mif"), "--output-dir", dir.Out(), ja}, shown,
          err);
-  EXPECT_EQ(tstest::Read(dir.Out("ja55.mif")).find("Mincho-Times'>"), std::string::npos);
+  EXPECT_EQ(fmtest::ReadFile(dir.Out("ja55.mif")).find("Mincho-Times'>"), std::string::npos);
   EXPECT_EQ(RunCli({"apply", "--raw", "--font-map", dir.Font("raw.txt"), "--output-dir", dir.Out(), ja}, shown, err), 2);
 }
 
@@ -666,7 +666,7 @@ std::vector<std::string> SupportedCorpusFiles() {
   if (!fs::is_directory(dir)) return files;
   for (const auto& e : fs::directory_iterator(dir)) {
     if (e.path().extension() != ".mif") continue;
-    const std::string head = tstest::Read(e.path().string()).substr(0, 20);
+    const std::string head = fmtest::ReadFile(e.path().string()).substr(0, 20);
     for (const char* v : {"<MIFFile 4.0", "<MIFFile 5.0", "<MIFFile 5.5"}) {
       if (head.rfind(v, 0) == 0) files.push_back(e.path().filename().string());
     }
@@ -686,7 +686,7 @@ std::string ForwardConvert(const std::string& mif, const std::string& orgDir) {
   EXPECT_NE(rc, 2) << e.str();
   if (std::getenv("TYPESHIFT_DUMP")) std::cerr << o.str() << e.str();
   // The source path names the folder, which differs by design.
-  std::string kwx = tstest::Read((fs::path(orgDir) / fs::path(mif).filename().replace_extension(".txt")).string());
+  std::string kwx = fmtest::ReadFile((fs::path(orgDir) / fs::path(mif).filename().replace_extension(".txt")).string());
   const std::size_t p = kwx.find("<sourcepath ");
   if (p != std::string::npos) kwx.erase(p, kwx.find('\n', p) + 1 - p);
   if (!kwx.empty()) {
@@ -723,7 +723,7 @@ TEST_P(TypeshiftCorpus, EveryRowToCourierElevenBold) {
   RecordingQuestions q;
   ASSERT_EQ(ts.i_Run(dir.Out(), q), 1) << Joined(ts.vec_Log);
   EXPECT_EQ(dir.InFiles(), std::vector<std::string>{GetParam()});
-  const std::string in = tstest::Read(input), out = tstest::Read(dir.Out(GetParam()));
+  const std::string in = fmtest::ReadFile(input), out = fmtest::ReadFile(dir.Out(GetParam()));
   // Every listed piece, found by its byte position, must be mapped.
   std::set<std::size_t> listed;
   for (const CTextPiece& p : ts.rco_TranslatedLists()[0].rco_Pieces()) {
@@ -745,20 +745,10 @@ TEST_P(TypeshiftCorpus, EveryRowToCourierElevenBold) {
   const std::string after = ForwardConvert(dir.Out(GetParam()), (dir.path / "kwx_out").string());
   ASSERT_FALSE(before.empty());
   EXPECT_EQ(before, after);
-  if (std::getenv("TYPESHIFT_DUMP")) {
-    tstest::Write("/tmp/tsb/before.txt", before);
-    tstest::Write("/tmp/tsb/after.txt", after);
-  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, TypeshiftCorpus, ::testing::ValuesIn(SupportedCorpusFiles()),
-                         [](const ::testing::TestParamInfo<std::string>& info) {
-                           std::string n = info.param;
-                           for (char& c : n) {
-                             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                           }
-                           return n;
-                         });
+                         [](const ::testing::TestParamInfo<std::string>& info) { return fmtest::TestName(info.param); });
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(TypeshiftCorpus);
 
 }  // namespace

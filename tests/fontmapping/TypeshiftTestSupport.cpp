@@ -3,16 +3,8 @@
 #include <algorithm>
 #include <cctype>
 #include <fstream>
-#include <sstream>
 
 namespace tstest {
-
-std::string Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 void Write(const std::string& path, std::string_view text) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);

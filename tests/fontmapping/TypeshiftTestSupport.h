@@ -9,7 +9,6 @@
 
 namespace tstest {
 
-std::string Read(const std::string& path);
 void Write(const std::string& path, std::string_view text);
 
 // Brackets balance outside strings and comments, every string closes, and

@@ -23,6 +23,7 @@
 #include <sstream>
 
 #include "System/Platform/Registry.h"
+#include "fontmapping/ParserTestSupport.h"
 #include "fontmapping/wizard/TypeshiftWizard.h"
 
 using namespace typeshift;
@@ -33,12 +34,7 @@ namespace {
 const std::string kData = std::string(MORVANE_TEST_DATA_DIR) + "/typeshift/";
 const std::string kHonbun = "\x96\x7b\x95\xb6";  // "本文" in Shift-JIS
 
-std::string Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using fmtest::ReadFile;
 
 class ScriptedDialogs : public CQ_TypeshiftDialogs {
  public:
@@ -218,7 +214,7 @@ class TypeshiftWizardTest : public QObject {
     Shot(w, "typeshift-loading.png");
     d.paths.push_back(P("out/log.txt"));
     QTest::mouseClick(w.pco_SaveLog(), Qt::LeftButton);
-    QVERIFY(Read(P("out/log.txt")).find("Processing: " + P("in5/b.mif") + "\r\n") != std::string::npos);
+    QVERIFY(ReadFile(P("out/log.txt")).find("Processing: " + P("in5/b.mif") + "\r\n") != std::string::npos);
   }
 
   void mappingMultipleChangeSizesAndFontMap() {
@@ -279,7 +275,7 @@ class TypeshiftWizardTest : public QObject {
     // Save As, lose the mappings by going back, load the map again.
     d.paths.push_back(P("out/map.txt"));
     QTest::mouseClick(w.pco_MapSave(), Qt::LeftButton);
-    const std::string map = Read(P("out/map.txt"));
+    const std::string map = ReadFile(P("out/map.txt"));
     QVERIFY(map.rfind("Halvex Typeshift for FrameMaker 1.00;\r\n", 0) == 0);
     QVERIFY(map.find(";Mincho-Times;400.00;Bold;Regular;CTextPieceText;\n<CombinedFontDefn") != std::string::npos);
     d.answers.push_back(et_Answer::No);
@@ -314,7 +310,7 @@ class TypeshiftWizardTest : public QObject {
     QCOMPARE(w.pco_FilePercent()->text(), QString("0%"));
     QCOMPARE(w.pco_TotalPercent()->text(), QString("0%"));
     QCOMPARE(d.Last(), std::string("Halvex Typeshift for FrameMaker|Finished processing."));
-    const std::string out = Read(P("out/ja55.mif"));
+    const std::string out = ReadFile(P("out/ja55.mif"));
     QVERIFY(out.find("<FCombinedFontName `Mincho-Times'>") != std::string::npos);
     QCOMPARE(w.pco_TotalBar()->value(), 0);
   }
@@ -425,15 +421,15 @@ class TypeshiftWizardTest : public QObject {
     d.overwrite.push_back(et_Overwrite::NoToAll);
     QTest::mouseClick(w.pco_Run(), Qt::LeftButton);
     QCOMPARE(d.askedOverwrite.size(), std::size_t(1));
-    QCOMPARE(Read(P("out/a.mif")), std::string("old a"));
-    QCOMPARE(Read(P("out/b.mif")), std::string("old b"));
+    QCOMPARE(ReadFile(P("out/a.mif")), std::string("old a"));
+    QCOMPARE(ReadFile(P("out/b.mif")), std::string("old b"));
     QCOMPARE(d.Last(), std::string("Halvex Typeshift for FrameMaker|Finished processing."));
     // Yes to all writes both.
     d.askedOverwrite.clear();
     d.overwrite.push_back(et_Overwrite::YesToAll);
     QTest::mouseClick(w.pco_Run(), Qt::LeftButton);
     QCOMPARE(d.askedOverwrite.size(), std::size_t(1));
-    QVERIFY(Read(P("out/b.mif")).find("<FFamily `Helvetica'>") != std::string::npos);
+    QVERIFY(ReadFile(P("out/b.mif")).find("<FFamily `Helvetica'>") != std::string::npos);
     // "&No" leaves one file, "&Yes" overwrites the next.
     std::ofstream(P("out/a.mif")) << "old a";
     std::ofstream(P("out/b.mif")) << "old b";
@@ -441,8 +437,8 @@ class TypeshiftWizardTest : public QObject {
     d.overwrite = {et_Overwrite::No, et_Overwrite::Yes};
     QTest::mouseClick(w.pco_Run(), Qt::LeftButton);
     QCOMPARE(d.askedOverwrite, std::vector<std::string>({P("out/a.mif"), P("out/b.mif")}));
-    QCOMPARE(Read(P("out/a.mif")), std::string("old a"));
-    QVERIFY(Read(P("out/b.mif")).find("<FFamily `Helvetica'>") != std::string::npos);
+    QCOMPARE(ReadFile(P("out/a.mif")), std::string("old a"));
+    QVERIFY(ReadFile(P("out/b.mif")).find("<FFamily `Helvetica'>") != std::string::npos);
   }
 };
 

@@ -22,6 +22,7 @@
 
 #include "BrannockWindow.h"
 #include "QtDialogs.h"
+#include "FrontEndTestSupport.h"
 #include "ScriptedDialogs.h"
 #include "System/Platform/Registry.h"
 #include "kernel/session/CommunicationFrame.h"
@@ -29,6 +30,7 @@
 #include "logic/FrontEndStrings.h"
 
 using brannock::BatchKind;
+using brannock_test::ReadText;
 using brannock_test::ScriptedDialogs;
 namespace fs = std::filesystem;
 
@@ -36,13 +38,6 @@ namespace {
 
 const char kApp[] = "Halvex Morvane for FrameMaker";
 const std::string kUnderscores(84, '_');
-
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 // One run of the program: session and window over a scripted seam.
 struct Program {

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "FrontEndTestSupport.h"
 #include "ScriptedDialogs.h"
 #include "System/Platform/FileException.h"
 #include "System/Platform/Registry.h"
@@ -21,6 +22,7 @@
 
 namespace fs = std::filesystem;
 using namespace brannock;
+using brannock_test::ReadText;
 using brannock_test::ScriptedDialogs;
 
 namespace {
@@ -52,13 +54,6 @@ class FrontEndTest : public ::testing::Test {
   }
   std::string root_, store_;
 };
-
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 }  // namespace
 

@@ -252,7 +252,7 @@ void CQ_TemporaryFile::sv_PassCommitGate() {
 CQ_TemporaryFile::CQ_TemporaryFile(std::string destination) : m_strPath(std::move(destination)) {
   const std::size_t slash = m_strPath.rfind('/');
   const std::string folder = slash == std::string::npos ? std::string() : m_strPath.substr(0, slash + 1);
-  const std::string name = slash == std::string::npos ? m_strPath : m_strPath.substr(slash + 1);
+  const std::string name = ccs_FileName();
   if (name.empty()) CQ_FileException::ThrowOsError(EISDIR, m_strPath);
   if (name.size() > NAME_MAX) CQ_FileException::ThrowOsError(ENAMETOOLONG, m_strPath);
   m_iFolder = OpenFolder(folder, O_PATH);
