@@ -4,6 +4,7 @@ list(APPEND KERNEL_SOURCES
   forward/MIFLineStore.cpp
   forward/MIFLineReader.cpp
   forward/MIFFileCheck.cpp
+  forward/ChangeBarClearing.cpp
   forward/MIFPreScan.cpp
   forward/MIFPreScanPages.cpp
   forward/MIFPreScanDump.cpp
