@@ -65,6 +65,9 @@ const char kUsage[] =
     "  --marker-length N          report markers of at least N characters (default 220)\n"
     "  --ancillary FILE           write the batch's ancillary file under this name\n"
     "  --no-ancillary             write no ancillary file\n"
+    "  --max-mif-version 5.5|7.0  the newest MIF version converted: 5.5 (the default)\n"
+    "                             converts MIF 4.0, 5.0 and 5.5; 7.0 converts MIF 7.0\n"
+    "                             as well. Newer (Unicode) versions are refused.\n"
     "  --clear-change-bars        convert documents with change bars from a copy with\n"
     "                             change bars switched off, kept in the folder\n"
     "                             change-bars-off/ of the ORG folder (by default such\n"
@@ -120,7 +123,8 @@ struct Arguments {
 const std::map<std::string, std::set<std::string>> kValueOptions = {
     {"convert-mif",
      {"org-dir", "translated-dir", "format", "page-size", "charset", "source-hyphenation", "target-hyphenation",
-      "marker-placeholders", "smart-quotes", "source-language", "target-language", "marker-length", "ancillary"}},
+      "marker-placeholders", "smart-quotes", "source-language", "target-language", "marker-length", "ancillary",
+      "max-mif-version"}},
     {"verify", {"org-dir", "format", "target-language", "page-size", "suppress", "report"}},
     {"convert-kwx", {"org-dir", "ancillary", "format", "target-language", "target-hyphenation"}},
     {"pseudo", {"output-dir"}},
@@ -327,6 +331,7 @@ int RunConvertMIF(const Arguments& args, std::ostream& out, std::ostream& err) {
   auto targetHyphenation = Choice(args, "target-hyphenation", "off", "keep", 0, error);
   auto placeholders = Choice(args, "marker-placeholders", "insert", "none", 0, error);
   auto quotes = Choice(args, "smart-quotes", "text", "tags", 0, error);
+  auto maxVersion = Choice(args, "max-mif-version", "5.5", "7.0", 0, error);
   if (!error.empty()) {
     err << "morvane convert-mif: " << error << '\n';
     return 2;
@@ -389,6 +394,7 @@ int RunConvertMIF(const Arguments& args, std::ostream& out, std::ostream& err) {
   session.v_SetTranslationHyphenation(*targetHyphenation);
   session.v_SetMarkerPlaceholders(*placeholders);
   session.v_SetSmartQuotes(*quotes);
+  session.v_SetHighestMIFVersion(*maxVersion == 1 ? 70 : 55);
   session.v_SetSourceMarkerLength(markerLength.c_str());
   session.v_SetORGFilesPath(orgFolder.c_str());
   session.v_SetTranslatedFilesPath(translatedFolder.c_str());

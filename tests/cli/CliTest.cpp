@@ -312,4 +312,43 @@ TEST_F(ConvertMif, ChangeBarsClearedInACopyOnRequest) {
   EXPECT_NE(help.find("  --clear-change-bars "), std::string::npos);
 }
 
+TEST_F(ConvertMif, MIF70ConvertsOnlyWhenAskedAndTextWithoutAFormIsRefused) {
+  std::string mif = ReadAll(dir_ + "/sample.mif");
+  ReplaceOnce(mif, "<MIFFile 5.50>", "<MIFFile 7.00>");
+  WriteAll(dir_ + "/seven.mif", mif);
+
+  Outcome refused = Morvane("convert-mif --format txt --org-dir out seven.mif", dir_);
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.out.find("Conversion Error 100."), std::string::npos) << refused.out;
+  EXPECT_EQ(Morvane("convert-mif --format txt --org-dir out --max-mif-version 5.5 seven.mif", dir_).status, 1);
+  EXPECT_EQ(Morvane("convert-mif --max-mif-version 8.0 seven.mif", dir_).status, 2);
+
+  Outcome converted = Morvane("convert-mif --format txt --org-dir out --max-mif-version 7.0 seven.mif", dir_);
+  EXPECT_EQ(converted.status, 0) << converted.out;
+  EXPECT_EQ(Morvane("convert-mif --format txt --org-dir tr sample.mif", dir_).status, 0);
+  // The same document as the 5.5 sample, apart from its version line.
+  std::string org = ReadAll(dir_ + "/out/seven.org");
+  ReplaceOnce(org, "<MIFFile 7.00>", "<MIFFile 5.50>");
+  EXPECT_EQ(org, ReadAll(dir_ + "/tr/sample.org"));
+  std::filesystem::create_directories(dir_ + "/back");
+  std::filesystem::copy_file(dir_ + "/out/seven.txt", dir_ + "/back/seven.txt");
+  EXPECT_EQ(Morvane("convert-kwx --org-dir out back/seven.txt", dir_).status, 0);
+  EXPECT_EQ(ReadAll(dir_ + "/back/seven.mif").rfind("<MIFFile 7.00>", 0), 0u);  // written as the version it came as
+
+  // An attribute value holds text the KWX file has no form for: refused,
+  // naming the statement and its line, and nothing is written.
+  std::string attribute = mif;
+  ReplaceOnce(attribute, "<MIFFile 7.00>", "<MIFFile 7.00>\n<ElementDefCatalog\n<AttrValue `Cover'>\n>");
+  WriteAll(dir_ + "/attribute.mif", attribute);
+  Outcome text = Morvane("convert-mif --format txt --org-dir out --max-mif-version 7.0 attribute.mif", dir_);
+  EXPECT_EQ(text.status, 1);
+  EXPECT_NE(text.out.find("Conversion Error 102. The MIF 7.0 statement AttrValue in line 3 holds text that cannot be "
+                          "converted yet.\n"),
+            std::string::npos)
+      << text.out;
+  for (const char* name : {"out/attribute.org", "out/attribute.txt"}) EXPECT_FALSE(Exists(name)) << name;
+
+  EXPECT_NE(Morvane("--help").out.find("--max-mif-version 5.5|7.0"), std::string::npos);
+}
+
 }  // namespace
