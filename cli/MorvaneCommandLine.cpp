@@ -26,6 +26,7 @@
 #include "kernel/session/CommunicationFrame.h"
 #include "kernel/session/KernelStrings.h"
 #include "kernel/session/Languages.h"
+#include "kernel/xliff/XLIFFBridge.h"
 
 namespace {
 
@@ -41,6 +42,9 @@ const char kUsage[] =
     "  convert-kwx [options] TRANSLATED... convert translated KWX files back to MIF\n"
     "  pseudo --output-dir DIR KWX...      write pseudo-translated copies of KWX files,\n"
     "                                      to try the round trip before translation\n"
+    "  to-xliff --org-dir DIR KWX...       write an XLIFF 1.2 file for each KWX file, for\n"
+    "                                      translation tools\n"
+    "  from-xliff --org-dir DIR XLIFF...   rebuild the KWX files from translated XLIFF files\n"
     "  message-types                       list the verifier's message types\n"
     "  prescan FILE.mif...                 list the objects the pages of MIF files show\n"
     "  clear-change-bars [--output-dir DIR] FILE.mif...\n"
@@ -102,6 +106,33 @@ const char kUsage[] =
     "  --format rtf|txt           KWX file format (default: from the files' extension)\n"
     "  --target-language NAME     language of the translation (default \"English (US)\")\n"
     "  --target-hyphenation off|keep   hyphenation of the translation (default off)\n"
+    "  --replace-source           allow a MIF file to replace the source file its\n"
+    "                             ORG copy was made from (refused by default)\n"
+    "\n"
+    "Option of convert-mif, verify and convert-kwx:\n"
+    "  --jobs N                   work on N files at once, each in a process of its\n"
+    "                             own (default: the number of processors); results,\n"
+    "                             exit status and ancillary file are those of --jobs 1\n"
+    "\n"
+    "Options of to-xliff:\n"
+    "  --org-dir DIR              where the source KWX files are (required); the text\n"
+    "                             of a KWX file that differs from its source becomes\n"
+    "                             the unit's target\n"
+    "  --output-dir DIR           where NAME.rtf.xlf (or NAME.txt.xlf) goes (default:\n"
+    "                             beside the KWX file)\n"
+    "  --target-language NAME     language of the translation (default \"English (US)\")\n"
+    "  --copy-source              give each unit without a target a copy of its source\n"
+    "                             as target (for tools that translate in <target>)\n"
+    "  One trans-unit stands for one KWX line (id: the line number); every tag is an\n"
+    "  inline code; lines without text are units with translate=\"no\".\n"
+    "\n"
+    "Options of from-xliff:\n"
+    "  --org-dir DIR              where the source KWX files are (required)\n"
+    "  --output-dir DIR           where the KWX file goes, under its original name\n"
+    "                             (default: beside the XLIFF file)\n"
+    "  Each unit gives its target, or its source when it has none. A target\n"
+    "  character the KWX code page cannot hold is reported with the unit id and\n"
+    "  the KWX file is not written. Then run verify and convert-kwx as usual.\n"
     "\n"
     "General options:\n"
     "  -h, --help                 show this help and exit\n"
@@ -124,10 +155,12 @@ const std::map<std::string, std::set<std::string>> kValueOptions = {
     {"convert-mif",
      {"org-dir", "translated-dir", "format", "page-size", "charset", "source-hyphenation", "target-hyphenation",
       "marker-placeholders", "smart-quotes", "source-language", "target-language", "marker-length", "ancillary",
-      "max-mif-version"}},
-    {"verify", {"org-dir", "format", "target-language", "page-size", "suppress", "report"}},
-    {"convert-kwx", {"org-dir", "ancillary", "format", "target-language", "target-hyphenation"}},
+      "jobs", "max-mif-version"}},
+    {"verify", {"org-dir", "format", "target-language", "page-size", "suppress", "report", "jobs"}},
+    {"convert-kwx", {"org-dir", "ancillary", "format", "target-language", "target-hyphenation", "jobs"}},
     {"pseudo", {"output-dir"}},
+    {"to-xliff", {"org-dir", "output-dir", "target-language"}},
+    {"from-xliff", {"org-dir", "output-dir"}},
     {"message-types", {}},
     {"prescan", {}},
     {"languages", {}},
@@ -135,7 +168,9 @@ const std::map<std::string, std::set<std::string>> kValueOptions = {
 };
 const std::map<std::string, std::set<std::string>> kFlags = {
     {"pseudo", {}},
-    {"convert-kwx", {}},
+    {"to-xliff", {"copy-source"}},
+    {"from-xliff", {}},
+    {"convert-kwx", {"replace-source"}},
     {"convert-mif", {"no-ancillary", "clear-change-bars"}},
     {"verify", {"report-all"}},
     {"message-types", {}},
@@ -223,6 +258,23 @@ std::optional<int> Choice(const Arguments& args, const std::string& name, const 
   if (it->second == first) return 0;
   if (it->second == second) return 1;
   error = "--" + name + " takes " + first + " or " + second + ", not '" + it->second + "'";
+  return std::nullopt;
+}
+
+// The number of files to work on at once: --jobs N, or the number of
+// processors. Empty for a value that is not a whole number from 1 to 1024.
+std::optional<int> Jobs(const Arguments& args, std::string& error) {
+  auto it = args.options.find("jobs");
+  if (it == args.options.end()) {
+    const long processors = sysconf(_SC_NPROCESSORS_ONLN);
+    return processors > 0 ? static_cast<int>(std::min(processors, 1024L)) : 1;
+  }
+  const std::string& text = it->second;
+  if (!text.empty() && text.size() <= 4 && text.find_first_not_of("0123456789") == std::string::npos) {
+    const int n = std::stoi(text);
+    if (n >= 1 && n <= 1024) return n;
+  }
+  error = "--jobs takes a whole number from 1 to 1024, not '" + text + "'";
   return std::nullopt;
 }
 
@@ -332,6 +384,7 @@ int RunConvertMIF(const Arguments& args, std::ostream& out, std::ostream& err) {
   auto placeholders = Choice(args, "marker-placeholders", "insert", "none", 0, error);
   auto quotes = Choice(args, "smart-quotes", "text", "tags", 0, error);
   auto maxVersion = Choice(args, "max-mif-version", "5.5", "7.0", 0, error);
+  auto jobs = Jobs(args, error);
   if (!error.empty()) {
     err << "morvane convert-mif: " << error << '\n';
     return 2;
@@ -399,6 +452,7 @@ int RunConvertMIF(const Arguments& args, std::ostream& out, std::ostream& err) {
   session.v_SetORGFilesPath(orgFolder.c_str());
   session.v_SetTranslatedFilesPath(translatedFolder.c_str());
   session.v_SetBatchProgressIndicator(static_cast<int>(paths.size()) * 8);
+  session.v_SetParallelJobs(*jobs);
 
   Reporter reporter(session, out, err, isatty(STDERR_FILENO));
   session.v_ConvertMIF(&paths);
@@ -483,6 +537,7 @@ int RunVerify(const Arguments& args, std::ostream& out, std::ostream& err) {
   // Without --format, the files' own extension decides.
   auto format = Choice(args, "format", "txt", "rtf", FormatFromNames(args.files), error);
   auto pageSize = Choice(args, "page-size", "a4", "letter", 0, error);
+  auto jobs = Jobs(args, error);
   std::vector<unsigned> suppress, report;
   std::string bad;
   if (args.options.count("suppress") && !MessageTypes(args.options.at("suppress"), suppress, bad)) {
@@ -517,6 +572,7 @@ int RunVerify(const Arguments& args, std::ostream& out, std::ostream& err) {
   CQ_StringList paths;
   for (const std::string& file : args.files) paths.push_back(Absolute(file));
   session.v_SetBatchProgressIndicator(static_cast<int>(paths.size()) * 24);
+  session.v_SetParallelJobs(*jobs);
   Reporter reporter(session, out, err, isatty(STDERR_FILENO));
   session.v_VerifyVarnels(&paths);
   // Tag errors stop back conversion, so a script must see them.
@@ -535,6 +591,7 @@ int RunConvertKWX(const Arguments& args, std::ostream& out, std::ostream& err) {
   std::string error;
   auto format = Choice(args, "format", "txt", "rtf", FormatFromNames(args.files), error);
   auto hyphenation = Choice(args, "target-hyphenation", "off", "keep", 0, error);
+  auto jobs = Jobs(args, error);
   if (!error.empty()) {
     err << "morvane convert-kwx: " << error << '\n';
     return 2;
@@ -562,8 +619,10 @@ int RunConvertKWX(const Arguments& args, std::ostream& out, std::ostream& err) {
   session.v_SetFileFormatForKWX(*format);
   session.v_SetTargetLanguage(targetLanguage.c_str());
   session.v_SetTranslationHyphenation(*hyphenation);
+  session.v_SetReplaceSourceFiles(args.flags.count("replace-source") != 0);
   session.v_SetORGFilesPath(orgFolder.c_str());
   session.v_SetBatchProgressIndicator(static_cast<int>(paths.size()) * 24);
+  session.v_SetParallelJobs(*jobs);
   Reporter reporter(session, out, err, isatty(STDERR_FILENO));
   session.v_ConvertKWX(&paths, ancillary.c_str());
   return BatchSucceeded(session, paths.size()) ? 0 : 1;
@@ -605,6 +664,95 @@ int RunPseudo(const Arguments& args, std::ostream& out, std::ostream& err) {
       while (session.b_GetNextMessage(buffer)) out << buffer << '\n';
       ok = false;
     }
+  }
+  return ok ? 0 : 1;
+}
+
+// The folder of --name, or an empty string after a usage error.
+std::string ExistingFolder(const Arguments& args, const char* command, const char* name, std::ostream& err) {
+  const std::string folder = Folder(args.options.at(name));
+  if (!CQ_Morvane_Communication::b_VerifyPath(folder)) {
+    err << "morvane " << command << ": the folder '" << folder << "' does not exist\n";
+    return std::string();
+  }
+  return folder;
+}
+
+void PrintProblems(const std::vector<st_XLIFFProblem>& problems, std::ostream& out) {
+  for (const st_XLIFFProblem& p : problems) {
+    out << "  " << (p.cs_UnitId.empty() ? "" : "unit " + p.cs_UnitId + ": ") << p.cs_Text << '\n';
+  }
+}
+
+int RunToXLIFF(const Arguments& args, std::ostream& out, std::ostream& err) {
+  if (args.files.empty()) {
+    err << "morvane to-xliff: no KWX file given\n";
+    return 2;
+  }
+  if (!args.options.count("org-dir")) {
+    err << "morvane to-xliff: name the folder of the source KWX files with --org-dir\n";
+    return 2;
+  }
+  const std::string targetLanguage =
+      args.options.count("target-language") ? args.options.at("target-language") : "English (US)";
+  if (!CheckTargetLanguage("to-xliff", targetLanguage, err)) return 2;
+  const std::string orgFolder = ExistingFolder(args, "to-xliff", "org-dir", err);
+  if (orgFolder.empty()) return 2;
+  std::string outputFolder;
+  if (args.options.count("output-dir")) {
+    outputFolder = ExistingFolder(args, "to-xliff", "output-dir", err);
+    if (outputFolder.empty()) return 2;
+  }
+  bool ok = true;
+  for (const std::string& file : args.files) {
+    const std::string in = Absolute(file);
+    const std::string xliff =
+        (outputFolder.empty() ? Platform::DirectoryOf(in) : outputFolder) + Platform::FileNameOf(in) + ".xlf";
+    std::vector<st_XLIFFProblem> problems;
+    const bool written =
+        sb_KWXFileToXLIFF(in, orgFolder, targetLanguage, xliff, problems, args.flags.count("copy-source") > 0);
+    out << (written ? "Wrote " + xliff + "\n  from " + in : "Could not write XLIFF for " + in) << '\n';
+    PrintProblems(problems, out);
+    ok = ok && written;
+  }
+  return ok ? 0 : 1;
+}
+
+int RunFromXLIFF(const Arguments& args, std::ostream& out, std::ostream& err) {
+  if (args.files.empty()) {
+    err << "morvane from-xliff: no XLIFF file given\n";
+    return 2;
+  }
+  if (!args.options.count("org-dir")) {
+    err << "morvane from-xliff: name the folder of the source KWX files with --org-dir\n";
+    return 2;
+  }
+  const std::string orgFolder = ExistingFolder(args, "from-xliff", "org-dir", err);
+  if (orgFolder.empty()) return 2;
+  std::string outputFolder;
+  if (args.options.count("output-dir")) {
+    outputFolder = ExistingFolder(args, "from-xliff", "output-dir", err);
+    if (outputFolder.empty()) return 2;
+  }
+  bool ok = true;
+  for (const std::string& file : args.files) {
+    const std::string in = Absolute(file);
+    const std::string folder = outputFolder.empty() ? Platform::DirectoryOf(in) : outputFolder;
+    if (Platform::SamePathIgnoringCase(folder, orgFolder)) {
+      // The rebuilt file would replace its own source.
+      err << "morvane from-xliff: " << in << " would be rebuilt into the ORG folder, over its source; "
+          << "choose another --output-dir\n";
+      return 2;
+    }
+    std::vector<st_XLIFFProblem> problems;
+    std::string kwx;
+    const bool written = sb_XLIFFFileToKWX(in, folder, kwx, problems);
+    out << (written ? "Wrote " + kwx + "\n  from " + in : "Could not rebuild the KWX file of " + in) << '\n';
+    if (written && !std::filesystem::exists(orgFolder + Platform::FileNameOf(kwx))) {
+      problems.push_back({"", "no source file " + orgFolder + Platform::FileNameOf(kwx) + " to verify against"});
+    }
+    PrintProblems(problems, out);
+    ok = ok && written;
   }
   return ok ? 0 : 1;
 }
@@ -727,6 +875,8 @@ int i_RunMorvane(int argc, char** argv, std::ostream& out, std::ostream& err) {
   if (args.command == "verify") return RunVerify(args, out, err);
   if (args.command == "convert-kwx") return RunConvertKWX(args, out, err);
   if (args.command == "pseudo") return RunPseudo(args, out, err);
+  if (args.command == "to-xliff") return RunToXLIFF(args, out, err);
+  if (args.command == "from-xliff") return RunFromXLIFF(args, out, err);
   if (args.command == "message-types") return RunMessageTypes(args, out, err);
   if (args.command == "prescan") return RunPrescan(args, out, err);
   if (args.command == "languages") return RunLanguages(args, out, err);

@@ -9,6 +9,7 @@ seconds="${1:-30}"
 bash scripts/bootstrap.sh
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DENABLE_FUZZ=ON >/dev/null
 cmake --build build-fuzz -j"$(nproc 2>/dev/null || echo 2)" --target kwx_rtf_reader_fuzz mif_prescan_fuzz kwx_target_rules_fuzz
+cmake --build build-fuzz -j"$(nproc 2>/dev/null || echo 2)" --target parser_tables_fuzz parser_fuzz
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -27,3 +28,11 @@ run mif_prescan_fuzz tests/data/mif samples
 mkdir -p "$work/kwx_seeds"
 grep -rlZ --include='*.txt' '^<kwx ' tests/data | xargs -0 -I{} sh -c 'cp "$1" "$2/$(echo "$1" | tr / _)"' _ {} "$work/kwx_seeds"
 run kwx_target_rules_fuzz -dict=fuzz/kwx_target_rules.dict -len_control=0 "$work/kwx_seeds"
+# The font mapping parser, at most 25 s each: its tables (seeded with the
+# generated tables, each behind its selector byte) and lexing plus parsing
+# (seeded with the MIF fixtures).
+parser_seconds=$(( seconds < 25 ? seconds : 25 ))
+mkdir -p "$work/table_seeds"
+bash fuzz/parser_table_seeds.sh "$work/table_seeds"
+seconds=$parser_seconds run parser_tables_fuzz -max_len=131072 "$work/table_seeds"
+seconds=$parser_seconds run parser_fuzz -dict=fuzz/parser.dict tests/data/mif samples

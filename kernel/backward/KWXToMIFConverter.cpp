@@ -165,6 +165,9 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
   st_KWXHeader header;
   CQ_KWXReader::sv_ValidateConversionHeader(lines, session, header);
   const SettingsGuard settings(session, header.b_SymbolCharacterSet ? 1 : 0, header.i_SourceHyphenation);
+  session.v_CheckNotReplacingSource(
+      scs_OutputPath(session.lpsz_GetTranslatedFilesPath(), scs_FindORGFile(session.lpsz_GetORGFilesPath(), name)),
+      SourcePathOf(header.cs_SourcePathLine));
   v_Step();
 
   // 3. This document's section of the ancillary file.

@@ -1,13 +1,16 @@
 // The output file under the KWX writers: exclusive, buffered and
 // all-or-nothing.
 //
-// Bytes go to a temporary file created beside the destination (same folder,
-// so the final rename never crosses a file system) through a 64 KiB
-// buffer, the size the ORG copy is written with (fewer, larger writes). Line ends are written as the platform's text files have them in
+// Bytes go to a Platform::CQ_TemporaryFile in the destination's folder
+// (short fixed-length name, flushed to the disk before the rename) through
+// a 64 KiB buffer, the size the ORG copy is written with (fewer, larger
+// writes). Line ends are written as the platform's text files have them in
 // this format's home: every line feed is stored as carriage return and line
 // feed. v_Commit renames the finished file over the destination; a writer
 // destroyed without a successful commit removes its temporary file, so a
-// failure never leaves a partial or truncated output behind.
+// failure never leaves a partial or truncated output behind. A caller that
+// writes several files of one result keeps their writers and commits them
+// together at the end.
 #pragma once
 
 #include <cstddef>
@@ -16,6 +19,7 @@
 #include <string_view>
 
 #include "System/Export.h"
+#include "System/Platform/TemporaryFile.h"
 
 class OSTRAKON_API CQ_KWXFileWriter {
  public:
@@ -48,16 +52,16 @@ class OSTRAKON_API CQ_KWXFileWriter {
   // may be written afterwards.
   void v_Commit();
 
+  // See Platform::CQ_TemporaryFile::v_CheckDestination.
+  void v_CheckDestination() { m_coFile.v_CheckDestination(); }
+
   const std::string& rcs_GetPath() const { return m_strPath; }
 
  private:
   void v_Flush();
-  [[noreturn]] void v_Fail(int error);
 
   std::string m_strPath;
-  std::string m_strTemporaryPath;
-  int m_iDescriptor = -1;
-  bool m_bCommitted = false;
+  Platform::CQ_TemporaryFile m_coFile;
   std::size_t m_nUsed = 0;
   std::unique_ptr<char[]> m_pcBuffer;
 };

@@ -291,9 +291,8 @@ void CQ_KWXRTFWriter::sv_Write(const std::string& path, const CQ_StringList& pre
 namespace {
 
 template <class Lines>
-void PrepareAndWrite(const std::string& path, const Lines& lines, bool a4, int sourceCodePage, int targetCodePage,
-                     bool portrait) {
-  CQ_KWXFileWriter file(path);
+void PrepareAndWriteTo(CQ_KWXFileWriter& file, const Lines& lines, bool a4, int sourceCodePage, int targetCodePage,
+                       bool portrait) {
   file.v_Write(CQ_KWXRTFWriter::sccs_Header(a4, sourceCodePage, targetCodePage, portrait));
   CQ_RTFLinePreparer preparer(sourceCodePage);
   std::string paragraph;
@@ -306,6 +305,13 @@ void PrepareAndWrite(const std::string& path, const Lines& lines, bool a4, int s
     file.v_WriteLine(paragraph);
   }
   file.v_Write('}');
+}
+
+template <class Lines>
+void PrepareAndWrite(const std::string& path, const Lines& lines, bool a4, int sourceCodePage, int targetCodePage,
+                     bool portrait) {
+  CQ_KWXFileWriter file(path);
+  PrepareAndWriteTo(file, lines, a4, sourceCodePage, targetCodePage, portrait);
   file.v_Commit();
 }
 
@@ -319,4 +325,9 @@ void CQ_KWXRTFWriter::sv_PrepareAndWrite(const std::string& path, const CQ_Strin
 void CQ_KWXRTFWriter::sv_PrepareAndWrite(const std::string& path, const KWX::CQ_KWXLines& lines, bool a4,
                                          int sourceCodePage, int targetCodePage, bool portrait) {
   PrepareAndWrite(path, lines, a4, sourceCodePage, targetCodePage, portrait);
+}
+
+void CQ_KWXRTFWriter::sv_PrepareAndWriteTo(CQ_KWXFileWriter& file, const KWX::CQ_KWXLines& lines, bool a4,
+                                           int sourceCodePage, int targetCodePage, bool portrait) {
+  PrepareAndWriteTo(file, lines, a4, sourceCodePage, targetCodePage, portrait);
 }

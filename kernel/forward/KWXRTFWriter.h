@@ -30,6 +30,7 @@
 namespace KWX {
 class CQ_KWXLines;
 }
+class CQ_KWXFileWriter;
 
 // Converts KWX lines into RTF paragraph bodies one after the other. The tag
 // depth and the open-group state carry over from line to line (a tag may
@@ -102,4 +103,7 @@ class OSTRAKON_API CQ_KWXRTFWriter {
                                  int targetCodePage, bool portrait);
   static void sv_PrepareAndWrite(const std::string& path, const KWX::CQ_KWXLines& lines, bool a4, int sourceCodePage,
                                  int targetCodePage, bool portrait);
+  // The same bytes into an open file, whose commit is left to the caller.
+  static void sv_PrepareAndWriteTo(CQ_KWXFileWriter& file, const KWX::CQ_KWXLines& lines, bool a4,
+                                   int sourceCodePage, int targetCodePage, bool portrait);
 };

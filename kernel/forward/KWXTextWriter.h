@@ -14,6 +14,7 @@
 namespace KWX {
 class CQ_KWXLines;
 }
+class CQ_KWXFileWriter;
 
 class OSTRAKON_API CQ_KWXTextWriter {
  public:
@@ -24,4 +25,6 @@ class OSTRAKON_API CQ_KWXTextWriter {
   static void sv_Write(const std::string& path, const CQ_StringList& lines);
   static void sv_Write(const std::string& path, const std::vector<std::string>& lines);
   static void sv_Write(const std::string& path, const KWX::CQ_KWXLines& lines);
+  // Writes the lines into an open file and leaves its commit to the caller.
+  static void sv_WriteTo(CQ_KWXFileWriter& file, const KWX::CQ_KWXLines& lines);
 };

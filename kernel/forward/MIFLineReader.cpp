@@ -30,18 +30,6 @@ int OpenForReading(const std::string& path) {
   return fd;
 }
 
-void WriteAll(int fd, const char* data, std::size_t size, const std::string& path) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      Platform::CQ_FileException::ThrowOsError(errno, path);
-    }
-    data += n;
-    size -= static_cast<std::size_t>(n);
-  }
-}
-
 }  // namespace
 
 CQ_MIFLineReader::CQ_MIFLineReader(const std::string& path) : m_strPath(path) {
@@ -167,20 +155,14 @@ bool CQ_MIFLineReader::b_ReadLineView(std::string_view& line) {
 }
 
 CQ_MIFCopyingReader::CQ_MIFCopyingReader(const std::string& sourcePath, const std::string& orgPath)
-    : CQ_MIFLineReader(sourcePath), m_strORGPath(orgPath), m_strTempPath(ccs_TemporaryName(orgPath)) {
-  int fd;
-  do {
-    fd = ::open(m_strTempPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) Platform::CQ_FileException::ThrowOsError(errno, orgPath);
-  m_fdOut = fd;
-  m_pOut.reset(new char[kCopyBufferSize]);
+    : CQ_MIFLineReader(sourcePath),
+      m_strORGPath(orgPath),
+      m_pcoOut(std::make_unique<Platform::CQ_TemporaryFile>(orgPath)),
+      m_pOut(new char[kCopyBufferSize]) {
+  ::unlink(ccs_EarlierTemporaryName(orgPath).c_str());
 }
 
-CQ_MIFCopyingReader::~CQ_MIFCopyingReader() {
-  if (m_fdOut >= 0) ::close(m_fdOut);
-  if (!m_bCommitted) ::unlink(m_strTempPath.c_str());
-}
+CQ_MIFCopyingReader::~CQ_MIFCopyingReader() = default;
 
 bool CQ_MIFCopyingReader::b_ReadLine(std::string& line, bool trim) {
   if (!CQ_MIFLineReader::b_ReadLine(line, trim)) return false;
@@ -195,12 +177,13 @@ bool CQ_MIFCopyingReader::b_ReadLineView(std::string_view& line) {
 }
 
 void CQ_MIFCopyingReader::v_Copy(std::string_view line) {
+  if (!m_pcoOut) Platform::CQ_FileException::ThrowOsError(EBADF, m_strORGPath);
   if (m_nOut + line.size() + 1 > kCopyBufferSize) {
     v_Flush();
     if (line.size() + 1 > kCopyBufferSize) {
       // A line longer than the buffer goes out as it is.
-      WriteAll(m_fdOut, line.data(), line.size(), m_strORGPath);
-      WriteAll(m_fdOut, "\n", 1, m_strORGPath);
+      m_pcoOut->v_Write(line.data(), line.size());
+      m_pcoOut->v_Write("\n", 1);
       return;
     }
   }
@@ -211,18 +194,17 @@ void CQ_MIFCopyingReader::v_Copy(std::string_view line) {
 }
 
 void CQ_MIFCopyingReader::v_Flush() {
-  WriteAll(m_fdOut, m_pOut.get(), m_nOut, m_strORGPath);
+  m_pcoOut->v_Write(m_pOut.get(), m_nOut);
   m_nOut = 0;
 }
 
-void CQ_MIFCopyingReader::v_Commit() {
-  if (m_bCommitted) return;
+std::unique_ptr<Platform::CQ_TemporaryFile> CQ_MIFCopyingReader::pco_TakeCopy() {
+  if (!m_pcoOut) Platform::CQ_FileException::ThrowOsError(EBADF, m_strORGPath);
   v_Flush();
-  const int fd = m_fdOut;
-  m_fdOut = -1;
-  if (::close(fd) != 0) Platform::CQ_FileException::ThrowOsError(errno, m_strORGPath);
-  if (std::rename(m_strTempPath.c_str(), m_strORGPath.c_str()) != 0) {
-    Platform::CQ_FileException::ThrowOsError(errno, m_strORGPath);
-  }
-  m_bCommitted = true;
+  return std::move(m_pcoOut);
+}
+
+void CQ_MIFCopyingReader::v_Commit() {
+  if (!m_pcoOut) return;  // committed already, or handed over
+  pco_TakeCopy()->v_Commit();
 }

@@ -7,11 +7,11 @@
 // data lines can run to megabytes) and costs time linear in its length.
 //
 // CQ_MIFCopyingReader also writes every line it delivers, followed by one
-// line feed, to the ORG copy. The copy is written under a temporary name in
-// the ORG folder and only takes the ORG file's name when v_Commit is called
-// after the whole file was read; a reader destroyed without commit removes
-// its temporary file, so a failed pre-scan never leaves a half-written ORG
-// file behind.
+// line feed, to the ORG copy. The copy is a Platform::CQ_TemporaryFile in
+// the ORG folder and only takes the ORG file's name when it is committed
+// after the whole file was read, by v_Commit or by whoever took it with
+// pco_TakeCopy; a reader destroyed without either removes its temporary
+// file, so a failed pre-scan never leaves a half-written ORG file behind.
 //
 // Failures: opening, reading or writing a file raises
 // Platform::CQ_FileException with the cause of the OS error and the file's
@@ -24,6 +24,7 @@
 #include <string_view>
 #include <vector>
 
+#include "System/Platform/TemporaryFile.h"
 
 class CQ_MIFLineReader {
  public:
@@ -96,17 +97,21 @@ class CQ_MIFCopyingReader : public CQ_MIFLineReader {
   // ORG file. Throws CQ_FileException when that fails.
   void v_Commit();
 
-  // The temporary name the copy is written under until v_Commit.
-  static std::string ccs_TemporaryName(const std::string& orgPath) { return orgPath + ".part"; }
+  // Flushes the copy and hands it over uncommitted, for a caller that
+  // gives it its name only after the files made from it are written. The
+  // reader copies nothing afterwards.
+  std::unique_ptr<Platform::CQ_TemporaryFile> pco_TakeCopy();
+
+  // The name an earlier version wrote the copy under; a reader of the same
+  // ORG file removes such a leftover.
+  static std::string ccs_EarlierTemporaryName(const std::string& orgPath) { return orgPath + ".part"; }
 
  private:
   void v_Copy(std::string_view line);
   void v_Flush();
 
   std::string m_strORGPath;
-  std::string m_strTempPath;
-  int m_fdOut = -1;
+  std::unique_ptr<Platform::CQ_TemporaryFile> m_pcoOut;
   std::unique_ptr<char[]> m_pOut;  // the copy's bytes not yet written
   std::size_t m_nOut = 0;
-  bool m_bCommitted = false;
 };

@@ -115,7 +115,11 @@ void CQ_MIFPreScan::v_PreScanForward(const std::string& sourcePath, const std::s
   CQ_MIFCopyingReader reader(eucCopy ? eucCopy->ccs_Path() : sourcePath, orgPath);
   v_ReadSections(reader);
   v_Restructure();
-  reader.v_Commit();
+  if (m_stOptions.b_HoldORGCopy) {
+    m_pcoORGCopy = reader.pco_TakeCopy();
+  } else {
+    reader.v_Commit();
+  }
 }
 
 void CQ_MIFPreScan::v_RefuseUnconvertedMIF7Text(const std::string& path) {

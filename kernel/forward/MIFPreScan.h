@@ -68,11 +68,13 @@
 
 #include <array>
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
+#include "System/Platform/TemporaryFile.h"
 #include "kernel/forward/MIFLineStore.h"
 #include "kernel/forward/MIFSyntax.h"
 
@@ -155,6 +157,10 @@ class CQ_MIFPreScan {
     int i_SourceHyphenation = 0;
     // The highest MIF version the file check accepts, times ten (55 or 70).
     int i_HighestMIFVersion = 55;
+    // Forward form: keep the ORG copy under its temporary name and hand it
+    // over (pco_TakeORGCopy) instead of committing it, so that it takes its
+    // name after the files made from it.
+    bool b_HoldORGCopy = false;
   };
 
   // Deepest block nesting accepted; real files stay below 16.
@@ -177,6 +183,9 @@ class CQ_MIFPreScan {
   // its name only when everything succeeded; otherwise any older ORG file
   // is left as it was.
   void v_PreScanForward(const std::string& sourcePath, const std::string& orgPath);
+  // The ORG copy of the last forward pre-scan held by b_HoldORGCopy, not
+  // yet committed; null otherwise. The caller commits or drops it.
+  std::unique_ptr<Platform::CQ_TemporaryFile> pco_TakeORGCopy() { return std::move(m_pcoORGCopy); }
 
   // The second form over a file (ORG copy or a MIF file for the font
   // mapping tool): reads and restructures; runs the file checks first
@@ -408,4 +417,5 @@ class CQ_MIFPreScan {
 
   bool m_bChangeBars = false;
   bool m_bEUC = false;
+  std::unique_ptr<Platform::CQ_TemporaryFile> m_pcoORGCopy;
 };

@@ -5,8 +5,10 @@
 // converter), is post-processed, and is joined into lines by the KWX line
 // rule. The master pages go into the ancillary section together with the
 // formats the document used, in the order of first use. Only when all of
-// that has succeeded are the KWX files written, so a stop leaves no KWX
-// output behind. The tag tables keep every tag of the file, body and
+// that has succeeded are the KWX files written, each completely under a
+// temporary name before any takes its final name, and the ORG copy (kept
+// under its temporary name since the pre-scan) takes its name last: a stop
+// at any point leaves the older ORG copy beside its own KWX files. The tag tables keep every tag of the file, body and
 // ancillary section alike, for the in-memory conversion of the ORG copy.
 #include "kernel/forward/MIFToKWXConverter.h"
 
@@ -14,6 +16,7 @@
 #include <utility>
 
 #include "System/Platform/FileSystem.h"
+#include "kernel/forward/KWXFileWriter.h"
 #include "kernel/forward/KWXFormat.h"
 #include "kernel/forward/KWXPostProcessor.h"
 #include "kernel/forward/KWXRTFWriter.h"
@@ -126,8 +129,13 @@ void CQ_MIFToKWXConverter::v_Run(const std::function<void(CQ_MIFPreScan&)>& preS
   const CQ_MIFPreScan::st_Options preScanOptions = m_stOptions.b_FirstConversion
                                                        ? CQ_MIFPreScan::st_ForwardOptions(m_rcoSession)
                                                        : CQ_MIFPreScan::st_SecondFormOptions(m_rcoSession);
-  m_pcoPreScan = std::make_unique<CQ_MIFPreScan>(m_rcoSession, preScanOptions);
+  CQ_MIFPreScan::st_Options options = preScanOptions;
+  options.b_HoldORGCopy = writeFiles;
+  m_pcoPreScan = std::make_unique<CQ_MIFPreScan>(m_rcoSession, options);
   preScan(*m_pcoPreScan);
+  // The ORG copy takes its name last, after the KWX files made from it: a
+  // run that stops earlier leaves an older ORG copy with its own KWX files.
+  std::unique_ptr<Platform::CQ_TemporaryFile> orgCopy = m_pcoPreScan->pco_TakeORGCopy();
   v_Step();
   m_pcoPreScan->v_ReleaseObjectTables();
   v_Step();
@@ -159,8 +167,16 @@ void CQ_MIFToKWXConverter::v_Run(const std::function<void(CQ_MIFPreScan&)>& preS
   const std::string translatedFolder = m_rcoSession.lpsz_GetTranslatedFilesPath();
   const std::string kwxName = std::string(m_rcoSession.lpsz_GetCurrentFileName()) +
                               (m_rcoSession.i_GetFileFormatForKWX() == 0 ? ".txt" : ".rtf");
-  v_WriteKWXFile(orgFolder + kwxName);
-  if (!Platform::SamePathIgnoringCase(translatedFolder, orgFolder)) v_WriteKWXFile(translatedFolder + kwxName);
+  // Every file is written completely before any takes its name.
+  std::vector<std::unique_ptr<CQ_KWXFileWriter>> files;
+  files.push_back(pco_WriteKWXFile(orgFolder + kwxName));
+  if (!Platform::SamePathIgnoringCase(translatedFolder, orgFolder)) {
+    files.push_back(pco_WriteKWXFile(translatedFolder + kwxName));
+  }
+  for (const auto& file : files) file->v_CheckDestination();
+  if (orgCopy) orgCopy->v_CheckDestination();
+  for (const auto& file : files) file->v_Commit();
+  if (orgCopy) orgCopy->v_Commit();
   v_Step();
 
   if (m_stOptions.b_BuildAncillary) m_rcoSession.v_AddToAncillaryFile(&m_lstAncillary);
@@ -177,14 +193,16 @@ void CQ_MIFToKWXConverter::v_PostProcess(CQ_KWXPieceList& pieces) {
   post.v_Run(pieces, m_bStructured, m_rcoSession.b_GetJapaneseColloquy());
 }
 
-void CQ_MIFToKWXConverter::v_WriteKWXFile(const std::string& path) const {
+std::unique_ptr<CQ_KWXFileWriter> CQ_MIFToKWXConverter::pco_WriteKWXFile(const std::string& path) const {
+  auto file = std::make_unique<CQ_KWXFileWriter>(path);
   if (m_rcoSession.i_GetFileFormatForKWX() == 0) {
-    CQ_KWXTextWriter::sv_Write(path, m_coKWX);
+    CQ_KWXTextWriter::sv_WriteTo(*file, m_coKWX);
   } else {
-    CQ_KWXRTFWriter::sv_PrepareAndWrite(path, m_coKWX, m_rcoSession.i_GetRTFPageSize() == 0,
-                                        m_rcoSession.i_GetSourceCodePage(), m_rcoSession.i_GetTargetCodePage(),
-                                        true);
+    CQ_KWXRTFWriter::sv_PrepareAndWriteTo(*file, m_coKWX, m_rcoSession.i_GetRTFPageSize() == 0,
+                                          m_rcoSession.i_GetSourceCodePage(), m_rcoSession.i_GetTargetCodePage(),
+                                          true);
   }
+  return file;
 }
 
 // --- formats used -------------------------------------------------------------------------

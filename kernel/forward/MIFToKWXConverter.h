@@ -52,6 +52,8 @@
 
 class CQ_Morvane_Communication;
 
+class CQ_KWXFileWriter;
+
 class OSTRAKON_API CQ_MIFToKWXConverter {
  public:
   struct st_Options {
@@ -138,7 +140,9 @@ class OSTRAKON_API CQ_MIFToKWXConverter {
   // The list converter's work in its compact form.
   CQ_KWXPieceList lst_ConvertList(CQ_MIFLineList& lines);
   void v_BuildAncillarySection(const CQ_KWXPieceList& masterPieces);
-  void v_WriteKWXFile(const std::string& path) const;
+  // Writes the KWX file completely under its temporary name; the caller
+  // commits it.
+  std::unique_ptr<CQ_KWXFileWriter> pco_WriteKWXFile(const std::string& path) const;
   void v_EnterPieces(const std::vector<CQ_MarkerTextConverter::st_Piece>& pieces,
                      std::vector<std::string>& into);
 

@@ -9,6 +9,9 @@
 // it, after checking that the header matches the document's settings. Any
 // mismatch is a warning: the document is still converted, without its
 // shared text.
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <fstream>
 
 #include "System/Platform/FileSystem.h"
@@ -23,6 +26,13 @@ const char kHyphenationOff[] = "<sourcehyphenation \"Turn Off\">";
 const char kHyphenationKeep[] = "<sourcehyphenation \"Leave As Is\">";
 const char kQuotesText[] = "<sourcequotes \"As Text\">";
 const char kQuotesTags[] = "<sourcequotes \"As Tags\">";
+
+// Raises the file error of a folder standing under the name, before any
+// copy is written: two copies are written or, in that case, none.
+void RefuseFolderInTheWay(const std::string& name) {
+  struct stat st {};
+  if (::stat(name.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) Platform::CQ_FileException::ThrowOsError(EISDIR, name);
+}
 
 }  // namespace
 
@@ -51,43 +61,57 @@ bool CQ_Morvane_CommunicationFrame::b_CreateAncillaryFile() {
     }
     if (!orgWanted && !translatedWanted) return false;
   }
-  v_WriteAncillaryFile();
-  return true;
+  // A file that cannot be written is reported like any other file's
+  // error; the batch's results stay intact.
+  return i_RunGuarded([this] {
+           v_WriteAncillaryFile();
+           return 0;
+         }) == 0;
 }
 
 bool CQ_Morvane_CommunicationFrame::b_CreateAncillaryFile(const std::string& fileName) {
   if (m_bGUI) return b_CreateAncillaryFile();
-  try {
-    v_WriteAncillaryFile(fileName);
-  } catch (const Platform::CQ_FileException& e) {
-    v_FileErrorReporting(&e);
-    return false;
-  } catch (const Platform::CQ_ArchiveException& e) {
-    v_ArchiveErrorReporting(&e);
-    return false;
-  }
-  return true;
+  return i_RunGuarded([this, &fileName] {
+           v_WriteAncillaryFile(fileName);
+           return 0;
+         }) == 0;
 }
 
 void CQ_Morvane_CommunicationFrame::v_WriteAncillaryFile() {
   CQ_StringList header = ccs_AncillaryHeader();
   for (auto it = header.rbegin(); it != header.rend(); ++it) m_lstAncillary.push_front(*it);
   m_lstAncillary.emplace_back("</kwx>");
+  // A failed write leaves the lines as they were, so that a second attempt
+  // does not frame them twice.
+  struct Unframe {
+    CQ_StringList& lines;
+    std::size_t headerLines;
+    bool done = false;
+    ~Unframe() {
+      if (done) return;
+      for (std::size_t i = 0; i < headerLines && !lines.empty(); ++i) lines.pop_front();
+      if (!lines.empty()) lines.pop_back();
+    }
+  } unframe{m_lstAncillary, header.size()};
 
   const std::string name = "ancillary" + ccs_KWXExtension();
   const std::string orgFile = m_strORGFilesPath + name;
+  const bool twoCopies = !Platform::SamePathIgnoringCase(m_strTranslatedFilesPath, m_strORGFilesPath);
+  RefuseFolderInTheWay(orgFile);
+  if (twoCopies) RefuseFolderInTheWay(m_strTranslatedFilesPath + name);
   if (!rco_GetConverterFactory().vb_WriteKWXLines(*this, m_lstAncillary, orgFile)) {
     throw Platform::CQ_FileException(Platform::CQ_FileException::genericException, orgFile);
   }
   v_AddStringMessage(7);
   v_AddMessage(orgFile);
-  if (!Platform::SamePathIgnoringCase(m_strTranslatedFilesPath, m_strORGFilesPath)) {
+  if (twoCopies) {
     const std::string translatedFile = m_strTranslatedFilesPath + name;
     if (!rco_GetConverterFactory().vb_WriteKWXLines(*this, m_lstAncillary, translatedFile)) {
       throw Platform::CQ_FileException(Platform::CQ_FileException::genericException, translatedFile);
     }
     v_AddMessage(translatedFile);
   }
+  unframe.done = true;
   v_UpdateResults();
 }
 

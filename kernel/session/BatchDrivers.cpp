@@ -2,11 +2,15 @@
 // of a list of files.
 //
 // Each driver works through its list in order: it checks the extension,
-// derives the current file's name, asks before overwriting outputs, runs
-// the converter of its task on the one file, turns the result code into
-// results lines (b_ErrorReporting) and keeps the progress indicators
-// moving. Nothing escapes a driver: errors end up in the results queue.
+// derives the current file's name, refuses (a GUI session asks about) a
+// file whose outputs an earlier file of the batch already wrote, asks
+// before overwriting outputs, runs the converter of its task on the one
+// file, turns the result code into results lines (b_ErrorReporting) and
+// keeps the progress indicators moving. Nothing escapes a driver: errors
+// end up in the results queue. A GUI-clear session with more than one job
+// runs the same steps over child processes (ParallelBatch.cpp).
 #include <new>
+#include <unordered_set>
 
 #include "System/Platform/FileSystem.h"
 #include "System/Platform/LocalTime.h"
@@ -114,6 +118,33 @@ int CQ_Morvane_CommunicationFrame::i_ConfirmOverwritingMIFFiles() {
   return i_ConfirmOverwriting(m_strTranslatedFilesPath + m_strCurrentFileName + ".mif", true);
 }
 
+std::string CQ_Morvane_Communication::ccs_OutputKey() const {
+  // Forward conversion writes into the ORG folder (and a fixed translated
+  // folder); back conversion and verification beside the translated file.
+  return (m_iTask == TASK_MIF_TO_KWX ? m_strORGFilesPath : m_strTranslatedFilesPath) + m_strCurrentFileName;
+}
+
+int CQ_Morvane_Communication::i_ConfirmDistinctOutputs(const std::string& path,
+                                                       std::unordered_set<std::string>& outputs) {
+  if (outputs.insert(ccs_OutputKey()).second) return Platform::IDYES;
+  if (!m_bGUI) return 0;
+  return i_MessageBox(ccs_FormatKernelString(3202, path.c_str()), Platform::MB_YESNOCANCEL | Platform::MB_ICONQUESTION);
+}
+
+void CQ_Morvane_CommunicationFrame::v_CheckNotReplacingSource(const std::string& outputPath,
+                                                              const std::string& sourcePath) {
+  if (m_bReplaceSourceFiles || !Platform::SameFile(outputPath, sourcePath)) return;
+  if (m_bGUI &&
+      i_MessageBox(ccs_FormatKernelString(3212, outputPath.c_str()), Platform::MB_YESNO | Platform::MB_ICONQUESTION) ==
+          Platform::IDYES) {
+    return;
+  }
+  v_AddStringMessage(3210);
+  v_AddMessage(outputPath);
+  v_AddStringMessage(3211);
+  throw 3210;
+}
+
 std::string CQ_Morvane_CommunicationFrame::ccs_KWXExtension() const {
   return m_iFileFormatForKWX == 1 ? ".rtf" : ".txt";
 }
@@ -171,46 +202,74 @@ int CQ_Morvane_CommunicationFrame::vi_CompareKWXFiles() {
 
 // --- drivers ------------------------------------------------------------------------
 
+bool CQ_Morvane_Communication::b_SetCurrentFile(const std::string& path, const st_BatchTask& task) {
+  const std::string extension = ExtensionOf(path);
+  if (!EqualsIgnoringCase(extension, task.extension)) return false;
+  if (!m_bGUI) *task.folder = Platform::DirectoryOf(path);
+  m_strCurrentFileName = BaseName(path, *task.folder);
+  m_strCurrentFileExtension = task.keepExtension ? extension : std::string(task.extension);
+  return true;
+}
+
+bool CQ_Morvane_Communication::b_BeginFile(const std::string& path, const st_BatchTask& task) {
+  m_iFileProgressIndicator = task.steps;
+  if (!b_SetCurrentFile(path, task)) {
+    v_AddStringMessage(task.badExtension[0]);
+    v_AddStringMessage(task.badExtension[1]);
+    v_UpdateResults();
+    return false;  // neither processed nor failed
+  }
+  v_AddStringMessage(task.announce, path.c_str());
+  v_UpdateResults();
+  return true;
+}
+
+bool CQ_Morvane_Communication::b_EndFile(int code, int& processed, int& failed, int& tagChanges, int files) {
+  if (m_iTask == TASK_VERIFY && (m_nVerificationErrors || m_nVerificationAlerts || m_nVerificationWarnings)) {
+    ++tagChanges;
+  }
+  if (m_iTask == TASK_VERIFY && m_nVerificationErrors) ++m_iBatchFilesWithTagErrors;
+  const bool goOn = b_ErrorReporting(code, processed, failed, files);
+  m_iBatchProcessed = processed;
+  m_iBatchFailed = failed;
+  if (!goOn) {
+    v_TidyUpBatch();
+    return false;
+  }
+  if (m_iTask == TASK_VERIFY) m_nVerificationErrors = m_nVerificationAlerts = m_nVerificationWarnings = 0;
+  v_TidyUpFile();
+  return true;
+}
+
 bool CQ_Morvane_Communication::b_RunBatch(const CQ_StringList* paths, const st_BatchTask& task, int& processed,
                                           int& failed, int& tagChanges) {
   const int files = paths ? static_cast<int>(paths->size()) : 0;
   m_iBatchProcessed = m_iBatchFailed = m_iBatchFilesWithTagErrors = 0;
   if (!paths) return true;
+  if (m_iParallelJobs > 1 && !m_bGUI && paths->size() > 1) {
+    return b_RunBatchInParallel(*paths, task, processed, failed, tagChanges);
+  }
+  // The folder and base name of every file's outputs so far: a second file
+  // with the same ones would replace the first one's results.
+  std::unordered_set<std::string> outputs;
   for (const std::string& path : *paths) {
-    m_iFileProgressIndicator = task.steps;
-    const std::string extension = ExtensionOf(path);
-    if (!EqualsIgnoringCase(extension, task.extension)) {
-      v_AddStringMessage(task.badExtension[0]);
-      v_AddStringMessage(task.badExtension[1]);
-      v_UpdateResults();
-      continue;  // neither processed nor failed
-    }
-    if (!m_bGUI) *task.folder = Platform::DirectoryOf(path);
-    m_strCurrentFileName = BaseName(path, *task.folder);
-    m_strCurrentFileExtension = task.keepExtension ? extension : std::string(task.extension);
-    v_AddStringMessage(task.announce, path.c_str());
-    v_UpdateResults();
-
+    if (!b_BeginFile(path, task)) continue;
     int code;
-    switch (task.confirm()) {
+    switch (i_ConfirmDistinctOutputs(path, outputs)) {
       case Platform::IDCANCEL: code = 2; break;
       case Platform::IDNO: code = 3; break;
-      case Platform::IDYES: code = task.run(); break;
+      case Platform::IDYES:
+        switch (task.confirm()) {
+          case Platform::IDCANCEL: code = 2; break;
+          case Platform::IDNO: code = 3; break;
+          case Platform::IDYES: code = task.run(); break;
+          default: code = 100; break;
+        }
+        break;
+      case 0: code = 3200; break;  // refused without a question
       default: code = 100; break;
     }
-    if (m_iTask == TASK_VERIFY && (m_nVerificationErrors || m_nVerificationAlerts || m_nVerificationWarnings)) {
-      ++tagChanges;
-    }
-    if (m_iTask == TASK_VERIFY && m_nVerificationErrors) ++m_iBatchFilesWithTagErrors;
-    const bool goOn = b_ErrorReporting(code, processed, failed, files);
-    m_iBatchProcessed = processed;
-    m_iBatchFailed = failed;
-    if (!goOn) {
-      v_TidyUpBatch();
-      return false;
-    }
-    if (m_iTask == TASK_VERIFY) m_nVerificationErrors = m_nVerificationAlerts = m_nVerificationWarnings = 0;
-    v_TidyUpFile();
+    if (!b_EndFile(code, processed, failed, tagChanges, files)) return false;
   }
   return true;
 }

@@ -17,6 +17,7 @@
 #include <functional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "System/Export.h"
@@ -211,6 +212,10 @@ class OSTRAKON_API CQ_Morvane_Communication {
   int i_GetBatchFailed() const { return m_iBatchFailed; }
   // Files of the last verification batch whose tags had errors.
   int i_GetBatchFilesWithTagErrors() const { return m_iBatchFilesWithTagErrors; }
+  // Files a batch of a GUI-clear session converts or verifies at once, each
+  // in a process of its own (1: one after the other, in this process).
+  int i_GetParallelJobs() const { return m_iParallelJobs; }
+  void v_SetParallelJobs(int n) { m_iParallelJobs = n < 1 ? 1 : n; }
   void v_SetTask(int i) { m_iTask = i; }
 
   CQ_TagMap* pco_GetCustomTagMap() { return &m_mapCustomTags; }
@@ -318,6 +323,22 @@ class OSTRAKON_API CQ_Morvane_Communication {
   // was ended early. processed and failed are the batch counters;
   // tagChanges counts files whose verification found tag changes.
   bool b_RunBatch(const CQ_StringList* paths, const st_BatchTask& task, int& processed, int& failed, int& tagChanges);
+  // b_RunBatch over child processes, one per file, for a session with the
+  // GUI flag clear: same results lines, counts, ancillary lines and error
+  // records as the serial run, in the same order (ParallelBatch.cpp).
+  bool b_RunBatchInParallel(const CQ_StringList& paths, const st_BatchTask& task, int& processed, int& failed,
+                            int& tagChanges);
+  // Takes the file's folder, name and extension into the session; false
+  // (and nothing changed) for an extension the task does not accept.
+  bool b_SetCurrentFile(const std::string& path, const st_BatchTask& task);
+  // The start of one file in a batch: extension check with its lines, or
+  // the current file and its announcing line. False when it is skipped.
+  bool b_BeginFile(const std::string& path, const st_BatchTask& task);
+  // The end of one file: counts, result lines, progress. False when the
+  // batch must stop.
+  bool b_EndFile(int code, int& processed, int& failed, int& tagChanges, int files);
+  // The output folder and base name of the current file.
+  std::string ccs_OutputKey() const;
   void v_AddToMap(const char* key);
   void v_RemoveFromMap(const char* key);
   // Adds every tag prefix of a message type's entry to the tag map.
@@ -329,6 +350,10 @@ class OSTRAKON_API CQ_Morvane_Communication {
   // give 4, an out-of-memory exception gives 5.
   int i_RunGuarded(const std::function<int()>& operation);
   int i_ConfirmOverwritingCMPFiles();
+  // Records the current file's output folder and base name in `outputs`.
+  // When an earlier file of the batch had the same ones, a GUI session asks
+  // (IDYES, IDNO or IDCANCEL) and any other refuses (0); otherwise IDYES.
+  int i_ConfirmDistinctOutputs(const std::string& path, std::unordered_set<std::string>& outputs);
   // Asks the overwrite question for one file; IDYES when it does not exist.
   int i_ConfirmOverwriting(const std::string& fullName, bool withCancel);
   // Shows a message box owned by the UI window (GUI sessions only).
@@ -388,6 +413,7 @@ class OSTRAKON_API CQ_Morvane_Communication {
   int m_iBatchProcessed = 0;
   int m_iBatchFailed = 0;
   int m_iBatchFilesWithTagErrors = 0;
+  int m_iParallelJobs = 1;
   bool m_bRunningTask = false;
   bool m_bUserCancelled = false;
   CQ_TagMap m_mapCustomTags;

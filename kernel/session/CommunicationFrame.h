@@ -43,6 +43,15 @@ class OSTRAKON_API CQ_Morvane_CommunicationFrame : public CQ_Morvane_Communicati
   // file name is used only by a GUI-clear session (empty: none).
   void v_ConvertKWX(const CQ_StringList* paths, const char* ancillaryName = nullptr);
 
+  // Whether back conversion may write a MIF file over the source file its
+  // ORG copy was made from (default: no; a GUI session asks).
+  bool b_GetReplaceSourceFiles() const { return m_bReplaceSourceFiles; }
+  void v_SetReplaceSourceFiles(bool b) { m_bReplaceSourceFiles = b; }
+  // Raises 3210, after adding its lines, when `outputPath` names the same
+  // file as `sourcePath` and replacing it is neither allowed nor, in a GUI
+  // session, confirmed. Nothing happens when either file does not exist.
+  void v_CheckNotReplacingSource(const std::string& outputPath, const std::string& sourcePath);
+
   // --- verifier report options -------------------------------------------
   void v_SetVerifierReportOption(unsigned index, bool suppress);
   bool b_GetVerifierReportOption(unsigned index) const;
@@ -109,4 +118,5 @@ class OSTRAKON_API CQ_Morvane_CommunicationFrame : public CQ_Morvane_Communicati
   std::unique_ptr<CQ_Morvane_ConverterFactory> m_pcoConverterFactory;
   // Set once a derived session has written its own settings pages.
   bool m_bSettingsWritten = false;
+  bool m_bReplaceSourceFiles = false;
 };

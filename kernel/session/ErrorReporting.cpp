@@ -6,13 +6,10 @@
 // table does not list are unknown parser errors: like a cancel or a memory
 // error they end the batch with a closing block and, in a GUI session, a
 // box that counts the files done before.
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <initializer_list>
 #include <vector>
 
+#include "System/Platform/TemporaryFile.h"
 #include "kernel/session/Communication.h"
 #include "kernel/session/KernelStrings.h"
 
@@ -86,6 +83,8 @@ CodeRow LookUp(int code) {
     case 2080: return PerTask({}, {1190, 1191}, {2190, 2191});
     case 2090: return Same({3010});
     case 2100: return Same({153, 154, 155});
+    case 3200: return Same({3200, 3201});
+    case 3210: return Same({});  // the check has added its lines with the file's name
     case 5000: return PerTask({}, {1190, 1192}, {2190, 2192});
     case 5010: return PerTask({}, {1180}, {2180});
     case 5020: return PerTask({}, {1030}, {2030});
@@ -209,26 +208,20 @@ void CQ_Morvane_Communication::v_ArchiveErrorReporting(const Platform::CQ_Archiv
 bool CQ_Morvane_Communication::b_SaveResults(const std::string& path) {
   // The desktop front end saves its own results list.
   if (m_bGUI) return false;
-  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
   std::string text;
   for (const std::string& line : m_lstResults) {
     text += line;
     text += '\n';
   }
-  std::size_t written = 0;
-  bool ok = true;
-  while (written < text.size()) {
-    ssize_t n = write(fd, text.data() + written, text.size() - written);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ok = false;
-      break;
-    }
-    written += static_cast<std::size_t>(n);
+  // Complete or not at all, like every other output file.
+  try {
+    Platform::CQ_TemporaryFile file(path);
+    file.v_Write(text.data(), text.size());
+    file.v_Commit();
+  } catch (const Platform::CQ_FileException&) {
+    return false;
   }
-  if (close(fd) != 0) ok = false;
-  return ok && !m_lstResults.empty();
+  return !m_lstResults.empty();
 }
 
 void CQ_Morvane_Communication::v_TakeErrorList(CQ_Morvane_ErrorList* list) {

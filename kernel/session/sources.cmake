@@ -9,4 +9,5 @@ list(APPEND KERNEL_SOURCES
   session/ExtStringList.cpp
   session/KernelStrings.cpp
   session/Languages.cpp
+  session/ParallelBatch.cpp
 )

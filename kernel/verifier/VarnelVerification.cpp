@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "System/Platform/FileSystem.h"
+#include "System/Platform/TemporaryFile.h"
 #include "System/Platform/LocalTime.h"
 #include "kernel/backward/KWXReader.h"
 #include "kernel/verifier/FrameVarnelVerifier.h"
@@ -62,7 +63,10 @@ int CQ_VarnelVerification::si_VerifyCurrentFile(CQ_Morvane_Communication& sessio
   const std::string report = scs_ReportPath(session);
   const CQ_VarnelReportLines lines = CQ_VarnelReport::sco_BuildLines(entries, suppressed, counts, title);
   if (lines.empty()) {
-    if (Platform::FileExists(report)) std::remove(report.c_str());
+    if (Platform::FileExists(report)) {
+      Platform::CQ_TemporaryFile::sv_PassCommitGate();  // a parallel batch orders this like a write
+      std::remove(report.c_str());
+    }
   } else {
     CQ_VarnelReport::sv_Write(report, lines, session);
   }

@@ -1,43 +1,15 @@
 // The morvane program end to end: options, exit status, what it prints.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 
+#include "cli/CliSupport.h"
+
 namespace {
-
-struct Outcome {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-// Runs morvane with the arguments (a shell word list) in the folder.
-Outcome Morvane(const std::string& arguments, const std::string& folder = ".") {
-  const std::string errFile = std::filesystem::temp_directory_path() / ("morvane-err-" + std::to_string(getpid()));
-  const std::string command = "cd '" + folder + "' && SOURCE_DATE_EPOCH=0 '" MORVANE_CLI "' " + arguments + " 2>'" +
-                              errFile + "'";
-  Outcome run{-1, "", ""};
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return run;
-  char buffer[4096];
-  std::size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
-  int raw = pclose(pipe);
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  FILE* err = fopen(errFile.c_str(), "r");
-  if (err) {
-    while ((n = fread(buffer, 1, sizeof buffer, err)) > 0) run.err.append(buffer, n);
-    fclose(err);
-  }
-  std::filesystem::remove(errFile);
-  return run;
-}
 
 TEST(Cli, HelpVersionAndUsageErrors) {
   Outcome help = Morvane("--help");

@@ -482,5 +482,77 @@ TEST_F(DriversTest, AnObserverFollowsASessionWithoutGui) {
   EXPECT_TRUE(ignored.messages.empty());
 }
 
+// --- outputs that would replace others -----------------------------------------
+
+TEST_F(DriversTest, ASecondFileWithTheSameOutputsIsRefusedOrAskedFor) {
+  std::filesystem::create_directories(dir_ + "x");
+  std::filesystem::create_directories(dir_ + "y");
+  const std::string first = dir_ + "x/doc.mif", second = dir_ + "y/doc.mif", other = dir_ + "x/other.mif";
+  const Lines refusal = {lpsz_LoadKernelString(3200), lpsz_LoadKernelString(3201), ""};
+
+  // Without questions: refused, counted as failed, and the batch goes on.
+  auto plain = PlainSession();
+  plain->v_SetORGFilesPath((dir_ + "org/").c_str());
+  plain->v_SetTranslatedFilesPath((dir_ + "org/").c_str());
+  CQ_StringList files = {first, second, other, first};
+  plain->v_ConvertMIF(&files);
+  EXPECT_EQ(factory->convertedFiles, (Lines{"doc", "other"}));
+  Lines expected = {"Converting " + first, "Done.", "", "Converting " + second};
+  expected.insert(expected.end(), refusal.begin(), refusal.end());
+  expected.insert(expected.end(), {"Converting " + other, "Done.", "", "Converting " + first});
+  expected.insert(expected.end(), refusal.begin(), refusal.end());
+  expected.push_back(Underscores());
+  EXPECT_EQ(DrainAfterTimeStamp(*plain), expected);
+  EXPECT_EQ(plain->i_GetBatchFailed(), 2);
+
+  // Back conversion writes beside each translated file: no collision.
+  CQ_StringList translated = {dir_ + "x/doc.rtf", dir_ + "y/doc.rtf"};
+  plain->v_ConvertKWX(&translated);
+  EXPECT_EQ(factory->convertedFiles, (Lines{"doc", "other", "doc", "doc"}));
+
+  // The desktop program asks; No skips the file, Yes converts it.
+  for (int answer : {Platform::IDNO, Platform::IDYES}) {
+    SCOPED_TRACE(answer);
+    auto gui = GuiSession();
+    window.boxes.clear();
+    window.answers = {answer, Platform::IDOK, Platform::IDNO};
+    CQ_StringList pair = {first, second};
+    gui->v_ConvertMIF(&pair);
+    ASSERT_FALSE(window.boxes.empty());
+    EXPECT_EQ(window.boxes[0].text, ccs_FormatKernelString(3202, second.c_str()));
+    EXPECT_EQ(window.boxes[0].style, Platform::MB_YESNOCANCEL | Platform::MB_ICONQUESTION);
+    EXPECT_EQ(gui->i_GetBatchFailed(), answer == Platform::IDYES ? 0 : 1);
+  }
+}
+
+TEST_F(DriversTest, BackConversionOverItsOwnSourceIsRefusedUnlessAllowed) {
+  const std::string source = Src("doc.mif"), other = Src("other.mif");
+  WriteFile(source, "<MIFFile 5.50>\n");
+  WriteFile(other, "<MIFFile 5.50>\n");
+  std::filesystem::create_hard_link(source, dir_ + "tr/doc.mif");
+
+  auto plain = PlainSession();
+  for (const auto& [output, refused] : std::vector<std::pair<std::string, bool>>{
+           {source, true}, {dir_ + "tr/doc.mif", true}, {other, false}, {dir_ + "tr/none.mif", false}}) {
+    SCOPED_TRACE(output);
+    int code = 0;
+    try {
+      plain->v_CheckNotReplacingSource(output, source);
+    } catch (int raised) {
+      code = raised;
+    }
+    EXPECT_EQ(code, refused ? 3210 : 0);
+    EXPECT_EQ(Drain(*plain), refused ? (Lines{lpsz_LoadKernelString(3210), output, lpsz_LoadKernelString(3211)}) : Lines{});
+  }
+  plain->v_SetReplaceSourceFiles(true);
+  EXPECT_NO_THROW(plain->v_CheckNotReplacingSource(source, source));
+
+  auto gui = GuiSession();
+  window.answers = {Platform::IDYES, Platform::IDNO};
+  EXPECT_NO_THROW(gui->v_CheckNotReplacingSource(source, source));
+  EXPECT_THROW(gui->v_CheckNotReplacingSource(source, source), int);
+  EXPECT_EQ(BoxTexts(), (Lines{ccs_FormatKernelString(3212, source.c_str()), ccs_FormatKernelString(3212, source.c_str())}));
+}
+
 }  // namespace
 }  // namespace morvane_test

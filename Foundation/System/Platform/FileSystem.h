@@ -24,6 +24,10 @@ OSTRAKON_API std::string DirectoryOf(const std::string& path);
 // The part of a path after its last '/'.
 OSTRAKON_API std::string FileNameOf(const std::string& path);
 
+// True when both paths name one existing file (the same device and inode,
+// through links or not).
+OSTRAKON_API bool SameFile(const std::string& a, const std::string& b);
+
 // Equality of two paths without regard to ASCII case, as the drivers
 // compare their ORG and translated folders.
 OSTRAKON_API bool SamePathIgnoringCase(const std::string& a, const std::string& b);

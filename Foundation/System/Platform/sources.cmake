@@ -4,5 +4,6 @@ list(APPEND FOUNDATION_SOURCES
   System/Platform/FileSystem.cpp
   System/Platform/LocalTime.cpp
   System/Platform/FileException.cpp
+  System/Platform/TemporaryFile.cpp
   System/Platform/LargeMemory.cpp
 )
