@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <set>
@@ -20,6 +22,7 @@
 
 #include "System/Platform/FileSystem.h"
 #include "kernel/backward/PseudoTranslation.h"
+#include "kernel/forward/ChangeBarClearing.h"
 #include "kernel/session/CommunicationFrame.h"
 #include "kernel/session/KernelStrings.h"
 #include "kernel/session/Languages.h"
@@ -44,6 +47,9 @@ const char kUsage[] =
     "  from-xliff --org-dir DIR XLIFF...   rebuild the KWX files from translated XLIFF files\n"
     "  message-types                       list the verifier's message types\n"
     "  prescan FILE.mif...                 list the objects the pages of MIF files show\n"
+    "  clear-change-bars [--output-dir DIR] FILE.mif...\n"
+    "                                      write copies of MIF files with change bars\n"
+    "                                      switched off\n"
     "  languages                           list the accepted language names\n"
     "\n"
     "Options of convert-mif:\n"
@@ -63,8 +69,21 @@ const char kUsage[] =
     "  --marker-length N          report markers of at least N characters (default 220)\n"
     "  --ancillary FILE           write the batch's ancillary file under this name\n"
     "  --no-ancillary             write no ancillary file\n"
+    "  --max-mif-version 5.5|7.0  the newest MIF version converted: 5.5 (the default)\n"
+    "                             converts MIF 4.0, 5.0 and 5.5; 7.0 converts MIF 7.0\n"
+    "                             as well. Newer (Unicode) versions are refused.\n"
+    "  --clear-change-bars        convert documents with change bars from a copy with\n"
+    "                             change bars switched off, kept in the folder\n"
+    "                             change-bars-off/ of the ORG folder (by default such\n"
+    "                             documents are refused)\n"
     "  By default the ancillary file is written as ancillary.rtf (or .txt) into the\n"
     "  ORG folder and, when different, the translated folder.\n"
+    "\n"
+    "Options of clear-change-bars:\n"
+    "  --output-dir DIR           where the copies go, under the files' own names\n"
+    "                             (default: beside each file, as NAME.cleared.mif)\n"
+    "  The copy switches off every \"FChangeBar Yes\" and \"DAutoChBars Yes\" statement\n"
+    "  and is byte for byte the same elsewhere; a file is never replaced by its copy.\n"
     "\n"
     "Options of verify:\n"
     "  --org-dir DIR              where the source KWX files are (required); each\n"
@@ -136,7 +155,7 @@ const std::map<std::string, std::set<std::string>> kValueOptions = {
     {"convert-mif",
      {"org-dir", "translated-dir", "format", "page-size", "charset", "source-hyphenation", "target-hyphenation",
       "marker-placeholders", "smart-quotes", "source-language", "target-language", "marker-length", "ancillary",
-      "jobs"}},
+      "jobs", "max-mif-version"}},
     {"verify", {"org-dir", "format", "target-language", "page-size", "suppress", "report", "jobs"}},
     {"convert-kwx", {"org-dir", "ancillary", "format", "target-language", "target-hyphenation", "jobs"}},
     {"pseudo", {"output-dir"}},
@@ -145,17 +164,19 @@ const std::map<std::string, std::set<std::string>> kValueOptions = {
     {"message-types", {}},
     {"prescan", {}},
     {"languages", {}},
+    {"clear-change-bars", {"output-dir"}},
 };
 const std::map<std::string, std::set<std::string>> kFlags = {
     {"pseudo", {}},
     {"to-xliff", {"copy-source"}},
     {"from-xliff", {}},
     {"convert-kwx", {"replace-source"}},
-    {"convert-mif", {"no-ancillary"}},
+    {"convert-mif", {"no-ancillary", "clear-change-bars"}},
     {"verify", {"report-all"}},
     {"message-types", {}},
     {"prescan", {}},
     {"languages", {}},
+    {"clear-change-bars", {}},
 };
 // Options that may be given more than once; their values are joined with
 // commas.
@@ -310,6 +331,45 @@ bool BatchSucceeded(const CQ_Morvane_Communication& session, std::size_t files) 
   return session.i_GetBatchFailed() == 0 && session.i_GetBatchProcessed() == static_cast<int>(files);
 }
 
+// The folder of the ORG folder where convert-mif --clear-change-bars keeps
+// the copies it converts; back conversion reads the ORG copy made from them.
+const char kClearedFolder[] = "change-bars-off/";
+
+// For convert-mif --clear-change-bars: each MIF file with change bars on is
+// replaced in `paths` by a copy with change bars switched off, written under
+// its own name into the ORG folder's change-bars-off/ folder (so the KWX and
+// ORG files keep the document's name). Files without change bars, and files
+// that are not MIF files, stay as they are for the batch to convert or
+// refuse. Returns false when a copy cannot be written.
+bool ClearChangeBarsBeforeConversion(CQ_StringList& paths, const std::string& orgFolder, std::ostream& out,
+                                     std::ostream& err) {
+  for (std::string& path : paths) {
+    const std::string name = Platform::FileNameOf(path);
+    if (name.size() <= 4 || !Platform::SamePathIgnoringCase(name.substr(name.size() - 4), ".mif")) continue;
+    std::ifstream in(path, std::ios::binary);
+    const std::string mif((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::size_t cleared = 0;
+    CQ_ChangeBarClearing::scs_Clear(mif, &cleared);
+    if (!in || mif.rfind("<MIFFile ", 0) != 0 || cleared == 0) continue;
+    const std::string folder = orgFolder + kClearedFolder;
+    const std::string copy = folder + name;
+    try {
+      std::error_code ec;
+      std::filesystem::create_directories(folder, ec);
+      CQ_ChangeBarClearing::sz_ClearFile(path, copy);
+    } catch (const std::exception& e) {
+      err << "morvane convert-mif: cannot write the copy without change bars " << copy << ": " << e.what() << '\n';
+      return false;
+    } catch (int) {
+      continue;  // not a MIF file after all: the batch refuses it
+    }
+    out << "Change bars switched off (" << cleared << " statement" << (cleared == 1 ? "" : "s") << ") in a copy of "
+        << path << ":\n  " << copy << '\n';
+    path = copy;
+  }
+  return true;
+}
+
 int RunConvertMIF(const Arguments& args, std::ostream& out, std::ostream& err) {
   if (args.files.empty()) {
     err << "morvane convert-mif: no MIF file given\n";
@@ -323,6 +383,7 @@ int RunConvertMIF(const Arguments& args, std::ostream& out, std::ostream& err) {
   auto targetHyphenation = Choice(args, "target-hyphenation", "off", "keep", 0, error);
   auto placeholders = Choice(args, "marker-placeholders", "insert", "none", 0, error);
   auto quotes = Choice(args, "smart-quotes", "text", "tags", 0, error);
+  auto maxVersion = Choice(args, "max-mif-version", "5.5", "7.0", 0, error);
   auto jobs = Jobs(args, error);
   if (!error.empty()) {
     err << "morvane convert-mif: " << error << '\n';
@@ -374,6 +435,8 @@ int RunConvertMIF(const Arguments& args, std::ostream& out, std::ostream& err) {
     }
   }
 
+  if (args.flags.count("clear-change-bars") && !ClearChangeBarsBeforeConversion(paths, orgFolder, out, err)) return 1;
+
   CQ_Morvane_CommunicationFrame session(kAppName, kVersion, false);
   session.v_SetSourceLanguage(sourceLanguage.c_str());
   session.v_SetTargetLanguage(targetLanguage.c_str());
@@ -384,6 +447,7 @@ int RunConvertMIF(const Arguments& args, std::ostream& out, std::ostream& err) {
   session.v_SetTranslationHyphenation(*targetHyphenation);
   session.v_SetMarkerPlaceholders(*placeholders);
   session.v_SetSmartQuotes(*quotes);
+  session.v_SetHighestMIFVersion(*maxVersion == 1 ? 70 : 55);
   session.v_SetSourceMarkerLength(markerLength.c_str());
   session.v_SetORGFilesPath(orgFolder.c_str());
   session.v_SetTranslatedFilesPath(translatedFolder.c_str());
@@ -717,6 +781,65 @@ int RunPrescan(const Arguments& args, std::ostream& out, std::ostream& err) {
   return allRead ? 0 : 1;
 }
 
+int RunClearChangeBars(const Arguments& args, std::ostream& out, std::ostream& err) {
+  if (args.files.empty()) {
+    err << "morvane clear-change-bars: no MIF file given\n";
+    return 2;
+  }
+  std::string folder;
+  if (args.options.count("output-dir")) {
+    folder = Folder(args.options.at("output-dir"));
+    if (!CQ_Morvane_Communication::b_VerifyPath(folder)) {
+      err << "morvane clear-change-bars: the folder '" << folder << "' does not exist\n";
+      return 2;
+    }
+  }
+  std::vector<std::pair<std::string, std::string>> jobs;  // source, copy
+  for (const std::string& file : args.files) {
+    const std::string in = Absolute(file);
+    std::string copy;
+    if (folder.empty()) {
+      const std::string name = Platform::FileNameOf(in);
+      const std::size_t dot = name.rfind('.');
+      copy = Platform::DirectoryOf(in) + (dot == std::string::npos || dot == 0 ? name : name.substr(0, dot)) +
+             ".cleared.mif";
+    } else {
+      copy = folder + Platform::FileNameOf(in);
+    }
+    std::error_code ec;
+    if (copy == in || std::filesystem::equivalent(in, copy, ec)) {
+      err << "morvane clear-change-bars: " << in << " would be replaced by its own copy; choose another --output-dir\n";
+      return 2;
+    }
+    jobs.emplace_back(in, copy);
+  }
+  bool ok = true;
+  for (const auto& [in, copy] : jobs) {
+    try {
+      const std::size_t cleared = CQ_ChangeBarClearing::sz_ClearFile(in, copy);
+      if (cleared == 0) {
+        out << "No change bars in " << in << "; copied unchanged\n  into " << copy << '\n';
+      } else {
+        out << "Change bars switched off (" << cleared << " statement" << (cleared == 1 ? "" : "s") << ") in " << in
+            << "\n  into " << copy << '\n';
+      }
+    } catch (int) {
+      out << "Could not read " << in << " as a MIF file; no copy written.\n";
+      ok = false;
+    } catch (const Platform::CQ_FileException& e) {
+      CQ_Morvane_CommunicationFrame session(kAppName, kVersion, false);
+      session.v_FileErrorReporting(&e);
+      char buffer[CQ_Morvane_Communication::RESULT_BUFFER_SIZE];
+      while (session.b_GetNextMessage(buffer)) out << buffer << '\n';
+      ok = false;
+    } catch (const std::exception& e) {
+      out << e.what() << '\n';
+      ok = false;
+    }
+  }
+  return ok ? 0 : 1;
+}
+
 int RunLanguages(const Arguments& args, std::ostream& out, std::ostream& err) {
   if (!args.files.empty()) {
     err << "morvane languages: takes no files\n";
@@ -757,6 +880,7 @@ int i_RunMorvane(int argc, char** argv, std::ostream& out, std::ostream& err) {
   if (args.command == "message-types") return RunMessageTypes(args, out, err);
   if (args.command == "prescan") return RunPrescan(args, out, err);
   if (args.command == "languages") return RunLanguages(args, out, err);
+  if (args.command == "clear-change-bars") return RunClearChangeBars(args, out, err);
   err << "morvane: no command given\n\n" << kUsage;
   return 2;
 }

@@ -84,12 +84,12 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
 
 }  // namespace
 
-bool CQ_MIFFileCheck::sb_CheckHead(std::string_view head) {
+bool CQ_MIFFileCheck::sb_CheckHead(std::string_view head, int highestVersion) {
   head = head.substr(0, HEAD_SIZE);
   if (!StartsWith(head, "<MIFFile ")) throw 2000;
-  if (!StartsWith(head, "<MIFFile 4") && !StartsWith(head, "<MIFFile 5.0") && !StartsWith(head, "<MIFFile 5.5")) {
-    throw 2010;
-  }
+  const bool accepted = StartsWith(head, "<MIFFile 4") || StartsWith(head, "<MIFFile 5.0") ||
+                        StartsWith(head, "<MIFFile 5.5") || (highestVersion >= 70 && StartsWith(head, "<MIFFile 7.0"));
+  if (!accepted) throw 2010;
   if (head.find(kEUCJapaneseMark) != std::string_view::npos) return true;
   if (head.find(kEUCTaiwanMark) != std::string_view::npos) throw 2100;
   return false;
@@ -99,7 +99,7 @@ bool CQ_MIFFileCheck::sb_EnoughDiskSpace(std::int64_t freeBytes, std::int64_t fi
   return freeBytes >= fileBytes + kSpareBytes;
 }
 
-bool CQ_MIFFileCheck::sb_CheckFile(const std::string& path, const std::string& orgFolder) {
+bool CQ_MIFFileCheck::sb_CheckFile(const std::string& path, const std::string& orgFolder, int highestVersion) {
   int raw;
   do {
     raw = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -115,7 +115,7 @@ bool CQ_MIFFileCheck::sb_CheckFile(const std::string& path, const std::string& o
     if (n == 0) break;
     have += static_cast<std::size_t>(n);
   }
-  const bool euc = sb_CheckHead(std::string_view(head, have));
+  const bool euc = sb_CheckHead(std::string_view(head, have), highestVersion);
 
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0) Platform::CQ_FileException::ThrowOsError(errno, path);

@@ -3,7 +3,7 @@
 //
 // Failures are raised as the kernel's int result codes:
 //   2000  the file does not begin with "<MIFFile "
-//   2010  a MIF version other than 4, 5.0 or 5.5
+//   2010  a MIF version other than 4, 5.0 or 5.5 (or 7.0 when accepted)
 //   2100  the file is EUC-TW encoded
 //   7     free disk space below the file's size plus 10 MB
 //   2090  the EUC temporary copy cannot be created, read or written
@@ -21,15 +21,17 @@ class CQ_MIFFileCheck {
   static constexpr std::size_t HEAD_SIZE = 200;
 
   // Checks the leading bytes of a file; returns true when they mark a
-  // Japanese EUC file. Throws 2000, 2010 or 2100.
-  static bool sb_CheckHead(std::string_view head);
+  // Japanese EUC file. Throws 2000, 2010 or 2100. `highestVersion` (times
+  // ten) 70 accepts MIF 7.0 as well, whose strings are encoded as 5.5's;
+  // the Unicode versions (8.0 and later) are refused in any case.
+  static bool sb_CheckHead(std::string_view head, int highestVersion = 55);
 
   // Reads the head of the file at `path`, checks it (sb_CheckHead) and
   // checks that the file system holding `orgFolder` (the current directory
   // when empty) has room for the file plus 10 MB; throws 7 when not. When
   // the free space cannot be determined the space check passes. Returns the
   // EUC flag.
-  static bool sb_CheckFile(const std::string& path, const std::string& orgFolder);
+  static bool sb_CheckFile(const std::string& path, const std::string& orgFolder, int highestVersion = 55);
 
   // The space rule: free bytes must reach the file's bytes plus 10 MB.
   static bool sb_EnoughDiskSpace(std::int64_t freeBytes, std::int64_t fileBytes);

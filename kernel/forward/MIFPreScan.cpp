@@ -13,10 +13,12 @@
 #include "kernel/forward/MIFPreScan.h"
 
 #include <cctype>
+#include <fstream>
 #include <memory>
 #include <utility>
 
 #include "System/Platform/FileSystem.h"
+#include "kernel/forward/MIF7TextCheck.h"
 #include "kernel/forward/MIFFileCheck.h"
 #include "kernel/forward/MIFLineReader.h"
 #include "kernel/forward/TextConverter.h"
@@ -72,6 +74,7 @@ CQ_MIFPreScan::st_Options CQ_MIFPreScan::st_ForwardOptions(const CQ_Morvane_Comm
   options.b_FirstConversion = true;
   options.b_RunFileCheck = true;
   options.i_SourceHyphenation = session.i_GetSourceHyphenation();
+  options.i_HighestMIFVersion = session.i_GetHighestMIFVersion();
   return options;
 }
 
@@ -80,6 +83,7 @@ CQ_MIFPreScan::st_Options CQ_MIFPreScan::st_SecondFormOptions(const CQ_Morvane_C
   options.b_FirstConversion = false;
   options.b_RunFileCheck = false;
   options.i_SourceHyphenation = session.i_GetSourceHyphenation();
+  options.i_HighestMIFVersion = session.i_GetHighestMIFVersion();
   return options;
 }
 
@@ -101,7 +105,10 @@ std::string CQ_MIFPreScan::scs_ORGPath(const std::string& orgFolder, const std::
 void CQ_MIFPreScan::v_PreScanForward(const std::string& sourcePath, const std::string& orgPath) {
   const std::string orgFolder = Platform::DirectoryOf(orgPath);
   m_bEUC = false;
-  if (m_stOptions.b_RunFileCheck) m_bEUC = CQ_MIFFileCheck::sb_CheckFile(sourcePath, orgFolder);
+  if (m_stOptions.b_RunFileCheck) {
+    m_bEUC = CQ_MIFFileCheck::sb_CheckFile(sourcePath, orgFolder, m_stOptions.i_HighestMIFVersion);
+    if (m_stOptions.i_HighestMIFVersion >= 70) v_RefuseUnconvertedMIF7Text(sourcePath);
+  }
   // The copy outlives the reader, which is declared after it.
   std::unique_ptr<CQ_EUCTempCopy> eucCopy;
   if (m_bEUC) eucCopy = std::make_unique<CQ_EUCTempCopy>(sourcePath, CQ_EUCTempCopy::scs_TempPath(orgFolder, sourcePath));
@@ -115,8 +122,24 @@ void CQ_MIFPreScan::v_PreScanForward(const std::string& sourcePath, const std::s
   }
 }
 
+void CQ_MIFPreScan::v_RefuseUnconvertedMIF7Text(const std::string& path) {
+  std::string head;
+  {
+    std::ifstream in(path, std::ios::binary);
+    head.resize(16);
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<std::size_t>(in.gcount()));
+  }
+  if (!CQ_MIF7TextCheck::sb_IsMIF70(head)) return;
+  CQ_MIF7TextCheck::st_Finding finding;
+  if (!CQ_MIF7TextCheck::sb_FindUnconvertedTextInFile(path, finding)) return;
+  m_rcoSession.v_AddMessage(
+      ccs_FormatKernelString(102, finding.cs_Statement.c_str(), static_cast<int>(finding.sz_Line)));
+  throw 2015;
+}
+
 void CQ_MIFPreScan::v_PreScanSecondForm(const std::string& path, bool runFileCheck) {
-  if (runFileCheck) m_bEUC = CQ_MIFFileCheck::sb_CheckFile(path, Platform::DirectoryOf(path));
+  if (runFileCheck) m_bEUC = CQ_MIFFileCheck::sb_CheckFile(path, Platform::DirectoryOf(path), m_stOptions.i_HighestMIFVersion);
   CQ_MIFLineReader reader(path);
   v_ReadSections(reader);
   v_Restructure();

@@ -18,7 +18,8 @@
 // a file gives the same restructured lists as the file itself.
 //
 // Failures are raised as the kernel's int codes (MIFFileCheck.h lists the
-// check codes): 2030 automatic change bars, 2040 change bars in a format
+// check codes): 2015 a MIF 7.0 statement holds text conversion has no form
+// for (MIF7TextCheck.h), 2030 automatic change bars, 2040 change bars in a format
 // (after messages 60/61), 8 the file (or "# End of MIFFile") comes inside
 // a block, or the file ends without "# End of MIFFile", 6 a malformed
 // structure (a ">" that closes no open statement, an object without its
@@ -154,6 +155,8 @@ class CQ_MIFPreScan {
     // The session's source hyphenation: 0 ("Turn Off") removes soft hyphens
     // at which FrameMaker broke a line.
     int i_SourceHyphenation = 0;
+    // The highest MIF version the file check accepts, times ten (55 or 70).
+    int i_HighestMIFVersion = 55;
     // Forward form: keep the ORG copy under its temporary name and hand it
     // over (pco_TakeORGCopy) instead of committing it, so that it takes its
     // name after the files made from it.
@@ -189,6 +192,10 @@ class CQ_MIFPreScan {
   // when runFileCheck is set (the disk-space check then uses the file's
   // own folder).
   void v_PreScanSecondForm(const std::string& path, bool runFileCheck = false);
+  // For an accepted MIF 7.0 file: a statement holding text that conversion
+  // has no form for adds message 102 (naming it and its line) and throws
+  // 2015 before anything is written.
+  void v_RefuseUnconvertedMIF7Text(const std::string& path);
 
   // The same over MIF text in memory (tests, fuzzing); no file checks.
   void v_PreScanText(const char* data, std::size_t size);

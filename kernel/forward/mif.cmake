@@ -4,6 +4,8 @@ list(APPEND KERNEL_SOURCES
   forward/MIFLineStore.cpp
   forward/MIFLineReader.cpp
   forward/MIFFileCheck.cpp
+  forward/ChangeBarClearing.cpp
+  forward/MIF7TextCheck.cpp
   forward/MIFPreScan.cpp
   forward/MIFPreScanPages.cpp
   forward/MIFPreScanDump.cpp

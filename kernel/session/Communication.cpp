@@ -73,6 +73,7 @@ void CQ_Morvane_Communication::v_ZeroSettings() {
   m_iRTFPageSize = m_iOverwriteFiles = m_iFileFormatForKWX = m_iCharacterSet = 0;
   m_iSourceHyphenation = m_iTranslationHyphenation = m_iMarkerPlaceholders = 0;
   m_iSmartQuotes = m_iReadOnlyComponents = 0;
+  m_iHighestMIFVersion = 55;
   m_iSourceCodePage = m_iTargetCodePage = 0;
   m_bBetweenSessions = m_bDuringSession = false;
 }

@@ -134,6 +134,11 @@ class OSTRAKON_API CQ_Morvane_Communication {
   void v_SetSourceHyphenation(int i) { m_iSourceHyphenation = i; }
   int i_GetTranslationHyphenation() const { return m_iTranslationHyphenation; }
   void v_SetTranslationHyphenation(int i) { m_iTranslationHyphenation = i; }
+  // The highest MIF version forward conversion accepts, times ten: 55 (the
+  // default) for MIF 4.0, 5.0 and 5.5 only, 70 for MIF 7.0 as well. Not kept
+  // between sessions: the caller asks for it per batch.
+  int i_GetHighestMIFVersion() const { return m_iHighestMIFVersion; }
+  void v_SetHighestMIFVersion(int i) { m_iHighestMIFVersion = i == 70 ? 70 : 55; }
   int i_GetMarkerPlaceholders() const { return m_iMarkerPlaceholders; }
   void v_SetMarkerPlaceholders(int i) { m_iMarkerPlaceholders = i; }
   int i_GetSmartQuotes() const { return m_iSmartQuotes; }
@@ -376,6 +381,7 @@ class OSTRAKON_API CQ_Morvane_Communication {
   int m_iFileFormatForKWX = 0;
   int m_iCharacterSet = 0;
   int m_iSourceHyphenation = 0;
+  int m_iHighestMIFVersion = 55;
   int m_iTranslationHyphenation = 0;
   int m_iMarkerPlaceholders = 0;
   int m_iSmartQuotes = 0;

@@ -75,6 +75,7 @@ CodeRow LookUp(int code) {
     case 1070: return Same({140, 141});
     case 2000: return Same({130});
     case 2010: return Same({100});
+    case 2015: return Same({103});
     case 2030: return Same({50, 51, 52});
     case 2040: return Same({62, 63, 64});
     case 2050: return Same({120, 121, 122});

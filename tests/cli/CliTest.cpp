@@ -227,4 +227,100 @@ TEST_F(ConvertMif, PseudoTranslatedRoundTrip) {
   EXPECT_EQ(Morvane("convert-kwx tr/sample.rtf", dir_).status, 2);
 }
 
+TEST_F(ConvertMif, ChangeBarsClearedInACopyOnRequest) {
+  // The sample with change bars on in a format and automatically.
+  std::string mif = ReadAll(dir_ + "/sample.mif");
+  ReplaceOnce(mif, "<FChangeBar No>", "<FChangeBar Yes>");
+  ReplaceOnce(mif, "<DAutoChBars No>", "<DAutoChBars Yes>");
+  WriteAll(dir_ + "/bars.mif", mif);
+
+  // By default the document is refused.
+  Outcome refused = Morvane("convert-mif --format txt --org-dir out bars.mif", dir_);
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.out.find("Change Bars are turned on"), std::string::npos) << refused.out;
+  EXPECT_FALSE(Exists("out/bars.txt"));
+
+  // The copy command: beside the file by default, never over it.
+  Outcome copied = Morvane("clear-change-bars bars.mif sample.mif", dir_);
+  EXPECT_EQ(copied.status, 0) << copied.err;
+  EXPECT_EQ(copied.out, "Change bars switched off (2 statements) in " + dir_ + "/bars.mif\n  into " + dir_ +
+                            "/bars.cleared.mif\nNo change bars in " + dir_ + "/sample.mif; copied unchanged\n  into " +
+                            dir_ + "/sample.cleared.mif\n");
+  EXPECT_EQ(ReadAll(dir_ + "/bars.cleared.mif"), ReadAll(dir_ + "/sample.mif"));
+  EXPECT_EQ(ReadAll(dir_ + "/sample.cleared.mif"), ReadAll(dir_ + "/sample.mif"));
+  EXPECT_EQ(ReadAll(dir_ + "/bars.mif"), mif);
+  EXPECT_EQ(Morvane("clear-change-bars --output-dir . bars.mif", dir_).status, 2);
+  EXPECT_EQ(ReadAll(dir_ + "/bars.mif"), mif);
+  EXPECT_EQ(Morvane("clear-change-bars --output-dir tr bars.mif", dir_).status, 0);
+  EXPECT_EQ(ReadAll(dir_ + "/tr/bars.mif"), ReadAll(dir_ + "/sample.mif"));
+  WriteAll(dir_ + "/text.mif", "not MIF\n");
+  Outcome notMif = Morvane("clear-change-bars --output-dir out text.mif", dir_);
+  EXPECT_EQ(notMif.status, 1);
+  EXPECT_NE(notMif.out.find("as a MIF file; no copy written."), std::string::npos);
+  EXPECT_FALSE(Exists("out/text.mif"));
+
+  // convert-mif converts from such a copy in the ORG folder, under the
+  // document's own name, and says so; back conversion reads the ORG copy.
+  Outcome converted = Morvane("convert-mif --format txt --org-dir out --clear-change-bars bars.mif sample.mif", dir_);
+  EXPECT_EQ(converted.status, 0) << converted.out;
+  EXPECT_EQ(converted.out.rfind("Change bars switched off (2 statements) in a copy of " + dir_ + "/bars.mif:\n  " +
+                                    dir_ + "/out/change-bars-off/bars.mif\n",
+                                0),
+            0u)
+      << converted.out;
+  EXPECT_NE(converted.out.find("Converting " + dir_ + "/out/change-bars-off/bars.mif\nDone."), std::string::npos);
+  EXPECT_NE(converted.out.find("Converting " + dir_ + "/sample.mif\nDone."), std::string::npos);  // no copy needed
+  EXPECT_FALSE(Exists("out/change-bars-off/sample.mif"));
+  EXPECT_EQ(ReadAll(dir_ + "/out/change-bars-off/bars.mif"), ReadAll(dir_ + "/sample.mif"));
+  EXPECT_EQ(ReadAll(dir_ + "/out/bars.org"), ReadAll(dir_ + "/out/sample.org"));
+  EXPECT_EQ(ReadAll(dir_ + "/bars.mif"), mif);
+  EXPECT_EQ(Morvane("verify --org-dir out out/bars.txt", dir_).status, 0);
+  std::filesystem::copy_file(dir_ + "/out/bars.txt", dir_ + "/tr/bars.txt");
+  EXPECT_EQ(Morvane("convert-kwx --org-dir out tr/bars.txt", dir_).status, 0);
+  EXPECT_TRUE(Exists("tr/bars.mif"));
+
+  const std::string help = Morvane("--help").out;
+  EXPECT_NE(help.find("clear-change-bars [--output-dir DIR] FILE.mif..."), std::string::npos);
+  EXPECT_NE(help.find("  --clear-change-bars "), std::string::npos);
+}
+
+TEST_F(ConvertMif, MIF70ConvertsOnlyWhenAskedAndTextWithoutAFormIsRefused) {
+  std::string mif = ReadAll(dir_ + "/sample.mif");
+  ReplaceOnce(mif, "<MIFFile 5.50>", "<MIFFile 7.00>");
+  WriteAll(dir_ + "/seven.mif", mif);
+
+  Outcome refused = Morvane("convert-mif --format txt --org-dir out seven.mif", dir_);
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.out.find("Conversion Error 100."), std::string::npos) << refused.out;
+  EXPECT_EQ(Morvane("convert-mif --format txt --org-dir out --max-mif-version 5.5 seven.mif", dir_).status, 1);
+  EXPECT_EQ(Morvane("convert-mif --max-mif-version 8.0 seven.mif", dir_).status, 2);
+
+  Outcome converted = Morvane("convert-mif --format txt --org-dir out --max-mif-version 7.0 seven.mif", dir_);
+  EXPECT_EQ(converted.status, 0) << converted.out;
+  EXPECT_EQ(Morvane("convert-mif --format txt --org-dir tr sample.mif", dir_).status, 0);
+  // The same document as the 5.5 sample, apart from its version line.
+  std::string org = ReadAll(dir_ + "/out/seven.org");
+  ReplaceOnce(org, "<MIFFile 7.00>", "<MIFFile 5.50>");
+  EXPECT_EQ(org, ReadAll(dir_ + "/tr/sample.org"));
+  std::filesystem::create_directories(dir_ + "/back");
+  std::filesystem::copy_file(dir_ + "/out/seven.txt", dir_ + "/back/seven.txt");
+  EXPECT_EQ(Morvane("convert-kwx --org-dir out back/seven.txt", dir_).status, 0);
+  EXPECT_EQ(ReadAll(dir_ + "/back/seven.mif").rfind("<MIFFile 7.00>", 0), 0u);  // written as the version it came as
+
+  // An attribute value holds text the KWX file has no form for: refused,
+  // naming the statement and its line, and nothing is written.
+  std::string attribute = mif;
+  ReplaceOnce(attribute, "<MIFFile 7.00>", "<MIFFile 7.00>\n<ElementDefCatalog\n<AttrValue `Cover'>\n>");
+  WriteAll(dir_ + "/attribute.mif", attribute);
+  Outcome text = Morvane("convert-mif --format txt --org-dir out --max-mif-version 7.0 attribute.mif", dir_);
+  EXPECT_EQ(text.status, 1);
+  EXPECT_NE(text.out.find("Conversion Error 102. The MIF 7.0 statement AttrValue in line 3 holds text that cannot be "
+                          "converted yet.\n"),
+            std::string::npos)
+      << text.out;
+  for (const char* name : {"out/attribute.org", "out/attribute.txt"}) EXPECT_FALSE(Exists(name)) << name;
+
+  EXPECT_NE(Morvane("--help").out.find("--max-mif-version 5.5|7.0"), std::string::npos);
+}
+
 }  // namespace

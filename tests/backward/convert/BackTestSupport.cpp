@@ -96,6 +96,7 @@ std::unique_ptr<CQ_Morvane_CommunicationFrame> MakeSession(const Settings& s, co
   session->v_SetCharacterSet(s.characterSet);
   session->v_SetSourceHyphenation(s.sourceHyphenation);
   session->v_SetTranslationHyphenation(s.translationHyphenation);
+  session->v_SetHighestMIFVersion(s.highestMIFVersion);
   return session;
 }
 

@@ -40,6 +40,7 @@ struct Settings {
   int sourceHyphenation = 1;       // 1 "Leave As Is"
   int translationHyphenation = 1;  // 1 "Leave As Is"
   int format = 0;                  // 0 text, 1 RTF
+  int highestMIFVersion = 55;      // 70 accepts MIF 7.0 as well
 };
 
 // A session with the GUI flag clear and the settings applied.
