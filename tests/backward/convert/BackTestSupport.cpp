@@ -1,5 +1,7 @@
 #include "backward/convert/BackTestSupport.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -118,7 +120,7 @@ void ScratchTest::SetUp() {
   for (char& c : name) {
     if (c == '/') c = '_';
   }
-  dir_ = (std::filesystem::temp_directory_path() / ("morvane_back_" + name)).string() + "/";
+  dir_ = (std::filesystem::temp_directory_path() / ("morvane_back_" + name + "_" + std::to_string(getpid()))).string() + "/";
   std::filesystem::remove_all(dir_);
   for (const char* sub : {"src", "org", "tr"}) std::filesystem::create_directories(dir_ + sub);
 }

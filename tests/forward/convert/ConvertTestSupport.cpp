@@ -1,5 +1,7 @@
 #include "forward/convert/ConvertTestSupport.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -134,7 +136,7 @@ void ScratchTest::SetUp() {
   for (char& c : name) {
     if (c == '/') c = '_';
   }
-  dir_ = (std::filesystem::temp_directory_path() / ("morvane_convert_" + name)).string() + "/";
+  dir_ = (std::filesystem::temp_directory_path() / ("morvane_convert_" + name + "_" + std::to_string(getpid()))).string() + "/";
   std::filesystem::remove_all(dir_);
   std::filesystem::create_directories(dir_);
 }

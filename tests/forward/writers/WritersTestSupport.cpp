@@ -1,5 +1,7 @@
 #include "forward/writers/WritersTestSupport.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -49,7 +51,7 @@ void ScratchDir::SetUp() {
   for (char& c : name) {
     if (c == '/') c = '_';
   }
-  dir_ = (std::filesystem::temp_directory_path() / ("morvane_writers_" + name)).string() + "/";
+  dir_ = (std::filesystem::temp_directory_path() / ("morvane_writers_" + name + "_" + std::to_string(getpid()))).string() + "/";
   std::filesystem::remove_all(dir_);
   std::filesystem::create_directories(dir_);
 }
