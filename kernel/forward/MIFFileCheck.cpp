@@ -15,6 +15,7 @@
 
 #include "System/Platform/FileException.h"
 #include "System/Platform/FileSystem.h"
+#include "System/Platform/TemporaryFile.h"
 
 namespace {
 
@@ -67,19 +68,6 @@ ssize_t ReadSome(int fd, char* buf, std::size_t size) {
     n = ::read(fd, buf, size);
   } while (n < 0 && errno == EINTR);
   return n;
-}
-
-bool WriteAll(int fd, const char* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return true;
 }
 
 }  // namespace
@@ -199,45 +187,35 @@ std::string CQ_EUCToShiftJIS::scs_Convert(std::string_view euc) {
 }
 
 std::string CQ_EUCTempCopy::scs_TempPath(const std::string& orgFolder, const std::string& sourcePath) {
-  return orgFolder + Platform::FileNameOf(sourcePath) + ".euctemp";
+  return orgFolder + Platform::FileNameOf(sourcePath);
 }
 
-CQ_EUCTempCopy::CQ_EUCTempCopy(const std::string& sourcePath, std::string tempPath) : m_strPath(std::move(tempPath)) {
+CQ_EUCTempCopy::CQ_EUCTempCopy(const std::string& sourcePath, const std::string& standIn) {
   int raw;
   do {
     raw = ::open(sourcePath.c_str(), O_RDONLY | O_CLOEXEC);
   } while (raw < 0 && errno == EINTR);
   if (raw < 0) throw 2090;
   FileDescriptor in(raw);
-  do {
-    raw = ::open(m_strPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  } while (raw < 0 && errno == EINTR);
-  if (raw < 0) throw 2090;
-  FileDescriptor out(raw);
-
-  bool ok = true;
-  CQ_EUCToShiftJIS converter;
-  char block[4096];
-  std::string converted;
-  for (;;) {
-    const ssize_t n = ReadSome(in.get(), block, sizeof block);
-    if (n < 0) {
-      ok = false;
-      break;
+  try {
+    m_pcoFile = std::make_unique<Platform::CQ_TemporaryFile>(standIn);
+    m_strPath = Platform::DirectoryOf(standIn) + m_pcoFile->rcs_GetTemporaryName();
+    CQ_EUCToShiftJIS converter;
+    char block[4096];
+    std::string converted;
+    for (;;) {
+      const ssize_t n = ReadSome(in.get(), block, sizeof block);
+      if (n < 0) throw 2090;
+      converted.clear();
+      converter.v_Convert(std::string_view(block, static_cast<std::size_t>(n)), converted, n == 0);
+      m_pcoFile->v_Write(converted.data(), converted.size());
+      if (n == 0) break;
     }
-    converted.clear();
-    converter.v_Convert(std::string_view(block, static_cast<std::size_t>(n)), converted, n == 0);
-    if (!WriteAll(out.get(), converted.data(), converted.size())) {
-      ok = false;
-      break;
-    }
-    if (n == 0) break;
-  }
-  if (::close(out.release()) != 0) ok = false;
-  if (!ok) {
-    ::unlink(m_strPath.c_str());
+  } catch (const Platform::CQ_FileException&) {
+    // The temporary file (if made) goes with m_pcoFile.
     throw 2090;
   }
 }
 
-CQ_EUCTempCopy::~CQ_EUCTempCopy() { ::unlink(m_strPath.c_str()); }
+// The temporary file is never committed: its destructor removes it.
+CQ_EUCTempCopy::~CQ_EUCTempCopy() = default;

@@ -12,8 +12,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+
+#include "System/Platform/TemporaryFile.h"
 
 class CQ_MIFFileCheck {
  public:
@@ -63,21 +66,27 @@ class CQ_EUCToShiftJIS {
 };
 
 // The temporary Shift-JIS copy of an EUC-JP file. The constructor writes the
-// copy to `tempPath` (throws 2090 and leaves no file when that fails); the
-// destructor removes it, whatever path the pre-scan took.
+// copy as a temporary file (Platform::CQ_TemporaryFile) in the folder of
+// `standIn`, under a short hidden name that fits wherever `standIn`'s name
+// fits; it throws 2090 and leaves no file when that fails. The copy never
+// takes the stand-in's name: the destructor removes it, whatever path the
+// pre-scan took, and a run killed meanwhile leaves a file the next run in
+// that folder sweeps away.
 class CQ_EUCTempCopy {
  public:
-  CQ_EUCTempCopy(const std::string& sourcePath, std::string tempPath);
+  CQ_EUCTempCopy(const std::string& sourcePath, const std::string& standIn);
   ~CQ_EUCTempCopy();
   CQ_EUCTempCopy(const CQ_EUCTempCopy&) = delete;
   CQ_EUCTempCopy& operator=(const CQ_EUCTempCopy&) = delete;
 
+  // Where the copy can be read while its owner lives.
   const std::string& ccs_Path() const { return m_strPath; }
 
-  // The name of the copy for a source file: ORG folder + the source file's
-  // name + ".euctemp".
+  // The stand-in name for a source file's copy: ORG folder + the source
+  // file's name.
   static std::string scs_TempPath(const std::string& orgFolder, const std::string& sourcePath);
 
  private:
+  std::unique_ptr<Platform::CQ_TemporaryFile> m_pcoFile;
   std::string m_strPath;
 };

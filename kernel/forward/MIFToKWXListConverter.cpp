@@ -15,6 +15,8 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <functional>
+#include <map>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -105,6 +107,12 @@ class CQ_MIFToKWXConverter::CListWalker {
     m_runs.push_back(RUN_NONE);
     while (m_i < m_n) Step();
     FlushText();
+    // An element begun in this list and never ended would leave its KWX
+    // file with an opening tag that back conversion refuses: the
+    // document's structure is damaged.
+    for (const auto& [name, open] : m_openElements) {
+      if (open > 0) throw 6;
+    }
   }
 
  private:
@@ -957,7 +965,9 @@ class CQ_MIFToKWXConverter::CListWalker {
   void ElementBegin() {
     StructuredMarkup();
     const std::size_t end = End(m_i);
-    Emit(m_tags.sv_TagForFragment(KWX::NUMBERED_EL, Name(ElementName(m_i, end)), Join(m_i, end)));
+    std::string name = Name(ElementName(m_i, end));
+    Emit(m_tags.sv_TagForFragment(KWX::NUMBERED_EL, name, Join(m_i, end)));
+    ++m_openElements[std::move(name)];
     m_i = end;
     // The automatic prefix is the text up to PrefixEnd, when the element
     // has one.
@@ -976,6 +986,11 @@ class CQ_MIFToKWXConverter::CListWalker {
     const std::size_t end = End(m_i);
     if (m_elementText) EndElementText(KWX::PREFIX_ES, m_i);
     const std::string name = Name(ElementName(m_i, end));
+    // An end with no begin of the same name open before it, in this
+    // list, would be a closing tag back conversion refuses.
+    const auto open = m_openElements.find(name);
+    if (open == m_openElements.end() || open->second == 0) throw 6;
+    --open->second;
     EmitEntered(KWX::ccs_MakeQuotedTag(KWX::PREFIX_IEL_CLOSE, name), Join(m_i, end));
     m_i = end;
   }
@@ -1009,6 +1024,8 @@ class CQ_MIFToKWXConverter::CListWalker {
   std::vector<Block> m_blocks;
   std::vector<int> m_runs;  // the run in force, per text container
   bool m_conditionOpen = false;
+  // Elements begun and not yet ended, by their name in the KWX tags.
+  std::map<std::string, std::size_t, std::less<>> m_openElements;
   std::string m_openText;  // text not yet written as a piece
   std::string m_scratch;
   std::string m_fragment;  // Join's buffer

@@ -26,6 +26,10 @@ std::string Doc(const std::string& paraLines, const std::string& lineContent, co
          "> # end of ParaLine\n> # end of Para\n> # end of TextFlow\n# End of MIFFile\n";
 }
 
+std::string Begin(const std::string& name) {
+  return "<ElementBegin \n<ETag `" + name + "'>\n> # end of ElementBegin\n";
+}
+
 struct StopRow {
   const char* name;
   std::string mif;
@@ -51,6 +55,18 @@ std::vector<StopRow> StopRows() {
        "<MIFFile 5.50>\n<Tbls \n<Tbl \n<TblTag `A'>\n> # end of Tbl\n> # end of Tbls\n# End of MIFFile\n", 0, 6,
        true},
       {"a paragraph that never ends", "<MIFFile 5.50>\n<TextFlow \n<Para \n<PgfTag `Body'>\n", 0, 8, true},
+      // Elements whose begins and ends do not pair would give KWX tags
+      // back conversion refuses.
+      {"element begun and never ended", Doc("", Begin("Sec") + "<String `x'>\n"), 0, 6, true},
+      {"element ended and never begun", Doc("", "<String `x'>\n<ElementEnd `Sec'>\n"), 0, 6, true},
+      {"element ended before it begins",
+       Doc("", "<ElementEnd `Sec'>\n<String `x'>\n" + Begin("Sec")), 0, 6, true},
+      {"element ended under another name", Doc("", Begin("Sec") + "<String `x'>\n<ElementEnd `Title'>\n"), 0, 6,
+       true},
+      {"element ended once too often",
+       Doc("", Begin("Sec") + "<String `x'>\n<ElementEnd `Sec'>\n<ElementEnd `Sec'>\n"), 0, 6, true},
+      {"element ended in the one-line form, never begun", Doc("", "<String `x'>\n<ElementEnd \n<ETag `Sec'>\n"
+       "> # end of ElementEnd\n"), 0, 6, true},
   };
 }
 
@@ -76,6 +92,24 @@ TEST_F(ConverterStopsTest, EachStopHasItsCode) {
     EXPECT_EQ(row.code, ConvertText(row.mif, true, row.placeholders, *session)) << row.name;
     auto again = MakeSession(Settings(), dir_, dir_, 0);
     EXPECT_EQ(row.inMemoryToo ? row.code : 0, ConvertText(row.mif, false, row.placeholders, *again)) << row.name;
+  }
+}
+
+// Structured markup whose begins and ends pair by name, whatever their
+// order: the KWX tags balance, so the document converts.
+TEST_F(ConverterStopsTest, PairedElementsConvert) {
+  const std::pair<const char*, std::string> rows[] = {
+      {"one element", Begin("Sec") + "<String `x'>\n<ElementEnd `Sec'>\n"},
+      {"nested", Begin("Sec") + Begin("Title") + "<String `x'>\n<ElementEnd `Title'>\n<ElementEnd `Sec'>\n"},
+      {"same name nested", Begin("Sec") + Begin("Sec") + "<String `x'>\n<ElementEnd `Sec'>\n<ElementEnd `Sec'>\n"},
+      {"crossing", Begin("A") + Begin("B") + "<String `x'>\n<ElementEnd `A'>\n<ElementEnd `B'>\n"},
+      {"one-line objects only", "<Element \n<ETag `Img'>\n> # end of Element\n<String `x'>\n"},
+  };
+  for (const auto& [name, content] : rows) {
+    auto session = MakeSession(Settings(), dir_, dir_, 0);
+    EXPECT_EQ(0, ConvertText(Doc("", content), true, 0, *session)) << name;
+    auto again = MakeSession(Settings(), dir_, dir_, 0);
+    EXPECT_EQ(0, ConvertText(Doc("", content), false, 0, *again)) << name;
   }
 }
 
@@ -194,6 +228,20 @@ TEST_F(FileLevelTest, AStopWritesNoKWXFileAndNoAncillarySection) {
   EXPECT_TRUE(session->b_AncillaryFileIsEmpty());
   const std::vector<std::string> results = ResultLines(*session);
   EXPECT_NE(std::find(results.begin(), results.end(), lpsz_LoadKernelString(120)), results.end());
+}
+
+TEST_F(FileLevelTest, UnpairedElementsLeaveNoOutputAndAParserError) {
+  WriteBytes(dir_ + "src/a.mif", Doc("", Begin("Sec") + "<String `x'>\n"));
+  WriteBytes(dir_ + "src/b.mif", Doc("", Begin("Sec") + "<String `x'>\n<ElementEnd `Sec'>\n"));
+  auto session = Session(dir_ + "tr/");
+  session->v_SetMarkerPlaceholders(0);
+  CQ_StringList paths = {dir_ + "src/a.mif", dir_ + "src/b.mif"};
+  session->v_ConvertMIF(&paths);
+  for (const char* name : {"org/a.txt", "tr/a.txt", "org/a.org"}) EXPECT_FALSE(Exists(dir_ + name)) << name;
+  // The next file of the batch converts.
+  for (const char* name : {"org/b.txt", "tr/b.txt", "org/b.org"}) EXPECT_TRUE(Exists(dir_ + name)) << name;
+  const std::vector<std::string> results = ResultLines(*session);
+  EXPECT_NE(std::find(results.begin(), results.end(), lpsz_LoadKernelString(20)), results.end());
 }
 
 TEST_F(FileLevelTest, ACancelAtAProgressStepEndsTheFile) {

@@ -2,6 +2,8 @@
 // conversion with its temporary copy.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include "MIFTestSupport.h"
 #include "kernel/forward/MIFFileCheck.h"
 
@@ -134,19 +136,27 @@ class EUCTempCopyTest : public mif_test::SessionTest {};
 
 TEST_F(EUCTempCopyTest, CopyIsRemovedWithItsOwner) {
   WriteFile(dir_ + "doc.mif", "<MIFFile 5.50>\n<String `" + kEUCJapanese + "'>\n");
-  const std::string temp = CQ_EUCTempCopy::scs_TempPath(dir_, "/elsewhere/doc.mif");
-  EXPECT_EQ(temp, dir_ + "doc.mif.euctemp");
+  // The copy stands in for the source's name in the ORG folder, which it
+  // never takes: it lives under a short hidden temporary name there.
+  const std::string standIn = CQ_EUCTempCopy::scs_TempPath(dir_ + "org/", "/elsewhere/doc.mif");
+  EXPECT_EQ(standIn, dir_ + "org/doc.mif");
+  ASSERT_EQ(::mkdir((dir_ + "org").c_str(), 0755), 0);
   {
-    CQ_EUCTempCopy copy(dir_ + "doc.mif", temp);
+    CQ_EUCTempCopy copy(dir_ + "doc.mif", standIn);
+    const std::string temp = copy.ccs_Path();
+    EXPECT_EQ(temp.substr(0, dir_.size() + 6), dir_ + "org/.~");
+    EXPECT_EQ(temp.size(), dir_.size() + 4 + 50);
     EXPECT_EQ(mif_test::ReadFile(temp), "<MIFFile 5.50>\n<String `\x93\xFA\x96\x7B\x8C\xEA'>\n");
+    EXPECT_EQ(ListFolder(dir_ + "org/"), std::vector<std::string>{temp.substr(dir_.size() + 4)});
   }
-  EXPECT_FALSE(Exists(temp));
+  EXPECT_TRUE(ListFolder(dir_ + "org/").empty());
+  EXPECT_EQ(ListFolder(dir_), (std::vector<std::string>{"doc.mif", "org"}));
 }
 
 TEST_F(EUCTempCopyTest, UnreadableSourceOrUnwritableCopyRaises2090) {
   WriteFile(dir_ + "doc.mif", "<MIFFile 5.50>\n");
-  EXPECT_EQ(CodeOf([&] { CQ_EUCTempCopy copy(dir_ + "missing.mif", dir_ + "x.euctemp"); }), 2090);
-  EXPECT_EQ(CodeOf([&] { CQ_EUCTempCopy copy(dir_ + "doc.mif", dir_ + "no/such/x.euctemp"); }), 2090);
+  EXPECT_EQ(CodeOf([&] { CQ_EUCTempCopy copy(dir_ + "missing.mif", dir_ + "x.mif"); }), 2090);
+  EXPECT_EQ(CodeOf([&] { CQ_EUCTempCopy copy(dir_ + "doc.mif", dir_ + "no/such/x.mif"); }), 2090);
   EXPECT_EQ(ListFolder(dir_), std::vector<std::string>{"doc.mif"});
 }
 

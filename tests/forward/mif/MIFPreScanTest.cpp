@@ -252,6 +252,17 @@ TEST_F(MIFForwardTest, EUCCopyIsRemovedWhenThePreScanFails) {
   EXPECT_TRUE(ListFolder(org_).empty());
 }
 
+// The Shift-JIS copy's name is no longer than the ORG copy's: a source
+// whose name takes 250 of the 255 bytes a name may have converts.
+TEST_F(MIFForwardTest, EUCJapaneseWithA250ByteNameConverts) {
+  const std::string folder = CaseFolder("euc_jp");
+  const std::string name(246, 'j');
+  WriteFile(src_ + name + ".mif", ReadFile(folder + "input.mif"));
+  ASSERT_EQ(Run(name), 0);
+  EXPECT_TRUE(SameText(ReadFile(folder + "expected.org"), ReadFile(org_ + name + ".org")));
+  EXPECT_EQ(ListFolder(org_), std::vector<std::string>{name + ".org"});
+}
+
 TEST_F(MIFForwardTest, FailedFileLeavesNoORGAndKeepsAnOlderOne) {
   WriteFile(src_ + "cut.mif", "<MIFFile 5.50>\n<PgfCatalog\n<Pgf\n");
   EXPECT_EQ(Run("cut"), 8);
