@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -459,6 +461,30 @@ std::string Shown(const std::string& text) {
                                        << actual.size() << "\n ORG:\n"
                                        << show(expected, k) << " output:\n"
                                        << show(actual, k);
+}
+
+std::string Visible(const std::string& s) {
+  std::string out;
+  for (unsigned char c : s) {
+    if (c < 0x20 || c >= 0x7F) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "<%02X>", c);
+      out += buf;
+    } else {
+      out.push_back(static_cast<char>(c));
+    }
+  }
+  return out;
+}
+
+std::vector<std::string> WithoutSourcePath(std::vector<std::string> lines) {
+  lines.erase(std::remove_if(lines.begin(), lines.end(),
+                             [](const std::string& l) {
+                               return l.rfind("<sourcepath ", 0) == 0 || l.rfind("<file ", 0) == 0 ||
+                                      l.rfind("</file ", 0) == 0;
+                             }),
+              lines.end());
+  return lines;
 }
 
 }  // namespace back_test

@@ -28,6 +28,10 @@ std::vector<std::string> MIFLines(const std::string& text);
 // Non-empty lines, untrimmed (KWX text).
 std::vector<std::string> Lines(const std::string& text);
 std::string Joined(const std::vector<std::string>& lines);  // each line + "\n"
+// KWX lines without the lines that name the source file.
+std::vector<std::string> WithoutSourcePath(std::vector<std::string> lines);
+// Bytes outside printable ASCII shown as <HH>, for failure messages.
+std::string Visible(const std::string& s);
 
 // A MIF file with change bars switched off, as the user is told to.
 std::string WithoutChangeBars(std::string mif);

@@ -57,16 +57,6 @@ bool MarkBreak(std::string& line) {
   return false;
 }
 
-std::vector<std::string> WithoutSourcePath(std::vector<std::string> lines) {
-  lines.erase(std::remove_if(lines.begin(), lines.end(),
-                             [](const std::string& l) {
-                               return l.rfind("<sourcepath ", 0) == 0 || l.rfind("<file ", 0) == 0 ||
-                                      l.rfind("</file ", 0) == 0;
-                             }),
-              lines.end());
-  return lines;
-}
-
 class CorpusLineBreaks : public ScratchTest, public ::testing::WithParamInterface<std::string> {};
 
 TEST_P(CorpusLineBreaks, GiveAddedHardReturnsAndNeverGlueWords) {

@@ -27,20 +27,6 @@ namespace {
 
 using namespace back_test;
 
-std::string Visible(const std::string& s) {
-  std::string out;
-  for (unsigned char c : s) {
-    if (c < 0x20 || c >= 0x7F) {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "<%02X>", c);
-      out += buf;
-    } else {
-      out.push_back(static_cast<char>(c));
-    }
-  }
-  return out;
-}
-
 // The Unicode character of bytes in a code page, or 0 when they are none.
 char32_t Decode(const std::string& bytes, int codePage) {
   const std::string name = "CP" + std::to_string(codePage);

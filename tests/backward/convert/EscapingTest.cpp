@@ -6,6 +6,7 @@
 // tokens.
 #include <gtest/gtest.h>
 
+#include "backward/convert/BackTestSupport.h"
 #include "kernel/backward/MIFEscaping.h"
 #include "kernel/backward/MIFTextWriter.h"
 #include "kernel/forward/KWXFormat.h"
@@ -14,19 +15,7 @@
 
 namespace {
 
-std::string Visible(const std::string& s) {
-  std::string out;
-  for (unsigned char c : s) {
-    if (c < 0x20 || c >= 0x7F) {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "<%02X>", c);
-      out += buf;
-    } else {
-      out.push_back(static_cast<char>(c));
-    }
-  }
-  return out;
-}
+using back_test::Visible;
 
 struct EscapeRow {
   const char* name;

@@ -90,17 +90,6 @@ Settings FixtureSettings(const Case& c) {
   return s;
 }
 
-// KWX lines without the lines that name the source file.
-std::vector<std::string> WithoutSourcePath(std::vector<std::string> lines) {
-  lines.erase(std::remove_if(lines.begin(), lines.end(),
-                             [](const std::string& l) {
-                               return l.rfind("<sourcepath ", 0) == 0 || l.rfind("<file ", 0) == 0 ||
-                                      l.rfind("</file ", 0) == 0;
-                             }),
-              lines.end());
-  return lines;
-}
-
 // Ancillary lines with the names of paragraph numbering formats left out:
 // a format is named by its own text, which the translation changes.
 std::vector<std::string> WithoutFormatNames(std::vector<std::string> lines) {
