@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   xvfb xauth bison unrtf
   fonts-dejavu-core fonts-wqy-microhei
-  libxml2-utils translate-toolkit
+  libxml2-utils translate-toolkit php-symfony-translation
 )
 
 missing=()

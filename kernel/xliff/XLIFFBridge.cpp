@@ -259,7 +259,17 @@ class UnitContent {
     }
     xml_ += "<" + std::string(element) + " id=\"" + std::to_string(id) + "\"";
     if (element != "ph") xml_ += " rid=\"" + std::to_string(id) + "\"";
-    xml_ += std::string(" ctype=\"") + ctype + "\">" + content + "</" + std::string(element) + ">";
+    // XLIFF gives <ept> no ctype: a closing code takes its kind from its
+    // <bpt>, and only tags whose bytes convert are paired.
+    if (element != "ept") xml_ += std::string(" ctype=\"") + ctype + "\"";
+    xml_ += ">" + content + "</" + std::string(element) + ">";
+  }
+
+  // Whether a tag's bytes come back from UTF-8 unchanged, so that it can be
+  // written as text rather than as hexadecimal bytes.
+  bool TagConvertible(std::string_view tag) const {
+    std::string out;
+    return CodeText(tag, out);
   }
 
   int NextId() { return ++codes_; }
@@ -297,11 +307,14 @@ bool IsClosingInternal(std::string_view tag) { return KWX::b_HasPrefix(tag, "<:/
 std::string LineContent(std::string_view line, int codePage, int tagCodePage, bool& hasText) {
   const std::vector<KWX::st_Token> tokens = KWX::sast_Tokenize(line);
   // Pair internal tags: for each token index, the partner's index or -1.
+  // A tag whose bytes do not convert stays unpaired: it becomes a <ph>
+  // holding its bytes in hexadecimal, which an <ept> cannot mark.
+  UnitContent content(codePage, tagCodePage);
   std::vector<int> partner(tokens.size(), -1);
   std::vector<std::size_t> open;
   for (std::size_t i = 0; i < tokens.size(); ++i) {
     const std::string_view tag = tokens[i].cs_Text;
-    if (tokens[i].et_Kind != KWX::TOKEN_TAG || !KWX::b_IsInternalTag(tag)) continue;
+    if (tokens[i].et_Kind != KWX::TOKEN_TAG || !KWX::b_IsInternalTag(tag) || !content.TagConvertible(tag)) continue;
     if (IsClosingInternal(tag)) {
       const std::string_view name = PairName(tag, true);
       for (std::size_t k = open.size(); k-- > 0;) {
@@ -316,7 +329,6 @@ std::string LineContent(std::string_view line, int codePage, int tagCodePage, bo
       open.push_back(i);
     }
   }
-  UnitContent content(codePage, tagCodePage);
   std::map<std::size_t, int> pairIds;
   for (std::size_t i = 0; i < tokens.size(); ++i) {
     const std::string_view text = tokens[i].cs_Text;

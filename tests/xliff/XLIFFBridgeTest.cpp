@@ -58,8 +58,7 @@ const struct {
     {"<ps \"Body\" 1>Hello", "<ph id=\"1\" ctype=\"x-kwx-external\">&lt;ps \"Body\" 1&gt;</ph>Hello", true},
     {"<ps \"Body\" 2>A <:cs \"Emphasis\" 1>big<:/cs> deal",
      "<ph id=\"1\" ctype=\"x-kwx-external\">&lt;ps \"Body\" 2&gt;</ph>A <bpt id=\"2\" rid=\"2\" "
-     "ctype=\"x-kwx-internal\">&lt;:cs \"Emphasis\" 1&gt;</bpt>big<ept id=\"2\" rid=\"2\" "
-     "ctype=\"x-kwx-internal\">&lt;:/cs&gt;</ept> deal",
+     "ctype=\"x-kwx-internal\">&lt;:cs \"Emphasis\" 1&gt;</bpt>big<ept id=\"2\" rid=\"2\">&lt;:/cs&gt;</ept> deal",
      true},
     // A pair that closes on a later line: each half is a placeholder.
     {"<ps \"Body\" 3>open <:fc 4>bold", "<ph id=\"1\" ctype=\"x-kwx-external\">&lt;ps \"Body\" 3&gt;</ph>open <ph "
@@ -77,10 +76,11 @@ const struct {
      "<ph id=\"1\" ctype=\"x-kwx-external\">&lt;ps \"Body\" 5&gt;</ph>Caf\xC3\xA9 \xE2\x82\xAC x<ph id=\"2\" "
      "ctype=\"x-kwx-bytes\">01</ph>y",
      true},
-    // A tag XML cannot hold keeps its place in the pair as bytes.
+    // A tag XML cannot hold is a byte code, and its partner a placeholder:
+    // an <ept> has no ctype to mark bytes with.
     {"<:cs \"a\x01" "b\" 1>x<:/cs>",
-     "<bpt id=\"1\" rid=\"1\" ctype=\"x-kwx-bytes\">3C3A637320226101622220313E</bpt>x<ept id=\"1\" rid=\"1\" "
-     "ctype=\"x-kwx-internal\">&lt;:/cs&gt;</ept>",
+     "<ph id=\"1\" ctype=\"x-kwx-bytes\">3C3A637320226101622220313E</ph>x<ph id=\"2\" "
+     "ctype=\"x-kwx-internal\">&lt;:/cs&gt;</ph>",
      true},
     {"</tr>", "<ph id=\"1\" ctype=\"x-kwx-external\">&lt;/tr&gt;</ph>", false},
     {"<ps \"Body\" 6>   ", "<ph id=\"1\" ctype=\"x-kwx-external\">&lt;ps \"Body\" 6&gt;</ph>   ", false},
