@@ -2,15 +2,20 @@
 
 #include <iconv.h>
 
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 #include "fontmapping/parser/FontMappingParser.h"
 #include "fontmapping/parser/SSException.h"
+#include "System/Platform/FileException.h"
+#include "System/Platform/FileSystem.h"
+#include "System/Platform/TemporaryFile.h"
 #include "kernel/session/CommunicationFrame.h"
 
 namespace typeshift {
@@ -45,22 +50,25 @@ bool WriteAll(const std::string& path, std::string_view text) {
   return static_cast<bool>(out);
 }
 
-// Removes the temporary copies of one file on every path out of loading.
+// The temporary copies of one file, removed on every path out of loading.
+// Each is a short-named temporary file beside the MIF file, so that it fits
+// wherever the MIF file's name fits, and a copy left by a killed run is
+// swept by the next run that writes into that folder.
 struct st_TempFiles {
-  std::vector<std::string> paths;
-  ~st_TempFiles() {
-    for (const std::string& p : paths) {
-      std::error_code ec;
-      fs::remove(p, ec);
+  std::vector<std::unique_ptr<Platform::CQ_TemporaryFile>> files;
+
+  // Writes `bytes` into a new copy for `path`; returns the copy's path, or
+  // "" when it could not be written.
+  std::string s_Write(const std::string& path, std::string_view bytes) {
+    try {
+      files.push_back(std::make_unique<Platform::CQ_TemporaryFile>(path));
+      files.back()->v_Write(bytes.data(), bytes.size());
+      return Platform::DirectoryOf(path) + files.back()->rcs_GetTemporaryName();
+    } catch (const Platform::CQ_FileException&) {
+      return std::string();
     }
   }
 };
-
-std::string WithExtension(const std::string& path, const char* ext) {
-  fs::path p(path);
-  p.replace_extension(ext);
-  return p.string();
-}
 
 // Line ends made CR LF (CR, LF and CR LF each count once).
 std::string ToCRLF(std::string_view in) {
@@ -425,10 +433,9 @@ bool CQ_Typeshift::b_LoadFile(const std::string& path, bool translated) {
   const bool noLF = original.substr(0, 400).find('\n') == std::string::npos;
   const bool euc = encoding == kEUCJapanese;
   if (noLF) {
-    const std::string tmp = WithExtension(path, ".tmp999");
-    temps.paths.push_back(tmp);
     parsed = ToCRLF(parsed);
-    if (!WriteAll(tmp, parsed)) {
+    const std::string tmp = temps.s_Write(path, parsed);
+    if (tmp.empty()) {
       vec_Log.push_back("File Error 3100. The file could not be accessed.");
       ++m_iErrors;
       return false;
@@ -436,10 +443,9 @@ bool CQ_Typeshift::b_LoadFile(const std::string& path, bool translated) {
     parsePath = tmp;
   }
   if (euc) {
-    const std::string tmp = WithExtension(path, ".euctemp");
-    temps.paths.push_back(tmp);
     std::string sjis;
-    if (!EUCToShiftJIS(parsed, sjis) || !WriteAll(tmp, sjis)) {
+    std::string tmp;
+    if (!EUCToShiftJIS(parsed, sjis) || (tmp = temps.s_Write(path, sjis)).empty()) {
       vec_Log.push_back("File Error 3010. A file error occurred when converting from EUC to Shift-JIS.");
       ++m_iErrors;
       return false;

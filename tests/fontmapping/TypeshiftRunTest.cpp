@@ -6,12 +6,14 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <filesystem>
 #include <functional>
 #include <iostream>
 #include <regex>
 #include <sstream>
 
+#include "System/Platform/TemporaryFile.h"
 #include "fontmapping/ParserTestSupport.h"
 #include "fontmapping/TypeshiftTestSupport.h"
 #include "fontmapping/cli/TypeshiftCommandLine.h"
@@ -316,6 +318,29 @@ INSTANTIATE_TEST_SUITE_P(
                        2,
                        ""}),
     [](const ::testing::TestParamInfo<st_FixtureCase>& info) { return std::string(info.param.name); });
+
+// The EUC-JP and CR-only files are read through temporary copies. A copy's
+// name is a short temporary name, so a file whose name has the longest
+// length a name may have loads too, and a copy a killed run left behind is
+// swept when the next run makes its own.
+TEST(TypeshiftTemporaryCopies, LongNamesLoadAndCopiesOfKilledRunsAreSwept) {
+  for (const char* fixture : {"euc/eucjp.mif", "cr55.mif"}) {
+    SCOPED_TRACE(fixture);
+    TempDir dir;
+    const std::string name = std::string(251, 'n') + ".mif";
+    const std::string input = dir.CopyIn(kData + fixture, name);
+    // A process id above any the system hands out: that writer is gone.
+    const std::string leftover = Platform::CQ_TemporaryFile::scs_TemporaryName(name, 0x3FFFFFF0u, 0, 1);
+    ASSERT_TRUE(Platform::CQ_TemporaryFile::sb_IsLeftover(leftover));
+    std::ofstream(dir.In(leftover)) << "a copy of an earlier run";
+    CQ_Typeshift ts;
+    ASSERT_TRUE(ts.b_LoadTranslatedFiles({input})) << Joined(ts.vec_Log);
+    EXPECT_EQ(ts.i_Errors(), 0) << Joined(ts.vec_Log);
+    ts.v_BuildRows();
+    EXPECT_FALSE(ts.vec_Rows.empty());
+    EXPECT_EQ(dir.InFiles(), std::vector<std::string>{name});
+  }
+}
 
 TEST(TypeshiftFixtureDetails, JapaneseCatalogCreatedBeforeParagraphCatalog) {
   const std::string out = fmtest::ReadFile(kData + "expected/ja55.mif");
