@@ -14,6 +14,7 @@
 
 #include "System/Platform/FileSystem.h"
 #include "System/Platform/LocalTime.h"
+#include "kernel/session/ChangeBarsOffCopies.h"
 #include "kernel/session/CommunicationFrame.h"
 #include "kernel/session/KernelStrings.h"
 
@@ -36,10 +37,14 @@ bool EqualsIgnoringCase(const std::string& a, const char* b) { return Platform::
 
 // The file's base name: the path after its folder, less the 4-character
 // extension. A folder that the path does not begin with (a front end may
-// have set another) is replaced by the path's own folder.
+// have set another), or that the path lies below rather than in (a copy
+// with change bars switched off kept in an ORG folder inside the source
+// folder), is replaced by the path's own folder, so outputs always go
+// straight into their folders.
 std::string BaseName(const std::string& path, const std::string& folder) {
   std::string name = (!folder.empty() && path.compare(0, folder.size(), folder) == 0) ? path.substr(folder.size())
                                                                                        : Platform::FileNameOf(path);
+  if (name.find('/') != std::string::npos) name = Platform::FileNameOf(path);
   return name.size() >= 4 ? name.substr(0, name.size() - 4) : std::string();
 }
 
@@ -287,11 +292,44 @@ void CQ_Morvane_CommunicationFrame::v_ConversionSummary(int processed, int faile
   if (m_bGUI) i_MessageBox(summary, Platform::MB_OK | Platform::MB_ICONINFORMATION);
 }
 
+bool CQ_Morvane_CommunicationFrame::b_UseChangeBarsOffCopies(CQ_StringList& paths) {
+  std::string org = m_strORGFilesPath;
+  if (!org.empty() && org.back() != '/') org += '/';
+  const st_ChangeBarsOffBatch batch = CQ_ChangeBarsOffCopies::sc_UseCopies(paths, org);
+  for (const st_ChangeBarsOffCopy& copy : batch.copies) {
+    for (const std::string& line : copy.ccs_ResultsLines()) v_AddMessage(line);
+  }
+  if (!batch.b_Failed()) {
+    v_UpdateResults();
+    return true;
+  }
+  // Converting the others would leave the batch half done for no reason
+  // the user can see; nothing is converted.
+  m_iBatchProcessed = m_iBatchFailed = m_iBatchFilesWithTagErrors = 0;
+  v_AddMessage("A copy with change bars switched off could not be written; no file was converted.");
+  if (batch.fileError) {
+    v_FileErrorReporting(&*batch.fileError);
+  } else {
+    v_AddMessage(batch.failure);
+    v_AddMessage(std::string(lpsz_LoadKernelString(3000)) + batch.failedCopy);
+  }
+  v_TidyUpBatch();
+  v_AddClosingLine();
+  v_UpdateResults();
+  return false;
+}
+
 void CQ_Morvane_CommunicationFrame::v_ConvertMIF(const CQ_StringList* paths) {
   m_iTask = TASK_MIF_TO_KWX;
   m_bRunningTask = true;
   int processed = 0, failed = 0, unused = 0;
   v_TimeStampStatusReport();
+  CQ_StringList fromCopies;
+  if (m_bClearChangeBars && paths) {
+    fromCopies = *paths;
+    if (!b_UseChangeBarsOffCopies(fromCopies)) return;
+    paths = &fromCopies;
+  }
   const st_BatchTask task{kForwardSteps, ".mif", {105, 106}, &m_strSourceFilesPath, true, 1,
                           [this] { return i_ConfirmOverwritingKWXFiles(); }, [this] { return i_ConvertMIFFile(); }};
   if (!b_RunBatch(paths, task, processed, failed, unused)) return;
