@@ -37,15 +37,17 @@ bool EqualsIgnoringCase(const std::string& a, const char* b) { return Platform::
 
 // The file's base name: the path after its folder, less the 4-character
 // extension. A folder that the path does not begin with (a front end may
-// have set another), or that the path lies below rather than in (a copy
-// with change bars switched off kept in an ORG folder inside the source
-// folder), is replaced by the path's own folder, so outputs always go
-// straight into their folders.
+// have set another) is replaced by the path's own folder.
 std::string BaseName(const std::string& path, const std::string& folder) {
   std::string name = (!folder.empty() && path.compare(0, folder.size(), folder) == 0) ? path.substr(folder.size())
                                                                                        : Platform::FileNameOf(path);
-  if (name.find('/') != std::string::npos) name = Platform::FileNameOf(path);
   return name.size() >= 4 ? name.substr(0, name.size() - 4) : std::string();
+}
+
+// Whether the path names a file directly in the folder (ending with '/').
+bool InFolder(const std::string& path, const std::string& folder) {
+  return !folder.empty() && path.compare(0, folder.size(), folder) == 0 &&
+         path.find('/', folder.size()) == std::string::npos;
 }
 
 }  // namespace
@@ -210,7 +212,10 @@ int CQ_Morvane_CommunicationFrame::vi_CompareKWXFiles() {
 bool CQ_Morvane_Communication::b_SetCurrentFile(const std::string& path, const st_BatchTask& task) {
   const std::string extension = ExtensionOf(path);
   if (!EqualsIgnoringCase(extension, task.extension)) return false;
-  if (!m_bGUI) *task.folder = Platform::DirectoryOf(path);
+  // A GUI session works in the folder the user chose; a file listed from
+  // elsewhere (a copy with change bars switched off, in the ORG folder) is
+  // read from its own folder, as every file of a session without GUI is.
+  if (!m_bGUI || !InFolder(path, *task.folder)) *task.folder = Platform::DirectoryOf(path);
   m_strCurrentFileName = BaseName(path, *task.folder);
   m_strCurrentFileExtension = task.keepExtension ? extension : std::string(task.extension);
   return true;
@@ -254,6 +259,15 @@ bool CQ_Morvane_Communication::b_RunBatch(const CQ_StringList* paths, const st_B
   if (m_iParallelJobs > 1 && !m_bGUI && paths->size() > 1) {
     return b_RunBatchInParallel(*paths, task, processed, failed, tagChanges);
   }
+  // A GUI session keeps the folder the user chose for the next batch and
+  // the next run, whatever folder a file of the batch was read from.
+  struct KeepFolder {
+    std::string* folder;
+    std::string chosen;
+    ~KeepFolder() {
+      if (folder) *folder = chosen;
+    }
+  } keep{m_bGUI ? task.folder : nullptr, *task.folder};
   // The folder and base name of every file's outputs so far: a second file
   // with the same ones would replace the first one's results.
   std::unordered_set<std::string> outputs;

@@ -572,8 +572,18 @@ TEST_F(DriversTest, ChangeBarredDocumentsConvertFromCopiesInTheOrgFolderOnReques
   EXPECT_FALSE(s->b_GetClearChangeBars());
   s->v_SetORGFilesPath(org.c_str());
   s->v_SetClearChangeBars(true);
+  // Each file is read from where it lies, the copy from the ORG folder.
+  Lines read;
+  for (int i = 0; i < 2; ++i) {
+    factory->actions.push_back([&read](CQ_Morvane_CommunicationFrame& session) {
+      read.push_back(std::string(session.lpsz_GetSourceFilesPath()) + session.lpsz_GetCurrentFileName());
+      return 0;
+    });
+  }
   CQ_StringList files = {Src("bars.mif"), Src("plain.mif")};
   s->v_ConvertMIF(&files);
+  EXPECT_EQ(read, (Lines{org + "change-bars-off/bars", Src("plain")}));
+  EXPECT_STREQ(s->lpsz_GetSourceFilesPath(), (dir_ + "src/").c_str());  // the chosen folder is kept
   const Lines lines = DrainAfterTimeStamp(*s);
   ASSERT_GE(lines.size(), 7u);
   EXPECT_EQ(Lines(lines.begin(), lines.begin() + 7),
