@@ -315,7 +315,7 @@ class OSTRAKON_API CQ_Morvane_Communication {
     int steps;                          // progress steps per file
     const char* extension;              // the extension accepted
     unsigned badExtension[2];           // the two lines for another one
-    std::string* folder;                // the folder a GUI-clear batch takes from the path
+    std::string* folder;                // taken from each path (in a GUI session: only from a path outside it)
     bool keepExtension;                 // current extension as found, or `extension`
     unsigned announce;                  // "Converting %s" or "Verifying %s"
     std::function<int()> confirm;       // the overwrite question
