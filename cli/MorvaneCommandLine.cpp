@@ -21,7 +21,7 @@
 #include "System/Platform/FileSystem.h"
 #include "kernel/backward/PseudoTranslation.h"
 #include "kernel/forward/ChangeBarClearing.h"
-#include "kernel/session/ChangeBarsOffCopies.h"
+#include "kernel/forward/ChangeBarsOffCopies.h"
 #include "kernel/session/CommunicationFrame.h"
 #include "kernel/session/KernelStrings.h"
 #include "kernel/session/Languages.h"

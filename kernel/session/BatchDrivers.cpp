@@ -14,7 +14,6 @@
 
 #include "System/Platform/FileSystem.h"
 #include "System/Platform/LocalTime.h"
-#include "kernel/session/ChangeBarsOffCopies.h"
 #include "kernel/session/CommunicationFrame.h"
 #include "kernel/session/KernelStrings.h"
 
@@ -309,7 +308,7 @@ void CQ_Morvane_CommunicationFrame::v_ConversionSummary(int processed, int faile
 bool CQ_Morvane_CommunicationFrame::b_UseChangeBarsOffCopies(CQ_StringList& paths) {
   std::string org = m_strORGFilesPath;
   if (!org.empty() && org.back() != '/') org += '/';
-  const st_ChangeBarsOffBatch batch = CQ_ChangeBarsOffCopies::sc_UseCopies(paths, org);
+  const st_ChangeBarsOffBatch batch = rco_GetConverterFactory().vc_UseChangeBarsOffCopies(paths, org);
   for (const st_ChangeBarsOffCopy& copy : batch.copies) {
     for (const std::string& line : copy.ccs_ResultsLines()) v_AddMessage(line);
   }

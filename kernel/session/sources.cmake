@@ -2,7 +2,7 @@ list(APPEND KERNEL_SOURCES
   KernelConverterFactory.cpp
   session/AncillaryFile.cpp
   session/BatchDrivers.cpp
-  session/ChangeBarsOffCopies.cpp
+  session/ChangeBarsOffBatch.cpp
   session/Communication.cpp
   session/CommunicationFrame.cpp
   session/CommunicationVerifierF.cpp

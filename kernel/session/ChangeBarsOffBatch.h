@@ -1,13 +1,14 @@
-// Documents with change bars converted from copies with change bars
-// switched off.
+// What preparing a conversion batch with copies with change bars switched
+// off did (CQ_ChangeBarsOffCopies in kernel/forward makes the copies; the
+// batch driver reaches it through the converter factory).
 //
 // Forward conversion refuses a document with change bars on. On request a
-// batch converts such a document from a copy with change bars switched off
-// (CQ_ChangeBarClearing), written under the document's own name into the
-// folder change-bars-off/ of the ORG folder: the KWX and ORG files keep the
-// document's name, and back conversion reads the ORG copy made from the
-// copy. The command-line and desktop front ends share these copies, the
-// results lines that report them and the failure they stop at.
+// batch converts such a document from a copy with change bars switched off,
+// written under the document's own name into the folder change-bars-off/ of
+// the ORG folder: the KWX and ORG files keep the document's name, and back
+// conversion reads the ORG copy made from the copy. The command-line and
+// desktop front ends share these copies, the results lines that report them
+// and the failure they stop at.
 #pragma once
 
 #include <cstddef>
@@ -17,7 +18,6 @@
 
 #include "System/Export.h"
 #include "System/Platform/FileException.h"
-#include "kernel/session/ExtStringList.h"
 
 // One document converted from a copy.
 struct OSTRAKON_API st_ChangeBarsOffCopy {
@@ -42,17 +42,4 @@ struct OSTRAKON_API st_ChangeBarsOffBatch {
   std::optional<Platform::CQ_FileException> fileError;
 
   bool b_Failed() const { return !failedCopy.empty(); }
-};
-
-class OSTRAKON_API CQ_ChangeBarsOffCopies {
- public:
-  // The folder of the ORG folder that holds the copies.
-  static const char scs_Folder[];
-
-  // Replaces in `paths` each MIF file with change bars on by its copy in
-  // `orgFolder` (ending with '/') + scs_Folder, which is created when
-  // missing. Files without change bars, and files that are not MIF files,
-  // stay as they are for the batch to convert or refuse. Stops at the first
-  // copy that cannot be written; nothing is thrown.
-  static st_ChangeBarsOffBatch sc_UseCopies(CQ_StringList& paths, const std::string& orgFolder);
 };

@@ -1,5 +1,5 @@
 // Copies with change bars switched off, made for a conversion batch.
-#include "kernel/session/ChangeBarsOffCopies.h"
+#include "kernel/forward/ChangeBarsOffCopies.h"
 
 #include <filesystem>
 #include <fstream>
@@ -12,12 +12,6 @@
 #include "kernel/session/KernelStrings.h"
 
 const char CQ_ChangeBarsOffCopies::scs_Folder[] = "change-bars-off/";
-
-std::vector<std::string> st_ChangeBarsOffCopy::ccs_ResultsLines() const {
-  return {"Change bars switched off (" + std::to_string(statements) + " statement" + (statements == 1 ? "" : "s") +
-              ") in a copy of " + source + ":",
-          "  " + copy};
-}
 
 st_ChangeBarsOffBatch CQ_ChangeBarsOffCopies::sc_UseCopies(CQ_StringList& paths, const std::string& orgFolder) {
   st_ChangeBarsOffBatch batch;
