@@ -12,8 +12,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <optional>
 #include <set>
@@ -23,6 +21,7 @@
 #include "System/Platform/FileSystem.h"
 #include "kernel/backward/PseudoTranslation.h"
 #include "kernel/forward/ChangeBarClearing.h"
+#include "kernel/forward/ChangeBarsOffCopies.h"
 #include "kernel/session/CommunicationFrame.h"
 #include "kernel/session/KernelStrings.h"
 #include "kernel/session/Languages.h"
@@ -331,41 +330,21 @@ bool BatchSucceeded(const CQ_Morvane_Communication& session, std::size_t files) 
   return session.i_GetBatchFailed() == 0 && session.i_GetBatchProcessed() == static_cast<int>(files);
 }
 
-// The folder of the ORG folder where convert-mif --clear-change-bars keeps
-// the copies it converts; back conversion reads the ORG copy made from them.
-const char kClearedFolder[] = "change-bars-off/";
-
-// For convert-mif --clear-change-bars: each MIF file with change bars on is
-// replaced in `paths` by a copy with change bars switched off, written under
-// its own name into the ORG folder's change-bars-off/ folder (so the KWX and
-// ORG files keep the document's name). Files without change bars, and files
-// that are not MIF files, stay as they are for the batch to convert or
-// refuse. Returns false when a copy cannot be written.
+// For convert-mif --clear-change-bars: each document with change bars on is
+// converted from a copy with change bars switched off in the ORG folder
+// (CQ_ChangeBarsOffCopies); the copies are reported before the batch.
+// Returns false, after saying which copy could not be written, when none
+// may be converted.
 bool ClearChangeBarsBeforeConversion(CQ_StringList& paths, const std::string& orgFolder, std::ostream& out,
                                      std::ostream& err) {
-  for (std::string& path : paths) {
-    const std::string name = Platform::FileNameOf(path);
-    if (name.size() <= 4 || !Platform::SamePathIgnoringCase(name.substr(name.size() - 4), ".mif")) continue;
-    std::ifstream in(path, std::ios::binary);
-    const std::string mif((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::size_t cleared = 0;
-    CQ_ChangeBarClearing::scs_Clear(mif, &cleared);
-    if (!in || mif.rfind("<MIFFile ", 0) != 0 || cleared == 0) continue;
-    const std::string folder = orgFolder + kClearedFolder;
-    const std::string copy = folder + name;
-    try {
-      std::error_code ec;
-      std::filesystem::create_directories(folder, ec);
-      CQ_ChangeBarClearing::sz_ClearFile(path, copy);
-    } catch (const std::exception& e) {
-      err << "morvane convert-mif: cannot write the copy without change bars " << copy << ": " << e.what() << '\n';
-      return false;
-    } catch (int) {
-      continue;  // not a MIF file after all: the batch refuses it
-    }
-    out << "Change bars switched off (" << cleared << " statement" << (cleared == 1 ? "" : "s") << ") in a copy of "
-        << path << ":\n  " << copy << '\n';
-    path = copy;
+  const st_ChangeBarsOffBatch batch = CQ_ChangeBarsOffCopies::sc_UseCopies(paths, orgFolder);
+  for (const st_ChangeBarsOffCopy& copy : batch.copies) {
+    for (const std::string& line : copy.ccs_ResultsLines()) out << line << '\n';
+  }
+  if (batch.b_Failed()) {
+    err << "morvane convert-mif: cannot write the copy without change bars " << batch.failedCopy << ": "
+        << batch.failure << '\n';
+    return false;
   }
   return true;
 }

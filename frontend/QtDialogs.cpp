@@ -5,6 +5,7 @@
 
 #include <QDialogButtonBox>
 #include <algorithm>
+#include <QCheckBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -49,6 +50,13 @@ ConfirmDialog::ConfirmDialog(brannock::ConfirmRequest& request, brannock::Dialog
   setWindowTitle(Q(request.title));
   auto* layout = new QVBoxLayout(this);
   for (brannock::ConfirmRequest::Item& item : request.items) {
+    if (item.check) {
+      auto* check = new QCheckBox(Q(item.text));
+      check->setChecked(item.checked);
+      layout->addWidget(check);
+      m_checks.push_back(check);
+      continue;
+    }
     if (!item.field) {
       auto* label = new QLabel(Q(item.text));
       label->setWordWrap(true);
@@ -89,9 +97,10 @@ void ConfirmDialog::accept() {
       return;
     }
   }
-  std::size_t next = 0;
+  std::size_t next = 0, nextCheck = 0;
   for (brannock::ConfirmRequest::Item& item : m_request.items) {
     if (item.field) item.value = values[next++];
+    if (item.check) item.checked = m_checks[nextCheck++]->isChecked();
   }
   QDialog::accept();
 }

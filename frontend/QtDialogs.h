@@ -10,6 +10,7 @@
 
 #include "logic/BatchFlow.h"
 
+class QCheckBox;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
@@ -23,7 +24,10 @@ class ConfirmDialog : public QDialog {
   ConfirmDialog(brannock::ConfirmRequest& request, brannock::Dialogs& dialogs, const std::string& caption,
                 QWidget* parent);
   QLineEdit* Field(int i) const { return m_fields.at(i); }
-  // OK: checks the fields; closes only when they pass.
+  QCheckBox* Check(int i) const { return m_checks.at(i); }
+  int CheckCount() const { return static_cast<int>(m_checks.size()); }
+  // OK: checks the fields; closes only when they pass, then hands the
+  // fields' texts and the check boxes' states to the request.
   void accept() override;
 
  private:
@@ -31,6 +35,7 @@ class ConfirmDialog : public QDialog {
   brannock::Dialogs& m_dialogs;
   std::string m_caption;
   std::vector<QLineEdit*> m_fields;
+  std::vector<QCheckBox*> m_checks;
 };
 
 class ReportDialog : public QDialog {

@@ -4,6 +4,7 @@
 
 #include "kernel/backward/KWXToMIFConverter.h"
 #include "kernel/backward/RTFReader.h"
+#include "kernel/forward/ChangeBarsOffCopies.h"
 #include "kernel/forward/KWXRTFWriter.h"
 #include "kernel/forward/MIFToKWXConverter.h"
 #include "kernel/forward/KWXTextWriter.h"
@@ -91,4 +92,9 @@ class KernelConverterFactory final : public CQ_Morvane_ConverterFactory {
 
 std::unique_ptr<CQ_Morvane_ConverterFactory> pco_CreateKernelConverterFactory() {
   return std::make_unique<KernelConverterFactory>();
+}
+
+st_ChangeBarsOffBatch CQ_Morvane_ConverterFactory::vc_UseChangeBarsOffCopies(CQ_StringList& paths,
+                                                                             const std::string& orgFolder) {
+  return CQ_ChangeBarsOffCopies::sc_UseCopies(paths, orgFolder);
 }

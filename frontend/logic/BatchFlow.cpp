@@ -55,6 +55,14 @@ std::vector<std::string> ConfirmRequest::FieldValues() const {
   return values;
 }
 
+std::vector<bool> ConfirmRequest::CheckStates() const {
+  std::vector<bool> states;
+  for (const Item& item : items) {
+    if (item.check) states.push_back(item.checked);
+  }
+  return states;
+}
+
 int StepsPerFile(BatchKind kind) { return kind == BatchKind::ConvertMIF ? 8 : 24; }
 
 BatchFlow::BatchFlow(CQ_Morvane_CommunicationFrame& session, Dialogs& dialogs)
@@ -81,6 +89,7 @@ ConfirmRequest BatchFlow::MakeConfirmation(BatchKind kind, int count, const std:
       field(4010, org);
       line(LoadString(7030));
       field(4020, translated);
+      request.items.push_back({LoadString(7040), false, {}, true, LoadClearChangeBars()});
       request.validate = [exists, chosenFolder](const std::vector<std::string>& v) -> std::optional<Refusal> {
         for (int i = 0; i < 2; ++i) {
           if (!exists(v[i])) return Refusal{i, LoadString(4030)};
@@ -195,7 +204,13 @@ bool BatchFlow::Run(BatchKind kind, PathsState& paths, const SettingsState& sett
   if (m_lastConfirmation.validate && m_lastConfirmation.validate(values)) return false;
   const std::string org = WithTrailingSeparator(values[0]);
   m_session.v_SetORGFilesPath(org.c_str());
-  if (kind == BatchKind::ConvertMIF) m_session.v_SetTranslatedFilesPath(WithTrailingSeparator(values[1]).c_str());
+  if (kind == BatchKind::ConvertMIF) {
+    m_session.v_SetTranslatedFilesPath(WithTrailingSeparator(values[1]).c_str());
+    const std::vector<bool> checks = m_lastConfirmation.CheckStates();
+    const bool clearChangeBars = checks.size() > kClearChangeBarsCheck && checks[kClearChangeBarsCheck];
+    SaveClearChangeBars(clearChangeBars);
+    m_session.v_SetClearChangeBars(clearChangeBars);
+  }
 
   if (paths.duringSession) {
     if (kind == BatchKind::ConvertMIF) paths.source = folder;

@@ -37,12 +37,15 @@ struct Refusal {
   std::string message;
 };
 
-// A confirmation dialog: lines of text and directory fields in order.
+// A confirmation dialog: lines of text, directory fields and check boxes
+// in order.
 struct ConfirmRequest {
   struct Item {
-    std::string text;         // a line, or the field's browse title
+    std::string text;         // a line, the field's browse title, or the check box's label
     bool field = false;       // an edit field with a browse button
     std::string value;        // the field's text (in and out)
+    bool check = false;       // a check box (not a field)
+    bool checked = false;     // the check box's state (in and out)
   };
   std::string title;
   std::string helpTopic;
@@ -52,7 +55,14 @@ struct ConfirmRequest {
   std::function<std::optional<Refusal>(const std::vector<std::string>&)> validate;
 
   std::vector<std::string> FieldValues() const;
+  // The states of the check boxes, in item order.
+  std::vector<bool> CheckStates() const;
 };
+
+// The index in a Convert MIF confirmation's check boxes of "Clear change
+// bars": documents with change bars are converted from copies with change
+// bars switched off instead of being refused.
+inline constexpr int kClearChangeBarsCheck = 0;
 
 class Dialogs {
  public:

@@ -62,6 +62,7 @@ const std::map<unsigned, const char*>& Table() {
       {7010, "The converted file(s) will be placed in the directory below:"},
       {7020, "IMPORTANT:  Any KWX and ORG files with the corresponding file names in the directories below will be overwritten."},
       {7030, "A copy of the KWX file(s) for translation will be placed in the directory below:"},
+      {7040, "Clear change bars (convert from a copy with change bars switched off)"},
       {7100, "Confirm KWX Conversion"},
       {7110, "The ORG files and corresponding KWX source files are in the directory below:"},
       {7120, "The MIF file(s) will be created in the following directory:"},

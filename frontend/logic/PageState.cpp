@@ -16,6 +16,7 @@ namespace {
 
 const char kSourceSelection[] = "SOURCE_LANGUAGE_SELECTION";
 const char kTargetSelection[] = "TARGET_LANGUAGE_SELECTION";
+const char kClearChangeBars[] = "CLEAR_CHANGE_BARS";
 
 std::string Lower(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -161,6 +162,20 @@ void SaveReportFlags(const std::vector<bool>& flags) {
     if (CQ_Morvane_Communication::sn4_GetValueFromRegistry(section, name, kMissing) != flag) {
       CQ_Morvane_Communication::sv_WriteIntToRegistry(section, name, flag);
     }
+  }
+}
+
+bool LoadClearChangeBars() {
+  const char* options = CQ_Morvane_Communication::scs_RegEntryOptions.c_str();
+  return CQ_Morvane_Communication::sn4_GetValueFromRegistry(options, kClearChangeBars, 0) != 0;
+}
+
+void SaveClearChangeBars(bool on) {
+  const char* options = CQ_Morvane_Communication::scs_RegEntryOptions.c_str();
+  const unsigned long kMissing = 0xFFFFFFFFul;
+  const unsigned long value = on ? 1 : 0;
+  if (CQ_Morvane_Communication::sn4_GetValueFromRegistry(options, kClearChangeBars, kMissing) != value) {
+    CQ_Morvane_Communication::sv_WriteIntToRegistry(options, kClearChangeBars, value);
   }
 }
 

@@ -93,6 +93,12 @@ std::vector<bool> LoadReportFlags();
 // Writes all 45 values.
 void SaveReportFlags(const std::vector<bool>& flags);
 
+// The "Clear change bars" choice of the Convert MIF confirmation as stored
+// (value CLEAR_CHANGE_BARS of the OPTIONS section); off when missing.
+bool LoadClearChangeBars();
+// Stores the choice (nothing is written when it is stored already).
+void SaveClearChangeBars(bool on);
+
 // The index of a name in a list, or kNoSelection.
 unsigned IndexOf(const std::vector<std::string>& names, const std::string& name);
 

@@ -5,6 +5,7 @@ list(APPEND KERNEL_SOURCES
   forward/MIFLineReader.cpp
   forward/MIFFileCheck.cpp
   forward/ChangeBarClearing.cpp
+  forward/ChangeBarsOffCopies.cpp
   forward/MIF7TextCheck.cpp
   forward/MIFPreScan.cpp
   forward/MIFPreScanPages.cpp

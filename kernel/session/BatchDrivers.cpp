@@ -43,6 +43,12 @@ std::string BaseName(const std::string& path, const std::string& folder) {
   return name.size() >= 4 ? name.substr(0, name.size() - 4) : std::string();
 }
 
+// Whether the path names a file directly in the folder (ending with '/').
+bool InFolder(const std::string& path, const std::string& folder) {
+  return !folder.empty() && path.compare(0, folder.size(), folder) == 0 &&
+         path.find('/', folder.size()) == std::string::npos;
+}
+
 }  // namespace
 
 // --- progress and results ------------------------------------------------------
@@ -205,7 +211,10 @@ int CQ_Morvane_CommunicationFrame::vi_CompareKWXFiles() {
 bool CQ_Morvane_Communication::b_SetCurrentFile(const std::string& path, const st_BatchTask& task) {
   const std::string extension = ExtensionOf(path);
   if (!EqualsIgnoringCase(extension, task.extension)) return false;
-  if (!m_bGUI) *task.folder = Platform::DirectoryOf(path);
+  // A GUI session works in the folder the user chose; a file listed from
+  // elsewhere (a copy with change bars switched off, in the ORG folder) is
+  // read from its own folder, as every file of a session without GUI is.
+  if (!m_bGUI || !InFolder(path, *task.folder)) *task.folder = Platform::DirectoryOf(path);
   m_strCurrentFileName = BaseName(path, *task.folder);
   m_strCurrentFileExtension = task.keepExtension ? extension : std::string(task.extension);
   return true;
@@ -249,6 +258,15 @@ bool CQ_Morvane_Communication::b_RunBatch(const CQ_StringList* paths, const st_B
   if (m_iParallelJobs > 1 && !m_bGUI && paths->size() > 1) {
     return b_RunBatchInParallel(*paths, task, processed, failed, tagChanges);
   }
+  // A GUI session keeps the folder the user chose for the next batch and
+  // the next run, whatever folder a file of the batch was read from.
+  struct KeepFolder {
+    std::string* folder;
+    std::string chosen;
+    ~KeepFolder() {
+      if (folder) *folder = chosen;
+    }
+  } keep{m_bGUI ? task.folder : nullptr, *task.folder};
   // The folder and base name of every file's outputs so far: a second file
   // with the same ones would replace the first one's results.
   std::unordered_set<std::string> outputs;
@@ -287,11 +305,44 @@ void CQ_Morvane_CommunicationFrame::v_ConversionSummary(int processed, int faile
   if (m_bGUI) i_MessageBox(summary, Platform::MB_OK | Platform::MB_ICONINFORMATION);
 }
 
+bool CQ_Morvane_CommunicationFrame::b_UseChangeBarsOffCopies(CQ_StringList& paths) {
+  std::string org = m_strORGFilesPath;
+  if (!org.empty() && org.back() != '/') org += '/';
+  const st_ChangeBarsOffBatch batch = rco_GetConverterFactory().vc_UseChangeBarsOffCopies(paths, org);
+  for (const st_ChangeBarsOffCopy& copy : batch.copies) {
+    for (const std::string& line : copy.ccs_ResultsLines()) v_AddMessage(line);
+  }
+  if (!batch.b_Failed()) {
+    v_UpdateResults();
+    return true;
+  }
+  // Converting the others would leave the batch half done for no reason
+  // the user can see; nothing is converted.
+  m_iBatchProcessed = m_iBatchFailed = m_iBatchFilesWithTagErrors = 0;
+  v_AddMessage("A copy with change bars switched off could not be written; no file was converted.");
+  if (batch.fileError) {
+    v_FileErrorReporting(&*batch.fileError);
+  } else {
+    v_AddMessage(batch.failure);
+    v_AddMessage(std::string(lpsz_LoadKernelString(3000)) + batch.failedCopy);
+  }
+  v_TidyUpBatch();
+  v_AddClosingLine();
+  v_UpdateResults();
+  return false;
+}
+
 void CQ_Morvane_CommunicationFrame::v_ConvertMIF(const CQ_StringList* paths) {
   m_iTask = TASK_MIF_TO_KWX;
   m_bRunningTask = true;
   int processed = 0, failed = 0, unused = 0;
   v_TimeStampStatusReport();
+  CQ_StringList fromCopies;
+  if (m_bClearChangeBars && paths) {
+    fromCopies = *paths;
+    if (!b_UseChangeBarsOffCopies(fromCopies)) return;
+    paths = &fromCopies;
+  }
   const st_BatchTask task{kForwardSteps, ".mif", {105, 106}, &m_strSourceFilesPath, true, 1,
                           [this] { return i_ConfirmOverwritingKWXFiles(); }, [this] { return i_ConvertMIFFile(); }};
   if (!b_RunBatch(paths, task, processed, failed, unused)) return;

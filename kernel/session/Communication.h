@@ -242,6 +242,8 @@ class OSTRAKON_API CQ_Morvane_Communication {
   bool b_ErrorReporting(int code, int& processed, int& failed, int filesInList);
   // Report an exception, then forget it.
   void v_FileErrorReporting(const Platform::CQ_FileException* e);
+  // The string id of the results line that names a file exception's cause.
+  static unsigned sn_FileErrorMessage(int cause);
   void v_ArchiveErrorReporting(const Platform::CQ_ArchiveException* e);
   // Writes the results queue to a file (GUI-clear sessions only).
   bool b_SaveResults(const std::string& path);
@@ -313,7 +315,7 @@ class OSTRAKON_API CQ_Morvane_Communication {
     int steps;                          // progress steps per file
     const char* extension;              // the extension accepted
     unsigned badExtension[2];           // the two lines for another one
-    std::string* folder;                // the folder a GUI-clear batch takes from the path
+    std::string* folder;                // taken from each path (in a GUI session: only from a path outside it)
     bool keepExtension;                 // current extension as found, or `extension`
     unsigned announce;                  // "Converting %s" or "Verifying %s"
     std::function<int()> confirm;       // the overwrite question

@@ -43,6 +43,13 @@ class OSTRAKON_API CQ_Morvane_CommunicationFrame : public CQ_Morvane_Communicati
   // file name is used only by a GUI-clear session (empty: none).
   void v_ConvertKWX(const CQ_StringList* paths, const char* ancillaryName = nullptr);
 
+  // Whether forward conversion converts a MIF file with change bars on
+  // from a copy with change bars switched off, kept in the ORG folder's
+  // change-bars-off/ folder (CQ_ChangeBarsOffCopies); default: no, such a
+  // file is refused.
+  bool b_GetClearChangeBars() const { return m_bClearChangeBars; }
+  void v_SetClearChangeBars(bool b) { m_bClearChangeBars = b; }
+
   // Whether back conversion may write a MIF file over the source file its
   // ORG copy was made from (default: no; a GUI session asks).
   bool b_GetReplaceSourceFiles() const { return m_bReplaceSourceFiles; }
@@ -103,6 +110,11 @@ class OSTRAKON_API CQ_Morvane_CommunicationFrame : public CQ_Morvane_Communicati
   void v_WriteAncillaryFile(const std::string& fileName);
   // The whole ancillary file: header lines, the given lines, closing line.
   CQ_StringList ccs_AncillaryHeader() const;
+  // Puts the copies with change bars switched off in place of the listed
+  // documents with change bars on and reports them. False, after
+  // reporting the copy that could not be written, when none may be
+  // converted.
+  bool b_UseChangeBarsOffCopies(CQ_StringList& paths);
   int i_ConvertMIFFile();
   int i_ConvertKWXFile(const char* ancillaryName);
   // Runs one converter, mapping what it raises to a per-file result code.
@@ -119,4 +131,5 @@ class OSTRAKON_API CQ_Morvane_CommunicationFrame : public CQ_Morvane_Communicati
   // Set once a derived session has written its own settings pages.
   bool m_bSettingsWritten = false;
   bool m_bReplaceSourceFiles = false;
+  bool m_bClearChangeBars = false;
 };

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "System/Export.h"
+#include "kernel/session/ChangeBarsOffBatch.h"
 #include "kernel/session/ExtStringList.h"
 
 class CQ_Morvane_CommunicationFrame;
@@ -48,6 +49,12 @@ class OSTRAKON_API CQ_Morvane_ConverterFactory {
   // raising Platform::CQ_FileException on failure. Returns false when this
   // build has no writer for that format.
   virtual bool vb_WriteKWXLines(CQ_Morvane_CommunicationFrame& session, const CQ_StringList& lines, const std::string& path) = 0;
+
+  // Puts copies with change bars switched off, in the ORG folder
+  // `orgFolder` (ending with '/'), in place of the listed MIF files with
+  // change bars on (CQ_ChangeBarsOffCopies::sc_UseCopies, for every
+  // factory unless it knows better).
+  virtual st_ChangeBarsOffBatch vc_UseChangeBarsOffCopies(CQ_StringList& paths, const std::string& orgFolder);
 };
 
 // The kernel's own factory: the converters this build holds.

@@ -188,12 +188,15 @@ bool CQ_Morvane_Communication::b_ErrorReporting(int code, int& processed, int& f
   return true;
 }
 
-void CQ_Morvane_Communication::v_FileErrorReporting(const Platform::CQ_FileException* e) {
-  if (!e) return;
+unsigned CQ_Morvane_Communication::sn_FileErrorMessage(int cause) {
   static const unsigned kByCause[] = {3050, 3040, 3110, 3020, 3120, 3100, 3160, 3070,
                                       3130, 3170, 3140, 3060, 3150, 3080, 3090};
-  unsigned id = (e->m_cause >= 0 && e->m_cause < 15) ? kByCause[e->m_cause] : 3040;
-  v_AddStringMessage(id);
+  return (cause >= 0 && cause < 15) ? kByCause[cause] : 3040;
+}
+
+void CQ_Morvane_Communication::v_FileErrorReporting(const Platform::CQ_FileException* e) {
+  if (!e) return;
+  v_AddStringMessage(sn_FileErrorMessage(e->m_cause));
   v_AddMessage(std::string(lpsz_LoadKernelString(3000)) + e->m_strFileName);
   v_UpdateResults();
 }

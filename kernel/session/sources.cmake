@@ -2,6 +2,7 @@ list(APPEND KERNEL_SOURCES
   KernelConverterFactory.cpp
   session/AncillaryFile.cpp
   session/BatchDrivers.cpp
+  session/ChangeBarsOffBatch.cpp
   session/Communication.cpp
   session/CommunicationFrame.cpp
   session/CommunicationVerifierF.cpp

@@ -279,6 +279,17 @@ TEST_F(ConvertMif, ChangeBarsClearedInACopyOnRequest) {
   EXPECT_EQ(Morvane("convert-kwx --org-dir out tr/bars.txt", dir_).status, 0);
   EXPECT_TRUE(Exists("tr/bars.mif"));
 
+  // A copy that cannot be written (a file stands where its folder belongs)
+  // ends the command before any conversion, with the reason.
+  std::filesystem::create_directories(dir_ + "/blocked");
+  WriteAll(dir_ + "/blocked/change-bars-off", "a file\n");
+  Outcome blocked = Morvane("convert-mif --format txt --org-dir blocked --clear-change-bars sample.mif bars.mif", dir_);
+  EXPECT_EQ(blocked.status, 1);
+  EXPECT_EQ(blocked.out, "");
+  EXPECT_EQ(blocked.err, "morvane convert-mif: cannot write the copy without change bars " + dir_ +
+                             "/blocked/change-bars-off/bars.mif: File Error 3020. All or part of the path is invalid.\n");
+  EXPECT_FALSE(Exists("blocked/sample.txt"));
+
   const std::string help = Morvane("--help").out;
   EXPECT_NE(help.find("clear-change-bars [--output-dir DIR] FILE.mif..."), std::string::npos);
   EXPECT_NE(help.find("  --clear-change-bars "), std::string::npos);

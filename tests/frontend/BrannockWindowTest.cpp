@@ -5,6 +5,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
@@ -17,6 +18,7 @@
 #include <QtTest/QTest>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <sstream>
 
@@ -71,6 +73,20 @@ int IndexOf(const std::vector<std::string>& lines, const std::string& line) {
   }
   return -1;
 }
+
+// Answers the confirmation with the real dialog, which `use` looks at and
+// fills in before OK is pressed; every other dialog comes from the script.
+class RealConfirmation : public ScriptedDialogs {
+ public:
+  std::function<void(ConfirmDialog&)> use;
+  bool Confirm(brannock::ConfirmRequest& request) override {
+    confirmRequests.push_back(request);
+    ConfirmDialog dialog(request, *this, kApp, nullptr);
+    if (use) use(dialog);
+    dialog.accept();
+    return dialog.result() == QDialog::Accepted;
+  }
+};
 
 }  // namespace
 
@@ -521,6 +537,73 @@ class BrannockWindowTest : public QObject {
     second.window->Tabs()->setCurrentIndex(BrannockWindow::kVerifyVarnels);
     QTest::mouseClick(second.window->Page(BatchKind::VerifyVarnels)->StartButton(), Qt::LeftButton);
     QCOMPARE(dialogs.fileRequests.at(0).filter, std::string("Text Files (*.txt)|*.txt||"));
+  }
+
+  // The MIF confirmation's "Clear change bars" box: there, off at first,
+  // stored when OK is pressed, offered as stored in the next run, and what
+  // decides whether a document with change bars converts.
+  void clearChangeBarsBoxOnTheMifConfirmation() {
+    std::string mif = ReadText(MORVANE_SOURCE_DIR "/samples/sample.mif");
+    const std::string sample = mif;
+    for (const std::string statement : {"<FChangeBar ", "<DAutoChBars "}) {
+      const std::size_t at = mif.find(statement + "No>");
+      QVERIFY(at != std::string::npos);
+      mif.replace(at, statement.size() + 3, statement + "Yes>");
+    }
+    std::ofstream(m_src + "bars.mif", std::ios::binary) << mif;
+    QVERIFY(!Stored("OPTIONS", "CLEAR_CHANGE_BARS"));
+
+    const struct {
+      bool offered, ticked;
+    } runs[] = {{false, false}, {false, true}, {true, true}, {true, false}};
+    for (const auto& run : runs) {
+      for (const std::string& folder : {m_org, m_out}) {
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+      }
+      RealConfirmation dialogs;
+      dialogs.files.push_back({m_src, {m_src + "bars.mif"}});
+      dialogs.answers = {Platform::IDOK, Platform::IDNO};  // summary, ancillary question
+      int boxes = -1;
+      QString label;
+      bool offered = !run.offered;
+      dialogs.use = [&](ConfirmDialog& dialog) {
+        boxes = dialog.CheckCount();
+        if (boxes < 1) return;
+        label = dialog.Check(0)->text();
+        offered = dialog.Check(0)->isChecked();
+        dialog.Field(0)->setText(QString::fromStdString(m_org));
+        dialog.Field(1)->setText(QString::fromStdString(m_out));
+        if (dialog.Check(0)->isChecked() != run.ticked) dialog.Check(0)->click();
+      };
+      Program program(dialogs);
+      BatchPage* page = program.window->Page(BatchKind::ConvertMIF);
+      QTest::mouseClick(page->StartButton(), Qt::LeftButton);
+      QCOMPARE(boxes, 1);
+      QCOMPARE(label, QStringLiteral("Clear change bars (convert from a copy with change bars switched off)"));
+      QCOMPARE(offered, run.offered);
+      auto stored = Stored("OPTIONS", "CLEAR_CHANGE_BARS");
+      QVERIFY(stored && std::holds_alternative<std::uint32_t>(*stored));
+      QCOMPARE(std::get<std::uint32_t>(*stored), run.ticked ? 1u : 0u);
+
+      const std::vector<std::string> lines = page->ResultLines();
+      const std::string copy = m_org + "change-bars-off/bars.mif";
+      QCOMPARE(fs::exists(m_org + "bars.org"), run.ticked);
+      QCOMPARE(dialogs.boxes.at(0).text, ccs_FormatKernelString(run.ticked ? 5061 : 5041));
+      // This run's lines: the last file converted, after the copy's lines.
+      int last = -1;
+      for (int i = 0; i < static_cast<int>(lines.size()); ++i) {
+        if (lines[i].rfind("Converting ", 0) == 0) last = i;
+      }
+      QVERIFY(last >= 2);
+      QCOMPARE(lines[last], "Converting " + (run.ticked ? copy : m_src + "bars.mif"));
+      if (run.ticked) {
+        QCOMPARE(lines[last - 1], "  " + copy);
+        QCOMPARE(lines[last - 2], "Change bars switched off (2 statements) in a copy of " + m_src + "bars.mif:");
+        QCOMPARE(ReadText(copy), sample);
+      }
+      program.Exit();
+    }
   }
 
   void confirmAndReportDialogs() {

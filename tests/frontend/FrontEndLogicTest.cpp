@@ -315,3 +315,68 @@ TEST_F(FrontEndTest, ForwardFlowSetsPathsRangesAndStartsInTheKeptFolder) {
   EXPECT_FALSE(flow.Run(BatchKind::ConvertMIF, paths, SettingsState{}, nullptr, hooks));
   EXPECT_EQ(dialogs.fileRequests.at(0).startDir, "/");
 }
+
+// The "Clear change bars" box of the MIF confirmation: off by default, so a
+// document with change bars is refused; on, the document converts from a
+// copy in the ORG folder. The choice is stored and offered again.
+TEST_F(FrontEndTest, ClearChangeBarsBoxDecidesWhetherAChangeBarredDocumentConverts) {
+  const std::string src = Dir("src"), org = Dir("org"), out = Dir("out");
+  const std::string sample = ReadText(MORVANE_SOURCE_DIR "/samples/sample.mif");
+  std::string barred = sample;
+  for (const std::string statement : {"<FChangeBar ", "<DAutoChBars "}) {
+    const std::size_t at = barred.find(statement + "No>");
+    ASSERT_NE(at, std::string::npos) << statement;
+    barred.replace(at, statement.size() + 3, statement + "Yes>");
+  }
+  std::ofstream(src + "bars.mif", std::ios::binary) << barred;
+
+  const struct {
+    std::optional<bool> chosen;  // the box as ticked in the dialog; nothing: left alone
+    bool offered;                // the box as the dialog shows it
+    bool converted;
+  } rows[] = {{std::nullopt, false, false}, {true, false, true}, {std::nullopt, true, true}, {false, true, false}};
+  int run = 0;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(run++);
+    fs::remove_all(org);
+    fs::create_directories(org);
+    CQ_Morvane_CommunicationFrame session(kApp, "v", true);
+    ScriptedDialogs dialogs;
+    BatchFlow flow(session, dialogs);
+    dialogs.files.push_back({src, {src + "bars.mif"}});
+    dialogs.confirmations.push_back({org, out});
+    if (row.chosen) dialogs.checkStates.push_back({*row.chosen});
+    dialogs.answers = {Platform::IDOK, Platform::IDNO};  // the summary, the ancillary question
+    PathsState paths{src, org, out, true, true};
+    SettingsState settings;
+    settings.overwriteFiles = 1;
+    ASSERT_TRUE(flow.Run(BatchKind::ConvertMIF, paths, settings, nullptr, {}));
+
+    const ConfirmRequest& shown = dialogs.confirmRequests.at(0);
+    ASSERT_EQ(shown.CheckStates(), std::vector<bool>{row.offered});
+    EXPECT_EQ(shown.items.back().text, "Clear change bars (convert from a copy with change bars switched off)");
+    EXPECT_EQ(LoadClearChangeBars(), row.chosen.value_or(row.offered));
+    EXPECT_EQ(session.b_GetClearChangeBars(), row.converted);
+
+    std::string results;
+    char line[CQ_Morvane_Communication::RESULT_BUFFER_SIZE];
+    while (session.b_GetNextMessage(line)) results += std::string(line) + "\n";
+    EXPECT_EQ(session.i_GetBatchProcessed(), 1);
+    EXPECT_EQ(session.i_GetBatchFailed(), row.converted ? 0 : 1) << results;
+    EXPECT_EQ(fs::exists(org + "bars.org"), row.converted);
+    EXPECT_EQ(fs::exists(org + "bars.rtf"), row.converted);
+    if (row.converted) {
+      const std::string copy = org + "change-bars-off/bars.mif";
+      EXPECT_NE(results.find("Change bars switched off (2 statements) in a copy of " + src + "bars.mif:\n  " + copy +
+                             "\n"),
+                std::string::npos)
+          << results;
+      EXPECT_NE(results.find("Converting " + copy + "\nDone.\n"), std::string::npos) << results;
+      EXPECT_EQ(ReadText(copy), sample);
+    } else {
+      EXPECT_NE(results.find("Change Bars are"), std::string::npos) << results;
+      EXPECT_FALSE(fs::exists(org + "change-bars-off"));
+    }
+    EXPECT_EQ(ReadText(src + "bars.mif"), barred);
+  }
+}

@@ -28,6 +28,7 @@ class ScriptedDialogs : public brannock::Dialogs {
   std::deque<int> answers;                               // message boxes
   std::deque<brannock::FileChoice> files;                // open dialogs
   std::deque<std::vector<std::string>> confirmations;    // field values per OK press
+  std::deque<std::vector<bool>> checkStates;             // check box states per accepted confirmation
   std::deque<std::string> savePaths;                     // save dialogs
   std::deque<std::vector<bool>> reports;                 // report dialog
   // Called at each message box before it is answered (e.g. to look at the
@@ -77,6 +78,13 @@ class ScriptedDialogs : public brannock::Dialogs {
       std::size_t next = 0;
       for (auto& item : request.items) {
         if (item.field && next < values.size()) item.value = values[next++];
+      }
+      if (!checkStates.empty()) {
+        std::size_t nextCheck = 0;
+        for (auto& item : request.items) {
+          if (item.check && nextCheck < checkStates.front().size()) item.checked = checkStates.front()[nextCheck++];
+        }
+        checkStates.pop_front();
       }
       return true;
     }

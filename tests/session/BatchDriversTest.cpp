@@ -554,5 +554,71 @@ TEST_F(DriversTest, BackConversionOverItsOwnSourceIsRefusedUnlessAllowed) {
   EXPECT_EQ(BoxTexts(), (Lines{ccs_FormatKernelString(3212, source.c_str()), ccs_FormatKernelString(3212, source.c_str())}));
 }
 
+
+TEST_F(DriversTest, ChangeBarredDocumentsConvertFromCopiesInTheOrgFolderOnRequest) {
+  const std::string barred =
+      "<MIFFile 5.50>\n<PgfCatalog\n <Pgf\n  <PgfFont\n   <FChangeBar Yes>\n  >\n >\n>\n<Document\n <DAutoChBars Yes>\n>\n";
+  std::string cleared = barred;
+  cleared.replace(cleared.find("<FChangeBar Yes>"), 16, "<FChangeBar No>");
+  cleared.replace(cleared.find("<DAutoChBars Yes>"), 17, "<DAutoChBars No>");
+  WriteFile(Src("bars.mif"), barred);
+  WriteFile(Src("plain.mif"), "<MIFFile 5.50>\n");
+  // An ORG folder inside the source folder: the outputs of the copy still
+  // go straight into it, under the document's own name.
+  const std::string org = dir_ + "src/org/", copy = org + "change-bars-off/bars.mif";
+  std::filesystem::create_directories(org);
+
+  auto s = GuiSession();
+  EXPECT_FALSE(s->b_GetClearChangeBars());
+  s->v_SetORGFilesPath(org.c_str());
+  s->v_SetClearChangeBars(true);
+  // Each file is read from where it lies, the copy from the ORG folder.
+  Lines read;
+  for (int i = 0; i < 2; ++i) {
+    factory->actions.push_back([&read](CQ_Morvane_CommunicationFrame& session) {
+      read.push_back(std::string(session.lpsz_GetSourceFilesPath()) + session.lpsz_GetCurrentFileName());
+      return 0;
+    });
+  }
+  CQ_StringList files = {Src("bars.mif"), Src("plain.mif")};
+  s->v_ConvertMIF(&files);
+  EXPECT_EQ(read, (Lines{org + "change-bars-off/bars", Src("plain")}));
+  EXPECT_STREQ(s->lpsz_GetSourceFilesPath(), (dir_ + "src/").c_str());  // the chosen folder is kept
+  const Lines lines = DrainAfterTimeStamp(*s);
+  ASSERT_GE(lines.size(), 7u);
+  EXPECT_EQ(Lines(lines.begin(), lines.begin() + 7),
+            (Lines{"Change bars switched off (2 statements) in a copy of " + Src("bars.mif") + ":", "  " + copy,
+                   "Converting " + copy, "Done.", "", "Converting " + Src("plain.mif"), "Done."}));
+  EXPECT_EQ(factory->convertedFiles, (Lines{"bars", "plain"}));
+  EXPECT_EQ(s->i_GetBatchProcessed(), 2);
+  EXPECT_EQ(ReadFile(copy), cleared);
+  EXPECT_EQ(ReadFile(Src("bars.mif")), barred);
+  EXPECT_FALSE(std::filesystem::exists(org + "change-bars-off/plain.mif"));
+  EXPECT_EQ(files.front(), Src("bars.mif"));  // the caller's list stays as given
+
+  // Without the option the document itself is listed for conversion.
+  auto plain = PlainSession();
+  CQ_StringList again = {Src("bars.mif")};
+  plain->v_ConvertMIF(&again);
+  EXPECT_EQ(DrainAfterTimeStamp(*plain).at(0), "Converting " + Src("bars.mif"));
+
+  // A copy that cannot be written: reported, and nothing is converted.
+  std::filesystem::remove_all(org + "change-bars-off");
+  WriteFile(org + "change-bars-off", "a file where the folder belongs");
+  auto failing = GuiSession();
+  failing->v_SetORGFilesPath(org.substr(0, org.size() - 1).c_str());  // the missing '/' is added
+  failing->v_SetClearChangeBars(true);
+  failing->v_ConvertMIF(&files);
+  const Lines refused = DrainAfterTimeStamp(*failing);
+  ASSERT_EQ(refused.size(), 4u) << ::testing::PrintToString(refused);
+  EXPECT_EQ(refused[0], "A copy with change bars switched off could not be written; no file was converted.");
+  EXPECT_EQ(refused[1].rfind("File Error ", 0), 0u) << refused[1];
+  EXPECT_EQ(refused[2], lpsz_LoadKernelString(3000) + copy);
+  EXPECT_EQ(refused[3], Underscores());
+  EXPECT_TRUE(factory->convertedFiles.empty());
+  EXPECT_EQ(failing->i_GetBatchProcessed(), 0);
+  EXPECT_EQ(BoxTexts().size(), 2u);  // the first batch's summary and question; none since
+}
+
 }  // namespace
 }  // namespace morvane_test
