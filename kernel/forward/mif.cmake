@@ -6,6 +6,7 @@ list(APPEND KERNEL_SOURCES
   forward/MIFFileCheck.cpp
   forward/ChangeBarClearing.cpp
   forward/MIF7TextCheck.cpp
+  forward/MIFUnicode.cpp
   forward/MIFPreScan.cpp
   forward/MIFPreScanPages.cpp
   forward/MIFPreScanDump.cpp
