@@ -668,10 +668,24 @@ std::size_t CQ_MIFPreScan::n_PrepareText(CQ_MIFLineList& block, std::size_t begi
   return kept;
 }
 
-void CQ_MIFPreScan::v_CutTextFlow(const CQ_MIFLineList& flow, const std::vector<std::size_t>& columnLines,
+void CQ_MIFPreScan::v_CutTextFlow(const CQ_MIFLineList& flow, const std::vector<std::size_t>& allColumnLines,
                                   const std::vector<std::size_t>& anchorLines) {
   const std::size_t n = flow.size();
   if (n == 0) return;
+  // FrameMaker 12 and later repeat the column statement of the column in
+  // force at the start of many paragraphs. A repeat starts no column: it is
+  // left out of the unit like a column statement (back conversion puts
+  // every column statement of an ORG paragraph back in place). A column
+  // that comes back after another is still damage, refused below.
+  std::vector<std::size_t> columnLines;
+  columnLines.reserve(allColumnLines.size());
+  std::string_view lastColumn;
+  for (std::size_t line : allColumnLines) {
+    const std::string_view id = MIFSyntax::Value(flow[line]);
+    if (!columnLines.empty() && id == lastColumn) continue;
+    columnLines.push_back(line);
+    lastColumn = id;
+  }
   const std::size_t closer = IsCloser(flow[n - 1]) ? n - 1 : n;
 
   std::vector<std::pair<std::size_t, std::size_t>> paragraphs;
@@ -714,6 +728,7 @@ void CQ_MIFPreScan::v_CutTextFlow(const CQ_MIFLineList& flow, const std::vector<
   };
   std::vector<ColumnHere> here;
   std::size_t nextColumn = 0;  // first entry of columnLines not yet reached
+  std::size_t nextAny = 0;     // first entry of allColumnLines not yet reached
   for (std::size_t p = 0; p < paragraphs.size(); ++p) {
     // A paragraph's unit: stray flow-level lines before it, the paragraph,
     // and after the last one everything up to the flow's closer.
@@ -771,10 +786,14 @@ void CQ_MIFPreScan::v_CutTextFlow(const CQ_MIFLineList& flow, const std::vector<
       home = -1;
     }
 
-    // The unit without its column statements.
+    // The unit without its column statements, repeats included.
     const std::size_t unit = units.size();
-    units.push_back({begin, end, skips.size(), here.size(), -1});
-    for (const ColumnHere& c : here) skips.push_back(c.line);
+    const std::size_t skipFirst = skips.size();
+    while (nextAny < allColumnLines.size() && allColumnLines[nextAny] < begin) ++nextAny;
+    for (; nextAny < allColumnLines.size() && allColumnLines[nextAny] < end; ++nextAny) {
+      skips.push_back(allColumnLines[nextAny]);
+    }
+    units.push_back({begin, end, skipFirst, skips.size() - skipFirst, -1});
     auto assign = [&](std::size_t u, std::size_t part) {
       units[u].part = static_cast<long>(part);
       parts[part].size += units[u].end - units[u].begin - units[u].skipCount;
