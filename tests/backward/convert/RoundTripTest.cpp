@@ -174,6 +174,17 @@ TEST_P(RoundTripTest, UntranslatedGivesTheORGStatementsBack) {
   const std::vector<std::string> org = MIFLines(ReadBytes(dir_ + "org/" + base_ + ".org"));
   EXPECT_TRUE(SameDocument(org, OutputAsORG(), Differences()));
   if (GetParam().unicode) {
+    // The untranslated KWX file verifies clean against its ORG copy.
+    auto verifier = MakeSession(settings_, dir_ + "org/", dir_ + "org/");
+    const CQ_StringList targets = {dir_ + "org/" + base_ + ".txt"};
+    verifier->v_VerifyVarnels(&targets);
+    const std::vector<std::string> verified = ResultLines(*verifier);
+    EXPECT_TRUE(Contains(verified, lpsz_LoadKernelString(2300))) << ::testing::PrintToString(verified);
+    for (const std::string& line : verified) {
+      EXPECT_NE(line.rfind("Errors: ", 0), 0u) << ::testing::PrintToString(verified);
+      EXPECT_NE(line.rfind("Alerts: ", 0), 0u) << ::testing::PrintToString(verified);
+      EXPECT_NE(line.rfind("Warnings: ", 0), 0u) << ::testing::PrintToString(verified);
+    }
     // Written in UTF-8 as the source is, under its version line.
     const std::string output = ReadBytes(dir_ + "tr/" + base_ + ".mif");
     EXPECT_EQ(output.substr(0, 14), mif_.substr(0, 14));
