@@ -105,6 +105,17 @@ TEST(MIFUnicodeForm, LineEndingsOfEveryKindStay) {
   EXPECT_EQ(copy, "<MIFFile 9.00>\r\n<A `\\x8e '>\r<B `x'>\n");
 }
 
+TEST(MIFUnicodeForm, BytesThatAreNoUTF8AreReadAsTheCharactersOfTheirValues) {
+  // A lone lead byte, a lone continuation byte and an overlong form: each
+  // byte is the Latin-1 character of its value, so nothing is dropped.
+  std::string copy;
+  CQ_MIFUnicode::st_Unheld unheld;
+  ASSERT_TRUE(CQ_MIFUnicode::sb_ToCodePageForm("<String `\xC3'>\n<String `a\xA9" "b\xC0\xAF'>", 1252, false, copy,
+                                               unheld));
+  EXPECT_EQ(copy, "<String `\\xcc '>\n<String `a\\xa9 b\\xcb \\xf8 '>");
+  EXPECT_EQ(CQ_MIFUTF8Writer(1252, false).ccs_Line("<String `a\\xa9 b'>"), "<String `a\xC2\xA9" "b'>");
+}
+
 TEST(MIFUnicodeForm, WriterTurnsTranslatedEscapesIntoUTF8) {
   // Back conversion escapes translated Windows-1252 text with FrameMaker
   // codes; below 0x80 the escapes stay (hard space, tab).
