@@ -6,7 +6,6 @@
 
 #include <array>
 #include <cctype>
-#include <cerrno>
 #include <cstdio>
 #include <unordered_map>
 #include <vector>
@@ -210,6 +209,23 @@ const std::array<int, 256>& ByteOfCode() {
   return table;
 }
 
+// FrameMaker's own spaces and hyphens, whatever the code page: their codes
+// below 0x20 (the soft hyphen is the discretionary hyphen; a code page
+// table would make it a visible one, and most double-byte pages lack the
+// no-break space); -1 for any other character.
+int FrameMakerSpaceOrHyphen(char32_t c) {
+  switch (c) {
+    case 0x00AD: return 0x04;  // discretionary hyphen
+    case 0x2007: return 0x10;  // number space
+    case 0x00A0: return 0x11;  // hard space
+    case 0x2009: return 0x12;  // thin space
+    case 0x2002: return 0x13;  // en space
+    case 0x2003: return 0x14;  // em space
+    case 0x2011: return 0x15;  // hard hyphen
+    default: return -1;
+  }
+}
+
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 std::string_view KeywordOf(std::string_view line) {
@@ -349,6 +365,10 @@ bool CQ_MIFUnicode::sb_ToCodePageForm(std::string_view mif, int codePage, bool s
       i += length - 1;
       if (!doubleByte && c >= 0x80 && c <= 0x9F) {
         out.push_back(static_cast<char>(c));
+        continue;
+      }
+      if (const int code = FrameMakerSpaceOrHyphen(c); code >= 0) {
+        appendEscape(static_cast<unsigned>(code));
         continue;
       }
       bool held = page.b_Encode(c, bytes);

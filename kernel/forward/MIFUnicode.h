@@ -15,6 +15,10 @@
 //   escape of its byte, the escape back conversion writes for that byte
 //   (Symbol character set: the escape of the byte's own value; double-byte
 //   code pages: the character's raw bytes, as Asian MIF is written);
+// - FrameMaker's own spaces and hyphens (no-break, number, thin, en and em
+//   space, the non-breaking hyphen and the soft hyphen, which is its
+//   discretionary hyphen) are their FrameMaker-code escapes below 0x20, in
+//   every code page;
 // - a C1 control (U+0080..U+009F), which FrameMaker uses for glyphs of
 //   symbol fonts, is its raw byte; back conversion never writes a raw byte
 //   of 0x80 or more in a single-byte code page, so the byte is read back as
@@ -25,8 +29,6 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>

@@ -116,6 +116,22 @@ TEST(MIFUnicodeForm, BytesThatAreNoUTF8AreReadAsTheCharactersOfTheirValues) {
   EXPECT_EQ(CQ_MIFUTF8Writer(1252, false).ccs_Line("<String `a\\xa9 b'>"), "<String `a\xC2\xA9" "b'>");
 }
 
+TEST(MIFUnicodeForm, SpacesAndHyphensAreFrameMakersOwnCharactersInEveryCodePage) {
+  // Soft hyphen, no-break space, number, thin, en and em space, non-breaking
+  // hyphen.
+  const std::string mif =
+      "<String `a\xC2\xAD" "b\xC2\xA0" "c\xE2\x80\x87" "d\xE2\x80\x89" "e\xE2\x80\x82" "f\xE2\x80\x83"
+      "g\xE2\x80\x91" "h'>";
+  for (const int codePage : {1252, 1250, 1251, 932, 936}) {
+    SCOPED_TRACE(codePage);
+    std::string copy;
+    CQ_MIFUnicode::st_Unheld unheld;
+    ASSERT_TRUE(CQ_MIFUnicode::sb_ToCodePageForm(mif, codePage, false, copy, unheld))
+        << CQ_MIFUnicode::scs_CodePointName(unheld.c_Character);
+    EXPECT_EQ(copy, "<String `a\\x04 b\\x11 c\\x10 d\\x12 e\\x13 f\\x14 g\\x15 h'>");
+  }
+}
+
 TEST(MIFUnicodeForm, WriterTurnsTranslatedEscapesIntoUTF8) {
   // Back conversion escapes translated Windows-1252 text with FrameMaker
   // codes; below 0x80 the escapes stay (hard space, tab).
