@@ -15,11 +15,14 @@
 //   again gives exactly the pseudo-translated KWX lines (tags in the same
 //   order, pseudo-translated text where the source text was) and the
 //   pseudo-translated ancillary section.
-// Corpus rows skip when the corpus folder is absent.
+// Corpus documents whose text the corpus manifest says is Japanese are
+// converted with Japanese as source and target language. Corpus rows skip
+// when the corpus folder is absent.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <set>
 
 #include "backward/convert/BackTestSupport.h"
 #include "kernel/backward/PseudoTranslation.h"
@@ -37,7 +40,20 @@ struct Case {
   bool corpus;
   int highestMIFVersion = 55;  // 70: MIF 7.0 accepted; 2020: the Unicode versions too
   bool unicode = false;        // a MIF 8.0 to 2020 document
+  std::string language = {};   // source and target language, when not English (US)
 };
+
+// The corpus documents whose text the manifest says is Japanese.
+std::set<std::string> JapaneseCorpusDocuments() {
+  std::set<std::string> names;
+  for (const std::string& row : Lines(ReadBytes(CorpusDir() + "MANIFEST.tsv"))) {
+    const std::size_t tab = row.find('\t');
+    if (tab != std::string::npos && row.find("asian-lang[Japanese]") != std::string::npos) {
+      names.insert(row.substr(0, tab));
+    }
+  }
+  return names;
+}
 
 void PrintTo(const Case& c, std::ostream* os) { *os << c.path; }
 
@@ -57,6 +73,7 @@ std::vector<Case> Cases() {
     }
   }
   if (HaveCorpus()) {
+    const std::set<std::string> japanese = JapaneseCorpusDocuments();
     for (const auto& entry : std::filesystem::directory_iterator(CorpusDir())) {
       if (entry.path().extension() != ".mif") continue;
       const std::string head = ReadBytes(entry.path().string()).substr(0, 16);
@@ -67,7 +84,8 @@ std::vector<Case> Cases() {
         continue;
       }
       cases.push_back({"corpus_" + entry.path().stem().string(), entry.path().string(), true,
-                       unicode ? CQ_MIFUnicode::HIGHEST_VERSION : (mif70 ? 70 : 55), unicode});
+                       unicode ? CQ_MIFUnicode::HIGHEST_VERSION : (mif70 ? 70 : 55), unicode,
+                       japanese.count(entry.path().filename().string()) ? "Japanese" : ""});
     }
   }
   std::sort(cases.begin(), cases.end(), [](const Case& a, const Case& b) { return a.name < b.name; });
@@ -83,6 +101,7 @@ std::vector<Case> Cases() {
 Settings FixtureSettings(const Case& c) {
   Settings s;
   s.highestMIFVersion = c.highestMIFVersion;
+  if (!c.language.empty()) s.sourceLanguage = s.targetLanguage = c.language;
   const std::string file = std::filesystem::path(c.path).parent_path().string() + "/settings.txt";
   if (c.corpus || !std::filesystem::exists(file)) return s;
   for (const std::string& line : Lines(ReadBytes(file))) {
