@@ -68,9 +68,14 @@ const char kUsage[] =
     "  --marker-length N          report markers of at least N characters (default 220)\n"
     "  --ancillary FILE           write the batch's ancillary file under this name\n"
     "  --no-ancillary             write no ancillary file\n"
-    "  --max-mif-version 5.5|7.0  the newest MIF version converted: 5.5 (the default)\n"
+    "  --max-mif-version 5.5|7.0|2020|modern\n"
+    "                             the newest MIF version converted: 5.5 (the default)\n"
     "                             converts MIF 4.0, 5.0 and 5.5; 7.0 converts MIF 7.0\n"
-    "                             as well. Newer (Unicode) versions are refused.\n"
+    "                             as well; 2020 (or modern) converts 7.0 and the\n"
+    "                             Unicode versions 8.0 to 2020 as well, their UTF-8\n"
+    "                             text in the source language's code page (a character\n"
+    "                             it lacks stops that file), and back conversion\n"
+    "                             writes UTF-8 again. Newer versions are refused.\n"
     "  --clear-change-bars        convert documents with change bars from a copy with\n"
     "                             change bars switched off, kept in the folder\n"
     "                             change-bars-off/ of the ORG folder (by default such\n"
@@ -260,6 +265,18 @@ std::optional<int> Choice(const Arguments& args, const std::string& name, const 
   return std::nullopt;
 }
 
+// The newest MIF version convert-mif accepts, as the session takes it:
+// 5.5 (the default), 7.0, or 2020 (also called "modern") for 7.0 and the
+// Unicode versions 8.0 to 2020.
+std::optional<int> HighestMIFVersion(const Arguments& args, std::string& error) {
+  auto it = args.options.find("max-mif-version");
+  if (it == args.options.end() || it->second == "5.5") return 55;
+  if (it->second == "7.0") return 70;
+  if (it->second == "2020" || it->second == "modern") return 2020;
+  error = "--max-mif-version takes 5.5, 7.0, 2020 or modern, not '" + it->second + "'";
+  return std::nullopt;
+}
+
 // The number of files to work on at once: --jobs N, or the number of
 // processors. Empty for a value that is not a whole number from 1 to 1024.
 std::optional<int> Jobs(const Arguments& args, std::string& error) {
@@ -362,7 +379,7 @@ int RunConvertMIF(const Arguments& args, std::ostream& out, std::ostream& err) {
   auto targetHyphenation = Choice(args, "target-hyphenation", "off", "keep", 0, error);
   auto placeholders = Choice(args, "marker-placeholders", "insert", "none", 0, error);
   auto quotes = Choice(args, "smart-quotes", "text", "tags", 0, error);
-  auto maxVersion = Choice(args, "max-mif-version", "5.5", "7.0", 0, error);
+  auto maxVersion = HighestMIFVersion(args, error);
   auto jobs = Jobs(args, error);
   if (!error.empty()) {
     err << "morvane convert-mif: " << error << '\n';
@@ -426,7 +443,7 @@ int RunConvertMIF(const Arguments& args, std::ostream& out, std::ostream& err) {
   session.v_SetTranslationHyphenation(*targetHyphenation);
   session.v_SetMarkerPlaceholders(*placeholders);
   session.v_SetSmartQuotes(*quotes);
-  session.v_SetHighestMIFVersion(*maxVersion == 1 ? 70 : 55);
+  session.v_SetHighestMIFVersion(*maxVersion);
   session.v_SetSourceMarkerLength(markerLength.c_str());
   session.v_SetORGFilesPath(orgFolder.c_str());
   session.v_SetTranslatedFilesPath(translatedFolder.c_str());

@@ -18,7 +18,9 @@
 #include "kernel/backward/MIFRebuilder.h"
 #include "kernel/forward/KWXFileWriter.h"
 #include "kernel/forward/KWXFormat.h"
+#include "kernel/forward/MIFPreScan.h"
 #include "kernel/forward/MIFToKWXConverter.h"
+#include "kernel/forward/MIFUnicode.h"
 #include "kernel/session/CommunicationFrame.h"
 #include "kernel/verifier/VarnelVerification.h"
 
@@ -281,7 +283,20 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
   inputs.b_AddVarnelFonts = translated.b_UsesVarnelFonts();
   CQ_MIFRebuilder rebuilder(inputs);
   CQ_KWXFileWriter output(scs_OutputPath(session.lpsz_GetTranslatedFilesPath(), orgPath));
-  rebuilder.v_Run(orgPath, [&output](const std::string& line) { output.v_WriteLine(line); });
+  // An ORG copy of a Unicode MIF file (8.0 and later) holds its strings in
+  // the older form (MIFUnicode.h); the output is written in UTF-8 again,
+  // under the ORG copy's version line.
+  std::unique_ptr<CQ_MIFUTF8Writer> utf8;
+  if (CQ_MIFUnicode::sb_IsUnicode(CQ_MIFUnicode::si_Version(CQ_MIFPreScan::scs_ReadHead(orgPath)))) {
+    utf8 = std::make_unique<CQ_MIFUTF8Writer>(codePage, header.b_SymbolCharacterSet);
+  }
+  rebuilder.v_Run(orgPath, [&output, &utf8](const std::string& line) {
+    if (utf8) {
+      output.v_WriteLine(utf8->ccs_Line(line));
+    } else {
+      output.v_WriteLine(line);
+    }
+  });
   v_Step();
   output.v_Commit();
   v_Step();

@@ -358,7 +358,7 @@ class CQ_MIFBlockBuilder::CWriter {
       if (!KWXBack::sb_IsTag(token)) {
         if (token.front() == '<') continue;  // an unclosed tag cannot reach here
         m_escaped.clear();
-        m_ctx.pcco_Escaping->n_Append(token, m_escaped);
+        (m_westernRun ? m_western : *m_ctx.pcco_Escaping).n_Append(token, m_escaped);
         Units(m_escaped);
         continue;
       }
@@ -397,8 +397,10 @@ class CQ_MIFBlockBuilder::CWriter {
       }
       if (IsRunOpening(token)) {
         while (m_nextDrop < m_drops.size() && m_drops[m_nextDrop].anchor == token) PutDrop(m_drops[m_nextDrop++]);
-        if (const std::string* fragment = Find(*m_ctx.pcco_Tags, token)) Fragment(*fragment, true);
+        const std::string* fragment = Find(*m_ctx.pcco_Tags, token);
+        if (fragment) Fragment(*fragment, true);
         m_run = token;
+        m_westernRun = fragment && b_WesternFontInAsianText(*fragment);
         continue;
       }
       if (IsClosingTag(token)) {
@@ -406,6 +408,7 @@ class CQ_MIFBlockBuilder::CWriter {
         // does the change.
         if (k + 1 < end && (IsRunOpening(t[k + 1]) || IsVarnelTag(t[k + 1]))) {
           m_run.clear();
+          m_westernRun = false;
           continue;
         }
         // A run interrupted by a table or frame anchor and opened again
@@ -425,11 +428,13 @@ class CQ_MIFBlockBuilder::CWriter {
           }
         }
         m_run.clear();
+        m_westernRun = false;
         for (std::string_view l : kEmptyFont) Statement(std::string(l));
         continue;
       }
       if (IsVarnelTag(token)) {
         m_run = token;
+        m_westernRun = false;
         Statement("<Font");
         Statement("<FTag `" + std::string(VarnelName(token)) + "'>");
         Statement("> # end of Font");
@@ -730,6 +735,24 @@ class CQ_MIFBlockBuilder::CWriter {
   std::string m_string;
   std::string m_escaped;          // the escaped text of the token at hand
   std::string m_run;              // the opening tag of the run in force
+  // In a double-byte code page (character set Normal), a run whose font
+  // has a Western encoding (FrameRoman): its single bytes are Windows-1252
+  // text, read forward from FrameMaker-code escapes, and are written back
+  // as such escapes.
+  bool m_westernRun = false;
+  const CQ_MIFEscaping m_western{false, 1252};
+
+  bool b_WesternFontInAsianText(const std::string& fragment) const {
+    const CQ_MIFEscaping& escaping = *m_ctx.pcco_Escaping;
+    if (!escaping.b_DoubleByte() || escaping.b_Symbol()) return false;
+    constexpr std::string_view kEncoding = "<FEncoding `";
+    const std::size_t at = fragment.find(kEncoding);
+    if (at == std::string::npos) return false;
+    const std::size_t from = at + kEncoding.size();
+    const std::string_view encoding = std::string_view(fragment).substr(from, fragment.find('\'', from) - from);
+    return encoding != "JISX0208.ShiftJIS" && encoding != "BIG5" && encoding != "GB2312-80.EUC" &&
+           encoding != "KSC5601-1992";
+  }
   std::size_t m_skipReopen = 0;   // index of a run reopening to pass over
 };
 

@@ -10,9 +10,11 @@
 
 namespace {
 
-// Statements that hold text anywhere they occur.
-constexpr std::string_view kTextStatements[] = {"AttrValue", "ChapterNumText", "VolumeNumText", "SectionNumText",
-                                                "SubSectionNumText"};
+// Statements that hold text anywhere they occur (the alternate text of a
+// cross-reference, which screen readers speak, comes with the Unicode
+// versions).
+constexpr std::string_view kTextStatements[] = {"AttrValue",         "ChapterNumText", "VolumeNumText", "SectionNumText",
+                                                "SubSectionNumText", "XRefAltText"};
 // Inside PDFDocInfo, the value of each key (title, subject, author, ...).
 constexpr std::string_view kPDFDocInfo = "PDFDocInfo";
 constexpr std::string_view kPDFValue = "Value";

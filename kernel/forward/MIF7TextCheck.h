@@ -1,11 +1,13 @@
-// MIF 7.0 statements that hold text the KWX format has no form for yet.
+// MIF 7.0 (and 8.0 to 2020) statements that hold text the KWX format has no
+// form for yet.
 //
 // MIF 7.0 encodes strings as 5.5 does and is converted like it; most of the
 // statements it added hold no text, or only names (element tags, structure
 // applications, metadata in hexadecimal), and pass through conversion as
 // tags. A few hold text a reader sees: attribute values of structured
 // elements, the texts of the chapter, volume and section numbering, and the
-// PDF document information. Conversion would leave that text untranslated
+// PDF document information; the Unicode versions add the alternate text of
+// cross-references. Conversion would leave that text untranslated
 // without saying so, so a file in which one of them holds text is refused,
 // naming the statement and its line.
 #pragma once

@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "System/Platform/FileException.h"
+#include "kernel/forward/MIFUnicode.h"
 #include "System/Platform/FileSystem.h"
 #include "System/Platform/TemporaryFile.h"
 
@@ -76,7 +77,9 @@ bool CQ_MIFFileCheck::sb_CheckHead(std::string_view head, int highestVersion) {
   head = head.substr(0, HEAD_SIZE);
   if (!StartsWith(head, "<MIFFile ")) throw 2000;
   const bool accepted = StartsWith(head, "<MIFFile 4") || StartsWith(head, "<MIFFile 5.0") ||
-                        StartsWith(head, "<MIFFile 5.5") || (highestVersion >= 70 && StartsWith(head, "<MIFFile 7.0"));
+                        StartsWith(head, "<MIFFile 5.5") || (highestVersion >= 70 && StartsWith(head, "<MIFFile 7.0")) ||
+                        (highestVersion >= CQ_MIFUnicode::HIGHEST_VERSION &&
+                         CQ_MIFUnicode::sb_IsAcceptedUnicodeVersion(CQ_MIFUnicode::si_Version(head)));
   if (!accepted) throw 2010;
   if (head.find(kEUCJapaneseMark) != std::string_view::npos) return true;
   if (head.find(kEUCTaiwanMark) != std::string_view::npos) throw 2100;

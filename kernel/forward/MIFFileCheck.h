@@ -3,7 +3,8 @@
 //
 // Failures are raised as the kernel's int result codes:
 //   2000  the file does not begin with "<MIFFile "
-//   2010  a MIF version other than 4, 5.0 or 5.5 (or 7.0 when accepted)
+//   2010  a MIF version other than 4, 5.0 or 5.5 (or 7.0, 8.0 .. 2020 when
+//         accepted)
 //   2100  the file is EUC-TW encoded
 //   7     free disk space below the file's size plus 10 MB
 //   2090  the EUC temporary copy cannot be created, read or written
@@ -26,7 +27,8 @@ class CQ_MIFFileCheck {
   // Checks the leading bytes of a file; returns true when they mark a
   // Japanese EUC file. Throws 2000, 2010 or 2100. `highestVersion` (times
   // ten) 70 accepts MIF 7.0 as well, whose strings are encoded as 5.5's;
-  // the Unicode versions (8.0 and later) are refused in any case.
+  // CQ_MIFUnicode::HIGHEST_VERSION (2020) accepts the Unicode versions 8.0
+  // to 2020 too (MIFUnicode.h). Later versions are refused in any case.
   static bool sb_CheckHead(std::string_view head, int highestVersion = 55);
 
   // Reads the head of the file at `path`, checks it (sb_CheckHead) and

@@ -13,17 +13,23 @@
 #include "kernel/forward/MIFPreScan.h"
 
 #include <cctype>
+#include <cerrno>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <utility>
 
+#include "System/Platform/FileException.h"
 #include "System/Platform/FileSystem.h"
+#include "System/Platform/TemporaryFile.h"
 #include "kernel/forward/MIF7TextCheck.h"
 #include "kernel/forward/MIFFileCheck.h"
 #include "kernel/forward/MIFLineReader.h"
+#include "kernel/forward/MIFUnicode.h"
 #include "kernel/forward/TextConverter.h"
 #include "kernel/session/Communication.h"
 #include "kernel/session/KernelStrings.h"
+#include "kernel/session/Languages.h"
 
 using MIFSyntax::ForEachChild;
 using MIFSyntax::HasKeyword;
@@ -109,10 +115,18 @@ void CQ_MIFPreScan::v_PreScanForward(const std::string& sourcePath, const std::s
     m_bEUC = CQ_MIFFileCheck::sb_CheckFile(sourcePath, orgFolder, m_stOptions.i_HighestMIFVersion);
     if (m_stOptions.i_HighestMIFVersion >= 70) v_RefuseUnconvertedMIF7Text(sourcePath);
   }
-  // The copy outlives the reader, which is declared after it.
+  // The copies outlive the reader, which is declared after them.
   std::unique_ptr<CQ_EUCTempCopy> eucCopy;
   if (m_bEUC) eucCopy = std::make_unique<CQ_EUCTempCopy>(sourcePath, CQ_EUCTempCopy::scs_TempPath(orgFolder, sourcePath));
-  CQ_MIFCopyingReader reader(eucCopy ? eucCopy->ccs_Path() : sourcePath, orgPath);
+  std::unique_ptr<Platform::CQ_TemporaryFile> unicodeCopy;
+  std::string readPath = eucCopy ? eucCopy->ccs_Path() : sourcePath;
+  if (m_stOptions.b_RunFileCheck && !m_bEUC && m_stOptions.i_HighestMIFVersion >= CQ_MIFUnicode::HIGHEST_VERSION &&
+      CQ_MIFUnicode::sb_IsUnicode(CQ_MIFUnicode::si_Version(scs_ReadHead(sourcePath)))) {
+    unicodeCopy = pco_CodePageCopy(sourcePath, CQ_EUCTempCopy::scs_TempPath(orgFolder, sourcePath));
+    readPath = Platform::DirectoryOf(CQ_EUCTempCopy::scs_TempPath(orgFolder, sourcePath)) +
+               unicodeCopy->rcs_GetTemporaryName();
+  }
+  CQ_MIFCopyingReader reader(readPath, orgPath);
   v_ReadSections(reader);
   v_Restructure();
   if (m_stOptions.b_HoldORGCopy) {
@@ -122,20 +136,80 @@ void CQ_MIFPreScan::v_PreScanForward(const std::string& sourcePath, const std::s
   }
 }
 
-void CQ_MIFPreScan::v_RefuseUnconvertedMIF7Text(const std::string& path) {
+std::string CQ_MIFPreScan::scs_ReadHead(const std::string& path) {
   std::string head;
-  {
-    std::ifstream in(path, std::ios::binary);
-    head.resize(16);
-    in.read(head.data(), static_cast<std::streamsize>(head.size()));
-    head.resize(static_cast<std::size_t>(in.gcount()));
+  std::ifstream in(path, std::ios::binary);
+  head.resize(32);
+  in.read(head.data(), static_cast<std::streamsize>(head.size()));
+  head.resize(static_cast<std::size_t>(in.gcount()));
+  return head;
+}
+
+void CQ_MIFPreScan::v_RefuseUnconvertedMIF7Text(const std::string& path) {
+  const std::string head = scs_ReadHead(path);
+  const bool mif70 = CQ_MIF7TextCheck::sb_IsMIF70(head);
+  const int version = CQ_MIFUnicode::si_Version(head);
+  if (!mif70 && !(m_stOptions.i_HighestMIFVersion >= CQ_MIFUnicode::HIGHEST_VERSION &&
+                  CQ_MIFUnicode::sb_IsAcceptedUnicodeVersion(version))) {
+    return;
   }
-  if (!CQ_MIF7TextCheck::sb_IsMIF70(head)) return;
   CQ_MIF7TextCheck::st_Finding finding;
   if (!CQ_MIF7TextCheck::sb_FindUnconvertedTextInFile(path, finding)) return;
-  m_rcoSession.v_AddMessage(
-      ccs_FormatKernelString(102, finding.cs_Statement.c_str(), static_cast<int>(finding.sz_Line)));
+  if (mif70) {
+    m_rcoSession.v_AddMessage(
+        ccs_FormatKernelString(102, finding.cs_Statement.c_str(), static_cast<int>(finding.sz_Line)));
+  } else {
+    // The version as the file's first line writes it ("9.00", "2019").
+    std::string name = head.substr(9);
+    name = name.substr(0, name.find_first_of(" >\r\n"));
+    m_rcoSession.v_AddMessage(ccs_FormatKernelString(111, name.c_str(), finding.cs_Statement.c_str(),
+                                                     static_cast<int>(finding.sz_Line)));
+  }
   throw 2015;
+}
+
+std::unique_ptr<Platform::CQ_TemporaryFile> CQ_MIFPreScan::pco_CodePageCopy(const std::string& sourcePath,
+                                                                          const std::string& standIn) {
+  std::string mif;
+  {
+    std::ifstream in(sourcePath, std::ios::binary);
+    if (!in) Platform::CQ_FileException::ThrowOsError(errno ? errno : ENOENT, sourcePath);
+    mif.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  int codePage = m_rcoSession.i_GetSourceCodePage();
+  if (codePage == 0) codePage = 1252;
+  std::string copy;
+  CQ_MIFUnicode::st_Unheld unheld;
+  if (!CQ_MIFUnicode::sb_ToCodePageForm(mif, codePage, m_rcoSession.i_GetCharacterSet() != 0, copy, unheld)) {
+    const std::string name = CQ_MIFUnicode::scs_CodePointName(unheld.c_Character);
+    const std::string glyph = CQ_MIFUnicode::scs_UTF8(unheld.c_Character);
+    const int line = static_cast<int>(unheld.sz_Line);
+    if (!unheld.cs_Paragraph.empty()) {
+      m_rcoSession.v_AddMessage(ccs_FormatKernelString(104, name.c_str(), glyph.c_str(), line,
+                                                       unheld.cs_Paragraph.c_str(), codePage));
+    } else {
+      m_rcoSession.v_AddMessage(ccs_FormatKernelString(107, name.c_str(), glyph.c_str(), line,
+                                                       unheld.cs_Statement.c_str(), codePage));
+    }
+    // The first other code page a source language is written in that
+    // holds the character.
+    bool suggested = false;
+    for (int other : {1252, 1250, 1251, 1253, 1254, 1257, 932, 936, 949, 950}) {
+      if (other == codePage || !CQ_MIFUnicode::sb_CodePageHolds(other, unheld.c_Character)) continue;
+      const std::vector<std::string> languages = ccs_SourceLanguagesOfCodePage(other);
+      if (languages.empty()) continue;
+      std::string list;
+      for (const std::string& language : languages) list += (list.empty() ? "" : ", ") + language;
+      m_rcoSession.v_AddMessage(ccs_FormatKernelString(108, other, list.c_str()));
+      suggested = true;
+      break;
+    }
+    if (!suggested) m_rcoSession.v_AddMessage(lpsz_LoadKernelString(109));
+    throw 4;
+  }
+  auto file = std::make_unique<Platform::CQ_TemporaryFile>(standIn);
+  file->v_Write(copy.data(), copy.size());
+  return file;
 }
 
 void CQ_MIFPreScan::v_PreScanSecondForm(const std::string& path, bool runFileCheck) {
@@ -594,10 +668,24 @@ std::size_t CQ_MIFPreScan::n_PrepareText(CQ_MIFLineList& block, std::size_t begi
   return kept;
 }
 
-void CQ_MIFPreScan::v_CutTextFlow(const CQ_MIFLineList& flow, const std::vector<std::size_t>& columnLines,
+void CQ_MIFPreScan::v_CutTextFlow(const CQ_MIFLineList& flow, const std::vector<std::size_t>& allColumnLines,
                                   const std::vector<std::size_t>& anchorLines) {
   const std::size_t n = flow.size();
   if (n == 0) return;
+  // FrameMaker 12 and later repeat the column statement of the column in
+  // force at the start of many paragraphs. A repeat starts no column: it is
+  // left out of the unit like a column statement (back conversion puts
+  // every column statement of an ORG paragraph back in place). A column
+  // that comes back after another is still damage, refused below.
+  std::vector<std::size_t> columnLines;
+  columnLines.reserve(allColumnLines.size());
+  std::string_view lastColumn;
+  for (std::size_t line : allColumnLines) {
+    const std::string_view id = MIFSyntax::Value(flow[line]);
+    if (!columnLines.empty() && id == lastColumn) continue;
+    columnLines.push_back(line);
+    lastColumn = id;
+  }
   const std::size_t closer = IsCloser(flow[n - 1]) ? n - 1 : n;
 
   std::vector<std::pair<std::size_t, std::size_t>> paragraphs;
@@ -640,6 +728,7 @@ void CQ_MIFPreScan::v_CutTextFlow(const CQ_MIFLineList& flow, const std::vector<
   };
   std::vector<ColumnHere> here;
   std::size_t nextColumn = 0;  // first entry of columnLines not yet reached
+  std::size_t nextAny = 0;     // first entry of allColumnLines not yet reached
   for (std::size_t p = 0; p < paragraphs.size(); ++p) {
     // A paragraph's unit: stray flow-level lines before it, the paragraph,
     // and after the last one everything up to the flow's closer.
@@ -697,10 +786,14 @@ void CQ_MIFPreScan::v_CutTextFlow(const CQ_MIFLineList& flow, const std::vector<
       home = -1;
     }
 
-    // The unit without its column statements.
+    // The unit without its column statements, repeats included.
     const std::size_t unit = units.size();
-    units.push_back({begin, end, skips.size(), here.size(), -1});
-    for (const ColumnHere& c : here) skips.push_back(c.line);
+    const std::size_t skipFirst = skips.size();
+    while (nextAny < allColumnLines.size() && allColumnLines[nextAny] < begin) ++nextAny;
+    for (; nextAny < allColumnLines.size() && allColumnLines[nextAny] < end; ++nextAny) {
+      skips.push_back(allColumnLines[nextAny]);
+    }
+    units.push_back({begin, end, skipFirst, skips.size() - skipFirst, -1});
     auto assign = [&](std::size_t u, std::size_t part) {
       units[u].part = static_cast<long>(part);
       parts[part].size += units[u].end - units[u].begin - units[u].skipCount;

@@ -9,7 +9,8 @@
 //
 // Two forms:
 // - forward (v_PreScanForward): file checks, the Shift-JIS copy of an
-//   EUC-JP file, the ORG copy, messages 3, 60, 61, 240 and the change-bar
+//   EUC-JP file, the code-page copy of a Unicode file (MIFUnicode.h; the
+//   ORG copy is made from it and keeps the version line), the ORG copy, messages 3, 60, 61, 240 and the change-bar
 //   stops (2030, 2040);
 // - second (v_PreScanSecondForm): for the ORG copy in back conversion and
 //   verification, and for b_FindMIFObjects; no checks unless asked, no EUC
@@ -18,8 +19,9 @@
 // a file gives the same restructured lists as the file itself.
 //
 // Failures are raised as the kernel's int codes (MIFFileCheck.h lists the
-// check codes): 2015 a MIF 7.0 statement holds text conversion has no form
-// for (MIF7TextCheck.h), 2030 automatic change bars, 2040 change bars in a format
+// check codes): 2015 a MIF 7.0 (or 8.0 to 2020) statement holds text
+// conversion has no form for (MIF7TextCheck.h), 4 a Unicode file holds a
+// character the source code page has no place for (messages 104/107), 2030 automatic change bars, 2040 change bars in a format
 // (after messages 60/61), 8 the file (or "# End of MIFFile") comes inside
 // a block, or the file ends without "# End of MIFFile", 6 a malformed
 // structure (a ">" that closes no open statement, an object without its
@@ -195,7 +197,19 @@ class CQ_MIFPreScan {
   // For an accepted MIF 7.0 file: a statement holding text that conversion
   // has no form for adds message 102 (naming it and its line) and throws
   // 2015 before anything is written.
+  // The same for an accepted Unicode file (8.0 to 2020), with message 111
+  // naming the file's version.
   void v_RefuseUnconvertedMIF7Text(const std::string& path);
+  // The leading bytes of a file (empty when it cannot be read).
+  static std::string scs_ReadHead(const std::string& path);
+  // For an accepted Unicode file: its copy in the older string form, in the
+  // source language's code page (MIFUnicode.h), as a temporary file in the
+  // folder of `standIn` that is never committed. A character the code page
+  // does not hold adds message 104 (in a paragraph) or 107 (elsewhere) and
+  // 108 (a code page of other source languages that holds it) or 109, and
+  // throws 4 before anything is written.
+  std::unique_ptr<Platform::CQ_TemporaryFile> pco_CodePageCopy(const std::string& sourcePath,
+                                                              const std::string& standIn);
 
   // The same over MIF text in memory (tests, fuzzing); no file checks.
   void v_PreScanText(const char* data, std::size_t size);

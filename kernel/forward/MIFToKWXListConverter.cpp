@@ -64,6 +64,14 @@ enum class Block {
 };
 
 enum Run : int { RUN_NONE = 0, RUN_CS, RUN_FC };
+// Added to RUN_CS or RUN_FC when the run's font has an Asian encoding.
+constexpr int RUN_ASIAN = 4;
+
+// The font encodings of double-byte text.
+bool IsAsianEncoding(std::string_view encoding) {
+  return encoding == "JISX0208.ShiftJIS" || encoding == "BIG5" || encoding == "GB2312-80.EUC" ||
+         encoding == "KSC5601-1992";
+}
 
 std::string RawString(std::string_view line) {
   std::string s;
@@ -132,7 +140,11 @@ class CQ_MIFToKWXConverter::CListWalker {
   }
   void EmitText(std::string_view text) { m_openText.append(text); }
   // Converts MIF text straight into the current text piece.
-  void EmitConverted(std::string_view raw) { m_text.v_AppendConverted(raw, TEXT_CONTENT, m_openText); }
+  void EmitConverted(std::string_view raw) { m_text.v_AppendConverted(raw, ContentFlags(), m_openText); }
+  // String content in the run in force.
+  unsigned ContentFlags() const {
+    return !m_runs.empty() && (m_runs.back() & RUN_ASIAN) != 0 ? TEXT_CONTENT | TEXT_RAW_ESCAPES : TEXT_CONTENT;
+  }
   // The raw content of a String statement: a view into the line for the
   // usual "<String `text'>", otherwise read by the syntax helper.
   std::string_view StringContent(std::string_view line) {
@@ -355,7 +367,7 @@ class CQ_MIFToKWXConverter::CListWalker {
     if (kw == "String") {
       const std::string_view raw = StringContent(line);
       if (m_elementText) {
-        m_text.v_AppendConverted(raw, TEXT_CONTENT, *m_elementText);
+        m_text.v_AppendConverted(raw, ContentFlags(), *m_elementText);
       } else {
         EmitConverted(raw);
       }
@@ -597,10 +609,12 @@ class CQ_MIFToKWXConverter::CListWalker {
     bool haveTag = false;
     std::string_view ftag;
     bool properties = false;
+    bool asian = false;
     for (std::size_t k = m_i + 1; k < end; ++k) {
       const st_MIFLine& l = m_lines[k];
       if (IsCloser(l)) continue;
       const std::string_view kw = Keyword(l);
+      if (kw == "FEncoding") asian = IsAsianEncoding(RawView(l));
       if (kw == "FTag" && !haveTag) {
         ftag = RawView(l);
         haveTag = true;
@@ -628,13 +642,15 @@ class CQ_MIFToKWXConverter::CListWalker {
       Emit(m_tags.sv_TagForFragment(KWX::NUMBERED_FC, "", fragment));
       run = RUN_FC;
     }
+    if (asian) run |= RUN_ASIAN;
     m_i = end;
   }
 
   void CloseRun(int& run) {
-    if (run == RUN_CS) {
+    const int kind = run & ~RUN_ASIAN;
+    if (kind == RUN_CS) {
       EmitFixed(KWX::TAG_CS_CLOSE);
-    } else if (run == RUN_FC) {
+    } else if (kind == RUN_FC) {
       EmitFixed(KWX::TAG_FC_CLOSE);
     }
     run = RUN_NONE;

@@ -134,12 +134,13 @@ std::size_t NextSpecial(std::string_view text, std::size_t from) {
 
 class FirstPass {
  public:
-  FirstPass(const CQ_TextSettings& settings, std::string& out)
+  FirstPass(const CQ_TextSettings& settings, std::string& out, bool rawEscapes)
       : m_settings(settings),
         m_out(out),
         m_codePage(settings.i_SourceCodePage),
         m_doubleByte(CQ_TextConverter::sb_IsDoubleByteCodePage(settings.i_SourceCodePage)),
-        m_quotesAsTags(settings.i_SmartQuotes == 1) {}
+        m_quotesAsTags(settings.i_SmartQuotes == 1),
+        m_rawEscapes(rawEscapes && m_doubleByte) {}
 
   void Run(std::string_view text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -204,7 +205,7 @@ class FirstPass {
   }
 
   void Normal(unsigned char c) {
-    if (m_trail && CQ_TextConverter::sb_IsTrailByte(m_codePage, c)) {
+    if (m_trail && !(m_escapedLead && c == '\\') && CQ_TextConverter::sb_IsTrailByte(m_codePage, c)) {
       // Second byte of a double-byte character: copied, whatever it is.
       AppendLiteral(c);
       return;
@@ -281,6 +282,14 @@ class FirstPass {
       }
       return;
     }
+    if (m_rawEscapes && value >= 0x80) {
+      // A byte of the code page: it may start a double-byte character
+      // whose second byte follows raw or escaped (a backslash after it
+      // then starts that escape).
+      AppendLiteral(static_cast<unsigned char>(value));
+      m_escapedLead = m_trail;
+      return;
+    }
     Code(static_cast<unsigned char>(value));
   }
 
@@ -341,6 +350,7 @@ class FirstPass {
   // byte after a lead byte is its second byte; otherwise a lead byte
   // announces a second byte.
   void AppendLiteral(unsigned char c) {
+    m_escapedLead = false;
     if (m_doubleByte) {
       m_trail = !m_trail && CQ_TextConverter::sb_IsLeadByte(m_codePage, c);
     }
@@ -357,8 +367,10 @@ class FirstPass {
   const int m_codePage;
   const bool m_doubleByte;
   const bool m_quotesAsTags;
+  const bool m_rawEscapes;
   State m_state = State::Normal;
   bool m_trail = false;
+  bool m_escapedLead = false;  // the lead byte m_trail waits after came from an escape
   char m_hexMarker = 'x';
   std::string m_hexDigits;
 };
@@ -433,7 +445,7 @@ std::string CQ_TextConverter::ccs_Convert(std::string_view mifText, unsigned fla
 void CQ_TextConverter::v_AppendConverted(std::string_view mifText, unsigned flags, std::string& out) const {
   const std::size_t from = out.size();
   out.reserve(from + mifText.size() + mifText.size() / 4);
-  FirstPass pass(m_stSettings, out);
+  FirstPass pass(m_stSettings, out, (flags & TEXT_RAW_ESCAPES) != 0);
   pass.Run(mifText);
   const bool afterPass = (flags & TEXT_AFTER_PASS) != 0;
   const bool straighten = (flags & TEXT_STRAIGHTEN_QUOTES) != 0 && !sb_IsDoubleByteCodePage(m_stSettings.i_SourceCodePage);

@@ -45,10 +45,15 @@ struct OSTRAKON_API CQ_TextSettings {
 // Flags of one conversion. The converter uses three combinations:
 // String content and Char names TEXT_CONTENT; names that go into tag
 // arguments TEXT_NAME; format names in messages and the footnote
-// prefix/suffix texts TEXT_MESSAGE.
+// prefix/suffix texts TEXT_MESSAGE. TEXT_RAW_ESCAPES is added for String
+// content in a font of an Asian encoding (MIF 7.0 writes the bytes of such
+// text as escapes, a lead byte's escape possibly followed by a raw second
+// byte): in a double-byte source code page, escapes of 0x80 and more are
+// then the code page's own bytes, not FrameMaker codes.
 enum : unsigned {
   TEXT_AFTER_PASS = 1u,         // backslash sequences of format texts become tags
   TEXT_STRAIGHTEN_QUOTES = 2u,  // typographic double quotes become '"' (single-byte pages)
+  TEXT_RAW_ESCAPES = 4u,        // escapes of 0x80 and more are code-page bytes (double-byte pages)
   TEXT_CONTENT = 0u,
   TEXT_NAME = TEXT_AFTER_PASS | TEXT_STRAIGHTEN_QUOTES,
   TEXT_MESSAGE = TEXT_AFTER_PASS,

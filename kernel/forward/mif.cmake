@@ -7,6 +7,7 @@ list(APPEND KERNEL_SOURCES
   forward/ChangeBarClearing.cpp
   forward/ChangeBarsOffCopies.cpp
   forward/MIF7TextCheck.cpp
+  forward/MIFUnicode.cpp
   forward/MIFPreScan.cpp
   forward/MIFPreScanPages.cpp
   forward/MIFPreScanDump.cpp

@@ -135,10 +135,11 @@ class OSTRAKON_API CQ_Morvane_Communication {
   int i_GetTranslationHyphenation() const { return m_iTranslationHyphenation; }
   void v_SetTranslationHyphenation(int i) { m_iTranslationHyphenation = i; }
   // The highest MIF version forward conversion accepts, times ten: 55 (the
-  // default) for MIF 4.0, 5.0 and 5.5 only, 70 for MIF 7.0 as well. Not kept
-  // between sessions: the caller asks for it per batch.
+  // default) for MIF 4.0, 5.0 and 5.5 only, 70 for MIF 7.0 as well, 2020
+  // for 7.0 and the Unicode versions 8.0 to 2020 as well (other values give
+  // 55). Not kept between sessions: the caller asks for it per batch.
   int i_GetHighestMIFVersion() const { return m_iHighestMIFVersion; }
-  void v_SetHighestMIFVersion(int i) { m_iHighestMIFVersion = i == 70 ? 70 : 55; }
+  void v_SetHighestMIFVersion(int i) { m_iHighestMIFVersion = i == 70 || i == 2020 ? i : 55; }
   int i_GetMarkerPlaceholders() const { return m_iMarkerPlaceholders; }
   void v_SetMarkerPlaceholders(int i) { m_iMarkerPlaceholders = i; }
   int i_GetSmartQuotes() const { return m_iSmartQuotes; }

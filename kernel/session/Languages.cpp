@@ -130,3 +130,16 @@ std::vector<std::string> ccs_OfferedLanguageNames(bool sourceSide) {
   std::sort(names.begin(), names.end());
   return names;
 }
+
+std::vector<std::string> ccs_SourceLanguagesOfCodePage(int codePage) {
+  std::vector<std::string> names;
+  if (codePage == 932) {
+    names.emplace_back("Japanese");
+    return names;
+  }
+  for (const LanguageRow& row : kLanguages) {
+    if (row.codePage == codePage && std::strcmp(row.name, "English (AUS)") != 0) names.emplace_back(row.name);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}

@@ -334,4 +334,112 @@ TEST_F(ConvertMif, MIF70ConvertsOnlyWhenAskedAndTextWithoutAFormIsRefused) {
   EXPECT_NE(Morvane("--help").out.find("--max-mif-version 5.5|7.0"), std::string::npos);
 }
 
+TEST_F(ConvertMif, UnicodeVersionsConvertOnlyWhenAskedThroughTheSourceCodePageAndGoBackInUTF8) {
+  // The made document: the sample in the form of MIF 9.00 (typographic
+  // quotes as UTF-8), one paragraph holding a Polish place name.
+  const std::string polish = ReadAll(MORVANE_TEST_DATA_DIR "/mif/unicode/outside_code_page.mif");
+  ASSERT_EQ(polish.rfind("<MIFFile 9.00>", 0), 0u);
+  std::string nine = polish;
+  ReplaceOnce(nine, "Printer notes from \xC5\x81\xC3\xB3" "d\xC5\xBA", "Printer notes");
+  WriteAll(dir_ + "/nine.mif", nine);
+  WriteAll(dir_ + "/polish.mif", polish);
+
+  // Refused as before unless asked for.
+  for (const char* option : {"", "--max-mif-version 5.5 ", "--max-mif-version 7.0 "}) {
+    Outcome refused = Morvane(std::string("convert-mif --format txt --org-dir out ") + option + "nine.mif", dir_);
+    EXPECT_EQ(refused.status, 1) << option;
+    EXPECT_NE(refused.out.find("Conversion Error 100."), std::string::npos) << refused.out;
+  }
+  EXPECT_EQ(Morvane("convert-mif --max-mif-version 2022 nine.mif", dir_).status, 2);
+
+  // Converted as the 5.5 sample is: the same KWX file, and an ORG copy that
+  // differs from the sample's only in its version line.
+  for (const char* value : {"2020", "modern"}) {
+    Outcome converted = Morvane(std::string("convert-mif --format txt --org-dir out --max-mif-version ") + value +
+                                    " nine.mif",
+                                dir_);
+    EXPECT_EQ(converted.status, 0) << converted.out;
+  }
+  EXPECT_EQ(Morvane("convert-mif --format txt --org-dir tr sample.mif", dir_).status, 0);
+  const auto withoutSourcePath = [](std::string kwx) {
+    const std::size_t at = kwx.find("<sourcepath ");
+    if (at != std::string::npos) kwx.erase(at, kwx.find('\n', at) - at);
+    return kwx;
+  };
+  EXPECT_EQ(withoutSourcePath(ReadAll(dir_ + "/out/nine.txt")), withoutSourcePath(ReadAll(dir_ + "/tr/sample.txt")));
+  std::string org = ReadAll(dir_ + "/out/nine.org");
+  ASSERT_EQ(org.rfind("<MIFFile 9.00>", 0), 0u);
+  std::string sampleORG = ReadAll(dir_ + "/tr/sample.org");
+  ReplaceOnce(sampleORG, "cover\\xd5s", "cover\\xd5 s");  // FrameMaker's own spelling of the escape
+  EXPECT_EQ(org.substr(org.find('\n')), sampleORG.substr(sampleORG.find('\n')));
+  EXPECT_EQ(Morvane("verify --org-dir out out/nine.txt", dir_).status, 0);
+
+  // Back in UTF-8 under the ORG copy's version line: the sample's own back
+  // conversion, spelled as MIF 9.00 spells it.
+  std::filesystem::create_directories(dir_ + "/back");
+  std::filesystem::copy_file(dir_ + "/out/nine.txt", dir_ + "/back/nine.txt");
+  EXPECT_EQ(Morvane("convert-kwx --org-dir out back/nine.txt", dir_).status, 0);
+  std::filesystem::copy_file(dir_ + "/tr/sample.txt", dir_ + "/back/sample.txt");
+  EXPECT_EQ(Morvane("convert-kwx --org-dir tr back/sample.txt", dir_).status, 0);
+  std::string expected = ReadAll(dir_ + "/back/sample.mif");
+  const std::string output = ReadAll(dir_ + "/back/nine.mif");
+  EXPECT_EQ(output.substr(0, output.find('\r')), nine.substr(0, nine.find('\n')));
+  for (const auto& [escape, utf8] : {std::pair{"\\xd2 ", "\u201c"}, {"\\xd3 ", "\u201d"}, {"\\xd5 ", "\u2019"}}) {
+    for (std::size_t at = expected.find(escape); at != std::string::npos; at = expected.find(escape)) {
+      expected.replace(at, std::string(escape).size(), utf8);
+    }
+  }
+  EXPECT_EQ(output.substr(output.find('\n')), expected.substr(expected.find('\n')));
+
+  // A character the source code page lacks stops the file, naming it, its
+  // line and paragraph and the languages that hold it; nothing is written.
+  Outcome stopped = Morvane("convert-mif --format txt --org-dir out --max-mif-version modern polish.mif", dir_);
+  EXPECT_EQ(stopped.status, 1);
+  EXPECT_NE(stopped.out.find("Conversion Error 104. The character U+0141 \"\xC5\x81\" in line 243, in the paragraph "
+                             "with the ID 13, is not in the code page of the source language (1252).\n"
+                             "The file is not converted: convert it with a source language whose code page (1250) "
+                             "holds the character: Albanian, Croatian, Czech, Hungarian, Polish, Romanian, Serbian, "
+                             "Slovak, Slovenian.\n"),
+            std::string::npos)
+      << stopped.out;
+  for (const char* name : {"out/polish.org", "out/polish.txt"}) EXPECT_FALSE(Exists(name)) << name;
+  for (const auto& entry : std::filesystem::directory_iterator(dir_ + "/out")) {
+    EXPECT_EQ(entry.path().filename().string().find("polish"), std::string::npos) << entry.path();
+  }
+
+  // With that source language it converts, and the name comes back.
+  std::filesystem::create_directories(dir_ + "/pl");
+  Outcome polishSource = Morvane(
+      "convert-mif --format txt --org-dir pl --source-language Polish --target-language Polish --max-mif-version "
+      "modern polish.mif",
+      dir_);
+  EXPECT_EQ(polishSource.status, 0) << polishSource.out;
+  // (The paragraph stands on a master page: its text is in the ancillary
+  // file, in Windows-1250.)
+  EXPECT_NE(ReadAll(dir_ + "/pl/ancillary.txt").find("Printer notes from \xA3\xF3" "d\x9F"), std::string::npos);
+  std::filesystem::create_directories(dir_ + "/back-pl");
+  std::filesystem::copy_file(dir_ + "/pl/polish.txt", dir_ + "/back-pl/polish.txt");
+  std::filesystem::copy_file(dir_ + "/pl/ancillary.txt", dir_ + "/back-pl/ancillary.txt");
+  Outcome polishBack = Morvane("convert-kwx --org-dir pl --target-language Polish back-pl/polish.txt", dir_);
+  EXPECT_EQ(polishBack.status, 0) << polishBack.out;
+  EXPECT_NE(ReadAll(dir_ + "/back-pl/polish.mif").find("<String `Printer notes from \xC5\x81\xC3\xB3" "d\xC5\xBA'>"),
+            std::string::npos);
+
+  // Text a statement holds that the KWX file has no form for: refused,
+  // naming the version, the statement and its line.
+  std::string attribute = nine;
+  ReplaceOnce(attribute, "<Units Uin>", "<Units Uin>\n<PDFDocInfo\n <Key `Title'>\n <Value `Notes'>\n>");
+  WriteAll(dir_ + "/attribute.mif", attribute);
+  Outcome text = Morvane("convert-mif --format txt --org-dir out --max-mif-version modern attribute.mif", dir_);
+  EXPECT_EQ(text.status, 1);
+  EXPECT_NE(text.out.find("Conversion Error 102. The MIF 9.00 statement PDFDocInfo Value in line 5 holds text that "
+                          "cannot be converted yet.\n"),
+            std::string::npos)
+      << text.out;
+  EXPECT_FALSE(Exists("out/attribute.org"));
+
+  const std::string help = Morvane("--help").out;
+  EXPECT_NE(help.find("--max-mif-version 5.5|7.0|2020|modern"), std::string::npos);
+  EXPECT_NE(help.find("Unicode versions 8.0 to 2020"), std::string::npos);
+}
 }  // namespace

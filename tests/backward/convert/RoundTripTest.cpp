@@ -1,9 +1,12 @@
 // Round trips through the batch drivers, over every corpus document of MIF
-// 4.0 to 5.5 and 7.0 (change bars switched off in the copy converted; 7.0
-// accepted by the session's setting) and every forward-conversion fixture:
+// 4.0 to 5.5, 7.0 and the Unicode versions 8.0 to 2020 (change bars
+// switched off in the copy converted; 7.0 and the Unicode versions accepted
+// by the session's setting) and every forward-conversion fixture:
 // - untranslated: forward conversion, back conversion of the untranslated
 //   KWX file, and the result compared with the ORG copy statement by
-//   statement (SameDocument says which differences are allowed); then the
+//   statement (SameDocument says which differences are allowed; a Unicode
+//   result is compared through the same code-page copy conversion reads,
+//   and with the source document itself in UTF-8); then the
 //   result converted forward again gives the same KWX file and ancillary
 //   section;
 // - pseudo-translated: the KWX file and the ancillary file pseudo-
@@ -12,15 +15,19 @@
 //   again gives exactly the pseudo-translated KWX lines (tags in the same
 //   order, pseudo-translated text where the source text was) and the
 //   pseudo-translated ancillary section.
-// Corpus rows skip when the corpus folder is absent.
+// Corpus documents whose text the corpus manifest says is Japanese are
+// converted with Japanese as source and target language. Corpus rows skip
+// when the corpus folder is absent.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <set>
 
 #include "backward/convert/BackTestSupport.h"
 #include "kernel/backward/PseudoTranslation.h"
 #include "kernel/forward/KWXFormat.h"
+#include "kernel/forward/MIFUnicode.h"
 #include "kernel/session/KernelStrings.h"
 
 using namespace back_test;
@@ -31,8 +38,22 @@ struct Case {
   std::string name;  // row name
   std::string path;  // the MIF file
   bool corpus;
-  bool mif70 = false;  // converted with MIF 7.0 accepted
+  int highestMIFVersion = 55;  // 70: MIF 7.0 accepted; 2020: the Unicode versions too
+  bool unicode = false;        // a MIF 8.0 to 2020 document
+  std::string language = {};   // source and target language, when not English (US)
 };
+
+// The corpus documents whose text the manifest says is Japanese.
+std::set<std::string> JapaneseCorpusDocuments() {
+  std::set<std::string> names;
+  for (const std::string& row : Lines(ReadBytes(CorpusDir() + "MANIFEST.tsv"))) {
+    const std::size_t tab = row.find('\t');
+    if (tab != std::string::npos && row.find("asian-lang[Japanese]") != std::string::npos) {
+      names.insert(row.substr(0, tab));
+    }
+  }
+  return names;
+}
 
 void PrintTo(const Case& c, std::ostream* os) { *os << c.path; }
 
@@ -52,15 +73,19 @@ std::vector<Case> Cases() {
     }
   }
   if (HaveCorpus()) {
+    const std::set<std::string> japanese = JapaneseCorpusDocuments();
     for (const auto& entry : std::filesystem::directory_iterator(CorpusDir())) {
       if (entry.path().extension() != ".mif") continue;
       const std::string head = ReadBytes(entry.path().string()).substr(0, 16);
       const bool mif70 = head.rfind("<MIFFile 7.0", 0) == 0;
+      const bool unicode = CQ_MIFUnicode::sb_IsAcceptedUnicodeVersion(CQ_MIFUnicode::si_Version(head));
       if (head.rfind("<MIFFile 4", 0) != 0 && head.rfind("<MIFFile 5.0", 0) != 0 && head.rfind("<MIFFile 5.5", 0) != 0 &&
-          !mif70) {
+          !mif70 && !unicode) {
         continue;
       }
-      cases.push_back({"corpus_" + entry.path().stem().string(), entry.path().string(), true, mif70});
+      cases.push_back({"corpus_" + entry.path().stem().string(), entry.path().string(), true,
+                       unicode ? CQ_MIFUnicode::HIGHEST_VERSION : (mif70 ? 70 : 55), unicode,
+                       japanese.count(entry.path().filename().string()) ? "Japanese" : ""});
     }
   }
   std::sort(cases.begin(), cases.end(), [](const Case& a, const Case& b) { return a.name < b.name; });
@@ -75,7 +100,8 @@ std::vector<Case> Cases() {
 // The settings a fixture was written for, where it says so.
 Settings FixtureSettings(const Case& c) {
   Settings s;
-  if (c.mif70) s.highestMIFVersion = 70;
+  s.highestMIFVersion = c.highestMIFVersion;
+  if (!c.language.empty()) s.sourceLanguage = s.targetLanguage = c.language;
   const std::string file = std::filesystem::path(c.path).parent_path().string() + "/settings.txt";
   if (c.corpus || !std::filesystem::exists(file)) return s;
   for (const std::string& line : Lines(ReadBytes(file))) {
@@ -135,6 +161,19 @@ class RoundTripTest : public ScratchTest, public ::testing::WithParamInterface<C
     ancillary.assign(a.begin(), a.end());
   }
 
+  // The back-converted file's lines as the ORG copy spells them: a Unicode
+  // result read through the code-page copy forward conversion makes.
+  std::vector<std::string> OutputAsORG() {
+    const std::string output = ReadBytes(dir_ + "tr/" + base_ + ".mif");
+    if (!GetParam().unicode) return MIFLines(output);
+    std::string copy;
+    CQ_MIFUnicode::st_Unheld unheld;
+    const int codePage = MakeSession(settings_, dir_ + "org/", dir_ + "tr/")->i_GetSourceCodePage();
+    EXPECT_TRUE(CQ_MIFUnicode::sb_ToCodePageForm(output, codePage, settings_.characterSet != 0, copy, unheld))
+        << CQ_MIFUnicode::scs_CodePointName(unheld.c_Character) << " in line " << unheld.sz_Line;
+    return MIFLines(copy);
+  }
+
   std::string mif_;
   Settings settings_;
   std::string name_;
@@ -152,8 +191,24 @@ TEST_P(RoundTripTest, UntranslatedGivesTheORGStatementsBack) {
   }
 
   const std::vector<std::string> org = MIFLines(ReadBytes(dir_ + "org/" + base_ + ".org"));
-  const std::vector<std::string> output = MIFLines(ReadBytes(dir_ + "tr/" + base_ + ".mif"));
-  EXPECT_TRUE(SameDocument(org, output, Differences()));
+  EXPECT_TRUE(SameDocument(org, OutputAsORG(), Differences()));
+  if (GetParam().unicode) {
+    // The untranslated KWX file verifies clean against its ORG copy.
+    auto verifier = MakeSession(settings_, dir_ + "org/", dir_ + "org/");
+    const CQ_StringList targets = {dir_ + "org/" + base_ + ".txt"};
+    verifier->v_VerifyVarnels(&targets);
+    const std::vector<std::string> verified = ResultLines(*verifier);
+    EXPECT_TRUE(Contains(verified, lpsz_LoadKernelString(2300))) << ::testing::PrintToString(verified);
+    for (const std::string& line : verified) {
+      EXPECT_NE(line.rfind("Errors: ", 0), 0u) << ::testing::PrintToString(verified);
+      EXPECT_NE(line.rfind("Alerts: ", 0), 0u) << ::testing::PrintToString(verified);
+      EXPECT_NE(line.rfind("Warnings: ", 0), 0u) << ::testing::PrintToString(verified);
+    }
+    // Written in UTF-8 as the source is, under its version line.
+    const std::string output = ReadBytes(dir_ + "tr/" + base_ + ".mif");
+    EXPECT_EQ(output.substr(0, 14), mif_.substr(0, 14));
+    EXPECT_TRUE(SameDocument(MIFLines(mif_), MIFLines(output), Differences()));
+  }
 
   const std::vector<std::string> kwx = Lines(ReadBytes(dir_ + "org/" + base_ + ".txt"));
   std::vector<std::string> kwxAgain;
@@ -183,13 +238,15 @@ TEST_P(RoundTripTest, TargetLanguageAndHyphenationSwitchOnlyWhereDocumented) {
   allowed.hyphenationOff = true;
   allowed.softHyphensOff = true;
   const std::vector<std::string> org = MIFLines(ReadBytes(dir_ + "org/" + base_ + ".org"));
-  const std::vector<std::string> output = MIFLines(ReadBytes(dir_ + "tr/" + base_ + ".mif"));
+  const std::vector<std::string> output = OutputAsORG();
   EXPECT_TRUE(SameDocument(org, output, allowed));
   // Nothing else was switched: a third language stays. A MIF 7.0 Kumihan
   // table names the language whose line composition rules it holds (one
-  // table per language), which is no language of text: it stays.
+  // table per language), and the dictionary preferences of MIF 9.0 and
+  // later name the language each dictionary service serves: neither is a
+  // language of text, and both stay.
   for (const std::string& line : output) {
-    if (line.rfind("<KLanguage ", 0) == 0) continue;
+    if (line.rfind("<KLanguage ", 0) == 0 || line.rfind("<DiLanguage ", 0) == 0) continue;
     EXPECT_EQ(line.find("USEnglish"), std::string::npos) << line;
   }
 }

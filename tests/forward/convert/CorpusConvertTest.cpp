@@ -4,6 +4,8 @@
 // gives the same bytes, and the ORG copy converted again in memory gives
 // the same lines. Files of other MIF versions are refused with the
 // version message; files with change bars on stop with their messages.
+// MIF 7.0 and the Unicode versions (8.0 to 2020) are converted the same way
+// with the opt-in (the session's highest MIF version 2020).
 // Skipped when the corpus folder is absent.
 #include <gtest/gtest.h>
 
@@ -13,6 +15,7 @@
 #include "forward/convert/ConvertTestSupport.h"
 #include "forward/convert/KWXSelfCheck.h"
 #include "kernel/forward/MIFToKWXConverter.h"
+#include "kernel/forward/MIFUnicode.h"
 #include "kernel/session/KernelStrings.h"
 
 using namespace convert_test;
@@ -33,6 +36,14 @@ bool Convertible(const std::string& mif) {
   return mif.rfind("<MIFFile 4", 0) == 0 || mif.rfind("<MIFFile 5.0", 0) == 0 || mif.rfind("<MIFFile 5.5", 0) == 0;
 }
 
+// The session's highest MIF version a document converts with: 55, or 2020
+// for MIF 7.0 and the Unicode versions; 0 for a document none converts.
+int HighestVersionFor(const std::string& mif) {
+  if (Convertible(mif)) return 55;
+  const int version = CQ_MIFUnicode::si_Version(mif.substr(0, 32));
+  return version == 70 || CQ_MIFUnicode::sb_IsAcceptedUnicodeVersion(version) ? CQ_MIFUnicode::HIGHEST_VERSION : 0;
+}
+
 class CorpusConvertTest : public ScratchTest, public ::testing::WithParamInterface<std::string> {
  protected:
   void SetUp() override {
@@ -45,9 +56,11 @@ class CorpusConvertTest : public ScratchTest, public ::testing::WithParamInterfa
   }
 
   // Converts `mif` under the corpus file's name; returns the results lines.
-  std::vector<std::string> Convert(const std::string& mif, int format, CQ_StringList* ancillary = nullptr) {
+  std::vector<std::string> Convert(const std::string& mif, int format, CQ_StringList* ancillary = nullptr,
+                                   int highestVersion = 55) {
     WriteBytes(Source(), mif);
     auto session = MakeSession(Settings(), dir_ + "org/", dir_ + "tr/", format);
+    session->v_SetHighestMIFVersion(highestVersion);
     CQ_StringList paths = {Source()};
     session->v_ConvertMIF(&paths);
     if (ancillary) *ancillary = session->rco_GetAncillaryLines();
@@ -84,10 +97,11 @@ TEST_P(CorpusConvertTest, ConvertsOrFailsWithItsMessage) {
 }
 
 TEST_P(CorpusConvertTest, WithoutChangeBarsConvertsToCleanLinesTwiceTheSame) {
-  if (!Convertible(original_)) GTEST_SKIP() << GetParam() << " is outside MIF 4.0 to 5.5";
+  const int highest = HighestVersionFor(original_);
+  if (highest == 0) GTEST_SKIP() << GetParam() << " is outside MIF 4.0 to 2020";
   const std::string mif = WithoutChangeBars(original_);
   CQ_StringList ancillary;
-  const std::vector<std::string> results = Convert(mif, 0, &ancillary);
+  const std::vector<std::string> results = Convert(mif, 0, &ancillary, highest);
   ASSERT_TRUE(Contains(results, lpsz_LoadKernelString(6))) << GetParam() << ::testing::PrintToString(results);
   const std::string text = ReadBytes(Output("org", ".txt"));
   EXPECT_TRUE(SameBytes(text, ReadBytes(Output("tr", ".txt")))) << "the copy for translation";
@@ -96,18 +110,19 @@ TEST_P(CorpusConvertTest, WithoutChangeBarsConvertsToCleanLinesTwiceTheSame) {
   const std::vector<std::string> ancillaryProblems = CheckKWXLines(ancillary, true);
   EXPECT_TRUE(ancillaryProblems.empty()) << GetParam() << ::testing::PrintToString(ancillaryProblems);
 
-  Convert(mif, 0);
+  Convert(mif, 0, nullptr, highest);
   EXPECT_TRUE(SameBytes(text, ReadBytes(Output("org", ".txt")))) << "second text conversion";
-  Convert(mif, 1);
+  Convert(mif, 1, nullptr, highest);
   const std::string rtf = ReadBytes(Output("org", ".rtf"));
-  Convert(mif, 1);
+  Convert(mif, 1, nullptr, highest);
   EXPECT_TRUE(SameBytes(rtf, ReadBytes(Output("org", ".rtf")))) << "second RTF conversion";
 }
 
 TEST_P(CorpusConvertTest, ORGCopyInMemoryGivesTheSameLines) {
-  if (!Convertible(original_)) GTEST_SKIP() << GetParam() << " is outside MIF 4.0 to 5.5";
+  const int highest = HighestVersionFor(original_);
+  if (highest == 0) GTEST_SKIP() << GetParam() << " is outside MIF 4.0 to 2020";
   CQ_StringList ancillary;
-  Convert(WithoutChangeBars(original_), 0, &ancillary);
+  Convert(WithoutChangeBars(original_), 0, &ancillary, highest);
   const CQ_StringList written = SplitLines(ReadBytes(Output("org", ".txt")));
   auto session = MakeSession(Settings(), dir_ + "org/", dir_ + "tr/", 0);
   CQ_MIFToKWXConverter again(*session, CQ_MIFToKWXConverter::st_InMemoryOptions(Source()));

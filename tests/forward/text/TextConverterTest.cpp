@@ -94,6 +94,25 @@ TEST(TextConverterTest, EscapesOfStringContent) {
   });
 }
 
+TEST(TextConverterTest, EscapesInAnAsianFontAreCodePageBytes) {
+  const unsigned raw = TEXT_CONTENT | TEXT_RAW_ESCAPES;
+  RunCases({
+      // "Nihongo" as MIF 7.0 writes it in a Shift-JIS font: each byte an
+      // escape, or an escaped lead byte and a raw second byte.
+      {"escaped pairs and a raw second byte", &kJaText, raw, "\\x93 \\xfa \\x96 {\\x8c \\xea ",
+       "\x93\xfa\x96{\x8c\xea"},
+      {"a backslash after an escaped lead byte starts an escape", &kJaText, raw, "\\x95 \\x5c a", "\x95\\a"},
+      {"an escaped second byte backslash", &kJaText, raw, "\\x95 \\\\b", "\x95\\b"},
+      {"raw pairs stay as they are", &kJaText, raw, "\x93\xfa<", "\x93\xfa<:lt>"},
+      {"escapes below 0x80 are FrameMaker codes", &kJaText, raw, "a\\x11 b\\x09 ", "a<:hs>b<:hr>"},
+      {"other double-byte pages", &kZhCn, raw, "\\xd6 \\xd0 ", "\xd6\xd0"},
+      // Without the flag, or in a single-byte page, escapes are FrameMaker
+      // codes as always.
+      {"FrameMaker codes without the flag", &kJaText, TEXT_CONTENT, "\\x83 ", "\xc9"},
+      {"single-byte pages ignore the flag", &kTextEn, raw, "\\x83 \\x9f ", "\xc9\xfc"},
+  });
+}
+
 TEST(TextConverterTest, HexEscapes) {
   RunCases({
       {"ASCII code", &kTextEn, TEXT_CONTENT, "\\x41 B", "AB"},
