@@ -737,7 +737,7 @@ void CQ_MIFPreScan::v_CutTextFlow(const CQ_MIFLineList& flow, const std::vector<
   std::vector<std::vector<std::size_t>> anchors(parts.size());
   std::size_t nextAnchor = 0;  // first entry of anchorLines not yet reached
   auto put = [&](std::size_t k, const st_MIFLine* from, const st_MIFLine* to) {
-    if (fill[k] + static_cast<std::size_t>(to - from) > partStart[k + 1]) throw 6;  // sizes disagree
+    if (fill[k] + static_cast<std::size_t>(to - from) > partStart[k + 1]) throw Result::INTERNAL_ERROR;  // sizes disagree
     std::copy(from, to, all.begin() + static_cast<std::ptrdiff_t>(fill[k]));
     fill[k] += static_cast<std::size_t>(to - from);
   };
@@ -765,7 +765,7 @@ void CQ_MIFPreScan::v_CutTextFlow(const CQ_MIFLineList& flow, const std::vector<
   static const st_MIFLine endOfColumn = CQ_MIFLineStore::sst_Literal(kEndOfColumn);
   for (std::size_t k = 0; k < parts.size(); ++k) {
     put(k, &endOfColumn, &endOfColumn + 1);
-    if (fill[k] != partStart[k + 1]) throw 6;
+    if (fill[k] != partStart[k + 1]) throw Result::INTERNAL_ERROR;  // sizes disagree
   }
   m_vecSharedLists.push_back(std::move(all));
   const CQ_MIFLineList& kept = m_vecSharedLists.back();

@@ -12,6 +12,7 @@
 #include "System/Platform/TemporaryFile.h"
 #include "kernel/session/Communication.h"
 #include "kernel/session/KernelStrings.h"
+#include "kernel/session/ResultCodes.h"
 
 namespace {
 
@@ -62,6 +63,8 @@ CodeRow LookUp(int code) {
     case 6: return PerTask({20}, {1020}, {2020});
     case 7: return PerTask({110}, {1170}, {});
     case 8: return PerTask({180}, {1230}, {2170});
+    // A failed consistency check of the kernel itself: never blamed on the document.
+    case Result::INTERNAL_ERROR: return Same({Msg::INTERNAL_ERROR});
     case 1000: return Same({131});
     case 1010: return Same({101});
     case 1030: return Same({160, 161});

@@ -19,7 +19,9 @@ struct Entry {
 };
 
 const Entry kTable[] = {
+#define KERNEL_STRING(id, name, text) {id, text},
 #include "kernel/session/KernelStringTable.inc"
+#undef KERNEL_STRING
 };
 
 const Entry* Find(unsigned id) {
