@@ -465,7 +465,7 @@ int RunConvertMIF(const Arguments& args, std::ostream& out, std::ostream& err) {
                              ? session.b_CreateAncillaryFile(Absolute(args.options.at("ancillary")))
                              : session.b_CreateAncillaryFile();
     if (!written) {
-      session.v_AddStringMessage(8);
+      session.v_AddStringMessage(Msg::ANCILLARY_NOT_CREATED);
       ok = false;
     }
   }
@@ -518,7 +518,7 @@ int RunMessageTypes(const Arguments& args, std::ostream& out, std::ostream& err)
   CQ_Morvane_CommunicationFrame session(kAppName, kVersion, false);
   session.v_RestoreVerifierReportDefaults();
   for (unsigned i = 0; i < CQ_Morvane_CommunicationFrame::sacs_CustomiseFrame.size(); ++i) {
-    out << (i + 1 < 10 ? " " : "") << i + 1 << "  " << lpsz_LoadKernelString(19200 + i)
+    out << (i + 1 < 10 ? " " : "") << i + 1 << "  " << lpsz_LoadKernelString(Msg::GLOSSARY_FIRST + i)
         << (session.b_GetVerifierReportOption(i) ? "  (suppressed by default)" : "") << '\n';
   }
   return 0;

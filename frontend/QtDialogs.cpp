@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include "System/Platform/WindowServices.h"
+#include "kernel/session/KernelStrings.h"
 #include "logic/FrontEndStrings.h"
 #include "logic/PageState.h"
 
@@ -106,7 +107,7 @@ ReportDialog::ReportDialog(const std::vector<bool>& flags, brannock::Dialogs& di
   m_list = new QListWidget;
   label->setBuddy(m_list);
   for (int i = 0; i < brannock::kReportTypes; ++i) {
-    auto* item = new QListWidgetItem(QString::fromUtf8(brannock::LoadString(19200 + i)), m_list);
+    auto* item = new QListWidgetItem(QString::fromUtf8(brannock::LoadString(Msg::GLOSSARY_FIRST + i)), m_list);
     item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
   }
   // Wide enough for the longest message type without a scroll bar.

@@ -20,6 +20,7 @@
 #include "System/Platform/WindowServices.h"
 #include "kernel/session/CommunicationFrame.h"
 #include "kernel/session/KernelStrings.h"
+#include "kernel/session/ResultCodes.h"
 
 namespace brannock {
 namespace {
@@ -223,9 +224,9 @@ bool BatchFlow::Run(BatchKind kind, PathsState& paths, const SettingsState& sett
   } catch (const Platform::CQ_ArchiveException& e) {
     m_session.v_ArchiveErrorReporting(&e);
   } catch (int code) {
-    if (code == 1) m_session.v_AddStringMessage(5);
+    if (code == Result::CANCELLED) m_session.v_AddStringMessage(Msg::BATCH_CANCELLED);
   } catch (const std::bad_alloc&) {
-    m_session.v_AddMessage(lpsz_LoadKernelString(5));
+    m_session.v_AddMessage(lpsz_LoadKernelString(Msg::BATCH_CANCELLED));
   }
   if (hooks.setRunning) hooks.setRunning(false);
   if (hooks.drainResults) hooks.drainResults();

@@ -20,6 +20,7 @@
 #include "kernel/forward/KWXFormat.h"
 #include "kernel/forward/MIFToKWXConverter.h"
 #include "kernel/session/CommunicationFrame.h"
+#include "kernel/session/ResultCodes.h"
 #include "kernel/verifier/VarnelVerification.h"
 
 namespace {
@@ -151,7 +152,7 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
   const std::string extension = session.lpsz_GetCurrentFileExtension();
 
   // 1. The ancillary file is converted only through its documents.
-  if (EqualsIgnoringCase(name, "ancillary")) throw 6060;
+  if (EqualsIgnoringCase(name, "ancillary")) throw Result::ANCILLARY_ALONE;
   v_Step();
 
   // 2. The translated file, in the target's code page.
@@ -230,7 +231,7 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
     // The section lies between its file tags.
     if (sectionTokens.empty() || !KWX::b_HasPrefix(sectionTokens.front(), "<file ") ||
         !KWX::b_HasPrefix(sectionTokens.back(), "</file ")) {
-      throw 6;
+      throw Result::DAMAGED;
     }
     KWXBack::sv_MoveMarkers(sectionTokens);
   }

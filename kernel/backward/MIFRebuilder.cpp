@@ -15,6 +15,7 @@
 #include "kernel/forward/MIFLineReader.h"
 #include "kernel/session/Communication.h"
 #include "kernel/session/KernelStrings.h"
+#include "kernel/session/ResultCodes.h"
 
 using KWX::b_HasPrefix;
 using MIFSyntax::HasKeyword;
@@ -394,7 +395,7 @@ void CQ_MIFRebuilder::v_Pass(CQ_MIFLineReader& reader) {
     block.v_Clear();
     block.v_Add(line, depth);
     while (depth > 0) {
-      if (!reader.b_ReadLineView(line)) throw 8;
+      if (!reader.b_ReadLineView(line)) throw Result::UNEXPECTED_END;
       const int net = NetDepth(line);
       depth += net;
       block.v_Add(line, net);
@@ -496,7 +497,7 @@ void CQ_MIFRebuilder::v_TextFlow(const CQ_MIFBlockLines& block) {
     const auto ranges = tokens ? CQ_MIFBlockBuilder::sast_SplitParagraphs(*tokens, 1, tokens->size() - 1)
                                : std::vector<std::pair<std::size_t, std::size_t>>();
     if (ranges.empty()) {
-      v_Warn(1430, column.cs_ID);
+      v_Warn(Msg::BACK_WARN_TEXT_BOX_DELETED, column.cs_ID);
       for (std::size_t p = first; p < first + count; ++p) orgColumns(p, orphans);
       continue;
     }
@@ -697,7 +698,7 @@ void CQ_MIFRebuilder::v_Table(const CQ_MIFBlockLines& block, std::size_t begin, 
   }
   const CQ_KWXTokens* tokens = m_stIn.pcco_Translated->pcco_FindContent(CQ_KWXBlockCollector::BLOCK_TB, id);
   if (!tokens) {
-    v_Warn(1420, id);
+    v_Warn(Msg::BACK_WARN_TABLE_DELETED, id);
     return;
   }
   const ParsedTable table(*tokens);
@@ -796,7 +797,7 @@ void CQ_MIFRebuilder::v_TextLine(const CQ_MIFBlockLines& block, std::size_t begi
   const CQ_KWXTokens* tokens = m_stIn.pcco_Translated->pcco_FindContent(CQ_KWXBlockCollector::BLOCK_TS, id);
   if (!tokens) {
     if (m_stIn.pcco_Source->pcco_FindContent(CQ_KWXBlockCollector::BLOCK_TS, id)) {
-      v_Warn(1440, id);
+      v_Warn(Msg::BACK_WARN_TEXT_STRING_DELETED, id);
     } else {
       // No text in the source either: nothing was deleted.
       v_EmitAll(block, begin, end);

@@ -16,6 +16,7 @@
 
 #include "kernel/forward/KWXFormat.h"
 #include "kernel/forward/KWXTagTables.h"
+#include "kernel/session/ResultCodes.h"
 
 using KWX::b_HasPrefix;
 
@@ -53,7 +54,7 @@ void MoveBlocks(CQ_KWXPieceList& list, CQ_KWXPieces& out, std::uint32_t openKind
           break;
         }
       }
-      if (j == n) throw 6;
+      if (j == n) throw Result::DAMAGED;
       out.push_back(list.st_Make(placeholder(p.sv())));
       held.insert(held.end(), pieces.begin() + static_cast<std::ptrdiff_t>(k),
                   pieces.begin() + static_cast<std::ptrdiff_t>(j) + 1);

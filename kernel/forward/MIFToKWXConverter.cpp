@@ -23,6 +23,7 @@
 #include "kernel/forward/KWXTextWriter.h"
 #include "kernel/forward/MIFLineReader.h"
 #include "kernel/session/Communication.h"
+#include "kernel/session/ResultCodes.h"
 
 namespace {
 

@@ -158,7 +158,7 @@ void CQ_Morvane_Communication::v_AddMissingReportingSettings() {
   // On the first run the key does not exist: the front end creates the
   // values when it saves its report options.
   if (!Platform::Registry::KeyExists(key)) return;
-  for (unsigned id = 19200; id <= 19244; ++id) {
+  for (unsigned id = Msg::GLOSSARY_FIRST; id <= Msg::GLOSSARY_LAST; ++id) {
     const char* name = lpsz_LoadKernelString(id);
     if (!*name) continue;
     if (!Platform::Registry::QueryValue(key, name)) Platform::Registry::SetDword(key, name, 1);

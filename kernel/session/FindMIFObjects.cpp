@@ -8,12 +8,13 @@
 #include "System/Platform/FileException.h"
 #include "kernel/forward/MIFPreScan.h"
 #include "kernel/session/CommunicationFrame.h"
+#include "kernel/session/ResultCodes.h"
 
 bool CQ_Morvane_CommunicationFrame::b_FindMIFObjects(const std::string& path) {
   m_mapVisibleMIFObjects.clear();
   v_SetTask(TASK_MIF_TO_KWX);
   v_SetMarkerPlaceholders(0);
-  int code = 0;
+  int code = Result::OK;
   try {
     CQ_MIFPreScan preScan(*this, CQ_MIFPreScan::st_SecondFormOptions(*this));
     preScan.v_PreScanSecondForm(path, false);
@@ -23,12 +24,12 @@ bool CQ_Morvane_CommunicationFrame::b_FindMIFObjects(const std::string& path) {
     code = raised;
   } catch (const Platform::CQ_FileException& e) {
     v_FileErrorReporting(&e);
-    code = 4;
+    code = Result::ALREADY_REPORTED;
   } catch (const Platform::CQ_ArchiveException& e) {
     v_ArchiveErrorReporting(&e);
-    code = 4;
+    code = Result::ALREADY_REPORTED;
   } catch (const std::bad_alloc&) {
-    code = 5;
+    code = Result::OUT_OF_MEMORY;
   }
   m_mapVisibleMIFObjects.clear();
   int processed = 0;

@@ -18,7 +18,7 @@
 
 namespace {
 
-enum : unsigned { NOTE_ADDED_WITH_SYNTAX = 18701 };
+enum : unsigned { NOTE_ADDED_WITH_SYNTAX = Msg::REPORT_NOTE_ADDED_WITH_SYNTAX };
 
 // Informational lines of the comparison (no severity, no running number).
 constexpr const char* EXTERNAL_DELETED = "%d occurrence(s) of the external tag %s deleted.";

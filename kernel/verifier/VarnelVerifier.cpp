@@ -21,7 +21,7 @@
 
 namespace {
 
-enum : unsigned { NOTE_NEVER_SOURCE_ERRORS = 18056, NOTE_SOURCE_INVALID = 18057 };
+enum : unsigned { NOTE_NEVER_SOURCE_ERRORS = Msg::REPORT_NOTE_NEVER_SOURCE_ERRORS, NOTE_SOURCE_INVALID = Msg::REPORT_NOTE_SOURCE_INVALID };
 
 // The end of the tag that starts at text[begin] (one past the ">" that
 // brings the bracket depth back to zero), or the end of the text.

@@ -27,6 +27,7 @@
 #include "kernel/backward/KWXSegmenter.h"
 #include "kernel/backward/RTFReader.h"
 #include "kernel/session/Communication.h"
+#include "kernel/session/ResultCodes.h"
 #include "kernel/verifier/VarnelMessages.h"
 #include "kernel/verifier/VarnelReportEntry.h"
 #include "kernel/verifier/TagStructureCheck.h"
@@ -92,10 +93,10 @@ class OSTRAKON_API CQ_VarnelVerifier {
  public:
   // Result codes of a whole run.
   enum : int {
-    RESULT_TAG_ERRORS = 10000,            // back conversion: errors in the translated file's tags
-    RESULT_ANCILLARY_TAG_ERRORS = 10010,  // back conversion: errors in the ancillary section's tags
-    RESULT_VERIFICATION_FAILED = 10020,   // the brackets of source or target are broken
-    RESULT_VERIFICATION_COMPLETE = 10030,
+    RESULT_TAG_ERRORS = Result::TAG_ERRORS,            // back conversion: errors in the translated file's tags
+    RESULT_ANCILLARY_TAG_ERRORS = Result::ANCILLARY_TAG_ERRORS,  // back conversion: errors in the ancillary section's tags
+    RESULT_VERIFICATION_FAILED = Result::VERIFICATION_FAILED,   // the brackets of source or target are broken
+    RESULT_VERIFICATION_COMPLETE = Result::VERIFICATION_COMPLETE,
   };
   // The file being checked.
   enum : int { FILE_SOURCE = 1, FILE_TARGET = 2 };

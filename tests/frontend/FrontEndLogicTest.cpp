@@ -115,7 +115,7 @@ TEST(PageRules, AncillaryFilesAndFolders) {
 TEST(PageRules, DefaultReportFlagsAreTheFiveCharacterFormatTypes) {
   std::vector<int> on;
   for (int i = 0; i < kReportTypes; ++i) {
-    if (DefaultReportFlag(i)) on.push_back(19200 + i);
+    if (DefaultReportFlag(i)) on.push_back(Msg::GLOSSARY_FIRST + i);
   }
   EXPECT_EQ(on, (std::vector<int>{19200, 19202, 19203, 19221, 19231}));
 }
@@ -216,7 +216,7 @@ TEST_F(FrontEndTest, FailedSaveIsReportedIntoTheResults) {
   ASSERT_TRUE(session.b_GetNextMessage(line));
   EXPECT_EQ(std::string(line).rfind("File Error", 0), 0u) << line;
   ASSERT_TRUE(session.b_GetNextMessage(line));
-  EXPECT_EQ(std::string(line), lpsz_LoadKernelString(3000) + root_ + "no/such/dir/out.txt");
+  EXPECT_EQ(std::string(line), lpsz_LoadKernelString(Msg::FILE_NAME_LABEL) + root_ + "no/such/dir/out.txt");
   // A name without an extension gets ".txt".
   dialogs.savePaths.push_back(root_ + "saved");
   EXPECT_TRUE(flow.SaveResults({"a", "b"}, root_));

@@ -215,12 +215,12 @@ TEST_F(ErrorReportingTest, SavingResultsIsForGuiClearSessions) {
 }
 
 TEST(KernelStrings, LookupAndFormatting) {
-  EXPECT_STREQ(lpsz_LoadKernelString(1), "Converting %s");
+  EXPECT_STREQ(lpsz_LoadKernelString(Msg::CONVERTING_FILE), "Converting %s");
   EXPECT_STREQ(lpsz_LoadKernelString(999999), "");
   EXPECT_FALSE(b_HasKernelString(999999));
-  EXPECT_EQ(ccs_FormatKernelString(5040, 3, 1), "3 file(s) converted.\n1 file(s) could not be converted.");
-  EXPECT_EQ(ccs_FormatKernelString(19221), "<:i> and  <:/i> Italics");
-  for (unsigned id = 19200; id <= 19244; ++id) EXPECT_TRUE(b_HasKernelString(id)) << id;
+  EXPECT_EQ(ccs_FormatKernelString(Msg::BATCH_SOME_NOT_CONVERTED, 3, 1), "3 file(s) converted.\n1 file(s) could not be converted.");
+  EXPECT_EQ(ccs_FormatKernelString(Msg::GLOSSARY_ITALICS), "<:i> and  <:/i> Italics");
+  for (unsigned id = Msg::GLOSSARY_FIRST; id <= Msg::GLOSSARY_LAST; ++id) EXPECT_TRUE(b_HasKernelString(id)) << id;
 }
 
 }  // namespace

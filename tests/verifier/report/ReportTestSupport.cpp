@@ -87,10 +87,10 @@ std::vector<std::string> DrainResults(CQ_Morvane_Communication& session) {
 std::vector<std::string> ResultLines(const std::string& first, unsigned errors, unsigned alerts, unsigned warnings,
                                      unsigned suppressed) {
   std::vector<std::string> lines{first};
-  if (errors) lines.push_back(ccs_FormatKernelString(2312, errors));
-  if (alerts) lines.push_back(ccs_FormatKernelString(2311, alerts));
-  if (warnings) lines.push_back(ccs_FormatKernelString(2310, warnings));
-  if (suppressed) lines.push_back(ccs_FormatKernelString(2313, suppressed));
+  if (errors) lines.push_back(ccs_FormatKernelString(Msg::VERIFY_ERROR_COUNT, errors));
+  if (alerts) lines.push_back(ccs_FormatKernelString(Msg::VERIFY_ALERT_COUNT, alerts));
+  if (warnings) lines.push_back(ccs_FormatKernelString(Msg::VERIFY_WARNING_COUNT, warnings));
+  if (suppressed) lines.push_back(ccs_FormatKernelString(Msg::VERIFY_SUPPRESSED_COUNT, suppressed));
   lines.emplace_back("");
   return lines;
 }
