@@ -651,19 +651,15 @@ int RunPseudo(const Arguments& args, std::ostream& out, std::ostream& err) {
       err << "morvane pseudo: " << in << " would be replaced by its own copy; choose another --output-dir\n";
       return 2;
     }
-    try {
-      sv_PseudoTranslateFile(in, outPath);
+    if (session.b_PseudoTranslateFile(in, outPath)) {
       out << "Pseudo-translated " << in << "\n  into " << outPath << '\n';
-    } catch (int code) {
-      // The reader's codes mean the file is not a readable KWX file.
-      out << "Could not read " << in << " as a KWX file (error " << code << ").\n";
-      ok = false;
-    } catch (const Platform::CQ_FileException& e) {
-      session.v_FileErrorReporting(&e);
-      char buffer[CQ_Morvane_Communication::RESULT_BUFFER_SIZE];
-      while (session.b_GetNextMessage(buffer)) out << buffer << '\n';
-      ok = false;
+      continue;
     }
+    // The reasons are the string table's lines of the failure.
+    out << "Could not pseudo-translate " << in << ":\n";
+    char buffer[CQ_Morvane_Communication::RESULT_BUFFER_SIZE];
+    while (session.b_GetNextMessage(buffer)) out << buffer << '\n';
+    ok = false;
   }
   return ok ? 0 : 1;
 }

@@ -113,7 +113,9 @@ void CQ_Morvane_Communication::v_ResetFile() {
 // The initialisation stores the name itself and puts the previous one back
 // when the name is unknown, so the stored name always agrees with the code
 // page and MIF language in force.
-void CQ_Morvane_Communication::v_SetSourceLanguage(const char* name) { b_InitialiseSourceLanguage(name ? name : ""); }
+void CQ_Morvane_Communication::v_SetSourceLanguage(const char* name) {
+  (void)b_InitialiseSourceLanguage(name ? name : "");  // an unknown name keeps the previous language
+}
 
 bool CQ_Morvane_Communication::b_SetSourceLanguage(const char* name) {
   return b_InitialiseSourceLanguage(name ? name : "");

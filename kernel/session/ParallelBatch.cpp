@@ -265,7 +265,7 @@ bool CQ_Morvane_Communication::b_RunBatchInParallel(const CQ_StringList& paths, 
       m_lstResults.clear();
       const std::size_t ancillaryBefore = m_lstAncillary.size();
       const std::size_t errorsBefore = m_lstErrors.size();
-      b_SetCurrentFile(list[index], task);
+      (void)b_SetCurrentFile(list[index], task);  // the plan accepted its extension
       m_iFileProgressIndicator = task.steps;
       int code = Result::OK;
       try {

@@ -140,7 +140,7 @@ std::vector<std::string> ScratchTest::Forward(const std::string& name, const std
   auto session = MakeSession(s, dir_ + "org/", dir_ + "tr/");
   CQ_StringList paths = {dir_ + "src/" + name};
   session->v_ConvertMIF(&paths);
-  session->b_CreateAncillaryFile(dir_ + "tr/ancillary" + Ext(s));
+  (void)session->b_CreateAncillaryFile(dir_ + "tr/ancillary" + Ext(s));
   return ResultLines(*session);
 }
 

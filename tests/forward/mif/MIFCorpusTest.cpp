@@ -124,7 +124,7 @@ TEST_F(MIFCorpusTest, EveryDocumentPreScansOrIsRefusedWithItsMessages) {
     int processed = 0;
     int failed = 0;
     session_.v_SetTask(TASK_MIF_TO_KWX);
-    session_.b_ErrorReporting(code, processed, failed, 1);
+    (void)session_.b_ErrorReporting(code, processed, failed, 1);
     const std::vector<std::string> report = Results();
     if (!InRange(text)) {
       EXPECT_EQ(code, Result::MIF_VERSION);
