@@ -19,20 +19,6 @@ std::string ForwardGoldenDir() { return std::string(MORVANE_TEST_DATA_DIR) + "/c
 std::string CorpusDir() { return std::string(MORVANE_CORPUS_DIR) + "/"; }
 bool HaveCorpus() { return std::filesystem::is_directory(MORVANE_CORPUS_DIR); }
 
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
-
-bool Exists(const std::string& path) { return std::filesystem::exists(path); }
-
 namespace {
 
 template <class Add>
