@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <stdexcept>
 
 #include "kernel/forward/KWXFormat.h"
@@ -25,6 +26,13 @@ using MIFSyntax::NetDepth;
 namespace {
 
 constexpr std::string_view kEmptyFont[] = {"<Font", "<FTag `'>", "> # end of Font"};
+
+// An empty autonumber string: the forward conversion gives it no tag, so it
+// does not decide whether the tags still stand for the ORG statements.
+bool IsEmptyNumString(std::string_view line) {
+  std::string_view text;
+  return HasKeyword(line, "PgfNumString") && MIFSyntax::StringValueView(line, text) && text.empty();
+}
 
 struct VarnelFont {
   std::string_view tag;
@@ -784,11 +792,12 @@ void CQ_MIFBlockBuilder::v_Paragraph(const CQ_KWXTokens& t, std::size_t begin, s
   if (org) {
     // The ORG statements when the tags still stand for them: same lines
     // but the Unique statement, whatever their order.
-    CQ_MIFLines mine = header;
+    CQ_MIFLines mine;
+    std::copy_if(header.begin(), header.end(), std::back_inserter(mine), [](const std::string& l) { return !IsEmptyNumString(l); });
     mine.insert(mine.end(), number.begin(), number.end());
     CQ_MIFLines theirs;
     for (const std::string& l : org->lst_Header) {
-      if (!HasKeyword(l, "Unique")) theirs.push_back(l);
+      if (!HasKeyword(l, "Unique") && !IsEmptyNumString(l)) theirs.push_back(l);
     }
     std::sort(mine.begin(), mine.end());
     std::sort(theirs.begin(), theirs.end());

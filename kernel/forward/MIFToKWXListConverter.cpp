@@ -568,13 +568,12 @@ class CQ_MIFToKWXConverter::CListWalker {
     JoinExcept(open, j, numStringAt);
     if (!haveTag && haveTagInBlock) tag = tagInBlock;
 
+    // The <ps> fragment runs up to the autonumber string, which has a <pn>
+    // tag of its own; an empty one gets none, so the paragraph shares the
+    // <ps> tag of the same format without an autonumber string (the back
+    // conversion takes the empty string from the ORG copy).
     std::string number;
-    if (haveNumString) {
-      number = Name(numString);
-      // An empty autonumber gets no tag of its own: it stays with the
-      // paragraph's statements.
-      if (number.empty()) AppendLine(fragment, numStringLine);
-    }
+    if (haveNumString) number = Name(numString);
     Emit(Reuse(KWX::NUMBERED_PS, tag, fragment));
     if (!number.empty()) {
       Emit(m_tags.sv_TagForFragment(KWX::NUMBERED_PN, number, LineText(numStringLine)));
