@@ -269,7 +269,7 @@ bool CQ_Morvane_Communication::b_RunBatchInParallel(const CQ_StringList& paths, 
       m_iFileProgressIndicator = task.steps;
       int code = Result::OK;
       try {
-        code = task.confirm() == Platform::IDYES ? task.run() : 100;
+        code = task.confirm() == Platform::IDYES ? task.run() : Result::UNEXPECTED_ANSWER;
       } catch (...) {
         code = Result::NO_CONVERTER;  // what the serial driver would not have caught: an unknown error
       }
@@ -367,7 +367,7 @@ bool CQ_Morvane_Communication::b_RunBatchInParallel(const CQ_StringList& paths, 
       while (!taken) {
         if (!children.count(i) && !start(i)) {
           // No process can be made: the file runs here, as in a serial batch.
-          code = task.confirm() == Platform::IDYES ? task.run() : 100;
+          code = task.confirm() == Platform::IDYES ? task.run() : Result::UNEXPECTED_ANSWER;
           break;
         }
         Child& child = children[i];
