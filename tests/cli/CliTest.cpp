@@ -233,15 +233,14 @@ TEST_F(ConvertMif, PseudoTranslatedRoundTrip) {
 TEST_F(ConvertMif, PseudoFailuresPrintTheStringTablesText) {
   std::filesystem::create_directories(dir_ + "/ps");
   ASSERT_EQ(Morvane("convert-mif --format txt --org-dir out --translated-dir tr sample.mif", dir_).status, 0);
-  WriteAll(dir_ + "/tr/notkwx.txt", "hello\nworld\n");
+  WriteAll(dir_ + "/tr/empty.txt", "");
   WriteAll(dir_ + "/tr/notrtf.rtf", "plain text, not RTF\n");
-  Outcome run = Morvane("pseudo --output-dir ps tr/notkwx.txt tr/sample.txt tr/notrtf.rtf tr/missing.txt", dir_);
+  Outcome run = Morvane("pseudo --output-dir ps tr/empty.txt tr/sample.txt tr/notrtf.rtf tr/missing.txt", dir_);
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out.find("(error"), std::string::npos) << run.out;
   const std::string tr = dir_ + "/tr/";
   for (const std::string& expected :
-       {"Could not pseudo-translate " + tr + "notkwx.txt:\nConversion Error 1190. This file is not a valid KWX file.\n"
-        "KWX files must begin with the tag <kwx \"F3.xx\">.\n\n",
+       {"Could not pseudo-translate " + tr + "empty.txt:\nConversion Error 1230. Unexpected end of input file.\n\n",
         "Pseudo-translated " + tr + "sample.txt\n  into " + dir_ + "/ps/sample.txt\n",
         "Could not pseudo-translate " + tr + "notrtf.rtf:\nConversion Error 1180. This file is not a valid RTF file.\n\n",
         "Could not pseudo-translate " + tr + "missing.txt:\nFile Error 3110. The file could not be located.\n"
@@ -249,7 +248,7 @@ TEST_F(ConvertMif, PseudoFailuresPrintTheStringTablesText) {
     EXPECT_NE(run.out.find(expected), std::string::npos) << expected << "\n---\n" << run.out;
   }
   EXPECT_TRUE(Exists("ps/sample.txt"));
-  EXPECT_FALSE(Exists("ps/notkwx.txt"));
+  EXPECT_FALSE(Exists("ps/empty.txt"));
   EXPECT_FALSE(Exists("ps/notrtf.rtf"));
 }
 
