@@ -86,19 +86,9 @@ const char* LoadString(unsigned id) {
 }
 
 std::string FormatString(unsigned id, ...) {
-  const char* format = LoadString(id);
   va_list args;
   va_start(args, id);
-  va_list copy;
-  va_copy(copy, args);
-  int n = std::vsnprintf(nullptr, 0, format, copy);
-  va_end(copy);
-  std::string text;
-  if (n > 0) {
-    std::vector<char> buffer(static_cast<std::size_t>(n) + 1);
-    std::vsnprintf(buffer.data(), buffer.size(), format, args);
-    text.assign(buffer.data(), static_cast<std::size_t>(n));
-  }
+  std::string text = ccs_VFormat(LoadString(id), args);
   va_end(args);
   return text;
 }

@@ -80,13 +80,7 @@ bool IsElementTag(const std::string& p) {
 }
 
 // The quoted name of a tag: the text between its first two double quotes.
-std::string_view QuotedName(std::string_view tag) {
-  const std::size_t open = tag.find('"');
-  if (open == std::string_view::npos) return {};
-  const std::size_t close = tag.find('"', open + 1);
-  if (close == std::string_view::npos) return {};
-  return tag.substr(open + 1, close - open - 1);
-}
+std::string_view QuotedName(std::string_view tag) { return KWX::sv_QuotedName(tag); }
 
 }  // namespace
 

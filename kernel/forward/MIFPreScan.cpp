@@ -42,11 +42,7 @@ constexpr std::string_view kPageBody = "<PageBody>";
 
 // The raw string content of a statement, or its plain value when it has no
 // backquoted string.
-std::string StringOrValue(std::string_view line) {
-  std::string s;
-  if (MIFSyntax::StringValue(line, s)) return s;
-  return std::string(MIFSyntax::Value(line));
-}
+std::string StringOrValue(std::string_view line) { return std::string(MIFSyntax::RawValue(line)); }
 
 struct FootnoteKey {
   const char* keyword;

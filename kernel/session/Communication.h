@@ -149,6 +149,11 @@ class OSTRAKON_API CQ_Morvane_Communication {
   void v_SetSourceCodePage(int i) { m_iSourceCodePage = i; }
   int i_GetTargetCodePage() const { return m_iTargetCodePage; }
   void v_SetTargetCodePage(int i) { m_iTargetCodePage = i; }
+  // The code page source text is in: the source's, 1252 while none is set.
+  int i_SourceTextCodePage() const { return m_iSourceCodePage ? m_iSourceCodePage : 1252; }
+  // The code page translated text is in: the target's, else the source's,
+  // else 1252.
+  int i_TargetTextCodePage() const { return m_iTargetCodePage ? m_iTargetCodePage : i_SourceTextCodePage(); }
 
   const char* lpsz_GetSourceLanguage() const { return m_strSourceLanguage.c_str(); }
   // Stores the name and derives code page and MIF language from it.

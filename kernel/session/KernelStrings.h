@@ -34,3 +34,9 @@ OSTRAKON_API std::string ccs_FormatKernelString(unsigned id, ...);
 
 // The same with a va_list.
 OSTRAKON_API std::string ccs_VFormatKernelString(unsigned id, va_list args);
+
+// A printf format filled in with the arguments: the one home of the
+// vsnprintf calls of the kernel's and the front end's message texts. An
+// empty string for a null format or a formatting error.
+OSTRAKON_API std::string ccs_Format(const char* format, ...);
+OSTRAKON_API std::string ccs_VFormat(const char* format, va_list args);

@@ -355,10 +355,8 @@ void CQ_VarnelReport::sv_Write(const std::string& path, const CQ_VarnelReportLin
     CQ_KWXTextWriter::sv_Write(path, text);
     return;
   }
-  int sourceCodePage = session.i_GetSourceCodePage();
-  if (sourceCodePage == 0) sourceCodePage = 1252;
-  int targetCodePage = session.i_GetTargetCodePage();
-  if (targetCodePage == 0) targetCodePage = sourceCodePage;
+  const int sourceCodePage = session.i_SourceTextCodePage();
+  const int targetCodePage = session.i_TargetTextCodePage();
   CQ_StringList paragraphs;
   for (const st_VarnelReportLine& line : lines) {
     const bool segment = line.i_Kind != st_VarnelReportLine::LINE_PLAIN;

@@ -494,11 +494,7 @@ void CQ_VarnelVerifier::v_CountSourceTags() {
   }
 }
 
-int CQ_VarnelVerifier::i_TargetCodePage() const {
-  int codePage = m_rcoSession.i_GetTargetCodePage();
-  if (codePage == 0) codePage = m_rcoSession.i_GetSourceCodePage();
-  return codePage == 0 ? 1252 : codePage;
-}
+int CQ_VarnelVerifier::i_TargetCodePage() const { return m_rcoSession.i_TargetTextCodePage(); }
 
 std::size_t CQ_VarnelVerifier::n_TargetSegmentStartLine(std::size_t i) const {
   return i == 0 ? 1 : m_lstTargetSegments[i - 1].n_Line;
@@ -509,8 +505,7 @@ void CQ_VarnelVerifier::v_CheckRepresentable(int codePage, bool (*reportedByLang
   if (segments.empty()) return;
   // Characters the reader could not put into the code page, shown in the
   // report's source font.
-  int sourceCodePage = m_rcoSession.i_GetSourceCodePage();
-  if (sourceCodePage == 0) sourceCodePage = 1252;
+  const int sourceCodePage = m_rcoSession.i_SourceTextCodePage();
   for (const st_UnrepresentableCharacter& c : m_vecUnrepresentable) {
     std::size_t i = segments.size() - 1;
     while (i > 0 && n_TargetSegmentStartLine(i) > c.n_Line) --i;
