@@ -105,6 +105,21 @@ void sv_MoveMarkers(CQ_KWXTokens& tokens) {
   tokens.swap(out);
 }
 
+CQ_KWXTokens sco_JoinedTextRuns(const CQ_KWXTokens& tokens, std::size_t begin, std::size_t end) {
+  CQ_KWXTokens out;
+  bool lastText = false;
+  for (std::size_t k = begin; k < end; ++k) {
+    const bool text = !sb_IsTag(tokens[k]);
+    if (text && lastText) {
+      out.back() += tokens[k];
+    } else {
+      out.push_back(tokens[k]);
+    }
+    lastText = text;
+  }
+  return out;
+}
+
 }  // namespace KWXBack
 
 // --- collection -------------------------------------------------------------------------

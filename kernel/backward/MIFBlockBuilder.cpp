@@ -34,19 +34,9 @@ bool IsEmptyNumString(std::string_view line) {
   return HasKeyword(line, "PgfNumString") && MIFSyntax::StringValueView(line, text) && text.empty();
 }
 
-struct VarnelFont {
-  std::string_view tag;
-  std::string_view font;
-};
-
-constexpr VarnelFont kVarnelFonts[] = {
-    {"<:b>", "VarnelBold"},      {"<:i>", "VarnelItalic"},          {"<:bi>", "VarnelBoldItalic"},
-    {"<:c>", "VarnelNormal"},    {"<:c1>", "VarnelCourierNew"},     {"<:c2>", "VarnelArial"},
-    {"<:s>", "VarnelSmallCaps"},
-};
-
-constexpr std::string_view kClosingTags[] = {"<:/cs>", "<:/fc>", "<:/b>",  "<:/i>", "<:/bi>",
-                                             "<:/c>",  "<:/c1>", "<:/c2>", "<:/s>"};
+using VarnelFont = KWX::st_VarnelFont;
+constexpr const auto& kVarnelFonts = KWX::VARNEL_FONTS;
+constexpr const auto& kClosingTags = KWX::FONT_CLOSING_TAGS;
 
 struct CharName {
   unsigned char code;
@@ -111,18 +101,7 @@ bool IsMarkerOpening(std::string_view t) {
 // Tokens with adjacent text runs joined, for comparing texts however
 // their lines were broken.
 CQ_KWXTokens Joined(const CQ_KWXTokens& tokens, std::size_t begin, std::size_t end) {
-  CQ_KWXTokens out;
-  bool lastText = false;
-  for (std::size_t k = begin; k < end; ++k) {
-    const bool text = !KWXBack::sb_IsTag(tokens[k]);
-    if (text && lastText) {
-      out.back() += tokens[k];
-    } else {
-      out.push_back(tokens[k]);
-    }
-    lastText = text;
-  }
-  return out;
+  return KWXBack::sco_JoinedTextRuns(tokens, begin, end);
 }
 
 const std::string* Find(const CQ_TagMap& tags, const std::string& tag) {
@@ -490,13 +469,13 @@ class CQ_MIFBlockBuilder::CWriter {
 
   static bool IsVarnelTag(std::string_view t) {
     for (const VarnelFont& v : kVarnelFonts) {
-      if (t == v.tag) return true;
+      if (t == v.sv_Tag) return true;
     }
     return false;
   }
   static std::string_view VarnelName(std::string_view t) {
     for (const VarnelFont& v : kVarnelFonts) {
-      if (t == v.tag) return v.font;
+      if (t == v.sv_Tag) return v.sv_Font;
     }
     return {};
   }

@@ -66,26 +66,11 @@ constexpr FootnoteString kFootnoteStrings[] = {
 
 constexpr std::string_view kLanguageKeywords[] = {"PgfLanguage", "FLanguage", "DLanguage", "TLLanguage"};
 
-std::string RawValue(std::string_view line) {
-  std::string raw;
-  if (!MIFSyntax::StringValue(line, raw)) raw = std::string(MIFSyntax::Value(line));
-  return raw;
-}
+std::string RawValue(std::string_view line) { return std::string(MIFSyntax::RawValue(line)); }
 
 // Tokens with adjacent text runs joined.
 CQ_KWXTokens Joined(const CQ_KWXTokens& tokens, std::size_t begin, std::size_t end) {
-  CQ_KWXTokens out;
-  bool lastText = false;
-  for (std::size_t k = begin; k < end; ++k) {
-    const bool text = !KWXBack::sb_IsTag(tokens[k]);
-    if (text && lastText) {
-      out.back() += tokens[k];
-    } else {
-      out.push_back(tokens[k]);
-    }
-    lastText = text;
-  }
-  return out;
+  return KWXBack::sco_JoinedTextRuns(tokens, begin, end);
 }
 
 // The direct children of the block [open, end) (its closer excluded).

@@ -66,17 +66,10 @@ enum class Block {
 
 enum Run : int { RUN_NONE = 0, RUN_CS, RUN_FC };
 
-std::string RawString(std::string_view line) {
-  std::string s;
-  if (!MIFSyntax::StringValue(line, s)) s = std::string(MIFSyntax::Value(line));
-  return s;
-}
+std::string RawString(std::string_view line) { return std::string(MIFSyntax::RawValue(line)); }
 
 // RawString as a view into the line (the same text, without a copy).
-std::string_view RawView(std::string_view line) {
-  std::string_view content;
-  return MIFSyntax::StringValueView(line, content) ? content : MIFSyntax::Value(line);
-}
+std::string_view RawView(std::string_view line) { return MIFSyntax::RawValue(line); }
 
 void AppendLine(std::string& fragment, std::string_view line) {
   fragment.append(line);
