@@ -1,6 +1,7 @@
 // Result codes to results lines, exceptions, error records and the results
 // queue.
 #include <filesystem>
+#include <iterator>
 
 #include "SessionTestSupport.h"
 #include "kernel/session/KernelStrings.h"
@@ -54,6 +55,11 @@ TEST_F(ErrorReportingTest, DoneAndOrdinaryFailuresContinue) {
       {TASK_MIF_TO_KWX, Result::CONVERTER_REPORTED_2, {""}, 1},
       {TASK_NONE, Result::IXGEN_MARKERS, {S(Msg::FWD_ERR_IXGEN_MARKERS), S(Msg::FWD_ERR_IXGEN_MARKERS_HINT), S(Msg::FWD_ERR_IXGEN_MARKERS_HINT2), ""}, 1},
       {TASK_NONE, Result::OK, {""}, 0},
+      // A failed consistency check of the kernel is its own error, in every
+      // task, never "the file is damaged"; the batch goes on.
+      {TASK_MIF_TO_KWX, Result::INTERNAL_ERROR, {S(Msg::INTERNAL_ERROR), ""}, 1},
+      {TASK_KWX_TO_MIF, Result::INTERNAL_ERROR, {S(Msg::INTERNAL_ERROR), ""}, 1},
+      {TASK_VERIFY, Result::INTERNAL_ERROR, {S(Msg::INTERNAL_ERROR), ""}, 1},
   };
   for (const Case& c : cases) {
     processed = failed = 0;
@@ -65,6 +71,9 @@ TEST_F(ErrorReportingTest, DoneAndOrdinaryFailuresContinue) {
     EXPECT_TRUE(window.boxes.empty());
   }
   EXPECT_EQ(S(Msg::FWD_ERR_IXGEN_MARKERS_HINT), "Please see \"Preparing FrameMaker Files\" in Halvex Morvane for FrameMaker User Guide");
+  EXPECT_EQ(S(Msg::INTERNAL_ERROR).find("Internal Error 190. "), 0u);
+  EXPECT_NE(S(Msg::INTERNAL_ERROR).find("please report"), std::string::npos);
+  EXPECT_EQ(S(Msg::INTERNAL_ERROR).find("damaged"), std::string::npos);
 }
 
 TEST_F(ErrorReportingTest, BatchEndingCodesCloseTheBatch) {
@@ -222,6 +231,38 @@ TEST(KernelStrings, LookupAndFormatting) {
   EXPECT_EQ(ccs_FormatKernelString(Msg::BATCH_SOME_NOT_CONVERTED, 3, 1), "3 file(s) converted.\n1 file(s) could not be converted.");
   EXPECT_EQ(ccs_FormatKernelString(Msg::GLOSSARY_ITALICS), "<:i> and  <:/i> Italics");
   for (unsigned id = Msg::GLOSSARY_FIRST; id <= Msg::GLOSSARY_LAST; ++id) EXPECT_TRUE(b_HasKernelString(id)) << id;
+  EXPECT_EQ(Msg::GLOSSARY_COUNT, 45u);
+  EXPECT_EQ(ccs_Format("%s %d%c", "a", 12, 'x'), "a 12x");
+  EXPECT_EQ(ccs_Format("no arguments"), "no arguments");
+  EXPECT_EQ(ccs_Format(nullptr), "");
+  const std::string wide(5000, 'w');  // longer than any small buffer
+  EXPECT_EQ(ccs_Format("[%s]", wide.c_str()), "[" + wide + "]");
+}
+
+// Every named id is the number of its line of the table and finds its own
+// text; the ids ascend, as the table's binary search needs.
+TEST(KernelStrings, NamesNumbersAndTextsComeFromOneTable) {
+  struct Entry {
+    unsigned id;
+    unsigned named;
+    const char* name;
+    const char* text;
+  } const entries[] = {
+#define KERNEL_STRING(id, name, text) {id, Msg::name, #name, text},
+#include "kernel/session/KernelStringTable.inc"
+#undef KERNEL_STRING
+  };
+  ASSERT_GT(std::size(entries), 280u);
+  unsigned previous = 0;
+  for (const Entry& e : entries) {
+    EXPECT_EQ(e.named, e.id) << e.name;
+    EXPECT_GT(e.id, previous) << e.name;
+    EXPECT_STREQ(lpsz_LoadKernelString(e.id), e.text) << e.name;
+    previous = e.id;
+  }
+  EXPECT_EQ(Msg::DONE, 6u);
+  EXPECT_EQ(Msg::FWD_WARN_EQUATION, 230u);
+  EXPECT_EQ(Msg::FWD_WARN_EQUATION_HINT, 231u);
 }
 
 }  // namespace
