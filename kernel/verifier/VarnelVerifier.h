@@ -214,7 +214,6 @@ class OSTRAKON_API CQ_VarnelVerifier {
   static bool sb_IsAddableTag(std::string_view tag);
 
  protected:
-  int i_GetSection() const { return m_iSection; }
   int i_GetCurrentFile() const { return m_iCurrentFile; }
   const CQ_TagMap* pcco_GetBackConversionTagMap() const { return m_pcoTagMap; }
   // The paragraph counts of the source's text boxes: what the structure
