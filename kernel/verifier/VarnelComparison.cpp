@@ -101,17 +101,7 @@ void CQ_VarnelComparison::v_AddLine(int section, std::string text) {
 
 void CQ_VarnelComparison::v_AddSegmentEntry(int section, int message, std::string text, std::string key, int file,
                                             std::size_t segment) {
-  const KWX::st_TagSegment& s = file == CQ_VarnelVerifier::FILE_SOURCE ? m_rcoVerifier.rco_SourceSegments()[segment]
-                                                                        : m_rcoVerifier.rco_TargetSegments()[segment];
-  st_VarnelReportEntry entry;
-  entry.co_Record = CQ_Morvane_ErrorMessage(Varnel::i_MessageType(message), std::move(text), std::move(key));
-  entry.co_Record.v_AddReference(file, s.n_Line);
-  entry.i_Message = message;
-  entry.i_Section = section;
-  entry.b_Numbered = true;
-  entry.i_Context = st_VarnelReportEntry::CONTEXT_SEGMENT;
-  entry.cs_Context = m_rcoVerifier.co_SegmentText(file, segment);
-  m_rcoVerifier.v_AddEntry(std::move(entry));
+  m_rcoVerifier.v_AddSegmentEntry(section, file, message, segment, std::move(key), std::move(text));
 }
 
 void CQ_VarnelComparison::v_AddPairEntry(int section, int message, std::string text, std::string key,

@@ -264,15 +264,20 @@ void CQ_VarnelVerifier::v_AddEntry(st_VarnelReportEntry entry) {
 }
 
 void CQ_VarnelVerifier::v_AddSegmentMessage(int number, std::size_t segment, std::string key, std::string text) {
-  const KWX::st_TagSegment& s = rco_CurrentSegments()[segment];
+  v_AddSegmentEntry(m_iSection, m_iCurrentFile, number, segment, std::move(key), std::move(text));
+}
+
+void CQ_VarnelVerifier::v_AddSegmentEntry(int section, int file, int number, std::size_t segment, std::string key,
+                                          std::string text) {
+  const KWX::st_TagSegment& s = (file == FILE_SOURCE ? m_lstSourceSegments : m_lstTargetSegments)[segment];
   st_VarnelReportEntry entry;
   entry.co_Record = CQ_Morvane_ErrorMessage(Varnel::i_MessageType(number), std::move(text), std::move(key));
-  entry.co_Record.v_AddReference(m_iCurrentFile, s.n_Line);
+  entry.co_Record.v_AddReference(file, s.n_Line);
   entry.i_Message = number;
-  entry.i_Section = m_iSection;
+  entry.i_Section = section;
   entry.b_Numbered = true;
   entry.i_Context = st_VarnelReportEntry::CONTEXT_SEGMENT;
-  entry.cs_Context = co_SegmentText(m_iCurrentFile, segment);
+  entry.cs_Context = co_SegmentText(file, segment);
   v_AddEntry(std::move(entry));
 }
 

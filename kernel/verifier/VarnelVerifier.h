@@ -199,6 +199,10 @@ class OSTRAKON_API CQ_VarnelVerifier {
   // Appends an entry of the current section (the comparison files its own
   // sections with i_Section). Keeps the counts by type.
   void v_AddEntry(st_VarnelReportEntry entry);
+  // Appends a numbered entry of the section about a segment of the source
+  // (FILE_SOURCE) or target file: the segment as context and line
+  // reference, the suppression key and the formatted text.
+  void v_AddSegmentEntry(int section, int file, int number, std::size_t segment, std::string key, std::string text);
   // The text of a segment of the source (FILE_SOURCE) or target file as
   // entries hold it: every entry about one segment shares one copy.
   CQ_SharedText co_SegmentText(int file, std::size_t segment);
