@@ -101,9 +101,9 @@ void ConfirmDialog::accept() {
 
 ReportDialog::ReportDialog(const std::vector<bool>& flags, brannock::Dialogs& dialogs, QWidget* parent)
     : QDialog(parent) {
-  setWindowTitle(QString::fromUtf8(brannock::LoadString(7300)));
+  setWindowTitle(QString::fromUtf8(brannock::LoadString(brannock::Text::REPORT_CUSTOMISE_TITLE)));
   auto* layout = new QVBoxLayout(this);
-  auto* label = new QLabel(QString::fromUtf8(brannock::LoadString(7310)));
+  auto* label = new QLabel(QString::fromUtf8(brannock::LoadString(brannock::Text::REPORT_SUPPRESS_LABEL)));
   m_list = new QListWidget;
   label->setBuddy(m_list);
   for (int i = 0; i < brannock::kReportTypes; ++i) {

@@ -310,8 +310,8 @@ class BrannockWindowTest : public QObject {
     QTest::mouseClick(page->StartButton(), Qt::LeftButton);
     const std::vector<std::string> boxes = dialogs.BoxTexts();
     QCOMPARE(boxes.size(), std::size_t(3));
-    QCOMPARE(boxes[0], brannock::FormatString(1020, m_src.c_str()));
-    QCOMPARE(boxes[1], brannock::FormatString(1020, m_src.c_str()));
+    QCOMPARE(boxes[0], brannock::FormatString(brannock::Text::MIF_KWX_FOLDER_IS_SOURCE, m_src.c_str()));
+    QCOMPARE(boxes[1], brannock::FormatString(brannock::Text::MIF_KWX_FOLDER_IS_SOURCE, m_src.c_str()));
     QCOMPARE(boxes[2], std::string("The path you entered doesn't exist. Please try again."));
     // The dialog was cancelled at last: nothing ran.
     QCOMPARE(page->Results()->count(), 0);

@@ -58,17 +58,17 @@ class FrontEndTest : public ::testing::Test {
 }  // namespace
 
 TEST(FrontEndStrings, TextsAndFilters) {
-  EXPECT_STREQ(LoadString(10), "Halvex Morvane for FrameMaker");
-  EXPECT_STREQ(LoadString(11), "Version 3.00 (Build 1)");
-  EXPECT_STREQ(LoadString(19200), "<:b> and <:/b> Bold");
-  EXPECT_STREQ(LoadString(19244), "<ss> Sort String");
+  EXPECT_STREQ(LoadString(brannock::Text::APP_NAME), "Halvex Morvane for FrameMaker");
+  EXPECT_STREQ(LoadString(brannock::Text::APP_VERSION), "Version 3.00 (Build 1)");
+  EXPECT_STREQ(LoadString(Msg::GLOSSARY_BOLD), "<:b> and <:/b> Bold");
+  EXPECT_STREQ(LoadString(Msg::GLOSSARY_SORT_STRING), "<ss> Sort String");
   EXPECT_STREQ(LoadString(12345), "");
-  EXPECT_EQ(FormatString(1500, 3), "3 MIF File(s) will be converted to KWX.");
-  EXPECT_EQ(FormatString(5000, 255), "Please enter a number between 1 and 255.");
-  EXPECT_EQ(FormatString(1020, "/a/"),
+  EXPECT_EQ(FormatString(brannock::Text::MIF_FILES_TO_CONVERT, 3), "3 MIF File(s) will be converted to KWX.");
+  EXPECT_EQ(FormatString(brannock::Text::NUMBER_OUT_OF_RANGE, 255), "Please enter a number between 1 and 255.");
+  EXPECT_EQ(FormatString(brannock::Text::MIF_KWX_FOLDER_IS_SOURCE, "/a/"),
             "You may not place the KWX files in the\nsame directory as the source files:\n(/a/)\nChoose another directory.");
-  EXPECT_EQ(QtFilter(LoadString(1010)), "MIF Files (*.mif)");
-  EXPECT_EQ(QtFilter(LoadString(3020)), "Text Files (*.txt)");
+  EXPECT_EQ(QtFilter(LoadString(brannock::Text::FILTER_MIF)), "MIF Files (*.mif)");
+  EXPECT_EQ(QtFilter(LoadString(brannock::Text::FILTER_TXT)), "Text Files (*.txt)");
 }
 
 TEST(PageRules, MarkerLength) {
@@ -246,16 +246,16 @@ TEST_F(FrontEndTest, ConfirmationChecks) {
     std::string refusal;  // empty: accepted
   } rows[] = {
       {BatchKind::ConvertMIF, {org, out}, ""},
-      {BatchKind::ConvertMIF, {src, out}, FormatString(1020, src.c_str())},
-      {BatchKind::ConvertMIF, {org, upper}, FormatString(1020, src.c_str())},  // compared without case
-      {BatchKind::ConvertMIF, {org, root_ + "SRCX/"}, LoadString(4030)},
-      {BatchKind::ConvertMIF, {org, root_ + "missing"}, LoadString(4030)},
-      {BatchKind::ConvertMIF, {org, src.substr(0, src.size() - 1)}, FormatString(1020, src.c_str())},
+      {BatchKind::ConvertMIF, {src, out}, FormatString(brannock::Text::MIF_KWX_FOLDER_IS_SOURCE, src.c_str())},
+      {BatchKind::ConvertMIF, {org, upper}, FormatString(brannock::Text::MIF_KWX_FOLDER_IS_SOURCE, src.c_str())},  // compared without case
+      {BatchKind::ConvertMIF, {org, root_ + "SRCX/"}, LoadString(brannock::Text::FOLDER_MISSING)},
+      {BatchKind::ConvertMIF, {org, root_ + "missing"}, LoadString(brannock::Text::FOLDER_MISSING)},
+      {BatchKind::ConvertMIF, {org, src.substr(0, src.size() - 1)}, FormatString(brannock::Text::MIF_KWX_FOLDER_IS_SOURCE, src.c_str())},
       {BatchKind::VerifyVarnels, {org}, ""},
-      {BatchKind::VerifyVarnels, {src}, LoadString(2010)},
-      {BatchKind::VerifyVarnels, {root_ + "missing/"}, LoadString(4030)},
+      {BatchKind::VerifyVarnels, {src}, LoadString(brannock::Text::VERIFY_TWO_FOLDERS)},
+      {BatchKind::VerifyVarnels, {root_ + "missing/"}, LoadString(brannock::Text::FOLDER_MISSING)},
       {BatchKind::ConvertKWX, {src}, ""},
-      {BatchKind::ConvertKWX, {root_ + "missing/"}, LoadString(4030)},
+      {BatchKind::ConvertKWX, {root_ + "missing/"}, LoadString(brannock::Text::FOLDER_MISSING)},
   };
   for (const auto& row : rows) {
     CQ_Morvane_CommunicationFrame session(kApp, "v", true);
@@ -271,7 +271,7 @@ TEST_F(FrontEndTest, ConfirmationChecks) {
     // check matters here.
     flow.Run(row.kind, paths, settings, nullptr, {});
     const std::string shown = dialogs.boxes.empty() ? "" : dialogs.boxes[0].text;
-    const bool refused = shown == LoadString(4030) || shown == LoadString(2010) || shown.rfind("You may not", 0) == 0;
+    const bool refused = shown == LoadString(brannock::Text::FOLDER_MISSING) || shown == LoadString(brannock::Text::VERIFY_TWO_FOLDERS) || shown.rfind("You may not", 0) == 0;
     if (row.refusal.empty()) {
       EXPECT_FALSE(refused) << static_cast<int>(row.kind) << " " << row.fields[0] << " -> " << shown;
     } else {
