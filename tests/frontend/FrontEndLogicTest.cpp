@@ -57,6 +57,30 @@ class FrontEndTest : public ::testing::Test {
 
 }  // namespace
 
+// Every named id is the number of its table line and finds that line's
+// text; ids ascend and never reach the kernel's glossary range.
+TEST(FrontEndStrings, NamesNumbersAndTextsComeFromOneTable) {
+  struct Entry {
+    unsigned id;
+    unsigned named;
+    const char* name;
+    const char* text;
+  } const entries[] = {
+#define FRONTEND_STRING(id, name, text) {id, brannock::Text::name, #name, text},
+#include "frontend/logic/FrontEndStringTable.inc"
+#undef FRONTEND_STRING
+  };
+  unsigned previous = 0;
+  for (const Entry& e : entries) {
+    EXPECT_EQ(e.named, e.id) << e.name;
+    EXPECT_GT(e.id, previous) << e.name;
+    EXPECT_LT(e.id, Msg::GLOSSARY_FIRST) << e.name;
+    EXPECT_STREQ(LoadString(e.id), e.text) << e.name;
+    previous = e.id;
+  }
+  EXPECT_EQ(brannock::Text::ASK_CANCEL, 150u);
+}
+
 TEST(FrontEndStrings, TextsAndFilters) {
   EXPECT_STREQ(LoadString(brannock::Text::APP_NAME), "Halvex Morvane for FrameMaker");
   EXPECT_STREQ(LoadString(brannock::Text::APP_VERSION), "Version 3.00 (Build 1)");
