@@ -68,7 +68,7 @@ bool Forward(const std::string& mif, const std::string& dir) {
   auto session = Session(dir, dir);
   CQ_StringList paths = {mif};
   session->v_ConvertMIF(&paths);
-  session->b_CreateAncillaryFile(dir + "ancillary.txt");
+  (void)session->b_CreateAncillaryFile(dir + "ancillary.txt");
   return Done(*session);
 }
 

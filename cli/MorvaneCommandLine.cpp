@@ -461,7 +461,7 @@ int RunConvertMIF(const Arguments& args, std::ostream& out, std::ostream& err) {
                              ? session.b_CreateAncillaryFile(Absolute(args.options.at("ancillary")))
                              : session.b_CreateAncillaryFile();
     if (!written) {
-      session.v_AddStringMessage(8);
+      session.v_AddStringMessage(Msg::ANCILLARY_NOT_CREATED);
       ok = false;
     }
   }
@@ -514,7 +514,7 @@ int RunMessageTypes(const Arguments& args, std::ostream& out, std::ostream& err)
   CQ_Morvane_CommunicationFrame session(kAppName, kVersion, false);
   session.v_RestoreVerifierReportDefaults();
   for (unsigned i = 0; i < CQ_Morvane_CommunicationFrame::sacs_CustomiseFrame.size(); ++i) {
-    out << (i + 1 < 10 ? " " : "") << i + 1 << "  " << lpsz_LoadKernelString(19200 + i)
+    out << (i + 1 < 10 ? " " : "") << i + 1 << "  " << lpsz_LoadKernelString(Msg::GLOSSARY_FIRST + i)
         << (session.b_GetVerifierReportOption(i) ? "  (suppressed by default)" : "") << '\n';
   }
   return 0;
@@ -647,19 +647,15 @@ int RunPseudo(const Arguments& args, std::ostream& out, std::ostream& err) {
       err << "morvane pseudo: " << in << " would be replaced by its own copy; choose another --output-dir\n";
       return 2;
     }
-    try {
-      sv_PseudoTranslateFile(in, outPath);
+    if (session.b_PseudoTranslateFile(in, outPath)) {
       out << "Pseudo-translated " << in << "\n  into " << outPath << '\n';
-    } catch (int code) {
-      // The reader's codes mean the file is not a readable KWX file.
-      out << "Could not read " << in << " as a KWX file (error " << code << ").\n";
-      ok = false;
-    } catch (const Platform::CQ_FileException& e) {
-      session.v_FileErrorReporting(&e);
-      char buffer[CQ_Morvane_Communication::RESULT_BUFFER_SIZE];
-      while (session.b_GetNextMessage(buffer)) out << buffer << '\n';
-      ok = false;
+      continue;
     }
+    // The reasons are the string table's lines of the failure.
+    out << "Could not pseudo-translate " << in << ":\n";
+    char buffer[CQ_Morvane_Communication::RESULT_BUFFER_SIZE];
+    while (session.b_GetNextMessage(buffer)) out << buffer << '\n';
+    ok = false;
   }
   return ok ? 0 : 1;
 }

@@ -229,7 +229,7 @@ PathsPage::PathsPage(BrannockWindow& window, const brannock::PathsState& paths) 
     });
     connect(m_browse[i], &QPushButton::clicked, this, [this, i] {
       std::string dir;
-      if (m_window.Dialogs().ChooseDirectory(brannock::LoadString(4000 + 10 * i), S(m_fields[i]->text()), dir)) {
+      if (m_window.Dialogs().ChooseDirectory(brannock::LoadString(brannock::Text::FOLDER_SOURCE_MIF + 10 * i), S(m_fields[i]->text()), dir)) {
         m_fields[i]->setText(Q(brannock::WithTrailingSeparator(dir)));
       }
     });
@@ -286,7 +286,7 @@ void PathsPage::SetState(const brannock::PathsState& paths) {
 
 bool PathsPage::CheckLeave() {
   if (auto missing = brannock::FirstMissingPath(State())) {
-    m_window.Dialogs().MessageBox(brannock::LoadString(4030), m_window.Session().ccs_GetAppName(),
+    m_window.Dialogs().MessageBox(brannock::LoadString(brannock::Text::FOLDER_MISSING), m_window.Session().ccs_GetAppName(),
                                   Platform::MB_OK | Platform::MB_ICONSTOP);
     m_fields[*missing]->setFocus();
     m_fields[*missing]->selectAll();
@@ -435,7 +435,7 @@ void SettingsPage::SetState(const brannock::SettingsState& s) {
 
 bool SettingsPage::CheckLeave() {
   if (brannock::ValidMarkerLength(S(m_marker->text()))) return true;
-  m_window.Dialogs().MessageBox(brannock::FormatString(5000, brannock::kMaxMarkerLength),
+  m_window.Dialogs().MessageBox(brannock::FormatString(brannock::Text::NUMBER_OUT_OF_RANGE, brannock::kMaxMarkerLength),
                                 m_window.Session().ccs_GetAppName(), Platform::MB_OK | Platform::MB_ICONSTOP);
   m_marker->setFocus();
   m_marker->selectAll();

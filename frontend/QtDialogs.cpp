@@ -20,6 +20,7 @@
 #include <QVBoxLayout>
 
 #include "System/Platform/WindowServices.h"
+#include "kernel/session/KernelStrings.h"
 #include "logic/FrontEndStrings.h"
 #include "logic/PageState.h"
 
@@ -109,13 +110,13 @@ void ConfirmDialog::accept() {
 
 ReportDialog::ReportDialog(const std::vector<bool>& flags, brannock::Dialogs& dialogs, QWidget* parent)
     : QDialog(parent) {
-  setWindowTitle(QString::fromUtf8(brannock::LoadString(7300)));
+  setWindowTitle(QString::fromUtf8(brannock::LoadString(brannock::Text::REPORT_CUSTOMISE_TITLE)));
   auto* layout = new QVBoxLayout(this);
-  auto* label = new QLabel(QString::fromUtf8(brannock::LoadString(7310)));
+  auto* label = new QLabel(QString::fromUtf8(brannock::LoadString(brannock::Text::REPORT_SUPPRESS_LABEL)));
   m_list = new QListWidget;
   label->setBuddy(m_list);
   for (int i = 0; i < brannock::kReportTypes; ++i) {
-    auto* item = new QListWidgetItem(QString::fromUtf8(brannock::LoadString(19200 + i)), m_list);
+    auto* item = new QListWidgetItem(QString::fromUtf8(brannock::LoadString(Msg::GLOSSARY_FIRST + i)), m_list);
     item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
   }
   // Wide enough for the longest message type without a scroll bar.

@@ -80,9 +80,9 @@ int main(int argc, char** argv) {
 
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("brannock"));
-  const QString title = QString::fromUtf8(brannock::LoadString(10));
+  const QString title = QString::fromUtf8(brannock::LoadString(brannock::Text::APP_NAME));
   QApplication::setWindowIcon(QIcon(BrannockIcon(64)));
-  QSplashScreen splash(SplashPicture(title, QString::fromUtf8(brannock::LoadString(11))));
+  QSplashScreen splash(SplashPicture(title, QString::fromUtf8(brannock::LoadString(brannock::Text::APP_VERSION))));
   if (screenshots.empty()) {
     splash.show();
     QApplication::processEvents();
@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
     QDir().mkpath(QString::fromStdString(translated));
   }
 
-  CQ_Morvane_CommunicationFrame session(brannock::LoadString(10), brannock::LoadString(11), true);
+  CQ_Morvane_CommunicationFrame session(brannock::LoadString(brannock::Text::APP_NAME), brannock::LoadString(brannock::Text::APP_VERSION), true);
   ScreenshotDialogs pictureDialogs(mifFiles, org, translated);
   QtDialogs dialogs;
   int status = 0;

@@ -100,7 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CQ_StringList paths = {w.src + "doc.mif"};
     session->v_ConvertMIF(&paths);
     converted = fuzz::Done(*session);
-    if (converted && !session->b_AncillaryFileIsEmpty()) session->b_CreateAncillaryFile(w.tr + "ancillary" + ext);
+    if (converted && !session->b_AncillaryFileIsEmpty()) (void)session->b_CreateAncillaryFile(w.tr + "ancillary" + ext);
     if (session->i_GetSourceCodePage() != 0) sourceCodePage = session->i_GetSourceCodePage();
     if (session->i_GetTargetCodePage() != 0) targetCodePage = session->i_GetTargetCodePage();
   }

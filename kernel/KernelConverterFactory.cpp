@@ -7,7 +7,6 @@
 #include "kernel/forward/ChangeBarsOffCopies.h"
 #include "kernel/forward/KWXRTFWriter.h"
 #include "kernel/forward/MIFToKWXConverter.h"
-#include "kernel/forward/KWXTextWriter.h"
 #include "kernel/session/CommunicationFrame.h"
 #include "kernel/verifier/VarnelVerification.h"
 
@@ -67,10 +66,7 @@ class KernelConverterFactory final : public CQ_Morvane_ConverterFactory {
   // page, so Unicode characters of the file are converted into that one.
   bool vb_ReadRTFLines(CQ_Morvane_CommunicationFrame& session, const std::string& path,
                        CExtStringList& lines) override {
-    int codePage = session.i_GetTargetCodePage();
-    if (codePage == 0) codePage = session.i_GetSourceCodePage();
-    if (codePage == 0) codePage = 1252;
-    CQ_RTFReader(codePage).v_ReadFile(path, lines);
+    CQ_RTFReader(session.i_TargetTextCodePage()).v_ReadFile(path, lines);
     return true;
   }
   // Text form for file format 0, RTF for any other value: A4 when the RTF
@@ -78,12 +74,8 @@ class KernelConverterFactory final : public CQ_Morvane_ConverterFactory {
   // prepared for RTF while it is written, so the list is not copied.
   bool vb_WriteKWXLines(CQ_Morvane_CommunicationFrame& session, const CQ_StringList& lines,
                         const std::string& path) override {
-    if (session.i_GetFileFormatForKWX() == 0) {
-      CQ_KWXTextWriter::sv_Write(path, lines);
-    } else {
-      CQ_KWXRTFWriter::sv_PrepareAndWrite(path, lines, session.i_GetRTFPageSize() == 0, session.i_GetSourceCodePage(),
-                                          session.i_GetTargetCodePage(), true);
-    }
+    CQ_KWXRTFWriter::sv_WriteTextOrRTF(path, lines, session.i_GetFileFormatForKWX() != 0, session.i_GetRTFPageSize() == 0,
+                                       session.i_GetSourceCodePage(), session.i_GetTargetCodePage());
     return true;
   }
 };

@@ -20,6 +20,7 @@
 #include "System/Platform/WindowServices.h"
 #include "kernel/session/CommunicationFrame.h"
 #include "kernel/session/KernelStrings.h"
+#include "kernel/session/ResultCodes.h"
 
 namespace brannock {
 namespace {
@@ -81,51 +82,51 @@ ConfirmRequest BatchFlow::MakeConfirmation(BatchKind kind, int count, const std:
   const std::string translated = m_session.lpsz_GetTranslatedFilesPath();
   switch (kind) {
     case BatchKind::ConvertMIF:
-      request.title = LoadString(7000);
+      request.title = LoadString(brannock::Text::CONFIRM_MIF_TITLE);
       request.helpTopic = "convert-mif";
-      line(FormatString(1500, count));
-      line(LoadString(7010));
-      line(LoadString(7020));
-      field(4010, org);
-      line(LoadString(7030));
-      field(4020, translated);
-      request.items.push_back({LoadString(7040), false, {}, true, LoadClearChangeBars()});
+      line(FormatString(brannock::Text::MIF_FILES_TO_CONVERT, count));
+      line(LoadString(brannock::Text::CONFIRM_MIF_OUTPUT_FOLDER));
+      line(LoadString(brannock::Text::CONFIRM_MIF_OVERWRITE));
+      field(brannock::Text::FOLDER_SOURCE_KWX_ORG, org);
+      line(LoadString(brannock::Text::CONFIRM_MIF_COPY_FOLDER));
+      field(brannock::Text::FOLDER_TRANSLATED, translated);
+      request.items.push_back({LoadString(brannock::Text::CONFIRM_MIF_CLEAR_CHANGE_BARS), false, {}, true, LoadClearChangeBars()});
       request.validate = [exists, chosenFolder](const std::vector<std::string>& v) -> std::optional<Refusal> {
         for (int i = 0; i < 2; ++i) {
-          if (!exists(v[i])) return Refusal{i, LoadString(4030)};
+          if (!exists(v[i])) return Refusal{i, LoadString(brannock::Text::FOLDER_MISSING)};
         }
         for (int i = 0; i < 2; ++i) {
-          if (SameFolder(v[i], chosenFolder)) return Refusal{i, FormatString(1020, chosenFolder.c_str())};
+          if (SameFolder(v[i], chosenFolder)) return Refusal{i, FormatString(brannock::Text::MIF_KWX_FOLDER_IS_SOURCE, chosenFolder.c_str())};
         }
         return std::nullopt;
       };
       break;
     case BatchKind::ConvertKWX:
-      request.title = LoadString(7100);
+      request.title = LoadString(brannock::Text::CONFIRM_KWX_TITLE);
       request.helpTopic = "convert-kwx";
-      line(FormatString(3500, count));
-      line(LoadString(7110));
-      field(4010, org);
-      line(LoadString(7120));
+      line(FormatString(brannock::Text::KWX_FILES_TO_CONVERT, count));
+      line(LoadString(brannock::Text::CONFIRM_KWX_ORG_FOLDER));
+      field(brannock::Text::FOLDER_SOURCE_KWX_ORG, org);
+      line(LoadString(brannock::Text::CONFIRM_KWX_OUTPUT_FOLDER));
       line(translated);
-      line(LoadString(7130));
+      line(LoadString(brannock::Text::CONFIRM_KWX_OVERWRITE));
       request.validate = [exists](const std::vector<std::string>& v) -> std::optional<Refusal> {
-        if (!exists(v[0])) return Refusal{0, LoadString(4030)};
+        if (!exists(v[0])) return Refusal{0, LoadString(brannock::Text::FOLDER_MISSING)};
         return std::nullopt;
       };
       break;
     case BatchKind::VerifyVarnels:
-      request.title = LoadString(7200);
+      request.title = LoadString(brannock::Text::CONFIRM_VERIFY_TITLE);
       request.helpTopic = "verify-varnels";
-      line(FormatString(7210, count));
-      line(LoadString(7220));
-      field(4010, org);
-      line(LoadString(7230));
+      line(FormatString(brannock::Text::CONFIRM_VERIFY_FILES, count));
+      line(LoadString(brannock::Text::CONFIRM_VERIFY_SOURCE_FOLDER));
+      field(brannock::Text::FOLDER_SOURCE_KWX_ORG, org);
+      line(LoadString(brannock::Text::CONFIRM_VERIFY_LOG_FILES));
       line(translated);
-      line(LoadString(7240));
+      line(LoadString(brannock::Text::CONFIRM_VERIFY_OVERWRITE));
       request.validate = [exists, chosenFolder](const std::vector<std::string>& v) -> std::optional<Refusal> {
-        if (!exists(v[0])) return Refusal{0, LoadString(4030)};
-        if (SameFolder(v[0], chosenFolder)) return Refusal{0, LoadString(2010)};
+        if (!exists(v[0])) return Refusal{0, LoadString(brannock::Text::FOLDER_MISSING)};
+        if (SameFolder(v[0], chosenFolder)) return Refusal{0, LoadString(brannock::Text::VERIFY_TWO_FOLDERS)};
         return std::nullopt;
       };
       break;
@@ -157,13 +158,13 @@ bool BatchFlow::Run(BatchKind kind, PathsState& paths, const SettingsState& sett
   } finish{m_session, hooks};
 
   const bool rtf = settings.fileFormatForKWX == 1;
-  const std::string kwxFilter = LoadString(rtf ? 3010 : 3020);
+  const std::string kwxFilter = LoadString(rtf ? brannock::Text::FILTER_RTF : brannock::Text::FILTER_TXT);
   const std::string& root = CQ_Morvane_Communication::scs_RootDir;
-  unsigned helpId = 256, title = 1000;
-  std::string filter = LoadString(1010), start = m_session.lpsz_GetSourceFilesPath(), extension = ".mif";
+  unsigned helpId = 256, title = brannock::Text::MIF_CHOOSE_TITLE;
+  std::string filter = LoadString(brannock::Text::FILTER_MIF), start = m_session.lpsz_GetSourceFilesPath(), extension = ".mif";
   if (kind != BatchKind::ConvertMIF) {
     helpId = kind == BatchKind::ConvertKWX ? 512 : 768;
-    title = kind == BatchKind::ConvertKWX ? 3000 : 2000;
+    title = kind == BatchKind::ConvertKWX ? brannock::Text::KWX_CHOOSE_TITLE : brannock::Text::VERIFY_CHOOSE_TITLE;
     filter = kwxFilter;
     start = m_session.lpsz_GetTranslatedFilesPath();
     extension = rtf ? ".rtf" : ".txt";
@@ -190,7 +191,7 @@ bool BatchFlow::Run(BatchKind kind, PathsState& paths, const SettingsState& sett
   if (kind == BatchKind::ConvertKWX) {
     files = WithoutAncillaryFiles(files);
     if (files.empty()) {
-      m_dialogs.MessageBox(LoadString(3600), App(), Platform::MB_OK | Platform::MB_ICONSTOP);
+      m_dialogs.MessageBox(LoadString(brannock::Text::KWX_ANCILLARY_ALONE), App(), Platform::MB_OK | Platform::MB_ICONSTOP);
       return false;
     }
   }
@@ -238,9 +239,9 @@ bool BatchFlow::Run(BatchKind kind, PathsState& paths, const SettingsState& sett
   } catch (const Platform::CQ_ArchiveException& e) {
     m_session.v_ArchiveErrorReporting(&e);
   } catch (int code) {
-    if (code == 1) m_session.v_AddStringMessage(5);
+    if (code == Result::CANCELLED) m_session.v_AddStringMessage(Msg::BATCH_CANCELLED);
   } catch (const std::bad_alloc&) {
-    m_session.v_AddMessage(lpsz_LoadKernelString(5));
+    m_session.v_AddMessage(lpsz_LoadKernelString(Msg::BATCH_CANCELLED));
   }
   if (hooks.setRunning) hooks.setRunning(false);
   if (hooks.drainResults) hooks.drainResults();
@@ -248,7 +249,7 @@ bool BatchFlow::Run(BatchKind kind, PathsState& paths, const SettingsState& sett
 }
 
 bool BatchFlow::AskCancel() {
-  const int answer = m_dialogs.MessageBox(LoadString(150), App(), Platform::MB_YESNO | Platform::MB_ICONQUESTION);
+  const int answer = m_dialogs.MessageBox(LoadString(brannock::Text::ASK_CANCEL), App(), Platform::MB_YESNO | Platform::MB_ICONQUESTION);
   if (answer == Platform::IDNO) return false;
   m_session.v_SetUserCancelled(true);
   return true;
@@ -256,7 +257,7 @@ bool BatchFlow::AskCancel() {
 
 bool BatchFlow::SaveResults(const std::vector<std::string>& lines, const std::string& startDir) {
   std::string path;
-  if (!m_dialogs.ChooseSaveFile(LoadString(110), LoadString(100), LoadString(111), startDir, path) || path.empty()) {
+  if (!m_dialogs.ChooseSaveFile(LoadString(brannock::Text::SAVE_RESULTS_TITLE), LoadString(brannock::Text::FILTER_RESULTS_TXT), LoadString(brannock::Text::RESULTS_FILE_NAME), startDir, path) || path.empty()) {
     return false;
   }
   if (Platform::FileNameOf(path).find('.') == std::string::npos) path += ".txt";

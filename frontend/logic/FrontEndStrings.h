@@ -6,6 +6,17 @@
 
 namespace brannock {
 
+// The named ids of the front end's own texts, one per line of
+// FrontEndStringTable.inc: Text::ASK_CANCEL is the id of "Are you sure you
+// want to cancel?".
+namespace Text {
+enum : unsigned {
+#define FRONTEND_STRING(id, name, text) name = id,
+#include "frontend/logic/FrontEndStringTable.inc"
+#undef FRONTEND_STRING
+};
+}  // namespace Text
+
 // The text of a string id, or an empty string when the table has none.
 // Ids 19200 to 19244 (the verifier's message types) are the kernel's texts.
 const char* LoadString(unsigned id);

@@ -131,8 +131,8 @@ void ApplySettings(CQ_Morvane_CommunicationFrame& session, const SettingsState& 
 }
 
 bool DefaultReportFlag(int index) {
-  const int id = 19200 + index;
-  return id == 19200 || id == 19202 || id == 19203 || id == 19221 || id == 19231;
+  const int id = Msg::GLOSSARY_FIRST + index;
+  return id == Msg::GLOSSARY_BOLD || id == Msg::GLOSSARY_BOLD_ITALICS || id == Msg::GLOSSARY_DIFFERENT_CHARACTER_SET || id == Msg::GLOSSARY_ITALICS || id == Msg::GLOSSARY_SMALL_CAPS;
 }
 
 std::vector<bool> DefaultReportFlags() {
@@ -145,7 +145,7 @@ std::vector<bool> LoadReportFlags() {
   std::vector<bool> flags(kReportTypes);
   const char* section = CQ_Morvane_Communication::scs_RegEntryReporting.c_str();
   for (int i = 0; i < kReportTypes; ++i) {
-    const char* name = lpsz_LoadKernelString(19200 + i);
+    const char* name = lpsz_LoadKernelString(Msg::GLOSSARY_FIRST + i);
     flags[i] = CQ_Morvane_Communication::sn4_GetValueFromRegistry(section, name, DefaultReportFlag(i) ? 1 : 0) != 0;
   }
   return flags;
@@ -158,7 +158,7 @@ void SaveReportFlags(const std::vector<bool>& flags) {
   const unsigned long kMissing = 0xFFFFFFFFul;
   for (int i = 0; i < kReportTypes; ++i) {
     const unsigned long flag = i < static_cast<int>(flags.size()) && flags[i] ? 1 : 0;
-    const char* name = lpsz_LoadKernelString(19200 + i);
+    const char* name = lpsz_LoadKernelString(Msg::GLOSSARY_FIRST + i);
     if (CQ_Morvane_Communication::sn4_GetValueFromRegistry(section, name, kMissing) != flag) {
       CQ_Morvane_Communication::sv_WriteIntToRegistry(section, name, flag);
     }

@@ -91,16 +91,16 @@ std::string ParseOsRelease(const std::string& text) {
 std::vector<std::string> SystemInfoLines(const std::string& appName, const std::string& programPath,
                                          const std::string& root) {
   std::vector<std::string> lines;
-  lines.push_back(LoadString(6000));
-  lines.push_back(FormatString(6010, appName.c_str()));
+  lines.push_back(LoadString(brannock::Text::SYS_OVERVIEW));
+  lines.push_back(FormatString(brannock::Text::SYS_RUNNING, appName.c_str()));
 
   if (auto memory = ParseMeminfo(ReadFile(root + "proc/meminfo"))) {
-    lines.push_back(FormatString(6020, memory->totalKB));
-    lines.push_back(FormatString(6030, memory->availableKB));
-    lines.push_back(FormatString(6040, memory->swapTotalKB));
-    lines.push_back(FormatString(6050, memory->swapFreeKB));
+    lines.push_back(FormatString(brannock::Text::SYS_PHYSICAL_TOTAL, memory->totalKB));
+    lines.push_back(FormatString(brannock::Text::SYS_PHYSICAL_FREE, memory->availableKB));
+    lines.push_back(FormatString(brannock::Text::SYS_PAGING_TOTAL, memory->swapTotalKB));
+    lines.push_back(FormatString(brannock::Text::SYS_PAGING_FREE, memory->swapFreeKB));
   } else {
-    for (unsigned id : {6150u, 6160u, 6170u, 6180u}) lines.push_back(LoadString(id));
+    for (unsigned id : {brannock::Text::SYS_PHYSICAL_TOTAL_UNAVAILABLE, brannock::Text::SYS_PHYSICAL_FREE_UNAVAILABLE, brannock::Text::SYS_PAGING_TOTAL_UNAVAILABLE, brannock::Text::SYS_PAGING_FREE_UNAVAILABLE}) lines.push_back(LoadString(id));
   }
 
   struct statvfs fs {};
@@ -109,24 +109,24 @@ std::vector<std::string> SystemInfoLines(const std::string& appName, const std::
     const long long totalMB = static_cast<long long>(fs.f_blocks * unit / (1024 * 1024));
     const long long freeMB = static_cast<long long>(fs.f_bavail * unit / (1024 * 1024));
     const std::string mount = MountPointOf(programPath);
-    lines.push_back(FormatString(6060, totalMB, mount.c_str()));
-    lines.push_back(FormatString(6070, freeMB, mount.c_str()));
+    lines.push_back(FormatString(brannock::Text::SYS_DISK_TOTAL, totalMB, mount.c_str()));
+    lines.push_back(FormatString(brannock::Text::SYS_DISK_FREE, freeMB, mount.c_str()));
   } else {
-    lines.push_back(LoadString(6080));
-    lines.push_back(LoadString(6090));
+    lines.push_back(LoadString(brannock::Text::SYS_DISK_TOTAL_UNAVAILABLE));
+    lines.push_back(LoadString(brannock::Text::SYS_DISK_FREE_UNAVAILABLE));
   }
 
   std::string os = ParseOsRelease(ReadFile(root + "etc/os-release"));
   if (os.empty()) os = ParseOsRelease(ReadFile(root + "usr/lib/os-release"));
-  if (os.empty()) os = LoadString(6110);
-  lines.push_back(FormatString(6100, os.c_str()));
+  if (os.empty()) os = LoadString(brannock::Text::SYS_OS_UNKNOWN);
+  lines.push_back(FormatString(brannock::Text::SYS_OS, os.c_str()));
   struct utsname uts {};
   if (uname(&uts) == 0) {
     int major = 0, minor = 0;
     std::sscanf(uts.release, "%d.%d", &major, &minor);
-    lines.push_back(FormatString(6120, uts.sysname, uts.release));
-    lines.push_back(FormatString(6130, major));
-    lines.push_back(FormatString(6140, minor));
+    lines.push_back(FormatString(brannock::Text::SYS_KERNEL, uts.sysname, uts.release));
+    lines.push_back(FormatString(brannock::Text::SYS_MAJOR_VERSION, major));
+    lines.push_back(FormatString(brannock::Text::SYS_MINOR_VERSION, minor));
   }
   return lines;
 }

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "kernel/forward/KWXFormat.h"
+#include "kernel/session/ResultCodes.h"
 
 using KWX::b_HasPrefix;
 
@@ -41,7 +42,7 @@ namespace KWXBack {
 void sv_Explode(const std::vector<std::string>& lines, std::size_t first, CQ_KWXTokens& tokens) {
   for (std::size_t k = first; k < lines.size(); ++k) {
     for (const KWX::st_Token& token : KWX::sast_Tokenize(lines[k])) {
-      if (token.et_Kind == KWX::TOKEN_UNCLOSED_TAG) throw 6;
+      if (token.et_Kind == KWX::TOKEN_UNCLOSED_TAG) throw Result::DAMAGED;
       if (token.et_Kind == KWX::TOKEN_TAG && token.cs_Text.size() > 2 && token.cs_Text[1] == '#') {
         std::string tag = "<";
         tag.append(token.cs_Text.substr(2));
@@ -67,7 +68,7 @@ void sv_MoveMarkers(CQ_KWXTokens& tokens) {
       const std::string_view close = b_HasPrefix(t, KWX::PREFIX_MK) ? KWX::TAG_MK_CLOSE : KWX::TAG_IMK_CLOSE;
       std::size_t j = k + 1;
       while (j < n && tokens[j] != close) ++j;
-      if (j == n) throw 6;
+      if (j == n) throw Result::DAMAGED;
       blocks.try_emplace(t, Block{k, j + 1});
       k = j;
     } else if (IsPlaceholder(t)) {
@@ -102,6 +103,21 @@ void sv_MoveMarkers(CQ_KWXTokens& tokens) {
     out.push_back(std::move(tokens[k]));
   }
   tokens.swap(out);
+}
+
+CQ_KWXTokens sco_JoinedTextRuns(const CQ_KWXTokens& tokens, std::size_t begin, std::size_t end) {
+  CQ_KWXTokens out;
+  bool lastText = false;
+  for (std::size_t k = begin; k < end; ++k) {
+    const bool text = !sb_IsTag(tokens[k]);
+    if (text && lastText) {
+      out.back() += tokens[k];
+    } else {
+      out.push_back(tokens[k]);
+    }
+    lastText = text;
+  }
+  return out;
 }
 
 }  // namespace KWXBack
@@ -188,7 +204,7 @@ void CQ_KWXBlockCollector::v_CollectFrom(const CQ_KWXTokens& tokens, CQ_KWXToken
       m_amapBlocks[done.kind].try_emplace(std::move(done.id), std::move(done.lines));
     }
   }
-  if (!stack.empty()) throw 8;
+  if (!stack.empty()) throw Result::UNEXPECTED_END;
 }
 
 const CQ_KWXTokens* CQ_KWXBlockCollector::pcco_Find(ET_BlockKind kind, const std::string& id) const {

@@ -49,6 +49,10 @@ OSTRAKON_API void sv_MoveMarkers(CQ_KWXTokens& tokens);
 // True for a tag token (begins with "<" and ends with ">").
 inline bool sb_IsTag(std::string_view token) { return token.size() >= 2 && token.front() == '<' && token.back() == '>'; }
 
+// The tokens [begin, end) with adjacent text runs joined, for comparing
+// texts however their lines were broken.
+OSTRAKON_API CQ_KWXTokens sco_JoinedTextRuns(const CQ_KWXTokens& tokens, std::size_t begin, std::size_t end);
+
 // The identifier of an identifier tag: "12" for "<tr 12>" with prefix
 // "<tr ".
 inline std::string_view scs_TagArgument(std::string_view tag, std::string_view prefix) {
@@ -100,7 +104,6 @@ class OSTRAKON_API CQ_KWXBlockCollector {
   // Collects the block opened at tokens[open]; returns one past its end.
   // owned: the list itself when its tokens may be moved from once read.
   void v_CollectFrom(const CQ_KWXTokens& tokens, CQ_KWXTokens* owned);
-  std::size_t n_CollectBlock(const CQ_KWXTokens& tokens, std::size_t open, ET_BlockKind kind, CQ_KWXTokens* outer);
 
   std::unordered_map<std::string, CQ_KWXTokens> m_amapBlocks[BLOCK_KIND_COUNT];
   std::unordered_map<std::string, CQ_KWXTokens> m_mapMarkers;

@@ -26,6 +26,7 @@
 #include "System/Export.h"
 #include "kernel/backward/RTFReader.h"
 #include "kernel/session/ExtStringList.h"
+#include "kernel/session/ResultCodes.h"
 
 class CQ_Morvane_Communication;
 
@@ -45,18 +46,18 @@ class OSTRAKON_API CQ_KWXReader {
  public:
   // Result codes of reading and header validation.
   enum : int {
-    KWX_MISSING_HEADER_LINE = 8,  // fewer than six lines (or none at all)
-    KWX_NOT_KWX = 2080,           // the first line is no KWX header
-    KWX_MORE_RECENT = 5070,       // made by a more recent version
-    KWX_PREVIOUS = 5120,          // made by a previous version
-    KWX_INTERLEAF = 6000,         // made for Interleaf
-    KWX_BAD_CHARSET = 6010,       // no valid <sourcecharset> line
-    KWX_BAD_LANGUAGE_LINE = 6020, // no valid <sourcelanguage> line
-    KWX_BAD_HYPHENATION = 6030,   // no valid <sourcehyphenation> line
-    KWX_BAD_SOURCE_PATH = 6040,   // no valid <sourcepath> line
-    KWX_UNKNOWN_LANGUAGE = 6050,  // the language name is not known
-    KWX_BAD_QUOTES = 7000,        // no valid <sourcequotes> line
-    KWX_VERSION_MISMATCH = 10040, // verifier: the pair's versions differ
+    KWX_MISSING_HEADER_LINE = Result::UNEXPECTED_END,  // fewer than six lines (or none at all)
+    KWX_NOT_KWX = Result::NOT_KWX,           // the first line is no KWX header
+    KWX_MORE_RECENT = Result::KWX_MORE_RECENT,       // made by a more recent version
+    KWX_PREVIOUS = Result::KWX_PREVIOUS,          // made by a previous version
+    KWX_INTERLEAF = Result::KWX_FOR_INTERLEAF,         // made for Interleaf
+    KWX_BAD_CHARSET = Result::KWX_NO_CHARSET,       // no valid <sourcecharset> line
+    KWX_BAD_LANGUAGE_LINE = Result::KWX_NO_LANGUAGE, // no valid <sourcelanguage> line
+    KWX_BAD_HYPHENATION = Result::KWX_NO_HYPHENATION,   // no valid <sourcehyphenation> line
+    KWX_BAD_SOURCE_PATH = Result::KWX_NO_SOURCE_PATH,   // no valid <sourcepath> line
+    KWX_UNKNOWN_LANGUAGE = Result::KWX_UNKNOWN_LANGUAGE,  // the language name is not known
+    KWX_BAD_QUOTES = Result::KWX_NO_QUOTES,        // no valid <sourcequotes> line
+    KWX_VERSION_MISMATCH = Result::KWX_VERSION_MISMATCH, // verifier: the pair's versions differ
   };
 
   // Values of the version number (and of the session's KWX version field).

@@ -22,17 +22,12 @@
 #include "kernel/forward/MIFToKWXConverter.h"
 #include "kernel/forward/MIFUnicode.h"
 #include "kernel/session/CommunicationFrame.h"
+#include "kernel/session/ResultCodes.h"
 #include "kernel/verifier/VarnelVerification.h"
 
 namespace {
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-  }
-  return true;
-}
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) { return KWX::b_EqualsIgnoringCase(a, b); }
 
 // Sets the session's character set and source hyphenation for one file and
 // restores them when the file is done.
@@ -115,17 +110,9 @@ void CQ_KWXToMIFConverter::sv_AddFixedEntries(CQ_TagMap& tags, const std::string
   add(std::string(KWX::TAG_IMK), "<Marker\n<MType 2>\n<MText `'>\n");
   add(std::string(KWX::TAG_IMK_CLOSE), "> # end of Marker\n");
   add(std::string(KWX::TAG_MK_CLOSE), "> # end of Marker\n");
-  for (const char* closing : {"<:/cs>", "<:/fc>", "<:/b>", "<:/i>", "<:/bi>", "<:/c>", "<:/c1>", "<:/c2>", "<:/s>"}) {
-    add(closing, "<Font\n<FTag `'>\n> # end of Font\n");
-  }
+  for (std::string_view closing : KWX::FONT_CLOSING_TAGS) add(std::string(closing), "<Font\n<FTag `'>\n> # end of Font\n");
   add("<:/df>", FontChange("VarnelDummy"));
-  add("<:b>", FontChange("VarnelBold"));
-  add("<:i>", FontChange("VarnelItalic"));
-  add("<:bi>", FontChange("VarnelBoldItalic"));
-  add("<:c>", FontChange("VarnelNormal"));
-  add("<:c1>", FontChange("VarnelCourierNew"));
-  add("<:c2>", FontChange("VarnelArial"));
-  add("<:s>", FontChange("VarnelSmallCaps"));
+  for (const KWX::st_VarnelFont& v : KWX::VARNEL_FONTS) add(std::string(v.sv_Tag), FontChange(v.sv_Font));
   const CQ_MIFEscaping escaping(false, 1252);
   for (const char* tag : {"<:dh>", "<:nh>", "<:sh>", "<:t>", "<:hr>", "<:ns>", "<:hs>", "<:ts>", "<:ens>", "<:ems>",
                           "<:hh>", "<:lt>", "<:gt>", "<:lq>", "<:rq>", "<:ldq>", "<:rdq>", "<:flq>", "<:frq>",
@@ -153,14 +140,12 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
   const std::string extension = session.lpsz_GetCurrentFileExtension();
 
   // 1. The ancillary file is converted only through its documents.
-  if (EqualsIgnoringCase(name, "ancillary")) throw 6060;
+  if (EqualsIgnoringCase(name, "ancillary")) throw Result::ANCILLARY_ALONE;
   v_Step();
 
   // 2. The translated file, in the target's code page.
   const std::string translatedPath = std::string(session.lpsz_GetTranslatedFilesPath()) + name + extension;
-  int codePage = session.i_GetTargetCodePage();
-  if (codePage == 0) codePage = session.i_GetSourceCodePage();
-  if (codePage == 0) codePage = 1252;
+  const int codePage = session.i_TargetTextCodePage();
   std::vector<std::string> lines;
   std::vector<st_UnrepresentableCharacter> unrepresentable;
   CQ_KWXReader::sv_ReadKWXLines(translatedPath, extension, lines, codePage, &unrepresentable);
@@ -232,7 +217,7 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
     // The section lies between its file tags.
     if (sectionTokens.empty() || !KWX::b_HasPrefix(sectionTokens.front(), "<file ") ||
         !KWX::b_HasPrefix(sectionTokens.back(), "</file ")) {
-      throw 6;
+      throw Result::DAMAGED;
     }
     KWXBack::sv_MoveMarkers(sectionTokens);
   }

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <stdexcept>
 
 #include "kernel/forward/KWXFormat.h"
@@ -26,19 +27,16 @@ namespace {
 
 constexpr std::string_view kEmptyFont[] = {"<Font", "<FTag `'>", "> # end of Font"};
 
-struct VarnelFont {
-  std::string_view tag;
-  std::string_view font;
-};
+// An empty autonumber string: the forward conversion gives it no tag, so it
+// does not decide whether the tags still stand for the ORG statements.
+bool IsEmptyNumString(std::string_view line) {
+  std::string_view text;
+  return HasKeyword(line, "PgfNumString") && MIFSyntax::StringValueView(line, text) && text.empty();
+}
 
-constexpr VarnelFont kVarnelFonts[] = {
-    {"<:b>", "VarnelBold"},      {"<:i>", "VarnelItalic"},          {"<:bi>", "VarnelBoldItalic"},
-    {"<:c>", "VarnelNormal"},    {"<:c1>", "VarnelCourierNew"},     {"<:c2>", "VarnelArial"},
-    {"<:s>", "VarnelSmallCaps"},
-};
-
-constexpr std::string_view kClosingTags[] = {"<:/cs>", "<:/fc>", "<:/b>",  "<:/i>", "<:/bi>",
-                                             "<:/c>",  "<:/c1>", "<:/c2>", "<:/s>"};
+using VarnelFont = KWX::st_VarnelFont;
+constexpr const auto& kVarnelFonts = KWX::VARNEL_FONTS;
+constexpr const auto& kClosingTags = KWX::FONT_CLOSING_TAGS;
 
 struct CharName {
   unsigned char code;
@@ -103,18 +101,7 @@ bool IsMarkerOpening(std::string_view t) {
 // Tokens with adjacent text runs joined, for comparing texts however
 // their lines were broken.
 CQ_KWXTokens Joined(const CQ_KWXTokens& tokens, std::size_t begin, std::size_t end) {
-  CQ_KWXTokens out;
-  bool lastText = false;
-  for (std::size_t k = begin; k < end; ++k) {
-    const bool text = !KWXBack::sb_IsTag(tokens[k]);
-    if (text && lastText) {
-      out.back() += tokens[k];
-    } else {
-      out.push_back(tokens[k]);
-    }
-    lastText = text;
-  }
-  return out;
+  return KWXBack::sco_JoinedTextRuns(tokens, begin, end);
 }
 
 const std::string* Find(const CQ_TagMap& tags, const std::string& tag) {
@@ -487,13 +474,13 @@ class CQ_MIFBlockBuilder::CWriter {
 
   static bool IsVarnelTag(std::string_view t) {
     for (const VarnelFont& v : kVarnelFonts) {
-      if (t == v.tag) return true;
+      if (t == v.sv_Tag) return true;
     }
     return false;
   }
   static std::string_view VarnelName(std::string_view t) {
     for (const VarnelFont& v : kVarnelFonts) {
-      if (t == v.tag) return v.font;
+      if (t == v.sv_Tag) return v.sv_Font;
     }
     return {};
   }
@@ -807,11 +794,12 @@ void CQ_MIFBlockBuilder::v_Paragraph(const CQ_KWXTokens& t, std::size_t begin, s
   if (org) {
     // The ORG statements when the tags still stand for them: same lines
     // but the Unique statement, whatever their order.
-    CQ_MIFLines mine = header;
+    CQ_MIFLines mine;
+    std::copy_if(header.begin(), header.end(), std::back_inserter(mine), [](const std::string& l) { return !IsEmptyNumString(l); });
     mine.insert(mine.end(), number.begin(), number.end());
     CQ_MIFLines theirs;
     for (const std::string& l : org->lst_Header) {
-      if (!HasKeyword(l, "Unique")) theirs.push_back(l);
+      if (!HasKeyword(l, "Unique") && !IsEmptyNumString(l)) theirs.push_back(l);
     }
     std::sort(mine.begin(), mine.end());
     std::sort(theirs.begin(), theirs.end());

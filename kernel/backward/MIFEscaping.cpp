@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "kernel/forward/KWXFormat.h"
 #include "kernel/forward/TextConverter.h"
 
 namespace {
@@ -98,15 +99,8 @@ bool StartsLikeEscapedBackslash(std::string_view text) {
 
 bool IsControl(unsigned char b) { return b < 0x20 || b == 0x7F; }
 
-bool IsHexDigit(unsigned char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
-int HexValue(unsigned char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return c - 'A' + 10;
-}
+using KWX::b_IsHexDigit;
+using KWX::i_HexValue;
 
 }  // namespace
 
@@ -240,8 +234,8 @@ std::size_t CQ_MIFEscaping::sn_CountUnits(std::string_view raw) {
     if (next == 'x' || next == 'X') {
       std::size_t j = i + 2;
       int value = 0;
-      while (j < n && j < i + 10 && IsHexDigit(static_cast<unsigned char>(raw[j]))) {
-        value = value * 16 + HexValue(static_cast<unsigned char>(raw[j]));
+      while (j < n && j < i + 10 && b_IsHexDigit(static_cast<unsigned char>(raw[j]))) {
+        value = value * 16 + i_HexValue(static_cast<unsigned char>(raw[j]));
         ++j;
       }
       if (j == i + 2 || value > 0xFF) {

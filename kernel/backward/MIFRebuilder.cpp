@@ -15,6 +15,7 @@
 #include "kernel/forward/MIFLineReader.h"
 #include "kernel/session/Communication.h"
 #include "kernel/session/KernelStrings.h"
+#include "kernel/session/ResultCodes.h"
 
 using KWX::b_HasPrefix;
 using MIFSyntax::HasKeyword;
@@ -65,26 +66,11 @@ constexpr FootnoteString kFootnoteStrings[] = {
 
 constexpr std::string_view kLanguageKeywords[] = {"PgfLanguage", "FLanguage", "DLanguage", "TLLanguage"};
 
-std::string RawValue(std::string_view line) {
-  std::string raw;
-  if (!MIFSyntax::StringValue(line, raw)) raw = std::string(MIFSyntax::Value(line));
-  return raw;
-}
+std::string RawValue(std::string_view line) { return std::string(MIFSyntax::RawValue(line)); }
 
 // Tokens with adjacent text runs joined.
 CQ_KWXTokens Joined(const CQ_KWXTokens& tokens, std::size_t begin, std::size_t end) {
-  CQ_KWXTokens out;
-  bool lastText = false;
-  for (std::size_t k = begin; k < end; ++k) {
-    const bool text = !KWXBack::sb_IsTag(tokens[k]);
-    if (text && lastText) {
-      out.back() += tokens[k];
-    } else {
-      out.push_back(tokens[k]);
-    }
-    lastText = text;
-  }
-  return out;
+  return KWXBack::sco_JoinedTextRuns(tokens, begin, end);
 }
 
 // The direct children of the block [open, end) (its closer excluded).
@@ -394,7 +380,7 @@ void CQ_MIFRebuilder::v_Pass(CQ_MIFLineReader& reader) {
     block.v_Clear();
     block.v_Add(line, depth);
     while (depth > 0) {
-      if (!reader.b_ReadLineView(line)) throw 8;
+      if (!reader.b_ReadLineView(line)) throw Result::UNEXPECTED_END;
       const int net = NetDepth(line);
       depth += net;
       block.v_Add(line, net);
@@ -496,7 +482,7 @@ void CQ_MIFRebuilder::v_TextFlow(const CQ_MIFBlockLines& block) {
     const auto ranges = tokens ? CQ_MIFBlockBuilder::sast_SplitParagraphs(*tokens, 1, tokens->size() - 1)
                                : std::vector<std::pair<std::size_t, std::size_t>>();
     if (ranges.empty()) {
-      v_Warn(1430, column.cs_ID);
+      v_Warn(Msg::BACK_WARN_TEXT_BOX_DELETED, column.cs_ID);
       for (std::size_t p = first; p < first + count; ++p) orgColumns(p, orphans);
       continue;
     }
@@ -697,7 +683,7 @@ void CQ_MIFRebuilder::v_Table(const CQ_MIFBlockLines& block, std::size_t begin, 
   }
   const CQ_KWXTokens* tokens = m_stIn.pcco_Translated->pcco_FindContent(CQ_KWXBlockCollector::BLOCK_TB, id);
   if (!tokens) {
-    v_Warn(1420, id);
+    v_Warn(Msg::BACK_WARN_TABLE_DELETED, id);
     return;
   }
   const ParsedTable table(*tokens);
@@ -796,7 +782,7 @@ void CQ_MIFRebuilder::v_TextLine(const CQ_MIFBlockLines& block, std::size_t begi
   const CQ_KWXTokens* tokens = m_stIn.pcco_Translated->pcco_FindContent(CQ_KWXBlockCollector::BLOCK_TS, id);
   if (!tokens) {
     if (m_stIn.pcco_Source->pcco_FindContent(CQ_KWXBlockCollector::BLOCK_TS, id)) {
-      v_Warn(1440, id);
+      v_Warn(Msg::BACK_WARN_TEXT_STRING_DELETED, id);
     } else {
       // No text in the source either: nothing was deleted.
       v_EmitAll(block, begin, end);

@@ -15,28 +15,8 @@ using KWX::b_HasPrefix;
 
 namespace {
 
-struct VarnelBlock {
-  std::string_view tag;
-  std::string_view block;
-};
-
-constexpr VarnelBlock kVarnelBlocks[] = {
-    {"<:b>", "<VarnelBold\\>"},           {"<:i>", "<VarnelItalic\\>"},       {"<:bi>", "<VarnelBoldItalic\\>"},
-    {"<:s>", "<VarnelSmallCaps\\>"},      {"<:c>", "<VarnelNormal\\>"},       {"<:c1>", "<VarnelCourierNew\\>"},
-    {"<:c2>", "<VarnelArial\\>"},
-};
-
-constexpr std::string_view kClosingFormats[] = {"<:/cs>", "<:/b>", "<:/i>", "<:/bi>", "<:/s>",
-                                                "<:/c>",  "<:/c1>", "<:/c2>", "<:/fc>"};
-
 // The name between the first two double quotes of a tag.
-std::string_view QuotedName(std::string_view tag) {
-  const std::size_t open = tag.find('"');
-  if (open == std::string_view::npos) return {};
-  const std::size_t close = tag.find('"', open + 1);
-  if (close == std::string_view::npos) return {};
-  return tag.substr(open + 1, close - open - 1);
-}
+std::string_view QuotedName(std::string_view tag) { return KWX::sv_QuotedName(tag); }
 
 // A character format written inside a string: <:cs "X"> without a number.
 bool IsUnnumberedFormat(std::string_view tag) {
@@ -152,14 +132,14 @@ std::string CQ_MIFTextWriter::ccs_Write(const CQ_KWXTokens& tokens, std::size_t 
     }
     if (m_rcoEscaping.b_CharacterTag(token, out)) continue;
     bool done = false;
-    for (const VarnelBlock& v : kVarnelBlocks) {
-      if (token == v.tag) {
-        out.append(v.block);
+    for (const KWX::st_VarnelFont& v : KWX::VARNEL_FONTS) {
+      if (token == v.sv_Tag) {
+        out.append("<").append(v.sv_Font).append("\\>");
         done = true;
         break;
       }
     }
-    for (std::string_view closing : kClosingFormats) {
+    for (std::string_view closing : KWX::FONT_CLOSING_TAGS) {
       if (!done && token == closing) {
         out.append(defaultFont);
         done = true;

@@ -112,10 +112,6 @@ void sv_PseudoTranslateFile(const std::string& inPath, const std::string& outPat
   for (const std::string& line : lines) translated.push_back(ccs_PseudoTranslateLine(line, options.i_SourceCodePage));
   bool rtf = extension.size() == 4;
   for (std::size_t i = 0; rtf && i < 4; ++i) rtf = std::tolower(static_cast<unsigned char>(extension[i])) == ".rtf"[i];
-  if (rtf) {
-    CQ_KWXRTFWriter::sv_PrepareAndWrite(outPath, translated, options.b_A4, options.i_SourceCodePage,
-                                        options.i_TargetCodePage, true);
-  } else {
-    CQ_KWXTextWriter::sv_Write(outPath, translated);
-  }
+  CQ_KWXRTFWriter::sv_WriteTextOrRTF(outPath, translated, rtf, options.b_A4, options.i_SourceCodePage,
+                                     options.i_TargetCodePage);
 }

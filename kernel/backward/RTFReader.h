@@ -59,6 +59,7 @@
 
 #include "System/Export.h"
 #include "kernel/session/ExtStringList.h"
+#include "kernel/session/ResultCodes.h"
 
 // A character of the RTF text that the text's code page cannot hold.
 struct OSTRAKON_API st_UnrepresentableCharacter {
@@ -69,9 +70,9 @@ struct OSTRAKON_API st_UnrepresentableCharacter {
 class OSTRAKON_API CQ_RTFReader {
  public:
   enum : int {
-    RTF_NOT_RTF = 5010,
-    RTF_PARSER_ERROR = 5020,
-    RTF_EMPTY_FILE = 5050,
+    RTF_NOT_RTF = Result::NOT_RTF,
+    RTF_PARSER_ERROR = Result::RTF_PARSER_ERROR,
+    RTF_EMPTY_FILE = Result::RTF_EMPTY_FILE,
   };
 
   // Why the last read raised RTF_PARSER_ERROR (for diagnostics and tests).

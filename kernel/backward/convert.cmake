@@ -9,4 +9,5 @@ list(APPEND KERNEL_SOURCES
   backward/MIFRebuilder.cpp
   backward/KWXToMIFConverter.cpp
   backward/PseudoTranslation.cpp
+  session/PseudoTranslationRun.cpp
 )

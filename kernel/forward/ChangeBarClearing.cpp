@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "System/Platform/FileException.h"
+#include "kernel/session/ResultCodes.h"
 
 namespace {
 
@@ -77,7 +78,7 @@ std::size_t CQ_ChangeBarClearing::sz_ClearFile(const std::string& source, const 
   if (!in) Platform::CQ_FileException::ThrowOsError(errno ? errno : ENOENT, source);
   const std::string mif((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (in.bad()) Platform::CQ_FileException::ThrowOsError(EIO, source);
-  if (mif.compare(0, 9, "<MIFFile ") != 0) throw 2000;
+  if (mif.compare(0, 9, "<MIFFile ") != 0) throw Result::NOT_MIF;
 
   std::size_t cleared = 0;
   const std::string copy = scs_Clear(mif, &cleared);

@@ -55,7 +55,6 @@ class OSTRAKON_API CQ_KWXFileWriter {
   // See Platform::CQ_TemporaryFile::v_CheckDestination.
   void v_CheckDestination() { m_coFile.v_CheckDestination(); }
 
-  const std::string& rcs_GetPath() const { return m_strPath; }
 
  private:
   void v_Flush();

@@ -192,6 +192,14 @@ std::string ccs_MakeQuotedTag(std::string_view prefix, std::string_view name) {
   return tag;
 }
 
+std::string_view sv_QuotedName(std::string_view tag, bool untilEnd) {
+  const std::size_t open = tag.find('"');
+  if (open == std::string_view::npos) return {};
+  const std::size_t close = tag.find('"', open + 1);
+  if (close == std::string_view::npos) return untilEnd ? tag.substr(open + 1) : std::string_view();
+  return tag.substr(open + 1, close - open - 1);
+}
+
 std::string ccs_MakeBuildingBlockTag(std::string_view name) { return ccs_MakeQuotedTag(PREFIX_BB, name); }
 
 std::string ccs_BuildingBlockMIF(std::string_view name) {

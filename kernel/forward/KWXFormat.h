@@ -357,6 +357,11 @@ OSTRAKON_API std::string ccs_MakeIdTag(std::string_view prefix, std::string_view
 // ">": ccs_MakeQuotedTag(PREFIX_PAGE, "3") gives "<page \"3\">".
 OSTRAKON_API std::string ccs_MakeQuotedTag(std::string_view prefix, std::string_view name);
 
+// The name between the first two double quotes of a tag: "3" for
+// "<page \"3\">". Empty without a quote; without a closing quote empty,
+// or with untilEnd the rest of the tag after the opening quote.
+OSTRAKON_API std::string_view sv_QuotedName(std::string_view tag, bool untilEnd = false);
+
 // <bb "NAME"> and its counterpart, the MIF comment "# NAME\n".
 OSTRAKON_API std::string ccs_MakeBuildingBlockTag(std::string_view name);
 OSTRAKON_API std::string ccs_BuildingBlockMIF(std::string_view name);
@@ -408,6 +413,27 @@ OSTRAKON_API const std::vector<st_TagPair>& sast_FixedTagPairs();
 // ---------------------------------------------------------------------------
 // Recognising tags
 // ---------------------------------------------------------------------------
+
+// An ASCII hexadecimal digit, and its value (for such a digit only).
+inline bool b_IsHexDigit(unsigned char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+inline int i_HexValue(unsigned char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return c - 'A' + 10;
+}
+
+// The same text but for the letter case of ASCII letters.
+inline bool b_EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const auto x = static_cast<unsigned char>(a[i]);
+    const auto y = static_cast<unsigned char>(b[i]);
+    if ((x >= 'A' && x <= 'Z' ? x + 32 : x) != (y >= 'A' && y <= 'Z' ? y + 32 : y)) return false;
+  }
+  return true;
+}
 
 // True when text begins with an external tag: "<" followed by a letter or
 // "/" (also "<#", the form in which translators add external tags).
@@ -514,5 +540,20 @@ OSTRAKON_API CQ_StringList lst_JoinLines(const CQ_StringList& pieces);
 OSTRAKON_API CQ_StringList lst_JoinLines(const std::vector<std::string>& pieces);
 // The lines of a converted piece list, in compact form.
 OSTRAKON_API CQ_KWXLines co_JoinLines(const CQ_KWXPieceList& pieces);
+
+// The font tags of a translation and the character formats the back
+// conversion gives them ("VarnelBold" for <:b>, ...).
+struct st_VarnelFont {
+  std::string_view sv_Tag;
+  std::string_view sv_Font;
+};
+inline constexpr st_VarnelFont VARNEL_FONTS[] = {
+    {"<:b>", "VarnelBold"},   {"<:i>", "VarnelItalic"},         {"<:bi>", "VarnelBoldItalic"}, {"<:c>", "VarnelNormal"},
+    {"<:c1>", "VarnelCourierNew"}, {"<:c2>", "VarnelArial"}, {"<:s>", "VarnelSmallCaps"},
+};
+// The closing tags that restore the paragraph's default font: those of the
+// font tags, of character styles and of font changes.
+inline constexpr std::string_view FONT_CLOSING_TAGS[] = {"<:/cs>", "<:/fc>", "<:/b>",  "<:/i>", "<:/bi>",
+                                                         "<:/c>",  "<:/c1>", "<:/c2>", "<:/s>"};
 
 }  // namespace KWX

@@ -10,6 +10,7 @@
 #include <limits>
 
 #include "kernel/forward/KWXFormat.h"
+#include "kernel/session/ResultCodes.h"
 
 namespace {
 
@@ -98,7 +99,7 @@ std::uint32_t sn_KWXPieceKinds(std::string_view p) {
 }
 
 st_KWXPiece CQ_KWXPieceList::st_Make(std::string_view text) {
-  if (text.size() > std::numeric_limits<std::uint32_t>::max()) throw 6;
+  if (text.size() > std::numeric_limits<std::uint32_t>::max()) throw Result::DAMAGED;
   if (m_vecChunks.empty() || m_nChunkSize - m_nUsed < text.size()) {
     std::size_t size = std::min(std::max(m_nHeld, m_nFirstChunk), MAX_CHUNK_SIZE);
     if (text.size() > size) size = text.size();

@@ -16,6 +16,7 @@
 
 #include "kernel/forward/KWXFormat.h"
 #include "kernel/forward/KWXTagTables.h"
+#include "kernel/session/ResultCodes.h"
 
 using KWX::b_HasPrefix;
 
@@ -53,7 +54,7 @@ void MoveBlocks(CQ_KWXPieceList& list, CQ_KWXPieces& out, std::uint32_t openKind
           break;
         }
       }
-      if (j == n) throw 6;
+      if (j == n) throw Result::DAMAGED;
       out.push_back(list.st_Make(placeholder(p.sv())));
       held.insert(held.end(), pieces.begin() + static_cast<std::ptrdiff_t>(k),
                   pieces.begin() + static_cast<std::ptrdiff_t>(j) + 1);
@@ -68,24 +69,18 @@ void MoveBlocks(CQ_KWXPieceList& list, CQ_KWXPieces& out, std::uint32_t openKind
   pieces.swap(out);
 }
 
-bool IsFontChange(const std::string& p) {
+bool IsFontChange(std::string_view p) {
   return b_HasPrefix(p, KWX::PREFIX_CS) || b_HasPrefix(p, KWX::PREFIX_FC) || p == KWX::TAG_CS_CLOSE ||
          p == KWX::TAG_FC_CLOSE;
 }
 
-bool IsElementTag(const std::string& p) {
+bool IsElementTag(std::string_view p) {
   return b_HasPrefix(p, KWX::PREFIX_IEL) || b_HasPrefix(p, KWX::PREFIX_IEL_CLOSE) ||
          b_HasPrefix(p, KWX::PREFIX_IELF) || b_HasPrefix(p, KWX::PREFIX_IELF_CLOSE);
 }
 
 // The quoted name of a tag: the text between its first two double quotes.
-std::string_view QuotedName(std::string_view tag) {
-  const std::size_t open = tag.find('"');
-  if (open == std::string_view::npos) return {};
-  const std::size_t close = tag.find('"', open + 1);
-  if (close == std::string_view::npos) return {};
-  return tag.substr(open + 1, close - open - 1);
-}
+std::string_view QuotedName(std::string_view tag) { return KWX::sv_QuotedName(tag); }
 
 }  // namespace
 
@@ -102,12 +97,8 @@ void CQ_KWXPostProcessor::v_Run(CQ_KWXPieceList& pieces, bool structured, bool j
   v_PlaceIndexMarkers(pieces);
   v_BalanceConditions(pieces);
   v_CloseRuns(pieces);
-  if (!structured && !japaneseAlignment) return;
-  // The rarely used steps work on strings.
-  std::vector<std::string> strings = pieces.ast_Strings();
-  if (structured) v_ElementTags(strings);
-  if (japaneseAlignment) v_RegroupSortStrings(strings);
-  pieces = CQ_KWXPieceList::sco_FromStrings(strings);
+  if (structured) v_ElementTags(pieces);
+  if (japaneseAlignment) v_RegroupSortStrings(pieces);
 }
 
 void CQ_KWXPostProcessor::v_Run(std::vector<std::string>& pieces, bool structured, bool japaneseAlignment) {
@@ -128,6 +119,8 @@ MORVANE_STRING_STEP(v_PlaceMarkers)
 MORVANE_STRING_STEP(v_PlaceIndexMarkers)
 MORVANE_STRING_STEP(v_BalanceConditions)
 MORVANE_STRING_STEP(v_CloseRuns)
+MORVANE_STRING_STEP(v_ElementTags)
+MORVANE_STRING_STEP(v_RegroupSortStrings)
 #undef MORVANE_STRING_STEP
 
 void CQ_KWXPostProcessor::v_PlaceFootnotes(CQ_KWXPieceList& pieces) {
@@ -255,18 +248,19 @@ void CQ_KWXPostProcessor::v_CloseRuns(CQ_KWXPieceList& list) {
   pieces.swap(out);
 }
 
-void CQ_KWXPostProcessor::v_ElementTags(std::vector<std::string>& pieces) {
+void CQ_KWXPostProcessor::v_ElementTags(CQ_KWXPieceList& list) {
+  CQ_KWXPieces& pieces = list.rco_Pieces();
   const std::size_t n = pieces.size();
   // Element ranges within one segment that hold a font change.
   for (std::size_t k = 0; k < n; ++k) {
-    if (!b_HasPrefix(pieces[k], KWX::PREFIX_IEL)) continue;
-    const std::string name(QuotedName(pieces[k]));
+    if (!b_HasPrefix(pieces[k].sv(), KWX::PREFIX_IEL)) continue;
+    const std::string name(QuotedName(pieces[k].sv()));
     const std::string closing = KWX::ccs_MakeQuotedTag(KWX::PREFIX_IEL_CLOSE, name);
     std::size_t depth = 0;
     bool fontChange = false;
     std::size_t j = k;
     for (; j < n; ++j) {
-      const std::string& p = pieces[j];
+      const std::string_view p = pieces[j].sv();
       if (j > k && KWX::b_IsExternalTag(p)) break;
       if (b_HasPrefix(p, KWX::PREFIX_IEL) && QuotedName(p) == name) {
         ++depth;
@@ -276,27 +270,27 @@ void CQ_KWXPostProcessor::v_ElementTags(std::vector<std::string>& pieces) {
         fontChange = true;
       }
     }
-    if (j == n || pieces[j] != closing || !fontChange) continue;
-    const std::string_view* fragment = m_rcoTags.pcs_FindFragment(pieces[k]);
+    if (j == n || pieces[j].sv() != closing || !fontChange) continue;
+    const std::string_view* fragment = m_rcoTags.pcs_FindFragment(pieces[k].sv());
     const std::string_view* closingFragment = m_rcoTags.pcs_FindFragment(closing);
-    const std::string opening(fragment ? *fragment : std::string_view(pieces[k]));
-    pieces[k] = m_rcoTags.sv_TagForFragment(KWX::NUMBERED_ELF, name, opening);
+    const std::string opening(fragment ? *fragment : pieces[k].sv());
+    pieces[k] = list.st_Make(m_rcoTags.sv_TagForFragment(KWX::NUMBERED_ELF, name, opening));
     std::string elfClosing = KWX::ccs_MakeQuotedTag(KWX::PREFIX_IELF_CLOSE, name);
     m_rcoTags.b_Enter(elfClosing, closingFragment ? *closingFragment : closing);
-    pieces[j] = std::move(elfClosing);
+    pieces[j] = list.st_Make(elfClosing);
   }
   // Element tags between paragraphs: a run of element tags with an
   // external tag (or the start) before it and an external tag after it.
   std::vector<char> between(n, 0);
   for (std::size_t k = 0; k < n;) {
-    if (!IsElementTag(pieces[k])) {
+    if (!IsElementTag(pieces[k].sv())) {
       ++k;
       continue;
     }
     std::size_t j = k;
-    while (j < n && IsElementTag(pieces[j])) ++j;
-    const bool before = k == 0 || KWX::b_IsExternalTag(pieces[k - 1]);
-    const bool after = j < n && KWX::b_IsExternalTag(pieces[j]);
+    while (j < n && IsElementTag(pieces[j].sv())) ++j;
+    const bool before = k == 0 || KWX::b_IsExternalTag(pieces[k - 1].sv());
+    const bool after = j < n && KWX::b_IsExternalTag(pieces[j].sv());
     if (before && after) {
       for (std::size_t m = k; m < j; ++m) between[m] = 1;
     }
@@ -307,7 +301,7 @@ void CQ_KWXPostProcessor::v_ElementTags(std::vector<std::string>& pieces) {
   std::vector<std::pair<std::string, std::size_t>> open;
   std::vector<std::pair<std::size_t, std::size_t>> pairs;
   for (std::size_t k = 0; k < n; ++k) {
-    const std::string& p = pieces[k];
+    const std::string_view p = pieces[k].sv();
     const bool begins = b_HasPrefix(p, KWX::PREFIX_IEL) || b_HasPrefix(p, KWX::PREFIX_IELF);
     const bool ends = b_HasPrefix(p, KWX::PREFIX_IEL_CLOSE) || b_HasPrefix(p, KWX::PREFIX_IELF_CLOSE);
     if (begins) {
@@ -326,51 +320,52 @@ void CQ_KWXPostProcessor::v_ElementTags(std::vector<std::string>& pieces) {
   for (const auto& [b, e] : pairs) {
     if (!between[b] || !between[e]) continue;
     for (std::size_t k : {b, e}) {
-      const std::string_view* fragment = m_rcoTags.pcs_FindFragment(pieces[k]);
-      std::string external = KWX::ccs_ExternalElementForm(pieces[k]);
-      m_rcoTags.b_Enter(external, fragment ? *fragment : pieces[k]);
-      pieces[k] = std::move(external);
+      const std::string_view* fragment = m_rcoTags.pcs_FindFragment(pieces[k].sv());
+      const std::string external = KWX::ccs_ExternalElementForm(pieces[k].sv());
+      m_rcoTags.b_Enter(external, fragment ? *fragment : pieces[k].sv());
+      pieces[k] = list.st_Make(external);
     }
   }
 }
 
-void CQ_KWXPostProcessor::v_RegroupSortStrings(std::vector<std::string>& pieces) {
-  std::vector<std::string> out;
-  out.reserve(pieces.size() + 8);
-  std::vector<std::string> sortParts;  // of the entry being read
+void CQ_KWXPostProcessor::v_RegroupSortStrings(CQ_KWXPieceList& list) {
+  CQ_KWXPieces& pieces = list.rco_Pieces();
+  CQ_KWXPieces& out = rco_Output(pieces.size() + 8);
+  CQ_KWXPieces sortParts;  // of the entry being read
   bool inIndexMarker = false;
   bool inSortPart = false;
   auto endEntry = [&] {
-    for (std::string& p : sortParts) out.push_back(std::move(p));
+    out.insert(out.end(), sortParts.begin(), sortParts.end());
     sortParts.clear();
     inSortPart = false;
   };
-  for (std::string& p : pieces) {
+  for (const st_KWXPiece& piece : pieces) {
+    const std::string_view p = piece.sv();
     if (b_HasPrefix(p, KWX::PREFIX_IMK)) {
       inIndexMarker = true;
-      out.push_back(std::move(p));
+      out.push_back(piece);
       continue;
     }
     if (!inIndexMarker) {
-      out.push_back(std::move(p));
+      out.push_back(piece);
       continue;
     }
     if (p == KWX::TAG_IE || p == KWX::TAG_IMK_CLOSE) {
       endEntry();
       inIndexMarker = p != KWX::TAG_IMK_CLOSE;
-      out.push_back(std::move(p));
+      out.push_back(piece);
     } else if (p == KWX::TAG_SS) {
-      out.emplace_back(KWX::TAG_SO);
+      out.push_back(list.st_Make(KWX::TAG_SO));
       m_rcoTags.b_Enter(KWX::TAG_SO, "# Sort Order\n");
       inSortPart = true;
-      sortParts.push_back(std::move(p));
+      sortParts.push_back(piece);
     } else if (p == KWX::TAG_IL) {
       inSortPart = false;
-      out.push_back(std::move(p));
+      out.push_back(piece);
     } else if (inSortPart) {
-      sortParts.push_back(std::move(p));
+      sortParts.push_back(piece);
     } else {
-      out.push_back(std::move(p));
+      out.push_back(piece);
     }
   }
   endEntry();

@@ -24,9 +24,9 @@
 //
 // Every step is one forward pass over the list (linear in its length),
 // writing into a second list that is swapped with the first, so the steps
-// share two buffers; steps 1 to 4 move compact pieces and test their kind
-// bits (KWXPieceList.h). Tags made here are entered in the tag tables with
-// their counterparts.
+// share two buffers; every step moves compact pieces, and steps 1 to 4
+// test their kind bits (KWXPieceList.h). Tags made here are entered in the
+// tag tables with their counterparts.
 // A block without its closing tag raises 6.
 #pragma once
 
@@ -44,8 +44,8 @@ class OSTRAKON_API CQ_KWXPostProcessor {
   explicit CQ_KWXPostProcessor(CQ_KWXTagTables& tags) : m_rcoTags(tags) {}
 
   // All steps in order; structured and japaneseAlignment select steps 5
-  // and 6. Restarts the <:elf> counter. The compact form is the converter's;
-  // the string form runs the same steps on a copy.
+  // and 6. Restarts the <:elf> counter. Every step works on the compact
+  // form, the converter's; the string forms run the same steps on a copy.
   void v_Run(CQ_KWXPieceList& pieces, bool structured, bool japaneseAlignment);
   void v_Run(std::vector<std::string>& pieces, bool structured, bool japaneseAlignment);
 
@@ -54,6 +54,8 @@ class OSTRAKON_API CQ_KWXPostProcessor {
   void v_PlaceIndexMarkers(CQ_KWXPieceList& pieces);
   void v_BalanceConditions(CQ_KWXPieceList& pieces);
   void v_CloseRuns(CQ_KWXPieceList& pieces);
+  void v_ElementTags(CQ_KWXPieceList& pieces);
+  void v_RegroupSortStrings(CQ_KWXPieceList& pieces);
 
   void v_PlaceFootnotes(std::vector<std::string>& pieces);
   void v_PlaceMarkers(std::vector<std::string>& pieces);

@@ -16,6 +16,7 @@
 
 #include "kernel/forward/KWXFileWriter.h"
 #include "kernel/forward/KWXFormat.h"
+#include "kernel/forward/KWXTextWriter.h"
 
 namespace {
 
@@ -325,6 +326,15 @@ void CQ_KWXRTFWriter::sv_PrepareAndWrite(const std::string& path, const CQ_Strin
 void CQ_KWXRTFWriter::sv_PrepareAndWrite(const std::string& path, const KWX::CQ_KWXLines& lines, bool a4,
                                          int sourceCodePage, int targetCodePage, bool portrait) {
   PrepareAndWrite(path, lines, a4, sourceCodePage, targetCodePage, portrait);
+}
+
+void CQ_KWXRTFWriter::sv_WriteTextOrRTF(const std::string& path, const CQ_StringList& lines, bool rtf, bool a4,
+                                        int sourceCodePage, int targetCodePage) {
+  if (rtf) {
+    sv_PrepareAndWrite(path, lines, a4, sourceCodePage, targetCodePage, true);
+  } else {
+    CQ_KWXTextWriter::sv_Write(path, lines);
+  }
 }
 
 void CQ_KWXRTFWriter::sv_PrepareAndWriteTo(CQ_KWXFileWriter& file, const KWX::CQ_KWXLines& lines, bool a4,

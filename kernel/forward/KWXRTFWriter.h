@@ -106,4 +106,9 @@ class OSTRAKON_API CQ_KWXRTFWriter {
   // The same bytes into an open file, whose commit is left to the caller.
   static void sv_PrepareAndWriteTo(CQ_KWXFileWriter& file, const KWX::CQ_KWXLines& lines, bool a4,
                                    int sourceCodePage, int targetCodePage, bool portrait);
+
+  // The one choice between the two forms of a KWX file: RTF (portrait,
+  // sv_PrepareAndWrite) when `rtf`, text (CQ_KWXTextWriter) otherwise.
+  static void sv_WriteTextOrRTF(const std::string& path, const CQ_StringList& lines, bool rtf, bool a4,
+                                int sourceCodePage, int targetCodePage);
 };

@@ -17,6 +17,7 @@
 #include "kernel/forward/MIFUnicode.h"
 #include "System/Platform/FileSystem.h"
 #include "System/Platform/TemporaryFile.h"
+#include "kernel/session/ResultCodes.h"
 
 namespace {
 
@@ -75,14 +76,14 @@ ssize_t ReadSome(int fd, char* buf, std::size_t size) {
 
 bool CQ_MIFFileCheck::sb_CheckHead(std::string_view head, int highestVersion) {
   head = head.substr(0, HEAD_SIZE);
-  if (!StartsWith(head, "<MIFFile ")) throw 2000;
+  if (!StartsWith(head, "<MIFFile ")) throw Result::NOT_MIF;
   const bool accepted = StartsWith(head, "<MIFFile 4") || StartsWith(head, "<MIFFile 5.0") ||
                         StartsWith(head, "<MIFFile 5.5") || (highestVersion >= 70 && StartsWith(head, "<MIFFile 7.0")) ||
                         (highestVersion >= CQ_MIFUnicode::HIGHEST_VERSION &&
                          CQ_MIFUnicode::sb_IsAcceptedUnicodeVersion(CQ_MIFUnicode::si_Version(head)));
-  if (!accepted) throw 2010;
+  if (!accepted) throw Result::MIF_VERSION;
   if (head.find(kEUCJapaneseMark) != std::string_view::npos) return true;
-  if (head.find(kEUCTaiwanMark) != std::string_view::npos) throw 2100;
+  if (head.find(kEUCTaiwanMark) != std::string_view::npos) throw Result::EUC_TW;
   return false;
 }
 
@@ -111,7 +112,7 @@ bool CQ_MIFFileCheck::sb_CheckFile(const std::string& path, const std::string& o
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0) Platform::CQ_FileException::ThrowOsError(errno, path);
   const std::int64_t freeBytes = Platform::FreeDiskSpace(orgFolder.empty() ? std::string(".") : orgFolder);
-  if (freeBytes >= 0 && !sb_EnoughDiskSpace(freeBytes, static_cast<std::int64_t>(st.st_size))) throw 7;
+  if (freeBytes >= 0 && !sb_EnoughDiskSpace(freeBytes, static_cast<std::int64_t>(st.st_size))) throw Result::DISK_FULL;
   return euc;
 }
 
@@ -198,7 +199,7 @@ CQ_EUCTempCopy::CQ_EUCTempCopy(const std::string& sourcePath, const std::string&
   do {
     raw = ::open(sourcePath.c_str(), O_RDONLY | O_CLOEXEC);
   } while (raw < 0 && errno == EINTR);
-  if (raw < 0) throw 2090;
+  if (raw < 0) throw Result::EUC_TO_SJIS_FAILED;
   FileDescriptor in(raw);
   try {
     m_pcoFile = std::make_unique<Platform::CQ_TemporaryFile>(standIn);
@@ -208,7 +209,7 @@ CQ_EUCTempCopy::CQ_EUCTempCopy(const std::string& sourcePath, const std::string&
     std::string converted;
     for (;;) {
       const ssize_t n = ReadSome(in.get(), block, sizeof block);
-      if (n < 0) throw 2090;
+      if (n < 0) throw Result::EUC_TO_SJIS_FAILED;
       converted.clear();
       converter.v_Convert(std::string_view(block, static_cast<std::size_t>(n)), converted, n == 0);
       m_pcoFile->v_Write(converted.data(), converted.size());
@@ -216,7 +217,7 @@ CQ_EUCTempCopy::CQ_EUCTempCopy(const std::string& sourcePath, const std::string&
     }
   } catch (const Platform::CQ_FileException&) {
     // The temporary file (if made) goes with m_pcoFile.
-    throw 2090;
+    throw Result::EUC_TO_SJIS_FAILED;
   }
 }
 

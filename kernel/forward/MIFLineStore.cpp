@@ -12,10 +12,11 @@
 #include <utility>
 
 #include "System/Platform/LargeMemory.h"
+#include "kernel/session/ResultCodes.h"
 
 
 st_MIFLine CQ_MIFLineStore::st_AddToNewChunk(std::string_view text, int net) {
-  if (text.size() > std::numeric_limits<std::uint32_t>::max()) throw 6;
+  if (text.size() > std::numeric_limits<std::uint32_t>::max()) throw Result::DAMAGED;
   std::size_t size = std::min(std::max(n_Capacity(), m_nFirstChunk), MAX_CHUNK_SIZE);
   if (text.size() > size) size = text.size();
   m_chunks.emplace_back(size);

@@ -30,6 +30,7 @@
 #include "kernel/session/Communication.h"
 #include "kernel/session/KernelStrings.h"
 #include "kernel/session/Languages.h"
+#include "kernel/session/ResultCodes.h"
 
 using MIFSyntax::ForEachChild;
 using MIFSyntax::HasKeyword;
@@ -47,11 +48,7 @@ constexpr std::string_view kPageBody = "<PageBody>";
 
 // The raw string content of a statement, or its plain value when it has no
 // backquoted string.
-std::string StringOrValue(std::string_view line) {
-  std::string s;
-  if (MIFSyntax::StringValue(line, s)) return s;
-  return std::string(MIFSyntax::Value(line));
-}
+std::string StringOrValue(std::string_view line) { return std::string(MIFSyntax::RawValue(line)); }
 
 struct FootnoteKey {
   const char* keyword;
@@ -157,15 +154,15 @@ void CQ_MIFPreScan::v_RefuseUnconvertedMIF7Text(const std::string& path) {
   if (!CQ_MIF7TextCheck::sb_FindUnconvertedTextInFile(path, finding)) return;
   if (mif70) {
     m_rcoSession.v_AddMessage(
-        ccs_FormatKernelString(102, finding.cs_Statement.c_str(), static_cast<int>(finding.sz_Line)));
+        ccs_FormatKernelString(Msg::FWD_ERR_MIF7_TEXT, finding.cs_Statement.c_str(), static_cast<int>(finding.sz_Line)));
   } else {
     // The version as the file's first line writes it ("9.00", "2019").
     std::string name = head.substr(9);
     name = name.substr(0, name.find_first_of(" >\r\n"));
-    m_rcoSession.v_AddMessage(ccs_FormatKernelString(111, name.c_str(), finding.cs_Statement.c_str(),
+    m_rcoSession.v_AddMessage(ccs_FormatKernelString(Msg::FWD_ERR_UNICODE_MIF_TEXT, name.c_str(), finding.cs_Statement.c_str(),
                                                      static_cast<int>(finding.sz_Line)));
   }
-  throw 2015;
+  throw Result::MIF7_TEXT;
 }
 
 std::unique_ptr<Platform::CQ_TemporaryFile> CQ_MIFPreScan::pco_CodePageCopy(const std::string& sourcePath,
@@ -185,10 +182,10 @@ std::unique_ptr<Platform::CQ_TemporaryFile> CQ_MIFPreScan::pco_CodePageCopy(cons
     const std::string glyph = CQ_MIFUnicode::scs_UTF8(unheld.c_Character);
     const int line = static_cast<int>(unheld.sz_Line);
     if (!unheld.cs_Paragraph.empty()) {
-      m_rcoSession.v_AddMessage(ccs_FormatKernelString(104, name.c_str(), glyph.c_str(), line,
+      m_rcoSession.v_AddMessage(ccs_FormatKernelString(Msg::FWD_ERR_CHAR_OUTSIDE_CODE_PAGE, name.c_str(), glyph.c_str(), line,
                                                        unheld.cs_Paragraph.c_str(), codePage));
     } else {
-      m_rcoSession.v_AddMessage(ccs_FormatKernelString(107, name.c_str(), glyph.c_str(), line,
+      m_rcoSession.v_AddMessage(ccs_FormatKernelString(Msg::FWD_ERR_CHAR_OUTSIDE_CODE_PAGE_IN_STATEMENT, name.c_str(), glyph.c_str(), line,
                                                        unheld.cs_Statement.c_str(), codePage));
     }
     // The first other code page a source language is written in that
@@ -200,12 +197,12 @@ std::unique_ptr<Platform::CQ_TemporaryFile> CQ_MIFPreScan::pco_CodePageCopy(cons
       if (languages.empty()) continue;
       std::string list;
       for (const std::string& language : languages) list += (list.empty() ? "" : ", ") + language;
-      m_rcoSession.v_AddMessage(ccs_FormatKernelString(108, other, list.c_str()));
+      m_rcoSession.v_AddMessage(ccs_FormatKernelString(Msg::FWD_ERR_CHAR_OUTSIDE_CODE_PAGE_HINT, other, list.c_str()));
       suggested = true;
       break;
     }
-    if (!suggested) m_rcoSession.v_AddMessage(lpsz_LoadKernelString(109));
-    throw 4;
+    if (!suggested) m_rcoSession.v_AddMessage(lpsz_LoadKernelString(Msg::FWD_ERR_CHAR_OUTSIDE_CODE_PAGE_NO_LANGUAGE_HINT));
+    throw Result::ALREADY_REPORTED;
   }
   auto file = std::make_unique<Platform::CQ_TemporaryFile>(standIn);
   file->v_Write(copy.data(), copy.size());
@@ -248,35 +245,35 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
       // A closer with nothing open: a statement's opening was lost, and
       // the statements around it were closed early; what follows would be
       // read out of its sections. (Other lines are no statements.)
-      if (line.front() == '>' && NetDepth(line) < 0) throw 6;
+      if (line.front() == '>' && NetDepth(line) < 0) throw Result::DAMAGED;
       continue;
     }
     if (first) {
-      if (HasKeyword(line, "MIFEncoding")) m_rcoSession.v_AddMessage(lpsz_LoadKernelString(3));
-      if (ValueIs(line, "DAutoChBars", "Yes")) throw 2030;
+      if (HasKeyword(line, "MIFEncoding")) m_rcoSession.v_AddMessage(lpsz_LoadKernelString(Msg::FWD_MIF_FROM_ASIAN_SYSTEM));
+      if (ValueIs(line, "DAutoChBars", "Yes")) throw Result::AUTO_CHANGE_BARS;
     }
     int depth = NetDepth(line);
-    if (depth < 0) throw 6;
+    if (depth < 0) throw Result::DAMAGED;
     if (depth == 0) continue;
     const CQ_MIFLineStore::st_Mark mark = m_coStore.st_GetMark();
     block.clear();
     block.push_back(m_coStore.st_Add(line, depth));
     while (depth > 0) {
-      if (!reader.b_ReadLineView(line)) throw 8;
+      if (!reader.b_ReadLineView(line)) throw Result::UNEXPECTED_END;
       // Every statement closes before the end marker.
-      if (line.front() == '#' && line.substr(0, kEndOfMIFFile.size()) == kEndOfMIFFile) throw 8;
+      if (line.front() == '#' && line.substr(0, kEndOfMIFFile.size()) == kEndOfMIFFile) throw Result::UNEXPECTED_END;
       const int net = NetDepth(line);
       depth += net;
-      if (depth > MAX_DEPTH) throw 6;
+      if (depth > MAX_DEPTH) throw Result::DAMAGED;
       block.push_back(m_coStore.st_Add(line, net));
     }
-    if (depth < 0) throw 6;
+    if (depth < 0) throw Result::DAMAGED;
     if (!b_Dispatch(block)) m_coStore.v_Rewind(mark);
   }
   block.clear();
-  if (!ended) throw 8;
+  if (!ended) throw Result::UNEXPECTED_END;
   // A document without variable formats still stops for its change bars.
-  if (first && m_bChangeBars) throw 2040;
+  if (first && m_bChangeBars) throw Result::CHANGE_BARS_IN_FORMAT;
 }
 
 bool CQ_MIFPreScan::b_Dispatch(CQ_MIFLineList& block) {
@@ -303,7 +300,7 @@ bool CQ_MIFPreScan::b_Dispatch(CQ_MIFLineList& block) {
   } else if (kw == "ElementDefCatalog") {
     v_ScanElementDefCatalog(block);
   } else if (kw == "VariableFormats") {
-    if (m_stOptions.b_FirstConversion && m_bChangeBars) throw 2040;
+    if (m_stOptions.b_FirstConversion && m_bChangeBars) throw Result::CHANGE_BARS_IN_FORMAT;
     v_ScanNamedFormats(block, "VariableFormat", "VariableName", "VariableDef", m_vecVariableFormats);
   } else if (kw == "XRefFormats") {
     v_ScanNamedFormats(block, "XRefFormat", "XRefName", "XRefDef", m_vecXRefFormats);
@@ -457,7 +454,7 @@ void CQ_MIFPreScan::v_ScanDocument(const CQ_MIFLineList& block) {
   const bool first = m_stOptions.b_FirstConversion;
   for (std::size_t i = 1; i < block.size(); ++i) {
     const std::string_view line = block[i];
-    if (first && ValueIs(line, "DAutoChBars", "Yes")) throw 2030;
+    if (first && ValueIs(line, "DAutoChBars", "Yes")) throw Result::AUTO_CHANGE_BARS;
     const std::string_view kw = MIFSyntax::Keyword(line);
     if (kw.size() < 6 || (kw[0] != 'D')) continue;
     for (const FootnoteKey& key : kFootnoteKeys) {
@@ -475,9 +472,9 @@ void CQ_MIFPreScan::v_ScanAFrames(const CQ_MIFLineList& block) {
   ForEachChild(block, 0, block.size(), [&](std::size_t b, std::size_t e) {
     if (!HasKeyword(block[b], "Frame") || e == b + 1) return;
     std::string_view id;
-    if (!MIFSyntax::ChildValue(block, b, e, "ID", id) || id.empty()) throw 6;
+    if (!MIFSyntax::ChildValue(block, b, e, "ID", id) || id.empty()) throw Result::DAMAGED;
     std::string key(id);
-    if (m_mapAFrames.count(key)) throw 6;
+    if (m_mapAFrames.count(key)) throw Result::DAMAGED;
     m_mapAFrames.emplace(std::move(key), CQ_MIFLineList(block.begin() + static_cast<std::ptrdiff_t>(b),
                                                         block.begin() + static_cast<std::ptrdiff_t>(e)));
   });
@@ -498,9 +495,9 @@ void CQ_MIFPreScan::v_ScanTbls(CQ_MIFLineList& block) {
     if (!HasKeyword(block[b], "Tbl") || e == b + 1) return;
     const std::size_t end = n_PrepareText(block, b, e, true, nullptr, nullptr);
     std::string_view id;
-    if (!MIFSyntax::ChildValue(block, b, end, "TblID", id) || id.empty()) throw 6;
+    if (!MIFSyntax::ChildValue(block, b, end, "TblID", id) || id.empty()) throw Result::DAMAGED;
     const auto [entry, added] = m_mapTables.try_emplace(std::string(id));
-    if (!added) throw 6;
+    if (!added) throw Result::DAMAGED;
     found.push_back({&entry->second, b, end});
     total += end - b;
   });
@@ -579,9 +576,9 @@ std::size_t CQ_MIFPreScan::n_PrepareText(CQ_MIFLineList& block, std::size_t begi
     ForEachChild(block, notesBegin, notesEnd, [&](std::size_t b, std::size_t e) {
       if (!HasKeyword(block[b], "FNote")) return;
       std::string_view id;
-      if (e == b + 1 || !MIFSyntax::ChildValue(block, b, e, "ID", id) || id.empty()) throw 6;
+      if (e == b + 1 || !MIFSyntax::ChildValue(block, b, e, "ID", id) || id.empty()) throw Result::DAMAGED;
       std::string key(id);
-      if (m_mapFootnotes.count(key)) throw 6;
+      if (m_mapFootnotes.count(key)) throw Result::DAMAGED;
       m_mapFootnotes.emplace(std::move(key), CQ_MIFLineList(block.begin() + static_cast<std::ptrdiff_t>(b),
                                                             block.begin() + static_cast<std::ptrdiff_t>(e)));
     });
@@ -756,7 +753,7 @@ void CQ_MIFPreScan::v_CutTextFlow(const CQ_MIFLineList& flow, const std::vector<
 
     for (const ColumnHere& c : here) {
       std::string id(MIFSyntax::Value(flow[c.line]));
-      if (id.empty() || partIndex.count(id) || m_mapTextColumns.count(id)) throw 6;
+      if (id.empty() || partIndex.count(id) || m_mapTextColumns.count(id)) throw Result::DAMAGED;
       partIndex.emplace(id, parts.size());
       st_MIFColumnStart start;
       start.cs_ID = id;
@@ -830,7 +827,7 @@ void CQ_MIFPreScan::v_CutTextFlow(const CQ_MIFLineList& flow, const std::vector<
   std::vector<std::vector<std::size_t>> anchors(parts.size());
   std::size_t nextAnchor = 0;  // first entry of anchorLines not yet reached
   auto put = [&](std::size_t k, const st_MIFLine* from, const st_MIFLine* to) {
-    if (fill[k] + static_cast<std::size_t>(to - from) > partStart[k + 1]) throw 6;  // sizes disagree
+    if (fill[k] + static_cast<std::size_t>(to - from) > partStart[k + 1]) throw Result::INTERNAL_ERROR;  // sizes disagree
     std::copy(from, to, all.begin() + static_cast<std::ptrdiff_t>(fill[k]));
     fill[k] += static_cast<std::size_t>(to - from);
   };
@@ -858,7 +855,7 @@ void CQ_MIFPreScan::v_CutTextFlow(const CQ_MIFLineList& flow, const std::vector<
   static const st_MIFLine endOfColumn = CQ_MIFLineStore::sst_Literal(kEndOfColumn);
   for (std::size_t k = 0; k < parts.size(); ++k) {
     put(k, &endOfColumn, &endOfColumn + 1);
-    if (fill[k] != partStart[k + 1]) throw 6;
+    if (fill[k] != partStart[k + 1]) throw Result::INTERNAL_ERROR;  // sizes disagree
   }
   m_vecSharedLists.push_back(std::move(all));
   const CQ_MIFLineList& kept = m_vecSharedLists.back();

@@ -247,12 +247,8 @@ class CQ_MIFPreScan {
   // included); catalogs, formats and text flows stay.
   void v_ReleaseLines();
 
-  // Condition tag to its state ("CShown", "CHidden").
-  const std::unordered_map<std::string, std::string>& rco_GetConditions() const { return m_mapConditions; }
   bool b_IsConditionHidden(const std::string& tag) const;
 
-  // Paragraph formats that have a PgfNumFormat, in catalog order.
-  const std::vector<st_MIFNamedText>& rco_GetPgfNumFormats() const { return m_vecPgfNumFormats; }
   // The PgfNumFormat of a catalog format, or null.
   const std::string* pcco_FindPgfNumFormat(const std::string& pgfTag) const;
   const std::vector<st_MIFNamedText>& rco_GetVariableFormats() const { return m_vecVariableFormats; }
@@ -275,9 +271,7 @@ class CQ_MIFPreScan {
   // Names of the master pages body pages use as background, first use first.
   const std::vector<std::string>& rco_GetPageBackgrounds() const { return m_vecPageBackgrounds; }
 
-  bool b_GetChangeBars() const { return m_bChangeBars; }
   bool b_GetEUC() const { return m_bEUC; }
-  const st_Options& rco_GetOptions() const { return m_stOptions; }
 
   // The identifiers of the objects the restructured lists show: "<TblID n>"
   // for each table anchor, the "<TextRectID n>" line of each text column,

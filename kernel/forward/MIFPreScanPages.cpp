@@ -19,6 +19,7 @@
 #include <utility>
 
 #include "kernel/forward/MIFPreScan.h"
+#include "kernel/session/ResultCodes.h"
 
 using MIFSyntax::ForEachChild;
 using MIFSyntax::HasKeyword;
@@ -180,7 +181,7 @@ class Collector {
     const auto it = m_columns.find(std::string(id));
     // A column that received no text has no part: it is left out.
     if (it == m_columns.end()) return;
-    if (!m_placed.insert(it->first).second) throw 6;
+    if (!m_placed.insert(it->first).second) throw Result::DAMAGED;
     PageObject object;
     Origin(lines, b, e, "ShapeRect", object.x, object.y);
     object.x += dx;
@@ -281,17 +282,17 @@ void CQ_MIFPreScan::v_AppendWithAnchoredObjects(const std::vector<st_LineRun>& r
     const std::string id(MIFSyntax::Value(line));
     if (kw == "ATbl") {
       const auto it = m_mapTables.find(id);
-      if (it == m_mapTables.end() || !m_setPlacedTables.insert(id).second) throw 6;
+      if (it == m_mapTables.end() || !m_setPlacedTables.insert(id).second) throw Result::DAMAGED;
       const st_MIFLineSpan table = std::exchange(it->second, st_MIFLineSpan{});  // placed: the table keeps none
       stack.push_back({table.pc_Begin, table.pc_End, table.pc_Begin, nullptr, 0, nullptr, nullptr, false});
     } else if (kw == "FNote") {
       const auto it = m_mapFootnotes.find(id);
-      if (it == m_mapFootnotes.end() || !m_setPlacedFootnotes.insert(id).second) throw 6;
+      if (it == m_mapFootnotes.end() || !m_setPlacedFootnotes.insert(id).second) throw Result::DAMAGED;
       CQ_MIFLineList& note = it->second;
       stack.push_back({note.data(), note.data() + note.size(), note.data(), nullptr, 0, &note, nullptr, false});
     } else {
       const auto it = m_mapAFrames.find(id);
-      if (it == m_mapAFrames.end() || !m_setPlacedFrames.insert(id).second) throw 6;
+      if (it == m_mapAFrames.end() || !m_setPlacedFrames.insert(id).second) throw Result::DAMAGED;
       auto rebuilt = std::make_unique<CQ_MIFLineList>(lst_RebuildAnchoredFrame(it->second));
       const st_MIFLine* b = rebuilt->data();
       const st_MIFLine* e = b + rebuilt->size();

@@ -149,6 +149,11 @@ bool StringValueView(std::string_view line, std::string_view& out) {
   return true;
 }
 
+std::string_view RawValue(std::string_view line) {
+  std::string_view content;
+  return StringValueView(line, content) ? content : Value(line);
+}
+
 bool StringValue(std::string_view line, std::string& out) {
   std::string_view view;
   if (!StringValueView(line, view)) return false;

@@ -125,6 +125,10 @@ bool ValueIs(std::string_view line, std::string_view keyword, std::string_view v
 bool StringValue(std::string_view line, std::string& out);
 // The same as a view into the line.
 bool StringValueView(std::string_view line, std::string_view& out);
+// The raw content of the line's first string, or its Value when it holds
+// no string: "Body" for "<PgfTag `Body'>", "Yes" for "<PgfHyphenate Yes>".
+// A view into the line.
+std::string_view RawValue(std::string_view line);
 
 // Parses up to `count` lengths from a value such as ` 0.75" 1.092" 7.0" 1.2"`
 // or `2.5 cm 0.1 cm` into points. Units: '"' and in, cm, mm, pt and point,

@@ -23,6 +23,7 @@
 #include "kernel/forward/KWXTextWriter.h"
 #include "kernel/forward/MIFLineReader.h"
 #include "kernel/session/Communication.h"
+#include "kernel/session/ResultCodes.h"
 
 namespace {
 
@@ -124,7 +125,7 @@ void CQ_MIFToKWXConverter::v_Step() {
 }
 
 void CQ_MIFToKWXConverter::v_Run(const std::function<void(CQ_MIFPreScan&)>& preScan, bool writeFiles) {
-  if (m_bConverted) throw 6;
+  if (m_bConverted) throw Result::INTERNAL_ERROR;  // a converter runs once
   m_bConverted = true;
   const CQ_MIFPreScan::st_Options preScanOptions = m_stOptions.b_FirstConversion
                                                        ? CQ_MIFPreScan::st_ForwardOptions(m_rcoSession)

@@ -25,6 +25,7 @@
 #include "kernel/forward/MIFToKWXConverter.h"
 #include "kernel/session/Communication.h"
 #include "kernel/session/KernelStrings.h"
+#include "kernel/session/ResultCodes.h"
 
 using MIFSyntax::HasKeyword;
 using MIFSyntax::IsCloser;
@@ -73,17 +74,10 @@ bool IsAsianEncoding(std::string_view encoding) {
          encoding == "KSC5601-1992";
 }
 
-std::string RawString(std::string_view line) {
-  std::string s;
-  if (!MIFSyntax::StringValue(line, s)) s = std::string(MIFSyntax::Value(line));
-  return s;
-}
+std::string RawString(std::string_view line) { return std::string(MIFSyntax::RawValue(line)); }
 
 // RawString as a view into the line (the same text, without a copy).
-std::string_view RawView(std::string_view line) {
-  std::string_view content;
-  return MIFSyntax::StringValueView(line, content) ? content : MIFSyntax::Value(line);
-}
+std::string_view RawView(std::string_view line) { return MIFSyntax::RawValue(line); }
 
 void AppendLine(std::string& fragment, std::string_view line) {
   fragment.append(line);
@@ -119,7 +113,7 @@ class CQ_MIFToKWXConverter::CListWalker {
     // file with an opening tag that back conversion refuses: the
     // document's structure is damaged.
     for (const auto& [name, open] : m_openElements) {
-      if (open > 0) throw 6;
+      if (open > 0) throw Result::DAMAGED;
     }
   }
 
@@ -247,7 +241,7 @@ class CQ_MIFToKWXConverter::CListWalker {
       depth += m_lines[k].i_Net;
       if (depth <= 0) return k + 1;
     }
-    throw 8;
+    throw Result::UNEXPECTED_END;
   }
 
   void Warn(unsigned id, const std::string& argument, unsigned second) {
@@ -347,7 +341,7 @@ class CQ_MIFToKWXConverter::CListWalker {
     } else if (kw == "TextInset") {
       TextInset();
     } else if (kw == "Math") {
-      Warn(230, m_pageName, 231);
+      Warn(Msg::FWD_WARN_EQUATION, m_pageName, Msg::FWD_WARN_EQUATION_HINT);
       m_i = End(m_i);
     } else if (kw == "Element") {
       ElementObject();
@@ -487,7 +481,7 @@ class CQ_MIFToKWXConverter::CListWalker {
   }
 
   void UnanchoredFrame() {
-    Warn(300, m_pageName, 301);
+    Warn(Msg::FWD_WARN_UNANCHORED_FRAME, m_pageName, Msg::FWD_WARN_UNANCHORED_FRAME_HINT);
     EmitFixed(KWX::TAG_UFO);
     PushBlock(Block::Frame);
     ++m_i;
@@ -570,22 +564,21 @@ class CQ_MIFToKWXConverter::CListWalker {
         numFormat = RawView(l);
         haveNumFormat = true;
       } else if (m_first && kw == "FChangeBar" && ValueIs(l, "FChangeBar", "Yes")) {
-        throw 2030;
+        throw Result::AUTO_CHANGE_BARS;
       }
       depth += l.i_Net;
     }
-    if (depth != 0 || j >= m_n) throw 8;
+    if (depth != 0 || j >= m_n) throw Result::UNEXPECTED_END;
     std::string& fragment = m_fragment;
     JoinExcept(open, j, numStringAt);
     if (!haveTag && haveTagInBlock) tag = tagInBlock;
 
+    // The <ps> fragment runs up to the autonumber string, which has a <pn>
+    // tag of its own; an empty one gets none, so the paragraph shares the
+    // <ps> tag of the same format without an autonumber string (the back
+    // conversion takes the empty string from the ORG copy).
     std::string number;
-    if (haveNumString) {
-      number = Name(numString);
-      // An empty autonumber gets no tag of its own: it stays with the
-      // paragraph's statements.
-      if (number.empty()) AppendLine(fragment, numStringLine);
-    }
+    if (haveNumString) number = Name(numString);
     Emit(Reuse(KWX::NUMBERED_PS, tag, fragment));
     if (!number.empty()) {
       Emit(m_tags.sv_TagForFragment(KWX::NUMBERED_PN, number, LineText(numStringLine)));
@@ -621,7 +614,7 @@ class CQ_MIFToKWXConverter::CListWalker {
       } else if (kw == "FLocked") {
         continue;
       } else {
-        if (m_first && kw == "FChangeBar" && ValueIs(l, "FChangeBar", "Yes")) throw 2030;
+        if (m_first && kw == "FChangeBar" && ValueIs(l, "FChangeBar", "Yes")) throw Result::AUTO_CHANGE_BARS;
         properties = true;
       }
     }
@@ -744,7 +737,7 @@ class CQ_MIFToKWXConverter::CListWalker {
         text = RawView(l);
       }
     }
-    if (m_first && text == kIXgenMarker) throw 2050;
+    if (m_first && text == kIXgenMarker) throw Result::IXGEN_MARKERS;
     const std::string& fragment = Join(m_i, end);
     m_i = end;
     KWX::ET_KWXNumberedTag kind;
@@ -785,8 +778,8 @@ class CQ_MIFToKWXConverter::CListWalker {
     if (m_first && m_conv.m_lMarkerLength > 0 && text.size() > limit &&
         m_conv.m_coMarkerText.n_CharacterCount(text) > limit) {
       CQ_Morvane_Communication& session = m_conv.m_rcoSession;
-      session.v_AddMessage(ccs_FormatKernelString(250, std::string(tag).c_str(), session.lpsz_GetSourceMarkerLength()));
-      session.v_AddMessage(lpsz_LoadKernelString(251));
+      session.v_AddMessage(ccs_FormatKernelString(Msg::FWD_WARN_LONG_MARKER, std::string(tag).c_str(), session.lpsz_GetSourceMarkerLength()));
+      session.v_AddMessage(lpsz_LoadKernelString(Msg::FWD_WARN_LONG_MARKER_HINT));
       session.v_UpdateResults();
     }
     Emit(tag);
@@ -826,7 +819,7 @@ class CQ_MIFToKWXConverter::CListWalker {
         break;
       }
     }
-    if (id.empty()) throw 6;
+    if (id.empty()) throw Result::DAMAGED;
     EmitEntered(KWX::ccs_MakeIdTag(KWX::PREFIX_FN, id), Join(m_i, j));
     PushBlock(Block::FNote);
     m_runs.push_back(RUN_NONE);
@@ -848,7 +841,7 @@ class CQ_MIFToKWXConverter::CListWalker {
       }
       depth += l.i_Net;
     }
-    if (id.empty()) throw 6;
+    if (id.empty()) throw Result::DAMAGED;
     EmitEntered(KWX::ccs_MakeIdTag(KWX::PREFIX_TB, id), "<TblID " + std::string(id) + ">\n");
     PushBlock(Block::Tbl);
     m_runs.push_back(RUN_NONE);
@@ -943,7 +936,7 @@ class CQ_MIFToKWXConverter::CListWalker {
 
   void TextInset() {
     const std::size_t end = End(m_i);
-    Warn(260, m_pageName, 261);
+    Warn(Msg::FWD_WARN_TEXT_INSET, m_pageName, Msg::FWD_WARN_TEXT_INSET_HINT);
     Emit(m_tags.sv_TagForFragment(KWX::NUMBERED_TI, "", Join(m_i, end)));
     m_i = end;
   }
@@ -955,12 +948,12 @@ class CQ_MIFToKWXConverter::CListWalker {
     m_conv.m_bStructured = true;
     if (m_first) {
       CQ_Morvane_Communication& session = m_conv.m_rcoSession;
-      session.v_AddMessage(lpsz_LoadKernelString(290));
-      session.v_AddMessage(lpsz_LoadKernelString(291));
-      session.v_AddMessage(lpsz_LoadKernelString(292));
+      session.v_AddMessage(lpsz_LoadKernelString(Msg::FWD_WARN_SGML_MARKUP));
+      session.v_AddMessage(lpsz_LoadKernelString(Msg::FWD_WARN_SGML_MARKUP_HINT));
+      session.v_AddMessage(lpsz_LoadKernelString(Msg::FWD_WARN_SGML_MARKUP_HINT2));
       session.v_UpdateResults();
     }
-    if (m_conv.m_iMarkerPlaceholders == 1) throw 2070;
+    if (m_conv.m_iMarkerPlaceholders == 1) throw Result::MARKER_PLACEHOLDERS_REQUIRED;
   }
 
   std::string ElementName(std::size_t begin, std::size_t end) const {
@@ -1005,7 +998,7 @@ class CQ_MIFToKWXConverter::CListWalker {
     // An end with no begin of the same name open before it, in this
     // list, would be a closing tag back conversion refuses.
     const auto open = m_openElements.find(name);
-    if (open == m_openElements.end() || open->second == 0) throw 6;
+    if (open == m_openElements.end() || open->second == 0) throw Result::DAMAGED;
     --open->second;
     EmitEntered(KWX::ccs_MakeQuotedTag(KWX::PREFIX_IEL_CLOSE, name), Join(m_i, end));
     m_i = end;

@@ -26,16 +26,6 @@ struct Unit {
   int decoded;
 };
 
-bool IsHexDigit(unsigned char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
-int HexValue(unsigned char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return c - 'A' + 10;
-}
-
 // The unit that begins at raw[i] (i < raw.size(), i on a unit boundary).
 Unit UnitAt(std::string_view raw, std::size_t i, int codePage, bool doubleByte) {
   const std::size_t n = raw.size();
@@ -46,8 +36,8 @@ Unit UnitAt(std::string_view raw, std::size_t i, int codePage, bool doubleByte) 
   if (next == 'x' || next == 'X') {
     std::size_t j = i + 2;
     int value = 0;
-    while (j < n && j < i + 10 && IsHexDigit(static_cast<unsigned char>(raw[j]))) {
-      value = value * 16 + HexValue(static_cast<unsigned char>(raw[j]));
+    while (j < n && j < i + 10 && KWX::b_IsHexDigit(static_cast<unsigned char>(raw[j]))) {
+      value = value * 16 + KWX::i_HexValue(static_cast<unsigned char>(raw[j]));
       ++j;
     }
     // Without digits or above 0xFF it is no character escape: kept as

@@ -95,16 +95,6 @@ const CodeTable& Codes() {
   return table;
 }
 
-bool IsHexDigit(unsigned char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
-int HexValue(unsigned char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return c - 'A' + 10;
-}
-
 // Longest digit run collected for one hex escape; longer runs are kept as
 // text rather than read as a number.
 constexpr std::size_t kMaxHexDigits = 8;
@@ -170,7 +160,7 @@ class FirstPass {
           Escape(c);
           break;
         case State::Hex:
-          if (IsHexDigit(c) && m_hexDigits.size() < kMaxHexDigits + 1) {
+          if (KWX::b_IsHexDigit(c) && m_hexDigits.size() < kMaxHexDigits + 1) {
             m_hexDigits.push_back(static_cast<char>(c));
           } else if (c == ' ') {
             EndHex(true);
@@ -263,7 +253,7 @@ class FirstPass {
     if (!m_hexDigits.empty() && m_hexDigits.size() <= kMaxHexDigits) {
       value = 0;
       for (char digit : m_hexDigits) {
-        value = value * 16 + HexValue(static_cast<unsigned char>(digit));
+        value = value * 16 + KWX::i_HexValue(static_cast<unsigned char>(digit));
         if (value > 0xFF) {
           value = -1;
           break;

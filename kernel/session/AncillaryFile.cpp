@@ -17,6 +17,7 @@
 #include "System/Platform/FileSystem.h"
 #include "kernel/session/CommunicationFrame.h"
 #include "kernel/session/KernelStrings.h"
+#include "kernel/session/ResultCodes.h"
 
 namespace {
 
@@ -102,7 +103,7 @@ void CQ_Morvane_CommunicationFrame::v_WriteAncillaryFile() {
   if (!rco_GetConverterFactory().vb_WriteKWXLines(*this, m_lstAncillary, orgFile)) {
     throw Platform::CQ_FileException(Platform::CQ_FileException::genericException, orgFile);
   }
-  v_AddStringMessage(7);
+  v_AddStringMessage(Msg::ANCILLARY_CREATED);
   v_AddMessage(orgFile);
   if (twoCopies) {
     const std::string translatedFile = m_strTranslatedFilesPath + name;
@@ -122,7 +123,7 @@ void CQ_Morvane_CommunicationFrame::v_WriteAncillaryFile(const std::string& file
   if (!rco_GetConverterFactory().vb_WriteKWXLines(*this, lines, fileName)) {
     throw Platform::CQ_FileException(Platform::CQ_FileException::genericException, fileName);
   }
-  v_AddStringMessage(7);
+  v_AddStringMessage(Msg::ANCILLARY_CREATED);
   v_AddMessage(fileName);
   v_UpdateResults();
 }
@@ -132,9 +133,9 @@ void CQ_Morvane_CommunicationFrame::v_ReadAncillaryKWXFile(const std::string& fi
   const std::string folder = Platform::DirectoryOf(fileName);
   auto reportMissing = [&] {
     m_coAncillaryReadBack.RemoveAll();
-    v_AddStringMessage(1350, Platform::FileNameOf(fileName).c_str());
+    v_AddStringMessage(Msg::BACK_WARN_NO_ANCILLARY_FILE, Platform::FileNameOf(fileName).c_str());
     v_AddMessage(folder);
-    v_AddStringMessage(1351);
+    v_AddStringMessage(Msg::BACK_WARN_NO_ANCILLARY_FILE_HINT);
     v_UpdateResults();
   };
   try {
@@ -149,12 +150,12 @@ void CQ_Morvane_CommunicationFrame::v_ReadAncillaryKWXFile(const std::string& fi
         }
       } catch (int code) {
         m_coAncillaryReadBack.RemoveAll();
-        if (code == 5010) {
-          v_AddStringMessage(1380);
-          v_AddStringMessage(1381);
-        } else if (code == 5020 || code == 5030 || code == 5040 || code == 5050 || code == 5060) {
-          v_AddStringMessage(1370);
-          v_AddStringMessage(1371);
+        if (code == Result::NOT_RTF) {
+          v_AddStringMessage(Msg::BACK_WARN_ANCILLARY_NOT_RTF);
+          v_AddStringMessage(Msg::BACK_WARN_ANCILLARY_NOT_RTF_HINT);
+        } else if (code == Result::RTF_PARSER_ERROR || code == Result::CONVERTER_REPORTED || code == Result::CONVERTER_REPORTED_2 || code == Result::RTF_EMPTY_FILE || code == Result::CONVERTER_REPORTED_3) {
+          v_AddStringMessage(Msg::BACK_WARN_ANCILLARY_RTF_PARSER);
+          v_AddStringMessage(Msg::BACK_WARN_ANCILLARY_RTF_PARSER_HINT);
         } else {
           throw;
         }
@@ -183,14 +184,14 @@ void CQ_Morvane_CommunicationFrame::v_ExtractAncillaryKWXSection(CExtStringList*
   if (m_coAncillaryReadBack.IsEmpty()) {
     if (m_bAncillaryNoticePending) {
       m_bAncillaryNoticePending = false;
-      v_AddStringMessage(1350, ("ancillary" + ccs_KWXExtension()).c_str());
+      v_AddStringMessage(Msg::BACK_WARN_NO_ANCILLARY_FILE, ("ancillary" + ccs_KWXExtension()).c_str());
       v_AddMessage(m_strTranslatedFilesPath);
-      v_AddStringMessage(1351);
+      v_AddStringMessage(Msg::BACK_WARN_NO_ANCILLARY_FILE_HINT);
       v_UpdateResults();
     }
     return;
   }
-  if (!output) throw 6;
+  if (!output) throw Result::DAMAGED;
 
   const CExtStringList& lines = m_coAncillaryReadBack;
   std::size_t pos = 0;

@@ -16,6 +16,7 @@
 #include "System/Platform/LocalTime.h"
 #include "kernel/session/CommunicationFrame.h"
 #include "kernel/session/KernelStrings.h"
+#include "kernel/session/ResultCodes.h"
 
 namespace {
 
@@ -57,7 +58,7 @@ void CQ_Morvane_Communication::v_UpdateUI() {
   v_SendToUI(m_nMsgUpdateProgress, 0, 0);
   if (m_iBatchProgressIndicator > 0) --m_iBatchProgressIndicator;
   if (m_iFileProgressIndicator > 0) --m_iFileProgressIndicator;
-  if (m_bUserCancelled) throw 1;
+  if (m_bUserCancelled) throw Result::CANCELLED;
 }
 
 void CQ_Morvane_Communication::v_UpdateResults() { v_SendToUI(m_nMsgUpdateResults, 0, 0); }
@@ -95,10 +96,10 @@ void CQ_Morvane_Communication::v_TimeStampStatusReport() {
 int CQ_Morvane_Communication::i_ConfirmOverwriting(const std::string& fullName, bool withCancel) {
   if (!Platform::FileExists(fullName)) return Platform::IDYES;
   if (withCancel) {
-    return i_MessageBox(ccs_FormatKernelString(5030, fullName.c_str()),
+    return i_MessageBox(ccs_FormatKernelString(Msg::BATCH_ASK_OVERWRITE_OR_CANCEL, fullName.c_str()),
                         Platform::MB_YESNOCANCEL | Platform::MB_ICONQUESTION);
   }
-  return i_MessageBox(ccs_FormatKernelString(5031, fullName.c_str()), Platform::MB_YESNO | Platform::MB_ICONQUESTION);
+  return i_MessageBox(ccs_FormatKernelString(Msg::BATCH_ASK_OVERWRITE, fullName.c_str()), Platform::MB_YESNO | Platform::MB_ICONQUESTION);
 }
 
 int CQ_Morvane_Communication::i_ConfirmOverwritingCMPFiles() {
@@ -134,21 +135,21 @@ int CQ_Morvane_Communication::i_ConfirmDistinctOutputs(const std::string& path,
                                                        std::unordered_set<std::string>& outputs) {
   if (outputs.insert(ccs_OutputKey()).second) return Platform::IDYES;
   if (!m_bGUI) return 0;
-  return i_MessageBox(ccs_FormatKernelString(3202, path.c_str()), Platform::MB_YESNOCANCEL | Platform::MB_ICONQUESTION);
+  return i_MessageBox(ccs_FormatKernelString(Msg::FILE_ASK_SAME_NAME_IN_BATCH, path.c_str()), Platform::MB_YESNOCANCEL | Platform::MB_ICONQUESTION);
 }
 
 void CQ_Morvane_CommunicationFrame::v_CheckNotReplacingSource(const std::string& outputPath,
                                                               const std::string& sourcePath) {
   if (m_bReplaceSourceFiles || !Platform::SameFile(outputPath, sourcePath)) return;
   if (m_bGUI &&
-      i_MessageBox(ccs_FormatKernelString(3212, outputPath.c_str()), Platform::MB_YESNO | Platform::MB_ICONQUESTION) ==
+      i_MessageBox(ccs_FormatKernelString(Msg::FILE_ASK_REPLACE_SOURCE, outputPath.c_str()), Platform::MB_YESNO | Platform::MB_ICONQUESTION) ==
           Platform::IDYES) {
     return;
   }
-  v_AddStringMessage(3210);
+  v_AddStringMessage(Msg::FILE_ERR_WOULD_REPLACE_SOURCE);
   v_AddMessage(outputPath);
-  v_AddStringMessage(3211);
-  throw 3210;
+  v_AddStringMessage(Msg::FILE_ERR_WOULD_REPLACE_SOURCE_HINT);
+  throw Result::WOULD_REPLACE_SOURCE;
 }
 
 std::string CQ_Morvane_CommunicationFrame::ccs_KWXExtension() const {
@@ -164,19 +165,19 @@ int CQ_Morvane_Communication::i_RunGuarded(const std::function<int()>& operation
     return code;
   } catch (const Platform::CQ_FileException& e) {
     v_FileErrorReporting(&e);
-    return 4;
+    return Result::ALREADY_REPORTED;
   } catch (const Platform::CQ_ArchiveException& e) {
     v_ArchiveErrorReporting(&e);
-    return 4;
+    return Result::ALREADY_REPORTED;
   } catch (const std::bad_alloc&) {
-    return 5;
+    return Result::OUT_OF_MEMORY;
   }
 }
 
 int CQ_Morvane_CommunicationFrame::i_RunConverter(CQ_Morvane_FileConverter* converter) {
   // A build without the converter of this task cannot process the file;
   // that is reported like any error the reporting does not know.
-  if (!converter) return -1;
+  if (!converter) return Result::NO_CONVERTER;
   return converter->vi_Convert();
 }
 
@@ -274,18 +275,18 @@ bool CQ_Morvane_Communication::b_RunBatch(const CQ_StringList* paths, const st_B
     if (!b_BeginFile(path, task)) continue;
     int code;
     switch (i_ConfirmDistinctOutputs(path, outputs)) {
-      case Platform::IDCANCEL: code = 2; break;
-      case Platform::IDNO: code = 3; break;
+      case Platform::IDCANCEL: code = Result::BATCH_CANCELLED; break;
+      case Platform::IDNO: code = Result::FILE_SKIPPED; break;
       case Platform::IDYES:
         switch (task.confirm()) {
-          case Platform::IDCANCEL: code = 2; break;
-          case Platform::IDNO: code = 3; break;
+          case Platform::IDCANCEL: code = Result::BATCH_CANCELLED; break;
+          case Platform::IDNO: code = Result::FILE_SKIPPED; break;
           case Platform::IDYES: code = task.run(); break;
-          default: code = 100; break;
+          default: code = Result::UNEXPECTED_ANSWER; break;
         }
         break;
-      case 0: code = 3200; break;  // refused without a question
-      default: code = 100; break;
+      case 0: code = Result::SAME_NAME_IN_BATCH; break;  // refused without a question
+      default: code = Result::UNEXPECTED_ANSWER; break;
     }
     if (!b_EndFile(code, processed, failed, tagChanges, files)) return false;
   }
@@ -298,9 +299,9 @@ void CQ_Morvane_CommunicationFrame::v_ConversionSummary(int processed, int faile
   v_UpdateResults();
   std::string summary;
   if (failed == 0) {
-    summary = filesInList >= 2 ? ccs_FormatKernelString(5060, processed) : ccs_FormatKernelString(5061);
+    summary = filesInList >= 2 ? ccs_FormatKernelString(Msg::BATCH_ALL_CONVERTED, processed) : ccs_FormatKernelString(Msg::BATCH_NO_ERRORS);
   } else {
-    summary = filesInList > 1 ? ccs_FormatKernelString(5040, processed - failed, failed) : ccs_FormatKernelString(5041);
+    summary = filesInList > 1 ? ccs_FormatKernelString(Msg::BATCH_SOME_NOT_CONVERTED, processed - failed, failed) : ccs_FormatKernelString(Msg::BATCH_FILE_NOT_CONVERTED);
   }
   if (m_bGUI) i_MessageBox(summary, Platform::MB_OK | Platform::MB_ICONINFORMATION);
 }
@@ -324,7 +325,7 @@ bool CQ_Morvane_CommunicationFrame::b_UseChangeBarsOffCopies(CQ_StringList& path
     v_FileErrorReporting(&*batch.fileError);
   } else {
     v_AddMessage(batch.failure);
-    v_AddMessage(std::string(lpsz_LoadKernelString(3000)) + batch.failedCopy);
+    v_AddMessage(std::string(lpsz_LoadKernelString(Msg::FILE_NAME_LABEL)) + batch.failedCopy);
   }
   v_TidyUpBatch();
   v_AddClosingLine();
@@ -349,9 +350,9 @@ void CQ_Morvane_CommunicationFrame::v_ConvertMIF(const CQ_StringList* paths) {
   v_ConversionSummary(processed, failed, paths ? static_cast<int>(paths->size()) : 0);
 
   if (m_bGUI && processed != failed) {
-    int answer = i_MessageBox(lpsz_LoadKernelString(5100), Platform::MB_YESNO | Platform::MB_ICONQUESTION);
+    int answer = i_MessageBox(lpsz_LoadKernelString(Msg::BATCH_ASK_CREATE_ANCILLARY), Platform::MB_YESNO | Platform::MB_ICONQUESTION);
     if (answer != Platform::IDYES || !b_CreateAncillaryFile()) {
-      v_AddStringMessage(8);
+      v_AddStringMessage(Msg::ANCILLARY_NOT_CREATED);
       v_UpdateResults();
     }
   }
@@ -386,11 +387,11 @@ void CQ_Morvane_Communication::v_VerifyVarnels(const CQ_StringList* paths) {
   v_UpdateResults();
   std::string summary;
   if (failed != 0) {
-    summary = files >= 2 ? ccs_FormatKernelString(5080, processed - failed, failed) : ccs_FormatKernelString(5081);
+    summary = files >= 2 ? ccs_FormatKernelString(Msg::BATCH_SOME_NOT_VERIFIED, processed - failed, failed) : ccs_FormatKernelString(Msg::BATCH_FILE_NOT_VERIFIED);
   } else if (tagChanges != 0) {
-    summary = files > 1 ? ccs_FormatKernelString(5092, processed, tagChanges) : ccs_FormatKernelString(5093);
+    summary = files > 1 ? ccs_FormatKernelString(Msg::BATCH_VERIFIED_TAG_CHANGES, processed, tagChanges) : ccs_FormatKernelString(Msg::BATCH_FILES_TAG_CHANGES);
   } else {
-    summary = files >= 2 ? ccs_FormatKernelString(5090, processed) : ccs_FormatKernelString(5091);
+    summary = files >= 2 ? ccs_FormatKernelString(Msg::BATCH_ALL_VERIFIED, processed) : ccs_FormatKernelString(Msg::BATCH_FILES_VERIFIED);
   }
   if (m_bGUI) i_MessageBox(summary, Platform::MB_OK | Platform::MB_ICONINFORMATION);
 }

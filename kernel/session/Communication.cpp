@@ -113,7 +113,9 @@ void CQ_Morvane_Communication::v_ResetFile() {
 // The initialisation stores the name itself and puts the previous one back
 // when the name is unknown, so the stored name always agrees with the code
 // page and MIF language in force.
-void CQ_Morvane_Communication::v_SetSourceLanguage(const char* name) { b_InitialiseSourceLanguage(name ? name : ""); }
+void CQ_Morvane_Communication::v_SetSourceLanguage(const char* name) {
+  (void)b_InitialiseSourceLanguage(name ? name : "");  // an unknown name keeps the previous language
+}
 
 bool CQ_Morvane_Communication::b_SetSourceLanguage(const char* name) {
   return b_InitialiseSourceLanguage(name ? name : "");
@@ -158,7 +160,7 @@ void CQ_Morvane_Communication::v_AddMissingReportingSettings() {
   // On the first run the key does not exist: the front end creates the
   // values when it saves its report options.
   if (!Platform::Registry::KeyExists(key)) return;
-  for (unsigned id = 19200; id <= 19244; ++id) {
+  for (unsigned id = Msg::GLOSSARY_FIRST; id <= Msg::GLOSSARY_LAST; ++id) {
     const char* name = lpsz_LoadKernelString(id);
     if (!*name) continue;
     if (!Platform::Registry::QueryValue(key, name)) Platform::Registry::SetDword(key, name, 1);

@@ -150,13 +150,18 @@ class OSTRAKON_API CQ_Morvane_Communication {
   void v_SetSourceCodePage(int i) { m_iSourceCodePage = i; }
   int i_GetTargetCodePage() const { return m_iTargetCodePage; }
   void v_SetTargetCodePage(int i) { m_iTargetCodePage = i; }
+  // The code page source text is in: the source's, 1252 while none is set.
+  int i_SourceTextCodePage() const { return m_iSourceCodePage ? m_iSourceCodePage : 1252; }
+  // The code page translated text is in: the target's, else the source's,
+  // else 1252.
+  int i_TargetTextCodePage() const { return m_iTargetCodePage ? m_iTargetCodePage : i_SourceTextCodePage(); }
 
   const char* lpsz_GetSourceLanguage() const { return m_strSourceLanguage.c_str(); }
   // Stores the name and derives code page and MIF language from it.
   void v_SetSourceLanguage(const char* name);
   // Derives the source side from the name; false when it is not a language
   // of the table (the previous language then stays in force).
-  bool b_SetSourceLanguage(const char* name);
+  [[nodiscard]] bool b_SetSourceLanguage(const char* name);
   const char* lpsz_GetTargetLanguage() const { return m_strTargetLanguage.c_str(); }
   void v_SetTargetLanguage(const char* name);
   const char* lpsz_GetSourceMIFLanguage() const { return m_strSourceMIFLanguage.c_str(); }
@@ -240,14 +245,14 @@ class OSTRAKON_API CQ_Morvane_Communication {
 
   // Reports one file's result code into the results queue; returns false
   // when the batch must stop. processed and failed are the batch counters.
-  bool b_ErrorReporting(int code, int& processed, int& failed, int filesInList);
+  [[nodiscard]] bool b_ErrorReporting(int code, int& processed, int& failed, int filesInList);
   // Report an exception, then forget it.
   void v_FileErrorReporting(const Platform::CQ_FileException* e);
   // The string id of the results line that names a file exception's cause.
   static unsigned sn_FileErrorMessage(int cause);
   void v_ArchiveErrorReporting(const Platform::CQ_ArchiveException* e);
   // Writes the results queue to a file (GUI-clear sessions only).
-  bool b_SaveResults(const std::string& path);
+  [[nodiscard]] bool b_SaveResults(const std::string& path);
 
   // Moves all records of list to the tail of the session's error list.
   void v_TakeErrorList(CQ_Morvane_ErrorList* list);
@@ -303,7 +308,7 @@ class OSTRAKON_API CQ_Morvane_Communication {
 
  protected:
   void v_Init();
-  bool b_InitialiseSourceLanguage(const char* name);
+  [[nodiscard]] bool b_InitialiseSourceLanguage(const char* name);
   void v_InitialiseTargetLanguage(const char* name);
 
   void v_AddMissingReportingSettings();
@@ -325,21 +330,22 @@ class OSTRAKON_API CQ_Morvane_Communication {
   // Runs every file of the list through the task; false when the batch
   // was ended early. processed and failed are the batch counters;
   // tagChanges counts files whose verification found tag changes.
-  bool b_RunBatch(const CQ_StringList* paths, const st_BatchTask& task, int& processed, int& failed, int& tagChanges);
+  [[nodiscard]] bool b_RunBatch(const CQ_StringList* paths, const st_BatchTask& task, int& processed, int& failed,
+                                int& tagChanges);
   // b_RunBatch over child processes, one per file, for a session with the
   // GUI flag clear: same results lines, counts, ancillary lines and error
   // records as the serial run, in the same order (ParallelBatch.cpp).
-  bool b_RunBatchInParallel(const CQ_StringList& paths, const st_BatchTask& task, int& processed, int& failed,
+  [[nodiscard]] bool b_RunBatchInParallel(const CQ_StringList& paths, const st_BatchTask& task, int& processed, int& failed,
                             int& tagChanges);
   // Takes the file's folder, name and extension into the session; false
   // (and nothing changed) for an extension the task does not accept.
-  bool b_SetCurrentFile(const std::string& path, const st_BatchTask& task);
+  [[nodiscard]] bool b_SetCurrentFile(const std::string& path, const st_BatchTask& task);
   // The start of one file in a batch: extension check with its lines, or
   // the current file and its announcing line. False when it is skipped.
-  bool b_BeginFile(const std::string& path, const st_BatchTask& task);
+  [[nodiscard]] bool b_BeginFile(const std::string& path, const st_BatchTask& task);
   // The end of one file: counts, result lines, progress. False when the
   // batch must stop.
-  bool b_EndFile(int code, int& processed, int& failed, int& tagChanges, int files);
+  [[nodiscard]] bool b_EndFile(int code, int& processed, int& failed, int& tagChanges, int files);
   // The output folder and base name of the current file.
   std::string ccs_OutputKey() const;
   void v_AddToMap(const char* key);
@@ -351,7 +357,7 @@ class OSTRAKON_API CQ_Morvane_Communication {
   // Runs one file's operation and maps what it raises to a result code:
   // raised ints pass through, file and archive exceptions are reported and
   // give 4, an out-of-memory exception gives 5.
-  int i_RunGuarded(const std::function<int()>& operation);
+  [[nodiscard]] int i_RunGuarded(const std::function<int()>& operation);
   int i_ConfirmOverwritingCMPFiles();
   // Records the current file's output folder and base name in `outputs`.
   // When an earlier file of the batch had the same ones, a GUI session asks

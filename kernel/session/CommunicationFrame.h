@@ -73,16 +73,22 @@ class OSTRAKON_API CQ_Morvane_CommunicationFrame : public CQ_Morvane_Communicati
   std::vector<std::string> ccs_GetVisibleMIFObjects() const;
   // Pre-scans one MIF file and fills the visible-object map; false when the
   // pre-scan failed (the reasons are in the results queue).
-  bool b_FindMIFObjects(const std::string& path);
+  [[nodiscard]] bool b_FindMIFObjects(const std::string& path);
+
+  // --- pseudo-translation ------------------------------------------------------
+  // Writes the pseudo-translated copy of one KWX file (sv_PseudoTranslateFile)
+  // through the guard of the batch drivers; false when it failed, with the
+  // reasons in the results queue as for a batch of one back conversion.
+  [[nodiscard]] bool b_PseudoTranslateFile(const std::string& inPath, const std::string& outPath);
 
   // --- ancillary file --------------------------------------------------------
   void v_ClearAncillaryFile() { m_lstAncillary.clear(); }
   // Asks which copies to write (GUI sessions) and writes the batch's
   // ancillary file; false when nothing was written.
-  bool b_CreateAncillaryFile();
+  [[nodiscard]] bool b_CreateAncillaryFile();
   // A GUI session runs the interactive form and ignores the name; any other
   // writes one file under the name. False after a reported file error.
-  bool b_CreateAncillaryFile(const std::string& fileName);
+  [[nodiscard]] bool b_CreateAncillaryFile(const std::string& fileName);
   // Reads the translated ancillary file into the read-back lines, once per
   // batch. A missing or unreadable file is reported as a warning.
   void v_ReadAncillaryKWXFile(const std::string& fileName);
@@ -118,7 +124,7 @@ class OSTRAKON_API CQ_Morvane_CommunicationFrame : public CQ_Morvane_Communicati
   int i_ConvertMIFFile();
   int i_ConvertKWXFile(const char* ancillaryName);
   // Runs one converter, mapping what it raises to a per-file result code.
-  int i_RunConverter(CQ_Morvane_FileConverter* converter);
+  [[nodiscard]] int i_RunConverter(CQ_Morvane_FileConverter* converter);
   int i_ConfirmOverwritingKWXFiles();
   int i_ConfirmOverwritingMIFFiles();
   // The KWX extension of the file format setting: ".rtf" or ".txt".

@@ -12,6 +12,7 @@
 #include "System/Platform/TemporaryFile.h"
 #include "kernel/session/Communication.h"
 #include "kernel/session/KernelStrings.h"
+#include "kernel/session/ResultCodes.h"
 
 namespace {
 
@@ -49,77 +50,79 @@ CodeRow Ending(CodeRow row, unsigned converted, unsigned verified) {
 
 CodeRow LookUp(int code) {
   switch (code) {
-    case 0: {
-      CodeRow row = PerTask({6}, {6}, {6});
+    case Result::OK: {
+      CodeRow row = PerTask({Msg::DONE}, {Msg::DONE}, {Msg::DONE});
       row.outcome = Outcome::Done;
       return row;
     }
-    case 1:
-    case 2: return Ending(PerTask({40}, {1050}, {2050}), 5050, 5051);
-    case 3: return PerTask({40}, {1050}, {2050});
-    case 4: return Same({});  // already reported by the exception's own lines
-    case 5: return Ending(PerTask({10}, {1010}, {2010}), 5010, 5011);
-    case 6: return PerTask({20}, {1020}, {2020});
-    case 7: return PerTask({110}, {1170}, {});
-    case 8: return PerTask({180}, {1230}, {2170});
-    case 1000: return Same({131});
-    case 1010: return Same({101});
-    case 1030: return Same({160, 161});
-    case 1040: return Same({170, 171});
-    case 1050:
-    case 1080:
-    case 1090:
-    case 1100:
-    case 1110: return Same({150, 151, 152});
-    case 1060: return Same({80, 81});
-    case 1070: return Same({140, 141});
-    case 2000: return Same({130});
-    case 2010: return Same({100});
-    case 2015: return Same({103});
-    case 2030: return Same({50, 51, 52});
-    case 2040: return Same({62, 63, 64});
-    case 2050: return Same({120, 121, 122});
-    case 2070: return Same({90, 91});
-    case 2080: return PerTask({}, {1190, 1191}, {2190, 2191});
-    case 2090: return Same({3010});
-    case 2100: return Same({153, 154, 155});
-    case 3200: return Same({3200, 3201});
-    case 3210: return Same({});  // the check has added its lines with the file's name
-    case 5000: return PerTask({}, {1190, 1192}, {2190, 2192});
-    case 5010: return PerTask({}, {1180}, {2180});
-    case 5020: return PerTask({}, {1030}, {2030});
-    case 5030:
-    case 5040:
-    case 5050:
-    case 5060: return Same({});  // the converter has added its lines
-    case 5070: return PerTask({}, {1200, 1201}, {2140, 2141});
-    case 5080: return PerTask({}, {1220}, {2160});
-    case 5100: return PerTask({}, {1145}, {});
-    case 5110: return Same({3005});
-    case 5120: return PerTask({}, {1210, 1211}, {2150, 2151});
-    case 6000: return PerTask({}, {1221}, {2161});
-    case 6010: return PerTask({}, {1060}, {2060});
-    case 6020: return PerTask({}, {1100}, {2100});
-    case 6030: return PerTask({}, {1090, 1091}, {2090, 2091});
-    case 6040: return PerTask({}, {1110}, {2110});
-    case 6050: return PerTask({}, {1150}, {2130});
-    case 6060: return Same({1160});
-    case 7000: return PerTask({}, {1070}, {2070});
-    case 7010: return PerTask({}, {1080}, {2080});
-    case 10000: return Same({1140});
-    case 10010: return Same({1130});
-    case 10020: {
+    case Result::CANCELLED:
+    case Result::BATCH_CANCELLED: return Ending(PerTask({Msg::FWD_ERR_CANCELLED}, {Msg::BACK_ERR_CANCELLED}, {Msg::VERIFY_ERR_CANCELLED}), Msg::BATCH_CANCELLED_CONVERTED, Msg::BATCH_CANCELLED_VERIFIED);
+    case Result::FILE_SKIPPED: return PerTask({Msg::FWD_ERR_CANCELLED}, {Msg::BACK_ERR_CANCELLED}, {Msg::VERIFY_ERR_CANCELLED});
+    case Result::ALREADY_REPORTED: return Same({});  // already reported by the exception's own lines
+    case Result::OUT_OF_MEMORY: return Ending(PerTask({Msg::FWD_ERR_MEMORY}, {Msg::BACK_ERR_MEMORY}, {Msg::VERIFY_ERR_MEMORY}), Msg::BATCH_MEMORY_CONVERTED, Msg::BATCH_MEMORY_VERIFIED);
+    case Result::DAMAGED: return PerTask({Msg::FWD_ERR_PARSER}, {Msg::BACK_ERR_PARSER}, {Msg::VERIFY_ERR_PARSER});
+    case Result::DISK_FULL: return PerTask({Msg::FWD_ERR_DISK_SPACE}, {Msg::BACK_ERR_DISK_SPACE}, {});
+    case Result::UNEXPECTED_END: return PerTask({Msg::FWD_ERR_UNEXPECTED_END}, {Msg::BACK_ERR_UNEXPECTED_END}, {Msg::VERIFY_ERR_UNEXPECTED_END});
+    // A failed consistency check of the kernel itself: never blamed on the document.
+    case Result::INTERNAL_ERROR: return Same({Msg::INTERNAL_ERROR});
+    case Result::IL_NOT_INTERLEAF_ASCII: return Same({Msg::FWD_ERR_NOT_INTERLEAF_ASCII});
+    case Result::IL_VERSION: return Same({Msg::FWD_ERR_INTERLEAF_VERSION});
+    case Result::IL_REVISION_TRACKING: return Same({Msg::FWD_ERR_REVISION_TRACKING, Msg::FWD_ERR_REVISION_TRACKING_HINT});
+    case Result::IL_SPLIT_DOCUMENT: return Same({Msg::FWD_ERR_SPLIT_DOCUMENT, Msg::FWD_ERR_SPLIT_DOCUMENT_HINT});
+    case Result::IL_EDITED:
+    case Result::IL_EDITED_2:
+    case Result::IL_EDITED_3:
+    case Result::IL_EDITED_4:
+    case Result::IL_EDITED_5: return Same({Msg::FWD_ERR_EDITED_INTERLEAF_ASCII, Msg::FWD_ERR_EDITED_INTERLEAF_ASCII_HINT, Msg::FWD_ERR_EDITED_INTERLEAF_ASCII_HINT2});
+    case Result::IL_INDEX_MARKER_TOO_LONG: return Same({Msg::FWD_ERR_INDEX_MARKER_TOO_LONG, Msg::FWD_ERR_INDEX_MARKER_TOO_LONG_HINT});
+    case Result::IL_JAPANESE_NOT_SHIFT_JIS: return Same({Msg::FWD_ERR_JAPANESE_NOT_SHIFT_JIS, Msg::FWD_ERR_JAPANESE_NOT_SHIFT_JIS_HINT});
+    case Result::NOT_MIF: return Same({Msg::FWD_ERR_NOT_MIF});
+    case Result::MIF_VERSION: return Same({Msg::FWD_ERR_MIF_VERSION});
+    case Result::MIF7_TEXT: return Same({Msg::FWD_ERR_MIF7_TEXT_HINT});
+    case Result::AUTO_CHANGE_BARS: return Same({Msg::FWD_ERR_AUTO_CHANGE_BARS, Msg::FWD_ERR_AUTO_CHANGE_BARS_HINT, Msg::FWD_ERR_AUTO_CHANGE_BARS_HINT2});
+    case Result::CHANGE_BARS_IN_FORMAT: return Same({Msg::FWD_ERR_CHANGE_BARS_IN_FORMAT_HINT, Msg::FWD_ERR_CHANGE_BARS_IN_FORMAT_HINT2, Msg::FWD_ERR_CHANGE_BARS_IN_FORMAT_HINT3});
+    case Result::IXGEN_MARKERS: return Same({Msg::FWD_ERR_IXGEN_MARKERS, Msg::FWD_ERR_IXGEN_MARKERS_HINT, Msg::FWD_ERR_IXGEN_MARKERS_HINT2});
+    case Result::MARKER_PLACEHOLDERS_REQUIRED: return Same({Msg::FWD_ERR_MARKER_PLACEHOLDERS_REQUIRED, Msg::FWD_ERR_MARKER_PLACEHOLDERS_REQUIRED_HINT});
+    case Result::NOT_KWX: return PerTask({}, {Msg::BACK_ERR_NOT_KWX, Msg::BACK_ERR_NOT_KWX_HINT_F}, {Msg::VERIFY_ERR_NOT_KWX, Msg::VERIFY_ERR_NOT_KWX_HINT_F});
+    case Result::EUC_TO_SJIS_FAILED: return Same({Msg::FILE_ERR_EUC_TO_SJIS});
+    case Result::EUC_TW: return Same({Msg::FWD_ERR_EUC_TW, Msg::FWD_ERR_EUC_TW_HINT, Msg::FWD_ERR_EUC_TW_HINT2});
+    case Result::SAME_NAME_IN_BATCH: return Same({Msg::FILE_ERR_SAME_NAME_IN_BATCH, Msg::FILE_ERR_SAME_NAME_IN_BATCH_HINT});
+    case Result::WOULD_REPLACE_SOURCE: return Same({});  // the check has added its lines with the file's name
+    case Result::IL_NOT_KWX: return PerTask({}, {Msg::BACK_ERR_NOT_KWX, Msg::BACK_ERR_NOT_KWX_HINT_I}, {Msg::VERIFY_ERR_NOT_KWX, Msg::VERIFY_ERR_NOT_KWX_HINT_I});
+    case Result::NOT_RTF: return PerTask({}, {Msg::BACK_ERR_NOT_RTF}, {Msg::VERIFY_ERR_NOT_RTF});
+    case Result::RTF_PARSER_ERROR: return PerTask({}, {Msg::BACK_ERR_RTF_PARSER}, {Msg::VERIFY_ERR_RTF_PARSER});
+    case Result::CONVERTER_REPORTED:
+    case Result::CONVERTER_REPORTED_2:
+    case Result::RTF_EMPTY_FILE:
+    case Result::CONVERTER_REPORTED_3: return Same({});  // the converter has added its lines
+    case Result::KWX_MORE_RECENT: return PerTask({}, {Msg::BACK_ERR_MORE_RECENT, Msg::BACK_ERR_MORE_RECENT_HINT}, {Msg::VERIFY_ERR_MORE_RECENT, Msg::VERIFY_ERR_MORE_RECENT_HINT});
+    case Result::KWX_FOR_FRAMEMAKER: return PerTask({}, {Msg::BACK_ERR_MADE_FOR_FRAMEMAKER}, {Msg::VERIFY_ERR_MADE_FOR_FRAMEMAKER});
+    case Result::NO_CATALOG_TEXT: return PerTask({}, {Msg::BACK_ERR_NO_CATALOG_TEXT}, {});
+    case Result::SJIS_TO_EUC_FAILED: return Same({Msg::FILE_ERR_SJIS_TO_EUC});
+    case Result::KWX_PREVIOUS: return PerTask({}, {Msg::BACK_ERR_PREVIOUS_VERSION, Msg::BACK_ERR_PREVIOUS_VERSION_HINT}, {Msg::VERIFY_ERR_PREVIOUS_VERSION, Msg::VERIFY_ERR_PREVIOUS_VERSION_HINT});
+    case Result::KWX_FOR_INTERLEAF: return PerTask({}, {Msg::BACK_ERR_MADE_FOR_INTERLEAF}, {Msg::VERIFY_ERR_MADE_FOR_INTERLEAF});
+    case Result::KWX_NO_CHARSET: return PerTask({}, {Msg::BACK_ERR_NO_CHARSET}, {Msg::VERIFY_ERR_NO_CHARSET});
+    case Result::KWX_NO_LANGUAGE: return PerTask({}, {Msg::BACK_ERR_NO_LANGUAGE}, {Msg::VERIFY_ERR_NO_LANGUAGE});
+    case Result::KWX_NO_HYPHENATION: return PerTask({}, {Msg::BACK_ERR_NO_HYPHENATION, Msg::BACK_ERR_NO_HYPHENATION_HINT}, {Msg::VERIFY_ERR_NO_HYPHENATION, Msg::VERIFY_ERR_NO_HYPHENATION_HINT});
+    case Result::KWX_NO_SOURCE_PATH: return PerTask({}, {Msg::BACK_ERR_NO_SOURCE_PATH}, {Msg::VERIFY_ERR_NO_SOURCE_PATH});
+    case Result::KWX_UNKNOWN_LANGUAGE: return PerTask({}, {Msg::BACK_ERR_UNKNOWN_LANGUAGE}, {Msg::VERIFY_ERR_UNKNOWN_LANGUAGE});
+    case Result::ANCILLARY_ALONE: return Same({Msg::BACK_ERR_ANCILLARY_ALONE});
+    case Result::KWX_NO_QUOTES: return PerTask({}, {Msg::BACK_ERR_NO_QUOTES}, {Msg::VERIFY_ERR_NO_QUOTES});
+    case Result::KWX_NO_READ_ONLY: return PerTask({}, {Msg::BACK_ERR_NO_READ_ONLY}, {Msg::VERIFY_ERR_NO_READ_ONLY});
+    case Result::TAG_ERRORS: return Same({Msg::BACK_ERR_TAGS});
+    case Result::ANCILLARY_TAG_ERRORS: return Same({Msg::BACK_ERR_ANCILLARY_TAGS});
+    case Result::VERIFICATION_FAILED: {
       CodeRow row;
       row.outcome = Outcome::VerificationFailed;
       return row;
     }
-    case 10030: {
+    case Result::VERIFICATION_COMPLETE: {
       CodeRow row;
       row.outcome = Outcome::VerificationComplete;
       return row;
     }
-    case 10040: return PerTask({}, {}, {2120});
-    default: return Ending(PerTask({30}, {1040}, {2040}), 5020, 5021);
+    case Result::KWX_VERSION_MISMATCH: return PerTask({}, {}, {Msg::VERIFY_ERR_VERSION_MISMATCH});
+    default: return Ending(PerTask({Msg::FWD_ERR_UNKNOWN_PARSER}, {Msg::BACK_ERR_UNKNOWN_PARSER}, {Msg::VERIFY_ERR_UNKNOWN_PARSER}), Msg::BATCH_UNKNOWN_PARSER_CONVERTED, Msg::BATCH_UNKNOWN_PARSER_VERIFIED);
   }
 }
 
@@ -147,18 +150,18 @@ bool CQ_Morvane_Communication::b_ErrorReporting(int code, int& processed, int& f
       v_AddMessage("");
       break;
     case Outcome::VerificationComplete:
-      v_AddStringMessage(2300);
-      if (m_nVerificationErrors) v_AddStringMessage(2312, static_cast<int>(m_nVerificationErrors));
-      if (m_nVerificationAlerts) v_AddStringMessage(2311, static_cast<int>(m_nVerificationAlerts));
-      if (m_nVerificationWarnings) v_AddStringMessage(2310, static_cast<int>(m_nVerificationWarnings));
-      if (m_nVerificationSuppressions) v_AddStringMessage(2313, static_cast<int>(m_nVerificationSuppressions));
+      v_AddStringMessage(Msg::VERIFICATION_COMPLETE);
+      if (m_nVerificationErrors) v_AddStringMessage(Msg::VERIFY_ERROR_COUNT, static_cast<int>(m_nVerificationErrors));
+      if (m_nVerificationAlerts) v_AddStringMessage(Msg::VERIFY_ALERT_COUNT, static_cast<int>(m_nVerificationAlerts));
+      if (m_nVerificationWarnings) v_AddStringMessage(Msg::VERIFY_WARNING_COUNT, static_cast<int>(m_nVerificationWarnings));
+      if (m_nVerificationSuppressions) v_AddStringMessage(Msg::VERIFY_SUPPRESSED_COUNT, static_cast<int>(m_nVerificationSuppressions));
       v_AddMessage("");
       break;
     case Outcome::VerificationFailed:
-      v_AddStringMessage(2301);
-      if (m_nVerificationErrors) v_AddStringMessage(2312, static_cast<int>(m_nVerificationErrors));
-      if (m_nVerificationAlerts) v_AddStringMessage(2311, static_cast<int>(m_nVerificationAlerts));
-      if (m_nVerificationWarnings) v_AddStringMessage(2310, static_cast<int>(m_nVerificationWarnings));
+      v_AddStringMessage(Msg::VERIFICATION_FAILED);
+      if (m_nVerificationErrors) v_AddStringMessage(Msg::VERIFY_ERROR_COUNT, static_cast<int>(m_nVerificationErrors));
+      if (m_nVerificationAlerts) v_AddStringMessage(Msg::VERIFY_ALERT_COUNT, static_cast<int>(m_nVerificationAlerts));
+      if (m_nVerificationWarnings) v_AddStringMessage(Msg::VERIFY_WARNING_COUNT, static_cast<int>(m_nVerificationWarnings));
       v_AddMessage("");
       ++failed;
       break;
@@ -175,7 +178,7 @@ bool CQ_Morvane_Communication::b_ErrorReporting(int code, int& processed, int& f
       if (!knownTask) break;
       v_AddClosingLine();
       v_AddMessage("");
-      v_AddStringMessage(5);
+      v_AddStringMessage(Msg::BATCH_CANCELLED);
       v_AddClosingLine();
       v_UpdateResults();
       if (m_bGUI) {
@@ -189,22 +192,22 @@ bool CQ_Morvane_Communication::b_ErrorReporting(int code, int& processed, int& f
 }
 
 unsigned CQ_Morvane_Communication::sn_FileErrorMessage(int cause) {
-  static const unsigned kByCause[] = {3050, 3040, 3110, 3020, 3120, 3100, 3160, 3070,
-                                      3130, 3170, 3140, 3060, 3150, 3080, 3090};
-  return (cause >= 0 && cause < 15) ? kByCause[cause] : 3040;
+  static const unsigned kByCause[] = {Msg::FILE_ERR_NONE, Msg::FILE_ERR_UNSPECIFIED, Msg::FILE_ERR_NOT_FOUND, Msg::FILE_ERR_BAD_PATH, Msg::FILE_ERR_TOO_MANY_OPEN, Msg::FILE_ERR_ACCESS_DENIED, Msg::FILE_ERR_BAD_HANDLE, Msg::FILE_ERR_REMOVE_CURRENT_DIR,
+                                      Msg::FILE_ERR_NO_MORE_ENTRIES, Msg::FILE_ERR_BAD_SEEK, Msg::FILE_ERR_HARDWARE, Msg::FILE_ERR_SHARING, Msg::FILE_ERR_LOCK_VIOLATION, Msg::FILE_ERR_DISK_FULL, Msg::FILE_ERR_END_OF_FILE};
+  return (cause >= 0 && cause < 15) ? kByCause[cause] : Msg::FILE_ERR_UNSPECIFIED;
 }
 
 void CQ_Morvane_Communication::v_FileErrorReporting(const Platform::CQ_FileException* e) {
   if (!e) return;
   v_AddStringMessage(sn_FileErrorMessage(e->m_cause));
-  v_AddMessage(std::string(lpsz_LoadKernelString(3000)) + e->m_strFileName);
+  v_AddMessage(std::string(lpsz_LoadKernelString(Msg::FILE_NAME_LABEL)) + e->m_strFileName);
   v_UpdateResults();
 }
 
 void CQ_Morvane_Communication::v_ArchiveErrorReporting(const Platform::CQ_ArchiveException* e) {
   if (!e) return;
-  v_AddStringMessage(3030);
-  v_AddMessage(std::string(lpsz_LoadKernelString(3000)) + e->m_strFileName);
+  v_AddStringMessage(Msg::FILE_ERR_ARCHIVE);
+  v_AddMessage(std::string(lpsz_LoadKernelString(Msg::FILE_NAME_LABEL)) + e->m_strFileName);
   v_UpdateResults();
 }
 

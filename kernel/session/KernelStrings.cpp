@@ -3,13 +3,12 @@
 #include "kernel/session/KernelStrings.h"
 
 #include "System/Init.h"
+#include "System/String/Formatting.h"
 #include "System/String/LoadString.h"
 
 #include <algorithm>
 #include <cstdarg>
-#include <cstdio>
 #include <iterator>
-#include <vector>
 
 namespace {
 
@@ -19,7 +18,9 @@ struct Entry {
 };
 
 const Entry kTable[] = {
+#define KERNEL_STRING(id, name, text) {id, text},
 #include "kernel/session/KernelStringTable.inc"
+#undef KERNEL_STRING
 };
 
 const Entry* Find(unsigned id) {
@@ -53,24 +54,23 @@ const char* lpsz_LoadKernelString(unsigned id) {
 bool b_HasKernelString(unsigned id) { return Find(id) != nullptr; }
 
 std::string ccs_VFormatKernelString(unsigned id, va_list args) {
-  const char* format = lpsz_LoadKernelString(id);
-  va_list copy;
-  va_copy(copy, args);
-  int n = std::vsnprintf(nullptr, 0, format, copy);
-  va_end(copy);
-  std::string out;
-  if (n > 0) {
-    std::vector<char> buffer(static_cast<std::size_t>(n) + 1);
-    std::vsnprintf(buffer.data(), buffer.size(), format, args);
-    out.assign(buffer.data(), static_cast<std::size_t>(n));
-  }
-  return out;
+  return ccs_VFormat(lpsz_LoadKernelString(id), args);
 }
 
 std::string ccs_FormatKernelString(unsigned id, ...) {
   va_list args;
   va_start(args, id);
   std::string out = ccs_VFormatKernelString(id, args);
+  va_end(args);
+  return out;
+}
+
+std::string ccs_VFormat(const char* format, va_list args) { return formatting::FormatNarrow(format, args); }
+
+std::string ccs_Format(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::string out = ccs_VFormat(format, args);
   va_end(args);
   return out;
 }

@@ -32,6 +32,7 @@
 
 #include "System/Platform/TemporaryFile.h"
 #include "kernel/session/Communication.h"
+#include "kernel/session/ResultCodes.h"
 
 namespace {
 
@@ -264,13 +265,13 @@ bool CQ_Morvane_Communication::b_RunBatchInParallel(const CQ_StringList& paths, 
       m_lstResults.clear();
       const std::size_t ancillaryBefore = m_lstAncillary.size();
       const std::size_t errorsBefore = m_lstErrors.size();
-      b_SetCurrentFile(list[index], task);
+      (void)b_SetCurrentFile(list[index], task);  // the plan accepted its extension
       m_iFileProgressIndicator = task.steps;
-      int code = 0;
+      int code = Result::OK;
       try {
-        code = task.confirm() == Platform::IDYES ? task.run() : 100;
+        code = task.confirm() == Platform::IDYES ? task.run() : Result::UNEXPECTED_ANSWER;
       } catch (...) {
-        code = -1;  // what the serial driver would not have caught: an unknown error
+        code = Result::NO_CONVERTER;  // what the serial driver would not have caught: an unknown error
       }
       if (g_abandoned) ::_exit(0);
       Packer out;
@@ -357,16 +358,16 @@ bool CQ_Morvane_Communication::b_RunBatchInParallel(const CQ_StringList& paths, 
   for (std::size_t i = 0; i < list.size(); ++i) {
     fill(i);
     if (!b_BeginFile(list[i], task)) continue;
-    int code = 0;
+    int code = Result::OK;
     if (plan[i].refused) {
-      code = 3200;
+      code = Result::SAME_NAME_IN_BATCH;
     } else {
       // This file's child, started now if it was not (or must run again).
       bool taken = false;
       while (!taken) {
         if (!children.count(i) && !start(i)) {
           // No process can be made: the file runs here, as in a serial batch.
-          code = task.confirm() == Platform::IDYES ? task.run() : 100;
+          code = task.confirm() == Platform::IDYES ? task.run() : Result::UNEXPECTED_ANSWER;
           break;
         }
         Child& child = children[i];
@@ -424,7 +425,7 @@ bool CQ_Morvane_Communication::b_RunBatchInParallel(const CQ_StringList& paths, 
         } else {
           // A child that died without a whole result failed in a way the
           // serial driver would not have caught: an unknown error.
-          code = -1;
+          code = Result::NO_CONVERTER;
         }
         CloseChild(child);
         children.erase(i);

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <utility>
 
+#include "kernel/forward/KWXFormat.h"
 #include "kernel/verifier/MarkerTextMeasure.h"
 #include "kernel/verifier/TagStructureCheck.h"
 
@@ -144,12 +145,7 @@ bool IsNumberedCharacterFormat(std::string_view tag) {
   return tag.size() >= 2 && tag.back() == '>' && tag[tag.size() - 2] >= '0' && tag[tag.size() - 2] <= '9';
 }
 
-std::string QuotedName(std::string_view tag) {
-  const std::size_t open = tag.find('"');
-  if (open == std::string_view::npos) return {};
-  const std::size_t close = tag.find('"', open + 1);
-  return std::string(tag.substr(open + 1, close == std::string_view::npos ? std::string_view::npos : close - open - 1));
-}
+std::string QuotedName(std::string_view tag) { return std::string(sv_QuotedName(tag, true)); }
 
 // The seven pairs that must balance within one segment.
 struct Pair {

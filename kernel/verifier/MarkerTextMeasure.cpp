@@ -3,6 +3,7 @@
 #include "kernel/verifier/MarkerTextMeasure.h"
 
 #include "kernel/backward/KWXLexicon.h"
+#include "kernel/forward/KWXFormat.h"
 
 namespace {
 
@@ -19,12 +20,7 @@ std::size_t ByteLength(unsigned char c, bool indexMarker) {
 }
 
 // The quoted name of a tag, without its quotes.
-std::string_view QuotedName(std::string_view tag) {
-  const std::size_t open = tag.find('"');
-  if (open == std::string_view::npos) return {};
-  const std::size_t close = tag.find('"', open + 1);
-  return tag.substr(open + 1, close == std::string_view::npos ? std::string_view::npos : close - open - 1);
-}
+std::string_view QuotedName(std::string_view tag) { return KWX::sv_QuotedName(tag, true); }
 
 }  // namespace
 

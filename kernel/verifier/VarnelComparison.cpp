@@ -18,7 +18,7 @@
 
 namespace {
 
-enum : unsigned { NOTE_ADDED_WITH_SYNTAX = 18701 };
+enum : unsigned { NOTE_ADDED_WITH_SYNTAX = Msg::REPORT_NOTE_ADDED_WITH_SYNTAX };
 
 // Informational lines of the comparison (no severity, no running number).
 constexpr const char* EXTERNAL_DELETED = "%d occurrence(s) of the external tag %s deleted.";
@@ -51,19 +51,6 @@ enum : int {
 };
 
 enum : unsigned char { FLAG_MATCHED = 1, FLAG_REPORTED = 2 };
-
-std::string Format(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  va_list copy;
-  va_copy(copy, args);
-  const int size = std::vsnprintf(nullptr, 0, format, copy);
-  va_end(copy);
-  std::string text(size > 0 ? static_cast<std::size_t>(size) : 0, '\0');
-  if (size > 0) std::vsnprintf(text.data(), text.size() + 1, format, args);
-  va_end(args);
-  return text;
-}
 
 bool IsAdded(const KWX::st_TagSegment& segment) {
   return segment.i_Category == KWX::CATEGORY_ADDED_KNOWN || segment.i_Category == KWX::CATEGORY_ADDED ||
@@ -114,17 +101,7 @@ void CQ_VarnelComparison::v_AddLine(int section, std::string text) {
 
 void CQ_VarnelComparison::v_AddSegmentEntry(int section, int message, std::string text, std::string key, int file,
                                             std::size_t segment) {
-  const KWX::st_TagSegment& s = file == CQ_VarnelVerifier::FILE_SOURCE ? m_rcoVerifier.rco_SourceSegments()[segment]
-                                                                        : m_rcoVerifier.rco_TargetSegments()[segment];
-  st_VarnelReportEntry entry;
-  entry.co_Record = CQ_Morvane_ErrorMessage(Varnel::i_MessageType(message), std::move(text), std::move(key));
-  entry.co_Record.v_AddReference(file, s.n_Line);
-  entry.i_Message = message;
-  entry.i_Section = section;
-  entry.b_Numbered = true;
-  entry.i_Context = st_VarnelReportEntry::CONTEXT_SEGMENT;
-  entry.cs_Context = m_rcoVerifier.co_SegmentText(file, segment);
-  m_rcoVerifier.v_AddEntry(std::move(entry));
+  m_rcoVerifier.v_AddSegmentEntry(section, file, message, segment, std::move(key), std::move(text));
 }
 
 void CQ_VarnelComparison::v_AddPairEntry(int section, int message, std::string text, std::string key,
@@ -193,7 +170,7 @@ void CQ_VarnelComparison::v_ReportTagCounts(int section, bool internal) {
       format = EXTERNAL_ADDED;
     }
     const int count = counter.i_Difference > 0 ? counter.i_Difference : -counter.i_Difference;
-    v_AddLine(section, Format(format, count, counter.cs_Tag.c_str()));
+    v_AddLine(section, ccs_Format(format, count, counter.cs_Tag.c_str()));
   }
 }
 
@@ -244,10 +221,10 @@ void CQ_VarnelComparison::v_CompareExternalTags() {
   }
   if (difference != 0) {
     v_AddLine(SECTION_EXTERNAL_WALK,
-              Format(COUNTS_DIFFER_1, static_cast<int>(sourceCount), static_cast<int>(targetCount)));
+              ccs_Format(COUNTS_DIFFER_1, static_cast<int>(sourceCount), static_cast<int>(targetCount)));
     v_AddLine(SECTION_EXTERNAL_WALK, COUNTS_DIFFER_2);
-    v_AddLine(SECTION_EXTERNAL_WALK, difference > 0 ? Format(ASSUMING_DELETED, static_cast<int>(difference))
-                                                    : Format(ASSUMING_ADDED, static_cast<int>(-difference)));
+    v_AddLine(SECTION_EXTERNAL_WALK, difference > 0 ? ccs_Format(ASSUMING_DELETED, static_cast<int>(difference))
+                                                    : ccs_Format(ASSUMING_ADDED, static_cast<int>(-difference)));
   }
 
   // Look-ahead indexes, only needed when the counts differ.

@@ -4,9 +4,10 @@
 #include <algorithm>
 #include <array>
 #include <cstdarg>
-#include <cstdio>
 #include <cstring>
 #include <vector>
+
+#include "kernel/session/KernelStrings.h"
 
 namespace Varnel {
 namespace {
@@ -145,16 +146,7 @@ std::string ccs_FormatMessage(int number, ...) {
   if (format == nullptr) return {};
   va_list args;
   va_start(args, number);
-  va_list copy;
-  va_copy(copy, args);
-  const int size = std::vsnprintf(nullptr, 0, format, copy);
-  va_end(copy);
-  std::string result;
-  if (size > 0) {
-    std::vector<char> buffer(static_cast<std::size_t>(size) + 1);
-    std::vsnprintf(buffer.data(), buffer.size(), format, args);
-    result.assign(buffer.data(), static_cast<std::size_t>(size));
-  }
+  std::string result = ccs_VFormat(format, args);
   va_end(args);
   return result;
 }

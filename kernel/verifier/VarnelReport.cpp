@@ -22,10 +22,10 @@ enum : unsigned {
   STRING_ALERTS = 2311,
   STRING_ERRORS = 2312,
   STRING_SUPPRESSED = 2313,
-  NOTE_FIRST_STRUCTURAL_ERROR = 18300,
-  NOTE_ENTRIES_LEFT_OUT = 18800,
-  BACKWARD_SECTION_TITLE_FIRST = 19100,  // sections 7 to 12
-  GLOSSARY_FIRST = 19200,                // the 45 texts of the report list
+  NOTE_FIRST_STRUCTURAL_ERROR = Msg::REPORT_NOTE_FIRST_STRUCTURAL_ERROR,
+  NOTE_ENTRIES_LEFT_OUT = Msg::REPORT_NOTE_ENTRIES_LEFT_OUT,
+  BACKWARD_SECTION_TITLE_FIRST = Msg::SECTION_FIRST,  // sections 7 to 12
+  GLOSSARY_FIRST = Msg::GLOSSARY_FIRST,                // the 45 texts of the report list
 };
 
 const std::string VERIFICATION_RULE(69, '-');
@@ -355,10 +355,8 @@ void CQ_VarnelReport::sv_Write(const std::string& path, const CQ_VarnelReportLin
     CQ_KWXTextWriter::sv_Write(path, text);
     return;
   }
-  int sourceCodePage = session.i_GetSourceCodePage();
-  if (sourceCodePage == 0) sourceCodePage = 1252;
-  int targetCodePage = session.i_GetTargetCodePage();
-  if (targetCodePage == 0) targetCodePage = sourceCodePage;
+  const int sourceCodePage = session.i_SourceTextCodePage();
+  const int targetCodePage = session.i_TargetTextCodePage();
   CQ_StringList paragraphs;
   for (const st_VarnelReportLine& line : lines) {
     const bool segment = line.i_Kind != st_VarnelReportLine::LINE_PLAIN;

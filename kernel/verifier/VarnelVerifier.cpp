@@ -21,7 +21,7 @@
 
 namespace {
 
-enum : unsigned { NOTE_NEVER_SOURCE_ERRORS = 18056, NOTE_SOURCE_INVALID = 18057 };
+enum : unsigned { NOTE_NEVER_SOURCE_ERRORS = Msg::REPORT_NOTE_NEVER_SOURCE_ERRORS, NOTE_SOURCE_INVALID = Msg::REPORT_NOTE_SOURCE_INVALID };
 
 // The end of the tag that starts at text[begin] (one past the ">" that
 // brings the bracket depth back to zero), or the end of the text.
@@ -264,15 +264,20 @@ void CQ_VarnelVerifier::v_AddEntry(st_VarnelReportEntry entry) {
 }
 
 void CQ_VarnelVerifier::v_AddSegmentMessage(int number, std::size_t segment, std::string key, std::string text) {
-  const KWX::st_TagSegment& s = rco_CurrentSegments()[segment];
+  v_AddSegmentEntry(m_iSection, m_iCurrentFile, number, segment, std::move(key), std::move(text));
+}
+
+void CQ_VarnelVerifier::v_AddSegmentEntry(int section, int file, int number, std::size_t segment, std::string key,
+                                          std::string text) {
+  const KWX::st_TagSegment& s = (file == FILE_SOURCE ? m_lstSourceSegments : m_lstTargetSegments)[segment];
   st_VarnelReportEntry entry;
   entry.co_Record = CQ_Morvane_ErrorMessage(Varnel::i_MessageType(number), std::move(text), std::move(key));
-  entry.co_Record.v_AddReference(m_iCurrentFile, s.n_Line);
+  entry.co_Record.v_AddReference(file, s.n_Line);
   entry.i_Message = number;
-  entry.i_Section = m_iSection;
+  entry.i_Section = section;
   entry.b_Numbered = true;
   entry.i_Context = st_VarnelReportEntry::CONTEXT_SEGMENT;
-  entry.cs_Context = co_SegmentText(m_iCurrentFile, segment);
+  entry.cs_Context = co_SegmentText(file, segment);
   v_AddEntry(std::move(entry));
 }
 
@@ -494,11 +499,7 @@ void CQ_VarnelVerifier::v_CountSourceTags() {
   }
 }
 
-int CQ_VarnelVerifier::i_TargetCodePage() const {
-  int codePage = m_rcoSession.i_GetTargetCodePage();
-  if (codePage == 0) codePage = m_rcoSession.i_GetSourceCodePage();
-  return codePage == 0 ? 1252 : codePage;
-}
+int CQ_VarnelVerifier::i_TargetCodePage() const { return m_rcoSession.i_TargetTextCodePage(); }
 
 std::size_t CQ_VarnelVerifier::n_TargetSegmentStartLine(std::size_t i) const {
   return i == 0 ? 1 : m_lstTargetSegments[i - 1].n_Line;
@@ -509,8 +510,7 @@ void CQ_VarnelVerifier::v_CheckRepresentable(int codePage, bool (*reportedByLang
   if (segments.empty()) return;
   // Characters the reader could not put into the code page, shown in the
   // report's source font.
-  int sourceCodePage = m_rcoSession.i_GetSourceCodePage();
-  if (sourceCodePage == 0) sourceCodePage = 1252;
+  const int sourceCodePage = m_rcoSession.i_SourceTextCodePage();
   for (const st_UnrepresentableCharacter& c : m_vecUnrepresentable) {
     std::size_t i = segments.size() - 1;
     while (i > 0 && n_TargetSegmentStartLine(i) > c.n_Line) --i;

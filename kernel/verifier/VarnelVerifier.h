@@ -27,6 +27,7 @@
 #include "kernel/backward/KWXSegmenter.h"
 #include "kernel/backward/RTFReader.h"
 #include "kernel/session/Communication.h"
+#include "kernel/session/ResultCodes.h"
 #include "kernel/verifier/VarnelMessages.h"
 #include "kernel/verifier/VarnelReportEntry.h"
 #include "kernel/verifier/TagStructureCheck.h"
@@ -92,10 +93,10 @@ class OSTRAKON_API CQ_VarnelVerifier {
  public:
   // Result codes of a whole run.
   enum : int {
-    RESULT_TAG_ERRORS = 10000,            // back conversion: errors in the translated file's tags
-    RESULT_ANCILLARY_TAG_ERRORS = 10010,  // back conversion: errors in the ancillary section's tags
-    RESULT_VERIFICATION_FAILED = 10020,   // the brackets of source or target are broken
-    RESULT_VERIFICATION_COMPLETE = 10030,
+    RESULT_TAG_ERRORS = Result::TAG_ERRORS,            // back conversion: errors in the translated file's tags
+    RESULT_ANCILLARY_TAG_ERRORS = Result::ANCILLARY_TAG_ERRORS,  // back conversion: errors in the ancillary section's tags
+    RESULT_VERIFICATION_FAILED = Result::VERIFICATION_FAILED,   // the brackets of source or target are broken
+    RESULT_VERIFICATION_COMPLETE = Result::VERIFICATION_COMPLETE,
   };
   // The file being checked.
   enum : int { FILE_SOURCE = 1, FILE_TARGET = 2 };
@@ -198,6 +199,10 @@ class OSTRAKON_API CQ_VarnelVerifier {
   // Appends an entry of the current section (the comparison files its own
   // sections with i_Section). Keeps the counts by type.
   void v_AddEntry(st_VarnelReportEntry entry);
+  // Appends a numbered entry of the section about a segment of the source
+  // (FILE_SOURCE) or target file: the segment as context and line
+  // reference, the suppression key and the formatted text.
+  void v_AddSegmentEntry(int section, int file, int number, std::size_t segment, std::string key, std::string text);
   // The text of a segment of the source (FILE_SOURCE) or target file as
   // entries hold it: every entry about one segment shares one copy.
   CQ_SharedText co_SegmentText(int file, std::size_t segment);
@@ -213,7 +218,6 @@ class OSTRAKON_API CQ_VarnelVerifier {
   static bool sb_IsAddableTag(std::string_view tag);
 
  protected:
-  int i_GetSection() const { return m_iSection; }
   int i_GetCurrentFile() const { return m_iCurrentFile; }
   const CQ_TagMap* pcco_GetBackConversionTagMap() const { return m_pcoTagMap; }
   // The paragraph counts of the source's text boxes: what the structure

@@ -23,7 +23,6 @@
 #include "kernel/backward/KWXReader.h"
 #include "kernel/forward/KWXFormat.h"
 #include "kernel/forward/KWXRTFWriter.h"
-#include "kernel/forward/KWXTextWriter.h"
 #include "kernel/session/CommunicationFrame.h"
 
 namespace {
@@ -934,12 +933,8 @@ bool sb_XLIFFFileToKWX(const std::string& xliffPath, const std::string& outputFo
   CQ_StringList list;
   for (std::string& line : lines) list.push_back(std::move(line));
   try {
-    if (info.b_RTF) {
-      CQ_KWXRTFWriter::sv_PrepareAndWrite(kwxPath, list, info.b_A4, info.i_SourceCodePage, info.i_TargetCodePage,
-                                          true);
-    } else {
-      CQ_KWXTextWriter::sv_Write(kwxPath, list);
-    }
+    CQ_KWXRTFWriter::sv_WriteTextOrRTF(kwxPath, list, info.b_RTF, info.b_A4, info.i_SourceCodePage,
+                                       info.i_TargetCodePage);
   } catch (const Platform::CQ_FileException& e) {
     problems.push_back({"", "the file " + e.m_strFileName + " could not be written"});
     return false;

@@ -227,6 +227,31 @@ TEST_F(ConvertMif, PseudoTranslatedRoundTrip) {
   EXPECT_EQ(Morvane("convert-kwx tr/sample.rtf", dir_).status, 2);
 }
 
+// A file that cannot be pseudo-translated is reported with the string
+// table's lines of its failure, never with a bare number; the other files
+// of the call are still written.
+TEST_F(ConvertMif, PseudoFailuresPrintTheStringTablesText) {
+  std::filesystem::create_directories(dir_ + "/ps");
+  ASSERT_EQ(Morvane("convert-mif --format txt --org-dir out --translated-dir tr sample.mif", dir_).status, 0);
+  WriteAll(dir_ + "/tr/empty.txt", "");
+  WriteAll(dir_ + "/tr/notrtf.rtf", "plain text, not RTF\n");
+  Outcome run = Morvane("pseudo --output-dir ps tr/empty.txt tr/sample.txt tr/notrtf.rtf tr/missing.txt", dir_);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out.find("(error"), std::string::npos) << run.out;
+  const std::string tr = dir_ + "/tr/";
+  for (const std::string& expected :
+       {"Could not pseudo-translate " + tr + "empty.txt:\nConversion Error 1230. Unexpected end of input file.\n\n",
+        "Pseudo-translated " + tr + "sample.txt\n  into " + dir_ + "/ps/sample.txt\n",
+        "Could not pseudo-translate " + tr + "notrtf.rtf:\nConversion Error 1180. This file is not a valid RTF file.\n\n",
+        "Could not pseudo-translate " + tr + "missing.txt:\nFile Error 3110. The file could not be located.\n"
+        "Filename:" + tr + "missing.txt\n"}) {
+    EXPECT_NE(run.out.find(expected), std::string::npos) << expected << "\n---\n" << run.out;
+  }
+  EXPECT_TRUE(Exists("ps/sample.txt"));
+  EXPECT_FALSE(Exists("ps/empty.txt"));
+  EXPECT_FALSE(Exists("ps/notrtf.rtf"));
+}
+
 TEST_F(ConvertMif, ChangeBarsClearedInACopyOnRequest) {
   // The sample with change bars on in a format and automatically.
   std::string mif = ReadAll(dir_ + "/sample.mif");

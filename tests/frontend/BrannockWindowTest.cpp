@@ -203,12 +203,12 @@ class BrannockWindowTest : public QObject {
     const int second = IndexOf(lines, "Converting " + m_src + "b.mif");
     QVERIFY2(first >= 0 && second > first, "the alphabetically smaller file is converted first");
     QVERIFY(IndexOf(lines, kUnderscores) > second);
-    QVERIFY(IndexOf(lines, lpsz_LoadKernelString(7)) > second);  // the ancillary file was written
+    QVERIFY(IndexOf(lines, lpsz_LoadKernelString(Msg::ANCILLARY_CREATED)) > second);  // the ancillary file was written
 
     const std::vector<std::string> boxes = dialogs.BoxTexts();
     QCOMPARE(boxes.size(), std::size_t(2));
-    QCOMPARE(boxes[0], ccs_FormatKernelString(5060, 2));
-    QCOMPARE(boxes[1], std::string(lpsz_LoadKernelString(5100)));
+    QCOMPARE(boxes[0], ccs_FormatKernelString(Msg::BATCH_ALL_CONVERTED, 2));
+    QCOMPARE(boxes[1], std::string(lpsz_LoadKernelString(Msg::BATCH_ASK_CREATE_ANCILLARY)));
     QCOMPARE(dialogs.boxes[0].caption, std::string(kApp));
 
     for (const char* name : {"a.org", "a.rtf", "b.org", "b.rtf", "ancillary.rtf"}) QVERIFY2(fs::exists(m_org + name), name);
@@ -252,8 +252,8 @@ class BrannockWindowTest : public QObject {
     BatchPage* page = program.window->Page(BatchKind::ConvertMIF);
     QTest::mouseClick(page->StartButton(), Qt::LeftButton);
     const std::vector<std::string> lines = page->ResultLines();
-    QVERIFY(IndexOf(lines, lpsz_LoadKernelString(3000) + m_org + "ancillary.rtf") > 0);
-    QVERIFY(lines.at(IndexOf(lines, lpsz_LoadKernelString(3000) + m_org + "ancillary.rtf") - 1).rfind("File Error", 0) == 0);
+    QVERIFY(IndexOf(lines, lpsz_LoadKernelString(Msg::FILE_NAME_LABEL) + m_org + "ancillary.rtf") > 0);
+    QVERIFY(lines.at(IndexOf(lines, lpsz_LoadKernelString(Msg::FILE_NAME_LABEL) + m_org + "ancillary.rtf") - 1).rfind("File Error", 0) == 0);
     QVERIFY(!program.session->b_GetRunningTask());
     QVERIFY(page->StartButton()->isEnabled());
   }
@@ -279,11 +279,11 @@ class BrannockWindowTest : public QObject {
     QVERIFY(boxes.size() >= 1);
     QCOMPARE(boxes[0], std::string("Are you sure you want to cancel?"));
     QCOMPARE(dialogs.boxes[0].style, unsigned(Platform::MB_YESNO | Platform::MB_ICONQUESTION));
-    QCOMPARE(IndexOf(boxes, lpsz_LoadKernelString(5100)), -1);  // no ancillary question
+    QCOMPARE(IndexOf(boxes, lpsz_LoadKernelString(Msg::BATCH_ASK_CREATE_ANCILLARY)), -1);  // no ancillary question
     const std::vector<std::string> lines = page->ResultLines();
     QVERIFY(IndexOf(lines, "Converting " + m_src + "a.mif") >= 0);
     QCOMPARE(IndexOf(lines, "Converting " + m_src + "b.mif"), -1);
-    const int cancelled = IndexOf(lines, lpsz_LoadKernelString(5));
+    const int cancelled = IndexOf(lines, lpsz_LoadKernelString(Msg::BATCH_CANCELLED));
     QVERIFY2(cancelled > 0, "the cancel lines end the results");
     QCOMPARE(lines.back(), kUnderscores);
     QVERIFY(!fs::exists(m_org + "a.rtf"));
@@ -307,7 +307,7 @@ class BrannockWindowTest : public QObject {
     QCOMPARE(closes, 2);
     QCOMPARE(dialogs.BoxTexts().at(0), std::string("Are you sure you want to cancel?"));
     QCOMPARE(dialogs.BoxTexts().at(1), std::string("Are you sure you want to cancel?"));
-    QVERIFY(IndexOf(page->ResultLines(), lpsz_LoadKernelString(5)) > 0);
+    QVERIFY(IndexOf(page->ResultLines(), lpsz_LoadKernelString(Msg::BATCH_CANCELLED)) > 0);
     QVERIFY(!program.window->isVisible());
     // No half-written output: the file's outputs are not there at all.
     QVERIFY(!fs::exists(m_org + "a.rtf"));
@@ -326,8 +326,8 @@ class BrannockWindowTest : public QObject {
     QTest::mouseClick(page->StartButton(), Qt::LeftButton);
     const std::vector<std::string> boxes = dialogs.BoxTexts();
     QCOMPARE(boxes.size(), std::size_t(3));
-    QCOMPARE(boxes[0], brannock::FormatString(1020, m_src.c_str()));
-    QCOMPARE(boxes[1], brannock::FormatString(1020, m_src.c_str()));
+    QCOMPARE(boxes[0], brannock::FormatString(brannock::Text::MIF_KWX_FOLDER_IS_SOURCE, m_src.c_str()));
+    QCOMPARE(boxes[1], brannock::FormatString(brannock::Text::MIF_KWX_FOLDER_IS_SOURCE, m_src.c_str()));
     QCOMPARE(boxes[2], std::string("The path you entered doesn't exist. Please try again."));
     // The dialog was cancelled at last: nothing ran.
     QCOMPARE(page->Results()->count(), 0);
@@ -377,7 +377,7 @@ class BrannockWindowTest : public QObject {
     QCOMPARE(dialogs.BoxTexts().at(0), std::string("You must select files in two different directories."));
     const int verifying = IndexOf(verify->ResultLines(), "Verifying " + m_out + "a.rtf");
     QVERIFY(verifying >= 0);
-    QCOMPARE(IndexOf(verify->ResultLines(), lpsz_LoadKernelString(2300)), verifying + 1);
+    QCOMPARE(IndexOf(verify->ResultLines(), lpsz_LoadKernelString(Msg::VERIFICATION_COMPLETE)), verifying + 1);
     QCOMPARE(verify->BatchBar()->maximum(), 24);
 
     program.window->Tabs()->setCurrentIndex(BrannockWindow::kConvertKWX);
@@ -412,7 +412,7 @@ class BrannockWindowTest : public QObject {
     QCOMPARE(dialogs.confirmRequests.at(0).items.at(0).text, std::string("2 MIF File(s) will be converted to KWX."));
     const std::vector<std::string> lines = page->ResultLines();
     QVERIFY(IndexOf(lines, "Converting " + m_src + "a.mif") < IndexOf(lines, "Converting " + m_src + "b.mif"));
-    QVERIFY(IndexOf(lines, lpsz_LoadKernelString(8)) >= 0);  // "No ancillary file created."
+    QVERIFY(IndexOf(lines, lpsz_LoadKernelString(Msg::ANCILLARY_NOT_CREATED)) >= 0);  // "No ancillary file created."
   }
 
   void markerLengthIsChecked_data() {
@@ -501,7 +501,7 @@ class BrannockWindowTest : public QObject {
       first.Exit();
     }
     for (int i = 0; i < 45; ++i) {
-      auto value = Stored("REPORTING", lpsz_LoadKernelString(19200 + i));
+      auto value = Stored("REPORTING", lpsz_LoadKernelString(Msg::GLOSSARY_FIRST + i));
       QVERIFY(value && std::holds_alternative<std::uint32_t>(*value));
       QCOMPARE(std::get<std::uint32_t>(*value), chosen[i] ? 1u : 0u);
     }

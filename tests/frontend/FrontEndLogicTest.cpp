@@ -57,18 +57,42 @@ class FrontEndTest : public ::testing::Test {
 
 }  // namespace
 
+// Every named id is the number of its table line and finds that line's
+// text; ids ascend and never reach the kernel's glossary range.
+TEST(FrontEndStrings, NamesNumbersAndTextsComeFromOneTable) {
+  struct Entry {
+    unsigned id;
+    unsigned named;
+    const char* name;
+    const char* text;
+  } const entries[] = {
+#define FRONTEND_STRING(id, name, text) {id, brannock::Text::name, #name, text},
+#include "frontend/logic/FrontEndStringTable.inc"
+#undef FRONTEND_STRING
+  };
+  unsigned previous = 0;
+  for (const Entry& e : entries) {
+    EXPECT_EQ(e.named, e.id) << e.name;
+    EXPECT_GT(e.id, previous) << e.name;
+    EXPECT_LT(e.id, Msg::GLOSSARY_FIRST) << e.name;
+    EXPECT_STREQ(LoadString(e.id), e.text) << e.name;
+    previous = e.id;
+  }
+  EXPECT_EQ(brannock::Text::ASK_CANCEL, 150u);
+}
+
 TEST(FrontEndStrings, TextsAndFilters) {
-  EXPECT_STREQ(LoadString(10), "Halvex Morvane for FrameMaker");
-  EXPECT_STREQ(LoadString(11), "Version 3.00 (Build 1)");
-  EXPECT_STREQ(LoadString(19200), "<:b> and <:/b> Bold");
-  EXPECT_STREQ(LoadString(19244), "<ss> Sort String");
+  EXPECT_STREQ(LoadString(brannock::Text::APP_NAME), "Halvex Morvane for FrameMaker");
+  EXPECT_STREQ(LoadString(brannock::Text::APP_VERSION), "Version 3.00 (Build 1)");
+  EXPECT_STREQ(LoadString(Msg::GLOSSARY_BOLD), "<:b> and <:/b> Bold");
+  EXPECT_STREQ(LoadString(Msg::GLOSSARY_SORT_STRING), "<ss> Sort String");
   EXPECT_STREQ(LoadString(12345), "");
-  EXPECT_EQ(FormatString(1500, 3), "3 MIF File(s) will be converted to KWX.");
-  EXPECT_EQ(FormatString(5000, 255), "Please enter a number between 1 and 255.");
-  EXPECT_EQ(FormatString(1020, "/a/"),
+  EXPECT_EQ(FormatString(brannock::Text::MIF_FILES_TO_CONVERT, 3), "3 MIF File(s) will be converted to KWX.");
+  EXPECT_EQ(FormatString(brannock::Text::NUMBER_OUT_OF_RANGE, 255), "Please enter a number between 1 and 255.");
+  EXPECT_EQ(FormatString(brannock::Text::MIF_KWX_FOLDER_IS_SOURCE, "/a/"),
             "You may not place the KWX files in the\nsame directory as the source files:\n(/a/)\nChoose another directory.");
-  EXPECT_EQ(QtFilter(LoadString(1010)), "MIF Files (*.mif)");
-  EXPECT_EQ(QtFilter(LoadString(3020)), "Text Files (*.txt)");
+  EXPECT_EQ(QtFilter(LoadString(brannock::Text::FILTER_MIF)), "MIF Files (*.mif)");
+  EXPECT_EQ(QtFilter(LoadString(brannock::Text::FILTER_TXT)), "Text Files (*.txt)");
 }
 
 TEST(PageRules, MarkerLength) {
@@ -115,7 +139,7 @@ TEST(PageRules, AncillaryFilesAndFolders) {
 TEST(PageRules, DefaultReportFlagsAreTheFiveCharacterFormatTypes) {
   std::vector<int> on;
   for (int i = 0; i < kReportTypes; ++i) {
-    if (DefaultReportFlag(i)) on.push_back(19200 + i);
+    if (DefaultReportFlag(i)) on.push_back(Msg::GLOSSARY_FIRST + i);
   }
   EXPECT_EQ(on, (std::vector<int>{19200, 19202, 19203, 19221, 19231}));
 }
@@ -216,7 +240,7 @@ TEST_F(FrontEndTest, FailedSaveIsReportedIntoTheResults) {
   ASSERT_TRUE(session.b_GetNextMessage(line));
   EXPECT_EQ(std::string(line).rfind("File Error", 0), 0u) << line;
   ASSERT_TRUE(session.b_GetNextMessage(line));
-  EXPECT_EQ(std::string(line), lpsz_LoadKernelString(3000) + root_ + "no/such/dir/out.txt");
+  EXPECT_EQ(std::string(line), lpsz_LoadKernelString(Msg::FILE_NAME_LABEL) + root_ + "no/such/dir/out.txt");
   // A name without an extension gets ".txt".
   dialogs.savePaths.push_back(root_ + "saved");
   EXPECT_TRUE(flow.SaveResults({"a", "b"}, root_));
@@ -246,16 +270,16 @@ TEST_F(FrontEndTest, ConfirmationChecks) {
     std::string refusal;  // empty: accepted
   } rows[] = {
       {BatchKind::ConvertMIF, {org, out}, ""},
-      {BatchKind::ConvertMIF, {src, out}, FormatString(1020, src.c_str())},
-      {BatchKind::ConvertMIF, {org, upper}, FormatString(1020, src.c_str())},  // compared without case
-      {BatchKind::ConvertMIF, {org, root_ + "SRCX/"}, LoadString(4030)},
-      {BatchKind::ConvertMIF, {org, root_ + "missing"}, LoadString(4030)},
-      {BatchKind::ConvertMIF, {org, src.substr(0, src.size() - 1)}, FormatString(1020, src.c_str())},
+      {BatchKind::ConvertMIF, {src, out}, FormatString(brannock::Text::MIF_KWX_FOLDER_IS_SOURCE, src.c_str())},
+      {BatchKind::ConvertMIF, {org, upper}, FormatString(brannock::Text::MIF_KWX_FOLDER_IS_SOURCE, src.c_str())},  // compared without case
+      {BatchKind::ConvertMIF, {org, root_ + "SRCX/"}, LoadString(brannock::Text::FOLDER_MISSING)},
+      {BatchKind::ConvertMIF, {org, root_ + "missing"}, LoadString(brannock::Text::FOLDER_MISSING)},
+      {BatchKind::ConvertMIF, {org, src.substr(0, src.size() - 1)}, FormatString(brannock::Text::MIF_KWX_FOLDER_IS_SOURCE, src.c_str())},
       {BatchKind::VerifyVarnels, {org}, ""},
-      {BatchKind::VerifyVarnels, {src}, LoadString(2010)},
-      {BatchKind::VerifyVarnels, {root_ + "missing/"}, LoadString(4030)},
+      {BatchKind::VerifyVarnels, {src}, LoadString(brannock::Text::VERIFY_TWO_FOLDERS)},
+      {BatchKind::VerifyVarnels, {root_ + "missing/"}, LoadString(brannock::Text::FOLDER_MISSING)},
       {BatchKind::ConvertKWX, {src}, ""},
-      {BatchKind::ConvertKWX, {root_ + "missing/"}, LoadString(4030)},
+      {BatchKind::ConvertKWX, {root_ + "missing/"}, LoadString(brannock::Text::FOLDER_MISSING)},
   };
   for (const auto& row : rows) {
     CQ_Morvane_CommunicationFrame session(kApp, "v", true);
@@ -271,7 +295,7 @@ TEST_F(FrontEndTest, ConfirmationChecks) {
     // check matters here.
     flow.Run(row.kind, paths, settings, nullptr, {});
     const std::string shown = dialogs.boxes.empty() ? "" : dialogs.boxes[0].text;
-    const bool refused = shown == LoadString(4030) || shown == LoadString(2010) || shown.rfind("You may not", 0) == 0;
+    const bool refused = shown == LoadString(brannock::Text::FOLDER_MISSING) || shown == LoadString(brannock::Text::VERIFY_TWO_FOLDERS) || shown.rfind("You may not", 0) == 0;
     if (row.refusal.empty()) {
       EXPECT_FALSE(refused) << static_cast<int>(row.kind) << " " << row.fields[0] << " -> " << shown;
     } else {

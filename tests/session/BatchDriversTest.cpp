@@ -5,6 +5,7 @@
 
 #include "SessionTestSupport.h"
 #include "kernel/session/KernelStrings.h"
+#include "kernel/session/ResultCodes.h"
 
 namespace morvane_test {
 namespace {
@@ -71,7 +72,7 @@ TEST_F(DriversTest, ForwardBatchWithAWrongExtensionFirst) {
   EXPECT_EQ(s->i_GetBatchFailed(), 0);
   EXPECT_STREQ(s->lpsz_GetCurrentFileExtension(), ".MIF");
   // Summary first, then the ancillary question.
-  EXPECT_EQ(BoxTexts(), (Lines{"1 file(s) converted.\nNo errors.", lpsz_LoadKernelString(5100)}));
+  EXPECT_EQ(BoxTexts(), (Lines{"1 file(s) converted.\nNo errors.", lpsz_LoadKernelString(Msg::BATCH_ASK_CREATE_ANCILLARY)}));
   EXPECT_EQ(window.boxes[1].style, Platform::MB_YESNO | Platform::MB_ICONQUESTION);
   EXPECT_EQ(s->i_GetTask(), TASK_MIF_TO_KWX);
   EXPECT_TRUE(s->b_GetRunningTask());
@@ -83,8 +84,8 @@ TEST_F(DriversTest, PathsWithoutAnExtensionAreRefused) {
   s->v_ConvertMIF(&files);
   Lines lines = DrainAfterTimeStamp(*s);
   ASSERT_EQ(lines.size(), 5u);
-  EXPECT_EQ(lines[0], lpsz_LoadKernelString(105));
-  EXPECT_EQ(lines[2], lpsz_LoadKernelString(105));
+  EXPECT_EQ(lines[0], lpsz_LoadKernelString(Msg::FWD_ERR_MIF_EXTENSION));
+  EXPECT_EQ(lines[2], lpsz_LoadKernelString(Msg::FWD_ERR_MIF_EXTENSION));
   EXPECT_EQ(lines[4], Underscores());
   EXPECT_TRUE(factory->convertedFiles.empty());
 }
@@ -127,7 +128,7 @@ TEST_F(DriversTest, AnAnswerOtherThanYesNoCancelEndsTheBatch) {
   s->v_ConvertKWX(&files);
   Lines lines = DrainAfterTimeStamp(*s);
   ASSERT_GE(lines.size(), 2u);
-  EXPECT_EQ(lines[1], lpsz_LoadKernelString(1040));
+  EXPECT_EQ(lines[1], lpsz_LoadKernelString(Msg::BACK_ERR_UNKNOWN_PARSER));
   EXPECT_EQ(lines.back(), Underscores());
 }
 
@@ -183,7 +184,7 @@ TEST_F(DriversTest, ConverterFailuresAndExceptions) {
   auto s = PlainSession();
   CQ_StringList files = {Src("a.mif"), Src("b.mif"), Src("c.mif"), Src("d.mif")};
   factory->actions = {
-      [](CQ_Morvane_CommunicationFrame&) -> int { throw 8; },
+      [](CQ_Morvane_CommunicationFrame&) -> int { throw Result::UNEXPECTED_END; },
       [this](CQ_Morvane_CommunicationFrame&) -> int {
         throw Platform::CQ_FileException(Platform::CQ_FileException::fileNotFound, Src("b.mif"));
       },
@@ -272,15 +273,15 @@ TEST_F(DriversTest, VerificationAndBackConversionCheckTheKwxExtension) {
   s->v_VerifyVarnels(&files);
   Lines lines = DrainAfterTimeStamp(*s);
   ASSERT_GE(lines.size(), 5u);
-  EXPECT_EQ(lines[0], lpsz_LoadKernelString(2125));
-  EXPECT_EQ(lines[1], lpsz_LoadKernelString(2126));
+  EXPECT_EQ(lines[0], lpsz_LoadKernelString(Msg::VERIFY_ERR_KWX_EXTENSION));
+  EXPECT_EQ(lines[1], lpsz_LoadKernelString(Msg::VERIFY_ERR_KWX_EXTENSION_HINT));
   EXPECT_EQ(lines[2], "Verifying " + dir_ + "tr/b.RTF");
   EXPECT_EQ(factory->convertedFiles, Lines{"b"});
 
   s->v_ConvertKWX(&files);
   lines = DrainAfterTimeStamp(*s);
-  EXPECT_EQ(lines[0], lpsz_LoadKernelString(1165));
-  EXPECT_EQ(lines[1], lpsz_LoadKernelString(1166));
+  EXPECT_EQ(lines[0], lpsz_LoadKernelString(Msg::BACK_ERR_KWX_EXTENSION));
+  EXPECT_EQ(lines[1], lpsz_LoadKernelString(Msg::BACK_ERR_KWX_EXTENSION_HINT));
   EXPECT_EQ(lines[2], "Converting " + dir_ + "tr/b.RTF");
 }
 
@@ -291,7 +292,7 @@ TEST_F(DriversTest, ABuildWithoutTheConverterReportsAnUnknownError) {
   s->v_ConvertMIF(&files);
   Lines lines = DrainAfterTimeStamp(*s);
   ASSERT_GE(lines.size(), 2u);
-  EXPECT_EQ(lines[1], lpsz_LoadKernelString(30));
+  EXPECT_EQ(lines[1], lpsz_LoadKernelString(Msg::FWD_ERR_UNKNOWN_PARSER));
   EXPECT_EQ(lines.back(), Underscores());
 }
 
@@ -308,9 +309,9 @@ TEST_F(DriversTest, BackConversionLooksForTheAncillaryFileEveryFileAndOnce) {
   const std::string missing = dir_ + "tr/ancillary.rtf";
   s->v_ConvertKWX(&files, missing.c_str());
   Lines lines = DrainAfterTimeStamp(*s);
-  const std::string notice = ccs_FormatKernelString(1350, "ancillary.rtf");
+  const std::string notice = ccs_FormatKernelString(Msg::BACK_WARN_NO_ANCILLARY_FILE, "ancillary.rtf");
   EXPECT_EQ(std::count(lines.begin(), lines.end(), notice), 3 + 1);
-  EXPECT_EQ(std::count(lines.begin(), lines.end(), std::string(lpsz_LoadKernelString(1351))), 4);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), std::string(lpsz_LoadKernelString(Msg::BACK_WARN_NO_ANCILLARY_FILE_HINT))), 4);
 }
 
 class AncillaryTest : public DriversTest {
@@ -488,7 +489,7 @@ TEST_F(DriversTest, ASecondFileWithTheSameOutputsIsRefusedOrAskedFor) {
   std::filesystem::create_directories(dir_ + "x");
   std::filesystem::create_directories(dir_ + "y");
   const std::string first = dir_ + "x/doc.mif", second = dir_ + "y/doc.mif", other = dir_ + "x/other.mif";
-  const Lines refusal = {lpsz_LoadKernelString(3200), lpsz_LoadKernelString(3201), ""};
+  const Lines refusal = {lpsz_LoadKernelString(Msg::FILE_ERR_SAME_NAME_IN_BATCH), lpsz_LoadKernelString(Msg::FILE_ERR_SAME_NAME_IN_BATCH_HINT), ""};
 
   // Without questions: refused, counted as failed, and the batch goes on.
   auto plain = PlainSession();
@@ -519,7 +520,7 @@ TEST_F(DriversTest, ASecondFileWithTheSameOutputsIsRefusedOrAskedFor) {
     CQ_StringList pair = {first, second};
     gui->v_ConvertMIF(&pair);
     ASSERT_FALSE(window.boxes.empty());
-    EXPECT_EQ(window.boxes[0].text, ccs_FormatKernelString(3202, second.c_str()));
+    EXPECT_EQ(window.boxes[0].text, ccs_FormatKernelString(Msg::FILE_ASK_SAME_NAME_IN_BATCH, second.c_str()));
     EXPECT_EQ(window.boxes[0].style, Platform::MB_YESNOCANCEL | Platform::MB_ICONQUESTION);
     EXPECT_EQ(gui->i_GetBatchFailed(), answer == Platform::IDYES ? 0 : 1);
   }
@@ -535,14 +536,14 @@ TEST_F(DriversTest, BackConversionOverItsOwnSourceIsRefusedUnlessAllowed) {
   for (const auto& [output, refused] : std::vector<std::pair<std::string, bool>>{
            {source, true}, {dir_ + "tr/doc.mif", true}, {other, false}, {dir_ + "tr/none.mif", false}}) {
     SCOPED_TRACE(output);
-    int code = 0;
+    int code = Result::OK;
     try {
       plain->v_CheckNotReplacingSource(output, source);
     } catch (int raised) {
       code = raised;
     }
     EXPECT_EQ(code, refused ? 3210 : 0);
-    EXPECT_EQ(Drain(*plain), refused ? (Lines{lpsz_LoadKernelString(3210), output, lpsz_LoadKernelString(3211)}) : Lines{});
+    EXPECT_EQ(Drain(*plain), refused ? (Lines{lpsz_LoadKernelString(Msg::FILE_ERR_WOULD_REPLACE_SOURCE), output, lpsz_LoadKernelString(Msg::FILE_ERR_WOULD_REPLACE_SOURCE_HINT)}) : Lines{});
   }
   plain->v_SetReplaceSourceFiles(true);
   EXPECT_NO_THROW(plain->v_CheckNotReplacingSource(source, source));
@@ -551,7 +552,7 @@ TEST_F(DriversTest, BackConversionOverItsOwnSourceIsRefusedUnlessAllowed) {
   window.answers = {Platform::IDYES, Platform::IDNO};
   EXPECT_NO_THROW(gui->v_CheckNotReplacingSource(source, source));
   EXPECT_THROW(gui->v_CheckNotReplacingSource(source, source), int);
-  EXPECT_EQ(BoxTexts(), (Lines{ccs_FormatKernelString(3212, source.c_str()), ccs_FormatKernelString(3212, source.c_str())}));
+  EXPECT_EQ(BoxTexts(), (Lines{ccs_FormatKernelString(Msg::FILE_ASK_REPLACE_SOURCE, source.c_str()), ccs_FormatKernelString(Msg::FILE_ASK_REPLACE_SOURCE, source.c_str())}));
 }
 
 
@@ -613,7 +614,7 @@ TEST_F(DriversTest, ChangeBarredDocumentsConvertFromCopiesInTheOrgFolderOnReques
   ASSERT_EQ(refused.size(), 4u) << ::testing::PrintToString(refused);
   EXPECT_EQ(refused[0], "A copy with change bars switched off could not be written; no file was converted.");
   EXPECT_EQ(refused[1].rfind("File Error ", 0), 0u) << refused[1];
-  EXPECT_EQ(refused[2], lpsz_LoadKernelString(3000) + copy);
+  EXPECT_EQ(refused[2], lpsz_LoadKernelString(Msg::FILE_NAME_LABEL) + copy);
   EXPECT_EQ(refused[3], Underscores());
   EXPECT_TRUE(factory->convertedFiles.empty());
   EXPECT_EQ(failing->i_GetBatchProcessed(), 0);

@@ -1,9 +1,11 @@
 // Result codes to results lines, exceptions, error records and the results
 // queue.
 #include <filesystem>
+#include <iterator>
 
 #include "SessionTestSupport.h"
 #include "kernel/session/KernelStrings.h"
+#include "kernel/session/ResultCodes.h"
 
 namespace morvane_test {
 namespace {
@@ -35,24 +37,29 @@ TEST_F(ErrorReportingTest, DoneAndOrdinaryFailuresContinue) {
     Lines lines;
     int failed;
   } const cases[] = {
-      {TASK_MIF_TO_KWX, 0, {"Done.", ""}, 0},
-      {TASK_VERIFY, 0, {"Done.", ""}, 0},
-      {TASK_MIF_TO_KWX, 3, {S(40), ""}, 1},
-      {TASK_KWX_TO_MIF, 3, {S(1050), ""}, 1},
-      {TASK_VERIFY, 3, {S(2050), ""}, 1},
-      {TASK_MIF_TO_KWX, 4, {""}, 1},
-      {TASK_MIF_TO_KWX, 2030, {S(50), S(51), S(52), ""}, 1},
-      {TASK_VERIFY, 2030, {S(50), S(51), S(52), ""}, 1},
-      {TASK_MIF_TO_KWX, 7, {S(110), ""}, 1},
-      {TASK_VERIFY, 7, {""}, 1},
-      {TASK_KWX_TO_MIF, 5070, {S(1200), S(1201), ""}, 1},
-      {TASK_VERIFY, 5070, {S(2140), S(2141), ""}, 1},
-      {TASK_KWX_TO_MIF, 10000, {S(1140), ""}, 1},
-      {TASK_VERIFY, 10040, {S(2120), ""}, 1},
-      {TASK_KWX_TO_MIF, 10040, {""}, 1},
-      {TASK_MIF_TO_KWX, 5040, {""}, 1},
-      {TASK_NONE, 2050, {S(120), S(121), S(122), ""}, 1},
-      {TASK_NONE, 0, {""}, 0},
+      {TASK_MIF_TO_KWX, Result::OK, {"Done.", ""}, 0},
+      {TASK_VERIFY, Result::OK, {"Done.", ""}, 0},
+      {TASK_MIF_TO_KWX, Result::FILE_SKIPPED, {S(Msg::FWD_ERR_CANCELLED), ""}, 1},
+      {TASK_KWX_TO_MIF, Result::FILE_SKIPPED, {S(Msg::BACK_ERR_CANCELLED), ""}, 1},
+      {TASK_VERIFY, Result::FILE_SKIPPED, {S(Msg::VERIFY_ERR_CANCELLED), ""}, 1},
+      {TASK_MIF_TO_KWX, Result::ALREADY_REPORTED, {""}, 1},
+      {TASK_MIF_TO_KWX, Result::AUTO_CHANGE_BARS, {S(Msg::FWD_ERR_AUTO_CHANGE_BARS), S(Msg::FWD_ERR_AUTO_CHANGE_BARS_HINT), S(Msg::FWD_ERR_AUTO_CHANGE_BARS_HINT2), ""}, 1},
+      {TASK_VERIFY, Result::AUTO_CHANGE_BARS, {S(Msg::FWD_ERR_AUTO_CHANGE_BARS), S(Msg::FWD_ERR_AUTO_CHANGE_BARS_HINT), S(Msg::FWD_ERR_AUTO_CHANGE_BARS_HINT2), ""}, 1},
+      {TASK_MIF_TO_KWX, Result::DISK_FULL, {S(Msg::FWD_ERR_DISK_SPACE), ""}, 1},
+      {TASK_VERIFY, Result::DISK_FULL, {""}, 1},
+      {TASK_KWX_TO_MIF, Result::KWX_MORE_RECENT, {S(Msg::BACK_ERR_MORE_RECENT), S(Msg::BACK_ERR_MORE_RECENT_HINT), ""}, 1},
+      {TASK_VERIFY, Result::KWX_MORE_RECENT, {S(Msg::VERIFY_ERR_MORE_RECENT), S(Msg::VERIFY_ERR_MORE_RECENT_HINT), ""}, 1},
+      {TASK_KWX_TO_MIF, Result::TAG_ERRORS, {S(Msg::BACK_ERR_TAGS), ""}, 1},
+      {TASK_VERIFY, Result::KWX_VERSION_MISMATCH, {S(Msg::VERIFY_ERR_VERSION_MISMATCH), ""}, 1},
+      {TASK_KWX_TO_MIF, Result::KWX_VERSION_MISMATCH, {""}, 1},
+      {TASK_MIF_TO_KWX, Result::CONVERTER_REPORTED_2, {""}, 1},
+      {TASK_NONE, Result::IXGEN_MARKERS, {S(Msg::FWD_ERR_IXGEN_MARKERS), S(Msg::FWD_ERR_IXGEN_MARKERS_HINT), S(Msg::FWD_ERR_IXGEN_MARKERS_HINT2), ""}, 1},
+      {TASK_NONE, Result::OK, {""}, 0},
+      // A failed consistency check of the kernel is its own error, in every
+      // task, never "the file is damaged"; the batch goes on.
+      {TASK_MIF_TO_KWX, Result::INTERNAL_ERROR, {S(Msg::INTERNAL_ERROR), ""}, 1},
+      {TASK_KWX_TO_MIF, Result::INTERNAL_ERROR, {S(Msg::INTERNAL_ERROR), ""}, 1},
+      {TASK_VERIFY, Result::INTERNAL_ERROR, {S(Msg::INTERNAL_ERROR), ""}, 1},
   };
   for (const Case& c : cases) {
     processed = failed = 0;
@@ -63,7 +70,10 @@ TEST_F(ErrorReportingTest, DoneAndOrdinaryFailuresContinue) {
     EXPECT_EQ(failed, c.failed) << c.code;
     EXPECT_TRUE(window.boxes.empty());
   }
-  EXPECT_EQ(S(121), "Please see \"Preparing FrameMaker Files\" in Halvex Morvane for FrameMaker User Guide");
+  EXPECT_EQ(S(Msg::FWD_ERR_IXGEN_MARKERS_HINT), "Please see \"Preparing FrameMaker Files\" in Halvex Morvane for FrameMaker User Guide");
+  EXPECT_EQ(S(Msg::INTERNAL_ERROR).find("Internal Error 190. "), 0u);
+  EXPECT_NE(S(Msg::INTERNAL_ERROR).find("please report"), std::string::npos);
+  EXPECT_EQ(S(Msg::INTERNAL_ERROR).find("damaged"), std::string::npos);
 }
 
 TEST_F(ErrorReportingTest, BatchEndingCodesCloseTheBatch) {
@@ -71,12 +81,12 @@ TEST_F(ErrorReportingTest, BatchEndingCodesCloseTheBatch) {
     int task, code;
     std::string line, box;
   } const cases[] = {
-      {TASK_MIF_TO_KWX, 2, S(40), "Batch cancelled. 1 file(s) converted."},
-      {TASK_KWX_TO_MIF, 1, S(1050), "Batch cancelled. 1 file(s) converted."},
-      {TASK_VERIFY, 1, S(2050), "Batch cancelled. 1 file(s) verified."},
-      {TASK_MIF_TO_KWX, 5, S(10), "A memory error has occurred. 1 file(s) converted."},
-      {TASK_VERIFY, 12345, S(2040), "An unknown parser error has occurred. 1 file(s) verified."},
-      {TASK_KWX_TO_MIF, -1, S(1040), "An unknown parser error has occurred. 1 file(s) converted."},
+      {TASK_MIF_TO_KWX, Result::BATCH_CANCELLED, S(Msg::FWD_ERR_CANCELLED), "Batch cancelled. 1 file(s) converted."},
+      {TASK_KWX_TO_MIF, Result::CANCELLED, S(Msg::BACK_ERR_CANCELLED), "Batch cancelled. 1 file(s) converted."},
+      {TASK_VERIFY, Result::CANCELLED, S(Msg::VERIFY_ERR_CANCELLED), "Batch cancelled. 1 file(s) verified."},
+      {TASK_MIF_TO_KWX, Result::OUT_OF_MEMORY, S(Msg::FWD_ERR_MEMORY), "A memory error has occurred. 1 file(s) converted."},
+      {TASK_VERIFY, 12345, S(Msg::VERIFY_ERR_UNKNOWN_PARSER), "An unknown parser error has occurred. 1 file(s) verified."},
+      {TASK_KWX_TO_MIF, Result::NO_CONVERTER, S(Msg::BACK_ERR_UNKNOWN_PARSER), "An unknown parser error has occurred. 1 file(s) converted."},
   };
   for (const Case& c : cases) {
     // Two files went before: one done, one failed.
@@ -101,20 +111,20 @@ TEST_F(ErrorReportingTest, BatchEndingCodesCloseTheBatch) {
 TEST_F(ErrorReportingTest, VerificationCounts) {
   session->v_SetVerificationErrors(2);
   session->v_SetVerificationWarnings(3);
-  EXPECT_TRUE(Report(TASK_VERIFY, 10020));
-  EXPECT_EQ(Drain(*session), (Lines{S(2301), "Errors: 2", "Warnings: 3", ""}));
+  EXPECT_TRUE(Report(TASK_VERIFY, Result::VERIFICATION_FAILED));
+  EXPECT_EQ(Drain(*session), (Lines{S(Msg::VERIFICATION_FAILED), "Errors: 2", "Warnings: 3", ""}));
   EXPECT_EQ(failed, 1);
 
   session->v_SetVerificationErrors(0);
   session->v_SetVerificationWarnings(0);
-  EXPECT_TRUE(Report(TASK_VERIFY, 10030));
+  EXPECT_TRUE(Report(TASK_VERIFY, Result::VERIFICATION_COMPLETE));
   EXPECT_EQ(Drain(*session), (Lines{"Verification complete.", ""}));
   EXPECT_EQ(failed, 1);
 
   session->v_SetVerificationAlerts(1);
   session->v_SetVerificationWarnings(4);
   session->v_SetVerificationSuppressions(7);
-  EXPECT_TRUE(Report(TASK_VERIFY, 10030));
+  EXPECT_TRUE(Report(TASK_VERIFY, Result::VERIFICATION_COMPLETE));
   EXPECT_EQ(Drain(*session),
             (Lines{"Verification complete.", "Alerts: 1", "Warnings: 4", "Suppressed Alerts/Warnings: 7", ""}));
   EXPECT_EQ(failed, 1);
@@ -215,12 +225,44 @@ TEST_F(ErrorReportingTest, SavingResultsIsForGuiClearSessions) {
 }
 
 TEST(KernelStrings, LookupAndFormatting) {
-  EXPECT_STREQ(lpsz_LoadKernelString(1), "Converting %s");
+  EXPECT_STREQ(lpsz_LoadKernelString(Msg::CONVERTING_FILE), "Converting %s");
   EXPECT_STREQ(lpsz_LoadKernelString(999999), "");
   EXPECT_FALSE(b_HasKernelString(999999));
-  EXPECT_EQ(ccs_FormatKernelString(5040, 3, 1), "3 file(s) converted.\n1 file(s) could not be converted.");
-  EXPECT_EQ(ccs_FormatKernelString(19221), "<:i> and  <:/i> Italics");
-  for (unsigned id = 19200; id <= 19244; ++id) EXPECT_TRUE(b_HasKernelString(id)) << id;
+  EXPECT_EQ(ccs_FormatKernelString(Msg::BATCH_SOME_NOT_CONVERTED, 3, 1), "3 file(s) converted.\n1 file(s) could not be converted.");
+  EXPECT_EQ(ccs_FormatKernelString(Msg::GLOSSARY_ITALICS), "<:i> and  <:/i> Italics");
+  for (unsigned id = Msg::GLOSSARY_FIRST; id <= Msg::GLOSSARY_LAST; ++id) EXPECT_TRUE(b_HasKernelString(id)) << id;
+  EXPECT_EQ(Msg::GLOSSARY_COUNT, 45u);
+  EXPECT_EQ(ccs_Format("%s %d%c", "a", 12, 'x'), "a 12x");
+  EXPECT_EQ(ccs_Format("no arguments"), "no arguments");
+  EXPECT_EQ(ccs_Format(nullptr), "");
+  const std::string wide(5000, 'w');  // longer than any small buffer
+  EXPECT_EQ(ccs_Format("[%s]", wide.c_str()), "[" + wide + "]");
+}
+
+// Every named id is the number of its line of the table and finds its own
+// text; the ids ascend, as the table's binary search needs.
+TEST(KernelStrings, NamesNumbersAndTextsComeFromOneTable) {
+  struct Entry {
+    unsigned id;
+    unsigned named;
+    const char* name;
+    const char* text;
+  } const entries[] = {
+#define KERNEL_STRING(id, name, text) {id, Msg::name, #name, text},
+#include "kernel/session/KernelStringTable.inc"
+#undef KERNEL_STRING
+  };
+  ASSERT_GT(std::size(entries), 280u);
+  unsigned previous = 0;
+  for (const Entry& e : entries) {
+    EXPECT_EQ(e.named, e.id) << e.name;
+    EXPECT_GT(e.id, previous) << e.name;
+    EXPECT_STREQ(lpsz_LoadKernelString(e.id), e.text) << e.name;
+    previous = e.id;
+  }
+  EXPECT_EQ(Msg::DONE, 6u);
+  EXPECT_EQ(Msg::FWD_WARN_EQUATION, 230u);
+  EXPECT_EQ(Msg::FWD_WARN_EQUATION_HINT, 231u);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 
 #include "System/Platform/TemporaryFile.h"
 #include "kernel/session/CommunicationFrame.h"
+#include "kernel/session/ResultCodes.h"
 #include "session/SessionTestSupport.h"
 
 namespace {
@@ -29,7 +30,7 @@ class Action : public CQ_Morvane_FileConverter {
     if (name.rfind("slow", 0) == 0) std::this_thread::sleep_for(std::chrono::milliseconds(150));
     if (name.rfind("end", 0) == 0) throw 12345;  // unknown: ends the batch
     if (name.rfind("crash", 0) == 0) raise(SIGKILL);  // the process dies
-    if (name.rfind("fail", 0) == 0) throw 2000;  // not a MIF file: the batch goes on
+    if (name.rfind("fail", 0) == 0) throw Result::NOT_MIF;  // not a MIF file: the batch goes on
     m_session.v_AddMessage("working on " + name);
     CQ_StringList section{"<file \"" + name + "\">", "text of " + name, "</file \"" + name + "\">"};
     m_session.v_AddToAncillaryFile(&section);

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "System/Platform/Registry.h"
+#include "support/TestFiles.h"
 
 namespace morvane_test {
 
@@ -99,16 +100,11 @@ bool ScriptedFactory::vb_WriteKWXLines(CQ_Morvane_CommunicationFrame&, const CQ_
 }
 
 void WriteFile(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary);
-  out << text;
-  ASSERT_TRUE(out.good()) << path;
+  ASSERT_TRUE(morvane_test::WriteBytes(path, text)) << path;
 }
 
 std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+  return morvane_test::ReadBytes(path);
 }
 
 std::vector<std::string> Drain(CQ_Morvane_Communication& session) {

@@ -136,12 +136,12 @@ TEST_F(SettingsTest, MissingReportSettingsAreAddedOnlyWhenTheKeyExists) {
   { CQ_Morvane_CommunicationFrame first(kApp, "3.0", true); }
   EXPECT_FALSE(Registry::KeyExists(kRoot + "REPORTING"));
 
-  const std::string bold = lpsz_LoadKernelString(19200);
+  const std::string bold = lpsz_LoadKernelString(Msg::GLOSSARY_BOLD);
   ASSERT_EQ(bold, "<:b> and <:/b> Bold");
   Registry::SetDword(kRoot + "REPORTING", bold, 0);
   { CQ_Morvane_CommunicationFrame second(kApp, "3.0", true); }
   EXPECT_EQ(Stored("REPORTING", bold), Dword(0));
-  for (unsigned id = 19201; id <= 19244; ++id) {
+  for (unsigned id = 19201; id <= Msg::GLOSSARY_LAST; ++id) {
     EXPECT_EQ(Stored("REPORTING", lpsz_LoadKernelString(id)), Dword(1)) << id;
   }
 }

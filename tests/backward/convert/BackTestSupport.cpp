@@ -19,20 +19,6 @@ std::string ForwardGoldenDir() { return std::string(MORVANE_TEST_DATA_DIR) + "/c
 std::string CorpusDir() { return std::string(MORVANE_CORPUS_DIR) + "/"; }
 bool HaveCorpus() { return std::filesystem::is_directory(MORVANE_CORPUS_DIR); }
 
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
-
-bool Exists(const std::string& path) { return std::filesystem::exists(path); }
-
 namespace {
 
 template <class Add>
@@ -140,7 +126,7 @@ std::vector<std::string> ScratchTest::Forward(const std::string& name, const std
   auto session = MakeSession(s, dir_ + "org/", dir_ + "tr/");
   CQ_StringList paths = {dir_ + "src/" + name};
   session->v_ConvertMIF(&paths);
-  session->b_CreateAncillaryFile(dir_ + "tr/ancillary" + Ext(s));
+  (void)session->b_CreateAncillaryFile(dir_ + "tr/ancillary" + Ext(s));
   return ResultLines(*session);
 }
 

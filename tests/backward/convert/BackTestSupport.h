@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "kernel/session/CommunicationFrame.h"
+#include "support/TestFiles.h"
 
 namespace back_test {
 
@@ -19,9 +20,9 @@ std::string ForwardGoldenDir();  // tests/data/convert/golden/, ending with '/'
 std::string CorpusDir();  // the real documents, ending with '/'
 bool HaveCorpus();
 
-std::string ReadBytes(const std::string& path);
-void WriteBytes(const std::string& path, const std::string& bytes);
-bool Exists(const std::string& path);
+using morvane_test::Exists;
+using morvane_test::ReadBytes;
+using morvane_test::WriteBytes;
 // Non-empty lines, trimmed as the MIF reader trims them (CR, LF and CR LF
 // all end a line).
 std::vector<std::string> MIFLines(const std::string& text);

@@ -5,6 +5,7 @@
 
 #include "kernel/backward/KWXBlockCollector.h"
 #include "kernel/backward/MIFBlockBuilder.h"
+#include "kernel/session/ResultCodes.h"
 
 namespace {
 
@@ -20,7 +21,7 @@ TEST(Explode, CutsTagsAndTextAndDropsTheHashOfAddedTags) {
         try {
           KWXBack::sv_Explode({"<ps \"x\" 1>ok", "text <:cs \"open"}, 0, more);
         } catch (int code) {
-          EXPECT_EQ(code, 6);
+          EXPECT_EQ(code, Result::DAMAGED);
           throw;
         }
       },
@@ -62,7 +63,7 @@ TEST(MoveMarkers, BlockWithoutItsEndIsCode6) {
     KWXBack::sv_MoveMarkers(tokens);
     FAIL() << "no code raised";
   } catch (int code) {
-    EXPECT_EQ(code, 6);
+    EXPECT_EQ(code, Result::DAMAGED);
   }
 }
 
@@ -96,7 +97,7 @@ TEST(Collect, ListEndingInsideABlockIsCode8) {
     c.v_Collect({"<tr 1>", "<ps \"B\" 1>", "text"});
     FAIL() << "no code raised";
   } catch (int code) {
-    EXPECT_EQ(code, 8);
+    EXPECT_EQ(code, Result::UNEXPECTED_END);
   }
 }
 

@@ -126,9 +126,9 @@ TEST_F(ChangeBarFileTest, CorpusCopiesDifferOnlyInChangeBarStatementsAndRoundTri
     Settings settings;
     const std::string base = name.substr(0, name.size() - 4);
     std::vector<std::string> refused = Forward(name, original, settings);
-    EXPECT_FALSE(Contains(refused, lpsz_LoadKernelString(6))) << ::testing::PrintToString(refused);
+    EXPECT_FALSE(Contains(refused, lpsz_LoadKernelString(Msg::DONE))) << ::testing::PrintToString(refused);
     const std::vector<std::string> forward = Forward(name, copy, settings);
-    ASSERT_TRUE(Contains(forward, lpsz_LoadKernelString(6))) << ::testing::PrintToString(forward);
+    ASSERT_TRUE(Contains(forward, lpsz_LoadKernelString(Msg::DONE))) << ::testing::PrintToString(forward);
     // The ORG copy holds the cleaned copy's lines.
     const std::vector<std::string> org = MIFLines(ReadBytes(dir_ + "org/" + base + ".org"));
     ASSERT_LE(org.size(), after.size());

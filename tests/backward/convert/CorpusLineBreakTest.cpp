@@ -65,7 +65,7 @@ TEST_P(CorpusLineBreaks, GiveAddedHardReturnsAndNeverGlueWords) {
   Settings settings;
   settings.format = 1;
   const std::vector<std::string> forward = Forward(name, WithoutChangeBars(ReadBytes(CorpusDir() + name)), settings);
-  ASSERT_TRUE(Contains(forward, lpsz_LoadKernelString(6))) << ::testing::PrintToString(forward);
+  ASSERT_TRUE(Contains(forward, lpsz_LoadKernelString(Msg::DONE))) << ::testing::PrintToString(forward);
 
   // The translation: a line break for a blank in every paragraph.
   std::vector<std::string> lines;

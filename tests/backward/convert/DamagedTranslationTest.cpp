@@ -36,7 +36,7 @@ class DamagedTranslationTest : public ScratchTest {
     ScratchTest::SetUp();
     const std::vector<std::string> results =
         Forward("doc.mif", ReadBytes(DataDir() + "roundtrip/columns.mif"), settings_);
-    ASSERT_TRUE(Contains(results, lpsz_LoadKernelString(6))) << ::testing::PrintToString(results);
+    ASSERT_TRUE(Contains(results, lpsz_LoadKernelString(Msg::DONE))) << ::testing::PrintToString(results);
     kwx_ = Lines(ReadBytes(KWX()));
     ancillary_ = Lines(ReadBytes(dir_ + "tr/ancillary.txt"));
   }

@@ -362,7 +362,7 @@ TEST_P(FrameMakerDoubleByteDocument, StringsEndingWithASecondByteBackslashConver
   Settings settings;
   settings.sourceLanguage = settings.targetLanguage = GetParam().language;
   const std::vector<std::string> forward = Forward("fm.mif", mif, settings);
-  ASSERT_TRUE(Contains(forward, lpsz_LoadKernelString(6))) << ::testing::PrintToString(forward);
+  ASSERT_TRUE(Contains(forward, lpsz_LoadKernelString(Msg::DONE))) << ::testing::PrintToString(forward);
   const std::vector<std::string> kwx = Lines(ReadBytes(dir_ + "tr/fm.txt"));
   const std::string expected = "<ps \"Body\" 1>" + c + "x" + c + c + "\\";
   EXPECT_NE(std::find(kwx.begin(), kwx.end(), expected), kwx.end()) << Visible(Joined(kwx));

@@ -53,7 +53,7 @@ class EdgeCaseTest : public ScratchTest {
 
   void ForwardFixture(const std::string& mif = Fixture()) {
     const std::vector<std::string> results = Forward("doc.mif", mif, settings_);
-    ASSERT_TRUE(Contains(results, lpsz_LoadKernelString(6))) << ::testing::PrintToString(results);
+    ASSERT_TRUE(Contains(results, lpsz_LoadKernelString(Msg::DONE))) << ::testing::PrintToString(results);
     kwx_ = FileLines(KWX());
   }
   void Save() { WriteBytes(KWX(), Joined(kwx_)); }
@@ -260,7 +260,7 @@ TEST_F(EdgeCaseTest, TagErrorWritesTheReportAndNoMIFWhileTheBatchGoesOn) {
   CQ_StringList paths = {dir_ + "tr/doc.txt", dir_ + "tr/other.txt"};
   session->v_ConvertKWX(&paths, (dir_ + "tr/ancillary.txt").c_str());
   const std::vector<std::string> results = ResultLines(*session);
-  EXPECT_TRUE(Contains(results, lpsz_LoadKernelString(1140))) << ::testing::PrintToString(results);
+  EXPECT_TRUE(Contains(results, lpsz_LoadKernelString(Msg::BACK_ERR_TAGS))) << ::testing::PrintToString(results);
   EXPECT_TRUE(Exists(dir_ + "tr/doc.cmp"));
   EXPECT_FALSE(Exists(MIF()));
   EXPECT_TRUE(Exists(dir_ + "tr/other.mif"));
@@ -280,7 +280,7 @@ TEST_F(EdgeCaseTest, RTFFilesGiveTheSameMIFAsTextFiles) {
 TEST_F(EdgeCaseTest, AncillaryFileIsNotConvertedOnItsOwn) {
   ForwardFixture();
   const std::vector<std::string> results = Back("ancillary", settings_);
-  EXPECT_TRUE(Contains(results, lpsz_LoadKernelString(1160))) << ::testing::PrintToString(results);
+  EXPECT_TRUE(Contains(results, lpsz_LoadKernelString(Msg::BACK_ERR_ANCILLARY_ALONE))) << ::testing::PrintToString(results);
   EXPECT_FALSE(Exists(dir_ + "tr/ancillary.mif"));
 }
 
@@ -288,7 +288,7 @@ TEST_F(EdgeCaseTest, WithoutAncillaryFileMasterPageTextStaysAsItWas) {
   ForwardFixture();
   std::filesystem::remove(dir_ + "tr/ancillary.txt");
   const std::vector<std::string> mif = BackLines();
-  EXPECT_TRUE(Contains(results_, lpsz_LoadKernelString(1351))) << ::testing::PrintToString(results_);
+  EXPECT_TRUE(Contains(results_, lpsz_LoadKernelString(Msg::BACK_WARN_NO_ANCILLARY_FILE_HINT))) << ::testing::PrintToString(results_);
   EXPECT_TRUE(Has(mif, "<String `Master page flow text'>"));
   EXPECT_TRUE(Has(mif, "<String `Running header'>"));
   for (const std::string& line : results_) EXPECT_EQ(line.find("Warning 14"), std::string::npos) << line;
@@ -315,7 +315,7 @@ TEST_F(EdgeCaseTest, FailedConversionLeavesNoMIFFile) {
   setrlimit(RLIMIT_FSIZE, &old);
   signal(SIGXFSZ, SIG_DFL);
   EXPECT_FALSE(Exists(MIF()));
-  EXPECT_TRUE(Contains(results_, lpsz_LoadKernelString(3080)) || Contains(results_, lpsz_LoadKernelString(3040)))
+  EXPECT_TRUE(Contains(results_, lpsz_LoadKernelString(Msg::FILE_ERR_DISK_FULL)) || Contains(results_, lpsz_LoadKernelString(Msg::FILE_ERR_UNSPECIFIED)))
       << ::testing::PrintToString(results_);
   for (const auto& entry : std::filesystem::directory_iterator(dir_ + "tr")) {
     const std::string name = entry.path().filename().string();

@@ -182,10 +182,10 @@ class RoundTripTest : public ScratchTest, public ::testing::WithParamInterface<C
 
 TEST_P(RoundTripTest, UntranslatedGivesTheORGStatementsBack) {
   const std::vector<std::string> forward = Forward(name_, mif_, settings_);
-  ASSERT_TRUE(Contains(forward, lpsz_LoadKernelString(6))) << ::testing::PrintToString(forward);
+  ASSERT_TRUE(Contains(forward, lpsz_LoadKernelString(Msg::DONE))) << ::testing::PrintToString(forward);
   const std::vector<std::string> back = Back(base_, settings_);
   ASSERT_TRUE(Exists(dir_ + "tr/" + base_ + ".mif")) << ::testing::PrintToString(back);
-  EXPECT_FALSE(Contains(back, lpsz_LoadKernelString(1351))) << ::testing::PrintToString(back);
+  EXPECT_FALSE(Contains(back, lpsz_LoadKernelString(Msg::BACK_WARN_NO_ANCILLARY_FILE_HINT))) << ::testing::PrintToString(back);
   for (const std::string& line : back) {
     EXPECT_EQ(line.find("Warning 14"), std::string::npos) << line;
   }
@@ -198,7 +198,7 @@ TEST_P(RoundTripTest, UntranslatedGivesTheORGStatementsBack) {
     const CQ_StringList targets = {dir_ + "org/" + base_ + ".txt"};
     verifier->v_VerifyVarnels(&targets);
     const std::vector<std::string> verified = ResultLines(*verifier);
-    EXPECT_TRUE(Contains(verified, lpsz_LoadKernelString(2300))) << ::testing::PrintToString(verified);
+    EXPECT_TRUE(Contains(verified, lpsz_LoadKernelString(Msg::VERIFICATION_COMPLETE))) << ::testing::PrintToString(verified);
     for (const std::string& line : verified) {
       EXPECT_NE(line.rfind("Errors: ", 0), 0u) << ::testing::PrintToString(verified);
       EXPECT_NE(line.rfind("Alerts: ", 0), 0u) << ::testing::PrintToString(verified);
@@ -229,7 +229,7 @@ TEST_P(RoundTripTest, TargetLanguageAndHyphenationSwitchOnlyWhereDocumented) {
   settings_.translationHyphenation = 0;
   settings_.targetLanguage = "German";
   const std::vector<std::string> forward = Forward(name_, mif_, settings_);
-  ASSERT_TRUE(Contains(forward, lpsz_LoadKernelString(6))) << ::testing::PrintToString(forward);
+  ASSERT_TRUE(Contains(forward, lpsz_LoadKernelString(Msg::DONE))) << ::testing::PrintToString(forward);
   const std::vector<std::string> back = Back(base_, settings_);
   ASSERT_TRUE(Exists(dir_ + "tr/" + base_ + ".mif")) << ::testing::PrintToString(back);
   Differences allowed;
@@ -253,7 +253,7 @@ TEST_P(RoundTripTest, TargetLanguageAndHyphenationSwitchOnlyWhereDocumented) {
 
 TEST_P(RoundTripTest, PseudoTranslatedTextComesBackWhereTheSourceTextWas) {
   const std::vector<std::string> forward = Forward(name_, mif_, settings_);
-  ASSERT_TRUE(Contains(forward, lpsz_LoadKernelString(6))) << ::testing::PrintToString(forward);
+  ASSERT_TRUE(Contains(forward, lpsz_LoadKernelString(Msg::DONE))) << ::testing::PrintToString(forward);
   const std::string kwxPath = dir_ + "tr/" + base_ + ".txt";
   const std::string ancillaryPath = dir_ + "tr/ancillary.txt";
   // The source side of the ancillary file, as the front end leaves it in
@@ -277,7 +277,7 @@ TEST_P(RoundTripTest, PseudoTranslatedTextComesBackWhereTheSourceTextWas) {
   const CQ_StringList targets = {kwxPath, ancillaryPath};
   verifier->v_VerifyVarnels(&targets);
   const std::vector<std::string> verified = ResultLines(*verifier);
-  EXPECT_EQ(std::count(verified.begin(), verified.end(), lpsz_LoadKernelString(2300)), 2)
+  EXPECT_EQ(std::count(verified.begin(), verified.end(), lpsz_LoadKernelString(Msg::VERIFICATION_COMPLETE)), 2)
       << ::testing::PrintToString(verified);
   for (const std::string& line : verified) {
     EXPECT_NE(line.rfind("Errors: ", 0), 0u) << ::testing::PrintToString(verified);

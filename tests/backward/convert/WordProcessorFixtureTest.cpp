@@ -100,7 +100,7 @@ TEST_P(WordProcessorFixture, VerifiesAndComesBackWithEveryCharacter) {
   settings.format = 1;
   settings.sourceHyphenation = 0;  // as the command line that made the fixtures
   const std::string mif = ReadBytes(ForwardGoldenDir() + "text_runs/input.mif");
-  ASSERT_TRUE(Contains(Forward("wp.mif", mif, settings), lpsz_LoadKernelString(6)));
+  ASSERT_TRUE(Contains(Forward("wp.mif", mif, settings), lpsz_LoadKernelString(Msg::DONE)));
   const std::string fixture =
       ReadBytes(std::string(MORVANE_TEST_DATA_DIR) + "/wordprocessor/" + f.name + ".rtf");
   ASSERT_NE(fixture.find(kFixturePath), std::string::npos);
@@ -122,7 +122,7 @@ TEST_P(WordProcessorFixture, VerifiesAndComesBackWithEveryCharacter) {
   const std::vector<std::string> back = Back("wp", settings);
   if (!f.converts) {
     EXPECT_FALSE(Exists(dir_ + "tr/wp.mif"));
-    EXPECT_TRUE(Contains(back, lpsz_LoadKernelString(1140))) << ::testing::PrintToString(back);
+    EXPECT_TRUE(Contains(back, lpsz_LoadKernelString(Msg::BACK_ERR_TAGS))) << ::testing::PrintToString(back);
     return;
   }
   ASSERT_TRUE(Exists(dir_ + "tr/wp.mif")) << ::testing::PrintToString(back);

@@ -13,6 +13,7 @@
 #include "System/Platform/FileException.h"
 #include "kernel/backward/KWXReader.h"
 #include "kernel/session/CommunicationFrame.h"
+#include "kernel/session/ResultCodes.h"
 
 namespace {
 
@@ -82,7 +83,7 @@ TEST(KWXReader, AnEmptyResultIsAMissingHeaderLine) {
   const std::string path = TempPath("empty-kwx.txt");
   WriteBytes(path, "\r\n\r\n");
   std::vector<std::string> lines;
-  int code = 0;
+  int code = Result::OK;
   try {
     CQ_KWXReader::sv_ReadKWXLines(path, ".txt", lines, 1252);
   } catch (int c) {
@@ -105,7 +106,7 @@ TEST(KWXReader, AFileOfOneHugeLineEndsWithAMissingHeaderLine) {
   EXPECT_EQ(lines[0].size(), line.size());
   CQ_Morvane_CommunicationFrame session("Halvex Morvane for FrameMaker", "3.0", false);
   st_KWXHeader header;
-  int code = 0;
+  int code = Result::OK;
   try {
     CQ_KWXReader::sv_ValidateConversionHeader(lines, session, header);
   } catch (int c) {
@@ -118,7 +119,7 @@ TEST(KWXReader, RTFCodesPassThrough) {
   const std::string path = TempPath("empty.rtf");
   WriteBytes(path, "");
   std::vector<std::string> lines;
-  int code = 0;
+  int code = Result::OK;
   try {
     CQ_KWXReader::sv_ReadKWXLines(path, ".rtf", lines, 1252);
   } catch (int c) {
@@ -208,7 +209,7 @@ TEST_P(HeaderValidation, GivesItsCode) {
   const HeaderCase& c = GetParam();
   CQ_Morvane_CommunicationFrame session("Halvex Morvane for FrameMaker", "3.0", false);
   st_KWXHeader header;
-  int code = 0;
+  int code = Result::OK;
   try {
     if (c.mode == Mode::Conversion) {
       CQ_KWXReader::sv_ValidateConversionHeader(c.lines, session, header);
@@ -290,7 +291,7 @@ TEST_P(VerifierPair, SecondFileMustHaveTheFirstsVersion) {
   st_KWXHeader source, target;
   CQ_KWXReader::sv_ValidateVerifierHeader(With(0, c.source), session, "/o/a.txt", true, source);
   EXPECT_EQ(static_cast<int>(session.et_GetKWXVersion()), c.version);
-  int code = 0;
+  int code = Result::OK;
   try {
     CQ_KWXReader::sv_ValidateVerifierHeader(With(0, c.target), session, "/t/a.txt", false, target);
   } catch (int raised) {

@@ -11,6 +11,7 @@
 #include "ReaderTestSupport.h"
 #include "System/Platform/FileException.h"
 #include "kernel/backward/RTFReader.h"
+#include "kernel/session/ResultCodes.h"
 
 namespace {
 
@@ -177,7 +178,7 @@ TEST_P(RTFFailures, RaiseTheirCode) {
   const Failure& f = GetParam();
   CQ_RTFReader reader(1252);
   std::vector<std::string> lines;
-  int code = 0;
+  int code = Result::OK;
   try {
     reader.v_ReadBytes(f.bytes, lines);
   } catch (int c) {
@@ -263,7 +264,7 @@ TEST_P(RTFTruncation, EveryPrefixFailsCleanly) {
   for (std::size_t length = 0; length < bytes.size(); ++length) {
     CQ_RTFReader reader(1252);
     std::vector<std::string> lines;
-    int code = 0;
+    int code = Result::OK;
     try {
       reader.v_ReadBytes(std::string_view(bytes).substr(0, length), lines);
     } catch (int c) {

@@ -1,4 +1,5 @@
 #include "ReaderTestSupport.h"
+#include "support/TestFiles.h"
 
 #include <iconv.h>
 #include <unistd.h>
@@ -36,16 +37,12 @@ std::string TempPath(const std::string& name) {
 }
 
 std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  EXPECT_TRUE(in.good()) << "cannot open " << path;
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
+  EXPECT_TRUE(morvane_test::Exists(path)) << "cannot open " << path;
+  return morvane_test::ReadBytes(path);
 }
 
 void WriteBytes(const std::string& path, std::string_view bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  (void)morvane_test::WriteBytes(path, bytes);
 }
 
 std::string Encode(std::string_view utf8, int codePage) {

@@ -13,20 +13,6 @@ std::string DataDir() { return std::string(MORVANE_TEST_DATA_DIR) + "/convert/";
 std::string CorpusDir() { return std::string(MORVANE_CORPUS_DIR) + "/"; }
 bool HaveCorpus() { return std::filesystem::is_directory(MORVANE_CORPUS_DIR); }
 
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
-
-bool Exists(const std::string& path) { return std::filesystem::exists(path); }
-
 CQ_StringList SplitLines(const std::string& text) {
   CQ_StringList lines;
   std::string line;
@@ -55,20 +41,8 @@ std::string JoinLines(const CQ_StringList& lines) {
 
 ::testing::AssertionResult SameBytes(const std::string& expected, const std::string& actual) {
   if (expected == actual) return ::testing::AssertionSuccess();
-  std::size_t at = 0;
-  while (at < expected.size() && at < actual.size() && expected[at] == actual[at]) ++at;
-  const std::size_t lineStart = expected.rfind('\n', at == 0 ? 0 : at - 1);
-  const std::size_t from = (lineStart == std::string::npos || at == 0) ? 0 : lineStart + 1;
-  auto lineAt = [from](const std::string& text) {
-    if (from >= text.size()) return std::string("(end of text)");
-    std::string line = text.substr(from, text.find('\n', from) - from);
-    std::string shown;
-    for (char c : line) shown += c == '\r' ? std::string("\\r") : std::string(1, c);
-    return shown;
-  };
-  return ::testing::AssertionFailure() << "first difference at byte " << at << " (sizes " << expected.size()
-                                       << " and " << actual.size() << ")\n  expected line: " << lineAt(expected)
-                                       << "\n  actual line:   " << lineAt(actual);
+  return ::testing::AssertionFailure() << "sizes " << expected.size() << " and " << actual.size() << ", "
+                                       << morvane_test::FirstDifference(expected, actual);
 }
 
 Settings ReadSettings(const std::string& path) {
@@ -112,11 +86,6 @@ std::vector<std::string> ResultLines(const CQ_Morvane_Communication& session) {
   // The time stamp: an empty line, the date and time, an empty line.
   std::vector<std::string> lines(all.begin() + (all.size() >= 3 ? 3 : 0), all.end());
   return lines;
-}
-
-bool UpdateGolden() {
-  const char* value = std::getenv("MORVANE_UPDATE_GOLDEN");
-  return value && std::string(value) == "1";
 }
 
 std::string WithoutChangeBars(std::string mif) {

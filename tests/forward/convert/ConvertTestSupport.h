@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "kernel/session/CommunicationFrame.h"
+#include "support/TestFiles.h"
 
 namespace convert_test {
 
@@ -17,9 +18,9 @@ std::string DataDir();    // tests/data/convert/, ending with '/'
 std::string CorpusDir();  // the real documents, ending with '/'
 bool HaveCorpus();
 
-std::string ReadBytes(const std::string& path);
-void WriteBytes(const std::string& path, const std::string& bytes);
-bool Exists(const std::string& path);
+using morvane_test::Exists;
+using morvane_test::ReadBytes;
+using morvane_test::WriteBytes;
 
 // Lines of a text; CR LF, CR and LF all end a line; a last line without a
 // line end counts.
@@ -52,8 +53,8 @@ std::unique_ptr<CQ_Morvane_CommunicationFrame> MakeSession(const Settings& setti
 std::vector<std::string> ResultLines(const CQ_Morvane_Communication& session);
 
 // Set when golden files are to be (re)written instead of compared
-// (environment variable MORVANE_UPDATE_GOLDEN=1).
-bool UpdateGolden();
+// (environment variable MORVANE_UPDATE_GOLDEN).
+using morvane_test::UpdateGolden;
 
 // A MIF file with change bars switched off, as the corpus tests convert
 // it: every "<FChangeBar Yes" and "<DAutoChBars Yes" becomes "No".

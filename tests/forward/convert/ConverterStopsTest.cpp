@@ -227,7 +227,7 @@ TEST_F(FileLevelTest, AStopWritesNoKWXFileAndNoAncillarySection) {
   EXPECT_FALSE(Exists(dir_ + "tr/a.txt"));
   EXPECT_TRUE(session->b_AncillaryFileIsEmpty());
   const std::vector<std::string> results = ResultLines(*session);
-  EXPECT_NE(std::find(results.begin(), results.end(), lpsz_LoadKernelString(120)), results.end());
+  EXPECT_NE(std::find(results.begin(), results.end(), lpsz_LoadKernelString(Msg::FWD_ERR_IXGEN_MARKERS)), results.end());
 }
 
 TEST_F(FileLevelTest, UnpairedElementsLeaveNoOutputAndAParserError) {
@@ -241,7 +241,7 @@ TEST_F(FileLevelTest, UnpairedElementsLeaveNoOutputAndAParserError) {
   // The next file of the batch converts.
   for (const char* name : {"org/b.txt", "tr/b.txt", "org/b.org"}) EXPECT_TRUE(Exists(dir_ + name)) << name;
   const std::vector<std::string> results = ResultLines(*session);
-  EXPECT_NE(std::find(results.begin(), results.end(), lpsz_LoadKernelString(20)), results.end());
+  EXPECT_NE(std::find(results.begin(), results.end(), lpsz_LoadKernelString(Msg::FWD_ERR_PARSER)), results.end());
 }
 
 TEST_F(FileLevelTest, ACancelAtAProgressStepEndsTheFile) {
@@ -255,7 +255,7 @@ TEST_F(FileLevelTest, ACancelAtAProgressStepEndsTheFile) {
   session->v_ConvertMIF(&paths);
   EXPECT_FALSE(Exists(dir_ + "org/a.txt"));
   const std::vector<std::string> results = ResultLines(*session);
-  EXPECT_NE(std::find(results.begin(), results.end(), lpsz_LoadKernelString(5)), results.end());
+  EXPECT_NE(std::find(results.begin(), results.end(), lpsz_LoadKernelString(Msg::BATCH_CANCELLED)), results.end());
 }
 
 }  // namespace

@@ -80,7 +80,7 @@ bool Contains(const std::vector<std::string>& lines, const std::string& line) {
 TEST_P(CorpusConvertTest, ConvertsOrFailsWithItsMessage) {
   const std::vector<std::string> results = Convert(original_, 0);
   if (!Convertible(original_)) {
-    EXPECT_TRUE(Contains(results, lpsz_LoadKernelString(100))) << GetParam() << ::testing::PrintToString(results);
+    EXPECT_TRUE(Contains(results, lpsz_LoadKernelString(Msg::FWD_ERR_MIF_VERSION))) << GetParam() << ::testing::PrintToString(results);
     EXPECT_FALSE(Exists(Output("org", ".txt")));
     return;
   }
@@ -88,11 +88,11 @@ TEST_P(CorpusConvertTest, ConvertsOrFailsWithItsMessage) {
   if (changeBars) {
     // Automatic change bars (50 to 52) or change bars in formats or text
     // (50 to 52 for text, 62 to 64 for formats).
-    const bool stopped = Contains(results, lpsz_LoadKernelString(50)) || Contains(results, lpsz_LoadKernelString(62));
+    const bool stopped = Contains(results, lpsz_LoadKernelString(Msg::FWD_ERR_AUTO_CHANGE_BARS)) || Contains(results, lpsz_LoadKernelString(Msg::FWD_ERR_CHANGE_BARS_IN_FORMAT_HINT));
     EXPECT_TRUE(stopped) << GetParam() << ::testing::PrintToString(results);
     EXPECT_FALSE(Exists(Output("org", ".txt")));
   } else {
-    EXPECT_TRUE(Contains(results, lpsz_LoadKernelString(6))) << GetParam() << ::testing::PrintToString(results);
+    EXPECT_TRUE(Contains(results, lpsz_LoadKernelString(Msg::DONE))) << GetParam() << ::testing::PrintToString(results);
   }
 }
 
@@ -102,7 +102,7 @@ TEST_P(CorpusConvertTest, WithoutChangeBarsConvertsToCleanLinesTwiceTheSame) {
   const std::string mif = WithoutChangeBars(original_);
   CQ_StringList ancillary;
   const std::vector<std::string> results = Convert(mif, 0, &ancillary, highest);
-  ASSERT_TRUE(Contains(results, lpsz_LoadKernelString(6))) << GetParam() << ::testing::PrintToString(results);
+  ASSERT_TRUE(Contains(results, lpsz_LoadKernelString(Msg::DONE))) << GetParam() << ::testing::PrintToString(results);
   const std::string text = ReadBytes(Output("org", ".txt"));
   EXPECT_TRUE(SameBytes(text, ReadBytes(Output("tr", ".txt")))) << "the copy for translation";
   const std::vector<std::string> problems = CheckKWXLines(SplitLines(text));

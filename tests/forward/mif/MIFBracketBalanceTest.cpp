@@ -167,7 +167,7 @@ TEST_F(MIFBracketBalanceTest, ConversionOfADamagedDocumentWritesNoKWXFile) {
   CQ_StringList paths = {dir_ + "doc.mif"};
   session_.v_ConvertMIF(&paths);
   const std::vector<std::string> results = Results();
-  EXPECT_NE(std::find(results.begin(), results.end(), lpsz_LoadKernelString(20)), results.end())
+  EXPECT_NE(std::find(results.begin(), results.end(), lpsz_LoadKernelString(Msg::FWD_ERR_PARSER)), results.end())
       << ::testing::PrintToString(results);
   EXPECT_FALSE(mif_test::Exists(dir_ + "org/doc.txt"));
   EXPECT_FALSE(mif_test::Exists(dir_ + "org/doc.org"));

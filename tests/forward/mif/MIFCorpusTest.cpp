@@ -9,6 +9,7 @@
 #include <map>
 
 #include "MIFTestSupport.h"
+#include "kernel/session/ResultCodes.h"
 
 namespace {
 
@@ -123,10 +124,10 @@ TEST_F(MIFCorpusTest, EveryDocumentPreScansOrIsRefusedWithItsMessages) {
     int processed = 0;
     int failed = 0;
     session_.v_SetTask(TASK_MIF_TO_KWX);
-    session_.b_ErrorReporting(code, processed, failed, 1);
+    (void)session_.b_ErrorReporting(code, processed, failed, 1);
     const std::vector<std::string> report = Results();
     if (!InRange(text)) {
-      EXPECT_EQ(code, 2010);
+      EXPECT_EQ(code, Result::MIF_VERSION);
       EXPECT_TRUE(results.empty());
       EXPECT_EQ(report, (std::vector<std::string>{"Conversion Error 100. Incorrect MIF version (not 4.0, 5.0 or 5.5).", ""}));
       EXPECT_TRUE(ListFolder(dir_).empty());
@@ -139,16 +140,16 @@ TEST_F(MIFCorpusTest, EveryDocumentPreScansOrIsRefusedWithItsMessages) {
       EXPECT_EQ(code, refusal->second.code);
       EXPECT_EQ(formatMessages, refusal->second.formatMessages);
       ASSERT_EQ(report.size(), 4u);
-      EXPECT_EQ(report[0], code == 2030 ? "Conversion Error 50. Automatic Change Bars are on in the document."
+      EXPECT_EQ(report[0], code == Result::AUTO_CHANGE_BARS ? "Conversion Error 50. Automatic Change Bars are on in the document."
                                         : "Open the file in FrameMaker, turn off Automatic Change Bars and clear all Change Bars.");
-      if (code == 2040) {
+      if (code == Result::CHANGE_BARS_IN_FORMAT) {
         EXPECT_EQ(report[1], "Use the Global Update Command to remove Change Bars from all formats.");
       }
       EXPECT_EQ(report[2], "Save the file, then save the file as MIF and attempt to convert again.");
       EXPECT_TRUE(ListFolder(dir_).empty());
     } else {
-      EXPECT_TRUE(code == 0 || code == 2030 || code == 2040) << "code " << code;
-      if (code == 0) ::unlink((dir_ + "out.org").c_str());
+      EXPECT_TRUE(code == Result::OK || code == Result::AUTO_CHANGE_BARS || code == Result::CHANGE_BARS_IN_FORMAT) << "code " << code;
+      if (code == Result::OK) ::unlink((dir_ + "out.org").c_str());
     }
   }
 }

@@ -6,6 +6,7 @@
 
 #include "MIFTestSupport.h"
 #include "kernel/forward/MIFFileCheck.h"
+#include "kernel/session/ResultCodes.h"
 
 namespace {
 
@@ -48,7 +49,7 @@ TEST(MIFFileCheckTest, HeadChecks) {
     bool euc = false;
     const int code = CodeOf([&] { euc = CQ_MIFFileCheck::sb_CheckHead(row.head); });
     EXPECT_EQ(code, row.code) << row.name;
-    if (code == 0) {
+    if (code == Result::OK) {
       EXPECT_EQ(euc, row.euc) << row.name;
     }
   }

@@ -1,5 +1,6 @@
 // Helpers of the MIF reading tests.
 #include "MIFTestSupport.h"
+#include "support/TestFiles.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -14,15 +15,11 @@
 namespace mif_test {
 
 std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
+  return morvane_test::ReadBytes(path);
 }
 
 void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
+  (void)morvane_test::WriteBytes(path, bytes);
 }
 
 bool Exists(const std::string& path) {

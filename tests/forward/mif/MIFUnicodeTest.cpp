@@ -7,6 +7,7 @@
 
 #include "kernel/forward/MIFFileCheck.h"
 #include "kernel/forward/MIFUnicode.h"
+#include "kernel/session/ResultCodes.h"
 
 namespace {
 
@@ -47,14 +48,14 @@ TEST(MIFUnicodeVersion, FileCheckAcceptsUnicodeVersionsOnlyWithTheOptIn) {
       CQ_MIFFileCheck::sb_CheckHead(head, CQ_MIFUnicode::HIGHEST_VERSION);
       ADD_FAILURE() << "accepted";
     } catch (int code) {
-      EXPECT_EQ(code, 2010);
+      EXPECT_EQ(code, Result::MIF_VERSION);
     }
   }
   try {
     CQ_MIFFileCheck::sb_CheckHead("<Book 9.00>\n", CQ_MIFUnicode::HIGHEST_VERSION);
     ADD_FAILURE() << "accepted";
   } catch (int code) {
-    EXPECT_EQ(code, 2000);
+    EXPECT_EQ(code, Result::NOT_MIF);
   }
 }
 

@@ -13,6 +13,7 @@
 
 #include "kernel/forward/KWXFormat.h"
 #include "kernel/forward/TextConverter.h"
+#include "kernel/session/ResultCodes.h"
 
 namespace {
 
@@ -102,7 +103,7 @@ TEST(CharacterTableTest, ControlCodes) {
   for (const KWX::st_CharacterTag& s : KWX::sast_SpecialCharacters()) {
     tags[s.n_Code] = std::string(s.cs_Tag);
   }
-  for (int code = 0; code < 0x20; ++code) {
+  for (int code = Result::OK; code < 0x20; ++code) {
     const std::string_view kwx = CQ_TextConverter::scs_FrameCodeToKWX(static_cast<unsigned char>(code));
     if (tags.count(code)) {
       EXPECT_EQ(tags[code], kwx) << Hex(code);

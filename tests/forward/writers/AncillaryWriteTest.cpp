@@ -64,7 +64,7 @@ TEST_F(AncillaryWriteTest, AFileThatCannotBeCreatedIsReportedAndNothingIsWritten
     session_.v_SetFileFormatForKWX(format);
     const std::string path = dir_ + "no_such_folder/ancillary.rtf";
     EXPECT_FALSE(session_.b_CreateAncillaryFile(path)) << "format " << format;
-    EXPECT_EQ((std::vector<std::string>{lpsz_LoadKernelString(3110), std::string(lpsz_LoadKernelString(3000)) + path}),
+    EXPECT_EQ((std::vector<std::string>{lpsz_LoadKernelString(Msg::FILE_ERR_NOT_FOUND), std::string(lpsz_LoadKernelString(Msg::FILE_NAME_LABEL)) + path}),
               Results())
         << "format " << format;
   }

@@ -1,4 +1,5 @@
 #include "forward/writers/WritersTestSupport.h"
+#include "support/TestFiles.h"
 
 #include <unistd.h>
 
@@ -12,10 +13,7 @@ namespace writers_test {
 std::string DataDir() { return std::string(MORVANE_TEST_DATA_DIR) + "/writers/"; }
 
 std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+  return morvane_test::ReadBytes(path);
 }
 
 bool Exists(const std::string& path) { return std::filesystem::exists(path); }

@@ -40,7 +40,7 @@ class BatchVerify : public ::testing::TestWithParam<int> {
     if (lines.size() >= 3) lines.erase(lines.begin(), lines.begin() + 3);
     return lines;
   }
-  std::vector<std::string> Verifying(const std::string& path) { return {ccs_FormatKernelString(2, path.c_str())}; }
+  std::vector<std::string> Verifying(const std::string& path) { return {ccs_FormatKernelString(Msg::VERIFYING_FILE, path.c_str())}; }
 
   Folders folders;
 };
@@ -65,7 +65,7 @@ TEST_P(BatchVerify, ResultsCountersAndReportsOfABatch) {
   session->v_VerifyVarnels(&paths);
 
   const std::vector<std::string> expected =
-      std::vector<std::string>{lpsz_LoadKernelString(2125), lpsz_LoadKernelString(2126)} + Verifying(clean) +
+      std::vector<std::string>{lpsz_LoadKernelString(Msg::VERIFY_ERR_KWX_EXTENSION), lpsz_LoadKernelString(Msg::VERIFY_ERR_KWX_EXTENSION_HINT)} + Verifying(clean) +
       ResultLines("Verification complete.", 0, 0, 0, 0) + Verifying(faults) +
       ResultLines("Verification complete.", 1, 0, 5, 4) + Verifying(walk) +
       ResultLines("Verification complete.", 0, 16, 0, 0) + std::vector<std::string>{CLOSING_LINE};
@@ -139,10 +139,10 @@ TEST_P(BatchVerify, ReadingAndHeaderFailuresEndTheFileAndTheBatchGoesOn) {
   session->v_VerifyVarnels(&paths);
 
   const std::string missingSource = folders.Org() + "missing" + Extension();
-  const std::vector<std::string> plainLines{lpsz_LoadKernelString(2190), lpsz_LoadKernelString(2191), ""};
+  const std::vector<std::string> plainLines{lpsz_LoadKernelString(Msg::VERIFY_ERR_NOT_KWX), lpsz_LoadKernelString(Msg::VERIFY_ERR_NOT_KWX_HINT_F), ""};
   const std::vector<std::string> expected =
-      Verifying(missing) + std::vector<std::string>{lpsz_LoadKernelString(3110), "Filename:" + missingSource, ""} +
-      Verifying(mismatch) + std::vector<std::string>{lpsz_LoadKernelString(2120), ""} + Verifying(plain) +
+      Verifying(missing) + std::vector<std::string>{lpsz_LoadKernelString(Msg::FILE_ERR_NOT_FOUND), "Filename:" + missingSource, ""} +
+      Verifying(mismatch) + std::vector<std::string>{lpsz_LoadKernelString(Msg::VERIFY_ERR_VERSION_MISMATCH), ""} + Verifying(plain) +
       plainLines + Verifying(clean) + ResultLines("Verification complete.", 0, 0, 0, 0) +
       std::vector<std::string>{CLOSING_LINE};
   EXPECT_EQ(BatchLines(*session), expected);

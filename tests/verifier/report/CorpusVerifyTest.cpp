@@ -52,8 +52,8 @@ std::string WithoutChangeBars(std::string mif) {
 std::vector<std::string> CleanRun(const std::vector<std::string>& paths) {
   std::vector<std::string> lines;
   for (const std::string& path : paths) {
-    lines.push_back(ccs_FormatKernelString(2, path.c_str()));
-    lines.push_back(lpsz_LoadKernelString(2300));
+    lines.push_back(ccs_FormatKernelString(Msg::VERIFYING_FILE, path.c_str()));
+    lines.push_back(lpsz_LoadKernelString(Msg::VERIFICATION_COMPLETE));
     lines.emplace_back("");
   }
   lines.push_back(CLOSING_LINE);
@@ -89,7 +89,7 @@ TEST_P(CorpusVerify, ForwardConvertedDocumentAndAncillaryFileVerifyClean) {
   const CQ_StringList sources{mif};
   session->v_ConvertMIF(&sources);
   const std::vector<std::string> converted = DrainResults(*session);
-  ASSERT_NE(std::find(converted.begin(), converted.end(), lpsz_LoadKernelString(6)), converted.end())
+  ASSERT_NE(std::find(converted.begin(), converted.end(), lpsz_LoadKernelString(Msg::DONE)), converted.end())
       << "forward conversion failed: " << ::testing::PrintToString(converted);
   ASSERT_TRUE(session->b_CreateAncillaryFile(folders.Org() + "ancillary" + extension));
   ASSERT_TRUE(session->b_CreateAncillaryFile(folders.Translated() + "ancillary" + extension));
@@ -143,8 +143,8 @@ TEST_P(ResavedVerify, VerifiesCleanAgainstTheWrittenFile) {
     // The word processor writes the sample's no-break space and soft hyphen
     // as "\~" and "\-": FrameMaker's hard space and discretionary hyphen,
     // reported as internal tags the translation added.
-    const std::vector<std::string> expected{ccs_FormatKernelString(2, target.c_str()), lpsz_LoadKernelString(2300),
-                                            ccs_FormatKernelString(2310, GetParam().added), "", CLOSING_LINE};
+    const std::vector<std::string> expected{ccs_FormatKernelString(Msg::VERIFYING_FILE, target.c_str()), lpsz_LoadKernelString(Msg::VERIFICATION_COMPLETE),
+                                            ccs_FormatKernelString(Msg::VERIFY_WARNING_COUNT, GetParam().added), "", CLOSING_LINE};
     EXPECT_EQ(AfterTimeStamp(DrainResults(*session)), expected);
     std::vector<std::string> messages;
     while (session->b_NextErrorMessage()) messages.push_back(session->lpsz_GetErrorMessage());
@@ -158,8 +158,8 @@ TEST_P(ResavedVerify, VerifiesCleanAgainstTheWrittenFile) {
     return;
   }
   // The character check of the target language is all there is to report.
-  const std::vector<std::string> expected{ccs_FormatKernelString(2, target.c_str()), lpsz_LoadKernelString(2300),
-                                          ccs_FormatKernelString(2311, GetParam().alerts), "", CLOSING_LINE};
+  const std::vector<std::string> expected{ccs_FormatKernelString(Msg::VERIFYING_FILE, target.c_str()), lpsz_LoadKernelString(Msg::VERIFICATION_COMPLETE),
+                                          ccs_FormatKernelString(Msg::VERIFY_ALERT_COUNT, GetParam().alerts), "", CLOSING_LINE};
   EXPECT_EQ(AfterTimeStamp(DrainResults(*session)), expected);
   unsigned characterAlerts = 0;
   while (session->b_NextErrorMessage()) {

@@ -15,6 +15,7 @@
 
 #include "kernel/backward/KWXReader.h"
 #include "kernel/session/KernelStrings.h"
+#include "kernel/session/ResultCodes.h"
 #include "kernel/verifier/VarnelVerification.h"
 #include "verifier/report/ReportTestSupport.h"
 #include "verifier/rules/RulesTestSupport.h"
@@ -69,7 +70,7 @@ TEST_P(GoldenReport, VerificationWritesTheGoldenReport) {
   const CQ_StringList paths{target};
   session->v_VerifyVarnels(&paths);
   const std::vector<std::string> results = DrainResults(*session);
-  std::vector<std::string> expected{ccs_FormatKernelString(2, target.c_str())};
+  std::vector<std::string> expected{ccs_FormatKernelString(Msg::VERIFYING_FILE, target.c_str())};
   for (const std::string& line :
        ResultLines(lpsz_LoadKernelString(c.result), c.errors, c.alerts, c.warnings, c.suppressed)) {
     expected.push_back(line);
@@ -144,14 +145,14 @@ TEST_P(GoldenBackConversionReport, TagErrorsWriteTheGoldenReportAndStopTheFile) 
   const std::string translated = folders.Translated() + "chapter" + (format == 0 ? ".txt" : ".rtf");
   const std::string source = ReadFile(DataPath("source.txt"));
   const std::string target = ReadFile(DataPath("backwards/target.txt"));
-  int code = 0;
+  int code = Result::OK;
   try {
     CQ_VarnelVerification::sv_CheckBackConversionTags(*session, RulesTest::Lines(target), RulesTest::TagMapOf(source),
                                                       true, translated);
   } catch (int raised) {
     code = raised;
   }
-  EXPECT_EQ(code, 10000);
+  EXPECT_EQ(code, Result::TAG_ERRORS);
   const std::string report = folders.Translated() + "chapter.cmp";
   ASSERT_TRUE(std::filesystem::exists(report));
   EXPECT_TRUE(MatchesGolden(DataPath(std::string("backwards/expected") + (format == 0 ? ".txt" : ".rtf") + ".cmp"),

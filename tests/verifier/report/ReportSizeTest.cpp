@@ -140,7 +140,7 @@ TEST(ReportSizeTest, ReportStopsAtItsLimitAndCountsWhatItLeavesOut) {
     ASSERT_GT(laid.messages, 0u);
     ASSERT_LT(laid.messages, count);
     EXPECT_EQ(laid.contexts, (laid.messages + runs - 1) / runs) << runs;
-    EXPECT_EQ(laid.last, ccs_FormatKernelString(18800, static_cast<int>(CQ_VarnelReport::REPORT_SIZE_LIMIT >> 20),
+    EXPECT_EQ(laid.last, ccs_FormatKernelString(Msg::REPORT_NOTE_ENTRIES_LEFT_OUT, static_cast<int>(CQ_VarnelReport::REPORT_SIZE_LIMIT >> 20),
                                                 static_cast<int>(count - laid.messages)))
         << runs;
   }

@@ -9,21 +9,18 @@
 
 #include "kernel/forward/KWXRTFWriter.h"
 #include "kernel/session/KernelStrings.h"
+#include "support/TestFiles.h"
 
 namespace ReportTest {
 
 std::string DataPath(const std::string& name) { return std::string(MORVANE_TEST_DATA_DIR) + "/report/" + name; }
 
 std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
+  return morvane_test::ReadBytes(path);
 }
 
 void WriteFile(const std::string& path, std::string_view bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  (void)morvane_test::WriteBytes(path, bytes);
 }
 
 Folders::Folders() {
@@ -87,36 +84,16 @@ std::vector<std::string> DrainResults(CQ_Morvane_Communication& session) {
 std::vector<std::string> ResultLines(const std::string& first, unsigned errors, unsigned alerts, unsigned warnings,
                                      unsigned suppressed) {
   std::vector<std::string> lines{first};
-  if (errors) lines.push_back(ccs_FormatKernelString(2312, errors));
-  if (alerts) lines.push_back(ccs_FormatKernelString(2311, alerts));
-  if (warnings) lines.push_back(ccs_FormatKernelString(2310, warnings));
-  if (suppressed) lines.push_back(ccs_FormatKernelString(2313, suppressed));
+  if (errors) lines.push_back(ccs_FormatKernelString(Msg::VERIFY_ERROR_COUNT, errors));
+  if (alerts) lines.push_back(ccs_FormatKernelString(Msg::VERIFY_ALERT_COUNT, alerts));
+  if (warnings) lines.push_back(ccs_FormatKernelString(Msg::VERIFY_WARNING_COUNT, warnings));
+  if (suppressed) lines.push_back(ccs_FormatKernelString(Msg::VERIFY_SUPPRESSED_COUNT, suppressed));
   lines.emplace_back("");
   return lines;
 }
 
 ::testing::AssertionResult MatchesGolden(const std::string& goldenPath, const std::string& actual) {
-  if (std::getenv("MORVANE_UPDATE_GOLDEN") != nullptr) {
-    WriteFile(goldenPath, actual);
-    return ::testing::AssertionSuccess() << "rewrote " << goldenPath;
-  }
-  const std::string expected = ReadFile(goldenPath);
-  if (expected == actual) return ::testing::AssertionSuccess();
-  // Show the first differing line of both.
-  std::istringstream e(expected);
-  std::istringstream a(actual);
-  std::string el;
-  std::string al;
-  for (int line = 1;; ++line) {
-    const bool moreE = static_cast<bool>(std::getline(e, el));
-    const bool moreA = static_cast<bool>(std::getline(a, al));
-    if (!moreE && !moreA) break;
-    if (el != al || moreE != moreA) {
-      return ::testing::AssertionFailure() << goldenPath << " differs at line " << line << "\n  expected: "
-                                           << (moreE ? el : "(end)") << "\n  actual:   " << (moreA ? al : "(end)");
-    }
-  }
-  return ::testing::AssertionFailure() << goldenPath << " differs";
+  return morvane_test::MatchesGolden(goldenPath, actual);
 }
 
 FixedDate::FixedDate() { ::setenv("SOURCE_DATE_EPOCH", "946684800", 1); }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "kernel/session/ResultCodes.h"
 #include "kernel/verifier/MarkerTextMeasure.h"
 #include "verifier/rules/RulesTestSupport.h"
 
@@ -185,7 +186,7 @@ TEST(VerifierRunTest, CancelStopsTheRun) {
     verifier.b_CheckSource(Lines(Build(ON_PAGE, "<ps \"B\" 1>a")));
     FAIL() << "no cancel";
   } catch (int code) {
-    EXPECT_EQ(code, 1);
+    EXPECT_EQ(code, Result::CANCELLED);
   }
 }
 
@@ -366,7 +367,7 @@ TEST(VerifierRunTest, ReadsTheSessionsSourceAndTargetFiles) {
     verifier.v_ReadFiles(source, target);
     ADD_FAILURE() << "versions differ";
   } catch (int code) {
-    EXPECT_EQ(code, 10040);
+    EXPECT_EQ(code, Result::KWX_VERSION_MISMATCH);
   }
   std::ofstream(dir / "translated" / "guide.txt", std::ios::binary) << kwx;
   source.clear();
