@@ -66,12 +66,16 @@ constexpr CharacterTag kCharacterTags[] = {
 
 struct Table {
   std::array<int, 256> entry;
+  std::array<bool, 256> plain;
   Table() {
     entry.fill(CQ_MIFEscaping::BYTE_AS_IS);
     for (int b = 0x00; b <= 0x08; ++b) entry[b] = CQ_MIFEscaping::BYTE_DROPPED;
     for (int b = 0x0B; b <= 0x1F; ++b) entry[b] = CQ_MIFEscaping::BYTE_DROPPED;
     for (int b : {0x7F, 0x81, 0x8F, 0x90}) entry[b] = CQ_MIFEscaping::BYTE_DROPPED;
     for (const Pair& p : kMapped) entry[p.byte] = p.code;
+    // Bytes the normal character set of a single-byte code page writes
+    // unchanged ('>' takes a backslash, a tab its code).
+    for (int b = 0; b < 256; ++b) plain[b] = entry[b] == CQ_MIFEscaping::BYTE_AS_IS && b != '>' && b != '\t';
   }
 };
 
@@ -136,6 +140,18 @@ std::size_t CQ_MIFEscaping::n_Append(std::string_view text, std::string& out) co
   std::size_t units = 0;
   const std::size_t n = text.size();
   for (std::size_t i = 0; i < n; ++i) {
+    if (!m_bSymbol && !m_bDoubleByte) {
+      // A run of bytes written as they are (the commonest text) is
+      // appended whole: one unit per byte.
+      std::size_t j = i;
+      while (j < n && table.plain[static_cast<unsigned char>(text[j])]) ++j;
+      if (j > i) {
+        out.append(text.data() + i, j - i);
+        units += j - i;
+        i = j;
+        if (i == n) break;
+      }
+    }
     const unsigned char b = static_cast<unsigned char>(text[i]);
     if (m_bDoubleByte && i + 1 < n && CQ_TextConverter::sb_IsLeadByte(m_iCodePage, b) &&
         CQ_TextConverter::sb_IsTrailByte(m_iCodePage, static_cast<unsigned char>(text[i + 1]))) {
