@@ -784,15 +784,20 @@ void CQ_MIFBlockBuilder::v_Paragraph(const CQ_KWXTokens& t, std::size_t begin, s
   if (org) {
     // The ORG statements when the tags still stand for them: same lines
     // but the Unique statement, whatever their order.
-    CQ_MIFLines mine = header;
-    mine.insert(mine.end(), number.begin(), number.end());
-    CQ_MIFLines theirs;
+    std::vector<std::string_view> theirs;
+    theirs.reserve(org->lst_Header.size());
     for (const std::string& l : org->lst_Header) {
-      if (!HasKeyword(l, "Unique")) theirs.push_back(l);
+      if (!HasKeyword(l, "Unique")) theirs.emplace_back(l);
     }
-    std::sort(mine.begin(), mine.end());
-    std::sort(theirs.begin(), theirs.end());
-    orgHeader = mine == theirs;
+    if (theirs.size() == header.size() + number.size()) {
+      std::vector<std::string_view> mine;
+      mine.reserve(theirs.size());
+      mine.insert(mine.end(), header.begin(), header.end());
+      mine.insert(mine.end(), number.begin(), number.end());
+      std::sort(mine.begin(), mine.end());
+      std::sort(theirs.begin(), theirs.end());
+      orgHeader = mine == theirs;
+    }
   }
   if (orgHeader) {
     out.insert(out.end(), org->lst_Header.begin(), org->lst_Header.end());
