@@ -42,23 +42,32 @@ std::size_t TagEnd(std::string_view text, std::size_t begin) {
 // two, 104 when an external tag ("<" followed by anything but ":") opens
 // inside another tag; 0 when the brackets are sound.
 int BracketError(std::string_view text) {
+  // One pass: the counts decide first (101), then the first fault of the
+  // depth walk (102, 103), then a nested external tag (104). Runs without
+  // brackets are passed over by memchr-like scans.
   std::size_t opening = 0;
   std::size_t closing = 0;
-  for (char c : text) {
-    if (c == '<') ++opening;
-    if (c == '>') ++closing;
-  }
-  if (opening != closing) return 101;
   long depth = 0;
   bool nested = false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '<') {
-      if (depth >= 1 && i + 1 < text.size() && text[i + 1] != ':') nested = true;
-      if (++depth > 2) return 103;
-    } else if (text[i] == '>') {
-      if (--depth < 0) return 102;
+  int fault = 0;
+  const char* const begin = text.data();
+  const char* const end = begin + text.size();
+  for (const char* p = begin; p < end; ++p) {
+    const char c = *p;
+    if (c != '<' && c != '>') continue;
+    if (c == '<') {
+      ++opening;
+      if (fault == 0) {
+        if (depth >= 1 && p + 1 < end && p[1] != ':') nested = true;
+        if (++depth > 2) fault = 103;
+      }
+    } else {
+      ++closing;
+      if (fault == 0 && --depth < 0) fault = 102;
     }
   }
+  if (opening != closing) return 101;
+  if (fault != 0) return fault;
   return nested ? 104 : 0;
 }
 
