@@ -38,9 +38,14 @@ bool IsVarnelFontTag(std::string_view t) {
 
 namespace KWXBack {
 
-void sv_Explode(const std::vector<std::string>& lines, std::size_t first, CQ_KWXTokens& tokens) {
+namespace {
+
+template <class Lines>
+void Explode(const Lines& lines, std::size_t first, CQ_KWXTokens& tokens) {
+  std::vector<KWX::st_Token> lineTokens;  // one vector's room for every line
   for (std::size_t k = first; k < lines.size(); ++k) {
-    for (const KWX::st_Token& token : KWX::sast_Tokenize(lines[k])) {
+    KWX::sv_Tokenize(lines[k], lineTokens);
+    for (const KWX::st_Token& token : lineTokens) {
       if (token.et_Kind == KWX::TOKEN_UNCLOSED_TAG) throw 6;
       if (token.et_Kind == KWX::TOKEN_TAG && token.cs_Text.size() > 2 && token.cs_Text[1] == '#') {
         std::string tag = "<";
@@ -51,6 +56,16 @@ void sv_Explode(const std::vector<std::string>& lines, std::size_t first, CQ_KWX
       }
     }
   }
+}
+
+}  // namespace
+
+void sv_Explode(const std::vector<std::string>& lines, std::size_t first, CQ_KWXTokens& tokens) {
+  Explode(lines, first, tokens);
+}
+
+void sv_ExplodeList(const std::deque<std::string>& lines, std::size_t first, CQ_KWXTokens& tokens) {
+  Explode(lines, first, tokens);
 }
 
 void sv_MoveMarkers(CQ_KWXTokens& tokens) {

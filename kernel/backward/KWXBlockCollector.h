@@ -26,6 +26,7 @@
 #pragma once
 
 #include <cstddef>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -41,6 +42,8 @@ namespace KWXBack {
 // Appends the tokens of lines[first..] to tokens. Raises 6 for a tag that
 // is not closed before the end of its line.
 OSTRAKON_API void sv_Explode(const std::vector<std::string>& lines, std::size_t first, CQ_KWXTokens& tokens);
+// The same over a session string list.
+OSTRAKON_API void sv_ExplodeList(const std::deque<std::string>& lines, std::size_t first, CQ_KWXTokens& tokens);
 
 // Moves marker and index-marker blocks to their placeholders (see above).
 // Raises 6 for a block without its closing tag.

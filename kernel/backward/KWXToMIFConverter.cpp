@@ -251,13 +251,13 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
   {
     CQ_KWXTokens body;
     const CQ_StringList& kwx = forward->rco_GetKWXLines();
-    KWXBack::sv_Explode(std::vector<std::string>(kwx.begin(), kwx.end()), 0, body);
+    KWXBack::sv_ExplodeList(kwx, 0, body);
     KWXBack::sv_MoveMarkers(body);
     source.v_Collect(std::move(body));
   }
   if (ancillary) {
     const CQ_StringList& regenerated = forward->rco_GetAncillarySection();
-    KWXBack::sv_Explode(std::vector<std::string>(regenerated.begin(), regenerated.end()), 0, sourceSection);
+    KWXBack::sv_ExplodeList(regenerated, 0, sourceSection);
     KWXBack::sv_MoveMarkers(sourceSection);
     source.v_Collect(sourceSection);
   }
