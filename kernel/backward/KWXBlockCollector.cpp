@@ -78,6 +78,7 @@ void sv_MoveMarkers(CQ_KWXTokens& tokens) {
   const std::size_t n = tokens.size();
   for (std::size_t k = 0; k < n; ++k) {
     const std::string& t = tokens[k];
+    if (t.empty() || t.front() != '<') continue;  // text
     if (IsMarkerOpening(t)) {
       const std::string_view close = b_HasPrefix(t, KWX::PREFIX_MK) ? KWX::TAG_MK_CLOSE : KWX::TAG_IMK_CLOSE;
       std::size_t j = k + 1;
@@ -95,6 +96,10 @@ void sv_MoveMarkers(CQ_KWXTokens& tokens) {
   std::unordered_set<std::string> placed;
   for (std::size_t k = 0; k < n; ++k) {
     const std::string& t = tokens[k];
+    if (t.empty() || t.front() != '<') {
+      out.push_back(std::move(tokens[k]));  // text
+      continue;
+    }
     if (IsMarkerOpening(t)) {
       const auto it = blocks.find(t);
       if (it != blocks.end() && it->second.begin == k) {
@@ -170,6 +175,11 @@ void CQ_KWXBlockCollector::v_CollectFrom(const CQ_KWXTokens& tokens, CQ_KWXToken
   const std::size_t n = tokens.size();
   for (std::size_t k = 0; k < n; ++k) {
     const std::string& t = tokens[k];
+    if (t.empty() || t.front() != '<') {
+      // Text: none of the tag checks below applies.
+      if (!stack.empty()) take(stack.back().lines, k);
+      continue;
+    }
     if (IsVarnelFontTag(t)) m_bVarnelFonts = true;
     if (b_HasPrefix(t, KWX::PREFIX_CS) || b_HasPrefix(t, KWX::PREFIX_FC)) m_setRunTags.insert(t);
     if (b_HasPrefix(t, KWX::PREFIX_IFN)) m_setFootnoteAnchors.emplace(KWXBack::scs_TagArgument(t, KWX::PREFIX_IFN));
