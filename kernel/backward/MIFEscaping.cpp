@@ -7,6 +7,7 @@
 #include "kernel/backward/MIFEscaping.h"
 
 #include <cstdint>
+#include <unordered_map>
 
 #include "kernel/forward/TextConverter.h"
 
@@ -120,13 +121,19 @@ CQ_MIFEscaping::CQ_MIFEscaping(bool symbol, int codePage)
 int CQ_MIFEscaping::si_TableEntry(unsigned char byte) { return Entries().entry[byte]; }
 
 bool CQ_MIFEscaping::b_CharacterTag(std::string_view tag, std::string& escaped) const {
-  if (tag.size() < 4 || tag[1] != ':') return false;
-  for (const CharacterTag& c : kCharacterTags) {
-    if (c.tag != tag) continue;
-    AppendHex(m_bSymbol && c.symbolCode ? c.symbolCode : c.code, escaped);
-    return true;
-  }
-  return false;
+  // Every character tag is four to six bytes long; text of other tags is
+  // looked up in a table by its bytes rather than compared with each.
+  if (tag.size() < 4 || tag.size() > 6 || tag[1] != ':') return false;
+  static const std::unordered_map<std::string_view, const CharacterTag*> byTag = [] {
+    std::unordered_map<std::string_view, const CharacterTag*> map;
+    for (const CharacterTag& c : kCharacterTags) map.emplace(c.tag, &c);
+    return map;
+  }();
+  const auto it = byTag.find(tag);
+  if (it == byTag.end()) return false;
+  const CharacterTag& c = *it->second;
+  AppendHex(m_bSymbol && c.symbolCode ? c.symbolCode : c.code, escaped);
+  return true;
 }
 
 std::string CQ_MIFEscaping::scs_HexEscape(unsigned char code) {
