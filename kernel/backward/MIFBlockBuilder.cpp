@@ -688,21 +688,26 @@ class CQ_MIFBlockBuilder::CWriter {
       m_units += units;
       return;
     }
-    CQ_MIFLines restored;
-    if (m_ctx.pco_Inline) {
+    if (m_ctx.pco_Inline && f->b_InlineObjects) {
+      CQ_MIFLines restored;
       m_ctx.pco_Inline->v_Restore(f->lst_Lines, restored);
+      StatementLines(restored);
     } else if (f == &own) {
-      restored = std::move(own.lst_Lines);
+      StatementLines(own.lst_Lines);
     } else {
-      restored = f->lst_Lines;
+      // Lines without inline objects come back from the restore unchanged.
+      CloseString();
+      EnsureParaLine();
+      for (const std::string& l : f->lst_Lines) Emit(l);
+      m_lineContent = true;
     }
-    StatementLines(restored);
     m_units += units;
   }
 
   static void Split(const std::string& fragment, st_FragmentLines& out) {
     for (std::string& l : lst_SplitFragment(fragment)) {
       if (IsPseudoLine(l) || l.front() == '#') continue;
+      if (l.front() == '<' && IsInlineKeyword(MIFSyntax::Keyword(l)) && NetDepth(l) > 0) out.b_InlineObjects = true;
       out.lst_Lines.push_back(std::move(l));
     }
     if (!out.lst_Lines.empty()) out.n_Units = sn_CountUnits(out.lst_Lines);
