@@ -281,7 +281,7 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
   inputs.b_AddVarnelFonts = translated.b_UsesVarnelFonts();
   CQ_MIFRebuilder rebuilder(inputs);
   CQ_KWXFileWriter output(scs_OutputPath(session.lpsz_GetTranslatedFilesPath(), orgPath));
-  rebuilder.v_Run(orgPath, [&output](const std::string& line) { output.v_WriteLine(line); });
+  rebuilder.v_Run(orgPath, [&output](std::string_view line) { output.v_WriteLine(line); });
   v_Step();
   output.v_Commit();
   v_Step();
