@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -41,6 +42,29 @@ std::size_t TagEnd(std::string_view text, std::size_t begin) {
 // number, 102 when the depth falls below zero, 103 when it rises above
 // two, 104 when an external tag ("<" followed by anything but ":") opens
 // inside another tag; 0 when the brackets are sound.
+// Eight bytes at a time: true when some byte of word equals the byte
+// repeated in pattern.
+bool HasByte(std::uint64_t word, std::uint64_t pattern) {
+  const std::uint64_t v = word ^ pattern;
+  return ((v - 0x0101010101010101ULL) & ~v & 0x8080808080808080ULL) != 0;
+}
+
+constexpr std::uint64_t Repeated(unsigned char b) { return 0x0101010101010101ULL * b; }
+
+// The first position from pos on whose word of eight bytes holds a '<',
+// a '\n' or a byte from 0x80; the bytes before it are plain ASCII text.
+// The caller goes on byte by byte from there.
+std::size_t SkipASCIIWords(std::string_view text, std::size_t pos) {
+  const std::size_t n = text.size();
+  while (pos + 8 <= n) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + pos, 8);
+    if ((word & 0x8080808080808080ULL) != 0 || HasByte(word, Repeated('<')) || HasByte(word, Repeated('\n'))) break;
+    pos += 8;
+  }
+  return pos;
+}
+
 int BracketError(std::string_view text) {
   // One pass: the counts decide first (101), then the first fault of the
   // depth walk (102, 103), then a nested external tag (104). Runs without
@@ -545,7 +569,9 @@ void CQ_VarnelVerifier::v_CheckRepresentable(int codePage, bool (*reportedByLang
     while (pos < text.size()) {
       const auto b = static_cast<unsigned char>(text[pos]);
       if (b < 0x80 && b != '\n' && b != '<') {
-        ++pos;  // ASCII is a character of every supported code page
+        // ASCII is a character of every supported code page; whole words
+        // of it are passed over at once.
+        pos = SkipASCIIWords(text, pos + 1);
         continue;
       }
       if (b == '\n') {
