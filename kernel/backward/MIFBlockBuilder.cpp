@@ -566,6 +566,16 @@ class CQ_MIFBlockBuilder::CWriter {
     }
     std::size_t i = 0;
     while (i < n) {
+      if (m_nextColumn >= m_columns.size() && (m_lineOpen || !m_paraLines)) {
+        // No column to put and the line open: everything up to the next
+        // special character goes in bulk.
+        i = AppendPlainUnits(escaped, i);
+        if (i >= n) break;
+        const std::size_t len = UnitLength(escaped, i);
+        Unit(escaped.substr(i, len));
+        i += len;
+        continue;
+      }
       if (escaped[i] == '\\') {
         const std::size_t len = UnitLength(escaped, i);
         Unit(escaped.substr(i, len));
@@ -587,6 +597,44 @@ class CQ_MIFBlockBuilder::CWriter {
         i += take;
       }
     }
+  }
+
+  // Appends the units of escaped from i up to the first special character
+  // (or the end), as Unit would one by one: a unit goes into the open
+  // string unless it would make it longer than MAX_STRING, which closes
+  // it first. Returns where it stopped. Only while no column is due and
+  // the line is open (or there are no lines).
+  std::size_t AppendPlainUnits(std::string_view escaped, std::size_t i) {
+    const std::size_t n = escaped.size();
+    std::size_t start = i;
+    std::size_t size = m_string.size();
+    std::size_t units = 0;
+    while (i < n) {
+      std::size_t len = 1;
+      if (escaped[i] == '\\') {
+        len = UnitLength(escaped, i);
+        if (len == 5 && !SpecialCharacter(escaped.substr(i, len)).empty()) break;
+      }
+      if (size + len > MAX_STRING) {
+        // size > 0: the string holds what came before.
+        m_string.append(escaped.data() + start, i - start);
+        m_stringOpen = true;
+        m_lineContent = true;
+        CloseString();
+        start = i;
+        size = 0;
+      }
+      size += len;
+      i += len;
+      ++units;
+    }
+    if (i > start) {
+      m_string.append(escaped.data() + start, i - start);
+      m_stringOpen = true;
+      m_lineContent = true;
+    }
+    m_units += units;
+    return i;
   }
 
   // A character written as its two bytes is one piece of two units (as the
