@@ -88,10 +88,8 @@ const Table& Entries() {
 constexpr char kDigits[] = "0123456789abcdef";
 
 void AppendHex(unsigned char code, std::string& out) {
-  out.append("\\x");
-  out.push_back(kDigits[code >> 4]);
-  out.push_back(kDigits[code & 0x0F]);
-  out.push_back(' ');
+  const char escape[5] = {'\\', 'x', kDigits[code >> 4], kDigits[code & 0x0F], ' '};
+  out.append(escape, sizeof escape);
 }
 
 // True when text begins "x5c " (either case of the letter and digit): after
