@@ -90,7 +90,9 @@ void sv_MoveMarkers(CQ_KWXTokens& tokens) {
       placeholders.insert(BlockOpeningOf(t));
     }
   }
-  if (blocks.empty() && placeholders.empty()) return;
+  // Without placeholders every block stays where it is: the list would be
+  // written out unchanged.
+  if (placeholders.empty()) return;
   CQ_KWXTokens out;
   out.reserve(n);
   std::unordered_set<std::string> placed;
@@ -156,10 +158,24 @@ void CQ_KWXBlockCollector::v_Collect(const CQ_KWXTokens& tokens) { v_CollectFrom
 
 void CQ_KWXBlockCollector::v_Collect(CQ_KWXTokens&& tokens) { v_CollectFrom(tokens, &tokens); }
 
-void CQ_KWXBlockCollector::v_CollectFrom(const CQ_KWXTokens& tokens, CQ_KWXTokens* owned) {
+void CQ_KWXBlockCollector::v_CollectIndex(const CQ_KWXTokens& tokens) { v_CollectFrom(tokens, nullptr, true); }
+
+namespace {
+
+bool IsBlank(const std::string& token) { return token.find_first_not_of(" \t") == std::string::npos; }
+
+}  // namespace
+
+void CQ_KWXBlockCollector::v_CollectFrom(const CQ_KWXTokens& tokens, CQ_KWXTokens* owned, bool index) {
   // The token at k into a block: moved when the list is ours (each token
-  // is read for the last time where it goes into a block).
+  // is read for the last time where it goes into a block). An index keeps
+  // the opening, the first content token that is not blank and the
+  // closing (pushed separately below).
   auto take = [&](CQ_KWXTokens& into, std::size_t k) {
+    if (index) {
+      if (into.size() == 1 && !IsBlank(tokens[k])) into.push_back(tokens[k]);
+      return;
+    }
     if (owned) {
       into.push_back(std::move((*owned)[k]));
     } else {
@@ -195,17 +211,31 @@ void CQ_KWXBlockCollector::v_CollectFrom(const CQ_KWXTokens& tokens, CQ_KWXToken
     const int kind = KindOf(t);
     if (kind >= 0) {
       // A nested column, table or text line leaves its opening tag.
-      if (!stack.empty() && kind != BLOCK_FN) stack.back().lines.push_back(t);
+      if (!stack.empty() && kind != BLOCK_FN) {
+        if (!index) {
+          stack.back().lines.push_back(t);
+        } else if (stack.back().lines.size() == 1) {
+          stack.back().lines.push_back(t);  // a tag is never blank
+        }
+      }
       Open open;
       open.kind = kind;
       open.id = std::string(KWXBack::scs_TagArgument(t, kKinds[kind].prefix));
-      take(open.lines, k);
+      if (index) {
+        open.lines.push_back(t);
+      } else {
+        take(open.lines, k);
+      }
       stack.push_back(std::move(open));
       continue;
     }
     if (stack.empty()) continue;
     const bool closes = t == kKinds[stack.back().kind].close;
-    take(stack.back().lines, k);
+    if (index && closes) {
+      stack.back().lines.push_back(t);
+    } else {
+      take(stack.back().lines, k);
+    }
     if (closes) {
       Open done = std::move(stack.back());
       stack.pop_back();

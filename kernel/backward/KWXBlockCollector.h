@@ -71,6 +71,13 @@ class OSTRAKON_API CQ_KWXBlockCollector {
   void v_Collect(const CQ_KWXTokens& tokens);
   // The same, taking the tokens over (they are moved into the blocks).
   void v_Collect(CQ_KWXTokens&& tokens);
+  // Files the blocks as an index only, for lists whose blocks are asked
+  // for nothing but their existence and whether they hold content: each
+  // block keeps its opening token, its first content token that is not
+  // blank (if any) and its closing token, so b_Has, pcco_FindContent (as a
+  // test), n_Count and every other query answer as after v_Collect while
+  // the list's tokens are not copied into blocks.
+  void v_CollectIndex(const CQ_KWXTokens& tokens);
 
   // The block of an identifier, opening and closing tokens included; null
   // when there is none.
@@ -102,7 +109,7 @@ class OSTRAKON_API CQ_KWXBlockCollector {
  private:
   // Collects the block opened at tokens[open]; returns one past its end.
   // owned: the list itself when its tokens may be moved from once read.
-  void v_CollectFrom(const CQ_KWXTokens& tokens, CQ_KWXTokens* owned);
+  void v_CollectFrom(const CQ_KWXTokens& tokens, CQ_KWXTokens* owned, bool index = false);
   std::size_t n_CollectBlock(const CQ_KWXTokens& tokens, std::size_t open, ET_BlockKind kind, CQ_KWXTokens* outer);
 
   std::unordered_map<std::string, CQ_KWXTokens> m_amapBlocks[BLOCK_KIND_COUNT];

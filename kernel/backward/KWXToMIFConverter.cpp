@@ -237,7 +237,8 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
   v_Step();
 
   // 9., 10. Markers to their anchors, blocks collected; the same for the
-  // regenerated source lists.
+  // regenerated source lists, whose blocks the MIF pass only asks for
+  // whether they exist and hold text, so they are filed as an index.
   KWXBack::sv_MoveMarkers(tokens);
   CQ_KWXBlockCollector translated;
   translated.v_Collect(std::move(tokens));
@@ -253,13 +254,13 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
     const CQ_StringList& kwx = forward->rco_GetKWXLines();
     KWXBack::sv_ExplodeList(kwx, 0, body);
     KWXBack::sv_MoveMarkers(body);
-    source.v_Collect(std::move(body));
+    source.v_CollectIndex(body);
   }
   if (ancillary) {
     const CQ_StringList& regenerated = forward->rco_GetAncillarySection();
     KWXBack::sv_ExplodeList(regenerated, 0, sourceSection);
     KWXBack::sv_MoveMarkers(sourceSection);
-    source.v_Collect(sourceSection);
+    source.v_CollectIndex(sourceSection);
   }
   CQ_AncillaryFormats sourceFormats;
   if (ancillary) sourceFormats.v_Read(sourceSection);
