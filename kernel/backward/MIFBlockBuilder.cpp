@@ -53,7 +53,8 @@ constexpr CharName kCharNames[] = {
 
 // The Char name of an escape "\xNN " that stands for a special character.
 std::string_view SpecialCharacter(std::string_view unit) {
-  if (unit.size() != 5 || unit[0] != '\\' || unit[1] != 'x') return {};
+  // Every special character's code is below 0x20.
+  if (unit.size() != 5 || unit[0] != '\\' || unit[1] != 'x' || (unit[2] != '0' && unit[2] != '1')) return {};
   auto hex = [](char c) { return c >= 'a' ? c - 'a' + 10 : c - '0'; };
   const int code = hex(unit[2]) * 16 + hex(unit[3]);
   for (const CharName& c : kCharNames) {
@@ -279,7 +280,8 @@ void st_ORGParagraph::v_Read(const CQ_MIFBlockLines& lines, std::size_t begin, s
       vec_Fonts.emplace_back(std::move(fragment), false);
       i = e - 1;
       continue;
-    } else if (depth >= 1 && !vec_Fonts.empty() && !IsCloser(l) && !(net > 0 && HasKeyword(l, "ParaLine")) &&
+    } else if (depth >= 1 && !vec_Fonts.empty() && !vec_Fonts.back().second && !IsCloser(l) &&
+               !(net > 0 && HasKeyword(l, "ParaLine")) &&
                !HasKeyword(l, "TextRectID")) {
       // Text or a statement after the last Font statement.
       vec_Fonts.back().second = true;

@@ -494,10 +494,8 @@ void CQ_VarnelVerifier::v_CollectInternalTags() {
     const std::string_view text = TextAfterTag(segments[i]);
     std::size_t pos = 0;
     while (pos < text.size()) {
-      if (text[pos] != '<') {
-        ++pos;
-        continue;
-      }
+      pos = text.find('<', pos);
+      if (pos == std::string_view::npos) break;
       const std::size_t end = TagEnd(text, pos);
       const std::string_view tag = text.substr(pos, end - pos);
       if (tag.substr(0, 2) == "<:") {
