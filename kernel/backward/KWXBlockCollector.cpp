@@ -68,6 +68,10 @@ void sv_ExplodeList(const std::deque<std::string>& lines, std::size_t first, CQ_
   Explode(lines, first, tokens);
 }
 
+void sv_ExplodeLines(const KWX::CQ_KWXLines& lines, std::size_t first, CQ_KWXTokens& tokens) {
+  Explode(lines, first, tokens);
+}
+
 void sv_MoveMarkers(CQ_KWXTokens& tokens) {
   struct Block {
     std::size_t begin;

@@ -37,6 +37,10 @@
 
 using CQ_KWXTokens = std::vector<std::string>;
 
+namespace KWX {
+class CQ_KWXLines;
+}
+
 namespace KWXBack {
 
 // Appends the tokens of lines[first..] to tokens. Raises 6 for a tag that
@@ -44,6 +48,8 @@ namespace KWXBack {
 OSTRAKON_API void sv_Explode(const std::vector<std::string>& lines, std::size_t first, CQ_KWXTokens& tokens);
 // The same over a session string list.
 OSTRAKON_API void sv_ExplodeList(const std::deque<std::string>& lines, std::size_t first, CQ_KWXTokens& tokens);
+// The same over lines in compact form (as a forward conversion keeps them).
+OSTRAKON_API void sv_ExplodeLines(const KWX::CQ_KWXLines& lines, std::size_t first, CQ_KWXTokens& tokens);
 
 // Moves marker and index-marker blocks to their placeholders (see above).
 // Raises 6 for a block without its closing tag.

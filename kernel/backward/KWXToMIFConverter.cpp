@@ -196,7 +196,8 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
   CQ_TagStructureCheck::CQ_BlockTags documentBlocks;
   {
     CQ_TagStructureCheck::CQ_ParagraphCounter bodyParagraphs;
-    for (const std::string& line : forward->rco_GetKWXLines()) bodyParagraphs.v_Line(line);
+    const KWX::CQ_KWXLines& regenerated = forward->rco_GetCompactKWXLines();
+    for (std::size_t k = 0; k < regenerated.size(); ++k) bodyParagraphs.v_Line(regenerated[k]);
     st_BackConversionContext context;
     context.pcco_SourceParagraphs = &bodyParagraphs.rco_Paragraphs();
     context.pco_Blocks = &documentBlocks;
@@ -251,8 +252,7 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
   CQ_KWXTokens sourceSection;
   {
     CQ_KWXTokens body;
-    const CQ_StringList& kwx = forward->rco_GetKWXLines();
-    KWXBack::sv_ExplodeList(kwx, 0, body);
+    KWXBack::sv_ExplodeLines(forward->rco_GetCompactKWXLines(), 0, body);
     KWXBack::sv_MoveMarkers(body);
     source.v_CollectIndex(body);
   }

@@ -103,6 +103,8 @@ class OSTRAKON_API CQ_MIFToKWXConverter {
   // The lines of the KWX file: the six header lines, the pages, </kwx>.
   // (Kept in compact form; the string list is made on the first call.)
   const CQ_StringList& rco_GetKWXLines() const;
+  // The same lines in compact form, without copying them into strings.
+  const KWX::CQ_KWXLines& rco_GetCompactKWXLines() const { return m_coKWX; }
   // The ancillary section, <file "PATH"> to </file "PATH">; empty when not
   // built.
   const CQ_StringList& rco_GetAncillarySection() const { return m_lstAncillary; }

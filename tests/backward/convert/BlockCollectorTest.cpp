@@ -3,15 +3,42 @@
 // lists.
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <string>
 #include <vector>
 
 #include "kernel/backward/KWXBlockCollector.h"
 #include "kernel/backward/MIFBlockBuilder.h"
+#include "kernel/forward/KWXFormat.h"
 
 namespace {
 
 using Tokens = CQ_KWXTokens;
+
+// Lines in a string list, in compact form and in a vector give the same
+// tokens, from the first line asked for.
+TEST(Explode, EveryFormOfLinesGivesTheSameTokens) {
+  const std::vector<std::string> lines = {"<kwx \"F3.00\">", "<#ps \"x\" 1>abc<:t>d", "", "<:cs \"a<:lt>b\" 2>e",
+                                          "plain text"};
+  KWX::CQ_KWXLines compact;
+  for (const std::string& l : lines) compact.v_Add(l);
+  const std::deque<std::string> list(lines.begin(), lines.end());
+  for (std::size_t first : {0u, 1u, 3u}) {
+    Tokens fromVector;
+    KWXBack::sv_Explode(lines, first, fromVector);
+    Tokens fromCompact;
+    KWXBack::sv_ExplodeLines(compact, first, fromCompact);
+    Tokens fromList;
+    KWXBack::sv_ExplodeList(list, first, fromList);
+    EXPECT_EQ(fromCompact, fromVector);
+    EXPECT_EQ(fromList, fromVector);
+    EXPECT_FALSE(fromVector.empty());
+  }
+  Tokens unclosed;
+  KWX::CQ_KWXLines broken;
+  broken.v_Add("text <:cs \"open");
+  EXPECT_THROW(KWXBack::sv_ExplodeLines(broken, 0, unclosed), int);
+}
 
 TEST(Explode, CutsTagsAndTextAndDropsTheHashOfAddedTags) {
   Tokens tokens;
