@@ -185,6 +185,7 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
 
   // 5. The tag map.
   CQ_TagMap tags = forward->rco_GetTagTables().cco_CopyTagToFragment();
+  forward->v_ReleaseTagTables();  // the copy serves from here on
   sv_AddFixedEntries(tags, header.cs_SourcePathLine);
   v_Step();
 

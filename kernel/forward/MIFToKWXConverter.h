@@ -110,6 +110,9 @@ class OSTRAKON_API CQ_MIFToKWXConverter {
   const CQ_StringList& rco_GetAncillarySection() const { return m_lstAncillary; }
   // Both tag tables of the file: every tag written, with its MIF fragment.
   const CQ_KWXTagTables& rco_GetTagTables() const { return m_coTags; }
+  // Empties the tag tables once a caller has taken what it needs from
+  // them; the KWX lines, the ancillary section and the pre-scan stay.
+  void v_ReleaseTagTables() { m_coTags.v_EmptyTables(); }
   // The source path the header names.
   const std::string& rcs_GetSourcePath() const { return m_strSourcePath; }
   // Structured markup (an Element statement) was seen.
