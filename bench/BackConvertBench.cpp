@@ -15,13 +15,18 @@
 // peak of back-converting a one-page document (the program and its
 // libraries), which is what the input costs.
 //
-//   back_convert_bench [--sizes 1,10,100] [--dir DIR] [--runs N] [--keep yes] [--once yes]
+//   back_convert_bench [--sizes 1,10,100] [--dir DIR] [--runs N] [--keep yes] [--once yes|pseudo]
 //
 // --keep leaves the last size's files in DIR (src/bench.mif, bench.org,
 // bench.txt, ancillary.txt, the pseudo-translated pseudo/bench.txt and
-// pseudo/ancillary.txt, and the outputs) for profiling. --once runs
+// pseudo/ancillary.txt, and the outputs) for profiling. --once yes runs
 // one back conversion of the last size's untranslated file in this
-// process after preparing it, and nothing else (for a profiler).
+// process after preparing it, and nothing else (for a profiler); --once
+// pseudo the same for the pseudo-translated file.
+//
+// Columns: "time x" is back conversion's processor time as a multiple of
+// the floor's, "peak x" its peak resident size as a multiple of the input
+// (the floor streams, so its own peak is the program's alone).
 #include <sys/resource.h>
 #include <sys/time.h>
 #include <sys/wait.h>
@@ -132,10 +137,14 @@ bool Prepare(const std::string& dir, std::uint64_t bytes) {
 int main(int argc, char** argv) {
   int runsAsked = 0;
   bool once = false;
+  bool oncePseudo = false;
   const bench::Options options =
       bench::ParseOptions(argc, argv, "morvane_back_bench", [&](const std::string& opt, const char* value) {
         if (opt == "--runs") runsAsked = std::atoi(value);
-        if (opt == "--once") once = std::string(value) == "yes";
+        if (opt == "--once") {
+          once = std::string(value) == "yes" || std::string(value) == "pseudo";
+          oncePseudo = std::string(value) == "pseudo";
+        }
       });
   std::string dir = options.dir;
   std::filesystem::create_directories(dir + "/src");
@@ -146,15 +155,15 @@ int main(int argc, char** argv) {
   if (once) {
     const int mb = options.sizes.empty() ? 10 : options.sizes.back();
     if (!Prepare(dir, static_cast<std::uint64_t>(mb) << 20)) return 1;
-    return Back(dir, dir) ? 0 : 1;
+    return Back(dir, oncePseudo ? pseudo : dir) ? 0 : 1;
   }
 
   // The fixed cost: a document of one page.
   if (!Prepare(dir, 0)) return 1;
   const Measure base = InChild([&] { return Back(dir, dir); });
   std::printf("one-page document: peak %.1f MB\n", base.peakMB);
-  std::printf("%-7s %8s %9s %9s %7s %9s %8s %9s %8s\n", "file", "in MB", "floor s", "back s", "ratio", "peak MB",
-              "peak/in", "above/in", "back MB/s");
+  std::printf("%-7s %8s %9s %9s %7s %9s %8s %9s %8s\n", "file", "in MB", "floor s", "back s", "time x", "peak MB",
+              "peak x", "above/in", "back MB/s");
   for (int mb : options.sizes) {
     if (!Prepare(dir, static_cast<std::uint64_t>(mb) << 20)) {
       std::fprintf(stderr, "forward conversion failed for %d MB\n", mb);

@@ -39,9 +39,14 @@ bool IsVarnelFontTag(std::string_view t) {
 
 namespace KWXBack {
 
-void sv_Explode(const std::vector<std::string>& lines, std::size_t first, CQ_KWXTokens& tokens) {
+namespace {
+
+template <class Lines>
+void Explode(const Lines& lines, std::size_t first, CQ_KWXTokens& tokens) {
+  std::vector<KWX::st_Token> lineTokens;  // one vector's room for every line
   for (std::size_t k = first; k < lines.size(); ++k) {
-    for (const KWX::st_Token& token : KWX::sast_Tokenize(lines[k])) {
+    KWX::sv_Tokenize(lines[k], lineTokens);
+    for (const KWX::st_Token& token : lineTokens) {
       if (token.et_Kind == KWX::TOKEN_UNCLOSED_TAG) throw Result::DAMAGED;
       if (token.et_Kind == KWX::TOKEN_TAG && token.cs_Text.size() > 2 && token.cs_Text[1] == '#') {
         std::string tag = "<";
@@ -54,6 +59,20 @@ void sv_Explode(const std::vector<std::string>& lines, std::size_t first, CQ_KWX
   }
 }
 
+}  // namespace
+
+void sv_Explode(const std::vector<std::string>& lines, std::size_t first, CQ_KWXTokens& tokens) {
+  Explode(lines, first, tokens);
+}
+
+void sv_ExplodeList(const std::deque<std::string>& lines, std::size_t first, CQ_KWXTokens& tokens) {
+  Explode(lines, first, tokens);
+}
+
+void sv_ExplodeLines(const KWX::CQ_KWXLines& lines, std::size_t first, CQ_KWXTokens& tokens) {
+  Explode(lines, first, tokens);
+}
+
 void sv_MoveMarkers(CQ_KWXTokens& tokens) {
   struct Block {
     std::size_t begin;
@@ -64,6 +83,7 @@ void sv_MoveMarkers(CQ_KWXTokens& tokens) {
   const std::size_t n = tokens.size();
   for (std::size_t k = 0; k < n; ++k) {
     const std::string& t = tokens[k];
+    if (t.empty() || t.front() != '<') continue;  // text
     if (IsMarkerOpening(t)) {
       const std::string_view close = b_HasPrefix(t, KWX::PREFIX_MK) ? KWX::TAG_MK_CLOSE : KWX::TAG_IMK_CLOSE;
       std::size_t j = k + 1;
@@ -75,12 +95,18 @@ void sv_MoveMarkers(CQ_KWXTokens& tokens) {
       placeholders.insert(BlockOpeningOf(t));
     }
   }
-  if (blocks.empty() && placeholders.empty()) return;
+  // Without placeholders every block stays where it is: the list would be
+  // written out unchanged.
+  if (placeholders.empty()) return;
   CQ_KWXTokens out;
   out.reserve(n);
   std::unordered_set<std::string> placed;
   for (std::size_t k = 0; k < n; ++k) {
     const std::string& t = tokens[k];
+    if (t.empty() || t.front() != '<') {
+      out.push_back(std::move(tokens[k]));  // text
+      continue;
+    }
     if (IsMarkerOpening(t)) {
       const auto it = blocks.find(t);
       if (it != blocks.end() && it->second.begin == k) {
@@ -152,10 +178,24 @@ void CQ_KWXBlockCollector::v_Collect(const CQ_KWXTokens& tokens) { v_CollectFrom
 
 void CQ_KWXBlockCollector::v_Collect(CQ_KWXTokens&& tokens) { v_CollectFrom(tokens, &tokens); }
 
-void CQ_KWXBlockCollector::v_CollectFrom(const CQ_KWXTokens& tokens, CQ_KWXTokens* owned) {
+void CQ_KWXBlockCollector::v_CollectIndex(const CQ_KWXTokens& tokens) { v_CollectFrom(tokens, nullptr, true); }
+
+namespace {
+
+bool IsBlank(const std::string& token) { return token.find_first_not_of(" \t") == std::string::npos; }
+
+}  // namespace
+
+void CQ_KWXBlockCollector::v_CollectFrom(const CQ_KWXTokens& tokens, CQ_KWXTokens* owned, bool index) {
   // The token at k into a block: moved when the list is ours (each token
-  // is read for the last time where it goes into a block).
+  // is read for the last time where it goes into a block). An index keeps
+  // the opening, the first content token that is not blank and the
+  // closing (pushed separately below).
   auto take = [&](CQ_KWXTokens& into, std::size_t k) {
+    if (index) {
+      if (into.size() == 1 && !IsBlank(tokens[k])) into.push_back(tokens[k]);
+      return;
+    }
     if (owned) {
       into.push_back(std::move((*owned)[k]));
     } else {
@@ -171,6 +211,11 @@ void CQ_KWXBlockCollector::v_CollectFrom(const CQ_KWXTokens& tokens, CQ_KWXToken
   const std::size_t n = tokens.size();
   for (std::size_t k = 0; k < n; ++k) {
     const std::string& t = tokens[k];
+    if (t.empty() || t.front() != '<') {
+      // Text: none of the tag checks below applies.
+      if (!stack.empty()) take(stack.back().lines, k);
+      continue;
+    }
     if (IsVarnelFontTag(t)) m_bVarnelFonts = true;
     if (b_HasPrefix(t, KWX::PREFIX_CS) || b_HasPrefix(t, KWX::PREFIX_FC)) m_setRunTags.insert(t);
     if (b_HasPrefix(t, KWX::PREFIX_IFN)) m_setFootnoteAnchors.emplace(KWXBack::scs_TagArgument(t, KWX::PREFIX_IFN));
@@ -186,17 +231,31 @@ void CQ_KWXBlockCollector::v_CollectFrom(const CQ_KWXTokens& tokens, CQ_KWXToken
     const int kind = KindOf(t);
     if (kind >= 0) {
       // A nested column, table or text line leaves its opening tag.
-      if (!stack.empty() && kind != BLOCK_FN) stack.back().lines.push_back(t);
+      if (!stack.empty() && kind != BLOCK_FN) {
+        if (!index) {
+          stack.back().lines.push_back(t);
+        } else if (stack.back().lines.size() == 1) {
+          stack.back().lines.push_back(t);  // a tag is never blank
+        }
+      }
       Open open;
       open.kind = kind;
       open.id = std::string(KWXBack::scs_TagArgument(t, kKinds[kind].prefix));
-      take(open.lines, k);
+      if (index) {
+        open.lines.push_back(t);
+      } else {
+        take(open.lines, k);
+      }
       stack.push_back(std::move(open));
       continue;
     }
     if (stack.empty()) continue;
     const bool closes = t == kKinds[stack.back().kind].close;
-    take(stack.back().lines, k);
+    if (index && closes) {
+      stack.back().lines.push_back(t);
+    } else {
+      take(stack.back().lines, k);
+    }
     if (closes) {
       Open done = std::move(stack.back());
       stack.pop_back();

@@ -26,6 +26,7 @@
 #pragma once
 
 #include <cstddef>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -36,11 +37,19 @@
 
 using CQ_KWXTokens = std::vector<std::string>;
 
+namespace KWX {
+class CQ_KWXLines;
+}
+
 namespace KWXBack {
 
 // Appends the tokens of lines[first..] to tokens. Raises 6 for a tag that
 // is not closed before the end of its line.
 OSTRAKON_API void sv_Explode(const std::vector<std::string>& lines, std::size_t first, CQ_KWXTokens& tokens);
+// The same over a session string list.
+OSTRAKON_API void sv_ExplodeList(const std::deque<std::string>& lines, std::size_t first, CQ_KWXTokens& tokens);
+// The same over lines in compact form (as a forward conversion keeps them).
+OSTRAKON_API void sv_ExplodeLines(const KWX::CQ_KWXLines& lines, std::size_t first, CQ_KWXTokens& tokens);
 
 // Moves marker and index-marker blocks to their placeholders (see above).
 // Raises 6 for a block without its closing tag.
@@ -72,6 +81,13 @@ class OSTRAKON_API CQ_KWXBlockCollector {
   void v_Collect(const CQ_KWXTokens& tokens);
   // The same, taking the tokens over (they are moved into the blocks).
   void v_Collect(CQ_KWXTokens&& tokens);
+  // Files the blocks as an index only, for lists whose blocks are asked
+  // for nothing but their existence and whether they hold content: each
+  // block keeps its opening token, its first content token that is not
+  // blank (if any) and its closing token, so b_Has, pcco_FindContent (as a
+  // test), n_Count and every other query answer as after v_Collect while
+  // the list's tokens are not copied into blocks.
+  void v_CollectIndex(const CQ_KWXTokens& tokens);
 
   // The block of an identifier, opening and closing tokens included; null
   // when there is none.
@@ -103,7 +119,7 @@ class OSTRAKON_API CQ_KWXBlockCollector {
  private:
   // Collects the block opened at tokens[open]; returns one past its end.
   // owned: the list itself when its tokens may be moved from once read.
-  void v_CollectFrom(const CQ_KWXTokens& tokens, CQ_KWXTokens* owned);
+  void v_CollectFrom(const CQ_KWXTokens& tokens, CQ_KWXTokens* owned, bool index = false);
 
   std::unordered_map<std::string, CQ_KWXTokens> m_amapBlocks[BLOCK_KIND_COUNT];
   std::unordered_map<std::string, CQ_KWXTokens> m_mapMarkers;

@@ -172,6 +172,7 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
 
   // 5. The tag map.
   CQ_TagMap tags = forward->rco_GetTagTables().cco_CopyTagToFragment();
+  forward->v_ReleaseTagTables();  // the copy serves from here on
   sv_AddFixedEntries(tags, header.cs_SourcePathLine);
   v_Step();
 
@@ -183,7 +184,8 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
   CQ_TagStructureCheck::CQ_BlockTags documentBlocks;
   {
     CQ_TagStructureCheck::CQ_ParagraphCounter bodyParagraphs;
-    for (const std::string& line : forward->rco_GetKWXLines()) bodyParagraphs.v_Line(line);
+    const KWX::CQ_KWXLines& regenerated = forward->rco_GetCompactKWXLines();
+    for (std::size_t k = 0; k < regenerated.size(); ++k) bodyParagraphs.v_Line(regenerated[k]);
     st_BackConversionContext context;
     context.pcco_SourceParagraphs = &bodyParagraphs.rco_Paragraphs();
     context.pco_Blocks = &documentBlocks;
@@ -224,7 +226,8 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
   v_Step();
 
   // 9., 10. Markers to their anchors, blocks collected; the same for the
-  // regenerated source lists.
+  // regenerated source lists, whose blocks the MIF pass only asks for
+  // whether they exist and hold text, so they are filed as an index.
   KWXBack::sv_MoveMarkers(tokens);
   CQ_KWXBlockCollector translated;
   translated.v_Collect(std::move(tokens));
@@ -237,16 +240,15 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
   CQ_KWXTokens sourceSection;
   {
     CQ_KWXTokens body;
-    const CQ_StringList& kwx = forward->rco_GetKWXLines();
-    KWXBack::sv_Explode(std::vector<std::string>(kwx.begin(), kwx.end()), 0, body);
+    KWXBack::sv_ExplodeLines(forward->rco_GetCompactKWXLines(), 0, body);
     KWXBack::sv_MoveMarkers(body);
-    source.v_Collect(std::move(body));
+    source.v_CollectIndex(body);
   }
   if (ancillary) {
     const CQ_StringList& regenerated = forward->rco_GetAncillarySection();
-    KWXBack::sv_Explode(std::vector<std::string>(regenerated.begin(), regenerated.end()), 0, sourceSection);
+    KWXBack::sv_ExplodeList(regenerated, 0, sourceSection);
     KWXBack::sv_MoveMarkers(sourceSection);
-    source.v_Collect(sourceSection);
+    source.v_CollectIndex(sourceSection);
   }
   CQ_AncillaryFormats sourceFormats;
   if (ancillary) sourceFormats.v_Read(sourceSection);
@@ -275,7 +277,7 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
   if (CQ_MIFUnicode::sb_IsUnicode(CQ_MIFUnicode::si_Version(CQ_MIFPreScan::scs_ReadHead(orgPath)))) {
     utf8 = std::make_unique<CQ_MIFUTF8Writer>(codePage, header.b_SymbolCharacterSet);
   }
-  rebuilder.v_Run(orgPath, [&output, &utf8](const std::string& line) {
+  rebuilder.v_Run(orgPath, [&output, &utf8](std::string_view line) {
     if (utf8) {
       output.v_WriteLine(utf8->ccs_Line(line));
     } else {

@@ -51,7 +51,8 @@ constexpr CharName kCharNames[] = {
 
 // The Char name of an escape "\xNN " that stands for a special character.
 std::string_view SpecialCharacter(std::string_view unit) {
-  if (unit.size() != 5 || unit[0] != '\\' || unit[1] != 'x') return {};
+  // Every special character's code is below 0x20.
+  if (unit.size() != 5 || unit[0] != '\\' || unit[1] != 'x' || (unit[2] != '0' && unit[2] != '1')) return {};
   auto hex = [](char c) { return c >= 'a' ? c - 'a' + 10 : c - '0'; };
   const int code = hex(unit[2]) * 16 + hex(unit[3]);
   for (const CharName& c : kCharNames) {
@@ -266,7 +267,8 @@ void st_ORGParagraph::v_Read(const CQ_MIFBlockLines& lines, std::size_t begin, s
       vec_Fonts.emplace_back(std::move(fragment), false);
       i = e - 1;
       continue;
-    } else if (depth >= 1 && !vec_Fonts.empty() && !IsCloser(l) && !(net > 0 && HasKeyword(l, "ParaLine")) &&
+    } else if (depth >= 1 && !vec_Fonts.empty() && !vec_Fonts.back().second && !IsCloser(l) &&
+               !(net > 0 && HasKeyword(l, "ParaLine")) &&
                !HasKeyword(l, "TextRectID")) {
       // Text or a statement after the last Font statement.
       vec_Fonts.back().second = true;
@@ -558,6 +560,16 @@ class CQ_MIFBlockBuilder::CWriter {
     }
     std::size_t i = 0;
     while (i < n) {
+      if (m_nextColumn >= m_columns.size() && (m_lineOpen || !m_paraLines)) {
+        // No column to put and the line open: everything up to the next
+        // special character goes in bulk.
+        i = AppendPlainUnits(escaped, i);
+        if (i >= n) break;
+        const std::size_t len = UnitLength(escaped, i);
+        Unit(escaped.substr(i, len));
+        i += len;
+        continue;
+      }
       if (escaped[i] == '\\') {
         const std::size_t len = UnitLength(escaped, i);
         Unit(escaped.substr(i, len));
@@ -579,6 +591,44 @@ class CQ_MIFBlockBuilder::CWriter {
         i += take;
       }
     }
+  }
+
+  // Appends the units of escaped from i up to the first special character
+  // (or the end), as Unit would one by one: a unit goes into the open
+  // string unless it would make it longer than MAX_STRING, which closes
+  // it first. Returns where it stopped. Only while no column is due and
+  // the line is open (or there are no lines).
+  std::size_t AppendPlainUnits(std::string_view escaped, std::size_t i) {
+    const std::size_t n = escaped.size();
+    std::size_t start = i;
+    std::size_t size = m_string.size();
+    std::size_t units = 0;
+    while (i < n) {
+      std::size_t len = 1;
+      if (escaped[i] == '\\') {
+        len = UnitLength(escaped, i);
+        if (len == 5 && !SpecialCharacter(escaped.substr(i, len)).empty()) break;
+      }
+      if (size + len > MAX_STRING) {
+        // size > 0: the string holds what came before.
+        m_string.append(escaped.data() + start, i - start);
+        m_stringOpen = true;
+        m_lineContent = true;
+        CloseString();
+        start = i;
+        size = 0;
+      }
+      size += len;
+      i += len;
+      ++units;
+    }
+    if (i > start) {
+      m_string.append(escaped.data() + start, i - start);
+      m_stringOpen = true;
+      m_lineContent = true;
+    }
+    m_units += units;
+    return i;
   }
 
   // A character written as its two bytes is one piece of two units (as the
@@ -680,21 +730,26 @@ class CQ_MIFBlockBuilder::CWriter {
       m_units += units;
       return;
     }
-    CQ_MIFLines restored;
-    if (m_ctx.pco_Inline) {
+    if (m_ctx.pco_Inline && f->b_InlineObjects) {
+      CQ_MIFLines restored;
       m_ctx.pco_Inline->v_Restore(f->lst_Lines, restored);
+      StatementLines(restored);
     } else if (f == &own) {
-      restored = std::move(own.lst_Lines);
+      StatementLines(own.lst_Lines);
     } else {
-      restored = f->lst_Lines;
+      // Lines without inline objects come back from the restore unchanged.
+      CloseString();
+      EnsureParaLine();
+      for (const std::string& l : f->lst_Lines) Emit(l);
+      m_lineContent = true;
     }
-    StatementLines(restored);
     m_units += units;
   }
 
   static void Split(const std::string& fragment, st_FragmentLines& out) {
     for (std::string& l : lst_SplitFragment(fragment)) {
       if (IsPseudoLine(l) || l.front() == '#') continue;
+      if (l.front() == '<' && IsInlineKeyword(MIFSyntax::Keyword(l)) && NetDepth(l) > 0) out.b_InlineObjects = true;
       out.lst_Lines.push_back(std::move(l));
     }
     if (!out.lst_Lines.empty()) out.n_Units = sn_CountUnits(out.lst_Lines);
@@ -794,16 +849,22 @@ void CQ_MIFBlockBuilder::v_Paragraph(const CQ_KWXTokens& t, std::size_t begin, s
   if (org) {
     // The ORG statements when the tags still stand for them: same lines
     // but the Unique statement, whatever their order.
-    CQ_MIFLines mine;
-    std::copy_if(header.begin(), header.end(), std::back_inserter(mine), [](const std::string& l) { return !IsEmptyNumString(l); });
-    mine.insert(mine.end(), number.begin(), number.end());
-    CQ_MIFLines theirs;
+    std::vector<std::string_view> theirs;
+    theirs.reserve(org->lst_Header.size());
     for (const std::string& l : org->lst_Header) {
-      if (!HasKeyword(l, "Unique") && !IsEmptyNumString(l)) theirs.push_back(l);
+      if (!HasKeyword(l, "Unique") && !IsEmptyNumString(l)) theirs.emplace_back(l);
     }
-    std::sort(mine.begin(), mine.end());
-    std::sort(theirs.begin(), theirs.end());
-    orgHeader = mine == theirs;
+    std::vector<std::string_view> mine;
+    mine.reserve(header.size() + number.size());
+    for (const std::string& l : header) {
+      if (!IsEmptyNumString(l)) mine.emplace_back(l);
+    }
+    mine.insert(mine.end(), number.begin(), number.end());
+    if (mine.size() == theirs.size()) {
+      std::sort(mine.begin(), mine.end());
+      std::sort(theirs.begin(), theirs.end());
+      orgHeader = mine == theirs;
+    }
   }
   if (orgHeader) {
     out.insert(out.end(), org->lst_Header.begin(), org->lst_Header.end());

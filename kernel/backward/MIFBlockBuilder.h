@@ -145,6 +145,8 @@ class OSTRAKON_API CQ_MIFBlockBuilder {
   struct st_FragmentLines {
     CQ_MIFLines lst_Lines;
     std::size_t n_Units = 0;
+    // A line opens an inline object (whose Unique statement may come back).
+    bool b_InlineObjects = false;
   };
   // Fragments of the tags that repeat (character formats, font changes,
   // conditions), by their address in the tag map.

@@ -7,6 +7,7 @@
 #include "kernel/backward/MIFEscaping.h"
 
 #include <cstdint>
+#include <unordered_map>
 
 #include "kernel/forward/KWXFormat.h"
 #include "kernel/forward/TextConverter.h"
@@ -67,12 +68,16 @@ constexpr CharacterTag kCharacterTags[] = {
 
 struct Table {
   std::array<int, 256> entry;
+  std::array<bool, 256> plain;
   Table() {
     entry.fill(CQ_MIFEscaping::BYTE_AS_IS);
     for (int b = 0x00; b <= 0x08; ++b) entry[b] = CQ_MIFEscaping::BYTE_DROPPED;
     for (int b = 0x0B; b <= 0x1F; ++b) entry[b] = CQ_MIFEscaping::BYTE_DROPPED;
     for (int b : {0x7F, 0x81, 0x8F, 0x90}) entry[b] = CQ_MIFEscaping::BYTE_DROPPED;
     for (const Pair& p : kMapped) entry[p.byte] = p.code;
+    // Bytes the normal character set of a single-byte code page writes
+    // unchanged ('>' takes a backslash, a tab its code).
+    for (int b = 0; b < 256; ++b) plain[b] = entry[b] == CQ_MIFEscaping::BYTE_AS_IS && b != '>' && b != '\t';
   }
 };
 
@@ -84,10 +89,8 @@ const Table& Entries() {
 constexpr char kDigits[] = "0123456789abcdef";
 
 void AppendHex(unsigned char code, std::string& out) {
-  out.append("\\x");
-  out.push_back(kDigits[code >> 4]);
-  out.push_back(kDigits[code & 0x0F]);
-  out.push_back(' ');
+  const char escape[5] = {'\\', 'x', kDigits[code >> 4], kDigits[code & 0x0F], ' '};
+  out.append(escape, sizeof escape);
 }
 
 // True when text begins "x5c " (either case of the letter and digit): after
@@ -110,13 +113,19 @@ CQ_MIFEscaping::CQ_MIFEscaping(bool symbol, int codePage)
 int CQ_MIFEscaping::si_TableEntry(unsigned char byte) { return Entries().entry[byte]; }
 
 bool CQ_MIFEscaping::b_CharacterTag(std::string_view tag, std::string& escaped) const {
-  if (tag.size() < 4 || tag[1] != ':') return false;
-  for (const CharacterTag& c : kCharacterTags) {
-    if (c.tag != tag) continue;
-    AppendHex(m_bSymbol && c.symbolCode ? c.symbolCode : c.code, escaped);
-    return true;
-  }
-  return false;
+  // Every character tag is four to six bytes long; text of other tags is
+  // looked up in a table by its bytes rather than compared with each.
+  if (tag.size() < 4 || tag.size() > 6 || tag[1] != ':') return false;
+  static const std::unordered_map<std::string_view, const CharacterTag*> byTag = [] {
+    std::unordered_map<std::string_view, const CharacterTag*> map;
+    for (const CharacterTag& c : kCharacterTags) map.emplace(c.tag, &c);
+    return map;
+  }();
+  const auto it = byTag.find(tag);
+  if (it == byTag.end()) return false;
+  const CharacterTag& c = *it->second;
+  AppendHex(m_bSymbol && c.symbolCode ? c.symbolCode : c.code, escaped);
+  return true;
 }
 
 std::string CQ_MIFEscaping::scs_HexEscape(unsigned char code) {
@@ -130,6 +139,18 @@ std::size_t CQ_MIFEscaping::n_Append(std::string_view text, std::string& out) co
   std::size_t units = 0;
   const std::size_t n = text.size();
   for (std::size_t i = 0; i < n; ++i) {
+    if (!m_bSymbol && !m_bDoubleByte) {
+      // A run of bytes written as they are (the commonest text) is
+      // appended whole: one unit per byte.
+      std::size_t j = i;
+      while (j < n && table.plain[static_cast<unsigned char>(text[j])]) ++j;
+      if (j > i) {
+        out.append(text.data() + i, j - i);
+        units += j - i;
+        i = j;
+        if (i == n) break;
+      }
+    }
     const unsigned char b = static_cast<unsigned char>(text[i]);
     if (m_bDoubleByte && i + 1 < n && CQ_TextConverter::sb_IsLeadByte(m_iCodePage, b) &&
         CQ_TextConverter::sb_IsTrailByte(m_iCodePage, static_cast<unsigned char>(text[i + 1]))) {

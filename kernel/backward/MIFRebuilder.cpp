@@ -307,23 +307,20 @@ std::string CQ_MIFRebuilder::ccs_FilterLine(const std::string& line) const {
   return line;
 }
 
-void CQ_MIFRebuilder::v_Emit(const std::string& line) {
+void CQ_MIFRebuilder::v_Emit(std::string_view line) {
   // Only lines of the statements the filter rewrites are filtered (and
   // copied); every other line goes to the sink as it is.
-  if (line.size() >= 12 && line[0] == '<') {
+  // The statements filtered begin "<P", "<F", "<D" or "<T".
+  if (line.size() >= 12 && line[0] == '<' &&
+      (line[1] == 'P' || line[1] == 'F' || line[1] == 'D' || line[1] == 'T')) {
     const std::string_view kw = MIFSyntax::Keyword(line);
     if (kw == "PgfHyphenate" || kw == "PgfNumFormat" ||
         std::find(std::begin(kLanguageKeywords), std::end(kLanguageKeywords), kw) != std::end(kLanguageKeywords)) {
-      (*m_pcoSink)(ccs_FilterLine(line));
+      (*m_pcoSink)(ccs_FilterLine(std::string(line)));
       return;
     }
   }
   (*m_pcoSink)(line);
-}
-
-void CQ_MIFRebuilder::v_Emit(std::string_view line) {
-  m_strLine.assign(line);
-  v_Emit(m_strLine);
 }
 
 void CQ_MIFRebuilder::v_EmitAll(const CQ_MIFLines& lines, std::size_t begin, std::size_t end) {

@@ -92,7 +92,7 @@ class OSTRAKON_API CQ_MIFRebuilder {
   explicit CQ_MIFRebuilder(const st_Inputs& inputs);
   ~CQ_MIFRebuilder();
 
-  using LineSink = std::function<void(const std::string&)>;
+  using LineSink = std::function<void(std::string_view)>;
 
   // Reads the ORG copy at orgPath and hands every output line (trimmed, no
   // line end) to sink, in order.
@@ -106,7 +106,6 @@ class OSTRAKON_API CQ_MIFRebuilder {
 
  private:
   void v_Pass(CQ_MIFLineReader& reader);
-  void v_Emit(const std::string& line);
   void v_Emit(std::string_view line);
   void v_Emit(const char* line) { v_Emit(std::string_view(line)); }
   void v_EmitAll(const CQ_MIFLines& lines, std::size_t begin, std::size_t end);
@@ -152,7 +151,6 @@ class OSTRAKON_API CQ_MIFRebuilder {
   std::string m_strDefaultFont;     // the document's spelling of the default-font block
   std::size_t m_nFlow = 0;          // text flows met so far
   CQ_MIFBlockLines m_coBlock;       // the block at hand
-  std::string m_strLine;            // a line of it on its way to the sink
   // Text lines by their Unique statement (or whole text): <ts N> ids.
   std::unordered_map<std::string, std::string> m_mapTextLines;
   // Format names (raw MIF) to their tags.

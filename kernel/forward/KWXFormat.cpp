@@ -285,8 +285,13 @@ bool b_IsInternalTag(std::string_view text) { return text.size() >= 2 && text[0]
 
 std::vector<st_Token> sast_Tokenize(std::string_view text) {
   std::vector<st_Token> tokens;
-  ForEachToken(text, [&tokens](const st_Token& token) { tokens.push_back(token); });
+  sv_Tokenize(text, tokens);
   return tokens;
+}
+
+void sv_Tokenize(std::string_view text, std::vector<st_Token>& tokens) {
+  tokens.clear();
+  ForEachToken(text, [&tokens](const st_Token& token) { tokens.push_back(token); });
 }
 
 void CQ_KWXLineJoiner::v_BeginLine() {

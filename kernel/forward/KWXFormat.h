@@ -460,6 +460,9 @@ struct st_Token {
 // tag argument may hold balanced "<...>" (such as "<:lt>" in a quoted
 // name). Runs in one pass; the views point into text.
 OSTRAKON_API std::vector<st_Token> sast_Tokenize(std::string_view text);
+// The same into tokens (cleared first), so that a caller tokenising many
+// lines keeps one vector's room.
+OSTRAKON_API void sv_Tokenize(std::string_view text, std::vector<st_Token>& tokens);
 
 // ---------------------------------------------------------------------------
 // The line rule

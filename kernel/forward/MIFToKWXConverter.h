@@ -103,11 +103,16 @@ class OSTRAKON_API CQ_MIFToKWXConverter {
   // The lines of the KWX file: the six header lines, the pages, </kwx>.
   // (Kept in compact form; the string list is made on the first call.)
   const CQ_StringList& rco_GetKWXLines() const;
+  // The same lines in compact form, without copying them into strings.
+  const KWX::CQ_KWXLines& rco_GetCompactKWXLines() const { return m_coKWX; }
   // The ancillary section, <file "PATH"> to </file "PATH">; empty when not
   // built.
   const CQ_StringList& rco_GetAncillarySection() const { return m_lstAncillary; }
   // Both tag tables of the file: every tag written, with its MIF fragment.
   const CQ_KWXTagTables& rco_GetTagTables() const { return m_coTags; }
+  // Empties the tag tables once a caller has taken what it needs from
+  // them; the KWX lines, the ancillary section and the pre-scan stay.
+  void v_ReleaseTagTables() { m_coTags.v_EmptyTables(); }
   // The source path the header names.
   const std::string& rcs_GetSourcePath() const { return m_strSourcePath; }
   // Structured markup (an Element statement) was seen.

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -41,24 +42,56 @@ std::size_t TagEnd(std::string_view text, std::size_t begin) {
 // number, 102 when the depth falls below zero, 103 when it rises above
 // two, 104 when an external tag ("<" followed by anything but ":") opens
 // inside another tag; 0 when the brackets are sound.
+// Eight bytes at a time: true when some byte of word equals the byte
+// repeated in pattern.
+bool HasByte(std::uint64_t word, std::uint64_t pattern) {
+  const std::uint64_t v = word ^ pattern;
+  return ((v - 0x0101010101010101ULL) & ~v & 0x8080808080808080ULL) != 0;
+}
+
+constexpr std::uint64_t Repeated(unsigned char b) { return 0x0101010101010101ULL * b; }
+
+// The first position from pos on whose word of eight bytes holds a '<',
+// a '\n' or a byte from 0x80; the bytes before it are plain ASCII text.
+// The caller goes on byte by byte from there.
+std::size_t SkipASCIIWords(std::string_view text, std::size_t pos) {
+  const std::size_t n = text.size();
+  while (pos + 8 <= n) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + pos, 8);
+    if ((word & 0x8080808080808080ULL) != 0 || HasByte(word, Repeated('<')) || HasByte(word, Repeated('\n'))) break;
+    pos += 8;
+  }
+  return pos;
+}
+
 int BracketError(std::string_view text) {
+  // One pass: the counts decide first (101), then the first fault of the
+  // depth walk (102, 103), then a nested external tag (104). Runs without
+  // brackets are passed over by memchr-like scans.
   std::size_t opening = 0;
   std::size_t closing = 0;
-  for (char c : text) {
-    if (c == '<') ++opening;
-    if (c == '>') ++closing;
-  }
-  if (opening != closing) return 101;
   long depth = 0;
   bool nested = false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '<') {
-      if (depth >= 1 && i + 1 < text.size() && text[i + 1] != ':') nested = true;
-      if (++depth > 2) return 103;
-    } else if (text[i] == '>') {
-      if (--depth < 0) return 102;
+  int fault = 0;
+  const char* const begin = text.data();
+  const char* const end = begin + text.size();
+  for (const char* p = begin; p < end; ++p) {
+    const char c = *p;
+    if (c != '<' && c != '>') continue;
+    if (c == '<') {
+      ++opening;
+      if (fault == 0) {
+        if (depth >= 1 && p + 1 < end && p[1] != ':') nested = true;
+        if (++depth > 2) fault = 103;
+      }
+    } else {
+      ++closing;
+      if (fault == 0 && --depth < 0) fault = 102;
     }
   }
+  if (opening != closing) return 101;
+  if (fault != 0) return fault;
   return nested ? 104 : 0;
 }
 
@@ -466,10 +499,8 @@ void CQ_VarnelVerifier::v_CollectInternalTags() {
     const std::string_view text = TextAfterTag(segments[i]);
     std::size_t pos = 0;
     while (pos < text.size()) {
-      if (text[pos] != '<') {
-        ++pos;
-        continue;
-      }
+      pos = text.find('<', pos);
+      if (pos == std::string_view::npos) break;
       const std::size_t end = TagEnd(text, pos);
       const std::string_view tag = text.substr(pos, end - pos);
       if (tag.substr(0, 2) == "<:") {
@@ -536,7 +567,9 @@ void CQ_VarnelVerifier::v_CheckRepresentable(int codePage, bool (*reportedByLang
     while (pos < text.size()) {
       const auto b = static_cast<unsigned char>(text[pos]);
       if (b < 0x80 && b != '\n' && b != '<') {
-        ++pos;  // ASCII is a character of every supported code page
+        // ASCII is a character of every supported code page; whole words
+        // of it are passed over at once.
+        pos = SkipASCIIWords(text, pos + 1);
         continue;
       }
       if (b == '\n') {

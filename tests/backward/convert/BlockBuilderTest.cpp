@@ -31,6 +31,7 @@ struct Written {
   std::vector<std::string> units;    // of each String read on its own, and of Char statements
   std::vector<std::size_t> columns;  // units before each TextRectID
   std::size_t strings = 0;
+  std::vector<std::size_t> sizes;    // bytes of each String's content
 };
 
 // The escape a Char statement stands for.
@@ -45,6 +46,7 @@ const char* CharEscape(std::string_view name) { return name == "Tab" ? "\\x08 " 
     std::string_view raw;
     if (!MIFSyntax::StringValueView(line, raw)) return ::testing::AssertionFailure() << "unreadable: " << line;
     if (raw.size() > CQ_MIFBlockBuilder::MAX_STRING) return ::testing::AssertionFailure() << "too long: " << line;
+    w.sizes.push_back(raw.size());
     for (std::string& u : UnitsOf(std::string(raw))) w.units.push_back(std::move(u));
   }
   return ::testing::AssertionSuccess();
@@ -98,7 +100,9 @@ TEST_P(BlockBuilderTextTest, StringsStayWholeAndColumnsKeepTheirUnits) {
   // Every unit once, in order, none cut between two strings.
   EXPECT_EQ(w.units, UnitsOf(escaped));
   EXPECT_EQ(w.columns, row.columns);
-  // As few strings as the limit, the columns and the Char statements allow.
+  // As few strings as the limit, the columns and the Char statements allow,
+  // each filled as far as the next unit fits.
+  std::vector<std::size_t> sizes;
   std::size_t pieces = 0;
   std::size_t size = 0;
   bool open = false;
@@ -116,15 +120,24 @@ TEST_P(BlockBuilderTextTest, StringsStayWholeAndColumnsKeepTheirUnits) {
     }
     if (!open || size + u.size() > CQ_MIFBlockBuilder::MAX_STRING) {
       ++pieces;
+      sizes.push_back(0);
       size = 0;
       open = true;
     }
     size += u.size();
+    sizes.back() += u.size();
   }
   EXPECT_EQ(w.strings, pieces);
+  EXPECT_EQ(w.sizes, sizes);
 }
 
 std::string Repeat(char c, std::size_t n) { return std::string(n, c); }
+
+std::string RepeatText(const std::string& text, std::size_t n) {
+  std::string out;
+  for (std::size_t k = 0; k < n; ++k) out += text;
+  return out;
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, BlockBuilderTextTest,
@@ -138,7 +151,10 @@ INSTANTIATE_TEST_SUITE_P(
         TextRow{"columns_inside_a_run", Repeat('a', 450), {0, 150, 260, 449}},
         TextRow{"column_at_the_limit", Repeat('a', 400), {200}},
         TextRow{"column_before_an_escape", "abc>def\xe9ghi", {3, 7}},
-        TextRow{"backslash_and_quotes", "a\\b`c'd" + Repeat('x', 220) + "\\", {5}}),
+        TextRow{"backslash_and_quotes", "a\\b`c'd" + Repeat('x', 220) + "\\", {5}},
+        TextRow{"hex_escapes_across_several_limits", RepeatText("\xe9" "a>", 180), {}},
+        TextRow{"tabs_between_hex_escapes", RepeatText("\xe9", 45) + "\t" + RepeatText("\xfc" "b", 90) + "\t", {}},
+        TextRow{"columns_among_hex_escapes", RepeatText("\xe9" "cd", 120), {1, 40, 41, 359}}),
     [](const ::testing::TestParamInfo<TextRow>& info) { return std::string(info.param.name); });
 
 TEST(BlockLines, KeepsLinesWholeAcrossChunksAndAfterClearing) {

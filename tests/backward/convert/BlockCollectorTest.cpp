@@ -3,13 +3,43 @@
 // lists.
 #include <gtest/gtest.h>
 
+#include <deque>
+#include <string>
+#include <vector>
+
 #include "kernel/backward/KWXBlockCollector.h"
 #include "kernel/backward/MIFBlockBuilder.h"
+#include "kernel/forward/KWXFormat.h"
 #include "kernel/session/ResultCodes.h"
 
 namespace {
 
 using Tokens = CQ_KWXTokens;
+
+// Lines in a string list, in compact form and in a vector give the same
+// tokens, from the first line asked for.
+TEST(Explode, EveryFormOfLinesGivesTheSameTokens) {
+  const std::vector<std::string> lines = {"<kwx \"F3.00\">", "<#ps \"x\" 1>abc<:t>d", "", "<:cs \"a<:lt>b\" 2>e",
+                                          "plain text"};
+  KWX::CQ_KWXLines compact;
+  for (const std::string& l : lines) compact.v_Add(l);
+  const std::deque<std::string> list(lines.begin(), lines.end());
+  for (std::size_t first : {0u, 1u, 3u}) {
+    Tokens fromVector;
+    KWXBack::sv_Explode(lines, first, fromVector);
+    Tokens fromCompact;
+    KWXBack::sv_ExplodeLines(compact, first, fromCompact);
+    Tokens fromList;
+    KWXBack::sv_ExplodeList(list, first, fromList);
+    EXPECT_EQ(fromCompact, fromVector);
+    EXPECT_EQ(fromList, fromVector);
+    EXPECT_FALSE(fromVector.empty());
+  }
+  Tokens unclosed;
+  KWX::CQ_KWXLines broken;
+  broken.v_Add("text <:cs \"open");
+  EXPECT_THROW(KWXBack::sv_ExplodeLines(broken, 0, unclosed), int);
+}
 
 TEST(Explode, CutsTagsAndTextAndDropsTheHashOfAddedTags) {
   Tokens tokens;
@@ -89,6 +119,63 @@ TEST(Collect, NestedBlocksAreFiledOnTheirOwn) {
   const auto paragraphs = CQ_MIFBlockBuilder::sast_SplitParagraphs(*tr, 1, tr->size() - 1);
   ASSERT_EQ(paragraphs.size(), 1u);
   EXPECT_EQ(paragraphs[0], std::make_pair(std::size_t{1}, tr->size() - 1));
+}
+
+// An index answers every question the MIF pass asks of the source lists
+// as the full collection does: which blocks exist, which hold content,
+// markers, run tags, footnote anchors and fonts.
+TEST(Collect, IndexAnswersAsTheFullCollection) {
+  const std::vector<Tokens> lists = {
+      {"<page \"1\">", "<tr 5>", "<ps \"B\" 1>", "a", "<:fn 7>", "<fn 7>", "<ps \"F\" 2>", "n", "</fn>", "<tb 3>",
+       "<tbb>", "<row 1>", "<ct 1>", "<ps \"B\" 1>", "c", "</ct>", "</row>", "</tbb>", "</tb>", "<af 9>", "<tr 6>",
+       "<ps \"B\" 1>", "f", "</tr>", "</af>", "</tr>", "<ts 1>", "</ts>", "<tr 5>", "<ps \"B\" 1>", "dup", "</tr>",
+       "</page>"},
+      // Blank content, a block holding only a footnote, a nested opening as
+      // the only content, internal tags, markers and run tags.
+      {"<ts 2>", " ", "\t", "</ts>", "<ts 3>", "", " ", "x", "</ts>", "<ts 4>", "<:t>", "</ts>", "<tr 8>", "<fn 9>",
+       "<ps \"F\" 1>", "</fn>", "</tr>", "<tr 10>", "<tb 11>", "</tb>", "</tr>", "<tr 12>", "<ps \"B\" 1>",
+       "<:cs \"E\" 3>", "y", "<:/cs>", "<:b>", "<mk \"T\" 4>", "m", "</mk>", "<:fn 13>", "</tr>"},
+  };
+  const char* ids[] = {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12", "13"};
+  for (std::size_t l = 0; l < lists.size(); ++l) {
+    SCOPED_TRACE(l);
+    CQ_KWXBlockCollector full;
+    full.v_Collect(lists[l]);
+    CQ_KWXBlockCollector index;
+    index.v_CollectIndex(lists[l]);
+    for (int kind = 0; kind < CQ_KWXBlockCollector::BLOCK_KIND_COUNT; ++kind) {
+      const auto k = static_cast<CQ_KWXBlockCollector::ET_BlockKind>(kind);
+      EXPECT_EQ(index.n_Count(k), full.n_Count(k));
+      for (const char* id : ids) {
+        SCOPED_TRACE(std::string(id) + " of kind " + std::to_string(kind));
+        EXPECT_EQ(index.b_Has(k, id), full.b_Has(k, id));
+        EXPECT_EQ(index.pcco_FindContent(k, id) != nullptr, full.pcco_FindContent(k, id) != nullptr);
+        if (full.b_Has(k, id)) {
+          EXPECT_EQ(index.pcco_Find(k, id)->front(), full.pcco_Find(k, id)->front());
+          EXPECT_EQ(index.pcco_Find(k, id)->back(), full.pcco_Find(k, id)->back());
+        }
+      }
+    }
+    for (const char* marker : {"<mk \"T\" 4>", "<mk \"T\" 5>"}) {
+      ASSERT_EQ(index.pcco_FindMarker(marker) != nullptr, full.pcco_FindMarker(marker) != nullptr);
+      if (full.pcco_FindMarker(marker)) {
+        EXPECT_EQ(*index.pcco_FindMarker(marker), *full.pcco_FindMarker(marker));
+      }
+    }
+    EXPECT_EQ(index.b_UsesRunTag("<:cs \"E\" 3>"), full.b_UsesRunTag("<:cs \"E\" 3>"));
+    EXPECT_EQ(index.b_HasFootnoteAnchor("13"), full.b_HasFootnoteAnchor("13"));
+    EXPECT_EQ(index.b_HasFootnoteAnchor("7"), full.b_HasFootnoteAnchor("7"));
+    EXPECT_EQ(index.b_UsesVarnelFonts(), full.b_UsesVarnelFonts());
+  }
+  // The second list's blocks, as they are known to be.
+  CQ_KWXBlockCollector index;
+  index.v_CollectIndex(lists[1]);
+  EXPECT_EQ(index.pcco_FindContent(CQ_KWXBlockCollector::BLOCK_TS, "2"), nullptr);
+  EXPECT_NE(index.pcco_FindContent(CQ_KWXBlockCollector::BLOCK_TS, "3"), nullptr);
+  EXPECT_NE(index.pcco_FindContent(CQ_KWXBlockCollector::BLOCK_TS, "4"), nullptr);
+  EXPECT_EQ(index.pcco_FindContent(CQ_KWXBlockCollector::BLOCK_TR, "8"), nullptr);
+  EXPECT_NE(index.pcco_FindContent(CQ_KWXBlockCollector::BLOCK_TR, "10"), nullptr);
+  EXPECT_TRUE(index.b_UsesVarnelFonts());
 }
 
 TEST(Collect, ListEndingInsideABlockIsCode8) {
