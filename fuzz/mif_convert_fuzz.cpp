@@ -9,9 +9,12 @@
 // language, smart quotes, character set and source hyphenation. A file
 // that converts forward, and whose tags then pass the verifier's checks,
 // must convert back untranslated: forward conversion wrote every tag and
-// block the back conversion looks for. (A damaged MIF file can convert
-// forward into tags the checks refuse, such as an element that never
-// ends; back conversion then stops with its tag error, which is sound.)
+// block the back conversion looks for. Back conversion may still stop
+// with its tag error, which is sound: a file converted with a source
+// language whose code page does not fit its text (a Western cross-reference
+// format's curly quotes become single bytes that a Chinese, Japanese or
+// Korean code page reads as the first half of a double-byte character,
+// joining the '<' of the next tag) gives tags the checks refuse.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
