@@ -19,6 +19,7 @@ namespace {
 
 struct Row {
   const char* name;
+  bool softHyphens;            // the fixture with a soft hyphen at a line end
   int headerCharacterSet;      // the settings the file was converted with
   int headerHyphenation;
   int sessionCharacterSet;     // the back-converting session's
@@ -27,10 +28,12 @@ struct Row {
 };
 
 const Row kRows[] = {
-    {"SymbolHeaderInNormalSession", 1, 0, 0, 1, "<String `T\\xe9 xt with '>"},
-    {"NormalHeaderInSymbolSession", 0, 1, 1, 0, "<String `T\\x8e xt with '>"},
-    {"SymbolHeaderSameHyphenation", 1, 1, 0, 1, "<String `T\\xe9 xt with '>"},
-    {"NormalHeaderOtherHyphenation", 0, 0, 0, 1, "<String `T\\x8e xt with '>"},
+    {"SymbolHeaderInNormalSession", false, 1, 0, 0, 1, "<String `T\\xe9 xt with '>"},
+    {"NormalHeaderInSymbolSession", false, 0, 1, 1, 0, "<String `T\\x8e xt with '>"},
+    {"SymbolHeaderSameHyphenation", false, 1, 1, 0, 1, "<String `T\\xe9 xt with '>"},
+    {"NormalHeaderOtherHyphenation", false, 0, 0, 0, 1, "<String `T\\x8e xt with '>"},
+    {"SoftHyphensTurnedOffInKeepingSession", true, 0, 0, 0, 1, "<String `Silbentren-NUNG bleibt: \\xa1  und \\x8a  und \\xdf '>"},
+    {"SoftHyphensKeptInTurningOffSession", true, 0, 1, 1, 0, "<String `Silbentren-'>"},
 };
 
 class SessionSettingsTest : public ScratchTest, public ::testing::WithParamInterface<Row> {
@@ -61,22 +64,39 @@ TEST_P(SessionSettingsTest, HeaderSettingsServeTheFileAndTheSessionKeepsItsOwn) 
   Settings header;
   header.characterSet = row.headerCharacterSet;
   header.sourceHyphenation = row.headerHyphenation;
-  const std::vector<std::string> forward =
-      Forward("doc.mif", ReadBytes(DataDir() + "roundtrip/columns.mif"), header);
-  ASSERT_TRUE(Contains(forward, lpsz_LoadKernelString(Msg::DONE))) << ::testing::PrintToString(forward);
-  // The translator's edit: a letter whose MIF form depends on the
-  // character set.
-  std::vector<std::string> kwx = Lines(ReadBytes(dir_ + "tr/doc.txt"));
-  bool edited = false;
-  for (std::string& line : kwx) {
-    if (line.rfind("<ps \"Body\" 2><:imk 1>Text with", 0) == 0) {
-      line.replace(line.find("Text"), 4, "T\xE9xt");
-      edited = true;
-      break;
-    }
+  if (row.softHyphens) {
+    header.sourceLanguage = "German";
+    header.smartQuotes = 1;
   }
-  ASSERT_TRUE(edited);
-  WriteBytes(dir_ + "tr/doc.txt", Joined(kwx));
+  const std::string fixture = row.softHyphens ? ForwardGoldenDir() + "quotes_as_tags_german/input.mif"
+                                              : DataDir() + "roundtrip/columns.mif";
+  const std::vector<std::string> forward = Forward("doc.mif", ReadBytes(fixture), header);
+  ASSERT_TRUE(Contains(forward, lpsz_LoadKernelString(Msg::DONE))) << ::testing::PrintToString(forward);
+  if (row.softHyphens) {
+    // The translator's edit: the word after the line-end soft hyphen, so
+    // that the paragraph is rebuilt from the ORG copy's lines.
+    std::vector<std::string> kwx = Lines(ReadBytes(dir_ + "tr/doc.txt"));
+    for (std::string& line : kwx) {
+      const std::size_t at = line.find("nung");
+      if (at != std::string::npos) line.replace(at, 4, "NUNG");
+    }
+    WriteBytes(dir_ + "tr/doc.txt", Joined(kwx));
+  }
+  if (!row.softHyphens) {
+    // The translator's edit: a letter whose MIF form depends on the
+    // character set.
+    std::vector<std::string> kwx = Lines(ReadBytes(dir_ + "tr/doc.txt"));
+    bool edited = false;
+    for (std::string& line : kwx) {
+      if (line.rfind("<ps \"Body\" 2><:imk 1>Text with", 0) == 0) {
+        line.replace(line.find("Text"), 4, "T\xE9xt");
+        edited = true;
+        break;
+      }
+    }
+    ASSERT_TRUE(edited);
+    WriteBytes(dir_ + "tr/doc.txt", Joined(kwx));
+  }
 
   const Run agreeing = BackIn(header);
   ASSERT_FALSE(agreeing.mif.empty()) << ::testing::PrintToString(agreeing.results);
