@@ -808,16 +808,16 @@ int RunClearChangeBars(const Arguments& args, std::ostream& out, std::ostream& e
   bool ok = true;
   for (const auto& [in, copy] : jobs) {
     try {
-      const std::size_t cleared = CQ_ChangeBarClearing::sz_ClearFile(in, copy);
-      if (cleared == 0) {
+      std::size_t cleared = 0;
+      if (!CQ_ChangeBarClearing::sb_ClearFile(in, copy, cleared)) {
+        out << "Could not read " << in << " as a MIF file; no copy written.\n";
+        ok = false;
+      } else if (cleared == 0) {
         out << "No change bars in " << in << "; copied unchanged\n  into " << copy << '\n';
       } else {
         out << "Change bars switched off (" << cleared << " statement" << (cleared == 1 ? "" : "s") << ") in " << in
             << "\n  into " << copy << '\n';
       }
-    } catch (int) {
-      out << "Could not read " << in << " as a MIF file; no copy written.\n";
-      ok = false;
     } catch (const Platform::CQ_FileException& e) {
       CQ_Morvane_CommunicationFrame session(kAppName, kVersion, false);
       session.v_FileErrorReporting(&e);

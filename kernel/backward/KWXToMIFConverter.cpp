@@ -4,14 +4,16 @@
 // ORG copy in memory; they and their tag tables are taken apart into what
 // the MIF pass needs (the tag map, the source blocks, the flows' column
 // records) before the pass, and the forward converter is released, so the
-// pass runs with one copy of the document's tags in memory. The session's
-// character set and source hyphenation follow the translated file's header
-// while the file is converted and are restored afterwards on every path.
+// pass runs with one copy of the document's tags in memory. The character
+// set and source hyphenation of the translated file's header are handed to
+// the ancillary-file check, the forward run and the MIF pass as settings;
+// the session's own settings are neither read for them nor changed.
 #include "kernel/backward/KWXToMIFConverter.h"
 
 #include <cctype>
 #include <filesystem>
 #include <memory>
+#include <utility>
 
 #include "System/Platform/FileSystem.h"
 #include "kernel/backward/KWXReader.h"
@@ -28,30 +30,6 @@
 namespace {
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) { return KWX::b_EqualsIgnoringCase(a, b); }
-
-// Sets the session's character set and source hyphenation for one file and
-// restores them when the file is done.
-class SettingsGuard {
- public:
-  SettingsGuard(CQ_Morvane_Communication& session, int characterSet, int sourceHyphenation)
-      : m_session(session),
-        m_characterSet(session.i_GetCharacterSet()),
-        m_hyphenation(session.i_GetSourceHyphenation()) {
-    session.v_SetCharacterSet(characterSet);
-    session.v_SetSourceHyphenation(sourceHyphenation);
-  }
-  ~SettingsGuard() {
-    m_session.v_SetCharacterSet(m_characterSet);
-    m_session.v_SetSourceHyphenation(m_hyphenation);
-  }
-  SettingsGuard(const SettingsGuard&) = delete;
-  SettingsGuard& operator=(const SettingsGuard&) = delete;
-
- private:
-  CQ_Morvane_Communication& m_session;
-  int m_characterSet;
-  int m_hyphenation;
-};
 
 std::string FontChange(std::string_view font) { return "<Font\n<FTag `" + std::string(font) + "'>\n> # end of Font\n"; }
 
@@ -151,7 +129,9 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
   CQ_KWXReader::sv_ReadKWXLines(translatedPath, extension, lines, codePage, &unrepresentable);
   st_KWXHeader header;
   CQ_KWXReader::sv_ValidateConversionHeader(lines, session, header);
-  const SettingsGuard settings(session, header.b_SymbolCharacterSet ? 1 : 0, header.i_SourceHyphenation);
+  st_ForwardRunSettings settings;
+  settings.i_CharacterSet = header.b_SymbolCharacterSet ? 1 : 0;
+  settings.i_SourceHyphenation = header.i_SourceHyphenation;
   session.v_CheckNotReplacingSource(
       scs_OutputPath(session.lpsz_GetTranslatedFilesPath(), scs_FindORGFile(session.lpsz_GetORGFilesPath(), name)),
       SourcePathOf(header.cs_SourcePathLine));
@@ -159,14 +139,16 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
 
   // 3. This document's section of the ancillary file.
   CExtStringList section;
-  session.v_ExtractAncillaryKWXSection(&section, 0, header.cs_SourcePathLine);
+  session.v_ExtractAncillaryKWXSection(&section, header.cs_SourcePathLine, settings);
   const bool ancillary = !section.IsEmpty();
   v_Step();
 
   // 4. The ORG copy converted again, in memory.
   const std::string orgPath = scs_FindORGFile(session.lpsz_GetORGFilesPath(), name);
-  auto forward = std::make_unique<CQ_MIFToKWXConverter>(
-      session, CQ_MIFToKWXConverter::st_InMemoryOptions(SourcePathOf(header.cs_SourcePathLine), ancillary));
+  CQ_MIFToKWXConverter::st_Options forwardOptions =
+      CQ_MIFToKWXConverter::st_InMemoryOptions(SourcePathOf(header.cs_SourcePathLine), ancillary);
+  forwardOptions.opt_Settings = settings;
+  auto forward = std::make_unique<CQ_MIFToKWXConverter>(session, std::move(forwardOptions));
   forward->v_ConvertInMemory(orgPath);
   v_Step();
 
@@ -266,6 +248,7 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
   inputs.pcco_SourceFormats = &sourceFormats;
   inputs.pcco_TranslatedFormats = &translatedFormats;
   inputs.b_Symbol = header.b_SymbolCharacterSet;
+  inputs.i_SourceHyphenation = settings.i_SourceHyphenation;
   inputs.i_TextCodePage = codePage;
   inputs.b_AddVarnelFonts = translated.b_UsesVarnelFonts();
   CQ_MIFRebuilder rebuilder(inputs);

@@ -7,8 +7,8 @@
 //   1. refuses the ancillary file itself (6060);
 //   2. reads the translated file and validates its header (the reader's
 //      codes); the header's character set and source hyphenation stand for
-//      the settings forward conversion ran with, and are used while this
-//      file is converted;
+//      the settings forward conversion ran with, and are handed to the
+//      steps below as settings (the session's are left as they are);
 //   3. takes the document's section of the batch's ancillary file;
 //   4. converts the ORG copy again in memory (CQ_MIFToKWXConverter), which
 //      gives the regenerated source lists and the tag map;

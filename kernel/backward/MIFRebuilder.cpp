@@ -172,6 +172,13 @@ int TablePartOf(std::string_view keyword) {
   return -1;
 }
 
+// The session's text settings with the document's character set.
+CQ_TextSettings TextSettings(const CQ_Morvane_Communication& session, bool symbol) {
+  CQ_TextSettings settings = CQ_TextSettings::st_FromSession(session);
+  settings.b_SymbolCharacterSet = symbol;
+  return settings;
+}
+
 }  // namespace
 
 // --- ancillary formats ----------------------------------------------------------------------------
@@ -222,9 +229,9 @@ CQ_MIFRebuilder::CQ_MIFRebuilder(const st_Inputs& inputs)
     : m_stIn(inputs),
       m_coEscaping(inputs.b_Symbol, inputs.i_TextCodePage),
       m_coTextWriter(*inputs.pcco_Tags, m_coEscaping),
-      m_coText(CQ_TextSettings::st_FromSession(*inputs.pco_Session)) {
+      m_coText(TextSettings(*inputs.pco_Session, inputs.b_Symbol)) {
   CQ_Morvane_Communication& session = *m_stIn.pco_Session;
-  m_iSourceHyphenation = session.i_GetSourceHyphenation();
+  m_iSourceHyphenation = inputs.i_SourceHyphenation;
   m_strSourceLanguage = session.lpsz_GetSourceMIFLanguage();
   m_strTargetLanguage = session.lpsz_GetTargetMIFLanguage();
   m_bHyphenationOff = session.i_GetTranslationHyphenation() == 0;

@@ -75,7 +75,7 @@ class OSTRAKON_API CQ_AncillaryFormats {
 class OSTRAKON_API CQ_MIFRebuilder {
  public:
   struct st_Inputs {
-    CQ_Morvane_Communication* pco_Session = nullptr;  // messages; languages and hyphenation settings
+    CQ_Morvane_Communication* pco_Session = nullptr;  // messages; languages and translation hyphenation
     const CQ_TagMap* pcco_Tags = nullptr;             // tag to MIF text
     const CQ_KWXBlockCollector* pcco_Source = nullptr;      // blocks of the regenerated source lists
     const CQ_KWXBlockCollector* pcco_Translated = nullptr;  // blocks of the translated file (and section)
@@ -83,12 +83,14 @@ class OSTRAKON_API CQ_MIFRebuilder {
     const CQ_AncillaryFormats* pcco_SourceFormats = nullptr;      // may be empty
     const CQ_AncillaryFormats* pcco_TranslatedFormats = nullptr;  // may be empty
     bool b_Symbol = false;            // the document's character set is Symbol
+    int i_SourceHyphenation = 0;      // the source hyphenation the document was converted with
     int i_TextCodePage = 1252;        // code page of the translated text
     bool b_AddVarnelFonts = false;    // the translation uses back conversion's own fonts
   };
 
-  // The session's settings (languages, hyphenation, text settings) are
-  // read here.
+  // The session's settings (languages, translation hyphenation, text
+  // settings but the character set) are read here; the character set and
+  // the source hyphenation are the inputs'.
   explicit CQ_MIFRebuilder(const st_Inputs& inputs);
   ~CQ_MIFRebuilder();
 

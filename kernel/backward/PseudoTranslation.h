@@ -37,5 +37,9 @@ struct OSTRAKON_API st_PseudoTranslationOptions {
 // is written under a temporary name and renamed when complete. Raises the
 // reader's int codes (5010 not RTF, 5050 empty, 8 no line at all) and
 // Platform::CQ_FileException when a file cannot be read or written.
-OSTRAKON_API void sv_PseudoTranslateFile(const std::string& inPath, const std::string& outPath,
-                                         const st_PseudoTranslationOptions& options = {});
+// Internal to the kernel library (its tests, fuzzing and benchmarks link
+// the static archive): clients of the shared library call
+// CQ_Morvane_CommunicationFrame::b_PseudoTranslateFile, which reports
+// through the session's results instead of raising codes.
+void sv_PseudoTranslateFile(const std::string& inPath, const std::string& outPath,
+                            const st_PseudoTranslationOptions& options = {});

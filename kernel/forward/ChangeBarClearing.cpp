@@ -9,7 +9,6 @@
 #include <stdexcept>
 
 #include "System/Platform/FileException.h"
-#include "kernel/session/ResultCodes.h"
 
 namespace {
 
@@ -68,7 +67,8 @@ std::string CQ_ChangeBarClearing::scs_Clear(std::string_view mif, std::size_t* c
   return out;
 }
 
-std::size_t CQ_ChangeBarClearing::sz_ClearFile(const std::string& source, const std::string& target) {
+bool CQ_ChangeBarClearing::sb_ClearFile(const std::string& source, const std::string& target, std::size_t& cleared) {
+  cleared = 0;
   std::error_code ec;
   if (std::filesystem::equivalent(source, target, ec) ||
       std::filesystem::path(source).lexically_normal() == std::filesystem::path(target).lexically_normal()) {
@@ -78,9 +78,8 @@ std::size_t CQ_ChangeBarClearing::sz_ClearFile(const std::string& source, const 
   if (!in) Platform::CQ_FileException::ThrowOsError(errno ? errno : ENOENT, source);
   const std::string mif((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (in.bad()) Platform::CQ_FileException::ThrowOsError(EIO, source);
-  if (mif.compare(0, 9, "<MIFFile ") != 0) throw Result::NOT_MIF;
+  if (mif.compare(0, 9, "<MIFFile ") != 0) return false;
 
-  std::size_t cleared = 0;
   const std::string copy = scs_Clear(mif, &cleared);
   {
     std::ofstream out(target, std::ios::binary | std::ios::trunc);
@@ -93,5 +92,5 @@ std::size_t CQ_ChangeBarClearing::sz_ClearFile(const std::string& source, const 
       Platform::CQ_FileException::ThrowOsError(error, target);
     }
   }
-  return cleared;
+  return true;
 }

@@ -18,20 +18,21 @@
 
 #include "System/Export.h"
 
-class OSTRAKON_API CQ_ChangeBarClearing {
+class CQ_ChangeBarClearing {
  public:
   // The file's bytes with change bars switched off; `cleared`, when given,
   // receives the number of statements changed.
-  static std::string scs_Clear(std::string_view mif, std::size_t* cleared = nullptr);
+  OSTRAKON_API static std::string scs_Clear(std::string_view mif, std::size_t* cleared = nullptr);
 
   // Whether a line (as read, leading blanks allowed) is a statement that
   // switches change bars on.
-  static bool sb_SwitchesChangeBarsOn(std::string_view line);
+  OSTRAKON_API static bool sb_SwitchesChangeBarsOn(std::string_view line);
 
-  // Writes the cleared copy of the MIF file `source` to `target` and returns
-  // the number of statements changed. Throws 2000 when `source` does not
-  // begin with "<MIFFile " (no copy is written), std::invalid_argument when
-  // `target` names the source file itself (which is never overwritten), and Platform::CQ_FileException when a file
-  // cannot be read or written (a partly written copy is removed).
-  static std::size_t sz_ClearFile(const std::string& source, const std::string& target);
+  // Writes the cleared copy of the MIF file `source` to `target`; `cleared`
+  // receives the number of statements changed. Returns false, and writes no
+  // copy, when `source` does not begin with "<MIFFile ". Throws
+  // std::invalid_argument when `target` names the source file itself (which
+  // is never overwritten) and Platform::CQ_FileException when a file cannot
+  // be read or written (a partly written copy is removed).
+  OSTRAKON_API static bool sb_ClearFile(const std::string& source, const std::string& target, std::size_t& cleared);
 };

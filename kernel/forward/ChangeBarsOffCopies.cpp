@@ -30,9 +30,7 @@ st_ChangeBarsOffBatch CQ_ChangeBarsOffCopies::sc_UseCopies(CQ_StringList& paths,
     try {
       std::error_code ec;
       std::filesystem::create_directories(folder, ec);
-      cleared = CQ_ChangeBarClearing::sz_ClearFile(path, copy);
-    } catch (int) {
-      continue;  // no longer a MIF file: the batch refuses it
+      if (!CQ_ChangeBarClearing::sb_ClearFile(path, copy, cleared)) continue;  // no longer a MIF file: the batch refuses it
     } catch (const Platform::CQ_FileException& e) {
       batch.failedCopy = copy;
       batch.failure = lpsz_LoadKernelString(CQ_Morvane_Communication::sn_FileErrorMessage(e.m_cause));

@@ -77,6 +77,7 @@ CQ_MIFPreScan::st_Options CQ_MIFPreScan::st_ForwardOptions(const CQ_Morvane_Comm
   options.b_FirstConversion = true;
   options.b_RunFileCheck = true;
   options.i_SourceHyphenation = session.i_GetSourceHyphenation();
+  options.i_CharacterSet = session.i_GetCharacterSet();
   options.i_HighestMIFVersion = session.i_GetHighestMIFVersion();
   return options;
 }
@@ -86,6 +87,7 @@ CQ_MIFPreScan::st_Options CQ_MIFPreScan::st_SecondFormOptions(const CQ_Morvane_C
   options.b_FirstConversion = false;
   options.b_RunFileCheck = false;
   options.i_SourceHyphenation = session.i_GetSourceHyphenation();
+  options.i_CharacterSet = session.i_GetCharacterSet();
   options.i_HighestMIFVersion = session.i_GetHighestMIFVersion();
   return options;
 }
@@ -177,7 +179,7 @@ std::unique_ptr<Platform::CQ_TemporaryFile> CQ_MIFPreScan::pco_CodePageCopy(cons
   if (codePage == 0) codePage = 1252;
   std::string copy;
   CQ_MIFUnicode::st_Unheld unheld;
-  if (!CQ_MIFUnicode::sb_ToCodePageForm(mif, codePage, m_rcoSession.i_GetCharacterSet() != 0, copy, unheld)) {
+  if (!CQ_MIFUnicode::sb_ToCodePageForm(mif, codePage, m_stOptions.i_CharacterSet != 0, copy, unheld)) {
     const std::string name = CQ_MIFUnicode::scs_CodePointName(unheld.c_Character);
     const std::string glyph = CQ_MIFUnicode::scs_UTF8(unheld.c_Character);
     const int line = static_cast<int>(unheld.sz_Line);

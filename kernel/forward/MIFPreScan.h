@@ -157,6 +157,9 @@ class CQ_MIFPreScan {
     // The session's source hyphenation: 0 ("Turn Off") removes soft hyphens
     // at which FrameMaker broke a line.
     int i_SourceHyphenation = 0;
+    // The character-set setting (0 Normal, 1 Symbol): which characters a
+    // Unicode file's strings may hold in the code-page form.
+    int i_CharacterSet = 0;
     // The highest MIF version the file check accepts, times ten (55 or 70).
     int i_HighestMIFVersion = 55;
     // Forward form: keep the ORG copy under its temporary name and hand it
@@ -168,9 +171,11 @@ class CQ_MIFPreScan {
   // Deepest block nesting accepted; real files stay below 16.
   static constexpr int MAX_DEPTH = 256;
 
-  // Options of the forward form, with the session's source hyphenation.
+  // Options of the forward form, with the session's source hyphenation and
+  // character set.
   static st_Options st_ForwardOptions(const CQ_Morvane_Communication& session);
-  // Options of the second form, with the session's source hyphenation.
+  // Options of the second form, with the session's source hyphenation and
+  // character set.
   static st_Options st_SecondFormOptions(const CQ_Morvane_Communication& session);
 
   // The session receives messages (forward form only); it must outlive the

@@ -62,6 +62,13 @@ long MarkerLength(const char* text) {
   return value > 0 ? value : 0;
 }
 
+// The session's text settings with the run's character set.
+CQ_TextSettings TextSettings(const CQ_Morvane_Communication& session, const st_ForwardRunSettings& run) {
+  CQ_TextSettings settings = CQ_TextSettings::st_FromSession(session);
+  settings.b_SymbolCharacterSet = run.i_CharacterSet != 0;
+  return settings;
+}
+
 }  // namespace
 
 CQ_MIFToKWXConverter::st_Options CQ_MIFToKWXConverter::st_ForwardOptions() { return st_Options(); }
@@ -79,7 +86,8 @@ CQ_MIFToKWXConverter::st_Options CQ_MIFToKWXConverter::st_InMemoryOptions(const 
 CQ_MIFToKWXConverter::CQ_MIFToKWXConverter(CQ_Morvane_Communication& session, st_Options options)
     : m_rcoSession(session),
       m_stOptions(std::move(options)),
-      m_coText(CQ_TextSettings::st_FromSession(session)),
+      m_stSettings(m_stOptions.opt_Settings.value_or(session.st_GetForwardRunSettings())),
+      m_coText(TextSettings(session, m_stSettings)),
       m_coMarkerText(m_coText, TEXT_CONTENT),
       m_coFormatText(m_coText, TEXT_MESSAGE) {
   m_iMarkerPlaceholders = session.i_GetMarkerPlaceholders();
@@ -131,6 +139,8 @@ void CQ_MIFToKWXConverter::v_Run(const std::function<void(CQ_MIFPreScan&)>& preS
                                                        ? CQ_MIFPreScan::st_ForwardOptions(m_rcoSession)
                                                        : CQ_MIFPreScan::st_SecondFormOptions(m_rcoSession);
   CQ_MIFPreScan::st_Options options = preScanOptions;
+  options.i_SourceHyphenation = m_stSettings.i_SourceHyphenation;
+  options.i_CharacterSet = m_stSettings.i_CharacterSet;
   options.b_HoldORGCopy = writeFiles;
   m_pcoPreScan = std::make_unique<CQ_MIFPreScan>(m_rcoSession, options);
   preScan(*m_pcoPreScan);

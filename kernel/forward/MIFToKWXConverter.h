@@ -36,6 +36,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -48,6 +49,7 @@
 #include "kernel/forward/MIFPreScan.h"
 #include "kernel/forward/MarkerTextConverter.h"
 #include "kernel/forward/TextConverter.h"
+#include "kernel/session/Communication.h"
 #include "kernel/session/ExtStringList.h"
 
 class CQ_Morvane_Communication;
@@ -69,6 +71,10 @@ class OSTRAKON_API CQ_MIFToKWXConverter {
     // The source path written into <sourcepath "..."> and <file "...">;
     // empty: the session's source folder, current file name and extension.
     std::string cs_SourcePath;
+    // The character set and source hyphenation the file is converted with;
+    // empty: the session's, read when the converter is made. The session's
+    // settings are never changed by a conversion.
+    std::optional<st_ForwardRunSettings> opt_Settings;
   };
 
   static st_Options st_ForwardOptions();
@@ -76,8 +82,8 @@ class OSTRAKON_API CQ_MIFToKWXConverter {
   // progress steps; sourcePath as the source KWX file's header names it.
   static st_Options st_InMemoryOptions(const std::string& sourcePath, bool buildAncillary = true);
 
-  // The session must outlive the converter; its settings are read when the
-  // converter is made.
+  // The session must outlive the converter; its settings (those the
+  // options do not give) are read when the converter is made.
   CQ_MIFToKWXConverter(CQ_Morvane_Communication& session, st_Options options);
   ~CQ_MIFToKWXConverter();
 
@@ -159,6 +165,7 @@ class OSTRAKON_API CQ_MIFToKWXConverter {
 
   CQ_Morvane_Communication& m_rcoSession;
   st_Options m_stOptions;
+  st_ForwardRunSettings m_stSettings;  // the options' settings, or the session's
   CQ_TextConverter m_coText;
   CQ_MarkerTextConverter m_coMarkerText;    // markers: text converted like strings
   CQ_MarkerTextConverter m_coFormatText;    // format definitions: with the after-pass

@@ -1080,9 +1080,9 @@ CQ_KWXPieceList CQ_MIFToKWXConverter::lst_ConvertList(CQ_MIFLineList& lines) {
   CQ_KWXPieceList pieces;
   pieces.v_Reserve(lines.size() / 2 + 16);
   KWX::st_HeaderSettings header;
-  header.i_CharacterSet = m_rcoSession.i_GetCharacterSet();
+  header.i_CharacterSet = m_stSettings.i_CharacterSet;
   header.cs_SourceLanguage = m_rcoSession.lpsz_GetSourceLanguage();
-  header.i_SourceHyphenation = m_rcoSession.i_GetSourceHyphenation();
+  header.i_SourceHyphenation = m_stSettings.i_SourceHyphenation;
   header.i_SmartQuotes = m_rcoSession.i_GetSmartQuotes();
   header.cs_SourcePath = m_strSourcePath;
   for (const std::string& line : m_coTags.acs_EnterHeader(header)) pieces.v_Add(line);

@@ -181,6 +181,12 @@ void CQ_Morvane_CommunicationFrame::v_ReadAncillaryKWXFile(const std::string& fi
 
 void CQ_Morvane_CommunicationFrame::v_ExtractAncillaryKWXSection(CExtStringList* output, int /*unused*/,
                                                                  const std::string& sourcePathLine) {
+  v_ExtractAncillaryKWXSection(output, sourcePathLine, st_GetForwardRunSettings());
+}
+
+void CQ_Morvane_CommunicationFrame::v_ExtractAncillaryKWXSection(CExtStringList* output,
+                                                                 const std::string& sourcePathLine,
+                                                                 const st_ForwardRunSettings& settings) {
   if (m_coAncillaryReadBack.IsEmpty()) {
     if (m_bAncillaryNoticePending) {
       m_bAncillaryNoticePending = false;
@@ -215,7 +221,7 @@ void CQ_Morvane_CommunicationFrame::v_ExtractAncillaryKWXSection(CExtStringList*
 
   if (!next(line)) return;
   if (line != kCharsetNormal && line != kCharsetSymbol) return fail({1240, 1241, 1242});
-  if (line != (m_iCharacterSet == 1 ? kCharsetSymbol : kCharsetNormal)) return fail({1290, 1291, 1292});
+  if (line != (settings.i_CharacterSet == 1 ? kCharsetSymbol : kCharsetNormal)) return fail({1290, 1291, 1292});
 
   if (!next(line)) return;
   if (line.compare(0, 16, "<sourcelanguage ") != 0) return fail({1280, 1281, 1282});
@@ -223,7 +229,7 @@ void CQ_Morvane_CommunicationFrame::v_ExtractAncillaryKWXSection(CExtStringList*
 
   if (!next(line)) return;
   if (line != kHyphenationOff && line != kHyphenationKeep) return fail({1270, 1271, 1272});
-  if (line != (m_iSourceHyphenation == 1 ? kHyphenationKeep : kHyphenationOff)) return fail({1330, 1331, 1332});
+  if (line != (settings.i_SourceHyphenation == 1 ? kHyphenationKeep : kHyphenationOff)) return fail({1330, 1331, 1332});
 
   if (!next(line)) return;
   if (line != kQuotesText && line != kQuotesTags) return fail({1250, 1251, 1253});

@@ -45,6 +45,17 @@ enum : int {
 
 using CQ_TagMap = std::unordered_map<std::string, std::string>;
 
+// The settings a forward run depends on that a KWX file's header records:
+// the character set (0 Normal, 1 Symbol) and the source hyphenation (0
+// "Turn Off", 1 "Keep"). Forward conversion takes them from the session;
+// back conversion runs the forward conversion of the ORG copy, and checks
+// the ancillary file, with those of the translated file's header, and
+// leaves the session's own settings untouched.
+struct st_ForwardRunSettings {
+  int i_CharacterSet = 0;
+  int i_SourceHyphenation = 0;
+};
+
 // Follows a batch in a session without a UI window (a command line): it is
 // told of every progress step and of lines waiting in the results queue,
 // as a front end's window would be. It must not call back into the batch
@@ -132,6 +143,8 @@ class OSTRAKON_API CQ_Morvane_Communication {
   void v_SetCharacterSet(int i) { m_iCharacterSet = i; }
   int i_GetSourceHyphenation() const { return m_iSourceHyphenation; }
   void v_SetSourceHyphenation(int i) { m_iSourceHyphenation = i; }
+  // The session's character set and source hyphenation, together.
+  st_ForwardRunSettings st_GetForwardRunSettings() const { return {m_iCharacterSet, m_iSourceHyphenation}; }
   int i_GetTranslationHyphenation() const { return m_iTranslationHyphenation; }
   void v_SetTranslationHyphenation(int i) { m_iTranslationHyphenation = i; }
   // The highest MIF version forward conversion accepts, times ten: 55 (the

@@ -97,6 +97,11 @@ class OSTRAKON_API CQ_Morvane_CommunicationFrame : public CQ_Morvane_Communicati
   // the ancillary file's header against the session; failures are
   // reported as warnings and leave output unchanged.
   void v_ExtractAncillaryKWXSection(CExtStringList* output, int unused, const std::string& sourcePathLine);
+  // The same, checking the header's character set and source hyphenation
+  // against settings instead of the session's (back conversion: those of
+  // the translated file's header).
+  void v_ExtractAncillaryKWXSection(CExtStringList* output, const std::string& sourcePathLine,
+                                    const st_ForwardRunSettings& settings);
 
   // --- converters ----------------------------------------------------------------
   // Replaces the factory of per-file converters (the session owns it). A

@@ -57,17 +57,24 @@ TEST_F(ChangeBarFileTest, WritesTheCopyAndNeverReplacesTheSource) {
   const std::string source = dir_ + "src/doc.mif";
   const std::string text = "<MIFFile 5.50>\n<Document\n <DAutoChBars Yes>\n> # end of Document\n";
   WriteBytes(source, text);
-  EXPECT_EQ(CQ_ChangeBarClearing::sz_ClearFile(source, dir_ + "org/doc.mif"), 1u);
+  std::size_t cleared = 99;
+  EXPECT_TRUE(CQ_ChangeBarClearing::sb_ClearFile(source, dir_ + "org/doc.mif", cleared));
+  EXPECT_EQ(cleared, 1u);
   EXPECT_EQ(ReadBytes(dir_ + "org/doc.mif"), "<MIFFile 5.50>\n<Document\n <DAutoChBars No>\n> # end of Document\n");
 
-  EXPECT_THROW(CQ_ChangeBarClearing::sz_ClearFile(source, source), std::invalid_argument);
-  EXPECT_THROW(CQ_ChangeBarClearing::sz_ClearFile(source, dir_ + "src/../src/doc.mif"), std::invalid_argument);
+  EXPECT_THROW((void)CQ_ChangeBarClearing::sb_ClearFile(source, source, cleared), std::invalid_argument);
+  EXPECT_THROW((void)CQ_ChangeBarClearing::sb_ClearFile(source, dir_ + "src/../src/doc.mif", cleared),
+               std::invalid_argument);
   EXPECT_EQ(ReadBytes(source), text);
 
   WriteBytes(dir_ + "src/notmif.mif", "<Document <DAutoChBars Yes>>\n");
-  EXPECT_THROW(CQ_ChangeBarClearing::sz_ClearFile(dir_ + "src/notmif.mif", dir_ + "org/notmif.mif"), int);
+  // Not a MIF file: reported by the result, nothing thrown, no copy.
+  cleared = 99;
+  EXPECT_NO_THROW(EXPECT_FALSE(CQ_ChangeBarClearing::sb_ClearFile(dir_ + "src/notmif.mif", dir_ + "org/notmif.mif",
+                                                                  cleared)));
+  EXPECT_EQ(cleared, 0u);
   EXPECT_FALSE(Exists(dir_ + "org/notmif.mif"));
-  EXPECT_THROW(CQ_ChangeBarClearing::sz_ClearFile(dir_ + "src/none.mif", dir_ + "org/none.mif"),
+  EXPECT_THROW((void)CQ_ChangeBarClearing::sb_ClearFile(dir_ + "src/none.mif", dir_ + "org/none.mif", cleared),
                Platform::CQ_FileException);
 }
 
@@ -97,7 +104,8 @@ TEST_F(ChangeBarFileTest, CorpusCopiesDifferOnlyInChangeBarStatementsAndRoundTri
     SCOPED_TRACE(name);
     const std::string original = ReadBytes(CorpusDir() + name);
     const std::string copyPath = dir_ + "src/" + name;
-    const std::size_t cleared = CQ_ChangeBarClearing::sz_ClearFile(CorpusDir() + name, copyPath);
+    std::size_t cleared = 0;
+    ASSERT_TRUE(CQ_ChangeBarClearing::sb_ClearFile(CorpusDir() + name, copyPath, cleared));
     const std::string copy = ReadBytes(copyPath);
 
     // Line by line (line ends kept as they are, so the counts compare the
