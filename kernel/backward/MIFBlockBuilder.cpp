@@ -111,6 +111,10 @@ const std::string* Find(const CQ_TagMap& tags, const std::string& tag) {
 }
 
 // Inline objects: blocks that stand in text and carry their own Unique.
+// Whether a line whose name begins with c may open one (a quick test
+// before IsInlineKeyword).
+bool MayOpenInline(char c) { return c == 'M' || c == 'X' || c == 'V' || c == 'E' || c == 'T'; }
+
 bool IsInlineKeyword(std::string_view kw) {
   return kw == "Marker" || kw == "XRef" || kw == "Variable" || kw == "ElementBegin" || kw == "ElementEnd" ||
          kw == "Element" || kw == "TextInset";
@@ -129,6 +133,21 @@ CQ_MIFLines lst_SplitFragment(std::string_view fragment) {
   }
   return lines;
 }
+
+namespace {
+
+// The lines of fragment as lst_SplitFragment gives them, as views.
+void SplitFragmentViews(std::string_view fragment, std::vector<std::string_view>& lines) {
+  std::size_t pos = 0;
+  while (pos < fragment.size()) {
+    std::size_t nl = fragment.find('\n', pos);
+    if (nl == std::string_view::npos) nl = fragment.size();
+    if (nl > pos) lines.push_back(fragment.substr(pos, nl - pos));
+    pos = nl + 1;
+  }
+}
+
+}  // namespace
 
 // --- block lines ---------------------------------------------------------------------
 
@@ -178,8 +197,8 @@ void CQ_MIFInlineObjects::v_Scan(const CQ_MIFBlockLines& lines, std::size_t begi
   std::string key;
   for (std::size_t i = begin; i < end; ++i) {
     const std::string_view line = lines[i];
-    if (line.empty() || line.front() != '<' || lines.i_Net(i) <= 0) continue;
-    if (!IsInlineKeyword(MIFSyntax::Keyword(line))) continue;
+    if (line.size() < 2 || line.front() != '<' || lines.i_Net(i) <= 0) continue;
+    if (!MayOpenInline(line[1]) || !IsInlineKeyword(MIFSyntax::Keyword(line))) continue;
     key.clear();
     bool unique = false;
     long depth = 0;
@@ -240,6 +259,14 @@ void st_ORGParagraph::v_Read(const CQ_MIFBlockLines& lines, std::size_t begin, s
   vec_Fonts.clear();
   n_Units = 0;
   const std::size_t inner = (end > begin + 1 && IsCloser(lines[end - 1])) ? end - 1 : end;
+  // Text units are counted only for a paragraph with a TextRectID
+  // statement, the only case they place anything: counting reads every
+  // String statement's text.
+  bool countUnits = false;
+  for (std::size_t i = begin + 1; i < inner && !countUnits; ++i) {
+    const std::string_view l = lines[i];
+    countUnits = l.size() > 1 && l[1] == 'T' && HasKeyword(l, "TextRectID");
+  }
   bool inHeader = true;
   lst_Header.emplace_back(lines[begin]);
   long depth = 0;  // 0: a direct child of the Para
@@ -277,6 +304,8 @@ void st_ORGParagraph::v_Read(const CQ_MIFBlockLines& lines, std::size_t begin, s
       const std::string_view kw = MIFSyntax::Keyword(l);
       if (kw == "TextRectID") {
         vec_Columns.emplace_back(n_Units, l);
+      } else if (!countUnits) {
+        // Nothing to count.
       } else if (kw == "String") {
         std::string_view raw;
         if (!MIFSyntax::StringValueView(l, raw)) raw = std::string_view();
@@ -831,19 +860,21 @@ void CQ_MIFBlockBuilder::v_Paragraph(const CQ_KWXTokens& t, std::size_t begin, s
   // <pn> counterpart.
   std::size_t psAt = begin;
   while (psAt < end && !b_HasPrefix(t[psAt], KWX::PREFIX_PS)) ++psAt;
-  CQ_MIFLines header;
-  CQ_MIFLines number;
+  // The header's lines are views of the tag map's fragments (or of the ORG
+  // paragraph's lines), copied only into out.
+  std::vector<std::string_view> header;
+  std::vector<std::string_view> number;
   std::size_t contentBegin = begin;
   if (psAt < end) {
-    if (const std::string* fragment = Find(tags, t[psAt])) header = lst_SplitFragment(*fragment);
+    if (const std::string* fragment = Find(tags, t[psAt])) SplitFragmentViews(*fragment, header);
     std::size_t next = psAt + 1;
     if (next < end && b_HasPrefix(t[next], KWX::PREFIX_PN)) {
-      if (const std::string* fragment = Find(tags, t[next])) number = lst_SplitFragment(*fragment);
+      if (const std::string* fragment = Find(tags, t[next])) SplitFragmentViews(*fragment, number);
       ++next;
     }
     contentBegin = next;
   }
-  if (header.empty() || !HasKeyword(header.front(), "Para")) header.insert(header.begin(), "<Para");
+  if (header.empty() || !HasKeyword(header.front(), "Para")) header.insert(header.begin(), std::string_view("<Para"));
 
   bool orgHeader = false;
   if (org) {
@@ -856,7 +887,7 @@ void CQ_MIFBlockBuilder::v_Paragraph(const CQ_KWXTokens& t, std::size_t begin, s
     }
     std::vector<std::string_view> mine;
     mine.reserve(header.size() + number.size());
-    for (const std::string& l : header) {
+    for (const std::string_view l : header) {
       if (!IsEmptyNumString(l)) mine.emplace_back(l);
     }
     mine.insert(mine.end(), number.begin(), number.end());
@@ -873,13 +904,13 @@ void CQ_MIFBlockBuilder::v_Paragraph(const CQ_KWXTokens& t, std::size_t begin, s
       for (std::size_t i = 0; i < org->lst_Header.size(); ++i) {
         if (HasKeyword(org->lst_Header[i], "Unique")) {
           header.insert(header.begin() + static_cast<std::ptrdiff_t>(std::min(i, header.size())),
-                        org->lst_Header[i]);
+                        std::string_view(org->lst_Header[i]));
           break;
         }
       }
     }
-    out.insert(out.end(), header.begin(), header.end());
-    out.insert(out.end(), number.begin(), number.end());
+    for (const std::string_view l : header) out.emplace_back(l);
+    for (const std::string_view l : number) out.emplace_back(l);
   }
 
   // Text, with the column statements of the ORG paragraph.

@@ -122,7 +122,9 @@ struct OSTRAKON_API st_ORGParagraph {
   CQ_MIFLines lst_Header;
   // Its TextRectID statements with the number of text units before each.
   std::vector<std::pair<std::size_t, std::string>> vec_Columns;
-  // Text units of the whole paragraph (see CQ_MIFEscaping).
+  // Text units of the whole paragraph (see CQ_MIFEscaping); counted only
+  // when it has a TextRectID statement (0 otherwise), as only columns are
+  // placed by them.
   std::size_t n_Units = 0;
   // Its Font statements in the text, in order: the block's text ("\n"
   // after each line) and whether text or another statement follows before

@@ -439,9 +439,9 @@ void CQ_MIFRebuilder::v_TextFlow(const CQ_MIFBlockLines& block) {
   inl.v_Scan(block, 0, block.size());
   const CQ_MIFBlockBuilder builder(st_BuilderContext(&inl));
   // ORG paragraphs are read when needed, one at a time, so a flow of any
-  // size is never held twice.
-  auto readOrg = [&](std::size_t p) {
-    st_ORGParagraph org;
+  // size is never held twice; one object serves them all in turn.
+  st_ORGParagraph org;
+  auto readOrg = [&](std::size_t p) -> const st_ORGParagraph& {
     const auto& child = children[paras[p]];
     org.v_Read(block, child.first, child.second, m_iSourceHyphenation);
     return org;
@@ -536,7 +536,7 @@ void CQ_MIFRebuilder::v_TextFlow(const CQ_MIFBlockLines& block) {
         }
         // Column statements of a lost paragraph before a copied one: each
         // in an empty ParaLine of its own at the paragraph's start.
-        const st_ORGParagraph p = readOrg(o.orgIndex);
+        const st_ORGParagraph& p = readOrg(o.orgIndex);
         lines = p.lst_Header;
         for (const std::string& l : o.leading) {
           lines.emplace_back("<ParaLine");
@@ -548,7 +548,7 @@ void CQ_MIFRebuilder::v_TextFlow(const CQ_MIFBlockLines& block) {
         continue;
       }
       if (o.paired) {
-        const st_ORGParagraph p = readOrg(o.orgIndex);
+        const st_ORGParagraph& p = readOrg(o.orgIndex);
         builder.v_Paragraph(*o.tokens, o.begin, o.end, &p, o.leading, lines);
       } else {
         builder.v_Paragraph(*o.tokens, o.begin, o.end, nullptr, o.leading, lines);
