@@ -222,13 +222,18 @@ void CQ_MIFInlineObjects::v_Scan(const CQ_MIFBlockLines& lines, std::size_t begi
   }
 }
 
-void CQ_MIFInlineObjects::v_Restore(const CQ_MIFLines& lines, CQ_MIFLines& out) {
+void CQ_MIFInlineObjects::v_Restore(const CQ_MIFLines& lines, CQ_MIFLines& out) { v_RestoreLines(lines, out); }
+
+void CQ_MIFInlineObjects::v_RestoreMoving(CQ_MIFLines& lines, CQ_MIFLines& out) { v_RestoreLines(lines, out); }
+
+template <class Lines>
+void CQ_MIFInlineObjects::v_RestoreLines(Lines& lines, CQ_MIFLines& out) {
   const std::size_t n = lines.size();
   std::string key;
   for (std::size_t i = 0; i < n; ++i) {
-    const std::string& line = lines[i];
-    if (!m_map.empty() && !line.empty() && line.front() == '<' && IsInlineKeyword(MIFSyntax::Keyword(line)) &&
-        NetDepth(line) > 0) {
+    auto& line = lines[i];
+    if (!m_map.empty() && line.size() >= 2 && line.front() == '<' && MayOpenInline(line[1]) &&
+        IsInlineKeyword(MIFSyntax::Keyword(line)) && NetDepth(line) > 0) {
       const std::size_t e = MIFSyntax::BlockEnd(lines, i, n);
       key.clear();
       for (std::size_t k = i; k < e; ++k) {
@@ -243,7 +248,8 @@ void CQ_MIFInlineObjects::v_Restore(const CQ_MIFLines& lines, CQ_MIFLines& out) 
         continue;
       }
     }
-    out.push_back(line);
+    // A movable line (its list is not kept) is moved, a kept one copied.
+    out.push_back(std::move(line));
   }
 }
 
@@ -332,8 +338,8 @@ std::size_t CQ_MIFBlockBuilder::sn_CountUnits(const CQ_MIFLines& lines) {
     if (depth == 0 && net == 0 && IsStatement(l)) {
       const std::string_view kw = MIFSyntax::Keyword(l);
       if (kw == "String") {
-        std::string raw;
-        MIFSyntax::StringValue(l, raw);
+        std::string_view raw;
+        MIFSyntax::StringValueView(l, raw);
         units += CQ_MIFEscaping::sn_CountUnits(raw);
       } else if (kw == "Char" && CQ_TextConverter::si_NamedCharacterCode(MIFSyntax::Value(l)) >= 0) {
         ++units;
@@ -637,6 +643,16 @@ class CQ_MIFBlockBuilder::CWriter {
       if (escaped[i] == '\\') {
         len = UnitLength(escaped, i);
         if (len == 5 && !SpecialCharacter(escaped.substr(i, len)).empty()) break;
+      } else if (size < MAX_STRING) {
+        // Plain bytes, one unit each, as many as the string has room for
+        // up to the next backslash.
+        const std::size_t room = std::min(n - i, MAX_STRING - size);
+        const void* slash = std::memchr(escaped.data() + i, '\\', room);
+        const std::size_t take = slash ? static_cast<std::size_t>(static_cast<const char*>(slash) - (escaped.data() + i)) : room;
+        size += take;
+        i += take;
+        units += take;
+        continue;
       }
       if (size + len > MAX_STRING) {
         // size > 0: the string holds what came before.
@@ -761,7 +777,11 @@ class CQ_MIFBlockBuilder::CWriter {
     }
     if (m_ctx.pco_Inline && f->b_InlineObjects) {
       CQ_MIFLines restored;
-      m_ctx.pco_Inline->v_Restore(f->lst_Lines, restored);
+      if (f == &own) {
+        m_ctx.pco_Inline->v_RestoreMoving(own.lst_Lines, restored);
+      } else {
+        m_ctx.pco_Inline->v_Restore(f->lst_Lines, restored);
+      }
       StatementLines(restored);
     } else if (f == &own) {
       StatementLines(own.lst_Lines);
@@ -972,7 +992,7 @@ void CQ_MIFBlockBuilder::v_Fragment(std::string_view fragment, CQ_MIFLines& out)
     lines.push_back(std::move(l));
   }
   if (m_stContext.pco_Inline) {
-    m_stContext.pco_Inline->v_Restore(lines, out);
+    m_stContext.pco_Inline->v_RestoreMoving(lines, out);
   } else {
     out.insert(out.end(), lines.begin(), lines.end());
   }
