@@ -642,7 +642,11 @@ class CQ_MIFBlockBuilder::CWriter {
       std::size_t len = 1;
       if (escaped[i] == '\\') {
         len = UnitLength(escaped, i);
-        if (len == 5 && !SpecialCharacter(escaped.substr(i, len)).empty()) break;
+        // Only an escape "\x0N " or "\x1N " can be a special character.
+        if (len == 5 && (escaped[i + 2] == '0' || escaped[i + 2] == '1') &&
+            !SpecialCharacter(escaped.substr(i, len)).empty()) {
+          break;
+        }
       } else if (size < MAX_STRING) {
         // Plain bytes, one unit each, as many as the string has room for
         // up to the next backslash.
