@@ -99,12 +99,6 @@ bool IsMarkerOpening(std::string_view t) {
   return b_HasPrefix(t, KWX::PREFIX_MK) || b_HasPrefix(t, KWX::PREFIX_IMK) || t == KWX::TAG_IMK;
 }
 
-// Tokens with adjacent text runs joined, for comparing texts however
-// their lines were broken.
-CQ_KWXTokens Joined(const CQ_KWXTokens& tokens, std::size_t begin, std::size_t end) {
-  return KWXBack::sco_JoinedTextRuns(tokens, begin, end);
-}
-
 const std::string* Find(const CQ_TagMap& tags, const std::string& tag) {
   const auto it = tags.find(tag);
   return it == tags.end() ? nullptr : &it->second;
@@ -1025,7 +1019,7 @@ void CQ_MIFBlockBuilder::v_Marker(const CQ_KWXTokens& t, std::size_t begin, std:
   CQ_MIFLines lines;
   v_Fragment(*fragment, lines);
   const CQ_KWXTokens* source = m_stContext.pcco_Source ? m_stContext.pcco_Source->pcco_FindMarker(opening) : nullptr;
-  if (source && Joined(*source, 0, source->size()) == Joined(t, begin, end)) {
+  if (source && KWXBack::sb_SameJoinedTextRuns(*source, 0, source->size(), t, begin, end)) {
     out.insert(out.end(), lines.begin(), lines.end());
     return;
   }

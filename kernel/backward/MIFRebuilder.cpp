@@ -68,11 +68,6 @@ constexpr std::string_view kLanguageKeywords[] = {"PgfLanguage", "FLanguage", "D
 
 std::string RawValue(std::string_view line) { return std::string(MIFSyntax::RawValue(line)); }
 
-// Tokens with adjacent text runs joined.
-CQ_KWXTokens Joined(const CQ_KWXTokens& tokens, std::size_t begin, std::size_t end) {
-  return KWXBack::sco_JoinedTextRuns(tokens, begin, end);
-}
-
 // The direct children of the block [open, end) (its closer excluded).
 std::vector<std::pair<std::size_t, std::size_t>> Children(const CQ_MIFBlockLines& lines, std::size_t open,
                                                           std::size_t end) {
@@ -341,7 +336,7 @@ bool CQ_MIFRebuilder::b_TranslatedFormat(const std::string& key, CQ_MIFTextWrite
   const CQ_KWXTokens& tt = *translated->pcco_Tokens();
   std::size_t sb = 0;
   std::size_t se = 0;
-  if (source && source->b_Find(key, sb, se) && Joined(*source->pcco_Tokens(), sb, se) == Joined(tt, tb, te)) {
+  if (source && source->b_Find(key, sb, se) && KWXBack::sb_SameJoinedTextRuns(*source->pcco_Tokens(), sb, se, tt, tb, te)) {
     return false;
   }
   std::string_view spelling = CQ_MIFTextWriter::scs_DefaultFontSpelling(orgRaw);
