@@ -7,6 +7,7 @@
 // call stack.
 #include "kernel/backward/KWXBlockCollector.h"
 
+#include <algorithm>
 #include <unordered_set>
 #include <utility>
 
@@ -144,6 +145,53 @@ CQ_KWXTokens sco_JoinedTextRuns(const CQ_KWXTokens& tokens, std::size_t begin, s
     lastText = text;
   }
   return out;
+}
+
+bool sb_SameJoinedTextRuns(const CQ_KWXTokens& a, std::size_t aBegin, std::size_t aEnd, const CQ_KWXTokens& b,
+                           std::size_t bBegin, std::size_t bEnd) {
+  std::size_t i = aBegin;
+  std::size_t j = bBegin;
+  while (i < aEnd && j < bEnd) {
+    const bool aText = !sb_IsTag(a[i]);
+    if (aText != !sb_IsTag(b[j])) return false;
+    if (!aText) {
+      if (a[i] != b[j]) return false;
+      ++i;
+      ++j;
+      continue;
+    }
+    // Two runs of text tokens: the same when their joined texts are.
+    std::size_t iEnd = i;
+    std::size_t aSize = 0;
+    for (; iEnd < aEnd && !sb_IsTag(a[iEnd]); ++iEnd) aSize += a[iEnd].size();
+    std::size_t jEnd = j;
+    std::size_t bSize = 0;
+    for (; jEnd < bEnd && !sb_IsTag(b[jEnd]); ++jEnd) bSize += b[jEnd].size();
+    if (aSize != bSize) return false;
+    std::size_t ai = i;
+    std::size_t ao = 0;  // offset in a[ai]
+    std::size_t bi = j;
+    std::size_t bo = 0;
+    std::size_t left = aSize;
+    while (left > 0) {
+      while (ao == a[ai].size()) {
+        ++ai;
+        ao = 0;
+      }
+      while (bo == b[bi].size()) {
+        ++bi;
+        bo = 0;
+      }
+      const std::size_t n = std::min({a[ai].size() - ao, b[bi].size() - bo, left});
+      if (a[ai].compare(ao, n, b[bi], bo, n) != 0) return false;
+      ao += n;
+      bo += n;
+      left -= n;
+    }
+    i = iEnd;
+    j = jEnd;
+  }
+  return i == aEnd && j == bEnd;
 }
 
 }  // namespace KWXBack

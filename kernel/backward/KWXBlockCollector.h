@@ -61,6 +61,10 @@ inline bool sb_IsTag(std::string_view token) { return token.size() >= 2 && token
 // The tokens [begin, end) with adjacent text runs joined, for comparing
 // texts however their lines were broken.
 OSTRAKON_API CQ_KWXTokens sco_JoinedTextRuns(const CQ_KWXTokens& tokens, std::size_t begin, std::size_t end);
+// Whether a[aBegin, aEnd) and b[bBegin, bEnd) are equal with their text runs
+// joined (as sco_JoinedTextRuns compares them), without building either.
+OSTRAKON_API bool sb_SameJoinedTextRuns(const CQ_KWXTokens& a, std::size_t aBegin, std::size_t aEnd,
+                                        const CQ_KWXTokens& b, std::size_t bBegin, std::size_t bEnd);
 
 // The identifier of an identifier tag: "12" for "<tr 12>" with prefix
 // "<tr ".

@@ -99,18 +99,16 @@ bool IsMarkerOpening(std::string_view t) {
   return b_HasPrefix(t, KWX::PREFIX_MK) || b_HasPrefix(t, KWX::PREFIX_IMK) || t == KWX::TAG_IMK;
 }
 
-// Tokens with adjacent text runs joined, for comparing texts however
-// their lines were broken.
-CQ_KWXTokens Joined(const CQ_KWXTokens& tokens, std::size_t begin, std::size_t end) {
-  return KWXBack::sco_JoinedTextRuns(tokens, begin, end);
-}
-
 const std::string* Find(const CQ_TagMap& tags, const std::string& tag) {
   const auto it = tags.find(tag);
   return it == tags.end() ? nullptr : &it->second;
 }
 
 // Inline objects: blocks that stand in text and carry their own Unique.
+// Whether a line whose name begins with c may open one (a quick test
+// before IsInlineKeyword).
+bool MayOpenInline(char c) { return c == 'M' || c == 'X' || c == 'V' || c == 'E' || c == 'T'; }
+
 bool IsInlineKeyword(std::string_view kw) {
   return kw == "Marker" || kw == "XRef" || kw == "Variable" || kw == "ElementBegin" || kw == "ElementEnd" ||
          kw == "Element" || kw == "TextInset";
@@ -129,6 +127,21 @@ CQ_MIFLines lst_SplitFragment(std::string_view fragment) {
   }
   return lines;
 }
+
+namespace {
+
+// The lines of fragment as lst_SplitFragment gives them, as views.
+void SplitFragmentViews(std::string_view fragment, std::vector<std::string_view>& lines) {
+  std::size_t pos = 0;
+  while (pos < fragment.size()) {
+    std::size_t nl = fragment.find('\n', pos);
+    if (nl == std::string_view::npos) nl = fragment.size();
+    if (nl > pos) lines.push_back(fragment.substr(pos, nl - pos));
+    pos = nl + 1;
+  }
+}
+
+}  // namespace
 
 // --- block lines ---------------------------------------------------------------------
 
@@ -178,8 +191,8 @@ void CQ_MIFInlineObjects::v_Scan(const CQ_MIFBlockLines& lines, std::size_t begi
   std::string key;
   for (std::size_t i = begin; i < end; ++i) {
     const std::string_view line = lines[i];
-    if (line.empty() || line.front() != '<' || lines.i_Net(i) <= 0) continue;
-    if (!IsInlineKeyword(MIFSyntax::Keyword(line))) continue;
+    if (line.size() < 2 || line.front() != '<' || lines.i_Net(i) <= 0) continue;
+    if (!MayOpenInline(line[1]) || !IsInlineKeyword(MIFSyntax::Keyword(line))) continue;
     key.clear();
     bool unique = false;
     long depth = 0;
@@ -203,13 +216,18 @@ void CQ_MIFInlineObjects::v_Scan(const CQ_MIFBlockLines& lines, std::size_t begi
   }
 }
 
-void CQ_MIFInlineObjects::v_Restore(const CQ_MIFLines& lines, CQ_MIFLines& out) {
+void CQ_MIFInlineObjects::v_Restore(const CQ_MIFLines& lines, CQ_MIFLines& out) { v_RestoreLines(lines, out); }
+
+void CQ_MIFInlineObjects::v_RestoreMoving(CQ_MIFLines& lines, CQ_MIFLines& out) { v_RestoreLines(lines, out); }
+
+template <class Lines>
+void CQ_MIFInlineObjects::v_RestoreLines(Lines& lines, CQ_MIFLines& out) {
   const std::size_t n = lines.size();
   std::string key;
   for (std::size_t i = 0; i < n; ++i) {
-    const std::string& line = lines[i];
-    if (!m_map.empty() && !line.empty() && line.front() == '<' && IsInlineKeyword(MIFSyntax::Keyword(line)) &&
-        NetDepth(line) > 0) {
+    auto& line = lines[i];
+    if (!m_map.empty() && line.size() >= 2 && line.front() == '<' && MayOpenInline(line[1]) &&
+        IsInlineKeyword(MIFSyntax::Keyword(line)) && NetDepth(line) > 0) {
       const std::size_t e = MIFSyntax::BlockEnd(lines, i, n);
       key.clear();
       for (std::size_t k = i; k < e; ++k) {
@@ -224,7 +242,8 @@ void CQ_MIFInlineObjects::v_Restore(const CQ_MIFLines& lines, CQ_MIFLines& out) 
         continue;
       }
     }
-    out.push_back(line);
+    // A movable line (its list is not kept) is moved, a kept one copied.
+    out.push_back(std::move(line));
   }
 }
 
@@ -240,6 +259,14 @@ void st_ORGParagraph::v_Read(const CQ_MIFBlockLines& lines, std::size_t begin, s
   vec_Fonts.clear();
   n_Units = 0;
   const std::size_t inner = (end > begin + 1 && IsCloser(lines[end - 1])) ? end - 1 : end;
+  // Text units are counted only for a paragraph with a TextRectID
+  // statement, the only case they place anything: counting reads every
+  // String statement's text.
+  bool countUnits = false;
+  for (std::size_t i = begin + 1; i < inner && !countUnits; ++i) {
+    const std::string_view l = lines[i];
+    countUnits = l.size() > 1 && l[1] == 'T' && HasKeyword(l, "TextRectID");
+  }
   bool inHeader = true;
   lst_Header.emplace_back(lines[begin]);
   long depth = 0;  // 0: a direct child of the Para
@@ -277,6 +304,8 @@ void st_ORGParagraph::v_Read(const CQ_MIFBlockLines& lines, std::size_t begin, s
       const std::string_view kw = MIFSyntax::Keyword(l);
       if (kw == "TextRectID") {
         vec_Columns.emplace_back(n_Units, l);
+      } else if (!countUnits) {
+        // Nothing to count.
       } else if (kw == "String") {
         std::string_view raw;
         if (!MIFSyntax::StringValueView(l, raw)) raw = std::string_view();
@@ -303,8 +332,8 @@ std::size_t CQ_MIFBlockBuilder::sn_CountUnits(const CQ_MIFLines& lines) {
     if (depth == 0 && net == 0 && IsStatement(l)) {
       const std::string_view kw = MIFSyntax::Keyword(l);
       if (kw == "String") {
-        std::string raw;
-        MIFSyntax::StringValue(l, raw);
+        std::string_view raw;
+        MIFSyntax::StringValueView(l, raw);
         units += CQ_MIFEscaping::sn_CountUnits(raw);
       } else if (kw == "Char" && CQ_TextConverter::si_NamedCharacterCode(MIFSyntax::Value(l)) >= 0) {
         ++units;
@@ -607,7 +636,21 @@ class CQ_MIFBlockBuilder::CWriter {
       std::size_t len = 1;
       if (escaped[i] == '\\') {
         len = UnitLength(escaped, i);
-        if (len == 5 && !SpecialCharacter(escaped.substr(i, len)).empty()) break;
+        // Only an escape "\x0N " or "\x1N " can be a special character.
+        if (len == 5 && (escaped[i + 2] == '0' || escaped[i + 2] == '1') &&
+            !SpecialCharacter(escaped.substr(i, len)).empty()) {
+          break;
+        }
+      } else if (size < MAX_STRING) {
+        // Plain bytes, one unit each, as many as the string has room for
+        // up to the next backslash.
+        const std::size_t room = std::min(n - i, MAX_STRING - size);
+        const void* slash = std::memchr(escaped.data() + i, '\\', room);
+        const std::size_t take = slash ? static_cast<std::size_t>(static_cast<const char*>(slash) - (escaped.data() + i)) : room;
+        size += take;
+        i += take;
+        units += take;
+        continue;
       }
       if (size + len > MAX_STRING) {
         // size > 0: the string holds what came before.
@@ -732,7 +775,11 @@ class CQ_MIFBlockBuilder::CWriter {
     }
     if (m_ctx.pco_Inline && f->b_InlineObjects) {
       CQ_MIFLines restored;
-      m_ctx.pco_Inline->v_Restore(f->lst_Lines, restored);
+      if (f == &own) {
+        m_ctx.pco_Inline->v_RestoreMoving(own.lst_Lines, restored);
+      } else {
+        m_ctx.pco_Inline->v_Restore(f->lst_Lines, restored);
+      }
       StatementLines(restored);
     } else if (f == &own) {
       StatementLines(own.lst_Lines);
@@ -831,19 +878,21 @@ void CQ_MIFBlockBuilder::v_Paragraph(const CQ_KWXTokens& t, std::size_t begin, s
   // <pn> counterpart.
   std::size_t psAt = begin;
   while (psAt < end && !b_HasPrefix(t[psAt], KWX::PREFIX_PS)) ++psAt;
-  CQ_MIFLines header;
-  CQ_MIFLines number;
+  // The header's lines are views of the tag map's fragments (or of the ORG
+  // paragraph's lines), copied only into out.
+  std::vector<std::string_view> header;
+  std::vector<std::string_view> number;
   std::size_t contentBegin = begin;
   if (psAt < end) {
-    if (const std::string* fragment = Find(tags, t[psAt])) header = lst_SplitFragment(*fragment);
+    if (const std::string* fragment = Find(tags, t[psAt])) SplitFragmentViews(*fragment, header);
     std::size_t next = psAt + 1;
     if (next < end && b_HasPrefix(t[next], KWX::PREFIX_PN)) {
-      if (const std::string* fragment = Find(tags, t[next])) number = lst_SplitFragment(*fragment);
+      if (const std::string* fragment = Find(tags, t[next])) SplitFragmentViews(*fragment, number);
       ++next;
     }
     contentBegin = next;
   }
-  if (header.empty() || !HasKeyword(header.front(), "Para")) header.insert(header.begin(), "<Para");
+  if (header.empty() || !HasKeyword(header.front(), "Para")) header.insert(header.begin(), std::string_view("<Para"));
 
   bool orgHeader = false;
   if (org) {
@@ -856,7 +905,7 @@ void CQ_MIFBlockBuilder::v_Paragraph(const CQ_KWXTokens& t, std::size_t begin, s
     }
     std::vector<std::string_view> mine;
     mine.reserve(header.size() + number.size());
-    for (const std::string& l : header) {
+    for (const std::string_view l : header) {
       if (!IsEmptyNumString(l)) mine.emplace_back(l);
     }
     mine.insert(mine.end(), number.begin(), number.end());
@@ -873,13 +922,13 @@ void CQ_MIFBlockBuilder::v_Paragraph(const CQ_KWXTokens& t, std::size_t begin, s
       for (std::size_t i = 0; i < org->lst_Header.size(); ++i) {
         if (HasKeyword(org->lst_Header[i], "Unique")) {
           header.insert(header.begin() + static_cast<std::ptrdiff_t>(std::min(i, header.size())),
-                        org->lst_Header[i]);
+                        std::string_view(org->lst_Header[i]));
           break;
         }
       }
     }
-    out.insert(out.end(), header.begin(), header.end());
-    out.insert(out.end(), number.begin(), number.end());
+    for (const std::string_view l : header) out.emplace_back(l);
+    for (const std::string_view l : number) out.emplace_back(l);
   }
 
   // Text, with the column statements of the ORG paragraph.
@@ -941,7 +990,7 @@ void CQ_MIFBlockBuilder::v_Fragment(std::string_view fragment, CQ_MIFLines& out)
     lines.push_back(std::move(l));
   }
   if (m_stContext.pco_Inline) {
-    m_stContext.pco_Inline->v_Restore(lines, out);
+    m_stContext.pco_Inline->v_RestoreMoving(lines, out);
   } else {
     out.insert(out.end(), lines.begin(), lines.end());
   }
@@ -970,7 +1019,7 @@ void CQ_MIFBlockBuilder::v_Marker(const CQ_KWXTokens& t, std::size_t begin, std:
   CQ_MIFLines lines;
   v_Fragment(*fragment, lines);
   const CQ_KWXTokens* source = m_stContext.pcco_Source ? m_stContext.pcco_Source->pcco_FindMarker(opening) : nullptr;
-  if (source && Joined(*source, 0, source->size()) == Joined(t, begin, end)) {
+  if (source && KWXBack::sb_SameJoinedTextRuns(*source, 0, source->size(), t, begin, end)) {
     out.insert(out.end(), lines.begin(), lines.end());
     return;
   }

@@ -96,6 +96,9 @@ class OSTRAKON_API CQ_MIFInlineObjects {
   // Appends lines to out, replacing each recorded block (without its
   // Unique) by the next unused ORG block of the same text.
   void v_Restore(const CQ_MIFLines& lines, CQ_MIFLines& out);
+  // The same for lines that are not needed afterwards: the lines not
+  // replaced are moved to out.
+  void v_RestoreMoving(CQ_MIFLines& lines, CQ_MIFLines& out);
   void v_Clear() { m_map.clear(); }
 
  private:
@@ -110,6 +113,9 @@ class OSTRAKON_API CQ_MIFInlineObjects {
     std::size_t n_Next = 0;
   };
   std::unordered_map<std::string, st_Places> m_map;
+
+  template <class Lines>
+  void v_RestoreLines(Lines& lines, CQ_MIFLines& out);
 };
 
 // A paragraph of the ORG copy, as far as rebuilding needs it.
@@ -122,7 +128,9 @@ struct OSTRAKON_API st_ORGParagraph {
   CQ_MIFLines lst_Header;
   // Its TextRectID statements with the number of text units before each.
   std::vector<std::pair<std::size_t, std::string>> vec_Columns;
-  // Text units of the whole paragraph (see CQ_MIFEscaping).
+  // Text units of the whole paragraph (see CQ_MIFEscaping); counted only
+  // when it has a TextRectID statement (0 otherwise), as only columns are
+  // placed by them.
   std::size_t n_Units = 0;
   // Its Font statements in the text, in order: the block's text ("\n"
   // after each line) and whether text or another statement follows before

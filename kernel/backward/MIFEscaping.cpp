@@ -7,6 +7,7 @@
 #include "kernel/backward/MIFEscaping.h"
 
 #include <cstdint>
+#include <cstring>
 #include <unordered_map>
 
 #include "kernel/forward/KWXFormat.h"
@@ -134,7 +135,71 @@ std::string CQ_MIFEscaping::scs_HexEscape(unsigned char code) {
   return out;
 }
 
+// The normal character set of a single-byte code page: bytes go into a
+// local buffer that is appended in one piece when full and at the end,
+// rather than escape by escape.
+std::size_t CQ_MIFEscaping::n_AppendSingleByte(std::string_view text, std::string& out) const {
+  const Table& table = Entries();
+  char buffer[1024];
+  std::size_t used = 0;
+  std::size_t units = 0;
+  const std::size_t n = text.size();
+  std::size_t i = 0;
+  while (i < n) {
+    // A run of bytes written as they are: one unit per byte.
+    std::size_t j = i;
+    while (j < n && table.plain[static_cast<unsigned char>(text[j])]) ++j;
+    if (j > i) {
+      const std::size_t run = j - i;
+      if (run > sizeof buffer - used) {
+        out.append(buffer, used);
+        used = 0;
+      }
+      if (run > sizeof buffer) {
+        out.append(text.data() + i, run);
+      } else {
+        std::memcpy(buffer + used, text.data() + i, run);
+        used += run;
+      }
+      units += run;
+      i = j;
+      if (i == n) break;
+    }
+    const unsigned char b = static_cast<unsigned char>(text[i++]);
+    if (used + 5 > sizeof buffer) {
+      out.append(buffer, used);
+      used = 0;
+    }
+    int code = -1;
+    if (b == '\t') {
+      code = 0x08;  // FrameMaker's tab
+    } else if (b == '>') {
+      buffer[used++] = '\\';
+      buffer[used++] = '>';
+    } else {
+      const int entry = table.entry[b];
+      if (entry == BYTE_DROPPED) continue;
+      if (entry == BYTE_AS_IS) {
+        buffer[used++] = static_cast<char>(b);
+      } else {
+        code = entry;
+      }
+    }
+    if (code >= 0) {
+      buffer[used++] = '\\';
+      buffer[used++] = 'x';
+      buffer[used++] = kDigits[code >> 4];
+      buffer[used++] = kDigits[code & 0x0F];
+      buffer[used++] = ' ';
+    }
+    ++units;
+  }
+  out.append(buffer, used);
+  return units;
+}
+
 std::size_t CQ_MIFEscaping::n_Append(std::string_view text, std::string& out) const {
+  if (!m_bSymbol && !m_bDoubleByte) return n_AppendSingleByte(text, out);
   const Table& table = Entries();
   std::size_t units = 0;
   const std::size_t n = text.size();

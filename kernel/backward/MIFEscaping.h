@@ -82,6 +82,8 @@ class OSTRAKON_API CQ_MIFEscaping {
   int i_CodePage() const { return m_iCodePage; }
 
  private:
+  std::size_t n_AppendSingleByte(std::string_view text, std::string& out) const;
+
   bool m_bSymbol;
   bool m_bDoubleByte;
   int m_iCodePage;

@@ -68,11 +68,6 @@ constexpr std::string_view kLanguageKeywords[] = {"PgfLanguage", "FLanguage", "D
 
 std::string RawValue(std::string_view line) { return std::string(MIFSyntax::RawValue(line)); }
 
-// Tokens with adjacent text runs joined.
-CQ_KWXTokens Joined(const CQ_KWXTokens& tokens, std::size_t begin, std::size_t end) {
-  return KWXBack::sco_JoinedTextRuns(tokens, begin, end);
-}
-
 // The direct children of the block [open, end) (its closer excluded).
 std::vector<std::pair<std::size_t, std::size_t>> Children(const CQ_MIFBlockLines& lines, std::size_t open,
                                                           std::size_t end) {
@@ -348,7 +343,7 @@ bool CQ_MIFRebuilder::b_TranslatedFormat(const std::string& key, CQ_MIFTextWrite
   const CQ_KWXTokens& tt = *translated->pcco_Tokens();
   std::size_t sb = 0;
   std::size_t se = 0;
-  if (source && source->b_Find(key, sb, se) && Joined(*source->pcco_Tokens(), sb, se) == Joined(tt, tb, te)) {
+  if (source && source->b_Find(key, sb, se) && KWXBack::sb_SameJoinedTextRuns(*source->pcco_Tokens(), sb, se, tt, tb, te)) {
     return false;
   }
   std::string_view spelling = CQ_MIFTextWriter::scs_DefaultFontSpelling(orgRaw);
@@ -446,9 +441,9 @@ void CQ_MIFRebuilder::v_TextFlow(const CQ_MIFBlockLines& block) {
   inl.v_Scan(block, 0, block.size());
   const CQ_MIFBlockBuilder builder(st_BuilderContext(&inl));
   // ORG paragraphs are read when needed, one at a time, so a flow of any
-  // size is never held twice.
-  auto readOrg = [&](std::size_t p) {
-    st_ORGParagraph org;
+  // size is never held twice; one object serves them all in turn.
+  st_ORGParagraph org;
+  auto readOrg = [&](std::size_t p) -> const st_ORGParagraph& {
     const auto& child = children[paras[p]];
     org.v_Read(block, child.first, child.second, m_iSourceHyphenation);
     return org;
@@ -543,7 +538,7 @@ void CQ_MIFRebuilder::v_TextFlow(const CQ_MIFBlockLines& block) {
         }
         // Column statements of a lost paragraph before a copied one: each
         // in an empty ParaLine of its own at the paragraph's start.
-        const st_ORGParagraph p = readOrg(o.orgIndex);
+        const st_ORGParagraph& p = readOrg(o.orgIndex);
         lines = p.lst_Header;
         for (const std::string& l : o.leading) {
           lines.emplace_back("<ParaLine");
@@ -555,7 +550,7 @@ void CQ_MIFRebuilder::v_TextFlow(const CQ_MIFBlockLines& block) {
         continue;
       }
       if (o.paired) {
-        const st_ORGParagraph p = readOrg(o.orgIndex);
+        const st_ORGParagraph& p = readOrg(o.orgIndex);
         builder.v_Paragraph(*o.tokens, o.begin, o.end, &p, o.leading, lines);
       } else {
         builder.v_Paragraph(*o.tokens, o.begin, o.end, nullptr, o.leading, lines);

@@ -68,6 +68,54 @@ TEST(SharedHelpers, JoinedTextRunsIgnoreLineBreaks) {
   EXPECT_TRUE(KWXBack::sco_JoinedTextRuns(tokens, 3, 3).empty());
 }
 
+// The comparison without joining agrees with comparing the joined tokens:
+// rows of token pairs, then many random pairs drawn from a small alphabet so
+// that equal and nearly equal texts are common.
+TEST(SharedHelpers, SameJoinedTextRunsAgreesWithJoiningFirst) {
+  struct Row {
+    CQ_KWXTokens a, b;
+    bool same;
+  } const rows[] = {
+      {{"one ", "two"}, {"one two"}, true},
+      {{"one ", "two"}, {"one", " two"}, true},
+      {{"one ", "", "two"}, {"one two"}, true},
+      {{"one", "<:b>", "two"}, {"one", "<:b>", "two"}, true},
+      {{"one", "<:b>", "two"}, {"onetwo"}, false},
+      {{"one", "<:b>"}, {"one", "<:i>"}, false},
+      {{"one tw"}, {"one two"}, false},
+      {{"ab", "c"}, {"a", "bd"}, false},
+      {{}, {}, true},
+      {{""}, {}, false},
+      {{"<:b>", ""}, {"<:b>", "", ""}, true},
+  };
+  for (const Row& r : rows) {
+    EXPECT_EQ(KWXBack::sb_SameJoinedTextRuns(r.a, 0, r.a.size(), r.b, 0, r.b.size()), r.same);
+    EXPECT_EQ(KWXBack::sb_SameJoinedTextRuns(r.b, 0, r.b.size(), r.a, 0, r.a.size()), r.same);
+    EXPECT_EQ(KWXBack::sco_JoinedTextRuns(r.a, 0, r.a.size()) == KWXBack::sco_JoinedTextRuns(r.b, 0, r.b.size()), r.same);
+  }
+  const char* const pieces[] = {"", "a", "b", "ab", "ba", "<:b>", "<:i>"};
+  unsigned state = 7;
+  auto next = [&state](unsigned n) {
+    state = state * 1103515245u + 12345u;
+    return (state >> 16) % n;
+  };
+  int same = 0;
+  for (int k = 0; k < 20000; ++k) {
+    CQ_KWXTokens a(next(6));
+    CQ_KWXTokens b(next(6));
+    for (std::string& t : a) t = pieces[next(7)];
+    for (std::string& t : b) t = pieces[next(7)];
+    // Ranges inside longer lists as well.
+    a.insert(a.begin(), "<x>");
+    b.push_back("<y>");
+    const bool expected =
+        KWXBack::sco_JoinedTextRuns(a, 1, a.size()) == KWXBack::sco_JoinedTextRuns(b, 0, b.size() - 1);
+    ASSERT_EQ(KWXBack::sb_SameJoinedTextRuns(a, 1, a.size(), b, 0, b.size() - 1), expected) << k;
+    same += expected;
+  }
+  EXPECT_GT(same, 500);
+}
+
 TEST(SharedHelpers, CodePagesOfSourceAndTranslatedText) {
   CQ_Morvane_CommunicationFrame session("Halvex Morvane for FrameMaker", "3.0", false);
   struct Row {

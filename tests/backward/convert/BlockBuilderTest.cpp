@@ -154,7 +154,10 @@ INSTANTIATE_TEST_SUITE_P(
         TextRow{"backslash_and_quotes", "a\\b`c'd" + Repeat('x', 220) + "\\", {5}},
         TextRow{"hex_escapes_across_several_limits", RepeatText("\xe9" "a>", 180), {}},
         TextRow{"tabs_between_hex_escapes", RepeatText("\xe9", 45) + "\t" + RepeatText("\xfc" "b", 90) + "\t", {}},
-        TextRow{"columns_among_hex_escapes", RepeatText("\xe9" "cd", 120), {1, 40, 41, 359}}),
+        TextRow{"columns_among_hex_escapes", RepeatText("\xe9" "cd", 120), {1, 40, 41, 359}},
+        TextRow{"plain_run_over_several_limits", Repeat('a', 1000) + ">" + Repeat('b', 450), {}},
+        TextRow{"escape_right_after_a_full_string", Repeat('a', 200) + ">" + Repeat('b', 200) + "\xe9", {}},
+        TextRow{"escapes_between_short_runs", RepeatText("ab>c\xe9", 90) + Repeat('d', 199) + ">", {}}),
     [](const ::testing::TestParamInfo<TextRow>& info) { return std::string(info.param.name); });
 
 TEST(BlockLines, KeepsLinesWholeAcrossChunksAndAfterClearing) {
@@ -200,3 +203,59 @@ TEST(BlockLines, ORGParagraphReadsItsColumnsFromBlockLines) {
 }
 
 }  // namespace
+
+// Text units are only counted for a paragraph with a TextRectID statement
+// (they place its columns); everything else is read the same either way.
+TEST(BlockLines, ORGParagraphCountsUnitsOnlyWithColumns) {
+  const std::vector<std::string> body = {"<ParaLine", "<Font", "<FTag `Emphasis'>", "> # end of Font",
+                                         "<String `abc\\>d'>", "<Char Tab>", "> # end of ParaLine"};
+  for (const bool withColumn : {false, true}) {
+    std::vector<std::string> text = {"<Para", "<Unique 12>", "<PgfTag `Body'>"};
+    text.insert(text.end(), body.begin(), body.end());
+    if (withColumn) text.insert(text.begin() + 4, "<TextRectID 9>");
+    text.emplace_back("> # end of Para");
+    CQ_MIFBlockLines lines;
+    for (const std::string& l : text) lines.v_Add(l, MIFSyntax::NetDepth(l));
+    st_ORGParagraph p;
+    p.n_Units = 99;  // left from an earlier paragraph
+    p.v_Read(lines, 0, lines.size(), 1);
+    SCOPED_TRACE(withColumn ? "with a column" : "without columns");
+    EXPECT_EQ(p.lst_Header, (CQ_MIFLines{"<Para", "<Unique 12>", "<PgfTag `Body'>"}));
+    ASSERT_EQ(p.vec_Fonts.size(), 1u);
+    EXPECT_EQ(p.vec_Fonts[0].first, "<Font\n<FTag `Emphasis'>\n> # end of Font\n");
+    EXPECT_TRUE(p.vec_Fonts[0].second);
+    EXPECT_EQ(p.vec_Columns.size(), withColumn ? 1u : 0u);
+    EXPECT_EQ(p.n_Units, withColumn ? 6u : 0u);  // a b c \> d, and the tab
+  }
+}
+
+// Restoring from a list that may be used up gives what restoring from a
+// kept list gives, and leaves the kept list as it was.
+TEST(InlineObjects, RestoreFromAListUsedUpEqualsRestoreFromAKeptOne) {
+  const std::vector<std::string> org = {"<Para",        "<ParaLine", "<XRef",         "<Unique 41>",
+                                        "<XRefName `Page'>", "> # end of XRef", "<XRef", "<Unique 42>",
+                                        "<XRefName `Page'>", "> # end of XRef", "<Marker", "<Unique 43>",
+                                        "<MType 2>",    "> # end of Marker", "> # end of ParaLine", "> # end of Para"};
+  CQ_MIFBlockLines block;
+  for (const std::string& l : org) block.v_Add(l, MIFSyntax::NetDepth(l));
+  const CQ_MIFLines fragment = {"<XRef", "<XRefName `Page'>", "> # end of XRef", "<String `x'>", "<XRef",
+                                "<XRefName `Page'>", "> # end of XRef", "<XRef", "<XRefName `Page'>",
+                                "> # end of XRef", "<Marker", "<MType 2>", "> # end of Marker"};
+  CQ_MIFInlineObjects kept;
+  kept.v_Scan(block, 0, block.size());
+  CQ_MIFInlineObjects usedUp;
+  usedUp.v_Scan(block, 0, block.size());
+  CQ_MIFLines fromKept;
+  kept.v_Restore(fragment, fromKept);
+  CQ_MIFLines lines = fragment;
+  CQ_MIFLines fromUsedUp;
+  usedUp.v_RestoreMoving(lines, fromUsedUp);
+  EXPECT_EQ(fromUsedUp, fromKept);
+  // The two ORG cross-references and the marker come back with their
+  // Unique statements; the third cross-reference (one more than the ORG
+  // copy has) stays as it is.
+  EXPECT_EQ(fromKept, (CQ_MIFLines{"<XRef", "<Unique 41>", "<XRefName `Page'>", "> # end of XRef", "<String `x'>",
+                                   "<XRef", "<Unique 42>", "<XRefName `Page'>", "> # end of XRef", "<XRef",
+                                   "<XRefName `Page'>", "> # end of XRef", "<Marker", "<Unique 43>", "<MType 2>",
+                                   "> # end of Marker"}));
+}

@@ -87,6 +87,33 @@ TEST(EscapeTable, EveryMappedByteConvertsBackToItself) {
   EXPECT_GT(mapped, 120);
 }
 
+// A long text escaped whole equals its bytes escaped one at a time, in
+// every mode: runs longer than any buffer, escapes at every offset, tabs,
+// '>' and dropped bytes among them.
+TEST(EscapeTable, LongTextEscapesAsItsBytesDo) {
+  std::string text;
+  unsigned state = 12345;
+  for (int k = 0; k < 6000; ++k) {
+    state = state * 1103515245u + 12345u;
+    const unsigned pick = (state >> 16) % 10;
+    if (pick < 6) {
+      text.append((state >> 8) % 300, static_cast<char>('a' + k % 26));  // plain runs of 0 to 299 bytes
+    } else {
+      text.push_back(static_cast<char>((state >> 20) & 0xFF));  // any byte, escaped, dropped or plain
+    }
+  }
+  ASSERT_GT(text.size(), 200000u);
+  for (const auto& [symbol, codePage] : {std::pair{false, 1252}, std::pair{true, 1252}}) {
+    const CQ_MIFEscaping escaping(symbol, codePage);
+    std::string bytewise;
+    std::size_t units = 0;
+    for (const char c : text) units += escaping.n_Append(std::string_view(&c, 1), bytewise);
+    std::string whole = "kept ";
+    EXPECT_EQ(escaping.n_Append(text, whole), units) << "symbol " << symbol;
+    EXPECT_EQ(whole, "kept " + bytewise) << "symbol " << symbol;
+  }
+}
+
 TEST(EscapeTable, CharacterTagsGiveTheirCodes) {
   const CQ_MIFEscaping normal(false, 1252);
   const CQ_MIFEscaping symbol(true, 1252);
