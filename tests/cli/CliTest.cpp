@@ -8,8 +8,13 @@
 #include <string>
 
 #include "cli/CliSupport.h"
+#include "support/TestFiles.h"
 
 namespace {
+
+using morvane_test::DeadProcessId;
+using morvane_test::ReadBytes;
+using morvane_test::WriteBytes;
 
 TEST(Cli, HelpVersionAndUsageErrors) {
   Outcome help = Morvane("--help");
@@ -140,16 +145,6 @@ TEST_F(ConvertMif, FailedAndRefusedFilesGiveExitStatusOne) {
   EXPECT_FALSE(Exists("out/sample.doc.rtf"));
 }
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-void WriteAll(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary);
-  out << text;
-}
-
 void ReplaceOnce(std::string& text, const std::string& from, const std::string& to) {
   const std::size_t at = text.find(from);
   ASSERT_NE(at, std::string::npos) << from;
@@ -165,9 +160,9 @@ TEST_F(ConvertMif, VerifyReportsTagChangesAndItsExitStatus) {
   EXPECT_FALSE(Exists("tr/sample.cmp"));
 
   // A deleted internal tag is an alert: reported, but the file verified.
-  std::string text = ReadAll(dir_ + "/tr/sample.txt");
+  std::string text = ReadBytes(dir_ + "/tr/sample.txt");
   ReplaceOnce(text, "<:v \"Product\" 1>", "Produkt");
-  WriteAll(dir_ + "/tr/sample.txt", text);
+  WriteBytes(dir_ + "/tr/sample.txt", text);
   Outcome alert = Morvane("verify --org-dir out tr/sample.txt", dir_);
   EXPECT_EQ(alert.status, 0);
   EXPECT_NE(alert.out.find("Verification complete.\nAlerts: 1\n"), std::string::npos) << alert.out;
@@ -175,11 +170,11 @@ TEST_F(ConvertMif, VerifyReportsTagChangesAndItsExitStatus) {
 
   // A lost external tag is an error, which back conversion would refuse.
   ReplaceOnce(text, "</tb>", "");
-  WriteAll(dir_ + "/tr/sample.txt", text);
+  WriteBytes(dir_ + "/tr/sample.txt", text);
   Outcome failed = Morvane("verify --org-dir out tr/sample.txt", dir_);
   EXPECT_EQ(failed.status, 1);
   EXPECT_NE(failed.out.find("Verification complete.\nErrors: 2\nAlerts: 1\n"), std::string::npos) << failed.out;
-  EXPECT_NE(ReadAll(dir_ + "/tr/sample.cmp").find("Error 1512. The external tag </tb> has been deleted."),
+  EXPECT_NE(ReadBytes(dir_ + "/tr/sample.cmp").find("Error 1512. The external tag </tb> has been deleted."),
             std::string::npos);
 
   Outcome usage = Morvane("verify tr/sample.txt", dir_);
@@ -191,9 +186,9 @@ TEST_F(ConvertMif, VerifyReportsTagChangesAndItsExitStatus) {
 
 TEST_F(ConvertMif, VerifySuppressionChoices) {
   ASSERT_EQ(Morvane("convert-mif --format txt --org-dir out --translated-dir tr sample.mif", dir_).status, 0);
-  std::string text = ReadAll(dir_ + "/tr/sample.txt");
+  std::string text = ReadBytes(dir_ + "/tr/sample.txt");
   ReplaceOnce(text, "<:v \"Product\" 1>", "Produkt");
-  WriteAll(dir_ + "/tr/sample.txt", text);
+  WriteBytes(dir_ + "/tr/sample.txt", text);
   // Message type 37 is the variable.
   Outcome suppressed = Morvane("verify --org-dir out --suppress 37 tr/sample.txt", dir_);
   EXPECT_EQ(suppressed.status, 0);
@@ -216,7 +211,7 @@ TEST_F(ConvertMif, PseudoTranslatedRoundTrip) {
   Outcome back = Morvane("convert-kwx --org-dir out ps/sample.rtf", dir_);
   EXPECT_EQ(back.status, 0) << back.out;
   EXPECT_NE(back.out.find("Converting " + dir_ + "/ps/sample.rtf\nDone.\n"), std::string::npos) << back.out;
-  const std::string mif = ReadAll(dir_ + "/ps/sample.mif");
+  const std::string mif = ReadBytes(dir_ + "/ps/sample.mif");
   EXPECT_EQ(mif.rfind("<MIFFile 5.50>", 0), 0u);
   EXPECT_EQ(mif.find("`Ready to print.'"), std::string::npos);  // the text was replaced
   EXPECT_NE(mif.find("<TblID 1>"), std::string::npos);            // the structure was not
@@ -233,8 +228,8 @@ TEST_F(ConvertMif, PseudoTranslatedRoundTrip) {
 TEST_F(ConvertMif, PseudoFailuresPrintTheStringTablesText) {
   std::filesystem::create_directories(dir_ + "/ps");
   ASSERT_EQ(Morvane("convert-mif --format txt --org-dir out --translated-dir tr sample.mif", dir_).status, 0);
-  WriteAll(dir_ + "/tr/empty.txt", "");
-  WriteAll(dir_ + "/tr/notrtf.rtf", "plain text, not RTF\n");
+  WriteBytes(dir_ + "/tr/empty.txt", "");
+  WriteBytes(dir_ + "/tr/notrtf.rtf", "plain text, not RTF\n");
   Outcome run = Morvane("pseudo --output-dir ps tr/empty.txt tr/sample.txt tr/notrtf.rtf tr/missing.txt", dir_);
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out.find("(error"), std::string::npos) << run.out;
@@ -254,10 +249,10 @@ TEST_F(ConvertMif, PseudoFailuresPrintTheStringTablesText) {
 
 TEST_F(ConvertMif, ChangeBarsClearedInACopyOnRequest) {
   // The sample with change bars on in a format and automatically.
-  std::string mif = ReadAll(dir_ + "/sample.mif");
+  std::string mif = ReadBytes(dir_ + "/sample.mif");
   ReplaceOnce(mif, "<FChangeBar No>", "<FChangeBar Yes>");
   ReplaceOnce(mif, "<DAutoChBars No>", "<DAutoChBars Yes>");
-  WriteAll(dir_ + "/bars.mif", mif);
+  WriteBytes(dir_ + "/bars.mif", mif);
 
   // By default the document is refused.
   Outcome refused = Morvane("convert-mif --format txt --org-dir out bars.mif", dir_);
@@ -271,14 +266,14 @@ TEST_F(ConvertMif, ChangeBarsClearedInACopyOnRequest) {
   EXPECT_EQ(copied.out, "Change bars switched off (2 statements) in " + dir_ + "/bars.mif\n  into " + dir_ +
                             "/bars.cleared.mif\nNo change bars in " + dir_ + "/sample.mif; copied unchanged\n  into " +
                             dir_ + "/sample.cleared.mif\n");
-  EXPECT_EQ(ReadAll(dir_ + "/bars.cleared.mif"), ReadAll(dir_ + "/sample.mif"));
-  EXPECT_EQ(ReadAll(dir_ + "/sample.cleared.mif"), ReadAll(dir_ + "/sample.mif"));
-  EXPECT_EQ(ReadAll(dir_ + "/bars.mif"), mif);
+  EXPECT_EQ(ReadBytes(dir_ + "/bars.cleared.mif"), ReadBytes(dir_ + "/sample.mif"));
+  EXPECT_EQ(ReadBytes(dir_ + "/sample.cleared.mif"), ReadBytes(dir_ + "/sample.mif"));
+  EXPECT_EQ(ReadBytes(dir_ + "/bars.mif"), mif);
   EXPECT_EQ(Morvane("clear-change-bars --output-dir . bars.mif", dir_).status, 2);
-  EXPECT_EQ(ReadAll(dir_ + "/bars.mif"), mif);
+  EXPECT_EQ(ReadBytes(dir_ + "/bars.mif"), mif);
   EXPECT_EQ(Morvane("clear-change-bars --output-dir tr bars.mif", dir_).status, 0);
-  EXPECT_EQ(ReadAll(dir_ + "/tr/bars.mif"), ReadAll(dir_ + "/sample.mif"));
-  WriteAll(dir_ + "/text.mif", "not MIF\n");
+  EXPECT_EQ(ReadBytes(dir_ + "/tr/bars.mif"), ReadBytes(dir_ + "/sample.mif"));
+  WriteBytes(dir_ + "/text.mif", "not MIF\n");
   Outcome notMif = Morvane("clear-change-bars --output-dir out text.mif", dir_);
   EXPECT_EQ(notMif.status, 1);
   EXPECT_NE(notMif.out.find("as a MIF file; no copy written."), std::string::npos);
@@ -296,9 +291,9 @@ TEST_F(ConvertMif, ChangeBarsClearedInACopyOnRequest) {
   EXPECT_NE(converted.out.find("Converting " + dir_ + "/out/change-bars-off/bars.mif\nDone."), std::string::npos);
   EXPECT_NE(converted.out.find("Converting " + dir_ + "/sample.mif\nDone."), std::string::npos);  // no copy needed
   EXPECT_FALSE(Exists("out/change-bars-off/sample.mif"));
-  EXPECT_EQ(ReadAll(dir_ + "/out/change-bars-off/bars.mif"), ReadAll(dir_ + "/sample.mif"));
-  EXPECT_EQ(ReadAll(dir_ + "/out/bars.org"), ReadAll(dir_ + "/out/sample.org"));
-  EXPECT_EQ(ReadAll(dir_ + "/bars.mif"), mif);
+  EXPECT_EQ(ReadBytes(dir_ + "/out/change-bars-off/bars.mif"), ReadBytes(dir_ + "/sample.mif"));
+  EXPECT_EQ(ReadBytes(dir_ + "/out/bars.org"), ReadBytes(dir_ + "/out/sample.org"));
+  EXPECT_EQ(ReadBytes(dir_ + "/bars.mif"), mif);
   EXPECT_EQ(Morvane("verify --org-dir out out/bars.txt", dir_).status, 0);
   std::filesystem::copy_file(dir_ + "/out/bars.txt", dir_ + "/tr/bars.txt");
   EXPECT_EQ(Morvane("convert-kwx --org-dir out tr/bars.txt", dir_).status, 0);
@@ -307,7 +302,7 @@ TEST_F(ConvertMif, ChangeBarsClearedInACopyOnRequest) {
   // A copy that cannot be written (a file stands where its folder belongs)
   // ends the command before any conversion, with the reason.
   std::filesystem::create_directories(dir_ + "/blocked");
-  WriteAll(dir_ + "/blocked/change-bars-off", "a file\n");
+  WriteBytes(dir_ + "/blocked/change-bars-off", "a file\n");
   Outcome blocked = Morvane("convert-mif --format txt --org-dir blocked --clear-change-bars sample.mif bars.mif", dir_);
   EXPECT_EQ(blocked.status, 1);
   EXPECT_EQ(blocked.out, "");
@@ -321,9 +316,9 @@ TEST_F(ConvertMif, ChangeBarsClearedInACopyOnRequest) {
 }
 
 TEST_F(ConvertMif, MIF70ConvertsOnlyWhenAskedAndTextWithoutAFormIsRefused) {
-  std::string mif = ReadAll(dir_ + "/sample.mif");
+  std::string mif = ReadBytes(dir_ + "/sample.mif");
   ReplaceOnce(mif, "<MIFFile 5.50>", "<MIFFile 7.00>");
-  WriteAll(dir_ + "/seven.mif", mif);
+  WriteBytes(dir_ + "/seven.mif", mif);
 
   Outcome refused = Morvane("convert-mif --format txt --org-dir out seven.mif", dir_);
   EXPECT_EQ(refused.status, 1);
@@ -335,19 +330,19 @@ TEST_F(ConvertMif, MIF70ConvertsOnlyWhenAskedAndTextWithoutAFormIsRefused) {
   EXPECT_EQ(converted.status, 0) << converted.out;
   EXPECT_EQ(Morvane("convert-mif --format txt --org-dir tr sample.mif", dir_).status, 0);
   // The same document as the 5.5 sample, apart from its version line.
-  std::string org = ReadAll(dir_ + "/out/seven.org");
+  std::string org = ReadBytes(dir_ + "/out/seven.org");
   ReplaceOnce(org, "<MIFFile 7.00>", "<MIFFile 5.50>");
-  EXPECT_EQ(org, ReadAll(dir_ + "/tr/sample.org"));
+  EXPECT_EQ(org, ReadBytes(dir_ + "/tr/sample.org"));
   std::filesystem::create_directories(dir_ + "/back");
   std::filesystem::copy_file(dir_ + "/out/seven.txt", dir_ + "/back/seven.txt");
   EXPECT_EQ(Morvane("convert-kwx --org-dir out back/seven.txt", dir_).status, 0);
-  EXPECT_EQ(ReadAll(dir_ + "/back/seven.mif").rfind("<MIFFile 7.00>", 0), 0u);  // written as the version it came as
+  EXPECT_EQ(ReadBytes(dir_ + "/back/seven.mif").rfind("<MIFFile 7.00>", 0), 0u);  // written as the version it came as
 
   // An attribute value holds text the KWX file has no form for: refused,
   // naming the statement and its line, and nothing is written.
   std::string attribute = mif;
   ReplaceOnce(attribute, "<MIFFile 7.00>", "<MIFFile 7.00>\n<ElementDefCatalog\n<AttrValue `Cover'>\n>");
-  WriteAll(dir_ + "/attribute.mif", attribute);
+  WriteBytes(dir_ + "/attribute.mif", attribute);
   Outcome text = Morvane("convert-mif --format txt --org-dir out --max-mif-version 7.0 attribute.mif", dir_);
   EXPECT_EQ(text.status, 1);
   EXPECT_NE(text.out.find("Conversion Error 102. The MIF 7.0 statement AttrValue in line 3 holds text that cannot be "
@@ -362,12 +357,12 @@ TEST_F(ConvertMif, MIF70ConvertsOnlyWhenAskedAndTextWithoutAFormIsRefused) {
 TEST_F(ConvertMif, UnicodeVersionsConvertOnlyWhenAskedThroughTheSourceCodePageAndGoBackInUTF8) {
   // The made document: the sample in the form of MIF 9.00 (typographic
   // quotes as UTF-8), one paragraph holding a Polish place name.
-  const std::string polish = ReadAll(MORVANE_TEST_DATA_DIR "/mif/unicode/outside_code_page.mif");
+  const std::string polish = ReadBytes(MORVANE_TEST_DATA_DIR "/mif/unicode/outside_code_page.mif");
   ASSERT_EQ(polish.rfind("<MIFFile 9.00>", 0), 0u);
   std::string nine = polish;
   ReplaceOnce(nine, "Printer notes from \xC5\x81\xC3\xB3" "d\xC5\xBA", "Printer notes");
-  WriteAll(dir_ + "/nine.mif", nine);
-  WriteAll(dir_ + "/polish.mif", polish);
+  WriteBytes(dir_ + "/nine.mif", nine);
+  WriteBytes(dir_ + "/polish.mif", polish);
 
   // Refused as before unless asked for.
   for (const char* option : {"", "--max-mif-version 5.5 ", "--max-mif-version 7.0 "}) {
@@ -391,10 +386,10 @@ TEST_F(ConvertMif, UnicodeVersionsConvertOnlyWhenAskedThroughTheSourceCodePageAn
     if (at != std::string::npos) kwx.erase(at, kwx.find('\n', at) - at);
     return kwx;
   };
-  EXPECT_EQ(withoutSourcePath(ReadAll(dir_ + "/out/nine.txt")), withoutSourcePath(ReadAll(dir_ + "/tr/sample.txt")));
-  std::string org = ReadAll(dir_ + "/out/nine.org");
+  EXPECT_EQ(withoutSourcePath(ReadBytes(dir_ + "/out/nine.txt")), withoutSourcePath(ReadBytes(dir_ + "/tr/sample.txt")));
+  std::string org = ReadBytes(dir_ + "/out/nine.org");
   ASSERT_EQ(org.rfind("<MIFFile 9.00>", 0), 0u);
-  std::string sampleORG = ReadAll(dir_ + "/tr/sample.org");
+  std::string sampleORG = ReadBytes(dir_ + "/tr/sample.org");
   ReplaceOnce(sampleORG, "cover\\xd5s", "cover\\xd5 s");  // FrameMaker's own spelling of the escape
   EXPECT_EQ(org.substr(org.find('\n')), sampleORG.substr(sampleORG.find('\n')));
   EXPECT_EQ(Morvane("verify --org-dir out out/nine.txt", dir_).status, 0);
@@ -406,8 +401,8 @@ TEST_F(ConvertMif, UnicodeVersionsConvertOnlyWhenAskedThroughTheSourceCodePageAn
   EXPECT_EQ(Morvane("convert-kwx --org-dir out back/nine.txt", dir_).status, 0);
   std::filesystem::copy_file(dir_ + "/tr/sample.txt", dir_ + "/back/sample.txt");
   EXPECT_EQ(Morvane("convert-kwx --org-dir tr back/sample.txt", dir_).status, 0);
-  std::string expected = ReadAll(dir_ + "/back/sample.mif");
-  const std::string output = ReadAll(dir_ + "/back/nine.mif");
+  std::string expected = ReadBytes(dir_ + "/back/sample.mif");
+  const std::string output = ReadBytes(dir_ + "/back/nine.mif");
   EXPECT_EQ(output.substr(0, output.find('\r')), nine.substr(0, nine.find('\n')));
   for (const auto& [escape, utf8] : {std::pair{"\\xd2 ", "\u201c"}, {"\\xd3 ", "\u201d"}, {"\\xd5 ", "\u2019"}}) {
     for (std::size_t at = expected.find(escape); at != std::string::npos; at = expected.find(escape)) {
@@ -441,20 +436,20 @@ TEST_F(ConvertMif, UnicodeVersionsConvertOnlyWhenAskedThroughTheSourceCodePageAn
   EXPECT_EQ(polishSource.status, 0) << polishSource.out;
   // (The paragraph stands on a master page: its text is in the ancillary
   // file, in Windows-1250.)
-  EXPECT_NE(ReadAll(dir_ + "/pl/ancillary.txt").find("Printer notes from \xA3\xF3" "d\x9F"), std::string::npos);
+  EXPECT_NE(ReadBytes(dir_ + "/pl/ancillary.txt").find("Printer notes from \xA3\xF3" "d\x9F"), std::string::npos);
   std::filesystem::create_directories(dir_ + "/back-pl");
   std::filesystem::copy_file(dir_ + "/pl/polish.txt", dir_ + "/back-pl/polish.txt");
   std::filesystem::copy_file(dir_ + "/pl/ancillary.txt", dir_ + "/back-pl/ancillary.txt");
   Outcome polishBack = Morvane("convert-kwx --org-dir pl --target-language Polish back-pl/polish.txt", dir_);
   EXPECT_EQ(polishBack.status, 0) << polishBack.out;
-  EXPECT_NE(ReadAll(dir_ + "/back-pl/polish.mif").find("<String `Printer notes from \xC5\x81\xC3\xB3" "d\xC5\xBA'>"),
+  EXPECT_NE(ReadBytes(dir_ + "/back-pl/polish.mif").find("<String `Printer notes from \xC5\x81\xC3\xB3" "d\xC5\xBA'>"),
             std::string::npos);
 
   // Text a statement holds that the KWX file has no form for: refused,
   // naming the version, the statement and its line.
   std::string attribute = nine;
   ReplaceOnce(attribute, "<Units Uin>", "<Units Uin>\n<PDFDocInfo\n <Key `Title'>\n <Value `Notes'>\n>");
-  WriteAll(dir_ + "/attribute.mif", attribute);
+  WriteBytes(dir_ + "/attribute.mif", attribute);
   Outcome text = Morvane("convert-mif --format txt --org-dir out --max-mif-version modern attribute.mif", dir_);
   EXPECT_EQ(text.status, 1);
   EXPECT_NE(text.out.find("Conversion Error 102. The MIF 9.00 statement PDFDocInfo Value in line 5 holds text that "

@@ -19,36 +19,21 @@
 #include <vector>
 
 #include "MIFBenchGenerator.h"
+#include "support/TestFiles.h"
 #include "cli/CliSupport.h"
 
 namespace {
 
+using morvane_test::DeadProcessId;
+using morvane_test::ReadBytes;
+using morvane_test::WriteBytes;
+
 namespace fs = std::filesystem;
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-void WriteAll(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary);
-  out << text;
-}
 
 std::size_t Count(const std::string& text, const std::string& what) {
   std::size_t n = 0;
   for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
   return n;
-}
-
-// A process id that no process has: a child that has exited and been
-// reaped.
-pid_t DeadPid() {
-  const pid_t child = fork();
-  if (child == 0) _exit(0);
-  int status = 0;
-  waitpid(child, &status, 0);
-  return child;
 }
 
 // The names in a folder, sorted.
@@ -74,8 +59,8 @@ class FileSafety : public ::testing::Test {
                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     for (const char* sub : {"out", "tr", "a", "b"}) fs::create_directories(dir_ + "/" + sub);
-    sample_ = ReadAll(MORVANE_SAMPLES_DIR "/sample.mif");
-    WriteAll(dir_ + "/sample.mif", sample_);
+    sample_ = ReadBytes(MORVANE_SAMPLES_DIR "/sample.mif");
+    WriteBytes(dir_ + "/sample.mif", sample_);
   }
   void TearDown() override { fs::remove_all(dir_); }
   bool Exists(const std::string& name) const { return fs::exists(dir_ + "/" + name); }
@@ -128,8 +113,8 @@ TEST_F(FileSafety, AncillaryFileThatCannotBeWrittenIsReportedNotFatal) {
 // --- names ------------------------------------------------------------------------------
 
 TEST_F(FileSafety, SameNameFromTwoFoldersIsRefusedBeforeItsOutputsAreWritten) {
-  WriteAll(dir_ + "/a/doc.mif", sample_);
-  WriteAll(dir_ + "/b/doc.mif", Changed("Bereit zum Drucken."));
+  WriteBytes(dir_ + "/a/doc.mif", sample_);
+  WriteBytes(dir_ + "/b/doc.mif", Changed("Bereit zum Drucken."));
   Outcome run = Morvane("convert-mif --format txt --org-dir out a/doc.mif b/doc.mif a/doc.mif", dir_);
   EXPECT_EQ(run.status, 1) << run.out;
   const std::string refusal =
@@ -140,10 +125,10 @@ TEST_F(FileSafety, SameNameFromTwoFoldersIsRefusedBeforeItsOutputsAreWritten) {
             std::string::npos)
       << run.out;
   EXPECT_EQ(Count(run.out, "Done."), 1u);
-  EXPECT_EQ(ReadAll(dir_ + "/out/doc.txt").find("Bereit"), std::string::npos);
-  EXPECT_NE(ReadAll(dir_ + "/out/doc.txt").find("Ready to print."), std::string::npos);
-  EXPECT_EQ(ReadAll(dir_ + "/out/doc.org").find("Bereit"), std::string::npos);
-  EXPECT_EQ(Count(ReadAll(dir_ + "/out/ancillary.txt"), "<file "), 1u);
+  EXPECT_EQ(ReadBytes(dir_ + "/out/doc.txt").find("Bereit"), std::string::npos);
+  EXPECT_NE(ReadBytes(dir_ + "/out/doc.txt").find("Ready to print."), std::string::npos);
+  EXPECT_EQ(ReadBytes(dir_ + "/out/doc.org").find("Bereit"), std::string::npos);
+  EXPECT_EQ(Count(ReadBytes(dir_ + "/out/ancillary.txt"), "<file "), 1u);
 
   // Back conversion writes each MIF file beside its translated file: the
   // same names in two folders do not collide there.
@@ -183,7 +168,7 @@ TEST_F(FileSafety, LongNamesConvertBothWaysWithoutLeftovers) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.folder.size());
-    WriteAll(row.folder + "/" + row.file + ".mif", sample_);
+    WriteBytes(row.folder + "/" + row.file + ".mif", sample_);
     Outcome run = Morvane("convert-mif '" + row.file + ".mif'", row.folder);
     EXPECT_EQ(run.status, 0) << run.out;
     EXPECT_EQ(Names(row.folder),
@@ -192,7 +177,7 @@ TEST_F(FileSafety, LongNamesConvertBothWaysWithoutLeftovers) {
     fs::remove(row.folder + "/" + row.file + ".mif");
     Outcome back = Morvane("convert-kwx --org-dir . '" + row.file + ".rtf'", row.folder);
     EXPECT_EQ(back.status, 0) << back.out;
-    EXPECT_NE(ReadAll(row.folder + "/" + row.file + ".mif").find("Ready to print."), std::string::npos);
+    EXPECT_NE(ReadBytes(row.folder + "/" + row.file + ".mif").find("Ready to print."), std::string::npos);
     EXPECT_EQ(Hidden(row.folder), std::set<std::string>());
   }
 }
@@ -201,13 +186,13 @@ TEST_F(FileSafety, LongNamesConvertBothWaysWithoutLeftovers) {
 
 TEST_F(FileSafety, FailedFileKeepsTheOlderOutputsTogether) {
   ASSERT_EQ(Morvane("convert-mif --org-dir out --translated-dir tr sample.mif", dir_).status, 0);
-  const std::string org = ReadAll(dir_ + "/out/sample.org");
-  const std::string kwx = ReadAll(dir_ + "/out/sample.rtf");
+  const std::string org = ReadBytes(dir_ + "/out/sample.org");
+  const std::string kwx = ReadBytes(dir_ + "/out/sample.rtf");
 
   // The second version cannot be written completely: the copy for
   // translation has a folder in its way. Neither its ORG copy nor its
   // source KWX file may replace the first version's.
-  WriteAll(dir_ + "/sample.mif", Changed("Bereit zum Drucken."));
+  WriteBytes(dir_ + "/sample.mif", Changed("Bereit zum Drucken."));
   fs::remove(dir_ + "/tr/sample.rtf");
   fs::create_directories(dir_ + "/tr/sample.rtf");
   Outcome run = Morvane("convert-mif --org-dir out --translated-dir tr sample.mif", dir_);
@@ -216,8 +201,8 @@ TEST_F(FileSafety, FailedFileKeepsTheOlderOutputsTogether) {
             std::string::npos)
       << run.out;
   // (Compared as truth values: the files are too long to print.)
-  EXPECT_TRUE(ReadAll(dir_ + "/out/sample.org") == org);
-  EXPECT_TRUE(ReadAll(dir_ + "/out/sample.rtf") == kwx);
+  EXPECT_TRUE(ReadBytes(dir_ + "/out/sample.org") == org);
+  EXPECT_TRUE(ReadBytes(dir_ + "/out/sample.rtf") == kwx);
   EXPECT_EQ(Hidden(dir_ + "/out"), std::set<std::string>());
 
   // A first conversion that fails leaves no ORG copy at all.
@@ -228,13 +213,13 @@ TEST_F(FileSafety, FailedFileKeepsTheOlderOutputsTogether) {
 }
 
 TEST_F(FileSafety, TemporaryFilesOfDeadRunsAreRemovedAndLiveOnesKept) {
-  const std::string dead = std::to_string(DeadPid());
+  const std::string dead = std::to_string(DeadProcessId());
   const std::string alive = std::to_string(getpid());
   const std::vector<std::string> gone = {".sample.rtf." + dead + ".0.tmp", ".sample.rtf." + dead + ".17.tmp",
                                          "sample.org.part"};
   const std::vector<std::string> kept = {".sample.rtf." + alive + ".0.tmp", ".other.rtf.x.tmp", "notes.part"};
-  for (const std::string& name : gone) WriteAll(dir_ + "/out/" + name, "partial");
-  for (const std::string& name : kept) WriteAll(dir_ + "/out/" + name, "partial");
+  for (const std::string& name : gone) WriteBytes(dir_ + "/out/" + name, "partial");
+  for (const std::string& name : kept) WriteBytes(dir_ + "/out/" + name, "partial");
   Outcome run = Morvane("convert-mif --org-dir out sample.mif", dir_);
   EXPECT_EQ(run.status, 0) << run.out;
   for (const std::string& name : gone) EXPECT_FALSE(Exists("out/" + name)) << name;
@@ -289,7 +274,7 @@ TEST_F(FileSafety, KilledRunsLeaveOldOrNewFilesAndTheNextRunCleansUp) {
   ASSERT_EQ(Morvane("convert-mif --org-dir out --translated-dir tr big.mif", dir_).status, 0);
   std::map<std::string, std::string> complete;
   for (const char* name : {"out/big.org", "out/big.rtf", "tr/big.rtf", "out/ancillary.rtf"}) {
-    complete[name] = ReadAll(dir_ + "/" + name);
+    complete[name] = ReadBytes(dir_ + "/" + name);
   }
   const std::vector<std::string> arguments = {"convert-mif", "--org-dir", "out", "--translated-dir", "tr", "big.mif"};
   for (int step = 0; step < 12; ++step) {
@@ -300,7 +285,7 @@ TEST_F(FileSafety, KilledRunsLeaveOldOrNewFilesAndTheNextRunCleansUp) {
     // and an ORG copy never stands beside a missing source KWX file.
     for (const auto& [name, bytes] : complete) {
       if (Exists(name)) {
-        EXPECT_TRUE(ReadAll(dir_ + "/" + name) == bytes) << name;
+        EXPECT_TRUE(ReadBytes(dir_ + "/" + name) == bytes) << name;
       }
     }
     if (Exists("out/big.org")) {
@@ -326,7 +311,7 @@ TEST_F(FileSafety, KilledParallelBatchesLeaveOldOrNewFilesAndTheNextRunCleansUp)
             0);
   std::map<std::string, std::string> complete;
   for (const auto& entry : fs::directory_iterator(dir_ + "/out")) {
-    complete["out/" + entry.path().filename().string()] = ReadAll(entry.path().string());
+    complete["out/" + entry.path().filename().string()] = ReadBytes(entry.path().string());
   }
   for (int step = 0; step < 8; ++step) {
     SCOPED_TRACE(step);
@@ -334,7 +319,7 @@ TEST_F(FileSafety, KilledParallelBatchesLeaveOldOrNewFilesAndTheNextRunCleansUp)
     RunAndKill(arguments, dir_, std::chrono::milliseconds(40 * step));
     for (const auto& [name, bytes] : complete) {
       if (Exists(name)) {
-        EXPECT_TRUE(ReadAll(dir_ + "/" + name) == bytes) << name;
+        EXPECT_TRUE(ReadBytes(dir_ + "/" + name) == bytes) << name;
       }
     }
     // Files take their names in list order: a later document never
@@ -362,18 +347,18 @@ TEST_F(FileSafety, BackConversionDoesNotReplaceTheSourceMIFUnlessAsked) {
                              "Choose another folder for the translated files, or allow replacing the source file.\n\n"),
             std::string::npos)
       << refused.out;
-  EXPECT_TRUE(ReadAll(dir_ + "/sample.mif") == sample_);
+  EXPECT_TRUE(ReadBytes(dir_ + "/sample.mif") == sample_);
   EXPECT_EQ(Hidden(dir_), std::set<std::string>());
 
   // The same folder reached through a link is the same folder.
   fs::create_directory_symlink(dir_, dir_ + "/link");
   EXPECT_EQ(Morvane("convert-kwx --org-dir . link/sample.rtf", dir_).status, 1);
-  EXPECT_TRUE(ReadAll(dir_ + "/sample.mif") == sample_);
+  EXPECT_TRUE(ReadBytes(dir_ + "/sample.mif") == sample_);
 
   Outcome asked = Morvane("convert-kwx --org-dir . --replace-source sample.rtf", dir_);
   EXPECT_EQ(asked.status, 0) << asked.out;
   EXPECT_NE(asked.out.find("Done."), std::string::npos);
-  EXPECT_NE(ReadAll(dir_ + "/sample.mif").find("Ready to print."), std::string::npos);
+  EXPECT_NE(ReadBytes(dir_ + "/sample.mif").find("Ready to print."), std::string::npos);
 
   // Elsewhere nothing is refused.
   fs::copy_file(dir_ + "/sample.rtf", dir_ + "/tr/sample.rtf");

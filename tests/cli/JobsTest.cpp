@@ -15,20 +15,15 @@
 #include <vector>
 
 #include "cli/CliSupport.h"
+#include "support/TestFiles.h"
 
 namespace {
 
+using morvane_test::DeadProcessId;
+using morvane_test::ReadBytes;
+using morvane_test::WriteBytes;
+
 namespace fs = std::filesystem;
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-void WriteAll(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary);
-  out << text;
-}
 
 // The corpus documents of MIF 4.0, 5.0 and 5.5, from the manifest.
 std::vector<std::string> CorpusInRange() {
@@ -50,7 +45,7 @@ std::vector<std::string> CorpusInRange() {
 std::map<std::string, std::string> Snapshot(const std::string& folder) {
   std::map<std::string, std::string> files;
   for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-    if (entry.is_regular_file()) files[fs::relative(entry.path(), folder).string()] = ReadAll(entry.path().string());
+    if (entry.is_regular_file()) files[fs::relative(entry.path(), folder).string()] = ReadBytes(entry.path().string());
   }
   return files;
 }
@@ -67,8 +62,8 @@ class Jobs : public ::testing::Test {
       fs::copy_file(MORVANE_CORPUS_DIR "/" + name, dir_ + "/src/" + name);
       fs::permissions(dir_ + "/src/" + name, fs::perms::owner_write, fs::perm_options::add);
     }
-    WriteAll(dir_ + "/src/broken.mif", "<MIFFile 5.50>\n<PgfCatalog\n");
-    WriteAll(dir_ + "/src/notes.txt", "not a MIF file\n");
+    WriteBytes(dir_ + "/src/broken.mif", "<MIFFile 5.50>\n<PgfCatalog\n");
+    WriteBytes(dir_ + "/src/notes.txt", "not a MIF file\n");
     fs::copy_file(dir_ + "/src/" + documents_.front(), dir_ + "/src/again/" + documents_.front());
   }
   void TearDown() override {
@@ -139,11 +134,11 @@ TEST_F(Jobs, ForwardVerificationAndBackConversionGiveTheSerialResults) {
   }
   ASSERT_FALSE(translated.empty());
   const std::string damaged = dir_ + "/" + translated.substr(translated.rfind(' ') + 1);
-  std::string text = ReadAll(damaged);
+  std::string text = ReadBytes(damaged);
   const std::size_t tag = text.find("<ps ");
   ASSERT_NE(tag, std::string::npos);
-  WriteAll(damaged, text.erase(tag, 4));
-  WriteAll(dir_ + "/tr/stray.rtf", "{\\rtf1 nothing}");
+  WriteBytes(damaged, text.erase(tag, 4));
+  WriteBytes(dir_ + "/tr/stray.rtf", "{\\rtf1 nothing}");
   translated += " tr/stray.rtf";
 
   ExpectSame("verify --org-dir org" + translated, {"tr/*.cmp"}, {"tr"}, 1);

@@ -1,6 +1,7 @@
 // Temporary output files: their names, commit and discard, the commit gate,
 // and which leftovers count as a dead writer's.
 #include "System/Platform/TemporaryFile.h"
+#include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -16,26 +17,17 @@
 
 namespace {
 
+using morvane_test::DeadProcessId;
+using morvane_test::ReadBytes;
+using morvane_test::WriteBytes;
+
 namespace fs = std::filesystem;
 using Platform::CQ_TemporaryFile;
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 std::set<std::string> Names(const std::string& folder) {
   std::set<std::string> names;
   for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().string());
   return names;
-}
-
-pid_t DeadPid() {
-  const pid_t child = fork();
-  if (child == 0) _exit(0);
-  int status = 0;
-  waitpid(child, &status, 0);
-  return child;
 }
 
 class TemporaryFileTest : public ::testing::Test {
@@ -64,12 +56,12 @@ TEST_F(TemporaryFileTest, CommitRenamesAndAnUncommittedFileVanishes) {
     file.v_Commit();
   }
   EXPECT_EQ(Names(dir_), std::set<std::string>{longName});
-  EXPECT_EQ(ReadAll(dir_ + longName), "abc");
+  EXPECT_EQ(ReadBytes(dir_ + longName), "abc");
   {
     CQ_TemporaryFile file(dir_ + longName);
     file.v_Write("new", 3);
   }
-  EXPECT_EQ(ReadAll(dir_ + longName), "abc");
+  EXPECT_EQ(ReadBytes(dir_ + longName), "abc");
   EXPECT_EQ(Names(dir_).size(), 1u);
 
   EXPECT_THROW(CQ_TemporaryFile(dir_ + std::string(256, 'y')), Platform::CQ_FileException);
@@ -109,7 +101,7 @@ TEST_F(TemporaryFileTest, CommitGateMayAbandonTheCommit) {
 
 TEST_F(TemporaryFileTest, LeftoversAreTheFilesOfWritersThatAreGone) {
   const std::uint32_t self = static_cast<std::uint32_t>(getpid());
-  const std::uint32_t dead = static_cast<std::uint32_t>(DeadPid());
+  const std::uint32_t dead = static_cast<std::uint32_t>(DeadProcessId());
   const std::uint32_t tag = CQ_TemporaryFile::sn_ProcessTag();
   ASSERT_NE(tag, 0u) << "this system does not tell process start times";
   const struct {

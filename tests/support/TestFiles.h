@@ -16,6 +16,10 @@ std::string ReadBytes(const std::string& path);
 bool WriteBytes(const std::string& path, std::string_view bytes);
 bool Exists(const std::string& path);
 
+// A process id that no process has: that of a child that has exited and
+// been reaped, for tests of what a dead writer leaves behind.
+int DeadProcessId();
+
 // Where two texts first differ, for failure messages: the line number and
 // both lines (bytes outside printable ASCII as <HH>), or an empty string
 // when the texts are equal.

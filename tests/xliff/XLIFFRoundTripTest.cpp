@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include "support/TestFiles.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -18,6 +19,10 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+using morvane_test::DeadProcessId;
+using morvane_test::ReadBytes;
+using morvane_test::WriteBytes;
 
 struct Outcome {
   int status;
@@ -44,16 +49,6 @@ Outcome Shell(const std::string& command, const std::string& folder) {
   return run;
 }
 
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteAll(const fs::path& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-}
-
 std::vector<fs::path> Files(const fs::path& folder, const std::string& extension) {
   std::vector<fs::path> files;
   for (const auto& entry : fs::directory_iterator(folder)) {
@@ -72,7 +67,7 @@ std::string Names(const std::vector<fs::path>& files, const std::string& prefix)
 // The MIF 4.0, 5.0 and 5.5 documents of the corpus.
 std::vector<fs::path> SupportedCorpusFiles() {
   const fs::path corpus = MORVANE_CORPUS_DIR;
-  std::istringstream manifest(ReadAll(corpus / "MANIFEST.tsv"));
+  std::istringstream manifest(ReadBytes(corpus / "MANIFEST.tsv"));
   std::vector<fs::path> files;
   std::string line;
   std::getline(manifest, line);
@@ -192,22 +187,22 @@ TEST_F(XLIFFRoundTrip, UntranslatedXLIFFGivesTheKWXFilesByteForByte) {
     const std::vector<fs::path> xliff = Files(dir_ / "x", ".xlf");
     ASSERT_EQ(xliff.size(), kwx.size());
     // Ids and everything else are the same on a second run.
-    const std::string first = ReadAll(xliff.front());
+    const std::string first = ReadBytes(xliff.front());
     EXPECT_NE(first.find(*run.target ? "source-language=\"de-DE\" target-language=\"ru-RU\""
                                      : "source-language=\"en-US\" target-language=\"en-US\""),
               std::string::npos);
     ASSERT_EQ(Morvane("to-xliff --org-dir org --output-dir x" + std::string(run.target) + Names({kwx.front()}, "tr/"))
                   .status,
               0);
-    EXPECT_EQ(ReadAll(xliff.front()), first);
+    EXPECT_EQ(ReadBytes(xliff.front()), first);
     ExpectSchemaValid(xliff);
 
     Outcome from = Morvane("from-xliff --org-dir org --output-dir back" + Names(xliff, "x/"));
     ASSERT_EQ(from.status, 0) << from.out << from.err;
     for (const fs::path& file : kwx) {
-      const std::string original = ReadAll(file);
+      const std::string original = ReadBytes(file);
       ASSERT_FALSE(original.empty());
-      EXPECT_TRUE(original == ReadAll(dir_ / "back" / file.filename())) << file.filename() << " differs";
+      EXPECT_TRUE(original == ReadBytes(dir_ / "back" / file.filename())) << file.filename() << " differs";
     }
     for (const char* sub : {"org", "tr", "x", "back"}) {
       fs::remove_all(dir_ / sub);
@@ -250,18 +245,18 @@ TEST_F(XLIFFRoundTrip, TranslateToolkitPseudoTranslationConvertsBack) {
   ASSERT_EQ(Morvane("to-xliff --org-dir org --output-dir again" + Names(kwx, "back/")).status, 0);
   const std::vector<fs::path> again = Files(dir_ / "again", ".xlf");
   ASSERT_EQ(again.size(), kwx.size());
-  EXPECT_NE(ReadAll(again.front()).find("<target>"), std::string::npos);
+  EXPECT_NE(ReadBytes(again.front()).find("<target>"), std::string::npos);
   ExpectSchemaValid(again, "again/");
 
   // Every unit's pseudo-translated words stand in its MIF file's text.
-  std::istringstream expected(ReadAll(dir_ / "expected.tsv"));
+  std::istringstream expected(ReadBytes(dir_ / "expected.tsv"));
   std::string line;
   std::size_t words = 0;
   while (std::getline(expected, line)) {
     const std::string xlf = fs::path(line.substr(0, line.find('\t'))).filename().string();
     const std::string kwxName = xlf.substr(0, xlf.size() - 4);
     if (kwxName == "ancillary.rtf") continue;
-    const std::string mif = MIFText(ReadAll(dir_ / "back" / (fs::path(kwxName).stem().string() + ".mif")));
+    const std::string mif = MIFText(ReadBytes(dir_ / "back" / (fs::path(kwxName).stem().string() + ".mif")));
     std::istringstream list(line.substr(line.find('\t') + 1));
     std::string word;
     while (list >> word) {
@@ -287,7 +282,7 @@ TEST_F(XLIFFRoundTrip, OmegaTConsoleTranslationMatchesTranslateToolkit) {
                           "tk", "tkback"}) {
     fs::create_directories(dir_ / sub);
   }
-  WriteAll(dir_ / "proj" / "omegat.project",
+  WriteBytes(dir_ / "proj" / "omegat.project",
            "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<omegat>\n<project version=\"1.0\">\n"
            "<source_dir>__DEFAULT__</source_dir>\n<source_dir_excludes/>\n<target_dir>__DEFAULT__</target_dir>\n"
            "<tm_dir>__DEFAULT__</tm_dir>\n<glossary_dir>__DEFAULT__</glossary_dir>\n"
@@ -321,9 +316,9 @@ TEST_F(XLIFFRoundTrip, OmegaTConsoleTranslationMatchesTranslateToolkit) {
             0);
   ASSERT_EQ(Morvane("from-xliff --org-dir org --output-dir tkback" + Names(tk, "tk/")).status, 0);
   for (const fs::path& file : kwx) {
-    const std::string omegat = ReadAll(dir_ / "back" / file.filename());
-    EXPECT_NE(omegat, ReadAll(file)) << file.filename() << " was not translated";
-    EXPECT_TRUE(omegat == ReadAll(dir_ / "tkback" / file.filename())) << file.filename() << " differs";
+    const std::string omegat = ReadBytes(dir_ / "back" / file.filename());
+    EXPECT_NE(omegat, ReadBytes(file)) << file.filename() << " was not translated";
+    EXPECT_TRUE(omegat == ReadBytes(dir_ / "tkback" / file.filename())) << file.filename() << " differs";
   }
   Outcome verify = Morvane("verify --org-dir org" + Names(kwx, "back/"));
   EXPECT_EQ(verify.status, 0) << verify.out;
@@ -334,12 +329,12 @@ TEST_F(XLIFFRoundTrip, DeletedInlineCodeIsReportedByVerify) {
   ASSERT_FALSE(kwx.empty());
   fs::path document;
   for (const fs::path& f : kwx) {
-    if (f.filename() != "ancillary.txt" && ReadAll(f).find("<:/fc>") != std::string::npos) document = f;
+    if (f.filename() != "ancillary.txt" && ReadBytes(f).find("<:/fc>") != std::string::npos) document = f;
   }
   ASSERT_FALSE(document.empty());
   ASSERT_EQ(Morvane("to-xliff --org-dir org --output-dir x" + Names({document}, "tr/")).status, 0);
   const fs::path xlf = dir_ / "x" / (document.filename().string() + ".xlf");
-  std::string xml = ReadAll(xlf);
+  std::string xml = ReadBytes(xlf);
 
   // The first unit with a closing code: its target is the source without it.
   const std::size_t ept = xml.find("<ept ");
@@ -353,19 +348,19 @@ TEST_F(XLIFFRoundTrip, DeletedInlineCodeIsReportedByVerify) {
   target.erase(eptInTarget, target.find("</ept>", eptInTarget) + 6 - eptInTarget);
   std::string broken = xml;
   broken.insert(sourceEnd + 9, "\n<target>" + target + "</target>");
-  WriteAll(xlf, broken);
+  WriteBytes(xlf, broken);
 
   ASSERT_EQ(Morvane("from-xliff --org-dir org --output-dir back x/" + xlf.filename().string()).status, 0);
   // The rebuilt line is the source line without the tag, on the same line.
   std::vector<std::string> lines;
-  std::istringstream rebuilt(ReadAll(dir_ / "back" / document.filename()));
+  std::istringstream rebuilt(ReadBytes(dir_ / "back" / document.filename()));
   for (std::string l; std::getline(rebuilt, l);) lines.push_back(l.substr(0, l.find('\r')));
   ASSERT_GE(lines.size(), static_cast<std::size_t>(lineNumber));
   EXPECT_EQ(lines[lineNumber - 1].find("<:/fc>"), std::string::npos) << lines[lineNumber - 1];
 
   Outcome verify = Morvane("verify --org-dir org back/" + document.filename().string());
   EXPECT_NE(verify.out.find("Verification complete."), std::string::npos) << verify.out;
-  const std::string report = ReadAll(dir_ / "back" / (document.stem().string() + ".cmp"));
+  const std::string report = ReadBytes(dir_ / "back" / (document.stem().string() + ".cmp"));
   EXPECT_NE(report.find("Warning 1703. The internal tag <:/fc> has been deleted."), std::string::npos) << report;
   EXPECT_NE(report.find(lines[lineNumber - 1].substr(0, 40)), std::string::npos) << report;
 
@@ -374,7 +369,7 @@ TEST_F(XLIFFRoundTrip, DeletedInlineCodeIsReportedByVerify) {
   fs::remove(dir_ / "back" / document.filename());
   std::string greek = xml;
   greek.insert(sourceEnd + 9, "\n<target>\xCE\xA9</target>");
-  WriteAll(xlf, greek);
+  WriteBytes(xlf, greek);
   Outcome refused = Morvane("from-xliff --org-dir org --output-dir back x/" + xlf.filename().string());
   EXPECT_EQ(refused.status, 1);
   EXPECT_NE(refused.out.find("unit " + std::to_string(lineNumber) +
