@@ -14,7 +14,9 @@
 // The FrameMaker characters of each double-byte code page are found once,
 // through Unicode: FrameMaker code, its Windows-1252 byte, that byte's
 // Unicode character, the code page's bytes for it; a pair counts only when
-// it converts back to the same character.
+// it converts back to the same character, and not when it is a Windows-1252
+// byte of a FrameMaker character followed by an ASCII byte, which is how
+// such a character and the text after it stood in KWX files written before.
 #include "kernel/forward/TextConverter.h"
 
 #include <array>
@@ -112,6 +114,13 @@ struct FramePairTable {
     pairOfCode.fill(-1);
     codeOfPair.fill(-1);
     const auto page = static_cast<std::uint32_t>(codePage);
+    // Windows-1252 bytes that stand for FrameMaker characters: the text of
+    // Western runs before their characters became the code page's.
+    std::array<bool, 256> frameByte{};
+    for (int code = 0x80; code <= 0xFF; ++code) {
+      const std::string& text = Codes().text[code];
+      if (text.size() == 1) frameByte[static_cast<unsigned char>(text[0])] = true;
+    }
     for (int code = 0x80; code <= 0xFF; ++code) {
       const std::string& text = Codes().text[code];
       if (text.size() != 1) continue;  // reserved characters keep their tags
@@ -126,6 +135,10 @@ struct FramePairTable {
       if (!CQ_TextConverter::sb_IsLeadByte(codePage, lead) || !CQ_TextConverter::sb_IsTrailByte(codePage, trail)) {
         continue;
       }
+      // Such a byte followed by ASCII text is what a KWX file written
+      // before held (a cent sign and an "F" in code page 950); read as one
+      // character it would lose the letter.
+      if (trail < 0x80 && frameByte[lead]) continue;
       char16_t back[4] = {};
       if (CQ_StringConvert::si_MultiToWide(back, 4, bytes, 2, page) != 1 || back[0] != unit) continue;
       const int pair = lead << 8 | trail;
