@@ -5,7 +5,7 @@
 // page reads as the first half of a character, which would join the "<" of
 // the next tag and make back conversion refuse the file.
 //
-// Rows: three Western fixtures x four languages x both KWX forms.
+// Rows: four Western fixtures x four languages x both KWX forms.
 // - untranslated: converts, holds no lone lead byte, verifies clean,
 //   converts back, and gives exactly the MIF the English (US) run gives;
 // - pseudo-translated in the document's code page: verifies without
@@ -13,7 +13,8 @@
 //   again gives the pseudo-translated KWX lines.
 // A KWX file written before FrameMaker characters became code-page
 // characters (Windows-1252 bytes in a Western run) still converts back to
-// the source's statements.
+// the source's statements, and a Unicode document (MIF 9.0) gives the
+// English run's output.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -49,7 +50,8 @@ std::string TestDataDir() { return std::filesystem::path(DataDir()).parent_path(
 
 std::vector<Row> Rows() {
   const std::vector<std::string> fixtures = {"convert/golden/formats_master/input.mif",
-                                             "convert/golden/text_runs/input.mif", "back/roundtrip/columns.mif"};
+                                             "convert/golden/text_runs/input.mif", "back/roundtrip/columns.mif",
+                                             "convert/golden/markers_footnotes/input.mif"};
   const std::vector<std::pair<std::string, int>> languages = {
       {"Chinese (Simplified)", 936}, {"Japanese", 932}, {"Korean", 949}, {"Chinese (Traditional)", 950}};
   std::vector<Row> rows;
@@ -216,9 +218,9 @@ std::string WithFrameRomanRun(std::string mif) {
   return mif;
 }
 
-class OldWesternBytesTest : public ScratchTest {};
+class WesternTextFileTest : public ScratchTest {};
 
-TEST_F(OldWesternBytesTest, AKWXFileWithWindows1252BytesStillConvertsBackToTheSource) {
+TEST_F(WesternTextFileTest, AKWXFileWithWindows1252BytesStillConvertsBackToTheSource) {
   const std::string mif = WithFrameRomanRun(ReadBytes(TestDataDir() + "convert/golden/text_runs/input.mif"));
   ASSERT_FALSE(mif.empty());
   const std::string root = dir_;
@@ -251,6 +253,41 @@ TEST_F(OldWesternBytesTest, AKWXFileWithWindows1252BytesStillConvertsBackToTheSo
     ASSERT_TRUE(Contains(back, lpsz_LoadKernelString(Msg::DONE))) << ::testing::PrintToString(back);
     const std::vector<std::string> org = MIFLines(ReadBytes(dir_ + "org/doc.org"));
     EXPECT_TRUE(SameDocument(org, MIFLines(ReadBytes(dir_ + "tr/doc.mif")), Differences()));
+  }
+  dir_ = root;
+}
+
+TEST_F(WesternTextFileTest, UnicodeDocumentsQuotesComeBackAsTheirCharacters) {
+  // text_runs as MIF 9.0 writes it: its curly quotes in UTF-8.
+  std::string mif = ReadBytes(TestDataDir() + "convert/golden/text_runs/input.mif");
+  const std::string version = "<MIFFile 5.50>";
+  const std::string quoted = "\\xd2 quoted\\xd3  ";
+  ASSERT_EQ(mif.rfind(version, 0), 0u);
+  ASSERT_NE(mif.find(quoted), std::string::npos);
+  mif.replace(0, version.size(), "<MIFFile 9.00>");
+  mif.replace(mif.find(quoted), quoted.size(), "\xE2\x80\x9Cquoted\xE2\x80\x9D ");
+  // Each language's output is the English (US) run's, the first row.
+  const std::string root = dir_;
+  std::string english;
+  for (const char* language :
+       {"English (US)", "Chinese (Simplified)", "Japanese", "Korean", "Chinese (Traditional)"}) {
+    SCOPED_TRACE(language);
+    dir_ = root + std::string(language).substr(0, 3) + std::to_string(std::string(language).size()) + "/";
+    for (const char* sub : {"src", "org", "tr"}) std::filesystem::create_directories(dir_ + sub);
+    Settings s;
+    s.sourceLanguage = s.targetLanguage = language;
+    s.highestMIFVersion = 2020;
+    const std::vector<std::string> forward = Forward("doc.mif", mif, s);
+    ASSERT_TRUE(Contains(forward, lpsz_LoadKernelString(Msg::DONE))) << ::testing::PrintToString(forward);
+    const std::vector<std::string> back = Back("doc", s);
+    ASSERT_TRUE(Contains(back, lpsz_LoadKernelString(Msg::DONE))) << ::testing::PrintToString(back);
+    const std::string output = ReadBytes(dir_ + "tr/doc.mif");
+    EXPECT_NE(output.find("\xE2\x80\x9Cquoted\xE2\x80\x9D"), std::string::npos);
+    if (english.empty()) {
+      english = output;
+    } else {
+      EXPECT_EQ(Visible(output), Visible(english));
+    }
   }
   dir_ = root;
 }
