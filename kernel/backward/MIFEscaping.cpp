@@ -126,8 +126,9 @@ CQ_MIFEscaping CQ_MIFEscaping::sco_WesternBytes(int codePage) {
 }
 
 bool CQ_MIFEscaping::b_CharacterTag(std::string_view tag, std::string& escaped) const {
-  // Every character tag is four to six bytes long; text of other tags is
-  // looked up in a table by its bytes rather than compared with each.
+  // Every character tag is four to six bytes long, "<:ch NN>" eight; text
+  // of other tags is looked up in a table by its bytes rather than compared
+  // with each.
   if (tag.size() < 4 || tag.size() > 8 || tag[1] != ':') return false;
   if (tag.size() > 6) {
     const int code = CQ_TextConverter::si_FrameCharacterTagCode(tag);
