@@ -5,7 +5,8 @@
 // page reads as the first half of a character, which would join the "<" of
 // the next tag and make back conversion refuse the file.
 //
-// Rows: four Western fixtures x four languages x both KWX forms.
+// Rows: four Western fixtures and one with every FrameMaker character x
+// four languages x both KWX forms.
 // - untranslated: converts, holds no lone lead byte, verifies clean,
 //   converts back, and gives exactly the MIF the English (US) run gives;
 // - pseudo-translated in the document's code page: verifies without
@@ -24,6 +25,7 @@
 
 #include "BackTestSupport.h"
 #include "kernel/backward/KWXReader.h"
+#include "kernel/backward/MIFEscaping.h"
 #include "kernel/backward/PseudoTranslation.h"
 #include "kernel/forward/TextConverter.h"
 #include "kernel/session/KernelStrings.h"
@@ -46,12 +48,17 @@ void PrintTo(const Row& r, std::ostream* os) { *os << r.fixture << " " << r.lang
 // code pages, so files written before were accepted).
 constexpr const char* kRunText = "b\\x80 ld caf\\x81 s";
 
+// The row whose document is text_runs with every FrameMaker character of
+// 0x80 and more that has a Windows-1252 byte, each after an "x", in one
+// string.
+constexpr const char* kEveryCode = "every_code";
+
 std::string TestDataDir() { return std::filesystem::path(DataDir()).parent_path().parent_path().string() + "/"; }
 
 std::vector<Row> Rows() {
   const std::vector<std::string> fixtures = {"convert/golden/formats_master/input.mif",
                                              "convert/golden/text_runs/input.mif", "back/roundtrip/columns.mif",
-                                             "convert/golden/markers_footnotes/input.mif"};
+                                             "convert/golden/markers_footnotes/input.mif", kEveryCode};
   const std::vector<std::pair<std::string, int>> languages = {
       {"Chinese (Simplified)", 936}, {"Japanese", 932}, {"Korean", 949}, {"Chinese (Traditional)", 950}};
   std::vector<Row> rows;
@@ -64,6 +71,9 @@ std::vector<Row> Rows() {
 }
 
 std::string RowName(const ::testing::TestParamInfo<Row>& info) {
+  if (info.param.fixture == kEveryCode) {
+    return std::string(kEveryCode) + "_" + std::to_string(info.param.codePage) + (info.param.format == 0 ? "_txt" : "_rtf");
+  }
   std::string name = std::filesystem::path(info.param.fixture).parent_path().filename().string();
   if (name == "roundtrip") name = std::filesystem::path(info.param.fixture).stem().string();
   name += "_" + std::to_string(info.param.codePage) + (info.param.format == 0 ? "_txt" : "_rtf");
@@ -106,7 +116,19 @@ class WesternTextInAsianDocumentTest : public ScratchTest, public ::testing::Wit
  protected:
   void SetUp() override {
     ScratchTest::SetUp();
-    mif_ = ReadBytes(TestDataDir() + GetParam().fixture);
+    if (GetParam().fixture == kEveryCode) {
+      mif_ = ReadBytes(TestDataDir() + "convert/golden/text_runs/input.mif");
+      std::string every;
+      for (int code = 0x80; code <= 0xFF; ++code) {
+        if (CQ_TextConverter::scs_FrameCodeToKWX(static_cast<unsigned char>(code)).size() != 1) continue;
+        every += "x" + CQ_MIFEscaping::scs_HexEscape(static_cast<unsigned char>(code));
+      }
+      const std::string line = "<String `second line'>";
+      ASSERT_NE(mif_.find(line), std::string::npos);
+      mif_.replace(mif_.find(line), line.size(), "<String `" + every + "'>");
+    } else {
+      mif_ = ReadBytes(TestDataDir() + GetParam().fixture);
+    }
     ASSERT_FALSE(mif_.empty()) << GetParam().fixture;
     settings_.sourceLanguage = settings_.targetLanguage = GetParam().language;
     settings_.format = GetParam().format;
