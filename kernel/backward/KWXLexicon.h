@@ -1,6 +1,6 @@
 // The tag lexicon: the verifier's vocabulary of KWX tags.
 //
-// 131 entries {prefix, tag id, category, prefix length}, searched in table
+// 132 entries {prefix, tag id, category, prefix length}, searched in table
 // order: a tag takes the first entry whose prefix equals the tag's first
 // prefix-length bytes. The last two entries, "<:" and "<", catch every
 // internal and external tag that no earlier entry knows. Ids that the
@@ -139,7 +139,7 @@ struct st_LexiconEntry {
 
 class OSTRAKON_API CQ_KWXLexicon {
  public:
-  static constexpr std::size_t LEXICON_SIZE = 131;
+  static constexpr std::size_t LEXICON_SIZE = 132;
 
   // The entries in table order.
   static const std::array<st_LexiconEntry, LEXICON_SIZE>& sast_Entries();

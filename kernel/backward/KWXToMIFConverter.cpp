@@ -23,6 +23,7 @@
 #include "kernel/forward/MIFPreScan.h"
 #include "kernel/forward/MIFToKWXConverter.h"
 #include "kernel/forward/MIFUnicode.h"
+#include "kernel/forward/TextConverter.h"
 #include "kernel/session/CommunicationFrame.h"
 #include "kernel/session/ResultCodes.h"
 #include "kernel/verifier/VarnelVerification.h"
@@ -99,6 +100,12 @@ void CQ_KWXToMIFConverter::sv_AddFixedEntries(CQ_TagMap& tags, const std::string
     std::string escaped;
     escaping.b_CharacterTag(tag, escaped);
     add(tag, escaped);
+  }
+  // FrameMaker characters that a double-byte code page lacks.
+  for (int code = 0x80; code <= 0xFF; ++code) {
+    const std::string tag = CQ_TextConverter::scs_FrameCharacterTag(static_cast<unsigned char>(code));
+    std::string escaped;
+    if (escaping.b_CharacterTag(tag, escaped)) add(tag, escaped);
   }
   add(std::string(KWX::TAG_IE), ";");
   add(std::string(KWX::TAG_SS), "[");

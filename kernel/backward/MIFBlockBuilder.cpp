@@ -376,7 +376,7 @@ class CQ_MIFBlockBuilder::CWriter {
       if (!KWXBack::sb_IsTag(token)) {
         if (token.front() == '<') continue;  // an unclosed tag cannot reach here
         m_escaped.clear();
-        (m_westernRun ? m_western : *m_ctx.pcco_Escaping).n_Append(token, m_escaped);
+        (m_westernRun ? m_western : m_asianRun ? *m_ctx.pcco_Escaping : m_defaultRun).n_Append(token, m_escaped);
         Units(m_escaped);
         continue;
       }
@@ -419,6 +419,7 @@ class CQ_MIFBlockBuilder::CWriter {
         if (fragment) Fragment(*fragment, true);
         m_run = token;
         m_westernRun = fragment && b_WesternFontInAsianText(*fragment);
+        m_asianRun = fragment && b_AsianFont(*fragment);
         continue;
       }
       if (IsClosingTag(token)) {
@@ -426,7 +427,7 @@ class CQ_MIFBlockBuilder::CWriter {
         // does the change.
         if (k + 1 < end && (IsRunOpening(t[k + 1]) || IsVarnelTag(t[k + 1]))) {
           m_run.clear();
-          m_westernRun = false;
+          m_westernRun = m_asianRun = false;
           continue;
         }
         // A run interrupted by a table or frame anchor and opened again
@@ -446,13 +447,13 @@ class CQ_MIFBlockBuilder::CWriter {
           }
         }
         m_run.clear();
-        m_westernRun = false;
+        m_westernRun = m_asianRun = false;
         for (std::string_view l : kEmptyFont) Statement(std::string(l));
         continue;
       }
       if (IsVarnelTag(token)) {
         m_run = token;
-        m_westernRun = false;
+        m_westernRun = m_asianRun = false;
         Statement("<Font");
         Statement("<FTag `" + std::string(VarnelName(token)) + "'>");
         Statement("> # end of Font");
@@ -827,20 +828,40 @@ class CQ_MIFBlockBuilder::CWriter {
   // In a double-byte code page (character set Normal), a run whose font
   // has a Western encoding (FrameRoman): its single bytes are Windows-1252
   // text, read forward from FrameMaker-code escapes, and are written back
-  // as such escapes.
+  // as such escapes; so are the code page's characters that forward
+  // conversion wrote for FrameMaker characters. A run of a font with an
+  // Asian encoding keeps the code page's characters; any other run is
+  // Western text as well, whose FrameMaker characters are written as
+  // escapes.
   bool m_westernRun = false;
-  const CQ_MIFEscaping m_western{false, 1252};
+  bool m_asianRun = false;
+  const CQ_MIFEscaping m_western =
+      CQ_MIFEscaping::sco_WesternBytes(m_ctx.pcco_Escaping ? m_ctx.pcco_Escaping->i_CodePage() : 1252);
+  const CQ_MIFEscaping m_defaultRun =
+      m_ctx.pcco_Escaping ? CQ_MIFEscaping::sco_WesternText(*m_ctx.pcco_Escaping) : CQ_MIFEscaping(false, 1252);
 
-  bool b_WesternFontInAsianText(const std::string& fragment) const {
-    const CQ_MIFEscaping& escaping = *m_ctx.pcco_Escaping;
-    if (!escaping.b_DoubleByte() || escaping.b_Symbol()) return false;
+  // The run font's encoding; false when the fragment names none.
+  static bool Encoding(const std::string& fragment, std::string_view& encoding) {
     constexpr std::string_view kEncoding = "<FEncoding `";
     const std::size_t at = fragment.find(kEncoding);
     if (at == std::string::npos) return false;
     const std::size_t from = at + kEncoding.size();
-    const std::string_view encoding = std::string_view(fragment).substr(from, fragment.find('\'', from) - from);
-    return encoding != "JISX0208.ShiftJIS" && encoding != "BIG5" && encoding != "GB2312-80.EUC" &&
-           encoding != "KSC5601-1992";
+    encoding = std::string_view(fragment).substr(from, fragment.find('\'', from) - from);
+    return true;
+  }
+  static bool IsAsianEncoding(std::string_view encoding) {
+    return encoding == "JISX0208.ShiftJIS" || encoding == "BIG5" || encoding == "GB2312-80.EUC" ||
+           encoding == "KSC5601-1992";
+  }
+  bool b_WesternFontInAsianText(const std::string& fragment) const {
+    const CQ_MIFEscaping& escaping = *m_ctx.pcco_Escaping;
+    if (!escaping.b_DoubleByte() || escaping.b_Symbol()) return false;
+    std::string_view encoding;
+    return Encoding(fragment, encoding) && !IsAsianEncoding(encoding);
+  }
+  static bool b_AsianFont(const std::string& fragment) {
+    std::string_view encoding;
+    return Encoding(fragment, encoding) && IsAsianEncoding(encoding);
   }
   std::size_t m_skipReopen = 0;   // index of a run reopening to pass over
 };

@@ -113,10 +113,29 @@ CQ_MIFEscaping::CQ_MIFEscaping(bool symbol, int codePage)
 
 int CQ_MIFEscaping::si_TableEntry(unsigned char byte) { return Entries().entry[byte]; }
 
+CQ_MIFEscaping CQ_MIFEscaping::sco_WesternText(const CQ_MIFEscaping& base) {
+  CQ_MIFEscaping western = base;
+  if (base.m_bDoubleByte && !base.m_bSymbol) western.m_iFramePairPage = base.m_iCodePage;
+  return western;
+}
+
+CQ_MIFEscaping CQ_MIFEscaping::sco_WesternBytes(int codePage) {
+  CQ_MIFEscaping western(false, 1252);
+  if (CQ_TextConverter::sb_IsDoubleByteCodePage(codePage)) western.m_iFramePairPage = codePage;
+  return western;
+}
+
 bool CQ_MIFEscaping::b_CharacterTag(std::string_view tag, std::string& escaped) const {
-  // Every character tag is four to six bytes long; text of other tags is
-  // looked up in a table by its bytes rather than compared with each.
-  if (tag.size() < 4 || tag.size() > 6 || tag[1] != ':') return false;
+  // Every character tag is four to six bytes long, "<:ch NN>" eight; text
+  // of other tags is looked up in a table by its bytes rather than compared
+  // with each.
+  if (tag.size() < 4 || tag.size() > 8 || tag[1] != ':') return false;
+  if (tag.size() > 6) {
+    const int code = CQ_TextConverter::si_FrameCharacterTagCode(tag);
+    if (code < 0) return false;
+    AppendHex(static_cast<unsigned char>(code), escaped);
+    return true;
+  }
   static const std::unordered_map<std::string_view, const CharacterTag*> byTag = [] {
     std::unordered_map<std::string_view, const CharacterTag*> map;
     for (const CharacterTag& c : kCharacterTags) map.emplace(c.tag, &c);
@@ -199,6 +218,42 @@ std::size_t CQ_MIFEscaping::n_AppendSingleByte(std::string_view text, std::strin
 }
 
 std::size_t CQ_MIFEscaping::n_Append(std::string_view text, std::string& out) const {
+  return m_iFramePairPage != 0 ? n_AppendWithFramePairs(text, out) : n_AppendBase(text, out);
+}
+
+// Double-byte characters are found as forward conversion and the KWX
+// readers find them (a lead byte and a byte that can follow it), so the
+// pieces between FrameMaker characters start and end on whole characters
+// and the base mode pairs their bytes as it would have in the whole text.
+std::size_t CQ_MIFEscaping::n_AppendWithFramePairs(std::string_view text, std::string& out) const {
+  const int page = m_iFramePairPage;
+  std::size_t units = 0;
+  std::size_t from = 0;
+  std::size_t i = 0;
+  const std::size_t n = text.size();
+  while (i < n) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    if (b < 0x80 || i + 1 == n || !CQ_TextConverter::sb_IsLeadByte(page, b) ||
+        !CQ_TextConverter::sb_IsTrailByte(page, static_cast<unsigned char>(text[i + 1]))) {
+      ++i;
+      continue;
+    }
+    const int code = CQ_TextConverter::si_FrameCodeForPair(page, b, static_cast<unsigned char>(text[i + 1]));
+    if (code < 0) {
+      i += 2;
+      continue;
+    }
+    if (i > from) units += n_AppendBase(text.substr(from, i - from), out);
+    AppendHex(static_cast<unsigned char>(code), out);
+    ++units;
+    i += 2;
+    from = i;
+  }
+  if (n > from) units += n_AppendBase(text.substr(from), out);
+  return units;
+}
+
+std::size_t CQ_MIFEscaping::n_AppendBase(std::string_view text, std::string& out) const {
   if (!m_bSymbol && !m_bDoubleByte) return n_AppendSingleByte(text, out);
   const Table& table = Entries();
   std::size_t units = 0;

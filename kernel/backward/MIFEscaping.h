@@ -19,6 +19,15 @@
 //   characters is escaped with its own value and a backslash that is no
 //   second byte is written "\\".
 //
+// Western text of a double-byte document (a run whose font has no Asian
+// encoding, format definitions, marker texts) is written by an escaping
+// made with sco_WesternText or sco_WesternBytes: forward conversion wrote
+// its FrameMaker characters of 0x80 and more as the code page's own
+// characters, so a double-byte character that is one of them is written
+// as that character's FrameMaker escape; every other byte is written as
+// the base mode writes it (which reads KWX files from before that change,
+// whose Windows-1252 bytes stand there, as it always did).
+//
 // In every mode the tab byte gives FrameMaker's tab ("\x08 "), control
 // bytes are dropped, and ">" is written "\>" so that it never closes the
 // statement. Every written character is one *unit*: an escape, or one
@@ -38,6 +47,15 @@ class OSTRAKON_API CQ_MIFEscaping {
   // symbol: the document's character set is Symbol; codePage: the code
   // page of the translated text (decides the double-byte handling).
   CQ_MIFEscaping(bool symbol, int codePage);
+
+  // Western text of a document escaped by base: base's modes, and
+  // FrameMaker characters of base's double-byte code page as their
+  // escapes (only in the Normal character set; otherwise a copy of base).
+  static CQ_MIFEscaping sco_WesternText(const CQ_MIFEscaping& base);
+  // Western text written byte by byte through the fixed table, as a run of
+  // a Western font is in a double-byte document, with the FrameMaker
+  // characters of codePage (when it is double-byte) as their escapes.
+  static CQ_MIFEscaping sco_WesternBytes(int codePage);
 
   // Appends the escaped form of text to out and returns the number of
   // units written.
@@ -63,8 +81,9 @@ class OSTRAKON_API CQ_MIFEscaping {
   static std::size_t sn_CountUnits(std::string_view rawMIF);
 
   // The MIF text of an internal tag that stands for one character
-  // (special characters, "<:lt>", "<:gt>", quotes, reserved characters):
-  // its escape, as the fixed tag map gives it. In the Symbol character set
+  // (special characters, "<:lt>", "<:gt>", quotes, reserved characters,
+  // "<:ch NN>"): its escape, as the fixed tag map gives it ("\xNN " for
+  // "<:ch NN>"). In the Symbol character set
   // quote tags give the code page's own quote bytes, escaped with their
   // values. False for any other tag.
   bool b_CharacterTag(std::string_view tag, std::string& escaped) const;
@@ -80,11 +99,17 @@ class OSTRAKON_API CQ_MIFEscaping {
   bool b_Symbol() const { return m_bSymbol; }
   bool b_DoubleByte() const { return m_bDoubleByte; }
   int i_CodePage() const { return m_iCodePage; }
+  // The double-byte code page whose FrameMaker characters are escaped, or
+  // 0 when none are.
+  int i_FrameCharacterCodePage() const { return m_iFramePairPage; }
 
  private:
   std::size_t n_AppendSingleByte(std::string_view text, std::string& out) const;
+  std::size_t n_AppendBase(std::string_view text, std::string& out) const;
+  std::size_t n_AppendWithFramePairs(std::string_view text, std::string& out) const;
 
   bool m_bSymbol;
   bool m_bDoubleByte;
   int m_iCodePage;
+  int m_iFramePairPage = 0;
 };

@@ -41,7 +41,7 @@ std::string CQ_MIFTextWriter::ccs_Write(const CQ_KWXTokens& tokens, std::size_t 
     out.push_back('<');
     std::string name;
     for (const KWX::st_Token& t : KWX::sast_Tokenize(QuotedName(tag))) {
-      if (t.et_Kind == KWX::TOKEN_TEXT) m_rcoEscaping.n_Append(t.cs_Text, out);
+      if (t.et_Kind == KWX::TOKEN_TEXT) m_coText.n_Append(t.cs_Text, out);
     }
     out.append("\\>");
   };
@@ -49,7 +49,7 @@ std::string CQ_MIFTextWriter::ccs_Write(const CQ_KWXTokens& tokens, std::size_t 
     const std::string& token = tokens[k];
     if (!KWXBack::sb_IsTag(token)) {
       if (mode != MODE_INDEX) {
-        m_rcoEscaping.n_Append(token, out);
+        m_coText.n_Append(token, out);
         continue;
       }
       for (std::size_t i = 0; i < token.size(); ++i) {
@@ -59,7 +59,7 @@ std::string CQ_MIFTextWriter::ccs_Write(const CQ_KWXTokens& tokens, std::size_t 
             CQ_TextConverter::sb_IsTrailByte(m_rcoEscaping.i_CodePage(), static_cast<unsigned char>(token[i + 1]))) {
           // A double-byte character: its second byte may be "[", "\\" or
           // "]" and is never index syntax.
-          m_rcoEscaping.n_Append(std::string_view(token).substr(i, 2), out);
+          m_coText.n_Append(std::string_view(token).substr(i, 2), out);
           ++i;
           continue;
         }
@@ -85,7 +85,7 @@ std::string CQ_MIFTextWriter::ccs_Write(const CQ_KWXTokens& tokens, std::size_t 
             out.append("\\\\\\>");
             break;
           default:
-            m_rcoEscaping.n_Append(std::string_view(&c, 1), out);
+            m_coText.n_Append(std::string_view(&c, 1), out);
             break;
         }
       }

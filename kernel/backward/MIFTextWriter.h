@@ -16,7 +16,10 @@
 //   <:b>, <:i>, <:bi>, <:s>, <:c>, <:c1>, <:c2> give "<VarnelBold\>" and
 //   the other fonts of back conversion.
 // - Text bytes go through the escaping table (CQ_MIFEscaping); "`" and "'"
-//   are always escaped, so the value never ends its string.
+//   are always escaped, so the value never ends its string. The text is
+//   Western text (forward conversion read its escapes as FrameMaker
+//   codes), so in a double-byte code page a character that is a FrameMaker
+//   character is written as its escape (CQ_MIFEscaping::sco_WesternText).
 // - Format mode (definitions, whose text is read with FrameMaker's format
 //   escapes): <:t> gives "\\t", <:sh> "\\-", <:hr> "\\r", <:hs> "\x11 ".
 //   Marker mode: <:t> gives "\t", the others their character escapes.
@@ -45,7 +48,8 @@ class OSTRAKON_API CQ_MIFTextWriter {
   static constexpr std::string_view DEFAULT_FONT_PARA = "<Default Para Font\\>";
 
   // Both must outlive the writer.
-  CQ_MIFTextWriter(const CQ_TagMap& tags, const CQ_MIFEscaping& escaping) : m_rcoTags(tags), m_rcoEscaping(escaping) {}
+  CQ_MIFTextWriter(const CQ_TagMap& tags, const CQ_MIFEscaping& escaping)
+      : m_rcoTags(tags), m_rcoEscaping(escaping), m_coText(CQ_MIFEscaping::sco_WesternText(escaping)) {}
 
   // The raw string content (escapes as MIF writes them, without the
   // enclosing quotes) for tokens[begin, end).
@@ -59,4 +63,5 @@ class OSTRAKON_API CQ_MIFTextWriter {
  private:
   const CQ_TagMap& m_rcoTags;
   const CQ_MIFEscaping& m_rcoEscaping;
+  const CQ_MIFEscaping m_coText;  // text bytes
 };

@@ -205,6 +205,12 @@ inline constexpr std::string_view TAG_GRQ = "<:grq>";
 inline constexpr std::string_view TAG_FLQ = "<:flq>";
 inline constexpr std::string_view TAG_FRQ = "<:frq>";
 
+// A FrameMaker character of Western text that the document's double-byte
+// code page cannot hold: "<:ch " + its code in two lower-case hexadecimal
+// digits + ">" ("<:ch 8a>" is a-umlaut). Back conversion writes the code's
+// escape for it.
+inline constexpr std::string_view PREFIX_CH = "<:ch ";
+
 // Character-format pairs that readers accept but forward conversion does
 // not write.
 inline constexpr std::string_view TAG_B = "<:b>";

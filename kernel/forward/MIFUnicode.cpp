@@ -402,8 +402,9 @@ bool CQ_MIFUnicode::sb_ToCodePageForm(std::string_view mif, int codePage, bool s
 // --- writing -------------------------------------------------------------------
 
 struct CQ_MIFUTF8Writer::Impl {
-  Impl(int codePage, bool symbol) : page(codePage), symbol(symbol), codePageNumber(codePage) {}
+  Impl(int codePage, bool symbol) : page(codePage), western(1252), symbol(symbol), codePageNumber(codePage) {}
   CodePage page;
+  CodePage western;  // the bytes FrameMaker codes stand for
   bool symbol;
   int codePageNumber;
 };
@@ -463,8 +464,17 @@ std::string CQ_MIFUTF8Writer::ccs_Line(std::string_view line) const {
         if (whole && value >= 0x80) {
           const std::string_view escape = line.substr(i, j + 1 - i);
           int byte = value;
-          if (!m_pImpl->symbol && !doubleByte) byte = ByteOfCode()[static_cast<std::size_t>(value)];
-          if (doubleByte) {
+          if (!m_pImpl->symbol) byte = ByteOfCode()[static_cast<std::size_t>(value)];
+          if (doubleByte && !m_pImpl->symbol) {
+            // A FrameMaker character of Western text.
+            flush();
+            const char32_t c = byte < 0 ? kNone : m_pImpl->western.c_Decode(static_cast<unsigned char>(byte));
+            if (c == kNone) {
+              out.append(escape);
+            } else {
+              AppendUTF8(c, out);
+            }
+          } else if (doubleByte) {
             pending.push_back(static_cast<char>(byte));
             pendingRaw.append(escape);
             leadPending = !leadPending && CQ_TextConverter::sb_IsLeadByte(codePage, static_cast<unsigned char>(byte));

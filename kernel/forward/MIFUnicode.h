@@ -80,6 +80,10 @@ class OSTRAKON_API CQ_MIFUnicode {
 // 0x80 and more and raw bytes of the code page become UTF-8 characters
 // (single-byte code pages: a raw byte of 0x80 or more is the code point of
 // its value, as the copy writes C1 controls); everything else is copied.
+// In the Normal character set an escape of 0x80 and more is a FrameMaker
+// code in every code page (double-byte pages included: back conversion
+// writes the FrameMaker characters of Western text so); in the Symbol
+// character set it is a byte of the code page.
 class OSTRAKON_API CQ_MIFUTF8Writer {
  public:
   // codePage: the code page of the text written (the translation's);

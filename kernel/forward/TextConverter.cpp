@@ -10,15 +10,24 @@
 // after-pass turns the backslash sequences of format texts into tags; it
 // reads its input as a reader of the KWX text would, so a 0x5C that follows
 // a lead byte stays, and it straightens typographic double quotes.
+//
+// The FrameMaker characters of each double-byte code page are found once,
+// through Unicode: FrameMaker code, its Windows-1252 byte, that byte's
+// Unicode character, the code page's bytes for it; a pair counts only when
+// it converts back to the same character, and not when it is a Windows-1252
+// byte of a FrameMaker character followed by an ASCII byte, which is how
+// such a character and the text after it stood in KWX files written before.
 #include "kernel/forward/TextConverter.h"
 
 #include <array>
 #include <cstdint>
+#include <mutex>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
+#include "System/String/StringConvert/StringConvert.h"
 #include "kernel/forward/KWXFormat.h"
 #include "kernel/session/Communication.h"
 
@@ -95,6 +104,68 @@ const CodeTable& Codes() {
   return table;
 }
 
+// The FrameMaker characters of one double-byte code page in both
+// directions.
+struct FramePairTable {
+  std::array<int, 256> pairOfCode;                  // lead << 8 | trail, or -1
+  std::array<std::int16_t, 65536> codeOfPair;       // FrameMaker code, or -1
+
+  explicit FramePairTable(int codePage) {
+    pairOfCode.fill(-1);
+    codeOfPair.fill(-1);
+    const auto page = static_cast<std::uint32_t>(codePage);
+    // Windows-1252 bytes that stand for FrameMaker characters: the text of
+    // Western runs before their characters became the code page's.
+    std::array<bool, 256> frameByte{};
+    for (int code = 0x80; code <= 0xFF; ++code) {
+      const std::string& text = Codes().text[code];
+      if (text.size() == 1) frameByte[static_cast<unsigned char>(text[0])] = true;
+    }
+    for (int code = 0x80; code <= 0xFF; ++code) {
+      const std::string& text = Codes().text[code];
+      if (text.size() != 1) continue;  // reserved characters keep their tags
+      const char16_t unit = CQ_StringConvert::sus_MultiToWide(text[0], 1252);
+      if (unit == 0xFFFD || (unit >= 0x80 && unit <= 0x9F)) continue;
+      char bytes[8] = {};
+      bool usedDefault = false;
+      const int n = CQ_StringConvert::si_WideToMulti(bytes, sizeof bytes, &unit, 1, page, '?', &usedDefault);
+      if (n != 2 || usedDefault) continue;
+      const auto lead = static_cast<unsigned char>(bytes[0]);
+      const auto trail = static_cast<unsigned char>(bytes[1]);
+      if (!CQ_TextConverter::sb_IsLeadByte(codePage, lead) || !CQ_TextConverter::sb_IsTrailByte(codePage, trail)) {
+        continue;
+      }
+      // Such a byte followed by ASCII text is what a KWX file written
+      // before held (a cent sign and an "F" in code page 950); read as one
+      // character it would lose the letter.
+      if (trail < 0x80 && frameByte[lead]) continue;
+      char16_t back[4] = {};
+      if (CQ_StringConvert::si_MultiToWide(back, 4, bytes, 2, page) != 1 || back[0] != unit) continue;
+      const int pair = lead << 8 | trail;
+      if (codeOfPair[static_cast<std::size_t>(pair)] >= 0) continue;  // first code keeps a shared pair
+      pairOfCode[static_cast<std::size_t>(code)] = pair;
+      codeOfPair[static_cast<std::size_t>(pair)] = static_cast<std::int16_t>(code);
+    }
+  }
+};
+
+// The table of a double-byte code page, built on first use; null for any
+// other code page.
+const FramePairTable* FramePairs(int codePage) {
+  static std::once_flag once[4];
+  static const FramePairTable* tables[4] = {};
+  int index = -1;
+  switch (codePage) {
+    case 932: index = 0; break;
+    case 936: index = 1; break;
+    case 949: index = 2; break;
+    case 950: index = 3; break;
+    default: return nullptr;
+  }
+  std::call_once(once[index], [&] { tables[index] = new FramePairTable(codePage); });
+  return tables[index];
+}
+
 // Longest digit run collected for one hex escape; longer runs are kept as
 // text rather than read as a number.
 constexpr std::size_t kMaxHexDigits = 8;
@@ -124,13 +195,16 @@ std::size_t NextSpecial(std::string_view text, std::size_t from) {
 
 class FirstPass {
  public:
-  FirstPass(const CQ_TextSettings& settings, std::string& out, bool rawEscapes)
+  FirstPass(const CQ_TextSettings& settings, std::string& out, unsigned flags)
       : m_settings(settings),
         m_out(out),
         m_codePage(settings.i_SourceCodePage),
         m_doubleByte(CQ_TextConverter::sb_IsDoubleByteCodePage(settings.i_SourceCodePage)),
         m_quotesAsTags(settings.i_SmartQuotes == 1),
-        m_rawEscapes(rawEscapes && m_doubleByte) {}
+        m_rawEscapes((flags & TEXT_RAW_ESCAPES) != 0 && m_doubleByte),
+        m_framePairs(m_doubleByte && !m_rawEscapes && !settings.b_SymbolCharacterSet && (flags & TEXT_IN_TAG) == 0
+                         ? FramePairs(m_codePage)
+                         : nullptr) {}
 
   void Run(std::string_view text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -322,6 +396,18 @@ class FirstPass {
       }
     }
     const std::string& text = Codes().text[v];
+    if (m_framePairs != nullptr && v >= 0x80 && text.size() == 1) {
+      // Western text of a double-byte code page: the code page's own
+      // character, or a tag that keeps the code.
+      const int pair = m_framePairs->pairOfCode[v];
+      if (pair >= 0) {
+        AppendByte(static_cast<unsigned char>(pair >> 8));
+        AppendByte(static_cast<unsigned char>(pair & 0xFF));
+      } else {
+        AppendTag(CQ_TextConverter::scs_FrameCharacterTag(v));
+      }
+      return;
+    }
     if (text.size() == 1) {
       AppendByte(static_cast<unsigned char>(text[0]));
     } else if (!text.empty()) {
@@ -358,6 +444,7 @@ class FirstPass {
   const bool m_doubleByte;
   const bool m_quotesAsTags;
   const bool m_rawEscapes;
+  const FramePairTable* const m_framePairs;  // Western text of a double-byte page
   State m_state = State::Normal;
   bool m_trail = false;
   bool m_escapedLead = false;  // the lead byte m_trail waits after came from an escape
@@ -435,7 +522,7 @@ std::string CQ_TextConverter::ccs_Convert(std::string_view mifText, unsigned fla
 void CQ_TextConverter::v_AppendConverted(std::string_view mifText, unsigned flags, std::string& out) const {
   const std::size_t from = out.size();
   out.reserve(from + mifText.size() + mifText.size() / 4);
-  FirstPass pass(m_stSettings, out, (flags & TEXT_RAW_ESCAPES) != 0);
+  FirstPass pass(m_stSettings, out, flags);
   pass.Run(mifText);
   const bool afterPass = (flags & TEXT_AFTER_PASS) != 0;
   const bool straighten = (flags & TEXT_STRAIGHTEN_QUOTES) != 0 && !sb_IsDoubleByteCodePage(m_stSettings.i_SourceCodePage);
@@ -474,6 +561,38 @@ std::string CQ_TextConverter::scs_NamedCharacterEscape(std::string_view name) {
 std::string_view CQ_TextConverter::scs_FrameCodeToKWX(unsigned char code) { return Codes().text[code]; }
 
 int CQ_TextConverter::si_FrameCodeFor1252Byte(unsigned char b) { return Codes().inverse[b]; }
+
+int CQ_TextConverter::si_FrameCharacterPair(int codePage, unsigned char code) {
+  const FramePairTable* table = FramePairs(codePage);
+  return table != nullptr ? table->pairOfCode[code] : -1;
+}
+
+int CQ_TextConverter::si_FrameCodeForPair(int codePage, unsigned char lead, unsigned char trail) {
+  const FramePairTable* table = FramePairs(codePage);
+  return table != nullptr ? table->codeOfPair[static_cast<std::size_t>(lead << 8 | trail)] : -1;
+}
+
+std::string CQ_TextConverter::scs_FrameCharacterTag(unsigned char code) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string tag(KWX::PREFIX_CH);
+  tag.push_back(kDigits[code >> 4]);
+  tag.push_back(kDigits[code & 0x0F]);
+  tag.push_back('>');
+  return tag;
+}
+
+int CQ_TextConverter::si_FrameCharacterTagCode(std::string_view tag) {
+  if (tag.size() != KWX::PREFIX_CH.size() + 3 || tag.substr(0, KWX::PREFIX_CH.size()) != KWX::PREFIX_CH ||
+      tag.back() != '>') {
+    return -1;
+  }
+  const auto hi = static_cast<unsigned char>(tag[KWX::PREFIX_CH.size()]);
+  const auto lo = static_cast<unsigned char>(tag[KWX::PREFIX_CH.size() + 1]);
+  const auto lowerHex = [](unsigned char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); };
+  if (!lowerHex(hi) || !lowerHex(lo)) return -1;
+  const int code = KWX::i_HexValue(hi) * 16 + KWX::i_HexValue(lo);
+  return code >= 0x80 ? code : -1;
+}
 
 bool CQ_TextConverter::sb_IsDoubleByteCodePage(int codePage) {
   return codePage == 932 || codePage == 936 || codePage == 949 || codePage == 950;

@@ -10,6 +10,14 @@
 // of a double-byte character (code pages 932, 936, 949, 950) from being
 // read as a backslash escape.
 //
+// In a double-byte code page, a FrameMaker character of 0x80 and more in
+// Western text (the character set Normal, outside a font of an Asian
+// encoding, not inside a tag's argument) is written as the code page's own
+// character for it, found through Unicode; a character the code page lacks
+// becomes the tag "<:ch NN>" with its FrameMaker code. A Windows-1252 byte
+// there would be read as the first byte of a double-byte character and
+// could join the "<" of the next tag.
+//
 // Nothing here needs a converter object or a session: the settings travel
 // in a small struct, which st_FromSession fills. Conversion never fails and
 // never throws (beyond std::bad_alloc); malformed escapes are kept as text.
@@ -54,8 +62,9 @@ enum : unsigned {
   TEXT_AFTER_PASS = 1u,         // backslash sequences of format texts become tags
   TEXT_STRAIGHTEN_QUOTES = 2u,  // typographic double quotes become '"' (single-byte pages)
   TEXT_RAW_ESCAPES = 4u,        // escapes of 0x80 and more are code-page bytes (double-byte pages)
+  TEXT_IN_TAG = 8u,             // the text goes into a tag's argument: Windows-1252 bytes, no tags
   TEXT_CONTENT = 0u,
-  TEXT_NAME = TEXT_AFTER_PASS | TEXT_STRAIGHTEN_QUOTES,
+  TEXT_NAME = TEXT_AFTER_PASS | TEXT_STRAIGHTEN_QUOTES | TEXT_IN_TAG,
   TEXT_MESSAGE = TEXT_AFTER_PASS,
 };
 
@@ -100,6 +109,19 @@ class OSTRAKON_API CQ_TextConverter {
   // The FrameMaker code whose table entry is the Windows-1252 byte b, or
   // -1 when no code maps to b (the inverse of the character table).
   static int si_FrameCodeFor1252Byte(unsigned char b);
+
+  // FrameMaker characters in the double-byte code pages (Western text):
+  // the code page's character for a FrameMaker code of 0x80 or more, as
+  // lead << 8 | trail, or -1 when the code page has no double-byte
+  // character that converts to the same Unicode character and back (a
+  // code without a Windows-1252 byte, or another code page, gives -1).
+  static int si_FrameCharacterPair(int codePage, unsigned char code);
+  // The inverse: the FrameMaker code whose character the pair is, or -1.
+  static int si_FrameCodeForPair(int codePage, unsigned char lead, unsigned char trail);
+  // "<:ch NN>" for a code, and the code of such a tag (-1 for any other
+  // text; only codes of 0x80 and more are read).
+  static std::string scs_FrameCharacterTag(unsigned char code);
+  static int si_FrameCharacterTagCode(std::string_view tag);
 
   // True for the double-byte code pages 932, 936, 949 and 950.
   static bool sb_IsDoubleByteCodePage(int codePage);

@@ -141,10 +141,19 @@ TEST(MIFUnicodeForm, WriterTurnsTranslatedEscapesIntoUTF8) {
             "<String `\xC3\xA4\\x11 \\x08 Gr\xC3\xBC\xC3\xA9'> # \\x8a ");
   // A FrameMaker code no byte of the page stands for keeps its escape.
   EXPECT_EQ(normal.ccs_Line("<String `\\xda '>"), "<String `\\xda '>");
-  // Japanese: an escaped lead byte takes "\x5c " as its trail byte.
+  // Japanese in the Symbol character set: an escaped lead byte takes
+  // "\x5c " as its trail byte.
+  const CQ_MIFUTF8Writer japaneseSymbol(932, true);
+  EXPECT_EQ(japaneseSymbol.ccs_Line("<String `\\x95 \\x5c '>"), "<String `\xE8\xA1\xA8'>");
   const CQ_MIFUTF8Writer japanese(932, false);
-  EXPECT_EQ(japanese.ccs_Line("<String `\\x95 \\x5c '>"), "<String `\xE8\xA1\xA8'>");
   EXPECT_EQ(japanese.ccs_Line("<String `\x95\\a'>"), "<String `\xE8\xA1\xA8\x61'>");
+  // In the Normal character set escapes are FrameMaker codes in double-byte
+  // pages too (Western text): left and right double quote, i-umlaut, and
+  // a code no byte stands for; raw bytes stay the code page's.
+  EXPECT_EQ(japanese.ccs_Line("<String `\\xd2 \\x95 \\xd3 \\xda \x93\xfa'>"),
+            "<String `\xE2\x80\x9C\xC3\xAF\xE2\x80\x9D\\xda \xE6\x97\xA5'>");
+  const CQ_MIFUTF8Writer chinese(936, false);
+  EXPECT_EQ(chinese.ccs_Line("<String `\\xd2 \\xd3 '>"), "<String `\xE2\x80\x9C\xE2\x80\x9D'>");
 }
 
 TEST(MIFUnicodeForm, UnheldCharacterNamesItsLineParagraphAndStatement) {

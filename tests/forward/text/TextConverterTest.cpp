@@ -108,7 +108,9 @@ TEST(TextConverterTest, EscapesInAnAsianFontAreCodePageBytes) {
       {"other double-byte pages", &kZhCn, raw, "\\xd6 \\xd0 ", "\xd6\xd0"},
       // Without the flag, or in a single-byte page, escapes are FrameMaker
       // codes as always.
-      {"FrameMaker codes without the flag", &kJaText, TEXT_CONTENT, "\\x83 ", "\xc9"},
+      // (É is no character of code page 932: its tag; the left double quote
+      // is the code page's own.)
+      {"FrameMaker codes without the flag", &kJaText, TEXT_CONTENT, "\\x83 \\xd2 ", "<:ch 83>\x81\x67"},
       {"single-byte pages ignore the flag", &kTextEn, raw, "\\x83 \\x9f ", "\xc9\xfc"},
   });
 }
