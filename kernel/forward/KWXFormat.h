@@ -445,6 +445,11 @@ inline bool b_HasPrefix(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
 }
 
+// The position of the first '<' or '>' in text at or after pos, or
+// text.size() when there is none (also for pos past the end). Tests eight
+// bytes at a time, so that runs of text between tags cost little.
+OSTRAKON_API std::size_t sn_FindBracket(std::string_view text, std::size_t pos);
+
 enum ET_TokenKind : int {
   TOKEN_TEXT = 0,      // translatable text (a stray ">" included)
   TOKEN_TAG,           // from "<" to the ">" that brings the depth back to 0
