@@ -24,6 +24,13 @@ bool IsPlaceholder(std::string_view t) {
   return b_HasPrefix(t, KWX::PREFIX_IMK_PLACEHOLDER) || b_HasPrefix(t, KWX::PREFIX_IIMK);
 }
 
+// False for a tag that can be neither a marker opening nor a placeholder
+// (t holds at least three bytes and begins with "<").
+bool MayBeMarkerTag(std::string_view t) {
+  const char c = t[1] == ':' ? t[2] : t[1];
+  return c == 'm' || c == 'i';
+}
+
 bool IsVarnelFontTag(std::string_view t) {
   return t == KWX::TAG_B || t == KWX::TAG_I || t == KWX::TAG_BI || t == KWX::TAG_C || t == KWX::TAG_C1 ||
          t == KWX::TAG_C2 || t == KWX::TAG_S;
@@ -87,7 +94,9 @@ bool MarkerOrder(const std::vector<Token>& tokens, std::vector<std::size_t>& ord
   const std::size_t n = tokens.size();
   for (std::size_t k = 0; k < n; ++k) {
     const std::string_view t = tokens[k];
-    if (t.empty() || t.front() != '<') continue;  // text
+    // Text, and tags that are neither markers ("<m", "<i") nor
+    // placeholders ("<:m", "<:i"), are passed over.
+    if (t.size() < 3 || t.front() != '<' || !MayBeMarkerTag(t)) continue;
     if (IsMarkerOpening(t)) {
       const std::string_view close = b_HasPrefix(t, KWX::PREFIX_MK) ? KWX::TAG_MK_CLOSE : KWX::TAG_IMK_CLOSE;
       std::size_t j = k + 1;
@@ -107,8 +116,8 @@ bool MarkerOrder(const std::vector<Token>& tokens, std::vector<std::size_t>& ord
   std::unordered_set<std::string_view> placed;
   for (std::size_t k = 0; k < n; ++k) {
     const std::string_view t = tokens[k];
-    if (t.empty() || t.front() != '<') {
-      order.push_back(k);  // text
+    if (t.size() < 3 || t.front() != '<' || !MayBeMarkerTag(t)) {
+      order.push_back(k);  // text, or a tag that moves nothing
       continue;
     }
     if (IsMarkerOpening(t)) {
