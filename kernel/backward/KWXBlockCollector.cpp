@@ -281,33 +281,54 @@ bool IsBlank(std::string_view token) { return token.find_first_not_of(" \t") == 
 
 template <class Token>
 void CQ_KWXBlockCollector::v_CollectFrom(const std::vector<Token>& tokens, std::vector<Token>* owned, bool index) {
-  // The token at k into a block: moved when the list is ours (each token
-  // is read for the last time where it goes into a block), copied
-  // otherwise. An index keeps the opening, the first content token that
-  // is not blank and the closing (pushed separately below).
-  auto take = [&](CQ_KWXTokens& into, std::size_t k) {
-    if (index) {
-      if (into.size() == 1 && !IsBlank(tokens[k])) into.emplace_back(tokens[k]);
-      return;
-    }
-    if (owned) {
-      into.emplace_back(std::move((*owned)[k]));
-    } else {
-      into.emplace_back(tokens[k]);
-    }
-  };
+  // The tokens of the open blocks are noted by their indices, innermost
+  // block last, and a block is built when it closes, at its final size.
+  // A nested column, table or text line leaves its opening tag in the
+  // block around it: that index is noted twice, once for each block, so a
+  // block copies its own opening and moves (when the list is ours: each
+  // other token goes into one block only) or copies the rest. An index
+  // keeps the opening, the first content token that is not blank and the
+  // closing.
   struct Open {
     int kind;
     std::string id;
-    CQ_KWXTokens lines;
+    std::size_t first;  // where the block's indices begin in `noted`
   };
   std::vector<Open> stack;
+  std::vector<std::size_t> noted;
+  auto build = [&](const Open& open) {
+    const std::size_t begin = open.first;
+    const std::size_t end = noted.size();
+    CQ_KWXTokens block;
+    if (index) {
+      block.reserve(3);
+      block.emplace_back(tokens[noted[begin]]);
+      for (std::size_t m = begin + 1; m + 1 < end; ++m) {
+        if (!IsBlank(tokens[noted[m]])) {
+          block.emplace_back(tokens[noted[m]]);
+          break;
+        }
+      }
+      block.emplace_back(tokens[noted[end - 1]]);
+      return block;
+    }
+    block.reserve(end - begin);
+    block.emplace_back(tokens[noted[begin]]);
+    for (std::size_t m = begin + 1; m < end; ++m) {
+      if (owned) {
+        block.emplace_back(std::move((*owned)[noted[m]]));
+      } else {
+        block.emplace_back(tokens[noted[m]]);
+      }
+    }
+    return block;
+  };
   const std::size_t n = tokens.size();
   for (std::size_t k = 0; k < n; ++k) {
     const std::string_view t = tokens[k];
     if (t.empty() || t.front() != '<') {
       // Text: none of the tag checks below applies.
-      if (!stack.empty()) take(stack.back().lines, k);
+      if (!stack.empty()) noted.push_back(k);
       continue;
     }
     // The byte after "<" tells which of the checks below can apply:
@@ -336,37 +357,21 @@ void CQ_KWXBlockCollector::v_CollectFrom(const std::vector<Token>& tokens, std::
     }
     const int kind = second == 't' || second == 'f' ? KindOf(t) : -1;
     if (kind >= 0) {
-      // A nested column, table or text line leaves its opening tag.
-      if (!stack.empty() && kind != BLOCK_FN) {
-        if (!index) {
-          stack.back().lines.emplace_back(t);
-        } else if (stack.back().lines.size() == 1) {
-          stack.back().lines.emplace_back(t);  // a tag is never blank
-        }
-      }
-      Open open;
-      open.kind = kind;
-      open.id = std::string(KWXBack::scs_TagArgument(t, kKinds[kind].prefix));
-      if (index) {
-        open.lines.emplace_back(t);
-      } else {
-        take(open.lines, k);
-      }
-      stack.push_back(std::move(open));
+      // A nested column, table or text line leaves its opening tag; a
+      // footnote leaves nothing.
+      if (!stack.empty() && kind != BLOCK_FN) noted.push_back(k);
+      stack.push_back(Open{kind, std::string(KWXBack::scs_TagArgument(t, kKinds[kind].prefix)), noted.size()});
+      noted.push_back(k);
       continue;
     }
     if (stack.empty()) continue;
-    const bool closes = t == kKinds[stack.back().kind].close;
-    if (index && closes) {
-      stack.back().lines.emplace_back(t);
-    } else {
-      take(stack.back().lines, k);
-    }
-    if (closes) {
+    noted.push_back(k);
+    if (t == kKinds[stack.back().kind].close) {
       Open done = std::move(stack.back());
       stack.pop_back();
-      done.lines.shrink_to_fit();  // blocks are kept to the end of the conversion
-      m_amapBlocks[done.kind].try_emplace(std::move(done.id), std::move(done.lines));
+      CQ_KWXTokens block = build(done);
+      noted.resize(done.first);
+      m_amapBlocks[done.kind].try_emplace(std::move(done.id), std::move(block));
     }
   }
   if (!stack.empty()) throw Result::UNEXPECTED_END;

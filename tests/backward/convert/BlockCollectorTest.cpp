@@ -220,6 +220,10 @@ TEST(TokenViews, FileTheSameBlocksAsOwningTokens) {
     fromStrings.v_Collect(owned);
     CQ_KWXBlockCollector fromViews;
     fromViews.v_Collect(views);
+    // Tokens handed over are moved into their blocks; a nested block's
+    // opening, which also stays in the block around it, is not lost.
+    CQ_KWXBlockCollector fromMoved;
+    fromMoved.v_Collect(Tokens(owned));
     CQ_KWXBlockCollector indexFromStrings;
     indexFromStrings.v_CollectIndex(owned);
     CQ_KWXBlockCollector indexFromViews;
@@ -232,9 +236,12 @@ TEST(TokenViews, FileTheSameBlocksAsOwningTokens) {
         SCOPED_TRACE(std::string(id) + " of kind " + std::to_string(kind));
         const Tokens* a = fromStrings.pcco_Find(k, id);
         const Tokens* b = fromViews.pcco_Find(k, id);
+        const Tokens* m = fromMoved.pcco_Find(k, id);
         ASSERT_EQ(a != nullptr, b != nullptr);
+        ASSERT_EQ(a != nullptr, m != nullptr);
         if (a) {
           EXPECT_EQ(*a, *b);
+          EXPECT_EQ(*a, *m);
         }
         const Tokens* c = indexFromStrings.pcco_Find(k, id);
         const Tokens* d = indexFromViews.pcco_Find(k, id);
