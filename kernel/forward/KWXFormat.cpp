@@ -9,8 +9,6 @@
 
 #include <cctype>
 #include <charconv>
-#include <cstdint>
-#include <cstring>
 #include <string>
 #include <utility>
 
@@ -49,35 +47,6 @@ constexpr std::array<st_NumberedTagInfo, NUMBERED_KIND_COUNT> kNumberedTags = {{
 bool IsAsciiLetter(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
-
-// True when some byte of word equals the byte repeated in pattern.
-bool HasByte(std::uint64_t word, std::uint64_t pattern) {
-  const std::uint64_t v = word ^ pattern;
-  return ((v - 0x0101010101010101ULL) & ~v & 0x8080808080808080ULL) != 0;
-}
-
-constexpr std::uint64_t kOpening = 0x0101010101010101ULL * '<';
-constexpr std::uint64_t kClosing = 0x0101010101010101ULL * '>';
-
-}  // namespace
-
-std::size_t sn_FindBracket(std::string_view text, std::size_t pos) {
-  const std::size_t size = text.size();
-  // Whole words without a bracket are passed over; the word that holds
-  // one (and the last bytes) are searched byte by byte.
-  while (pos + 8 <= size) {
-    std::uint64_t word;
-    std::memcpy(&word, text.data() + pos, 8);
-    if (HasByte(word, kOpening) || HasByte(word, kClosing)) break;
-    pos += 8;
-  }
-  for (; pos < size; ++pos) {
-    if (text[pos] == '<' || text[pos] == '>') return pos;
-  }
-  return size;
-}
-
-namespace {
 
 // Calls visit for each tag and run of text of text, in order, without
 // allocating.

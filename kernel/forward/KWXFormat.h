@@ -20,6 +20,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -448,7 +449,28 @@ inline bool b_HasPrefix(std::string_view text, std::string_view prefix) {
 // The position of the first '<' or '>' in text at or after pos, or
 // text.size() when there is none (also for pos past the end). Tests eight
 // bytes at a time, so that runs of text between tags cost little.
-OSTRAKON_API std::size_t sn_FindBracket(std::string_view text, std::size_t pos);
+inline std::size_t sn_FindBracket(std::string_view text, std::size_t pos) {
+  // True when some byte of word equals the byte repeated in pattern.
+  constexpr auto hasByte = [](std::uint64_t word, std::uint64_t pattern) {
+    const std::uint64_t v = word ^ pattern;
+    return ((v - 0x0101010101010101ULL) & ~v & 0x8080808080808080ULL) != 0;
+  };
+  constexpr std::uint64_t opening = 0x0101010101010101ULL * '<';
+  constexpr std::uint64_t closing = 0x0101010101010101ULL * '>';
+  const std::size_t size = text.size();
+  // Whole words without a bracket are passed over; the word that holds
+  // one (and the last bytes) are searched byte by byte.
+  while (pos + 8 <= size) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + pos, 8);
+    if (hasByte(word, opening) || hasByte(word, closing)) break;
+    pos += 8;
+  }
+  for (; pos < size; ++pos) {
+    if (text[pos] == '<' || text[pos] == '>') return pos;
+  }
+  return size;
+}
 
 enum ET_TokenKind : int {
   TOKEN_TEXT = 0,      // translatable text (a stray ">" included)
