@@ -46,10 +46,8 @@ namespace {
 // line, or into rewritten for a tag that loses the "#" of "<#...>".
 template <class Lines, class Add>
 void ForEachToken(const Lines& lines, std::size_t first, std::string& rewritten, Add&& add) {
-  std::vector<KWX::st_Token> lineTokens;  // one vector's room for every line
   for (std::size_t k = first; k < lines.size(); ++k) {
-    KWX::sv_Tokenize(lines[k], lineTokens);
-    for (const KWX::st_Token& token : lineTokens) {
+    KWX::sv_ForEachToken(lines[k], [&](const KWX::st_Token& token) {
       if (token.et_Kind == KWX::TOKEN_UNCLOSED_TAG) throw Result::DAMAGED;
       if (token.et_Kind == KWX::TOKEN_TAG && token.cs_Text.size() > 2 && token.cs_Text[1] == '#') {
         rewritten = "<";
@@ -58,7 +56,7 @@ void ForEachToken(const Lines& lines, std::size_t first, std::string& rewritten,
       } else {
         add(token.cs_Text, false);
       }
-    }
+    });
   }
 }
 

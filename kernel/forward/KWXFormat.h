@@ -483,6 +483,40 @@ struct st_Token {
   std::string_view cs_Text;  // a view into the tokenised text
 };
 
+// Calls visit(const st_Token&) for each tag and run of text of text, in
+// order, without allocating: the tokens sast_Tokenize gives, for a caller
+// that reads each once.
+template <typename Visit>
+void sv_ForEachToken(std::string_view text, Visit&& visit) {
+  std::size_t pos = 0;
+  const std::size_t size = text.size();
+  while (pos < size) {
+    if (text[pos] != '<') {
+      const std::size_t next = text.find('<', pos);
+      const std::size_t end = next == std::string_view::npos ? size : next;
+      visit(st_Token{TOKEN_TEXT, text.substr(pos, end - pos)});
+      pos = end;
+      continue;
+    }
+    // A tag: find the '>' that brings the depth back to zero.
+    int depth = 0;
+    std::size_t end = pos;
+    for (; end < size; ++end) {
+      if (text[end] == '<') {
+        ++depth;
+      } else if (text[end] == '>' && --depth == 0) {
+        break;
+      }
+    }
+    if (end == size) {
+      visit(st_Token{TOKEN_UNCLOSED_TAG, text.substr(pos)});
+      return;
+    }
+    visit(st_Token{TOKEN_TAG, text.substr(pos, end + 1 - pos)});
+    pos = end + 1;
+  }
+}
+
 // Cuts text into tags and runs of text, counting bracket depth so that a
 // tag argument may hold balanced "<...>" (such as "<:lt>" in a quoted
 // name). Runs in one pass; the views point into text.
