@@ -24,11 +24,11 @@ bool IsPlaceholder(std::string_view t) {
   return b_HasPrefix(t, KWX::PREFIX_IMK_PLACEHOLDER) || b_HasPrefix(t, KWX::PREFIX_IIMK);
 }
 
-// "<:mk \"T\" 3>" gives "<mk \"T\" 3>", "<:imk 4>" gives "<imk 4>".
-std::string BlockOpeningOf(std::string_view placeholder) {
-  std::string opening = "<";
-  opening.append(placeholder.substr(2));
-  return opening;
+// False for a tag that can be neither a marker opening nor a placeholder
+// (t holds at least three bytes and begins with "<").
+bool MayBeMarkerTag(std::string_view t) {
+  const char c = t[1] == ':' ? t[2] : t[1];
+  return c == 'm' || c == 'i';
 }
 
 bool IsVarnelFontTag(std::string_view t) {
@@ -42,22 +42,102 @@ namespace KWXBack {
 
 namespace {
 
-template <class Lines>
-void Explode(const Lines& lines, std::size_t first, CQ_KWXTokens& tokens) {
-  std::vector<KWX::st_Token> lineTokens;  // one vector's room for every line
+// The tokens of lines[first..], each handed to add as a view: into the
+// line, or into rewritten for a tag that loses the "#" of "<#...>".
+template <class Lines, class Add>
+void ForEachToken(const Lines& lines, std::size_t first, std::string& rewritten, Add&& add) {
   for (std::size_t k = first; k < lines.size(); ++k) {
-    KWX::sv_Tokenize(lines[k], lineTokens);
-    for (const KWX::st_Token& token : lineTokens) {
+    KWX::sv_ForEachToken(lines[k], [&](const KWX::st_Token& token) {
       if (token.et_Kind == KWX::TOKEN_UNCLOSED_TAG) throw Result::DAMAGED;
       if (token.et_Kind == KWX::TOKEN_TAG && token.cs_Text.size() > 2 && token.cs_Text[1] == '#') {
-        std::string tag = "<";
-        tag.append(token.cs_Text.substr(2));
-        tokens.push_back(std::move(tag));
+        rewritten = "<";
+        rewritten.append(token.cs_Text.substr(2));
+        add(std::string_view(rewritten), true);
       } else {
-        tokens.emplace_back(token.cs_Text);
+        add(token.cs_Text, false);
       }
+    });
+  }
+}
+
+template <class Lines>
+void Explode(const Lines& lines, std::size_t first, CQ_KWXTokens& tokens) {
+  std::string rewritten;
+  ForEachToken(lines, first, rewritten, [&tokens](std::string_view token, bool) { tokens.emplace_back(token); });
+}
+
+template <class Lines>
+void ExplodeViews(const Lines& lines, std::size_t first, st_KWXTokenViews& tokens) {
+  std::string rewritten;
+  ForEachToken(lines, first, rewritten, [&tokens](std::string_view token, bool isRewritten) {
+    if (isRewritten) token = tokens.lst_Rewritten.emplace_back(token);
+    tokens.asv_Tokens.push_back(token);
+  });
+}
+
+// The order of the tokens once markers are moved (see sv_MoveMarkers), as
+// indices into tokens; each index stands once at most. False when nothing
+// moves (the list has no placeholder). Blocks and placeholders are matched
+// by what follows "<" of the block's opening and "<:" of the placeholder
+// ("mk \"T\" 3>" for both <mk "T" 3> and <:mk "T" 3>), so nothing is
+// copied to match them.
+template <class Token>
+bool MarkerOrder(const std::vector<Token>& tokens, std::vector<std::size_t>& order) {
+  struct Block {
+    std::size_t begin;
+    std::size_t end;  // one past the closing tag
+  };
+  std::unordered_map<std::string_view, Block> blocks;
+  std::unordered_set<std::string_view> placeholders;
+  const std::size_t n = tokens.size();
+  for (std::size_t k = 0; k < n; ++k) {
+    const std::string_view t = tokens[k];
+    // Text, and tags that are neither markers ("<m", "<i") nor
+    // placeholders ("<:m", "<:i"), are passed over.
+    if (t.size() < 3 || t.front() != '<' || !MayBeMarkerTag(t)) continue;
+    if (IsMarkerOpening(t)) {
+      const std::string_view close = b_HasPrefix(t, KWX::PREFIX_MK) ? KWX::TAG_MK_CLOSE : KWX::TAG_IMK_CLOSE;
+      std::size_t j = k + 1;
+      while (j < n && std::string_view(tokens[j]) != close) ++j;
+      if (j == n) throw Result::DAMAGED;
+      blocks.try_emplace(t.substr(1), Block{k, j + 1});
+      k = j;
+    } else if (IsPlaceholder(t)) {
+      placeholders.insert(t.substr(2));
     }
   }
+  // Without placeholders every block stays where it is: the list would be
+  // written out unchanged.
+  if (placeholders.empty()) return false;
+  order.clear();
+  order.reserve(n);
+  std::unordered_set<std::string_view> placed;
+  for (std::size_t k = 0; k < n; ++k) {
+    const std::string_view t = tokens[k];
+    if (t.size() < 3 || t.front() != '<' || !MayBeMarkerTag(t)) {
+      order.push_back(k);  // text, or a tag that moves nothing
+      continue;
+    }
+    if (IsMarkerOpening(t)) {
+      const auto it = blocks.find(t.substr(1));
+      if (it != blocks.end() && it->second.begin == k) {
+        if (!placeholders.count(t.substr(1))) {
+          // No placeholder takes this block: it stays.
+          for (std::size_t m = k; m < it->second.end; ++m) order.push_back(m);
+        }
+        k = it->second.end - 1;
+        continue;
+      }
+    } else if (IsPlaceholder(t)) {
+      const auto it = blocks.find(t.substr(2));
+      if (it != blocks.end() && placed.insert(t.substr(2)).second) {
+        for (std::size_t m = it->second.begin; m < it->second.end; ++m) order.push_back(m);
+      }
+      continue;
+    }
+    order.push_back(k);
+  }
+  return true;
 }
 
 }  // namespace
@@ -74,62 +154,31 @@ void sv_ExplodeLines(const KWX::CQ_KWXLines& lines, std::size_t first, CQ_KWXTok
   Explode(lines, first, tokens);
 }
 
+void sv_Explode(const std::vector<std::string>& lines, std::size_t first, st_KWXTokenViews& tokens) {
+  ExplodeViews(lines, first, tokens);
+}
+
+void sv_ExplodeLines(const KWX::CQ_KWXLines& lines, std::size_t first, st_KWXTokenViews& tokens) {
+  ExplodeViews(lines, first, tokens);
+}
+
 void sv_MoveMarkers(CQ_KWXTokens& tokens) {
-  struct Block {
-    std::size_t begin;
-    std::size_t end;  // one past the closing tag
-  };
-  std::unordered_map<std::string, Block> blocks;
-  std::unordered_set<std::string> placeholders;
-  const std::size_t n = tokens.size();
-  for (std::size_t k = 0; k < n; ++k) {
-    const std::string& t = tokens[k];
-    if (t.empty() || t.front() != '<') continue;  // text
-    if (IsMarkerOpening(t)) {
-      const std::string_view close = b_HasPrefix(t, KWX::PREFIX_MK) ? KWX::TAG_MK_CLOSE : KWX::TAG_IMK_CLOSE;
-      std::size_t j = k + 1;
-      while (j < n && tokens[j] != close) ++j;
-      if (j == n) throw Result::DAMAGED;
-      blocks.try_emplace(t, Block{k, j + 1});
-      k = j;
-    } else if (IsPlaceholder(t)) {
-      placeholders.insert(BlockOpeningOf(t));
-    }
-  }
-  // Without placeholders every block stays where it is: the list would be
-  // written out unchanged.
-  if (placeholders.empty()) return;
+  std::vector<std::size_t> order;
+  if (!MarkerOrder(tokens, order)) return;
+  // Every token is taken once at most, so each can be moved.
   CQ_KWXTokens out;
-  out.reserve(n);
-  std::unordered_set<std::string> placed;
-  for (std::size_t k = 0; k < n; ++k) {
-    const std::string& t = tokens[k];
-    if (t.empty() || t.front() != '<') {
-      out.push_back(std::move(tokens[k]));  // text
-      continue;
-    }
-    if (IsMarkerOpening(t)) {
-      const auto it = blocks.find(t);
-      if (it != blocks.end() && it->second.begin == k) {
-        if (!placeholders.count(t)) {
-          // No placeholder takes this block: it stays, and nothing reads it again.
-          for (std::size_t m = k; m < it->second.end; ++m) out.push_back(std::move(tokens[m]));
-        }
-        k = it->second.end - 1;
-        continue;
-      }
-    } else if (IsPlaceholder(t)) {
-      const std::string opening = BlockOpeningOf(t);
-      const auto it = blocks.find(opening);
-      if (it != blocks.end() && placed.insert(opening).second) {
-        for (std::size_t m = it->second.begin; m < it->second.end; ++m) out.push_back(tokens[m]);
-      }
-      continue;
-    }
-    // A token outside every block is read only here.
-    out.push_back(std::move(tokens[k]));
-  }
+  out.reserve(order.size());
+  for (std::size_t k : order) out.push_back(std::move(tokens[k]));
   tokens.swap(out);
+}
+
+void sv_MoveMarkers(st_KWXTokenViews& tokens) {
+  std::vector<std::size_t> order;
+  if (!MarkerOrder(tokens.asv_Tokens, order)) return;
+  std::vector<std::string_view> out;
+  out.reserve(order.size());
+  for (std::size_t k : order) out.push_back(tokens.asv_Tokens[k]);
+  tokens.asv_Tokens.swap(out);
 }
 
 CQ_KWXTokens sco_JoinedTextRuns(const CQ_KWXTokens& tokens, std::size_t begin, std::size_t end) {
@@ -222,96 +271,124 @@ int KindOf(std::string_view token) {
 
 }  // namespace
 
-void CQ_KWXBlockCollector::v_Collect(const CQ_KWXTokens& tokens) { v_CollectFrom(tokens, nullptr); }
-
-void CQ_KWXBlockCollector::v_Collect(CQ_KWXTokens&& tokens) { v_CollectFrom(tokens, &tokens); }
-
-void CQ_KWXBlockCollector::v_CollectIndex(const CQ_KWXTokens& tokens) { v_CollectFrom(tokens, nullptr, true); }
-
 namespace {
 
-bool IsBlank(const std::string& token) { return token.find_first_not_of(" \t") == std::string::npos; }
+bool IsBlank(std::string_view token) { return token.find_first_not_of(" \t") == std::string_view::npos; }
 
 }  // namespace
 
-void CQ_KWXBlockCollector::v_CollectFrom(const CQ_KWXTokens& tokens, CQ_KWXTokens* owned, bool index) {
-  // The token at k into a block: moved when the list is ours (each token
-  // is read for the last time where it goes into a block). An index keeps
-  // the opening, the first content token that is not blank and the
-  // closing (pushed separately below).
-  auto take = [&](CQ_KWXTokens& into, std::size_t k) {
-    if (index) {
-      if (into.size() == 1 && !IsBlank(tokens[k])) into.push_back(tokens[k]);
-      return;
-    }
-    if (owned) {
-      into.push_back(std::move((*owned)[k]));
-    } else {
-      into.push_back(tokens[k]);
-    }
-  };
+template <class Token>
+void CQ_KWXBlockCollector::v_CollectFrom(const std::vector<Token>& tokens, std::vector<Token>* owned, bool index) {
+  // The tokens of the open blocks are noted by their indices, innermost
+  // block last, and a block is built when it closes, at its final size.
+  // A nested column, table or text line leaves its opening tag in the
+  // block around it: that index is noted twice, once for each block, so a
+  // block copies its own opening and moves (when the list is ours: each
+  // other token goes into one block only) or copies the rest. An index
+  // keeps the opening, the first content token that is not blank and the
+  // closing.
   struct Open {
     int kind;
     std::string id;
-    CQ_KWXTokens lines;
+    std::size_t first;  // where the block's indices begin in `noted`
   };
   std::vector<Open> stack;
-  const std::size_t n = tokens.size();
-  for (std::size_t k = 0; k < n; ++k) {
-    const std::string& t = tokens[k];
-    if (t.empty() || t.front() != '<') {
-      // Text: none of the tag checks below applies.
-      if (!stack.empty()) take(stack.back().lines, k);
-      continue;
-    }
-    if (IsVarnelFontTag(t)) m_bVarnelFonts = true;
-    if (b_HasPrefix(t, KWX::PREFIX_CS) || b_HasPrefix(t, KWX::PREFIX_FC)) m_setRunTags.insert(t);
-    if (b_HasPrefix(t, KWX::PREFIX_IFN)) m_setFootnoteAnchors.emplace(KWXBack::scs_TagArgument(t, KWX::PREFIX_IFN));
-    if (IsMarkerOpening(t)) {
-      const std::string_view close = b_HasPrefix(t, KWX::PREFIX_MK) ? KWX::TAG_MK_CLOSE : KWX::TAG_IMK_CLOSE;
-      std::size_t j = k + 1;
-      while (j < n && tokens[j] != close) ++j;
-      if (j < n && !m_mapMarkers.count(t)) {
-        m_mapMarkers.emplace(t, CQ_KWXTokens(tokens.begin() + static_cast<std::ptrdiff_t>(k),
-                                             tokens.begin() + static_cast<std::ptrdiff_t>(j + 1)));
-      }
-    }
-    const int kind = KindOf(t);
-    if (kind >= 0) {
-      // A nested column, table or text line leaves its opening tag.
-      if (!stack.empty() && kind != BLOCK_FN) {
-        if (!index) {
-          stack.back().lines.push_back(t);
-        } else if (stack.back().lines.size() == 1) {
-          stack.back().lines.push_back(t);  // a tag is never blank
+  std::vector<std::size_t> noted;
+  auto build = [&](const Open& open) {
+    const std::size_t begin = open.first;
+    const std::size_t end = noted.size();
+    CQ_KWXTokens block;
+    if (index) {
+      block.reserve(3);
+      block.emplace_back(tokens[noted[begin]]);
+      for (std::size_t m = begin + 1; m + 1 < end; ++m) {
+        if (!IsBlank(tokens[noted[m]])) {
+          block.emplace_back(tokens[noted[m]]);
+          break;
         }
       }
-      Open open;
-      open.kind = kind;
-      open.id = std::string(KWXBack::scs_TagArgument(t, kKinds[kind].prefix));
-      if (index) {
-        open.lines.push_back(t);
+      block.emplace_back(tokens[noted[end - 1]]);
+      return block;
+    }
+    block.reserve(end - begin);
+    block.emplace_back(tokens[noted[begin]]);
+    for (std::size_t m = begin + 1; m < end; ++m) {
+      if (owned) {
+        block.emplace_back(std::move((*owned)[noted[m]]));
       } else {
-        take(open.lines, k);
+        block.emplace_back(tokens[noted[m]]);
       }
-      stack.push_back(std::move(open));
+    }
+    return block;
+  };
+  const std::size_t n = tokens.size();
+  for (std::size_t k = 0; k < n; ++k) {
+    const std::string_view t = tokens[k];
+    if (t.empty() || t.front() != '<') {
+      // Text: none of the tag checks below applies.
+      if (!stack.empty()) noted.push_back(k);
+      continue;
+    }
+    // The byte after "<" tells which of the checks below can apply:
+    // internal tags begin "<:", markers "<m" or "<i", blocks "<t" or "<f".
+    const char second = t.size() > 1 ? t[1] : '\0';
+    if (second == ':') {
+      if (IsVarnelFontTag(t)) m_bVarnelFonts = true;
+      if ((b_HasPrefix(t, KWX::PREFIX_CS) || b_HasPrefix(t, KWX::PREFIX_FC)) && !m_setRunTags.contains(t)) {
+        m_setRunTags.emplace(t);
+      }
+      if (b_HasPrefix(t, KWX::PREFIX_IFN)) {
+        const std::string_view id = KWXBack::scs_TagArgument(t, KWX::PREFIX_IFN);
+        if (!m_setFootnoteAnchors.contains(id)) m_setFootnoteAnchors.emplace(id);
+      }
+    }
+    if ((second == 'm' || second == 'i') && IsMarkerOpening(t)) {
+      const std::string_view close = b_HasPrefix(t, KWX::PREFIX_MK) ? KWX::TAG_MK_CLOSE : KWX::TAG_IMK_CLOSE;
+      std::size_t j = k + 1;
+      while (j < n && std::string_view(tokens[j]) != close) ++j;
+      if (j < n && !m_mapMarkers.contains(t)) {
+        CQ_KWXTokens block;
+        block.reserve(j + 1 - k);
+        for (std::size_t m = k; m <= j; ++m) block.emplace_back(tokens[m]);
+        m_mapMarkers.emplace(std::string(t), std::move(block));
+      }
+    }
+    const int kind = second == 't' || second == 'f' ? KindOf(t) : -1;
+    if (kind >= 0) {
+      // A nested column, table or text line leaves its opening tag; a
+      // footnote leaves nothing.
+      if (!stack.empty() && kind != BLOCK_FN) noted.push_back(k);
+      stack.push_back(Open{kind, std::string(KWXBack::scs_TagArgument(t, kKinds[kind].prefix)), noted.size()});
+      noted.push_back(k);
       continue;
     }
     if (stack.empty()) continue;
-    const bool closes = t == kKinds[stack.back().kind].close;
-    if (index && closes) {
-      stack.back().lines.push_back(t);
-    } else {
-      take(stack.back().lines, k);
-    }
-    if (closes) {
+    noted.push_back(k);
+    if (t == kKinds[stack.back().kind].close) {
       Open done = std::move(stack.back());
       stack.pop_back();
-      done.lines.shrink_to_fit();  // blocks are kept to the end of the conversion
-      m_amapBlocks[done.kind].try_emplace(std::move(done.id), std::move(done.lines));
+      CQ_KWXTokens block = build(done);
+      noted.resize(done.first);
+      m_amapBlocks[done.kind].try_emplace(std::move(done.id), std::move(block));
     }
   }
   if (!stack.empty()) throw Result::UNEXPECTED_END;
+}
+
+void CQ_KWXBlockCollector::v_Collect(const CQ_KWXTokens& tokens) { v_CollectFrom<std::string>(tokens, nullptr); }
+
+void CQ_KWXBlockCollector::v_Collect(CQ_KWXTokens&& tokens) { v_CollectFrom(tokens, &tokens); }
+
+void CQ_KWXBlockCollector::v_CollectIndex(const CQ_KWXTokens& tokens) {
+  v_CollectFrom<std::string>(tokens, nullptr, true);
+}
+
+void CQ_KWXBlockCollector::v_Collect(const st_KWXTokenViews& tokens) {
+  v_CollectFrom<std::string_view>(tokens.asv_Tokens, nullptr);
+}
+
+void CQ_KWXBlockCollector::v_CollectIndex(const st_KWXTokenViews& tokens) {
+  v_CollectFrom<std::string_view>(tokens.asv_Tokens, nullptr, true);
 }
 
 const CQ_KWXTokens* CQ_KWXBlockCollector::pcco_Find(ET_BlockKind kind, const std::string& id) const {

@@ -37,6 +37,15 @@
 
 using CQ_KWXTokens = std::vector<std::string>;
 
+// Tokens as views, for lists read once on their way into blocks: into the
+// exploded lines, which must outlive them, and into lst_Rewritten for the
+// tags that lose the "#" of "<#...>" (a deque, so the views stay valid
+// when the structure is moved).
+struct OSTRAKON_API st_KWXTokenViews {
+  std::vector<std::string_view> asv_Tokens;
+  std::deque<std::string> lst_Rewritten;
+};
+
 namespace KWX {
 class CQ_KWXLines;
 }
@@ -51,9 +60,14 @@ OSTRAKON_API void sv_ExplodeList(const std::deque<std::string>& lines, std::size
 // The same over lines in compact form (as a forward conversion keeps them).
 OSTRAKON_API void sv_ExplodeLines(const KWX::CQ_KWXLines& lines, std::size_t first, CQ_KWXTokens& tokens);
 
+// The same as views into lines, which must outlive the tokens.
+OSTRAKON_API void sv_Explode(const std::vector<std::string>& lines, std::size_t first, st_KWXTokenViews& tokens);
+OSTRAKON_API void sv_ExplodeLines(const KWX::CQ_KWXLines& lines, std::size_t first, st_KWXTokenViews& tokens);
+
 // Moves marker and index-marker blocks to their placeholders (see above).
 // Raises 6 for a block without its closing tag.
 OSTRAKON_API void sv_MoveMarkers(CQ_KWXTokens& tokens);
+OSTRAKON_API void sv_MoveMarkers(st_KWXTokenViews& tokens);
 
 // True for a tag token (begins with "<" and ends with ">").
 inline bool sb_IsTag(std::string_view token) { return token.size() >= 2 && token.front() == '<' && token.back() == '>'; }
@@ -92,6 +106,9 @@ class OSTRAKON_API CQ_KWXBlockCollector {
   // test), n_Count and every other query answer as after v_Collect while
   // the list's tokens are not copied into blocks.
   void v_CollectIndex(const CQ_KWXTokens& tokens);
+  // The same over views: the blocks keep copies of the tokens they hold.
+  void v_Collect(const st_KWXTokenViews& tokens);
+  void v_CollectIndex(const st_KWXTokenViews& tokens);
 
   // The block of an identifier, opening and closing tokens included; null
   // when there is none.
@@ -121,13 +138,22 @@ class OSTRAKON_API CQ_KWXBlockCollector {
   bool b_HasFootnoteAnchor(const std::string& id) const { return m_setFootnoteAnchors.count(id) != 0; }
 
  private:
-  // Collects the block opened at tokens[open]; returns one past its end.
+  // Files the blocks of tokens (std::string or std::string_view).
   // owned: the list itself when its tokens may be moved from once read.
-  void v_CollectFrom(const CQ_KWXTokens& tokens, CQ_KWXTokens* owned, bool index = false);
+  template <class Token>
+  void v_CollectFrom(const std::vector<Token>& tokens, std::vector<Token>* owned, bool index = false);
+
+  // Hashing and comparing that also take views, so that a token is looked
+  // up without being copied first.
+  struct st_TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+  };
+  using CQ_TextSet = std::unordered_set<std::string, st_TextHash, std::equal_to<>>;
 
   std::unordered_map<std::string, CQ_KWXTokens> m_amapBlocks[BLOCK_KIND_COUNT];
-  std::unordered_map<std::string, CQ_KWXTokens> m_mapMarkers;
+  std::unordered_map<std::string, CQ_KWXTokens, st_TextHash, std::equal_to<>> m_mapMarkers;
   bool m_bVarnelFonts = false;
-  std::unordered_set<std::string> m_setRunTags;
-  std::unordered_set<std::string> m_setFootnoteAnchors;
+  CQ_TextSet m_setRunTags;
+  CQ_TextSet m_setFootnoteAnchors;
 };

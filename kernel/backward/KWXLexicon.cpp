@@ -91,6 +91,17 @@ const Buckets& TheBuckets() {
   return buckets;
 }
 
+// Whether tag begins with prefix, given that their first `known` bytes
+// (or all of a shorter prefix) are known to be equal. Prefixes are a few
+// bytes long, so a plain loop costs less than a call of memcmp.
+bool BeginsWith(std::string_view tag, std::string_view prefix, std::size_t known) {
+  if (tag.size() < prefix.size()) return false;
+  for (std::size_t i = known; i < prefix.size(); ++i) {
+    if (tag[i] != prefix[i]) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 const std::array<st_LexiconEntry, CQ_KWXLexicon::LEXICON_SIZE>& CQ_KWXLexicon::sast_Entries() { return ENTRIES; }
@@ -103,12 +114,18 @@ const st_LexiconEntry& CQ_KWXLexicon::rst_Lookup(std::string_view tag) {
     }
     return catchAll;
   }
+  // Every prefix begins with "<": any other tag matches none of them.
+  if (tag[0] != '<') return catchAll;
+  // A bucket's prefixes agree with the tag in the bytes it was chosen by
+  // (the second, and for "<:" the third), or are shorter and end there.
   const Buckets& b = TheBuckets();
-  const std::vector<unsigned char>& bucket = tag[1] == ':' ? b.internalByThird[static_cast<unsigned char>(tag[2])]
-                                                           : b.bySecond[static_cast<unsigned char>(tag[1])];
+  const bool internal = tag[1] == ':';
+  const std::vector<unsigned char>& bucket = internal ? b.internalByThird[static_cast<unsigned char>(tag[2])]
+                                                      : b.bySecond[static_cast<unsigned char>(tag[1])];
+  const std::size_t known = internal ? 3 : 2;
   for (unsigned char i : bucket) {
     const st_LexiconEntry& e = ENTRIES[i];
-    if (tag.substr(0, e.cs_Prefix.size()) == e.cs_Prefix) return e;
+    if (BeginsWith(tag, e.cs_Prefix, known)) return e;
   }
   return catchAll;
 }

@@ -20,13 +20,14 @@ bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix) {
 }
 
 void ReadText(CQ_FileBlockReader& in, const CQ_RTFReader::LineSink& sink) {
+  // One buffer keeps its room from line to line; each line leaves as a
+  // copy of its own size (one allocation, instead of the buffer's growth
+  // for every line).
   std::string line;
   for (;;) {
+    line.clear();
     in.v_AppendUntilLineEnd(line);
-    if (!line.empty()) {
-      sink(std::move(line));
-      line.clear();
-    }
+    if (!line.empty()) sink(std::string(line));
     // Skip the run of line ends (or stop at the end of the file).
     int ch;
     do {

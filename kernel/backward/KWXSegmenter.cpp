@@ -6,6 +6,8 @@
 // short ones; runs without brackets are appended whole.
 #include "kernel/backward/KWXSegmenter.h"
 
+#include "kernel/forward/KWXFormat.h"
+
 namespace KWX {
 
 void CQ_KWXSegmenter::sv_Tokenise(const std::vector<std::string>& lines, CQ_TagSegmentList& segments) {
@@ -15,6 +17,9 @@ void CQ_KWXSegmenter::sv_Tokenise(const std::vector<std::string>& lines, CQ_TagS
   long long depth = 0;
   char previous = 0;
   const std::size_t firstNew = segments.size();
+  // Most lines open one segment: room for that many saves the list's
+  // regrowth (a hint only; the list grows past it when it must).
+  segments.reserve(firstNew + lines.size());
 
   const auto scan = [&](char c, unsigned lineNumber) {
     if (c == '<') {
@@ -49,8 +54,7 @@ void CQ_KWXSegmenter::sv_Tokenise(const std::vector<std::string>& lines, CQ_TagS
       // A run of bytes that are no bracket, after a byte that opens no tag,
       // changes nothing but the pending text: it is taken whole.
       if (previous != '<' && line[i] != '<' && line[i] != '>') {
-        std::size_t j = i + 1;
-        while (j < n && line[j] != '<' && line[j] != '>') ++j;
+        const std::size_t j = KWX::sn_FindBracket(line, i + 1);
         pending.append(line, i, j - i);
         previous = line[j - 1];
         i = j;

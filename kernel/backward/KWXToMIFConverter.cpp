@@ -183,10 +183,9 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
   }
   v_Step();
 
-  // 7. Tokens.
-  CQ_KWXTokens tokens;
+  // 7. Tokens, as views into the lines until their blocks are collected.
+  st_KWXTokenViews tokens;
   KWXBack::sv_Explode(lines, 0, tokens);
-  std::vector<std::string>().swap(lines);
   v_Step();
 
   // 8. The ancillary section: checked framed as a whole file.
@@ -219,8 +218,10 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
   // whether they exist and hold text, so they are filed as an index.
   KWXBack::sv_MoveMarkers(tokens);
   CQ_KWXBlockCollector translated;
-  translated.v_Collect(std::move(tokens));
-  CQ_KWXTokens().swap(tokens);  // the blocks hold what the pass needs
+  translated.v_Collect(tokens);
+  // The blocks hold copies of what the pass needs.
+  std::vector<std::string_view>().swap(tokens.asv_Tokens);
+  std::vector<std::string>().swap(lines);
   if (ancillary) translated.v_Collect(sectionTokens);
   CQ_AncillaryFormats translatedFormats;
   if (ancillary) translatedFormats.v_Read(sectionTokens);
@@ -228,7 +229,7 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
   CQ_KWXBlockCollector source;
   CQ_KWXTokens sourceSection;
   {
-    CQ_KWXTokens body;
+    st_KWXTokenViews body;  // views into the forward converter's lines
     KWXBack::sv_ExplodeLines(forward->rco_GetCompactKWXLines(), 0, body);
     KWXBack::sv_MoveMarkers(body);
     source.v_CollectIndex(body);

@@ -19,16 +19,6 @@ void CQ_KWXFileWriter::v_Flush() {
   m_nUsed = 0;
 }
 
-void CQ_KWXFileWriter::v_Write(char byte) {
-  if (byte == '\n') {
-    if (m_nUsed + 2 > BUFFER_SIZE) v_Flush();
-    m_pcBuffer.get()[m_nUsed++] = '\r';
-  } else if (m_nUsed == BUFFER_SIZE) {
-    v_Flush();
-  }
-  m_pcBuffer.get()[m_nUsed++] = byte;
-}
-
 void CQ_KWXFileWriter::v_Write(std::string_view bytes) {
   while (!bytes.empty()) {
     const void* found = std::memchr(bytes.data(), '\n', bytes.size());

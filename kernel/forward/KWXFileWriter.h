@@ -39,7 +39,16 @@ class OSTRAKON_API CQ_KWXFileWriter {
   // Platform::CQ_FileException naming the destination when the disk is full
   // or a write fails.
   void v_Write(std::string_view bytes);
-  void v_Write(char byte);
+  // Inline: it ends every line.
+  void v_Write(char byte) {
+    if (byte == '\n') {
+      if (m_nUsed + 2 > BUFFER_SIZE) v_Flush();
+      m_pcBuffer.get()[m_nUsed++] = '\r';
+    } else if (m_nUsed == BUFFER_SIZE) {
+      v_Flush();
+    }
+    m_pcBuffer.get()[m_nUsed++] = byte;
+  }
   // Appends the line and a line end.
   void v_WriteLine(std::string_view line) {
     v_Write(line);

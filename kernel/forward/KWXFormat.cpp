@@ -48,39 +48,6 @@ bool IsAsciiLetter(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
-// Calls visit for each tag and run of text of text, in order, without
-// allocating.
-template <typename Visit>
-void ForEachToken(std::string_view text, Visit&& visit) {
-  std::size_t pos = 0;
-  const std::size_t size = text.size();
-  while (pos < size) {
-    if (text[pos] != '<') {
-      const std::size_t next = text.find('<', pos);
-      const std::size_t end = next == std::string_view::npos ? size : next;
-      visit(st_Token{TOKEN_TEXT, text.substr(pos, end - pos)});
-      pos = end;
-      continue;
-    }
-    // A tag: find the '>' that brings the depth back to zero.
-    int depth = 0;
-    std::size_t end = pos;
-    for (; end < size; ++end) {
-      if (text[end] == '<') {
-        ++depth;
-      } else if (text[end] == '>' && --depth == 0) {
-        break;
-      }
-    }
-    if (end == size) {
-      visit(st_Token{TOKEN_UNCLOSED_TAG, text.substr(pos)});
-      return;
-    }
-    visit(st_Token{TOKEN_TAG, text.substr(pos, end + 1 - pos)});
-    pos = end + 1;
-  }
-}
-
 }  // namespace
 
 const std::array<st_CharacterTag, 11>& sast_SpecialCharacters() {
@@ -291,7 +258,7 @@ std::vector<st_Token> sast_Tokenize(std::string_view text) {
 
 void sv_Tokenize(std::string_view text, std::vector<st_Token>& tokens) {
   tokens.clear();
-  ForEachToken(text, [&tokens](const st_Token& token) { tokens.push_back(token); });
+  sv_ForEachToken(text, [&tokens](const st_Token& token) { tokens.push_back(token); });
 }
 
 void CQ_KWXLineJoiner::v_BeginLine() {
@@ -308,7 +275,7 @@ void CQ_KWXLineJoiner::v_BeginLine() {
 }
 
 void CQ_KWXLineJoiner::v_Add(std::string_view piece) {
-  ForEachToken(piece, [this](const st_Token& token) {
+  sv_ForEachToken(piece, [this](const st_Token& token) {
     if (token.et_Kind == TOKEN_TEXT || token.et_Kind == TOKEN_UNCLOSED_TAG) {
       if (!token.cs_Text.empty()) {
         m_strLine.append(token.cs_Text);

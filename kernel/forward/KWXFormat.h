@@ -20,6 +20,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -451,6 +452,32 @@ inline bool b_HasPrefix(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
 }
 
+// The position of the first '<' or '>' in text at or after pos, or
+// text.size() when there is none (also for pos past the end). Tests eight
+// bytes at a time, so that runs of text between tags cost little.
+inline std::size_t sn_FindBracket(std::string_view text, std::size_t pos) {
+  // True when some byte of word equals the byte repeated in pattern.
+  constexpr auto hasByte = [](std::uint64_t word, std::uint64_t pattern) {
+    const std::uint64_t v = word ^ pattern;
+    return ((v - 0x0101010101010101ULL) & ~v & 0x8080808080808080ULL) != 0;
+  };
+  constexpr std::uint64_t opening = 0x0101010101010101ULL * '<';
+  constexpr std::uint64_t closing = 0x0101010101010101ULL * '>';
+  const std::size_t size = text.size();
+  // Whole words without a bracket are passed over; the word that holds
+  // one (and the last bytes) are searched byte by byte.
+  while (pos + 8 <= size) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + pos, 8);
+    if (hasByte(word, opening) || hasByte(word, closing)) break;
+    pos += 8;
+  }
+  for (; pos < size; ++pos) {
+    if (text[pos] == '<' || text[pos] == '>') return pos;
+  }
+  return size;
+}
+
 enum ET_TokenKind : int {
   TOKEN_TEXT = 0,      // translatable text (a stray ">" included)
   TOKEN_TAG,           // from "<" to the ">" that brings the depth back to 0
@@ -461,6 +488,40 @@ struct st_Token {
   ET_TokenKind et_Kind;
   std::string_view cs_Text;  // a view into the tokenised text
 };
+
+// Calls visit(const st_Token&) for each tag and run of text of text, in
+// order, without allocating: the tokens sast_Tokenize gives, for a caller
+// that reads each once.
+template <typename Visit>
+void sv_ForEachToken(std::string_view text, Visit&& visit) {
+  std::size_t pos = 0;
+  const std::size_t size = text.size();
+  while (pos < size) {
+    if (text[pos] != '<') {
+      const std::size_t next = text.find('<', pos);
+      const std::size_t end = next == std::string_view::npos ? size : next;
+      visit(st_Token{TOKEN_TEXT, text.substr(pos, end - pos)});
+      pos = end;
+      continue;
+    }
+    // A tag: find the '>' that brings the depth back to zero.
+    int depth = 0;
+    std::size_t end = pos;
+    for (; end < size; ++end) {
+      if (text[end] == '<') {
+        ++depth;
+      } else if (text[end] == '>' && --depth == 0) {
+        break;
+      }
+    }
+    if (end == size) {
+      visit(st_Token{TOKEN_UNCLOSED_TAG, text.substr(pos)});
+      return;
+    }
+    visit(st_Token{TOKEN_TAG, text.substr(pos, end + 1 - pos)});
+    pos = end + 1;
+  }
+}
 
 // Cuts text into tags and runs of text, counting bracket depth so that a
 // tag argument may hold balanced "<...>" (such as "<:lt>" in a quoted

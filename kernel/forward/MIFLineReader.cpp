@@ -19,7 +19,6 @@
 namespace {
 
 constexpr std::size_t kCopyBufferSize = 1 << 16;
-constexpr std::size_t kNotSearched = static_cast<std::size_t>(-1);
 
 int OpenForReading(const std::string& path) {
   int fd;
@@ -65,25 +64,9 @@ bool CQ_MIFLineReader::b_Fill() {
     m_bMemoryRead = true;
   }
   if (m_nBlockLen == 0) m_bEnd = true;
-  m_nNextLF = kNotSearched;
-  m_nNextCR = kNotSearched;
+  m_nNextLF = NOT_SEARCHED;
+  m_nNextCR = NOT_SEARCHED;
   return m_nBlockLen > 0;
-}
-
-std::size_t CQ_MIFLineReader::n_LineEnd() {
-  // Each memchr result is kept until the position passes it, so every byte
-  // is searched at most once for each of the two line ends, whatever mix of
-  // CR and LF the file uses.
-  const std::size_t pos = m_nBlockPos;
-  if (m_nNextLF == kNotSearched || m_nNextLF < pos) {
-    const void* lf = std::memchr(m_pBlock + pos, '\n', m_nBlockLen - pos);
-    m_nNextLF = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - m_pBlock) : m_nBlockLen;
-  }
-  if (m_nNextCR == kNotSearched || m_nNextCR < pos) {
-    const void* cr = std::memchr(m_pBlock + pos, '\r', m_nBlockLen - pos);
-    m_nNextCR = cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - m_pBlock) : m_nBlockLen;
-  }
-  return m_nNextLF < m_nNextCR ? m_nNextLF : m_nNextCR;
 }
 
 bool CQ_MIFLineReader::b_ReadLine(std::string& line, bool trim) {

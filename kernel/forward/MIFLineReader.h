@@ -19,6 +19,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -57,10 +58,26 @@ class CQ_MIFLineReader {
   static constexpr std::size_t BLOCK_SIZE = 4096;
 
  private:
+  static constexpr std::size_t NOT_SEARCHED = static_cast<std::size_t>(-1);
+
   bool b_Fill();
   // The next line end (CR or LF) at or after the block position, or the
-  // block's end.
-  std::size_t n_LineEnd();
+  // block's end. Inline: it runs once a line.
+  std::size_t n_LineEnd() {
+    // Each memchr result is kept until the position passes it, so every
+    // byte is searched at most once for each of the two line ends,
+    // whatever mix of CR and LF the file uses.
+    const std::size_t pos = m_nBlockPos;
+    if (m_nNextLF == NOT_SEARCHED || m_nNextLF < pos) {
+      const void* lf = std::memchr(m_pBlock + pos, '\n', m_nBlockLen - pos);
+      m_nNextLF = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - m_pBlock) : m_nBlockLen;
+    }
+    if (m_nNextCR == NOT_SEARCHED || m_nNextCR < pos) {
+      const void* cr = std::memchr(m_pBlock + pos, '\r', m_nBlockLen - pos);
+      m_nNextCR = cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - m_pBlock) : m_nBlockLen;
+    }
+    return m_nNextLF < m_nNextCR ? m_nNextLF : m_nNextCR;
+  }
 
   int m_fd = -1;
   std::string m_strPath;

@@ -40,12 +40,9 @@ bool LastApostrophe(std::string_view line, std::size_t after) {
 
 }  // namespace
 
-int NetDepth(std::string_view line) {
-  if (line.empty()) return 0;
-  const char first = line.front();
-  if (first == '&' || first == '=' || first == '#') return 0;
-  // A closer, "> # end of Name", the commonest line after statements.
-  if (first == '>' && line.size() >= 3 && line[1] == ' ' && line[2] == '#') return -1;
+namespace detail {
+
+int NetDepthScan(std::string_view line) {
   // Bytes other than the four that matter are skipped by table, string
   // contents with memchr.
   const char* p = line.data();
@@ -80,6 +77,8 @@ int NetDepth(std::string_view line) {
   }
   return depth;
 }
+
+}  // namespace detail
 
 std::string_view Value(std::string_view line) {
   const std::string_view kw = Keyword(line);

@@ -49,8 +49,9 @@ namespace MIFSyntax {
 // byte) and before a '#' comment. So "<Para" gives +1, "<PgfTag `a>b'>"
 // gives 0 and "> # end of Para" gives -1. Lines beginning with '&' or '='
 // (image data, possibly megabytes long) and comment lines give 0 without
-// being scanned.
-int NetDepth(std::string_view line);
+// being scanned. The lines answered by their first bytes (closers above
+// all, a third of a document's lines) are answered inline.
+inline int NetDepth(std::string_view line);
 
 // A line's net depth: computed for a string, read from a compact line.
 inline int LineNet(std::string_view line) { return NetDepth(line); }
@@ -83,6 +84,20 @@ enum : unsigned char {
 extern const std::array<unsigned char, 256> kByteClass;
 inline bool Is(char c, unsigned char cls) { return (kByteClass[static_cast<unsigned char>(c)] & cls) != 0; }
 }  // namespace detail
+
+namespace detail {
+// NetDepth of a line that its first bytes do not answer.
+int NetDepthScan(std::string_view line);
+}  // namespace detail
+
+inline int NetDepth(std::string_view line) {
+  if (line.empty()) return 0;
+  const char first = line.front();
+  if (first == '&' || first == '=' || first == '#') return 0;
+  // A closer, "> # end of Name", the commonest line after statements.
+  if (first == '>' && line.size() >= 3 && line[1] == ' ' && line[2] == '#') return -1;
+  return detail::NetDepthScan(line);
+}
 
 // The statement name: "PgfTag" for "<PgfTag `Body'>", "Para" for "<Para";
 // empty when the line does not begin with '<'.

@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "kernel/backward/KWXReader.h"
+#include "kernel/forward/KWXFormat.h"
 #include "kernel/forward/TextConverter.h"
 #include "kernel/session/KernelStrings.h"
 
@@ -68,21 +69,18 @@ std::size_t SkipASCIIWords(std::string_view text, std::size_t pos) {
 int BracketError(std::string_view text) {
   // One pass: the counts decide first (101), then the first fault of the
   // depth walk (102, 103), then a nested external tag (104). Runs without
-  // brackets are passed over by memchr-like scans.
+  // brackets are passed over a word at a time.
   std::size_t opening = 0;
   std::size_t closing = 0;
   long depth = 0;
   bool nested = false;
   int fault = 0;
-  const char* const begin = text.data();
-  const char* const end = begin + text.size();
-  for (const char* p = begin; p < end; ++p) {
-    const char c = *p;
-    if (c != '<' && c != '>') continue;
-    if (c == '<') {
+  const std::size_t size = text.size();
+  for (std::size_t i = KWX::sn_FindBracket(text, 0); i < size; i = KWX::sn_FindBracket(text, i + 1)) {
+    if (text[i] == '<') {
       ++opening;
       if (fault == 0) {
-        if (depth >= 1 && p + 1 < end && p[1] != ':') nested = true;
+        if (depth >= 1 && i + 1 < size && text[i + 1] != ':') nested = true;
         if (++depth > 2) fault = 103;
       }
     } else {
@@ -140,6 +138,7 @@ class CodePageCharacters {
     if (cd == reinterpret_cast<iconv_t>(-1)) {
       m_single.fill(true);  // a code page the system cannot convert: nothing is judged
       m_unknown = true;
+      v_FindPlainBytes(codePage);
       return;
     }
     for (int b = 0; b < 256; ++b) {
@@ -157,9 +156,15 @@ class CodePageCharacters {
       }
     }
     iconv_close(cd);
+    v_FindPlainBytes(codePage);
   }
 
   bool b_DoubleByte() const { return m_doubleByte && !m_unknown; }
+  // True for a byte that is a character of the code page on its own and
+  // neither a line end nor "<": every ASCII byte but those two, and the
+  // bytes from 0x80 the code page holds as single characters (never a
+  // lead byte of a double-byte code page).
+  bool b_Plain(unsigned char b) const { return m_plain[b]; }
   bool b_Single(unsigned char b) const { return m_single[b]; }
   bool b_Pair(unsigned char lead, unsigned char trail) const {
     return m_pairs[static_cast<std::size_t>(lead << 8 | trail)] != 0;
@@ -179,9 +184,21 @@ class CodePageCharacters {
     return iconv(cd, &ip, &il, &op, &ol) != static_cast<std::size_t>(-1) && il == 0 && op != out;
   }
 
+  void v_FindPlainBytes(int codePage) {
+    for (int b = 0; b < 256; ++b) {
+      const auto c = static_cast<unsigned char>(b);
+      if (c < 0x80) {
+        m_plain[c] = c != '\n' && c != '<';
+      } else {
+        m_plain[c] = m_single[c] && !(b_DoubleByte() && CQ_TextConverter::sb_IsLeadByte(codePage, c));
+      }
+    }
+  }
+
   bool m_doubleByte;
   bool m_unknown = false;
   std::array<bool, 256> m_single{};
+  std::array<bool, 256> m_plain{};
   std::vector<unsigned char> m_pairs;  // 1 for a character, by lead << 8 | trail
 };
 
@@ -190,6 +207,20 @@ const CodePageCharacters& CharactersOf(int codePage) {
   std::unique_ptr<CodePageCharacters>& table = tables[codePage];
   if (!table) table = std::make_unique<CodePageCharacters>(codePage);
   return *table;
+}
+
+// The first position from pos on that holds no plain byte of the code page
+// (CodePageCharacters::b_Plain), or the end of the text: ASCII words are
+// passed over eight bytes at a time, other bytes one by one, a word's
+// length at a time.
+std::size_t SkipPlainBytes(std::string_view text, std::size_t pos, const CodePageCharacters& characters) {
+  const std::size_t n = text.size();
+  for (;;) {
+    pos = SkipASCIIWords(text, pos);
+    const std::size_t stop = std::min(n, pos + 8);
+    while (pos < stop && characters.b_Plain(static_cast<unsigned char>(text[pos]))) ++pos;
+    if (pos < stop || pos == n) return pos;
+  }
 }
 
 std::string HexBytes(std::string_view bytes) {
@@ -566,10 +597,11 @@ void CQ_VarnelVerifier::v_CheckRepresentable(int codePage, bool (*reportedByLang
     std::size_t pos = 0;
     while (pos < text.size()) {
       const auto b = static_cast<unsigned char>(text[pos]);
-      if (b < 0x80 && b != '\n' && b != '<') {
-        // ASCII is a character of every supported code page; whole words
-        // of it are passed over at once.
-        pos = SkipASCIIWords(text, pos + 1);
+      if (characters.b_Plain(b)) {
+        // ASCII is a character of every supported code page, and so is a
+        // byte the code page holds on its own: runs of them are passed
+        // over at once.
+        pos = SkipPlainBytes(text, pos + 1, characters);
         continue;
       }
       if (b == '\n') {

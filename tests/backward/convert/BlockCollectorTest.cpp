@@ -178,6 +178,106 @@ TEST(Collect, IndexAnswersAsTheFullCollection) {
   EXPECT_TRUE(index.b_UsesVarnelFonts());
 }
 
+// The view pipeline (explode into views, move markers, collect) files the
+// same blocks as the pipeline of owning strings, on lists that hold added
+// tags, markers with and without placeholders, nested blocks and blanks.
+TEST(TokenViews, FileTheSameBlocksAsOwningTokens) {
+  const std::vector<std::vector<std::string>> files = {
+      {"<kwx \"F3.00\">", "<page \"1\">", "<tr 5>",
+       "<ps \"B\" 1><:imk 2>a<:cs \"E\" 3>b<:/cs><:mk \"T\" 4>c<:fn 7>", "<imk 2>x", "<ie>y", "</imk>",
+       "<mk \"T\" 4>m", "</mk>", "<fn 7>", "<ps \"F\" 2>note", "</fn>", "<#ps \"B\" 9>added<:b>bold<:/b>",
+       "<tb 3>", "<tbb>", "<row 1>", "<ct 1>", "<ps \"B\" 1>c", "</ct>", "</row>", "</tbb>", "</tb>",
+       "<mk \"Author\" 8>kept", "</mk>", "</tr>", "<ts 1>  ", "</ts>", "<tr 6><:imk 9>", "</tr>", "</page>"},
+      // Placeholders whose blocks were deleted, a block used twice, no
+      // placeholder at all.
+      {"<tr 1>", "<ps \"B\" 1><:imk 5>a<:mk \"T\" 6>", "<mk \"T\" 7>t", "</mk>", "<mk \"T\" 7>u", "</mk>",
+       "<:fc 2>b<:/fc>", "</tr>"},
+      {"<tr 2>", "<ps \"B\" 1>plain", "<ts 4>", "<:t>", "</ts>", "</tr>"},
+  };
+  const char* ids[] = {"1", "2", "3", "4", "5", "6", "7", "8", "9"};
+  for (std::size_t f = 0; f < files.size(); ++f) {
+    SCOPED_TRACE(f);
+    Tokens owned;
+    KWXBack::sv_Explode(files[f], 1, owned);
+    st_KWXTokenViews views;
+    KWXBack::sv_Explode(files[f], 1, views);
+    ASSERT_EQ(views.asv_Tokens.size(), owned.size());
+    for (std::size_t k = 0; k < owned.size(); ++k) EXPECT_EQ(views.asv_Tokens[k], owned[k]);
+
+    KWXBack::sv_MoveMarkers(owned);
+    KWXBack::sv_MoveMarkers(views);
+    ASSERT_EQ(views.asv_Tokens.size(), owned.size());
+    for (std::size_t k = 0; k < owned.size(); ++k) EXPECT_EQ(views.asv_Tokens[k], owned[k]) << k;
+
+    KWX::CQ_KWXLines compact;
+    for (const std::string& line : files[f]) compact.v_Add(line);
+    st_KWXTokenViews compactViews;
+    KWXBack::sv_ExplodeLines(compact, 1, compactViews);
+    KWXBack::sv_MoveMarkers(compactViews);
+    EXPECT_EQ(compactViews.asv_Tokens, views.asv_Tokens);
+
+    CQ_KWXBlockCollector fromStrings;
+    fromStrings.v_Collect(owned);
+    CQ_KWXBlockCollector fromViews;
+    fromViews.v_Collect(views);
+    // Tokens handed over are moved into their blocks; a nested block's
+    // opening, which also stays in the block around it, is not lost.
+    CQ_KWXBlockCollector fromMoved;
+    fromMoved.v_Collect(Tokens(owned));
+    CQ_KWXBlockCollector indexFromStrings;
+    indexFromStrings.v_CollectIndex(owned);
+    CQ_KWXBlockCollector indexFromViews;
+    indexFromViews.v_CollectIndex(compactViews);
+    for (int kind = 0; kind < CQ_KWXBlockCollector::BLOCK_KIND_COUNT; ++kind) {
+      const auto k = static_cast<CQ_KWXBlockCollector::ET_BlockKind>(kind);
+      EXPECT_EQ(fromViews.n_Count(k), fromStrings.n_Count(k));
+      EXPECT_EQ(indexFromViews.n_Count(k), indexFromStrings.n_Count(k));
+      for (const char* id : ids) {
+        SCOPED_TRACE(std::string(id) + " of kind " + std::to_string(kind));
+        const Tokens* a = fromStrings.pcco_Find(k, id);
+        const Tokens* b = fromViews.pcco_Find(k, id);
+        const Tokens* m = fromMoved.pcco_Find(k, id);
+        ASSERT_EQ(a != nullptr, b != nullptr);
+        ASSERT_EQ(a != nullptr, m != nullptr);
+        if (a) {
+          EXPECT_EQ(*a, *b);
+          EXPECT_EQ(*a, *m);
+        }
+        const Tokens* c = indexFromStrings.pcco_Find(k, id);
+        const Tokens* d = indexFromViews.pcco_Find(k, id);
+        ASSERT_EQ(c != nullptr, d != nullptr);
+        if (c) {
+          EXPECT_EQ(*c, *d);
+        }
+      }
+    }
+    for (const char* marker : {"<mk \"T\" 4>", "<mk \"T\" 7>", "<mk \"Author\" 8>", "<imk 2>", "<imk 5>"}) {
+      const Tokens* a = fromStrings.pcco_FindMarker(marker);
+      const Tokens* b = fromViews.pcco_FindMarker(marker);
+      ASSERT_EQ(a != nullptr, b != nullptr) << marker;
+      if (a) {
+        EXPECT_EQ(*a, *b);
+      }
+    }
+    for (const char* tag : {"<:cs \"E\" 3>", "<:fc 2>", "<:fc 1>"}) {
+      EXPECT_EQ(fromViews.b_UsesRunTag(tag), fromStrings.b_UsesRunTag(tag)) << tag;
+      EXPECT_EQ(indexFromViews.b_UsesRunTag(tag), fromStrings.b_UsesRunTag(tag)) << tag;
+    }
+    for (const char* id : ids) EXPECT_EQ(fromViews.b_HasFootnoteAnchor(id), fromStrings.b_HasFootnoteAnchor(id));
+    EXPECT_EQ(fromViews.b_UsesVarnelFonts(), fromStrings.b_UsesVarnelFonts());
+  }
+}
+
+// The rewritten tags of "<#...>" stay valid when the views move.
+TEST(TokenViews, RewrittenTagsSurviveAMove) {
+  st_KWXTokenViews views;
+  KWXBack::sv_Explode({"<#ps \"x\" 1>abc", "<#pn \"1.\" 2>", "<#ps \"y\" 3>d"}, 0, views);
+  const st_KWXTokenViews moved = std::move(views);
+  EXPECT_EQ(moved.asv_Tokens, (std::vector<std::string_view>{"<ps \"x\" 1>", "abc", "<pn \"1.\" 2>",
+                                                             "<ps \"y\" 3>", "d"}));
+  EXPECT_EQ(moved.lst_Rewritten.size(), 3u);
+}
+
 TEST(Collect, ListEndingInsideABlockIsCode8) {
   CQ_KWXBlockCollector c;
   try {

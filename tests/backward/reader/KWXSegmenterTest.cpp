@@ -142,9 +142,29 @@ TEST(Lexicon, EveryEntryClassifiesATagOfItsOwnKind) {
 TEST(Lexicon, LookupKeepsTableOrderForEveryShortAndOddTag) {
   // The bucketed lookup must agree with a plain first-match scan.
   const auto& entries = CQ_KWXLexicon::sast_Entries();
-  const std::vector<std::string> tags = {"", "<", "<:", "<:/", "x", "<#", "<#ps \"x\" 1>", "<<", "<:<", "<tbt>",
-                                         "<imk>", "<:c1>", "<:/c1>", "<:r3>", "<:r39", "<:fn", "< ps>", "<:/el \"x\">",
-                                         "<:/elf \"\">", "<:ep \"pre\">", "<:es \"\">", "<kwx \"F3.00\">", "</file \"a\">"};
+  std::vector<std::string> tags = {"", "<", "<:", "<:/", "x", "<#", "<#ps \"x\" 1>", "<<", "<:<", "<tbt>",
+                                   "<imk>", "<:c1>", "<:/c1>", "<:r3>", "<:r39", "<:fn", "< ps>", "<:/el \"x\">",
+                                   "<:/elf \"\">", "<:ep \"pre\">", "<:es \"\">", "<kwx \"F3.00\">", "</file \"a\">",
+                                   "abc", "x<ps \"a\" 1>", ":cs \"E\" 1>", "ps \"a\" 1>", "\xBC:cs>"};
+  // Every prefix as it stands, followed by more, cut short by a byte, with
+  // its last byte changed, and with one of its first four bytes changed.
+  for (const KWX::st_LexiconEntry& e : entries) {
+    const std::string prefix(e.cs_Prefix);
+    tags.push_back(prefix);
+    tags.push_back(prefix + "x\" 1>");
+    tags.push_back(prefix.substr(0, prefix.size() - 1));
+    std::string changed = prefix;
+    changed.back() = changed.back() == 'z' ? 'y' : 'z';
+    tags.push_back(changed + ">");
+    changed = prefix + ">";
+    changed.front() = '[';
+    tags.push_back(changed);
+    for (std::size_t k = 1; k < 4 && k < prefix.size(); ++k) {
+      changed = prefix + "x>";
+      changed[k] = changed[k] == 'q' ? 'r' : 'q';
+      tags.push_back(changed);
+    }
+  }
   for (const std::string& tag : tags) {
     const KWX::st_LexiconEntry* expected = &entries.back();
     for (const KWX::st_LexiconEntry& e : entries) {

@@ -2,6 +2,8 @@
 // line rule (table rows and one golden document).
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -179,6 +181,57 @@ TEST(KWXFormatTest, Tokenizer) {
     std::vector<std::pair<KWX::ET_TokenKind, std::string>> got;
     for (const KWX::st_Token& t : KWX::sast_Tokenize(row.text)) got.emplace_back(t.et_Kind, std::string(t.cs_Text));
     EXPECT_EQ(row.expect, got) << row.text;
+  }
+}
+
+// The bracket search and the tokenizer built on it agree with plain
+// byte-by-byte readings on texts of every length up to a few words, made
+// of brackets, colons, letters, blanks and bytes from 0x80 (among them
+// 0xBC and 0xBE, which differ from "<" and ">" only in the top bit).
+TEST(KWXFormatTest, BracketSearchAndTokenizerAgreeWithByteByByteReadings) {
+  const char alphabet[] = {'<', '>', ':', 'a', ' ', '\xBC', '\xBE', '\x3D', '\x80'};
+  auto tokenizeByBytes = [](std::string_view text) {
+    std::vector<std::pair<KWX::ET_TokenKind, std::string>> out;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+      if (text[pos] != '<') {
+        std::size_t end = pos;
+        while (end < text.size() && text[end] != '<') ++end;
+        out.emplace_back(KWX::TOKEN_TEXT, std::string(text.substr(pos, end - pos)));
+        pos = end;
+        continue;
+      }
+      int depth = 0;
+      std::size_t end = pos;
+      for (; end < text.size(); ++end) {
+        if (text[end] == '<') ++depth;
+        if (text[end] == '>' && --depth == 0) break;
+      }
+      if (end == text.size()) {
+        out.emplace_back(KWX::TOKEN_UNCLOSED_TAG, std::string(text.substr(pos)));
+        break;
+      }
+      out.emplace_back(KWX::TOKEN_TAG, std::string(text.substr(pos, end + 1 - pos)));
+      pos = end + 1;
+    }
+    return out;
+  };
+  std::uint32_t state = 12345;
+  auto next = [&state] {
+    state = state * 1103515245u + 12345u;
+    return state >> 16;
+  };
+  for (int round = 0; round < 3000; ++round) {
+    std::string text(next() % 40, ' ');
+    // Mostly letters, so that whole words without a bracket occur.
+    for (char& c : text) c = next() % 4 == 0 ? alphabet[next() % sizeof alphabet] : 'a';
+    for (std::size_t pos = 0; pos <= text.size() + 1; ++pos) {
+      const std::size_t found = text.find_first_of("<>", pos);
+      EXPECT_EQ(KWX::sn_FindBracket(text, pos), found == std::string::npos ? text.size() : found) << text << " " << pos;
+    }
+    std::vector<std::pair<KWX::ET_TokenKind, std::string>> got;
+    for (const KWX::st_Token& t : KWX::sast_Tokenize(text)) got.emplace_back(t.et_Kind, std::string(t.cs_Text));
+    EXPECT_EQ(got, tokenizeByBytes(text)) << text;
   }
 }
 

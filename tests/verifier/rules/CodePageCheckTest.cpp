@@ -93,7 +93,15 @@ INSTANTIATE_TEST_SUITE_P(
         BytesRow{"Korean", "\xc7\x5c", "0xC7 0x5C"},
         BytesRow{"Greek", "\xe1\xe2\xaa", "0xAA"},
         BytesRow{"English (US)", "caf\xe9 \x93quoted\x94", ""},
-        BytesRow{"English (US)", "a\x81", "0x81"}),
+        BytesRow{"English (US)", "a\x81", "0x81"},
+        // runs of plain bytes longer than a word, before and after the byte
+        // that is no character, and a tag or line end inside the run
+        BytesRow{"English (US)", "caf\xe9s na\xefves r\xe9sum\xe9s \xe0 la \x81 fin", "0x81"},
+        BytesRow{"English (US)", "a long line of plain ASCII text<:b>then\xe9\xe8\xe0\xfc\xf6\xe4 more<:/b>\x8d", "0x8D"},
+        BytesRow{"English (US)", "\xe9\xe8\xe0\xfc\xf6\xe4\xe9\xe8\xe0\xfc\xf6\xe4\xe9\xe8\xe0\xfc\xf6\xe4", ""},
+        BytesRow{"Greek", "\xe1\xe2\xe3\xe4\xe5\xe6\xe7\xe8\xe9\xea\xeb\xec\xed\xee\xaa", "0xAA"},
+        BytesRow{"Japanese", "plain ASCII words before a lead byte that stands alone \x95", "0x95"},
+        BytesRow{"Japanese", "\xb1\xb2\xb3\xb4\xb5\xb6\xb7\xb8\xb9\xba \x95\x5c text \x80", "0x80"}),
     [](const ::testing::TestParamInfo<BytesRow>& info) { return "row" + std::to_string(info.index); });
 
 TEST(UnrepresentableCharacters, AreErrorsNamingCharacterGlyphAndLine) {
