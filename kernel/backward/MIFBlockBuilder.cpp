@@ -160,7 +160,9 @@ CQ_MIFBlockLines::CQ_MIFBlockLines() = default;
 CQ_MIFBlockLines::~CQ_MIFBlockLines() = default;
 
 void CQ_MIFBlockLines::v_Clear() {
-  m_lines.clear();
+  // The first table of entries is kept for the next block.
+  if (m_lineTables.size() > 1) m_lineTables.resize(1);
+  m_nLines = 0;
   // One chunk of the usual size is kept; one made for a very long line is not.
   if (!m_chunks.empty() && m_chunks.front().n_Capacity == kChunkBytes) {
     m_chunks.resize(1);
@@ -182,7 +184,12 @@ void CQ_MIFBlockLines::v_Add(std::string_view line, int net) {
   char* const at = chunk.p_Bytes.get() + chunk.n_Used;
   if (!line.empty()) std::memcpy(at, line.data(), line.size());
   chunk.n_Used += line.size();
-  m_lines.push_back(st_Line{at, static_cast<std::uint32_t>(line.size()), static_cast<std::int32_t>(net)});
+  if ((m_nLines >> LINE_TABLE_BITS) == m_lineTables.size()) {
+    m_lineTables.push_back(std::make_unique<st_Line[]>(LINE_TABLE_SIZE));
+  }
+  m_lineTables[m_nLines >> LINE_TABLE_BITS][m_nLines & (LINE_TABLE_SIZE - 1)] =
+      st_Line{at, static_cast<std::uint32_t>(line.size()), static_cast<std::int32_t>(net)};
+  ++m_nLines;
 }
 
 // --- inline objects ------------------------------------------------------------------
@@ -900,7 +907,7 @@ void CQ_MIFBlockBuilder::v_Paragraph(const CQ_KWXTokens& t, std::size_t begin, s
     // but the Unique statement, whatever their order.
     std::vector<std::string_view> theirs;
     theirs.reserve(org->lst_Header.size());
-    for (const std::string& l : org->lst_Header) {
+    for (const std::string_view l : org->lst_Header) {
       if (!HasKeyword(l, "Unique") && !IsEmptyNumString(l)) theirs.emplace_back(l);
     }
     std::vector<std::string_view> mine;
@@ -916,13 +923,13 @@ void CQ_MIFBlockBuilder::v_Paragraph(const CQ_KWXTokens& t, std::size_t begin, s
     }
   }
   if (orgHeader) {
-    out.insert(out.end(), org->lst_Header.begin(), org->lst_Header.end());
+    for (const std::string_view l : org->lst_Header) out.emplace_back(l);
   } else {
     if (org) {
       for (std::size_t i = 0; i < org->lst_Header.size(); ++i) {
         if (HasKeyword(org->lst_Header[i], "Unique")) {
           header.insert(header.begin() + static_cast<std::ptrdiff_t>(std::min(i, header.size())),
-                        std::string_view(org->lst_Header[i]));
+                        org->lst_Header[i]);
           break;
         }
       }
