@@ -107,6 +107,8 @@ class OSTRAKON_API CQ_MIFInlineObjects {
   // The same for lines that are not needed afterwards: the lines not
   // replaced are moved to out.
   void v_RestoreMoving(CQ_MIFLines& lines, CQ_MIFLines& out);
+  // The same for lines that are views (of a tag map fragment).
+  void v_RestoreViews(const std::vector<std::string_view>& lines, CQ_MIFLines& out);
   void v_Clear() { m_map.clear(); }
 
  private:
