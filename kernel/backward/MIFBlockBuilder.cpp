@@ -160,7 +160,9 @@ CQ_MIFBlockLines::CQ_MIFBlockLines() = default;
 CQ_MIFBlockLines::~CQ_MIFBlockLines() = default;
 
 void CQ_MIFBlockLines::v_Clear() {
-  m_lines.clear();
+  // The first table of entries is kept for the next block.
+  if (m_lineTables.size() > 1) m_lineTables.resize(1);
+  m_nLines = 0;
   // One chunk of the usual size is kept; one made for a very long line is not.
   if (!m_chunks.empty() && m_chunks.front().n_Capacity == kChunkBytes) {
     m_chunks.resize(1);
@@ -182,7 +184,12 @@ void CQ_MIFBlockLines::v_Add(std::string_view line, int net) {
   char* const at = chunk.p_Bytes.get() + chunk.n_Used;
   if (!line.empty()) std::memcpy(at, line.data(), line.size());
   chunk.n_Used += line.size();
-  m_lines.push_back(st_Line{at, static_cast<std::uint32_t>(line.size()), static_cast<std::int32_t>(net)});
+  if ((m_nLines >> LINE_TABLE_BITS) == m_lineTables.size()) {
+    m_lineTables.push_back(std::make_unique<st_Line[]>(LINE_TABLE_SIZE));
+  }
+  m_lineTables[m_nLines >> LINE_TABLE_BITS][m_nLines & (LINE_TABLE_SIZE - 1)] =
+      st_Line{at, static_cast<std::uint32_t>(line.size()), static_cast<std::int32_t>(net)};
+  ++m_nLines;
 }
 
 // --- inline objects ------------------------------------------------------------------
@@ -220,6 +227,10 @@ void CQ_MIFInlineObjects::v_Restore(const CQ_MIFLines& lines, CQ_MIFLines& out) 
 
 void CQ_MIFInlineObjects::v_RestoreMoving(CQ_MIFLines& lines, CQ_MIFLines& out) { v_RestoreLines(lines, out); }
 
+void CQ_MIFInlineObjects::v_RestoreViews(const std::vector<std::string_view>& lines, CQ_MIFLines& out) {
+  v_RestoreLines(lines, out);
+}
+
 template <class Lines>
 void CQ_MIFInlineObjects::v_RestoreLines(Lines& lines, CQ_MIFLines& out) {
   const std::size_t n = lines.size();
@@ -243,7 +254,7 @@ void CQ_MIFInlineObjects::v_RestoreLines(Lines& lines, CQ_MIFLines& out) {
       }
     }
     // A movable line (its list is not kept) is moved, a kept one copied.
-    out.push_back(std::move(line));
+    out.emplace_back(std::move(line));
   }
 }
 
@@ -324,10 +335,14 @@ void st_ORGParagraph::v_Read(const CQ_MIFBlockLines& lines, std::size_t begin, s
   }
 }
 
-std::size_t CQ_MIFBlockBuilder::sn_CountUnits(const CQ_MIFLines& lines) {
+namespace {
+
+// Text units of the String and Char statements at the outer level of lines.
+template <class Lines>
+std::size_t CountUnits(const Lines& lines) {
   std::size_t units = 0;
   long depth = 0;
-  for (const std::string& l : lines) {
+  for (const std::string_view l : lines) {
     const int net = NetDepth(l);
     if (depth == 0 && net == 0 && IsStatement(l)) {
       const std::string_view kw = MIFSyntax::Keyword(l);
@@ -343,6 +358,10 @@ std::size_t CQ_MIFBlockBuilder::sn_CountUnits(const CQ_MIFLines& lines) {
   }
   return units;
 }
+
+}  // namespace
+
+std::size_t CQ_MIFBlockBuilder::sn_CountUnits(const CQ_MIFLines& lines) { return CountUnits(lines); }
 
 // --- the writer ----------------------------------------------------------------------------
 
@@ -758,15 +777,13 @@ class CQ_MIFBlockBuilder::CWriter {
   // Writes a tag's fragment; repeats: the fragment is a tag map entry that
   // may come again, kept split in the context's cache.
   void Fragment(const std::string& fragment, bool repeats = false) {
-    st_FragmentLines own;
-    const st_FragmentLines* f = &own;
-    if (repeats && m_ctx.pco_Fragments) {
-      const auto [it, added] = m_ctx.pco_Fragments->try_emplace(&fragment);
-      if (added) Split(fragment, it->second);
-      f = &it->second;
-    } else {
-      Split(fragment, own);
+    if (!repeats || !m_ctx.pco_Fragments) {
+      FragmentOnce(fragment);
+      return;
     }
+    const auto [it, added] = m_ctx.pco_Fragments->try_emplace(&fragment);
+    if (added) Split(fragment, it->second);
+    const st_FragmentLines* f = &it->second;
     if (f->lst_Lines.empty()) return;
     const std::size_t units = f->n_Units;
     if (units > 0) FlushColumns();
@@ -776,19 +793,46 @@ class CQ_MIFBlockBuilder::CWriter {
     }
     if (m_ctx.pco_Inline && f->b_InlineObjects) {
       CQ_MIFLines restored;
-      if (f == &own) {
-        m_ctx.pco_Inline->v_RestoreMoving(own.lst_Lines, restored);
-      } else {
-        m_ctx.pco_Inline->v_Restore(f->lst_Lines, restored);
-      }
+      m_ctx.pco_Inline->v_Restore(f->lst_Lines, restored);
       StatementLines(restored);
-    } else if (f == &own) {
-      StatementLines(own.lst_Lines);
     } else {
       // Lines without inline objects come back from the restore unchanged.
       CloseString();
       EnsureParaLine();
       for (const std::string& l : f->lst_Lines) Emit(l);
+      m_lineContent = true;
+    }
+    m_units += units;
+  }
+
+  // A fragment written once: its lines are read as views of the tag map's
+  // text and copied only into the output.
+  void FragmentOnce(const std::string& fragment) {
+    m_views.clear();
+    SplitFragmentViews(fragment, m_views);
+    std::erase_if(m_views, [](std::string_view l) { return IsPseudoLine(l) || l.front() == '#'; });
+    if (m_views.empty()) return;
+    bool inlineObjects = false;
+    for (const std::string_view l : m_views) {
+      if (l.front() == '<' && IsInlineKeyword(MIFSyntax::Keyword(l)) && NetDepth(l) > 0) {
+        inlineObjects = true;
+        break;
+      }
+    }
+    const std::size_t units = CountUnits(m_views);
+    if (units > 0) FlushColumns();
+    if (Counting()) {
+      m_units += units;
+      return;
+    }
+    if (m_ctx.pco_Inline && inlineObjects) {
+      CQ_MIFLines restored;
+      m_ctx.pco_Inline->v_RestoreViews(m_views, restored);
+      StatementLines(restored);
+    } else {
+      CloseString();
+      EnsureParaLine();
+      for (const std::string_view l : m_views) Emit(std::string(l));
       m_lineContent = true;
     }
     m_units += units;
@@ -824,6 +868,7 @@ class CQ_MIFBlockBuilder::CWriter {
   bool m_stringOpen = false;
   std::string m_string;
   std::string m_escaped;          // the escaped text of the token at hand
+  std::vector<std::string_view> m_views;  // the lines of a fragment written once
   std::string m_run;              // the opening tag of the run in force
   // In a double-byte code page (character set Normal), a run whose font
   // has a Western encoding (FrameRoman): its single bytes are Windows-1252
@@ -921,7 +966,7 @@ void CQ_MIFBlockBuilder::v_Paragraph(const CQ_KWXTokens& t, std::size_t begin, s
     // but the Unique statement, whatever their order.
     std::vector<std::string_view> theirs;
     theirs.reserve(org->lst_Header.size());
-    for (const std::string& l : org->lst_Header) {
+    for (const std::string_view l : org->lst_Header) {
       if (!HasKeyword(l, "Unique") && !IsEmptyNumString(l)) theirs.emplace_back(l);
     }
     std::vector<std::string_view> mine;
@@ -937,13 +982,13 @@ void CQ_MIFBlockBuilder::v_Paragraph(const CQ_KWXTokens& t, std::size_t begin, s
     }
   }
   if (orgHeader) {
-    out.insert(out.end(), org->lst_Header.begin(), org->lst_Header.end());
+    for (const std::string_view l : org->lst_Header) out.emplace_back(l);
   } else {
     if (org) {
       for (std::size_t i = 0; i < org->lst_Header.size(); ++i) {
         if (HasKeyword(org->lst_Header[i], "Unique")) {
           header.insert(header.begin() + static_cast<std::ptrdiff_t>(std::min(i, header.size())),
-                        std::string_view(org->lst_Header[i]));
+                        org->lst_Header[i]);
           break;
         }
       }
@@ -1005,15 +1050,14 @@ void CQ_MIFBlockBuilder::v_TextLineContent(const CQ_KWXTokens& t, std::size_t be
 }
 
 void CQ_MIFBlockBuilder::v_Fragment(std::string_view fragment, CQ_MIFLines& out) const {
-  CQ_MIFLines lines;
-  for (std::string& l : lst_SplitFragment(fragment)) {
-    if (IsPseudoLine(l) || l.front() == '#') continue;
-    lines.push_back(std::move(l));
-  }
+  // Views of the fragment's lines; only what goes out is copied.
+  std::vector<std::string_view> lines;
+  SplitFragmentViews(fragment, lines);
+  std::erase_if(lines, [](std::string_view l) { return IsPseudoLine(l) || l.front() == '#'; });
   if (m_stContext.pco_Inline) {
-    m_stContext.pco_Inline->v_RestoreMoving(lines, out);
+    m_stContext.pco_Inline->v_RestoreViews(lines, out);
   } else {
-    out.insert(out.end(), lines.begin(), lines.end());
+    for (const std::string_view l : lines) out.emplace_back(l);
   }
 }
 
@@ -1041,7 +1085,7 @@ void CQ_MIFBlockBuilder::v_Marker(const CQ_KWXTokens& t, std::size_t begin, std:
   v_Fragment(*fragment, lines);
   const CQ_KWXTokens* source = m_stContext.pcco_Source ? m_stContext.pcco_Source->pcco_FindMarker(opening) : nullptr;
   if (source && KWXBack::sb_SameJoinedTextRuns(*source, 0, source->size(), t, begin, end)) {
-    out.insert(out.end(), lines.begin(), lines.end());
+    out.insert(out.end(), std::make_move_iterator(lines.begin()), std::make_move_iterator(lines.end()));
     return;
   }
   long depth = 0;
@@ -1066,5 +1110,5 @@ void CQ_MIFBlockBuilder::v_Marker(const CQ_KWXTokens& t, std::size_t begin, std:
   } else if (!lines.empty()) {
     lines.insert(lines.end() - 1, std::move(text));
   }
-  out.insert(out.end(), lines.begin(), lines.end());
+  out.insert(out.end(), std::make_move_iterator(lines.begin()), std::make_move_iterator(lines.end()));
 }

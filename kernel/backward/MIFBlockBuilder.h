@@ -62,15 +62,15 @@ class OSTRAKON_API CQ_MIFBlockLines {
   // Appends a copy of line, with its net depth (NetDepth of the line).
   void v_Add(std::string_view line, int net);
 
-  std::size_t size() const { return m_lines.size(); }
-  bool empty() const { return m_lines.empty(); }
+  std::size_t size() const { return m_nLines; }
+  bool empty() const { return m_nLines == 0; }
   std::string_view operator[](std::size_t i) const {
-    const st_Line& l = m_lines[i];
+    const st_Line& l = rco_Line(i);
     return std::string_view(l.pc_Data, l.n_Size);
   }
   std::string_view front() const { return (*this)[0]; }
-  std::string_view back() const { return (*this)[m_lines.size() - 1]; }
-  int i_Net(std::size_t i) const { return m_lines[i].i_Net; }
+  std::string_view back() const { return (*this)[m_nLines - 1]; }
+  int i_Net(std::size_t i) const { return rco_Line(i).i_Net; }
 
  private:
   struct st_Line {
@@ -79,7 +79,15 @@ class OSTRAKON_API CQ_MIFBlockLines {
     std::int32_t i_Net;
   };
   struct st_Chunk;
-  std::deque<st_Line> m_lines;
+  // Line entries in tables of a fixed size, so that an entry is found with
+  // a shift and a mask and a growing block never copies the entries.
+  static constexpr std::size_t LINE_TABLE_BITS = 12;
+  static constexpr std::size_t LINE_TABLE_SIZE = std::size_t(1) << LINE_TABLE_BITS;
+  const st_Line& rco_Line(std::size_t i) const {
+    return m_lineTables[i >> LINE_TABLE_BITS][i & (LINE_TABLE_SIZE - 1)];
+  }
+  std::vector<std::unique_ptr<st_Line[]>> m_lineTables;
+  std::size_t m_nLines = 0;
   std::vector<st_Chunk> m_chunks;
 };
 
@@ -99,6 +107,8 @@ class OSTRAKON_API CQ_MIFInlineObjects {
   // The same for lines that are not needed afterwards: the lines not
   // replaced are moved to out.
   void v_RestoreMoving(CQ_MIFLines& lines, CQ_MIFLines& out);
+  // The same for lines that are views (of a tag map fragment).
+  void v_RestoreViews(const std::vector<std::string_view>& lines, CQ_MIFLines& out);
   void v_Clear() { m_map.clear(); }
 
  private:
@@ -124,8 +134,9 @@ struct OSTRAKON_API st_ORGParagraph {
   std::size_t n_Begin = 0;  // the "<Para" line
   std::size_t n_End = 0;    // one past "> # end of Para"
 
-  // The statements before the first ParaLine, "<Para" included.
-  CQ_MIFLines lst_Header;
+  // The statements before the first ParaLine, "<Para" included: views of
+  // the block's lines.
+  std::vector<std::string_view> lst_Header;
   // Its TextRectID statements with the number of text units before each.
   std::vector<std::pair<std::size_t, std::string>> vec_Columns;
   // Text units of the whole paragraph (see CQ_MIFEscaping); counted only

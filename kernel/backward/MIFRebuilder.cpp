@@ -539,7 +539,7 @@ void CQ_MIFRebuilder::v_TextFlow(const CQ_MIFBlockLines& block) {
         // Column statements of a lost paragraph before a copied one: each
         // in an empty ParaLine of its own at the paragraph's start.
         const st_ORGParagraph& p = readOrg(o.orgIndex);
-        lines = p.lst_Header;
+        lines.assign(p.lst_Header.begin(), p.lst_Header.end());
         for (const std::string& l : o.leading) {
           lines.emplace_back("<ParaLine");
           lines.push_back(l);

@@ -195,7 +195,7 @@ TEST(BlockLines, ORGParagraphReadsItsColumnsFromBlockLines) {
   for (const std::string& l : text) lines.v_Add(l, MIFSyntax::NetDepth(l));
   st_ORGParagraph p;
   p.v_Read(lines, 0, lines.size(), 1);
-  EXPECT_EQ(p.lst_Header, (CQ_MIFLines{"<Para", "<PgfTag `Body'>"}));
+  EXPECT_EQ(p.lst_Header, (std::vector<std::string_view>{"<Para", "<PgfTag `Body'>"}));
   ASSERT_EQ(p.vec_Columns.size(), 2u);
   EXPECT_EQ(p.vec_Columns[0], (std::pair<std::size_t, std::string>{0, "<TextRectID 7>"}));
   EXPECT_EQ(p.vec_Columns[1], (std::pair<std::size_t, std::string>{7, "<TextRectID 8>"}));
@@ -220,7 +220,7 @@ TEST(BlockLines, ORGParagraphCountsUnitsOnlyWithColumns) {
     p.n_Units = 99;  // left from an earlier paragraph
     p.v_Read(lines, 0, lines.size(), 1);
     SCOPED_TRACE(withColumn ? "with a column" : "without columns");
-    EXPECT_EQ(p.lst_Header, (CQ_MIFLines{"<Para", "<Unique 12>", "<PgfTag `Body'>"}));
+    EXPECT_EQ(p.lst_Header, (std::vector<std::string_view>{"<Para", "<Unique 12>", "<PgfTag `Body'>"}));
     ASSERT_EQ(p.vec_Fonts.size(), 1u);
     EXPECT_EQ(p.vec_Fonts[0].first, "<Font\n<FTag `Emphasis'>\n> # end of Font\n");
     EXPECT_TRUE(p.vec_Fonts[0].second);
