@@ -16,13 +16,19 @@
 // libraries), which is what the input costs.
 //
 //   back_convert_bench [--sizes 1,10,100] [--dir DIR] [--runs N] [--keep yes] [--once yes|pseudo]
+//                      [--stages yes|pseudo]
 //
 // --keep leaves the last size's files in DIR (src/bench.mif, bench.org,
 // bench.txt, ancillary.txt, the pseudo-translated pseudo/bench.txt and
 // pseudo/ancillary.txt, and the outputs) for profiling. --once yes runs
 // one back conversion of the last size's untranslated file in this
 // process after preparing it, and nothing else (for a profiler); --once
-// pseudo the same for the pseudo-translated file.
+// pseudo the same for the pseudo-translated file. --stages yes prepares the
+// last size and back-converts it in this process (--runs times, 5 by
+// default), printing the processor time of each stage the converter names,
+// the least of the runs each, so that the cost of each stage shows
+// (--stages pseudo: the pseudo-translated file). The whole includes the
+// batch driver's work around the stages.
 //
 // Columns: "time x" is back conversion's processor time as a multiple of
 // the floor's, "peak x" its peak resident size as a multiple of the input
@@ -32,7 +38,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <ctime>
+#include <iterator>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -77,12 +86,61 @@ bool Forward(const std::string& mif, const std::string& dir) {
   return Done(*session);
 }
 
-// Back conversion of translatedDir/bench.txt against orgDir/bench.org.
-bool Back(const std::string& orgDir, const std::string& translatedDir) {
+// Back conversion of translatedDir/bench.txt against orgDir/bench.org;
+// observer (may be null) sees its progress steps.
+bool Back(const std::string& orgDir, const std::string& translatedDir, CQ_Morvane_Observer* observer = nullptr) {
   auto session = Session(orgDir, translatedDir);
+  session->v_SetObserver(observer);
   CQ_StringList paths = {translatedDir + "bench.txt"};
   session->v_ConvertKWX(&paths, (translatedDir + "ancillary.txt").c_str());
   return Done(*session);
+}
+
+double ProcessSeconds() {
+  timespec t{};
+  ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+// The processor time at the end of each named stage of a run.
+class StageClock : public CQ_Morvane_Observer {
+ public:
+  void v_ProgressStep(bool) override {}
+  void v_ResultsWaiting() override {}
+  void v_StageEnded(const char* stage) override { ends.emplace_back(stage, ProcessSeconds()); }
+  std::vector<std::pair<std::string, double>> ends;
+};
+
+// Back-converts runs times in this process and prints each stage's least
+// processor time over the runs.
+int Stages(int runs, const std::string& orgDir, const std::string& translatedDir) {
+  std::vector<std::pair<std::string, double>> best;
+  double bestTotal = 0;
+  for (int r = 0; r < runs; ++r) {
+    StageClock clock;
+    const double start = ProcessSeconds();
+    if (!Back(orgDir, translatedDir, &clock)) return 1;
+    const double total = ProcessSeconds() - start;
+    if (r == 0) {
+      for (const auto& end : clock.ends) best.emplace_back(end.first, 1e30);
+    }
+    if (clock.ends.size() != best.size()) {
+      std::fprintf(stderr, "the runs named different stages\n");
+      return 1;
+    }
+    double previous = start;
+    for (std::size_t k = 0; k < best.size(); ++k) {
+      best[k].second = std::min(best[k].second, clock.ends[k].second - previous);
+      previous = clock.ends[k].second;
+    }
+    if (r == 0 || total < bestTotal) bestTotal = total;
+  }
+  std::printf("%-28s %9s %6s\n", "stage", "cpu s", "share");
+  for (const auto& [stage, seconds] : best) {
+    std::printf("%-28s %9.4f %5.1f%%\n", stage.c_str(), seconds, 100.0 * seconds / bestTotal);
+  }
+  std::printf("%-28s %9.4f\n", "whole back conversion", bestTotal);
+  return 0;
 }
 
 // The floor: every line of the three files read, trimmed and written.
@@ -138,12 +196,18 @@ int main(int argc, char** argv) {
   int runsAsked = 0;
   bool once = false;
   bool oncePseudo = false;
+  bool stages = false;
+  bool stagesPseudo = false;
   const bench::Options options =
       bench::ParseOptions(argc, argv, "morvane_back_bench", [&](const std::string& opt, const char* value) {
         if (opt == "--runs") runsAsked = std::atoi(value);
         if (opt == "--once") {
           once = std::string(value) == "yes" || std::string(value) == "pseudo";
           oncePseudo = std::string(value) == "pseudo";
+        }
+        if (opt == "--stages") {
+          stages = std::string(value) == "yes" || std::string(value) == "pseudo";
+          stagesPseudo = std::string(value) == "pseudo";
         }
       });
   std::string dir = options.dir;
@@ -152,6 +216,11 @@ int main(int argc, char** argv) {
   dir += "/";
   const std::string pseudo = dir + "pseudo/";
 
+  if (stages) {
+    const int mb = options.sizes.empty() ? 10 : options.sizes.back();
+    if (!Prepare(dir, static_cast<std::uint64_t>(mb) << 20)) return 1;
+    return Stages(runsAsked > 0 ? runsAsked : 5, dir, stagesPseudo ? pseudo : dir);
+  }
   if (once) {
     const int mb = options.sizes.empty() ? 10 : options.sizes.back();
     if (!Prepare(dir, static_cast<std::uint64_t>(mb) << 20)) return 1;

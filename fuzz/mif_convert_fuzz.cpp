@@ -9,13 +9,16 @@
 // language, smart quotes, character set and source hyphenation. A file
 // that converts forward, and whose tags then pass the verifier's checks,
 // must convert back untranslated: forward conversion wrote every tag and
-// block the back conversion looks for. Back conversion may stop with its
-// tag error only where the input's own bytes are double-byte text of the
-// source code page (raw bytes of 0x80 and more, escapes that are code-page
-// bytes in the Symbol character set or in a font of an Asian encoding): a
-// lead byte the input leaves without its second byte joins the '<' of the
-// next tag. Western text never does: its FrameMaker characters become
-// characters of the code page or tags.
+// block the back conversion looks for. A file the verifier finds errors in
+// may be refused. Back conversion may stop with its tag error only where
+// the input's own bytes are text of a code page: raw bytes of 0x80 and
+// more (FrameMaker writes them only for Asian text; in another code page
+// they may be no characters of it, as in an Asian document converted with
+// a Western source language), or escapes that are code-page bytes in the
+// Symbol character set or in a font of an Asian encoding of a double-byte
+// source (a lead byte the input leaves without its second byte joins the
+// '<' of the next tag). Western text never does: its FrameMaker characters
+// become characters of the code page or tags.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -74,15 +77,27 @@ fuzz::Settings SettingsFor(std::size_t size) {
   return s;
 }
 
-// Whether the input may hold double-byte text of its own (see above).
+// Whether the input may hold text of a code page of its own (see above):
+// raw bytes of 0x80 and more, which FrameMaker writes only for Asian
+// text and which may be no characters of the code page at all (in the
+// document or in its ancillary section, which the verifier run here does
+// not check), or double-byte text in escapes.
 bool MayHoldCodePageText(const std::uint8_t* data, std::size_t size, const fuzz::Settings& settings,
                          int sourceCodePage) {
+  for (std::size_t i = 0; i < size; ++i) {
+    if (data[i] >= 0x80) return true;
+  }
   if (!CQ_TextConverter::sb_IsDoubleByteCodePage(sourceCodePage)) return false;
   if (settings.characterSet != 0) return true;
   const std::string_view text(reinterpret_cast<const char*>(data), size);
-  if (text.find("FEncoding") != std::string_view::npos) return true;
-  for (std::size_t i = 0; i < size; ++i) {
-    if (data[i] >= 0x80) return true;
+  return text.find("FEncoding") != std::string_view::npos;
+}
+
+// The verifier reported errors ("Errors: N" with N above 0).
+bool VerifierFoundErrors(const CQ_Morvane_Communication& session) {
+  for (const std::string& line : session.rco_GetResults()) {
+    int errors = 0;
+    if (std::sscanf(line.c_str(), "Errors: %d", &errors) == 1 && errors > 0) return true;
   }
   return false;
 }
@@ -135,13 +150,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (fs::exists(ancillary)) sv_PseudoTranslateFile(ancillary, ancillary, options);
     }
     CQ_StringList paths = {kwx};
+    bool verifierErrors = false;
     {
       auto session = fuzz::MakeSession(settings, w.org, w.tr);
       session->v_VerifyVarnels(&paths);
+      verifierErrors = VerifierFoundErrors(*session);
     }
     auto session = fuzz::MakeSession(settings, w.org, w.tr);
     session->v_ConvertKWX(&paths, fs::exists(ancillary) ? ancillary.c_str() : nullptr);
-    if (!pseudo && !fuzz::Done(*session) &&
+    if (!pseudo && !verifierErrors && !fuzz::Done(*session) &&
         !(TagsRefused(*session) && MayHoldCodePageText(data, size, settings, sourceCodePage))) {
       for (const std::string& line : session->rco_GetResults()) std::fprintf(stderr, "%s\n", line.c_str());
       std::fprintf(stderr, "the untranslated KWX file does not convert back\n");

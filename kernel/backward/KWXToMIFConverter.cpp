@@ -47,7 +47,10 @@ CQ_KWXToMIFConverter::CQ_KWXToMIFConverter(CQ_Morvane_CommunicationFrame& sessio
 
 CQ_KWXToMIFConverter::~CQ_KWXToMIFConverter() = default;
 
-void CQ_KWXToMIFConverter::v_Step() { m_rcoSession.v_UpdateUI(); }
+void CQ_KWXToMIFConverter::v_Step(const char* stage) {
+  m_rcoSession.v_StageEnded(stage);
+  m_rcoSession.v_UpdateUI();
+}
 
 std::string CQ_KWXToMIFConverter::scs_FindORGFile(const std::string& orgFolder, const std::string& name) {
   const std::string plain = orgFolder + name + ".org";
@@ -126,7 +129,7 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
 
   // 1. The ancillary file is converted only through its documents.
   if (EqualsIgnoringCase(name, "ancillary")) throw Result::ANCILLARY_ALONE;
-  v_Step();
+  v_Step("name checked");
 
   // 2. The translated file, in the target's code page.
   const std::string translatedPath = std::string(session.lpsz_GetTranslatedFilesPath()) + name + extension;
@@ -142,13 +145,13 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
   session.v_CheckNotReplacingSource(
       scs_OutputPath(session.lpsz_GetTranslatedFilesPath(), scs_FindORGFile(session.lpsz_GetORGFilesPath(), name)),
       SourcePathOf(header.cs_SourcePathLine));
-  v_Step();
+  v_Step("translated file read");
 
   // 3. This document's section of the ancillary file.
   CExtStringList section;
   session.v_ExtractAncillaryKWXSection(&section, header.cs_SourcePathLine, settings);
   const bool ancillary = !section.IsEmpty();
-  v_Step();
+  v_Step("ancillary section extracted");
 
   // 4. The ORG copy converted again, in memory.
   const std::string orgPath = scs_FindORGFile(session.lpsz_GetORGFilesPath(), name);
@@ -157,13 +160,13 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
   forwardOptions.opt_Settings = settings;
   auto forward = std::make_unique<CQ_MIFToKWXConverter>(session, std::move(forwardOptions));
   forward->v_ConvertInMemory(orgPath);
-  v_Step();
+  v_Step("ORG copy converted again");
 
   // 5. The tag map.
   CQ_TagMap tags = forward->rco_GetTagTables().cco_CopyTagToFragment();
   forward->v_ReleaseTagTables();  // the copy serves from here on
   sv_AddFixedEntries(tags, header.cs_SourcePathLine);
-  v_Step();
+  v_Step("tag map copied");
 
   // 6. The tags of the translated file; its text boxes may not hold more
   // paragraphs than the regenerated ones, which the MIF pass pairs with
@@ -181,12 +184,12 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
     context.pcco_Unrepresentable = &unrepresentable;
     CQ_VarnelVerification::sv_CheckBackConversionTags(session, lines, tags, true, translatedPath, &context);
   }
-  v_Step();
+  v_Step("translated tags checked");
 
   // 7. Tokens, as views into the lines until their blocks are collected.
   st_KWXTokenViews tokens;
   KWXBack::sv_Explode(lines, 0, tokens);
-  v_Step();
+  v_Step("tokens exploded");
 
   // 8. The ancillary section: checked framed as a whole file.
   CQ_KWXTokens sectionTokens;
@@ -211,7 +214,7 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
     }
     KWXBack::sv_MoveMarkers(sectionTokens);
   }
-  v_Step();
+  v_Step("ancillary section checked");
 
   // 9., 10. Markers to their anchors, blocks collected; the same for the
   // regenerated source lists, whose blocks the MIF pass only asks for
@@ -244,7 +247,7 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
   if (ancillary) sourceFormats.v_Read(sourceSection);
   const std::vector<st_MIFTextFlow> flows = forward->pcco_GetPreScan()->rco_GetTextFlows();
   forward.reset();
-  v_Step();
+  v_Step("blocks collected");
 
   // 11. The MIF file, complete or not at all.
   CQ_MIFRebuilder::st_Inputs inputs;
@@ -275,7 +278,7 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
       output.v_WriteLine(line);
     }
   });
-  v_Step();
+  v_Step("MIF pass");
   output.v_Commit();
-  v_Step();
+  v_Step("file committed");
 }

@@ -65,7 +65,9 @@ class OSTRAKON_API CQ_KWXToMIFConverter {
   static void sv_AddFixedEntries(CQ_TagMap& tags, const std::string& sourcePathLine);
 
  private:
-  void v_Step();
+  // One progress step after the stage named (for the observer's
+  // measurements).
+  void v_Step(const char* stage);
 
   CQ_Morvane_CommunicationFrame& m_rcoSession;
 };

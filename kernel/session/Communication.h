@@ -66,6 +66,9 @@ class OSTRAKON_API CQ_Morvane_Observer {
   // batchOnly: a step of the batch bar alone (the rest of a file's share).
   virtual void v_ProgressStep(bool batchOnly) = 0;
   virtual void v_ResultsWaiting() = 0;
+  // A named stage of a file's conversion has ended (back conversion names
+  // its stages); for measurements, nothing needs it.
+  virtual void v_StageEnded(const char* /*stage*/) {}
 };
 
 class OSTRAKON_API CQ_Morvane_Communication {
@@ -292,6 +295,11 @@ class OSTRAKON_API CQ_Morvane_Communication {
   void v_VerifyVarnels(const CQ_StringList* paths);
   // One progress step; raises the int 1 when the user has cancelled.
   void v_UpdateUI();
+  // Tells the observer (if any) that a named stage of the file at hand has
+  // ended; no progress step.
+  void v_StageEnded(const char* stage) {
+    if (m_pcoObserver) m_pcoObserver->v_StageEnded(stage);
+  }
   // Tells the UI window that lines wait in the results queue.
   void v_UpdateResults();
   void v_TidyUpFile();

@@ -266,6 +266,44 @@ TEST_F(EdgeCaseTest, TagErrorWritesTheReportAndNoMIFWhileTheBatchGoesOn) {
   EXPECT_TRUE(Exists(dir_ + "tr/other.mif"));
 }
 
+// The stages an observer is told of (the back-conversion benchmark times
+// them): every stage in order for a converted file, and for a file refused
+// at its tag check only the stages before the check.
+class StageRecorder : public CQ_Morvane_Observer {
+ public:
+  void v_ProgressStep(bool) override {}
+  void v_ResultsWaiting() override {}
+  void v_StageEnded(const char* stage) override { stages.emplace_back(stage); }
+  std::vector<std::string> stages;
+};
+
+TEST_F(EdgeCaseTest, BackConversionNamesItsStagesInOrder) {
+  ForwardFixture();
+  const std::vector<std::string> all = {"name checked",        "translated file read",      "ancillary section extracted",
+                                        "ORG copy converted again", "tag map copied",        "translated tags checked",
+                                        "tokens exploded",     "ancillary section checked", "blocks collected",
+                                        "MIF pass",            "file committed"};
+  {
+    StageRecorder recorder;
+    auto session = MakeSession(settings_, dir_ + "org/", dir_ + "tr/");
+    session->v_SetObserver(&recorder);
+    CQ_StringList paths = {dir_ + "tr/doc.txt"};
+    session->v_ConvertKWX(&paths, (dir_ + "tr/ancillary.txt").c_str());
+    ASSERT_TRUE(Exists(MIF())) << ::testing::PrintToString(ResultLines(*session));
+    EXPECT_EQ(recorder.stages, all);
+  }
+  const std::size_t at = FindPrefix(kwx_, "<ps \"Body\" 2><:imk 1>Text with");
+  ASSERT_LT(at, kwx_.size());
+  kwx_[at] += "<ps \"Unknown\" 99>";
+  Save();
+  StageRecorder recorder;
+  auto session = MakeSession(settings_, dir_ + "org/", dir_ + "tr/");
+  session->v_SetObserver(&recorder);
+  CQ_StringList paths = {dir_ + "tr/doc.txt"};
+  session->v_ConvertKWX(&paths, (dir_ + "tr/ancillary.txt").c_str());
+  EXPECT_EQ(recorder.stages, std::vector<std::string>(all.begin(), all.begin() + 5));
+}
+
 TEST_F(EdgeCaseTest, RTFFilesGiveTheSameMIFAsTextFiles) {
   ForwardFixture();
   const std::vector<std::string> fromText = BackLines();
