@@ -523,6 +523,17 @@ std::string CQ_MIFUTF8Writer::ccs_Line(std::string_view line) const {
     }
     pending.push_back(ch);
     pendingRaw.push_back(ch);
+    if (CQ_TextConverter::sb_IsLeadByte(codePage, b) && line.size() - i > 5 && line[i + 1] == '\\' &&
+        (line[i + 2] == 'x' || line[i + 2] == 'X') && line[i + 3] == '5' &&
+        (line[i + 4] == 'c' || line[i + 4] == 'C') && line[i + 5] == ' ') {
+      // "\x5c " right after a raw lead byte is its second byte, written as an
+      // escape where a raw backslash would have escaped the string's end
+      // (as back conversion writes it and forward conversion reads it).
+      pending.push_back('\\');
+      pendingRaw.append(line.substr(i + 1, 5));
+      i += 5;
+      continue;
+    }
     if (CQ_TextConverter::sb_IsLeadByte(codePage, b) && i + 1 < line.size() &&
         CQ_TextConverter::sb_IsTrailByte(codePage, static_cast<unsigned char>(line[i + 1]))) {
       pending.push_back(line[i + 1]);

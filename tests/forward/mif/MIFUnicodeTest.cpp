@@ -147,6 +147,13 @@ TEST(MIFUnicodeForm, WriterTurnsTranslatedEscapesIntoUTF8) {
   EXPECT_EQ(japaneseSymbol.ccs_Line("<String `\\x95 \\x5c '>"), "<String `\xE8\xA1\xA8'>");
   const CQ_MIFUTF8Writer japanese(932, false);
   EXPECT_EQ(japanese.ccs_Line("<String `\x95\\a'>"), "<String `\xE8\xA1\xA8\x61'>");
+  // A raw lead byte whose second byte 0x5C ends the string: back conversion
+  // writes that byte as "\x5c ", which is the character's second byte, not
+  // text after it (either case of the escape).
+  EXPECT_EQ(japanese.ccs_Line("<String `\x93\xfa\x95\\x5c '>"), "<String `\xE6\x97\xA5\xE8\xA1\xA8'>");
+  EXPECT_EQ(japanese.ccs_Line("<String `\x95\\X5C '>"), "<String `\xE8\xA1\xA8'>");
+  // After a byte that is no lead byte the escape stays a backslash.
+  EXPECT_EQ(japanese.ccs_Line("<String `a\\x5c '>"), "<String `a\\x5c '>");
   // In the Normal character set escapes are FrameMaker codes in double-byte
   // pages too (Western text): left and right double quote, i-umlaut, and
   // a code no byte stands for; raw bytes stay the code page's.
