@@ -10,7 +10,9 @@
 // that converts forward, and whose tags then pass the verifier's checks,
 // must convert back untranslated: forward conversion wrote every tag and
 // block the back conversion looks for. A file the verifier finds errors in
-// may be refused. Back conversion may stop with its tag error only where
+// (in the document or in its ancillary section: a damaged input whose
+// statements nest otherwise than forward conversion reads them) may be
+// refused. Back conversion may stop with its tag error only where
 // the input's own bytes are text of a code page: raw bytes of 0x80 and
 // more (FrameMaker writes them only for Asian text; in another code page
 // they may be no characters of it, as in an Asian document converted with
@@ -79,9 +81,8 @@ fuzz::Settings SettingsFor(std::size_t size) {
 
 // Whether the input may hold text of a code page of its own (see above):
 // raw bytes of 0x80 and more, which FrameMaker writes only for Asian
-// text and which may be no characters of the code page at all (in the
-// document or in its ancillary section, which the verifier run here does
-// not check), or double-byte text in escapes.
+// text and which may be no characters of the code page at all, or
+// double-byte text in escapes.
 bool MayHoldCodePageText(const std::uint8_t* data, std::size_t size, const fuzz::Settings& settings,
                          int sourceCodePage) {
   for (std::size_t i = 0; i < size; ++i) {
@@ -134,7 +135,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CQ_StringList paths = {w.src + "doc.mif"};
     session->v_ConvertMIF(&paths);
     converted = fuzz::Done(*session);
-    if (converted && !session->b_AncillaryFileIsEmpty()) (void)session->b_CreateAncillaryFile(w.tr + "ancillary" + ext);
+    if (converted && !session->b_AncillaryFileIsEmpty()) {
+      // In both folders, as the command line writes it: the verifier checks
+      // the translated one against the ORG folder's.
+      (void)session->b_CreateAncillaryFile(w.tr + "ancillary" + ext);
+      std::error_code error;
+      fs::copy_file(w.tr + "ancillary" + ext, w.org + "ancillary" + ext, fs::copy_options::overwrite_existing, error);
+    }
     if (session->i_GetSourceCodePage() != 0) sourceCodePage = session->i_GetSourceCodePage();
     if (session->i_GetTargetCodePage() != 0) targetCodePage = session->i_GetTargetCodePage();
   }
@@ -152,8 +159,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CQ_StringList paths = {kwx};
     bool verifierErrors = false;
     {
+      // The document and its ancillary section, each against its source.
+      CQ_StringList checked = paths;
+      if (fs::exists(ancillary)) checked.push_back(ancillary);
       auto session = fuzz::MakeSession(settings, w.org, w.tr);
-      session->v_VerifyVarnels(&paths);
+      session->v_VerifyVarnels(&checked);
       verifierErrors = VerifierFoundErrors(*session);
     }
     auto session = fuzz::MakeSession(settings, w.org, w.tr);
