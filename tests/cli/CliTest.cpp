@@ -445,6 +445,27 @@ TEST_F(ConvertMif, UnicodeVersionsConvertOnlyWhenAskedThroughTheSourceCodePageAn
   EXPECT_NE(ReadBytes(dir_ + "/back-pl/polish.mif").find("<String `Printer notes from \xC5\x81\xC3\xB3" "d\xC5\xBA'>"),
             std::string::npos);
 
+  // Japanese text whose last character's second byte is 0x5C in the code
+  // page (U+8868, 0x95 0x5C) comes back as that character at the string's
+  // end, where back conversion escapes the byte.
+  std::string japanese = polish;
+  ReplaceOnce(japanese, "Printer notes from \xC5\x81\xC3\xB3" "d\xC5\xBA", "Printer notes from \xE8\xA1\xA8\xE7\xA4\xBA\xE8\xA1\xA8");
+  WriteBytes(dir_ + "/japanese.mif", japanese);
+  std::filesystem::create_directories(dir_ + "/ja");
+  Outcome japaneseSource = Morvane(
+      "convert-mif --format txt --org-dir ja --source-language Japanese --target-language Japanese --max-mif-version "
+      "modern japanese.mif",
+      dir_);
+  EXPECT_EQ(japaneseSource.status, 0) << japaneseSource.out;
+  std::filesystem::create_directories(dir_ + "/back-ja");
+  std::filesystem::copy_file(dir_ + "/ja/japanese.txt", dir_ + "/back-ja/japanese.txt");
+  std::filesystem::copy_file(dir_ + "/ja/ancillary.txt", dir_ + "/back-ja/ancillary.txt");
+  Outcome japaneseBack = Morvane("convert-kwx --org-dir ja --target-language Japanese back-ja/japanese.txt", dir_);
+  EXPECT_EQ(japaneseBack.status, 0) << japaneseBack.out;
+  EXPECT_NE(ReadBytes(dir_ + "/back-ja/japanese.mif")
+                .find("<String `Printer notes from \xE8\xA1\xA8\xE7\xA4\xBA\xE8\xA1\xA8'>"),
+            std::string::npos);
+
   // Text a statement holds that the KWX file has no form for: refused,
   // naming the version, the statement and its line.
   std::string attribute = nine;
