@@ -395,8 +395,10 @@ class CQ_MIFBlockBuilder::CWriter {
       if (!KWXBack::sb_IsTag(token)) {
         if (token.front() == '<') continue;  // an unclosed tag cannot reach here
         m_escaped.clear();
-        (m_westernRun ? m_western : m_asianRun ? *m_ctx.pcco_Escaping : m_defaultRun).n_Append(token, m_escaped);
-        Units(m_escaped);
+        bool lowCodes = true;
+        const std::size_t units =
+            (m_westernRun ? m_western : m_asianRun ? *m_ctx.pcco_Escaping : m_defaultRun).n_Append(token, m_escaped, lowCodes);
+        if (lowCodes || !PlainText(m_escaped, units)) Units(m_escaped);
         continue;
       }
       m_escaped.clear();
@@ -640,6 +642,44 @@ class CQ_MIFBlockBuilder::CWriter {
         i += take;
       }
     }
+  }
+
+  // Writes single-byte escaped text that holds no special character and
+  // has the given number of units, as Units would, while no column is due
+  // and the line is open (or there are no lines): the open string takes
+  // as many whole units as it has room for, is closed when full, and so
+  // on. Every backslash of such text starts a unit, so a unit cut by the
+  // string's end is found among the four bytes before it. False, with
+  // nothing written, in any other case.
+  bool PlainText(std::string_view escaped, std::size_t units) {
+    if (m_ctx.pcco_Escaping && CQ_TextConverter::sb_IsDoubleByteCodePage(m_ctx.pcco_Escaping->i_CodePage())) return false;
+    if (Counting()) {
+      m_units += units;
+      return true;
+    }
+    if (m_nextColumn < m_columns.size() || (m_paraLines && !m_lineOpen)) return false;
+    while (m_string.size() + escaped.size() > MAX_STRING) {
+      std::size_t cut = MAX_STRING - m_string.size();
+      for (std::size_t back = 1; back <= 4 && back <= cut; ++back) {
+        if (escaped[cut - back] != '\\') continue;
+        if (UnitLength(escaped, cut - back) > back) cut -= back;
+        break;
+      }
+      // cut is 0 when not even the first unit fits: the string is closed
+      // as it is.
+      m_string.append(escaped.data(), cut);
+      m_stringOpen = true;
+      m_lineContent = true;
+      CloseString();
+      escaped.remove_prefix(cut);
+    }
+    if (!escaped.empty()) {
+      m_string.append(escaped);
+      m_stringOpen = true;
+      m_lineContent = true;
+    }
+    m_units += units;
+    return true;
   }
 
   // Appends the units of escaped from i up to the first special character
