@@ -415,7 +415,10 @@ class CQ_MIFBlockBuilder::CWriter {
       }
       m_escaped.clear();
       if (m_ctx.pcco_Escaping->b_CharacterTag(token, m_escaped)) {
-        Units(m_escaped);
+        // One escape "\xNN ": a special character when its code is below
+        // 0x20.
+        const bool special = m_escaped.size() != 5 || m_escaped[2] == '0' || m_escaped[2] == '1';
+        if (special || !PlainText(m_escaped, 1)) Units(m_escaped);
         continue;
       }
       if (IsMarkerOpening(token)) {
@@ -577,7 +580,13 @@ class CQ_MIFBlockBuilder::CWriter {
   void CloseString() {
     if (!m_stringOpen) return;
     if (m_ctx.pcco_Escaping) m_ctx.pcco_Escaping->v_ProtectStringEnd(m_string);
-    Emit("<String `" + m_string + "'>");
+    if (m_out) {
+      constexpr std::string_view kOpen = "<String `";
+      std::string line;
+      line.reserve(kOpen.size() + m_string.size() + 2);
+      line.append(kOpen).append(m_string).append("'>");
+      m_out->push_back(std::move(line));
+    }
     m_string.clear();
     m_stringOpen = false;
   }

@@ -63,9 +63,9 @@ class BlockBuilderTest : public ::testing::Test {
 
   // The paragraph of `text`, its ORG paragraph having `units` units and
   // column statements at `columns`; a nonzero split gives the text as two
-  // tokens, cut at that byte.
+  // tokens, cut at that byte, with `tag` (when given) between them.
   CQ_MIFLines Paragraph(const std::string& text, std::size_t units, const std::vector<std::size_t>& columns,
-                        std::size_t split = 0) {
+                        std::size_t split = 0, const std::string& tag = {}) {
     st_ORGParagraph org;
     org.lst_Header = {"<Para", "<PgfTag `Body'>"};
     org.n_Units = units;
@@ -75,6 +75,7 @@ class BlockBuilderTest : public ::testing::Test {
     CQ_KWXTokens tokens = {"<ps \"Body\" 1>", text};
     if (split > 0) {
       tokens.back().resize(split);
+      if (!tag.empty()) tokens.push_back(tag);
       tokens.push_back(text.substr(split));
     }
     CQ_MIFLines out;
@@ -88,10 +89,13 @@ class BlockBuilderTest : public ::testing::Test {
 };
 
 struct TextRow {
+  TextRow(const char* n, std::string t, std::vector<std::size_t> c, std::size_t s = 0, std::string g = {})
+      : name(n), text(std::move(t)), columns(std::move(c)), split(s), tag(std::move(g)) {}
   const char* name;
   std::string text;
   std::vector<std::size_t> columns;
-  std::size_t split = 0;
+  std::size_t split;
+  std::string tag;  // a character tag between the two tokens
 };
 
 void PrintTo(const TextRow& row, std::ostream* os) { *os << row.name; }
@@ -100,9 +104,15 @@ class BlockBuilderTextTest : public BlockBuilderTest, public ::testing::WithPara
 
 TEST_P(BlockBuilderTextTest, StringsStayWholeAndColumnsKeepTheirUnits) {
   const TextRow& row = GetParam();
-  const std::string escaped = escaping_.ccs_Escape(row.text);
+  std::string escaped = escaping_.ccs_Escape(row.text);
+  if (!row.tag.empty()) {
+    std::string tagEscape;
+    ASSERT_TRUE(escaping_.b_CharacterTag(row.tag, tagEscape));
+    escaped = escaping_.ccs_Escape(row.text.substr(0, row.split)) + tagEscape +
+              escaping_.ccs_Escape(row.text.substr(row.split));
+  }
   const std::size_t units = UnitsOf(escaped).size();
-  const CQ_MIFLines out = Paragraph(row.text, units, row.columns, row.split);
+  const CQ_MIFLines out = Paragraph(row.text, units, row.columns, row.split, row.tag);
   Written w;
   ASSERT_TRUE(WellFormed(out, w));
   // Every unit once, in order, none cut between two strings.
@@ -279,6 +289,14 @@ std::vector<TextRow> EscapesAroundTheLimit() {
       for (const std::size_t split : {std::size_t{0}, std::size_t{57}, at}) {
         names.push_back(std::string(kind) + "_at_" + std::to_string(at) + "_split_" + std::to_string(split));
         rows.push_back(TextRow{names.back().c_str(), text, {}, split});
+      }
+    }
+    // A character tag whose escape ends at the offset, or just before it.
+    for (const auto& [kind, tag] : {std::pair{"quote_tag", "<:lq>"}, std::pair{"tab_tag", "<:t>"}}) {
+      const std::string text = Repeat('a', at) + Repeat('b', 300);
+      for (const std::size_t split : {at - 5, at - 4, at - 1}) {
+        names.push_back(std::string(kind) + "_at_" + std::to_string(split) + "_of_" + std::to_string(at));
+        rows.push_back(TextRow{names.back().c_str(), text, {}, split, tag});
       }
     }
   }
