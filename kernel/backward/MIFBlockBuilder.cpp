@@ -666,8 +666,8 @@ class CQ_MIFBlockBuilder::CWriter {
   }
 
   // Writes single-byte escaped text that holds no special character and
-  // has the given number of units, as Units would, while no column is due
-  // and the line is open (or there are no lines): the open string takes
+  // has the given number of units, as Units would, while no column is
+  // due: the line is opened first if it is not, then the open string takes
   // as many whole units as it has room for, is closed when full, and so
   // on. Every backslash of such text starts a unit, so a unit cut by the
   // string's end is found among the four bytes before it. False, with
@@ -678,7 +678,9 @@ class CQ_MIFBlockBuilder::CWriter {
       m_units += units;
       return true;
     }
-    if (m_nextColumn < m_columns.size() || (m_paraLines && !m_lineOpen)) return false;
+    if (m_nextColumn < m_columns.size()) return false;
+    if (escaped.empty()) return true;
+    EnsureParaLine();
     while (m_string.size() + escaped.size() > MAX_STRING) {
       std::size_t cut = MAX_STRING - m_string.size();
       for (std::size_t back = 1; back <= 4 && back <= cut; ++back) {
