@@ -206,7 +206,7 @@ void CQ_MIFInlineObjects::v_Scan(const CQ_MIFBlockLines& lines, std::size_t begi
     std::size_t e = end;
     for (std::size_t k = i; k < end; ++k) {
       const std::string_view l = lines[k];
-      if (depth == 1 && IsStatement(l) && HasKeyword(l, "Unique")) {
+      if (depth == 1 && HasKeyword(l, "Unique") && lines.i_Net(k) <= 0) {
         unique = true;
       } else {
         key.append(l);
@@ -280,24 +280,37 @@ void st_ORGParagraph::v_Read(const CQ_MIFBlockLines& lines, std::size_t begin, s
   }
   bool inHeader = true;
   lst_Header.emplace_back(lines[begin]);
+  // Statement names are told apart by the byte after '<' first, so that
+  // most lines are compared with no name at all.
+  auto is = [](std::string_view l, std::string_view keyword) {
+    return l.size() > 1 && l[1] == keyword[0] && HasKeyword(l, keyword);
+  };
   long depth = 0;  // 0: a direct child of the Para
   for (std::size_t i = begin + 1; i < inner; ++i) {
     const std::string_view l = lines[i];
     const int net = lines.i_Net(i);
-    if (inHeader && depth == 0 && net > 0 && HasKeyword(l, "ParaLine")) inHeader = false;
     if (inHeader) {
-      lst_Header.emplace_back(l);
-    } else if (depth == 1 && net > 0 && HasKeyword(l, "Font")) {
+      if (depth == 0 && net > 0 && is(l, "ParaLine")) {
+        inHeader = false;
+      } else {
+        lst_Header.emplace_back(l);
+        depth += net;
+        continue;
+      }
+    } else if (depth == 1 && net > 0 && is(l, "Font")) {
       std::size_t e = inner;
       long fontDepth = 0;
+      std::size_t size = 0;
       for (std::size_t k = i; k < inner; ++k) {
         fontDepth += lines.i_Net(k);
+        size += lines[k].size() + 1;
         if (fontDepth <= 0) {
           e = k + 1;
           break;
         }
       }
       std::string fragment;
+      fragment.reserve(size);
       for (std::size_t k = i; k < e; ++k) {
         fragment.append(lines[k]);
         fragment.push_back('\n');
@@ -306,22 +319,21 @@ void st_ORGParagraph::v_Read(const CQ_MIFBlockLines& lines, std::size_t begin, s
       i = e - 1;
       continue;
     } else if (depth >= 1 && !vec_Fonts.empty() && !vec_Fonts.back().second && !IsCloser(l) &&
-               !(net > 0 && HasKeyword(l, "ParaLine")) &&
-               !HasKeyword(l, "TextRectID")) {
+               !(net > 0 && is(l, "ParaLine")) && !is(l, "TextRectID")) {
       // Text or a statement after the last Font statement.
       vec_Fonts.back().second = true;
     }
-    if (!inHeader && depth == 1 && net == 0 && IsStatement(l)) {
-      const std::string_view kw = MIFSyntax::Keyword(l);
-      if (kw == "TextRectID") {
+    // A one-line statement (net is the line's NetDepth).
+    if (depth == 1 && net == 0 && !l.empty() && l.front() == '<') {
+      if (is(l, "TextRectID")) {
         vec_Columns.emplace_back(n_Units, l);
       } else if (!countUnits) {
         // Nothing to count.
-      } else if (kw == "String") {
+      } else if (is(l, "String")) {
         std::string_view raw;
         if (!MIFSyntax::StringValueView(l, raw)) raw = std::string_view();
         n_Units += CQ_MIFEscaping::sn_CountUnits(raw);
-      } else if (kw == "Char") {
+      } else if (is(l, "Char")) {
         const std::string_view name = MIFSyntax::Value(l);
         const bool lineEnd = i + 1 < inner && IsCloser(lines[i + 1]);
         if (sourceHyphenation == 0 && lineEnd && name == "SoftHyphen") {
@@ -395,13 +407,18 @@ class CQ_MIFBlockBuilder::CWriter {
       if (!KWXBack::sb_IsTag(token)) {
         if (token.front() == '<') continue;  // an unclosed tag cannot reach here
         m_escaped.clear();
-        (m_westernRun ? m_western : m_asianRun ? *m_ctx.pcco_Escaping : m_defaultRun).n_Append(token, m_escaped);
-        Units(m_escaped);
+        bool lowCodes = true;
+        const std::size_t units =
+            (m_westernRun ? m_western : m_asianRun ? *m_ctx.pcco_Escaping : m_defaultRun).n_Append(token, m_escaped, lowCodes);
+        if (lowCodes || !PlainText(m_escaped, units)) Units(m_escaped);
         continue;
       }
       m_escaped.clear();
       if (m_ctx.pcco_Escaping->b_CharacterTag(token, m_escaped)) {
-        Units(m_escaped);
+        // One escape "\xNN ": a special character when its code is below
+        // 0x20.
+        const bool special = m_escaped.size() != 5 || m_escaped[2] == '0' || m_escaped[2] == '1';
+        if (special || !PlainText(m_escaped, 1)) Units(m_escaped);
         continue;
       }
       if (IsMarkerOpening(token)) {
@@ -563,7 +580,13 @@ class CQ_MIFBlockBuilder::CWriter {
   void CloseString() {
     if (!m_stringOpen) return;
     if (m_ctx.pcco_Escaping) m_ctx.pcco_Escaping->v_ProtectStringEnd(m_string);
-    Emit("<String `" + m_string + "'>");
+    if (m_out) {
+      constexpr std::string_view kOpen = "<String `";
+      std::string line;
+      line.reserve(kOpen.size() + m_string.size() + 2);
+      line.append(kOpen).append(m_string).append("'>");
+      m_out->push_back(std::move(line));
+    }
     m_string.clear();
     m_stringOpen = false;
   }
@@ -640,6 +663,46 @@ class CQ_MIFBlockBuilder::CWriter {
         i += take;
       }
     }
+  }
+
+  // Writes single-byte escaped text that holds no special character and
+  // has the given number of units, as Units would, while no column is
+  // due: the line is opened first if it is not, then the open string takes
+  // as many whole units as it has room for, is closed when full, and so
+  // on. Every backslash of such text starts a unit, so a unit cut by the
+  // string's end is found among the four bytes before it. False, with
+  // nothing written, in any other case.
+  bool PlainText(std::string_view escaped, std::size_t units) {
+    if (m_ctx.pcco_Escaping && CQ_TextConverter::sb_IsDoubleByteCodePage(m_ctx.pcco_Escaping->i_CodePage())) return false;
+    if (Counting()) {
+      m_units += units;
+      return true;
+    }
+    if (m_nextColumn < m_columns.size()) return false;
+    if (escaped.empty()) return true;
+    EnsureParaLine();
+    while (m_string.size() + escaped.size() > MAX_STRING) {
+      std::size_t cut = MAX_STRING - m_string.size();
+      for (std::size_t back = 1; back <= 4 && back <= cut; ++back) {
+        if (escaped[cut - back] != '\\') continue;
+        if (UnitLength(escaped, cut - back) > back) cut -= back;
+        break;
+      }
+      // cut is 0 when not even the first unit fits: the string is closed
+      // as it is.
+      m_string.append(escaped.data(), cut);
+      m_stringOpen = true;
+      m_lineContent = true;
+      CloseString();
+      escaped.remove_prefix(cut);
+    }
+    if (!escaped.empty()) {
+      m_string.append(escaped);
+      m_stringOpen = true;
+      m_lineContent = true;
+    }
+    m_units += units;
+    return true;
   }
 
   // Appends the units of escaped from i up to the first special character
@@ -1091,7 +1154,7 @@ void CQ_MIFBlockBuilder::v_Marker(const CQ_KWXTokens& t, std::size_t begin, std:
   long depth = 0;
   std::size_t mtext = lines.size();
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (depth == 1 && IsStatement(lines[i]) && HasKeyword(lines[i], "MText")) {
+    if (depth == 1 && HasKeyword(lines[i], "MText") && IsStatement(lines[i])) {
       mtext = i;
       break;
     }

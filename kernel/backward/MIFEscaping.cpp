@@ -67,9 +67,23 @@ constexpr CharacterTag kCharacterTags[] = {
     {"<:r37>", 0xDE, 0},  {"<:r38>", 0xFF, 0},  {"<:r39>", 0xDA, 0},
 };
 
+constexpr char kDigits[] = "0123456789abcdef";
+
+// What the normal character set of a single-byte code page writes for a
+// byte that is not written as it is: up to five bytes, padded to eight so
+// that they are copied in one piece.
+struct Written {
+  char bytes[5] = {};
+  std::uint8_t length = 0;
+  std::uint8_t units = 0;  // 0 for a dropped byte, else 1
+  bool lowCode = false;    // an escape of a code below 0x20
+};
+static_assert(sizeof(Written) == 8);
+
 struct Table {
   std::array<int, 256> entry;
   std::array<bool, 256> plain;
+  std::array<Written, 256> written;
   Table() {
     entry.fill(CQ_MIFEscaping::BYTE_AS_IS);
     for (int b = 0x00; b <= 0x08; ++b) entry[b] = CQ_MIFEscaping::BYTE_DROPPED;
@@ -79,6 +93,17 @@ struct Table {
     // Bytes the normal character set of a single-byte code page writes
     // unchanged ('>' takes a backslash, a tab its code).
     for (int b = 0; b < 256; ++b) plain[b] = entry[b] == CQ_MIFEscaping::BYTE_AS_IS && b != '>' && b != '\t';
+    for (int b = 0; b < 256; ++b) {
+      Written& w = written[b];
+      const int code = b == '\t' ? 0x08 : entry[b];
+      if (b == '>') {
+        w = Written{{'\\', '>'}, 2, 1, false};
+      } else if (code == CQ_MIFEscaping::BYTE_AS_IS) {
+        w = Written{{static_cast<char>(b)}, 1, 1, false};
+      } else if (code >= 0) {
+        w = Written{{'\\', 'x', kDigits[code >> 4], kDigits[code & 0x0F], ' '}, 5, 1, code < 0x20};
+      }
+    }
   }
 };
 
@@ -86,8 +111,6 @@ const Table& Entries() {
   static const Table table;
   return table;
 }
-
-constexpr char kDigits[] = "0123456789abcdef";
 
 void AppendHex(unsigned char code, std::string& out) {
   const char escape[5] = {'\\', 'x', kDigits[code >> 4], kDigits[code & 0x0F], ' '};
@@ -156,12 +179,14 @@ std::string CQ_MIFEscaping::scs_HexEscape(unsigned char code) {
 
 // The normal character set of a single-byte code page: bytes go into a
 // local buffer that is appended in one piece when full and at the end,
-// rather than escape by escape.
-std::size_t CQ_MIFEscaping::n_AppendSingleByte(std::string_view text, std::string& out) const {
+// rather than escape by escape; what a byte that is not written as it is
+// gives comes from the table whole.
+std::size_t CQ_MIFEscaping::n_AppendSingleByte(std::string_view text, std::string& out, bool* lowCodes) const {
   const Table& table = Entries();
   char buffer[1024];
   std::size_t used = 0;
   std::size_t units = 0;
+  bool low = false;
   const std::size_t n = text.size();
   std::size_t i = 0;
   while (i < n) {
@@ -176,6 +201,9 @@ std::size_t CQ_MIFEscaping::n_AppendSingleByte(std::string_view text, std::strin
       }
       if (run > sizeof buffer) {
         out.append(text.data() + i, run);
+      } else if (run < 16) {
+        // Short runs between escapes (accented text) byte by byte.
+        for (std::size_t k = i; k < j; ++k) buffer[used++] = text[k];
       } else {
         std::memcpy(buffer + used, text.data() + i, run);
         used += run;
@@ -184,41 +212,30 @@ std::size_t CQ_MIFEscaping::n_AppendSingleByte(std::string_view text, std::strin
       i = j;
       if (i == n) break;
     }
-    const unsigned char b = static_cast<unsigned char>(text[i++]);
-    if (used + 5 > sizeof buffer) {
+    if (used + sizeof(Written) > sizeof buffer) {
       out.append(buffer, used);
       used = 0;
     }
-    int code = -1;
-    if (b == '\t') {
-      code = 0x08;  // FrameMaker's tab
-    } else if (b == '>') {
-      buffer[used++] = '\\';
-      buffer[used++] = '>';
-    } else {
-      const int entry = table.entry[b];
-      if (entry == BYTE_DROPPED) continue;
-      if (entry == BYTE_AS_IS) {
-        buffer[used++] = static_cast<char>(b);
-      } else {
-        code = entry;
-      }
-    }
-    if (code >= 0) {
-      buffer[used++] = '\\';
-      buffer[used++] = 'x';
-      buffer[used++] = kDigits[code >> 4];
-      buffer[used++] = kDigits[code & 0x0F];
-      buffer[used++] = ' ';
-    }
-    ++units;
+    const Written& w = table.written[static_cast<unsigned char>(text[i++])];
+    std::memcpy(buffer + used, &w, sizeof w);
+    used += w.length;
+    units += w.units;
+    low = low || w.lowCode;
   }
   out.append(buffer, used);
+  if (lowCodes) *lowCodes = low;
   return units;
 }
 
 std::size_t CQ_MIFEscaping::n_Append(std::string_view text, std::string& out) const {
   return m_iFramePairPage != 0 ? n_AppendWithFramePairs(text, out) : n_AppendBase(text, out);
+}
+
+std::size_t CQ_MIFEscaping::n_Append(std::string_view text, std::string& out, bool& lowCodes) const {
+  if (m_iFramePairPage == 0 && !m_bSymbol && !m_bDoubleByte) return n_AppendSingleByte(text, out, &lowCodes);
+  // The other modes are not told apart: their text may hold anything.
+  lowCodes = true;
+  return n_Append(text, out);
 }
 
 // Double-byte characters are found as forward conversion and the KWX

@@ -60,6 +60,12 @@ class OSTRAKON_API CQ_MIFEscaping {
   // Appends the escaped form of text to out and returns the number of
   // units written.
   std::size_t n_Append(std::string_view text, std::string& out) const;
+  // As n_Append; lowCodes is set false only when what was written is
+  // single-byte text with no escape of a code below 0x20 (FrameMaker's
+  // special characters: tab, hard space and the like), so that every
+  // backslash in it starts a unit ("\xNN " or "\>") and the units are
+  // exactly the returned count.
+  std::size_t n_Append(std::string_view text, std::string& out, bool& lowCodes) const;
   std::string ccs_Escape(std::string_view text) const {
     std::string out;
     n_Append(text, out);
@@ -104,7 +110,7 @@ class OSTRAKON_API CQ_MIFEscaping {
   int i_FrameCharacterCodePage() const { return m_iFramePairPage; }
 
  private:
-  std::size_t n_AppendSingleByte(std::string_view text, std::string& out) const;
+  std::size_t n_AppendSingleByte(std::string_view text, std::string& out, bool* lowCodes = nullptr) const;
   std::size_t n_AppendBase(std::string_view text, std::string& out) const;
   std::size_t n_AppendWithFramePairs(std::string_view text, std::string& out) const;
 

@@ -106,7 +106,7 @@ template <class Lines>
 std::string TextLineKey(const Lines& lines, std::size_t begin, std::size_t end) {
   long depth = 0;
   for (std::size_t k = begin; k < end; ++k) {
-    if (depth == 1 && IsStatement(lines[k]) && HasKeyword(lines[k], "Unique")) return std::string(lines[k]);
+    if (depth == 1 && HasKeyword(lines[k], "Unique") && IsStatement(lines[k])) return std::string(lines[k]);
     depth += NetOf(lines, k);
   }
   std::string key;

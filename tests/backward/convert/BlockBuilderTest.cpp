@@ -5,6 +5,7 @@
 // pass.
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -61,15 +62,22 @@ class BlockBuilderTest : public ::testing::Test {
   }
 
   // The paragraph of `text`, its ORG paragraph having `units` units and
-  // column statements at `columns`.
-  CQ_MIFLines Paragraph(const std::string& text, std::size_t units, const std::vector<std::size_t>& columns) {
+  // column statements at `columns`; a nonzero split gives the text as two
+  // tokens, cut at that byte, with `tag` (when given) between them.
+  CQ_MIFLines Paragraph(const std::string& text, std::size_t units, const std::vector<std::size_t>& columns,
+                        std::size_t split = 0, const std::string& tag = {}) {
     st_ORGParagraph org;
     org.lst_Header = {"<Para", "<PgfTag `Body'>"};
     org.n_Units = units;
     for (std::size_t c = 0; c < columns.size(); ++c) {
       org.vec_Columns.emplace_back(columns[c], "<TextRectID " + std::to_string(10 + c) + ">");
     }
-    const CQ_KWXTokens tokens = {"<ps \"Body\" 1>", text};
+    CQ_KWXTokens tokens = {"<ps \"Body\" 1>", text};
+    if (split > 0) {
+      tokens.back().resize(split);
+      if (!tag.empty()) tokens.push_back(tag);
+      tokens.push_back(text.substr(split));
+    }
     CQ_MIFLines out;
     CQ_MIFBlockBuilder(context_).v_Paragraph(tokens, 0, tokens.size(), &org, {}, out);
     return out;
@@ -81,9 +89,13 @@ class BlockBuilderTest : public ::testing::Test {
 };
 
 struct TextRow {
+  TextRow(const char* n, std::string t, std::vector<std::size_t> c, std::size_t s = 0, std::string g = {})
+      : name(n), text(std::move(t)), columns(std::move(c)), split(s), tag(std::move(g)) {}
   const char* name;
   std::string text;
   std::vector<std::size_t> columns;
+  std::size_t split;
+  std::string tag;  // a character tag between the two tokens
 };
 
 void PrintTo(const TextRow& row, std::ostream* os) { *os << row.name; }
@@ -92,9 +104,15 @@ class BlockBuilderTextTest : public BlockBuilderTest, public ::testing::WithPara
 
 TEST_P(BlockBuilderTextTest, StringsStayWholeAndColumnsKeepTheirUnits) {
   const TextRow& row = GetParam();
-  const std::string escaped = escaping_.ccs_Escape(row.text);
+  std::string escaped = escaping_.ccs_Escape(row.text);
+  if (!row.tag.empty()) {
+    std::string tagEscape;
+    ASSERT_TRUE(escaping_.b_CharacterTag(row.tag, tagEscape));
+    escaped = escaping_.ccs_Escape(row.text.substr(0, row.split)) + tagEscape +
+              escaping_.ccs_Escape(row.text.substr(row.split));
+  }
   const std::size_t units = UnitsOf(escaped).size();
-  const CQ_MIFLines out = Paragraph(row.text, units, row.columns);
+  const CQ_MIFLines out = Paragraph(row.text, units, row.columns, row.split, row.tag);
   Written w;
   ASSERT_TRUE(WellFormed(out, w));
   // Every unit once, in order, none cut between two strings.
@@ -259,3 +277,31 @@ TEST(InlineObjects, RestoreFromAListUsedUpEqualsRestoreFromAKeptOne) {
                                    "<XRefName `Page'>", "> # end of XRef", "<Marker", "<Unique 43>", "<MType 2>",
                                    "> # end of Marker"}));
 }
+
+// Escapes ending at every offset around the string limit, in one token and
+// in a second token that follows text already in the open string.
+std::vector<TextRow> EscapesAroundTheLimit() {
+  static std::deque<std::string> names;  // the rows' names point into it
+  std::vector<TextRow> rows;
+  for (std::size_t at = 194; at <= 202; ++at) {
+    for (const auto& [kind, escape] : {std::pair{"hex", "\xe9"}, std::pair{"gt", ">"}, std::pair{"tab", "\t"}}) {
+      const std::string text = Repeat('a', at) + escape + Repeat('b', 120) + escape + Repeat('c', 230);
+      for (const std::size_t split : {std::size_t{0}, std::size_t{57}, at}) {
+        names.push_back(std::string(kind) + "_at_" + std::to_string(at) + "_split_" + std::to_string(split));
+        rows.push_back(TextRow{names.back().c_str(), text, {}, split});
+      }
+    }
+    // A character tag whose escape ends at the offset, or just before it.
+    for (const auto& [kind, tag] : {std::pair{"quote_tag", "<:lq>"}, std::pair{"tab_tag", "<:t>"}}) {
+      const std::string text = Repeat('a', at) + Repeat('b', 300);
+      for (const std::size_t split : {at - 5, at - 4, at - 1}) {
+        names.push_back(std::string(kind) + "_at_" + std::to_string(split) + "_of_" + std::to_string(at));
+        rows.push_back(TextRow{names.back().c_str(), text, {}, split, tag});
+      }
+    }
+  }
+  return rows;
+}
+
+INSTANTIATE_TEST_SUITE_P(Limits, BlockBuilderTextTest, ::testing::ValuesIn(EscapesAroundTheLimit()),
+                         [](const ::testing::TestParamInfo<TextRow>& info) { return std::string(info.param.name); });

@@ -114,6 +114,67 @@ TEST(EscapeTable, LongTextEscapesAsItsBytesDo) {
   }
 }
 
+// The escaping that also tells whether it wrote a special character's
+// escape: the same text and units as n_Append; in the normal character set
+// of a single-byte code page the flag is clear exactly when no escape of a
+// code below 0x20 was written, and then every backslash starts a unit and
+// the units counted along the text are the ones returned; any other mode
+// sets it.
+TEST(EscapeTable, LowCodesFlagTellsSpecialEscapes) {
+  std::vector<std::string> texts = {"", "plain", "a\tb", "a\xA0" "b", "a>b\\c`", std::string("\x01\x02", 2)};
+  for (int b = 0; b < 256; ++b) texts.push_back(std::string(1, static_cast<char>(b)) + "x");
+  unsigned state = 777;
+  for (int k = 0; k < 200; ++k) {
+    std::string text;
+    for (int j = 0; j < 40; ++j) {
+      state = state * 1103515245u + 12345u;
+      text.push_back((state >> 16) % 3 == 0 ? static_cast<char>((state >> 20) & 0xFF) : 'a');
+    }
+    texts.push_back(text);
+  }
+  const CQ_MIFEscaping normal(false, 1252);
+  const std::vector<CQ_MIFEscaping> others = {CQ_MIFEscaping(true, 1252), CQ_MIFEscaping(false, 932),
+                                              CQ_MIFEscaping::sco_WesternBytes(932),
+                                              CQ_MIFEscaping::sco_WesternText(CQ_MIFEscaping(false, 936))};
+  int clear = 0;
+  int set = 0;
+  for (const std::string& text : texts) {
+    std::string plain;
+    std::string flagged = "kept";
+    bool low = true;
+    const std::size_t units = normal.n_Append(text, plain);
+    EXPECT_EQ(normal.n_Append(text, flagged, low), units) << Visible(text);
+    EXPECT_EQ(flagged, "kept" + plain) << Visible(text);
+    bool special = false;
+    std::size_t counted = 0;
+    for (std::size_t i = 0; i < plain.size(); ++counted) {
+      if (plain[i] != '\\') {
+        ++i;
+        continue;
+      }
+      ASSERT_LT(i + 1, plain.size()) << Visible(text);
+      const bool hex = plain[i + 1] == 'x';
+      special = special || (hex && (plain[i + 2] == '0' || plain[i + 2] == '1'));
+      i += hex ? 5 : 2;
+    }
+    EXPECT_EQ(low, special) << Visible(text);
+    if (!low) {
+      EXPECT_EQ(counted, units) << Visible(text);
+    }
+    ++(low ? set : clear);
+    for (const CQ_MIFEscaping& other : others) {
+      std::string a;
+      std::string b;
+      bool otherLow = false;
+      EXPECT_EQ(other.n_Append(text, a, otherLow), other.n_Append(text, b)) << Visible(text);
+      EXPECT_EQ(a, b) << Visible(text);
+      EXPECT_TRUE(otherLow) << Visible(text);
+    }
+  }
+  EXPECT_GT(clear, 100);
+  EXPECT_GT(set, 5);
+}
+
 TEST(EscapeTable, CharacterTagsGiveTheirCodes) {
   const CQ_MIFEscaping normal(false, 1252);
   const CQ_MIFEscaping symbol(true, 1252);
