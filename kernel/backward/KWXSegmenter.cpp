@@ -1,9 +1,11 @@
-// The tokeniser is one pass over the lines with a depth counter and a
-// buffer of pending text. An external tag starts where a "<" is followed
-// by anything but ":"; at that moment the pending text, less those two
-// characters, closes the open segment. Both steps are constant work per
-// character, so a file of one very long line costs no more than many
-// short ones; runs without brackets are appended whole.
+// The tokeniser is one pass over the file's text, the lines joined with
+// their line feeds, with a depth counter. A segment is a range of that text:
+// it starts at pendingStart, its tag ends at tagEnd, and it ends where the
+// next external tag starts ("<" followed by anything but ":"). Only brackets
+// and the byte after a "<" are looked at one by one; runs between them are
+// passed over a word at a time, so a file of one very long line costs no
+// more than many short ones. Each segment's tag and text are copied once,
+// straight from the joined text.
 #include "kernel/backward/KWXSegmenter.h"
 
 #include "kernel/forward/KWXFormat.h"
@@ -11,68 +13,72 @@
 namespace KWX {
 
 void CQ_KWXSegmenter::sv_Tokenise(const std::vector<std::string>& lines, CQ_TagSegmentList& segments) {
-  std::string pending;
-  std::string openTag;
-  bool tagOpen = false;
-  long long depth = 0;
-  char previous = 0;
+  std::size_t size = 0;
+  for (const std::string& line : lines) size += line.size() + 1;
+  std::string text;
+  text.reserve(size);
+  // lineEnds[k]: where the line feed of line k + 1 stands in text.
+  std::vector<std::size_t> lineEnds;
+  lineEnds.reserve(lines.size());
+  for (const std::string& line : lines) {
+    text += line;
+    lineEnds.push_back(text.size());
+    text += '\n';
+  }
   const std::size_t firstNew = segments.size();
   // Most lines open one segment: room for that many saves the list's
   // regrowth (a hint only; the list grows past it when it must).
   segments.reserve(firstNew + lines.size());
 
-  const auto scan = [&](char c, unsigned lineNumber) {
+  std::size_t pendingStart = 0;  // where the open segment (or the text before the first tag) begins
+  std::size_t tagEnd = 0;        // one past the open segment's tag, when tagOpen
+  bool tagOpen = false;
+  long long depth = 0;
+  char previous = 0;
+  std::size_t line = 0;  // index into lineEnds of the line holding pos
+  const std::size_t n = text.size();
+  std::size_t pos = 0;
+  while (pos < n) {
+    const char c = text[pos];
+    // A run of bytes that are no bracket, after a byte that opens no tag,
+    // changes nothing: it is passed over whole.
+    if (previous != '<' && c != '<' && c != '>') {
+      const std::size_t j = KWX::sn_FindBracket(text, pos + 1);
+      previous = text[j - 1];
+      pos = j;
+      continue;
+    }
     if (c == '<') {
       ++depth;
     } else if (c == '>') {
       --depth;
     }
-    pending.push_back(c);
     if (c == '>' && depth == 0 && !tagOpen) {
-      openTag = pending;
+      tagEnd = pos + 1;
       tagOpen = true;
     } else if (previous == '<' && c != ':' && tagOpen) {
+      // The "<" before c starts the next segment.
+      while (lineEnds[line] < pos) ++line;
       st_TagSegment segment;
-      segment.cs_Tag = std::move(openTag);
-      segment.cs_Text.assign(pending, 0, pending.size() - 2);
-      segment.n_Line = lineNumber;
+      segment.cs_Tag.assign(text, pendingStart, tagEnd - pendingStart);
+      segment.cs_Text.assign(text, pendingStart, pos - 1 - pendingStart);
+      segment.n_Line = static_cast<unsigned>(line + 1);
       segments.push_back(std::move(segment));
-      pending.erase(0, pending.size() - 2);
-      openTag.clear();
+      pendingStart = pos - 1;
       tagOpen = false;
       depth = 1;
     }
     previous = c;
-  };
-
-  unsigned lineNumber = 0;
-  for (const std::string& line : lines) {
-    ++lineNumber;
-    const std::size_t n = line.size();
-    std::size_t i = 0;
-    while (i < n) {
-      // A run of bytes that are no bracket, after a byte that opens no tag,
-      // changes nothing but the pending text: it is taken whole.
-      if (previous != '<' && line[i] != '<' && line[i] != '>') {
-        const std::size_t j = KWX::sn_FindBracket(line, i + 1);
-        pending.append(line, i, j - i);
-        previous = line[j - 1];
-        i = j;
-        continue;
-      }
-      scan(line[i], lineNumber);
-      ++i;
-    }
-    scan('\n', lineNumber);
+    ++pos;
   }
   if (tagOpen) {
     st_TagSegment segment;
-    segment.cs_Tag = std::move(openTag);
-    segment.cs_Text = std::move(pending);
-    segment.n_Line = lineNumber + 1;
+    segment.cs_Tag.assign(text, pendingStart, tagEnd - pendingStart);
+    segment.cs_Text.assign(text, pendingStart);
+    segment.n_Line = static_cast<unsigned>(lines.size() + 1);
     segments.push_back(std::move(segment));
-  } else if (!pending.empty() && segments.size() > firstNew) {
-    segments.back().cs_Text += pending;
+  } else if (pendingStart < n && segments.size() > firstNew) {
+    segments.back().cs_Text.append(text, pendingStart);
   }
 }
 
