@@ -1,29 +1,48 @@
-// The tokeniser is one pass over the file's text, the lines joined with
-// their line feeds, with a depth counter. A segment is a range of that text:
-// it starts at pendingStart, its tag ends at tagEnd, and it ends where the
-// next external tag starts ("<" followed by anything but ":"). Only brackets
-// and the byte after a "<" are looked at one by one; runs between them are
-// passed over a word at a time, so a file of one very long line costs no
-// more than many short ones. Each segment's tag and text are copied once,
-// straight from the joined text.
+// The tokeniser is one pass over the lines with a depth counter. Positions
+// count through the file as if its lines were joined, each with its line
+// feed; a segment is a range of them: it starts at pendingStart, its tag
+// ends at tagEnd, and it ends where the next external tag starts ("<"
+// followed by anything but ":"). Only brackets and the byte after a "<" are
+// looked at one by one; runs between them are passed over a word at a
+// time, so a file of one very long line costs no more than many short ones.
+// Each segment's tag and text are copied once, straight from the lines.
 #include "kernel/backward/KWXSegmenter.h"
 
 #include "kernel/forward/KWXFormat.h"
 
 namespace KWX {
 
+namespace {
+
+// Appends the bytes of the joined lines in [from, to) to out; `line` is the
+// line that holds `from`, and starts[k] is where line k begins.
+void AppendRange(const std::vector<std::string>& lines, const std::vector<std::size_t>& starts, std::size_t line,
+                 std::size_t from, std::size_t to, std::string& out) {
+  out.reserve(out.size() + (to - from));
+  for (std::size_t k = line; from < to; ++k) {
+    const std::string& text = lines[k];
+    const std::size_t lineFeed = starts[k] + text.size();  // where the line's line feed stands
+    if (from < lineFeed) {
+      const std::size_t n = (to < lineFeed ? to : lineFeed) - from;
+      out.append(text, from - starts[k], n);
+      from += n;
+    }
+    if (from < to && from == lineFeed) {
+      out.push_back('\n');
+      ++from;
+    }
+  }
+}
+
+}  // namespace
+
 void CQ_KWXSegmenter::sv_Tokenise(const std::vector<std::string>& lines, CQ_TagSegmentList& segments) {
-  std::size_t size = 0;
-  for (const std::string& line : lines) size += line.size() + 1;
-  std::string text;
-  text.reserve(size);
-  // lineEnds[k]: where the line feed of line k + 1 stands in text.
-  std::vector<std::size_t> lineEnds;
-  lineEnds.reserve(lines.size());
+  std::vector<std::size_t> starts;
+  starts.reserve(lines.size());
+  std::size_t total = 0;
   for (const std::string& line : lines) {
-    text += line;
-    lineEnds.push_back(text.size());
-    text += '\n';
+    starts.push_back(total);
+    total += line.size() + 1;
   }
   const std::size_t firstNew = segments.size();
   // Most lines open one segment: room for that many saves the list's
@@ -31,54 +50,58 @@ void CQ_KWXSegmenter::sv_Tokenise(const std::vector<std::string>& lines, CQ_TagS
   segments.reserve(firstNew + lines.size());
 
   std::size_t pendingStart = 0;  // where the open segment (or the text before the first tag) begins
+  std::size_t pendingLine = 0;   // the line that holds pendingStart
   std::size_t tagEnd = 0;        // one past the open segment's tag, when tagOpen
   bool tagOpen = false;
   long long depth = 0;
   char previous = 0;
-  std::size_t line = 0;  // index into lineEnds of the line holding pos
-  const std::size_t n = text.size();
-  std::size_t pos = 0;
-  while (pos < n) {
-    const char c = text[pos];
-    // A run of bytes that are no bracket, after a byte that opens no tag,
-    // changes nothing: it is passed over whole.
-    if (previous != '<' && c != '<' && c != '>') {
-      const std::size_t j = KWX::sn_FindBracket(text, pos + 1);
-      previous = text[j - 1];
-      pos = j;
-      continue;
+  for (std::size_t k = 0; k < lines.size(); ++k) {
+    const std::string& line = lines[k];
+    const std::size_t n = line.size();
+    // i == n is the line's line feed.
+    for (std::size_t i = 0; i <= n;) {
+      const char c = i < n ? line[i] : '\n';
+      // A run of bytes that are no bracket, after a byte that opens no tag,
+      // changes nothing: it is passed over whole.
+      if (previous != '<' && c != '<' && c != '>') {
+        const std::size_t j = i < n ? KWX::sn_FindBracket(line, i + 1) : n + 1;
+        previous = j <= n ? line[j - 1] : '\n';
+        i = j;
+        continue;
+      }
+      if (c == '<') {
+        ++depth;
+      } else if (c == '>') {
+        --depth;
+      }
+      const std::size_t pos = starts[k] + i;
+      if (c == '>' && depth == 0 && !tagOpen) {
+        tagEnd = pos + 1;
+        tagOpen = true;
+      } else if (previous == '<' && c != ':' && tagOpen) {
+        // The "<" before c, on this line, starts the next segment.
+        st_TagSegment segment;
+        AppendRange(lines, starts, pendingLine, pendingStart, tagEnd, segment.cs_Tag);
+        AppendRange(lines, starts, pendingLine, pendingStart, pos - 1, segment.cs_Text);
+        segment.n_Line = static_cast<unsigned>(k + 1);
+        segments.push_back(std::move(segment));
+        pendingStart = pos - 1;
+        pendingLine = k;
+        tagOpen = false;
+        depth = 1;
+      }
+      previous = c;
+      ++i;
     }
-    if (c == '<') {
-      ++depth;
-    } else if (c == '>') {
-      --depth;
-    }
-    if (c == '>' && depth == 0 && !tagOpen) {
-      tagEnd = pos + 1;
-      tagOpen = true;
-    } else if (previous == '<' && c != ':' && tagOpen) {
-      // The "<" before c starts the next segment.
-      while (lineEnds[line] < pos) ++line;
-      st_TagSegment segment;
-      segment.cs_Tag.assign(text, pendingStart, tagEnd - pendingStart);
-      segment.cs_Text.assign(text, pendingStart, pos - 1 - pendingStart);
-      segment.n_Line = static_cast<unsigned>(line + 1);
-      segments.push_back(std::move(segment));
-      pendingStart = pos - 1;
-      tagOpen = false;
-      depth = 1;
-    }
-    previous = c;
-    ++pos;
   }
   if (tagOpen) {
     st_TagSegment segment;
-    segment.cs_Tag.assign(text, pendingStart, tagEnd - pendingStart);
-    segment.cs_Text.assign(text, pendingStart);
+    AppendRange(lines, starts, pendingLine, pendingStart, tagEnd, segment.cs_Tag);
+    AppendRange(lines, starts, pendingLine, pendingStart, total, segment.cs_Text);
     segment.n_Line = static_cast<unsigned>(lines.size() + 1);
     segments.push_back(std::move(segment));
-  } else if (pendingStart < n && segments.size() > firstNew) {
-    segments.back().cs_Text.append(text, pendingStart);
+  } else if (pendingStart < total && segments.size() > firstNew) {
+    AppendRange(lines, starts, pendingLine, pendingStart, total, segments.back().cs_Text);
   }
 }
 
