@@ -1,78 +1,107 @@
-// The tokeniser is one pass over the lines with a depth counter and a
-// buffer of pending text. An external tag starts where a "<" is followed
-// by anything but ":"; at that moment the pending text, less those two
-// characters, closes the open segment. Both steps are constant work per
-// character, so a file of one very long line costs no more than many
-// short ones; runs without brackets are appended whole.
+// The tokeniser is one pass over the lines with a depth counter. Positions
+// count through the file as if its lines were joined, each with its line
+// feed; a segment is a range of them: it starts at pendingStart, its tag
+// ends at tagEnd, and it ends where the next external tag starts ("<"
+// followed by anything but ":"). Only brackets and the byte after a "<" are
+// looked at one by one; runs between them are passed over a word at a
+// time, so a file of one very long line costs no more than many short ones.
+// Each segment's tag and text are copied once, straight from the lines.
 #include "kernel/backward/KWXSegmenter.h"
 
 #include "kernel/forward/KWXFormat.h"
 
 namespace KWX {
 
+namespace {
+
+// Appends the bytes of the joined lines in [from, to) to out; `line` is the
+// line that holds `from`, and starts[k] is where line k begins.
+void AppendRange(const std::vector<std::string>& lines, const std::vector<std::size_t>& starts, std::size_t line,
+                 std::size_t from, std::size_t to, std::string& out) {
+  out.reserve(out.size() + (to - from));
+  for (std::size_t k = line; from < to; ++k) {
+    const std::string& text = lines[k];
+    const std::size_t lineFeed = starts[k] + text.size();  // where the line's line feed stands
+    if (from < lineFeed) {
+      const std::size_t n = (to < lineFeed ? to : lineFeed) - from;
+      out.append(text, from - starts[k], n);
+      from += n;
+    }
+    if (from < to && from == lineFeed) {
+      out.push_back('\n');
+      ++from;
+    }
+  }
+}
+
+}  // namespace
+
 void CQ_KWXSegmenter::sv_Tokenise(const std::vector<std::string>& lines, CQ_TagSegmentList& segments) {
-  std::string pending;
-  std::string openTag;
-  bool tagOpen = false;
-  long long depth = 0;
-  char previous = 0;
+  std::vector<std::size_t> starts;
+  starts.reserve(lines.size());
+  std::size_t total = 0;
+  for (const std::string& line : lines) {
+    starts.push_back(total);
+    total += line.size() + 1;
+  }
   const std::size_t firstNew = segments.size();
   // Most lines open one segment: room for that many saves the list's
   // regrowth (a hint only; the list grows past it when it must).
   segments.reserve(firstNew + lines.size());
 
-  const auto scan = [&](char c, unsigned lineNumber) {
-    if (c == '<') {
-      ++depth;
-    } else if (c == '>') {
-      --depth;
-    }
-    pending.push_back(c);
-    if (c == '>' && depth == 0 && !tagOpen) {
-      openTag = pending;
-      tagOpen = true;
-    } else if (previous == '<' && c != ':' && tagOpen) {
-      st_TagSegment segment;
-      segment.cs_Tag = std::move(openTag);
-      segment.cs_Text.assign(pending, 0, pending.size() - 2);
-      segment.n_Line = lineNumber;
-      segments.push_back(std::move(segment));
-      pending.erase(0, pending.size() - 2);
-      openTag.clear();
-      tagOpen = false;
-      depth = 1;
-    }
-    previous = c;
-  };
-
-  unsigned lineNumber = 0;
-  for (const std::string& line : lines) {
-    ++lineNumber;
+  std::size_t pendingStart = 0;  // where the open segment (or the text before the first tag) begins
+  std::size_t pendingLine = 0;   // the line that holds pendingStart
+  std::size_t tagEnd = 0;        // one past the open segment's tag, when tagOpen
+  bool tagOpen = false;
+  long long depth = 0;
+  char previous = 0;
+  for (std::size_t k = 0; k < lines.size(); ++k) {
+    const std::string& line = lines[k];
     const std::size_t n = line.size();
-    std::size_t i = 0;
-    while (i < n) {
+    // i == n is the line's line feed.
+    for (std::size_t i = 0; i <= n;) {
+      const char c = i < n ? line[i] : '\n';
       // A run of bytes that are no bracket, after a byte that opens no tag,
-      // changes nothing but the pending text: it is taken whole.
-      if (previous != '<' && line[i] != '<' && line[i] != '>') {
-        const std::size_t j = KWX::sn_FindBracket(line, i + 1);
-        pending.append(line, i, j - i);
-        previous = line[j - 1];
+      // changes nothing: it is passed over whole.
+      if (previous != '<' && c != '<' && c != '>') {
+        const std::size_t j = i < n ? KWX::sn_FindBracket(line, i + 1) : n + 1;
+        previous = j <= n ? line[j - 1] : '\n';
         i = j;
         continue;
       }
-      scan(line[i], lineNumber);
+      if (c == '<') {
+        ++depth;
+      } else if (c == '>') {
+        --depth;
+      }
+      const std::size_t pos = starts[k] + i;
+      if (c == '>' && depth == 0 && !tagOpen) {
+        tagEnd = pos + 1;
+        tagOpen = true;
+      } else if (previous == '<' && c != ':' && tagOpen) {
+        // The "<" before c, on this line, starts the next segment.
+        st_TagSegment segment;
+        AppendRange(lines, starts, pendingLine, pendingStart, tagEnd, segment.cs_Tag);
+        AppendRange(lines, starts, pendingLine, pendingStart, pos - 1, segment.cs_Text);
+        segment.n_Line = static_cast<unsigned>(k + 1);
+        segments.push_back(std::move(segment));
+        pendingStart = pos - 1;
+        pendingLine = k;
+        tagOpen = false;
+        depth = 1;
+      }
+      previous = c;
       ++i;
     }
-    scan('\n', lineNumber);
   }
   if (tagOpen) {
     st_TagSegment segment;
-    segment.cs_Tag = std::move(openTag);
-    segment.cs_Text = std::move(pending);
-    segment.n_Line = lineNumber + 1;
+    AppendRange(lines, starts, pendingLine, pendingStart, tagEnd, segment.cs_Tag);
+    AppendRange(lines, starts, pendingLine, pendingStart, total, segment.cs_Text);
+    segment.n_Line = static_cast<unsigned>(lines.size() + 1);
     segments.push_back(std::move(segment));
-  } else if (!pending.empty() && segments.size() > firstNew) {
-    segments.back().cs_Text += pending;
+  } else if (pendingStart < total && segments.size() > firstNew) {
+    AppendRange(lines, starts, pendingLine, pendingStart, total, segments.back().cs_Text);
   }
 }
 

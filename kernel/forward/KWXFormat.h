@@ -19,6 +19,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -456,21 +457,31 @@ inline bool b_HasPrefix(std::string_view text, std::string_view prefix) {
 // text.size() when there is none (also for pos past the end). Tests eight
 // bytes at a time, so that runs of text between tags cost little.
 inline std::size_t sn_FindBracket(std::string_view text, std::size_t pos) {
-  // True when some byte of word equals the byte repeated in pattern.
-  constexpr auto hasByte = [](std::uint64_t word, std::uint64_t pattern) {
-    const std::uint64_t v = word ^ pattern;
-    return ((v - 0x0101010101010101ULL) & ~v & 0x8080808080808080ULL) != 0;
+  constexpr std::uint64_t ones = 0x0101010101010101ULL;
+  // '<' (0x3C) and '>' (0x3E) differ only in bit 1: with that bit set,
+  // both are '>' and no other byte is.
+  const auto brackets = [](std::uint64_t word) {
+    const std::uint64_t v = (word | (ones * 0x02)) ^ (ones * '>');
+    // The high bit of each zero byte of v; above the first one, a byte may
+    // be marked that is not zero, so only the lowest mark counts.
+    return (v - ones) & ~v & (ones * 0x80);
   };
-  constexpr std::uint64_t opening = 0x0101010101010101ULL * '<';
-  constexpr std::uint64_t closing = 0x0101010101010101ULL * '>';
   const std::size_t size = text.size();
-  // Whole words without a bracket are passed over; the word that holds
-  // one (and the last bytes) are searched byte by byte.
-  while (pos + 8 <= size) {
-    std::uint64_t word;
-    std::memcpy(&word, text.data() + pos, 8);
-    if (hasByte(word, opening) || hasByte(word, closing)) break;
-    pos += 8;
+  if constexpr (std::endian::native == std::endian::little) {
+    // The first byte in memory is the word's lowest.
+    while (pos + 8 <= size) {
+      std::uint64_t word;
+      std::memcpy(&word, text.data() + pos, 8);
+      if (const std::uint64_t marks = brackets(word)) return pos + static_cast<std::size_t>(std::countr_zero(marks)) / 8;
+      pos += 8;
+    }
+  } else {
+    while (pos + 8 <= size) {
+      std::uint64_t word;
+      std::memcpy(&word, text.data() + pos, 8);
+      if (brackets(word)) break;
+      pos += 8;
+    }
   }
   for (; pos < size; ++pos) {
     if (text[pos] == '<' || text[pos] == '>') return pos;

@@ -29,10 +29,10 @@ enum : unsigned { NOTE_NEVER_SOURCE_ERRORS = Msg::REPORT_NOTE_NEVER_SOURCE_ERROR
 // brings the bracket depth back to zero), or the end of the text.
 std::size_t TagEnd(std::string_view text, std::size_t begin) {
   long depth = 0;
-  for (std::size_t i = begin; i < text.size(); ++i) {
+  for (std::size_t i = KWX::sn_FindBracket(text, begin); i < text.size(); i = KWX::sn_FindBracket(text, i + 1)) {
     if (text[i] == '<') {
       ++depth;
-    } else if (text[i] == '>' && --depth == 0) {
+    } else if (--depth == 0) {
       return i + 1;
     }
   }
@@ -91,6 +91,19 @@ int BracketError(std::string_view text) {
   if (opening != closing) return 101;
   if (fault != 0) return fault;
   return nested ? 104 : 0;
+}
+
+// How a tag changes the number of open other-character-set spans: +1 for
+// <:c>, <:c1> and <:c2>, -1 for their closers, 0 for any other tag. Only a
+// tag that begins "<:c" or "<:/c" and then ">", "1" or "2" can be one of
+// them, so only such a tag is looked up in the lexicon (character styles,
+// "<:cs ...>", are far more common).
+int OtherCharacterSetStep(std::string_view tag) {
+  const auto spanEnd = [&](std::size_t at) { return at < tag.size() && (tag[at] == '>' || tag[at] == '1' || tag[at] == '2'); };
+  if (tag.size() < 4 || tag[1] != ':') return 0;
+  if (!(tag[2] == 'c' && spanEnd(3)) && !(tag[2] == '/' && tag[3] == 'c' && spanEnd(4))) return 0;
+  const int id = KWX::CQ_KWXLexicon::rst_Lookup(tag).i_TagId;
+  return id == KWX::TAGID_C ? 1 : id == KWX::TAGID_C_CLOSE ? -1 : 0;
 }
 
 // The text of a segment that follows its own tag.
@@ -611,10 +624,13 @@ void CQ_VarnelVerifier::v_CheckRepresentable(int codePage, bool (*reportedByLang
       }
       if (b == '<') {
         const std::size_t end = TagEnd(text, pos);
-        const int id = KWX::CQ_KWXLexicon::rst_Lookup(text.substr(pos, end - pos)).i_TagId;
-        if (id == KWX::TAGID_C) ++otherCharacterSet;
-        if (id == KWX::TAGID_C_CLOSE && otherCharacterSet > 0) --otherCharacterSet;
-        line += static_cast<std::size_t>(std::count(text.begin() + pos, text.begin() + end, '\n'));
+        const int step = OtherCharacterSetStep(text.substr(pos, end - pos));
+        if (step > 0) ++otherCharacterSet;
+        if (step < 0 && otherCharacterSet > 0) --otherCharacterSet;
+        // Tags seldom hold a line break: memchr tells before anything is counted.
+        if (std::memchr(text.data() + pos, '\n', end - pos) != nullptr) {
+          line += static_cast<std::size_t>(std::count(text.begin() + pos, text.begin() + end, '\n'));
+        }
         pos = end;
         continue;
       }
@@ -655,9 +671,9 @@ void CQ_VarnelVerifier::v_CheckTargetCharacters() {
     while (pos < text.size()) {
       if (text[pos] == '<') {
         const std::size_t end = TagEnd(text, pos);
-        const int id = KWX::CQ_KWXLexicon::rst_Lookup(text.substr(pos, end - pos)).i_TagId;
-        if (id == KWX::TAGID_C) ++otherCharacterSet;
-        if (id == KWX::TAGID_C_CLOSE && otherCharacterSet > 0) --otherCharacterSet;
+        const int step = OtherCharacterSetStep(text.substr(pos, end - pos));
+        if (step > 0) ++otherCharacterSet;
+        if (step < 0 && otherCharacterSet > 0) --otherCharacterSet;
         pos = end;
         continue;
       }

@@ -3,8 +3,9 @@
 // own kind, and the source and target rules for unknown and added tags.
 #include <gtest/gtest.h>
 
-#include <set>
 #include <ostream>
+#include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -102,6 +103,86 @@ TEST(Tokenise, OneVeryLongLineIsOneSegment) {
   ASSERT_EQ(segments.size(), 1u);
   EXPECT_EQ(segments[0].cs_Text.size(), line.size() + 1);
   EXPECT_EQ(segments[0].n_Line, 2u);
+}
+
+// The tokeniser done the plain way, one byte at a time with a pending
+// buffer, to compare the real one against.
+KWX::CQ_TagSegmentList ReferenceTokenise(const std::vector<std::string>& lines) {
+  KWX::CQ_TagSegmentList segments;
+  std::string pending;
+  std::string openTag;
+  bool tagOpen = false;
+  long long depth = 0;
+  char previous = 0;
+  unsigned lineNumber = 0;
+  const auto step = [&](char c) {
+    if (c == '<') ++depth;
+    if (c == '>') --depth;
+    pending.push_back(c);
+    if (c == '>' && depth == 0 && !tagOpen) {
+      openTag = pending;
+      tagOpen = true;
+    } else if (previous == '<' && c != ':' && tagOpen) {
+      KWX::st_TagSegment segment;
+      segment.cs_Tag = openTag;
+      segment.cs_Text = pending.substr(0, pending.size() - 2);
+      segment.n_Line = lineNumber;
+      segments.push_back(segment);
+      pending = pending.substr(pending.size() - 2);
+      tagOpen = false;
+      depth = 1;
+    }
+    previous = c;
+  };
+  for (const std::string& line : lines) {
+    ++lineNumber;
+    for (char c : line) step(c);
+    step('\n');
+  }
+  if (tagOpen) {
+    KWX::st_TagSegment segment;
+    segment.cs_Tag = openTag;
+    segment.cs_Text = pending;
+    segment.n_Line = lineNumber + 1;
+    segments.push_back(segment);
+  } else if (!pending.empty() && !segments.empty()) {
+    segments.back().cs_Text += pending;
+  }
+  return segments;
+}
+
+TEST(Tokenise, AgreesWithAByteByByteTokeniserOnRandomFiles) {
+  // Brackets, colons and text in every order, including unbalanced and
+  // nested brackets, "<" at line ends and empty lines; lines of every
+  // length, so that runs without brackets cross word boundaries.
+  const std::string alphabet = "<<<>>>::ab \"#/";
+  std::mt19937 random(1208);
+  for (int round = 0; round < 3000; ++round) {
+    std::vector<std::string> lines(random() % 8);
+    for (std::string& line : lines) {
+      const std::size_t size = random() % 30;
+      for (std::size_t i = 0; i < size; ++i) line.push_back(alphabet[random() % alphabet.size()]);
+    }
+    KWX::CQ_TagSegmentList segments;
+    CQ_KWXSegmenter::sv_Tokenise(lines, segments);
+    ASSERT_EQ(Dump(segments), Dump(ReferenceTokenise(lines))) << "round " << round;
+  }
+}
+
+TEST(Tokenise, AgreesWithAByteByByteTokeniserOnAConvertedFile) {
+  // A real file's lines: paragraphs, fonts, markers, tables.
+  std::vector<std::string> lines = {"<kwx \"F3.00\">", "<hdr>", "</hdr>"};
+  for (int i = 0; i < 200; ++i) {
+    lines.push_back("<ps \"Body\" " + std::to_string(i) + ">Text <:cs \"Emphasis\" 3>word<:/cs> and <:xr \"See\" 4>" +
+                    std::string(static_cast<std::size_t>(i % 40), 'x') + "<:/xr> <:hr>");
+    if (i % 7 == 0) lines.push_back("<tb 2><tbb><row><ct 1>cell <:c>\x81\x40<:/c></ct></row></tbb></tb>");
+    if (i % 11 == 0) lines.push_back("");
+  }
+  lines.push_back("</kwx>");
+  KWX::CQ_TagSegmentList segments;
+  CQ_KWXSegmenter::sv_Tokenise(lines, segments);
+  EXPECT_GT(segments.size(), 200u);
+  EXPECT_EQ(Dump(segments), Dump(ReferenceTokenise(lines)));
 }
 
 // --- the lexicon --------------------------------------------------------------

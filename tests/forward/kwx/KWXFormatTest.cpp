@@ -187,9 +187,10 @@ TEST(KWXFormatTest, Tokenizer) {
 // The bracket search and the tokenizer built on it agree with plain
 // byte-by-byte readings on texts of every length up to a few words, made
 // of brackets, colons, letters, blanks and bytes from 0x80 (among them
-// 0xBC and 0xBE, which differ from "<" and ">" only in the top bit).
+// 0xBC and 0xBE, which differ from "<" and ">" only in the top bit, and
+// "=", "?" and 0xBF, which differ from them only in bit 0).
 TEST(KWXFormatTest, BracketSearchAndTokenizerAgreeWithByteByByteReadings) {
-  const char alphabet[] = {'<', '>', ':', 'a', ' ', '\xBC', '\xBE', '\x3D', '\x80'};
+  const char alphabet[] = {'<', '>', ':', 'a', ' ', '\xBC', '\xBE', '\x3D', '\x3F', '\xBF', '\x80'};
   auto tokenizeByBytes = [](std::string_view text) {
     std::vector<std::pair<KWX::ET_TokenKind, std::string>> out;
     std::size_t pos = 0;

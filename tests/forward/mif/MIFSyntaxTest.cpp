@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
+#include <string>
+#include <string_view>
 
+#include "MIFTestSupport.h"
 #include "kernel/forward/MIFSyntax.h"
 
 namespace {
@@ -132,6 +136,78 @@ TEST(MIFSyntaxTest, ChildrenOfABlock) {
   EXPECT_FALSE(MIFSyntax::ChildValue(lines, 0, lines.size(), "DashedStyle", id));  // not a direct child
   EXPECT_EQ(MIFSyntax::BlockEnd(lines, 2, lines.size()), 5u);
   EXPECT_EQ(MIFSyntax::BlockEnd(lines, 0, 4), 4u);  // does not close before the limit
+}
+
+// The depth count done the plain way, byte by byte: a backslash in a
+// string escapes the byte after it, except an apostrophe that is the line's
+// last; '#' outside strings ends the count.
+int ReferenceNetDepth(std::string_view line) {
+  if (line.empty() || line.front() == '&' || line.front() == '=' || line.front() == '#') return 0;
+  int depth = 0;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const char c = line[i];
+    if (c == '<') {
+      ++depth;
+    } else if (c == '>') {
+      --depth;
+    } else if (c == '#') {
+      break;
+    } else if (c == '`') {
+      std::size_t j = i + 1;
+      for (; j < line.size(); ++j) {
+        if (line[j] == '\\') {
+          const bool lastApostrophe = j + 1 < line.size() && line[j + 1] == '\'' &&
+                                      line.find('\'', j + 2) == std::string_view::npos;
+          if (!lastApostrophe) {
+            ++j;
+            continue;
+          }
+        } else if (line[j] == '\'') {
+          break;
+        }
+      }
+      i = j;
+    }
+  }
+  return depth;
+}
+
+TEST(MIFSyntaxTest, NetDepthAgreesWithAByteByByteCountOnRandomLines) {
+  // Lines of every length up to 40 from the bytes that matter and a few
+  // that do not (including bytes next to them in value: ';', '=', '?',
+  // '"', '$', '_', 'a' and 0xBC), read as views inside a larger buffer so
+  // that the bytes around a line never count.
+  const std::string alphabet = "<>#`'\\a =;?\"$_b\xBC\x3E\x3C";
+  std::mt19937 random(20261208);
+  std::string buffer;
+  for (int round = 0; round < 20000; ++round) {
+    const std::size_t size = random() % 41;
+    buffer.assign(8, '<');
+    for (std::size_t i = 0; i < size; ++i) buffer.push_back(alphabet[random() % alphabet.size()]);
+    if (size > 0 && random() % 2 == 0) buffer[8] = '<';  // statements start with '<'
+    buffer.append(8, '>');
+    const std::string_view line(buffer.data() + 8, size);
+    ASSERT_EQ(MIFSyntax::NetDepth(line), ReferenceNetDepth(line)) << '"' << line << '"';
+  }
+}
+
+TEST(MIFSyntaxTest, NetDepthAgreesWithAByteByByteCountOnCorpusLines) {
+  const std::vector<std::string> files = mif_test::ListFolder(MORVANE_CORPUS_DIR);
+  std::size_t lines = 0;
+  for (const std::string& name : files) {
+    if (name.size() < 4 || name.compare(name.size() - 4, 4, ".mif") != 0) continue;
+    const std::string text = mif_test::ReadFile(std::string(MORVANE_CORPUS_DIR) + "/" + name);
+    std::size_t begin = 0;
+    while (begin < text.size()) {
+      std::size_t end = text.find_first_of("\r\n", begin);
+      if (end == std::string::npos) end = text.size();
+      const std::string_view line = MIFSyntax::Trim(std::string_view(text).substr(begin, end - begin));
+      ASSERT_EQ(MIFSyntax::NetDepth(line), ReferenceNetDepth(line)) << name << ": " << line;
+      ++lines;
+      begin = end + 1;
+    }
+  }
+  if (lines == 0) GTEST_SKIP() << "no corpus at " << MORVANE_CORPUS_DIR;
 }
 
 }  // namespace

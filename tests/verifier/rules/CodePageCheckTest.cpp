@@ -83,6 +83,15 @@ INSTANTIATE_TEST_SUITE_P(
         BytesRow{"Japanese", "\x80", "0x80"},
         BytesRow{"Japanese", "\x95\x5c\x8e\xa6 \xb1", ""},
         BytesRow{"Japanese", "<:c>\x95<:/c>ok", ""},
+        // Spans of other character sets close again; other tags that
+        // begin alike open none.
+        BytesRow{"English (US)", "<:c>\x81<:/c>then \x8d", "0x8D"},
+        BytesRow{"English (US)", "<:c1>\x81<:/c1>ok", ""},
+        BytesRow{"English (US)", "<:c1>\x81<:/c1>\x8d", "0x8D"},
+        BytesRow{"English (US)", "<:c2><:b>\x81<:/b><:/c2><:b>\x8d<:/b>", "0x8D"},
+        BytesRow{"English (US)", "<:c2>\x81 <:c>\x8d<:/c> \x90<:/c2>ok", ""},
+        BytesRow{"English (US)", "<:cs \"E\" 1>\x81<:/cs>", "0x81"},
+        BytesRow{"English (US)", "<:ch 3>\x81", "0x81"},
         // two on one line: one message
         BytesRow{"Japanese", "\x80 and \xA0", "0x80"},
         BytesRow{"Chinese (Traditional)", "\xa5\x5c\x81\x40", "0x81 0x40"},
