@@ -60,9 +60,12 @@ OSTRAKON_API void sv_ExplodeList(const std::deque<std::string>& lines, std::size
 // The same over lines in compact form (as a forward conversion keeps them).
 OSTRAKON_API void sv_ExplodeLines(const KWX::CQ_KWXLines& lines, std::size_t first, CQ_KWXTokens& tokens);
 
-// The same as views into lines, which must outlive the tokens.
+// The same as views into lines, which must outlive the tokens (temporary
+// lines are refused at compile time).
 OSTRAKON_API void sv_Explode(const std::vector<std::string>& lines, std::size_t first, st_KWXTokenViews& tokens);
+void sv_Explode(std::vector<std::string>&& lines, std::size_t first, st_KWXTokenViews& tokens) = delete;
 OSTRAKON_API void sv_ExplodeLines(const KWX::CQ_KWXLines& lines, std::size_t first, st_KWXTokenViews& tokens);
+void sv_ExplodeLines(KWX::CQ_KWXLines&& lines, std::size_t first, st_KWXTokenViews& tokens) = delete;
 
 // Moves marker and index-marker blocks to their placeholders (see above).
 // Raises 6 for a block without its closing tag.

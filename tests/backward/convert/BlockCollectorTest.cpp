@@ -270,8 +270,10 @@ TEST(TokenViews, FileTheSameBlocksAsOwningTokens) {
 
 // The rewritten tags of "<#...>" stay valid when the views move.
 TEST(TokenViews, RewrittenTagsSurviveAMove) {
+  // The views of text point into the lines, which must outlive them.
+  const std::vector<std::string> lines = {"<#ps \"x\" 1>abc", "<#pn \"1.\" 2>", "<#ps \"y\" 3>d"};
   st_KWXTokenViews views;
-  KWXBack::sv_Explode({"<#ps \"x\" 1>abc", "<#pn \"1.\" 2>", "<#ps \"y\" 3>d"}, 0, views);
+  KWXBack::sv_Explode(lines, 0, views);
   const st_KWXTokenViews moved = std::move(views);
   EXPECT_EQ(moved.asv_Tokens, (std::vector<std::string_view>{"<ps \"x\" 1>", "abc", "<pn \"1.\" 2>",
                                                              "<ps \"y\" 3>", "d"}));
