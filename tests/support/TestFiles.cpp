@@ -39,8 +39,6 @@ bool Exists(const std::string& path) {
   return std::filesystem::exists(path, ec);
 }
 
-namespace {
-
 std::string Visible(std::string_view s) {
   std::string out;
   for (const char c : s) {
@@ -55,6 +53,8 @@ std::string Visible(std::string_view s) {
   }
   return out;
 }
+
+namespace {
 
 // The line of `text` that starts at `from`, without its line feed.
 std::string_view LineAt(std::string_view text, std::size_t from) {

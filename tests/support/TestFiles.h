@@ -20,6 +20,10 @@ bool Exists(const std::string& path);
 // been reaped, for tests of what a dead writer leaves behind.
 int DeadProcessId();
 
+// The bytes with those outside printable ASCII shown as <HH>, for failure
+// messages.
+std::string Visible(std::string_view bytes);
+
 // Where two texts first differ, for failure messages: the line number and
 // both lines (bytes outside printable ASCII as <HH>), or an empty string
 // when the texts are equal.

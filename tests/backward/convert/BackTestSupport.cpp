@@ -449,19 +449,7 @@ std::string Shown(const std::string& text) {
                                        << show(actual, k);
 }
 
-std::string Visible(const std::string& s) {
-  std::string out;
-  for (unsigned char c : s) {
-    if (c < 0x20 || c >= 0x7F) {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "<%02X>", c);
-      out += buf;
-    } else {
-      out.push_back(static_cast<char>(c));
-    }
-  }
-  return out;
-}
+std::string Visible(const std::string& s) { return morvane_test::Visible(s); }
 
 std::vector<std::string> WithoutSourcePath(std::vector<std::string> lines) {
   lines.erase(std::remove_if(lines.begin(), lines.end(),

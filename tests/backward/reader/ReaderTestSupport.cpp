@@ -9,20 +9,7 @@
 
 namespace reader_test {
 
-std::string Visible(std::string_view s) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string out;
-  for (unsigned char c : s) {
-    if (c >= 0x20 && c < 0x7F) {
-      out.push_back(static_cast<char>(c));
-    } else {
-      out += "\\x";
-      out.push_back(kDigits[c >> 4]);
-      out.push_back(kDigits[c & 15]);
-    }
-  }
-  return out;
-}
+std::string Visible(std::string_view s) { return morvane_test::Visible(s); }
 
 std::string Visible(const std::vector<std::string>& lines) {
   std::string out;

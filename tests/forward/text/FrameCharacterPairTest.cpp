@@ -17,25 +17,13 @@
 #include "kernel/backward/MIFEscaping.h"
 #include "kernel/forward/KWXFormat.h"
 #include "kernel/forward/TextConverter.h"
+#include "support/TestFiles.h"
 
 namespace {
 
 const int kPages[] = {932, 936, 949, 950};
 
-std::string Visible(const std::string& s) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string out;
-  for (unsigned char c : s) {
-    if (c >= 0x20 && c < 0x7F) {
-      out.push_back(static_cast<char>(c));
-    } else {
-      out += "\\x";
-      out.push_back(kDigits[c >> 4]);
-      out.push_back(kDigits[c & 15]);
-    }
-  }
-  return out;
-}
+using morvane_test::Visible;
 
 // Bytes in one code page converted into another through iconv; empty when
 // any of them has no form there.

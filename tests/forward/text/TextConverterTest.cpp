@@ -8,25 +8,13 @@
 
 #include "kernel/forward/KWXFormat.h"
 #include "kernel/forward/TextConverter.h"
+#include "support/TestFiles.h"
 
 namespace {
 
-// Shows bytes of 128 and more, and control bytes, as \xNN so that failure
-// messages stay readable.
-std::string Visible(const std::string& s) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string out;
-  for (unsigned char c : s) {
-    if (c >= 0x20 && c < 0x7F) {
-      out.push_back(static_cast<char>(c));
-    } else {
-      out += "\\x";
-      out.push_back(kDigits[c >> 4]);
-      out.push_back(kDigits[c & 15]);
-    }
-  }
-  return out;
-}
+// Bytes of 128 and more, and control bytes, shown as <HH> in failure
+// messages.
+using morvane_test::Visible;
 
 CQ_TextSettings Settings(bool symbol, int quotes, int codePage, const char* language) {
   CQ_TextSettings s;
