@@ -265,6 +265,10 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
       // Every statement closes before the end marker.
       if (line.front() == '#' && line.substr(0, kEndOfMIFFile.size()) == kEndOfMIFFile) throw Result::UNEXPECTED_END;
       const int net = NetDepth(line);
+      // Only a statement opens and only a closer closes: a line that
+      // changes the depth otherwise is a statement with bytes before its
+      // '<' (image data, comments and text lines give 0).
+      if (net != 0 && line.front() != '<' && line.front() != '>') throw Result::DAMAGED;
       depth += net;
       if (depth > MAX_DEPTH) throw Result::DAMAGED;
       block.push_back(m_coStore.st_Add(line, net));

@@ -93,6 +93,13 @@ TEST_F(MIFPreScanErrorTest, NumberedStopsAndTheirMessages) {
                                      "> # end of Para\n" + Para("<String `y'>\n"))),
        true, 6, {}},
       {"stray closer after the last section", Document(kPage + std::string(">\n")), false, 6, {}},
+      {"bytes before a statement inside a paragraph",
+       Document(kPage + Flow("", Para("<TextRectID 5>\n ^^ <Variable\n<VariableName `V'>\n> # end of Variable\n"))),
+       true, 6, {}},
+      {"image data with brackets is no statement",
+       Document("<AFrames\n<Frame\n<ID 9>\n<ImportObject\n=EPSI\n&%!PS << /A 1 >> <<\n&B>\n=EndInset\n"
+                "> # end of ImportObject\n> # end of Frame\n> # end of AFrames\n"),
+       false, 0, {}},
       {"stray closer inside a section", Document("<Document\n<DMargins 1 1 1 1>\n>\n> # end of Document\n"), false, 6,
        {}},
       {"end marker inside a section that closes after it",
