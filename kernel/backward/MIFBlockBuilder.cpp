@@ -116,21 +116,10 @@ bool IsInlineKeyword(std::string_view kw) {
 
 }  // namespace
 
-CQ_MIFLines lst_SplitFragment(std::string_view fragment) {
-  CQ_MIFLines lines;
-  std::size_t pos = 0;
-  while (pos < fragment.size()) {
-    std::size_t nl = fragment.find('\n', pos);
-    if (nl == std::string_view::npos) nl = fragment.size();
-    if (nl > pos) lines.emplace_back(fragment.substr(pos, nl - pos));
-    pos = nl + 1;
-  }
-  return lines;
-}
-
 namespace {
 
-// The lines of fragment as lst_SplitFragment gives them, as views.
+// The lines of fragment (MIF text, "\n" after each line) as views; empty
+// lines are left out.
 void SplitFragmentViews(std::string_view fragment, std::vector<std::string_view>& lines) {
   std::size_t pos = 0;
   while (pos < fragment.size()) {
@@ -142,6 +131,12 @@ void SplitFragmentViews(std::string_view fragment, std::vector<std::string_view>
 }
 
 }  // namespace
+
+CQ_MIFLines lst_SplitFragment(std::string_view fragment) {
+  std::vector<std::string_view> views;
+  SplitFragmentViews(fragment, views);
+  return CQ_MIFLines(views.begin(), views.end());
+}
 
 // --- block lines ---------------------------------------------------------------------
 

@@ -427,23 +427,32 @@ TEST_F(ConvertMif, UnicodeVersionsConvertOnlyWhenAskedThroughTheSourceCodePageAn
     EXPECT_EQ(entry.path().filename().string().find("polish"), std::string::npos) << entry.path();
   }
 
+  // Converts NAME.mif with LANGUAGE as source and target into NAME-org/,
+  // converts the untranslated KWX and ancillary files back from NAME-back/
+  // and returns the MIF file written there.
+  const auto roundTrip = [&](const std::string& name, const std::string& language) {
+    const std::string org = name + "-org", back = name + "-back";
+    std::filesystem::create_directories(dir_ + "/" + org);
+    Outcome forward = Morvane("convert-mif --format txt --org-dir " + org + " --source-language " + language +
+                                  " --target-language " + language + " --max-mif-version modern " + name + ".mif",
+                              dir_);
+    EXPECT_EQ(forward.status, 0) << forward.out;
+    std::filesystem::create_directories(dir_ + "/" + back);
+    for (const std::string& file : {name + ".txt", std::string("ancillary.txt")}) {
+      std::filesystem::copy_file(dir_ + "/" + org + "/" + file, dir_ + "/" + back + "/" + file);
+    }
+    Outcome backward =
+        Morvane("convert-kwx --org-dir " + org + " --target-language " + language + " " + back + "/" + name + ".txt", dir_);
+    EXPECT_EQ(backward.status, 0) << backward.out;
+    return ReadBytes(dir_ + "/" + back + "/" + name + ".mif");
+  };
+
   // With that source language it converts, and the name comes back.
-  std::filesystem::create_directories(dir_ + "/pl");
-  Outcome polishSource = Morvane(
-      "convert-mif --format txt --org-dir pl --source-language Polish --target-language Polish --max-mif-version "
-      "modern polish.mif",
-      dir_);
-  EXPECT_EQ(polishSource.status, 0) << polishSource.out;
+  EXPECT_NE(roundTrip("polish", "Polish").find("<String `Printer notes from \xC5\x81\xC3\xB3" "d\xC5\xBA'>"),
+            std::string::npos);
   // (The paragraph stands on a master page: its text is in the ancillary
   // file, in Windows-1250.)
-  EXPECT_NE(ReadBytes(dir_ + "/pl/ancillary.txt").find("Printer notes from \xA3\xF3" "d\x9F"), std::string::npos);
-  std::filesystem::create_directories(dir_ + "/back-pl");
-  std::filesystem::copy_file(dir_ + "/pl/polish.txt", dir_ + "/back-pl/polish.txt");
-  std::filesystem::copy_file(dir_ + "/pl/ancillary.txt", dir_ + "/back-pl/ancillary.txt");
-  Outcome polishBack = Morvane("convert-kwx --org-dir pl --target-language Polish back-pl/polish.txt", dir_);
-  EXPECT_EQ(polishBack.status, 0) << polishBack.out;
-  EXPECT_NE(ReadBytes(dir_ + "/back-pl/polish.mif").find("<String `Printer notes from \xC5\x81\xC3\xB3" "d\xC5\xBA'>"),
-            std::string::npos);
+  EXPECT_NE(ReadBytes(dir_ + "/polish-org/ancillary.txt").find("Printer notes from \xA3\xF3" "d\x9F"), std::string::npos);
 
   // Japanese text whose last character's second byte is 0x5C in the code
   // page (U+8868, 0x95 0x5C) comes back as that character at the string's
@@ -451,19 +460,7 @@ TEST_F(ConvertMif, UnicodeVersionsConvertOnlyWhenAskedThroughTheSourceCodePageAn
   std::string japanese = polish;
   ReplaceOnce(japanese, "Printer notes from \xC5\x81\xC3\xB3" "d\xC5\xBA", "Printer notes from \xE8\xA1\xA8\xE7\xA4\xBA\xE8\xA1\xA8");
   WriteBytes(dir_ + "/japanese.mif", japanese);
-  std::filesystem::create_directories(dir_ + "/ja");
-  Outcome japaneseSource = Morvane(
-      "convert-mif --format txt --org-dir ja --source-language Japanese --target-language Japanese --max-mif-version "
-      "modern japanese.mif",
-      dir_);
-  EXPECT_EQ(japaneseSource.status, 0) << japaneseSource.out;
-  std::filesystem::create_directories(dir_ + "/back-ja");
-  std::filesystem::copy_file(dir_ + "/ja/japanese.txt", dir_ + "/back-ja/japanese.txt");
-  std::filesystem::copy_file(dir_ + "/ja/ancillary.txt", dir_ + "/back-ja/ancillary.txt");
-  Outcome japaneseBack = Morvane("convert-kwx --org-dir ja --target-language Japanese back-ja/japanese.txt", dir_);
-  EXPECT_EQ(japaneseBack.status, 0) << japaneseBack.out;
-  EXPECT_NE(ReadBytes(dir_ + "/back-ja/japanese.mif")
-                .find("<String `Printer notes from \xE8\xA1\xA8\xE7\xA4\xBA\xE8\xA1\xA8'>"),
+  EXPECT_NE(roundTrip("japanese", "Japanese").find("<String `Printer notes from \xE8\xA1\xA8\xE7\xA4\xBA\xE8\xA1\xA8'>"),
             std::string::npos);
 
   // Text a statement holds that the KWX file has no form for: refused,
