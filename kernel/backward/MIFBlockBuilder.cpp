@@ -155,8 +155,8 @@ CQ_MIFBlockLines::CQ_MIFBlockLines() = default;
 CQ_MIFBlockLines::~CQ_MIFBlockLines() = default;
 
 void CQ_MIFBlockLines::v_Clear() {
-  // The first table of entries is kept for the next block.
-  if (m_lineTables.size() > 1) m_lineTables.resize(1);
+  // The tables of entries are kept for the next block: a pass reads blocks
+  // of every size one after the other.
   m_nLines = 0;
   // One chunk of the usual size is kept; one made for a very long line is not.
   if (!m_chunks.empty() && m_chunks.front().n_Capacity == kChunkBytes) {
@@ -179,11 +179,21 @@ void CQ_MIFBlockLines::v_Add(std::string_view line, int net) {
   char* const at = chunk.p_Bytes.get() + chunk.n_Used;
   if (!line.empty()) std::memcpy(at, line.data(), line.size());
   chunk.n_Used += line.size();
+  v_AddEntry(at, line.size(), net);
+}
+
+void CQ_MIFBlockLines::v_AddView(std::string_view line, int net) {
+  if (line.size() > UINT32_MAX) throw std::length_error("MIF line too long");
+  v_AddEntry(line.data(), line.size(), net);
+}
+
+void CQ_MIFBlockLines::v_AddEntry(const char* data, std::size_t size, int net) {
   if ((m_nLines >> LINE_TABLE_BITS) == m_lineTables.size()) {
-    m_lineTables.push_back(std::make_unique<st_Line[]>(LINE_TABLE_SIZE));
+    // Entries are written before they are read: no need to clear them.
+    m_lineTables.push_back(std::make_unique_for_overwrite<st_Line[]>(LINE_TABLE_SIZE));
   }
   m_lineTables[m_nLines >> LINE_TABLE_BITS][m_nLines & (LINE_TABLE_SIZE - 1)] =
-      st_Line{at, static_cast<std::uint32_t>(line.size()), static_cast<std::int32_t>(net)};
+      st_Line{data, static_cast<std::uint32_t>(size), static_cast<std::int32_t>(net)};
   ++m_nLines;
 }
 
@@ -377,7 +387,7 @@ class CQ_MIFBlockBuilder::CWriter {
   // paraLines: text goes into ParaLine statements (a paragraph) rather
   // than straight into the object (a text line). counting: nothing is
   // written, only units are counted.
-  CWriter(const CQ_MIFBlockBuilder& builder, CQ_MIFLines* out, bool paraLines)
+  CWriter(const CQ_MIFBlockBuilder& builder, CQ_MIFLineBuffer* out, bool paraLines)
       : m_b(builder), m_ctx(builder.m_stContext), m_out(out), m_paraLines(paraLines) {}
 
   // A Font statement to put back before the run-opening tag `anchor` (at
@@ -479,19 +489,21 @@ class CQ_MIFBlockBuilder::CWriter {
         }
         m_run.clear();
         m_westernRun = m_asianRun = false;
-        for (std::string_view l : kEmptyFont) Statement(std::string(l));
+        for (std::string_view l : kEmptyFont) Statement(l);
         continue;
       }
       if (IsVarnelTag(token)) {
         m_run = token;
         m_westernRun = m_asianRun = false;
         Statement("<Font");
-        Statement("<FTag `" + std::string(VarnelName(token)) + "'>");
+        CloseString();
+        EnsureParaLine();
+        if (m_out) m_out->v_Add("<FTag `", VarnelName(token), "'>");
         Statement("> # end of Font");
         continue;
       }
       if (token == "<:/df>") {
-        for (std::string_view l : {"<Font", "<FTag `VarnelDummy'>", "> # end of Font"}) Statement(std::string(l));
+        for (std::string_view l : {"<Font", "<FTag `VarnelDummy'>", "> # end of Font"}) Statement(l);
         continue;
       }
       if (b_HasPrefix(token, KWX::PREFIX_CNS)) {
@@ -557,8 +569,8 @@ class CQ_MIFBlockBuilder::CWriter {
     return skip ? anchorEnd : anchorEnd - 1;
   }
 
-  void Emit(std::string line) {
-    if (m_out) m_out->push_back(std::move(line));
+  void Emit(std::string_view line) {
+    if (m_out) m_out->v_Add(line);
   }
 
   void OpenLine() {
@@ -575,13 +587,7 @@ class CQ_MIFBlockBuilder::CWriter {
   void CloseString() {
     if (!m_stringOpen) return;
     if (m_ctx.pcco_Escaping) m_ctx.pcco_Escaping->v_ProtectStringEnd(m_string);
-    if (m_out) {
-      constexpr std::string_view kOpen = "<String `";
-      std::string line;
-      line.reserve(kOpen.size() + m_string.size() + 2);
-      line.append(kOpen).append(m_string).append("'>");
-      m_out->push_back(std::move(line));
-    }
+    if (m_out) m_out->v_Add("<String `", m_string, "'>");
     m_string.clear();
     m_stringOpen = false;
   }
@@ -801,7 +807,7 @@ class CQ_MIFBlockBuilder::CWriter {
     }
     if (!name.empty()) {
       CloseString();
-      Emit("<Char " + std::string(name) + ">");
+      if (m_out) m_out->v_Add("<Char ", name, ">");
       m_lineContent = true;
       ++m_units;
       if (name == "HardReturn" && m_paraLines) {
@@ -818,17 +824,17 @@ class CQ_MIFBlockBuilder::CWriter {
     ++m_units;
   }
 
-  void Statement(std::string line) {
+  void Statement(std::string_view line) {
     CloseString();
     EnsureParaLine();
-    Emit(std::move(line));
+    Emit(line);
     m_lineContent = true;
   }
 
-  void StatementLines(CQ_MIFLines& lines) {
+  void StatementLines(const CQ_MIFLines& lines) {
     CloseString();
     EnsureParaLine();
-    for (std::string& l : lines) Emit(std::move(l));
+    for (const std::string& l : lines) Emit(l);
     m_lineContent = true;
   }
 
@@ -890,7 +896,7 @@ class CQ_MIFBlockBuilder::CWriter {
     } else {
       CloseString();
       EnsureParaLine();
-      for (const std::string_view l : m_views) Emit(std::string(l));
+      for (const std::string_view l : m_views) Emit(l);
       m_lineContent = true;
     }
     m_units += units;
@@ -908,7 +914,7 @@ class CQ_MIFBlockBuilder::CWriter {
   void PutDrop(const Drop& drop) {
     Fragment(drop.fragment);
     if (drop.reset) {
-      for (std::string_view l : kEmptyFont) Statement(std::string(l));
+      for (std::string_view l : kEmptyFont) Statement(l);
     }
   }
 
@@ -916,7 +922,7 @@ class CQ_MIFBlockBuilder::CWriter {
   const st_Context& m_ctx;
   std::vector<Drop> m_drops;
   std::size_t m_nextDrop = 0;
-  CQ_MIFLines* m_out;
+  CQ_MIFLineBuffer* m_out;
   const bool m_paraLines;
   std::vector<std::pair<std::size_t, std::string>> m_columns;
   std::size_t m_nextColumn = 0;
@@ -994,9 +1000,33 @@ std::vector<std::pair<std::size_t, std::size_t>> CQ_MIFBlockBuilder::sast_SplitP
   return ranges;
 }
 
+namespace {
+
+void AppendLines(const CQ_MIFLineBuffer& lines, CQ_MIFLines& out) {
+  out.reserve(out.size() + lines.size());
+  for (std::size_t i = 0; i < lines.size(); ++i) out.emplace_back(lines[i]);
+}
+
+}  // namespace
+
 void CQ_MIFBlockBuilder::v_Paragraph(const CQ_KWXTokens& t, std::size_t begin, std::size_t end,
                                      const st_ORGParagraph* org, const std::vector<std::string>& leadingColumns,
                                      CQ_MIFLines& out) const {
+  CQ_MIFLineBuffer lines;
+  v_Paragraph(t, begin, end, org, leadingColumns, lines);
+  AppendLines(lines, out);
+}
+
+void CQ_MIFBlockBuilder::v_TextLineContent(const CQ_KWXTokens& t, std::size_t begin, std::size_t end,
+                                           CQ_MIFLines& out) const {
+  CQ_MIFLineBuffer lines;
+  v_TextLineContent(t, begin, end, lines);
+  AppendLines(lines, out);
+}
+
+void CQ_MIFBlockBuilder::v_Paragraph(const CQ_KWXTokens& t, std::size_t begin, std::size_t end,
+                                     const st_ORGParagraph* org, const std::vector<std::string>& leadingColumns,
+                                     CQ_MIFLineBuffer& out) const {
   const CQ_TagMap& tags = *m_stContext.pcco_Tags;
   // Header: the <ps> counterpart (tokens before it join the text) and the
   // <pn> counterpart.
@@ -1040,7 +1070,7 @@ void CQ_MIFBlockBuilder::v_Paragraph(const CQ_KWXTokens& t, std::size_t begin, s
     }
   }
   if (orgHeader) {
-    for (const std::string_view l : org->lst_Header) out.emplace_back(l);
+    for (const std::string_view l : org->lst_Header) out.v_Add(l);
   } else {
     if (org) {
       for (std::size_t i = 0; i < org->lst_Header.size(); ++i) {
@@ -1051,8 +1081,8 @@ void CQ_MIFBlockBuilder::v_Paragraph(const CQ_KWXTokens& t, std::size_t begin, s
         }
       }
     }
-    for (const std::string_view l : header) out.emplace_back(l);
-    for (const std::string_view l : number) out.emplace_back(l);
+    for (const std::string_view l : header) out.v_Add(l);
+    for (const std::string_view l : number) out.v_Add(l);
   }
 
   // Text, with the column statements of the ORG paragraph.
@@ -1097,11 +1127,11 @@ void CQ_MIFBlockBuilder::v_Paragraph(const CQ_KWXTokens& t, std::size_t begin, s
   if (psAt > begin) writer.Content(t, begin, psAt);
   writer.Content(t, contentBegin, end);
   writer.Finish();
-  out.emplace_back("> # end of Para");
+  out.v_Add("> # end of Para");
 }
 
 void CQ_MIFBlockBuilder::v_TextLineContent(const CQ_KWXTokens& t, std::size_t begin, std::size_t end,
-                                           CQ_MIFLines& out) const {
+                                           CQ_MIFLineBuffer& out) const {
   CWriter writer(*this, &out, false);
   writer.Content(t, begin, end);
   writer.Finish();

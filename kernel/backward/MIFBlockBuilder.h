@@ -44,11 +44,12 @@
 #include "kernel/session/Communication.h"
 
 // The lines of one block of the ORG copy as the MIF pass reads it, kept
-// compactly: their bytes in chunks that never move once written, and for
-// each line where it is, its length and its net bracket depth. A block of
-// a whole text flow is the largest thing back conversion holds, so a line
-// costs its bytes and 16 more, not a string of its own. Lines are views,
-// valid until v_Clear.
+// compactly: for each line where it is, its length and its net bracket
+// depth. A line added with v_Add is copied into chunks that never move
+// once written; one added with v_AddView stays where it is (the ORG text
+// held in memory for the whole pass), so a block costs 16 bytes a line.
+// Lines are views, valid until v_Clear (and, for those added as views,
+// while their storage lives).
 class OSTRAKON_API CQ_MIFBlockLines {
  public:
   CQ_MIFBlockLines();
@@ -61,6 +62,9 @@ class OSTRAKON_API CQ_MIFBlockLines {
   void v_Clear();
   // Appends a copy of line, with its net depth (NetDepth of the line).
   void v_Add(std::string_view line, int net);
+  // Appends line itself, not a copy: its bytes must stay where they are
+  // while the block is used.
+  void v_AddView(std::string_view line, int net);
 
   std::size_t size() const { return m_nLines; }
   bool empty() const { return m_nLines == 0; }
@@ -86,9 +90,47 @@ class OSTRAKON_API CQ_MIFBlockLines {
   const st_Line& rco_Line(std::size_t i) const {
     return m_lineTables[i >> LINE_TABLE_BITS][i & (LINE_TABLE_SIZE - 1)];
   }
+  void v_AddEntry(const char* data, std::size_t size, int net);
   std::vector<std::unique_ptr<st_Line[]>> m_lineTables;
   std::size_t m_nLines = 0;
   std::vector<st_Chunk> m_chunks;
+};
+
+// Output lines kept one after the other in one buffer, "\n" after each, so
+// that writing a line costs no allocation of its own once the buffer has
+// grown, and the lines go on as one stretch of text.
+class OSTRAKON_API CQ_MIFLineBuffer {
+ public:
+  void v_Add(std::string_view line) {
+    m_starts.push_back(m_text.size());
+    m_text.append(line).push_back('\n');
+  }
+  // Appends the line a + b + c.
+  void v_Add(std::string_view a, std::string_view b, std::string_view c) {
+    m_starts.push_back(m_text.size());
+    m_text.append(a).append(b).append(c).push_back('\n');
+  }
+  void v_PopBack() {
+    m_text.resize(m_starts.back());
+    m_starts.pop_back();
+  }
+  // Removes every line; the buffer keeps its room.
+  void clear() {
+    m_text.clear();
+    m_starts.clear();
+  }
+  std::size_t size() const { return m_starts.size(); }
+  bool empty() const { return m_starts.empty(); }
+  std::string_view operator[](std::size_t i) const {
+    const std::size_t end = (i + 1 < m_starts.size() ? m_starts[i + 1] : m_text.size()) - 1;
+    return std::string_view(m_text).substr(m_starts[i], end - m_starts[i]);
+  }
+  // Every line with "\n" after each.
+  std::string_view sv_Text() const { return m_text; }
+
+ private:
+  std::string m_text;
+  std::vector<std::size_t> m_starts;
 };
 
 // Blocks of the ORG copy that stand inside text and carry a Unique
@@ -207,10 +249,14 @@ class OSTRAKON_API CQ_MIFBlockBuilder {
   // null. leadingColumns: TextRectID statements to put at the paragraph's
   // start besides those of org.
   void v_Paragraph(const CQ_KWXTokens& tokens, std::size_t begin, std::size_t end, const st_ORGParagraph* org,
+                   const std::vector<std::string>& leadingColumns, CQ_MIFLineBuffer& out) const;
+  // The same, the lines appended to a list.
+  void v_Paragraph(const CQ_KWXTokens& tokens, std::size_t begin, std::size_t end, const st_ORGParagraph* org,
                    const std::vector<std::string>& leadingColumns, CQ_MIFLines& out) const;
 
   // Writes the text of a text line (Font, String and Char statements) from
   // the tokens between <ts N> and </ts>.
+  void v_TextLineContent(const CQ_KWXTokens& tokens, std::size_t begin, std::size_t end, CQ_MIFLineBuffer& out) const;
   void v_TextLineContent(const CQ_KWXTokens& tokens, std::size_t begin, std::size_t end, CQ_MIFLines& out) const;
 
   // Writes a marker block (tokens[begin] is <mk ...>, <imk N> or <imk>,

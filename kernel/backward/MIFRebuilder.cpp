@@ -10,7 +10,13 @@
 #include "kernel/backward/MIFRebuilder.h"
 
 #include <algorithm>
+#include <cerrno>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "System/Platform/FileException.h"
 #include "kernel/forward/KWXFormat.h"
 #include "kernel/forward/MIFLineReader.h"
 #include "kernel/session/Communication.h"
@@ -309,28 +315,70 @@ std::string CQ_MIFRebuilder::ccs_FilterLine(const std::string& line) const {
   return line;
 }
 
+bool CQ_MIFRebuilder::sb_Filtered(std::string_view line) {
+  // The statements filtered begin "<P", "<F", "<D" or "<T".
+  if (line.size() < 12 || line[0] != '<' || (line[1] != 'P' && line[1] != 'F' && line[1] != 'D' && line[1] != 'T')) {
+    return false;
+  }
+  const std::string_view kw = MIFSyntax::Keyword(line);
+  return kw == "PgfHyphenate" || kw == "PgfNumFormat" ||
+         std::find(std::begin(kLanguageKeywords), std::end(kLanguageKeywords), kw) != std::end(kLanguageKeywords);
+}
+
 void CQ_MIFRebuilder::v_Emit(std::string_view line) {
   // Only lines of the statements the filter rewrites are filtered (and
   // copied); every other line goes to the sink as it is.
-  // The statements filtered begin "<P", "<F", "<D" or "<T".
-  if (line.size() >= 12 && line[0] == '<' &&
-      (line[1] == 'P' || line[1] == 'F' || line[1] == 'D' || line[1] == 'T')) {
-    const std::string_view kw = MIFSyntax::Keyword(line);
-    if (kw == "PgfHyphenate" || kw == "PgfNumFormat" ||
-        std::find(std::begin(kLanguageKeywords), std::end(kLanguageKeywords), kw) != std::end(kLanguageKeywords)) {
-      (*m_pcoSink)(ccs_FilterLine(std::string(line)));
+  if (sb_Filtered(line)) {
+    v_Flush();
+    (*m_pcoSink)(ccs_FilterLine(std::string(line)));
+    return;
+  }
+  // An ORG line one "\n" after the stretch in hand joins it; the sink gets
+  // the same bytes in fewer calls.
+  const char* const org = m_svORG.data();
+  const bool inORG = line.data() >= org && line.data() < org + m_svORG.size();
+  if (inORG && m_svPending.data()) {
+    const char* const pendingEnd = m_svPending.data() + m_svPending.size();
+    if (line.data() == pendingEnd + 1 && *pendingEnd == '\n') {
+      m_svPending = std::string_view(m_svPending.data(), m_svPending.size() + 1 + line.size());
       return;
     }
   }
-  (*m_pcoSink)(line);
+  v_Flush();
+  if (inORG) {
+    m_svPending = line;
+  } else {
+    (*m_pcoSink)(line);
+  }
 }
 
-void CQ_MIFRebuilder::v_EmitAll(const CQ_MIFLines& lines, std::size_t begin, std::size_t end) {
-  for (std::size_t k = begin; k < end; ++k) v_Emit(lines[k]);
+void CQ_MIFRebuilder::v_Flush() {
+  if (!m_svPending.data()) return;
+  const std::string_view stretch = m_svPending;
+  m_svPending = std::string_view();
+  (*m_pcoSink)(stretch);
 }
 
 void CQ_MIFRebuilder::v_EmitAll(const CQ_MIFBlockLines& lines, std::size_t begin, std::size_t end) {
   for (std::size_t k = begin; k < end; ++k) v_Emit(lines[k]);
+}
+
+void CQ_MIFRebuilder::v_EmitAll(const CQ_MIFLineBuffer& lines) {
+  v_Flush();
+  // Lines between filtered ones go as one stretch each, without the "\n"
+  // after the stretch's last line.
+  const std::string_view text = lines.sv_Text();
+  std::size_t start = 0;  // where the stretch not yet handed on begins
+  const std::size_t n = lines.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::string_view line = lines[i];
+    if (!sb_Filtered(line)) continue;
+    const std::size_t at = static_cast<std::size_t>(line.data() - text.data());
+    if (at > start) (*m_pcoSink)(text.substr(start, at - 1 - start));
+    (*m_pcoSink)(ccs_FilterLine(std::string(line)));
+    start = at + line.size() + 1;
+  }
+  if (start < text.size()) (*m_pcoSink)(text.substr(start, text.size() - 1 - start));
 }
 
 bool CQ_MIFRebuilder::b_TranslatedFormat(const std::string& key, CQ_MIFTextWriter::ET_Mode mode,
@@ -354,19 +402,73 @@ bool CQ_MIFRebuilder::b_TranslatedFormat(const std::string& key, CQ_MIFTextWrite
 
 // --- the pass ----------------------------------------------------------------------------------------
 
+namespace {
+
+// The whole file; raises Platform::CQ_FileException when it cannot be read.
+std::string ReadWholeFile(const std::string& path) {
+  int fd;
+  do {
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) Platform::CQ_FileException::ThrowOsError(errno, path);
+  std::string text;
+  struct stat st {};
+  // One byte more than the size, so that the end is seen without growing.
+  text.resize(::fstat(fd, &st) == 0 && st.st_size > 0 ? static_cast<std::size_t>(st.st_size) + 1 : 1 << 16);
+  std::size_t used = 0;
+  for (;;) {
+    if (used == text.size()) text.resize(text.size() * 2);
+    const ssize_t n = ::read(fd, text.data() + used, text.size() - used);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      const int error = errno;
+      ::close(fd);
+      Platform::CQ_FileException::ThrowOsError(error, path);
+    }
+    if (n == 0) break;
+    used += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+  text.resize(used);
+  return text;
+}
+
+}  // namespace
+
 void CQ_MIFRebuilder::v_Run(const std::string& orgPath, const LineSink& sink) {
-  CQ_MIFLineReader reader(orgPath);
-  m_pcoSink = &sink;
-  v_Pass(reader);
+  // The ORG copy is held whole while it is rebuilt, so that blocks and the
+  // lines copied unchanged are views of it, never copies.
+  const std::string orgText = ReadWholeFile(orgPath);
+  v_RunText(orgText, sink);
 }
 
 void CQ_MIFRebuilder::v_RunText(std::string_view orgText, const LineSink& sink) {
-  CQ_MIFLineReader reader(orgText.data(), orgText.size());
   m_pcoSink = &sink;
-  v_Pass(reader);
+  m_svORG = orgText;
+  m_svPending = std::string_view();
+  try {
+    v_Pass(orgText);
+  } catch (...) {
+    // What was kept back is not handed on after a failure.
+    m_svPending = std::string_view();
+    m_svORG = std::string_view();
+    throw;
+  }
+  m_svORG = std::string_view();
 }
 
-void CQ_MIFRebuilder::v_Pass(CQ_MIFLineReader& reader) {
+void CQ_MIFRebuilder::v_Pass(std::string_view orgText) {
+  CQ_MIFLineReader reader(orgText.data(), orgText.size());
+  const char* const org = orgText.data();
+  // A line the reader had to copy (the last one, without a line end) is not
+  // in the ORG text.
+  auto add = [&](CQ_MIFBlockLines& lines, std::string_view l, int net) {
+    if (l.data() >= org && l.data() < org + orgText.size()) {
+      lines.v_AddView(l, net);
+    } else {
+      lines.v_Add(l, net);
+    }
+  };
   m_nFlow = 0;
   std::string_view line;
   CQ_MIFBlockLines& block = m_coBlock;
@@ -377,12 +479,12 @@ void CQ_MIFRebuilder::v_Pass(CQ_MIFLineReader& reader) {
       continue;
     }
     block.v_Clear();
-    block.v_Add(line, depth);
+    add(block, line, depth);
     while (depth > 0) {
       if (!reader.b_ReadLineView(line)) throw Result::UNEXPECTED_END;
       const int net = NetDepth(line);
       depth += net;
-      block.v_Add(line, net);
+      add(block, line, net);
     }
     const std::string_view kw = MIFSyntax::Keyword(block.front());
     if (kw == "TextFlow") {
@@ -405,6 +507,7 @@ void CQ_MIFRebuilder::v_Pass(CQ_MIFLineReader& reader) {
       v_EmitAll(block, 0, block.size());
     }
   }
+  v_Flush();
 }
 
 // --- text flows ----------------------------------------------------------------------------------------
@@ -525,7 +628,7 @@ void CQ_MIFRebuilder::v_TextFlow(const CQ_MIFBlockLines& block) {
     }
     if (written) continue;
     written = true;
-    CQ_MIFLines lines;
+    CQ_MIFLineBuffer& lines = m_coOut;
     for (Out& o : outs) {
       lines.clear();
       if (!o.tokens) {
@@ -539,13 +642,13 @@ void CQ_MIFRebuilder::v_TextFlow(const CQ_MIFBlockLines& block) {
         // Column statements of a lost paragraph before a copied one: each
         // in an empty ParaLine of its own at the paragraph's start.
         const st_ORGParagraph& p = readOrg(o.orgIndex);
-        lines.assign(p.lst_Header.begin(), p.lst_Header.end());
+        for (const std::string_view l : p.lst_Header) lines.v_Add(l);
         for (const std::string& l : o.leading) {
-          lines.emplace_back("<ParaLine");
-          lines.push_back(l);
-          lines.emplace_back("> # end of ParaLine");
+          lines.v_Add("<ParaLine");
+          lines.v_Add(l);
+          lines.v_Add("> # end of ParaLine");
         }
-        v_EmitAll(lines, 0, lines.size());
+        v_EmitAll(lines);
         v_EmitAll(block, orgChild.first + p.lst_Header.size(), orgChild.second);
         continue;
       }
@@ -557,16 +660,16 @@ void CQ_MIFRebuilder::v_TextFlow(const CQ_MIFBlockLines& block) {
       }
       if (&o == &outs.back() && !orphans.empty()) {
         // Columns of lost paragraphs at the end: after the last paragraph.
-        lines.pop_back();  // "> # end of Para"
+        lines.v_PopBack();  // "> # end of Para"
         for (const std::string& l : orphans) {
-          lines.emplace_back("<ParaLine");
-          lines.push_back(l);
-          lines.emplace_back("> # end of ParaLine");
+          lines.v_Add("<ParaLine");
+          lines.v_Add(l);
+          lines.v_Add("> # end of ParaLine");
         }
-        lines.emplace_back("> # end of Para");
+        lines.v_Add("> # end of Para");
         orphans.clear();
       }
-      v_EmitAll(lines, 0, lines.size());
+      v_EmitAll(lines);
     }
     if (!orphans.empty()) {
       // Every column of the flow was emptied (or the last paragraph was
@@ -574,7 +677,7 @@ void CQ_MIFRebuilder::v_TextFlow(const CQ_MIFBlockLines& block) {
       lines.clear();
       const CQ_KWXTokens none;
       builder.v_Paragraph(none, 0, 0, nullptr, orphans, lines);
-      v_EmitAll(lines, 0, lines.size());
+      v_EmitAll(lines);
       orphans.clear();
     }
   }
@@ -644,7 +747,8 @@ void CQ_MIFRebuilder::v_Container(const CQ_MIFBlockLines& block, std::size_t ope
     }
     if (written) continue;
     written = true;
-    CQ_MIFLines lines;
+    CQ_MIFLineBuffer& lines = m_coOut;
+    lines.clear();
     for (std::size_t i = 0; i < ranges.size(); ++i) {
       st_ORGParagraph org;
       if (paired) {
@@ -653,7 +757,7 @@ void CQ_MIFRebuilder::v_Container(const CQ_MIFBlockLines& block, std::size_t ope
       }
       builder.v_Paragraph(*tokens, ranges[i].first, ranges[i].second, paired ? &org : nullptr, {}, lines);
     }
-    v_EmitAll(lines, 0, lines.size());
+    v_EmitAll(lines);
   }
   if (close > open + 1 && IsCloser(block[close - 1])) v_Emit(block[close - 1]);
 }
@@ -789,20 +893,21 @@ void CQ_MIFRebuilder::v_TextLine(const CQ_MIFBlockLines& block, std::size_t begi
     return;
   }
   const CQ_MIFBlockBuilder builder(st_BuilderContext(nullptr));
-  CQ_MIFLines text;
+  CQ_MIFLineBuffer& text = m_coOut;
+  text.clear();
   builder.v_TextLineContent(*tokens, 1, tokens->size() - 1, text);
   bool written = false;
   v_Emit(block[begin]);
   for (const auto& child : Children(block, begin, end)) {
     const std::string_view kw = MIFSyntax::Keyword(block[child.first]);
     if (kw == "String" || kw == "Char" || kw == "Font") {
-      if (!written) v_EmitAll(text, 0, text.size());
+      if (!written) v_EmitAll(text);
       written = true;
       continue;
     }
     v_EmitAll(block, child.first, child.second);
   }
-  if (!written) v_EmitAll(text, 0, text.size());
+  if (!written) v_EmitAll(text);
   if (end > begin + 1 && IsCloser(block[end - 1])) v_Emit(block[end - 1]);
 }
 

@@ -51,7 +51,6 @@
 #include "kernel/forward/TextConverter.h"
 
 class CQ_Morvane_Communication;
-class CQ_MIFLineReader;
 
 // The format definitions of an ancillary section, by their tag: <xrfmt
 // "...">, <vfmt "...">, <pnfmt "..."> (the tag itself), an element's
@@ -94,10 +93,14 @@ class OSTRAKON_API CQ_MIFRebuilder {
   explicit CQ_MIFRebuilder(const st_Inputs& inputs);
   ~CQ_MIFRebuilder();
 
+  // Receives the output in order, as whole trimmed lines: one line, or a
+  // stretch of lines each followed by "\n" but the last (no line end after
+  // the last line of a call).
   using LineSink = std::function<void(std::string_view)>;
 
-  // Reads the ORG copy at orgPath and hands every output line (trimmed, no
-  // line end) to sink, in order.
+  // Reads the ORG copy at orgPath (whole, into memory) and hands the output
+  // to sink. Lines copied unchanged from the ORG copy go in stretches of
+  // consecutive lines when the copy has them one "\n" apart.
   void v_Run(const std::string& orgPath, const LineSink& sink);
   // The same over ORG text in memory.
   void v_RunText(std::string_view orgText, const LineSink& sink);
@@ -107,11 +110,19 @@ class OSTRAKON_API CQ_MIFRebuilder {
   std::string ccs_FilterLine(const std::string& line) const;
 
  private:
-  void v_Pass(CQ_MIFLineReader& reader);
+  void v_Pass(std::string_view orgText);
+  // Hands one line to the sink, or keeps it for the stretch in hand when it
+  // is an ORG line that follows that stretch (lines of the ORG text stay
+  // where they are for the whole pass).
   void v_Emit(std::string_view line);
+  // Hands the stretch in hand to the sink.
+  void v_Flush();
   void v_Emit(const char* line) { v_Emit(std::string_view(line)); }
-  void v_EmitAll(const CQ_MIFLines& lines, std::size_t begin, std::size_t end);
   void v_EmitAll(const CQ_MIFBlockLines& lines, std::size_t begin, std::size_t end);
+  // Every line of lines, those the filter leaves alone as stretches.
+  void v_EmitAll(const CQ_MIFLineBuffer& lines);
+  // Whether the language, hyphenation or numbering filter reads the line.
+  static bool sb_Filtered(std::string_view line);
 
   void v_TextFlow(const CQ_MIFBlockLines& block);
   void v_Tables(const CQ_MIFBlockLines& block);
@@ -143,6 +154,8 @@ class OSTRAKON_API CQ_MIFRebuilder {
 
   st_Inputs m_stIn;
   const LineSink* m_pcoSink = nullptr;
+  std::string_view m_svORG;      // the ORG text of the pass
+  std::string_view m_svPending;  // consecutive ORG lines not yet handed on (null data: none)
   CQ_MIFEscaping m_coEscaping;
   CQ_MIFTextWriter m_coTextWriter;
   CQ_TextConverter m_coText;
@@ -153,6 +166,7 @@ class OSTRAKON_API CQ_MIFRebuilder {
   std::string m_strDefaultFont;     // the document's spelling of the default-font block
   std::size_t m_nFlow = 0;          // text flows met so far
   CQ_MIFBlockLines m_coBlock;       // the block at hand
+  CQ_MIFLineBuffer m_coOut;         // paragraphs being written, reused
   // Text lines by their Unique statement (or whole text): <ts N> ids.
   std::unordered_map<std::string, std::string> m_mapTextLines;
   // Format names (raw MIF) to their tags.

@@ -413,12 +413,24 @@ CQ_MIFUTF8Writer::CQ_MIFUTF8Writer(int codePage, bool symbol) : m_pImpl(std::mak
 
 CQ_MIFUTF8Writer::~CQ_MIFUTF8Writer() = default;
 
-std::string CQ_MIFUTF8Writer::ccs_Line(std::string_view line) const {
+std::string CQ_MIFUTF8Writer::ccs_Line(std::string_view text) const {
+  std::string out;
+  out.reserve(text.size() + text.size() / 4);
+  // Several lines are written one by one, the "\n" between them kept.
+  for (;;) {
+    const std::size_t nl = text.find('\n');
+    v_AppendLine(text.substr(0, nl), out);
+    if (nl == std::string_view::npos) break;
+    out.push_back('\n');
+    text.remove_prefix(nl + 1);
+  }
+  return out;
+}
+
+void CQ_MIFUTF8Writer::v_AppendLine(std::string_view line, std::string& out) const {
   const CodePage& page = m_pImpl->page;
   const bool doubleByte = page.b_DoubleByte();
   const int codePage = m_pImpl->codePageNumber;
-  std::string out;
-  out.reserve(line.size() + line.size() / 4);
   bool inString = false;
   // Double-byte pages: code-page bytes waiting to be decoded as one run,
   // with the escapes they came from in case they are no characters.
@@ -542,5 +554,4 @@ std::string CQ_MIFUTF8Writer::ccs_Line(std::string_view line) const {
     }
   }
   flush();
-  return out;
 }

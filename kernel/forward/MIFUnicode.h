@@ -93,9 +93,12 @@ class OSTRAKON_API CQ_MIFUTF8Writer {
   CQ_MIFUTF8Writer(const CQ_MIFUTF8Writer&) = delete;
   CQ_MIFUTF8Writer& operator=(const CQ_MIFUTF8Writer&) = delete;
 
-  std::string ccs_Line(std::string_view line) const;
+  // The line in UTF-8; several lines joined by "\n" are written each on
+  // its own, the "\n" between them kept.
+  std::string ccs_Line(std::string_view text) const;
 
  private:
+  void v_AppendLine(std::string_view line, std::string& out) const;
   struct Impl;
   std::unique_ptr<Impl> m_pImpl;
 };

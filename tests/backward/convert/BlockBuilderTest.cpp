@@ -205,6 +205,60 @@ TEST(BlockLines, KeepsLinesWholeAcrossChunksAndAfterClearing) {
   EXPECT_EQ(lines.i_Net(1), 1);
 }
 
+TEST(BlockLines, ViewsStayWhereTheyAreAndMixWithCopies) {
+  const std::string text = "<Para\n<PgfTag `Body'>\n> # end of Para\n";
+  CQ_MIFBlockLines lines;
+  for (int round = 0; round < 2; ++round) {
+    lines.v_Clear();
+    // Enough lines to need more than one table of entries, in both rounds.
+    for (std::size_t k = 0; k < 9000; ++k) {
+      // The three lines of text: at 0 (5 bytes), 6 and 22 (15 bytes each).
+      const std::string_view view = std::string_view(text).substr(k % 3 == 0 ? 0 : k % 3 == 1 ? 6 : 22,
+                                                                   k % 3 == 0 ? 5 : 15);
+      if (k % 2 == 0) {
+        lines.v_AddView(view, 1 - static_cast<int>(k % 3));
+      } else {
+        lines.v_Add(view, 1 - static_cast<int>(k % 3));
+      }
+    }
+    ASSERT_EQ(lines.size(), 9000u);
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+      const char* const expected[] = {"<Para", "<PgfTag `Body'>", "> # end of Para"};
+      ASSERT_EQ(lines[k], expected[k % 3]) << k;
+      ASSERT_EQ(lines.i_Net(k), 1 - static_cast<int>(k % 3)) << k;
+      // A view is the caller's bytes; a copy is not.
+      const bool inText = lines[k].data() >= text.data() && lines[k].data() < text.data() + text.size();
+      ASSERT_EQ(inText, k % 2 == 0) << k;
+    }
+  }
+}
+
+TEST(LineBuffer, LinesFollowOneAnotherWithALineEndAfterEach) {
+  const std::vector<std::string> rows = {"<Para", "", "<String `a b'>", std::string(300, 'x'), "> # end of Para"};
+  CQ_MIFLineBuffer buffer;
+  std::string joined;
+  for (std::size_t k = 0; k < rows.size(); ++k) {
+    if (k == 2) {
+      buffer.v_Add("<String `", "a b", "'>");
+    } else {
+      buffer.v_Add(rows[k]);
+    }
+    joined += rows[k] + "\n";
+    ASSERT_EQ(buffer.size(), k + 1);
+    ASSERT_EQ(buffer.sv_Text(), joined);
+  }
+  for (std::size_t k = 0; k < rows.size(); ++k) EXPECT_EQ(buffer[k], rows[k]) << k;
+  buffer.v_PopBack();
+  EXPECT_EQ(buffer.size(), rows.size() - 1);
+  EXPECT_EQ(buffer[buffer.size() - 1], rows[rows.size() - 2]);
+  EXPECT_EQ(buffer.sv_Text(), joined.substr(0, joined.size() - rows.back().size() - 1));
+  buffer.v_Add("<Unique 5>");
+  EXPECT_EQ(buffer[buffer.size() - 1], "<Unique 5>");
+  buffer.clear();
+  EXPECT_TRUE(buffer.empty());
+  EXPECT_EQ(buffer.sv_Text(), "");
+}
+
 TEST(BlockLines, ORGParagraphReadsItsColumnsFromBlockLines) {
   const std::vector<std::string> text = {
       "<Para", "<PgfTag `Body'>", "<ParaLine", "<TextRectID 7>", "<String `abc\\>d'>", "> # end of ParaLine",

@@ -95,6 +95,39 @@ TEST_P(MIFUnicodeForm, CopyHasTheOlderFormAndWritesBackTheSameLine) {
   EXPECT_EQ(writer.ccs_Line(copy), row.unicode);
 }
 
+TEST(MIFUnicodeForm, SeveralLinesAtOnceAreWrittenAsEachOnItsOwn) {
+  // The lines of every row of one code page joined by "\n" give their
+  // lines written one by one, joined the same way: a comment, an open
+  // string or a pending double-byte character ends with its line. Each
+  // join is also tried with a line cut inside a string or an escape.
+  for (const FormRow& first : kForms) {
+    const CQ_MIFUTF8Writer writer(first.codePage, first.symbol);
+    std::vector<std::string> lines;
+    for (const FormRow& row : kForms) {
+      if (row.codePage == first.codePage && row.symbol == first.symbol) {
+        lines.push_back(row.older.empty() ? row.unicode : row.older);
+      }
+    }
+    lines.push_back("<String `open \\x8a");
+    lines.push_back("\\x8a '> # \\x8a \x93");
+    lines.push_back("<String `\x93");
+    lines.push_back("\xFA'>");
+    std::string joined;
+    std::string expected;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      if (i > 0) {
+        joined.push_back('\n');
+        expected.push_back('\n');
+      }
+      joined.append(lines[i]);
+      expected.append(writer.ccs_Line(lines[i]));
+    }
+    SCOPED_TRACE(first.name);
+    EXPECT_EQ(writer.ccs_Line(joined), expected);
+    EXPECT_EQ(writer.ccs_Line(joined + "\n"), expected + "\n");
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Rows, MIFUnicodeForm, ::testing::ValuesIn(kForms),
                          [](const ::testing::TestParamInfo<FormRow>& info) { return std::string(info.param.name); });
 
