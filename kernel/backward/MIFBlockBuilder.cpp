@@ -182,19 +182,9 @@ void CQ_MIFBlockLines::v_Add(std::string_view line, int net) {
   v_AddEntry(at, line.size(), net);
 }
 
-void CQ_MIFBlockLines::v_AddView(std::string_view line, int net) {
-  if (line.size() > UINT32_MAX) throw std::length_error("MIF line too long");
-  v_AddEntry(line.data(), line.size(), net);
-}
-
-void CQ_MIFBlockLines::v_AddEntry(const char* data, std::size_t size, int net) {
-  if ((m_nLines >> LINE_TABLE_BITS) == m_lineTables.size()) {
-    // Entries are written before they are read: no need to clear them.
-    m_lineTables.push_back(std::make_unique_for_overwrite<st_Line[]>(LINE_TABLE_SIZE));
-  }
-  m_lineTables[m_nLines >> LINE_TABLE_BITS][m_nLines & (LINE_TABLE_SIZE - 1)] =
-      st_Line{data, static_cast<std::uint32_t>(size), static_cast<std::int32_t>(net)};
-  ++m_nLines;
+void CQ_MIFBlockLines::v_AddTable() {
+  // Entries are written before they are read: no need to clear them.
+  m_lineTables.push_back(std::make_unique_for_overwrite<st_Line[]>(LINE_TABLE_SIZE));
 }
 
 // --- inline objects ------------------------------------------------------------------
@@ -236,8 +226,25 @@ void CQ_MIFInlineObjects::v_RestoreViews(const std::vector<std::string_view>& li
   v_RestoreLines(lines, out);
 }
 
-template <class Lines>
-void CQ_MIFInlineObjects::v_RestoreLines(Lines& lines, CQ_MIFLines& out) {
+void CQ_MIFInlineObjects::v_Restore(const CQ_MIFLines& lines, CQ_MIFLineBuffer& out) { v_RestoreLines(lines, out); }
+
+void CQ_MIFInlineObjects::v_RestoreViews(const std::vector<std::string_view>& lines, CQ_MIFLineBuffer& out) {
+  v_RestoreLines(lines, out);
+}
+
+namespace {
+
+// A line appended to a list (moved when it may be) or to a line buffer.
+template <class Line>
+void AppendLine(CQ_MIFLines& out, Line&& line) {
+  out.emplace_back(std::forward<Line>(line));
+}
+void AppendLine(CQ_MIFLineBuffer& out, std::string_view line) { out.v_Add(line); }
+
+}  // namespace
+
+template <class Lines, class Out>
+void CQ_MIFInlineObjects::v_RestoreLines(Lines& lines, Out& out) {
   const std::size_t n = lines.size();
   std::string key;
   for (std::size_t i = 0; i < n; ++i) {
@@ -253,13 +260,13 @@ void CQ_MIFInlineObjects::v_RestoreLines(Lines& lines, CQ_MIFLines& out) {
       const auto it = m_map.find(key);
       if (it != m_map.end() && it->second.n_Next < it->second.vec_Places.size()) {
         const st_Place place = it->second.vec_Places[it->second.n_Next++];
-        for (std::size_t k = place.n_Begin; k < place.n_End; ++k) out.emplace_back((*place.pcco_Lines)[k]);
+        for (std::size_t k = place.n_Begin; k < place.n_End; ++k) AppendLine(out, (*place.pcco_Lines)[k]);
         i = e - 1;
         continue;
       }
     }
     // A movable line (its list is not kept) is moved, a kept one copied.
-    out.emplace_back(std::move(line));
+    AppendLine(out, std::move(line));
   }
 }
 
@@ -856,9 +863,10 @@ class CQ_MIFBlockBuilder::CWriter {
       return;
     }
     if (m_ctx.pco_Inline && f->b_InlineObjects) {
-      CQ_MIFLines restored;
-      m_ctx.pco_Inline->v_Restore(f->lst_Lines, restored);
-      StatementLines(restored);
+      CloseString();
+      EnsureParaLine();
+      m_ctx.pco_Inline->v_Restore(f->lst_Lines, *m_out);
+      m_lineContent = true;
     } else {
       // Lines without inline objects come back from the restore unchanged.
       CloseString();
@@ -890,9 +898,10 @@ class CQ_MIFBlockBuilder::CWriter {
       return;
     }
     if (m_ctx.pco_Inline && inlineObjects) {
-      CQ_MIFLines restored;
-      m_ctx.pco_Inline->v_RestoreViews(m_views, restored);
-      StatementLines(restored);
+      CloseString();
+      EnsureParaLine();
+      m_ctx.pco_Inline->v_RestoreViews(m_views, *m_out);
+      m_lineContent = true;
     } else {
       CloseString();
       EnsureParaLine();

@@ -30,6 +30,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -63,8 +64,11 @@ class OSTRAKON_API CQ_MIFBlockLines {
   // Appends a copy of line, with its net depth (NetDepth of the line).
   void v_Add(std::string_view line, int net);
   // Appends line itself, not a copy: its bytes must stay where they are
-  // while the block is used.
-  void v_AddView(std::string_view line, int net);
+  // while the block is used. Inline: it runs once for every line of a block.
+  void v_AddView(std::string_view line, int net) {
+    if (line.size() > UINT32_MAX) throw std::length_error("MIF line too long");
+    v_AddEntry(line.data(), line.size(), net);
+  }
 
   std::size_t size() const { return m_nLines; }
   bool empty() const { return m_nLines == 0; }
@@ -90,7 +94,13 @@ class OSTRAKON_API CQ_MIFBlockLines {
   const st_Line& rco_Line(std::size_t i) const {
     return m_lineTables[i >> LINE_TABLE_BITS][i & (LINE_TABLE_SIZE - 1)];
   }
-  void v_AddEntry(const char* data, std::size_t size, int net);
+  void v_AddEntry(const char* data, std::size_t size, int net) {
+    if ((m_nLines >> LINE_TABLE_BITS) == m_lineTables.size()) v_AddTable();
+    m_lineTables[m_nLines >> LINE_TABLE_BITS][m_nLines & (LINE_TABLE_SIZE - 1)] =
+        st_Line{data, static_cast<std::uint32_t>(size), static_cast<std::int32_t>(net)};
+    ++m_nLines;
+  }
+  void v_AddTable();
   std::vector<std::unique_ptr<st_Line[]>> m_lineTables;
   std::size_t m_nLines = 0;
   std::vector<st_Chunk> m_chunks;
@@ -151,6 +161,9 @@ class OSTRAKON_API CQ_MIFInlineObjects {
   void v_RestoreMoving(CQ_MIFLines& lines, CQ_MIFLines& out);
   // The same for lines that are views (of a tag map fragment).
   void v_RestoreViews(const std::vector<std::string_view>& lines, CQ_MIFLines& out);
+  // The same, appending to a line buffer.
+  void v_Restore(const CQ_MIFLines& lines, CQ_MIFLineBuffer& out);
+  void v_RestoreViews(const std::vector<std::string_view>& lines, CQ_MIFLineBuffer& out);
   void v_Clear() { m_map.clear(); }
 
  private:
@@ -166,8 +179,8 @@ class OSTRAKON_API CQ_MIFInlineObjects {
   };
   std::unordered_map<std::string, st_Places> m_map;
 
-  template <class Lines>
-  void v_RestoreLines(Lines& lines, CQ_MIFLines& out);
+  template <class Lines, class Out>
+  void v_RestoreLines(Lines& lines, Out& out);
 };
 
 // A paragraph of the ORG copy, as far as rebuilding needs it.

@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <memory>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -405,20 +407,32 @@ bool CQ_MIFRebuilder::b_TranslatedFormat(const std::string& key, CQ_MIFTextWrite
 namespace {
 
 // The whole file; raises Platform::CQ_FileException when it cannot be read.
-std::string ReadWholeFile(const std::string& path) {
+// The bytes are not cleared before they are read into.
+struct WholeFile {
+  std::unique_ptr<char[]> bytes;
+  std::size_t size = 0;
+  std::string_view sv() const { return std::string_view(bytes.get(), size); }
+};
+
+WholeFile ReadWholeFile(const std::string& path) {
   int fd;
   do {
     fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) Platform::CQ_FileException::ThrowOsError(errno, path);
-  std::string text;
   struct stat st {};
   // One byte more than the size, so that the end is seen without growing.
-  text.resize(::fstat(fd, &st) == 0 && st.st_size > 0 ? static_cast<std::size_t>(st.st_size) + 1 : 1 << 16);
-  std::size_t used = 0;
+  std::size_t capacity = ::fstat(fd, &st) == 0 && st.st_size > 0 ? static_cast<std::size_t>(st.st_size) + 1 : 1 << 16;
+  WholeFile file;
+  file.bytes = std::make_unique_for_overwrite<char[]>(capacity);
   for (;;) {
-    if (used == text.size()) text.resize(text.size() * 2);
-    const ssize_t n = ::read(fd, text.data() + used, text.size() - used);
+    if (file.size == capacity) {
+      auto larger = std::make_unique_for_overwrite<char[]>(capacity * 2);
+      std::memcpy(larger.get(), file.bytes.get(), file.size);
+      file.bytes = std::move(larger);
+      capacity *= 2;
+    }
+    const ssize_t n = ::read(fd, file.bytes.get() + file.size, capacity - file.size);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       const int error = errno;
@@ -426,11 +440,10 @@ std::string ReadWholeFile(const std::string& path) {
       Platform::CQ_FileException::ThrowOsError(error, path);
     }
     if (n == 0) break;
-    used += static_cast<std::size_t>(n);
+    file.size += static_cast<std::size_t>(n);
   }
   ::close(fd);
-  text.resize(used);
-  return text;
+  return file;
 }
 
 }  // namespace
@@ -438,8 +451,8 @@ std::string ReadWholeFile(const std::string& path) {
 void CQ_MIFRebuilder::v_Run(const std::string& orgPath, const LineSink& sink) {
   // The ORG copy is held whole while it is rebuilt, so that blocks and the
   // lines copied unchanged are views of it, never copies.
-  const std::string orgText = ReadWholeFile(orgPath);
-  v_RunText(orgText, sink);
+  const WholeFile orgText = ReadWholeFile(orgPath);
+  v_RunText(orgText.sv(), sink);
 }
 
 void CQ_MIFRebuilder::v_RunText(std::string_view orgText, const LineSink& sink) {
