@@ -436,9 +436,10 @@ class CQ_MIFBlockBuilder::CWriter {
       if (IsMarkerOpening(token)) {
         const std::size_t e = MarkerEnd(t, k, end);
         if (!Counting()) {
-          CQ_MIFLines lines;
-          m_b.v_Marker(t, k, e, lines);
-          StatementLines(lines);
+          CloseString();
+          EnsureParaLine();
+          m_b.v_Marker(t, k, e, *m_out);
+          m_lineContent = true;
         }
         k = e - 1;
         continue;
@@ -838,13 +839,6 @@ class CQ_MIFBlockBuilder::CWriter {
     m_lineContent = true;
   }
 
-  void StatementLines(const CQ_MIFLines& lines) {
-    CloseString();
-    EnsureParaLine();
-    for (const std::string& l : lines) Emit(l);
-    m_lineContent = true;
-  }
-
   // Writes a tag's fragment; repeats: the fragment is a tag map entry that
   // may come again, kept split in the context's cache.
   void Fragment(const std::string& fragment, bool repeats = false) {
@@ -1043,8 +1037,11 @@ void CQ_MIFBlockBuilder::v_Paragraph(const CQ_KWXTokens& t, std::size_t begin, s
   while (psAt < end && !b_HasPrefix(t[psAt], KWX::PREFIX_PS)) ++psAt;
   // The header's lines are views of the tag map's fragments (or of the ORG
   // paragraph's lines), copied only into out.
-  std::vector<std::string_view> header;
-  std::vector<std::string_view> number;
+  // Lists kept in the builder for the next paragraph, cleared here.
+  std::vector<std::string_view>& header = m_stScratch.vec_Header;
+  std::vector<std::string_view>& number = m_stScratch.vec_Number;
+  header.clear();
+  number.clear();
   std::size_t contentBegin = begin;
   if (psAt < end) {
     if (const std::string* fragment = Find(tags, t[psAt])) SplitFragmentViews(*fragment, header);
@@ -1061,13 +1058,13 @@ void CQ_MIFBlockBuilder::v_Paragraph(const CQ_KWXTokens& t, std::size_t begin, s
   if (org) {
     // The ORG statements when the tags still stand for them: same lines
     // but the Unique statement, whatever their order.
-    std::vector<std::string_view> theirs;
-    theirs.reserve(org->lst_Header.size());
+    std::vector<std::string_view>& theirs = m_stScratch.vec_Theirs;
+    theirs.clear();
     for (const std::string_view l : org->lst_Header) {
       if (!HasKeyword(l, "Unique") && !IsEmptyNumString(l)) theirs.emplace_back(l);
     }
-    std::vector<std::string_view> mine;
-    mine.reserve(header.size() + number.size());
+    std::vector<std::string_view>& mine = m_stScratch.vec_Mine;
+    mine.clear();
     for (const std::string_view l : header) {
       if (!IsEmptyNumString(l)) mine.emplace_back(l);
     }
@@ -1146,21 +1143,23 @@ void CQ_MIFBlockBuilder::v_TextLineContent(const CQ_KWXTokens& t, std::size_t be
   writer.Finish();
 }
 
-void CQ_MIFBlockBuilder::v_Fragment(std::string_view fragment, CQ_MIFLines& out) const {
+void CQ_MIFBlockBuilder::v_Fragment(std::string_view fragment, CQ_MIFLineBuffer& out) const {
   // Views of the fragment's lines; only what goes out is copied.
-  std::vector<std::string_view> lines;
+  std::vector<std::string_view>& lines = m_vecViews;
+  lines.clear();
   SplitFragmentViews(fragment, lines);
   std::erase_if(lines, [](std::string_view l) { return IsPseudoLine(l) || l.front() == '#'; });
   if (m_stContext.pco_Inline) {
     m_stContext.pco_Inline->v_RestoreViews(lines, out);
   } else {
-    for (const std::string_view l : lines) out.emplace_back(l);
+    for (const std::string_view l : lines) out.v_Add(l);
   }
 }
 
 // --- markers -----------------------------------------------------------------------------------
 
-void CQ_MIFBlockBuilder::v_Marker(const CQ_KWXTokens& t, std::size_t begin, std::size_t end, CQ_MIFLines& out) const {
+void CQ_MIFBlockBuilder::v_Marker(const CQ_KWXTokens& t, std::size_t begin, std::size_t end,
+                                  CQ_MIFLineBuffer& out) const {
   const std::string& opening = t[begin];
   const bool index = b_HasPrefix(opening, KWX::PREFIX_IMK) || opening == KWX::TAG_IMK;
   const std::size_t textEnd = (end > begin + 1 && (t[end - 1] == KWX::TAG_MK_CLOSE || t[end - 1] == KWX::TAG_IMK_CLOSE))
@@ -1169,43 +1168,51 @@ void CQ_MIFBlockBuilder::v_Marker(const CQ_KWXTokens& t, std::size_t begin, std:
   const CQ_MIFTextWriter::ET_Mode mode = index ? CQ_MIFTextWriter::MODE_INDEX : CQ_MIFTextWriter::MODE_MARKER;
   if (opening == KWX::TAG_IMK) {
     // An index marker the translator added.
-    out.emplace_back("<Marker");
-    out.emplace_back("<MType 2>");
-    out.push_back("<MText `" +
-                  m_stContext.pcco_TextWriter->ccs_Write(t, begin + 1, textEnd, mode, m_stContext.cs_DefaultFont) + "'>");
-    out.emplace_back("> # end of Marker");
+    out.v_Add("<Marker");
+    out.v_Add("<MType 2>");
+    out.v_Add("<MText `", m_stContext.pcco_TextWriter->ccs_Write(t, begin + 1, textEnd, mode, m_stContext.cs_DefaultFont),
+              "'>");
+    out.v_Add("> # end of Marker");
     return;
   }
   const std::string* fragment = Find(*m_stContext.pcco_Tags, opening);
   if (!fragment) return;
-  CQ_MIFLines lines;
-  v_Fragment(*fragment, lines);
+  // The marker's lines go out at once; its MText line is replaced when the
+  // text changed.
+  const std::size_t first = out.size();
+  v_Fragment(*fragment, out);
   const CQ_KWXTokens* source = m_stContext.pcco_Source ? m_stContext.pcco_Source->pcco_FindMarker(opening) : nullptr;
-  if (source && KWXBack::sb_SameJoinedTextRuns(*source, 0, source->size(), t, begin, end)) {
-    out.insert(out.end(), std::make_move_iterator(lines.begin()), std::make_move_iterator(lines.end()));
-    return;
-  }
+  if (source && KWXBack::sb_SameJoinedTextRuns(*source, 0, source->size(), t, begin, end)) return;
+  const std::size_t n = out.size();
   long depth = 0;
-  std::size_t mtext = lines.size();
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (depth == 1 && HasKeyword(lines[i], "MText") && IsStatement(lines[i])) {
+  std::size_t mtext = n;
+  for (std::size_t i = first; i < n; ++i) {
+    if (depth == 1 && HasKeyword(out[i], "MText") && IsStatement(out[i])) {
       mtext = i;
       break;
     }
-    depth += NetDepth(lines[i]);
+    depth += NetDepth(out[i]);
   }
   std::string_view spelling = m_stContext.cs_DefaultFont;
-  if (mtext < lines.size()) {
+  if (mtext < n) {
     std::string raw;
-    MIFSyntax::StringValue(lines[mtext], raw);
+    MIFSyntax::StringValue(out[mtext], raw);
     const std::string_view own = CQ_MIFTextWriter::scs_DefaultFontSpelling(raw);
     if (!own.empty()) spelling = own;
   }
-  std::string text = "<MText `" + m_stContext.pcco_TextWriter->ccs_Write(t, begin + 1, textEnd, mode, spelling) + "'>";
-  if (mtext < lines.size()) {
-    lines[mtext] = std::move(text);
-  } else if (!lines.empty()) {
-    lines.insert(lines.end() - 1, std::move(text));
+  const std::string text = m_stContext.pcco_TextWriter->ccs_Write(t, begin + 1, textEnd, mode, spelling);
+  // The new line goes in place of the MText line, or before the marker's
+  // last line when it has none; the lines after it follow again.
+  std::size_t at = mtext;
+  std::size_t resume = mtext + 1;
+  if (mtext == n) {
+    if (n == first) return;
+    at = n - 1;
+    resume = n - 1;
   }
-  out.insert(out.end(), std::make_move_iterator(lines.begin()), std::make_move_iterator(lines.end()));
+  const std::string_view all = out.sv_Text();
+  const std::string tail(resume < n ? all.substr(static_cast<std::size_t>(out[resume].data() - all.data())) : std::string_view());
+  out.v_Truncate(at);
+  out.v_Add("<MText `", text, "'>");
+  out.v_AddLines(tail);
 }

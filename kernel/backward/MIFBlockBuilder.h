@@ -124,6 +124,22 @@ class OSTRAKON_API CQ_MIFLineBuffer {
     m_text.resize(m_starts.back());
     m_starts.pop_back();
   }
+  // Keeps the first n lines.
+  void v_Truncate(std::size_t n) {
+    if (n >= m_starts.size()) return;
+    m_text.resize(m_starts[n]);
+    m_starts.resize(n);
+  }
+  // Appends whole lines, "\n" after each.
+  void v_AddLines(std::string_view lines) {
+    std::size_t from = 0;
+    while (from < lines.size()) {
+      m_starts.push_back(m_text.size() + from);
+      from = lines.find('\n', from);
+      from = from == std::string_view::npos ? lines.size() : from + 1;
+    }
+    m_text.append(lines);
+  }
   // Removes every line; the buffer keeps its room.
   void clear() {
     m_text.clear();
@@ -274,11 +290,11 @@ class OSTRAKON_API CQ_MIFBlockBuilder {
 
   // Writes a marker block (tokens[begin] is <mk ...>, <imk N> or <imk>,
   // tokens[end - 1] its closing tag).
-  void v_Marker(const CQ_KWXTokens& tokens, std::size_t begin, std::size_t end, CQ_MIFLines& out) const;
+  void v_Marker(const CQ_KWXTokens& tokens, std::size_t begin, std::size_t end, CQ_MIFLineBuffer& out) const;
 
   // Writes a fragment of the tag map (MIF text, "\n" after each line) with
   // the Unique statements of inline objects restored.
-  void v_Fragment(std::string_view fragment, CQ_MIFLines& out) const;
+  void v_Fragment(std::string_view fragment, CQ_MIFLineBuffer& out) const;
 
   // Text units of the String and Char statements at the outer level of
   // lines (the level of a ParaLine's children).
@@ -289,6 +305,15 @@ class OSTRAKON_API CQ_MIFBlockBuilder {
   friend class CWriter;
 
   st_Context m_stContext;
+  // Lists a paragraph or marker is written with, kept for the next one.
+  struct st_Scratch {
+    std::vector<std::string_view> vec_Header;
+    std::vector<std::string_view> vec_Number;
+    std::vector<std::string_view> vec_Theirs;
+    std::vector<std::string_view> vec_Mine;
+  };
+  mutable st_Scratch m_stScratch;
+  mutable std::vector<std::string_view> m_vecViews;  // the lines of a fragment, reused
 };
 
 // Splits MIF text with "\n" after each line into lines.

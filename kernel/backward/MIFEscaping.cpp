@@ -201,9 +201,12 @@ std::size_t CQ_MIFEscaping::n_AppendSingleByte(std::string_view text, std::strin
       }
       if (run > sizeof buffer) {
         out.append(text.data() + i, run);
-      } else if (run < 16) {
-        // Short runs between escapes (accented text) byte by byte.
-        for (std::size_t k = i; k < j; ++k) buffer[used++] = text[k];
+      } else if (run < 16 && i + 16 <= n && used + 16 <= sizeof buffer) {
+        // Short runs between escapes (accented text): sixteen bytes copied
+        // at once (a copy of fixed size needs no call), only run of them
+        // kept.
+        std::memcpy(buffer + used, text.data() + i, 16);
+        used += run;
       } else {
         std::memcpy(buffer + used, text.data() + i, run);
         used += run;

@@ -317,11 +317,21 @@ std::string CQ_MIFRebuilder::ccs_FilterLine(const std::string& line) const {
   return line;
 }
 
+namespace {
+
+// Whether the line may be one the filter reads: the statements filtered
+// begin "<Pgf", "<FL", "<DL" or "<TL", so most lines are told apart by
+// their first bytes.
+inline bool MayBeFiltered(std::string_view line) {
+  if (line.size() < 12 || line[0] != '<') return false;
+  if (line[1] == 'P') return line[2] == 'g' && line[3] == 'f';
+  return (line[1] == 'F' || line[1] == 'D' || line[1] == 'T') && line[2] == 'L';
+}
+
+}  // namespace
+
 bool CQ_MIFRebuilder::sb_Filtered(std::string_view line) {
-  // The statements filtered begin "<P", "<F", "<D" or "<T".
-  if (line.size() < 12 || line[0] != '<' || (line[1] != 'P' && line[1] != 'F' && line[1] != 'D' && line[1] != 'T')) {
-    return false;
-  }
+  if (!MayBeFiltered(line)) return false;
   const std::string_view kw = MIFSyntax::Keyword(line);
   return kw == "PgfHyphenate" || kw == "PgfNumFormat" ||
          std::find(std::begin(kLanguageKeywords), std::end(kLanguageKeywords), kw) != std::end(kLanguageKeywords);
@@ -374,7 +384,7 @@ void CQ_MIFRebuilder::v_EmitAll(const CQ_MIFLineBuffer& lines) {
   const std::size_t n = lines.size();
   for (std::size_t i = 0; i < n; ++i) {
     const std::string_view line = lines[i];
-    if (!sb_Filtered(line)) continue;
+    if (!MayBeFiltered(line) || !sb_Filtered(line)) continue;
     const std::size_t at = static_cast<std::size_t>(line.data() - text.data());
     if (at > start) (*m_pcoSink)(text.substr(start, at - 1 - start));
     (*m_pcoSink)(ccs_FilterLine(std::string(line)));
@@ -762,8 +772,9 @@ void CQ_MIFRebuilder::v_Container(const CQ_MIFBlockLines& block, std::size_t ope
     written = true;
     CQ_MIFLineBuffer& lines = m_coOut;
     lines.clear();
+    // One ORG paragraph object serves them all in turn.
+    st_ORGParagraph& org = m_stContainerParagraph;
     for (std::size_t i = 0; i < ranges.size(); ++i) {
-      st_ORGParagraph org;
       if (paired) {
         const auto& orgChild = children[paras[i]];
         org.v_Read(block, orgChild.first, orgChild.second, m_iSourceHyphenation);

@@ -167,6 +167,7 @@ class OSTRAKON_API CQ_MIFRebuilder {
   std::size_t m_nFlow = 0;          // text flows met so far
   CQ_MIFBlockLines m_coBlock;       // the block at hand
   CQ_MIFLineBuffer m_coOut;         // paragraphs being written, reused
+  st_ORGParagraph m_stContainerParagraph;  // the ORG paragraph of a container, reused
   // Text lines by their Unique statement (or whole text): <ts N> ids.
   std::unordered_map<std::string, std::string> m_mapTextLines;
   // Format names (raw MIF) to their tags.

@@ -114,6 +114,40 @@ TEST(EscapeTable, LongTextEscapesAsItsBytesDo) {
   }
 }
 
+TEST(EscapeTable, AccentedTextInShortRunsEscapesAsItsBytesDo) {
+  // Runs of 0 to 20 plain bytes between escaped bytes, as in accented or
+  // pseudo-translated text: runs that end near the text's end and near the
+  // end of the writer's own buffer are copied as byte by byte.
+  const std::string accented = "\xE0\xE9\xF6\xFC\xEE\xB7\x84";
+  unsigned state = 4242;
+  std::vector<std::string> texts;
+  for (int k = 0; k < 60; ++k) {
+    std::string text;
+    const int pieces = 1 + k * 7;
+    for (int j = 0; j < pieces; ++j) {
+      state = state * 1103515245u + 12345u;
+      text.append((state >> 16) % 21, static_cast<char>('a' + j % 26));
+      text.push_back(accented[(state >> 8) % accented.size()]);
+    }
+    text.append(static_cast<std::size_t>(k % 17), 'z');  // a short run at the very end
+    texts.push_back(text);
+  }
+  for (const std::string& text : texts) {
+    for (const auto& escaping : {CQ_MIFEscaping(false, 1252), CQ_MIFEscaping(false, 1250)}) {
+      std::string bytewise;
+      std::size_t units = 0;
+      for (const char c : text) units += escaping.n_Append(std::string_view(&c, 1), bytewise);
+      std::string whole = "kept ";
+      bool low = true;
+      EXPECT_EQ(escaping.n_Append(text, whole, low), units) << Visible(text);
+      EXPECT_EQ(whole, "kept " + bytewise) << Visible(text);
+      std::string plain;
+      EXPECT_EQ(escaping.n_Append(text, plain), units) << Visible(text);
+      EXPECT_EQ(plain, bytewise) << Visible(text);
+    }
+  }
+}
+
 // The escaping that also tells whether it wrote a special character's
 // escape: the same text and units as n_Append; in the normal character set
 // of a single-byte code page the flag is clear exactly when no escape of a
