@@ -273,7 +273,7 @@ void CQ_MIFInlineObjects::v_RestoreLines(Lines& lines, Out& out) {
 // --- the ORG paragraph -----------------------------------------------------------------
 
 void st_ORGParagraph::v_Read(const CQ_MIFBlockLines& lines, std::size_t begin, std::size_t end,
-                             int sourceHyphenation) {
+                             int sourceHyphenation, bool fonts) {
   pco_Lines = &lines;
   n_Begin = begin;
   n_End = end;
@@ -309,7 +309,7 @@ void st_ORGParagraph::v_Read(const CQ_MIFBlockLines& lines, std::size_t begin, s
         depth += net;
         continue;
       }
-    } else if (depth == 1 && net > 0 && is(l, "Font")) {
+    } else if (fonts && depth == 1 && net > 0 && is(l, "Font")) {
       std::size_t e = inner;
       long fontDepth = 0;
       std::size_t size = 0;

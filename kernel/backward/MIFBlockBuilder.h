@@ -221,8 +221,10 @@ struct OSTRAKON_API st_ORGParagraph {
 
   // Reads the Para block lines[begin, end). sourceHyphenation 0: soft
   // hyphens that end a ParaLine count nothing, as forward conversion
-  // removes them.
-  void v_Read(const CQ_MIFBlockLines& lines, std::size_t begin, std::size_t end, int sourceHyphenation);
+  // removes them. fonts false: vec_Fonts is left empty, for a caller that
+  // knows no Font statement of the paragraph can be one to put back.
+  void v_Read(const CQ_MIFBlockLines& lines, std::size_t begin, std::size_t end, int sourceHyphenation,
+              bool fonts = true);
 };
 
 class OSTRAKON_API CQ_MIFBlockBuilder {

@@ -271,6 +271,11 @@ CQ_MIFRebuilder::CQ_MIFRebuilder(const st_Inputs& inputs)
       m_mapTextLines.try_emplace(TextLineKey(lines, 0, lines.size()), id);
     }
   }
+  // ORG paragraphs' Font statements matter only when a run tag the source
+  // lists never use can be put back; without one they are not collected.
+  for (const auto& [mif, tag] : m_mapRunTags) {
+    if (!m_stIn.pcco_Source->b_UsesRunTag(tag)) m_bReadFonts = true;
+  }
 }
 
 CQ_MIFRebuilder::~CQ_MIFRebuilder() = default;
@@ -571,7 +576,7 @@ void CQ_MIFRebuilder::v_TextFlow(const CQ_MIFBlockLines& block) {
   st_ORGParagraph org;
   auto readOrg = [&](std::size_t p) -> const st_ORGParagraph& {
     const auto& child = children[paras[p]];
-    org.v_Read(block, child.first, child.second, m_iSourceHyphenation);
+    org.v_Read(block, child.first, child.second, m_iSourceHyphenation, m_bReadFonts);
     return org;
   };
 
@@ -777,7 +782,7 @@ void CQ_MIFRebuilder::v_Container(const CQ_MIFBlockLines& block, std::size_t ope
     for (std::size_t i = 0; i < ranges.size(); ++i) {
       if (paired) {
         const auto& orgChild = children[paras[i]];
-        org.v_Read(block, orgChild.first, orgChild.second, m_iSourceHyphenation);
+        org.v_Read(block, orgChild.first, orgChild.second, m_iSourceHyphenation, m_bReadFonts);
       }
       builder.v_Paragraph(*tokens, ranges[i].first, ranges[i].second, paired ? &org : nullptr, {}, lines);
     }

@@ -163,6 +163,7 @@ class OSTRAKON_API CQ_MIFRebuilder {
   std::string m_strSourceLanguage;  // MIF names; switched only when they differ
   std::string m_strTargetLanguage;
   bool m_bHyphenationOff = false;
+  bool m_bReadFonts = false;        // some run tag of the document is one the source lists never use
   std::string m_strDefaultFont;     // the document's spelling of the default-font block
   std::size_t m_nFlow = 0;          // text flows met so far
   CQ_MIFBlockLines m_coBlock;       // the block at hand

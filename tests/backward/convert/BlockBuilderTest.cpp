@@ -298,6 +298,16 @@ TEST(BlockLines, ORGParagraphCountsUnitsOnlyWithColumns) {
     EXPECT_TRUE(p.vec_Fonts[0].second);
     EXPECT_EQ(p.vec_Columns.size(), withColumn ? 1u : 0u);
     EXPECT_EQ(p.n_Units, withColumn ? 6u : 0u);  // a b c \> d, and the tab
+
+    // Read without its Font statements: everything else is the same, with a
+    // column inside the Font block or after it.
+    st_ORGParagraph noFonts;
+    noFonts.vec_Fonts.emplace_back("left from an earlier paragraph", true);
+    noFonts.v_Read(lines, 0, lines.size(), 1, false);
+    EXPECT_TRUE(noFonts.vec_Fonts.empty());
+    EXPECT_EQ(noFonts.lst_Header, p.lst_Header);
+    EXPECT_EQ(noFonts.vec_Columns, p.vec_Columns);
+    EXPECT_EQ(noFonts.n_Units, p.n_Units);
   }
 }
 
