@@ -28,6 +28,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <memory>
 #include <stdexcept>
@@ -111,51 +112,76 @@ class OSTRAKON_API CQ_MIFBlockLines {
 // grown, and the lines go on as one stretch of text.
 class OSTRAKON_API CQ_MIFLineBuffer {
  public:
+  CQ_MIFLineBuffer() = default;
+  CQ_MIFLineBuffer(const CQ_MIFLineBuffer&) = delete;
+  CQ_MIFLineBuffer& operator=(const CQ_MIFLineBuffer&) = delete;
+
+  // Inline, with one copy a piece: a paragraph writes every line here.
   void v_Add(std::string_view line) {
-    m_starts.push_back(m_text.size());
-    m_text.append(line).push_back('\n');
+    char* at = pc_Room(line.size() + 1);
+    if (!line.empty()) std::memcpy(at, line.data(), line.size());
+    at[line.size()] = '\n';
   }
   // Appends the line a + b + c.
   void v_Add(std::string_view a, std::string_view b, std::string_view c) {
-    m_starts.push_back(m_text.size());
-    m_text.append(a).append(b).append(c).push_back('\n');
+    char* at = pc_Room(a.size() + b.size() + c.size() + 1);
+    for (const std::string_view piece : {a, b, c}) {
+      if (!piece.empty()) std::memcpy(at, piece.data(), piece.size());
+      at += piece.size();
+    }
+    *at = '\n';
   }
   void v_PopBack() {
-    m_text.resize(m_starts.back());
+    m_nSize = m_starts.back();
     m_starts.pop_back();
   }
   // Keeps the first n lines.
   void v_Truncate(std::size_t n) {
     if (n >= m_starts.size()) return;
-    m_text.resize(m_starts[n]);
+    m_nSize = m_starts[n];
     m_starts.resize(n);
   }
   // Appends whole lines, "\n" after each.
   void v_AddLines(std::string_view lines) {
+    if (lines.empty()) return;
+    const std::size_t base = m_nSize;
+    std::memcpy(pc_Room(lines.size()), lines.data(), lines.size());
+    m_starts.pop_back();  // pc_Room's entry; the lines' own follow
     std::size_t from = 0;
     while (from < lines.size()) {
-      m_starts.push_back(m_text.size() + from);
+      m_starts.push_back(base + from);
       from = lines.find('\n', from);
       from = from == std::string_view::npos ? lines.size() : from + 1;
     }
-    m_text.append(lines);
   }
   // Removes every line; the buffer keeps its room.
   void clear() {
-    m_text.clear();
+    m_nSize = 0;
     m_starts.clear();
   }
   std::size_t size() const { return m_starts.size(); }
   bool empty() const { return m_starts.empty(); }
   std::string_view operator[](std::size_t i) const {
-    const std::size_t end = (i + 1 < m_starts.size() ? m_starts[i + 1] : m_text.size()) - 1;
-    return std::string_view(m_text).substr(m_starts[i], end - m_starts[i]);
+    const std::size_t end = (i + 1 < m_starts.size() ? m_starts[i + 1] : m_nSize) - 1;
+    return std::string_view(m_pText.get() + m_starts[i], end - m_starts[i]);
   }
   // Every line with "\n" after each.
-  std::string_view sv_Text() const { return m_text; }
+  std::string_view sv_Text() const { return std::string_view(m_pText.get(), m_nSize); }
 
  private:
-  std::string m_text;
+  // Room for size more bytes at the end, recorded as the start of a line.
+  char* pc_Room(std::size_t size) {
+    if (m_nCapacity - m_nSize < size) v_Grow(size);
+    m_starts.push_back(m_nSize);
+    char* const at = m_pText.get() + m_nSize;
+    m_nSize += size;
+    return at;
+  }
+  void v_Grow(std::size_t size);
+
+  std::unique_ptr<char[]> m_pText;
+  std::size_t m_nSize = 0;
+  std::size_t m_nCapacity = 0;
   std::vector<std::size_t> m_starts;
 };
 

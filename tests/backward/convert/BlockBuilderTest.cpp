@@ -5,6 +5,7 @@
 // pass.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 #include <string>
 #include <vector>
@@ -257,6 +258,62 @@ TEST(LineBuffer, LinesFollowOneAnotherWithALineEndAfterEach) {
   buffer.clear();
   EXPECT_TRUE(buffer.empty());
   EXPECT_EQ(buffer.sv_Text(), "");
+}
+
+// Many lines through every way of adding and cutting, against a list of
+// strings: the buffer grows several times on the way.
+TEST(LineBuffer, AgreesWithAListOfLinesThroughGrowthCutsAndStretches) {
+  CQ_MIFLineBuffer buffer;
+  std::vector<std::string> expected;
+  auto check = [&](int step) {
+    ASSERT_EQ(buffer.size(), expected.size()) << step;
+    std::string joined;
+    for (std::size_t k = 0; k < expected.size(); ++k) {
+      ASSERT_EQ(buffer[k], expected[k]) << step << " line " << k;
+      joined += expected[k] + "\n";
+    }
+    ASSERT_EQ(buffer.sv_Text(), joined) << step;
+  };
+  unsigned state = 99;
+  std::size_t largest = 0;
+  for (int step = 0; step < 3000; ++step) {
+    state = state * 1103515245u + 12345u;
+    const std::string line = "<L" + std::to_string(step) + std::string((state >> 16) % 90, 'x') + ">";
+    switch ((state >> 8) % 7) {
+      case 0:
+        if (!expected.empty()) {
+          buffer.v_PopBack();
+          expected.pop_back();
+        }
+        break;
+      case 1: {
+        // Mostly a cut near the end, now and then one near the start.
+        const std::size_t back = (state >> 4) % ((state >> 12) % 8 == 0 ? expected.size() + 2 : 4);
+        const std::size_t keep = expected.size() + 1 > back ? expected.size() + 1 - back : 0;
+        buffer.v_Truncate(keep);
+        if (keep < expected.size()) expected.resize(keep);
+        break;
+      }
+      case 2:
+        buffer.v_AddLines(line + "\n<Second>\n\n");
+        expected.push_back(line);
+        expected.push_back("<Second>");
+        expected.push_back("");
+        break;
+      case 3:
+        buffer.v_Add("<String `", line, "'>");
+        expected.push_back("<String `" + line + "'>");
+        break;
+      default:
+        buffer.v_Add(line);
+        expected.push_back(line);
+        break;
+    }
+    if (step % 97 == 0) check(step);
+    largest = std::max(largest, buffer.sv_Text().size());
+  }
+  check(-1);
+  EXPECT_GT(largest, 8192u);
 }
 
 TEST(BlockLines, ORGParagraphReadsItsColumnsFromBlockLines) {
