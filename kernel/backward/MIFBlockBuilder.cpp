@@ -27,7 +27,7 @@ namespace {
 // Whether t begins with prefix. The writer tells every tag apart by its
 // prefix; with the prefixes constants the comparison is a few instructions
 // where it is inlined.
-inline bool StartsWith(std::string_view t, std::string_view prefix) {
+[[gnu::always_inline]] inline bool StartsWith(std::string_view t, std::string_view prefix) {
   return t.size() >= prefix.size() && std::memcmp(t.data(), prefix.data(), prefix.size()) == 0;
 }
 
@@ -313,6 +313,19 @@ void st_ORGParagraph::v_Read(const CQ_MIFBlockLines& lines, std::size_t begin, s
   auto is = [](std::string_view l, std::string_view keyword) {
     return l.size() > 1 && l[1] == keyword[0] && HasKeyword(l, keyword);
   };
+  if (!countUnits && !fonts) {
+    // Without columns and fonts only the header is read: what follows it
+    // would give nothing.
+    long depth = 0;
+    for (std::size_t i = begin + 1; i < inner; ++i) {
+      const std::string_view l = lines[i];
+      const int net = lines.i_Net(i);
+      if (depth == 0 && net > 0 && is(l, "ParaLine")) break;
+      lst_Header.emplace_back(l);
+      depth += net;
+    }
+    return;
+  }
   long depth = 0;  // 0: a direct child of the Para
   for (std::size_t i = begin + 1; i < inner; ++i) {
     const std::string_view l = lines[i];
