@@ -424,7 +424,25 @@ class CQ_MIFBlockBuilder::CWriter {
   // than straight into the object (a text line). counting: nothing is
   // written, only units are counted.
   CWriter(const CQ_MIFBlockBuilder& builder, CQ_MIFLineBuffer* out, bool paraLines)
-      : m_b(builder), m_ctx(builder.m_stContext), m_out(out), m_paraLines(paraLines) {}
+      : m_b(builder), m_ctx(builder.m_stContext), m_out(out), m_paraLines(paraLines) {
+    // The strings and list are the builder's, borrowed for their room (a
+    // writer made while another one holds them gets empty ones).
+    st_Scratch& scratch = m_b.rco_Scratch();
+    m_string.swap(scratch.s_String);
+    m_escaped.swap(scratch.s_Escaped);
+    m_views.swap(scratch.vec_WriterViews);
+    m_string.clear();
+    m_escaped.clear();
+    m_views.clear();
+  }
+  ~CWriter() {
+    st_Scratch& scratch = m_b.rco_Scratch();
+    m_string.swap(scratch.s_String);
+    m_escaped.swap(scratch.s_Escaped);
+    m_views.swap(scratch.vec_WriterViews);
+  }
+  CWriter(const CWriter&) = delete;
+  CWriter& operator=(const CWriter&) = delete;
 
   // A Font statement to put back before the run-opening tag `anchor` (at
   // the end when empty), followed by a font reset unless it stood right
@@ -1067,8 +1085,8 @@ void CQ_MIFBlockBuilder::v_Paragraph(const CQ_KWXTokens& t, std::size_t begin, s
   // The header's lines are views of the tag map's fragments (or of the ORG
   // paragraph's lines), copied only into out.
   // Lists kept in the builder for the next paragraph, cleared here.
-  std::vector<std::string_view>& header = m_stScratch.vec_Header;
-  std::vector<std::string_view>& number = m_stScratch.vec_Number;
+  std::vector<std::string_view>& header = rco_Scratch().vec_Header;
+  std::vector<std::string_view>& number = rco_Scratch().vec_Number;
   header.clear();
   number.clear();
   std::size_t contentBegin = begin;
@@ -1087,12 +1105,12 @@ void CQ_MIFBlockBuilder::v_Paragraph(const CQ_KWXTokens& t, std::size_t begin, s
   if (org) {
     // The ORG statements when the tags still stand for them: same lines
     // but the Unique statement, whatever their order.
-    std::vector<std::string_view>& theirs = m_stScratch.vec_Theirs;
+    std::vector<std::string_view>& theirs = rco_Scratch().vec_Theirs;
     theirs.clear();
     for (const std::string_view l : org->lst_Header) {
       if (!HasKeyword(l, "Unique") && !IsEmptyNumString(l)) theirs.emplace_back(l);
     }
-    std::vector<std::string_view>& mine = m_stScratch.vec_Mine;
+    std::vector<std::string_view>& mine = rco_Scratch().vec_Mine;
     mine.clear();
     for (const std::string_view l : header) {
       if (!IsEmptyNumString(l)) mine.emplace_back(l);
@@ -1174,7 +1192,7 @@ void CQ_MIFBlockBuilder::v_TextLineContent(const CQ_KWXTokens& t, std::size_t be
 
 void CQ_MIFBlockBuilder::v_Fragment(std::string_view fragment, CQ_MIFLineBuffer& out) const {
   // Views of the fragment's lines; only what goes out is copied.
-  std::vector<std::string_view>& lines = m_vecViews;
+  std::vector<std::string_view>& lines = rco_Scratch().vec_Views;
   lines.clear();
   SplitFragmentViews(fragment, lines);
   std::erase_if(lines, [](std::string_view l) { return IsPseudoLine(l) || l.front() == '#'; });

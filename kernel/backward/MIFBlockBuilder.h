@@ -270,6 +270,20 @@ class OSTRAKON_API CQ_MIFBlockBuilder {
   // conditions), by their address in the tag map.
   using CQ_FragmentCache = std::unordered_map<const std::string*, st_FragmentLines>;
 
+  // Lists and strings a paragraph, text line or marker is written with,
+  // kept for the next one so that their room is reused. One object serves
+  // one writing at a time.
+  struct st_Scratch {
+    std::vector<std::string_view> vec_Header;
+    std::vector<std::string_view> vec_Number;
+    std::vector<std::string_view> vec_Theirs;
+    std::vector<std::string_view> vec_Mine;
+    std::vector<std::string_view> vec_Views;  // the lines of a fragment
+    std::string s_String;                     // the String statement being filled
+    std::string s_Escaped;                    // the escaped text of a token
+    std::vector<std::string_view> vec_WriterViews;  // the lines of a fragment the writer puts in
+  };
+
   struct st_Context {
     const CQ_TagMap* pcco_Tags = nullptr;
     const CQ_MIFEscaping* pcco_Escaping = nullptr;
@@ -291,6 +305,9 @@ class OSTRAKON_API CQ_MIFBlockBuilder {
     // The spelling of the default-font block in the document's markers.
     std::string_view cs_DefaultFont = CQ_MIFTextWriter::DEFAULT_FONT_SIGN;
     int i_SourceHyphenation = 1;
+    // Lists and strings shared by the builders of one pass; may be null (the
+    // builder keeps its own).
+    st_Scratch* pco_Scratch = nullptr;
   };
 
   explicit CQ_MIFBlockBuilder(const st_Context& context) : m_stContext(context) {}
@@ -332,16 +349,10 @@ class OSTRAKON_API CQ_MIFBlockBuilder {
   class CWriter;
   friend class CWriter;
 
+  st_Scratch& rco_Scratch() const { return m_stContext.pco_Scratch ? *m_stContext.pco_Scratch : m_stOwnScratch; }
+
   st_Context m_stContext;
-  // Lists a paragraph or marker is written with, kept for the next one.
-  struct st_Scratch {
-    std::vector<std::string_view> vec_Header;
-    std::vector<std::string_view> vec_Number;
-    std::vector<std::string_view> vec_Theirs;
-    std::vector<std::string_view> vec_Mine;
-  };
-  mutable st_Scratch m_stScratch;
-  mutable std::vector<std::string_view> m_vecViews;  // the lines of a fragment, reused
+  mutable st_Scratch m_stOwnScratch;  // when the context brings none
 };
 
 // Splits MIF text with "\n" after each line into lines.

@@ -291,6 +291,7 @@ CQ_MIFBlockBuilder::st_Context CQ_MIFRebuilder::st_BuilderContext(CQ_MIFInlineOb
   context.pco_Fragments = &m_mapFragments;
   context.cs_DefaultFont = m_strDefaultFont;
   context.i_SourceHyphenation = m_iSourceHyphenation;
+  context.pco_Scratch = &m_stScratch;
   return context;
 }
 

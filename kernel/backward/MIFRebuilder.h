@@ -169,6 +169,8 @@ class OSTRAKON_API CQ_MIFRebuilder {
   CQ_MIFBlockLines m_coBlock;       // the block at hand
   CQ_MIFLineBuffer m_coOut;         // paragraphs being written, reused
   st_ORGParagraph m_stContainerParagraph;  // the ORG paragraph of a container, reused
+  // Lists and strings of the paragraph builders, reused.
+  mutable CQ_MIFBlockBuilder::st_Scratch m_stScratch;
   // Text lines by their Unique statement (or whole text): <ts N> ids.
   std::unordered_map<std::string, std::string> m_mapTextLines;
   // Format names (raw MIF) to their tags.
