@@ -66,7 +66,8 @@ class BlockBuilderTest : public ::testing::Test {
   // column statements at `columns`; a nonzero split gives the text as two
   // tokens, cut at that byte, with `tag` (when given) between them.
   CQ_MIFLines Paragraph(const std::string& text, std::size_t units, const std::vector<std::size_t>& columns,
-                        std::size_t split = 0, const std::string& tag = {}) {
+                        std::size_t split = 0, const std::string& tag = {},
+                        CQ_MIFBlockBuilder::st_Scratch* scratch = nullptr) {
     st_ORGParagraph org;
     org.lst_Header = {"<Para", "<PgfTag `Body'>"};
     org.n_Units = units;
@@ -80,7 +81,9 @@ class BlockBuilderTest : public ::testing::Test {
       tokens.push_back(text.substr(split));
     }
     CQ_MIFLines out;
-    CQ_MIFBlockBuilder(context_).v_Paragraph(tokens, 0, tokens.size(), &org, {}, out);
+    CQ_MIFBlockBuilder::st_Context context = context_;
+    context.pco_Scratch = scratch;
+    CQ_MIFBlockBuilder(context).v_Paragraph(tokens, 0, tokens.size(), &org, {}, out);
     return out;
   }
 
@@ -102,6 +105,20 @@ struct TextRow {
 void PrintTo(const TextRow& row, std::ostream* os) { *os << row.name; }
 
 class BlockBuilderTextTest : public BlockBuilderTest, public ::testing::WithParamInterface<TextRow> {};
+
+// Builders sharing lists and strings left full by an earlier paragraph
+// write what a builder with its own writes.
+TEST_P(BlockBuilderTextTest, SharedScratchLeftFullWritesTheSame) {
+  const TextRow& row = GetParam();
+  const std::size_t units = UnitsOf(escaping_.ccs_Escape(row.text)).size();
+  CQ_MIFBlockBuilder::st_Scratch scratch;
+  const std::string earlier(450, 'q');
+  Paragraph(earlier + "\xe9", 451, {3, 300}, 201, {}, &scratch);
+  scratch.s_String.append("left over");
+  scratch.s_Escaped.append("\\x8e ");
+  EXPECT_EQ(Paragraph(row.text, units, row.columns, row.split, row.tag, &scratch),
+            Paragraph(row.text, units, row.columns, row.split, row.tag));
+}
 
 TEST_P(BlockBuilderTextTest, StringsStayWholeAndColumnsKeepTheirUnits) {
   const TextRow& row = GetParam();
