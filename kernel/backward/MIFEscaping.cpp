@@ -184,46 +184,48 @@ std::string CQ_MIFEscaping::scs_HexEscape(unsigned char code) {
 std::size_t CQ_MIFEscaping::n_AppendSingleByte(std::string_view text, std::string& out, bool* lowCodes) const {
   const Table& table = Entries();
   char buffer[1024];
+  // Room a step needs at most: a short run copied as sixteen bytes, and one
+  // written byte.
+  constexpr std::size_t kStep = 16 + sizeof(Written);
   std::size_t used = 0;
   std::size_t units = 0;
   bool low = false;
-  const std::size_t n = text.size();
-  std::size_t i = 0;
-  while (i < n) {
-    // A run of bytes written as they are: one unit per byte.
-    std::size_t j = i;
-    while (j < n && table.plain[static_cast<unsigned char>(text[j])]) ++j;
-    if (j > i) {
-      const std::size_t run = j - i;
-      if (run > sizeof buffer - used) {
-        out.append(buffer, used);
-        used = 0;
-      }
-      if (run > sizeof buffer) {
-        out.append(text.data() + i, run);
-      } else if (run < 16 && i + 16 <= n && used + 16 <= sizeof buffer) {
-        // Short runs between escapes (accented text): sixteen bytes copied
-        // at once (a copy of fixed size needs no call), only run of them
-        // kept.
-        std::memcpy(buffer + used, text.data() + i, 16);
-        used += run;
-      } else {
-        std::memcpy(buffer + used, text.data() + i, run);
-        used += run;
-      }
-      units += run;
-      i = j;
-      if (i == n) break;
-    }
-    if (used + sizeof(Written) > sizeof buffer) {
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  // Each step: a run of bytes written as they are (one unit per byte), then
+  // one byte written otherwise.
+  while (p < end) {
+    if (used > sizeof buffer - kStep) {
       out.append(buffer, used);
       used = 0;
     }
-    const Written& w = table.written[static_cast<unsigned char>(text[i++])];
+    const char* q = p;
+    while (q < end && table.plain[static_cast<unsigned char>(*q)]) ++q;
+    const std::size_t run = static_cast<std::size_t>(q - p);
+    if (run > 0) {
+      if (run < 16 && end - p >= 16) {
+        // Short runs between escapes (accented text): sixteen bytes copied
+        // at once (a copy of fixed size needs no call), only run of them
+        // kept.
+        std::memcpy(buffer + used, p, 16);
+        used += run;
+      } else if (run <= sizeof buffer - kStep - used) {
+        std::memcpy(buffer + used, p, run);
+        used += run;
+      } else {
+        out.append(buffer, used);
+        used = 0;
+        out.append(p, run);
+      }
+      units += run;
+      p = q;
+      if (p == end) break;
+    }
+    const Written& w = table.written[static_cast<unsigned char>(*p++)];
     std::memcpy(buffer + used, &w, sizeof w);
     used += w.length;
     units += w.units;
-    low = low || w.lowCode;
+    low |= w.lowCode;
   }
   out.append(buffer, used);
   if (lowCodes) *lowCodes = low;
