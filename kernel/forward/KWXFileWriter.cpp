@@ -7,6 +7,8 @@
 #include "kernel/forward/KWXFileWriter.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 
 CQ_KWXFileWriter::CQ_KWXFileWriter(std::string path)
@@ -20,6 +22,54 @@ void CQ_KWXFileWriter::v_Flush() {
 }
 
 void CQ_KWXFileWriter::v_Write(std::string_view bytes) {
+  if constexpr (std::endian::native != std::endian::little) {
+    v_WriteByLines(bytes);
+    return;
+  }
+  // Eight bytes a round: copied whole, then kept up to the first line feed
+  // among them, if any, which is written as CR LF (the next round starts
+  // after it). Lines of text cost a few rounds each, not a search and a copy
+  // call apiece.
+  constexpr std::uint64_t ones = 0x0101010101010101ULL;
+  constexpr std::uint64_t lineFeeds = ones * '\n';
+  constexpr std::uint64_t highs = ones * 0x80;
+  const char* p = bytes.data();
+  const char* const end = p + bytes.size();
+  while (p < end) {
+    if (BUFFER_SIZE - m_nUsed < 16) v_Flush();
+    char* const out = m_pcBuffer.get();
+    std::size_t used = m_nUsed;
+    // Input taken this time: what fits even with every byte a line feed, so
+    // that each round has room for its eight bytes.
+    const char* const stop = p + std::min(static_cast<std::size_t>(end - p), (BUFFER_SIZE - used) / 2);
+    while (stop - p >= 8) {
+      std::uint64_t word;
+      std::memcpy(&word, p, sizeof word);
+      std::memcpy(out + used, p, sizeof word);
+      const std::uint64_t x = word ^ lineFeeds;
+      // A byte of x is zero where the input has a line feed; the lowest bit
+      // set marks the first of them exactly.
+      const std::uint64_t found = (x - ones) & ~x & highs;
+      if (found == 0) {
+        used += 8;
+        p += 8;
+        continue;
+      }
+      const std::size_t k = static_cast<std::size_t>(std::countr_zero(found)) / 8;
+      used += k;
+      out[used++] = '\r';
+      out[used++] = '\n';
+      p += k + 1;
+    }
+    for (; p < stop; ++p) {
+      if (*p == '\n') out[used++] = '\r';
+      out[used++] = *p;
+    }
+    m_nUsed = used;
+  }
+}
+
+void CQ_KWXFileWriter::v_WriteByLines(std::string_view bytes) {
   while (!bytes.empty()) {
     const void* found = std::memchr(bytes.data(), '\n', bytes.size());
     const std::size_t plain =

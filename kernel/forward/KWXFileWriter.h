@@ -67,6 +67,9 @@ class OSTRAKON_API CQ_KWXFileWriter {
 
  private:
   void v_Flush();
+  // v_Write line by line (a search for each line feed), where eight bytes
+  // cannot be tested at once.
+  void v_WriteByLines(std::string_view bytes);
 
   std::string m_strPath;
   Platform::CQ_TemporaryFile m_coFile;

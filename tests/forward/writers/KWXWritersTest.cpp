@@ -10,6 +10,7 @@
 
 #include "System/Platform/FileException.h"
 #include "forward/writers/WritersTestSupport.h"
+#include "kernel/forward/KWXFileWriter.h"
 #include "kernel/forward/KWXRTFWriter.h"
 #include "kernel/forward/KWXTextWriter.h"
 
@@ -196,6 +197,45 @@ TEST_F(OutputFileTest, LineEndsSurviveTheBufferBoundary) {
   expected += std::string(5000, 'x') + "\r\n" + std::string(10, 'y') + "\r\n";
   CQ_KWXTextWriter::sv_Write(dir_ + "big.txt", lines);
   EXPECT_TRUE(SameBytes(expected, ReadBytes(dir_ + "big.txt")));
+}
+
+TEST_F(OutputFileTest, EveryLineFeedBecomesCarriageReturnAndLineFeedWhereverItFalls) {
+  // Pieces of every length up to twenty with line feeds anywhere (alone, in
+  // runs, at the first and last byte, on and across eight-byte steps),
+  // written through every entry point, enough to fill the buffer several
+  // times; the expected file is built byte by byte.
+  std::string expected;
+  {
+    CQ_KWXFileWriter file(dir_ + "pieces.txt");
+    unsigned state = 2024;
+    for (int k = 0; k < 40000; ++k) {
+      state = state * 1103515245u + 12345u;
+      std::string piece((state >> 16) % 21, 'a');
+      for (std::size_t i = 0; i < piece.size(); ++i) {
+        state = state * 1103515245u + 12345u;
+        piece[i] = (state >> 20) % 5 == 0 ? '\n' : static_cast<char>('a' + (state >> 12) % 26);
+      }
+      for (const char c : piece) {
+        if (c == '\n') expected += '\r';
+        expected += c;
+      }
+      switch (k % 3) {
+        case 0:
+          file.v_Write(piece);
+          break;
+        case 1:
+          file.v_WriteLine(piece);
+          expected += "\r\n";
+          break;
+        default:
+          for (const char c : piece) file.v_Write(c);
+          break;
+      }
+    }
+    file.v_Commit();
+  }
+  ASSERT_GT(expected.size(), 3 * CQ_KWXFileWriter::BUFFER_SIZE);
+  EXPECT_TRUE(SameBytes(expected, ReadBytes(dir_ + "pieces.txt")));
 }
 
 TEST_F(OutputFileTest, ReplacesAnExistingFileWhole) {
