@@ -262,7 +262,7 @@ void AppendLine(CQ_MIFLineBuffer& out, std::string_view line) { out.v_Add(line);
 template <class Lines, class Out>
 void CQ_MIFInlineObjects::v_RestoreLines(Lines& lines, Out& out) {
   const std::size_t n = lines.size();
-  std::string key;
+  std::string& key = m_strKey;
   for (std::size_t i = 0; i < n; ++i) {
     auto& line = lines[i];
     if (!m_map.empty() && line.size() >= 2 && line.front() == '<' && MayOpenInline(line[1]) &&

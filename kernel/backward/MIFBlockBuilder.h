@@ -165,6 +165,8 @@ class OSTRAKON_API CQ_MIFLineBuffer {
     const std::size_t end = (i + 1 < m_starts.size() ? m_starts[i + 1] : m_nSize) - 1;
     return std::string_view(m_pText.get() + m_starts[i], end - m_starts[i]);
   }
+  // Where line i begins in sv_Text().
+  std::size_t n_Start(std::size_t i) const { return m_starts[i]; }
   // Every line with "\n" after each.
   std::string_view sv_Text() const { return std::string_view(m_pText.get(), m_nSize); }
 
@@ -220,6 +222,7 @@ class OSTRAKON_API CQ_MIFInlineObjects {
     std::size_t n_Next = 0;
   };
   std::unordered_map<std::string, st_Places> m_map;
+  std::string m_strKey;  // the text of the block being restored, reused
 
   template <class Lines, class Out>
   void v_RestoreLines(Lines& lines, Out& out);

@@ -389,6 +389,9 @@ void CQ_MIFRebuilder::v_EmitAll(const CQ_MIFLineBuffer& lines) {
   std::size_t start = 0;  // where the stretch not yet handed on begins
   const std::size_t n = lines.size();
   for (std::size_t i = 0; i < n; ++i) {
+    // Every line has its "\n", so its first byte can be read; a filtered
+    // statement begins with '<'.
+    if (text[lines.n_Start(i)] != '<') continue;
     const std::string_view line = lines[i];
     if (!MayBeFiltered(line) || !sb_Filtered(line)) continue;
     const std::size_t at = static_cast<std::size_t>(line.data() - text.data());

@@ -52,8 +52,18 @@ std::string CQ_MIFTextWriter::ccs_Write(const CQ_KWXTokens& tokens, std::size_t 
         m_coText.n_Append(token, out);
         continue;
       }
+      // Where each byte is escaped on its own, the bytes between index
+      // syntax characters are escaped as one piece.
+      const bool bytewise = !m_rcoEscaping.b_DoubleByte() && !m_coText.b_DoubleByte() && !m_coText.b_Symbol() &&
+                            m_coText.i_FrameCharacterCodePage() == 0;
+      std::size_t piece = 0;  // start of the bytes not yet escaped
       for (std::size_t i = 0; i < token.size(); ++i) {
         const char c = token[i];
+        if (bytewise) {
+          if (c != ':' && c != ';' && c != '[' && c != ']' && c != '\\' && c != '>') continue;
+          if (i > piece) m_coText.n_Append(std::string_view(token).substr(piece, i - piece), out);
+          piece = i + 1;
+        }
         if (m_rcoEscaping.b_DoubleByte() && i + 1 < token.size() &&
             CQ_TextConverter::sb_IsLeadByte(m_rcoEscaping.i_CodePage(), static_cast<unsigned char>(c)) &&
             CQ_TextConverter::sb_IsTrailByte(m_rcoEscaping.i_CodePage(), static_cast<unsigned char>(token[i + 1]))) {
@@ -89,6 +99,7 @@ std::string CQ_MIFTextWriter::ccs_Write(const CQ_KWXTokens& tokens, std::size_t 
             break;
         }
       }
+      if (bytewise && token.size() > piece) m_coText.n_Append(std::string_view(token).substr(piece), out);
       continue;
     }
     // Separators of index markers.

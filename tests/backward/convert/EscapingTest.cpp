@@ -244,6 +244,66 @@ class WriterTest : public ::testing::TestWithParam<WriterRow> {
   CQ_MIFEscaping escaping_{false, 1252};
 };
 
+// Index text as a straightforward reference writes it: character by
+// character, index syntax characters with their backslashes, every other
+// byte escaped on its own; "<ss>" opens a sort string.
+std::string IndexTextByCharacters(const CQ_MIFEscaping& escaping, const CQ_KWXTokens& tokens) {
+  const CQ_MIFEscaping text = CQ_MIFEscaping::sco_WesternText(escaping);
+  std::string out;
+  bool sortString = false;
+  for (const std::string& token : tokens) {
+    if (token == KWX::TAG_SS) {
+      out += '[';
+      sortString = true;
+      continue;
+    }
+    for (const char c : token) {
+      if (c == ':' || c == ';' || c == '[') {
+        out += std::string("\\\\") + c;
+      } else if (c == ']') {
+        out += sortString ? "]" : "\\\\]";
+        sortString = false;
+      } else if (c == '\\') {
+        out += "\\\\\\\\";
+      } else if (c == '>') {
+        out += "\\\\\\>";
+      } else {
+        text.n_Append(std::string_view(&c, 1), out);
+      }
+    }
+  }
+  escaping.v_ProtectStringEnd(out);
+  return out;
+}
+
+// Index text of single-byte documents (both character sets) as the writer
+// writes it, against the reference.
+TEST(WriterIndexText, TextIsWrittenAsItsCharactersOneByOne) {
+  const CQ_TagMap tags;
+  const std::string alphabet = std::string("ab :;[]\\>x") + "\xE9\xFC\x84\xB7\x81\x93\x8E\x5C\x01";
+  unsigned state = 31;
+  for (const auto& [symbol, codePage] : {std::pair{false, 1252}, std::pair{true, 1252}, std::pair{false, 1250}}) {
+    const CQ_MIFEscaping escaping(symbol, codePage);
+    const CQ_MIFTextWriter writer(tags, escaping);
+    for (int k = 0; k < 200; ++k) {
+      CQ_KWXTokens tokens;
+      for (int t = 0; t < 3; ++t) {
+        std::string token;
+        const int length = 1 + k % 23;
+        for (int i = 0; i < length; ++i) {
+          state = state * 1103515245u + 12345u;
+          token.push_back(alphabet[(state >> 16) % alphabet.size()]);
+        }
+        tokens.push_back(token);
+        if (t < 2) tokens.emplace_back(KWX::TAG_SS);
+      }
+      EXPECT_EQ(writer.ccs_Write(tokens, 0, tokens.size(), CQ_MIFTextWriter::MODE_INDEX),
+                IndexTextByCharacters(escaping, tokens))
+          << codePage << (symbol ? " symbol " : " ") << Visible(tokens[0]);
+    }
+  }
+}
+
 TEST_P(WriterTest, WritesTheStringAndConvertsBackToTheTokens) {
   const WriterRow& row = GetParam();
   const CQ_MIFTextWriter writer(tags_, escaping_);
