@@ -67,9 +67,10 @@ class OSTRAKON_API CQ_KWXFileWriter {
 
  private:
   void v_Flush();
-  // v_Write line by line (a search for each line feed), where eight bytes
-  // cannot be tested at once.
-  void v_WriteByLines(std::string_view bytes);
+  // Appends bytes that hold no line feed.
+  void v_Copy(const char* bytes, std::size_t size);
+  // v_Write of [p, end) eight bytes at a time: for many short lines.
+  void v_WriteShortLines(const char* p, const char* end);
 
   std::string m_strPath;
   Platform::CQ_TemporaryFile m_coFile;

@@ -200,20 +200,25 @@ TEST_F(OutputFileTest, LineEndsSurviveTheBufferBoundary) {
 }
 
 TEST_F(OutputFileTest, EveryLineFeedBecomesCarriageReturnAndLineFeedWhereverItFalls) {
-  // Pieces of every length up to twenty with line feeds anywhere (alone, in
-  // runs, at the first and last byte, on and across eight-byte steps),
-  // written through every entry point, enough to fill the buffer several
-  // times; the expected file is built byte by byte.
+  // Pieces of every length up to twenty, and now and then pieces of many
+  // lines short and long (up to 70000 bytes, more than the buffer), with
+  // line feeds anywhere (alone, in runs, at the first and last byte, on and
+  // across eight-byte steps), written through every entry point, enough to
+  // fill the buffer several times; the expected file is built byte by byte.
   std::string expected;
   {
     CQ_KWXFileWriter file(dir_ + "pieces.txt");
     unsigned state = 2024;
     for (int k = 0; k < 40000; ++k) {
       state = state * 1103515245u + 12345u;
-      std::string piece((state >> 16) % 21, 'a');
+      const bool many = k % 97 == 0;
+      std::string piece(many ? (k % 5 == 0 ? 70000 : 100 + (state >> 16) % 900) : (state >> 16) % 21, 'a');
+      // Line feeds one byte in five, or in a piece of many lines one in
+      // two to one in sixty.
+      const unsigned every = many ? 2 + (state >> 8) % 59 : 5;
       for (std::size_t i = 0; i < piece.size(); ++i) {
         state = state * 1103515245u + 12345u;
-        piece[i] = (state >> 20) % 5 == 0 ? '\n' : static_cast<char>('a' + (state >> 12) % 26);
+        piece[i] = (state >> 20) % every == 0 ? '\n' : static_cast<char>('a' + (state >> 12) % 26);
       }
       for (const char c : piece) {
         if (c == '\n') expected += '\r';
