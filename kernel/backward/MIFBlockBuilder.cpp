@@ -1117,9 +1117,14 @@ void CQ_MIFBlockBuilder::v_Paragraph(const CQ_KWXTokens& t, std::size_t begin, s
     }
     mine.insert(mine.end(), number.begin(), number.end());
     if (mine.size() == theirs.size()) {
-      std::sort(mine.begin(), mine.end());
-      std::sort(theirs.begin(), theirs.end());
+      // Mostly the lines come in the same order; only otherwise are they
+      // compared sorted.
       orgHeader = mine == theirs;
+      if (!orgHeader) {
+        std::sort(mine.begin(), mine.end());
+        std::sort(theirs.begin(), theirs.end());
+        orgHeader = mine == theirs;
+      }
     }
   }
   if (orgHeader) {

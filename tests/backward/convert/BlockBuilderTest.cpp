@@ -92,6 +92,39 @@ class BlockBuilderTest : public ::testing::Test {
   CQ_MIFBlockBuilder::st_Context context_;
 };
 
+// The ORG paragraph's header comes back, in its own order and with its
+// Unique statement, when the tag's lines are the same lines in any order;
+// otherwise the tag's lines are written, the Unique statement kept.
+TEST_F(BlockBuilderTest, ORGHeaderKeptWhenTheTagHasItsLinesInAnyOrder) {
+  tags_["<ps \"Indented\" 1>"] = "<Para\n<PgfTag `Indented'>\n<PgfFIndent 1.0\">\n<PgfLIndent 2.0\">\n";
+  struct Row {
+    const char* name;
+    std::vector<std::string_view> org;
+    std::vector<std::string> expected;
+  };
+  const std::vector<Row> rows = {
+      {"same order", {"<Para", "<Unique 7>", "<PgfTag `Indented'>", "<PgfFIndent 1.0\">", "<PgfLIndent 2.0\">"},
+       {"<Para", "<Unique 7>", "<PgfTag `Indented'>", "<PgfFIndent 1.0\">", "<PgfLIndent 2.0\">"}},
+      {"other order", {"<Para", "<PgfLIndent 2.0\">", "<Unique 7>", "<PgfFIndent 1.0\">", "<PgfTag `Indented'>"},
+       {"<Para", "<PgfLIndent 2.0\">", "<Unique 7>", "<PgfFIndent 1.0\">", "<PgfTag `Indented'>"}},
+      {"other line", {"<Para", "<Unique 7>", "<PgfTag `Indented'>", "<PgfFIndent 3.0\">", "<PgfLIndent 2.0\">"},
+       {"<Para", "<Unique 7>", "<PgfTag `Indented'>", "<PgfFIndent 1.0\">", "<PgfLIndent 2.0\">"}},
+      {"line twice", {"<Para", "<PgfTag `Indented'>", "<PgfFIndent 1.0\">", "<PgfFIndent 1.0\">"},
+       {"<Para", "<PgfTag `Indented'>", "<PgfFIndent 1.0\">", "<PgfLIndent 2.0\">"}},
+  };
+  for (const Row& row : rows) {
+    st_ORGParagraph org;
+    org.lst_Header = row.org;
+    const CQ_KWXTokens tokens = {"<ps \"Indented\" 1>", "text"};
+    CQ_MIFLines out;
+    CQ_MIFBlockBuilder(context_).v_Paragraph(tokens, 0, tokens.size(), &org, {}, out);
+    ASSERT_GE(out.size(), row.expected.size()) << row.name;
+    EXPECT_EQ(CQ_MIFLines(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(row.expected.size())), row.expected)
+        << row.name;
+    EXPECT_EQ(out[row.expected.size()], "<ParaLine") << row.name;
+  }
+}
+
 struct TextRow {
   TextRow(const char* n, std::string t, std::vector<std::size_t> c, std::size_t s = 0, std::string g = {})
       : name(n), text(std::move(t)), columns(std::move(c)), split(s), tag(std::move(g)) {}
