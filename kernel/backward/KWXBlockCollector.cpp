@@ -68,6 +68,10 @@ void Explode(const Lines& lines, std::size_t first, CQ_KWXTokens& tokens) {
 
 template <class Lines>
 void ExplodeViews(const Lines& lines, std::size_t first, st_KWXTokenViews& tokens) {
+  // Room for a few tokens a line (KWX lines hold three or four on
+  // average), so the list rarely grows by copying; room never written
+  // costs no memory.
+  if (lines.size() > first) tokens.asv_Tokens.reserve(tokens.asv_Tokens.size() + 4 * (lines.size() - first));
   std::string rewritten;
   ForEachToken(lines, first, rewritten, [&tokens](std::string_view token, bool isRewritten) {
     if (isRewritten) token = tokens.lst_Rewritten.emplace_back(token);
@@ -75,14 +79,15 @@ void ExplodeViews(const Lines& lines, std::size_t first, st_KWXTokenViews& token
   });
 }
 
-// The order of the tokens once markers are moved (see sv_MoveMarkers), as
-// indices into tokens; each index stands once at most. False when nothing
+// The order of the tokens once markers are moved (see sv_MoveMarkers): each
+// index into tokens handed to take in that order, once at most; start()
+// is called before the first. False, with nothing taken, when nothing
 // moves (the list has no placeholder). Blocks and placeholders are matched
 // by what follows "<" of the block's opening and "<:" of the placeholder
 // ("mk \"T\" 3>" for both <mk "T" 3> and <:mk "T" 3>), so nothing is
 // copied to match them.
-template <class Token>
-bool MarkerOrder(const std::vector<Token>& tokens, std::vector<std::size_t>& order) {
+template <class Token, class Start, class Take>
+bool MarkerOrder(const std::vector<Token>& tokens, Start&& start, Take&& take) {
   struct Block {
     std::size_t begin;
     std::size_t end;  // one past the closing tag
@@ -109,13 +114,12 @@ bool MarkerOrder(const std::vector<Token>& tokens, std::vector<std::size_t>& ord
   // Without placeholders every block stays where it is: the list would be
   // written out unchanged.
   if (placeholders.empty()) return false;
-  order.clear();
-  order.reserve(n);
+  start();
   std::unordered_set<std::string_view> placed;
   for (std::size_t k = 0; k < n; ++k) {
     const std::string_view t = tokens[k];
     if (t.size() < 3 || t.front() != '<' || !MayBeMarkerTag(t)) {
-      order.push_back(k);  // text, or a tag that moves nothing
+      take(k);  // text, or a tag that moves nothing
       continue;
     }
     if (IsMarkerOpening(t)) {
@@ -123,7 +127,7 @@ bool MarkerOrder(const std::vector<Token>& tokens, std::vector<std::size_t>& ord
       if (it != blocks.end() && it->second.begin == k) {
         if (!placeholders.count(t.substr(1))) {
           // No placeholder takes this block: it stays.
-          for (std::size_t m = k; m < it->second.end; ++m) order.push_back(m);
+          for (std::size_t m = k; m < it->second.end; ++m) take(m);
         }
         k = it->second.end - 1;
         continue;
@@ -131,11 +135,11 @@ bool MarkerOrder(const std::vector<Token>& tokens, std::vector<std::size_t>& ord
     } else if (IsPlaceholder(t)) {
       const auto it = blocks.find(t.substr(2));
       if (it != blocks.end() && placed.insert(t.substr(2)).second) {
-        for (std::size_t m = it->second.begin; m < it->second.end; ++m) order.push_back(m);
+        for (std::size_t m = it->second.begin; m < it->second.end; ++m) take(m);
       }
       continue;
     }
-    order.push_back(k);
+    take(k);
   }
   return true;
 }
@@ -163,9 +167,13 @@ void sv_ExplodeLines(const KWX::CQ_KWXLines& lines, std::size_t first, st_KWXTok
 }
 
 void sv_MoveMarkers(CQ_KWXTokens& tokens) {
+  // The order is found first, since the search reads the tokens; every
+  // token is taken once at most, so each can then be moved.
   std::vector<std::size_t> order;
-  if (!MarkerOrder(tokens, order)) return;
-  // Every token is taken once at most, so each can be moved.
+  if (!MarkerOrder(
+          tokens, [&] { order.reserve(tokens.size()); }, [&](std::size_t k) { order.push_back(k); })) {
+    return;
+  }
   CQ_KWXTokens out;
   out.reserve(order.size());
   for (std::size_t k : order) out.push_back(std::move(tokens[k]));
@@ -173,11 +181,13 @@ void sv_MoveMarkers(CQ_KWXTokens& tokens) {
 }
 
 void sv_MoveMarkers(st_KWXTokenViews& tokens) {
-  std::vector<std::size_t> order;
-  if (!MarkerOrder(tokens.asv_Tokens, order)) return;
+  // Views are copied, so the new list is written as the order is found.
+  const std::vector<std::string_view>& in = tokens.asv_Tokens;
   std::vector<std::string_view> out;
-  out.reserve(order.size());
-  for (std::size_t k : order) out.push_back(tokens.asv_Tokens[k]);
+  if (!MarkerOrder(
+          in, [&] { out.reserve(in.size()); }, [&](std::size_t k) { out.push_back(in[k]); })) {
+    return;
+  }
   tokens.asv_Tokens.swap(out);
 }
 

@@ -6,4 +6,5 @@ list(APPEND FOUNDATION_SOURCES
   System/Platform/FileException.cpp
   System/Platform/TemporaryFile.cpp
   System/Platform/LargeMemory.cpp
+  System/Platform/WholeFile.cpp
 )
