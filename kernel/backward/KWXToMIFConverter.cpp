@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "System/Platform/FileSystem.h"
+#include "System/Platform/WholeFile.h"
 #include "kernel/backward/KWXReader.h"
 #include "kernel/backward/MIFRebuilder.h"
 #include "kernel/forward/KWXFileWriter.h"
@@ -153,8 +154,10 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
   const bool ancillary = !section.IsEmpty();
   v_Step("ancillary section extracted");
 
-  // 4. The ORG copy converted again, in memory.
+  // 4. The ORG copy converted again, in memory. It is read once and held
+  // until the MIF pass has rebuilt it.
   const std::string orgPath = scs_FindORGFile(session.lpsz_GetORGFilesPath(), name);
+  const Platform::CQ_WholeFile orgText(orgPath);
   CQ_MIFToKWXConverter::st_Options forwardOptions =
       CQ_MIFToKWXConverter::st_InMemoryOptions(SourcePathOf(header.cs_SourcePathLine), ancillary);
   forwardOptions.opt_Settings = settings;
@@ -268,10 +271,10 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
   // the older form (MIFUnicode.h); the output is written in UTF-8 again,
   // under the ORG copy's version line.
   std::unique_ptr<CQ_MIFUTF8Writer> utf8;
-  if (CQ_MIFUnicode::sb_IsUnicode(CQ_MIFUnicode::si_Version(CQ_MIFPreScan::scs_ReadHead(orgPath)))) {
+  if (CQ_MIFUnicode::sb_IsUnicode(CQ_MIFUnicode::si_Version(orgText.sv().substr(0, 32)))) {
     utf8 = std::make_unique<CQ_MIFUTF8Writer>(codePage, header.b_SymbolCharacterSet);
   }
-  rebuilder.v_Run(orgPath, [&output, &utf8](std::string_view line) {
+  rebuilder.v_RunText(orgText.sv(), [&output, &utf8](std::string_view line) {
     if (utf8) {
       output.v_WriteLine(utf8->ccs_Line(line));
     } else {

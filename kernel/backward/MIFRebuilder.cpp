@@ -10,15 +10,10 @@
 #include "kernel/backward/MIFRebuilder.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <memory>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include "System/Platform/FileException.h"
+#include "System/Platform/WholeFile.h"
 #include "kernel/forward/KWXFormat.h"
 #include "kernel/forward/MIFLineReader.h"
 #include "kernel/session/Communication.h"
@@ -423,54 +418,10 @@ bool CQ_MIFRebuilder::b_TranslatedFormat(const std::string& key, CQ_MIFTextWrite
 
 // --- the pass ----------------------------------------------------------------------------------------
 
-namespace {
-
-// The whole file; raises Platform::CQ_FileException when it cannot be read.
-// The bytes are not cleared before they are read into.
-struct WholeFile {
-  std::unique_ptr<char[]> bytes;
-  std::size_t size = 0;
-  std::string_view sv() const { return std::string_view(bytes.get(), size); }
-};
-
-WholeFile ReadWholeFile(const std::string& path) {
-  int fd;
-  do {
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) Platform::CQ_FileException::ThrowOsError(errno, path);
-  struct stat st {};
-  // One byte more than the size, so that the end is seen without growing.
-  std::size_t capacity = ::fstat(fd, &st) == 0 && st.st_size > 0 ? static_cast<std::size_t>(st.st_size) + 1 : 1 << 16;
-  WholeFile file;
-  file.bytes = std::make_unique_for_overwrite<char[]>(capacity);
-  for (;;) {
-    if (file.size == capacity) {
-      auto larger = std::make_unique_for_overwrite<char[]>(capacity * 2);
-      std::memcpy(larger.get(), file.bytes.get(), file.size);
-      file.bytes = std::move(larger);
-      capacity *= 2;
-    }
-    const ssize_t n = ::read(fd, file.bytes.get() + file.size, capacity - file.size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      const int error = errno;
-      ::close(fd);
-      Platform::CQ_FileException::ThrowOsError(error, path);
-    }
-    if (n == 0) break;
-    file.size += static_cast<std::size_t>(n);
-  }
-  ::close(fd);
-  return file;
-}
-
-}  // namespace
-
 void CQ_MIFRebuilder::v_Run(const std::string& orgPath, const LineSink& sink) {
   // The ORG copy is held whole while it is rebuilt, so that blocks and the
   // lines copied unchanged are views of it, never copies.
-  const WholeFile orgText = ReadWholeFile(orgPath);
+  const Platform::CQ_WholeFile orgText(orgPath);
   v_RunText(orgText.sv(), sink);
 }
 
