@@ -206,8 +206,11 @@ CQ_KWXTokens sco_JoinedTextRuns(const CQ_KWXTokens& tokens, std::size_t begin, s
   return out;
 }
 
-bool sb_SameJoinedTextRuns(const CQ_KWXTokens& a, std::size_t aBegin, std::size_t aEnd, const CQ_KWXTokens& b,
-                           std::size_t bBegin, std::size_t bEnd) {
+namespace {
+
+template <class Tokens>
+bool SameJoinedTextRuns(const Tokens& a, std::size_t aBegin, std::size_t aEnd, const Tokens& b, std::size_t bBegin,
+                        std::size_t bEnd) {
   std::size_t i = aBegin;
   std::size_t j = bBegin;
   while (i < aEnd && j < bEnd) {
@@ -253,6 +256,18 @@ bool sb_SameJoinedTextRuns(const CQ_KWXTokens& a, std::size_t aBegin, std::size_
   return i == aEnd && j == bEnd;
 }
 
+}  // namespace
+
+bool sb_SameJoinedTextRuns(const CQ_KWXTokens& a, std::size_t aBegin, std::size_t aEnd, const CQ_KWXTokens& b,
+                           std::size_t bBegin, std::size_t bEnd) {
+  return SameJoinedTextRuns(a, aBegin, aEnd, b, bBegin, bEnd);
+}
+
+bool sb_SameJoinedTextRuns(const CQ_KWXBlock& a, std::size_t aBegin, std::size_t aEnd, const CQ_KWXBlock& b,
+                           std::size_t bBegin, std::size_t bEnd) {
+  return SameJoinedTextRuns(a, aBegin, aEnd, b, bBegin, bEnd);
+}
+
 }  // namespace KWXBack
 
 // --- collection -------------------------------------------------------------------------
@@ -288,15 +303,17 @@ bool IsBlank(std::string_view token) { return token.find_first_not_of(" \t") == 
 }  // namespace
 
 template <class Token>
-void CQ_KWXBlockCollector::v_CollectFrom(const std::vector<Token>& tokens, std::vector<Token>* owned, bool index) {
+void CQ_KWXBlockCollector::v_CollectFrom(const std::vector<Token>& tokens, std::vector<Token>* owned, bool index,
+                                         bool keep) {
   // The tokens of the open blocks are noted by their indices, innermost
   // block last, and a block is built when it closes, at its final size.
   // A nested column, table or text line leaves its opening tag in the
-  // block around it: that index is noted twice, once for each block, so a
-  // block copies its own opening and moves (when the list is ours: each
-  // other token goes into one block only) or copies the rest. An index
-  // keeps the opening, the first content token that is not blank and the
-  // closing.
+  // block around it: that index is noted twice, once for each block. A
+  // block views the tokens where they are (keep), or copies it keeps:
+  // each token is copied once, when its block is built, or moved in when
+  // the list is ours (each token other than a nested opening goes into
+  // one block only). An index keeps the opening, the first content token
+  // that is not blank and the closing.
   struct Open {
     int kind;
     std::string id;
@@ -304,31 +321,38 @@ void CQ_KWXBlockCollector::v_CollectFrom(const std::vector<Token>& tokens, std::
   };
   std::vector<Open> stack;
   std::vector<std::size_t> noted;
+  // A nested opening's view, when its block took a copy before: so that the
+  // block around it views the same copy.
+  std::unordered_map<std::size_t, std::string_view> nestedCopies;
+  auto view = [&](std::size_t k, bool nested) -> std::string_view {
+    if (keep) return tokens[k];
+    if (nested) {
+      const auto it = nestedCopies.find(k);
+      if (it != nestedCopies.end()) return it->second;
+    }
+    return owned ? sv_Keep(std::move((*owned)[k])) : sv_Keep(std::string_view(tokens[k]));
+  };
   auto build = [&](const Open& open) {
     const std::size_t begin = open.first;
     const std::size_t end = noted.size();
-    CQ_KWXTokens block;
+    CQ_KWXBlock block;
     if (index) {
       block.reserve(3);
-      block.emplace_back(tokens[noted[begin]]);
+      block.push_back(view(noted[begin], true));
       for (std::size_t m = begin + 1; m + 1 < end; ++m) {
         if (!IsBlank(tokens[noted[m]])) {
-          block.emplace_back(tokens[noted[m]]);
+          block.push_back(view(noted[m], true));
           break;
         }
       }
-      block.emplace_back(tokens[noted[end - 1]]);
+      block.push_back(view(noted[end - 1], false));
       return block;
     }
     block.reserve(end - begin);
-    block.emplace_back(tokens[noted[begin]]);
-    for (std::size_t m = begin + 1; m < end; ++m) {
-      if (owned) {
-        block.emplace_back(std::move((*owned)[noted[m]]));
-      } else {
-        block.emplace_back(tokens[noted[m]]);
-      }
-    }
+    // The opening may stand in the block around this one too.
+    block.push_back(view(noted[begin], true));
+    if (!keep && !stack.empty() && open.kind != BLOCK_FN) nestedCopies.emplace(noted[begin], block.front());
+    for (std::size_t m = begin + 1; m < end; ++m) block.push_back(view(noted[m], true));
     return block;
   };
   const std::size_t n = tokens.size();
@@ -357,9 +381,11 @@ void CQ_KWXBlockCollector::v_CollectFrom(const std::vector<Token>& tokens, std::
       std::size_t j = k + 1;
       while (j < n && std::string_view(tokens[j]) != close) ++j;
       if (j < n && !m_mapMarkers.contains(t)) {
-        CQ_KWXTokens block;
+        // A marker's tokens are read again by the blocks around it: they
+        // are copied (never moved) when not kept where they are.
+        CQ_KWXBlock block;
         block.reserve(j + 1 - k);
-        for (std::size_t m = k; m <= j; ++m) block.emplace_back(tokens[m]);
+        for (std::size_t m = k; m <= j; ++m) block.push_back(keep ? std::string_view(tokens[m]) : sv_Keep(std::string_view(tokens[m])));
         m_mapMarkers.emplace(std::string(t), std::move(block));
       }
     }
@@ -377,7 +403,7 @@ void CQ_KWXBlockCollector::v_CollectFrom(const std::vector<Token>& tokens, std::
     if (t == kKinds[stack.back().kind].close) {
       Open done = std::move(stack.back());
       stack.pop_back();
-      CQ_KWXTokens block = build(done);
+      CQ_KWXBlock block = build(done);
       noted.resize(done.first);
       m_amapBlocks[done.kind].try_emplace(std::move(done.id), std::move(block));
     }
@@ -385,29 +411,31 @@ void CQ_KWXBlockCollector::v_CollectFrom(const std::vector<Token>& tokens, std::
   if (!stack.empty()) throw Result::UNEXPECTED_END;
 }
 
-void CQ_KWXBlockCollector::v_Collect(const CQ_KWXTokens& tokens) { v_CollectFrom<std::string>(tokens, nullptr); }
+void CQ_KWXBlockCollector::v_Collect(const CQ_KWXTokens& tokens) {
+  v_CollectFrom<std::string>(tokens, nullptr, false, false);
+}
 
-void CQ_KWXBlockCollector::v_Collect(CQ_KWXTokens&& tokens) { v_CollectFrom(tokens, &tokens); }
+void CQ_KWXBlockCollector::v_Collect(CQ_KWXTokens&& tokens) { v_CollectFrom(tokens, &tokens, false, false); }
 
 void CQ_KWXBlockCollector::v_CollectIndex(const CQ_KWXTokens& tokens) {
-  v_CollectFrom<std::string>(tokens, nullptr, true);
+  v_CollectFrom<std::string>(tokens, nullptr, true, false);
 }
 
 void CQ_KWXBlockCollector::v_Collect(const st_KWXTokenViews& tokens) {
-  v_CollectFrom<std::string_view>(tokens.asv_Tokens, nullptr);
+  v_CollectFrom<std::string_view>(tokens.asv_Tokens, nullptr, false, true);
 }
 
 void CQ_KWXBlockCollector::v_CollectIndex(const st_KWXTokenViews& tokens) {
-  v_CollectFrom<std::string_view>(tokens.asv_Tokens, nullptr, true);
+  v_CollectFrom<std::string_view>(tokens.asv_Tokens, nullptr, true, false);
 }
 
-const CQ_KWXTokens* CQ_KWXBlockCollector::pcco_Find(ET_BlockKind kind, const std::string& id) const {
+const CQ_KWXBlock* CQ_KWXBlockCollector::pcco_Find(ET_BlockKind kind, const std::string& id) const {
   const auto it = m_amapBlocks[kind].find(id);
   return it == m_amapBlocks[kind].end() ? nullptr : &it->second;
 }
 
-const CQ_KWXTokens* CQ_KWXBlockCollector::pcco_FindContent(ET_BlockKind kind, const std::string& id) const {
-  const CQ_KWXTokens* block = pcco_Find(kind, id);
+const CQ_KWXBlock* CQ_KWXBlockCollector::pcco_FindContent(ET_BlockKind kind, const std::string& id) const {
+  const CQ_KWXBlock* block = pcco_Find(kind, id);
   if (!block) return nullptr;
   // Blanks a word processor may leave between the two tags are no content.
   for (std::size_t k = 1; k + 1 < block->size(); ++k) {
@@ -416,7 +444,7 @@ const CQ_KWXTokens* CQ_KWXBlockCollector::pcco_FindContent(ET_BlockKind kind, co
   return nullptr;
 }
 
-const CQ_KWXTokens* CQ_KWXBlockCollector::pcco_FindMarker(const std::string& openingTag) const {
+const CQ_KWXBlock* CQ_KWXBlockCollector::pcco_FindMarker(std::string_view openingTag) const {
   const auto it = m_mapMarkers.find(openingTag);
   return it == m_mapMarkers.end() ? nullptr : &it->second;
 }

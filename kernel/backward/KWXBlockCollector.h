@@ -18,7 +18,9 @@
 // leaves only its opening tag in the block around it (so a paragraph still
 // knows where its table is anchored); a footnote leaves nothing (its <:fn
 // ID> placeholder marks the anchor). Each stored block holds its opening
-// and closing tokens.
+// and closing tokens, as views: of the listed tokens themselves when they
+// are views (which must then outlive the collector), of copies the
+// collector keeps otherwise.
 //
 // Failures are raised as the kernel's int codes: 6 for a tag not closed on
 // its line and for a marker block without its end, 8 for a list that ends
@@ -36,6 +38,9 @@
 #include "System/Export.h"
 
 using CQ_KWXTokens = std::vector<std::string>;
+
+// A block's tokens as back conversion reads them.
+using CQ_KWXBlock = std::vector<std::string_view>;
 
 // Tokens as views, for lists read once on their way into blocks: into the
 // exploded lines, which must outlive them, and into lst_Rewritten for the
@@ -82,6 +87,11 @@ OSTRAKON_API CQ_KWXTokens sco_JoinedTextRuns(const CQ_KWXTokens& tokens, std::si
 // joined (as sco_JoinedTextRuns compares them), without building either.
 OSTRAKON_API bool sb_SameJoinedTextRuns(const CQ_KWXTokens& a, std::size_t aBegin, std::size_t aEnd,
                                         const CQ_KWXTokens& b, std::size_t bBegin, std::size_t bEnd);
+OSTRAKON_API bool sb_SameJoinedTextRuns(const CQ_KWXBlock& a, std::size_t aBegin, std::size_t aEnd,
+                                        const CQ_KWXBlock& b, std::size_t bBegin, std::size_t bEnd);
+
+// Views of tokens, which must outlive them.
+inline CQ_KWXBlock sco_Views(const CQ_KWXTokens& tokens) { return CQ_KWXBlock(tokens.begin(), tokens.end()); }
 
 // The identifier of an identifier tag: "12" for "<tr 12>" with prefix
 // "<tr ".
@@ -98,9 +108,11 @@ class OSTRAKON_API CQ_KWXBlockCollector {
 
   // Files every block of tokens (see above). May be called for several
   // token lists (a document and its ancillary section); the first block of
-  // an identifier wins. Raises 8 when a list ends inside a block.
+  // an identifier wins. Raises 8 when a list ends inside a block. The
+  // blocks view copies of the tokens.
   void v_Collect(const CQ_KWXTokens& tokens);
-  // The same, taking the tokens over (they are moved into the blocks).
+  // The same, taking the tokens over (the blocks view them where they
+  // are moved to).
   void v_Collect(CQ_KWXTokens&& tokens);
   // Files the blocks as an index only, for lists whose blocks are asked
   // for nothing but their existence and whether they hold content: each
@@ -109,23 +121,26 @@ class OSTRAKON_API CQ_KWXBlockCollector {
   // test), n_Count and every other query answer as after v_Collect while
   // the list's tokens are not copied into blocks.
   void v_CollectIndex(const CQ_KWXTokens& tokens);
-  // The same over views: the blocks keep copies of the tokens they hold.
+  // The same over views, which the blocks keep: what they point into (the
+  // exploded lines, the list's rewritten tags) must outlive the collector.
   void v_Collect(const st_KWXTokenViews& tokens);
+  // An index over views: the few tokens it keeps are copied, so the list
+  // may go once it is filed.
   void v_CollectIndex(const st_KWXTokenViews& tokens);
 
   // The block of an identifier, opening and closing tokens included; null
   // when there is none.
-  const CQ_KWXTokens* pcco_Find(ET_BlockKind kind, const std::string& id) const;
+  const CQ_KWXBlock* pcco_Find(ET_BlockKind kind, const std::string& id) const;
   // The same, but null also for a block that holds nothing but its
   // opening and closing tokens (a block the translator emptied counts as
   // deleted).
-  const CQ_KWXTokens* pcco_FindContent(ET_BlockKind kind, const std::string& id) const;
+  const CQ_KWXBlock* pcco_FindContent(ET_BlockKind kind, const std::string& id) const;
   bool b_Has(ET_BlockKind kind, const std::string& id) const { return pcco_Find(kind, id) != nullptr; }
   std::size_t n_Count(ET_BlockKind kind) const { return m_amapBlocks[kind].size(); }
 
   // Opening tag of each marker and index-marker block met, with the
   // block's tokens (opening to closing tag).
-  const CQ_KWXTokens* pcco_FindMarker(const std::string& openingTag) const;
+  const CQ_KWXBlock* pcco_FindMarker(std::string_view openingTag) const;
 
   // Whether the collected lists use a character format that back
   // conversion writes with one of its own fonts (<:b>, <:i>, <:bi>, <:c>,
@@ -143,8 +158,13 @@ class OSTRAKON_API CQ_KWXBlockCollector {
  private:
   // Files the blocks of tokens (std::string or std::string_view).
   // owned: the list itself when its tokens may be moved from once read.
+  // keep: the blocks may view the tokens where they are.
   template <class Token>
-  void v_CollectFrom(const std::vector<Token>& tokens, std::vector<Token>* owned, bool index = false);
+  void v_CollectFrom(const std::vector<Token>& tokens, std::vector<Token>* owned, bool index, bool keep);
+  // A view of a copy of token (or of token itself, moved in) that lives as
+  // long as the collector.
+  std::string_view sv_Keep(std::string_view token) { return m_lstKept.emplace_back(token); }
+  std::string_view sv_Keep(std::string&& token) { return m_lstKept.emplace_back(std::move(token)); }
 
   // Hashing and comparing that also take views, so that a token is looked
   // up without being copied first.
@@ -154,8 +174,10 @@ class OSTRAKON_API CQ_KWXBlockCollector {
   };
   using CQ_TextSet = std::unordered_set<std::string, st_TextHash, std::equal_to<>>;
 
-  std::unordered_map<std::string, CQ_KWXTokens> m_amapBlocks[BLOCK_KIND_COUNT];
-  std::unordered_map<std::string, CQ_KWXTokens, st_TextHash, std::equal_to<>> m_mapMarkers;
+  std::unordered_map<std::string, CQ_KWXBlock> m_amapBlocks[BLOCK_KIND_COUNT];
+  std::unordered_map<std::string, CQ_KWXBlock, st_TextHash, std::equal_to<>> m_mapMarkers;
+  // The copies blocks view (a deque, so they never move).
+  std::deque<std::string> m_lstKept;
   bool m_bVarnelFonts = false;
   CQ_TextSet m_setRunTags;
   CQ_TextSet m_setFootnoteAnchors;

@@ -189,7 +189,8 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
   }
   v_Step("translated tags checked");
 
-  // 7. Tokens, as views into the lines until their blocks are collected.
+  // 7. Tokens, as views into the lines, which the blocks go on viewing
+  // until the MIF pass is done.
   st_KWXTokenViews tokens;
   KWXBack::sv_Explode(lines, 0, tokens);
   v_Step("tokens exploded");
@@ -225,9 +226,8 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
   KWXBack::sv_MoveMarkers(tokens);
   CQ_KWXBlockCollector translated;
   translated.v_Collect(tokens);
-  // The blocks hold copies of what the pass needs.
+  // The blocks view the lines and the rewritten tags; the list goes.
   std::vector<std::string_view>().swap(tokens.asv_Tokens);
-  std::vector<std::string>().swap(lines);
   if (ancillary) translated.v_Collect(sectionTokens);
   CQ_AncillaryFormats translatedFormats;
   if (ancillary) translatedFormats.v_Read(sectionTokens);

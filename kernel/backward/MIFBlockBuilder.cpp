@@ -80,7 +80,7 @@ bool IsPseudoLine(std::string_view line) {
 }
 
 // One past the </af> that closes the frame opened at tokens[open].
-std::size_t FrameEnd(const CQ_KWXTokens& tokens, std::size_t open, std::size_t end) {
+std::size_t FrameEnd(const CQ_KWXBlock& tokens, std::size_t open, std::size_t end) {
   std::size_t depth = 0;
   for (std::size_t k = open; k < end; ++k) {
     if (StartsWith(tokens[k], KWX::PREFIX_AF)) {
@@ -93,7 +93,7 @@ std::size_t FrameEnd(const CQ_KWXTokens& tokens, std::size_t open, std::size_t e
 }
 
 // One past the closing tag of the marker block opened at tokens[open].
-std::size_t MarkerEnd(const CQ_KWXTokens& tokens, std::size_t open, std::size_t end) {
+std::size_t MarkerEnd(const CQ_KWXBlock& tokens, std::size_t open, std::size_t end) {
   const std::string_view close = StartsWith(tokens[open], KWX::PREFIX_MK) ? KWX::TAG_MK_CLOSE : KWX::TAG_IMK_CLOSE;
   for (std::size_t k = open + 1; k < end; ++k) {
     if (tokens[k] == close) return k + 1;
@@ -105,7 +105,7 @@ bool IsMarkerOpening(std::string_view t) {
   return StartsWith(t, KWX::PREFIX_MK) || StartsWith(t, KWX::PREFIX_IMK) || t == KWX::TAG_IMK;
 }
 
-const std::string* Find(const CQ_TagMap& tags, const std::string& tag) {
+const std::string* Find(const CQ_TagMap& tags, std::string_view tag) {
   const auto it = tags.find(tag);
   return it == tags.end() ? nullptr : &it->second;
 }
@@ -460,9 +460,9 @@ class CQ_MIFBlockBuilder::CWriter {
                      [](const auto& a, const auto& b) { return a.first < b.first; });
   }
 
-  void Content(const CQ_KWXTokens& t, std::size_t begin, std::size_t end) {
+  void Content(const CQ_KWXBlock& t, std::size_t begin, std::size_t end) {
     for (std::size_t k = begin; k < end; ++k) {
-      const std::string& token = t[k];
+      const std::string_view token = t[k];
       if (!KWXBack::sb_IsTag(token)) {
         if (token.front() == '<') continue;  // an unclosed tag cannot reach here
         m_escaped.clear();
@@ -1027,7 +1027,7 @@ class CQ_MIFBlockBuilder::CWriter {
 
 // --- paragraphs -------------------------------------------------------------------------------
 
-std::vector<std::pair<std::size_t, std::size_t>> CQ_MIFBlockBuilder::sast_SplitParagraphs(const CQ_KWXTokens& t,
+std::vector<std::pair<std::size_t, std::size_t>> CQ_MIFBlockBuilder::sast_SplitParagraphs(const CQ_KWXBlock& t,
                                                                                          std::size_t begin,
                                                                                          std::size_t end) {
   std::vector<std::pair<std::size_t, std::size_t>> ranges;
@@ -1035,7 +1035,7 @@ std::vector<std::pair<std::size_t, std::size_t>> CQ_MIFBlockBuilder::sast_SplitP
   bool seen = false;
   std::size_t k = begin;
   for (; k < end; ++k) {
-    const std::string& token = t[k];
+    const std::string_view token = t[k];
     if (StartsWith(token, KWX::PREFIX_AF)) {
       k = FrameEnd(t, k, end) - 1;
       continue;
@@ -1059,7 +1059,7 @@ void AppendLines(const CQ_MIFLineBuffer& lines, CQ_MIFLines& out) {
 
 }  // namespace
 
-void CQ_MIFBlockBuilder::v_Paragraph(const CQ_KWXTokens& t, std::size_t begin, std::size_t end,
+void CQ_MIFBlockBuilder::v_Paragraph(const CQ_KWXBlock& t, std::size_t begin, std::size_t end,
                                      const st_ORGParagraph* org, const std::vector<std::string>& leadingColumns,
                                      CQ_MIFLines& out) const {
   CQ_MIFLineBuffer lines;
@@ -1067,14 +1067,14 @@ void CQ_MIFBlockBuilder::v_Paragraph(const CQ_KWXTokens& t, std::size_t begin, s
   AppendLines(lines, out);
 }
 
-void CQ_MIFBlockBuilder::v_TextLineContent(const CQ_KWXTokens& t, std::size_t begin, std::size_t end,
+void CQ_MIFBlockBuilder::v_TextLineContent(const CQ_KWXBlock& t, std::size_t begin, std::size_t end,
                                            CQ_MIFLines& out) const {
   CQ_MIFLineBuffer lines;
   v_TextLineContent(t, begin, end, lines);
   AppendLines(lines, out);
 }
 
-void CQ_MIFBlockBuilder::v_Paragraph(const CQ_KWXTokens& t, std::size_t begin, std::size_t end,
+void CQ_MIFBlockBuilder::v_Paragraph(const CQ_KWXBlock& t, std::size_t begin, std::size_t end,
                                      const st_ORGParagraph* org, const std::vector<std::string>& leadingColumns,
                                      CQ_MIFLineBuffer& out) const {
   const CQ_TagMap& tags = *m_stContext.pcco_Tags;
@@ -1188,7 +1188,7 @@ void CQ_MIFBlockBuilder::v_Paragraph(const CQ_KWXTokens& t, std::size_t begin, s
   out.v_Add("> # end of Para");
 }
 
-void CQ_MIFBlockBuilder::v_TextLineContent(const CQ_KWXTokens& t, std::size_t begin, std::size_t end,
+void CQ_MIFBlockBuilder::v_TextLineContent(const CQ_KWXBlock& t, std::size_t begin, std::size_t end,
                                            CQ_MIFLineBuffer& out) const {
   CWriter writer(*this, &out, false);
   writer.Content(t, begin, end);
@@ -1210,9 +1210,9 @@ void CQ_MIFBlockBuilder::v_Fragment(std::string_view fragment, CQ_MIFLineBuffer&
 
 // --- markers -----------------------------------------------------------------------------------
 
-void CQ_MIFBlockBuilder::v_Marker(const CQ_KWXTokens& t, std::size_t begin, std::size_t end,
+void CQ_MIFBlockBuilder::v_Marker(const CQ_KWXBlock& t, std::size_t begin, std::size_t end,
                                   CQ_MIFLineBuffer& out) const {
-  const std::string& opening = t[begin];
+  const std::string_view opening = t[begin];
   const bool index = StartsWith(opening, KWX::PREFIX_IMK) || opening == KWX::TAG_IMK;
   const std::size_t textEnd = (end > begin + 1 && (t[end - 1] == KWX::TAG_MK_CLOSE || t[end - 1] == KWX::TAG_IMK_CLOSE))
                                   ? end - 1
@@ -1233,7 +1233,7 @@ void CQ_MIFBlockBuilder::v_Marker(const CQ_KWXTokens& t, std::size_t begin, std:
   // text changed.
   const std::size_t first = out.size();
   v_Fragment(*fragment, out);
-  const CQ_KWXTokens* source = m_stContext.pcco_Source ? m_stContext.pcco_Source->pcco_FindMarker(opening) : nullptr;
+  const CQ_KWXBlock* source = m_stContext.pcco_Source ? m_stContext.pcco_Source->pcco_FindMarker(opening) : nullptr;
   if (source && KWXBack::sb_SameJoinedTextRuns(*source, 0, source->size(), t, begin, end)) return;
   const std::size_t n = out.size();
   long depth = 0;

@@ -319,26 +319,26 @@ class OSTRAKON_API CQ_MIFBlockBuilder {
   // starts at a <ps ...> tag (tokens before the first one join it); a
   // dummy paragraph <ps "" 0> ends the list; anchored frames' tokens are
   // passed over.
-  static std::vector<std::pair<std::size_t, std::size_t>> sast_SplitParagraphs(const CQ_KWXTokens& tokens,
+  static std::vector<std::pair<std::size_t, std::size_t>> sast_SplitParagraphs(const CQ_KWXBlock& tokens,
                                                                               std::size_t begin, std::size_t end);
 
   // Writes one paragraph. org: the ORG paragraph the tokens stand for, or
   // null. leadingColumns: TextRectID statements to put at the paragraph's
   // start besides those of org.
-  void v_Paragraph(const CQ_KWXTokens& tokens, std::size_t begin, std::size_t end, const st_ORGParagraph* org,
+  void v_Paragraph(const CQ_KWXBlock& tokens, std::size_t begin, std::size_t end, const st_ORGParagraph* org,
                    const std::vector<std::string>& leadingColumns, CQ_MIFLineBuffer& out) const;
   // The same, the lines appended to a list.
-  void v_Paragraph(const CQ_KWXTokens& tokens, std::size_t begin, std::size_t end, const st_ORGParagraph* org,
+  void v_Paragraph(const CQ_KWXBlock& tokens, std::size_t begin, std::size_t end, const st_ORGParagraph* org,
                    const std::vector<std::string>& leadingColumns, CQ_MIFLines& out) const;
 
   // Writes the text of a text line (Font, String and Char statements) from
   // the tokens between <ts N> and </ts>.
-  void v_TextLineContent(const CQ_KWXTokens& tokens, std::size_t begin, std::size_t end, CQ_MIFLineBuffer& out) const;
-  void v_TextLineContent(const CQ_KWXTokens& tokens, std::size_t begin, std::size_t end, CQ_MIFLines& out) const;
+  void v_TextLineContent(const CQ_KWXBlock& tokens, std::size_t begin, std::size_t end, CQ_MIFLineBuffer& out) const;
+  void v_TextLineContent(const CQ_KWXBlock& tokens, std::size_t begin, std::size_t end, CQ_MIFLines& out) const;
 
   // Writes a marker block (tokens[begin] is <mk ...>, <imk N> or <imk>,
   // tokens[end - 1] its closing tag).
-  void v_Marker(const CQ_KWXTokens& tokens, std::size_t begin, std::size_t end, CQ_MIFLineBuffer& out) const;
+  void v_Marker(const CQ_KWXBlock& tokens, std::size_t begin, std::size_t end, CQ_MIFLineBuffer& out) const;
 
   // Writes a fragment of the tag map (MIF text, "\n" after each line) with
   // the Unique statements of inline objects restored.

@@ -131,12 +131,12 @@ struct ParsedTable {
   std::pair<std::size_t, std::size_t> title{0, 0};
   std::vector<Row> parts[3];
 
-  explicit ParsedTable(const CQ_KWXTokens& t) {
+  explicit ParsedTable(const CQ_KWXBlock& t) {
     int part = -1;
     Row* row = nullptr;
     const std::size_t n = t.size();
     for (std::size_t k = 0; k < n; ++k) {
-      const std::string& token = t[k];
+      const std::string_view token = t[k];
       if (b_HasPrefix(token, KWX::PREFIX_TBT)) {
         std::size_t j = k + 1;
         while (j < n && t[j] != KWX::TAG_TBT_CLOSE) ++j;
@@ -182,7 +182,7 @@ CQ_TextSettings TextSettings(const CQ_Morvane_Communication& session, bool symbo
 // --- ancillary formats ----------------------------------------------------------------------------
 
 void CQ_AncillaryFormats::v_Read(const CQ_KWXTokens& tokens) {
-  m_pcoTokens = &tokens;
+  m_coTokens = KWXBack::sco_Views(tokens);
   m_map.clear();
   std::string key;
   std::size_t start = 0;
@@ -404,7 +404,7 @@ bool CQ_MIFRebuilder::b_TranslatedFormat(const std::string& key, CQ_MIFTextWrite
   std::size_t tb = 0;
   std::size_t te = 0;
   if (!translated || !translated->b_Find(key, tb, te)) return false;
-  const CQ_KWXTokens& tt = *translated->pcco_Tokens();
+  const CQ_KWXBlock& tt = *translated->pcco_Tokens();
   std::size_t sb = 0;
   std::size_t se = 0;
   if (source && source->b_Find(key, sb, se) && KWXBack::sb_SameJoinedTextRuns(*source->pcco_Tokens(), sb, se, tt, tb, te)) {
@@ -537,7 +537,7 @@ void CQ_MIFRebuilder::v_TextFlow(const CQ_MIFBlockLines& block) {
 
   // The output paragraphs, column by column.
   struct Out {
-    const CQ_KWXTokens* tokens = nullptr;  // null: the ORG paragraph is copied
+    const CQ_KWXBlock* tokens = nullptr;  // null: the ORG paragraph is copied
     std::size_t begin = 0;
     std::size_t end = 0;
     std::size_t orgIndex = 0;
@@ -563,7 +563,7 @@ void CQ_MIFRebuilder::v_TextFlow(const CQ_MIFBlockLines& block) {
       }
       continue;
     }
-    const CQ_KWXTokens* tokens = translated.pcco_FindContent(CQ_KWXBlockCollector::BLOCK_TR, column.cs_ID);
+    const CQ_KWXBlock* tokens = translated.pcco_FindContent(CQ_KWXBlockCollector::BLOCK_TR, column.cs_ID);
     const auto ranges = tokens ? CQ_MIFBlockBuilder::sast_SplitParagraphs(*tokens, 1, tokens->size() - 1)
                                : std::vector<std::pair<std::size_t, std::size_t>>();
     if (ranges.empty()) {
@@ -658,7 +658,7 @@ void CQ_MIFRebuilder::v_TextFlow(const CQ_MIFBlockLines& block) {
       // Every column of the flow was emptied (or the last paragraph was
       // copied): an empty paragraph keeps the flow and its columns.
       lines.clear();
-      const CQ_KWXTokens none;
+      const CQ_KWXBlock none;
       builder.v_Paragraph(none, 0, 0, nullptr, orphans, lines);
       v_EmitAll(lines);
       orphans.clear();
@@ -683,7 +683,7 @@ void CQ_MIFRebuilder::v_Footnote(const CQ_MIFBlockLines& block, std::size_t begi
                                  CQ_MIFInlineObjects& inl) {
   std::string_view id;
   MIFSyntax::ChildValue(block, begin, end, "ID", id);
-  const CQ_KWXTokens* tokens =
+  const CQ_KWXBlock* tokens =
       id.empty() ? nullptr : m_stIn.pcco_Translated->pcco_FindContent(CQ_KWXBlockCollector::BLOCK_FN, std::string(id));
   if (!tokens) {
     // A footnote the translated file lost with its anchor goes; one that
@@ -701,7 +701,7 @@ void CQ_MIFRebuilder::v_Footnote(const CQ_MIFBlockLines& block, std::size_t begi
 }
 
 void CQ_MIFRebuilder::v_Container(const CQ_MIFBlockLines& block, std::size_t open, std::size_t close,
-                                  const CQ_KWXTokens* tokens, std::size_t begin, std::size_t end,
+                                  const CQ_KWXBlock* tokens, std::size_t begin, std::size_t end,
                                   CQ_MIFInlineObjects& inl) {
   const auto children = Children(block, open, close);
   std::vector<std::size_t> paras;
@@ -768,7 +768,7 @@ void CQ_MIFRebuilder::v_Table(const CQ_MIFBlockLines& block, std::size_t begin, 
     v_EmitAll(block, begin, end);
     return;
   }
-  const CQ_KWXTokens* tokens = m_stIn.pcco_Translated->pcco_FindContent(CQ_KWXBlockCollector::BLOCK_TB, id);
+  const CQ_KWXBlock* tokens = m_stIn.pcco_Translated->pcco_FindContent(CQ_KWXBlockCollector::BLOCK_TB, id);
   if (!tokens) {
     v_Warn(Msg::BACK_WARN_TABLE_DELETED, id);
     return;
@@ -866,7 +866,7 @@ void CQ_MIFRebuilder::v_TextLine(const CQ_MIFBlockLines& block, std::size_t begi
     return;
   }
   const std::string& id = found->second;
-  const CQ_KWXTokens* tokens = m_stIn.pcco_Translated->pcco_FindContent(CQ_KWXBlockCollector::BLOCK_TS, id);
+  const CQ_KWXBlock* tokens = m_stIn.pcco_Translated->pcco_FindContent(CQ_KWXBlockCollector::BLOCK_TS, id);
   if (!tokens) {
     if (m_stIn.pcco_Source->pcco_FindContent(CQ_KWXBlockCollector::BLOCK_TS, id)) {
       v_Warn(Msg::BACK_WARN_TEXT_STRING_DELETED, id);

@@ -59,15 +59,15 @@ class CQ_Morvane_Communication;
 // Each gives the token range of its text.
 class OSTRAKON_API CQ_AncillaryFormats {
  public:
-  // Reads tokens, which must outlive the object.
+  // Reads tokens, which must outlive the object (it keeps views of them).
   void v_Read(const CQ_KWXTokens& tokens);
   // The text of a definition, or false when there is none.
   bool b_Find(const std::string& key, std::size_t& begin, std::size_t& end) const;
-  const CQ_KWXTokens* pcco_Tokens() const { return m_pcoTokens; }
+  const CQ_KWXBlock* pcco_Tokens() const { return &m_coTokens; }
   bool b_Empty() const { return m_map.empty(); }
 
  private:
-  const CQ_KWXTokens* m_pcoTokens = nullptr;
+  CQ_KWXBlock m_coTokens;
   std::unordered_map<std::string, std::pair<std::size_t, std::size_t>> m_map;
 };
 
@@ -143,7 +143,7 @@ class OSTRAKON_API CQ_MIFRebuilder {
   // A container of paragraphs (CellContent, TblTitleContent, FNote): Notes
   // rebuilt, the Para children replaced by the paragraphs of
   // tokens[begin, end).
-  void v_Container(const CQ_MIFBlockLines& block, std::size_t open, std::size_t close, const CQ_KWXTokens* tokens,
+  void v_Container(const CQ_MIFBlockLines& block, std::size_t open, std::size_t close, const CQ_KWXBlock* tokens,
                    std::size_t begin, std::size_t end, CQ_MIFInlineObjects& inl);
 
   // The translated text of a definition when it differs from the source

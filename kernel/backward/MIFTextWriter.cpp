@@ -31,7 +31,7 @@ std::string_view CQ_MIFTextWriter::scs_DefaultFontSpelling(std::string_view raw)
   return {};
 }
 
-std::string CQ_MIFTextWriter::ccs_Write(const CQ_KWXTokens& tokens, std::size_t begin, std::size_t end,
+std::string CQ_MIFTextWriter::ccs_Write(const CQ_KWXBlock& tokens, std::size_t begin, std::size_t end,
                                         ET_Mode mode, std::string_view defaultFont) const {
   std::string out;
   bool sortString = false;
@@ -46,7 +46,7 @@ std::string CQ_MIFTextWriter::ccs_Write(const CQ_KWXTokens& tokens, std::size_t 
     out.append("\\>");
   };
   for (std::size_t k = begin; k < end; ++k) {
-    const std::string& token = tokens[k];
+    const std::string_view token = tokens[k];
     if (!KWXBack::sb_IsTag(token)) {
       if (mode != MODE_INDEX) {
         m_coText.n_Append(token, out);

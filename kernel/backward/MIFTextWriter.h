@@ -53,7 +53,7 @@ class OSTRAKON_API CQ_MIFTextWriter {
 
   // The raw string content (escapes as MIF writes them, without the
   // enclosing quotes) for tokens[begin, end).
-  std::string ccs_Write(const CQ_KWXTokens& tokens, std::size_t begin, std::size_t end, ET_Mode mode,
+  std::string ccs_Write(const CQ_KWXBlock& tokens, std::size_t begin, std::size_t end, ET_Mode mode,
                         std::string_view defaultFont = DEFAULT_FONT_SIGN) const;
 
   // The spelling of the default-font block in a raw MIF string, or an

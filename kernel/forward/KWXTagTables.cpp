@@ -105,9 +105,9 @@ const std::string_view* CQ_KWXTagTables::pcs_FindFragment(std::string_view tag) 
   return found == table.end() ? nullptr : &found->second;
 }
 
-std::unordered_map<std::string, std::string> CQ_KWXTagTables::cco_CopyTagToFragment() const {
+CQ_TagMap CQ_KWXTagTables::cco_CopyTagToFragment() const {
   const auto& table = m_pcoStore->m_mapTagToFragment;
-  std::unordered_map<std::string, std::string> copy;
+  CQ_TagMap copy;
   copy.reserve(table.size());
   for (const auto& [tag, fragment] : table) copy.emplace(tag, fragment);
   return copy;

@@ -26,6 +26,7 @@
 #include "System/Export.h"
 #include "System/Platform/LargeMemory.h"
 #include "kernel/forward/KWXFormat.h"
+#include "kernel/session/TagMap.h"
 
 class OSTRAKON_API CQ_KWXTagTables {
  public:
@@ -88,7 +89,7 @@ class OSTRAKON_API CQ_KWXTagTables {
   const std::string_view* pcs_FindFragment(std::string_view tag) const;
   // A copy of the whole tag-to-fragment table (back conversion and the
   // verifier take it as their tag map).
-  std::unordered_map<std::string, std::string> cco_CopyTagToFragment() const;
+  CQ_TagMap cco_CopyTagToFragment() const;
   std::size_t n_TagCount() const { return m_pcoStore->m_mapTagToFragment.size(); }
 
   // --- counters ----------------------------------------------------------------

@@ -25,6 +25,7 @@
 #include "System/Platform/WindowServices.h"
 #include "kernel/session/ErrorMessage.h"
 #include "kernel/session/ExtStringList.h"
+#include "kernel/session/TagMap.h"
 
 using HWND = Platform::HWND;
 
@@ -43,7 +44,6 @@ enum : int {
   TASK_NONE = 4,
 };
 
-using CQ_TagMap = std::unordered_map<std::string, std::string>;
 
 // The settings a forward run depends on that a KWX file's header records:
 // the character set (0 Normal, 1 Symbol) and the source hyphenation (0

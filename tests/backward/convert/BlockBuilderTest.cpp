@@ -83,7 +83,7 @@ class BlockBuilderTest : public ::testing::Test {
     CQ_MIFLines out;
     CQ_MIFBlockBuilder::st_Context context = context_;
     context.pco_Scratch = scratch;
-    CQ_MIFBlockBuilder(context).v_Paragraph(tokens, 0, tokens.size(), &org, {}, out);
+    CQ_MIFBlockBuilder(context).v_Paragraph(KWXBack::sco_Views(tokens), 0, tokens.size(), &org, {}, out);
     return out;
   }
 
@@ -117,7 +117,7 @@ TEST_F(BlockBuilderTest, ORGHeaderKeptWhenTheTagHasItsLinesInAnyOrder) {
     org.lst_Header = row.org;
     const CQ_KWXTokens tokens = {"<ps \"Indented\" 1>", "text"};
     CQ_MIFLines out;
-    CQ_MIFBlockBuilder(context_).v_Paragraph(tokens, 0, tokens.size(), &org, {}, out);
+    CQ_MIFBlockBuilder(context_).v_Paragraph(KWXBack::sco_Views(tokens), 0, tokens.size(), &org, {}, out);
     ASSERT_GE(out.size(), row.expected.size()) << row.name;
     EXPECT_EQ(CQ_MIFLines(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(row.expected.size())), row.expected)
         << row.name;

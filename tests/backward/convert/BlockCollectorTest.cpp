@@ -105,9 +105,9 @@ TEST(Collect, NestedBlocksAreFiledOnTheirOwn) {
                          "</page>"};
   CQ_KWXBlockCollector c;
   c.v_Collect(tokens);
-  const Tokens* tr = c.pcco_Find(CQ_KWXBlockCollector::BLOCK_TR, "5");
+  const CQ_KWXBlock* tr = c.pcco_Find(CQ_KWXBlockCollector::BLOCK_TR, "5");
   ASSERT_NE(tr, nullptr);
-  EXPECT_EQ(*tr, (Tokens{"<tr 5>", "<ps \"B\" 1>", "a", "<:fn 7>", "<tb 3>", "<af 9>", "<tr 6>", "</af>", "</tr>"}));
+  EXPECT_EQ(*tr, (CQ_KWXBlock{"<tr 5>", "<ps \"B\" 1>", "a", "<:fn 7>", "<tb 3>", "<af 9>", "<tr 6>", "</af>", "</tr>"}));
   ASSERT_NE(c.pcco_Find(CQ_KWXBlockCollector::BLOCK_TR, "6"), nullptr);
   EXPECT_EQ(c.pcco_Find(CQ_KWXBlockCollector::BLOCK_FN, "7")->size(), 4u);
   EXPECT_EQ(c.pcco_Find(CQ_KWXBlockCollector::BLOCK_TB, "3")->front(), "<tb 3>");
@@ -234,17 +234,17 @@ TEST(TokenViews, FileTheSameBlocksAsOwningTokens) {
       EXPECT_EQ(indexFromViews.n_Count(k), indexFromStrings.n_Count(k));
       for (const char* id : ids) {
         SCOPED_TRACE(std::string(id) + " of kind " + std::to_string(kind));
-        const Tokens* a = fromStrings.pcco_Find(k, id);
-        const Tokens* b = fromViews.pcco_Find(k, id);
-        const Tokens* m = fromMoved.pcco_Find(k, id);
+        const CQ_KWXBlock* a = fromStrings.pcco_Find(k, id);
+        const CQ_KWXBlock* b = fromViews.pcco_Find(k, id);
+        const CQ_KWXBlock* m = fromMoved.pcco_Find(k, id);
         ASSERT_EQ(a != nullptr, b != nullptr);
         ASSERT_EQ(a != nullptr, m != nullptr);
         if (a) {
           EXPECT_EQ(*a, *b);
           EXPECT_EQ(*a, *m);
         }
-        const Tokens* c = indexFromStrings.pcco_Find(k, id);
-        const Tokens* d = indexFromViews.pcco_Find(k, id);
+        const CQ_KWXBlock* c = indexFromStrings.pcco_Find(k, id);
+        const CQ_KWXBlock* d = indexFromViews.pcco_Find(k, id);
         ASSERT_EQ(c != nullptr, d != nullptr);
         if (c) {
           EXPECT_EQ(*c, *d);
@@ -252,8 +252,8 @@ TEST(TokenViews, FileTheSameBlocksAsOwningTokens) {
       }
     }
     for (const char* marker : {"<mk \"T\" 4>", "<mk \"T\" 7>", "<mk \"Author\" 8>", "<imk 2>", "<imk 5>"}) {
-      const Tokens* a = fromStrings.pcco_FindMarker(marker);
-      const Tokens* b = fromViews.pcco_FindMarker(marker);
+      const CQ_KWXBlock* a = fromStrings.pcco_FindMarker(marker);
+      const CQ_KWXBlock* b = fromViews.pcco_FindMarker(marker);
       ASSERT_EQ(a != nullptr, b != nullptr) << marker;
       if (a) {
         EXPECT_EQ(*a, *b);
@@ -293,7 +293,7 @@ TEST(Collect, ListEndingInsideABlockIsCode8) {
 TEST(SplitParagraphs, DummyParagraphEndsTheListAndFramesArePassedOver) {
   const Tokens t = {"<tr 1>", "x", "<ps \"A\" 1>", "a", "<af 2>", "<ps \"I\" 9>", "</af>", "<ps \"B\" 2>", "b",
                     "<ps \"\" 0>", "<:/cns>", "</tr>"};
-  const auto p = CQ_MIFBlockBuilder::sast_SplitParagraphs(t, 1, t.size() - 1);
+  const auto p = CQ_MIFBlockBuilder::sast_SplitParagraphs(KWXBack::sco_Views(t), 1, t.size() - 1);
   ASSERT_EQ(p.size(), 2u);
   EXPECT_EQ(p[0], std::make_pair(std::size_t{1}, std::size_t{7}));  // the text before joins the first
   EXPECT_EQ(p[1], std::make_pair(std::size_t{7}, std::size_t{9}));

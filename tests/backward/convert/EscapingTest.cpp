@@ -297,7 +297,7 @@ TEST(WriterIndexText, TextIsWrittenAsItsCharactersOneByOne) {
         tokens.push_back(token);
         if (t < 2) tokens.emplace_back(KWX::TAG_SS);
       }
-      EXPECT_EQ(writer.ccs_Write(tokens, 0, tokens.size(), CQ_MIFTextWriter::MODE_INDEX),
+      EXPECT_EQ(writer.ccs_Write(KWXBack::sco_Views(tokens), 0, tokens.size(), CQ_MIFTextWriter::MODE_INDEX),
                 IndexTextByCharacters(escaping, tokens))
           << codePage << (symbol ? " symbol " : " ") << Visible(tokens[0]);
     }
@@ -307,7 +307,7 @@ TEST(WriterIndexText, TextIsWrittenAsItsCharactersOneByOne) {
 TEST_P(WriterTest, WritesTheStringAndConvertsBackToTheTokens) {
   const WriterRow& row = GetParam();
   const CQ_MIFTextWriter writer(tags_, escaping_);
-  const std::string raw = writer.ccs_Write(row.tokens, 0, row.tokens.size(), row.mode);
+  const std::string raw = writer.ccs_Write(KWXBack::sco_Views(row.tokens), 0, row.tokens.size(), row.mode);
   EXPECT_EQ(raw, row.expected);
 
   CQ_TextSettings settings;
@@ -370,7 +370,7 @@ TEST(WriterFonts, FontsOfBackConversionAndTheDocumentsSpelling) {
   const CQ_MIFEscaping escaping(false, 1252);
   const CQ_MIFTextWriter writer(tags, escaping);
   const CQ_KWXTokens tokens = {"<:b>", "x", "<:/b>", "<:i>", "y", "<:/i>", "<:s>", "z", "<:/s>"};
-  EXPECT_EQ(writer.ccs_Write(tokens, 0, tokens.size(), W::MODE_MARKER, W::DEFAULT_FONT_PARA),
+  EXPECT_EQ(writer.ccs_Write(KWXBack::sco_Views(tokens), 0, tokens.size(), W::MODE_MARKER, W::DEFAULT_FONT_PARA),
             "<VarnelBold\\>x<Default Para Font\\><VarnelItalic\\>y<Default Para Font\\><VarnelSmallCaps\\>z"
             "<Default Para Font\\>");
   EXPECT_EQ(W::scs_DefaultFontSpelling("a<Default Para Font\\>"), W::DEFAULT_FONT_PARA);
