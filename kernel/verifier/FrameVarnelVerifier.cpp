@@ -207,11 +207,14 @@ CQ_FrameVarnelVerifier::CQ_FrameVarnelVerifier(CQ_Morvane_Communication& session
 
 CQ_FrameVarnelVerifier::~CQ_FrameVarnelVerifier() = default;
 
-std::vector<int> CQ_FrameVarnelVerifier::avi_RuleTagIds() {
+const std::vector<int>& CQ_FrameVarnelVerifier::rco_RuleTagIds() {
+  if (m_iRuleIdsFile == i_GetCurrentFile() && m_nRuleIdsGeneration == n_SegmentsGeneration()) return m_vecRuleIds;
   const CQ_TagSegmentList& segments = rco_CurrentSegments();
-  std::vector<int> ids(segments.size());
-  for (std::size_t i = 0; i < segments.size(); ++i) ids[i] = si_RuleTagId(segments[i]);
-  return ids;
+  m_vecRuleIds.resize(segments.size());
+  for (std::size_t i = 0; i < segments.size(); ++i) m_vecRuleIds[i] = si_RuleTagId(segments[i]);
+  m_iRuleIdsFile = i_GetCurrentFile();
+  m_nRuleIdsGeneration = n_SegmentsGeneration();
+  return m_vecRuleIds;
 }
 
 // --- validity --------------------------------------------------------------------------
@@ -237,6 +240,7 @@ void CQ_FrameVarnelVerifier::vv_CheckSourceInternalValidity() {
 }
 
 void CQ_FrameVarnelVerifier::vv_CheckTargetValidity() {
+  m_iRuleIdsFile = 0;  // categories change here
   CQ_TagSegmentList& segments = rco_TargetSegments();
   CQ_TagCounterMap& counters = rco_TagCounters();
   for (std::size_t i = 0; i < segments.size(); ++i) {
@@ -271,6 +275,7 @@ void CQ_FrameVarnelVerifier::vv_CheckTargetValidity() {
 }
 
 void CQ_FrameVarnelVerifier::vv_CheckTargetValidityBackwards() {
+  m_iRuleIdsFile = 0;  // categories change here
   const CQ_TagMap& map = *pcco_GetBackConversionTagMap();
   CQ_TagSegmentList& segments = rco_TargetSegments();
   for (std::size_t i = 0; i < segments.size(); ++i) {
@@ -296,7 +301,7 @@ void CQ_FrameVarnelVerifier::vv_CheckTargetValidityBackwards() {
 
 void CQ_FrameVarnelVerifier::vv_CheckExternalPositioning() {
   const CQ_TagSegmentList& segments = rco_CurrentSegments();
-  const std::vector<int> ids = avi_RuleTagIds();
+  const std::vector<int>& ids = rco_RuleTagIds();
   constexpr std::size_t NONE = static_cast<std::size_t>(-1);
   std::size_t indexMarker = NONE;  // the segment that opened the index marker text being collected
   std::size_t indexLength = 0;
@@ -373,7 +378,7 @@ void CQ_FrameVarnelVerifier::vv_CheckExternalPositioning() {
 // --- structure of external tags ----------------------------------------------------------
 
 void CQ_FrameVarnelVerifier::vv_CheckExternalStructure() {
-  const std::vector<int> ids = avi_RuleTagIds();
+  const std::vector<int>& ids = rco_RuleTagIds();
   CQ_TagStructureCheck check(rco_CurrentSegments(), ids, b_Document(),
                              [this](int number, std::size_t segment, std::string_view tag, std::string text) {
                                v_AddSegmentMessage(number, segment, vcs_SuppressionKey(tag), std::move(text));
@@ -392,7 +397,7 @@ void CQ_FrameVarnelVerifier::vv_CheckExternalStructure() {
 
 void CQ_FrameVarnelVerifier::vv_CheckInternalPositioning() {
   const CQ_InternalTagList& tags = rco_CurrentInternalTags();
-  const std::vector<int> ids = avi_RuleTagIds();
+  const std::vector<int>& ids = rco_RuleTagIds();
   std::array<int, PAIRS.size()> open{};
   const auto endOfSegment = [&](std::size_t segment) {
     for (std::size_t p = 0; p < PAIRS.size(); ++p) {
@@ -473,7 +478,7 @@ void CQ_FrameVarnelVerifier::vv_CheckInternalPositioning() {
 void CQ_FrameVarnelVerifier::vv_CheckInternalStructure() {
   const CQ_TagSegmentList& segments = rco_CurrentSegments();
   const CQ_InternalTagList& tags = rco_CurrentInternalTags();
-  const std::vector<int> ids = avi_RuleTagIds();
+  const std::vector<int>& ids = rco_RuleTagIds();
   constexpr std::size_t NONE = static_cast<std::size_t>(-1);
   std::size_t sortOrderSegment = NONE;  // the segment whose <:so> was seen last
   for (const st_InternalTag& tag : tags) {

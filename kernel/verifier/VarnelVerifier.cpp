@@ -173,6 +173,15 @@ class CodePageCharacters {
   }
 
   bool b_DoubleByte() const { return m_doubleByte && !m_unknown; }
+  // True for a byte from 0x80 that is no character of the code page on its
+  // own or is a lead byte: the only bytes that can give message 1207 (a
+  // lead byte by the pair it begins). Never true for ASCII.
+  bool b_Suspect(unsigned char b) const { return m_suspect[b]; }
+  // The runs of 32 bytes from 0x80 that hold suspect bytes, each as its
+  // first byte repeated in a word (the top three bits of a byte name its
+  // run: 100, 101, 110, 111).
+  const std::uint64_t* pc_SuspectRuns() const { return m_suspectRuns.data(); }
+  std::size_t n_SuspectRuns() const { return m_nSuspectRuns; }
   // True for a byte that is a character of the code page on its own and
   // neither a line end nor "<": every ASCII byte but those two, and the
   // bytes from 0x80 the code page holds as single characters (never a
@@ -204,6 +213,13 @@ class CodePageCharacters {
         m_plain[c] = c != '\n' && c != '<';
       } else {
         m_plain[c] = m_single[c] && !(b_DoubleByte() && CQ_TextConverter::sb_IsLeadByte(codePage, c));
+        m_suspect[c] = !m_plain[c];
+      }
+    }
+    for (unsigned r = 0; r < 4; ++r) {
+      const auto first = static_cast<unsigned char>(0x80 + 32 * r);
+      if (std::any_of(m_suspect.begin() + first, m_suspect.begin() + first + 32, [](bool b) { return b; })) {
+        m_suspectRuns[m_nSuspectRuns++] = Repeated(first);
       }
     }
   }
@@ -212,6 +228,9 @@ class CodePageCharacters {
   bool m_unknown = false;
   std::array<bool, 256> m_single{};
   std::array<bool, 256> m_plain{};
+  std::array<bool, 256> m_suspect{};
+  std::array<std::uint64_t, 4> m_suspectRuns{};
+  std::size_t m_nSuspectRuns = 0;
   std::vector<unsigned char> m_pairs;  // 1 for a character, by lead << 8 | trail
 };
 
@@ -234,6 +253,39 @@ std::size_t SkipPlainBytes(std::string_view text, std::size_t pos, const CodePag
     while (pos < stop && characters.b_Plain(static_cast<unsigned char>(text[pos]))) ++pos;
     if (pos < stop || pos == n) return pos;
   }
+}
+
+// True when the text holds a byte that is no character of the code page on
+// its own (CodePageCharacters::b_Suspect). Words of eight bytes are passed
+// over when none of their bytes lies in a run of 32 that holds suspect
+// bytes (ASCII never does); text without such a byte holds nothing the
+// character check could report, wherever its tags and line breaks stand.
+bool HasSuspectByte(std::string_view text, const CodePageCharacters& characters) {
+  const std::uint64_t* const runs = characters.pc_SuspectRuns();
+  const std::size_t runCount = characters.n_SuspectRuns();
+  if (runCount == 0) return false;
+  const std::size_t n = text.size();
+  std::size_t pos = 0;
+  while (pos < n) {
+    if (pos + 8 <= n) {
+      std::uint64_t word;
+      std::memcpy(&word, text.data() + pos, 8);
+      bool maybe = false;
+      if ((word & Repeated(0x80)) != 0) {
+        const std::uint64_t top = word & Repeated(0xE0);
+        for (std::size_t r = 0; r < runCount && !maybe; ++r) maybe = HasByte(top, runs[r]);
+      }
+      if (!maybe) {
+        pos += 8;
+        continue;
+      }
+    }
+    const std::size_t stop = std::min(n, pos + 8);
+    for (; pos < stop; ++pos) {
+      if (characters.b_Suspect(static_cast<unsigned char>(text[pos]))) return true;
+    }
+  }
+  return false;
 }
 
 std::string HexBytes(std::string_view bytes) {
@@ -413,6 +465,7 @@ bool CQ_VarnelVerifier::b_CheckSource(const std::vector<std::string>& lines) {
   m_coTagCounters.v_Clear();
   m_pcoSourceParagraphs = nullptr;
   KWX::CQ_KWXSegmenter::sv_Tokenise(lines, m_lstSourceSegments);
+  ++m_nSegmentsGeneration;
 
   v_BeginSection(1);
   if (!b_CheckBrackets(lines)) {
@@ -474,6 +527,7 @@ bool CQ_VarnelVerifier::b_RunTargetSections(const std::vector<std::string>& line
   m_lstTargetInternal.clear();
   m_nAddedTags = 0;
   KWX::CQ_KWXSegmenter::sv_Tokenise(lines, m_lstTargetSegments);
+  ++m_nSegmentsGeneration;
 
   v_BeginSection(7);
   if (!b_CheckBrackets(lines)) return false;
@@ -602,6 +656,9 @@ void CQ_VarnelVerifier::v_CheckRepresentable(int codePage, bool (*reportedByLang
   for (std::size_t i = 0; i < segments.size(); ++i) {
     const std::string_view whole = segments[i].cs_Text;
     const std::string_view text = TextAfterTag(segments[i]);
+    // Most segments hold only characters of the code page: one quick pass
+    // tells, and only the others are walked tag by tag and line by line.
+    if (!HasSuspectByte(text, characters)) continue;
     const std::size_t offset = whole.size() - text.size();
     std::size_t line = n_TargetSegmentStartLine(i) +
                        static_cast<std::size_t>(std::count(whole.begin(), whole.begin() + offset, '\n'));

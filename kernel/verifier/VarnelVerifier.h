@@ -219,6 +219,9 @@ class OSTRAKON_API CQ_VarnelVerifier {
 
  protected:
   int i_GetCurrentFile() const { return m_iCurrentFile; }
+  // Changes whenever a file's segments are cut anew, so that what a rule
+  // worked out from them can be kept until then.
+  std::size_t n_SegmentsGeneration() const { return m_nSegmentsGeneration; }
   const CQ_TagMap* pcco_GetBackConversionTagMap() const { return m_pcoTagMap; }
   // The paragraph counts of the source's text boxes: what the structure
   // check of the source found (verification mode) or what back conversion
@@ -296,5 +299,6 @@ class OSTRAKON_API CQ_VarnelVerifier {
   unsigned m_nAlerts = 0;
   unsigned m_nWarnings = 0;
   unsigned m_nAddedTags = 0;
+  std::size_t m_nSegmentsGeneration = 1;
   std::vector<st_UnrepresentableCharacter> m_vecUnrepresentable;
 };
