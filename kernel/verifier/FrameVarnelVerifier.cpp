@@ -7,6 +7,7 @@
 #include "kernel/verifier/FrameVarnelVerifier.h"
 
 #include <array>
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -36,6 +37,38 @@ bool IsAdded(const st_TagSegment& segment) {
   return segment.i_Category == CATEGORY_ADDED || segment.i_Category == CATEGORY_ADDED_KNOWN ||
          segment.i_Category == CATEGORY_ADDED_UNKNOWN;
 }
+
+// Whether tags are keys of the back converter's tag map. A file uses a few
+// tags many times ("<:/cs>", "<ps \"Body\" 2>"), so each tag found is kept
+// in a small table indexed by a few of its bytes, and a tag met again is
+// answered by one comparison instead of hashing it whole for the map. The
+// table holds views of the map's own keys, which live as long as the map.
+class KnownTags {
+ public:
+  explicit KnownTags(const CQ_TagMap& map) : m_map(map) {}
+
+  bool b_Has(const std::string& tag) {
+    std::string_view& kept = m_slots[n_Slot(tag)];
+    if (kept.size() == tag.size() && kept == tag) return true;
+    const auto it = m_map.find(tag);
+    if (it == m_map.end()) return false;
+    kept = it->first;
+    return true;
+  }
+
+ private:
+  static constexpr std::size_t SLOTS = 1024;
+
+  static std::size_t n_Slot(std::string_view tag) {
+    const std::size_t n = tag.size();
+    if (n < 4) return n;
+    const auto at = [&](std::size_t i) { return static_cast<unsigned char>(tag[i]); };
+    return (n * 131 + at(1) * 31 + at(n / 2) * 17 + at(n - 2) * 7 + at(n - 3)) % SLOTS;
+  }
+
+  const CQ_TagMap& m_map;
+  std::array<std::string_view, SLOTS> m_slots{};
+};
 
 bool IsIndexPart(int id) { return id == TAGID_IE || id == TAGID_IL || id == TAGID_SS || id == TAGID_SL; }
 
@@ -276,24 +309,24 @@ void CQ_FrameVarnelVerifier::vv_CheckTargetValidity() {
 
 void CQ_FrameVarnelVerifier::vv_CheckTargetValidityBackwards() {
   m_iRuleIdsFile = 0;  // categories change here
-  const CQ_TagMap& map = *pcco_GetBackConversionTagMap();
+  KnownTags map(*pcco_GetBackConversionTagMap());
   CQ_TagSegmentList& segments = rco_TargetSegments();
   for (std::size_t i = 0; i < segments.size(); ++i) {
     st_TagSegment& segment = segments[i];
     if (segment.i_Category == CATEGORY_ADDED) {
       const std::string plain = scs_WithoutAddMark(segment.cs_Tag);
-      if (map.count(plain) != 0 && sb_IsAddableTag(plain)) {
+      if (map.b_Has(plain) && sb_IsAddableTag(plain)) {
         segment.i_Category = CATEGORY_ADDED_KNOWN;
       } else {
         segment.i_Category = CATEGORY_ADDED_UNKNOWN;
         v_Report(804, i, segment.cs_Tag, plain.c_str());
       }
-    } else if (map.count(segment.cs_Tag) == 0) {
+    } else if (!map.b_Has(segment.cs_Tag)) {
       v_Report(801, i, segment.cs_Tag, segment.cs_Tag.c_str());
     }
   }
   for (const st_InternalTag& tag : rco_TargetInternalTags()) {
-    if (map.count(tag.cs_Tag) == 0) v_Report(803, tag.n_Segment, tag.cs_Tag, tag.cs_Tag.c_str());
+    if (!map.b_Has(tag.cs_Tag)) v_Report(803, tag.n_Segment, tag.cs_Tag, tag.cs_Tag.c_str());
   }
 }
 
