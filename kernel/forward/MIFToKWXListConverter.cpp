@@ -288,11 +288,23 @@ class CQ_MIFToKWXConverter::CListWalker {
       ++m_i;
       return;
     }
-    const std::string_view kw = Keyword(line);
+    // The commonest statements and openings are told by their names in
+    // place; only the others have their name cut out.
     if (line.i_Net > 0) {
-      Opening(kw);
+      if (HasKeyword(line, "ParaLine")) {
+        PushBlock(Block::ParaLine);
+        ++m_i;
+      } else if (HasKeyword(line, "Font")) {
+        FontBlock();
+      } else if (HasKeyword(line, "Para")) {
+        Paragraph();
+      } else {
+        Opening(Keyword(line));
+      }
+    } else if (HasKeyword(line, "String")) {
+      Statement("String");
     } else {
-      Statement(kw);
+      Statement(Keyword(line));
     }
   }
 
@@ -543,6 +555,13 @@ class CQ_MIFToKWXConverter::CListWalker {
         if (IsCloser(l)) break;
         if (HasKeyword(l, "ParaLine") && l.i_Net > 0) break;
       }
+      // Every name asked for begins with "P" or "F"; other lines need no
+      // name.
+      const char first = l.n_Size > 1 ? l.pc_Text[1] : '\0';
+      if (first != 'P' && first != 'F') {
+        depth += l.i_Net;
+        continue;
+      }
       const std::string_view kw = Keyword(l);
       if (depth == 0 && kw == "PgfNumString" && !haveNumString) {
         numString = RawView(l);
@@ -603,20 +622,23 @@ class CQ_MIFToKWXConverter::CListWalker {
     std::string_view ftag;
     bool properties = false;
     bool asian = false;
+    // Names are compared in place: the first tag, FLocked and the closer
+    // are no properties; every other line is one.
     for (std::size_t k = m_i + 1; k < end; ++k) {
       const st_MIFLine& l = m_lines[k];
       if (IsCloser(l)) continue;
-      const std::string_view kw = Keyword(l);
-      if (kw == "FEncoding") asian = IsAsianEncoding(RawView(l));
-      if (kw == "FTag" && !haveTag) {
+      if (!haveTag && HasKeyword(l, "FTag")) {
         ftag = RawView(l);
         haveTag = true;
-      } else if (kw == "FLocked") {
         continue;
-      } else {
-        if (m_first && kw == "FChangeBar" && ValueIs(l, "FChangeBar", "Yes")) throw Result::AUTO_CHANGE_BARS;
-        properties = true;
       }
+      if (HasKeyword(l, "FLocked")) continue;
+      if (HasKeyword(l, "FEncoding")) {
+        asian = IsAsianEncoding(RawView(l));
+      } else if (m_first && HasKeyword(l, "FChangeBar") && ValueIs(l, "FChangeBar", "Yes")) {
+        throw Result::AUTO_CHANGE_BARS;
+      }
+      properties = true;
     }
     int& run = CurrentRun();
     const bool named = haveTag && !ftag.empty();
