@@ -515,15 +515,17 @@ void sv_ForEachToken(std::string_view text, Visit&& visit) {
       pos = end;
       continue;
     }
-    // A tag: find the '>' that brings the depth back to zero.
+    // A tag: find the '>' that brings the depth back to zero, going from
+    // bracket to bracket.
     int depth = 0;
     std::size_t end = pos;
-    for (; end < size; ++end) {
+    while (end < size) {
       if (text[end] == '<') {
         ++depth;
-      } else if (text[end] == '>' && --depth == 0) {
+      } else if (--depth == 0) {
         break;
       }
+      end = sn_FindBracket(text, end + 1);
     }
     if (end == size) {
       visit(st_Token{TOKEN_UNCLOSED_TAG, text.substr(pos)});

@@ -188,6 +188,16 @@ std::size_t NextSpecial(std::string_view text, std::size_t from) {
     const int mask = _mm_movemask_epi8(hit);
     if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
   }
+  if (i < n && n >= 16) {
+    // The rest, shorter than sixteen bytes: the text's last sixteen are
+    // tested at once, those before `i` left out of the mask.
+    const std::size_t at = n - 16;
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
+    const __m128i hit =
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, lt), _mm_cmpeq_epi8(v, gt)), _mm_cmpeq_epi8(v, backslash));
+    const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hit)) & (0xFFFFu << (i - at));
+    return mask != 0 ? at + static_cast<std::size_t>(__builtin_ctz(mask)) : n;
+  }
 #endif
   while (i < n && p[i] != '\\' && p[i] != '<' && p[i] != '>') ++i;
   return i;
