@@ -572,6 +572,18 @@ class OSTRAKON_API CQ_KWXLines {
     m_nTextSize += line.size();
     m_vecEnds.push_back(m_nTextSize);
   }
+  // Appends text to the line after the last one ended, which is not a line
+  // of the list until v_EndLine ends it.
+  void v_Append(std::string_view text) {
+    if (m_coText.size() - m_nTextSize < text.size()) v_Grow(text.size());
+    if (!text.empty()) std::memcpy(m_coText.data() + m_nTextSize, text.data(), text.size());
+    m_nTextSize += text.size();
+  }
+  // Ends the line appended to since the last line ended; an empty one is
+  // no line.
+  void v_EndLine() {
+    if (m_nTextSize > (m_vecEnds.empty() ? 0 : m_vecEnds.back())) m_vecEnds.push_back(m_nTextSize);
+  }
   // Room for `lines` lines holding `bytes` bytes in all.
   void v_Reserve(std::size_t lines, std::size_t bytes);
   std::size_t size() const { return m_vecEnds.size(); }
@@ -611,10 +623,18 @@ class OSTRAKON_API CQ_KWXLineJoiner {
 
  private:
   void v_BeginLine();
+  // Appends text to the current line.
+  void v_Append(std::string_view text) {
+    if (m_bCompact) {
+      m_coLines.v_Append(text);
+    } else {
+      m_strLine.append(text);
+    }
+  }
   CQ_StringList m_lstLines;
   CQ_KWXLines m_coLines;
-  bool m_bCompact = false;  // lines go to m_coLines
-  std::string m_strLine;
+  bool m_bCompact = false;  // lines are built in m_coLines itself
+  std::string m_strLine;    // the current line, when not compact
   bool m_bLastWasParagraph = false;  // the previous token was a <ps ...> tag
 };
 

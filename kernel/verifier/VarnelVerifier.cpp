@@ -593,6 +593,8 @@ void CQ_VarnelVerifier::v_CollectInternalTags() {
   const KWX::CQ_TagSegmentList& segments = rco_CurrentSegments();
   CQ_InternalTagList& tags = rco_CurrentInternalTags();
   tags.clear();
+  // About one internal tag a segment is usual: room for that many at once.
+  tags.reserve(segments.size());
   for (std::size_t i = 0; i < segments.size(); ++i) {
     const std::string_view text = TextAfterTag(segments[i]);
     std::size_t pos = 0;
