@@ -177,6 +177,16 @@ class CQ_MIFToKWXConverter::CListWalker {
     m_spill = m_out.st_Make(tag);
     return m_spill;
   }
+  // A tag the tag tables hold (their views stay where they are for the
+  // whole walk): a tag emitted again appends the piece made the first time,
+  // found by where the tables keep its text, instead of a copy.
+  void EmitTableTag(std::string_view tag) {
+    FlushText();
+    const auto at = reinterpret_cast<std::uintptr_t>(tag.data());
+    TagSlot& slot = m_tableTags[((at >> 4) ^ (at >> 14)) % kTagSlots];
+    if (slot.text != tag.data() || slot.piece.n_Size != tag.size()) slot = {tag.data(), m_out.st_Make(tag)};
+    m_out.v_Add(slot.piece);
+  }
   void EmitEntered(std::string_view tag, std::string_view fragment) {
     m_tags.b_Enter(tag, fragment);
     Emit(tag);
@@ -598,9 +608,9 @@ class CQ_MIFToKWXConverter::CListWalker {
     // conversion takes the empty string from the ORG copy).
     std::string number;
     if (haveNumString) number = Name(numString);
-    Emit(Reuse(KWX::NUMBERED_PS, tag, fragment));
+    EmitTableTag(Reuse(KWX::NUMBERED_PS, tag, fragment));
     if (!number.empty()) {
-      Emit(m_tags.sv_TagForFragment(KWX::NUMBERED_PN, number, LineText(numStringLine)));
+      EmitTableTag(m_tags.sv_TagForFragment(KWX::NUMBERED_PN, number, LineText(numStringLine)));
     }
     if (haveNumString) {
       if (!haveNumFormat) {
@@ -651,10 +661,10 @@ class CQ_MIFToKWXConverter::CListWalker {
     const std::string& fragment = Join(m_i, end);
     CloseRun(run);
     if (named) {
-      Emit(Reuse(KWX::NUMBERED_CS, ftag, fragment));
+      EmitTableTag(Reuse(KWX::NUMBERED_CS, ftag, fragment));
       run = RUN_CS;
     } else {
-      Emit(m_tags.sv_TagForFragment(KWX::NUMBERED_FC, "", fragment));
+      EmitTableTag(m_tags.sv_TagForFragment(KWX::NUMBERED_FC, "", fragment));
       run = RUN_FC;
     }
     if (asian) run |= RUN_ASIAN;
@@ -681,7 +691,7 @@ class CQ_MIFToKWXConverter::CListWalker {
       }
     }
     if (m_conditionOpen) EmitFixed(KWX::TAG_CNS_CLOSE);
-    Emit(Reuse(KWX::NUMBERED_CNS, name, Join(m_i, end)));
+    EmitTableTag(Reuse(KWX::NUMBERED_CNS, name, Join(m_i, end)));
     m_conditionOpen = true;
     m_i = end;
   }
@@ -695,7 +705,7 @@ class CQ_MIFToKWXConverter::CListWalker {
         break;
       }
     }
-    Emit(Reuse(KWX::NUMBERED_V, name, Join(m_i, end)));
+    EmitTableTag(Reuse(KWX::NUMBERED_V, name, Join(m_i, end)));
     m_conv.v_UseVariable(name);
     m_i = end;
   }
@@ -738,7 +748,7 @@ class CQ_MIFToKWXConverter::CListWalker {
         break;
       }
     }
-    Emit(Reuse(KWX::NUMBERED_XR, name, Join(m_i, end)));
+    EmitTableTag(Reuse(KWX::NUMBERED_XR, name, Join(m_i, end)));
     m_conv.v_UseXRefFormat(name);
     m_i = end;
   }
@@ -879,7 +889,7 @@ class CQ_MIFToKWXConverter::CListWalker {
     if (j == m_i + 1) {
       EmitEntered(std::string(KWX::TAG_TBT), Join(m_i, (j < m_n && !IsCloser(m_lines[j])) ? j + 1 : j));
     } else {
-      Emit(m_tags.sv_TagForFragment(KWX::NUMBERED_TBT, "", Join(m_i, j)));
+      EmitTableTag(m_tags.sv_TagForFragment(KWX::NUMBERED_TBT, "", Join(m_i, j)));
     }
     PushBlock(Block::TblTitle);
     m_i = j;
@@ -929,11 +939,11 @@ class CQ_MIFToKWXConverter::CListWalker {
     }
     if (conditioned && allHidden) {
       const std::size_t end = End(m_i);
-      Emit(m_tags.sv_TagForFragment(KWX::NUMBERED_HROW, "", Join(m_i, end)));
+      EmitTableTag(m_tags.sv_TagForFragment(KWX::NUMBERED_HROW, "", Join(m_i, end)));
       m_i = end;
       return;
     }
-    Emit(m_tags.sv_TagForFragment(KWX::NUMBERED_ROW, "", Join(m_i, j)));
+    EmitTableTag(m_tags.sv_TagForFragment(KWX::NUMBERED_ROW, "", Join(m_i, j)));
     PushBlock(Block::Row);
     m_i = j;
   }
@@ -950,7 +960,7 @@ class CQ_MIFToKWXConverter::CListWalker {
       }
       j = End(j);
     }
-    Emit(m_tags.sv_TagForFragment(KWX::NUMBERED_CT, "", Join(m_i, j)));
+    EmitTableTag(m_tags.sv_TagForFragment(KWX::NUMBERED_CT, "", Join(m_i, j)));
     PushBlock(Block::Cell);
     if (content) PushBlock(Block::CellContent);
     m_i = j;
@@ -959,7 +969,7 @@ class CQ_MIFToKWXConverter::CListWalker {
   void TextInset() {
     const std::size_t end = End(m_i);
     Warn(Msg::FWD_WARN_TEXT_INSET, m_pageName, Msg::FWD_WARN_TEXT_INSET_HINT);
-    Emit(m_tags.sv_TagForFragment(KWX::NUMBERED_TI, "", Join(m_i, end)));
+    EmitTableTag(m_tags.sv_TagForFragment(KWX::NUMBERED_TI, "", Join(m_i, end)));
     m_i = end;
   }
 
@@ -989,7 +999,7 @@ class CQ_MIFToKWXConverter::CListWalker {
   void ElementObject() {
     StructuredMarkup();
     const std::size_t end = End(m_i);
-    Emit(m_tags.sv_TagForFragment(KWX::NUMBERED_E, Name(ElementName(m_i, end)), Join(m_i, end)));
+    EmitTableTag(m_tags.sv_TagForFragment(KWX::NUMBERED_E, Name(ElementName(m_i, end)), Join(m_i, end)));
     m_i = end;
   }
 
@@ -997,7 +1007,7 @@ class CQ_MIFToKWXConverter::CListWalker {
     StructuredMarkup();
     const std::size_t end = End(m_i);
     std::string name = Name(ElementName(m_i, end));
-    Emit(m_tags.sv_TagForFragment(KWX::NUMBERED_EL, name, Join(m_i, end)));
+    EmitTableTag(m_tags.sv_TagForFragment(KWX::NUMBERED_EL, name, Join(m_i, end)));
     ++m_openElements[std::move(name)];
     m_i = end;
     // The automatic prefix is the text up to PrefixEnd, when the element
@@ -1070,6 +1080,13 @@ class CQ_MIFToKWXConverter::CListWalker {
   };
   static constexpr std::size_t kFixedSlots = 64;
   std::array<FixedSlot, kFixedSlots> m_fixed{};
+  // Pieces of tags from the tag tables, by where the tables keep their text.
+  struct TagSlot {
+    const char* text = nullptr;
+    st_KWXPiece piece;
+  };
+  static constexpr std::size_t kTagSlots = 1024;
+  std::array<TagSlot, kTagSlots> m_tableTags{};
   st_KWXPiece m_spill;
 
   // Marker text conversion.

@@ -407,14 +407,16 @@ void CQ_TagStructureCheck::v_Run() {
 // ">" that brings the bracket depth back to zero, as the tokeniser has it.
 void CQ_TagStructureCheck::CQ_ParagraphCounter::v_Line(std::string_view line) {
   for (std::size_t pos = line.find('<'); pos != std::string_view::npos; pos = line.find('<', pos)) {
+    // From bracket to bracket to the '>' that brings the depth back to 0.
     int depth = 0;
     std::size_t end = pos;
-    for (; end < line.size(); ++end) {
+    while (end < line.size()) {
       if (line[end] == '<') {
         ++depth;
-      } else if (line[end] == '>' && --depth == 0) {
+      } else if (--depth == 0) {
         break;
       }
+      end = KWX::sn_FindBracket(line, end + 1);
     }
     if (end == line.size()) return;  // not closed on its line: no tag
     v_Tag(line.substr(pos, end + 1 - pos));
