@@ -318,6 +318,8 @@ struct CQ_TagStructureCheck::Impl {
   }
 
   void Element(std::size_t i, int id) {
+    // Only element tags have their name read.
+    if (id != TAGID_EL && id != TAGID_ELF && id != TAGID_EL_CLOSE && id != TAGID_ELF_CLOSE) return;
     const std::string name = ElementName(Tag(i));
     switch (id) {
       case TAGID_EL:
