@@ -48,15 +48,23 @@ class KnownTags {
   explicit KnownTags(const CQ_TagMap& map) : m_map(map) {}
 
   bool b_Has(const std::string& tag) {
+    return b_Known(tag, [&] { return m_map.find(tag); });
+  }
+  bool b_Has(std::string_view tag) {
+    return b_Known(tag, [&] { return m_map.find(std::string(tag)); });
+  }
+
+ private:
+  template <class Find>
+  bool b_Known(std::string_view tag, Find find) {
     std::string_view& kept = m_slots[n_Slot(tag)];
     if (kept.size() == tag.size() && kept == tag) return true;
-    const auto it = m_map.find(tag);
+    const auto it = find();
     if (it == m_map.end()) return false;
     kept = it->first;
     return true;
   }
 
- private:
   static constexpr std::size_t SLOTS = 1024;
 
   static std::size_t n_Slot(std::string_view tag) {
@@ -268,7 +276,7 @@ void CQ_FrameVarnelVerifier::vv_SeedTagCounters() {
 
 void CQ_FrameVarnelVerifier::vv_CheckSourceInternalValidity() {
   for (const st_InternalTag& tag : rco_SourceInternalTags()) {
-    if (tag.i_Category == CATEGORY_UNKNOWN_INTERNAL) v_Report(205, tag.n_Segment, tag.cs_Tag, tag.cs_Tag.c_str());
+    if (tag.i_Category == CATEGORY_UNKNOWN_INTERNAL) v_Report(205, tag.n_Segment, tag.cs_Tag, std::string(tag.cs_Tag).c_str());
   }
 }
 
@@ -300,7 +308,7 @@ void CQ_FrameVarnelVerifier::vv_CheckTargetValidity() {
   for (const st_InternalTag& tag : rco_TargetInternalTags()) {
     st_TagCounter* counter = counters.pst_Find(tag.cs_Tag);
     if (counter == nullptr || !counter->b_Internal) {
-      v_Report(803, tag.n_Segment, tag.cs_Tag, tag.cs_Tag.c_str());
+      v_Report(803, tag.n_Segment, tag.cs_Tag, std::string(tag.cs_Tag).c_str());
     } else if (!IsAdded(segments[tag.n_Segment])) {
       --counter->i_Difference;
     }
@@ -326,7 +334,7 @@ void CQ_FrameVarnelVerifier::vv_CheckTargetValidityBackwards() {
     }
   }
   for (const st_InternalTag& tag : rco_TargetInternalTags()) {
-    if (!map.b_Has(tag.cs_Tag)) v_Report(803, tag.n_Segment, tag.cs_Tag, tag.cs_Tag.c_str());
+    if (!map.b_Has(tag.cs_Tag)) v_Report(803, tag.n_Segment, tag.cs_Tag, std::string(tag.cs_Tag).c_str());
   }
 }
 
@@ -522,7 +530,6 @@ void CQ_FrameVarnelVerifier::vv_CheckInternalStructure() {
     const bool characterFormat = id == TAGID_CS;
     const bool numbered = characterFormat && IsNumberedCharacterFormat(tag.cs_Tag);
     const bool otherCharacterSet = id == TAGID_C || id == TAGID_C_CLOSE;
-    const char* t = tag.cs_Tag.c_str();
     int message = 0;
     switch (segmentId) {
       case TAGID_TS:
@@ -583,9 +590,10 @@ void CQ_FrameVarnelVerifier::vv_CheckInternalStructure() {
         }
         break;
     }
+    if (message == 0) continue;
+    const std::string text(tag.cs_Tag);
+    const char* t = text.c_str();
     switch (message) {
-      case 0:
-        break;
       case 610:
         v_Report(610, s, tag.cs_Tag, t, segments[s].cs_Tag.c_str());
         break;

@@ -306,24 +306,24 @@ bool IsLeadByte(unsigned char c, bool shiftJIS) {
 
 // --- tag counter map ------------------------------------------------------------
 
-st_TagCounter& CQ_TagCounterMap::rst_Enter(const std::string& tag, int category, bool internal) {
-  const auto [it, added] = m_mapIndex.try_emplace(tag, m_vecRecords.size());
-  if (added) {
-    st_TagCounter record;
-    record.cs_Tag = tag;
-    record.i_Category = category;
-    record.b_Internal = internal;
-    m_vecRecords.push_back(std::move(record));
-  }
-  return m_vecRecords[it->second];
+st_TagCounter& CQ_TagCounterMap::rst_Enter(std::string_view tag, int category, bool internal) {
+  const auto found = m_mapIndex.find(tag);
+  if (found != m_mapIndex.end()) return m_vecRecords[found->second];
+  m_mapIndex.emplace(std::string(tag), m_vecRecords.size());
+  st_TagCounter record;
+  record.cs_Tag = std::string(tag);
+  record.i_Category = category;
+  record.b_Internal = internal;
+  m_vecRecords.push_back(std::move(record));
+  return m_vecRecords.back();
 }
 
-st_TagCounter* CQ_TagCounterMap::pst_Find(const std::string& tag) {
+st_TagCounter* CQ_TagCounterMap::pst_Find(std::string_view tag) {
   const auto it = m_mapIndex.find(tag);
   return it == m_mapIndex.end() ? nullptr : &m_vecRecords[it->second];
 }
 
-const st_TagCounter* CQ_TagCounterMap::pcst_Find(const std::string& tag) const {
+const st_TagCounter* CQ_TagCounterMap::pcst_Find(std::string_view tag) const {
   const auto it = m_mapIndex.find(tag);
   return it == m_mapIndex.end() ? nullptr : &m_vecRecords[it->second];
 }
@@ -605,12 +605,11 @@ void CQ_VarnelVerifier::v_CollectInternalTags() {
       const std::string_view tag = text.substr(pos, end - pos);
       if (tag.substr(0, 2) == "<:") {
         const KWX::st_LexiconEntry& entry = KWX::CQ_KWXLexicon::rst_Lookup(tag);
-        st_InternalTag record;
-        record.cs_Tag = std::string(tag);
+        st_InternalTag& record = tags.emplace_back();
+        record.cs_Tag = tag;
         record.i_TagId = entry.i_TagId;
         record.i_Category = entry.i_Category;
         record.n_Segment = i;
-        tags.push_back(std::move(record));
       }
       pos = end;
     }
