@@ -5,6 +5,10 @@
 // prefix comparisons instead of up to 131.
 #include "kernel/backward/KWXLexicon.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <string>
 #include <vector>
 
 namespace KWX {
@@ -87,11 +91,26 @@ static_assert(CatchAllsLastAndAlone(), "the lookup files every entry but the two
 
 std::size_t Slot(unsigned char first, unsigned char second) { return (first * 67u + second) & (SLOTS - 1); }
 
+// Up to the first eight bytes of text as one word, the rest zero.
+std::uint64_t Head(std::string_view text) {
+  std::uint64_t word = 0;
+  if (text.size() >= 8) {
+    std::memcpy(&word, text.data(), 8);
+  } else {
+    std::memcpy(&word, text.data(), text.size());
+  }
+  return word;
+}
+
 struct Buckets {
   // Indices into ENTRIES in table order: for external tags by the second
   // and third byte, for tags beginning "<:" by the third and fourth.
   std::array<std::vector<unsigned char>, SLOTS> external;
   std::array<std::vector<unsigned char>, SLOTS> internal;
+  // Each entry's first eight prefix bytes as a word, and the mask of the
+  // bytes the prefix has there, so that they are compared at once.
+  std::array<std::uint64_t, CQ_KWXLexicon::LEXICON_SIZE> heads{};
+  std::array<std::uint64_t, CQ_KWXLexicon::LEXICON_SIZE> masks{};
 };
 
 // Files entry i, whose prefix is longer than the `known` bytes its tags
@@ -117,6 +136,8 @@ const Buckets& TheBuckets() {
     for (unsigned i = 0; i < ENTRIES.size(); ++i) {
       const std::string_view p = ENTRIES[i].cs_Prefix;
       const auto index = static_cast<unsigned char>(i);
+      b.heads[i] = Head(p);
+      b.masks[i] = Head(std::string(std::min<std::size_t>(p.size(), 8), '\xFF'));
       if (p.size() <= 2) continue;  // the catch-alls
       File(p[1] == ':' ? b.internal : b.external, p, p[1] == ':' ? 2 : 1, index);
     }
@@ -125,13 +146,13 @@ const Buckets& TheBuckets() {
   return buckets;
 }
 
-// Whether tag begins with prefix, given that their first bytes are equal.
-// Prefixes are a few bytes long, so a plain loop costs less than a call of
-// memcmp.
-bool BeginsWith(std::string_view tag, std::string_view prefix) {
-  if (tag.size() < prefix.size()) return false;
-  for (std::size_t i = 1; i < prefix.size(); ++i) {
-    if (tag[i] != prefix[i]) return false;
+// Whether tag, whose first eight bytes are tagHead, begins with entry i's
+// prefix: those bytes at once, the rest of a longer prefix one by one.
+bool BeginsWith(std::string_view tag, std::uint64_t tagHead, const Buckets& b, unsigned i) {
+  const std::string_view prefix = ENTRIES[i].cs_Prefix;
+  if (tag.size() < prefix.size() || (tagHead & b.masks[i]) != b.heads[i]) return false;
+  for (std::size_t k = 8; k < prefix.size(); ++k) {
+    if (tag[k] != prefix[k]) return false;
   }
   return true;
 }
@@ -158,9 +179,9 @@ const st_LexiconEntry& CQ_KWXLexicon::rst_Lookup(std::string_view tag) {
   // long can match it anyway).
   const auto first = static_cast<unsigned char>(tag[known]);
   const auto second = known + 1 < tag.size() ? static_cast<unsigned char>(tag[known + 1]) : 0;
+  const std::uint64_t head = Head(tag);
   for (unsigned char i : (internal ? b.internal : b.external)[Slot(first, second)]) {
-    const st_LexiconEntry& e = ENTRIES[i];
-    if (BeginsWith(tag, e.cs_Prefix)) return e;
+    if (BeginsWith(tag, head, b, i)) return ENTRIES[i];
   }
   if (internal) return internalCatchAll;
   return catchAll;
