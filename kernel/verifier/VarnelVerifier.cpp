@@ -16,6 +16,10 @@
 #include <memory>
 #include <utility>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "kernel/backward/KWXReader.h"
 #include "kernel/forward/KWXFormat.h"
 #include "kernel/forward/TextConverter.h"
@@ -66,17 +70,49 @@ std::size_t SkipASCIIWords(std::string_view text, std::size_t pos) {
   return pos;
 }
 
+// Calls visit(i) for the place i of every '<' and '>' of text, in order.
+// Sixteen bytes are tested at once where SSE2 is there, and every bracket
+// among them is visited from the one test; the last bytes of a text of
+// sixteen or more are tested with the text's last sixteen.
+template <class Visit>
+void ForEachBracket(std::string_view text, Visit&& visit) {
+  const std::size_t n = text.size();
+  std::size_t base = 0;
+#if defined(__SSE2__)
+  if (n >= 16) {
+    // '<' (0x3C) and '>' (0x3E) differ only in bit 1: with that bit set,
+    // both are '>' and no other byte is.
+    const __m128i bit = _mm_set1_epi8(0x02);
+    const __m128i gt = _mm_set1_epi8('>');
+    const auto marks = [&](std::size_t at) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at));
+      return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(v, bit), gt)));
+    };
+    for (; base + 16 <= n; base += 16) {
+      for (unsigned m = marks(base); m != 0; m &= m - 1) visit(base + static_cast<std::size_t>(__builtin_ctz(m)));
+    }
+    if (base < n) {
+      const std::size_t at = n - 16;
+      for (unsigned m = marks(at) & (0xFFFFu << (base - at)); m != 0; m &= m - 1) {
+        visit(at + static_cast<std::size_t>(__builtin_ctz(m)));
+      }
+    }
+    return;
+  }
+#endif
+  for (std::size_t i = KWX::sn_FindBracket(text, base); i < n; i = KWX::sn_FindBracket(text, i + 1)) visit(i);
+}
+
 int BracketError(std::string_view text) {
   // One pass: the counts decide first (101), then the first fault of the
-  // depth walk (102, 103), then a nested external tag (104). Runs without
-  // brackets are passed over a word at a time.
+  // depth walk (102, 103), then a nested external tag (104).
   std::size_t opening = 0;
   std::size_t closing = 0;
   long depth = 0;
   bool nested = false;
   int fault = 0;
   const std::size_t size = text.size();
-  for (std::size_t i = KWX::sn_FindBracket(text, 0); i < size; i = KWX::sn_FindBracket(text, i + 1)) {
+  ForEachBracket(text, [&](std::size_t i) {
     if (text[i] == '<') {
       ++opening;
       if (fault == 0) {
@@ -87,7 +123,7 @@ int BracketError(std::string_view text) {
       ++closing;
       if (fault == 0 && --depth < 0) fault = 102;
     }
-  }
+  });
   if (opening != closing) return 101;
   if (fault != 0) return fault;
   return nested ? 104 : 0;
@@ -597,22 +633,28 @@ void CQ_VarnelVerifier::v_CollectInternalTags() {
   tags.reserve(segments.size());
   for (std::size_t i = 0; i < segments.size(); ++i) {
     const std::string_view text = TextAfterTag(segments[i]);
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-      pos = text.find('<', pos);
-      if (pos == std::string_view::npos) break;
-      const std::size_t end = TagEnd(text, pos);
-      const std::string_view tag = text.substr(pos, end - pos);
-      if (tag.substr(0, 2) == "<:") {
-        const KWX::st_LexiconEntry& entry = KWX::CQ_KWXLexicon::rst_Lookup(tag);
-        st_InternalTag& record = tags.emplace_back();
-        record.cs_Tag = tag;
-        record.i_TagId = entry.i_TagId;
-        record.i_Category = entry.i_Category;
-        record.n_Segment = i;
+    // A tag runs from a '<' at depth 0 to the '>' that brings the depth
+    // back to 0 (or to the end of the text); a '>' at depth 0 is text.
+    const auto add = [&](std::size_t begin, std::size_t end) {
+      const std::string_view tag = text.substr(begin, end - begin);
+      if (tag.size() < 2 || tag[1] != ':') return;
+      const KWX::st_LexiconEntry& entry = KWX::CQ_KWXLexicon::rst_Lookup(tag);
+      st_InternalTag& record = tags.emplace_back();
+      record.cs_Tag = tag;
+      record.i_TagId = entry.i_TagId;
+      record.i_Category = entry.i_Category;
+      record.n_Segment = i;
+    };
+    long depth = 0;
+    std::size_t begin = 0;
+    ForEachBracket(text, [&](std::size_t at) {
+      if (text[at] == '<') {
+        if (depth++ == 0) begin = at;
+      } else if (depth > 0 && --depth == 0) {
+        add(begin, at + 1);
       }
-      pos = end;
-    }
+    });
+    if (depth > 0) add(begin, text.size());
   }
 }
 
