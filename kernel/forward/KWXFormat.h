@@ -27,6 +27,10 @@
 #include <string_view>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "System/Export.h"
 #include "System/Platform/LargeMemory.h"
 #include "kernel/session/ExtStringList.h"
@@ -489,6 +493,39 @@ inline std::size_t sn_FindBracket(std::string_view text, std::size_t pos) {
   return size;
 }
 
+// Calls visit(i) for the place i of every '<' and '>' of text, in order.
+// Sixteen bytes are tested at once where SSE2 is there, and every bracket
+// among them is visited from the one test; the last bytes of a text of
+// sixteen or more are tested with the text's last sixteen.
+template <class Visit>
+void sv_ForEachBracket(std::string_view text, Visit&& visit) {
+  const std::size_t n = text.size();
+  std::size_t base = 0;
+#if defined(__SSE2__)
+  if (n >= 16) {
+    // '<' (0x3C) and '>' (0x3E) differ only in bit 1: with that bit set,
+    // both are '>' and no other byte is.
+    const __m128i bit = _mm_set1_epi8(0x02);
+    const __m128i gt = _mm_set1_epi8('>');
+    const auto marks = [&](std::size_t at) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at));
+      return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(v, bit), gt)));
+    };
+    for (; base + 16 <= n; base += 16) {
+      for (unsigned m = marks(base); m != 0; m &= m - 1) visit(base + static_cast<std::size_t>(__builtin_ctz(m)));
+    }
+    if (base < n) {
+      const std::size_t at = n - 16;
+      for (unsigned m = marks(at) & (0xFFFFu << (base - at)); m != 0; m &= m - 1) {
+        visit(at + static_cast<std::size_t>(__builtin_ctz(m)));
+      }
+    }
+    return;
+  }
+#endif
+  for (std::size_t i = sn_FindBracket(text, base); i < n; i = sn_FindBracket(text, i + 1)) visit(i);
+}
+
 enum ET_TokenKind : int {
   TOKEN_TEXT = 0,      // translatable text (a stray ">" included)
   TOKEN_TAG,           // from "<" to the ">" that brings the depth back to 0
@@ -505,34 +542,26 @@ struct st_Token {
 // that reads each once.
 template <typename Visit>
 void sv_ForEachToken(std::string_view text, Visit&& visit) {
-  std::size_t pos = 0;
-  const std::size_t size = text.size();
-  while (pos < size) {
-    if (text[pos] != '<') {
-      const std::size_t next = text.find('<', pos);
-      const std::size_t end = next == std::string_view::npos ? size : next;
-      visit(st_Token{TOKEN_TEXT, text.substr(pos, end - pos)});
-      pos = end;
-      continue;
-    }
-    // A tag: find the '>' that brings the depth back to zero, going from
-    // bracket to bracket.
-    int depth = 0;
-    std::size_t end = pos;
-    while (end < size) {
-      if (text[end] == '<') {
-        ++depth;
-      } else if (--depth == 0) {
-        break;
+  // One walk over the brackets: a '<' at depth 0 begins a tag (and ends the
+  // text before it), the '>' that brings the depth back to 0 ends it; a '>'
+  // at depth 0 is text.
+  std::size_t pos = 0;  // where the next token begins
+  std::size_t depth = 0;
+  sv_ForEachBracket(text, [&](std::size_t at) {
+    if (text[at] == '<') {
+      if (depth++ == 0) {
+        if (at > pos) visit(st_Token{TOKEN_TEXT, text.substr(pos, at - pos)});
+        pos = at;
       }
-      end = sn_FindBracket(text, end + 1);
+    } else if (depth > 0 && --depth == 0) {
+      visit(st_Token{TOKEN_TAG, text.substr(pos, at + 1 - pos)});
+      pos = at + 1;
     }
-    if (end == size) {
-      visit(st_Token{TOKEN_UNCLOSED_TAG, text.substr(pos)});
-      return;
-    }
-    visit(st_Token{TOKEN_TAG, text.substr(pos, end + 1 - pos)});
-    pos = end + 1;
+  });
+  if (depth > 0) {
+    visit(st_Token{TOKEN_UNCLOSED_TAG, text.substr(pos)});
+  } else if (pos < text.size()) {
+    visit(st_Token{TOKEN_TEXT, text.substr(pos)});
   }
 }
 

@@ -16,10 +16,6 @@
 #include <memory>
 #include <utility>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "kernel/backward/KWXReader.h"
 #include "kernel/forward/KWXFormat.h"
 #include "kernel/forward/TextConverter.h"
@@ -70,39 +66,6 @@ std::size_t SkipASCIIWords(std::string_view text, std::size_t pos) {
   return pos;
 }
 
-// Calls visit(i) for the place i of every '<' and '>' of text, in order.
-// Sixteen bytes are tested at once where SSE2 is there, and every bracket
-// among them is visited from the one test; the last bytes of a text of
-// sixteen or more are tested with the text's last sixteen.
-template <class Visit>
-void ForEachBracket(std::string_view text, Visit&& visit) {
-  const std::size_t n = text.size();
-  std::size_t base = 0;
-#if defined(__SSE2__)
-  if (n >= 16) {
-    // '<' (0x3C) and '>' (0x3E) differ only in bit 1: with that bit set,
-    // both are '>' and no other byte is.
-    const __m128i bit = _mm_set1_epi8(0x02);
-    const __m128i gt = _mm_set1_epi8('>');
-    const auto marks = [&](std::size_t at) {
-      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at));
-      return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(v, bit), gt)));
-    };
-    for (; base + 16 <= n; base += 16) {
-      for (unsigned m = marks(base); m != 0; m &= m - 1) visit(base + static_cast<std::size_t>(__builtin_ctz(m)));
-    }
-    if (base < n) {
-      const std::size_t at = n - 16;
-      for (unsigned m = marks(at) & (0xFFFFu << (base - at)); m != 0; m &= m - 1) {
-        visit(at + static_cast<std::size_t>(__builtin_ctz(m)));
-      }
-    }
-    return;
-  }
-#endif
-  for (std::size_t i = KWX::sn_FindBracket(text, base); i < n; i = KWX::sn_FindBracket(text, i + 1)) visit(i);
-}
-
 int BracketError(std::string_view text) {
   // One pass: the counts decide first (101), then the first fault of the
   // depth walk (102, 103), then a nested external tag (104).
@@ -112,7 +75,7 @@ int BracketError(std::string_view text) {
   bool nested = false;
   int fault = 0;
   const std::size_t size = text.size();
-  ForEachBracket(text, [&](std::size_t i) {
+  KWX::sv_ForEachBracket(text, [&](std::size_t i) {
     if (text[i] == '<') {
       ++opening;
       if (fault == 0) {
@@ -647,7 +610,7 @@ void CQ_VarnelVerifier::v_CollectInternalTags() {
     };
     long depth = 0;
     std::size_t begin = 0;
-    ForEachBracket(text, [&](std::size_t at) {
+    KWX::sv_ForEachBracket(text, [&](std::size_t at) {
       if (text[at] == '<') {
         if (depth++ == 0) begin = at;
       } else if (depth > 0 && --depth == 0) {

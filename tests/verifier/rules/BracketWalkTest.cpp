@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "kernel/verifier/TagStructureCheck.h"
 #include "verifier/rules/RulesTestSupport.h"
 
 namespace {
@@ -127,6 +128,46 @@ TEST(BracketWalk, ErrorsAndInternalTagsAgreeWithAByteByByteReading) {
   // Both kinds of rounds took place.
   EXPECT_GT(tagsCompared, 500u);
   EXPECT_GT(errorsCompared, 20u);
+}
+
+// The paragraph counter finds a line's tags in the same walk: counting
+// over whole lines must give what counting over each tag alone gives, the
+// tags found byte by byte (a tag left open ends the line's tags).
+TEST(BracketWalk, ParagraphCounterFindsTheTagsAByteByByteReadingFinds) {
+  static const char* const kPieces[] = {"<tr 1>", "<tr 2>", "</tr>", "<ps \"Body\" 1>", "<ps \"a<:lt>b\" 2>",
+                                        "<fn 3>", "</fn>", "<tb 4>", "</tb>", "<:cs \"E\" 1>", "<:/cs>",
+                                        "text of a paragraph", " > ", "<", "<:t>", "<file \"x\">"};
+  Random random;
+  for (int round = 0; round < 300; ++round) {
+    std::vector<std::string> lines;
+    const unsigned count = 1 + random.Next(12);
+    for (unsigned k = 0; k < count; ++k) {
+      std::string line;
+      const unsigned parts = random.Next(7);
+      for (unsigned p = 0; p < parts; ++p) line += kPieces[random.Next(sizeof kPieces / sizeof *kPieces)];
+      lines.push_back(line);
+    }
+    CQ_TagStructureCheck::CQ_ParagraphCounter whole;
+    CQ_TagStructureCheck::CQ_ParagraphCounter single;
+    for (const std::string& line : lines) {
+      whole.v_Line(line);
+      std::size_t pos = 0;
+      while ((pos = line.find('<', pos)) != std::string::npos) {
+        long depth = 0;
+        std::size_t end = pos;
+        for (; end < line.size(); ++end) {
+          if (line[end] == '<') ++depth;
+          if (line[end] == '>' && --depth == 0) break;
+        }
+        if (end == line.size()) break;
+        single.v_Line(line.substr(pos, end + 1 - pos));
+        pos = end + 1;
+      }
+    }
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    ASSERT_EQ(whole.rco_Paragraphs(), single.rco_Paragraphs()) << text;
+  }
 }
 
 }  // namespace
