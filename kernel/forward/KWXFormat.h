@@ -542,26 +542,34 @@ struct st_Token {
 // that reads each once.
 template <typename Visit>
 void sv_ForEachToken(std::string_view text, Visit&& visit) {
-  // One walk over the brackets: a '<' at depth 0 begins a tag (and ends the
-  // text before it), the '>' that brings the depth back to 0 ends it; a '>'
-  // at depth 0 is text.
-  std::size_t pos = 0;  // where the next token begins
-  std::size_t depth = 0;
-  sv_ForEachBracket(text, [&](std::size_t at) {
-    if (text[at] == '<') {
-      if (depth++ == 0) {
-        if (at > pos) visit(st_Token{TOKEN_TEXT, text.substr(pos, at - pos)});
-        pos = at;
-      }
-    } else if (depth > 0 && --depth == 0) {
-      visit(st_Token{TOKEN_TAG, text.substr(pos, at + 1 - pos)});
-      pos = at + 1;
+  std::size_t pos = 0;
+  const std::size_t size = text.size();
+  while (pos < size) {
+    if (text[pos] != '<') {
+      const std::size_t next = text.find('<', pos);
+      const std::size_t end = next == std::string_view::npos ? size : next;
+      visit(st_Token{TOKEN_TEXT, text.substr(pos, end - pos)});
+      pos = end;
+      continue;
     }
-  });
-  if (depth > 0) {
-    visit(st_Token{TOKEN_UNCLOSED_TAG, text.substr(pos)});
-  } else if (pos < text.size()) {
-    visit(st_Token{TOKEN_TEXT, text.substr(pos)});
+    // A tag: find the '>' that brings the depth back to zero, going from
+    // bracket to bracket.
+    int depth = 0;
+    std::size_t end = pos;
+    while (end < size) {
+      if (text[end] == '<') {
+        ++depth;
+      } else if (--depth == 0) {
+        break;
+      }
+      end = sn_FindBracket(text, end + 1);
+    }
+    if (end == size) {
+      visit(st_Token{TOKEN_UNCLOSED_TAG, text.substr(pos)});
+      return;
+    }
+    visit(st_Token{TOKEN_TAG, text.substr(pos, end + 1 - pos)});
+    pos = end + 1;
   }
 }
 
