@@ -348,9 +348,9 @@ void CQ_FrameVarnelVerifier::vv_CheckExternalPositioning() {
   std::size_t indexLength = 0;
   for (std::size_t i = 0; i < segments.size(); ++i) {
     const st_TagSegment& segment = segments[i];
-    const std::string_view body = TextAfterTag(segment);
     const int id = ids[i];
     if (TextMayFollow(id)) continue;
+    const std::string_view body = TextAfterTag(segment);
     switch (id) {
       case TAGID_MK: {
         const std::size_t length = CQ_MarkerTextMeasure::sn_MIFLength(body, false);

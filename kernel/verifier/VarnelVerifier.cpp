@@ -661,10 +661,11 @@ void CQ_VarnelVerifier::v_CheckRepresentable(int codePage, bool (*reportedByLang
   const CodePageCharacters& characters = CharactersOf(codePage);
   for (std::size_t i = 0; i < segments.size(); ++i) {
     const std::string_view whole = segments[i].cs_Text;
-    const std::string_view text = TextAfterTag(segments[i]);
     // Most segments hold only characters of the code page: one quick pass
-    // tells, and only the others are walked tag by tag and line by line.
-    if (!HasSuspectByte(text, characters)) continue;
+    // over the whole segment tells, and only the others are walked tag by
+    // tag and line by line.
+    if (!HasSuspectByte(whole, characters)) continue;
+    const std::string_view text = TextAfterTag(segments[i]);
     const std::size_t offset = whole.size() - text.size();
     std::size_t line = n_TargetSegmentStartLine(i) +
                        static_cast<std::size_t>(std::count(whole.begin(), whole.begin() + offset, '\n'));
