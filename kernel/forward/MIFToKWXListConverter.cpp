@@ -549,8 +549,10 @@ class CQ_MIFToKWXConverter::CListWalker {
     const std::size_t open = m_i;
     std::size_t j = m_i + 1;
     long depth = 0;
-    std::string_view tag;
-    std::string_view tagInBlock;
+    // The PgfTag lines: their names are read only when asked for (a new
+    // tag, or the catalog's autonumber format).
+    std::string_view tagLine;
+    std::string_view tagInBlockLine;
     bool haveTag = false;
     bool haveTagInBlock = false;
     std::string_view numFormat;
@@ -583,10 +585,10 @@ class CQ_MIFToKWXConverter::CListWalker {
       }
       if (kw == "PgfTag") {
         if (depth == 0 && !haveTag) {
-          tag = RawView(l);
+          tagLine = l;
           haveTag = true;
         } else if (depth > 0 && !haveTagInBlock) {
-          tagInBlock = RawView(l);
+          tagInBlockLine = l;
           haveTagInBlock = true;
         }
       } else if (kw == "PgfNumFormat" && !haveNumFormat) {
@@ -600,7 +602,8 @@ class CQ_MIFToKWXConverter::CListWalker {
     if (depth != 0 || j >= m_n) throw Result::UNEXPECTED_END;
     std::string& fragment = m_fragment;
     JoinExcept(open, j, numStringAt);
-    if (!haveTag && haveTagInBlock) tag = tagInBlock;
+    if (!haveTag && haveTagInBlock) tagLine = tagInBlockLine;
+    const bool named = haveTag || haveTagInBlock;
 
     // The <ps> fragment runs up to the autonumber string, which has a <pn>
     // tag of its own; an empty one gets none, so the paragraph shares the
@@ -608,13 +611,18 @@ class CQ_MIFToKWXConverter::CListWalker {
     // conversion takes the empty string from the ORG copy).
     std::string number;
     if (haveNumString) number = Name(numString);
-    EmitTableTag(Reuse(KWX::NUMBERED_PS, tag, fragment));
+    if (const std::string_view* known = m_tags.pcs_FindTag(KWX::NUMBERED_PS, fragment)) {
+      EmitTableTag(*known);
+    } else {
+      EmitTableTag(m_tags.sv_MakeNewTag(KWX::NUMBERED_PS, Name(named ? RawView(tagLine) : std::string_view()), fragment));
+    }
     if (!number.empty()) {
       EmitTableTag(m_tags.sv_TagForFragment(KWX::NUMBERED_PN, number, LineText(numStringLine)));
     }
     if (haveNumString) {
       if (!haveNumFormat) {
-        if (const std::string* catalog = m_conv.m_pcoPreScan->pcco_FindPgfNumFormat(std::string(tag))) {
+        const std::string tag(named ? RawView(tagLine) : std::string_view());
+        if (const std::string* catalog = m_conv.m_pcoPreScan->pcco_FindPgfNumFormat(tag)) {
           numFormat = *catalog;
           haveNumFormat = true;
         }
