@@ -84,6 +84,19 @@ void AppendLine(std::string& fragment, std::string_view line) {
   fragment.push_back('\n');
 }
 
+// Whether a statement's raw value (RawView) is empty. For the usual form
+// "<Name `...'>" the byte after the backquote tells: the string is empty
+// exactly when it is the closing apostrophe or the line ends there. Any
+// other form is read whole.
+bool RawValueIsEmpty(std::string_view line) {
+  const std::string_view name = MIFSyntax::Keyword(line);
+  const std::size_t open = name.size() + 2;  // '<', the name, one blank
+  if (line.size() > open && line[open - 1] == ' ' && line[open] == '`') {
+    return !(line.size() > open + 1 && line[open + 1] != '\'');
+  }
+  return RawView(line).empty();
+}
+
 // A one-line fragment: the line and its line feed.
 std::string LineText(std::string_view line) {
   std::string fragment;
@@ -637,7 +650,7 @@ class CQ_MIFToKWXConverter::CListWalker {
   void FontBlock() {
     const std::size_t end = End(m_i);
     bool haveTag = false;
-    std::string_view ftag;
+    std::string_view ftagLine;  // its name is read only for a new tag
     bool properties = false;
     bool asian = false;
     // Names are compared in place: the first tag, FLocked and the closer
@@ -646,7 +659,7 @@ class CQ_MIFToKWXConverter::CListWalker {
       const st_MIFLine& l = m_lines[k];
       if (IsCloser(l)) continue;
       if (!haveTag && HasKeyword(l, "FTag")) {
-        ftag = RawView(l);
+        ftagLine = l;
         haveTag = true;
         continue;
       }
@@ -659,7 +672,7 @@ class CQ_MIFToKWXConverter::CListWalker {
       properties = true;
     }
     int& run = CurrentRun();
-    const bool named = haveTag && !ftag.empty();
+    const bool named = haveTag && !RawValueIsEmpty(ftagLine);
     if (!named && !properties) {
       // The paragraph's own font again: the run in force ends.
       CloseRun(run);
@@ -669,7 +682,8 @@ class CQ_MIFToKWXConverter::CListWalker {
     const std::string& fragment = Join(m_i, end);
     CloseRun(run);
     if (named) {
-      EmitTableTag(Reuse(KWX::NUMBERED_CS, ftag, fragment));
+      const std::string_view* known = m_tags.pcs_FindTag(KWX::NUMBERED_CS, fragment);
+      EmitTableTag(known ? *known : m_tags.sv_MakeNewTag(KWX::NUMBERED_CS, Name(RawView(ftagLine)), fragment));
       run = RUN_CS;
     } else {
       EmitTableTag(m_tags.sv_TagForFragment(KWX::NUMBERED_FC, "", fragment));
