@@ -292,11 +292,11 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
   // lies; any other line (a line read from a file, or the last line of a
   // text that ends without a line end, which the reader joins in its own
   // buffer) is copied into the store.
-  const char* const held = m_coFileText.data();
+  const auto held = reinterpret_cast<std::uintptr_t>(m_coFileText.data());
   const std::size_t heldSize = m_coFileText.size();
   const auto keep = [&](std::string_view text, int net) {
-    if (held != nullptr && text.data() >= held && text.size() <= heldSize &&
-        static_cast<std::size_t>(text.data() - held) <= heldSize - text.size()) {
+    const auto at = reinterpret_cast<std::uintptr_t>(text.data());
+    if (heldSize != 0 && at >= held && text.size() <= heldSize && at - held <= heldSize - text.size()) {
       if (text.size() > std::numeric_limits<std::uint32_t>::max()) throw Result::DAMAGED;
       return st_MIFLine{text.data(), static_cast<std::uint32_t>(text.size()), net};
     }
