@@ -51,7 +51,11 @@ class KnownTags {
     return b_Known(tag, [&] { return m_map.find(tag); });
   }
   bool b_Has(std::string_view tag) {
-    return b_Known(tag, [&] { return m_map.find(std::string(tag)); });
+    // The map is keyed by strings: one buffer serves every key looked up.
+    return b_Known(tag, [&] {
+      m_key.assign(tag);
+      return m_map.find(m_key);
+    });
   }
 
  private:
@@ -76,6 +80,7 @@ class KnownTags {
 
   const CQ_TagMap& m_map;
   std::array<std::string_view, SLOTS> m_slots{};
+  std::string m_key;
 };
 
 bool IsIndexPart(int id) { return id == TAGID_IE || id == TAGID_IL || id == TAGID_SS || id == TAGID_SL; }
