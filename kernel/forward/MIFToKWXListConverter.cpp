@@ -155,7 +155,9 @@ class CQ_MIFToKWXConverter::CListWalker {
   // The raw content of a String statement: a view into the line for the
   // usual "<String `text'>", otherwise read by the syntax helper.
   std::string_view StringContent(std::string_view line) {
-    const std::size_t open = line.find('`');
+    // "<String `" as FrameMaker writes it needs no search for the backquote.
+    constexpr std::string_view kUsual = "<String `";
+    const std::size_t open = line.substr(0, kUsual.size()) == kUsual ? kUsual.size() - 1 : line.find('`');
     if (open != std::string_view::npos && line.size() >= open + 3 && line.substr(line.size() - 2) == "'>") {
       return line.substr(open + 1, line.size() - 2 - (open + 1));
     }
