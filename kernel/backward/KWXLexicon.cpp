@@ -1,10 +1,14 @@
 // The lexicon table and its lookup. The search keeps table order but only
-// visits the entries that can match: entries are filed by the tag's second
-// byte, and those beginning "<:" again by the third, each bucket keeping
-// the catch-alls that apply at its end. A lookup therefore costs a few
+// visits the entries that can match: entries are filed by the two bytes
+// after the tag's "<" (after "<:" for internal tags), each bucket keeping
+// the catch-alls that apply at its end. A lookup therefore costs one or two
 // prefix comparisons instead of up to 131.
 #include "kernel/backward/KWXLexicon.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <string>
 #include <vector>
 
 namespace KWX {
@@ -67,37 +71,88 @@ constexpr std::array<st_LexiconEntry, CQ_KWXLexicon::LEXICON_SIZE> ENTRIES = {{
     E("<:", 125, 5), E("<", 126, 4),
 }};
 
+// Entries are filed by the two bytes after the part every tag of a kind
+// shares ("<" for external tags, "<:" for internal ones), hashed into a
+// slot: an entry goes into the slot of every byte pair it can match (every
+// second byte for a prefix that ends after the first), in table order. A
+// slot may also hold entries of other pairs that hash alike; the
+// comparison sorts those out. The catch-alls "<:" and "<", last in the
+// table, are filed nowhere: a tag that matches no entry of its slot takes
+// the one of its kind.
+constexpr std::size_t SLOTS = 4096;
+
+constexpr bool CatchAllsLastAndAlone() {
+  for (std::size_t i = 0; i + 2 < ENTRIES.size(); ++i) {
+    if (ENTRIES[i].cs_Prefix.size() <= 2) return false;
+  }
+  return ENTRIES[ENTRIES.size() - 2].cs_Prefix == "<:" && ENTRIES.back().cs_Prefix == "<";
+}
+static_assert(CatchAllsLastAndAlone(), "the lookup files every entry but the two catch-alls at the end");
+
+std::size_t Slot(unsigned char first, unsigned char second) { return (first * 67u + second) & (SLOTS - 1); }
+
+// Up to the first eight bytes of text as one word, the rest zero.
+std::uint64_t Head(std::string_view text) {
+  std::uint64_t word = 0;
+  if (text.size() >= 8) {
+    std::memcpy(&word, text.data(), 8);
+  } else {
+    std::memcpy(&word, text.data(), text.size());
+  }
+  return word;
+}
+
 struct Buckets {
-  // Indices into ENTRIES in table order: by the second byte of the tag,
-  // and for tags beginning "<:" by the third.
-  std::array<std::vector<unsigned char>, 256> bySecond;
-  std::array<std::vector<unsigned char>, 256> internalByThird;
+  // Indices into ENTRIES in table order: for external tags by the second
+  // and third byte, for tags beginning "<:" by the third and fourth.
+  std::array<std::vector<unsigned char>, SLOTS> external;
+  std::array<std::vector<unsigned char>, SLOTS> internal;
+  // Each entry's first eight prefix bytes as a word, and the mask of the
+  // bytes the prefix has there, so that they are compared at once.
+  std::array<std::uint64_t, CQ_KWXLexicon::LEXICON_SIZE> heads{};
+  std::array<std::uint64_t, CQ_KWXLexicon::LEXICON_SIZE> masks{};
 };
+
+// Files entry i, whose prefix is longer than the `known` bytes its tags
+// share, into the slots of table whose tags it can begin.
+void File(std::array<std::vector<unsigned char>, SLOTS>& table, std::string_view prefix, std::size_t known,
+          unsigned char i) {
+  const auto put = [&](std::size_t slot) {
+    std::vector<unsigned char>& bucket = table[slot];
+    if (bucket.empty() || bucket.back() != i) bucket.push_back(i);
+  };
+  if (prefix.size() == known + 1) {
+    for (unsigned second = 0; second < 256; ++second) {
+      put(Slot(static_cast<unsigned char>(prefix[known]), static_cast<unsigned char>(second)));
+    }
+  } else {
+    put(Slot(static_cast<unsigned char>(prefix[known]), static_cast<unsigned char>(prefix[known + 1])));
+  }
+}
 
 const Buckets& TheBuckets() {
   static const Buckets buckets = [] {
     Buckets b;
     for (unsigned i = 0; i < ENTRIES.size(); ++i) {
       const std::string_view p = ENTRIES[i].cs_Prefix;
-      for (unsigned c = 0; c < 256; ++c) {
-        if (p.size() < 2 || static_cast<unsigned char>(p[1]) == c) b.bySecond[c].push_back(static_cast<unsigned char>(i));
-        if (p.size() < 3 ? p.size() < 2 || p[1] == ':' : p[1] == ':' && static_cast<unsigned char>(p[2]) == c) {
-          b.internalByThird[c].push_back(static_cast<unsigned char>(i));
-        }
-      }
+      const auto index = static_cast<unsigned char>(i);
+      b.heads[i] = Head(p);
+      b.masks[i] = Head(std::string(std::min<std::size_t>(p.size(), 8), '\xFF'));
+      if (p.size() <= 2) continue;  // the catch-alls
+      File(p[1] == ':' ? b.internal : b.external, p, p[1] == ':' ? 2 : 1, index);
     }
     return b;
   }();
   return buckets;
 }
 
-// Whether tag begins with prefix, given that their first `known` bytes
-// (or all of a shorter prefix) are known to be equal. Prefixes are a few
-// bytes long, so a plain loop costs less than a call of memcmp.
-bool BeginsWith(std::string_view tag, std::string_view prefix, std::size_t known) {
-  if (tag.size() < prefix.size()) return false;
-  for (std::size_t i = known; i < prefix.size(); ++i) {
-    if (tag[i] != prefix[i]) return false;
+// Whether tag, whose first eight bytes are tagHead, begins with entry i's
+// prefix: those bytes at once, the rest of a longer prefix one by one.
+bool BeginsWith(std::string_view tag, std::uint64_t tagHead, const Buckets& b, unsigned i) {
+  const std::string_view prefix = ENTRIES[i].cs_Prefix;
+  if (tag.size() < prefix.size() || (tagHead & b.masks[i]) != b.heads[i]) return false;
+  for (std::size_t k = 8; k < prefix.size(); ++k) {
+    if (tag[k] != prefix[k]) return false;
   }
   return true;
 }
@@ -108,6 +163,7 @@ const std::array<st_LexiconEntry, CQ_KWXLexicon::LEXICON_SIZE>& CQ_KWXLexicon::s
 
 const st_LexiconEntry& CQ_KWXLexicon::rst_Lookup(std::string_view tag) {
   static const st_LexiconEntry& catchAll = ENTRIES.back();
+  static const st_LexiconEntry& internalCatchAll = ENTRIES[ENTRIES.size() - 2];
   if (tag.size() < 3) {
     for (const st_LexiconEntry& e : ENTRIES) {
       if (tag.substr(0, e.cs_Prefix.size()) == e.cs_Prefix) return e;
@@ -116,17 +172,18 @@ const st_LexiconEntry& CQ_KWXLexicon::rst_Lookup(std::string_view tag) {
   }
   // Every prefix begins with "<": any other tag matches none of them.
   if (tag[0] != '<') return catchAll;
-  // A bucket's prefixes agree with the tag in the bytes it was chosen by
-  // (the second, and for "<:" the third), or are shorter and end there.
   const Buckets& b = TheBuckets();
   const bool internal = tag[1] == ':';
-  const std::vector<unsigned char>& bucket = internal ? b.internalByThird[static_cast<unsigned char>(tag[2])]
-                                                      : b.bySecond[static_cast<unsigned char>(tag[1])];
-  const std::size_t known = internal ? 3 : 2;
-  for (unsigned char i : bucket) {
-    const st_LexiconEntry& e = ENTRIES[i];
-    if (BeginsWith(tag, e.cs_Prefix, known)) return e;
+  const std::size_t known = internal ? 2 : 1;
+  // A tag of three bytes has no fourth: 0 stands for it (no prefix that
+  // long can match it anyway).
+  const auto first = static_cast<unsigned char>(tag[known]);
+  const auto second = known + 1 < tag.size() ? static_cast<unsigned char>(tag[known + 1]) : 0;
+  const std::uint64_t head = Head(tag);
+  for (unsigned char i : (internal ? b.internal : b.external)[Slot(first, second)]) {
+    if (BeginsWith(tag, head, b, i)) return ENTRIES[i];
   }
+  if (internal) return internalCatchAll;
   return catchAll;
 }
 

@@ -262,14 +262,13 @@ void sv_Tokenize(std::string_view text, std::vector<st_Token>& tokens) {
 }
 
 void CQ_KWXLineJoiner::v_BeginLine() {
-  // The line is built in one buffer that keeps its room; each finished
-  // line is copied out at its own size.
-  if (!m_strLine.empty()) {
-    if (m_bCompact) {
-      m_coLines.v_Add(m_strLine);
-    } else {
-      m_lstLines.emplace_back(m_strLine);
-    }
+  // A compact joiner builds the line where it stays; otherwise the line is
+  // built in one buffer that keeps its room, and each finished line is
+  // copied out at its own size.
+  if (m_bCompact) {
+    m_coLines.v_EndLine();
+  } else if (!m_strLine.empty()) {
+    m_lstLines.emplace_back(m_strLine);
     m_strLine.clear();
   }
 }
@@ -278,7 +277,7 @@ void CQ_KWXLineJoiner::v_Add(std::string_view piece) {
   sv_ForEachToken(piece, [this](const st_Token& token) {
     if (token.et_Kind == TOKEN_TEXT || token.et_Kind == TOKEN_UNCLOSED_TAG) {
       if (!token.cs_Text.empty()) {
-        m_strLine.append(token.cs_Text);
+        v_Append(token.cs_Text);
         m_bLastWasParagraph = false;
       }
       return;
@@ -295,7 +294,7 @@ void CQ_KWXLineJoiner::v_Add(std::string_view piece) {
       }
       m_bLastWasParagraph = false;
     }
-    m_strLine.append(tag);
+    v_Append(tag);
   });
 }
 

@@ -27,6 +27,10 @@
 #include <string_view>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "System/Export.h"
 #include "System/Platform/LargeMemory.h"
 #include "kernel/session/ExtStringList.h"
@@ -489,6 +493,39 @@ inline std::size_t sn_FindBracket(std::string_view text, std::size_t pos) {
   return size;
 }
 
+// Calls visit(i) for the place i of every '<' and '>' of text, in order.
+// Sixteen bytes are tested at once where SSE2 is there, and every bracket
+// among them is visited from the one test; the last bytes of a text of
+// sixteen or more are tested with the text's last sixteen.
+template <class Visit>
+void sv_ForEachBracket(std::string_view text, Visit&& visit) {
+  const std::size_t n = text.size();
+  std::size_t base = 0;
+#if defined(__SSE2__)
+  if (n >= 16) {
+    // '<' (0x3C) and '>' (0x3E) differ only in bit 1: with that bit set,
+    // both are '>' and no other byte is.
+    const __m128i bit = _mm_set1_epi8(0x02);
+    const __m128i gt = _mm_set1_epi8('>');
+    const auto marks = [&](std::size_t at) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at));
+      return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(v, bit), gt)));
+    };
+    for (; base + 16 <= n; base += 16) {
+      for (unsigned m = marks(base); m != 0; m &= m - 1) visit(base + static_cast<std::size_t>(__builtin_ctz(m)));
+    }
+    if (base < n) {
+      const std::size_t at = n - 16;
+      for (unsigned m = marks(at) & (0xFFFFu << (base - at)); m != 0; m &= m - 1) {
+        visit(at + static_cast<std::size_t>(__builtin_ctz(m)));
+      }
+    }
+    return;
+  }
+#endif
+  for (std::size_t i = sn_FindBracket(text, base); i < n; i = sn_FindBracket(text, i + 1)) visit(i);
+}
+
 enum ET_TokenKind : int {
   TOKEN_TEXT = 0,      // translatable text (a stray ">" included)
   TOKEN_TAG,           // from "<" to the ">" that brings the depth back to 0
@@ -515,15 +552,17 @@ void sv_ForEachToken(std::string_view text, Visit&& visit) {
       pos = end;
       continue;
     }
-    // A tag: find the '>' that brings the depth back to zero.
+    // A tag: find the '>' that brings the depth back to zero, going from
+    // bracket to bracket.
     int depth = 0;
     std::size_t end = pos;
-    for (; end < size; ++end) {
+    while (end < size) {
       if (text[end] == '<') {
         ++depth;
-      } else if (text[end] == '>' && --depth == 0) {
+      } else if (--depth == 0) {
         break;
       }
+      end = sn_FindBracket(text, end + 1);
     }
     if (end == size) {
       visit(st_Token{TOKEN_UNCLOSED_TAG, text.substr(pos)});
@@ -570,6 +609,18 @@ class OSTRAKON_API CQ_KWXLines {
     m_nTextSize += line.size();
     m_vecEnds.push_back(m_nTextSize);
   }
+  // Appends text to the line after the last one ended, which is not a line
+  // of the list until v_EndLine ends it.
+  void v_Append(std::string_view text) {
+    if (m_coText.size() - m_nTextSize < text.size()) v_Grow(text.size());
+    if (!text.empty()) std::memcpy(m_coText.data() + m_nTextSize, text.data(), text.size());
+    m_nTextSize += text.size();
+  }
+  // Ends the line appended to since the last line ended; an empty one is
+  // no line.
+  void v_EndLine() {
+    if (m_nTextSize > (m_vecEnds.empty() ? 0 : m_vecEnds.back())) m_vecEnds.push_back(m_nTextSize);
+  }
   // Room for `lines` lines holding `bytes` bytes in all.
   void v_Reserve(std::size_t lines, std::size_t bytes);
   std::size_t size() const { return m_vecEnds.size(); }
@@ -609,10 +660,18 @@ class OSTRAKON_API CQ_KWXLineJoiner {
 
  private:
   void v_BeginLine();
+  // Appends text to the current line.
+  void v_Append(std::string_view text) {
+    if (m_bCompact) {
+      m_coLines.v_Append(text);
+    } else {
+      m_strLine.append(text);
+    }
+  }
   CQ_StringList m_lstLines;
   CQ_KWXLines m_coLines;
-  bool m_bCompact = false;  // lines go to m_coLines
-  std::string m_strLine;
+  bool m_bCompact = false;  // lines are built in m_coLines itself
+  std::string m_strLine;    // the current line, when not compact
   bool m_bLastWasParagraph = false;  // the previous token was a <ps ...> tag
 };
 

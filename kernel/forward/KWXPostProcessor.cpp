@@ -206,13 +206,17 @@ void CQ_KWXPostProcessor::v_CloseRuns(CQ_KWXPieceList& list) {
   std::vector<st_KWXPiece> saved;    // runs interrupted by <af> and <tb>
   const st_KWXPiece fcClose = list.st_Make(KWX::TAG_FC_CLOSE);
   const st_KWXPiece csClose = list.st_Make(KWX::TAG_CS_CLOSE);
+  // The tables keep the first fragment entered for a tag: the pair is
+  // entered once a pass.
+  bool fcCloseEntered = false;
   auto close = [&] {
     if (open.n_Size == 0) return;
     if (!out.empty() && out.back().sv() == open.sv()) {
       out.pop_back();  // a run with nothing in it
     } else if (open.b_Is(KWX_PIECE_FC)) {
       out.push_back(fcClose);
-      m_rcoTags.b_Enter(KWX::TAG_FC_CLOSE, kEmptyFontBlock);
+      if (!fcCloseEntered) m_rcoTags.b_Enter(KWX::TAG_FC_CLOSE, kEmptyFontBlock);
+      fcCloseEntered = true;
     } else {
       out.push_back(csClose);
     }

@@ -12,9 +12,16 @@
 // a whole paragraph, reading only the paragraphs that hold such statements.
 #include "kernel/forward/MIFPreScan.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cctype>
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <fstream>
+#include <limits>
 #include <iterator>
 #include <memory>
 #include <utility>
@@ -45,6 +52,43 @@ namespace {
 constexpr std::string_view kEndOfMIFFile = "# End of MIFFile";
 constexpr std::string_view kEndOfColumn = "<End of TextRectID>";
 constexpr std::string_view kPageBody = "<PageBody>";
+
+// The whole of a regular file, read at once; an empty buffer for an empty
+// file or one whose size the system does not tell (the caller then reads it
+// line by line). Opening or reading failures raise the same file exceptions
+// as the line reader's.
+Platform::LargeBuffer ReadWholeFile(const std::string& path) {
+  int fd;
+  do {
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) Platform::CQ_FileException::ThrowOsError(errno, path);
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) {
+    ::close(fd);
+    return {};
+  }
+  Platform::LargeBuffer text(static_cast<std::size_t>(st.st_size));
+  std::size_t got = 0;
+  while (got < text.size()) {
+    const ssize_t n = ::read(fd, text.data() + got, text.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      const int error = errno;
+      ::close(fd);
+      Platform::CQ_FileException::ThrowOsError(error, path);
+    }
+    if (n == 0) break;  // the file shrank while it was read
+    got += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+  if (got < text.size()) {
+    Platform::LargeBuffer shorter(got);
+    if (got > 0) std::memcpy(shorter.data(), text.data(), got);
+    return shorter;
+  }
+  return text;
+}
 
 // The raw string content of a statement, or its plain value when it has no
 // backquoted string.
@@ -213,8 +257,16 @@ std::unique_ptr<Platform::CQ_TemporaryFile> CQ_MIFPreScan::pco_CodePageCopy(cons
 
 void CQ_MIFPreScan::v_PreScanSecondForm(const std::string& path, bool runFileCheck) {
   if (runFileCheck) m_bEUC = CQ_MIFFileCheck::sb_CheckFile(path, Platform::DirectoryOf(path), m_stOptions.i_HighestMIFVersion);
-  CQ_MIFLineReader reader(path);
-  v_ReadSections(reader);
+  // The whole file is read at once and the lines kept point into it rather
+  // than into copies in the line store.
+  m_coFileText = ReadWholeFile(path);
+  if (m_coFileText.size() == 0) {
+    CQ_MIFLineReader reader(path);
+    v_ReadSections(reader);
+  } else {
+    CQ_MIFLineReader reader(m_coFileText.data(), m_coFileText.size());
+    v_ReadSections(reader);
+  }
   v_Restructure();
 }
 
@@ -236,6 +288,20 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
   block.clear();
   block.reserve(reader.n_SizeHint() / 16 + 64);
   m_coStore.v_ExpectBytes(reader.n_SizeHint());
+  // A line that lies in the file's text held in memory is kept where it
+  // lies; any other line (a line read from a file, or the last line of a
+  // text that ends without a line end, which the reader joins in its own
+  // buffer) is copied into the store.
+  const auto held = reinterpret_cast<std::uintptr_t>(m_coFileText.data());
+  const std::size_t heldSize = m_coFileText.size();
+  const auto keep = [&](std::string_view text, int net) {
+    const auto at = reinterpret_cast<std::uintptr_t>(text.data());
+    if (heldSize != 0 && at >= held && text.size() <= heldSize && at - held <= heldSize - text.size()) {
+      if (text.size() > std::numeric_limits<std::uint32_t>::max()) throw Result::DAMAGED;
+      return st_MIFLine{text.data(), static_cast<std::uint32_t>(text.size()), net};
+    }
+    return m_coStore.st_Add(text, net);
+  };
   bool ended = false;
   v_Changed();
   while (reader.b_ReadLineView(line)) {
@@ -259,7 +325,7 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
     if (depth == 0) continue;
     const CQ_MIFLineStore::st_Mark mark = m_coStore.st_GetMark();
     block.clear();
-    block.push_back(m_coStore.st_Add(line, depth));
+    block.push_back(keep(line, depth));
     while (depth > 0) {
       if (!reader.b_ReadLineView(line)) throw Result::UNEXPECTED_END;
       // Every statement closes before the end marker.
@@ -271,7 +337,7 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
       if (net != 0 && line.front() != '<' && line.front() != '>') throw Result::DAMAGED;
       depth += net;
       if (depth > MAX_DEPTH) throw Result::DAMAGED;
-      block.push_back(m_coStore.st_Add(line, net));
+      block.push_back(keep(line, net));
     }
     if (depth < 0) throw Result::DAMAGED;
     if (!b_Dispatch(block)) m_coStore.v_Rewind(mark);
@@ -892,6 +958,7 @@ void CQ_MIFPreScan::v_ReleaseLines() {
   CQ_MIFLineList().swap(m_lstBody);
   CQ_MIFLineList().swap(m_lstMaster);
   m_coStore.v_Clear();
+  m_coFileText = Platform::LargeBuffer();
   v_Changed();
 }
 

@@ -30,8 +30,9 @@
 // Platform::CQ_FileException. Nothing is written outside the ORG folder.
 //
 // Storage: the text of every kept line is copied once into a line store
-// (MIFLineStore.h); lists and object tables are compact records pointing
-// into it, each with its depth counted once. The string forms below are
+// (MIFLineStore.h), or, in the second form, which reads its file whole
+// first, stays where it lies in that text; lists and object tables are
+// compact records pointing into it, each with its depth counted once. The string forms below are
 // made from them on request. A pre-scan is not copyable.
 //
 // Line lists hold trimmed MIF lines plus these pseudo-lines:
@@ -393,7 +394,11 @@ class CQ_MIFPreScan {
   std::array<std::string, MIF_FOOTNOTE_TEXT_COUNT> m_asFootnoteTexts;
 
   // The text of every line kept; the lists and tables below point into it.
+  // The second form reads its file whole into m_coFileText first, and the
+  // lines kept point there instead (the store then holds only lines the
+  // restructuring makes).
   CQ_MIFLineStore m_coStore;
+  Platform::LargeBuffer m_coFileText;
 
   ObjectTable m_mapAFrames;
   SpanTable m_mapTables;

@@ -84,6 +84,19 @@ void AppendLine(std::string& fragment, std::string_view line) {
   fragment.push_back('\n');
 }
 
+// Whether a statement's raw value (RawView) is empty. For the usual form
+// "<Name `...'>" the byte after the backquote tells: the string is empty
+// exactly when it is the closing apostrophe or the line ends there. Any
+// other form is read whole.
+bool RawValueIsEmpty(std::string_view line) {
+  const std::string_view name = MIFSyntax::Keyword(line);
+  const std::size_t open = name.size() + 2;  // '<', the name, one blank
+  if (line.size() > open && line[open - 1] == ' ' && line[open] == '`') {
+    return !(line.size() > open + 1 && line[open + 1] != '\'');
+  }
+  return RawView(line).empty();
+}
+
 // A one-line fragment: the line and its line feed.
 std::string LineText(std::string_view line) {
   std::string fragment;
@@ -142,7 +155,9 @@ class CQ_MIFToKWXConverter::CListWalker {
   // The raw content of a String statement: a view into the line for the
   // usual "<String `text'>", otherwise read by the syntax helper.
   std::string_view StringContent(std::string_view line) {
-    const std::size_t open = line.find('`');
+    // "<String `" as FrameMaker writes it needs no search for the backquote.
+    constexpr std::string_view kUsual = "<String `";
+    const std::size_t open = line.substr(0, kUsual.size()) == kUsual ? kUsual.size() - 1 : line.find('`');
     if (open != std::string_view::npos && line.size() >= open + 3 && line.substr(line.size() - 2) == "'>") {
       return line.substr(open + 1, line.size() - 2 - (open + 1));
     }
@@ -176,6 +191,16 @@ class CQ_MIFToKWXConverter::CListWalker {
     if (!fragment.empty()) m_tags.b_Enter(tag, fragment);
     m_spill = m_out.st_Make(tag);
     return m_spill;
+  }
+  // A tag the tag tables hold (their views stay where they are for the
+  // whole walk): a tag emitted again appends the piece made the first time,
+  // found by where the tables keep its text, instead of a copy.
+  void EmitTableTag(std::string_view tag) {
+    FlushText();
+    const auto at = reinterpret_cast<std::uintptr_t>(tag.data());
+    TagSlot& slot = m_tableTags[((at >> 4) ^ (at >> 14)) % kTagSlots];
+    if (slot.text != tag.data() || slot.piece.n_Size != tag.size()) slot = {tag.data(), m_out.st_Make(tag)};
+    m_out.v_Add(slot.piece);
   }
   void EmitEntered(std::string_view tag, std::string_view fragment) {
     m_tags.b_Enter(tag, fragment);
@@ -288,11 +313,23 @@ class CQ_MIFToKWXConverter::CListWalker {
       ++m_i;
       return;
     }
-    const std::string_view kw = Keyword(line);
+    // The commonest statements and openings are told by their names in
+    // place; only the others have their name cut out.
     if (line.i_Net > 0) {
-      Opening(kw);
+      if (HasKeyword(line, "ParaLine")) {
+        PushBlock(Block::ParaLine);
+        ++m_i;
+      } else if (HasKeyword(line, "Font")) {
+        FontBlock();
+      } else if (HasKeyword(line, "Para")) {
+        Paragraph();
+      } else {
+        Opening(Keyword(line));
+      }
+    } else if (HasKeyword(line, "String")) {
+      Statement("String");
     } else {
-      Statement(kw);
+      Statement(Keyword(line));
     }
   }
 
@@ -527,8 +564,10 @@ class CQ_MIFToKWXConverter::CListWalker {
     const std::size_t open = m_i;
     std::size_t j = m_i + 1;
     long depth = 0;
-    std::string_view tag;
-    std::string_view tagInBlock;
+    // The PgfTag lines: their names are read only when asked for (a new
+    // tag, or the catalog's autonumber format).
+    std::string_view tagLine;
+    std::string_view tagInBlockLine;
     bool haveTag = false;
     bool haveTagInBlock = false;
     std::string_view numFormat;
@@ -543,6 +582,13 @@ class CQ_MIFToKWXConverter::CListWalker {
         if (IsCloser(l)) break;
         if (HasKeyword(l, "ParaLine") && l.i_Net > 0) break;
       }
+      // Every name asked for begins with "P" or "F"; other lines need no
+      // name.
+      const char first = l.n_Size > 1 ? l.pc_Text[1] : '\0';
+      if (first != 'P' && first != 'F') {
+        depth += l.i_Net;
+        continue;
+      }
       const std::string_view kw = Keyword(l);
       if (depth == 0 && kw == "PgfNumString" && !haveNumString) {
         numString = RawView(l);
@@ -554,10 +600,10 @@ class CQ_MIFToKWXConverter::CListWalker {
       }
       if (kw == "PgfTag") {
         if (depth == 0 && !haveTag) {
-          tag = RawView(l);
+          tagLine = l;
           haveTag = true;
         } else if (depth > 0 && !haveTagInBlock) {
-          tagInBlock = RawView(l);
+          tagInBlockLine = l;
           haveTagInBlock = true;
         }
       } else if (kw == "PgfNumFormat" && !haveNumFormat) {
@@ -571,7 +617,8 @@ class CQ_MIFToKWXConverter::CListWalker {
     if (depth != 0 || j >= m_n) throw Result::UNEXPECTED_END;
     std::string& fragment = m_fragment;
     JoinExcept(open, j, numStringAt);
-    if (!haveTag && haveTagInBlock) tag = tagInBlock;
+    if (!haveTag && haveTagInBlock) tagLine = tagInBlockLine;
+    const bool named = haveTag || haveTagInBlock;
 
     // The <ps> fragment runs up to the autonumber string, which has a <pn>
     // tag of its own; an empty one gets none, so the paragraph shares the
@@ -579,13 +626,18 @@ class CQ_MIFToKWXConverter::CListWalker {
     // conversion takes the empty string from the ORG copy).
     std::string number;
     if (haveNumString) number = Name(numString);
-    Emit(Reuse(KWX::NUMBERED_PS, tag, fragment));
+    if (const std::string_view* known = m_tags.pcs_FindTag(KWX::NUMBERED_PS, fragment)) {
+      EmitTableTag(*known);
+    } else {
+      EmitTableTag(m_tags.sv_MakeNewTag(KWX::NUMBERED_PS, Name(named ? RawView(tagLine) : std::string_view()), fragment));
+    }
     if (!number.empty()) {
-      Emit(m_tags.sv_TagForFragment(KWX::NUMBERED_PN, number, LineText(numStringLine)));
+      EmitTableTag(m_tags.sv_TagForFragment(KWX::NUMBERED_PN, number, LineText(numStringLine)));
     }
     if (haveNumString) {
       if (!haveNumFormat) {
-        if (const std::string* catalog = m_conv.m_pcoPreScan->pcco_FindPgfNumFormat(std::string(tag))) {
+        const std::string tag(named ? RawView(tagLine) : std::string_view());
+        if (const std::string* catalog = m_conv.m_pcoPreScan->pcco_FindPgfNumFormat(tag)) {
           numFormat = *catalog;
           haveNumFormat = true;
         }
@@ -600,26 +652,29 @@ class CQ_MIFToKWXConverter::CListWalker {
   void FontBlock() {
     const std::size_t end = End(m_i);
     bool haveTag = false;
-    std::string_view ftag;
+    std::string_view ftagLine;  // its name is read only for a new tag
     bool properties = false;
     bool asian = false;
+    // Names are compared in place: the first tag, FLocked and the closer
+    // are no properties; every other line is one.
     for (std::size_t k = m_i + 1; k < end; ++k) {
       const st_MIFLine& l = m_lines[k];
       if (IsCloser(l)) continue;
-      const std::string_view kw = Keyword(l);
-      if (kw == "FEncoding") asian = IsAsianEncoding(RawView(l));
-      if (kw == "FTag" && !haveTag) {
-        ftag = RawView(l);
+      if (!haveTag && HasKeyword(l, "FTag")) {
+        ftagLine = l;
         haveTag = true;
-      } else if (kw == "FLocked") {
         continue;
-      } else {
-        if (m_first && kw == "FChangeBar" && ValueIs(l, "FChangeBar", "Yes")) throw Result::AUTO_CHANGE_BARS;
-        properties = true;
       }
+      if (HasKeyword(l, "FLocked")) continue;
+      if (HasKeyword(l, "FEncoding")) {
+        asian = IsAsianEncoding(RawView(l));
+      } else if (m_first && HasKeyword(l, "FChangeBar") && ValueIs(l, "FChangeBar", "Yes")) {
+        throw Result::AUTO_CHANGE_BARS;
+      }
+      properties = true;
     }
     int& run = CurrentRun();
-    const bool named = haveTag && !ftag.empty();
+    const bool named = haveTag && !RawValueIsEmpty(ftagLine);
     if (!named && !properties) {
       // The paragraph's own font again: the run in force ends.
       CloseRun(run);
@@ -629,10 +684,11 @@ class CQ_MIFToKWXConverter::CListWalker {
     const std::string& fragment = Join(m_i, end);
     CloseRun(run);
     if (named) {
-      Emit(Reuse(KWX::NUMBERED_CS, ftag, fragment));
+      const std::string_view* known = m_tags.pcs_FindTag(KWX::NUMBERED_CS, fragment);
+      EmitTableTag(known ? *known : m_tags.sv_MakeNewTag(KWX::NUMBERED_CS, Name(RawView(ftagLine)), fragment));
       run = RUN_CS;
     } else {
-      Emit(m_tags.sv_TagForFragment(KWX::NUMBERED_FC, "", fragment));
+      EmitTableTag(m_tags.sv_TagForFragment(KWX::NUMBERED_FC, "", fragment));
       run = RUN_FC;
     }
     if (asian) run |= RUN_ASIAN;
@@ -659,7 +715,7 @@ class CQ_MIFToKWXConverter::CListWalker {
       }
     }
     if (m_conditionOpen) EmitFixed(KWX::TAG_CNS_CLOSE);
-    Emit(Reuse(KWX::NUMBERED_CNS, name, Join(m_i, end)));
+    EmitTableTag(Reuse(KWX::NUMBERED_CNS, name, Join(m_i, end)));
     m_conditionOpen = true;
     m_i = end;
   }
@@ -673,7 +729,7 @@ class CQ_MIFToKWXConverter::CListWalker {
         break;
       }
     }
-    Emit(Reuse(KWX::NUMBERED_V, name, Join(m_i, end)));
+    EmitTableTag(Reuse(KWX::NUMBERED_V, name, Join(m_i, end)));
     m_conv.v_UseVariable(name);
     m_i = end;
   }
@@ -716,7 +772,7 @@ class CQ_MIFToKWXConverter::CListWalker {
         break;
       }
     }
-    Emit(Reuse(KWX::NUMBERED_XR, name, Join(m_i, end)));
+    EmitTableTag(Reuse(KWX::NUMBERED_XR, name, Join(m_i, end)));
     m_conv.v_UseXRefFormat(name);
     m_i = end;
   }
@@ -857,7 +913,7 @@ class CQ_MIFToKWXConverter::CListWalker {
     if (j == m_i + 1) {
       EmitEntered(std::string(KWX::TAG_TBT), Join(m_i, (j < m_n && !IsCloser(m_lines[j])) ? j + 1 : j));
     } else {
-      Emit(m_tags.sv_TagForFragment(KWX::NUMBERED_TBT, "", Join(m_i, j)));
+      EmitTableTag(m_tags.sv_TagForFragment(KWX::NUMBERED_TBT, "", Join(m_i, j)));
     }
     PushBlock(Block::TblTitle);
     m_i = j;
@@ -907,11 +963,11 @@ class CQ_MIFToKWXConverter::CListWalker {
     }
     if (conditioned && allHidden) {
       const std::size_t end = End(m_i);
-      Emit(m_tags.sv_TagForFragment(KWX::NUMBERED_HROW, "", Join(m_i, end)));
+      EmitTableTag(m_tags.sv_TagForFragment(KWX::NUMBERED_HROW, "", Join(m_i, end)));
       m_i = end;
       return;
     }
-    Emit(m_tags.sv_TagForFragment(KWX::NUMBERED_ROW, "", Join(m_i, j)));
+    EmitTableTag(m_tags.sv_TagForFragment(KWX::NUMBERED_ROW, "", Join(m_i, j)));
     PushBlock(Block::Row);
     m_i = j;
   }
@@ -928,7 +984,7 @@ class CQ_MIFToKWXConverter::CListWalker {
       }
       j = End(j);
     }
-    Emit(m_tags.sv_TagForFragment(KWX::NUMBERED_CT, "", Join(m_i, j)));
+    EmitTableTag(m_tags.sv_TagForFragment(KWX::NUMBERED_CT, "", Join(m_i, j)));
     PushBlock(Block::Cell);
     if (content) PushBlock(Block::CellContent);
     m_i = j;
@@ -937,7 +993,7 @@ class CQ_MIFToKWXConverter::CListWalker {
   void TextInset() {
     const std::size_t end = End(m_i);
     Warn(Msg::FWD_WARN_TEXT_INSET, m_pageName, Msg::FWD_WARN_TEXT_INSET_HINT);
-    Emit(m_tags.sv_TagForFragment(KWX::NUMBERED_TI, "", Join(m_i, end)));
+    EmitTableTag(m_tags.sv_TagForFragment(KWX::NUMBERED_TI, "", Join(m_i, end)));
     m_i = end;
   }
 
@@ -967,7 +1023,7 @@ class CQ_MIFToKWXConverter::CListWalker {
   void ElementObject() {
     StructuredMarkup();
     const std::size_t end = End(m_i);
-    Emit(m_tags.sv_TagForFragment(KWX::NUMBERED_E, Name(ElementName(m_i, end)), Join(m_i, end)));
+    EmitTableTag(m_tags.sv_TagForFragment(KWX::NUMBERED_E, Name(ElementName(m_i, end)), Join(m_i, end)));
     m_i = end;
   }
 
@@ -975,7 +1031,7 @@ class CQ_MIFToKWXConverter::CListWalker {
     StructuredMarkup();
     const std::size_t end = End(m_i);
     std::string name = Name(ElementName(m_i, end));
-    Emit(m_tags.sv_TagForFragment(KWX::NUMBERED_EL, name, Join(m_i, end)));
+    EmitTableTag(m_tags.sv_TagForFragment(KWX::NUMBERED_EL, name, Join(m_i, end)));
     ++m_openElements[std::move(name)];
     m_i = end;
     // The automatic prefix is the text up to PrefixEnd, when the element
@@ -1048,6 +1104,13 @@ class CQ_MIFToKWXConverter::CListWalker {
   };
   static constexpr std::size_t kFixedSlots = 64;
   std::array<FixedSlot, kFixedSlots> m_fixed{};
+  // Pieces of tags from the tag tables, by where the tables keep their text.
+  struct TagSlot {
+    const char* text = nullptr;
+    st_KWXPiece piece;
+  };
+  static constexpr std::size_t kTagSlots = 1024;
+  std::array<TagSlot, kTagSlots> m_tableTags{};
   st_KWXPiece m_spill;
 
   // Marker text conversion.

@@ -20,7 +20,9 @@
 #include "kernel/forward/TextConverter.h"
 
 #include <array>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <mutex>
 
 #if defined(__SSE2__)
@@ -188,7 +190,40 @@ std::size_t NextSpecial(std::string_view text, std::size_t from) {
     const int mask = _mm_movemask_epi8(hit);
     if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
   }
+  if (i < n && n >= 16) {
+    // The rest, shorter than sixteen bytes: the text's last sixteen are
+    // tested at once, those before `i` left out of the mask.
+    const std::size_t at = n - 16;
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
+    const __m128i hit =
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, lt), _mm_cmpeq_epi8(v, gt)), _mm_cmpeq_epi8(v, backslash));
+    const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hit)) & (0xFFFFu << (i - at));
+    return mask != 0 ? at + static_cast<std::size_t>(__builtin_ctz(mask)) : n;
+  }
 #endif
+  if constexpr (std::endian::native == std::endian::little) {
+    // Texts shorter than sixteen bytes: eight at a time, the rest with the
+    // text's last eight, those before `i` left out. Each byte is tested
+    // exactly (no borrow runs from one byte into the next).
+    constexpr std::uint64_t low7 = 0x7F7F7F7F7F7F7F7FULL;
+    const auto zeroBytes = [](std::uint64_t v) { return ~(((v & low7) + low7) | v | low7); };
+    const auto specials = [&](std::uint64_t w) {
+      return zeroBytes(w ^ 0x3C3C3C3C3C3C3C3CULL) | zeroBytes(w ^ 0x3E3E3E3E3E3E3E3EULL) |
+             zeroBytes(w ^ 0x5C5C5C5C5C5C5C5CULL);  // '<', '>', '\\'
+    };
+    for (; i + 8 <= n; i += 8) {
+      std::uint64_t w;
+      std::memcpy(&w, p + i, 8);
+      if (const std::uint64_t m = specials(w)) return i + static_cast<std::size_t>(std::countr_zero(m)) / 8;
+    }
+    if (i < n && n >= 8) {
+      const std::size_t at = n - 8;
+      std::uint64_t w;
+      std::memcpy(&w, p + at, 8);
+      const std::uint64_t m = specials(w) & (~std::uint64_t{0} << (8 * (i - at)));
+      return m != 0 ? at + static_cast<std::size_t>(std::countr_zero(m)) / 8 : n;
+    }
+  }
   while (i < n && p[i] != '\\' && p[i] != '<' && p[i] != '>') ++i;
   return i;
 }

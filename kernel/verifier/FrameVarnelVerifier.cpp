@@ -7,6 +7,7 @@
 #include "kernel/verifier/FrameVarnelVerifier.h"
 
 #include <array>
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -36,6 +37,51 @@ bool IsAdded(const st_TagSegment& segment) {
   return segment.i_Category == CATEGORY_ADDED || segment.i_Category == CATEGORY_ADDED_KNOWN ||
          segment.i_Category == CATEGORY_ADDED_UNKNOWN;
 }
+
+// Whether tags are keys of the back converter's tag map. A file uses a few
+// tags many times ("<:/cs>", "<ps \"Body\" 2>"), so each tag found is kept
+// in a small table indexed by a few of its bytes, and a tag met again is
+// answered by one comparison instead of hashing it whole for the map. The
+// table holds views of the map's own keys, which live as long as the map.
+class KnownTags {
+ public:
+  explicit KnownTags(const CQ_TagMap& map) : m_map(map) {}
+
+  bool b_Has(const std::string& tag) {
+    return b_Known(tag, [&] { return m_map.find(tag); });
+  }
+  bool b_Has(std::string_view tag) {
+    // The map is keyed by strings: one buffer serves every key looked up.
+    return b_Known(tag, [&] {
+      m_key.assign(tag);
+      return m_map.find(m_key);
+    });
+  }
+
+ private:
+  template <class Find>
+  bool b_Known(std::string_view tag, Find find) {
+    std::string_view& kept = m_slots[n_Slot(tag)];
+    if (kept.size() == tag.size() && kept == tag) return true;
+    const auto it = find();
+    if (it == m_map.end()) return false;
+    kept = it->first;
+    return true;
+  }
+
+  static constexpr std::size_t SLOTS = 1024;
+
+  static std::size_t n_Slot(std::string_view tag) {
+    const std::size_t n = tag.size();
+    if (n < 4) return n;
+    const auto at = [&](std::size_t i) { return static_cast<unsigned char>(tag[i]); };
+    return (n * 131 + at(1) * 31 + at(n / 2) * 17 + at(n - 2) * 7 + at(n - 3)) % SLOTS;
+  }
+
+  const CQ_TagMap& m_map;
+  std::array<std::string_view, SLOTS> m_slots{};
+  std::string m_key;
+};
 
 bool IsIndexPart(int id) { return id == TAGID_IE || id == TAGID_IL || id == TAGID_SS || id == TAGID_SL; }
 
@@ -207,11 +253,14 @@ CQ_FrameVarnelVerifier::CQ_FrameVarnelVerifier(CQ_Morvane_Communication& session
 
 CQ_FrameVarnelVerifier::~CQ_FrameVarnelVerifier() = default;
 
-std::vector<int> CQ_FrameVarnelVerifier::avi_RuleTagIds() {
+const std::vector<int>& CQ_FrameVarnelVerifier::rco_RuleTagIds() {
+  if (m_iRuleIdsFile == i_GetCurrentFile() && m_nRuleIdsGeneration == n_SegmentsGeneration()) return m_vecRuleIds;
   const CQ_TagSegmentList& segments = rco_CurrentSegments();
-  std::vector<int> ids(segments.size());
-  for (std::size_t i = 0; i < segments.size(); ++i) ids[i] = si_RuleTagId(segments[i]);
-  return ids;
+  m_vecRuleIds.resize(segments.size());
+  for (std::size_t i = 0; i < segments.size(); ++i) m_vecRuleIds[i] = si_RuleTagId(segments[i]);
+  m_iRuleIdsFile = i_GetCurrentFile();
+  m_nRuleIdsGeneration = n_SegmentsGeneration();
+  return m_vecRuleIds;
 }
 
 // --- validity --------------------------------------------------------------------------
@@ -232,11 +281,12 @@ void CQ_FrameVarnelVerifier::vv_SeedTagCounters() {
 
 void CQ_FrameVarnelVerifier::vv_CheckSourceInternalValidity() {
   for (const st_InternalTag& tag : rco_SourceInternalTags()) {
-    if (tag.i_Category == CATEGORY_UNKNOWN_INTERNAL) v_Report(205, tag.n_Segment, tag.cs_Tag, tag.cs_Tag.c_str());
+    if (tag.i_Category == CATEGORY_UNKNOWN_INTERNAL) v_Report(205, tag.n_Segment, tag.cs_Tag, std::string(tag.cs_Tag).c_str());
   }
 }
 
 void CQ_FrameVarnelVerifier::vv_CheckTargetValidity() {
+  m_iRuleIdsFile = 0;  // categories change here
   CQ_TagSegmentList& segments = rco_TargetSegments();
   CQ_TagCounterMap& counters = rco_TagCounters();
   for (std::size_t i = 0; i < segments.size(); ++i) {
@@ -263,7 +313,7 @@ void CQ_FrameVarnelVerifier::vv_CheckTargetValidity() {
   for (const st_InternalTag& tag : rco_TargetInternalTags()) {
     st_TagCounter* counter = counters.pst_Find(tag.cs_Tag);
     if (counter == nullptr || !counter->b_Internal) {
-      v_Report(803, tag.n_Segment, tag.cs_Tag, tag.cs_Tag.c_str());
+      v_Report(803, tag.n_Segment, tag.cs_Tag, std::string(tag.cs_Tag).c_str());
     } else if (!IsAdded(segments[tag.n_Segment])) {
       --counter->i_Difference;
     }
@@ -271,24 +321,25 @@ void CQ_FrameVarnelVerifier::vv_CheckTargetValidity() {
 }
 
 void CQ_FrameVarnelVerifier::vv_CheckTargetValidityBackwards() {
-  const CQ_TagMap& map = *pcco_GetBackConversionTagMap();
+  m_iRuleIdsFile = 0;  // categories change here
+  KnownTags map(*pcco_GetBackConversionTagMap());
   CQ_TagSegmentList& segments = rco_TargetSegments();
   for (std::size_t i = 0; i < segments.size(); ++i) {
     st_TagSegment& segment = segments[i];
     if (segment.i_Category == CATEGORY_ADDED) {
       const std::string plain = scs_WithoutAddMark(segment.cs_Tag);
-      if (map.count(plain) != 0 && sb_IsAddableTag(plain)) {
+      if (map.b_Has(plain) && sb_IsAddableTag(plain)) {
         segment.i_Category = CATEGORY_ADDED_KNOWN;
       } else {
         segment.i_Category = CATEGORY_ADDED_UNKNOWN;
         v_Report(804, i, segment.cs_Tag, plain.c_str());
       }
-    } else if (map.count(segment.cs_Tag) == 0) {
+    } else if (!map.b_Has(segment.cs_Tag)) {
       v_Report(801, i, segment.cs_Tag, segment.cs_Tag.c_str());
     }
   }
   for (const st_InternalTag& tag : rco_TargetInternalTags()) {
-    if (map.count(tag.cs_Tag) == 0) v_Report(803, tag.n_Segment, tag.cs_Tag, tag.cs_Tag.c_str());
+    if (!map.b_Has(tag.cs_Tag)) v_Report(803, tag.n_Segment, tag.cs_Tag, std::string(tag.cs_Tag).c_str());
   }
 }
 
@@ -296,15 +347,15 @@ void CQ_FrameVarnelVerifier::vv_CheckTargetValidityBackwards() {
 
 void CQ_FrameVarnelVerifier::vv_CheckExternalPositioning() {
   const CQ_TagSegmentList& segments = rco_CurrentSegments();
-  const std::vector<int> ids = avi_RuleTagIds();
+  const std::vector<int>& ids = rco_RuleTagIds();
   constexpr std::size_t NONE = static_cast<std::size_t>(-1);
   std::size_t indexMarker = NONE;  // the segment that opened the index marker text being collected
   std::size_t indexLength = 0;
   for (std::size_t i = 0; i < segments.size(); ++i) {
     const st_TagSegment& segment = segments[i];
-    const std::string_view body = TextAfterTag(segment);
     const int id = ids[i];
     if (TextMayFollow(id)) continue;
+    const std::string_view body = TextAfterTag(segment);
     switch (id) {
       case TAGID_MK: {
         const std::size_t length = CQ_MarkerTextMeasure::sn_MIFLength(body, false);
@@ -373,7 +424,7 @@ void CQ_FrameVarnelVerifier::vv_CheckExternalPositioning() {
 // --- structure of external tags ----------------------------------------------------------
 
 void CQ_FrameVarnelVerifier::vv_CheckExternalStructure() {
-  const std::vector<int> ids = avi_RuleTagIds();
+  const std::vector<int>& ids = rco_RuleTagIds();
   CQ_TagStructureCheck check(rco_CurrentSegments(), ids, b_Document(),
                              [this](int number, std::size_t segment, std::string_view tag, std::string text) {
                                v_AddSegmentMessage(number, segment, vcs_SuppressionKey(tag), std::move(text));
@@ -392,7 +443,7 @@ void CQ_FrameVarnelVerifier::vv_CheckExternalStructure() {
 
 void CQ_FrameVarnelVerifier::vv_CheckInternalPositioning() {
   const CQ_InternalTagList& tags = rco_CurrentInternalTags();
-  const std::vector<int> ids = avi_RuleTagIds();
+  const std::vector<int>& ids = rco_RuleTagIds();
   std::array<int, PAIRS.size()> open{};
   const auto endOfSegment = [&](std::size_t segment) {
     for (std::size_t p = 0; p < PAIRS.size(); ++p) {
@@ -473,7 +524,7 @@ void CQ_FrameVarnelVerifier::vv_CheckInternalPositioning() {
 void CQ_FrameVarnelVerifier::vv_CheckInternalStructure() {
   const CQ_TagSegmentList& segments = rco_CurrentSegments();
   const CQ_InternalTagList& tags = rco_CurrentInternalTags();
-  const std::vector<int> ids = avi_RuleTagIds();
+  const std::vector<int>& ids = rco_RuleTagIds();
   constexpr std::size_t NONE = static_cast<std::size_t>(-1);
   std::size_t sortOrderSegment = NONE;  // the segment whose <:so> was seen last
   for (const st_InternalTag& tag : tags) {
@@ -484,7 +535,6 @@ void CQ_FrameVarnelVerifier::vv_CheckInternalStructure() {
     const bool characterFormat = id == TAGID_CS;
     const bool numbered = characterFormat && IsNumberedCharacterFormat(tag.cs_Tag);
     const bool otherCharacterSet = id == TAGID_C || id == TAGID_C_CLOSE;
-    const char* t = tag.cs_Tag.c_str();
     int message = 0;
     switch (segmentId) {
       case TAGID_TS:
@@ -545,9 +595,10 @@ void CQ_FrameVarnelVerifier::vv_CheckInternalStructure() {
         }
         break;
     }
+    if (message == 0) continue;
+    const std::string text(tag.cs_Tag);
+    const char* t = text.c_str();
     switch (message) {
-      case 0:
-        break;
       case 610:
         v_Report(610, s, tag.cs_Tag, t, segments[s].cs_Tag.c_str());
         break;

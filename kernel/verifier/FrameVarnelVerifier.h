@@ -11,6 +11,7 @@
 // characters.
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 #include "System/Export.h"
@@ -32,6 +33,13 @@ class OSTRAKON_API CQ_FrameVarnelVerifier : public CQ_VarnelVerifier {
   void vv_CheckInternalStructure() override;
 
  private:
-  // The rule tag id of every segment of the current file.
-  std::vector<int> avi_RuleTagIds();
+  // The rule tag id of every segment of the current file, worked out once
+  // per file after its tags were checked for validity (which settles the
+  // category of the tags a translator added) and kept for the sections
+  // after it.
+  const std::vector<int>& rco_RuleTagIds();
+
+  std::vector<int> m_vecRuleIds;
+  int m_iRuleIdsFile = 0;  // 0: not made
+  std::size_t m_nRuleIdsGeneration = 0;
 };

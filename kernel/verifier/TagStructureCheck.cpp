@@ -318,6 +318,8 @@ struct CQ_TagStructureCheck::Impl {
   }
 
   void Element(std::size_t i, int id) {
+    // Only element tags have their name read.
+    if (id != TAGID_EL && id != TAGID_ELF && id != TAGID_EL_CLOSE && id != TAGID_ELF_CLOSE) return;
     const std::string name = ElementName(Tag(i));
     switch (id) {
       case TAGID_EL:
@@ -406,20 +408,17 @@ void CQ_TagStructureCheck::v_Run() {
 // One pass over the bytes, no token list: a tag runs from its "<" to the
 // ">" that brings the bracket depth back to zero, as the tokeniser has it.
 void CQ_TagStructureCheck::CQ_ParagraphCounter::v_Line(std::string_view line) {
-  for (std::size_t pos = line.find('<'); pos != std::string_view::npos; pos = line.find('<', pos)) {
-    int depth = 0;
-    std::size_t end = pos;
-    for (; end < line.size(); ++end) {
-      if (line[end] == '<') {
-        ++depth;
-      } else if (line[end] == '>' && --depth == 0) {
-        break;
-      }
+  // Each tag from a '<' at depth 0 to the '>' that brings the depth back
+  // to 0; a tag not closed on its line is no tag, and ends the line's tags.
+  std::size_t depth = 0;
+  std::size_t begin = 0;
+  KWX::sv_ForEachBracket(line, [&](std::size_t at) {
+    if (line[at] == '<') {
+      if (depth++ == 0) begin = at;
+    } else if (depth > 0 && --depth == 0) {
+      v_Tag(line.substr(begin, at + 1 - begin));
     }
-    if (end == line.size()) return;  // not closed on its line: no tag
-    v_Tag(line.substr(pos, end + 1 - pos));
-    pos = end + 1;
-  }
+  });
 }
 
 void CQ_TagStructureCheck::CQ_ParagraphCounter::v_Tag(std::string_view tag) {

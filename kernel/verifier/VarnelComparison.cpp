@@ -300,7 +300,7 @@ void CQ_VarnelComparison::v_ReportInternal(bool added, const st_InternalTag& tag
     case KWX::CATEGORY_ERROR: message = added ? 1709 : 1705; break;
     default: break;
   }
-  std::string text = Varnel::ccs_FormatMessage(message, tag.cs_Tag.c_str());
+  std::string text = Varnel::ccs_FormatMessage(message, std::string(tag.cs_Tag).c_str());
   std::string key = m_rcoVerifier.vcs_SuppressionKey(tag.cs_Tag);
   if (tag.n_Number == 0) {
     // A tag of a segment added with "<#...>": it has no source segment.

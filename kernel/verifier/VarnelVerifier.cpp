@@ -68,15 +68,14 @@ std::size_t SkipASCIIWords(std::string_view text, std::size_t pos) {
 
 int BracketError(std::string_view text) {
   // One pass: the counts decide first (101), then the first fault of the
-  // depth walk (102, 103), then a nested external tag (104). Runs without
-  // brackets are passed over a word at a time.
+  // depth walk (102, 103), then a nested external tag (104).
   std::size_t opening = 0;
   std::size_t closing = 0;
   long depth = 0;
   bool nested = false;
   int fault = 0;
   const std::size_t size = text.size();
-  for (std::size_t i = KWX::sn_FindBracket(text, 0); i < size; i = KWX::sn_FindBracket(text, i + 1)) {
+  KWX::sv_ForEachBracket(text, [&](std::size_t i) {
     if (text[i] == '<') {
       ++opening;
       if (fault == 0) {
@@ -87,7 +86,7 @@ int BracketError(std::string_view text) {
       ++closing;
       if (fault == 0 && --depth < 0) fault = 102;
     }
-  }
+  });
   if (opening != closing) return 101;
   if (fault != 0) return fault;
   return nested ? 104 : 0;
@@ -173,6 +172,15 @@ class CodePageCharacters {
   }
 
   bool b_DoubleByte() const { return m_doubleByte && !m_unknown; }
+  // True for a byte from 0x80 that is no character of the code page on its
+  // own or is a lead byte: the only bytes that can give message 1207 (a
+  // lead byte by the pair it begins). Never true for ASCII.
+  bool b_Suspect(unsigned char b) const { return m_suspect[b]; }
+  // The runs of 32 bytes from 0x80 that hold suspect bytes, each as its
+  // first byte repeated in a word (the top three bits of a byte name its
+  // run: 100, 101, 110, 111).
+  const std::uint64_t* pc_SuspectRuns() const { return m_suspectRuns.data(); }
+  std::size_t n_SuspectRuns() const { return m_nSuspectRuns; }
   // True for a byte that is a character of the code page on its own and
   // neither a line end nor "<": every ASCII byte but those two, and the
   // bytes from 0x80 the code page holds as single characters (never a
@@ -204,6 +212,13 @@ class CodePageCharacters {
         m_plain[c] = c != '\n' && c != '<';
       } else {
         m_plain[c] = m_single[c] && !(b_DoubleByte() && CQ_TextConverter::sb_IsLeadByte(codePage, c));
+        m_suspect[c] = !m_plain[c];
+      }
+    }
+    for (unsigned r = 0; r < 4; ++r) {
+      const auto first = static_cast<unsigned char>(0x80 + 32 * r);
+      if (std::any_of(m_suspect.begin() + first, m_suspect.begin() + first + 32, [](bool b) { return b; })) {
+        m_suspectRuns[m_nSuspectRuns++] = Repeated(first);
       }
     }
   }
@@ -212,6 +227,9 @@ class CodePageCharacters {
   bool m_unknown = false;
   std::array<bool, 256> m_single{};
   std::array<bool, 256> m_plain{};
+  std::array<bool, 256> m_suspect{};
+  std::array<std::uint64_t, 4> m_suspectRuns{};
+  std::size_t m_nSuspectRuns = 0;
   std::vector<unsigned char> m_pairs;  // 1 for a character, by lead << 8 | trail
 };
 
@@ -236,6 +254,39 @@ std::size_t SkipPlainBytes(std::string_view text, std::size_t pos, const CodePag
   }
 }
 
+// True when the text holds a byte that is no character of the code page on
+// its own (CodePageCharacters::b_Suspect). Words of eight bytes are passed
+// over when none of their bytes lies in a run of 32 that holds suspect
+// bytes (ASCII never does); text without such a byte holds nothing the
+// character check could report, wherever its tags and line breaks stand.
+bool HasSuspectByte(std::string_view text, const CodePageCharacters& characters) {
+  const std::uint64_t* const runs = characters.pc_SuspectRuns();
+  const std::size_t runCount = characters.n_SuspectRuns();
+  if (runCount == 0) return false;
+  const std::size_t n = text.size();
+  std::size_t pos = 0;
+  while (pos < n) {
+    if (pos + 8 <= n) {
+      std::uint64_t word;
+      std::memcpy(&word, text.data() + pos, 8);
+      bool maybe = false;
+      if ((word & Repeated(0x80)) != 0) {
+        const std::uint64_t top = word & Repeated(0xE0);
+        for (std::size_t r = 0; r < runCount && !maybe; ++r) maybe = HasByte(top, runs[r]);
+      }
+      if (!maybe) {
+        pos += 8;
+        continue;
+      }
+    }
+    const std::size_t stop = std::min(n, pos + 8);
+    for (; pos < stop; ++pos) {
+      if (characters.b_Suspect(static_cast<unsigned char>(text[pos]))) return true;
+    }
+  }
+  return false;
+}
+
 std::string HexBytes(std::string_view bytes) {
   std::string out;
   for (unsigned char b : bytes) {
@@ -254,24 +305,24 @@ bool IsLeadByte(unsigned char c, bool shiftJIS) {
 
 // --- tag counter map ------------------------------------------------------------
 
-st_TagCounter& CQ_TagCounterMap::rst_Enter(const std::string& tag, int category, bool internal) {
-  const auto [it, added] = m_mapIndex.try_emplace(tag, m_vecRecords.size());
-  if (added) {
-    st_TagCounter record;
-    record.cs_Tag = tag;
-    record.i_Category = category;
-    record.b_Internal = internal;
-    m_vecRecords.push_back(std::move(record));
-  }
-  return m_vecRecords[it->second];
+st_TagCounter& CQ_TagCounterMap::rst_Enter(std::string_view tag, int category, bool internal) {
+  const auto found = m_mapIndex.find(tag);
+  if (found != m_mapIndex.end()) return m_vecRecords[found->second];
+  m_mapIndex.emplace(std::string(tag), m_vecRecords.size());
+  st_TagCounter record;
+  record.cs_Tag = std::string(tag);
+  record.i_Category = category;
+  record.b_Internal = internal;
+  m_vecRecords.push_back(std::move(record));
+  return m_vecRecords.back();
 }
 
-st_TagCounter* CQ_TagCounterMap::pst_Find(const std::string& tag) {
+st_TagCounter* CQ_TagCounterMap::pst_Find(std::string_view tag) {
   const auto it = m_mapIndex.find(tag);
   return it == m_mapIndex.end() ? nullptr : &m_vecRecords[it->second];
 }
 
-const st_TagCounter* CQ_TagCounterMap::pcst_Find(const std::string& tag) const {
+const st_TagCounter* CQ_TagCounterMap::pcst_Find(std::string_view tag) const {
   const auto it = m_mapIndex.find(tag);
   return it == m_mapIndex.end() ? nullptr : &m_vecRecords[it->second];
 }
@@ -413,6 +464,7 @@ bool CQ_VarnelVerifier::b_CheckSource(const std::vector<std::string>& lines) {
   m_coTagCounters.v_Clear();
   m_pcoSourceParagraphs = nullptr;
   KWX::CQ_KWXSegmenter::sv_Tokenise(lines, m_lstSourceSegments);
+  ++m_nSegmentsGeneration;
 
   v_BeginSection(1);
   if (!b_CheckBrackets(lines)) {
@@ -474,6 +526,7 @@ bool CQ_VarnelVerifier::b_RunTargetSections(const std::vector<std::string>& line
   m_lstTargetInternal.clear();
   m_nAddedTags = 0;
   KWX::CQ_KWXSegmenter::sv_Tokenise(lines, m_lstTargetSegments);
+  ++m_nSegmentsGeneration;
 
   v_BeginSection(7);
   if (!b_CheckBrackets(lines)) return false;
@@ -539,25 +592,32 @@ void CQ_VarnelVerifier::v_CollectInternalTags() {
   const KWX::CQ_TagSegmentList& segments = rco_CurrentSegments();
   CQ_InternalTagList& tags = rco_CurrentInternalTags();
   tags.clear();
+  // About one internal tag a segment is usual: room for that many at once.
+  tags.reserve(segments.size());
   for (std::size_t i = 0; i < segments.size(); ++i) {
     const std::string_view text = TextAfterTag(segments[i]);
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-      pos = text.find('<', pos);
-      if (pos == std::string_view::npos) break;
-      const std::size_t end = TagEnd(text, pos);
-      const std::string_view tag = text.substr(pos, end - pos);
-      if (tag.substr(0, 2) == "<:") {
-        const KWX::st_LexiconEntry& entry = KWX::CQ_KWXLexicon::rst_Lookup(tag);
-        st_InternalTag record;
-        record.cs_Tag = std::string(tag);
-        record.i_TagId = entry.i_TagId;
-        record.i_Category = entry.i_Category;
-        record.n_Segment = i;
-        tags.push_back(std::move(record));
+    // A tag runs from a '<' at depth 0 to the '>' that brings the depth
+    // back to 0 (or to the end of the text); a '>' at depth 0 is text.
+    const auto add = [&](std::size_t begin, std::size_t end) {
+      const std::string_view tag = text.substr(begin, end - begin);
+      if (tag.size() < 2 || tag[1] != ':') return;
+      const KWX::st_LexiconEntry& entry = KWX::CQ_KWXLexicon::rst_Lookup(tag);
+      st_InternalTag& record = tags.emplace_back();
+      record.cs_Tag = tag;
+      record.i_TagId = entry.i_TagId;
+      record.i_Category = entry.i_Category;
+      record.n_Segment = i;
+    };
+    long depth = 0;
+    std::size_t begin = 0;
+    KWX::sv_ForEachBracket(text, [&](std::size_t at) {
+      if (text[at] == '<') {
+        if (depth++ == 0) begin = at;
+      } else if (depth > 0 && --depth == 0) {
+        add(begin, at + 1);
       }
-      pos = end;
-    }
+    });
+    if (depth > 0) add(begin, text.size());
   }
 }
 
@@ -601,6 +661,10 @@ void CQ_VarnelVerifier::v_CheckRepresentable(int codePage, bool (*reportedByLang
   const CodePageCharacters& characters = CharactersOf(codePage);
   for (std::size_t i = 0; i < segments.size(); ++i) {
     const std::string_view whole = segments[i].cs_Text;
+    // Most segments hold only characters of the code page: one quick pass
+    // over the whole segment tells, and only the others are walked tag by
+    // tag and line by line.
+    if (!HasSuspectByte(whole, characters)) continue;
     const std::string_view text = TextAfterTag(segments[i]);
     const std::size_t offset = whole.size() - text.size();
     std::size_t line = n_TargetSegmentStartLine(i) +

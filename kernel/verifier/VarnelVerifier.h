@@ -18,6 +18,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -51,7 +52,9 @@ struct OSTRAKON_API st_BackConversionContext {
 
 // One internal tag of a file, in file order.
 struct OSTRAKON_API st_InternalTag {
-  std::string cs_Tag;
+  // A view into the text of its segment: valid while the file's segments
+  // are (the verifier cuts both anew together).
+  std::string_view cs_Tag;
   int i_TagId = KWX::TAGID_UNKNOWN_INTERNAL;
   int i_Category = KWX::CATEGORY_UNKNOWN_INTERNAL;
   std::size_t n_Segment = 0;  // 0-based index of the external segment that holds it
@@ -77,16 +80,21 @@ class OSTRAKON_API CQ_TagCounterMap {
  public:
   // The record of tag, made with count zero when there is none yet (the
   // first category and kind stay).
-  st_TagCounter& rst_Enter(const std::string& tag, int category, bool internal);
-  st_TagCounter* pst_Find(const std::string& tag);
-  const st_TagCounter* pcst_Find(const std::string& tag) const;
+  st_TagCounter& rst_Enter(std::string_view tag, int category, bool internal);
+  st_TagCounter* pst_Find(std::string_view tag);
+  const st_TagCounter* pcst_Find(std::string_view tag) const;
   std::vector<st_TagCounter>& rco_Records() { return m_vecRecords; }
   const std::vector<st_TagCounter>& rco_Records() const { return m_vecRecords; }
   void v_Clear();
 
  private:
+  // Looked up by views as well as by strings.
+  struct st_TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+  };
   std::vector<st_TagCounter> m_vecRecords;
-  std::unordered_map<std::string, std::size_t> m_mapIndex;
+  std::unordered_map<std::string, std::size_t, st_TextHash, std::equal_to<>> m_mapIndex;
 };
 
 class OSTRAKON_API CQ_VarnelVerifier {
@@ -219,6 +227,9 @@ class OSTRAKON_API CQ_VarnelVerifier {
 
  protected:
   int i_GetCurrentFile() const { return m_iCurrentFile; }
+  // Changes whenever a file's segments are cut anew, so that what a rule
+  // worked out from them can be kept until then.
+  std::size_t n_SegmentsGeneration() const { return m_nSegmentsGeneration; }
   const CQ_TagMap* pcco_GetBackConversionTagMap() const { return m_pcoTagMap; }
   // The paragraph counts of the source's text boxes: what the structure
   // check of the source found (verification mode) or what back conversion
@@ -296,5 +307,6 @@ class OSTRAKON_API CQ_VarnelVerifier {
   unsigned m_nAlerts = 0;
   unsigned m_nWarnings = 0;
   unsigned m_nAddedTags = 0;
+  std::size_t m_nSegmentsGeneration = 1;
   std::vector<st_UnrepresentableCharacter> m_vecUnrepresentable;
 };

@@ -258,6 +258,38 @@ TEST(Lexicon, LookupKeepsTableOrderForEveryShortAndOddTag) {
   }
 }
 
+TEST(Lexicon, LookupAgreesWithFirstMatchOverEveryShortTagOfTagBytes) {
+  // Every tag of up to three bytes after "<" or "<:" built from the bytes
+  // prefixes use (and a few others), so that bytes hashed into one slot
+  // meet: the lookup must give the first entry in table order that begins
+  // the tag.
+  const auto& entries = CQ_KWXLexicon::sast_Entries();
+  const std::string bytes = "abcdefhiklmnoprstuvxz/12 \">#";
+  const auto firstMatch = [&](const std::string& tag) {
+    for (const KWX::st_LexiconEntry& e : entries) {
+      if (tag.compare(0, e.cs_Prefix.size(), e.cs_Prefix) == 0) return &e;
+    }
+    return &entries.back();
+  };
+  std::size_t checked = 0;
+  for (const std::string start : {"<", "<:"}) {
+    std::vector<std::string> level = {start};
+    for (int length = 0; length < 3; ++length) {
+      std::vector<std::string> next;
+      for (const std::string& stem : level) {
+        for (char c : bytes) next.push_back(stem + c);
+      }
+      for (const std::string& tag : next) {
+        ASSERT_EQ(&CQ_KWXLexicon::rst_Lookup(tag), firstMatch(tag)) << Visible(tag);
+        ASSERT_EQ(&CQ_KWXLexicon::rst_Lookup(tag + "\" 1>"), firstMatch(tag + "\" 1>")) << Visible(tag);
+        ++checked;
+      }
+      level = std::move(next);
+    }
+  }
+  EXPECT_GT(checked, 40000u);
+}
+
 struct KindCase {
   const char* tag;
   int id;

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 
 #include "MIFTestSupport.h"
@@ -87,6 +88,35 @@ TEST_P(MIFGoldenTest, EveryTruncationIsAnUnexpectedEnd) {
     CQ_MIFPreScan scan(session_, mif_test::SecondForm());
     const int code = CodeOf([&] { scan.v_PreScanText(text.data(), size); });
     ASSERT_EQ(code, size >= complete ? 0 : 8) << "prefix of " << size << " bytes";
+  }
+}
+
+TEST_P(MIFGoldenTest, TheSecondFormReadsAFileAsItReadsTheSameBytesInMemory) {
+  // The second form reads its file whole and keeps the lines where they lie
+  // in that text; reading the same bytes through the line reader must give
+  // the same state, whatever the line ends, blanks and the end of the text.
+  const std::string text = ReadFile(CaseFolder(GetParam()) + "input.mif");
+  std::string crOnly = text;
+  std::replace(crOnly.begin(), crOnly.end(), '\n', '\r');
+  std::string crlfIndented;
+  for (char c : text) crlfIndented += c == '\n' ? std::string("  \r\n\t") : std::string(1, c);
+  const std::string unended = text.substr(0, text.find_last_not_of("\r\n") + 1);
+  for (const std::string& bytes : {text, crOnly, crlfIndented, unended, text + "\n\n<Page\n"}) {
+    CQ_MIFPreScan memory(session_, mif_test::SecondForm());
+    const int expected = CodeOf([&] { memory.v_PreScanText(bytes.data(), bytes.size()); });
+    WriteFile(dir_ + "copy.org", bytes);
+    CQ_MIFPreScan file(session_, mif_test::SecondForm());
+    ASSERT_EQ(CodeOf([&] { file.v_PreScanSecondForm(dir_ + "copy.org"); }), expected);
+    if (expected != 0) continue;
+    EXPECT_TRUE(SameText(memory.ccs_Dump(), file.ccs_Dump()));
+    EXPECT_EQ(memory.rco_GetBodyLines(), file.rco_GetBodyLines());
+    EXPECT_EQ(memory.rco_GetMasterLines(), file.rco_GetMasterLines());
+    EXPECT_EQ(memory.acs_VisibleObjects(), file.acs_VisibleObjects());
+    // The lists stay readable after the file is gone.
+    std::remove((dir_ + "copy.org").c_str());
+    EXPECT_EQ(memory.rco_GetBodyLines(), file.rco_GetBodyLines());
+    file.v_ReleaseLines();
+    EXPECT_TRUE(file.rco_GetBodyList().empty());
   }
 }
 
@@ -298,6 +328,19 @@ TEST_F(MIFForwardTest, MissingSourceIsAFileException) {
     EXPECT_EQ(e.m_cause, Platform::CQ_FileException::fileNotFound);
   }
   EXPECT_TRUE(ListFolder(org_).empty());
+}
+
+TEST_F(MIFForwardTest, SecondFormOfAMissingOrEmptyFile) {
+  CQ_MIFPreScan scan(session_, mif_test::SecondForm());
+  try {
+    scan.v_PreScanSecondForm(org_ + "gone.org");
+    FAIL() << "no exception";
+  } catch (const Platform::CQ_FileException& e) {
+    EXPECT_EQ(e.m_cause, Platform::CQ_FileException::fileNotFound);
+  }
+  WriteFile(org_ + "empty.org", "");
+  CQ_MIFPreScan empty(session_, mif_test::SecondForm());
+  EXPECT_EQ(CodeOf([&] { empty.v_PreScanSecondForm(org_ + "empty.org"); }), 8);
 }
 
 TEST_F(MIFForwardTest, LinesAfterTheEndMarkerAreNotCopied) {

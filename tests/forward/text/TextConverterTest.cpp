@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "kernel/forward/KWXFormat.h"
@@ -261,6 +262,24 @@ TEST(TextConverterTest, InterfacesAgree) {
   EXPECT_EQ("<:grq>a<:hs>b<:lt><:rdq>", inOut);
   EXPECT_EQ("prefix" + inOut, appended);
   EXPECT_EQ(inOut, ccs_ConvertMIFText(mif, kTagsDe, TEXT_NAME));
+}
+
+// Plain runs are passed over many bytes at a time: a special byte at every
+// place of texts of every length up to past two such steps is found.
+TEST(TextConverterTest, SpecialBytesAtEveryPlace) {
+  for (std::size_t length = 1; length <= 40; ++length) {
+    for (std::size_t at = 0; at < length; ++at) {
+      for (const auto& [special, converted] : {std::pair<char, std::string>{'<', "<:lt>"}, {'>', "<:gt>"},
+                                               {'\\', "\\"}}) {
+        std::string input(length, 'a');
+        input[at] = special;
+        // A backslash before the last byte escapes an 'a' and keeps itself.
+        const std::string expect = input.substr(0, at) + converted + input.substr(at + 1);
+        EXPECT_EQ(Visible(expect), Visible(ccs_ConvertMIFText(input, kTextEn, TEXT_CONTENT)))
+            << "length " << length << ", at " << at;
+      }
+    }
+  }
 }
 
 // Whatever the bytes, the output holds no "<" or ">" outside well-formed

@@ -110,7 +110,21 @@ INSTANTIATE_TEST_SUITE_P(
         BytesRow{"English (US)", "\xe9\xe8\xe0\xfc\xf6\xe4\xe9\xe8\xe0\xfc\xf6\xe4\xe9\xe8\xe0\xfc\xf6\xe4", ""},
         BytesRow{"Greek", "\xe1\xe2\xe3\xe4\xe5\xe6\xe7\xe8\xe9\xea\xeb\xec\xed\xee\xaa", "0xAA"},
         BytesRow{"Japanese", "plain ASCII words before a lead byte that stands alone \x95", "0x95"},
-        BytesRow{"Japanese", "\xb1\xb2\xb3\xb4\xb5\xb6\xb7\xb8\xb9\xba \x95\x5c text \x80", "0x80"}),
+        BytesRow{"Japanese", "\xb1\xb2\xb3\xb4\xb5\xb6\xb7\xb8\xb9\xba \x95\x5c text \x80", "0x80"},
+        // the one byte that is no character at each place of a word, after
+        // plain ASCII and after bytes from 0x80 that are characters
+        BytesRow{"English (US)", "abcdefg\x81", "0x81"},
+        BytesRow{"English (US)", "abcdefgh\x8f", "0x8F"},
+        BytesRow{"English (US)", "abcdefghijklmno\x90", "0x90"},
+        BytesRow{"English (US)", "abcdefghijklmnopq\x9d", "0x9D"},
+        BytesRow{"English (US)", "\xe9\xe8\xe0\xfc\xf6\xe4\xe9\xe8\x9d", "0x9D"},
+        BytesRow{"English (US)", "\xe9\xe8\xe0\xfc\xf6\xe4\xe9\x9d\xe8", "0x9D"},
+        BytesRow{"English (US)", "abcdefghijklmnopqrstuvwxyz<:b>abcdefghijklmnop<:/b>", ""},
+        BytesRow{"Japanese", "abcdefghijklmnop\x95\x5c", ""},
+        BytesRow{"Japanese", "abcdefghijklmno\x85\x40", "0x85 0x40"},
+        // Greek lacks bytes from 0xA0 as well as from 0x80
+        BytesRow{"Greek", "\xe1\xe2\xe3\xaa\xe4\xe5\xe6\xe7\xe8\xe9\xea\xeb\xec\xed\xee\xef", "0xAA"},
+        BytesRow{"Greek", "\xe1\xe2\xe3\xe4\xe5\xe6\xe7\xe8\xd2\xe9\xea\xeb\xec\xed\xee\xef", "0xD2"}),
     [](const ::testing::TestParamInfo<BytesRow>& info) { return "row" + std::to_string(info.index); });
 
 TEST(UnrepresentableCharacters, AreErrorsNamingCharacterGlyphAndLine) {

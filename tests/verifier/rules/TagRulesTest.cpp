@@ -237,6 +237,12 @@ std::vector<TargetRow> TargetRows() {
       {"803 internal tag the source lacks", body, body + "<:zz>", {803}, {803}},
       {"803 character format the source lacks", body, body + "<:cs \"E\" 7>b<:/cs>", {803, 803}, {803}},
       {"near 803: bold and special characters a translator may add", body, body + "<:b>b<:/b><:hs><:ldq><:r1>", {}, {}},
+      // A tag met again is answered from the tags found before it: a
+      // look-alike that differs in one byte is still unknown.
+      {"801 look-alike of a paragraph tag used before", body + "\n<ps \"Body\" 1>b\n<ps \"Body\" 1>c",
+       body + "\n<ps \"Body\" 1>b\n<ps \"Cody\" 1>c", {801}, {801}},
+      {"803 look-alike of a character format used before", body + "<:cs \"E\" 1>b<:/cs>",
+       body + "<:cs \"E\" 1>b<:/cs><:cs \"F\" 1>c<:/cs>", {803}, {803}},
       {"brackets of the target", body, "<ps \"Body\" 1>a > b", {101}, {101}},
       {"412 paragraph duplicated in a text box", body + "\n<ps \"Body\" 1>b", body + "\n<ps \"Body\" 1>b\n<ps \"Body\" 1>b",
        {412}, {412}},
