@@ -162,7 +162,7 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
       CQ_MIFToKWXConverter::st_InMemoryOptions(SourcePathOf(header.cs_SourcePathLine), ancillary);
   forwardOptions.opt_Settings = settings;
   auto forward = std::make_unique<CQ_MIFToKWXConverter>(session, std::move(forwardOptions));
-  forward->v_ConvertInMemory(orgPath);
+  forward->v_ConvertHeldText(orgText.sv());
   v_Step("ORG copy converted again");
 
   // 5. The tag map.

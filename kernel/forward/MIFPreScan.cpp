@@ -12,14 +12,9 @@
 // a whole paragraph, reading only the paragraphs that hold such statements.
 #include "kernel/forward/MIFPreScan.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cctype>
 #include <cerrno>
 #include <cstdint>
-#include <cstring>
 #include <fstream>
 #include <limits>
 #include <iterator>
@@ -52,43 +47,6 @@ namespace {
 constexpr std::string_view kEndOfMIFFile = "# End of MIFFile";
 constexpr std::string_view kEndOfColumn = "<End of TextRectID>";
 constexpr std::string_view kPageBody = "<PageBody>";
-
-// The whole of a regular file, read at once; an empty buffer for an empty
-// file or one whose size the system does not tell (the caller then reads it
-// line by line). Opening or reading failures raise the same file exceptions
-// as the line reader's.
-Platform::LargeBuffer ReadWholeFile(const std::string& path) {
-  int fd;
-  do {
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) Platform::CQ_FileException::ThrowOsError(errno, path);
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) {
-    ::close(fd);
-    return {};
-  }
-  Platform::LargeBuffer text(static_cast<std::size_t>(st.st_size));
-  std::size_t got = 0;
-  while (got < text.size()) {
-    const ssize_t n = ::read(fd, text.data() + got, text.size() - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      const int error = errno;
-      ::close(fd);
-      Platform::CQ_FileException::ThrowOsError(error, path);
-    }
-    if (n == 0) break;  // the file shrank while it was read
-    got += static_cast<std::size_t>(n);
-  }
-  ::close(fd);
-  if (got < text.size()) {
-    Platform::LargeBuffer shorter(got);
-    if (got > 0) std::memcpy(shorter.data(), text.data(), got);
-    return shorter;
-  }
-  return text;
-}
 
 // The raw string content of a statement, or its plain value when it has no
 // backquoted string.
@@ -259,14 +217,14 @@ void CQ_MIFPreScan::v_PreScanSecondForm(const std::string& path, bool runFileChe
   if (runFileCheck) m_bEUC = CQ_MIFFileCheck::sb_CheckFile(path, Platform::DirectoryOf(path), m_stOptions.i_HighestMIFVersion);
   // The whole file is read at once and the lines kept point into it rather
   // than into copies in the line store.
-  m_coFileText = ReadWholeFile(path);
-  if (m_coFileText.size() == 0) {
-    CQ_MIFLineReader reader(path);
-    v_ReadSections(reader);
-  } else {
-    CQ_MIFLineReader reader(m_coFileText.data(), m_coFileText.size());
-    v_ReadSections(reader);
-  }
+  m_coFile = Platform::CQ_WholeFile(path);
+  v_PreScanHeldText(m_coFile.sv());
+}
+
+void CQ_MIFPreScan::v_PreScanHeldText(std::string_view text) {
+  m_svHeldText = text;
+  CQ_MIFLineReader reader(text.data(), text.size());
+  v_ReadSections(reader);
   v_Restructure();
 }
 
@@ -292,8 +250,8 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
   // lies; any other line (a line read from a file, or the last line of a
   // text that ends without a line end, which the reader joins in its own
   // buffer) is copied into the store.
-  const auto held = reinterpret_cast<std::uintptr_t>(m_coFileText.data());
-  const std::size_t heldSize = m_coFileText.size();
+  const auto held = reinterpret_cast<std::uintptr_t>(m_svHeldText.data());
+  const std::size_t heldSize = m_svHeldText.size();
   const auto keep = [&](std::string_view text, int net) {
     const auto at = reinterpret_cast<std::uintptr_t>(text.data());
     if (heldSize != 0 && at >= held && text.size() <= heldSize && at - held <= heldSize - text.size()) {
@@ -958,7 +916,8 @@ void CQ_MIFPreScan::v_ReleaseLines() {
   CQ_MIFLineList().swap(m_lstBody);
   CQ_MIFLineList().swap(m_lstMaster);
   m_coStore.v_Clear();
-  m_coFileText = Platform::LargeBuffer();
+  m_svHeldText = std::string_view();
+  m_coFile = Platform::CQ_WholeFile();
   v_Changed();
 }
 

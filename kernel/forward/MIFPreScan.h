@@ -78,6 +78,7 @@
 #include <vector>
 
 #include "System/Platform/TemporaryFile.h"
+#include "System/Platform/WholeFile.h"
 #include "kernel/forward/MIFLineStore.h"
 #include "kernel/forward/MIFSyntax.h"
 
@@ -217,7 +218,13 @@ class CQ_MIFPreScan {
   std::unique_ptr<Platform::CQ_TemporaryFile> pco_CodePageCopy(const std::string& sourcePath,
                                                               const std::string& standIn);
 
-  // The same over MIF text in memory (tests, fuzzing); no file checks.
+  // The second form over the text of a file that the caller has read and
+  // holds for as long as this pre-scan's lists are used: the lines kept
+  // point into it. No file checks.
+  void v_PreScanHeldText(std::string_view text);
+
+  // The same over MIF text in memory (tests, fuzzing), which may go once
+  // read: the lines kept are copied. No file checks.
   void v_PreScanText(const char* data, std::size_t size);
 
   // --- the steps, for callers that drive them -------------------------------
@@ -394,11 +401,12 @@ class CQ_MIFPreScan {
   std::array<std::string, MIF_FOOTNOTE_TEXT_COUNT> m_asFootnoteTexts;
 
   // The text of every line kept; the lists and tables below point into it.
-  // The second form reads its file whole into m_coFileText first, and the
-  // lines kept point there instead (the store then holds only lines the
-  // restructuring makes).
+  // The second form reads its file whole into m_coFile first (or is handed
+  // a file's text), and the lines kept that lie in m_svHeldText point there
+  // instead (the store then holds only lines the restructuring makes).
   CQ_MIFLineStore m_coStore;
-  Platform::LargeBuffer m_coFileText;
+  Platform::CQ_WholeFile m_coFile;
+  std::string_view m_svHeldText;
 
   ObjectTable m_mapAFrames;
   SpanTable m_mapTables;

@@ -116,6 +116,10 @@ void CQ_MIFToKWXConverter::v_ConvertInMemory(const std::string& path) {
   v_Run([&](CQ_MIFPreScan& preScan) { preScan.v_PreScanSecondForm(path, false); }, false);
 }
 
+void CQ_MIFToKWXConverter::v_ConvertHeldText(std::string_view orgText) {
+  v_Run([&](CQ_MIFPreScan& preScan) { preScan.v_PreScanHeldText(orgText); }, false);
+}
+
 void CQ_MIFToKWXConverter::v_ConvertText(std::string_view mifText) {
   v_Run([&](CQ_MIFPreScan& preScan) { preScan.v_PreScanText(mifText.data(), mifText.size()); }, false);
 }

@@ -101,6 +101,9 @@ class OSTRAKON_API CQ_MIFToKWXConverter {
   // second pre-scan form, in memory: no file is written and nothing is
   // added to the session. May be called once per converter.
   void v_ConvertInMemory(const std::string& path);
+  // The same over the text of an ORG copy the caller has read and holds
+  // until this converter is done with (its lists point into it).
+  void v_ConvertHeldText(std::string_view orgText);
   // The same over MIF text (tests, fuzzing, benchmarks).
   void v_ConvertText(std::string_view mifText);
 
