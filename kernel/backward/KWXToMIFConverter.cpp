@@ -249,6 +249,7 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
   CQ_AncillaryFormats sourceFormats;
   if (ancillary) sourceFormats.v_Read(sourceSection);
   const std::vector<st_MIFTextFlow> flows = forward->pcco_GetPreScan()->rco_GetTextFlows();
+  const std::vector<std::int8_t> lineNets = forward->pcco_GetPreScan()->rco_GetLineNets();
   forward.reset();
   v_Step("blocks collected");
 
@@ -259,6 +260,7 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
   inputs.pcco_Source = &source;
   inputs.pcco_Translated = &translated;
   inputs.pcco_Flows = &flows;
+  inputs.pcco_LineNets = &lineNets;
   inputs.pcco_SourceFormats = &sourceFormats;
   inputs.pcco_TranslatedFormats = &translatedFormats;
   inputs.b_Symbol = header.b_SymbolCharacterSet;

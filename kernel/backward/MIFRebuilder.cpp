@@ -452,11 +452,24 @@ void CQ_MIFRebuilder::v_Pass(std::string_view orgText) {
       lines.v_Add(l, net);
     }
   };
+  // Each line's depth, from the pre-scan's notes where it took them.
+  const std::vector<std::int8_t> none;
+  const std::vector<std::int8_t>& nets = m_stIn.pcco_LineNets ? *m_stIn.pcco_LineNets : none;
+  std::size_t lineNumber = 0;  // lines read so far
+  auto netOf = [&](std::string_view l) {
+    const std::size_t k = lineNumber++;
+    return k < nets.size() && nets[k] != CQ_MIFPreScan::NET_NOT_NOTED ? static_cast<int>(nets[k]) : NetDepth(l);
+  };
   m_nFlow = 0;
   std::string_view line;
   CQ_MIFBlockLines& block = m_coBlock;
   while (reader.b_ReadLineView(line)) {
-    int depth = line.front() == '<' && line.compare(0, kEndOfMIFFile.size(), kEndOfMIFFile) != 0 ? NetDepth(line) : 0;
+    int depth = 0;
+    if (line.front() == '<' && line.compare(0, kEndOfMIFFile.size(), kEndOfMIFFile) != 0) {
+      depth = netOf(line);
+    } else {
+      ++lineNumber;
+    }
     if (depth <= 0) {
       v_Emit(line);
       continue;
@@ -465,7 +478,7 @@ void CQ_MIFRebuilder::v_Pass(std::string_view orgText) {
     add(block, line, depth);
     while (depth > 0) {
       if (!reader.b_ReadLineView(line)) throw Result::UNEXPECTED_END;
-      const int net = NetDepth(line);
+      const int net = netOf(line);
       depth += net;
       add(block, line, net);
     }

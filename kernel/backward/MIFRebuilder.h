@@ -85,6 +85,9 @@ class OSTRAKON_API CQ_MIFRebuilder {
     int i_SourceHyphenation = 0;      // the source hyphenation the document was converted with
     int i_TextCodePage = 1252;        // code page of the translated text
     bool b_AddVarnelFonts = false;    // the translation uses back conversion's own fonts
+    // The ORG copy's line depths as the forward run's pre-scan noted them
+    // over the same text (CQ_MIFPreScan::rco_GetLineNets); null: counted here.
+    const std::vector<std::int8_t>* pcco_LineNets = nullptr;
   };
 
   // The session's settings (languages, translation hyphenation, text

@@ -260,6 +260,15 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
     }
     return m_coStore.st_Add(text, net);
   };
+  // Over held text, each line's net depth is noted in reading order for
+  // a later pass over the same text (0 for a line outside blocks that is
+  // no statement, which such a pass does not ask for).
+  const bool noteNets = !m_svHeldText.empty();
+  m_vecLineNets.clear();
+  if (noteNets) m_vecLineNets.reserve(reader.n_SizeHint() / 12 + 64);
+  const auto note = [&](int net) {
+    if (noteNets) m_vecLineNets.push_back(net >= -127 && net <= 127 ? static_cast<std::int8_t>(net) : NET_NOT_NOTED);
+  };
   bool ended = false;
   v_Changed();
   while (reader.b_ReadLineView(line)) {
@@ -272,6 +281,7 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
       // the statements around it were closed early; what follows would be
       // read out of its sections. (Other lines are no statements.)
       if (line.front() == '>' && NetDepth(line) < 0) throw Result::DAMAGED;
+      note(0);
       continue;
     }
     if (first) {
@@ -279,6 +289,7 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
       if (ValueIs(line, "DAutoChBars", "Yes")) throw Result::AUTO_CHANGE_BARS;
     }
     int depth = NetDepth(line);
+    note(depth);
     if (depth < 0) throw Result::DAMAGED;
     if (depth == 0) continue;
     const CQ_MIFLineStore::st_Mark mark = m_coStore.st_GetMark();
@@ -289,6 +300,7 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
       // Every statement closes before the end marker.
       if (line.front() == '#' && line.substr(0, kEndOfMIFFile.size()) == kEndOfMIFFile) throw Result::UNEXPECTED_END;
       const int net = NetDepth(line);
+      note(net);
       // Only a statement opens and only a closer closes: a line that
       // changes the depth otherwise is a statement with bytes before its
       // '<' (image data, comments and text lines give 0).
@@ -918,6 +930,7 @@ void CQ_MIFPreScan::v_ReleaseLines() {
   m_coStore.v_Clear();
   m_svHeldText = std::string_view();
   m_coFile = Platform::CQ_WholeFile();
+  // The line depths stay (a byte a line) for the pass that asks for them.
   v_Changed();
 }
 

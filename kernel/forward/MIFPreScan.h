@@ -71,6 +71,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -222,6 +223,14 @@ class CQ_MIFPreScan {
   // holds for as long as this pre-scan's lists are used: the lines kept
   // point into it. No file checks.
   void v_PreScanHeldText(std::string_view text);
+
+  // After the second form over a file or held text: the net depth
+  // (MIFSyntax::NetDepth) of each line a CQ_MIFLineReader reads from the
+  // text, in order, up to the end marker (for a line outside blocks that
+  // does not begin with '<', 0 whatever its depth). A depth beyond the
+  // range of a byte is NET_NOT_NOTED. Empty otherwise.
+  static constexpr std::int8_t NET_NOT_NOTED = -128;
+  const std::vector<std::int8_t>& rco_GetLineNets() const { return m_vecLineNets; }
 
   // The same over MIF text in memory (tests, fuzzing), which may go once
   // read: the lines kept are copied. No file checks.
@@ -407,6 +416,7 @@ class CQ_MIFPreScan {
   CQ_MIFLineStore m_coStore;
   Platform::CQ_WholeFile m_coFile;
   std::string_view m_svHeldText;
+  std::vector<std::int8_t> m_vecLineNets;
 
   ObjectTable m_mapAFrames;
   SpanTable m_mapTables;

@@ -12,6 +12,8 @@
 #include "MIFTestSupport.h"
 #include "support/TestFiles.h"
 #include "System/Platform/FileException.h"
+#include "kernel/forward/MIFLineReader.h"
+#include "kernel/forward/MIFSyntax.h"
 
 namespace {
 
@@ -118,6 +120,39 @@ TEST_P(MIFGoldenTest, TheSecondFormReadsAFileAsItReadsTheSameBytesInMemory) {
     file.v_ReleaseLines();
     EXPECT_TRUE(file.rco_GetBodyList().empty());
   }
+}
+
+TEST_P(MIFGoldenTest, TheLineDepthsNotedAreThoseOfTheLinesAsReadAgain) {
+  // A later pass over the same text takes each line's depth from these
+  // notes by its number: they must follow the reader line for line, up to
+  // the end marker, whatever the line ends and blanks.
+  const std::string text = ReadFile(CaseFolder(GetParam()) + "input.mif");
+  std::string crOnly = text;
+  std::replace(crOnly.begin(), crOnly.end(), '\n', '\r');
+  std::string crlfIndented;
+  for (char c : text) crlfIndented += c == '\n' ? std::string("  \r\n\t") : std::string(1, c);
+  for (const std::string& bytes : {text, crOnly, crlfIndented}) {
+    CQ_MIFPreScan scan(session_, mif_test::SecondForm());
+    ASSERT_EQ(CodeOf([&] { scan.v_PreScanHeldText(bytes); }), 0);
+    const std::vector<std::int8_t>& nets = scan.rco_GetLineNets();
+    CQ_MIFLineReader reader(bytes.data(), bytes.size());
+    std::string_view line;
+    std::size_t k = 0;
+    int depth = 0;
+    while (reader.b_ReadLineView(line) && line.rfind("# End of MIFFile", 0) != 0) {
+      const bool statementOrInside = depth > 0 || line.front() == '<';
+      const int net = statementOrInside ? MIFSyntax::NetDepth(line) : 0;
+      ASSERT_LT(k, nets.size());
+      ASSERT_EQ(nets[k], net) << "line " << k + 1 << ": " << line;
+      depth += net;
+      ++k;
+    }
+    EXPECT_EQ(k, nets.size());
+  }
+  // Text that is not held (read once, for tests and fuzzing) notes nothing.
+  CQ_MIFPreScan copied(session_, mif_test::SecondForm());
+  ASSERT_EQ(CodeOf([&] { copied.v_PreScanText(text.data(), text.size()); }), 0);
+  EXPECT_TRUE(copied.rco_GetLineNets().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, MIFGoldenTest,
