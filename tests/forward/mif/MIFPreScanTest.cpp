@@ -93,17 +93,26 @@ TEST_P(MIFGoldenTest, EveryTruncationIsAnUnexpectedEnd) {
   }
 }
 
+// The text with CR line ends, and with CR LF line ends and blanks and tabs
+// around them.
+std::vector<std::string> OtherLineEnds(const std::string& text) {
+  std::string crOnly = text;
+  std::replace(crOnly.begin(), crOnly.end(), '\n', '\r');
+  std::string crlfIndented;
+  for (char c : text) crlfIndented += c == '\n' ? std::string("  \r\n\t") : std::string(1, c);
+  return {crOnly, crlfIndented};
+}
+
 TEST_P(MIFGoldenTest, TheSecondFormReadsAFileAsItReadsTheSameBytesInMemory) {
   // The second form reads its file whole and keeps the lines where they lie
   // in that text; reading the same bytes through the line reader must give
   // the same state, whatever the line ends, blanks and the end of the text.
   const std::string text = ReadFile(CaseFolder(GetParam()) + "input.mif");
-  std::string crOnly = text;
-  std::replace(crOnly.begin(), crOnly.end(), '\n', '\r');
-  std::string crlfIndented;
-  for (char c : text) crlfIndented += c == '\n' ? std::string("  \r\n\t") : std::string(1, c);
-  const std::string unended = text.substr(0, text.find_last_not_of("\r\n") + 1);
-  for (const std::string& bytes : {text, crOnly, crlfIndented, unended, text + "\n\n<Page\n"}) {
+  std::vector<std::string> variants = OtherLineEnds(text);
+  variants.insert(variants.begin(), text);
+  variants.push_back(text.substr(0, text.find_last_not_of("\r\n") + 1));  // no final line end
+  variants.push_back(text + "\n\n<Page\n");
+  for (const std::string& bytes : variants) {
     CQ_MIFPreScan memory(session_, mif_test::SecondForm());
     const int expected = CodeOf([&] { memory.v_PreScanText(bytes.data(), bytes.size()); });
     WriteFile(dir_ + "copy.org", bytes);
@@ -127,11 +136,9 @@ TEST_P(MIFGoldenTest, TheLineDepthsNotedAreThoseOfTheLinesAsReadAgain) {
   // notes by its number: they must follow the reader line for line, up to
   // the end marker, whatever the line ends and blanks.
   const std::string text = ReadFile(CaseFolder(GetParam()) + "input.mif");
-  std::string crOnly = text;
-  std::replace(crOnly.begin(), crOnly.end(), '\n', '\r');
-  std::string crlfIndented;
-  for (char c : text) crlfIndented += c == '\n' ? std::string("  \r\n\t") : std::string(1, c);
-  for (const std::string& bytes : {text, crOnly, crlfIndented}) {
+  std::vector<std::string> variants = OtherLineEnds(text);
+  variants.insert(variants.begin(), text);
+  for (const std::string& bytes : variants) {
     CQ_MIFPreScan scan(session_, mif_test::SecondForm());
     ASSERT_EQ(CodeOf([&] { scan.v_PreScanHeldText(bytes); }), 0);
     const std::vector<std::int8_t>& nets = scan.rco_GetLineNets();

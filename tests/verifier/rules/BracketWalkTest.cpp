@@ -43,6 +43,18 @@ int ReferenceBracketError(std::string_view text) {
   return nested ? 104 : 0;
 }
 
+// Where the tag that begins at pos ends: at the '>' that brings the depth
+// back to zero, or at the end of the text when none does.
+std::size_t TagEnd(std::string_view text, std::size_t pos) {
+  long depth = 0;
+  std::size_t end = pos;
+  for (; end < text.size(); ++end) {
+    if (text[end] == '<') ++depth;
+    if (text[end] == '>' && --depth == 0) break;
+  }
+  return end;
+}
+
 // The internal tags of the text after a segment's own tag: from each '<'
 // to the '>' that brings the depth back to zero, or to the end.
 std::vector<std::pair<std::size_t, std::string>> ReferenceInternalTags(const KWX::CQ_TagSegmentList& segments) {
@@ -52,12 +64,7 @@ std::vector<std::pair<std::size_t, std::string>> ReferenceInternalTags(const KWX
     if (text.substr(0, segments[s].cs_Tag.size()) == segments[s].cs_Tag) text.remove_prefix(segments[s].cs_Tag.size());
     std::size_t pos = 0;
     while ((pos = text.find('<', pos)) != std::string_view::npos) {
-      long depth = 0;
-      std::size_t end = pos;
-      for (; end < text.size(); ++end) {
-        if (text[end] == '<') ++depth;
-        if (text[end] == '>' && --depth == 0) break;
-      }
+      std::size_t end = TagEnd(text, pos);
       end = end < text.size() ? end + 1 : text.size();
       const std::string_view tag = text.substr(pos, end - pos);
       if (tag.substr(0, 2) == "<:") tags.emplace_back(s, std::string(tag));
@@ -153,12 +160,7 @@ TEST(BracketWalk, ParagraphCounterFindsTheTagsAByteByByteReadingFinds) {
       whole.v_Line(line);
       std::size_t pos = 0;
       while ((pos = line.find('<', pos)) != std::string::npos) {
-        long depth = 0;
-        std::size_t end = pos;
-        for (; end < line.size(); ++end) {
-          if (line[end] == '<') ++depth;
-          if (line[end] == '>' && --depth == 0) break;
-        }
+        const std::size_t end = TagEnd(line, pos);
         if (end == line.size()) break;
         single.v_Line(line.substr(pos, end + 1 - pos));
         pos = end + 1;
