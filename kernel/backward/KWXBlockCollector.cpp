@@ -385,7 +385,10 @@ void CQ_KWXBlockCollector::v_CollectFrom(const std::vector<Token>& tokens, std::
         // are copied (never moved) when not kept where they are.
         CQ_KWXBlock block;
         block.reserve(j + 1 - k);
-        for (std::size_t m = k; m <= j; ++m) block.push_back(keep ? std::string_view(tokens[m]) : sv_Keep(std::string_view(tokens[m])));
+        for (std::size_t m = k; m <= j; ++m) {
+          const std::string_view token = tokens[m];
+          block.push_back(keep ? token : sv_Keep(token));
+        }
         m_mapMarkers.emplace(std::string(t), std::move(block));
       }
     }
