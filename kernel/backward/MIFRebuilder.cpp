@@ -13,7 +13,6 @@
 #include <cstring>
 #include <memory>
 
-#include "System/Platform/WholeFile.h"
 #include "kernel/forward/KWXFormat.h"
 #include "kernel/forward/MIFLineReader.h"
 #include "kernel/session/Communication.h"
@@ -417,13 +416,6 @@ bool CQ_MIFRebuilder::b_TranslatedFormat(const std::string& key, CQ_MIFTextWrite
 }
 
 // --- the pass ----------------------------------------------------------------------------------------
-
-void CQ_MIFRebuilder::v_Run(const std::string& orgPath, const LineSink& sink) {
-  // The ORG copy is held whole while it is rebuilt, so that blocks and the
-  // lines copied unchanged are views of it, never copies.
-  const Platform::CQ_WholeFile orgText(orgPath);
-  v_RunText(orgText.sv(), sink);
-}
 
 void CQ_MIFRebuilder::v_RunText(std::string_view orgText, const LineSink& sink) {
   m_pcoSink = &sink;

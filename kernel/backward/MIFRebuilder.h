@@ -101,13 +101,12 @@ class OSTRAKON_API CQ_MIFRebuilder {
   // the last line of a call).
   using LineSink = std::function<void(std::string_view)>;
 
-  // Reads the ORG copy at orgPath (whole, into memory) and hands the output
-  // to sink: the lines of a rebuilt paragraph (or of the paragraphs of a
-  // table cell) as one stretch, lines copied unchanged from the ORG copy in
+  // Rebuilds the text of the ORG copy, which the caller holds whole for
+  // the pass (blocks and the lines copied unchanged are views of it), and
+  // hands the output to sink: the lines of a rebuilt paragraph (or of the
+  // paragraphs of a table cell) as one stretch, lines copied unchanged in
   // stretches of consecutive lines when the copy has them one "\n" apart;
   // a line the language, hyphenation or numbering filter rewrites on its own.
-  void v_Run(const std::string& orgPath, const LineSink& sink);
-  // The same over ORG text in memory.
   void v_RunText(std::string_view orgText, const LineSink& sink);
 
   // The line as the language and hyphenation switches and the paragraph
