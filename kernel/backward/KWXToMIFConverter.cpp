@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "System/Platform/FileSystem.h"
+#include "System/Platform/LargeMemory.h"
 #include "System/Platform/WholeFile.h"
 #include "kernel/backward/KWXReader.h"
 #include "kernel/backward/MIFRebuilder.h"
@@ -36,6 +37,22 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) { return KWX::b_
 std::string FontChange(std::string_view font) { return "<Font\n<FTag `" + std::string(font) + "'>\n> # end of Font\n"; }
 
 // The source path a header's <sourcepath "PATH"> line names.
+// The heap made ready for the working copies of a conversion reading
+// `bytes` of input (they take about twice that), and trimmed after it.
+class HeapForConversion {
+ public:
+  explicit HeapForConversion(std::uintmax_t bytes) { Platform::PrepareHeap(static_cast<std::size_t>(2 * bytes)); }
+  HeapForConversion(const HeapForConversion&) = delete;
+  HeapForConversion& operator=(const HeapForConversion&) = delete;
+  ~HeapForConversion() { Platform::ReleaseHeap(); }
+};
+
+std::uintmax_t FileBytes(const std::string& path) {
+  std::error_code error;
+  const std::uintmax_t bytes = std::filesystem::file_size(path, error);
+  return error ? 0 : bytes;
+}
+
 std::string SourcePathOf(const std::string& line) {
   const std::size_t prefix = KWX::PREFIX_SOURCEPATH.size();
   if (line.size() < prefix + 2) return std::string();
@@ -134,6 +151,7 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
 
   // 2. The translated file, in the target's code page.
   const std::string translatedPath = std::string(session.lpsz_GetTranslatedFilesPath()) + name + extension;
+  HeapForConversion heap(FileBytes(scs_FindORGFile(session.lpsz_GetORGFilesPath(), name)) + FileBytes(translatedPath));
   const int codePage = session.i_TargetTextCodePage();
   std::vector<std::string> lines;
   std::vector<st_UnrepresentableCharacter> unrepresentable;

@@ -1,12 +1,20 @@
 // Large working buffers: blocks on either side of the huge-page threshold
 // hold what is written to them, large ones start on a 2 MiB boundary, and
 // containers over the allocator and the resource keep their contents while
-// they grow across the threshold and shrink back.
+// they grow across the threshold and shrink back. The heap made ready for
+// a conversion grows at once, its growth advised for huge pages, serves the
+// small blocks of the conversion, and shrinks back when released.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <memory>
 #include <memory_resource>
+#include <string>
 #include <vector>
 
 #include "System/Platform/LargeMemory.h"
@@ -73,6 +81,72 @@ TEST(LargeMemoryTest, BufferOwnsItsBlockThroughMoves) {
     c = Platform::LargeBuffer();
     EXPECT_EQ(c.data(), nullptr);
   }
+}
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define HEAP_IS_FOREIGN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || __has_feature(memory_sanitizer)
+#define HEAP_IS_FOREIGN 1
+#endif
+#endif
+
+std::uintptr_t Break() { return reinterpret_cast<std::uintptr_t>(::sbrk(0)); }
+
+// The VmFlags of the mapping holding `address`, from /proc/self/smaps.
+std::string FlagsOfMappingAt(std::uintptr_t address) {
+  std::ifstream smaps("/proc/self/smaps");
+  std::string line;
+  bool inside = false;
+  while (std::getline(smaps, line)) {
+    unsigned long long from = 0, to = 0;
+    if (std::sscanf(line.c_str(), "%llx-%llx ", &from, &to) == 2 && line.find(' ') > line.find('-')) {
+      inside = from <= address && address < to;
+    } else if (inside && line.rfind("VmFlags:", 0) == 0) {
+      return line;
+    }
+  }
+  return "";
+}
+
+bool HugePagesOnAdvice() {
+  std::ifstream setting("/sys/kernel/mm/transparent_hugepage/enabled");
+  std::string text((std::istreambuf_iterator<char>(setting)), std::istreambuf_iterator<char>());
+  return text.find("[never]") == std::string::npos && !text.empty();
+}
+
+TEST(LargeMemoryTest, PreparedHeapGrowsAtOnceServesSmallBlocksAndShrinksWhenReleased) {
+#ifdef HEAP_IS_FOREIGN
+  GTEST_SKIP() << "the sanitizer's allocator keeps the heap";
+#else
+  const std::size_t bytes = 16 * LARGE_BLOCK;
+  const std::uintptr_t before = Break();
+  Platform::PrepareHeap(bytes);
+  const std::uintptr_t grown = Break();
+  ASSERT_GE(grown, before + bytes);
+  // The growth is advised for huge pages (where the kernel offers them).
+  const std::uintptr_t inside = ((before + LARGE_BLOCK - 1) & ~(LARGE_BLOCK - 1)) + LARGE_BLOCK;
+  if (HugePagesOnAdvice()) {
+    EXPECT_NE(FlagsOfMappingAt(inside).find(" hg"), std::string::npos);
+  }
+  // Small and mid-sized blocks come from the grown heap and hold their bytes.
+  std::vector<std::unique_ptr<char[]>> blocks;
+  std::size_t taken = 0;
+  for (std::size_t size = 16; taken < bytes / 2; size = size * 3 % 300000 + 16) {
+    blocks.emplace_back(new char[size]);
+    std::memset(blocks.back().get(), static_cast<int>(size & 0x7F), size);
+    taken += size;
+  }
+  EXPECT_EQ(Break(), grown);
+  blocks.clear();
+  Platform::ReleaseHeap();
+  EXPECT_LT(Break(), grown);
+  // Nothing to prepare for: the heap stays as it is.
+  const std::uintptr_t now = Break();
+  Platform::PrepareHeap(0);
+  EXPECT_EQ(Break(), now);
+  Platform::ReleaseHeap();
+#endif
 }
 
 }  // namespace

@@ -5,8 +5,23 @@
 #include "System/Platform/LargeMemory.h"
 
 #include <sys/mman.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <mutex>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define MORVANE_FOREIGN_HEAP 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || __has_feature(memory_sanitizer)
+#define MORVANE_FOREIGN_HEAP 1
+#endif
+#endif
 
 namespace Platform {
 
@@ -57,5 +72,63 @@ void LargeFree(void* block, std::size_t bytes) noexcept {
   }
   ::munmap(block, MappedSize(bytes));
 }
+
+#if defined(__GLIBC__) && !defined(MORVANE_FOREIGN_HEAP)
+
+namespace {
+
+std::mutex heapMutex;
+
+// Blocks below this size come from the heap, above it from mappings of
+// their own (the C library's default starts at 128 KiB and moves).
+constexpr std::size_t HEAP_BLOCK_LIMIT = std::size_t(4) << 20;
+
+}  // namespace
+
+void PrepareHeap(std::size_t bytes) noexcept {
+  std::lock_guard<std::mutex> lock(heapMutex);
+  const std::size_t pad = std::min((bytes + LARGE_BLOCK - 1) & ~(LARGE_BLOCK - 1), std::size_t(1) << 30);
+  if (pad == 0) return;
+  ::mallopt(M_MMAP_THRESHOLD, static_cast<int>(HEAP_BLOCK_LIMIT));
+  ::mallopt(M_TOP_PAD, static_cast<int>(pad));
+  ::mallopt(M_TRIM_THRESHOLD, static_cast<int>(2 * pad));
+  // Blocks taken until the heap grows (by the pad, beyond the block) and
+  // given back at once leave the grown top free. They stop once they hold
+  // more than the heap had free and the pad: an allocator that does not
+  // move the break (a debugger's, a preloaded one) is only asked for that.
+  // (volatile: blocks allocated and freed unused may be left out)
+  const auto before = reinterpret_cast<std::uintptr_t>(::sbrk(0));
+  const std::size_t bound = std::min<std::size_t>(64, (::mallinfo2().fordblks + pad) / HEAP_BLOCK_LIMIT + 1);
+  void* volatile probes[64] = {};
+  std::size_t taken = 0;
+  while (taken < bound && reinterpret_cast<std::uintptr_t>(::sbrk(0)) == before) {
+    probes[taken] = ::malloc(HEAP_BLOCK_LIMIT - 4096);
+    if (probes[taken] == nullptr) break;
+    ++taken;
+  }
+  for (std::size_t k = 0; k < taken; ++k) ::free(probes[k]);
+  // The growth, in whole 2 MiB pages, offered for huge pages.
+  const auto end = reinterpret_cast<std::uintptr_t>(::sbrk(0));
+  if (end <= before) return;
+  const std::uintptr_t first = (before + LARGE_BLOCK - 1) & ~static_cast<std::uintptr_t>(LARGE_BLOCK - 1);
+  const std::uintptr_t last = end & ~static_cast<std::uintptr_t>(LARGE_BLOCK - 1);
+#ifdef MADV_HUGEPAGE
+  if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#endif
+}
+
+void ReleaseHeap() noexcept {
+  std::lock_guard<std::mutex> lock(heapMutex);
+  ::mallopt(M_TOP_PAD, 128 << 10);
+  ::mallopt(M_TRIM_THRESHOLD, static_cast<int>(2 * HEAP_BLOCK_LIMIT));
+  ::malloc_trim(0);
+}
+
+#else
+
+void PrepareHeap(std::size_t) noexcept {}
+void ReleaseHeap() noexcept {}
+
+#endif
 
 }  // namespace Platform

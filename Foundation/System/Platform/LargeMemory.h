@@ -61,6 +61,19 @@ class OSTRAKON_API LargeBuffer {
 // grow large (alignment up to that of operator new). One shared instance.
 OSTRAKON_API std::pmr::memory_resource* LargeResource() noexcept;
 
+// The C library's heap, made ready for a conversion whose small blocks
+// (strings, list nodes, short vectors) may add up to about `bytes`: the heap
+// is grown once by that much beyond what it holds, offered to the kernel for
+// transparent huge pages, and kept from shrinking back between the steps of
+// the conversion, so that its first touches fault in 2 MiB at a time rather
+// than a page per 4 KiB, and steps do not return memory the next one takes
+// again. Memory not touched costs address space only. ReleaseHeap gives the
+// free part back to the system once the conversion is over. Where the heap
+// is not the C library's own (sanitizer builds), both do nothing.
+// Thread-safe; meant for one conversion at a time per process.
+OSTRAKON_API void PrepareHeap(std::size_t bytes) noexcept;
+OSTRAKON_API void ReleaseHeap() noexcept;
+
 // A standard allocator over LargeAllocate, for vectors that may grow large.
 template <class T>
 struct LargeAllocator {
