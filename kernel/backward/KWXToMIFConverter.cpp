@@ -39,12 +39,22 @@ std::string FontChange(std::string_view font) { return "<Font\n<FTag `" + std::s
 // The source path a header's <sourcepath "PATH"> line names.
 // The heap made ready for the working copies of a conversion reading
 // `bytes` of input (they take about twice that), and trimmed after it.
+// Small inputs are left to the heap as it is: their page faults cost
+// little, and huge pages would add more to their peak than they hold.
 class HeapForConversion {
  public:
-  explicit HeapForConversion(std::uintmax_t bytes) { Platform::PrepareHeap(static_cast<std::size_t>(2 * bytes)); }
+  explicit HeapForConversion(std::uintmax_t bytes) : m_prepared(bytes >= SMALL_INPUT) {
+    if (m_prepared) Platform::PrepareHeap(static_cast<std::size_t>(2 * bytes));
+  }
   HeapForConversion(const HeapForConversion&) = delete;
   HeapForConversion& operator=(const HeapForConversion&) = delete;
-  ~HeapForConversion() { Platform::ReleaseHeap(); }
+  ~HeapForConversion() {
+    if (m_prepared) Platform::ReleaseHeap();
+  }
+
+ private:
+  static constexpr std::uintmax_t SMALL_INPUT = std::uintmax_t(4) << 20;
+  bool m_prepared;
 };
 
 std::uintmax_t FileBytes(const std::string& path) {
