@@ -24,10 +24,12 @@ bool IsPlaceholder(std::string_view t) {
   return b_HasPrefix(t, KWX::PREFIX_IMK_PLACEHOLDER) || b_HasPrefix(t, KWX::PREFIX_IIMK);
 }
 
-// False for a tag that can be neither a marker opening nor a placeholder
-// (t holds at least three bytes and begins with "<").
+// False for a token that can be neither a marker opening or closing tag
+// nor a placeholder: text, and tags other than "<m", "<i", "</m", "</i",
+// "<:m", "<:i".
 bool MayBeMarkerTag(std::string_view t) {
-  const char c = t[1] == ':' ? t[2] : t[1];
+  if (t.size() < 3 || t.front() != '<') return false;
+  const char c = t[1] == ':' || t[1] == '/' ? t[2] : t[1];
   return c == 'm' || c == 'i';
 }
 
@@ -60,6 +62,16 @@ void ForEachToken(const Lines& lines, std::size_t first, std::string& rewritten,
   }
 }
 
+// The indices of the tokens that may be marker tags, by a walk over them.
+template <class Token>
+std::vector<std::size_t> MarkerTags(const std::vector<Token>& tokens) {
+  std::vector<std::size_t> noted;
+  for (std::size_t k = 0; k < tokens.size(); ++k) {
+    if (MayBeMarkerTag(tokens[k])) noted.push_back(k);
+  }
+  return noted;
+}
+
 template <class Lines>
 void Explode(const Lines& lines, std::size_t first, CQ_KWXTokens& tokens) {
   std::string rewritten;
@@ -79,34 +91,44 @@ void ExplodeViews(const Lines& lines, std::size_t first, st_KWXTokenViews& token
   });
 }
 
-// The order of the tokens once markers are moved (see sv_MoveMarkers): each
-// index into tokens handed to take in that order, once at most; start()
+// The order of the tokens once markers are moved (see sv_MoveMarkers): runs
+// [begin, end) of indices into tokens handed to take in that order; start()
 // is called before the first. False, with nothing taken, when nothing
 // moves (the list has no placeholder). Blocks and placeholders are matched
 // by what follows "<" of the block's opening and "<:" of the placeholder
 // ("mk \"T\" 3>" for both <mk "T" 3> and <:mk "T" 3>), so nothing is
-// copied to match them.
+// copied to match them. Only the tokens at `noted` are looked at: the
+// ascending indices of every token for which MayBeMarkerTag holds; the
+// tokens between them are taken as whole runs.
 template <class Token, class Start, class Take>
-bool MarkerOrder(const std::vector<Token>& tokens, Start&& start, Take&& take) {
+bool MarkerOrder(const std::vector<Token>& tokens, const std::vector<std::size_t>& noted, Start&& start,
+                 Take&& take) {
   struct Block {
     std::size_t begin;
     std::size_t end;  // one past the closing tag
   };
   std::unordered_map<std::string_view, Block> blocks;
   std::unordered_set<std::string_view> placeholders;
-  const std::size_t n = tokens.size();
-  for (std::size_t k = 0; k < n; ++k) {
+  // The noted tokens that open a block or stand for one, or may (a closing
+  // tag counts only as the end of a block).
+  std::vector<std::size_t> candidates;
+  const std::size_t count = noted.size();
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::size_t k = noted[i];
     const std::string_view t = tokens[k];
-    // Text, and tags that are neither markers ("<m", "<i") nor
-    // placeholders ("<:m", "<:i"), are passed over.
-    if (t.size() < 3 || t.front() != '<' || !MayBeMarkerTag(t)) continue;
+    if (t[1] == '/') continue;
+    candidates.push_back(k);
     if (IsMarkerOpening(t)) {
       const std::string_view close = b_HasPrefix(t, KWX::PREFIX_MK) ? KWX::TAG_MK_CLOSE : KWX::TAG_IMK_CLOSE;
-      std::size_t j = k + 1;
-      while (j < n && std::string_view(tokens[j]) != close) ++j;
-      if (j == n) throw Result::DAMAGED;
-      blocks.try_emplace(t.substr(1), Block{k, j + 1});
-      k = j;
+      std::size_t j = i + 1;
+      for (; j < count && std::string_view(tokens[noted[j]]) != close; ++j) {
+        // A block's own tags are candidates too: the block may not be the
+        // one its key files, and then its tokens are walked in place.
+        if (tokens[noted[j]][1] != '/') candidates.push_back(noted[j]);
+      }
+      if (j == count) throw Result::DAMAGED;
+      blocks.try_emplace(t.substr(1), Block{k, noted[j] + 1});
+      i = j;
     } else if (IsPlaceholder(t)) {
       placeholders.insert(t.substr(2));
     }
@@ -116,31 +138,28 @@ bool MarkerOrder(const std::vector<Token>& tokens, Start&& start, Take&& take) {
   if (placeholders.empty()) return false;
   start();
   std::unordered_set<std::string_view> placed;
-  for (std::size_t k = 0; k < n; ++k) {
+  std::size_t next = 0;  // the first index not yet taken or passed over
+  for (const std::size_t k : candidates) {
+    if (k < next) continue;  // inside a block already taken or passed over
+    take(next, k);           // text, and tags that move nothing
+    next = k + 1;
     const std::string_view t = tokens[k];
-    if (t.size() < 3 || t.front() != '<' || !MayBeMarkerTag(t)) {
-      take(k);  // text, or a tag that moves nothing
-      continue;
-    }
     if (IsMarkerOpening(t)) {
       const auto it = blocks.find(t.substr(1));
       if (it != blocks.end() && it->second.begin == k) {
-        if (!placeholders.count(t.substr(1))) {
-          // No placeholder takes this block: it stays.
-          for (std::size_t m = k; m < it->second.end; ++m) take(m);
-        }
-        k = it->second.end - 1;
+        // No placeholder takes this block: it stays.
+        if (!placeholders.count(t.substr(1))) take(k, it->second.end);
+        next = it->second.end;
         continue;
       }
     } else if (IsPlaceholder(t)) {
       const auto it = blocks.find(t.substr(2));
-      if (it != blocks.end() && placed.insert(t.substr(2)).second) {
-        for (std::size_t m = it->second.begin; m < it->second.end; ++m) take(m);
-      }
+      if (it != blocks.end() && placed.insert(t.substr(2)).second) take(it->second.begin, it->second.end);
       continue;
     }
-    take(k);
+    take(k, k + 1);
   }
+  take(next, tokens.size());
   return true;
 }
 
@@ -171,7 +190,10 @@ void sv_MoveMarkers(CQ_KWXTokens& tokens) {
   // token is taken once at most, so each can then be moved.
   std::vector<std::size_t> order;
   if (!MarkerOrder(
-          tokens, [&] { order.reserve(tokens.size()); }, [&](std::size_t k) { order.push_back(k); })) {
+          tokens, MarkerTags(tokens), [&] { order.reserve(tokens.size()); },
+          [&](std::size_t begin, std::size_t end) {
+            for (std::size_t k = begin; k < end; ++k) order.push_back(k);
+          })) {
     return;
   }
   CQ_KWXTokens out;
@@ -185,7 +207,8 @@ void sv_MoveMarkers(st_KWXTokenViews& tokens) {
   const std::vector<std::string_view>& in = tokens.asv_Tokens;
   std::vector<std::string_view> out;
   if (!MarkerOrder(
-          in, [&] { out.reserve(in.size()); }, [&](std::size_t k) { out.push_back(in[k]); })) {
+          in, MarkerTags(in), [&] { out.reserve(in.size()); },
+          [&](std::size_t begin, std::size_t end) { out.insert(out.end(), in.begin() + begin, in.begin() + end); })) {
     return;
   }
   tokens.asv_Tokens.swap(out);

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <map>
+#include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -86,6 +89,106 @@ INSTANTIATE_TEST_SUITE_P(
                 {"a", "<mk \"Author\" 3>", "me", "</mk>", "b"}},
         MoveRow{"block_deleted_placeholder_goes", {"a", "<:mk \"Author\" 3>", "b"}, {"a", "b"}}),
     [](const ::testing::TestParamInfo<MoveRow>& info) { return std::string(info.param.name); });
+
+// The order markers are moved to, found the plain way: every token looked
+// at in both walks, a block matched to its placeholder through sets. The
+// indices of the tokens in their new order.
+std::vector<std::size_t> ReferenceMarkerOrder(const Tokens& tokens) {
+  const auto isOpening = [](const std::string& t) { return t.rfind("<mk ", 0) == 0 || t.rfind("<imk ", 0) == 0; };
+  const auto isPlaceholder = [](const std::string& t) { return t.rfind("<:mk ", 0) == 0 || t.rfind("<:imk ", 0) == 0; };
+  std::map<std::string, std::pair<std::size_t, std::size_t>> blocks;  // key -> [begin, end)
+  std::set<std::string> placeholders;
+  for (std::size_t k = 0; k < tokens.size(); ++k) {
+    if (isOpening(tokens[k])) {
+      const std::string close = tokens[k][1] == 'm' ? "</mk>" : "</imk>";
+      std::size_t j = k + 1;
+      while (j < tokens.size() && tokens[j] != close) ++j;
+      if (j == tokens.size()) throw Result::DAMAGED;
+      blocks.emplace(tokens[k].substr(1), std::make_pair(k, j + 1));
+      k = j;
+    } else if (isPlaceholder(tokens[k])) {
+      placeholders.insert(tokens[k].substr(2));
+    }
+  }
+  std::vector<std::size_t> out;
+  const auto take = [&out](std::size_t begin, std::size_t end) {
+    for (std::size_t k = begin; k < end; ++k) out.push_back(k);
+  };
+  if (placeholders.empty()) {
+    take(0, tokens.size());
+    return out;
+  }
+  std::set<std::string> placed;
+  for (std::size_t k = 0; k < tokens.size(); ++k) {
+    const std::string& t = tokens[k];
+    if (isOpening(t)) {
+      const auto it = blocks.find(t.substr(1));
+      if (it != blocks.end() && it->second.first == k) {
+        if (!placeholders.count(t.substr(1))) take(k, it->second.second);
+        k = it->second.second - 1;
+        continue;
+      }
+    } else if (isPlaceholder(t)) {
+      const auto it = blocks.find(t.substr(2));
+      if (it != blocks.end() && placed.insert(t.substr(2)).second) take(it->second.first, it->second.second);
+      continue;
+    }
+    take(k, k + 1);
+  }
+  return out;
+}
+
+// Lists drawn from markers, placeholders (some twice, some without their
+// block), blocks with one key twice, placeholders inside blocks, and text:
+// the list moved as views (given, or exploded from lines) matches the
+// plain way, or both raise the code of a block without its end. Moved as strings it matches too, where no token
+// is taken twice (a block whose placeholder stands inside a block placed
+// before it is; its strings are moved on their first taking).
+TEST(MoveMarkers, MatchesThePlainWayOnDrawnLists) {
+  const std::vector<std::string> pieces = {
+      "<:mk \"A\" 1>", "<mk \"A\" 1>", "</mk>", "<:imk 1>", "<imk 1>", "</imk>", "<:imk 2>", "<imk 2>",
+      "<il>",          "<ie>",         "text",  "more",     "<ps \"B\" 1>", "<:cs \"E\" 1>", "<:imk 3>", "<m>"};
+  std::mt19937 draw(20261209);
+  int compared = 0;
+  for (int round = 0; round < 3000; ++round) {
+    Tokens tokens;
+    const std::size_t length = draw() % 24;
+    for (std::size_t k = 0; k < length; ++k) tokens.push_back(pieces[draw() % pieces.size()]);
+    SCOPED_TRACE(::testing::PrintToString(tokens));
+    std::vector<std::size_t> order;
+    try {
+      order = ReferenceMarkerOrder(tokens);
+    } catch (int code) {
+      EXPECT_EQ(code, Result::DAMAGED);
+      Tokens owned = tokens;
+      EXPECT_THROW(KWXBack::sv_MoveMarkers(owned), int);
+      continue;
+    }
+    Tokens expected;
+    for (std::size_t k : order) expected.push_back(tokens[k]);
+    if (std::set<std::size_t>(order.begin(), order.end()).size() == order.size()) {
+      Tokens owned = tokens;
+      KWXBack::sv_MoveMarkers(owned);
+      EXPECT_EQ(owned, expected);
+    }
+    st_KWXTokenViews views;
+    views.asv_Tokens.assign(tokens.begin(), tokens.end());
+    KWXBack::sv_MoveMarkers(views);
+    EXPECT_EQ(Tokens(views.asv_Tokens.begin(), views.asv_Tokens.end()), expected);
+    // Exploded from lines (a token a line, after a first line exploded on
+    // its own).
+    st_KWXTokenViews exploded;
+    const std::vector<std::string> head = {"<tr 1>"};
+    KWXBack::sv_Explode(head, 0, exploded);
+    KWXBack::sv_Explode(tokens, 0, exploded);
+    KWXBack::sv_MoveMarkers(exploded);
+    Tokens headed = {"<tr 1>"};
+    headed.insert(headed.end(), expected.begin(), expected.end());
+    EXPECT_EQ(Tokens(exploded.asv_Tokens.begin(), exploded.asv_Tokens.end()), headed);
+    ++compared;
+  }
+  EXPECT_GT(compared, 1000);
+}
 
 TEST(MoveMarkers, BlockWithoutItsEndIsCode6) {
   Tokens tokens = {"<:imk 1>", "<imk 1>", "text"};
