@@ -91,10 +91,10 @@ TEST(LargeMemoryTest, BufferOwnsItsBlockThroughMoves) {
 #endif
 #endif
 
-std::uintptr_t Break() { return reinterpret_cast<std::uintptr_t>(::sbrk(0)); }
+[[maybe_unused]] std::uintptr_t Break() { return reinterpret_cast<std::uintptr_t>(::sbrk(0)); }
 
 // The VmFlags of the mapping holding `address`, from /proc/self/smaps.
-std::string FlagsOfMappingAt(std::uintptr_t address) {
+[[maybe_unused]] std::string FlagsOfMappingAt(std::uintptr_t address) {
   std::ifstream smaps("/proc/self/smaps");
   std::string line;
   bool inside = false;
@@ -109,7 +109,7 @@ std::string FlagsOfMappingAt(std::uintptr_t address) {
   return "";
 }
 
-bool HugePagesOnAdvice() {
+[[maybe_unused]] bool HugePagesOnAdvice() {
   std::ifstream setting("/sys/kernel/mm/transparent_hugepage/enabled");
   std::string text((std::istreambuf_iterator<char>(setting)), std::istreambuf_iterator<char>());
   return text.find("[never]") == std::string::npos && !text.empty();
