@@ -48,6 +48,12 @@ class CQ_MIFLineReader {
   // read: no copy is made when the line lies within one block.
   virtual bool b_ReadLineView(std::string_view& line);
 
+  // The same as b_ReadLineView, with the line's net depth
+  // (MIFSyntax::NetDepth) found in the same walk over its bytes: a line
+  // that lies whole in the block is scanned once for its end, its brackets,
+  // strings and comment together.
+  virtual bool b_ReadLineNet(std::string_view& line, int& net);
+
   // Number of lines delivered so far (1-based number of the last line).
   std::size_t n_LinesRead() const { return m_nLines; }
 
@@ -109,6 +115,7 @@ class CQ_MIFCopyingReader : public CQ_MIFLineReader {
 
   bool b_ReadLine(std::string& line, bool trim = true) override;
   bool b_ReadLineView(std::string_view& line) override;
+  bool b_ReadLineNet(std::string_view& line, int& net) override;
 
   // Flushes the copy and gives it the ORG file's name, replacing an older
   // ORG file. Throws CQ_FileException when that fails.

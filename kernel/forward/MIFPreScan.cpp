@@ -39,7 +39,6 @@ using MIFSyntax::HasKeyword;
 using MIFSyntax::IsCloser;
 using MIFSyntax::IsOpening;
 using MIFSyntax::IsStatement;
-using MIFSyntax::NetDepth;
 using MIFSyntax::ValueIs;
 
 namespace {
@@ -271,7 +270,9 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
   };
   bool ended = false;
   v_Changed();
-  while (reader.b_ReadLineView(line)) {
+  // The reader gives each line with its net depth, found in one walk.
+  int net = 0;
+  while (reader.b_ReadLineNet(line, net)) {
     if (line.substr(0, kEndOfMIFFile.size()) == kEndOfMIFFile) {
       ended = true;
       break;
@@ -280,7 +281,7 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
       // A closer with nothing open: a statement's opening was lost, and
       // the statements around it were closed early; what follows would be
       // read out of its sections. (Other lines are no statements.)
-      if (line.front() == '>' && NetDepth(line) < 0) throw Result::DAMAGED;
+      if (line.front() == '>' && net < 0) throw Result::DAMAGED;
       note(0);
       continue;
     }
@@ -288,7 +289,7 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
       if (HasKeyword(line, "MIFEncoding")) m_rcoSession.v_AddMessage(lpsz_LoadKernelString(Msg::FWD_MIF_FROM_ASIAN_SYSTEM));
       if (ValueIs(line, "DAutoChBars", "Yes")) throw Result::AUTO_CHANGE_BARS;
     }
-    int depth = NetDepth(line);
+    int depth = net;
     note(depth);
     if (depth < 0) throw Result::DAMAGED;
     if (depth == 0) continue;
@@ -296,10 +297,9 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
     block.clear();
     block.push_back(keep(line, depth));
     while (depth > 0) {
-      if (!reader.b_ReadLineView(line)) throw Result::UNEXPECTED_END;
+      if (!reader.b_ReadLineNet(line, net)) throw Result::UNEXPECTED_END;
       // Every statement closes before the end marker.
       if (line.front() == '#' && line.substr(0, kEndOfMIFFile.size()) == kEndOfMIFFile) throw Result::UNEXPECTED_END;
-      const int net = NetDepth(line);
       note(net);
       // Only a statement opens and only a closer closes: a line that
       // changes the depth otherwise is a statement with bytes before its

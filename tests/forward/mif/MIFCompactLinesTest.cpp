@@ -83,6 +83,87 @@ TEST_F(MIFCompactReaderTest, ViewsDeliverWhatStringsDeliver) {
   }
 }
 
+// Each line with its net depth from the one-walk form, and the same worked
+// out from the view form with NetDepth: the reference.
+using LinesWithNets = std::vector<std::pair<std::string, int>>;
+
+LinesWithNets ViaNets(CQ_MIFLineReader& reader) {
+  LinesWithNets lines;
+  std::string_view line;
+  int net = 0;
+  while (reader.b_ReadLineNet(line, net)) lines.emplace_back(std::string(line), net);
+  return lines;
+}
+
+LinesWithNets ReferenceNets(CQ_MIFLineReader& reader) {
+  LinesWithNets lines;
+  std::string_view line;
+  while (reader.b_ReadLineView(line)) lines.emplace_back(std::string(line), MIFSyntax::NetDepth(line));
+  return lines;
+}
+
+// Texts of many random lines from the bytes the scan stops at and their
+// neighbours, with every line end and white space: strings with escaped
+// apostrophes and backslash runs, comments, closers, image data lines, and
+// lines long enough to fill several 16-byte steps.
+std::vector<std::pair<std::string, std::string>> ScanInputs() {
+  std::vector<std::pair<std::string, std::string>> inputs = ReaderInputs();
+  const std::string alphabet = "<<<>>>#``''\\\\a b\t=;?\"\xBC\x3E\x3C\v\f";
+  const char* const ends[] = {"\n", "\r", "\r\n", "\n\n", " \n", "\t\r"};
+  const char* const starts[] = {"", "", "", " ", "\t", "> # ", "&", "=", "#", "> #", ">"};
+  std::mt19937 random(20261209);
+  for (int round = 0; round < 60; ++round) {
+    std::string text;
+    for (int line = 0; line < 300; ++line) {
+      text += starts[random() % (sizeof starts / sizeof *starts)];
+      const std::size_t size = random() % 70;
+      for (std::size_t i = 0; i < size; ++i) text.push_back(alphabet[random() % alphabet.size()]);
+      text += ends[random() % (sizeof ends / sizeof *ends)];
+    }
+    if (round % 2 == 1) text.resize(text.size() - 1);  // the last line without its line end
+    inputs.emplace_back("random " + std::to_string(round), text);
+  }
+  // Statements long enough to cross several 4096-byte blocks of a file.
+  std::string longLines;
+  for (int i = 0; i < 400; ++i) longLines += "<String `" + std::string(static_cast<std::size_t>(i) * 7, 'x') + "'> # " + std::to_string(i) + "\n";
+  inputs.emplace_back("long lines", longLines);
+  return inputs;
+}
+
+TEST_F(MIFCompactReaderTest, NetsFoundWhileReadingAreNetDepthsOfTheLinesRead) {
+  std::vector<std::pair<std::string, std::string>> inputs = ScanInputs();
+  for (const std::string& name : mif_test::ListFolder(MORVANE_CORPUS_DIR)) {
+    if (name.size() > 4 && name.compare(name.size() - 4, 4, ".mif") == 0) {
+      inputs.emplace_back(name, mif_test::ReadFile(std::string(MORVANE_CORPUS_DIR) + "/" + name));
+    }
+  }
+  for (const auto& [name, text] : inputs) {
+    CQ_MIFLineReader a(text.data(), text.size());
+    CQ_MIFLineReader b(text.data(), text.size());
+    const LinesWithNets expected = ReferenceNets(a);
+    const LinesWithNets got = ViaNets(b);
+    ASSERT_EQ(got.size(), expected.size()) << name << " (memory)";
+    for (std::size_t k = 0; k < got.size(); ++k) {
+      ASSERT_EQ(got[k], expected[k]) << name << " (memory), line " << k + 1;
+    }
+    EXPECT_EQ(b.n_LinesRead(), expected.size()) << name;
+
+    mif_test::WriteFile(dir_ + "in.mif", text);
+    CQ_MIFLineReader file(dir_ + "in.mif");
+    EXPECT_EQ(ViaNets(file), expected) << name << " (file)";
+
+    // The copying reader copies the lines of this form too.
+    {
+      CQ_MIFCopyingReader viaNets(dir_ + "in.mif", dir_ + "nets.org");
+      ViaNets(viaNets);
+      viaNets.v_Commit();
+    }
+    std::string copy;
+    for (const auto& [line, net] : expected) copy += line + "\n";
+    EXPECT_EQ(mif_test::ReadFile(dir_ + "nets.org"), copy) << name;
+  }
+}
+
 TEST_F(MIFCompactReaderTest, CopyOfLinesLongerThanTheCopyBuffer) {
   const std::string longLine = "<String `" + std::string(200000, 'x') + "'>";
   const std::string text = "<A\n" + longLine + "\n" + std::string(70000, 'y') + "\n>\n";
