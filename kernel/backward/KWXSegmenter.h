@@ -12,7 +12,9 @@
 
 #include <array>
 #include <cstddef>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "System/Export.h"
@@ -21,9 +23,11 @@
 
 namespace KWX {
 
+// The texts are views: into the text the segment list keeps (the
+// tokeniser's segments), or into text their maker keeps alive.
 struct OSTRAKON_API st_TagSegment {
-  std::string cs_Tag;   // from the "<" to the ">" that brings the depth back to zero
-  std::string cs_Text;  // the tag and all that follows it, line breaks as "\n"
+  std::string_view cs_Tag;   // from the "<" to the ">" that brings the depth back to zero
+  std::string_view cs_Text;  // the tag and all that follows it, line breaks as "\n"
   int i_TagId = TAGID_UNKNOWN_EXTERNAL;
   int i_Category = CATEGORY_UNKNOWN_EXTERNAL;
   std::array<unsigned char, 5> an_Flags{};  // cleared; the verifier's own use
@@ -33,7 +37,49 @@ struct OSTRAKON_API st_TagSegment {
   unsigned n_Line = 0;
 };
 
-using CQ_TagSegmentList = std::vector<st_TagSegment>;
+// The segments of one or more tokenised line lists, with the joined text of
+// those lists, which the segments' views point into. A copy shares the
+// text; the text goes when the last list holding it is cleared or ends.
+class OSTRAKON_API CQ_TagSegmentList {
+ public:
+  using value_type = st_TagSegment;
+  using iterator = std::vector<st_TagSegment>::iterator;
+  using const_iterator = std::vector<st_TagSegment>::const_iterator;
+
+  CQ_TagSegmentList() = default;
+  explicit CQ_TagSegmentList(std::size_t count) : m_vecSegments(count) {}
+
+  std::size_t size() const { return m_vecSegments.size(); }
+  bool empty() const { return m_vecSegments.empty(); }
+  st_TagSegment& operator[](std::size_t i) { return m_vecSegments[i]; }
+  const st_TagSegment& operator[](std::size_t i) const { return m_vecSegments[i]; }
+  st_TagSegment& back() { return m_vecSegments.back(); }
+  const st_TagSegment& back() const { return m_vecSegments.back(); }
+  st_TagSegment& front() { return m_vecSegments.front(); }
+  const st_TagSegment& front() const { return m_vecSegments.front(); }
+  iterator begin() { return m_vecSegments.begin(); }
+  iterator end() { return m_vecSegments.end(); }
+  const_iterator begin() const { return m_vecSegments.begin(); }
+  const_iterator end() const { return m_vecSegments.end(); }
+  void reserve(std::size_t n) { m_vecSegments.reserve(n); }
+  void push_back(const st_TagSegment& segment) { m_vecSegments.push_back(segment); }
+  // Empties the list and lets its text go.
+  void clear() {
+    m_vecSegments.clear();
+    m_vecTexts.clear();
+  }
+
+  // Keeps `text` for as long as the list (or a copy) holds it; the view
+  // returned stays valid that long.
+  std::string_view sv_Keep(std::string text) {
+    m_vecTexts.push_back(std::make_shared<const std::string>(std::move(text)));
+    return *m_vecTexts.back();
+  }
+
+ private:
+  std::vector<st_TagSegment> m_vecSegments;
+  std::vector<std::shared_ptr<const std::string>> m_vecTexts;
+};
 
 // One validity error found while classifying a source file.
 struct st_ClassifyError {
@@ -53,7 +99,9 @@ class OSTRAKON_API CQ_KWXSegmenter {
     ERROR_UNKNOWN_EXTERNAL_TAG = 203,  // "The external tag %s is unknown to Halvex Morvane."
   };
 
-  // Appends the segments of lines, in file order, to segments.
+  // Appends the segments of lines, in file order, to segments. The list
+  // keeps the lines' joined text (each line with its line feed), which the
+  // segments view.
   static void sv_Tokenise(const std::vector<std::string>& lines, CQ_TagSegmentList& segments);
   static void sv_Tokenise(const CExtStringList& lines, CQ_TagSegmentList& segments) {
     sv_Tokenise(lines.Lines(), segments);

@@ -415,7 +415,7 @@ CQ_SharedText CQ_VarnelVerifier::co_SegmentText(int file, std::size_t segment) {
   const auto found = texts.find(segment);
   if (found != texts.end()) return found->second;
   const KWX::st_TagSegment& s = (source ? m_lstSourceSegments : m_lstTargetSegments)[segment];
-  return texts.emplace(segment, CQ_SharedText(s.cs_Text)).first->second;
+  return texts.emplace(segment, CQ_SharedText(std::string(s.cs_Text))).first->second;
 }
 
 void CQ_VarnelVerifier::v_AddPlainLine(std::string text) {
@@ -476,7 +476,7 @@ bool CQ_VarnelVerifier::b_CheckSource(const std::vector<std::string>& lines) {
   v_BeginSection(2);
   const KWX::st_ClassifyResult classified = KWX::CQ_KWXSegmenter::st_Classify(m_lstSourceSegments, true);
   for (const KWX::st_ClassifyError& error : classified.ast_Errors) {
-    const std::string& tag = m_lstSourceSegments[error.n_Segment].cs_Tag;
+    const std::string tag(m_lstSourceSegments[error.n_Segment].cs_Tag);
     v_Report(error.i_Error, error.n_Segment, tag, tag.c_str());
   }
   v_CollectInternalTags();

@@ -21,7 +21,8 @@ using KWX::CQ_KWXSegmenter;
 // One line per segment: line number, tag and text, with \n shown as |.
 std::string Dump(const KWX::CQ_TagSegmentList& segments) {
   std::string out;
-  const auto bars = [](std::string text) {
+  const auto bars = [](std::string_view view) {
+    std::string text(view);
     for (char& c : text) {
       if (c == '\n') c = '|';
     }
@@ -95,6 +96,28 @@ TEST(Tokenise, AppendsToSegmentsAlreadyThere) {
   EXPECT_EQ(segments[1].cs_Tag, "<tr 1>");
 }
 
+TEST(Tokenise, SegmentsViewTextTheListKeepsForItsCopiesToo) {
+  // Two tokenised lists in one list, then copies: every view stays on the
+  // text it was cut from whatever happens to the list it came from.
+  const std::vector<std::string> first = {"<kwx \"F3.00\">", "<ps \"Body\" 1>one <:b>two<:/b>"};
+  const std::vector<std::string> second = {"<tr 7>three", "</tr>"};
+  KWX::CQ_TagSegmentList segments;
+  CQ_KWXSegmenter::sv_Tokenise(first, segments);
+  const std::string dumpFirst = Dump(segments);
+  CQ_KWXSegmenter::sv_Tokenise(second, segments);
+  const std::string dumpBoth = Dump(segments);
+  EXPECT_EQ(dumpBoth.substr(0, dumpFirst.size()), dumpFirst);
+  KWX::CQ_TagSegmentList copy = segments;
+  KWX::CQ_TagSegmentList moved = std::move(segments);
+  segments.clear();
+  CQ_KWXSegmenter::sv_Tokenise(std::vector<std::string>{"<tb 1>x"}, segments);
+  EXPECT_EQ(Dump(copy), dumpBoth);
+  EXPECT_EQ(Dump(moved), dumpBoth);
+  moved.clear();
+  EXPECT_EQ(Dump(copy), dumpBoth);
+  EXPECT_EQ(Dump(segments), "2 <tb 1> :: <tb 1>x|\n");
+}
+
 TEST(Tokenise, OneVeryLongLineIsOneSegment) {
   std::string line = "<ps \"Body\" 1>";
   while (line.size() < 8u * 1024 * 1024) line += "word <:b>bold<:/b> <:t> ";
@@ -124,8 +147,8 @@ KWX::CQ_TagSegmentList ReferenceTokenise(const std::vector<std::string>& lines) 
       tagOpen = true;
     } else if (previous == '<' && c != ':' && tagOpen) {
       KWX::st_TagSegment segment;
-      segment.cs_Tag = openTag;
-      segment.cs_Text = pending.substr(0, pending.size() - 2);
+      segment.cs_Tag = segments.sv_Keep(openTag);
+      segment.cs_Text = segments.sv_Keep(pending.substr(0, pending.size() - 2));
       segment.n_Line = lineNumber;
       segments.push_back(segment);
       pending = pending.substr(pending.size() - 2);
@@ -141,12 +164,12 @@ KWX::CQ_TagSegmentList ReferenceTokenise(const std::vector<std::string>& lines) 
   }
   if (tagOpen) {
     KWX::st_TagSegment segment;
-    segment.cs_Tag = openTag;
-    segment.cs_Text = pending;
+    segment.cs_Tag = segments.sv_Keep(openTag);
+    segment.cs_Text = segments.sv_Keep(pending);
     segment.n_Line = lineNumber + 1;
     segments.push_back(segment);
   } else if (!pending.empty() && !segments.empty()) {
-    segments.back().cs_Text += pending;
+    segments.back().cs_Text = segments.sv_Keep(std::string(segments.back().cs_Text) + pending);
   }
   return segments;
 }
