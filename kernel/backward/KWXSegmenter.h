@@ -35,6 +35,17 @@ struct OSTRAKON_API st_TagSegment {
   // external tag starts); for the last segment, one more than the number
   // of lines.
   unsigned n_Line = 0;
+
+  // The text that follows the segment's own tag (the whole text when it
+  // does not begin with the tag). The tokeniser's segments view their tag
+  // where their text begins, which needs no comparison.
+  std::string_view sv_TextAfterTag() const {
+    if (cs_Tag.size() <= cs_Text.size() &&
+        (cs_Tag.data() == cs_Text.data() || cs_Text.substr(0, cs_Tag.size()) == cs_Tag)) {
+      return cs_Text.substr(cs_Tag.size());
+    }
+    return cs_Text;
+  }
 };
 
 // The segments of one or more tokenised line lists, with the joined text of

@@ -265,6 +265,84 @@ bool CQ_MIFLineReader::b_ReadLineNet(std::string_view& line, int& net) {
   return true;
 }
 
+std::size_t CQ_MIFLineReader::n_ReadLinesNet(st_LineNet* out, std::size_t max) {
+  std::size_t n = 0;
+  // Lines are scanned from the block position while their bytes lie in
+  // the block; a line the walk does not settle (see ScanLine) ends the
+  // batch, or, first in its batch, is read on its own.
+  const auto single = [&]() -> std::size_t {
+    if (n > 0) return n;
+    return CQ_MIFLineReader::b_ReadLineNet(out[0].sv_Line, out[0].i_Net) ? 1 : 0;
+  };
+  if (m_nBlockPos >= m_nBlockLen) return single();
+  const char* const blockEnd = m_pBlock + m_nBlockLen;
+  const char* p = m_pBlock + m_nBlockPos;
+  // The 16-byte step in hand: its first byte and the stop bits not yet
+  // handled (StopMask).
+  const char* chunk = nullptr;
+  unsigned mask = 0;
+  while (n < max) {
+    while (p < blockEnd && Is(*p, SCAN_SPACE)) ++p;
+    m_nBlockPos = static_cast<std::size_t>(p - m_pBlock);
+    if (p == blockEnd || *p == '&' || *p == '=') return single();
+    const char* const begin = p;
+    const bool last = *p == '#';
+    // The step may already hold the line's first bytes: bits before the
+    // line (line ends of empty lines) are dropped.
+    if (chunk != nullptr && begin < chunk + 16) {
+      mask &= ~0u << (begin - chunk);
+    } else {
+      if (blockEnd - begin < 16) return single();
+      chunk = begin;
+      mask = StopMask(chunk);
+    }
+    enum { CODE, STRING, COMMENT } state = CODE;
+    int depth = 0;
+    const char* stringStart = nullptr;
+    const char* end = nullptr;
+    while (end == nullptr) {
+      if (mask == 0) {
+        chunk += 16;
+        if (blockEnd - chunk < 16) return single();
+        mask = StopMask(chunk);
+        continue;
+      }
+      const char* const at = chunk + std::countr_zero(mask);
+      mask &= mask - 1;
+      const char c = *at;
+      if (Is(c, SCAN_LINE_END)) {
+        end = at;
+      } else if (state == CODE) {
+        if (c == '<') {
+          ++depth;
+        } else if (c == '>') {
+          --depth;
+        } else if (c == '#') {
+          state = COMMENT;
+        } else if (c == '`') {
+          state = STRING;
+          stringStart = at + 1;
+        }
+      } else if (state == STRING && c == '\'') {
+        std::size_t backslashes = 0;
+        for (const char* b = at; b > stringStart && b[-1] == '\\'; --b) ++backslashes;
+        if (backslashes % 2 != 0) return single();  // ends the string only as the line's last
+        state = CODE;
+      }
+    }
+    const char* trimmed = end;
+    while (Is(trimmed[-1], SCAN_SPACE)) --trimmed;  // stops at the first byte, no white space
+    out[n].sv_Line = std::string_view(begin, static_cast<std::size_t>(trimmed - begin));
+    out[n].i_Net = depth;
+    ++n;
+    ++m_nLines;
+    p = end + 1;
+    m_nBlockPos = static_cast<std::size_t>(p - m_pBlock);
+    if (last) break;
+  }
+  return n;
+}
+
 CQ_MIFCopyingReader::CQ_MIFCopyingReader(const std::string& sourcePath, const std::string& orgPath)
     : CQ_MIFLineReader(sourcePath),
       m_strORGPath(orgPath),
@@ -291,6 +369,12 @@ bool CQ_MIFCopyingReader::b_ReadLineNet(std::string_view& line, int& net) {
   if (!CQ_MIFLineReader::b_ReadLineNet(line, net)) return false;
   v_Copy(line);
   return true;
+}
+
+std::size_t CQ_MIFCopyingReader::n_ReadLinesNet(st_LineNet* out, std::size_t max) {
+  const std::size_t n = CQ_MIFLineReader::n_ReadLinesNet(out, max);
+  for (std::size_t k = 0; k < n; ++k) v_Copy(out[k].sv_Line);
+  return n;
 }
 
 void CQ_MIFCopyingReader::v_Copy(std::string_view line) {

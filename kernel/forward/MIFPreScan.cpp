@@ -270,9 +270,24 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
   };
   bool ended = false;
   v_Changed();
-  // The reader gives each line with its net depth, found in one walk.
+  // The reader gives the lines with their net depths, found in one walk,
+  // a batch at a time; each line is used before the next batch is read.
+  std::array<CQ_MIFLineReader::st_LineNet, 256> batch;
+  std::size_t batchSize = 0;
+  std::size_t batchNext = 0;
   int net = 0;
-  while (reader.b_ReadLineNet(line, net)) {
+  const auto next = [&]() {
+    if (batchNext == batchSize) {
+      batchSize = reader.n_ReadLinesNet(batch.data(), batch.size());
+      batchNext = 0;
+      if (batchSize == 0) return false;
+    }
+    line = batch[batchNext].sv_Line;
+    net = batch[batchNext].i_Net;
+    ++batchNext;
+    return true;
+  };
+  while (next()) {
     if (line.substr(0, kEndOfMIFFile.size()) == kEndOfMIFFile) {
       ended = true;
       break;
@@ -297,7 +312,7 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
     block.clear();
     block.push_back(keep(line, depth));
     while (depth > 0) {
-      if (!reader.b_ReadLineNet(line, net)) throw Result::UNEXPECTED_END;
+      if (!next()) throw Result::UNEXPECTED_END;
       // Every statement closes before the end marker.
       if (line.front() == '#' && line.substr(0, kEndOfMIFFile.size()) == kEndOfMIFFile) throw Result::UNEXPECTED_END;
       note(net);

@@ -21,9 +21,7 @@ namespace {
 using namespace KWX;
 
 std::string_view TextAfterTag(const st_TagSegment& segment) {
-  std::string_view text = segment.cs_Text;
-  if (text.substr(0, segment.cs_Tag.size()) == segment.cs_Tag) text.remove_prefix(segment.cs_Tag.size());
-  return text;
+  return segment.sv_TextAfterTag();
 }
 
 bool IsBlank(std::string_view text) {

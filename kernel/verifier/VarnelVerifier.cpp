@@ -7,6 +7,10 @@
 
 #include <iconv.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -107,9 +111,7 @@ int OtherCharacterSetStep(std::string_view tag) {
 
 // The text of a segment that follows its own tag.
 std::string_view TextAfterTag(const KWX::st_TagSegment& segment) {
-  std::string_view text = segment.cs_Text;
-  if (text.substr(0, segment.cs_Tag.size()) == segment.cs_Tag) text.remove_prefix(segment.cs_Tag.size());
-  return text;
+  return segment.sv_TextAfterTag();
 }
 
 // Double-byte characters that FrameMaker lacks, by target language.
@@ -266,6 +268,13 @@ bool HasSuspectByte(std::string_view text, const CodePageCharacters& characters)
   const std::size_t n = text.size();
   std::size_t pos = 0;
   while (pos < n) {
+#if defined(__SSE2__)
+    // Sixteen ASCII bytes at a time: no byte from 0x80, nothing to judge.
+    while (pos + 16 <= n &&
+           _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + pos))) == 0) {
+      pos += 16;
+    }
+#endif
     if (pos + 8 <= n) {
       std::uint64_t word;
       std::memcpy(&word, text.data() + pos, 8);

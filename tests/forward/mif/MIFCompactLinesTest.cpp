@@ -5,6 +5,7 @@
 // statement name compared in place matches the name read out first.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <random>
 #include <string>
 #include <vector>
@@ -162,6 +163,67 @@ TEST_F(MIFCompactReaderTest, NetsFoundWhileReadingAreNetDepthsOfTheLinesRead) {
     for (const auto& [line, net] : expected) copy += line + "\n";
     EXPECT_EQ(mif_test::ReadFile(dir_ + "nets.org"), copy) << name;
   }
+}
+
+// The same lines and depths a batch at a time, for every batch size that
+// matters: one line, a few, and more than a block holds.
+LinesWithNets ViaBatches(CQ_MIFLineReader& reader, std::size_t size) {
+  LinesWithNets lines;
+  std::vector<CQ_MIFLineReader::st_LineNet> batch(size);
+  while (const std::size_t n = reader.n_ReadLinesNet(batch.data(), batch.size())) {
+    for (std::size_t k = 0; k < n; ++k) lines.emplace_back(std::string(batch[k].sv_Line), batch[k].i_Net);
+  }
+  return lines;
+}
+
+TEST_F(MIFCompactReaderTest, BatchesGiveTheLinesAndNetsOneByOneReadingGives) {
+  std::vector<std::pair<std::string, std::string>> inputs = ScanInputs();
+  for (const std::string& name : mif_test::ListFolder(MORVANE_CORPUS_DIR)) {
+    if (name.size() > 4 && name.compare(name.size() - 4, 4, ".mif") == 0) {
+      inputs.emplace_back(name, mif_test::ReadFile(std::string(MORVANE_CORPUS_DIR) + "/" + name));
+    }
+  }
+  for (const auto& [name, text] : inputs) {
+    CQ_MIFLineReader a(text.data(), text.size());
+    const LinesWithNets expected = ReferenceNets(a);
+    mif_test::WriteFile(dir_ + "in.mif", text);
+    for (std::size_t size : {1, 3, 256, 5000}) {
+      CQ_MIFLineReader memory(text.data(), text.size());
+      const LinesWithNets got = ViaBatches(memory, size);
+      ASSERT_EQ(got.size(), expected.size()) << name << " (memory, batches of " << size << ")";
+      for (std::size_t k = 0; k < got.size(); ++k) {
+        ASSERT_EQ(got[k], expected[k]) << name << " (memory, batches of " << size << "), line " << k + 1;
+      }
+      EXPECT_EQ(memory.n_LinesRead(), expected.size()) << name;
+      CQ_MIFLineReader file(dir_ + "in.mif");
+      EXPECT_EQ(ViaBatches(file, size), expected) << name << " (file, batches of " << size << ")";
+    }
+  }
+}
+
+TEST_F(MIFCompactReaderTest, ABatchEndsWithALineThatBeginsWithAHash) {
+  // A reader that stops at the end marker has copied nothing after it.
+  std::string text;
+  for (int i = 0; i < 50; ++i) text += "<Line " + std::to_string(i) + " `text of the line'>\n";
+  const std::string head = text + "# End of MIFFile\n";
+  text = head + "<After 1>\n<After 2 `more text after the end marker'>\n# another comment\n<After 3>\n";
+  mif_test::WriteFile(dir_ + "in.mif", text);
+  {
+    CQ_MIFCopyingReader reader(dir_ + "in.mif", dir_ + "doc.org");
+    std::array<CQ_MIFLineReader::st_LineNet, 256> batch;
+    bool ended = false;
+    while (!ended) {
+      const std::size_t n = reader.n_ReadLinesNet(batch.data(), batch.size());
+      ASSERT_GT(n, 0u);
+      for (std::size_t k = 0; k < n && !ended; ++k) {
+        ASSERT_FALSE(batch[k].sv_Line.substr(0, 6) == "<After") << "read past the end marker";
+        ended = batch[k].sv_Line == "# End of MIFFile";
+        ASSERT_TRUE(!ended || k + 1 == n) << "the end marker is not the last line of its batch";
+      }
+    }
+    reader.v_Commit();
+  }
+  EXPECT_EQ(mif_test::ReadFile(dir_ + "doc.org"), head);
 }
 
 TEST_F(MIFCompactReaderTest, CopyOfLinesLongerThanTheCopyBuffer) {
