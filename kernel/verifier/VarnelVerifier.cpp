@@ -269,9 +269,16 @@ bool HasSuspectByte(std::string_view text, const CodePageCharacters& characters)
   std::size_t pos = 0;
   while (pos < n) {
 #if defined(__SSE2__)
-    // Sixteen ASCII bytes at a time: no byte from 0x80, nothing to judge.
-    while (pos + 16 <= n &&
-           _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + pos))) == 0) {
+    // Sixteen bytes at a time while none lies in a run that holds suspect
+    // bytes (ASCII never does).
+    while (pos + 16 <= n) {
+      const __m128i top = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + pos)),
+                                        _mm_set1_epi8(static_cast<char>(0xE0)));
+      __m128i hit = _mm_setzero_si128();
+      for (std::size_t r = 0; r < runCount; ++r) {
+        hit = _mm_or_si128(hit, _mm_cmpeq_epi8(top, _mm_set1_epi8(static_cast<char>(runs[r] & 0xFF))));
+      }
+      if (_mm_movemask_epi8(hit) != 0) break;
       pos += 16;
     }
 #endif
