@@ -270,20 +270,21 @@ std::size_t CQ_MIFLineReader::n_ReadLinesNet(st_LineNet* out, std::size_t max) {
   // Lines are scanned from the block position while their bytes lie in
   // the block; a line the walk does not settle (see ScanLine) ends the
   // batch, or, first in its batch, is read on its own.
+  const char* const blockEnd = m_pBlock + m_nBlockLen;
+  const char* p = m_pBlock + m_nBlockPos;
+  // The batch ends before the line at p (its white space passed over).
   const auto single = [&]() -> std::size_t {
+    m_nBlockPos = static_cast<std::size_t>(p - m_pBlock);
     if (n > 0) return n;
     return CQ_MIFLineReader::b_ReadLineNet(out[0].sv_Line, out[0].i_Net) ? 1 : 0;
   };
   if (m_nBlockPos >= m_nBlockLen) return single();
-  const char* const blockEnd = m_pBlock + m_nBlockLen;
-  const char* p = m_pBlock + m_nBlockPos;
   // The 16-byte step in hand: its first byte and the stop bits not yet
   // handled (StopMask).
   const char* chunk = nullptr;
   unsigned mask = 0;
   while (n < max) {
     while (p < blockEnd && Is(*p, SCAN_SPACE)) ++p;
-    m_nBlockPos = static_cast<std::size_t>(p - m_pBlock);
     if (p == blockEnd || *p == '&' || *p == '=') return single();
     const char* const begin = p;
     const bool last = *p == '#';
@@ -337,9 +338,9 @@ std::size_t CQ_MIFLineReader::n_ReadLinesNet(st_LineNet* out, std::size_t max) {
     ++n;
     ++m_nLines;
     p = end + 1;
-    m_nBlockPos = static_cast<std::size_t>(p - m_pBlock);
     if (last) break;
   }
+  m_nBlockPos = static_cast<std::size_t>(p - m_pBlock);
   return n;
 }
 

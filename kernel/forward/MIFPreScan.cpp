@@ -252,8 +252,9 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
   const auto held = reinterpret_cast<std::uintptr_t>(m_svHeldText.data());
   const std::size_t heldSize = m_svHeldText.size();
   const auto keep = [&](std::string_view text, int net) {
-    const auto at = reinterpret_cast<std::uintptr_t>(text.data());
-    if (heldSize != 0 && at >= held && text.size() <= heldSize && at - held <= heldSize - text.size()) {
+    // Unsigned: a line before the held text lies far beyond its end.
+    const std::uintptr_t offset = reinterpret_cast<std::uintptr_t>(text.data()) - held;
+    if (offset < heldSize && text.size() <= heldSize - offset) {
       if (text.size() > std::numeric_limits<std::uint32_t>::max()) throw Result::DAMAGED;
       return st_MIFLine{text.data(), static_cast<std::uint32_t>(text.size()), net};
     }
