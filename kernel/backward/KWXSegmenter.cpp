@@ -39,10 +39,23 @@ void CQ_KWXSegmenter::sv_Tokenise(const std::vector<std::string>& lines, CQ_TagS
   bool tagOpen = false;
   long long depth = 0;
   std::size_t line = 0;  // the line that holds pos
-  std::size_t ignored = total;  // a bracket that counts for nothing
+  std::size_t ignored = total;  // a bracket that counts for nothing in the depth
+  // The bracket count of the open segment's text, which holds every
+  // bracket from pendingStart on. The byte after a "<" always lies in the
+  // text of the "<": a segment's text never ends with a "<" (the next one
+  // would have begun there), and the whole text ends with a line feed.
+  st_BracketCount count;
   sv_ForEachBracket(text, [&](std::size_t pos) {
-    if (pos == ignored) return;
-    if (text[pos] == '<') {
+    const bool opening = text[pos] == '<';
+    if (pos == ignored) {
+      if (opening) {
+        count.v_Open(text[pos + 1] != ':');
+      } else {
+        count.v_Close();
+      }
+      return;
+    }
+    if (opening) {
       ++depth;
       // A "<" followed by anything but ":" starts the next segment once the
       // open one's tag has closed. (The text ends with a line feed, so a
@@ -53,17 +66,23 @@ void CQ_KWXSegmenter::sv_Tokenise(const std::vector<std::string>& lines, CQ_TagS
         segment.cs_Tag = text.substr(pendingStart, tagEnd - pendingStart);
         segment.cs_Text = text.substr(pendingStart, pos - pendingStart);
         segment.n_Line = static_cast<unsigned>(line + 1);
+        segment.i_BracketError = count.i_Error();
         segments.push_back(segment);
         pendingStart = pos;
         tagOpen = false;
+        count = st_BracketCount();
         // The new segment's "<" is open; a bracket right after it counts
-        // for nothing.
+        // for nothing in the depth.
         depth = 1;
         ignored = pos + 1;
       }
-    } else if (--depth == 0 && !tagOpen) {
-      tagEnd = pos + 1;
-      tagOpen = true;
+      count.v_Open(text[pos + 1] != ':');
+    } else {
+      count.v_Close();
+      if (--depth == 0 && !tagOpen) {
+        tagEnd = pos + 1;
+        tagOpen = true;
+      }
     }
   });
   if (tagOpen) {
@@ -71,12 +90,14 @@ void CQ_KWXSegmenter::sv_Tokenise(const std::vector<std::string>& lines, CQ_TagS
     segment.cs_Tag = text.substr(pendingStart, tagEnd - pendingStart);
     segment.cs_Text = text.substr(pendingStart);
     segment.n_Line = static_cast<unsigned>(lines.size() + 1);
+    segment.i_BracketError = count.i_Error();
     segments.push_back(segment);
   } else if (pendingStart < total && segments.size() > firstNew) {
     // The last segment of these lines ends where the open one began: it
-    // takes the rest of the text.
+    // takes the rest of the text, whose brackets it has not counted.
     std::string_view& last = segments.back().cs_Text;
     last = text.substr(static_cast<std::size_t>(last.data() - text.data()));
+    segments.back().i_BracketError = -1;
   }
 }
 

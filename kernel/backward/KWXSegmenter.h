@@ -23,6 +23,35 @@
 
 namespace KWX {
 
+// The bracket error of a text read bracket by bracket, front to back: 101
+// when "<" and ">" differ in number, 102 when the depth falls below zero,
+// 103 when it rises above two, 104 when an external tag ("<" followed by
+// anything but ":") opens inside another tag; 0 when the brackets are sound.
+struct st_BracketCount {
+  std::size_t n_Opening = 0;
+  std::size_t n_Closing = 0;
+  long i_Depth = 0;
+  int i_Fault = 0;
+  bool b_Nested = false;
+
+  // A "<"; external: a byte of the text follows it and is no ":".
+  void v_Open(bool external) {
+    ++n_Opening;
+    if (i_Fault != 0) return;
+    if (i_Depth >= 1 && external) b_Nested = true;
+    if (++i_Depth > 2) i_Fault = 103;
+  }
+  void v_Close() {
+    ++n_Closing;
+    if (i_Fault == 0 && --i_Depth < 0) i_Fault = 102;
+  }
+  int i_Error() const {
+    if (n_Opening != n_Closing) return 101;
+    if (i_Fault != 0) return i_Fault;
+    return b_Nested ? 104 : 0;
+  }
+};
+
 // The texts are views: into the text the segment list keeps (the
 // tokeniser's segments), or into text their maker keeps alive.
 struct OSTRAKON_API st_TagSegment {
@@ -35,6 +64,9 @@ struct OSTRAKON_API st_TagSegment {
   // external tag starts); for the last segment, one more than the number
   // of lines.
   unsigned n_Line = 0;
+  // The bracket error of cs_Text (st_BracketCount) when the tokeniser
+  // counted it while cutting the text; -1 when not counted.
+  int i_BracketError = -1;
 
   // The text that follows the segment's own tag (the whole text when it
   // does not begin with the tag). The tokeniser's segments view their tag
