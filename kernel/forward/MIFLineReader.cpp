@@ -311,14 +311,16 @@ std::size_t CQ_MIFLineReader::n_ReadLinesNet(st_LineNet* out, std::size_t max) {
       const char* const at = chunk + std::countr_zero(mask);
       mask &= mask - 1;
       const char c = *at;
-      if (Is(c, SCAN_LINE_END)) {
+      // Brackets first, the commonest stops; they count only outside
+      // strings and comments.
+      if (c == '<') {
+        depth += state == CODE ? 1 : 0;
+      } else if (c == '>') {
+        depth -= state == CODE ? 1 : 0;
+      } else if (c == '\n' || c == '\r') {
         end = at;
       } else if (state == CODE) {
-        if (c == '<') {
-          ++depth;
-        } else if (c == '>') {
-          --depth;
-        } else if (c == '#') {
+        if (c == '#') {
           state = COMMENT;
         } else if (c == '`') {
           state = STRING;
