@@ -3,8 +3,13 @@
 // are appended to the current line in one call, or handed out in place by
 // the view form, so a long line costs one pass over its bytes. The copying
 // reader collects its output in a 64 KiB buffer and writes it when full.
+// The form with net depths walks a line that lies whole in the block 16
+// bytes at a time, stopping only at brackets, strings, comments and line
+// ends, and leaves the few lines it does not settle to the form above.
 #include "kernel/forward/MIFLineReader.h"
 
+#include <array>
+#include <bit>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -13,12 +18,111 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "System/Platform/FileException.h"
 #include "kernel/forward/MIFSyntax.h"
 
 namespace {
 
 constexpr std::size_t kCopyBufferSize = 1 << 16;
+
+// Byte classes of the one-walk line scan (b_ReadLineNet).
+enum : unsigned char {
+  SCAN_SPACE = 1,      // blank, tab, CR, LF, vertical tab, form feed
+  SCAN_STOP = 2,       // ends a run of other bytes: '<', '>', '#', '`', CR, LF
+  SCAN_IN_STRING = 4,  // ends a run inside a string: the apostrophe, CR, LF
+  SCAN_LINE_END = 8,   // CR, LF
+};
+
+constexpr std::array<unsigned char, 256> MakeScanClasses() {
+  std::array<unsigned char, 256> classes{};
+  for (unsigned char c : {' ', '\t', '\v', '\f'}) classes[c] = SCAN_SPACE;
+  for (unsigned char c : {'\r', '\n'}) classes[c] = SCAN_SPACE | SCAN_STOP | SCAN_IN_STRING | SCAN_LINE_END;
+  for (unsigned char c : {'<', '>', '#', '`'}) classes[c] = SCAN_STOP;
+  classes[static_cast<unsigned char>('\'')] = SCAN_IN_STRING;
+  return classes;
+}
+
+constinit const std::array<unsigned char, 256> kScanClass = MakeScanClasses();
+
+inline bool Is(char c, unsigned char cls) { return (kScanClass[static_cast<unsigned char>(c)] & cls) != 0; }
+
+// Bit i set when at[i] is a byte the line scan stops at: '<', '>', '#',
+// '`', the apostrophe, CR or LF. Reads the 16 bytes from at.
+inline unsigned StopMask(const char* at) {
+#if defined(__SSE2__)
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+  // '<' (0x3C) and '>' (0x3E) differ only in bit 1: with that bit set,
+  // both are '>' and no other byte is.
+  __m128i m = _mm_cmpeq_epi8(_mm_or_si128(v, _mm_set1_epi8(0x02)), _mm_set1_epi8('>'));
+  m = _mm_or_si128(m, _mm_cmpeq_epi8(v, _mm_set1_epi8('#')));
+  m = _mm_or_si128(m, _mm_cmpeq_epi8(v, _mm_set1_epi8('`')));
+  m = _mm_or_si128(m, _mm_cmpeq_epi8(v, _mm_set1_epi8('\'')));
+  m = _mm_or_si128(m, _mm_cmpeq_epi8(v, _mm_set1_epi8('\r')));
+  m = _mm_or_si128(m, _mm_cmpeq_epi8(v, _mm_set1_epi8('\n')));
+  return static_cast<unsigned>(_mm_movemask_epi8(m));
+#else
+  unsigned mask = 0;
+  for (unsigned i = 0; i < 16; ++i) {
+    if (Is(at[i], SCAN_STOP | SCAN_IN_STRING)) mask |= 1u << i;
+  }
+  return mask;
+#endif
+}
+
+// Scans the line whose first byte (no white space) is at p, 16 bytes at a
+// time: returns its line end (the CR or LF that ends it) and sets net to
+// the line's net depth as MIFSyntax::NetDepth counts it on the trimmed
+// line. Returns null, leaving the line to the byte-wise reading, for the
+// lines this walk does not settle: one whose end lies less than 16 bytes
+// before `end`, image data and comment lines (which may run to megabytes
+// and are found by memchr), and a string with an escaped apostrophe, which
+// ends the string only when it is the line's last.
+const char* ScanLine(const char* p, const char* end, int& net) {
+  const char first = *p;
+  if (first == '&' || first == '=' || first == '#') return nullptr;
+  enum { CODE, STRING, COMMENT } state = CODE;
+  int depth = 0;
+  const char* stringStart = nullptr;
+  const char* chunk = p;
+  if (first == '>' && end - p >= 3 && p[1] == ' ' && p[2] == '#') {
+    // A closer, "> # end of Name": a third of a document's lines.
+    depth = -1;
+    state = COMMENT;
+    chunk = p + 3;
+  }
+  for (; end - chunk >= 16; chunk += 16) {
+    for (unsigned m = StopMask(chunk); m != 0; m &= m - 1) {
+      const char* const at = chunk + std::countr_zero(m);
+      const char c = *at;
+      if (Is(c, SCAN_LINE_END)) {
+        net = depth;
+        return at;
+      }
+      if (state == CODE) {
+        if (c == '<') {
+          ++depth;
+        } else if (c == '>') {
+          --depth;
+        } else if (c == '#') {
+          state = COMMENT;  // nothing after it counts
+        } else if (c == '`') {
+          state = STRING;
+          stringStart = at + 1;
+        }
+      } else if (state == STRING && c == '\'') {
+        std::size_t backslashes = 0;
+        for (const char* b = at; b > stringStart && b[-1] == '\\'; --b) ++backslashes;
+        if (backslashes % 2 != 0) return nullptr;
+        state = CODE;
+      }
+    }
+  }
+  return nullptr;
+}
 
 int OpenForReading(const std::string& path) {
   int fd;
@@ -137,6 +241,111 @@ bool CQ_MIFLineReader::b_ReadLineView(std::string_view& line) {
   return true;
 }
 
+bool CQ_MIFLineReader::b_ReadLineNet(std::string_view& line, int& net) {
+  // White space before the line, empty lines included, is passed over
+  // (across blocks: it belongs to no line).
+  for (;;) {
+    while (m_nBlockPos < m_nBlockLen && Is(m_pBlock[m_nBlockPos], SCAN_SPACE)) ++m_nBlockPos;
+    if (m_nBlockPos < m_nBlockLen) break;
+    if (!b_Fill()) return false;
+  }
+  const char* const begin = m_pBlock + m_nBlockPos;
+  const char* const e = ScanLine(begin, m_pBlock + m_nBlockLen, net);
+  if (e == nullptr) {
+    // A line that runs over the block's end, or one left to memchr.
+    if (!CQ_MIFLineReader::b_ReadLineView(line)) return false;
+    net = MIFSyntax::NetDepth(line);
+    return true;
+  }
+  const char* last = e;
+  while (Is(last[-1], SCAN_SPACE)) --last;  // stops at the first byte, no white space
+  line = std::string_view(begin, static_cast<std::size_t>(last - begin));
+  m_nBlockPos = static_cast<std::size_t>(e - m_pBlock) + 1;
+  ++m_nLines;
+  return true;
+}
+
+std::size_t CQ_MIFLineReader::n_ReadLinesNet(st_LineNet* out, std::size_t max) {
+  std::size_t n = 0;
+  // Lines are scanned from the block position while their bytes lie in
+  // the block; a line the walk does not settle (see ScanLine) ends the
+  // batch, or, first in its batch, is read on its own.
+  const char* const blockEnd = m_pBlock + m_nBlockLen;
+  const char* p = m_pBlock + m_nBlockPos;
+  // The batch ends before the line at p (its white space passed over).
+  const auto single = [&]() -> std::size_t {
+    m_nBlockPos = static_cast<std::size_t>(p - m_pBlock);
+    if (n > 0) return n;
+    return CQ_MIFLineReader::b_ReadLineNet(out[0].sv_Line, out[0].i_Net) ? 1 : 0;
+  };
+  if (m_nBlockPos >= m_nBlockLen) return single();
+  // The 16-byte step in hand: its first byte and the stop bits not yet
+  // handled (StopMask).
+  const char* chunk = nullptr;
+  unsigned mask = 0;
+  while (n < max) {
+    while (p < blockEnd && Is(*p, SCAN_SPACE)) ++p;
+    if (p == blockEnd || *p == '&' || *p == '=') return single();
+    const char* const begin = p;
+    const bool last = *p == '#';
+    // The step may already hold the line's first bytes: bits before the
+    // line (line ends of empty lines) are dropped.
+    if (chunk != nullptr && begin < chunk + 16) {
+      mask &= ~0u << (begin - chunk);
+    } else {
+      if (blockEnd - begin < 16) return single();
+      chunk = begin;
+      mask = StopMask(chunk);
+    }
+    enum { CODE, STRING, COMMENT } state = CODE;
+    int depth = 0;
+    const char* stringStart = nullptr;
+    const char* end = nullptr;
+    while (end == nullptr) {
+      if (mask == 0) {
+        chunk += 16;
+        if (blockEnd - chunk < 16) return single();
+        mask = StopMask(chunk);
+        continue;
+      }
+      const char* const at = chunk + std::countr_zero(mask);
+      mask &= mask - 1;
+      const char c = *at;
+      // Brackets first, the commonest stops; they count only outside
+      // strings and comments.
+      if (c == '<') {
+        depth += state == CODE ? 1 : 0;
+      } else if (c == '>') {
+        depth -= state == CODE ? 1 : 0;
+      } else if (c == '\n' || c == '\r') {
+        end = at;
+      } else if (state == CODE) {
+        if (c == '#') {
+          state = COMMENT;
+        } else if (c == '`') {
+          state = STRING;
+          stringStart = at + 1;
+        }
+      } else if (state == STRING && c == '\'') {
+        std::size_t backslashes = 0;
+        for (const char* b = at; b > stringStart && b[-1] == '\\'; --b) ++backslashes;
+        if (backslashes % 2 != 0) return single();  // ends the string only as the line's last
+        state = CODE;
+      }
+    }
+    const char* trimmed = end;
+    while (Is(trimmed[-1], SCAN_SPACE)) --trimmed;  // stops at the first byte, no white space
+    out[n].sv_Line = std::string_view(begin, static_cast<std::size_t>(trimmed - begin));
+    out[n].i_Net = depth;
+    ++n;
+    ++m_nLines;
+    p = end + 1;
+    if (last) break;
+  }
+  m_nBlockPos = static_cast<std::size_t>(p - m_pBlock);
+  return n;
+}
+
 CQ_MIFCopyingReader::CQ_MIFCopyingReader(const std::string& sourcePath, const std::string& orgPath)
     : CQ_MIFLineReader(sourcePath),
       m_strORGPath(orgPath),
@@ -157,6 +366,18 @@ bool CQ_MIFCopyingReader::b_ReadLineView(std::string_view& line) {
   if (!CQ_MIFLineReader::b_ReadLineView(line)) return false;
   v_Copy(line);
   return true;
+}
+
+bool CQ_MIFCopyingReader::b_ReadLineNet(std::string_view& line, int& net) {
+  if (!CQ_MIFLineReader::b_ReadLineNet(line, net)) return false;
+  v_Copy(line);
+  return true;
+}
+
+std::size_t CQ_MIFCopyingReader::n_ReadLinesNet(st_LineNet* out, std::size_t max) {
+  const std::size_t n = CQ_MIFLineReader::n_ReadLinesNet(out, max);
+  for (std::size_t k = 0; k < n; ++k) v_Copy(out[k].sv_Line);
+  return n;
 }
 
 void CQ_MIFCopyingReader::v_Copy(std::string_view line) {

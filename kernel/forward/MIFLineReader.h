@@ -48,6 +48,25 @@ class CQ_MIFLineReader {
   // read: no copy is made when the line lies within one block.
   virtual bool b_ReadLineView(std::string_view& line);
 
+  // The same as b_ReadLineView, with the line's net depth
+  // (MIFSyntax::NetDepth) found in the same walk over its bytes: a line
+  // that lies whole in the block is scanned once for its end, its brackets,
+  // strings and comment together.
+  virtual bool b_ReadLineNet(std::string_view& line, int& net);
+
+  // A line with its net depth.
+  struct st_LineNet {
+    std::string_view sv_Line;
+    int i_Net = 0;
+  };
+  // The next lines b_ReadLineNet would give, up to `max` of them (max > 0),
+  // into `out`; how many, 0 at the end of the input. The views are valid
+  // until the next read. The lines of the block are scanned in one walk,
+  // 16 bytes at a time, without stopping between lines. A line beginning
+  // with '#' (comments, the end marker) is the last of its batch, so a
+  // caller that stops at such a line has had nothing read beyond it.
+  virtual std::size_t n_ReadLinesNet(st_LineNet* out, std::size_t max);
+
   // Number of lines delivered so far (1-based number of the last line).
   std::size_t n_LinesRead() const { return m_nLines; }
 
@@ -109,6 +128,8 @@ class CQ_MIFCopyingReader : public CQ_MIFLineReader {
 
   bool b_ReadLine(std::string& line, bool trim = true) override;
   bool b_ReadLineView(std::string_view& line) override;
+  bool b_ReadLineNet(std::string_view& line, int& net) override;
+  std::size_t n_ReadLinesNet(st_LineNet* out, std::size_t max) override;
 
   // Flushes the copy and gives it the ORG file's name, replacing an older
   // ORG file. Throws CQ_FileException when that fails.

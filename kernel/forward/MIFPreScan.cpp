@@ -39,7 +39,6 @@ using MIFSyntax::HasKeyword;
 using MIFSyntax::IsCloser;
 using MIFSyntax::IsOpening;
 using MIFSyntax::IsStatement;
-using MIFSyntax::NetDepth;
 using MIFSyntax::ValueIs;
 
 namespace {
@@ -253,8 +252,9 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
   const auto held = reinterpret_cast<std::uintptr_t>(m_svHeldText.data());
   const std::size_t heldSize = m_svHeldText.size();
   const auto keep = [&](std::string_view text, int net) {
-    const auto at = reinterpret_cast<std::uintptr_t>(text.data());
-    if (heldSize != 0 && at >= held && text.size() <= heldSize && at - held <= heldSize - text.size()) {
+    // Unsigned: a line before the held text lies far beyond its end.
+    const std::uintptr_t offset = reinterpret_cast<std::uintptr_t>(text.data()) - held;
+    if (offset < heldSize && text.size() <= heldSize - offset) {
       if (text.size() > std::numeric_limits<std::uint32_t>::max()) throw Result::DAMAGED;
       return st_MIFLine{text.data(), static_cast<std::uint32_t>(text.size()), net};
     }
@@ -271,7 +271,24 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
   };
   bool ended = false;
   v_Changed();
-  while (reader.b_ReadLineView(line)) {
+  // The reader gives the lines with their net depths, found in one walk,
+  // a batch at a time; each line is used before the next batch is read.
+  std::array<CQ_MIFLineReader::st_LineNet, 256> batch;
+  std::size_t batchSize = 0;
+  std::size_t batchNext = 0;
+  int net = 0;
+  const auto next = [&]() {
+    if (batchNext == batchSize) {
+      batchSize = reader.n_ReadLinesNet(batch.data(), batch.size());
+      batchNext = 0;
+      if (batchSize == 0) return false;
+    }
+    line = batch[batchNext].sv_Line;
+    net = batch[batchNext].i_Net;
+    ++batchNext;
+    return true;
+  };
+  while (next()) {
     if (line.substr(0, kEndOfMIFFile.size()) == kEndOfMIFFile) {
       ended = true;
       break;
@@ -280,7 +297,7 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
       // A closer with nothing open: a statement's opening was lost, and
       // the statements around it were closed early; what follows would be
       // read out of its sections. (Other lines are no statements.)
-      if (line.front() == '>' && NetDepth(line) < 0) throw Result::DAMAGED;
+      if (line.front() == '>' && net < 0) throw Result::DAMAGED;
       note(0);
       continue;
     }
@@ -288,7 +305,7 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
       if (HasKeyword(line, "MIFEncoding")) m_rcoSession.v_AddMessage(lpsz_LoadKernelString(Msg::FWD_MIF_FROM_ASIAN_SYSTEM));
       if (ValueIs(line, "DAutoChBars", "Yes")) throw Result::AUTO_CHANGE_BARS;
     }
-    int depth = NetDepth(line);
+    int depth = net;
     note(depth);
     if (depth < 0) throw Result::DAMAGED;
     if (depth == 0) continue;
@@ -296,10 +313,9 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
     block.clear();
     block.push_back(keep(line, depth));
     while (depth > 0) {
-      if (!reader.b_ReadLineView(line)) throw Result::UNEXPECTED_END;
+      if (!next()) throw Result::UNEXPECTED_END;
       // Every statement closes before the end marker.
       if (line.front() == '#' && line.substr(0, kEndOfMIFFile.size()) == kEndOfMIFFile) throw Result::UNEXPECTED_END;
-      const int net = NetDepth(line);
       note(net);
       // Only a statement opens and only a closer closes: a line that
       // changes the depth otherwise is a statement with bytes before its

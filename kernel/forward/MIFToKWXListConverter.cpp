@@ -233,6 +233,26 @@ class CQ_MIFToKWXConverter::CListWalker {
     return m_tags.sv_MakeNewTag(kind, Name(rawName), fragment);
   }
 
+  // The last fragment of a reusable kind and its tag. Consecutive
+  // paragraphs, runs and cells often share their format: the same fragment
+  // again is answered by one comparison instead of a lookup, with the tag
+  // the lookup gave for it (the tables keep a fragment's first tag and
+  // drop nothing during a walk).
+  struct FragmentMemo {
+    std::string fragment;
+    std::string_view tag;
+  };
+  // The tag of a fragment of a reusable kind: the known one, or make().
+  template <class Make>
+  std::string_view KnownOrMade(FragmentMemo& memo, KWX::ET_KWXNumberedTag kind, const std::string& fragment, Make make) {
+    if (memo.tag.data() != nullptr && memo.fragment == fragment) return memo.tag;
+    const std::string_view* known = m_tags.pcs_FindTag(kind, fragment);
+    const std::string_view tag = known ? *known : make();
+    memo.fragment.assign(fragment);
+    memo.tag = tag;
+    return tag;
+  }
+
   // The lines [begin, end) as one fragment, each with its line feed. The
   // text is built in a buffer the walker reuses: it is valid until the next
   // call, and the tag tables copy what they keep.
@@ -626,11 +646,9 @@ class CQ_MIFToKWXConverter::CListWalker {
     // conversion takes the empty string from the ORG copy).
     std::string number;
     if (haveNumString) number = Name(numString);
-    if (const std::string_view* known = m_tags.pcs_FindTag(KWX::NUMBERED_PS, fragment)) {
-      EmitTableTag(*known);
-    } else {
-      EmitTableTag(m_tags.sv_MakeNewTag(KWX::NUMBERED_PS, Name(named ? RawView(tagLine) : std::string_view()), fragment));
-    }
+    EmitTableTag(KnownOrMade(m_memoPS, KWX::NUMBERED_PS, fragment, [&] {
+      return m_tags.sv_MakeNewTag(KWX::NUMBERED_PS, Name(named ? RawView(tagLine) : std::string_view()), fragment);
+    }));
     if (!number.empty()) {
       EmitTableTag(m_tags.sv_TagForFragment(KWX::NUMBERED_PN, number, LineText(numStringLine)));
     }
@@ -684,11 +702,13 @@ class CQ_MIFToKWXConverter::CListWalker {
     const std::string& fragment = Join(m_i, end);
     CloseRun(run);
     if (named) {
-      const std::string_view* known = m_tags.pcs_FindTag(KWX::NUMBERED_CS, fragment);
-      EmitTableTag(known ? *known : m_tags.sv_MakeNewTag(KWX::NUMBERED_CS, Name(RawView(ftagLine)), fragment));
+      EmitTableTag(KnownOrMade(m_memoCS, KWX::NUMBERED_CS, fragment, [&] {
+        return m_tags.sv_MakeNewTag(KWX::NUMBERED_CS, Name(RawView(ftagLine)), fragment);
+      }));
       run = RUN_CS;
     } else {
-      EmitTableTag(m_tags.sv_TagForFragment(KWX::NUMBERED_FC, "", fragment));
+      EmitTableTag(KnownOrMade(m_memoFC, KWX::NUMBERED_FC, fragment,
+                               [&] { return m_tags.sv_TagForFragment(KWX::NUMBERED_FC, "", fragment); }));
       run = RUN_FC;
     }
     if (asian) run |= RUN_ASIAN;
@@ -984,7 +1004,9 @@ class CQ_MIFToKWXConverter::CListWalker {
       }
       j = End(j);
     }
-    EmitTableTag(m_tags.sv_TagForFragment(KWX::NUMBERED_CT, "", Join(m_i, j)));
+    const std::string& fragment = Join(m_i, j);
+    EmitTableTag(KnownOrMade(m_memoCT, KWX::NUMBERED_CT, fragment,
+                             [&] { return m_tags.sv_TagForFragment(KWX::NUMBERED_CT, "", fragment); }));
     PushBlock(Block::Cell);
     if (content) PushBlock(Block::CellContent);
     m_i = j;
@@ -1094,6 +1116,10 @@ class CQ_MIFToKWXConverter::CListWalker {
   std::string m_openText;  // text not yet written as a piece
   std::string m_scratch;
   std::string m_fragment;  // Join's buffer
+  FragmentMemo m_memoPS;
+  FragmentMemo m_memoCS;
+  FragmentMemo m_memoFC;
+  FragmentMemo m_memoCT;
   std::string m_pageName;
 
   // Tags that are program constants, by the address of their text.

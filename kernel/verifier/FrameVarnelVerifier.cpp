@@ -21,9 +21,7 @@ namespace {
 using namespace KWX;
 
 std::string_view TextAfterTag(const st_TagSegment& segment) {
-  std::string_view text = segment.cs_Text;
-  if (text.substr(0, segment.cs_Tag.size()) == segment.cs_Tag) text.remove_prefix(segment.cs_Tag.size());
-  return text;
+  return segment.sv_TextAfterTag();
 }
 
 bool IsBlank(std::string_view text) {
@@ -306,7 +304,7 @@ void CQ_FrameVarnelVerifier::vv_CheckTargetValidity() {
     if (counter != nullptr && !counter->b_Internal) {
       --counter->i_Difference;
     } else {
-      v_Report(801, i, segment.cs_Tag, segment.cs_Tag.c_str());
+      v_Report(801, i, segment.cs_Tag, std::string(segment.cs_Tag).c_str());
     }
   }
   // Internal tags of added segments are checked but not counted.
@@ -335,7 +333,7 @@ void CQ_FrameVarnelVerifier::vv_CheckTargetValidityBackwards() {
         v_Report(804, i, segment.cs_Tag, plain.c_str());
       }
     } else if (!map.b_Has(segment.cs_Tag)) {
-      v_Report(801, i, segment.cs_Tag, segment.cs_Tag.c_str());
+      v_Report(801, i, segment.cs_Tag, std::string(segment.cs_Tag).c_str());
     }
   }
   for (const st_InternalTag& tag : rco_TargetInternalTags()) {
@@ -360,7 +358,7 @@ void CQ_FrameVarnelVerifier::vv_CheckExternalPositioning() {
       case TAGID_MK: {
         const std::size_t length = CQ_MarkerTextMeasure::sn_MIFLength(body, false);
         if (length > MARKER_TEXT_LIMIT) {
-          v_Report(303, i, segment.cs_Tag, segment.cs_Tag.c_str(), static_cast<int>(length - MARKER_TEXT_LIMIT));
+          v_Report(303, i, segment.cs_Tag, std::string(segment.cs_Tag).c_str(), static_cast<int>(length - MARKER_TEXT_LIMIT));
         }
         break;
       }
@@ -371,7 +369,7 @@ void CQ_FrameVarnelVerifier::vv_CheckExternalPositioning() {
       case TAGID_SL: {
         // A translator's <#imk> opens an index marker but holds no text.
         const bool addedOpening = id == TAGID_IMK && IsAdded(segment);
-        if (addedOpening && !IsBlank(body)) v_Report(302, i, segment.cs_Tag, segment.cs_Tag.c_str());
+        if (addedOpening && !IsBlank(body)) v_Report(302, i, segment.cs_Tag, std::string(segment.cs_Tag).c_str());
         if (id == TAGID_IMK || indexMarker == NONE) {
           indexMarker = i;
           indexLength = 0;
@@ -380,7 +378,7 @@ void CQ_FrameVarnelVerifier::vv_CheckExternalPositioning() {
         if (!addedOpening) indexLength += CQ_MarkerTextMeasure::sn_MIFLength(body, true);
         if (i + 1 >= segments.size() || !IsIndexPart(ids[i + 1])) {
           if (indexLength > MARKER_TEXT_LIMIT) {
-            const std::string& tag = segments[indexMarker].cs_Tag;
+            const std::string tag(segments[indexMarker].cs_Tag);
             v_Report(304, indexMarker, tag, tag.c_str(), static_cast<int>(indexLength - MARKER_TEXT_LIMIT));
           }
           indexMarker = NONE;
@@ -406,16 +404,16 @@ void CQ_FrameVarnelVerifier::vv_CheckExternalPositioning() {
             ++pos;
           }
         }
-        if (!sound) v_Report(305, i, segment.cs_Tag, segment.cs_Tag.c_str());
+        if (!sound) v_Report(305, i, segment.cs_Tag, std::string(segment.cs_Tag).c_str());
         break;
       }
       case TAGID_BB:
         if (BuildingBlockKind(segment.cs_Tag) == HEADING && !IsBlank(body)) {
-          v_Report(302, i, segment.cs_Tag, segment.cs_Tag.c_str());
+          v_Report(302, i, segment.cs_Tag, std::string(segment.cs_Tag).c_str());
         }
         break;
       default:
-        if (!IsBlank(body)) v_Report(302, i, segment.cs_Tag, segment.cs_Tag.c_str());
+        if (!IsBlank(body)) v_Report(302, i, segment.cs_Tag, std::string(segment.cs_Tag).c_str());
         break;
     }
   }
@@ -600,7 +598,7 @@ void CQ_FrameVarnelVerifier::vv_CheckInternalStructure() {
     const char* t = text.c_str();
     switch (message) {
       case 610:
-        v_Report(610, s, tag.cs_Tag, t, segments[s].cs_Tag.c_str());
+        v_Report(610, s, tag.cs_Tag, t, std::string(segments[s].cs_Tag).c_str());
         break;
       case 617:
       case 619:

@@ -217,7 +217,9 @@ struct CQ_TagStructureCheck::Impl {
   CQ_TagStructureCheck::CQ_BlockTags allBlocks;
   CQ_TagStructureCheck::CQ_TextBoxParagraphs paragraphs;
 
-  const std::string& Tag(std::size_t i) const { return check.m_rcoSegments[i].cs_Tag; }
+  std::string_view Tag(std::size_t i) const { return check.m_rcoSegments[i].cs_Tag; }
+  // The same as a string, for messages and sets.
+  std::string TagText(std::size_t i) const { return std::string(check.m_rcoSegments[i].cs_Tag); }
 
   void Report(int number, std::size_t segment, std::string_view tag, std::string text) {
     if (errorOnPage) return;
@@ -230,7 +232,7 @@ struct CQ_TagStructureCheck::Impl {
   std::string Location() const {
     for (int want : {K_PAGE, K_FILE, K_KWX}) {
       for (auto it = stack.rbegin(); it != stack.rend(); ++it) {
-        if (it->kind == want) return (want == K_PAGE ? "on " : "in ") + Tag(it->segment);
+        if (it->kind == want) return (want == K_PAGE ? "on " : "in ") + TagText(it->segment);
       }
     }
     return {};
@@ -241,7 +243,7 @@ struct CQ_TagStructureCheck::Impl {
     const int inner = stack.back().kind;
     const std::string context =
         inner == K_WHOLE ? std::string("the file") : std::string(NAMES[inner].opening) + " to " + NAMES[inner].closing;
-    std::string text = Varnel::ccs_FormatMessage(411, Tag(i).c_str(), context.c_str(), Location().c_str());
+    std::string text = Varnel::ccs_FormatMessage(411, TagText(i).c_str(), context.c_str(), Location().c_str());
     if (text.size() >= 2 && text.compare(text.size() - 2, 2, " .") == 0) text.erase(text.size() - 2, 1);
     Report(411, i, Tag(i), std::move(text));
   }
@@ -259,7 +261,7 @@ struct CQ_TagStructureCheck::Impl {
         Report(409, outermost.segment, Tag(outermost.segment), Varnel::ccs_FormatMessage(409));
       } else if (run == 1) {
         Report(402, top.segment, Tag(top.segment),
-               Varnel::ccs_FormatMessage(402, Tag(top.segment).c_str(), NAMES[top.kind].closing));
+               Varnel::ccs_FormatMessage(402, TagText(top.segment).c_str(), NAMES[top.kind].closing));
       } else {
         Report(403, outermost.segment, Tag(outermost.segment),
                Varnel::ccs_FormatMessage(403, static_cast<int>(run), NAMES[top.kind].opening, NAMES[top.kind].closing));
@@ -272,7 +274,7 @@ struct CQ_TagStructureCheck::Impl {
     std::size_t at = stack.size();
     while (at > 1 && stack[at - 1].kind != kind) --at;
     if (at <= 1) {
-      Report(401, i, Tag(i), Varnel::ccs_FormatMessage(401, Tag(i).c_str(), NAMES[kind].opening));
+      Report(401, i, Tag(i), Varnel::ccs_FormatMessage(401, TagText(i).c_str(), NAMES[kind].opening));
       return;
     }
     CloseAbove(at);
@@ -287,11 +289,11 @@ struct CQ_TagStructureCheck::Impl {
       blocks.clear();
     }
     if (IsIdentifiedBlock(id)) {
-      const bool elsewhere = check.m_pcoBlocksElsewhere && check.m_pcoBlocksElsewhere->count(Tag(i)) != 0;
-      if (!blocks.insert(Tag(i)).second || elsewhere) {
-        Report(413, i, Tag(i), Varnel::ccs_FormatMessage(413, Tag(i).c_str()));
+      const bool elsewhere = check.m_pcoBlocksElsewhere && check.m_pcoBlocksElsewhere->count(TagText(i)) != 0;
+      if (!blocks.insert(TagText(i)).second || elsewhere) {
+        Report(413, i, Tag(i), Varnel::ccs_FormatMessage(413, TagText(i).c_str()));
       }
-      allBlocks.insert(Tag(i));
+      allBlocks.insert(TagText(i));
     }
     Open open{opened, i};
     if (opened == K_TR && check.m_pcoSourceParagraphs) {
@@ -313,7 +315,7 @@ struct CQ_TagStructureCheck::Impl {
     paragraphs.try_emplace(TextBoxKey(sections, Tag(box.segment)), box.paragraphs);
     if (box.sourceParagraphs != static_cast<std::size_t>(-1) && box.paragraphs > box.sourceParagraphs) {
       const int surplus = static_cast<int>(box.paragraphs - box.sourceParagraphs);
-      Report(412, box.segment, Tag(box.segment), Varnel::ccs_FormatMessage(412, Tag(box.segment).c_str(), surplus));
+      Report(412, box.segment, Tag(box.segment), Varnel::ccs_FormatMessage(412, TagText(box.segment).c_str(), surplus));
     }
   }
 
@@ -367,7 +369,7 @@ struct CQ_TagStructureCheck::Impl {
       // A bare index marker tag holds no entry of its own: one must follow.
       if (id == TAGID_IMK && TagIs(i, "<imk>") &&
           (i + 1 >= segments.size() || check.m_rcoTagIds[i + 1] != TAGID_IE)) {
-        Report(408, i, Tag(i), Varnel::ccs_FormatMessage(408, Tag(i).c_str()));
+        Report(408, i, Tag(i), Varnel::ccs_FormatMessage(408, TagText(i).c_str()));
       }
     }
     if (segments.empty()) return;

@@ -131,14 +131,14 @@ void CQ_VarnelComparison::v_ReportDeletedSource(std::size_t source) {
     case KWX::CATEGORY_ERROR: message = 1512; break;
     default: break;
   }
-  v_AddSegmentEntry(SECTION_EXTERNAL_WALK, message, Varnel::ccs_FormatMessage(message, s.cs_Tag.c_str()),
+  v_AddSegmentEntry(SECTION_EXTERNAL_WALK, message, Varnel::ccs_FormatMessage(message, std::string(s.cs_Tag).c_str()),
                     m_rcoVerifier.vcs_SuppressionKey(s.cs_Tag), CQ_VarnelVerifier::FILE_SOURCE, source);
 }
 
 void CQ_VarnelComparison::v_ReportAddedTarget(std::size_t target) {
   KWX::st_TagSegment& t = m_rcoVerifier.rco_TargetSegments()[target];
   t.an_Flags[CQ_VarnelVerifier::SEGMENT_FLAG_MATCHED] = FLAG_REPORTED;
-  v_AddSegmentEntry(SECTION_EXTERNAL_WALK, 1514, Varnel::ccs_FormatMessage(1514, t.cs_Tag.c_str()),
+  v_AddSegmentEntry(SECTION_EXTERNAL_WALK, 1514, Varnel::ccs_FormatMessage(1514, std::string(t.cs_Tag).c_str()),
                     m_rcoVerifier.vcs_SuppressionKey(t.cs_Tag), CQ_VarnelVerifier::FILE_TARGET, target);
 }
 
@@ -147,7 +147,7 @@ void CQ_VarnelComparison::v_ReportChanged(std::size_t source, std::size_t target
   KWX::st_TagSegment& t = m_rcoVerifier.rco_TargetSegments()[target];
   s.an_Flags[CQ_VarnelVerifier::SEGMENT_FLAG_MATCHED] = FLAG_REPORTED;
   t.an_Flags[CQ_VarnelVerifier::SEGMENT_FLAG_MATCHED] = FLAG_REPORTED;
-  v_AddPairEntry(SECTION_EXTERNAL_WALK, 1515, Varnel::ccs_FormatMessage(1515, s.cs_Tag.c_str(), t.cs_Tag.c_str()),
+  v_AddPairEntry(SECTION_EXTERNAL_WALK, 1515, Varnel::ccs_FormatMessage(1515, std::string(s.cs_Tag).c_str(), std::string(t.cs_Tag).c_str()),
                  m_rcoVerifier.vcs_SuppressionKey(s.cs_Tag), source, target);
 }
 

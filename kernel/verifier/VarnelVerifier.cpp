@@ -7,6 +7,10 @@
 
 #include <iconv.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -67,29 +71,16 @@ std::size_t SkipASCIIWords(std::string_view text, std::size_t pos) {
 }
 
 int BracketError(std::string_view text) {
-  // One pass: the counts decide first (101), then the first fault of the
-  // depth walk (102, 103), then a nested external tag (104).
-  std::size_t opening = 0;
-  std::size_t closing = 0;
-  long depth = 0;
-  bool nested = false;
-  int fault = 0;
+  KWX::st_BracketCount count;
   const std::size_t size = text.size();
   KWX::sv_ForEachBracket(text, [&](std::size_t i) {
     if (text[i] == '<') {
-      ++opening;
-      if (fault == 0) {
-        if (depth >= 1 && i + 1 < size && text[i + 1] != ':') nested = true;
-        if (++depth > 2) fault = 103;
-      }
+      count.v_Open(i + 1 < size && text[i + 1] != ':');
     } else {
-      ++closing;
-      if (fault == 0 && --depth < 0) fault = 102;
+      count.v_Close();
     }
   });
-  if (opening != closing) return 101;
-  if (fault != 0) return fault;
-  return nested ? 104 : 0;
+  return count.i_Error();
 }
 
 // How a tag changes the number of open other-character-set spans: +1 for
@@ -107,9 +98,7 @@ int OtherCharacterSetStep(std::string_view tag) {
 
 // The text of a segment that follows its own tag.
 std::string_view TextAfterTag(const KWX::st_TagSegment& segment) {
-  std::string_view text = segment.cs_Text;
-  if (text.substr(0, segment.cs_Tag.size()) == segment.cs_Tag) text.remove_prefix(segment.cs_Tag.size());
-  return text;
+  return segment.sv_TextAfterTag();
 }
 
 // Double-byte characters that FrameMaker lacks, by target language.
@@ -266,6 +255,22 @@ bool HasSuspectByte(std::string_view text, const CodePageCharacters& characters)
   const std::size_t n = text.size();
   std::size_t pos = 0;
   while (pos < n) {
+#if defined(__SSE2__)
+    // Sixteen bytes at a time while none lies in a run that holds suspect
+    // bytes (ASCII never does).
+    while (pos + 16 <= n) {
+      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + pos));
+      if (_mm_movemask_epi8(bytes) != 0) {
+        const __m128i top = _mm_and_si128(bytes, _mm_set1_epi8(static_cast<char>(0xE0)));
+        __m128i hit = _mm_setzero_si128();
+        for (std::size_t r = 0; r < runCount; ++r) {
+          hit = _mm_or_si128(hit, _mm_cmpeq_epi8(top, _mm_set1_epi8(static_cast<char>(runs[r] & 0xFF))));
+        }
+        if (_mm_movemask_epi8(hit) != 0) break;
+      }
+      pos += 16;
+    }
+#endif
     if (pos + 8 <= n) {
       std::uint64_t word;
       std::memcpy(&word, text.data() + pos, 8);
@@ -415,7 +420,7 @@ CQ_SharedText CQ_VarnelVerifier::co_SegmentText(int file, std::size_t segment) {
   const auto found = texts.find(segment);
   if (found != texts.end()) return found->second;
   const KWX::st_TagSegment& s = (source ? m_lstSourceSegments : m_lstTargetSegments)[segment];
-  return texts.emplace(segment, CQ_SharedText(s.cs_Text)).first->second;
+  return texts.emplace(segment, CQ_SharedText(std::string(s.cs_Text))).first->second;
 }
 
 void CQ_VarnelVerifier::v_AddPlainLine(std::string text) {
@@ -476,7 +481,7 @@ bool CQ_VarnelVerifier::b_CheckSource(const std::vector<std::string>& lines) {
   v_BeginSection(2);
   const KWX::st_ClassifyResult classified = KWX::CQ_KWXSegmenter::st_Classify(m_lstSourceSegments, true);
   for (const KWX::st_ClassifyError& error : classified.ast_Errors) {
-    const std::string& tag = m_lstSourceSegments[error.n_Segment].cs_Tag;
+    const std::string tag(m_lstSourceSegments[error.n_Segment].cs_Tag);
     v_Report(error.i_Error, error.n_Segment, tag, tag.c_str());
   }
   v_CollectInternalTags();
@@ -580,7 +585,9 @@ bool CQ_VarnelVerifier::b_CheckBrackets(const std::vector<std::string>& lines) {
   // rather than one past its last line.
   const bool leftOver = segments.back().n_Line <= lines.size();
   for (std::size_t i = 0; i < segments.size(); ++i) {
-    const int number = BracketError(segments[i].cs_Text);
+    // The tokeniser counts the brackets of the segments it cuts.
+    const KWX::st_TagSegment& segment = segments[i];
+    const int number = segment.i_BracketError >= 0 ? segment.i_BracketError : BracketError(segment.cs_Text);
     if (number == 0) continue;
     v_Report(number, i, segments[i].cs_Tag);
     if (leftOver && i + 1 == segments.size()) v_AddPlainLine(Varnel::END_OF_FILE_NOTE);

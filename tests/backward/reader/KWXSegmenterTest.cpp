@@ -7,6 +7,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ReaderTestSupport.h"
@@ -21,7 +22,8 @@ using KWX::CQ_KWXSegmenter;
 // One line per segment: line number, tag and text, with \n shown as |.
 std::string Dump(const KWX::CQ_TagSegmentList& segments) {
   std::string out;
-  const auto bars = [](std::string text) {
+  const auto bars = [](std::string_view view) {
+    std::string text(view);
     for (char& c : text) {
       if (c == '\n') c = '|';
     }
@@ -95,6 +97,28 @@ TEST(Tokenise, AppendsToSegmentsAlreadyThere) {
   EXPECT_EQ(segments[1].cs_Tag, "<tr 1>");
 }
 
+TEST(Tokenise, SegmentsViewTextTheListKeepsForItsCopiesToo) {
+  // Two tokenised lists in one list, then copies: every view stays on the
+  // text it was cut from whatever happens to the list it came from.
+  const std::vector<std::string> first = {"<kwx \"F3.00\">", "<ps \"Body\" 1>one <:b>two<:/b>"};
+  const std::vector<std::string> second = {"<tr 7>three", "</tr>"};
+  KWX::CQ_TagSegmentList segments;
+  CQ_KWXSegmenter::sv_Tokenise(first, segments);
+  const std::string dumpFirst = Dump(segments);
+  CQ_KWXSegmenter::sv_Tokenise(second, segments);
+  const std::string dumpBoth = Dump(segments);
+  EXPECT_EQ(dumpBoth.substr(0, dumpFirst.size()), dumpFirst);
+  KWX::CQ_TagSegmentList copy = segments;
+  KWX::CQ_TagSegmentList moved = std::move(segments);
+  segments.clear();
+  CQ_KWXSegmenter::sv_Tokenise(std::vector<std::string>{"<tb 1>x"}, segments);
+  EXPECT_EQ(Dump(copy), dumpBoth);
+  EXPECT_EQ(Dump(moved), dumpBoth);
+  moved.clear();
+  EXPECT_EQ(Dump(copy), dumpBoth);
+  EXPECT_EQ(Dump(segments), "2 <tb 1> :: <tb 1>x|\n");
+}
+
 TEST(Tokenise, OneVeryLongLineIsOneSegment) {
   std::string line = "<ps \"Body\" 1>";
   while (line.size() < 8u * 1024 * 1024) line += "word <:b>bold<:/b> <:t> ";
@@ -124,8 +148,8 @@ KWX::CQ_TagSegmentList ReferenceTokenise(const std::vector<std::string>& lines) 
       tagOpen = true;
     } else if (previous == '<' && c != ':' && tagOpen) {
       KWX::st_TagSegment segment;
-      segment.cs_Tag = openTag;
-      segment.cs_Text = pending.substr(0, pending.size() - 2);
+      segment.cs_Tag = segments.sv_Keep(openTag);
+      segment.cs_Text = segments.sv_Keep(pending.substr(0, pending.size() - 2));
       segment.n_Line = lineNumber;
       segments.push_back(segment);
       pending = pending.substr(pending.size() - 2);
@@ -141,14 +165,69 @@ KWX::CQ_TagSegmentList ReferenceTokenise(const std::vector<std::string>& lines) 
   }
   if (tagOpen) {
     KWX::st_TagSegment segment;
-    segment.cs_Tag = openTag;
-    segment.cs_Text = pending;
+    segment.cs_Tag = segments.sv_Keep(openTag);
+    segment.cs_Text = segments.sv_Keep(pending);
     segment.n_Line = lineNumber + 1;
     segments.push_back(segment);
   } else if (!pending.empty() && !segments.empty()) {
-    segments.back().cs_Text += pending;
+    segments.back().cs_Text = segments.sv_Keep(std::string(segments.back().cs_Text) + pending);
   }
   return segments;
+}
+
+// The bracket error of a text read byte by byte (101 counts differ, 102
+// depth below zero, 103 depth above two, 104 an external tag inside another).
+int ReferenceBracketError(std::string_view text) {
+  std::size_t opening = 0;
+  std::size_t closing = 0;
+  long depth = 0;
+  int fault = 0;
+  bool nested = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '<') {
+      ++opening;
+      if (fault == 0) {
+        if (depth >= 1 && i + 1 < text.size() && text[i + 1] != ':') nested = true;
+        if (++depth > 2) fault = 103;
+      }
+    } else if (text[i] == '>') {
+      ++closing;
+      if (fault == 0 && --depth < 0) fault = 102;
+    }
+  }
+  if (opening != closing) return 101;
+  if (fault != 0) return fault;
+  return nested ? 104 : 0;
+}
+
+TEST(Tokenise, BracketErrorsCountedWhileCuttingAreThoseOfTheSegmentsTexts) {
+  const std::string alphabet = "<<<>>>::ab \"#/";
+  std::mt19937 random(1209);
+  std::size_t counted = 0;
+  std::size_t faulty = 0;
+  for (int round = 0; round < 3000; ++round) {
+    std::vector<std::string> lines(random() % 8);
+    for (std::string& line : lines) {
+      const std::size_t size = random() % 30;
+      for (std::size_t i = 0; i < size; ++i) line.push_back(alphabet[random() % alphabet.size()]);
+    }
+    KWX::CQ_TagSegmentList segments;
+    CQ_KWXSegmenter::sv_Tokenise(lines, segments);
+    for (std::size_t k = 0; k < segments.size(); ++k) {
+      const KWX::st_TagSegment& s = segments[k];
+      // Only the last segment, when it takes text no tag claims, is left
+      // uncounted.
+      if (s.i_BracketError < 0) {
+        ASSERT_EQ(k + 1, segments.size()) << "round " << round;
+        continue;
+      }
+      ASSERT_EQ(s.i_BracketError, ReferenceBracketError(s.cs_Text)) << "round " << round << ": " << s.cs_Text;
+      ++counted;
+      if (s.i_BracketError != 0) ++faulty;
+    }
+  }
+  EXPECT_GT(counted, 3000u);
+  EXPECT_GT(faulty, 300u);
 }
 
 TEST(Tokenise, AgreesWithAByteByByteTokeniserOnRandomFiles) {

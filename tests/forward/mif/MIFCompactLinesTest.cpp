@@ -5,6 +5,7 @@
 // statement name compared in place matches the name read out first.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <random>
 #include <string>
 #include <vector>
@@ -81,6 +82,148 @@ TEST_F(MIFCompactReaderTest, ViewsDeliverWhatStringsDeliver) {
     }
     EXPECT_EQ(mif_test::ReadFile(dir_ + "views.org"), mif_test::ReadFile(dir_ + "strings.org")) << name;
   }
+}
+
+// Each line with its net depth from the one-walk form, and the same worked
+// out from the view form with NetDepth: the reference.
+using LinesWithNets = std::vector<std::pair<std::string, int>>;
+
+LinesWithNets ViaNets(CQ_MIFLineReader& reader) {
+  LinesWithNets lines;
+  std::string_view line;
+  int net = 0;
+  while (reader.b_ReadLineNet(line, net)) lines.emplace_back(std::string(line), net);
+  return lines;
+}
+
+LinesWithNets ReferenceNets(CQ_MIFLineReader& reader) {
+  LinesWithNets lines;
+  std::string_view line;
+  while (reader.b_ReadLineView(line)) lines.emplace_back(std::string(line), MIFSyntax::NetDepth(line));
+  return lines;
+}
+
+// Texts of many random lines from the bytes the scan stops at and their
+// neighbours, with every line end and white space: strings with escaped
+// apostrophes and backslash runs, comments, closers, image data lines, and
+// lines long enough to fill several 16-byte steps.
+std::vector<std::pair<std::string, std::string>> ScanInputs() {
+  std::vector<std::pair<std::string, std::string>> inputs = ReaderInputs();
+  const std::string alphabet = "<<<>>>#``''\\\\a b\t=;?\"\xBC\x3E\x3C\v\f";
+  const char* const ends[] = {"\n", "\r", "\r\n", "\n\n", " \n", "\t\r"};
+  const char* const starts[] = {"", "", "", " ", "\t", "> # ", "&", "=", "#", "> #", ">"};
+  std::mt19937 random(20261209);
+  for (int round = 0; round < 60; ++round) {
+    std::string text;
+    for (int line = 0; line < 300; ++line) {
+      text += starts[random() % (sizeof starts / sizeof *starts)];
+      const std::size_t size = random() % 70;
+      for (std::size_t i = 0; i < size; ++i) text.push_back(alphabet[random() % alphabet.size()]);
+      text += ends[random() % (sizeof ends / sizeof *ends)];
+    }
+    if (round % 2 == 1) text.resize(text.size() - 1);  // the last line without its line end
+    inputs.emplace_back("random " + std::to_string(round), text);
+  }
+  // Statements long enough to cross several 4096-byte blocks of a file.
+  std::string longLines;
+  for (int i = 0; i < 400; ++i) longLines += "<String `" + std::string(static_cast<std::size_t>(i) * 7, 'x') + "'> # " + std::to_string(i) + "\n";
+  inputs.emplace_back("long lines", longLines);
+  return inputs;
+}
+
+TEST_F(MIFCompactReaderTest, NetsFoundWhileReadingAreNetDepthsOfTheLinesRead) {
+  std::vector<std::pair<std::string, std::string>> inputs = ScanInputs();
+  for (const std::string& name : mif_test::ListFolder(MORVANE_CORPUS_DIR)) {
+    if (name.size() > 4 && name.compare(name.size() - 4, 4, ".mif") == 0) {
+      inputs.emplace_back(name, mif_test::ReadFile(std::string(MORVANE_CORPUS_DIR) + "/" + name));
+    }
+  }
+  for (const auto& [name, text] : inputs) {
+    CQ_MIFLineReader a(text.data(), text.size());
+    CQ_MIFLineReader b(text.data(), text.size());
+    const LinesWithNets expected = ReferenceNets(a);
+    const LinesWithNets got = ViaNets(b);
+    ASSERT_EQ(got.size(), expected.size()) << name << " (memory)";
+    for (std::size_t k = 0; k < got.size(); ++k) {
+      ASSERT_EQ(got[k], expected[k]) << name << " (memory), line " << k + 1;
+    }
+    EXPECT_EQ(b.n_LinesRead(), expected.size()) << name;
+
+    mif_test::WriteFile(dir_ + "in.mif", text);
+    CQ_MIFLineReader file(dir_ + "in.mif");
+    EXPECT_EQ(ViaNets(file), expected) << name << " (file)";
+
+    // The copying reader copies the lines of this form too.
+    {
+      CQ_MIFCopyingReader viaNets(dir_ + "in.mif", dir_ + "nets.org");
+      ViaNets(viaNets);
+      viaNets.v_Commit();
+    }
+    std::string copy;
+    for (const auto& [line, net] : expected) copy += line + "\n";
+    EXPECT_EQ(mif_test::ReadFile(dir_ + "nets.org"), copy) << name;
+  }
+}
+
+// The same lines and depths a batch at a time, for every batch size that
+// matters: one line, a few, and more than a block holds.
+LinesWithNets ViaBatches(CQ_MIFLineReader& reader, std::size_t size) {
+  LinesWithNets lines;
+  std::vector<CQ_MIFLineReader::st_LineNet> batch(size);
+  while (const std::size_t n = reader.n_ReadLinesNet(batch.data(), batch.size())) {
+    for (std::size_t k = 0; k < n; ++k) lines.emplace_back(std::string(batch[k].sv_Line), batch[k].i_Net);
+  }
+  return lines;
+}
+
+TEST_F(MIFCompactReaderTest, BatchesGiveTheLinesAndNetsOneByOneReadingGives) {
+  std::vector<std::pair<std::string, std::string>> inputs = ScanInputs();
+  for (const std::string& name : mif_test::ListFolder(MORVANE_CORPUS_DIR)) {
+    if (name.size() > 4 && name.compare(name.size() - 4, 4, ".mif") == 0) {
+      inputs.emplace_back(name, mif_test::ReadFile(std::string(MORVANE_CORPUS_DIR) + "/" + name));
+    }
+  }
+  for (const auto& [name, text] : inputs) {
+    CQ_MIFLineReader a(text.data(), text.size());
+    const LinesWithNets expected = ReferenceNets(a);
+    mif_test::WriteFile(dir_ + "in.mif", text);
+    for (std::size_t size : {1, 3, 256, 5000}) {
+      CQ_MIFLineReader memory(text.data(), text.size());
+      const LinesWithNets got = ViaBatches(memory, size);
+      ASSERT_EQ(got.size(), expected.size()) << name << " (memory, batches of " << size << ")";
+      for (std::size_t k = 0; k < got.size(); ++k) {
+        ASSERT_EQ(got[k], expected[k]) << name << " (memory, batches of " << size << "), line " << k + 1;
+      }
+      EXPECT_EQ(memory.n_LinesRead(), expected.size()) << name;
+      CQ_MIFLineReader file(dir_ + "in.mif");
+      EXPECT_EQ(ViaBatches(file, size), expected) << name << " (file, batches of " << size << ")";
+    }
+  }
+}
+
+TEST_F(MIFCompactReaderTest, ABatchEndsWithALineThatBeginsWithAHash) {
+  // A reader that stops at the end marker has copied nothing after it.
+  std::string text;
+  for (int i = 0; i < 50; ++i) text += "<Line " + std::to_string(i) + " `text of the line'>\n";
+  const std::string head = text + "# End of MIFFile\n";
+  text = head + "<After 1>\n<After 2 `more text after the end marker'>\n# another comment\n<After 3>\n";
+  mif_test::WriteFile(dir_ + "in.mif", text);
+  {
+    CQ_MIFCopyingReader reader(dir_ + "in.mif", dir_ + "doc.org");
+    std::array<CQ_MIFLineReader::st_LineNet, 256> batch;
+    bool ended = false;
+    while (!ended) {
+      const std::size_t n = reader.n_ReadLinesNet(batch.data(), batch.size());
+      ASSERT_GT(n, 0u);
+      for (std::size_t k = 0; k < n && !ended; ++k) {
+        ASSERT_FALSE(batch[k].sv_Line.substr(0, 6) == "<After") << "read past the end marker";
+        ended = batch[k].sv_Line == "# End of MIFFile";
+        ASSERT_TRUE(!ended || k + 1 == n) << "the end marker is not the last line of its batch";
+      }
+    }
+    reader.v_Commit();
+  }
+  EXPECT_EQ(mif_test::ReadFile(dir_ + "doc.org"), head);
 }
 
 TEST_F(MIFCompactReaderTest, CopyOfLinesLongerThanTheCopyBuffer) {
