@@ -107,6 +107,60 @@ class OSTRAKON_API CQ_MIFBlockLines {
   std::vector<st_Chunk> m_chunks;
 };
 
+// The lines of text held in memory, exactly as CQ_MIFLineReader reads
+// them: CR and LF both end a line, a line is trimmed of blank, tab, CR,
+// LF, vertical tab and form feed, and lines of white space only are
+// skipped. Lines are views of the text. The ORG copy, whose writer trimmed
+// every line and ended it with one "\n", costs one search for the line
+// feed and a look at the line's first and last bytes a line: the next CR
+// is searched for once and kept until the position passes it, as is the
+// next LF, so that no byte is searched twice for either, whatever the mix.
+class OSTRAKON_API CQ_MIFHeldLines {
+ public:
+  explicit CQ_MIFHeldLines(std::string_view text)
+      : m_pPos(text.data()),
+        m_pEnd(text.data() + text.size()),
+        m_pNextLF(pc_Find(m_pPos, '\n')),
+        m_pNextCR(pc_Find(m_pPos, '\r')) {}
+
+  // The next line; false at the end of the text. Inline: it runs once a
+  // line of the ORG copy.
+  [[gnu::always_inline]] bool b_Next(std::string_view& line) {
+    while (m_pPos < m_pEnd) {
+      const char* const begin = m_pPos;
+      if (m_pNextLF < begin) m_pNextLF = pc_Find(begin, '\n');
+      if (m_pNextCR < begin) m_pNextCR = pc_Find(begin, '\r');
+      const char* const stop = m_pNextLF < m_pNextCR ? m_pNextLF : m_pNextCR;
+      m_pPos = stop < m_pEnd ? stop + 1 : m_pEnd;
+      std::string_view l(begin, static_cast<std::size_t>(stop - begin));
+      if (l.empty()) continue;
+      // Every byte Trim removes is at most a blank.
+      if (static_cast<unsigned char>(l.front()) <= ' ' || static_cast<unsigned char>(l.back()) <= ' ') {
+        l = MIFSyntax::Trim(l);
+        if (l.empty()) continue;
+      }
+      line = l;
+      return true;
+    }
+    return false;
+  }
+
+ private:
+  // The first c at or after from, or the end.
+  const char* pc_Find(const char* from, char c) const {
+    if (from == m_pEnd) return m_pEnd;
+    const void* found = std::memchr(from, c, static_cast<std::size_t>(m_pEnd - from));
+    return found ? static_cast<const char*>(found) : m_pEnd;
+  }
+
+  const char* m_pPos;
+  const char* m_pEnd;
+  // Where the next LF and CR are (m_pEnd when there is none); one before
+  // the position is searched again.
+  const char* m_pNextLF;
+  const char* m_pNextCR;
+};
+
 // Output lines kept one after the other in one buffer, "\n" after each, so
 // that writing a line costs no allocation of its own once the buffer has
 // grown, and the lines go on as one stretch of text.

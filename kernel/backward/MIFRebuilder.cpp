@@ -14,7 +14,6 @@
 #include <memory>
 
 #include "kernel/forward/KWXFormat.h"
-#include "kernel/forward/MIFLineReader.h"
 #include "kernel/session/Communication.h"
 #include "kernel/session/KernelStrings.h"
 #include "kernel/session/ResultCodes.h"
@@ -433,17 +432,9 @@ void CQ_MIFRebuilder::v_RunText(std::string_view orgText, const LineSink& sink) 
 }
 
 void CQ_MIFRebuilder::v_Pass(std::string_view orgText) {
-  CQ_MIFLineReader reader(orgText.data(), orgText.size());
-  const char* const org = orgText.data();
-  // A line the reader had to copy (the last one, without a line end) is not
-  // in the ORG text.
-  auto add = [&](CQ_MIFBlockLines& lines, std::string_view l, int net) {
-    if (l.data() >= org && l.data() < org + orgText.size()) {
-      lines.v_AddView(l, net);
-    } else {
-      lines.v_Add(l, net);
-    }
-  };
+  // Lines are read as the pre-scan read them, as views of the ORG text,
+  // which stays where it is for the whole pass.
+  CQ_MIFHeldLines reader(orgText);
   // Each line's depth, from the pre-scan's notes where it took them.
   const std::vector<std::int8_t> none;
   const std::vector<std::int8_t>& nets = m_stIn.pcco_LineNets ? *m_stIn.pcco_LineNets : none;
@@ -455,7 +446,7 @@ void CQ_MIFRebuilder::v_Pass(std::string_view orgText) {
   m_nFlow = 0;
   std::string_view line;
   CQ_MIFBlockLines& block = m_coBlock;
-  while (reader.b_ReadLineView(line)) {
+  while (reader.b_Next(line)) {
     int depth = 0;
     if (line.front() == '<' && line.compare(0, kEndOfMIFFile.size(), kEndOfMIFFile) != 0) {
       depth = netOf(line);
@@ -467,12 +458,12 @@ void CQ_MIFRebuilder::v_Pass(std::string_view orgText) {
       continue;
     }
     block.v_Clear();
-    add(block, line, depth);
+    block.v_AddView(line, depth);
     while (depth > 0) {
-      if (!reader.b_ReadLineView(line)) throw Result::UNEXPECTED_END;
+      if (!reader.b_Next(line)) throw Result::UNEXPECTED_END;
       const int net = netOf(line);
       depth += net;
-      add(block, line, net);
+      block.v_AddView(line, net);
     }
     const std::string_view kw = MIFSyntax::Keyword(block.front());
     if (kw == "TextFlow") {

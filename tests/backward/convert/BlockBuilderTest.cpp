@@ -2,7 +2,7 @@
 // longer than their limit nor cutting an escape in two, column statements
 // at the unit positions the ORG paragraph had them, and text that reads
 // back as the escaped translation; and the compact block lines of the MIF
-// pass.
+// pass and the lines it reads the ORG text in.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "kernel/backward/MIFBlockBuilder.h"
+#include "kernel/forward/MIFLineReader.h"
 #include "kernel/forward/MIFSyntax.h"
 
 namespace {
@@ -476,3 +477,65 @@ std::vector<TextRow> EscapesAroundTheLimit() {
 
 INSTANTIATE_TEST_SUITE_P(Limits, BlockBuilderTextTest, ::testing::ValuesIn(EscapesAroundTheLimit()),
                          [](const ::testing::TestParamInfo<TextRow>& info) { return std::string(info.param.name); });
+
+// The MIF pass reads the ORG text it holds with its own line splitter; it
+// must give the lines the pre-scan's reader gave, in the same order, since
+// the pre-scan's depth notes are matched to them by number.
+std::vector<std::string> ReaderLines(const std::string& text) {
+  CQ_MIFLineReader reader(text.data(), text.size());
+  std::vector<std::string> lines;
+  std::string_view line;
+  while (reader.b_ReadLineView(line)) lines.emplace_back(line);
+  return lines;
+}
+
+std::vector<std::string> HeldLines(const std::string& text) {
+  CQ_MIFHeldLines held(text);
+  std::vector<std::string> lines;
+  std::string_view line;
+  while (held.b_Next(line)) {
+    // Views of the text itself, never of a copy.
+    EXPECT_TRUE(line.data() >= text.data() && line.data() + line.size() <= text.data() + text.size());
+    lines.emplace_back(line);
+  }
+  return lines;
+}
+
+TEST(HeldLines, ReadsWhatTheLineReaderReadsOnEveryKindOfLineEnd) {
+  const std::string rows[] = {
+      "",
+      "\n",
+      "<A>\n<B 1>\n> # end of A\n",
+      "<A>\n<B 1>\n> # end of A",            // no line end after the last line
+      "<A>\r\n<B 1>\r\n\r\n> # end of A\r\n",  // CR LF, and an empty line
+      "<A>\r<B 1>\r> # end of A\r",          // CR only
+      "<A>\n\r\n\r<B>\r\r\n\n<C>",           // runs of mixed line ends
+      "  <A>  \n\t<B>\t\n \v\f \n<C>\v",     // blanks around lines, a blank line
+      "<A> \n<B>\t\r\n<C>\f",               // blanks after lines only
+      "\x01<A>\x01\n\x1f\n",                 // control bytes are not trimmed
+      "<S `\xe9t\xe9'>\n\xe9\n\xa0 x \xa0\n",  // bytes above 0x7f at either end
+      "x",
+      " \t ",
+      "\r",
+      "<A `a\rb'>\n",  // a CR in the middle of a line ends it
+  };
+  for (const std::string& text : rows) {
+    EXPECT_EQ(HeldLines(text), ReaderLines(text)) << "text: " << ::testing::PrintToString(text);
+  }
+}
+
+TEST(HeldLines, AgreesWithTheLineReaderOnRandomMixes) {
+  // Texts of bytes that end, trim or stay: every mix of them, short and
+  // long, reads alike.
+  const char alphabet[] = {'a', '<', '>', ' ', '\t', '\r', '\n', '\v', '\f', '\x01', '\xe9'};
+  unsigned state = 12345;
+  auto next = [&state] {
+    state = state * 1103515245u + 12345u;
+    return (state >> 16) & 0x7fff;
+  };
+  for (int round = 0; round < 3000; ++round) {
+    std::string text(next() % (round < 2500 ? 24 : 700), ' ');
+    for (char& c : text) c = alphabet[next() % sizeof alphabet];
+    ASSERT_EQ(HeldLines(text), ReaderLines(text)) << "text: " << ::testing::PrintToString(text);
+  }
+}
