@@ -424,22 +424,20 @@ class CQ_MIFBlockBuilder::CWriter {
   // than straight into the object (a text line). counting: nothing is
   // written, only units are counted.
   CWriter(const CQ_MIFBlockBuilder& builder, CQ_MIFLineBuffer* out, bool paraLines)
-      : m_b(builder), m_ctx(builder.m_stContext), m_out(out), m_paraLines(paraLines) {
-    // The strings and list are the builder's, borrowed for their room (a
-    // writer made while another one holds them gets empty ones).
-    st_Scratch& scratch = m_b.rco_Scratch();
-    m_string.swap(scratch.s_String);
-    m_escaped.swap(scratch.s_Escaped);
-    m_views.swap(scratch.vec_WriterViews);
+      : m_b(builder),
+        m_ctx(builder.m_stContext),
+        m_out(out),
+        m_paraLines(paraLines),
+        m_pScratch(pco_Borrow(builder.rco_Scratch())),
+        m_string(m_pScratch ? m_pScratch->s_String : m_ownString),
+        m_escaped(m_pScratch ? m_pScratch->s_Escaped : m_ownEscaped),
+        m_views(m_pScratch ? m_pScratch->vec_WriterViews : m_ownViews) {
     m_string.clear();
     m_escaped.clear();
     m_views.clear();
   }
   ~CWriter() {
-    st_Scratch& scratch = m_b.rco_Scratch();
-    m_string.swap(scratch.s_String);
-    m_escaped.swap(scratch.s_Escaped);
-    m_views.swap(scratch.vec_WriterViews);
+    if (m_pScratch) m_pScratch->b_WriterBusy = false;
   }
   CWriter(const CWriter&) = delete;
   CWriter& operator=(const CWriter&) = delete;
@@ -968,6 +966,15 @@ class CQ_MIFBlockBuilder::CWriter {
     }
   }
 
+  // The builder's scratch when no other writer holds it (a counting writer
+  // and a writing one live together): its strings and list are used for
+  // their room; null: the writer's own are.
+  static st_Scratch* pco_Borrow(st_Scratch& scratch) {
+    if (scratch.b_WriterBusy) return nullptr;
+    scratch.b_WriterBusy = true;
+    return &scratch;
+  }
+
   const CQ_MIFBlockBuilder& m_b;
   const st_Context& m_ctx;
   std::vector<Drop> m_drops;
@@ -980,9 +987,13 @@ class CQ_MIFBlockBuilder::CWriter {
   bool m_lineOpen = false;
   bool m_lineContent = false;
   bool m_stringOpen = false;
-  std::string m_string;
-  std::string m_escaped;          // the escaped text of the token at hand
-  std::vector<std::string_view> m_views;  // the lines of a fragment written once
+  st_Scratch* const m_pScratch;
+  std::string m_ownString;
+  std::string m_ownEscaped;
+  std::vector<std::string_view> m_ownViews;
+  std::string& m_string;
+  std::string& m_escaped;                  // the escaped text of the token at hand
+  std::vector<std::string_view>& m_views;  // the lines of a fragment written once
   std::string m_run;              // the opening tag of the run in force
   // In a double-byte code page (character set Normal), a run whose font
   // has a Western encoding (FrameRoman): its single bytes are Windows-1252

@@ -339,6 +339,7 @@ class OSTRAKON_API CQ_MIFBlockBuilder {
     std::string s_String;                     // the String statement being filled
     std::string s_Escaped;                    // the escaped text of a token
     std::vector<std::string_view> vec_WriterViews;  // the lines of a fragment the writer puts in
+    bool b_WriterBusy = false;                      // a writer uses the three above
   };
 
   struct st_Context {

@@ -94,6 +94,34 @@ std::vector<std::pair<std::size_t, std::size_t>> Children(const CQ_MIFBlockLines
   return children;
 }
 
+// The value of the first one-line child statement `keyword` of the block
+// [open, end), found with the depths the block keeps: a child block is
+// passed over without reading its lines, and the search stops at the
+// first match (an ID comes before the object's content).
+bool ChildValue(const CQ_MIFBlockLines& lines, std::size_t open, std::size_t end, std::string_view keyword,
+                std::string_view& value) {
+  const std::size_t inner = (end > open + 1 && IsCloser(lines[end - 1])) ? end - 1 : end;
+  std::size_t i = open + 1;
+  while (i < inner) {
+    if (lines.i_Net(i) <= 0) {
+      const std::string_view line = lines[i];
+      // A statement: its depth, known to be at most 0, needs no count.
+      if (!line.empty() && line.front() == '<' && MIFSyntax::Keyword(line) == keyword) {
+        value = MIFSyntax::Value(line);
+        return true;
+      }
+      ++i;
+      continue;
+    }
+    long depth = 0;
+    while (i < inner) {
+      depth += lines.i_Net(i++);
+      if (depth <= 0) break;
+    }
+  }
+  return false;
+}
+
 bool IsBlock(const CQ_MIFBlockLines& lines, std::pair<std::size_t, std::size_t> child, std::string_view keyword) {
   return child.second > child.first + 1 && HasKeyword(lines[child.first], keyword);
 }
@@ -678,7 +706,7 @@ void CQ_MIFRebuilder::v_Notes(const CQ_MIFBlockLines& block, std::size_t begin, 
 void CQ_MIFRebuilder::v_Footnote(const CQ_MIFBlockLines& block, std::size_t begin, std::size_t end,
                                  CQ_MIFInlineObjects& inl) {
   std::string_view id;
-  MIFSyntax::ChildValue(block, begin, end, "ID", id);
+  ChildValue(block, begin, end, "ID", id);
   const CQ_KWXBlock* tokens =
       id.empty() ? nullptr : m_stIn.pcco_Translated->pcco_FindContent(CQ_KWXBlockCollector::BLOCK_FN, std::string(id));
   if (!tokens) {
@@ -758,7 +786,7 @@ void CQ_MIFRebuilder::v_Tables(const CQ_MIFBlockLines& block) {
 
 void CQ_MIFRebuilder::v_Table(const CQ_MIFBlockLines& block, std::size_t begin, std::size_t end) {
   std::string_view idView;
-  MIFSyntax::ChildValue(block, begin, end, "TblID", idView);
+  ChildValue(block, begin, end, "TblID", idView);
   const std::string id(idView);
   if (id.empty() || !m_stIn.pcco_Source->b_Has(CQ_KWXBlockCollector::BLOCK_TB, id)) {
     v_EmitAll(block, begin, end);
