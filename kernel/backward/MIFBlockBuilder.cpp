@@ -205,33 +205,72 @@ void CQ_MIFLineBuffer::v_Grow(std::size_t size) {
 
 // --- inline objects ------------------------------------------------------------------
 
+namespace {
+
+// Whether a line of an inline block, the block's children being at depth
+// 1, is the block's own Unique statement, which its text leaves out.
+inline bool IsOwnUnique(std::string_view line, long depth, int net) {
+  return depth == 1 && net <= 0 && line.size() > 1 && line[1] == 'U' && HasKeyword(line, "Unique");
+}
+
+// The hash of a text, taken line by line (the same lines give the same
+// hash however they are held).
+constexpr std::uint64_t kTextHashStart = 0xcbf29ce484222325ULL;
+inline std::uint64_t HashLine(std::uint64_t hash, std::string_view line) {
+  return (hash ^ std::hash<std::string_view>{}(line)) * 0x100000001b3ULL;
+}
+
+}  // namespace
+
 void CQ_MIFInlineObjects::v_Scan(const CQ_MIFBlockLines& lines, std::size_t begin, std::size_t end) {
-  std::string key;
   for (std::size_t i = begin; i < end; ++i) {
     const std::string_view line = lines[i];
     if (line.size() < 2 || line.front() != '<' || lines.i_Net(i) <= 0) continue;
     if (!MayOpenInline(line[1]) || !IsInlineKeyword(MIFSyntax::Keyword(line))) continue;
-    key.clear();
+    std::uint64_t hash = kTextHashStart;
     bool unique = false;
     long depth = 0;
     std::size_t e = end;
     for (std::size_t k = i; k < end; ++k) {
       const std::string_view l = lines[k];
-      if (depth == 1 && HasKeyword(l, "Unique") && lines.i_Net(k) <= 0) {
+      const int net = lines.i_Net(k);
+      if (IsOwnUnique(l, depth, net)) {
         unique = true;
       } else {
-        key.append(l);
-        key.push_back('\n');
+        hash = HashLine(hash, l);
       }
-      depth += lines.i_Net(k);
+      depth += net;
       if (depth <= 0) {
         e = k + 1;
         break;
       }
     }
     if (!unique) continue;
-    m_map[key].vec_Places.push_back(st_Place{&lines, i, e});
+    const std::size_t at = m_places.size();
+    m_places.push_back(st_Place{&lines, i, e});
+    const auto [it, added] = m_chains.try_emplace(hash, st_Chain{at, at, at});
+    if (!added) {
+      m_places[it->second.n_Last].n_NextSameHash = at;
+      it->second.n_Last = at;
+    }
   }
+}
+
+template <class Lines>
+bool CQ_MIFInlineObjects::sb_SameText(const st_Place& place, const Lines& lines, std::size_t begin, std::size_t end) {
+  const CQ_MIFBlockLines& org = *place.pcco_Lines;
+  std::size_t j = begin;
+  long depth = 0;
+  for (std::size_t k = place.n_Begin; k < place.n_End; ++k) {
+    const std::string_view l = org[k];
+    const int net = org.i_Net(k);
+    const bool own = IsOwnUnique(l, depth, net);
+    depth += net;
+    if (own) continue;
+    if (j == end || std::string_view(lines[j]) != l) return false;
+    ++j;
+  }
+  return j == end;
 }
 
 void CQ_MIFInlineObjects::v_Restore(const CQ_MIFLines& lines, CQ_MIFLines& out) { v_RestoreLines(lines, out); }
@@ -262,23 +301,30 @@ void AppendLine(CQ_MIFLineBuffer& out, std::string_view line) { out.v_Add(line);
 template <class Lines, class Out>
 void CQ_MIFInlineObjects::v_RestoreLines(Lines& lines, Out& out) {
   const std::size_t n = lines.size();
-  std::string& key = m_strKey;
   for (std::size_t i = 0; i < n; ++i) {
     auto& line = lines[i];
-    if (!m_map.empty() && line.size() >= 2 && line.front() == '<' && MayOpenInline(line[1]) &&
+    if (!m_chains.empty() && line.size() >= 2 && line.front() == '<' && MayOpenInline(line[1]) &&
         IsInlineKeyword(MIFSyntax::Keyword(line)) && NetDepth(line) > 0) {
       const std::size_t e = MIFSyntax::BlockEnd(lines, i, n);
-      key.clear();
-      for (std::size_t k = i; k < e; ++k) {
-        key.append(lines[k]);
-        key.push_back('\n');
-      }
-      const auto it = m_map.find(key);
-      if (it != m_map.end() && it->second.n_Next < it->second.vec_Places.size()) {
-        const st_Place place = it->second.vec_Places[it->second.n_Next++];
-        for (std::size_t k = place.n_Begin; k < place.n_End; ++k) AppendLine(out, (*place.pcco_Lines)[k]);
-        i = e - 1;
-        continue;
+      std::uint64_t hash = kTextHashStart;
+      for (std::size_t k = i; k < e; ++k) hash = HashLine(hash, lines[k]);
+      const auto it = m_chains.find(hash);
+      if (it != m_chains.end()) {
+        // The first unused place of the same text, in order; the chain's
+        // start moves past the places used up.
+        st_Chain& chain = it->second;
+        std::size_t p = chain.n_Next;
+        while (p != NONE && (m_places[p].b_Used || !sb_SameText(m_places[p], lines, i, e))) {
+          p = m_places[p].n_NextSameHash;
+        }
+        if (p != NONE) {
+          st_Place& place = m_places[p];
+          place.b_Used = true;
+          while (chain.n_Next != NONE && m_places[chain.n_Next].b_Used) chain.n_Next = m_places[chain.n_Next].n_NextSameHash;
+          for (std::size_t k = place.n_Begin; k < place.n_End; ++k) AppendLine(out, (*place.pcco_Lines)[k]);
+          i = e - 1;
+          continue;
+        }
       }
     }
     // A movable line (its list is not kept) is moved, a kept one copied.

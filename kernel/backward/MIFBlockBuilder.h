@@ -246,6 +246,11 @@ class OSTRAKON_API CQ_MIFLineBuffer {
 // found by their text without the Unique statement. Counterparts in the tag
 // map are those texts, since forward conversion reads text with its Unique
 // lines removed.
+//
+// Blocks are recorded by their place and a hash of their text, line by
+// line; a block to restore is matched by the hash and then compared line
+// by line with the ORG blocks of that hash, so no text is copied to be
+// looked up.
 class OSTRAKON_API CQ_MIFInlineObjects {
  public:
   // Records every such block in lines[begin, end), at any depth, by its
@@ -262,22 +267,33 @@ class OSTRAKON_API CQ_MIFInlineObjects {
   // The same, appending to a line buffer.
   void v_Restore(const CQ_MIFLines& lines, CQ_MIFLineBuffer& out);
   void v_RestoreViews(const std::vector<std::string_view>& lines, CQ_MIFLineBuffer& out);
-  void v_Clear() { m_map.clear(); }
+  void v_Clear() {
+    m_places.clear();
+    m_chains.clear();
+  }
 
  private:
+  static constexpr std::size_t NONE = static_cast<std::size_t>(-1);
   struct st_Place {
     const CQ_MIFBlockLines* pcco_Lines;
     std::size_t n_Begin;
     std::size_t n_End;
+    std::size_t n_NextSameHash = NONE;  // the next place of the same hash, in order
+    bool b_Used = false;
   };
-  // The places of the blocks of one text, in order, and the first unused.
-  struct st_Places {
-    std::vector<st_Place> vec_Places;
-    std::size_t n_Next = 0;
+  // The places of one hash in order: the first, the last, and the first
+  // that may still be unused.
+  struct st_Chain {
+    std::size_t n_First;
+    std::size_t n_Last;
+    std::size_t n_Next;
   };
-  std::unordered_map<std::string, st_Places> m_map;
-  std::string m_strKey;  // the text of the block being restored, reused
+  std::vector<st_Place> m_places;
+  std::unordered_map<std::uint64_t, st_Chain> m_chains;
 
+  // Whether the text of the ORG block at place is lines[begin, end).
+  template <class Lines>
+  static bool sb_SameText(const st_Place& place, const Lines& lines, std::size_t begin, std::size_t end);
   template <class Lines, class Out>
   void v_RestoreLines(Lines& lines, Out& out);
 };

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -448,6 +449,115 @@ TEST(InlineObjects, RestoreFromAListUsedUpEqualsRestoreFromAKeptOne) {
                                    "<XRef", "<Unique 42>", "<XRefName `Page'>", "> # end of XRef", "<XRef",
                                    "<XRefName `Page'>", "> # end of XRef", "<Marker", "<Unique 43>", "<MType 2>",
                                    "> # end of Marker"}));
+}
+
+// Restoring inline objects against a straightforward reference: ORG
+// blocks recorded under their whole text without Unique statements, each
+// restore taking the first unused block of the same text. ORG paragraphs
+// hold objects of a few texts (some without a Unique statement, which are
+// not recorded, some with two, some with a nested block), and fragments
+// ask for texts in a random order, more often than the ORG copy has them,
+// and for texts it never has.
+CQ_MIFLines ReferenceRestore(const CQ_MIFLines& org, const CQ_MIFLines& fragment) {
+  auto isInline = [](const std::string& l) {
+    const std::string_view kw = MIFSyntax::Keyword(l);
+    return l.front() == '<' && MIFSyntax::NetDepth(l) > 0 &&
+           (kw == "Marker" || kw == "XRef" || kw == "Variable" || kw == "ElementBegin" || kw == "ElementEnd" ||
+            kw == "Element" || kw == "TextInset");
+  };
+  std::map<std::string, std::deque<std::pair<std::size_t, std::size_t>>> unused;
+  for (std::size_t i = 0; i < org.size(); ++i) {
+    if (!isInline(org[i])) continue;
+    const std::size_t e = MIFSyntax::BlockEnd(org, i, org.size());
+    std::string key;
+    bool unique = false;
+    long depth = 0;
+    for (std::size_t k = i; k < e; ++k) {
+      if (depth == 1 && MIFSyntax::HasKeyword(org[k], "Unique") && MIFSyntax::NetDepth(org[k]) <= 0) {
+        unique = true;
+      } else {
+        key += org[k] + "\n";
+      }
+      depth += MIFSyntax::NetDepth(org[k]);
+    }
+    if (unique) unused[key].emplace_back(i, e);
+  }
+  CQ_MIFLines out;
+  for (std::size_t i = 0; i < fragment.size(); ++i) {
+    if (isInline(fragment[i])) {
+      const std::size_t e = MIFSyntax::BlockEnd(fragment, i, fragment.size());
+      std::string key;
+      for (std::size_t k = i; k < e; ++k) key += fragment[k] + "\n";
+      auto it = unused.find(key);
+      if (it != unused.end() && !it->second.empty()) {
+        const auto [b, oe] = it->second.front();
+        it->second.pop_front();
+        out.insert(out.end(), org.begin() + static_cast<std::ptrdiff_t>(b), org.begin() + static_cast<std::ptrdiff_t>(oe));
+        i = e - 1;
+        continue;
+      }
+    }
+    out.push_back(fragment[i]);
+  }
+  return out;
+}
+
+TEST(InlineObjects, RestoreAgreesWithAReferenceOnRandomDocuments) {
+  // Texts of objects without their Unique statements.
+  const std::vector<CQ_MIFLines> texts = {
+      {"<XRef", "<XRefName `Page'>", "> # end of XRef"},
+      {"<XRef", "<XRefName `See'>", "<XRefSrcText `a'>", "> # end of XRef"},
+      {"<Marker", "<MType 2>", "<MText `x'>", "> # end of Marker"},
+      {"<Marker", "<MType 2>", "<MText `y'>", "> # end of Marker"},
+      {"<Variable", "<VariableName `Date'>", "> # end of Variable"},
+      {"<ElementBegin", "<ETag `Sec'>", "<Attributes", "<Attribute `id'>", "> # end of Attributes",
+       "> # end of ElementBegin"},
+      // A Unique statement of a nested block belongs to the text.
+      {"<ElementBegin", "<ETag `Fig'>", "<Attributes", "<Unique 77>", "> # end of Attributes",
+       "> # end of ElementBegin"},
+  };
+  unsigned state = 99;
+  auto next = [&state](unsigned n) {
+    state = state * 1103515245u + 12345u;
+    return (state >> 16) % n;
+  };
+  int unique = 1000;
+  for (int round = 0; round < 200; ++round) {
+    CQ_MIFLines org = {"<TextFlow"};
+    const unsigned objects = next(30);
+    for (unsigned o = 0; o < objects; ++o) {
+      org.insert(org.end(), {"<Para", "<ParaLine", "<String `t'>"});
+      const CQ_MIFLines& text = texts[next(texts.size())];
+      const unsigned kind = next(6);  // 0: no Unique; 1: two; else one, after the opening line or last
+      org.push_back(text.front());
+      if (kind != 0 && kind != 5) org.push_back("<Unique " + std::to_string(++unique) + ">");
+      if (kind == 1) org.push_back("<Unique " + std::to_string(++unique) + ">");
+      org.insert(org.end(), text.begin() + 1, text.end() - 1);
+      if (kind == 5) org.push_back("<Unique " + std::to_string(++unique) + ">");
+      org.push_back(text.back());
+      org.insert(org.end(), {"> # end of ParaLine", "> # end of Para"});
+    }
+    org.push_back("> # end of TextFlow");
+    CQ_MIFLines fragment;
+    const unsigned asks = next(40);
+    for (unsigned a = 0; a < asks; ++a) {
+      if (next(5) == 0) fragment.push_back("<String `s'>");
+      if (next(9) == 0) {
+        // A text no ORG block has: one line more.
+        fragment.insert(fragment.end(), {"<XRef", "<XRefName `Page'>", "<Unique 7>", "> # end of XRef"});
+        continue;
+      }
+      const CQ_MIFLines& text = texts[next(texts.size())];
+      fragment.insert(fragment.end(), text.begin(), text.end());
+    }
+    CQ_MIFBlockLines block;
+    for (const std::string& l : org) block.v_Add(l, MIFSyntax::NetDepth(l));
+    CQ_MIFInlineObjects inl;
+    inl.v_Scan(block, 0, block.size());
+    CQ_MIFLines restored;
+    inl.v_Restore(fragment, restored);
+    ASSERT_EQ(restored, ReferenceRestore(org, fragment)) << "round " << round;
+  }
 }
 
 // Escapes ending at every offset around the string limit, in one token and
