@@ -223,10 +223,18 @@ inline std::uint64_t HashLine(std::uint64_t hash, std::string_view line) {
 }  // namespace
 
 void CQ_MIFInlineObjects::v_Scan(const CQ_MIFBlockLines& lines, std::size_t begin, std::size_t end) {
-  for (std::size_t i = begin; i < end; ++i) {
+  std::size_t i = begin;
+  while (i < end) {
+    // The next line that may open one.
+    i = lines.n_Walk(i, end, [](std::size_t, std::string_view line, int net) {
+      return line.size() < 2 || line.front() != '<' || net <= 0 || !MayOpenInline(line[1]);
+    });
+    if (i == end) break;
     const std::string_view line = lines[i];
-    if (line.size() < 2 || line.front() != '<' || lines.i_Net(i) <= 0) continue;
-    if (!MayOpenInline(line[1]) || !IsInlineKeyword(MIFSyntax::Keyword(line))) continue;
+    if (!IsInlineKeyword(MIFSyntax::Keyword(line))) {
+      ++i;
+      continue;
+    }
     std::uint64_t hash = kTextHashStart;
     bool unique = false;
     long depth = 0;
@@ -245,7 +253,10 @@ void CQ_MIFInlineObjects::v_Scan(const CQ_MIFBlockLines& lines, std::size_t begi
         break;
       }
     }
-    if (!unique) continue;
+    if (!unique) {
+      ++i;
+      continue;
+    }
     const std::size_t at = m_places.size();
     m_places.push_back(st_Place{&lines, i, e});
     const auto [it, added] = m_chains.try_emplace(hash, st_Chain{at, at, at});
@@ -253,6 +264,7 @@ void CQ_MIFInlineObjects::v_Scan(const CQ_MIFBlockLines& lines, std::size_t begi
       m_places[it->second.n_Last].n_NextSameHash = at;
       it->second.n_Last = at;
     }
+    ++i;  // blocks inside it are recorded as well
   }
 }
 
@@ -347,11 +359,10 @@ void st_ORGParagraph::v_Read(const CQ_MIFBlockLines& lines, std::size_t begin, s
   // Text units are counted only for a paragraph with a TextRectID
   // statement, the only case they place anything: counting reads every
   // String statement's text.
-  bool countUnits = false;
-  for (std::size_t i = begin + 1; i < inner && !countUnits; ++i) {
-    const std::string_view l = lines[i];
-    countUnits = l.size() > 1 && l[1] == 'T' && HasKeyword(l, "TextRectID");
-  }
+  const bool countUnits =
+      lines.n_Walk(begin + 1, inner, [](std::size_t, std::string_view l, int) {
+        return !(l.size() > 1 && l[1] == 'T' && HasKeyword(l, "TextRectID"));
+      }) < inner;
   bool inHeader = true;
   lst_Header.emplace_back(lines[begin]);
   // Statement names are told apart by the byte after '<' first, so that

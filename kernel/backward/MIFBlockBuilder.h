@@ -26,6 +26,7 @@
 // throws beyond std::bad_alloc.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -80,6 +81,22 @@ class OSTRAKON_API CQ_MIFBlockLines {
   std::string_view front() const { return (*this)[0]; }
   std::string_view back() const { return (*this)[m_nLines - 1]; }
   int i_Net(std::size_t i) const { return rco_Line(i).i_Net; }
+  // Calls f(i, line, net) for every line i in [begin, end) in order, until
+  // f returns false; returns where it stopped (end when it did not). The
+  // entries are walked table by table, for scans over long blocks.
+  template <class F>
+  std::size_t n_Walk(std::size_t begin, std::size_t end, F&& f) const {
+    std::size_t i = begin;
+    while (i < end) {
+      const st_Line* const table = m_lineTables[i >> LINE_TABLE_BITS].get();
+      const std::size_t stop = std::min(end, ((i >> LINE_TABLE_BITS) + 1) << LINE_TABLE_BITS);
+      for (; i < stop; ++i) {
+        const st_Line& l = table[i & (LINE_TABLE_SIZE - 1)];
+        if (!f(i, std::string_view(l.pc_Data, l.n_Size), static_cast<int>(l.i_Net))) return i;
+      }
+    }
+    return end;
+  }
 
  private:
   struct st_Line {

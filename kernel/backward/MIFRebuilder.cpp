@@ -78,15 +78,13 @@ std::vector<std::pair<std::size_t, std::size_t>> Children(const CQ_MIFBlockLines
   while (i < inner) {
     std::size_t e = i + 1;
     if (lines.i_Net(i) > 0) {
-      e = inner;
+      // The line that brings the depth back, if any, closes the child.
       long depth = 0;
-      for (std::size_t k = i; k < inner; ++k) {
-        depth += lines.i_Net(k);
-        if (depth <= 0) {
-          e = k + 1;
-          break;
-        }
-      }
+      const std::size_t closer = lines.n_Walk(i, inner, [&depth](std::size_t, std::string_view, int net) {
+        depth += net;
+        return depth > 0;
+      });
+      e = closer < inner ? closer + 1 : inner;
     }
     children.emplace_back(i, e);
     i = e;
@@ -114,10 +112,11 @@ bool ChildValue(const CQ_MIFBlockLines& lines, std::size_t open, std::size_t end
       continue;
     }
     long depth = 0;
-    while (i < inner) {
-      depth += lines.i_Net(i++);
-      if (depth <= 0) break;
-    }
+    const std::size_t closer = lines.n_Walk(i, inner, [&depth](std::size_t, std::string_view, int net) {
+      depth += net;
+      return depth > 0;
+    });
+    i = closer < inner ? closer + 1 : inner;
   }
   return false;
 }

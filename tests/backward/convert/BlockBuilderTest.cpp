@@ -258,6 +258,34 @@ TEST(BlockLines, KeepsLinesWholeAcrossChunksAndAfterClearing) {
   EXPECT_EQ(lines.i_Net(1), 1);
 }
 
+// A walk visits the lines the index gives, in order, across the tables the
+// entries are kept in, and stops at the first line its function refuses.
+TEST(BlockLines, WalksLinesAcrossTablesAndStopsWhereAsked) {
+  CQ_MIFBlockLines lines;
+  for (std::size_t k = 0; k < 9000; ++k) lines.v_Add(std::to_string(k), static_cast<int>(k % 5) - 2);
+  const std::pair<std::size_t, std::size_t> ranges[] = {{0, 0},       {0, 9000},    {4095, 4097}, {4000, 8200},
+                                                        {8191, 8193}, {8999, 9000}, {17, 18},     {5000, 4000}};
+  for (const auto& [begin, end] : ranges) {
+    std::vector<std::size_t> seen;
+    const std::size_t at = lines.n_Walk(begin, end, [&](std::size_t i, std::string_view line, int net) {
+      EXPECT_EQ(line, lines[i]);
+      EXPECT_EQ(net, lines.i_Net(i));
+      seen.push_back(i);
+      return true;
+    });
+    EXPECT_EQ(at, end);
+    for (std::size_t j = 0; j < seen.size(); ++j) ASSERT_EQ(seen[j], begin + j);
+    EXPECT_EQ(seen.size(), end > begin ? end - begin : 0);
+  }
+  // Stops at lines 4096 and 8190 (the first of their kind after the start).
+  for (const std::size_t stopAt : {std::size_t(4096), std::size_t(8190)}) {
+    const std::size_t at = lines.n_Walk(100, 9000, [&](std::size_t, std::string_view line, int) {
+      return line != std::to_string(stopAt);
+    });
+    EXPECT_EQ(at, stopAt);
+  }
+}
+
 TEST(BlockLines, ViewsStayWhereTheyAreAndMixWithCopies) {
   const std::string text = "<Para\n<PgfTag `Body'>\n> # end of Para\n";
   CQ_MIFBlockLines lines;
