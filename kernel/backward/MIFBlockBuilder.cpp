@@ -37,8 +37,13 @@ constexpr std::string_view kEmptyFont[] = {"<Font", "<FTag `'>", "> # end of Fon
 // does not decide whether the tags still stand for the ORG statements.
 bool IsEmptyNumString(std::string_view line) {
   std::string_view text;
-  return HasKeyword(line, "PgfNumString") && MIFSyntax::StringValueView(line, text) && text.empty();
+  // "<PgfNumString": most lines are told apart by one byte.
+  return line.size() > 4 && line[4] == 'N' && HasKeyword(line, "PgfNumString") &&
+         MIFSyntax::StringValueView(line, text) && text.empty();
 }
+
+// A Unique statement, told apart from most lines by one byte.
+bool IsUniqueStatement(std::string_view line) { return line.size() > 1 && line[1] == 'U' && HasKeyword(line, "Unique"); }
 
 using VarnelFont = KWX::st_VarnelFont;
 constexpr const auto& kVarnelFonts = KWX::VARNEL_FONTS;
@@ -523,7 +528,7 @@ class CQ_MIFBlockBuilder::CWriter {
         m_escaped.clear();
         bool lowCodes = true;
         const std::size_t units =
-            (m_westernRun ? m_western : m_asianRun ? *m_ctx.pcco_Escaping : m_defaultRun).n_Append(token, m_escaped, lowCodes);
+            (m_westernRun ? m_b.m_coWestern : m_asianRun ? *m_ctx.pcco_Escaping : m_b.m_coDefaultRun).n_Append(token, m_escaped, lowCodes);
         if (lowCodes || !PlainText(m_escaped, units)) Units(m_escaped);
         continue;
       }
@@ -570,7 +575,9 @@ class CQ_MIFBlockBuilder::CWriter {
         if (fragment) Fragment(*fragment, true);
         m_run = token;
         m_westernRun = fragment && b_WesternFontInAsianText(*fragment);
-        m_asianRun = fragment && b_AsianFont(*fragment);
+        // Only a double-byte document tells Asian runs apart: elsewhere the
+        // default escaping is the document's own.
+        m_asianRun = fragment && m_ctx.pcco_Escaping && m_ctx.pcco_Escaping->b_DoubleByte() && b_AsianFont(*fragment);
         continue;
       }
       if (IsClosingTag(token)) {
@@ -1052,21 +1059,10 @@ class CQ_MIFBlockBuilder::CWriter {
   std::string& m_escaped;                  // the escaped text of the token at hand
   std::vector<std::string_view>& m_views;  // the lines of a fragment written once
   std::string m_run;              // the opening tag of the run in force
-  // In a double-byte code page (character set Normal), a run whose font
-  // has a Western encoding (FrameRoman): its single bytes are Windows-1252
-  // text, read forward from FrameMaker-code escapes, and are written back
-  // as such escapes; so are the code page's characters that forward
-  // conversion wrote for FrameMaker characters. A run of a font with an
-  // Asian encoding keeps the code page's characters; any other run is
-  // Western text as well, whose FrameMaker characters are written as
-  // escapes.
+  // The run in force is one of a Western font in Asian text, or one of an
+  // Asian font: its text goes through the builder's escaping for it.
   bool m_westernRun = false;
   bool m_asianRun = false;
-  const CQ_MIFEscaping m_western =
-      CQ_MIFEscaping::sco_WesternBytes(m_ctx.pcco_Escaping ? m_ctx.pcco_Escaping->i_CodePage() : 1252);
-  const CQ_MIFEscaping m_defaultRun =
-      m_ctx.pcco_Escaping ? CQ_MIFEscaping::sco_WesternText(*m_ctx.pcco_Escaping) : CQ_MIFEscaping(false, 1252);
-
   // The run font's encoding; false when the fragment names none.
   static bool Encoding(const std::string& fragment, std::string_view& encoding) {
     constexpr std::string_view kEncoding = "<FEncoding `";
@@ -1176,7 +1172,7 @@ void CQ_MIFBlockBuilder::v_Paragraph(const CQ_KWXBlock& t, std::size_t begin, st
     std::vector<std::string_view>& theirs = rco_Scratch().vec_Theirs;
     theirs.clear();
     for (const std::string_view l : org->lst_Header) {
-      if (!HasKeyword(l, "Unique") && !IsEmptyNumString(l)) theirs.emplace_back(l);
+      if (!IsUniqueStatement(l) && !IsEmptyNumString(l)) theirs.emplace_back(l);
     }
     std::vector<std::string_view>& mine = rco_Scratch().vec_Mine;
     mine.clear();
@@ -1200,7 +1196,7 @@ void CQ_MIFBlockBuilder::v_Paragraph(const CQ_KWXBlock& t, std::size_t begin, st
   } else {
     if (org) {
       for (std::size_t i = 0; i < org->lst_Header.size(); ++i) {
-        if (HasKeyword(org->lst_Header[i], "Unique")) {
+        if (IsUniqueStatement(org->lst_Header[i])) {
           header.insert(header.begin() + static_cast<std::ptrdiff_t>(std::min(i, header.size())),
                         org->lst_Header[i]);
           break;

@@ -419,7 +419,11 @@ class OSTRAKON_API CQ_MIFBlockBuilder {
     st_Scratch* pco_Scratch = nullptr;
   };
 
-  explicit CQ_MIFBlockBuilder(const st_Context& context) : m_stContext(context) {}
+  explicit CQ_MIFBlockBuilder(const st_Context& context)
+      : m_stContext(context),
+        m_coWestern(CQ_MIFEscaping::sco_WesternBytes(context.pcco_Escaping ? context.pcco_Escaping->i_CodePage() : 1252)),
+        m_coDefaultRun(context.pcco_Escaping ? CQ_MIFEscaping::sco_WesternText(*context.pcco_Escaping)
+                                             : CQ_MIFEscaping(false, 1252)) {}
 
   // Token ranges [begin, end) of the paragraphs in tokens[begin, end): each
   // starts at a <ps ...> tag (tokens before the first one join it); a
@@ -461,6 +465,16 @@ class OSTRAKON_API CQ_MIFBlockBuilder {
   st_Scratch& rco_Scratch() const { return m_stContext.pco_Scratch ? *m_stContext.pco_Scratch : m_stOwnScratch; }
 
   st_Context m_stContext;
+  // In a double-byte code page (character set Normal), a run whose font
+  // has a Western encoding (FrameRoman): its single bytes are Windows-1252
+  // text, read forward from FrameMaker-code escapes, and are written back
+  // as such escapes; so are the code page's characters that forward
+  // conversion wrote for FrameMaker characters. A run of a font with an
+  // Asian encoding keeps the code page's characters (the context's
+  // escaping); any other run is Western text as well, whose FrameMaker
+  // characters are written as escapes.
+  CQ_MIFEscaping m_coWestern;
+  CQ_MIFEscaping m_coDefaultRun;
   mutable st_Scratch m_stOwnScratch;  // when the context brings none
 };
 
