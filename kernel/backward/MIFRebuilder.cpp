@@ -350,7 +350,8 @@ namespace {
 // their first bytes.
 inline bool MayBeFiltered(std::string_view line) {
   if (line.size() < 12 || line[0] != '<') return false;
-  if (line[1] == 'P') return line[2] == 'g' && line[3] == 'f';
+  // "<PgfHyphenate", "<PgfNumFormat", "<PgfLanguage".
+  if (line[1] == 'P') return line[2] == 'g' && line[3] == 'f' && (line[4] == 'H' || line[4] == 'N' || line[4] == 'L');
   return (line[1] == 'F' || line[1] == 'D' || line[1] == 'T') && line[2] == 'L';
 }
 
@@ -409,9 +410,15 @@ void CQ_MIFRebuilder::v_EmitAll(const CQ_MIFLineBuffer& lines) {
   std::size_t start = 0;  // where the stretch not yet handed on begins
   const std::size_t n = lines.size();
   for (std::size_t i = 0; i < n; ++i) {
-    // Every line has its "\n", so its first byte can be read; a filtered
-    // statement begins with '<'.
-    if (text[lines.n_Start(i)] != '<') continue;
+    // Every line has its "\n", so its bytes can be read up to the first
+    // that differs from "<Pgf", "<FL", "<DL" or "<TL", which a filtered
+    // statement begins with: most lines are passed over by two bytes.
+    const char* const l = text.data() + lines.n_Start(i);
+    if (l[0] != '<') continue;
+    const bool candidate =
+        l[1] == 'P' ? l[2] == 'g' && l[3] == 'f' && (l[4] == 'H' || l[4] == 'N' || l[4] == 'L')
+                    : (l[1] == 'F' || l[1] == 'D' || l[1] == 'T') && l[2] == 'L';
+    if (!candidate) continue;
     const std::string_view line = lines[i];
     if (!MayBeFiltered(line) || !sb_Filtered(line)) continue;
     const std::size_t at = static_cast<std::size_t>(line.data() - text.data());
