@@ -474,7 +474,8 @@ std::size_t CountUnits(const Lines& lines) {
   long depth = 0;
   for (const std::string_view l : lines) {
     const int net = NetDepth(l);
-    if (depth == 0 && net == 0 && IsStatement(l)) {
+    // A statement (its depth, 0, is known already).
+    if (depth == 0 && net == 0 && !l.empty() && l.front() == '<') {
       const std::string_view kw = MIFSyntax::Keyword(l);
       if (kw == "String") {
         std::string_view raw;
@@ -1318,11 +1319,13 @@ void CQ_MIFBlockBuilder::v_Marker(const CQ_KWXBlock& t, std::size_t begin, std::
   long depth = 0;
   std::size_t mtext = n;
   for (std::size_t i = first; i < n; ++i) {
-    if (depth == 1 && HasKeyword(out[i], "MText") && IsStatement(out[i])) {
+    const int net = NetDepth(out[i]);
+    // A statement: its depth, at most 0, is known already.
+    if (depth == 1 && net <= 0 && HasKeyword(out[i], "MText")) {
       mtext = i;
       break;
     }
-    depth += NetDepth(out[i]);
+    depth += net;
   }
   std::string_view spelling = m_stContext.cs_DefaultFont;
   if (mtext < n) {
