@@ -719,7 +719,8 @@ class CQ_MIFBlockBuilder::CWriter {
 
   void CloseString() {
     if (!m_stringOpen) return;
-    if (m_ctx.pcco_Escaping) m_ctx.pcco_Escaping->v_ProtectStringEnd(m_string);
+    // Only double-byte text can end in a second byte that needs protecting.
+    if (m_ctx.pcco_Escaping && m_ctx.pcco_Escaping->b_DoubleByte()) m_ctx.pcco_Escaping->v_ProtectStringEnd(m_string);
     if (m_out) m_out->v_Add("<String `", m_string, "'>");
     m_string.clear();
     m_stringOpen = false;
