@@ -247,7 +247,8 @@ void CQ_MIFInlineObjects::v_Scan(const CQ_MIFBlockLines& lines, std::size_t begi
   while (i < end) {
     // The next line that may open one.
     i = lines.n_Walk(i, end, [](std::size_t, std::string_view line, int net) {
-      return line.size() < 2 || line.front() != '<' || net <= 0 || !MayOpenInline(line[1]);
+      // The depth first: it is at hand, the line's bytes are not.
+      return net <= 0 || line.size() < 2 || line.front() != '<' || !MayOpenInline(line[1]);
     });
     if (i == end) break;
     const std::string_view line = lines[i];
