@@ -211,13 +211,16 @@ class OSTRAKON_API CQ_MIFLineBuffer {
     if (!line.empty()) std::memcpy(at, line.data(), line.size());
     at[line.size()] = '\n';
   }
-  // Appends the line a + b + c.
+  // Appends the line a + b + c. Piece by piece, so that where a and c are
+  // constants (a statement's name and end) their copies are of known size.
   void v_Add(std::string_view a, std::string_view b, std::string_view c) {
     char* at = pc_Room(a.size() + b.size() + c.size() + 1);
-    for (const std::string_view piece : {a, b, c}) {
-      if (!piece.empty()) std::memcpy(at, piece.data(), piece.size());
-      at += piece.size();
-    }
+    if (!a.empty()) std::memcpy(at, a.data(), a.size());
+    at += a.size();
+    if (!b.empty()) std::memcpy(at, b.data(), b.size());
+    at += b.size();
+    if (!c.empty()) std::memcpy(at, c.data(), c.size());
+    at += c.size();
     *at = '\n';
   }
   void v_PopBack() {
