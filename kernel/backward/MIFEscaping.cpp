@@ -172,7 +172,8 @@ bool CQ_MIFEscaping::b_CharacterTag(std::string_view tag, std::string& escaped) 
   // Every character tag is four to six bytes long, "<:ch NN>" eight; text
   // of other tags is looked up in a table by its bytes rather than compared
   // with each.
-  if (tag.size() < 4 || tag.size() > 8 || tag[1] != ':') return false;
+  // Closing tags ("<:/cs>" and the like) are as short, but none is one.
+  if (tag.size() < 4 || tag.size() > 8 || tag[1] != ':' || tag[2] == '/') return false;
   if (tag.size() > 6) {
     const int code = CQ_TextConverter::si_FrameCharacterTagCode(tag);
     if (code < 0) return false;
