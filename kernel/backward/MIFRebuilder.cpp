@@ -69,10 +69,11 @@ constexpr std::string_view kLanguageKeywords[] = {"PgfLanguage", "FLanguage", "D
 
 std::string RawValue(std::string_view line) { return std::string(MIFSyntax::RawValue(line)); }
 
-// The direct children of the block [open, end) (its closer excluded).
-std::vector<std::pair<std::size_t, std::size_t>> Children(const CQ_MIFBlockLines& lines, std::size_t open,
-                                                          std::size_t end) {
-  std::vector<std::pair<std::size_t, std::size_t>> children;
+// The direct children of the block [open, end) (its closer excluded), in
+// place of what children held.
+void FillChildren(const CQ_MIFBlockLines& lines, std::size_t open, std::size_t end,
+                  std::vector<std::pair<std::size_t, std::size_t>>& children) {
+  children.clear();
   const std::size_t inner = (end > open + 1 && IsCloser(lines[end - 1])) ? end - 1 : end;
   std::size_t i = open + 1;
   while (i < inner) {
@@ -89,6 +90,12 @@ std::vector<std::pair<std::size_t, std::size_t>> Children(const CQ_MIFBlockLines
     children.emplace_back(i, e);
     i = e;
   }
+}
+
+std::vector<std::pair<std::size_t, std::size_t>> Children(const CQ_MIFBlockLines& lines, std::size_t open,
+                                                          std::size_t end) {
+  std::vector<std::pair<std::size_t, std::size_t>> children;
+  FillChildren(lines, open, end, children);
   return children;
 }
 
@@ -203,6 +210,31 @@ CQ_TextSettings TextSettings(const CQ_Morvane_Communication& session, bool symbo
 }
 
 }  // namespace
+
+// The children of a block in a list of the rebuilder's, kept for its room
+// from one block to the next: walks nest (a table's rows, their cells, the
+// cells' content), so each level in progress holds a list of its own.
+class CQ_MIFRebuilder::CChildren {
+ public:
+  CChildren(CQ_MIFRebuilder& rebuilder, const CQ_MIFBlockLines& lines, std::size_t open, std::size_t end)
+      : m_rco(rebuilder) {
+    if (m_rco.m_nChildListsInUse == m_rco.m_dqChildLists.size()) m_rco.m_dqChildLists.emplace_back();
+    m_pList = &m_rco.m_dqChildLists[m_rco.m_nChildListsInUse++];
+    FillChildren(lines, open, end, *m_pList);
+  }
+  ~CChildren() { --m_rco.m_nChildListsInUse; }
+  CChildren(const CChildren&) = delete;
+  CChildren& operator=(const CChildren&) = delete;
+
+  auto begin() const { return m_pList->cbegin(); }
+  auto end() const { return m_pList->cend(); }
+  std::size_t size() const { return m_pList->size(); }
+  const std::pair<std::size_t, std::size_t>& operator[](std::size_t i) const { return (*m_pList)[i]; }
+
+ private:
+  CQ_MIFRebuilder& m_rco;
+  std::vector<std::pair<std::size_t, std::size_t>>* m_pList;
+};
 
 // --- ancillary formats ----------------------------------------------------------------------------
 
@@ -541,7 +573,7 @@ void CQ_MIFRebuilder::v_TextFlow(const CQ_MIFBlockLines& block) {
     if (source.b_Has(CQ_KWXBlockCollector::BLOCK_TR, c.cs_ID)) anyExpected = true;
     homes += c.n_HomeCount;
   }
-  const auto children = Children(block, 0, block.size());
+  const CChildren children(*this, block, 0, block.size());
   std::vector<std::size_t> paras;  // child indices of the paragraphs
   for (std::size_t c = 0; c < children.size(); ++c) {
     if (IsBlock(block, children[c], "Para")) paras.push_back(c);
@@ -699,7 +731,8 @@ void CQ_MIFRebuilder::v_TextFlow(const CQ_MIFBlockLines& block) {
 
 void CQ_MIFRebuilder::v_Notes(const CQ_MIFBlockLines& block, std::size_t begin, std::size_t end, CQ_MIFInlineObjects& inl) {
   v_Emit(block[begin]);
-  for (const auto& child : Children(block, begin, end)) {
+  const CChildren children(*this, block, begin, end);
+  for (const auto& child : children) {
     if (IsBlock(block, child, "FNote")) {
       v_Footnote(block, child.first, child.second, inl);
     } else {
@@ -733,7 +766,7 @@ void CQ_MIFRebuilder::v_Footnote(const CQ_MIFBlockLines& block, std::size_t begi
 void CQ_MIFRebuilder::v_Container(const CQ_MIFBlockLines& block, std::size_t open, std::size_t close,
                                   const CQ_KWXBlock* tokens, std::size_t begin, std::size_t end,
                                   CQ_MIFInlineObjects& inl) {
-  const auto children = Children(block, open, close);
+  const CChildren children(*this, block, open, close);
   std::vector<std::size_t> paras;
   for (std::size_t c = 0; c < children.size(); ++c) {
     if (IsBlock(block, children[c], "Para")) paras.push_back(c);
@@ -809,7 +842,8 @@ void CQ_MIFRebuilder::v_Table(const CQ_MIFBlockLines& block, std::size_t begin, 
   std::size_t nextRow[3] = {0, 0, 0};
 
   v_Emit(block[begin]);
-  for (const auto& child : Children(block, begin, end)) {
+  const CChildren children(*this, block, begin, end);
+  for (const auto& child : children) {
     const std::string_view kw = MIFSyntax::Keyword(block[child.first]);
     if (child.second == child.first + 1) {
       v_Emit(block[child.first]);
@@ -818,7 +852,8 @@ void CQ_MIFRebuilder::v_Table(const CQ_MIFBlockLines& block, std::size_t begin, 
                   table.title.second, inl);
     } else if (kw == "TblTitle") {
       v_Emit(block[child.first]);
-      for (const auto& inner : Children(block, child.first, child.second)) {
+      const CChildren innerChildren(*this, block, child.first, child.second);
+      for (const auto& inner : innerChildren) {
         if (IsBlock(block, inner, "TblTitleContent")) {
           v_Container(block, inner.first, inner.second, table.hasTitle ? tokens : nullptr, table.title.first,
                       table.title.second, inl);
@@ -832,7 +867,8 @@ void CQ_MIFRebuilder::v_Table(const CQ_MIFBlockLines& block, std::size_t begin, 
     } else if (TablePartOf(kw) >= 0) {
       const int part = TablePartOf(kw);
       v_Emit(block[child.first]);
-      for (const auto& row : Children(block, child.first, child.second)) {
+      const CChildren rowChildren(*this, block, child.first, child.second);
+      for (const auto& row : rowChildren) {
         const ParsedTable::Row* translatedRow = nullptr;
         if (IsBlock(block, row, "Row") && nextRow[part] < table.parts[part].size()) {
           translatedRow = &table.parts[part][nextRow[part]++];
@@ -843,7 +879,8 @@ void CQ_MIFRebuilder::v_Table(const CQ_MIFBlockLines& block, std::size_t begin, 
         }
         std::size_t nextCell = 0;
         v_Emit(block[row.first]);
-        for (const auto& cell : Children(block, row.first, row.second)) {
+        const CChildren cellChildren(*this, block, row.first, row.second);
+        for (const auto& cell : cellChildren) {
           if (!IsBlock(block, cell, "Cell")) {
             v_EmitAll(block, cell.first, cell.second);
             continue;
@@ -854,7 +891,8 @@ void CQ_MIFRebuilder::v_Table(const CQ_MIFBlockLines& block, std::size_t begin, 
           }
           const auto range = translatedRow->cells[nextCell++];
           v_Emit(block[cell.first]);
-          for (const auto& inner : Children(block, cell.first, cell.second)) {
+          const CChildren innerChildren(*this, block, cell.first, cell.second);
+          for (const auto& inner : innerChildren) {
             if (IsBlock(block, inner, "CellContent")) {
               v_Container(block, inner.first, inner.second, tokens, range.first, range.second, inl);
             } else {
