@@ -601,7 +601,7 @@ class CQ_MIFBlockBuilder::CWriter {
         // A run closed only to open the next one: the next font statement
         // does the change.
         if (k + 1 < end && (IsRunOpening(t[k + 1]) || IsVarnelTag(t[k + 1]))) {
-          m_run.clear();
+          m_run = {};
           m_westernRun = m_asianRun = false;
           continue;
         }
@@ -621,7 +621,7 @@ class CQ_MIFBlockBuilder::CWriter {
             continue;
           }
         }
-        m_run.clear();
+        m_run = {};
         m_westernRun = m_asianRun = false;
         for (std::string_view l : kEmptyFont) Statement(l);
         continue;
@@ -1076,7 +1076,7 @@ class CQ_MIFBlockBuilder::CWriter {
   std::string& m_string;
   std::string& m_escaped;                  // the escaped text of the token at hand
   std::vector<std::string_view>& m_views;  // the lines of a fragment written once
-  std::string m_run;              // the opening tag of the run in force
+  std::string_view m_run;  // the opening tag of the run in force (a token: it outlives the writer)
   // The run in force is one of a Western font in Asian text, or one of an
   // Asian font: its text goes through the builder's escaping for it.
   bool m_westernRun = false;
