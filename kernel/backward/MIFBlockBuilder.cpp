@@ -169,6 +169,7 @@ void CQ_MIFBlockLines::v_Clear() {
   // The tables of entries are kept for the next block: a pass reads blocks
   // of every size one after the other.
   m_nLines = 0;
+  m_nRoom = 0;
   // One chunk of the usual size is kept; one made for a very long line is not.
   if (!m_chunks.empty() && m_chunks.front().n_Capacity == kChunkBytes) {
     m_chunks.resize(1);
@@ -193,9 +194,12 @@ void CQ_MIFBlockLines::v_Add(std::string_view line, int net) {
   v_AddEntry(at, line.size(), net);
 }
 
-void CQ_MIFBlockLines::v_AddTable() {
+void CQ_MIFBlockLines::v_NextTable() {
+  const std::size_t table = m_nLines >> LINE_TABLE_BITS;
   // Entries are written before they are read: no need to clear them.
-  m_lineTables.push_back(std::make_unique_for_overwrite<st_Line[]>(LINE_TABLE_SIZE));
+  if (table == m_lineTables.size()) m_lineTables.push_back(std::make_unique_for_overwrite<st_Line[]>(LINE_TABLE_SIZE));
+  m_pNext = m_lineTables[table].get();
+  m_nRoom = LINE_TABLE_SIZE;
 }
 
 // --- line buffer ----------------------------------------------------------------------

@@ -117,14 +117,18 @@ class OSTRAKON_API CQ_MIFBlockLines {
     return m_lineTables[i >> LINE_TABLE_BITS][i & (LINE_TABLE_SIZE - 1)];
   }
   void v_AddEntry(const char* data, std::size_t size, int net) {
-    if ((m_nLines >> LINE_TABLE_BITS) == m_lineTables.size()) v_AddTable();
-    m_lineTables[m_nLines >> LINE_TABLE_BITS][m_nLines & (LINE_TABLE_SIZE - 1)] =
-        st_Line{data, static_cast<std::uint32_t>(size), static_cast<std::int32_t>(net)};
+    if (m_nRoom == 0) v_NextTable();
+    *m_pNext++ = st_Line{data, static_cast<std::uint32_t>(size), static_cast<std::int32_t>(net)};
+    --m_nRoom;
     ++m_nLines;
   }
-  void v_AddTable();
+  // Makes the table of entry m_nLines, made before or new, the one entries
+  // are added to.
+  void v_NextTable();
   std::vector<std::unique_ptr<st_Line[]>> m_lineTables;
   std::size_t m_nLines = 0;
+  st_Line* m_pNext = nullptr;  // where the next entry goes
+  std::size_t m_nRoom = 0;     // entries left in its table
   std::vector<st_Chunk> m_chunks;
 };
 

@@ -129,7 +129,10 @@ bool ChildValue(const CQ_MIFBlockLines& lines, std::size_t open, std::size_t end
 }
 
 bool IsBlock(const CQ_MIFBlockLines& lines, std::pair<std::size_t, std::size_t> child, std::string_view keyword) {
-  return child.second > child.first + 1 && HasKeyword(lines[child.first], keyword);
+  if (child.second <= child.first + 1) return false;
+  // Most blocks are told apart by the first letter of their name.
+  const std::string_view line = lines[child.first];
+  return line.size() > 1 && line[1] == keyword[0] && HasKeyword(line, keyword);
 }
 
 // The key a text line is matched by: its Unique statement, or its whole
