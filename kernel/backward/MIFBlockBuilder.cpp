@@ -37,8 +37,13 @@ constexpr std::string_view kEmptyFont[] = {"<Font", "<FTag `'>", "> # end of Fon
 // does not decide whether the tags still stand for the ORG statements.
 bool IsEmptyNumString(std::string_view line) {
   std::string_view text;
-  return HasKeyword(line, "PgfNumString") && MIFSyntax::StringValueView(line, text) && text.empty();
+  // "<PgfNumString": most lines are told apart by one byte.
+  return line.size() > 4 && line[4] == 'N' && HasKeyword(line, "PgfNumString") &&
+         MIFSyntax::StringValueView(line, text) && text.empty();
 }
+
+// A Unique statement, told apart from most lines by one byte.
+bool IsUniqueStatement(std::string_view line) { return line.size() > 1 && line[1] == 'U' && HasKeyword(line, "Unique"); }
 
 using VarnelFont = KWX::st_VarnelFont;
 constexpr const auto& kVarnelFonts = KWX::VARNEL_FONTS;
@@ -164,6 +169,7 @@ void CQ_MIFBlockLines::v_Clear() {
   // The tables of entries are kept for the next block: a pass reads blocks
   // of every size one after the other.
   m_nLines = 0;
+  m_nRoom = 0;
   // One chunk of the usual size is kept; one made for a very long line is not.
   if (!m_chunks.empty() && m_chunks.front().n_Capacity == kChunkBytes) {
     m_chunks.resize(1);
@@ -188,9 +194,12 @@ void CQ_MIFBlockLines::v_Add(std::string_view line, int net) {
   v_AddEntry(at, line.size(), net);
 }
 
-void CQ_MIFBlockLines::v_AddTable() {
+void CQ_MIFBlockLines::v_NextTable() {
+  const std::size_t table = m_nLines >> LINE_TABLE_BITS;
   // Entries are written before they are read: no need to clear them.
-  m_lineTables.push_back(std::make_unique_for_overwrite<st_Line[]>(LINE_TABLE_SIZE));
+  if (table == m_lineTables.size()) m_lineTables.push_back(std::make_unique_for_overwrite<st_Line[]>(LINE_TABLE_SIZE));
+  m_pNext = m_lineTables[table].get();
+  m_nRoom = LINE_TABLE_SIZE;
 }
 
 // --- line buffer ----------------------------------------------------------------------
@@ -205,33 +214,100 @@ void CQ_MIFLineBuffer::v_Grow(std::size_t size) {
 
 // --- inline objects ------------------------------------------------------------------
 
+namespace {
+
+// Whether a line of an inline block, the block's children being at depth
+// 1, is the block's own Unique statement, which its text leaves out.
+inline bool IsOwnUnique(std::string_view line, long depth, int net) {
+  return depth == 1 && net <= 0 && line.size() > 1 && line[1] == 'U' && HasKeyword(line, "Unique");
+}
+
+// The hash of a text, taken line by line (the same lines give the same
+// hash however they are held): eight bytes a step, each mixed in with a
+// multiplication, the line's length and its last bytes at the end. Places
+// of equal hash are compared line by line, so the hash only has to tell
+// most texts apart.
+constexpr std::uint64_t kTextHashStart = 0xcbf29ce484222325ULL;
+inline std::uint64_t HashLine(std::uint64_t hash, std::string_view line) {
+  constexpr std::uint64_t kMix = 0xff51afd7ed558ccdULL;
+  const char* p = line.data();
+  std::size_t n = line.size();
+  for (; n >= 8; p += 8, n -= 8) {
+    std::uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    hash = (hash ^ word) * kMix;
+    hash ^= hash >> 29;
+  }
+  std::uint64_t last = line.size();
+  for (; n > 0; ++p, --n) last = last << 8 | static_cast<unsigned char>(*p);
+  hash = (hash ^ last) * kMix;
+  return hash ^ (hash >> 32);
+}
+
+}  // namespace
+
 void CQ_MIFInlineObjects::v_Scan(const CQ_MIFBlockLines& lines, std::size_t begin, std::size_t end) {
-  std::string key;
-  for (std::size_t i = begin; i < end; ++i) {
+  std::size_t i = begin;
+  while (i < end) {
+    // The next line that may open one.
+    i = lines.n_Walk(i, end, [](std::size_t, std::string_view line, int net) {
+      // The depth first: it is at hand, the line's bytes are not.
+      return net <= 0 || line.size() < 2 || line.front() != '<' || !MayOpenInline(line[1]);
+    });
+    if (i == end) break;
     const std::string_view line = lines[i];
-    if (line.size() < 2 || line.front() != '<' || lines.i_Net(i) <= 0) continue;
-    if (!MayOpenInline(line[1]) || !IsInlineKeyword(MIFSyntax::Keyword(line))) continue;
-    key.clear();
+    if (!IsInlineKeyword(MIFSyntax::Keyword(line))) {
+      ++i;
+      continue;
+    }
+    std::uint64_t hash = kTextHashStart;
     bool unique = false;
     long depth = 0;
     std::size_t e = end;
     for (std::size_t k = i; k < end; ++k) {
       const std::string_view l = lines[k];
-      if (depth == 1 && HasKeyword(l, "Unique") && lines.i_Net(k) <= 0) {
+      const int net = lines.i_Net(k);
+      if (IsOwnUnique(l, depth, net)) {
         unique = true;
       } else {
-        key.append(l);
-        key.push_back('\n');
+        hash = HashLine(hash, l);
       }
-      depth += lines.i_Net(k);
+      depth += net;
       if (depth <= 0) {
         e = k + 1;
         break;
       }
     }
-    if (!unique) continue;
-    m_map[key].vec_Places.push_back(st_Place{&lines, i, e});
+    if (!unique) {
+      ++i;
+      continue;
+    }
+    const std::size_t at = m_places.size();
+    m_places.push_back(st_Place{&lines, i, e});
+    const auto [it, added] = m_chains.try_emplace(hash, st_Chain{at, at, at});
+    if (!added) {
+      m_places[it->second.n_Last].n_NextSameHash = at;
+      it->second.n_Last = at;
+    }
+    ++i;  // blocks inside it are recorded as well
   }
+}
+
+template <class Lines>
+bool CQ_MIFInlineObjects::sb_SameText(const st_Place& place, const Lines& lines, std::size_t begin, std::size_t end) {
+  const CQ_MIFBlockLines& org = *place.pcco_Lines;
+  std::size_t j = begin;
+  long depth = 0;
+  for (std::size_t k = place.n_Begin; k < place.n_End; ++k) {
+    const std::string_view l = org[k];
+    const int net = org.i_Net(k);
+    const bool own = IsOwnUnique(l, depth, net);
+    depth += net;
+    if (own) continue;
+    if (j == end || std::string_view(lines[j]) != l) return false;
+    ++j;
+  }
+  return j == end;
 }
 
 void CQ_MIFInlineObjects::v_Restore(const CQ_MIFLines& lines, CQ_MIFLines& out) { v_RestoreLines(lines, out); }
@@ -262,23 +338,30 @@ void AppendLine(CQ_MIFLineBuffer& out, std::string_view line) { out.v_Add(line);
 template <class Lines, class Out>
 void CQ_MIFInlineObjects::v_RestoreLines(Lines& lines, Out& out) {
   const std::size_t n = lines.size();
-  std::string& key = m_strKey;
   for (std::size_t i = 0; i < n; ++i) {
     auto& line = lines[i];
-    if (!m_map.empty() && line.size() >= 2 && line.front() == '<' && MayOpenInline(line[1]) &&
+    if (!m_chains.empty() && line.size() >= 2 && line.front() == '<' && MayOpenInline(line[1]) &&
         IsInlineKeyword(MIFSyntax::Keyword(line)) && NetDepth(line) > 0) {
       const std::size_t e = MIFSyntax::BlockEnd(lines, i, n);
-      key.clear();
-      for (std::size_t k = i; k < e; ++k) {
-        key.append(lines[k]);
-        key.push_back('\n');
-      }
-      const auto it = m_map.find(key);
-      if (it != m_map.end() && it->second.n_Next < it->second.vec_Places.size()) {
-        const st_Place place = it->second.vec_Places[it->second.n_Next++];
-        for (std::size_t k = place.n_Begin; k < place.n_End; ++k) AppendLine(out, (*place.pcco_Lines)[k]);
-        i = e - 1;
-        continue;
+      std::uint64_t hash = kTextHashStart;
+      for (std::size_t k = i; k < e; ++k) hash = HashLine(hash, lines[k]);
+      const auto it = m_chains.find(hash);
+      if (it != m_chains.end()) {
+        // The first unused place of the same text, in order; the chain's
+        // start moves past the places used up.
+        st_Chain& chain = it->second;
+        std::size_t p = chain.n_Next;
+        while (p != NONE && (m_places[p].b_Used || !sb_SameText(m_places[p], lines, i, e))) {
+          p = m_places[p].n_NextSameHash;
+        }
+        if (p != NONE) {
+          st_Place& place = m_places[p];
+          place.b_Used = true;
+          while (chain.n_Next != NONE && m_places[chain.n_Next].b_Used) chain.n_Next = m_places[chain.n_Next].n_NextSameHash;
+          for (std::size_t k = place.n_Begin; k < place.n_End; ++k) AppendLine(out, (*place.pcco_Lines)[k]);
+          i = e - 1;
+          continue;
+        }
       }
     }
     // A movable line (its list is not kept) is moved, a kept one copied.
@@ -301,11 +384,10 @@ void st_ORGParagraph::v_Read(const CQ_MIFBlockLines& lines, std::size_t begin, s
   // Text units are counted only for a paragraph with a TextRectID
   // statement, the only case they place anything: counting reads every
   // String statement's text.
-  bool countUnits = false;
-  for (std::size_t i = begin + 1; i < inner && !countUnits; ++i) {
-    const std::string_view l = lines[i];
-    countUnits = l.size() > 1 && l[1] == 'T' && HasKeyword(l, "TextRectID");
-  }
+  const bool countUnits =
+      lines.n_Walk(begin + 1, inner, [](std::size_t, std::string_view l, int) {
+        return !(l.size() > 1 && l[1] == 'T' && HasKeyword(l, "TextRectID"));
+      }) < inner;
   bool inHeader = true;
   lst_Header.emplace_back(lines[begin]);
   // Statement names are told apart by the byte after '<' first, so that
@@ -397,7 +479,8 @@ std::size_t CountUnits(const Lines& lines) {
   long depth = 0;
   for (const std::string_view l : lines) {
     const int net = NetDepth(l);
-    if (depth == 0 && net == 0 && IsStatement(l)) {
+    // A statement (its depth, 0, is known already).
+    if (depth == 0 && net == 0 && !l.empty() && l.front() == '<') {
       const std::string_view kw = MIFSyntax::Keyword(l);
       if (kw == "String") {
         std::string_view raw;
@@ -424,22 +507,20 @@ class CQ_MIFBlockBuilder::CWriter {
   // than straight into the object (a text line). counting: nothing is
   // written, only units are counted.
   CWriter(const CQ_MIFBlockBuilder& builder, CQ_MIFLineBuffer* out, bool paraLines)
-      : m_b(builder), m_ctx(builder.m_stContext), m_out(out), m_paraLines(paraLines) {
-    // The strings and list are the builder's, borrowed for their room (a
-    // writer made while another one holds them gets empty ones).
-    st_Scratch& scratch = m_b.rco_Scratch();
-    m_string.swap(scratch.s_String);
-    m_escaped.swap(scratch.s_Escaped);
-    m_views.swap(scratch.vec_WriterViews);
+      : m_b(builder),
+        m_ctx(builder.m_stContext),
+        m_out(out),
+        m_paraLines(paraLines),
+        m_pScratch(pco_Borrow(builder.rco_Scratch())),
+        m_string(m_pScratch ? m_pScratch->s_String : m_ownString),
+        m_escaped(m_pScratch ? m_pScratch->s_Escaped : m_ownEscaped),
+        m_views(m_pScratch ? m_pScratch->vec_WriterViews : m_ownViews) {
     m_string.clear();
     m_escaped.clear();
     m_views.clear();
   }
   ~CWriter() {
-    st_Scratch& scratch = m_b.rco_Scratch();
-    m_string.swap(scratch.s_String);
-    m_escaped.swap(scratch.s_Escaped);
-    m_views.swap(scratch.vec_WriterViews);
+    if (m_pScratch) m_pScratch->b_WriterBusy = false;
   }
   CWriter(const CWriter&) = delete;
   CWriter& operator=(const CWriter&) = delete;
@@ -468,7 +549,7 @@ class CQ_MIFBlockBuilder::CWriter {
         m_escaped.clear();
         bool lowCodes = true;
         const std::size_t units =
-            (m_westernRun ? m_western : m_asianRun ? *m_ctx.pcco_Escaping : m_defaultRun).n_Append(token, m_escaped, lowCodes);
+            (m_westernRun ? m_b.m_coWestern : m_asianRun ? *m_ctx.pcco_Escaping : m_b.m_coDefaultRun).n_Append(token, m_escaped, lowCodes);
         if (lowCodes || !PlainText(m_escaped, units)) Units(m_escaped);
         continue;
       }
@@ -515,14 +596,16 @@ class CQ_MIFBlockBuilder::CWriter {
         if (fragment) Fragment(*fragment, true);
         m_run = token;
         m_westernRun = fragment && b_WesternFontInAsianText(*fragment);
-        m_asianRun = fragment && b_AsianFont(*fragment);
+        // Only a double-byte document tells Asian runs apart: elsewhere the
+        // default escaping is the document's own.
+        m_asianRun = fragment && m_ctx.pcco_Escaping && m_ctx.pcco_Escaping->b_DoubleByte() && b_AsianFont(*fragment);
         continue;
       }
       if (IsClosingTag(token)) {
         // A run closed only to open the next one: the next font statement
         // does the change.
         if (k + 1 < end && (IsRunOpening(t[k + 1]) || IsVarnelTag(t[k + 1]))) {
-          m_run.clear();
+          m_run = {};
           m_westernRun = m_asianRun = false;
           continue;
         }
@@ -542,7 +625,7 @@ class CQ_MIFBlockBuilder::CWriter {
             continue;
           }
         }
-        m_run.clear();
+        m_run = {};
         m_westernRun = m_asianRun = false;
         for (std::string_view l : kEmptyFont) Statement(l);
         continue;
@@ -641,7 +724,8 @@ class CQ_MIFBlockBuilder::CWriter {
 
   void CloseString() {
     if (!m_stringOpen) return;
-    if (m_ctx.pcco_Escaping) m_ctx.pcco_Escaping->v_ProtectStringEnd(m_string);
+    // Only double-byte text can end in a second byte that needs protecting.
+    if (m_ctx.pcco_Escaping && m_ctx.pcco_Escaping->b_DoubleByte()) m_ctx.pcco_Escaping->v_ProtectStringEnd(m_string);
     if (m_out) m_out->v_Add("<String `", m_string, "'>");
     m_string.clear();
     m_stringOpen = false;
@@ -968,6 +1052,15 @@ class CQ_MIFBlockBuilder::CWriter {
     }
   }
 
+  // The builder's scratch when no other writer holds it (a counting writer
+  // and a writing one live together): its strings and list are used for
+  // their room; null: the writer's own are.
+  static st_Scratch* pco_Borrow(st_Scratch& scratch) {
+    if (scratch.b_WriterBusy) return nullptr;
+    scratch.b_WriterBusy = true;
+    return &scratch;
+  }
+
   const CQ_MIFBlockBuilder& m_b;
   const st_Context& m_ctx;
   std::vector<Drop> m_drops;
@@ -980,25 +1073,18 @@ class CQ_MIFBlockBuilder::CWriter {
   bool m_lineOpen = false;
   bool m_lineContent = false;
   bool m_stringOpen = false;
-  std::string m_string;
-  std::string m_escaped;          // the escaped text of the token at hand
-  std::vector<std::string_view> m_views;  // the lines of a fragment written once
-  std::string m_run;              // the opening tag of the run in force
-  // In a double-byte code page (character set Normal), a run whose font
-  // has a Western encoding (FrameRoman): its single bytes are Windows-1252
-  // text, read forward from FrameMaker-code escapes, and are written back
-  // as such escapes; so are the code page's characters that forward
-  // conversion wrote for FrameMaker characters. A run of a font with an
-  // Asian encoding keeps the code page's characters; any other run is
-  // Western text as well, whose FrameMaker characters are written as
-  // escapes.
+  st_Scratch* const m_pScratch;
+  std::string m_ownString;
+  std::string m_ownEscaped;
+  std::vector<std::string_view> m_ownViews;
+  std::string& m_string;
+  std::string& m_escaped;                  // the escaped text of the token at hand
+  std::vector<std::string_view>& m_views;  // the lines of a fragment written once
+  std::string_view m_run;  // the opening tag of the run in force (a token: it outlives the writer)
+  // The run in force is one of a Western font in Asian text, or one of an
+  // Asian font: its text goes through the builder's escaping for it.
   bool m_westernRun = false;
   bool m_asianRun = false;
-  const CQ_MIFEscaping m_western =
-      CQ_MIFEscaping::sco_WesternBytes(m_ctx.pcco_Escaping ? m_ctx.pcco_Escaping->i_CodePage() : 1252);
-  const CQ_MIFEscaping m_defaultRun =
-      m_ctx.pcco_Escaping ? CQ_MIFEscaping::sco_WesternText(*m_ctx.pcco_Escaping) : CQ_MIFEscaping(false, 1252);
-
   // The run font's encoding; false when the fragment names none.
   static bool Encoding(const std::string& fragment, std::string_view& encoding) {
     constexpr std::string_view kEncoding = "<FEncoding `";
@@ -1108,7 +1194,7 @@ void CQ_MIFBlockBuilder::v_Paragraph(const CQ_KWXBlock& t, std::size_t begin, st
     std::vector<std::string_view>& theirs = rco_Scratch().vec_Theirs;
     theirs.clear();
     for (const std::string_view l : org->lst_Header) {
-      if (!HasKeyword(l, "Unique") && !IsEmptyNumString(l)) theirs.emplace_back(l);
+      if (!IsUniqueStatement(l) && !IsEmptyNumString(l)) theirs.emplace_back(l);
     }
     std::vector<std::string_view>& mine = rco_Scratch().vec_Mine;
     mine.clear();
@@ -1132,7 +1218,7 @@ void CQ_MIFBlockBuilder::v_Paragraph(const CQ_KWXBlock& t, std::size_t begin, st
   } else {
     if (org) {
       for (std::size_t i = 0; i < org->lst_Header.size(); ++i) {
-        if (HasKeyword(org->lst_Header[i], "Unique")) {
+        if (IsUniqueStatement(org->lst_Header[i])) {
           header.insert(header.begin() + static_cast<std::ptrdiff_t>(std::min(i, header.size())),
                         org->lst_Header[i]);
           break;
@@ -1239,11 +1325,13 @@ void CQ_MIFBlockBuilder::v_Marker(const CQ_KWXBlock& t, std::size_t begin, std::
   long depth = 0;
   std::size_t mtext = n;
   for (std::size_t i = first; i < n; ++i) {
-    if (depth == 1 && HasKeyword(out[i], "MText") && IsStatement(out[i])) {
+    const int net = NetDepth(out[i]);
+    // A statement: its depth, at most 0, is known already.
+    if (depth == 1 && net <= 0 && HasKeyword(out[i], "MText")) {
       mtext = i;
       break;
     }
-    depth += NetDepth(out[i]);
+    depth += net;
   }
   std::string_view spelling = m_stContext.cs_DefaultFont;
   if (mtext < n) {

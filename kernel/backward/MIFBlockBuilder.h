@@ -26,6 +26,7 @@
 // throws beyond std::bad_alloc.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -37,6 +38,10 @@
 #include <unordered_map>
 #include <utility>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "System/Export.h"
 #include "kernel/backward/KWXBlockCollector.h"
@@ -80,6 +85,22 @@ class OSTRAKON_API CQ_MIFBlockLines {
   std::string_view front() const { return (*this)[0]; }
   std::string_view back() const { return (*this)[m_nLines - 1]; }
   int i_Net(std::size_t i) const { return rco_Line(i).i_Net; }
+  // Calls f(i, line, net) for every line i in [begin, end) in order, until
+  // f returns false; returns where it stopped (end when it did not). The
+  // entries are walked table by table, for scans over long blocks.
+  template <class F>
+  std::size_t n_Walk(std::size_t begin, std::size_t end, F&& f) const {
+    std::size_t i = begin;
+    while (i < end) {
+      const st_Line* const table = m_lineTables[i >> LINE_TABLE_BITS].get();
+      const std::size_t stop = std::min(end, ((i >> LINE_TABLE_BITS) + 1) << LINE_TABLE_BITS);
+      for (; i < stop; ++i) {
+        const st_Line& l = table[i & (LINE_TABLE_SIZE - 1)];
+        if (!f(i, std::string_view(l.pc_Data, l.n_Size), static_cast<int>(l.i_Net))) return i;
+      }
+    }
+    return end;
+  }
 
  private:
   struct st_Line {
@@ -96,15 +117,87 @@ class OSTRAKON_API CQ_MIFBlockLines {
     return m_lineTables[i >> LINE_TABLE_BITS][i & (LINE_TABLE_SIZE - 1)];
   }
   void v_AddEntry(const char* data, std::size_t size, int net) {
-    if ((m_nLines >> LINE_TABLE_BITS) == m_lineTables.size()) v_AddTable();
-    m_lineTables[m_nLines >> LINE_TABLE_BITS][m_nLines & (LINE_TABLE_SIZE - 1)] =
-        st_Line{data, static_cast<std::uint32_t>(size), static_cast<std::int32_t>(net)};
+    if (m_nRoom == 0) v_NextTable();
+    *m_pNext++ = st_Line{data, static_cast<std::uint32_t>(size), static_cast<std::int32_t>(net)};
+    --m_nRoom;
     ++m_nLines;
   }
-  void v_AddTable();
+  // Makes the table of entry m_nLines, made before or new, the one entries
+  // are added to.
+  void v_NextTable();
   std::vector<std::unique_ptr<st_Line[]>> m_lineTables;
   std::size_t m_nLines = 0;
+  st_Line* m_pNext = nullptr;  // where the next entry goes
+  std::size_t m_nRoom = 0;     // entries left in its table
   std::vector<st_Chunk> m_chunks;
+};
+
+// The lines of text held in memory, exactly as CQ_MIFLineReader reads
+// them: CR and LF both end a line, a line is trimmed of blank, tab, CR,
+// LF, vertical tab and form feed, and lines of white space only are
+// skipped. Lines are views of the text. The ORG copy, whose writer trimmed
+// every line and ended it with one "\n", costs one search for the line
+// feed and a look at the line's first and last bytes a line: the next CR
+// is searched for once and kept until the position passes it, as is the
+// next LF, so that no byte is searched twice for either, whatever the mix.
+class OSTRAKON_API CQ_MIFHeldLines {
+ public:
+  explicit CQ_MIFHeldLines(std::string_view text)
+      : m_pPos(text.data()),
+        m_pEnd(text.data() + text.size()),
+        m_pNextLF(pc_Find(m_pPos, '\n')),
+        m_pNextCR(pc_Find(m_pPos, '\r')) {}
+
+  // The next line; false at the end of the text. Inline: it runs once a
+  // line of the ORG copy.
+  [[gnu::always_inline]] bool b_Next(std::string_view& line) {
+    while (m_pPos < m_pEnd) {
+      const char* const begin = m_pPos;
+      if (m_pNextLF < begin) m_pNextLF = pc_FindLineFeed(begin);
+      if (m_pNextCR < begin) m_pNextCR = pc_Find(begin, '\r');
+      const char* const stop = m_pNextLF < m_pNextCR ? m_pNextLF : m_pNextCR;
+      m_pPos = stop < m_pEnd ? stop + 1 : m_pEnd;
+      std::string_view l(begin, static_cast<std::size_t>(stop - begin));
+      if (l.empty()) continue;
+      // Every byte Trim removes is at most a blank.
+      if (static_cast<unsigned char>(l.front()) <= ' ' || static_cast<unsigned char>(l.back()) <= ' ') {
+        l = MIFSyntax::Trim(l);
+        if (l.empty()) continue;
+      }
+      line = l;
+      return true;
+    }
+    return false;
+  }
+
+ private:
+  // The first line feed at or after from, or the end. Most lines are
+  // short: where SSE2 is there, their first 32 bytes are tested in place
+  // before the library search takes over.
+  const char* pc_FindLineFeed(const char* from) const {
+#if defined(__SSE2__)
+    const __m128i lineFeed = _mm_set1_epi8('\n');
+    for (int step = 0; step < 2 && m_pEnd - from >= 16; ++step, from += 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+      const int mask = _mm_movemask_epi8(_mm_cmpeq_epi8(v, lineFeed));
+      if (mask != 0) return from + __builtin_ctz(static_cast<unsigned>(mask));
+    }
+#endif
+    return pc_Find(from, '\n');
+  }
+  // The first c at or after from, or the end.
+  const char* pc_Find(const char* from, char c) const {
+    if (from == m_pEnd) return m_pEnd;
+    const void* found = std::memchr(from, c, static_cast<std::size_t>(m_pEnd - from));
+    return found ? static_cast<const char*>(found) : m_pEnd;
+  }
+
+  const char* m_pPos;
+  const char* m_pEnd;
+  // Where the next LF and CR are (m_pEnd when there is none); one before
+  // the position is searched again.
+  const char* m_pNextLF;
+  const char* m_pNextCR;
 };
 
 // Output lines kept one after the other in one buffer, "\n" after each, so
@@ -122,13 +215,16 @@ class OSTRAKON_API CQ_MIFLineBuffer {
     if (!line.empty()) std::memcpy(at, line.data(), line.size());
     at[line.size()] = '\n';
   }
-  // Appends the line a + b + c.
+  // Appends the line a + b + c. Piece by piece, so that where a and c are
+  // constants (a statement's name and end) their copies are of known size.
   void v_Add(std::string_view a, std::string_view b, std::string_view c) {
     char* at = pc_Room(a.size() + b.size() + c.size() + 1);
-    for (const std::string_view piece : {a, b, c}) {
-      if (!piece.empty()) std::memcpy(at, piece.data(), piece.size());
-      at += piece.size();
-    }
+    if (!a.empty()) std::memcpy(at, a.data(), a.size());
+    at += a.size();
+    if (!b.empty()) std::memcpy(at, b.data(), b.size());
+    at += b.size();
+    if (!c.empty()) std::memcpy(at, c.data(), c.size());
+    at += c.size();
     *at = '\n';
   }
   void v_PopBack() {
@@ -192,6 +288,11 @@ class OSTRAKON_API CQ_MIFLineBuffer {
 // found by their text without the Unique statement. Counterparts in the tag
 // map are those texts, since forward conversion reads text with its Unique
 // lines removed.
+//
+// Blocks are recorded by their place and a hash of their text, line by
+// line; a block to restore is matched by the hash and then compared line
+// by line with the ORG blocks of that hash, so no text is copied to be
+// looked up.
 class OSTRAKON_API CQ_MIFInlineObjects {
  public:
   // Records every such block in lines[begin, end), at any depth, by its
@@ -208,22 +309,33 @@ class OSTRAKON_API CQ_MIFInlineObjects {
   // The same, appending to a line buffer.
   void v_Restore(const CQ_MIFLines& lines, CQ_MIFLineBuffer& out);
   void v_RestoreViews(const std::vector<std::string_view>& lines, CQ_MIFLineBuffer& out);
-  void v_Clear() { m_map.clear(); }
+  void v_Clear() {
+    m_places.clear();
+    m_chains.clear();
+  }
 
  private:
+  static constexpr std::size_t NONE = static_cast<std::size_t>(-1);
   struct st_Place {
     const CQ_MIFBlockLines* pcco_Lines;
     std::size_t n_Begin;
     std::size_t n_End;
+    std::size_t n_NextSameHash = NONE;  // the next place of the same hash, in order
+    bool b_Used = false;
   };
-  // The places of the blocks of one text, in order, and the first unused.
-  struct st_Places {
-    std::vector<st_Place> vec_Places;
-    std::size_t n_Next = 0;
+  // The places of one hash in order: the first, the last, and the first
+  // that may still be unused.
+  struct st_Chain {
+    std::size_t n_First;
+    std::size_t n_Last;
+    std::size_t n_Next;
   };
-  std::unordered_map<std::string, st_Places> m_map;
-  std::string m_strKey;  // the text of the block being restored, reused
+  std::vector<st_Place> m_places;
+  std::unordered_map<std::uint64_t, st_Chain> m_chains;
 
+  // Whether the text of the ORG block at place is lines[begin, end).
+  template <class Lines>
+  static bool sb_SameText(const st_Place& place, const Lines& lines, std::size_t begin, std::size_t end);
   template <class Lines, class Out>
   void v_RestoreLines(Lines& lines, Out& out);
 };
@@ -285,6 +397,7 @@ class OSTRAKON_API CQ_MIFBlockBuilder {
     std::string s_String;                     // the String statement being filled
     std::string s_Escaped;                    // the escaped text of a token
     std::vector<std::string_view> vec_WriterViews;  // the lines of a fragment the writer puts in
+    bool b_WriterBusy = false;                      // a writer uses the three above
   };
 
   struct st_Context {
@@ -313,7 +426,11 @@ class OSTRAKON_API CQ_MIFBlockBuilder {
     st_Scratch* pco_Scratch = nullptr;
   };
 
-  explicit CQ_MIFBlockBuilder(const st_Context& context) : m_stContext(context) {}
+  explicit CQ_MIFBlockBuilder(const st_Context& context)
+      : m_stContext(context),
+        m_coWestern(CQ_MIFEscaping::sco_WesternBytes(context.pcco_Escaping ? context.pcco_Escaping->i_CodePage() : 1252)),
+        m_coDefaultRun(context.pcco_Escaping ? CQ_MIFEscaping::sco_WesternText(*context.pcco_Escaping)
+                                             : CQ_MIFEscaping(false, 1252)) {}
 
   // Token ranges [begin, end) of the paragraphs in tokens[begin, end): each
   // starts at a <ps ...> tag (tokens before the first one join it); a
@@ -355,6 +472,16 @@ class OSTRAKON_API CQ_MIFBlockBuilder {
   st_Scratch& rco_Scratch() const { return m_stContext.pco_Scratch ? *m_stContext.pco_Scratch : m_stOwnScratch; }
 
   st_Context m_stContext;
+  // In a double-byte code page (character set Normal), a run whose font
+  // has a Western encoding (FrameRoman): its single bytes are Windows-1252
+  // text, read forward from FrameMaker-code escapes, and are written back
+  // as such escapes; so are the code page's characters that forward
+  // conversion wrote for FrameMaker characters. A run of a font with an
+  // Asian encoding keeps the code page's characters (the context's
+  // escaping); any other run is Western text as well, whose FrameMaker
+  // characters are written as escapes.
+  CQ_MIFEscaping m_coWestern;
+  CQ_MIFEscaping m_coDefaultRun;
   mutable st_Scratch m_stOwnScratch;  // when the context brings none
 };
 

@@ -10,6 +10,10 @@
 #include <cstring>
 #include <unordered_map>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "kernel/forward/KWXFormat.h"
 #include "kernel/forward/TextConverter.h"
 
@@ -112,6 +116,22 @@ const Table& Entries() {
   return table;
 }
 
+#if defined(__SSE2__)
+// The bytes of the sixteen at p that may not be written as they are, one
+// bit each: a class wider than the table's (control bytes, bytes above
+// 0x7D and the four ASCII bytes the table maps or escapes), which holds
+// every byte that is not plain; the line feed, plain after all, is in it
+// too and is written from the table as it is.
+inline unsigned NotPlainMask(const char* p) {
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  // Signed comparisons: the bytes above 0x7F are below 0x20.
+  const __m128i range = _mm_or_si128(_mm_cmplt_epi8(v, _mm_set1_epi8(0x20)), _mm_cmpgt_epi8(v, _mm_set1_epi8(0x7D)));
+  const __m128i ascii = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\'')), _mm_cmpeq_epi8(v, _mm_set1_epi8('>'))),
+                                     _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\\')), _mm_cmpeq_epi8(v, _mm_set1_epi8('`'))));
+  return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(range, ascii)));
+}
+#endif
+
 void AppendHex(unsigned char code, std::string& out) {
   const char escape[5] = {'\\', 'x', kDigits[code >> 4], kDigits[code & 0x0F], ' '};
   out.append(escape, sizeof escape);
@@ -152,7 +172,8 @@ bool CQ_MIFEscaping::b_CharacterTag(std::string_view tag, std::string& escaped) 
   // Every character tag is four to six bytes long, "<:ch NN>" eight; text
   // of other tags is looked up in a table by its bytes rather than compared
   // with each.
-  if (tag.size() < 4 || tag.size() > 8 || tag[1] != ':') return false;
+  // Closing tags ("<:/cs>" and the like) are as short, but none is one.
+  if (tag.size() < 4 || tag.size() > 8 || tag[1] != ':' || tag[2] == '/') return false;
   if (tag.size() > 6) {
     const int code = CQ_TextConverter::si_FrameCharacterTagCode(tag);
     if (code < 0) return false;
@@ -192,8 +213,67 @@ std::size_t CQ_MIFEscaping::n_AppendSingleByte(std::string_view text, std::strin
   bool low = false;
   const char* p = text.data();
   const char* const end = p + text.size();
+  // A byte written otherwise than as it is, from the table whole.
+  const auto writeByte = [&](unsigned char b) {
+    const Written& w = table.written[b];
+    std::memcpy(buffer + used, &w, sizeof w);
+    used += w.length;
+    units += w.units;
+    low |= w.lowCode;
+  };
+#if defined(__SSE2__)
+  // Sixteen bytes a round: the bytes that may not be written as they are
+  // are taken one by one from the round's mask, each run of plain bytes
+  // before them copied in one piece (sixteen bytes at once where the text
+  // has them, of which the run is kept). A round writes at most five bytes
+  // for each of its sixteen, and a copy may reach sixteen bytes further.
+  constexpr std::size_t kRound = 16 * sizeof(Written) + 16;
+  while (end - p >= 16) {
+    if (used > sizeof buffer - kRound) {
+      out.append(buffer, used);
+      used = 0;
+    }
+    const char* const round = p;
+    unsigned mask = NotPlainMask(round);
+    if (mask == 0) {
+      std::memcpy(buffer + used, p, 16);
+      used += 16;
+      units += 16;
+      p += 16;
+      continue;
+    }
+    do {
+      const char* const at = round + __builtin_ctz(mask);
+      mask &= mask - 1;
+      const std::size_t run = static_cast<std::size_t>(at - p);
+      if (run > 0) {
+        if (end - p >= 16) {
+          std::memcpy(buffer + used, p, 16);
+        } else {
+          std::memcpy(buffer + used, p, run);
+        }
+        used += run;
+        units += run;
+      }
+      writeByte(static_cast<unsigned char>(*at));
+      p = at + 1;
+    } while (mask != 0);
+    const std::size_t rest = static_cast<std::size_t>(round + 16 - p);
+    if (rest > 0) {
+      if (end - p >= 16) {
+        std::memcpy(buffer + used, p, 16);
+      } else {
+        std::memcpy(buffer + used, p, rest);
+      }
+      used += rest;
+      units += rest;
+      p = round + 16;
+    }
+  }
+#endif
   // Each step: a run of bytes written as they are (one unit per byte), then
-  // one byte written otherwise.
+  // one byte written otherwise (the last bytes of the text where SSE2 is
+  // there, all of it otherwise).
   while (p < end) {
     if (used > sizeof buffer - kStep) {
       out.append(buffer, used);
@@ -221,11 +301,7 @@ std::size_t CQ_MIFEscaping::n_AppendSingleByte(std::string_view text, std::strin
       p = q;
       if (p == end) break;
     }
-    const Written& w = table.written[static_cast<unsigned char>(*p++)];
-    std::memcpy(buffer + used, &w, sizeof w);
-    used += w.length;
-    units += w.units;
-    low |= w.lowCode;
+    writeByte(static_cast<unsigned char>(*p++));
   }
   out.append(buffer, used);
   if (lowCodes) *lowCodes = low;

@@ -14,7 +14,6 @@
 #include <memory>
 
 #include "kernel/forward/KWXFormat.h"
-#include "kernel/forward/MIFLineReader.h"
 #include "kernel/session/Communication.h"
 #include "kernel/session/KernelStrings.h"
 #include "kernel/session/ResultCodes.h"
@@ -70,33 +69,70 @@ constexpr std::string_view kLanguageKeywords[] = {"PgfLanguage", "FLanguage", "D
 
 std::string RawValue(std::string_view line) { return std::string(MIFSyntax::RawValue(line)); }
 
-// The direct children of the block [open, end) (its closer excluded).
-std::vector<std::pair<std::size_t, std::size_t>> Children(const CQ_MIFBlockLines& lines, std::size_t open,
-                                                          std::size_t end) {
-  std::vector<std::pair<std::size_t, std::size_t>> children;
+// The direct children of the block [open, end) (its closer excluded), in
+// place of what children held.
+void FillChildren(const CQ_MIFBlockLines& lines, std::size_t open, std::size_t end,
+                  std::vector<std::pair<std::size_t, std::size_t>>& children) {
+  children.clear();
   const std::size_t inner = (end > open + 1 && IsCloser(lines[end - 1])) ? end - 1 : end;
   std::size_t i = open + 1;
   while (i < inner) {
     std::size_t e = i + 1;
     if (lines.i_Net(i) > 0) {
-      e = inner;
+      // The line that brings the depth back, if any, closes the child.
       long depth = 0;
-      for (std::size_t k = i; k < inner; ++k) {
-        depth += lines.i_Net(k);
-        if (depth <= 0) {
-          e = k + 1;
-          break;
-        }
-      }
+      const std::size_t closer = lines.n_Walk(i, inner, [&depth](std::size_t, std::string_view, int net) {
+        depth += net;
+        return depth > 0;
+      });
+      e = closer < inner ? closer + 1 : inner;
     }
     children.emplace_back(i, e);
     i = e;
   }
+}
+
+std::vector<std::pair<std::size_t, std::size_t>> Children(const CQ_MIFBlockLines& lines, std::size_t open,
+                                                          std::size_t end) {
+  std::vector<std::pair<std::size_t, std::size_t>> children;
+  FillChildren(lines, open, end, children);
   return children;
 }
 
+// The value of the first one-line child statement `keyword` of the block
+// [open, end), found with the depths the block keeps: a child block is
+// passed over without reading its lines, and the search stops at the
+// first match (an ID comes before the object's content).
+bool ChildValue(const CQ_MIFBlockLines& lines, std::size_t open, std::size_t end, std::string_view keyword,
+                std::string_view& value) {
+  const std::size_t inner = (end > open + 1 && IsCloser(lines[end - 1])) ? end - 1 : end;
+  std::size_t i = open + 1;
+  while (i < inner) {
+    if (lines.i_Net(i) <= 0) {
+      const std::string_view line = lines[i];
+      // A statement: its depth, known to be at most 0, needs no count.
+      if (!line.empty() && line.front() == '<' && MIFSyntax::Keyword(line) == keyword) {
+        value = MIFSyntax::Value(line);
+        return true;
+      }
+      ++i;
+      continue;
+    }
+    long depth = 0;
+    const std::size_t closer = lines.n_Walk(i, inner, [&depth](std::size_t, std::string_view, int net) {
+      depth += net;
+      return depth > 0;
+    });
+    i = closer < inner ? closer + 1 : inner;
+  }
+  return false;
+}
+
 bool IsBlock(const CQ_MIFBlockLines& lines, std::pair<std::size_t, std::size_t> child, std::string_view keyword) {
-  return child.second > child.first + 1 && HasKeyword(lines[child.first], keyword);
+  if (child.second <= child.first + 1) return false;
+  // Most blocks are told apart by the first letter of their name.
+  const std::string_view line = lines[child.first];
+  return line.size() > 1 && line[1] == keyword[0] && HasKeyword(line, keyword);
 }
 
 // The key a text line is matched by: its Unique statement, or its whole
@@ -177,6 +213,31 @@ CQ_TextSettings TextSettings(const CQ_Morvane_Communication& session, bool symbo
 }
 
 }  // namespace
+
+// The children of a block in a list of the rebuilder's, kept for its room
+// from one block to the next: walks nest (a table's rows, their cells, the
+// cells' content), so each level in progress holds a list of its own.
+class CQ_MIFRebuilder::CChildren {
+ public:
+  CChildren(CQ_MIFRebuilder& rebuilder, const CQ_MIFBlockLines& lines, std::size_t open, std::size_t end)
+      : m_rco(rebuilder) {
+    if (m_rco.m_nChildListsInUse == m_rco.m_dqChildLists.size()) m_rco.m_dqChildLists.emplace_back();
+    m_pList = &m_rco.m_dqChildLists[m_rco.m_nChildListsInUse++];
+    FillChildren(lines, open, end, *m_pList);
+  }
+  ~CChildren() { --m_rco.m_nChildListsInUse; }
+  CChildren(const CChildren&) = delete;
+  CChildren& operator=(const CChildren&) = delete;
+
+  auto begin() const { return m_pList->cbegin(); }
+  auto end() const { return m_pList->cend(); }
+  std::size_t size() const { return m_pList->size(); }
+  const std::pair<std::size_t, std::size_t>& operator[](std::size_t i) const { return (*m_pList)[i]; }
+
+ private:
+  CQ_MIFRebuilder& m_rco;
+  std::vector<std::pair<std::size_t, std::size_t>>* m_pList;
+};
 
 // --- ancillary formats ----------------------------------------------------------------------------
 
@@ -324,7 +385,8 @@ namespace {
 // their first bytes.
 inline bool MayBeFiltered(std::string_view line) {
   if (line.size() < 12 || line[0] != '<') return false;
-  if (line[1] == 'P') return line[2] == 'g' && line[3] == 'f';
+  // "<PgfHyphenate", "<PgfNumFormat", "<PgfLanguage".
+  if (line[1] == 'P') return line[2] == 'g' && line[3] == 'f' && (line[4] == 'H' || line[4] == 'N' || line[4] == 'L');
   return (line[1] == 'F' || line[1] == 'D' || line[1] == 'T') && line[2] == 'L';
 }
 
@@ -383,9 +445,15 @@ void CQ_MIFRebuilder::v_EmitAll(const CQ_MIFLineBuffer& lines) {
   std::size_t start = 0;  // where the stretch not yet handed on begins
   const std::size_t n = lines.size();
   for (std::size_t i = 0; i < n; ++i) {
-    // Every line has its "\n", so its first byte can be read; a filtered
-    // statement begins with '<'.
-    if (text[lines.n_Start(i)] != '<') continue;
+    // Every line has its "\n", so its bytes can be read up to the first
+    // that differs from "<Pgf", "<FL", "<DL" or "<TL", which a filtered
+    // statement begins with: most lines are passed over by two bytes.
+    const char* const l = text.data() + lines.n_Start(i);
+    if (l[0] != '<') continue;
+    const bool candidate =
+        l[1] == 'P' ? l[2] == 'g' && l[3] == 'f' && (l[4] == 'H' || l[4] == 'N' || l[4] == 'L')
+                    : (l[1] == 'F' || l[1] == 'D' || l[1] == 'T') && l[2] == 'L';
+    if (!candidate) continue;
     const std::string_view line = lines[i];
     if (!MayBeFiltered(line) || !sb_Filtered(line)) continue;
     const std::size_t at = static_cast<std::size_t>(line.data() - text.data());
@@ -433,17 +501,9 @@ void CQ_MIFRebuilder::v_RunText(std::string_view orgText, const LineSink& sink) 
 }
 
 void CQ_MIFRebuilder::v_Pass(std::string_view orgText) {
-  CQ_MIFLineReader reader(orgText.data(), orgText.size());
-  const char* const org = orgText.data();
-  // A line the reader had to copy (the last one, without a line end) is not
-  // in the ORG text.
-  auto add = [&](CQ_MIFBlockLines& lines, std::string_view l, int net) {
-    if (l.data() >= org && l.data() < org + orgText.size()) {
-      lines.v_AddView(l, net);
-    } else {
-      lines.v_Add(l, net);
-    }
-  };
+  // Lines are read as the pre-scan read them, as views of the ORG text,
+  // which stays where it is for the whole pass.
+  CQ_MIFHeldLines reader(orgText);
   // Each line's depth, from the pre-scan's notes where it took them.
   const std::vector<std::int8_t> none;
   const std::vector<std::int8_t>& nets = m_stIn.pcco_LineNets ? *m_stIn.pcco_LineNets : none;
@@ -455,7 +515,7 @@ void CQ_MIFRebuilder::v_Pass(std::string_view orgText) {
   m_nFlow = 0;
   std::string_view line;
   CQ_MIFBlockLines& block = m_coBlock;
-  while (reader.b_ReadLineView(line)) {
+  while (reader.b_Next(line)) {
     int depth = 0;
     if (line.front() == '<' && line.compare(0, kEndOfMIFFile.size(), kEndOfMIFFile) != 0) {
       depth = netOf(line);
@@ -467,12 +527,12 @@ void CQ_MIFRebuilder::v_Pass(std::string_view orgText) {
       continue;
     }
     block.v_Clear();
-    add(block, line, depth);
+    block.v_AddView(line, depth);
     while (depth > 0) {
-      if (!reader.b_ReadLineView(line)) throw Result::UNEXPECTED_END;
+      if (!reader.b_Next(line)) throw Result::UNEXPECTED_END;
       const int net = netOf(line);
       depth += net;
-      add(block, line, net);
+      block.v_AddView(line, net);
     }
     const std::string_view kw = MIFSyntax::Keyword(block.front());
     if (kw == "TextFlow") {
@@ -516,7 +576,7 @@ void CQ_MIFRebuilder::v_TextFlow(const CQ_MIFBlockLines& block) {
     if (source.b_Has(CQ_KWXBlockCollector::BLOCK_TR, c.cs_ID)) anyExpected = true;
     homes += c.n_HomeCount;
   }
-  const auto children = Children(block, 0, block.size());
+  const CChildren children(*this, block, 0, block.size());
   std::vector<std::size_t> paras;  // child indices of the paragraphs
   for (std::size_t c = 0; c < children.size(); ++c) {
     if (IsBlock(block, children[c], "Para")) paras.push_back(c);
@@ -674,7 +734,8 @@ void CQ_MIFRebuilder::v_TextFlow(const CQ_MIFBlockLines& block) {
 
 void CQ_MIFRebuilder::v_Notes(const CQ_MIFBlockLines& block, std::size_t begin, std::size_t end, CQ_MIFInlineObjects& inl) {
   v_Emit(block[begin]);
-  for (const auto& child : Children(block, begin, end)) {
+  const CChildren children(*this, block, begin, end);
+  for (const auto& child : children) {
     if (IsBlock(block, child, "FNote")) {
       v_Footnote(block, child.first, child.second, inl);
     } else {
@@ -687,7 +748,7 @@ void CQ_MIFRebuilder::v_Notes(const CQ_MIFBlockLines& block, std::size_t begin, 
 void CQ_MIFRebuilder::v_Footnote(const CQ_MIFBlockLines& block, std::size_t begin, std::size_t end,
                                  CQ_MIFInlineObjects& inl) {
   std::string_view id;
-  MIFSyntax::ChildValue(block, begin, end, "ID", id);
+  ChildValue(block, begin, end, "ID", id);
   const CQ_KWXBlock* tokens =
       id.empty() ? nullptr : m_stIn.pcco_Translated->pcco_FindContent(CQ_KWXBlockCollector::BLOCK_FN, std::string(id));
   if (!tokens) {
@@ -708,7 +769,7 @@ void CQ_MIFRebuilder::v_Footnote(const CQ_MIFBlockLines& block, std::size_t begi
 void CQ_MIFRebuilder::v_Container(const CQ_MIFBlockLines& block, std::size_t open, std::size_t close,
                                   const CQ_KWXBlock* tokens, std::size_t begin, std::size_t end,
                                   CQ_MIFInlineObjects& inl) {
-  const auto children = Children(block, open, close);
+  const CChildren children(*this, block, open, close);
   std::vector<std::size_t> paras;
   for (std::size_t c = 0; c < children.size(); ++c) {
     if (IsBlock(block, children[c], "Para")) paras.push_back(c);
@@ -767,7 +828,7 @@ void CQ_MIFRebuilder::v_Tables(const CQ_MIFBlockLines& block) {
 
 void CQ_MIFRebuilder::v_Table(const CQ_MIFBlockLines& block, std::size_t begin, std::size_t end) {
   std::string_view idView;
-  MIFSyntax::ChildValue(block, begin, end, "TblID", idView);
+  ChildValue(block, begin, end, "TblID", idView);
   const std::string id(idView);
   if (id.empty() || !m_stIn.pcco_Source->b_Has(CQ_KWXBlockCollector::BLOCK_TB, id)) {
     v_EmitAll(block, begin, end);
@@ -784,7 +845,8 @@ void CQ_MIFRebuilder::v_Table(const CQ_MIFBlockLines& block, std::size_t begin, 
   std::size_t nextRow[3] = {0, 0, 0};
 
   v_Emit(block[begin]);
-  for (const auto& child : Children(block, begin, end)) {
+  const CChildren children(*this, block, begin, end);
+  for (const auto& child : children) {
     const std::string_view kw = MIFSyntax::Keyword(block[child.first]);
     if (child.second == child.first + 1) {
       v_Emit(block[child.first]);
@@ -793,7 +855,8 @@ void CQ_MIFRebuilder::v_Table(const CQ_MIFBlockLines& block, std::size_t begin, 
                   table.title.second, inl);
     } else if (kw == "TblTitle") {
       v_Emit(block[child.first]);
-      for (const auto& inner : Children(block, child.first, child.second)) {
+      const CChildren innerChildren(*this, block, child.first, child.second);
+      for (const auto& inner : innerChildren) {
         if (IsBlock(block, inner, "TblTitleContent")) {
           v_Container(block, inner.first, inner.second, table.hasTitle ? tokens : nullptr, table.title.first,
                       table.title.second, inl);
@@ -807,7 +870,8 @@ void CQ_MIFRebuilder::v_Table(const CQ_MIFBlockLines& block, std::size_t begin, 
     } else if (TablePartOf(kw) >= 0) {
       const int part = TablePartOf(kw);
       v_Emit(block[child.first]);
-      for (const auto& row : Children(block, child.first, child.second)) {
+      const CChildren rowChildren(*this, block, child.first, child.second);
+      for (const auto& row : rowChildren) {
         const ParsedTable::Row* translatedRow = nullptr;
         if (IsBlock(block, row, "Row") && nextRow[part] < table.parts[part].size()) {
           translatedRow = &table.parts[part][nextRow[part]++];
@@ -818,7 +882,8 @@ void CQ_MIFRebuilder::v_Table(const CQ_MIFBlockLines& block, std::size_t begin, 
         }
         std::size_t nextCell = 0;
         v_Emit(block[row.first]);
-        for (const auto& cell : Children(block, row.first, row.second)) {
+        const CChildren cellChildren(*this, block, row.first, row.second);
+        for (const auto& cell : cellChildren) {
           if (!IsBlock(block, cell, "Cell")) {
             v_EmitAll(block, cell.first, cell.second);
             continue;
@@ -829,7 +894,8 @@ void CQ_MIFRebuilder::v_Table(const CQ_MIFBlockLines& block, std::size_t begin, 
           }
           const auto range = translatedRow->cells[nextCell++];
           v_Emit(block[cell.first]);
-          for (const auto& inner : Children(block, cell.first, cell.second)) {
+          const CChildren innerChildren(*this, block, cell.first, cell.second);
+          for (const auto& inner : innerChildren) {
             if (IsBlock(block, inner, "CellContent")) {
               v_Container(block, inner.first, inner.second, tokens, range.first, range.second, inl);
             } else {

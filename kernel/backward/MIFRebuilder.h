@@ -38,6 +38,7 @@
 // when it ends inside a block; the sink raises what it raises.
 #pragma once
 
+#include <deque>
 #include <functional>
 #include <string>
 #include <unordered_map>
@@ -156,6 +157,9 @@ class OSTRAKON_API CQ_MIFRebuilder {
   CQ_MIFBlockBuilder::st_Context st_BuilderContext(CQ_MIFInlineObjects* inl) const;
   void v_Warn(unsigned id, const std::string& argument);
 
+  class CChildren;
+  friend class CChildren;
+
   st_Inputs m_stIn;
   const LineSink* m_pcoSink = nullptr;
   std::string_view m_svORG;      // the ORG text of the pass
@@ -185,4 +189,7 @@ class OSTRAKON_API CQ_MIFRebuilder {
   std::unordered_map<std::string, std::string> m_mapRunTags;
   // Fragments of repeating tags, split once for the whole pass.
   mutable CQ_MIFBlockBuilder::CQ_FragmentCache m_mapFragments;
+  // Lists of a block's children, one for each walk in progress (CChildren).
+  std::deque<std::vector<std::pair<std::size_t, std::size_t>>> m_dqChildLists;
+  std::size_t m_nChildListsInUse = 0;
 };

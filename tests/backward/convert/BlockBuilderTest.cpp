@@ -2,15 +2,17 @@
 // longer than their limit nor cutting an escape in two, column statements
 // at the unit positions the ORG paragraph had them, and text that reads
 // back as the escaped translation; and the compact block lines of the MIF
-// pass.
+// pass and the lines it reads the ORG text in.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <deque>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "kernel/backward/MIFBlockBuilder.h"
+#include "kernel/forward/MIFLineReader.h"
 #include "kernel/forward/MIFSyntax.h"
 
 namespace {
@@ -256,6 +258,34 @@ TEST(BlockLines, KeepsLinesWholeAcrossChunksAndAfterClearing) {
   EXPECT_EQ(lines.i_Net(1), 1);
 }
 
+// A walk visits the lines the index gives, in order, across the tables the
+// entries are kept in, and stops at the first line its function refuses.
+TEST(BlockLines, WalksLinesAcrossTablesAndStopsWhereAsked) {
+  CQ_MIFBlockLines lines;
+  for (std::size_t k = 0; k < 9000; ++k) lines.v_Add(std::to_string(k), static_cast<int>(k % 5) - 2);
+  const std::pair<std::size_t, std::size_t> ranges[] = {{0, 0},       {0, 9000},    {4095, 4097}, {4000, 8200},
+                                                        {8191, 8193}, {8999, 9000}, {17, 18},     {5000, 4000}};
+  for (const auto& [begin, end] : ranges) {
+    std::vector<std::size_t> seen;
+    const std::size_t at = lines.n_Walk(begin, end, [&](std::size_t i, std::string_view line, int net) {
+      EXPECT_EQ(line, lines[i]);
+      EXPECT_EQ(net, lines.i_Net(i));
+      seen.push_back(i);
+      return true;
+    });
+    EXPECT_EQ(at, end);
+    for (std::size_t j = 0; j < seen.size(); ++j) ASSERT_EQ(seen[j], begin + j);
+    EXPECT_EQ(seen.size(), end > begin ? end - begin : 0);
+  }
+  // Stops at lines 4096 and 8190 (the first of their kind after the start).
+  for (const std::size_t stopAt : {std::size_t(4096), std::size_t(8190)}) {
+    const std::size_t at = lines.n_Walk(100, 9000, [&](std::size_t, std::string_view line, int) {
+      return line != std::to_string(stopAt);
+    });
+    EXPECT_EQ(at, stopAt);
+  }
+}
+
 TEST(BlockLines, ViewsStayWhereTheyAreAndMixWithCopies) {
   const std::string text = "<Para\n<PgfTag `Body'>\n> # end of Para\n";
   CQ_MIFBlockLines lines;
@@ -449,6 +479,115 @@ TEST(InlineObjects, RestoreFromAListUsedUpEqualsRestoreFromAKeptOne) {
                                    "> # end of Marker"}));
 }
 
+// Restoring inline objects against a straightforward reference: ORG
+// blocks recorded under their whole text without Unique statements, each
+// restore taking the first unused block of the same text. ORG paragraphs
+// hold objects of a few texts (some without a Unique statement, which are
+// not recorded, some with two, some with a nested block), and fragments
+// ask for texts in a random order, more often than the ORG copy has them,
+// and for texts it never has.
+CQ_MIFLines ReferenceRestore(const CQ_MIFLines& org, const CQ_MIFLines& fragment) {
+  auto isInline = [](const std::string& l) {
+    const std::string_view kw = MIFSyntax::Keyword(l);
+    return l.front() == '<' && MIFSyntax::NetDepth(l) > 0 &&
+           (kw == "Marker" || kw == "XRef" || kw == "Variable" || kw == "ElementBegin" || kw == "ElementEnd" ||
+            kw == "Element" || kw == "TextInset");
+  };
+  std::map<std::string, std::deque<std::pair<std::size_t, std::size_t>>> unused;
+  for (std::size_t i = 0; i < org.size(); ++i) {
+    if (!isInline(org[i])) continue;
+    const std::size_t e = MIFSyntax::BlockEnd(org, i, org.size());
+    std::string key;
+    bool unique = false;
+    long depth = 0;
+    for (std::size_t k = i; k < e; ++k) {
+      if (depth == 1 && MIFSyntax::HasKeyword(org[k], "Unique") && MIFSyntax::NetDepth(org[k]) <= 0) {
+        unique = true;
+      } else {
+        key += org[k] + "\n";
+      }
+      depth += MIFSyntax::NetDepth(org[k]);
+    }
+    if (unique) unused[key].emplace_back(i, e);
+  }
+  CQ_MIFLines out;
+  for (std::size_t i = 0; i < fragment.size(); ++i) {
+    if (isInline(fragment[i])) {
+      const std::size_t e = MIFSyntax::BlockEnd(fragment, i, fragment.size());
+      std::string key;
+      for (std::size_t k = i; k < e; ++k) key += fragment[k] + "\n";
+      auto it = unused.find(key);
+      if (it != unused.end() && !it->second.empty()) {
+        const auto [b, oe] = it->second.front();
+        it->second.pop_front();
+        out.insert(out.end(), org.begin() + static_cast<std::ptrdiff_t>(b), org.begin() + static_cast<std::ptrdiff_t>(oe));
+        i = e - 1;
+        continue;
+      }
+    }
+    out.push_back(fragment[i]);
+  }
+  return out;
+}
+
+TEST(InlineObjects, RestoreAgreesWithAReferenceOnRandomDocuments) {
+  // Texts of objects without their Unique statements.
+  const std::vector<CQ_MIFLines> texts = {
+      {"<XRef", "<XRefName `Page'>", "> # end of XRef"},
+      {"<XRef", "<XRefName `See'>", "<XRefSrcText `a'>", "> # end of XRef"},
+      {"<Marker", "<MType 2>", "<MText `x'>", "> # end of Marker"},
+      {"<Marker", "<MType 2>", "<MText `y'>", "> # end of Marker"},
+      {"<Variable", "<VariableName `Date'>", "> # end of Variable"},
+      {"<ElementBegin", "<ETag `Sec'>", "<Attributes", "<Attribute `id'>", "> # end of Attributes",
+       "> # end of ElementBegin"},
+      // A Unique statement of a nested block belongs to the text.
+      {"<ElementBegin", "<ETag `Fig'>", "<Attributes", "<Unique 77>", "> # end of Attributes",
+       "> # end of ElementBegin"},
+  };
+  unsigned state = 99;
+  auto next = [&state](unsigned n) {
+    state = state * 1103515245u + 12345u;
+    return (state >> 16) % n;
+  };
+  int unique = 1000;
+  for (int round = 0; round < 200; ++round) {
+    CQ_MIFLines org = {"<TextFlow"};
+    const unsigned objects = next(30);
+    for (unsigned o = 0; o < objects; ++o) {
+      org.insert(org.end(), {"<Para", "<ParaLine", "<String `t'>"});
+      const CQ_MIFLines& text = texts[next(texts.size())];
+      const unsigned kind = next(6);  // 0: no Unique; 1: two; else one, after the opening line or last
+      org.push_back(text.front());
+      if (kind != 0 && kind != 5) org.push_back("<Unique " + std::to_string(++unique) + ">");
+      if (kind == 1) org.push_back("<Unique " + std::to_string(++unique) + ">");
+      org.insert(org.end(), text.begin() + 1, text.end() - 1);
+      if (kind == 5) org.push_back("<Unique " + std::to_string(++unique) + ">");
+      org.push_back(text.back());
+      org.insert(org.end(), {"> # end of ParaLine", "> # end of Para"});
+    }
+    org.push_back("> # end of TextFlow");
+    CQ_MIFLines fragment;
+    const unsigned asks = next(40);
+    for (unsigned a = 0; a < asks; ++a) {
+      if (next(5) == 0) fragment.push_back("<String `s'>");
+      if (next(9) == 0) {
+        // A text no ORG block has: one line more.
+        fragment.insert(fragment.end(), {"<XRef", "<XRefName `Page'>", "<Unique 7>", "> # end of XRef"});
+        continue;
+      }
+      const CQ_MIFLines& text = texts[next(texts.size())];
+      fragment.insert(fragment.end(), text.begin(), text.end());
+    }
+    CQ_MIFBlockLines block;
+    for (const std::string& l : org) block.v_Add(l, MIFSyntax::NetDepth(l));
+    CQ_MIFInlineObjects inl;
+    inl.v_Scan(block, 0, block.size());
+    CQ_MIFLines restored;
+    inl.v_Restore(fragment, restored);
+    ASSERT_EQ(restored, ReferenceRestore(org, fragment)) << "round " << round;
+  }
+}
+
 // Escapes ending at every offset around the string limit, in one token and
 // in a second token that follows text already in the open string.
 std::vector<TextRow> EscapesAroundTheLimit() {
@@ -476,3 +615,65 @@ std::vector<TextRow> EscapesAroundTheLimit() {
 
 INSTANTIATE_TEST_SUITE_P(Limits, BlockBuilderTextTest, ::testing::ValuesIn(EscapesAroundTheLimit()),
                          [](const ::testing::TestParamInfo<TextRow>& info) { return std::string(info.param.name); });
+
+// The MIF pass reads the ORG text it holds with its own line splitter; it
+// must give the lines the pre-scan's reader gave, in the same order, since
+// the pre-scan's depth notes are matched to them by number.
+std::vector<std::string> ReaderLines(const std::string& text) {
+  CQ_MIFLineReader reader(text.data(), text.size());
+  std::vector<std::string> lines;
+  std::string_view line;
+  while (reader.b_ReadLineView(line)) lines.emplace_back(line);
+  return lines;
+}
+
+std::vector<std::string> HeldLines(const std::string& text) {
+  CQ_MIFHeldLines held(text);
+  std::vector<std::string> lines;
+  std::string_view line;
+  while (held.b_Next(line)) {
+    // Views of the text itself, never of a copy.
+    EXPECT_TRUE(line.data() >= text.data() && line.data() + line.size() <= text.data() + text.size());
+    lines.emplace_back(line);
+  }
+  return lines;
+}
+
+TEST(HeldLines, ReadsWhatTheLineReaderReadsOnEveryKindOfLineEnd) {
+  const std::string rows[] = {
+      "",
+      "\n",
+      "<A>\n<B 1>\n> # end of A\n",
+      "<A>\n<B 1>\n> # end of A",            // no line end after the last line
+      "<A>\r\n<B 1>\r\n\r\n> # end of A\r\n",  // CR LF, and an empty line
+      "<A>\r<B 1>\r> # end of A\r",          // CR only
+      "<A>\n\r\n\r<B>\r\r\n\n<C>",           // runs of mixed line ends
+      "  <A>  \n\t<B>\t\n \v\f \n<C>\v",     // blanks around lines, a blank line
+      "<A> \n<B>\t\r\n<C>\f",               // blanks after lines only
+      "\x01<A>\x01\n\x1f\n",                 // control bytes are not trimmed
+      "<S `\xe9t\xe9'>\n\xe9\n\xa0 x \xa0\n",  // bytes above 0x7f at either end
+      "x",
+      " \t ",
+      "\r",
+      "<A `a\rb'>\n",  // a CR in the middle of a line ends it
+  };
+  for (const std::string& text : rows) {
+    EXPECT_EQ(HeldLines(text), ReaderLines(text)) << "text: " << ::testing::PrintToString(text);
+  }
+}
+
+TEST(HeldLines, AgreesWithTheLineReaderOnRandomMixes) {
+  // Texts of bytes that end, trim or stay: every mix of them, short and
+  // long, reads alike.
+  const char alphabet[] = {'a', '<', '>', ' ', '\t', '\r', '\n', '\v', '\f', '\x01', '\xe9'};
+  unsigned state = 12345;
+  auto next = [&state] {
+    state = state * 1103515245u + 12345u;
+    return (state >> 16) & 0x7fff;
+  };
+  for (int round = 0; round < 3000; ++round) {
+    std::string text(next() % (round < 2500 ? 24 : 700), ' ');
+    for (char& c : text) c = alphabet[next() % sizeof alphabet];
+    ASSERT_EQ(HeldLines(text), ReaderLines(text)) << "text: " << ::testing::PrintToString(text);
+  }
+}

@@ -114,6 +114,28 @@ TEST(EscapeTable, LongTextEscapesAsItsBytesDo) {
   }
 }
 
+// Plain runs are searched sixteen bytes at a time: every byte value at
+// every offset of a plain text longer than two such steps, alone and after
+// line feeds (plain bytes the quick test stops at), escapes as its bytes do.
+TEST(EscapeTable, EveryByteAtEveryOffsetOfAPlainRunEscapesAsItsBytesDo) {
+  const CQ_MIFEscaping escaping(false, 1252);
+  for (const std::string& ground : {std::string(40, 'a'), std::string("ab\ncd\n") + std::string(32, 'e')}) {
+    for (int b = 0; b < 256; ++b) {
+      for (std::size_t at = 0; at < ground.size(); ++at) {
+        std::string text = ground;
+        text[at] = static_cast<char>(b);
+        std::string bytewise;
+        std::size_t units = 0;
+        for (const char c : text) units += escaping.n_Append(std::string_view(&c, 1), bytewise);
+        std::string whole;
+        bool low = false;
+        ASSERT_EQ(escaping.n_Append(text, whole, low), units) << "byte " << b << " at " << at;
+        ASSERT_EQ(whole, bytewise) << "byte " << b << " at " << at;
+      }
+    }
+  }
+}
+
 TEST(EscapeTable, AccentedTextInShortRunsEscapesAsItsBytesDo) {
   // Runs of 0 to 20 plain bytes between escaped bytes, as in accented or
   // pseudo-translated text: runs that end near the text's end and near the
