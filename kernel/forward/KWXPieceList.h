@@ -23,7 +23,10 @@
 
 // The kinds a piece can be, as bits. A prefix kind is set when the piece
 // begins with that tag's opening ("<ps \"...", "<:cs \"..."); a closing
-// kind when the piece is exactly that tag.
+// kind when the piece is exactly that tag. KWX_PIECE_ONE_TOKEN tells the
+// line joiner that the piece is one token (KWX::sv_ForEachToken): a run of
+// text without '<', or one tag whose brackets first balance at its last
+// byte, so the piece's other bits describe all of it.
 enum EKWXPieceKind : std::uint32_t {
   KWX_PIECE_EXTERNAL = 1u << 0,   // an external tag (KWX::b_IsExternalTag)
   KWX_PIECE_PS = 1u << 1,         // <ps "
@@ -49,6 +52,7 @@ enum EKWXPieceKind : std::uint32_t {
   KWX_PIECE_FC_CLOSE = 1u << 21,  // <:/fc>
   KWX_PIECE_AF_CLOSE = 1u << 22,  // </af>
   KWX_PIECE_TB_CLOSE = 1u << 23,  // </tb>
+  KWX_PIECE_ONE_TOKEN = 1u << 24, // one text run or one tag, nothing else
 };
 
 struct st_KWXPiece {
