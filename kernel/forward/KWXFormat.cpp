@@ -298,6 +298,26 @@ void CQ_KWXLineJoiner::v_Add(std::string_view piece) {
   });
 }
 
+void CQ_KWXLineJoiner::v_Add(const st_KWXPiece& piece) {
+  if (!piece.b_Is(KWX_PIECE_ONE_TOKEN)) {
+    v_Add(piece.sv());
+    return;
+  }
+  // The rule of v_Add(string_view) for its one token.
+  const std::string_view p = piece.sv();
+  if (p[0] == '<') {
+    if (piece.b_Is(KWX_PIECE_EXTERNAL)) {
+      if (!(m_bLastWasParagraph && b_HasPrefix(p, PREFIX_PN))) v_BeginLine();
+      m_bLastWasParagraph = piece.b_Is(KWX_PIECE_PS);
+      v_Append(p);
+      return;
+    }
+    if (p == TAG_HR) v_BeginLine();
+  }
+  m_bLastWasParagraph = false;
+  v_Append(p);
+}
+
 CQ_StringList CQ_KWXLineJoiner::lst_Finish() {
   v_BeginLine();
   m_bLastWasParagraph = false;
@@ -335,7 +355,7 @@ CQ_KWXLines co_JoinLines(const CQ_KWXPieceList& pieces) {
   room.v_Reserve(pieces.size() + 1, bytes);
   CQ_KWXLineJoiner joiner(std::move(room));
   for (const st_KWXPiece& piece : pieces.rco_Pieces()) {
-    joiner.v_Add(piece.sv());
+    joiner.v_Add(piece);
   }
   return joiner.co_FinishCompact();
 }

@@ -36,6 +36,7 @@
 #include "kernel/session/ExtStringList.h"
 
 class CQ_KWXPieceList;
+struct st_KWXPiece;
 
 namespace KWX {
 
@@ -651,6 +652,9 @@ class OSTRAKON_API CQ_KWXLineJoiner {
 
   // Appends one piece of converted output.
   void v_Add(std::string_view piece);
+  // The same for a compact piece: one that is a single token is placed by
+  // its kind bits without being tokenised again.
+  void v_Add(const st_KWXPiece& piece);
   // Ends the current line and moves all finished lines out; the joiner is
   // empty afterwards.
   CQ_StringList lst_Finish();

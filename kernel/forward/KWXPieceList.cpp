@@ -1,6 +1,8 @@
 // Piece text is appended to the last chunk while it fits; a longer piece
 // gets a chunk of its own. Kinds are found by the piece's first bytes, so
-// a text piece costs one comparison and a tag a few.
+// a text piece costs one comparison and a tag a few; whether a piece is
+// one token costs a search for '<' in text and a walk up to the end of a
+// tag's first balanced brackets.
 #include "kernel/forward/KWXPieceList.h"
 
 #include <algorithm>
@@ -26,11 +28,30 @@ bool Is(std::string_view p, const char (&literal)[N]) {
   return p.size() == N - 1 && std::memcmp(p.data(), literal, N - 1) == 0;
 }
 
+// Whether the piece is one token of the tokeniser: text without '<', or a
+// tag whose bracket depth first comes back to 0 at its last byte. A tag is
+// read only up to where its depth first comes back to 0.
+bool IsOneToken(std::string_view p) {
+  if (p.empty()) return false;
+  if (p[0] != '<') return std::memchr(p.data(), '<', p.size()) == nullptr;
+  int depth = 0;
+  const std::size_t n = p.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    if (p[i] == '<') {
+      ++depth;
+    } else if (p[i] == '>' && --depth == 0) {
+      return i + 1 == n;
+    }
+  }
+  return false;  // an unclosed tag
+}
+
 }  // namespace
 
 std::uint32_t sn_KWXPieceKinds(std::string_view p) {
-  if (p.size() < 2 || p[0] != '<') return 0;
+  if (p.size() < 2 || p[0] != '<') return IsOneToken(p) ? std::uint32_t{KWX_PIECE_ONE_TOKEN} : 0u;
   std::uint32_t k = KWX::b_IsExternalTag(p) ? std::uint32_t{KWX_PIECE_EXTERNAL} : 0u;
+  if (IsOneToken(p)) k |= KWX_PIECE_ONE_TOKEN;
   // Spelled out by the second byte; KWXFormat.h holds the same texts, and
   // the piece list's tests compare both.
   switch (p[1]) {

@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "System/Export.h"
@@ -23,7 +24,10 @@
 
 // The kinds a piece can be, as bits. A prefix kind is set when the piece
 // begins with that tag's opening ("<ps \"...", "<:cs \"..."); a closing
-// kind when the piece is exactly that tag.
+// kind when the piece is exactly that tag. KWX_PIECE_ONE_TOKEN tells the
+// line joiner that the piece is one token (KWX::sv_ForEachToken): a run of
+// text without '<', or one tag whose brackets first balance at its last
+// byte, so the piece's other bits describe all of it.
 enum EKWXPieceKind : std::uint32_t {
   KWX_PIECE_EXTERNAL = 1u << 0,   // an external tag (KWX::b_IsExternalTag)
   KWX_PIECE_PS = 1u << 1,         // <ps "
@@ -49,19 +53,45 @@ enum EKWXPieceKind : std::uint32_t {
   KWX_PIECE_FC_CLOSE = 1u << 21,  // <:/fc>
   KWX_PIECE_AF_CLOSE = 1u << 22,  // </af>
   KWX_PIECE_TB_CLOSE = 1u << 23,  // </tb>
+  KWX_PIECE_ONE_TOKEN = 1u << 24, // one text run or one tag, nothing else
 };
 
+// A plain record: `st_KWXPiece p{}` is the empty piece; a piece declared
+// without braces is not written, like an int (which lets a list grow
+// without writing pieces that are written next anyway).
 struct st_KWXPiece {
-  const char* pc_Text = nullptr;
-  std::uint32_t n_Size = 0;
-  std::uint32_t n_Kinds = 0;  // EKWXPieceKind bits
+  const char* pc_Text;
+  std::uint32_t n_Size;
+  std::uint32_t n_Kinds;  // EKWXPieceKind bits
 
   std::string_view sv() const { return {pc_Text, n_Size}; }
   bool b_Is(std::uint32_t kinds) const { return (n_Kinds & kinds) != 0; }
 };
 
-// A file's pieces in order; large lists go into huge pages where offered.
-using CQ_KWXPieces = std::vector<st_KWXPiece, Platform::LargeAllocator<st_KWXPiece>>;
+// The allocator of piece lists: large blocks (huge pages where offered),
+// and pieces a list is resized to hold are left unwritten, so a pass can
+// size its output once and write it through a pointer.
+template <class T>
+struct st_KWXPieceAllocator : Platform::LargeAllocator<T> {
+  template <class U>
+  struct rebind {
+    using other = st_KWXPieceAllocator<U>;
+  };
+  st_KWXPieceAllocator() noexcept = default;
+  template <class U>
+  st_KWXPieceAllocator(const st_KWXPieceAllocator<U>&) noexcept {}
+  template <class U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <class U, class... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+
+// A file's pieces in order.
+using CQ_KWXPieces = std::vector<st_KWXPiece, st_KWXPieceAllocator<st_KWXPiece>>;
 
 // The kind bits of a piece's text.
 OSTRAKON_API std::uint32_t sn_KWXPieceKinds(std::string_view text);

@@ -10,7 +10,9 @@
 // and tables.
 #include "kernel/forward/KWXPostProcessor.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 #include <utility>
 
@@ -29,44 +31,109 @@ constexpr std::uint32_t kFootnoteBoundary = KWX_PIECE_PS | KWX_PIECE_AF | KWX_PI
 constexpr std::uint32_t kMarkerBoundary = kFootnoteBoundary | KWX_PIECE_FN | KWX_PIECE_FN_CLOSE;
 constexpr std::uint32_t kIndexMarkerBoundary = kMarkerBoundary | KWX_PIECE_MK;
 
+// The first piece at or after `from` that has any of `kinds`, or the end.
+std::size_t NextOf(const CQ_KWXPieces& pieces, std::size_t from, std::uint32_t kinds) {
+  const std::size_t n = pieces.size();
+  while (from < n && (pieces[from].n_Kinds & kinds) == 0) ++from;
+  return from;
+}
+
+// Writes a pass's output list through a pointer: the list is sized once
+// for the pieces expected (a list's new pieces are left unwritten, see
+// st_KWXPieceAllocator; it grows should more come), pieces and runs of
+// pieces are stored without a vector's per-element steps, and Finish cuts
+// the list to what was written. A pass adds a few pieces to a list at
+// most: room for a quarter more serves.
+class CPieceWriter {
+ public:
+  CPieceWriter(CQ_KWXPieces& out, std::size_t input) : m_out(out) {
+    m_out.resize(input + input / 4 + 64);
+    m_at = m_out.data();
+    m_end = m_at + m_out.size();
+  }
+  void Put(const st_KWXPiece& piece) {
+    if (m_at == m_end) Grow(1);
+    *m_at++ = piece;
+  }
+  // The pieces [begin, end) of a list.
+  void Put(const CQ_KWXPieces& in, std::size_t begin, std::size_t end) {
+    const std::size_t count = end - begin;
+    if (static_cast<std::size_t>(m_end - m_at) < count) Grow(count);
+    if (count != 0) std::memcpy(static_cast<void*>(m_at), in.data() + begin, count * sizeof(st_KWXPiece));
+    m_at += count;
+  }
+  void Put(const std::vector<st_KWXPiece>& pieces) {
+    if (static_cast<std::size_t>(m_end - m_at) < pieces.size()) Grow(pieces.size());
+    for (const st_KWXPiece& p : pieces) *m_at++ = p;
+  }
+  bool Empty() const { return m_at == m_out.data(); }
+  const st_KWXPiece& Back() const { return m_at[-1]; }
+  void Pop() { --m_at; }
+  // The list holds what was written.
+  CQ_KWXPieces& Finish() {
+    m_out.resize(static_cast<std::size_t>(m_at - m_out.data()));
+    return m_out;
+  }
+
+ private:
+  void Grow(std::size_t more) {
+    const std::size_t used = static_cast<std::size_t>(m_at - m_out.data());
+    m_out.resize(std::max(2 * m_out.size(), used + more));
+    m_at = m_out.data() + used;
+    m_end = m_out.data() + m_out.size();
+  }
+
+  CQ_KWXPieces& m_out;
+  st_KWXPiece* m_at;
+  st_KWXPiece* m_end;
+};
+
 // Moves every block [opening kind ... closing kind] (nested blocks of the
 // same kind counted) to the next boundary piece and leaves its
-// placeholder.
+// placeholder. Only openings, and boundaries while blocks are held, stop
+// the walk; the pieces between are copied as whole runs, and a list
+// without an opening is left as it is.
 template <class Placeholder>
-void MoveBlocks(CQ_KWXPieceList& list, CQ_KWXPieces& out, std::uint32_t openKind,
+void MoveBlocks(CQ_KWXPieceList& list, CQ_KWXPieces& scratch, std::uint32_t openKind,
                 std::uint32_t closeKind, std::uint32_t boundary, Placeholder placeholder) {
   CQ_KWXPieces& pieces = list.rco_Pieces();
-  std::vector<st_KWXPiece> held;
-  auto flush = [&] {
-    out.insert(out.end(), held.begin(), held.end());
-    held.clear();
-  };
   const std::size_t n = pieces.size();
-  for (std::size_t k = 0; k < n; ++k) {
-    const st_KWXPiece p = pieces[k];
-    if (p.b_Is(openKind)) {
-      std::size_t depth = 0;
-      std::size_t j = k;
-      for (; j < n; ++j) {
-        if (pieces[j].b_Is(openKind)) {
-          ++depth;
-        } else if (pieces[j].b_Is(closeKind) && --depth == 0) {
-          break;
-        }
-      }
-      if (j == n) throw Result::DAMAGED;
-      out.push_back(list.st_Make(placeholder(p.sv())));
-      held.insert(held.end(), pieces.begin() + static_cast<std::ptrdiff_t>(k),
-                  pieces.begin() + static_cast<std::ptrdiff_t>(j) + 1);
-      k = j;
+  std::size_t k = NextOf(pieces, 0, openKind);
+  if (k == n) return;
+  CPieceWriter out(scratch, n);
+  out.Put(pieces, 0, k);
+  std::vector<st_KWXPiece> held;
+  // A block that no boundary follows still ends before the file does.
+  const std::uint32_t heldStop = openKind | boundary | KWX_PIECE_KWX_CLOSE;
+  while (k < n) {
+    const std::size_t next = NextOf(pieces, k, held.empty() ? openKind : heldStop);
+    out.Put(pieces, k, next);
+    if (next == n) break;
+    const st_KWXPiece p = pieces[next];
+    if (!p.b_Is(openKind)) {
+      out.Put(held);
+      held.clear();
+      out.Put(p);
+      k = next + 1;
       continue;
     }
-    // A block that no boundary follows still ends before the file does.
-    if (!held.empty() && p.b_Is(boundary | KWX_PIECE_KWX_CLOSE)) flush();
-    out.push_back(p);
+    std::size_t depth = 0;
+    std::size_t j = next;
+    for (; j < n; ++j) {
+      if (pieces[j].b_Is(openKind)) {
+        ++depth;
+      } else if (pieces[j].b_Is(closeKind) && --depth == 0) {
+        break;
+      }
+    }
+    if (j == n) throw Result::DAMAGED;
+    out.Put(list.st_Make(placeholder(p.sv())));
+    held.insert(held.end(), pieces.begin() + static_cast<std::ptrdiff_t>(next),
+                pieces.begin() + static_cast<std::ptrdiff_t>(j) + 1);
+    k = j + 1;
   }
-  flush();
-  pieces.swap(out);
+  out.Put(held);
+  pieces.swap(out.Finish());
 }
 
 bool IsFontChange(std::string_view p) {
@@ -124,7 +191,7 @@ MORVANE_STRING_STEP(v_RegroupSortStrings)
 #undef MORVANE_STRING_STEP
 
 void CQ_KWXPostProcessor::v_PlaceFootnotes(CQ_KWXPieceList& pieces) {
-  MoveBlocks(pieces, rco_Output(pieces.size() + 8), KWX_PIECE_FN, KWX_PIECE_FN_CLOSE, kFootnoteBoundary,
+  MoveBlocks(pieces, m_vecScratch, KWX_PIECE_FN, KWX_PIECE_FN_CLOSE, kFootnoteBoundary,
              [this](std::string_view opening) {
                const std::string id(
                    opening.substr(KWX::PREFIX_FN.size(), opening.size() - KWX::PREFIX_FN.size() - 1));
@@ -135,7 +202,7 @@ void CQ_KWXPostProcessor::v_PlaceFootnotes(CQ_KWXPieceList& pieces) {
 }
 
 void CQ_KWXPostProcessor::v_PlaceMarkers(CQ_KWXPieceList& pieces) {
-  MoveBlocks(pieces, rco_Output(pieces.size() + 8), KWX_PIECE_MK, KWX_PIECE_MK_CLOSE, kMarkerBoundary,
+  MoveBlocks(pieces, m_vecScratch, KWX_PIECE_MK, KWX_PIECE_MK_CLOSE, kMarkerBoundary,
              [this](std::string_view opening) {
                std::string tag = KWX::ccs_PlaceholderForm(opening);
                m_rcoTags.b_Enter(tag, KWX::MIF_MARKER_PLACEHOLDER);
@@ -144,7 +211,7 @@ void CQ_KWXPostProcessor::v_PlaceMarkers(CQ_KWXPieceList& pieces) {
 }
 
 void CQ_KWXPostProcessor::v_PlaceIndexMarkers(CQ_KWXPieceList& pieces) {
-  MoveBlocks(pieces, rco_Output(pieces.size() + 8), KWX_PIECE_IMK, KWX_PIECE_IMK_CLOSE, kIndexMarkerBoundary,
+  MoveBlocks(pieces, m_vecScratch, KWX_PIECE_IMK, KWX_PIECE_IMK_CLOSE, kIndexMarkerBoundary,
              [this](std::string_view opening) {
                std::string tag = KWX::ccs_PlaceholderForm(opening);
                m_rcoTags.b_Enter(tag, KWX::MIF_INDEX_MARKER_PLACEHOLDER);
@@ -154,16 +221,22 @@ void CQ_KWXPostProcessor::v_PlaceIndexMarkers(CQ_KWXPieceList& pieces) {
 
 void CQ_KWXPostProcessor::v_BalanceConditions(CQ_KWXPieceList& list) {
   CQ_KWXPieces& pieces = list.rco_Pieces();
-  CQ_KWXPieces& out = rco_Output(pieces.size() + 8);
+  constexpr std::uint32_t kStops = KWX_PIECE_CNS | KWX_PIECE_CNS_CLOSE | KWX_PIECE_TI | KWX_PIECE_TI_CLOSE;
+  const std::size_t n = pieces.size();
+  std::size_t k = NextOf(pieces, 0, kStops);
+  if (k == n) return;  // nothing to balance
+  CPieceWriter out(m_vecScratch, n);
+  out.Put(pieces, 0, k);
   bool open = false;
   std::size_t insets = 0;
-  for (const st_KWXPiece& p : pieces) {
+  while (k < n) {
+    const st_KWXPiece& p = pieces[k];
     if (p.b_Is(KWX_PIECE_CNS)) {
-      if (open) out.push_back(list.st_Make(KWX::TAG_CNS_CLOSE));
+      if (open) out.Put(list.st_Make(KWX::TAG_CNS_CLOSE));
       open = true;
     } else if (p.b_Is(KWX_PIECE_CNS_CLOSE)) {
       if (!open) {
-        out.push_back(list.st_Make(KWX::TAG_CNS_DUMMY));
+        out.Put(list.st_Make(KWX::TAG_CNS_DUMMY));
         m_rcoTags.b_Enter(KWX::TAG_CNS_DUMMY, KWX::MIF_CNS_DUMMY);
       }
       open = false;
@@ -172,84 +245,94 @@ void CQ_KWXPostProcessor::v_BalanceConditions(CQ_KWXPieceList& list) {
     } else if (p.b_Is(KWX_PIECE_TI_CLOSE)) {
       if (insets > 0) --insets;
     }
-    out.push_back(p);
+    out.Put(p);
+    const std::size_t next = NextOf(pieces, k + 1, kStops);
+    out.Put(pieces, k + 1, next);
+    k = next;
   }
+  CQ_KWXPieces& result = out.Finish();
   if (open || insets > 0) {
     // Closed by a dummy paragraph in the last text column; a list without
     // a column closes them before </kwx>.
     std::vector<st_KWXPiece> closing;
-    std::size_t at = out.size();
-    for (std::size_t k = out.size(); k-- > 0;) {
-      if (out[k].b_Is(KWX_PIECE_TR_CLOSE)) {
-        at = k;
+    std::size_t at = result.size();
+    for (std::size_t i = result.size(); i-- > 0;) {
+      if (result[i].b_Is(KWX_PIECE_TR_CLOSE)) {
+        at = i;
         break;
       }
     }
-    if (at < out.size()) {
+    if (at < result.size()) {
       closing.push_back(list.st_Make(KWX::TAG_PS_DUMMY));
       m_rcoTags.b_Enter(KWX::TAG_PS_DUMMY, KWX::MIF_PS_DUMMY);
-    } else if (!out.empty() && out.back().b_Is(KWX_PIECE_KWX_CLOSE)) {
-      at = out.size() - 1;
+    } else if (!result.empty() && result.back().b_Is(KWX_PIECE_KWX_CLOSE)) {
+      at = result.size() - 1;
     }
     if (open) closing.push_back(list.st_Make(KWX::TAG_CNS_CLOSE));
     for (std::size_t i = 0; i < insets; ++i) closing.push_back(list.st_Make(KWX::TAG_TI_CLOSE));
-    out.insert(out.begin() + static_cast<std::ptrdiff_t>(at), closing.begin(), closing.end());
+    result.insert(result.begin() + static_cast<std::ptrdiff_t>(at), closing.begin(), closing.end());
   }
-  pieces.swap(out);
+  pieces.swap(result);
 }
 
 void CQ_KWXPostProcessor::v_CloseRuns(CQ_KWXPieceList& list) {
   CQ_KWXPieces& pieces = list.rco_Pieces();
-  CQ_KWXPieces& out = rco_Output(pieces.size() + 8);
-  const st_KWXPiece none;
-  st_KWXPiece open;                  // opening tag of the run in force; none when n_Size is 0
+  constexpr std::uint32_t kRunOpening = KWX_PIECE_CS | KWX_PIECE_FC;
+  constexpr std::uint32_t kRunClosing = KWX_PIECE_CS_CLOSE | KWX_PIECE_FC_CLOSE;
+  // Without a run tag no run is ever open, and every step below keeps the
+  // list as it is.
+  const std::size_t n = pieces.size();
+  if (NextOf(pieces, 0, kRunOpening | kRunClosing) == n) return;
+  CPieceWriter out(m_vecScratch, n);
+  const st_KWXPiece none{};
+  st_KWXPiece open{};                // opening tag of the run in force; none when n_Size is 0
   std::vector<st_KWXPiece> saved;    // runs interrupted by <af> and <tb>
   const st_KWXPiece fcClose = list.st_Make(KWX::TAG_FC_CLOSE);
   const st_KWXPiece csClose = list.st_Make(KWX::TAG_CS_CLOSE);
   // The tables keep the first fragment entered for a tag: the pair is
   // entered once a pass.
   bool fcCloseEntered = false;
+  // Ends the run in force, which the caller has found open.
   auto close = [&] {
-    if (open.n_Size == 0) return;
-    if (!out.empty() && out.back().sv() == open.sv()) {
-      out.pop_back();  // a run with nothing in it
+    if (!out.Empty() && out.Back().sv() == open.sv()) {
+      out.Pop();  // a run with nothing in it
     } else if (open.b_Is(KWX_PIECE_FC)) {
-      out.push_back(fcClose);
+      out.Put(fcClose);
       if (!fcCloseEntered) m_rcoTags.b_Enter(KWX::TAG_FC_CLOSE, kEmptyFontBlock);
       fcCloseEntered = true;
     } else {
-      out.push_back(csClose);
+      out.Put(csClose);
     }
     open = none;
   };
-  constexpr std::uint32_t kRunOpening = KWX_PIECE_CS | KWX_PIECE_FC;
-  constexpr std::uint32_t kRunClosing = KWX_PIECE_CS_CLOSE | KWX_PIECE_FC_CLOSE;
+  // Only run tags and external tags act; other pieces are copied.
+  constexpr std::uint32_t kStops = kRunOpening | kRunClosing | KWX_PIECE_EXTERNAL;
   for (const st_KWXPiece& p : pieces) {
-    if (p.b_Is(kRunOpening)) {
-      close();
+    if (!p.b_Is(kStops)) {
+      out.Put(p);
+    } else if (p.b_Is(kRunOpening)) {
+      if (open.n_Size != 0) close();
       open = p;
-      out.push_back(p);
+      out.Put(p);
     } else if (p.b_Is(kRunClosing)) {
-      close();
-    } else if (p.b_Is(KWX_PIECE_EXTERNAL)) {
+      if (open.n_Size != 0) close();
+    } else {
       const st_KWXPiece interrupted = open;
-      close();
+      if (open.n_Size != 0) close();
       const bool frameOrTable = p.b_Is(KWX_PIECE_AF | KWX_PIECE_TB);
       const bool frameOrTableEnd = p.b_Is(KWX_PIECE_AF_CLOSE | KWX_PIECE_TB_CLOSE);
-      out.push_back(p);
+      out.Put(p);
       if (frameOrTable) {
         saved.push_back(interrupted);
       } else if (frameOrTableEnd && !saved.empty()) {
         open = saved.back();
         saved.pop_back();
-        if (open.n_Size != 0) out.push_back(open);
+        if (open.n_Size != 0) out.Put(open);
       }
-    } else {
-      out.push_back(p);
     }
   }
-  close();
-  pieces.swap(out);
+  if (open.n_Size != 0) close();
+  pieces.swap(out.Finish());
 }
 
 void CQ_KWXPostProcessor::v_ElementTags(CQ_KWXPieceList& list) {

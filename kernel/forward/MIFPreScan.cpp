@@ -312,18 +312,42 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
     const CQ_MIFLineStore::st_Mark mark = m_coStore.st_GetMark();
     block.clear();
     block.push_back(keep(line, depth));
+    // The block's other lines, read straight from each batch; room for
+    // their nets is made once a batch.
     while (depth > 0) {
-      if (!next()) throw Result::UNEXPECTED_END;
-      // Every statement closes before the end marker.
-      if (line.front() == '#' && line.substr(0, kEndOfMIFFile.size()) == kEndOfMIFFile) throw Result::UNEXPECTED_END;
-      note(net);
-      // Only a statement opens and only a closer closes: a line that
-      // changes the depth otherwise is a statement with bytes before its
-      // '<' (image data, comments and text lines give 0).
-      if (net != 0 && line.front() != '<' && line.front() != '>') throw Result::DAMAGED;
-      depth += net;
-      if (depth > MAX_DEPTH) throw Result::DAMAGED;
-      block.push_back(keep(line, net));
+      if (batchNext == batchSize) {
+        batchSize = reader.n_ReadLinesNet(batch.data(), batch.size());
+        batchNext = 0;
+        if (batchSize == 0) throw Result::UNEXPECTED_END;
+      }
+      const CQ_MIFLineReader::st_LineNet* at = batch.data() + batchNext;
+      const CQ_MIFLineReader::st_LineNet* const end = batch.data() + batchSize;
+      std::int8_t* nets = nullptr;
+      if (noteNets) {
+        const std::size_t noted = m_vecLineNets.size();
+        m_vecLineNets.resize(noted + (batchSize - batchNext));
+        nets = m_vecLineNets.data() + noted;
+      }
+      while (at != end) {
+        const std::string_view text = at->sv_Line;
+        const int lineNet = at->i_Net;
+        ++at;
+        // Every statement closes before the end marker.
+        if (text.front() == '#' && text.substr(0, kEndOfMIFFile.size()) == kEndOfMIFFile) {
+          throw Result::UNEXPECTED_END;
+        }
+        if (nets) *nets++ = lineNet >= -127 && lineNet <= 127 ? static_cast<std::int8_t>(lineNet) : NET_NOT_NOTED;
+        // Only a statement opens and only a closer closes: a line that
+        // changes the depth otherwise is a statement with bytes before its
+        // '<' (image data, comments and text lines give 0).
+        if (lineNet != 0 && text.front() != '<' && text.front() != '>') throw Result::DAMAGED;
+        depth += lineNet;
+        if (depth > MAX_DEPTH) throw Result::DAMAGED;
+        block.push_back(keep(text, lineNet));
+        if (depth <= 0) break;
+      }
+      if (nets) m_vecLineNets.resize(static_cast<std::size_t>(nets - m_vecLineNets.data()));
+      batchNext = static_cast<std::size_t>(at - batch.data());
     }
     if (depth < 0) throw Result::DAMAGED;
     if (!b_Dispatch(block)) m_coStore.v_Rewind(mark);

@@ -1126,18 +1126,18 @@ class CQ_MIFToKWXConverter::CListWalker {
   struct FixedSlot {
     std::string_view tag;
     std::string_view fragment;
-    st_KWXPiece piece;
+    st_KWXPiece piece{};
   };
   static constexpr std::size_t kFixedSlots = 64;
   std::array<FixedSlot, kFixedSlots> m_fixed{};
   // Pieces of tags from the tag tables, by where the tables keep their text.
   struct TagSlot {
     const char* text = nullptr;
-    st_KWXPiece piece;
+    st_KWXPiece piece{};
   };
   static constexpr std::size_t kTagSlots = 1024;
   std::array<TagSlot, kTagSlots> m_tableTags{};
-  st_KWXPiece m_spill;
+  st_KWXPiece m_spill{};
 
   // Marker text conversion.
   MarkerSink m_markerSink{*this};

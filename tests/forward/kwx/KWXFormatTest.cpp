@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include <fstream>
+#include <random>
 #include <set>
 #include <sstream>
 #include <string>
@@ -304,6 +305,46 @@ TEST(KWXFormatTest, LineRuleGoldenDocument) {
   while (std::getline(piecesAgain, piece)) compactJoiner.v_Add(piece);
   EXPECT_EQ(got, Join(compactJoiner.lst_Finish()));
   EXPECT_TRUE(compactJoiner.co_FinishCompact().empty());
+}
+
+// The compact joiner places pieces that are one token by their kind bits;
+// on random lists of tags, text, nested and unclosed brackets, hard
+// returns and autonumbers, in pieces alone or run together, it gives the
+// lines of the joiner that tokenises every piece.
+TEST(KWXFormatTest, CompactJoinerPlacesOneTokenPiecesLikeTheTokeniser) {
+  const std::vector<std::string> parts = {
+      "<ps \"Body\" 1>", "<ps \"A<:lt>B\" 2>", "<pn \"1.\" 1>", "<pn \"a<:hr>b\" 2>", "<:hr>", "<:hr >",
+      "<page \"1\">", "</page>", "<tr 3>", "</tr>", "<:cs \"E\" 1>", "<:/cs>", "<fn 2>", "</fn>", "<#tag>",
+      "<:t>", "text", "more text ", "a > b", ">", "<", "<:", "<ps", "x<y", "<a<b>", "<a<b>c>", "</", "<>",
+      "<:fn 2>", "<mk \"C\" 1>", "</mk>", "<ps \"\" 0>"};
+  std::mt19937 random(20261209);
+  std::uniform_int_distribution<std::size_t> pick(0, parts.size() - 1);
+  std::uniform_int_distribution<int> length(0, 40);
+  std::uniform_int_distribution<int> joined(0, 3);
+  std::size_t oneToken = 0;
+  for (int round = 0; round < 400; ++round) {
+    std::vector<std::string> pieces;
+    const int n = length(random);
+    for (int i = 0; i < n; ++i) {
+      std::string piece = parts[pick(random)];
+      // Some pieces hold several parts, as converted text does.
+      for (int more = joined(random) == 0 ? joined(random) : 0; more > 0; --more) piece += parts[pick(random)];
+      if (joined(random) == 0 && i % 7 == 0) piece.clear();
+      pieces.push_back(piece);
+    }
+    const CQ_StringList expect = KWX::lst_JoinLines(pieces);
+    const CQ_KWXPieceList list = CQ_KWXPieceList::sco_FromStrings(pieces);
+    for (std::size_t i = 0; i < list.size(); ++i) {
+      std::size_t tokens = 0;
+      KWX::sv_ForEachToken(pieces[i], [&](const KWX::st_Token& t) { tokens += t.et_Kind == KWX::TOKEN_UNCLOSED_TAG ? 2 : 1; });
+      ASSERT_EQ(list[i].b_Is(KWX_PIECE_ONE_TOKEN), tokens == 1) << '"' << pieces[i] << '"';
+      if (tokens == 1) ++oneToken;
+    }
+    const KWX::CQ_KWXLines compact = KWX::co_JoinLines(list);
+    ASSERT_EQ(compact.lst_Strings(), expect) << "round " << round;
+  }
+  // Both ways through the compact joiner were taken.
+  EXPECT_GT(oneToken, 1000u);
 }
 
 }  // namespace

@@ -35,6 +35,9 @@ std::uint32_t KindsByComparison(std::string_view p) {
       {KWX::TAG_TB_CLOSE, KWX_PIECE_TB_CLOSE, false},
   };
   std::uint32_t k = KWX::b_IsExternalTag(p) ? std::uint32_t{KWX_PIECE_EXTERNAL} : 0u;
+  // One token: the tokeniser gives exactly one text run or closed tag.
+  const std::vector<KWX::st_Token> tokens = KWX::sast_Tokenize(p);
+  if (tokens.size() == 1 && tokens[0].et_Kind != KWX::TOKEN_UNCLOSED_TAG) k |= KWX_PIECE_ONE_TOKEN;
   for (const Row& row : rows) {
     if (row.prefix ? b_HasPrefix(p, row.text) : p == row.text) k |= row.kind;
   }
@@ -54,7 +57,8 @@ std::vector<std::string> Samples() {
       KWX::TAG_PS_DUMMY,  KWX::PREFIX_IEL,    KWX::PREFIX_IEL_CLOSE, KWX::TAG_T,       KWX::TAG_HR,
   };
   std::vector<std::string> samples = {"", "<", "a", "text <:t> more", "<#x>", "</", "<:", "<ps", "<:/c", "</t",
-                                      "<mk\"", "<imk>", "</tbt", "</kwx> ", " </tr>", "<Para"};
+                                      "<mk\"", "<imk>", "</tbt", "</kwx> ", " </tr>", "<Para", "a > b", "<a<b>>",
+                                      "<a<b>", "<a>b", "<a><b>", "<ps \"A<:lt>\" 1>", ">"};
   for (std::string_view c : constants) {
     const std::string s(c);
     samples.push_back(s);
