@@ -199,16 +199,28 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
   sv_AddFixedEntries(tags, header.cs_SourcePathLine);
   v_Step("tag map copied");
 
-  // 6. The tags of the translated file; its text boxes may not hold more
+  // 6. The regenerated lines, exploded once: their tokens are counted for
+  // the paragraphs of each text box and, markers moved, filed as the index
+  // of the source blocks, which keeps copies of its few tokens, so the
+  // list goes at once.
+  CQ_KWXBlockCollector source;
+  CQ_TagStructureCheck::CQ_ParagraphCounter bodyParagraphs;
+  {
+    st_KWXTokenViews body;  // views into the forward converter's lines
+    KWXBack::sv_ExplodeLines(forward->rco_GetCompactKWXLines(), 0, body);
+    for (std::string_view token : body.asv_Tokens) bodyParagraphs.v_Token(token);
+    KWXBack::sv_MoveMarkers(body);
+    source.v_CollectIndex(body);
+  }
+  v_Step("source indexed");
+
+  // The tags of the translated file; its text boxes may not hold more
   // paragraphs than the regenerated ones, which the MIF pass pairs with
   // the ORG paragraphs (added ones come with "<#...>").
   // The blocks of the file and of its ancillary section are filed
   // together, so no number may stand in both.
   CQ_TagStructureCheck::CQ_BlockTags documentBlocks;
   {
-    CQ_TagStructureCheck::CQ_ParagraphCounter bodyParagraphs;
-    const KWX::CQ_KWXLines& regenerated = forward->rco_GetCompactKWXLines();
-    for (std::size_t k = 0; k < regenerated.size(); ++k) bodyParagraphs.v_Line(regenerated[k]);
     st_BackConversionContext context;
     context.pcco_SourceParagraphs = &bodyParagraphs.rco_Paragraphs();
     context.pco_Blocks = &documentBlocks;
@@ -249,8 +261,9 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
   v_Step("ancillary section checked");
 
   // 9., 10. Markers to their anchors, blocks collected; the same for the
-  // regenerated source lists, whose blocks the MIF pass only asks for
-  // whether they exist and hold text, so they are filed as an index.
+  // regenerated ancillary section, whose blocks the MIF pass, as the
+  // document's (step 6), only asks for whether they exist and hold text,
+  // so they are filed as an index.
   KWXBack::sv_MoveMarkers(tokens);
   CQ_KWXBlockCollector translated;
   translated.v_Collect(tokens);
@@ -260,14 +273,7 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
   CQ_AncillaryFormats translatedFormats;
   if (ancillary) translatedFormats.v_Read(sectionTokens);
 
-  CQ_KWXBlockCollector source;
   CQ_KWXTokens sourceSection;
-  {
-    st_KWXTokenViews body;  // views into the forward converter's lines
-    KWXBack::sv_ExplodeLines(forward->rco_GetCompactKWXLines(), 0, body);
-    KWXBack::sv_MoveMarkers(body);
-    source.v_CollectIndex(body);
-  }
   if (ancillary) {
     const CQ_StringList& regenerated = forward->rco_GetAncillarySection();
     KWXBack::sv_ExplodeList(regenerated, 0, sourceSection);

@@ -64,10 +64,14 @@ class OSTRAKON_API CQ_TagStructureCheck {
 
   // Counts the paragraphs of KWX lines the way v_Run does, for lines that
   // forward conversion wrote (every tag well formed and closed). Feed the
-  // lines in order with v_Line.
+  // lines in order with v_Line, or their tokens (as the block collector
+  // explodes them) in order with v_Token.
   class OSTRAKON_API CQ_ParagraphCounter {
    public:
     void v_Line(std::string_view line);
+    void v_Token(std::string_view token) {
+      if (token.size() >= 3 && token.front() == '<' && token.back() == '>') v_Tag(token);
+    }
     const CQ_TextBoxParagraphs& rco_Paragraphs() const { return m_mapParagraphs; }
 
    private:

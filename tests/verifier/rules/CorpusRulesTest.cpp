@@ -14,6 +14,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "kernel/backward/KWXBlockCollector.h"
 #include "kernel/backward/KWXReader.h"
 #include "kernel/forward/KWXTextWriter.h"
 #include "kernel/forward/MIFToKWXConverter.h"
@@ -154,6 +155,13 @@ TEST_P(CorpusRulesTest, BackConversionCountsAgreeWithTheStructureCheck) {
   for (const std::string& line : converter.rco_GetKWXLines()) body.v_Line(line);
   CQ_TagStructureCheck::CQ_ParagraphCounter section;
   for (const std::string& line : converter.rco_GetAncillarySection()) section.v_Line(line);
+  // Fed the exploded tokens instead, as back conversion feeds it, the
+  // counter finds the same.
+  st_KWXTokenViews tokens;
+  KWXBack::sv_ExplodeLines(converter.rco_GetCompactKWXLines(), 0, tokens);
+  CQ_TagStructureCheck::CQ_ParagraphCounter byTokens;
+  for (std::string_view token : tokens.asv_Tokens) byTokens.v_Token(token);
+  EXPECT_EQ(byTokens.rco_Paragraphs(), body.rco_Paragraphs());
 
   // The structure check over the same lines finds the same counts.
   CQ_FrameVarnelVerifier verification(*session, true);
