@@ -299,6 +299,13 @@ std::size_t CQ_MIFLineReader::n_ReadLinesNet(st_LineNet* out, std::size_t max) {
     }
     enum { CODE, STRING, COMMENT } state = CODE;
     int depth = 0;
+    if (*begin == '>' && blockEnd - begin >= 3 && begin[1] == ' ' && begin[2] == '#') {
+      // A closer, "> # end of Name": a third of a document's lines. The
+      // walk goes on from its comment, which holds only its line end.
+      depth = -1;
+      state = COMMENT;
+      mask &= ~(7u << (begin - chunk));
+    }
     const char* stringStart = nullptr;
     const char* end = nullptr;
     while (end == nullptr) {
