@@ -251,10 +251,14 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
   // buffer) is copied into the store.
   const auto held = reinterpret_cast<std::uintptr_t>(m_svHeldText.data());
   const std::size_t heldSize = m_svHeldText.size();
-  const auto keep = [&](std::string_view text, int net) {
-    // Unsigned: a line before the held text lies far beyond its end.
+  // Unsigned: a line before the held text lies far beyond its end.
+  const auto inHeld = [&](std::string_view text) {
     const std::uintptr_t offset = reinterpret_cast<std::uintptr_t>(text.data()) - held;
-    if (offset < heldSize && text.size() <= heldSize - offset) {
+    return offset < heldSize && text.size() <= heldSize - offset;
+  };
+  const bool heldSizesFit = heldSize <= std::numeric_limits<std::uint32_t>::max();
+  const auto keep = [&](std::string_view text, int net) {
+    if (inHeld(text)) {
       if (text.size() > std::numeric_limits<std::uint32_t>::max()) throw Result::DAMAGED;
       return st_MIFLine{text.data(), static_cast<std::uint32_t>(text.size()), net};
     }
@@ -328,6 +332,10 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
         m_vecLineNets.resize(noted + (batchSize - batchNext));
         nets = m_vecLineNets.data() + noted;
       }
+      // A batch's lines follow one another in the order read: when its
+      // first and last lie in the held text, all of them do, and each is
+      // kept where it lies without asking.
+      const bool batchHeld = heldSizesFit && inHeld(at->sv_Line) && inHeld(end[-1].sv_Line);
       while (at != end) {
         const std::string_view text = at->sv_Line;
         const int lineNet = at->i_Net;
@@ -343,7 +351,8 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
         if (lineNet != 0 && text.front() != '<' && text.front() != '>') throw Result::DAMAGED;
         depth += lineNet;
         if (depth > MAX_DEPTH) throw Result::DAMAGED;
-        block.push_back(keep(text, lineNet));
+        block.push_back(batchHeld ? st_MIFLine{text.data(), static_cast<std::uint32_t>(text.size()), lineNet}
+                                  : keep(text, lineNet));
         if (depth <= 0) break;
       }
       if (nets) m_vecLineNets.resize(static_cast<std::size_t>(nets - m_vecLineNets.data()));
