@@ -19,6 +19,7 @@
 #include <limits>
 #include <iterator>
 #include <memory>
+#include <type_traits>
 #include <utility>
 
 #include "System/Platform/FileException.h"
@@ -334,26 +335,37 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
       }
       // A batch's lines follow one another in the order read: when its
       // first and last lie in the held text, all of them do, and each is
-      // kept where it lies without asking.
-      const bool batchHeld = heldSizesFit && inHeld(at->sv_Line) && inHeld(end[-1].sv_Line);
-      while (at != end) {
-        const std::string_view text = at->sv_Line;
-        const int lineNet = at->i_Net;
-        ++at;
-        // Every statement closes before the end marker.
-        if (text.front() == '#' && text.substr(0, kEndOfMIFFile.size()) == kEndOfMIFFile) {
-          throw Result::UNEXPECTED_END;
+      // kept where it lies without asking (its nets are always noted then).
+      // The loop is made once for such batches and once for the others.
+      const auto readBatch = [&](auto heldBatch) {
+        constexpr bool kHeld = decltype(heldBatch)::value;
+        while (at != end) {
+          const std::string_view text = at->sv_Line;
+          const int lineNet = at->i_Net;
+          ++at;
+          // Every statement closes before the end marker.
+          if (text.front() == '#' && text.substr(0, kEndOfMIFFile.size()) == kEndOfMIFFile) {
+            throw Result::UNEXPECTED_END;
+          }
+          if (kHeld || nets) *nets++ = lineNet >= -127 && lineNet <= 127 ? static_cast<std::int8_t>(lineNet) : NET_NOT_NOTED;
+          // Only a statement opens and only a closer closes: a line that
+          // changes the depth otherwise is a statement with bytes before its
+          // '<' (image data, comments and text lines give 0).
+          if (lineNet != 0 && text.front() != '<' && text.front() != '>') throw Result::DAMAGED;
+          depth += lineNet;
+          if (depth > MAX_DEPTH) throw Result::DAMAGED;
+          if constexpr (kHeld) {
+            block.push_back(st_MIFLine{text.data(), static_cast<std::uint32_t>(text.size()), lineNet});
+          } else {
+            block.push_back(keep(text, lineNet));
+          }
+          if (depth <= 0) break;
         }
-        if (nets) *nets++ = lineNet >= -127 && lineNet <= 127 ? static_cast<std::int8_t>(lineNet) : NET_NOT_NOTED;
-        // Only a statement opens and only a closer closes: a line that
-        // changes the depth otherwise is a statement with bytes before its
-        // '<' (image data, comments and text lines give 0).
-        if (lineNet != 0 && text.front() != '<' && text.front() != '>') throw Result::DAMAGED;
-        depth += lineNet;
-        if (depth > MAX_DEPTH) throw Result::DAMAGED;
-        block.push_back(batchHeld ? st_MIFLine{text.data(), static_cast<std::uint32_t>(text.size()), lineNet}
-                                  : keep(text, lineNet));
-        if (depth <= 0) break;
+      };
+      if (noteNets && heldSizesFit && inHeld(at->sv_Line) && inHeld(end[-1].sv_Line)) {
+        readBatch(std::true_type());
+      } else {
+        readBatch(std::false_type());
       }
       if (nets) m_vecLineNets.resize(static_cast<std::size_t>(nets - m_vecLineNets.data()));
       batchNext = static_cast<std::size_t>(at - batch.data());
