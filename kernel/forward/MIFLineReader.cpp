@@ -275,7 +275,10 @@ std::size_t CQ_MIFLineReader::n_ReadLinesNet(st_LineNet* out, std::size_t max) {
   // The batch ends before the line at p (its white space passed over).
   const auto single = [&]() -> std::size_t {
     m_nBlockPos = static_cast<std::size_t>(p - m_pBlock);
-    if (n > 0) return n;
+    if (n > 0) {
+      m_nLines += n;
+      return n;
+    }
     return CQ_MIFLineReader::b_ReadLineNet(out[0].sv_Line, out[0].i_Net) ? 1 : 0;
   };
   if (m_nBlockPos >= m_nBlockLen) return single();
@@ -344,12 +347,12 @@ std::size_t CQ_MIFLineReader::n_ReadLinesNet(st_LineNet* out, std::size_t max) {
     while (Is(trimmed[-1], SCAN_SPACE)) --trimmed;  // stops at the first byte, no white space
     out[n].sv_Line = std::string_view(begin, static_cast<std::size_t>(trimmed - begin));
     out[n].i_Net = depth;
-    ++n;
-    ++m_nLines;
+    ++n;  // counted in m_nLines when the batch ends
     p = end + 1;
     if (last) break;
   }
   m_nBlockPos = static_cast<std::size_t>(p - m_pBlock);
+  m_nLines += n;
   return n;
 }
 
