@@ -35,6 +35,7 @@ enum : unsigned char {
   SCAN_STOP = 2,       // ends a run of other bytes: '<', '>', '#', '`', CR, LF
   SCAN_IN_STRING = 4,  // ends a run inside a string: the apostrophe, CR, LF
   SCAN_LINE_END = 8,   // CR, LF
+  SCAN_BYTEWISE = 16,  // '&', '=': first bytes of lines left to the byte-wise reading
 };
 
 constexpr std::array<unsigned char, 256> MakeScanClasses() {
@@ -42,6 +43,7 @@ constexpr std::array<unsigned char, 256> MakeScanClasses() {
   for (unsigned char c : {' ', '\t', '\v', '\f'}) classes[c] = SCAN_SPACE;
   for (unsigned char c : {'\r', '\n'}) classes[c] = SCAN_SPACE | SCAN_STOP | SCAN_IN_STRING | SCAN_LINE_END;
   for (unsigned char c : {'<', '>', '#', '`'}) classes[c] = SCAN_STOP;
+  for (unsigned char c : {'&', '='}) classes[c] = SCAN_BYTEWISE;
   classes[static_cast<unsigned char>('\'')] = SCAN_IN_STRING;
   return classes;
 }
@@ -287,8 +289,10 @@ std::size_t CQ_MIFLineReader::n_ReadLinesNet(st_LineNet* out, std::size_t max) {
   const char* chunk = nullptr;
   unsigned mask = 0;
   while (n < max) {
-    while (p < blockEnd && Is(*p, SCAN_SPACE)) ++p;
-    if (p == blockEnd || *p == '&' || *p == '=') return single();
+    // The class of the line's first byte answers both questions.
+    unsigned char cls = 0;
+    while (p < blockEnd && ((cls = kScanClass[static_cast<unsigned char>(*p)]) & SCAN_SPACE) != 0) ++p;
+    if (p == blockEnd || (cls & SCAN_BYTEWISE) != 0) return single();
     const char* const begin = p;
     const bool last = *p == '#';
     // The step may already hold the line's first bytes: bits before the
