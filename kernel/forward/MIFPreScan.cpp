@@ -19,6 +19,7 @@
 #include <limits>
 #include <iterator>
 #include <memory>
+#include <type_traits>
 #include <utility>
 
 #include "System/Platform/FileException.h"
@@ -251,10 +252,14 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
   // buffer) is copied into the store.
   const auto held = reinterpret_cast<std::uintptr_t>(m_svHeldText.data());
   const std::size_t heldSize = m_svHeldText.size();
-  const auto keep = [&](std::string_view text, int net) {
-    // Unsigned: a line before the held text lies far beyond its end.
+  // Unsigned: a line before the held text lies far beyond its end.
+  const auto inHeld = [&](std::string_view text) {
     const std::uintptr_t offset = reinterpret_cast<std::uintptr_t>(text.data()) - held;
-    if (offset < heldSize && text.size() <= heldSize - offset) {
+    return offset < heldSize && text.size() <= heldSize - offset;
+  };
+  const bool heldSizesFit = heldSize <= std::numeric_limits<std::uint32_t>::max();
+  const auto keep = [&](std::string_view text, int net) {
+    if (inHeld(text)) {
       if (text.size() > std::numeric_limits<std::uint32_t>::max()) throw Result::DAMAGED;
       return st_MIFLine{text.data(), static_cast<std::uint32_t>(text.size()), net};
     }
@@ -328,23 +333,39 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
         m_vecLineNets.resize(noted + (batchSize - batchNext));
         nets = m_vecLineNets.data() + noted;
       }
-      while (at != end) {
-        const std::string_view text = at->sv_Line;
-        const int lineNet = at->i_Net;
-        ++at;
-        // Every statement closes before the end marker.
-        if (text.front() == '#' && text.substr(0, kEndOfMIFFile.size()) == kEndOfMIFFile) {
-          throw Result::UNEXPECTED_END;
+      // A batch's lines follow one another in the order read: when its
+      // first and last lie in the held text, all of them do, and each is
+      // kept where it lies without asking (its nets are always noted then).
+      // The loop is made once for such batches and once for the others.
+      const auto readBatch = [&](auto heldBatch) {
+        constexpr bool kHeld = decltype(heldBatch)::value;
+        while (at != end) {
+          const std::string_view text = at->sv_Line;
+          const int lineNet = at->i_Net;
+          ++at;
+          // Every statement closes before the end marker.
+          if (text.front() == '#' && text.substr(0, kEndOfMIFFile.size()) == kEndOfMIFFile) {
+            throw Result::UNEXPECTED_END;
+          }
+          if (kHeld || nets) *nets++ = lineNet >= -127 && lineNet <= 127 ? static_cast<std::int8_t>(lineNet) : NET_NOT_NOTED;
+          // Only a statement opens and only a closer closes: a line that
+          // changes the depth otherwise is a statement with bytes before its
+          // '<' (image data, comments and text lines give 0).
+          if (lineNet != 0 && text.front() != '<' && text.front() != '>') throw Result::DAMAGED;
+          depth += lineNet;
+          if (depth > MAX_DEPTH) throw Result::DAMAGED;
+          if constexpr (kHeld) {
+            block.push_back(st_MIFLine{text.data(), static_cast<std::uint32_t>(text.size()), lineNet});
+          } else {
+            block.push_back(keep(text, lineNet));
+          }
+          if (depth <= 0) break;
         }
-        if (nets) *nets++ = lineNet >= -127 && lineNet <= 127 ? static_cast<std::int8_t>(lineNet) : NET_NOT_NOTED;
-        // Only a statement opens and only a closer closes: a line that
-        // changes the depth otherwise is a statement with bytes before its
-        // '<' (image data, comments and text lines give 0).
-        if (lineNet != 0 && text.front() != '<' && text.front() != '>') throw Result::DAMAGED;
-        depth += lineNet;
-        if (depth > MAX_DEPTH) throw Result::DAMAGED;
-        block.push_back(keep(text, lineNet));
-        if (depth <= 0) break;
+      };
+      if (noteNets && heldSizesFit && inHeld(at->sv_Line) && inHeld(end[-1].sv_Line)) {
+        readBatch(std::true_type());
+      } else {
+        readBatch(std::false_type());
       }
       if (nets) m_vecLineNets.resize(static_cast<std::size_t>(nets - m_vecLineNets.data()));
       batchNext = static_cast<std::size_t>(at - batch.data());

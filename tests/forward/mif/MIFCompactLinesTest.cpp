@@ -124,6 +124,17 @@ std::vector<std::pair<std::string, std::string>> ScanInputs() {
     if (round % 2 == 1) text.resize(text.size() - 1);  // the last line without its line end
     inputs.emplace_back("random " + std::to_string(round), text);
   }
+  // Closers, "> # end of Name", with comments holding brackets, strings
+  // and apostrophes, starting at every offset of a 16-byte step, and texts
+  // that end within a closer's first bytes.
+  std::string closers;
+  for (int shift = 0; shift < 40; ++shift) {
+    closers += "<P" + std::string(static_cast<std::size_t>(shift), 'x') + "\n";
+    closers += "> # end of P" + std::string(static_cast<std::size_t>(shift % 7), '>') + "\n";
+    closers += "> # `<<' # >\r\n> #\n>  # x\n> #> <\n";
+  }
+  inputs.emplace_back("closers", closers);
+  for (const char* tail : {">", "> ", "> #", "> #\n"}) inputs.emplace_back("closer at the end", closers + tail);
   // Statements long enough to cross several 4096-byte blocks of a file.
   std::string longLines;
   for (int i = 0; i < 400; ++i) longLines += "<String `" + std::string(static_cast<std::size_t>(i) * 7, 'x') + "'> # " + std::to_string(i) + "\n";

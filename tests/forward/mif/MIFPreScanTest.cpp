@@ -123,6 +123,13 @@ TEST_P(MIFGoldenTest, TheSecondFormReadsAFileAsItReadsTheSameBytesInMemory) {
     EXPECT_EQ(memory.rco_GetBodyLines(), file.rco_GetBodyLines());
     EXPECT_EQ(memory.rco_GetMasterLines(), file.rco_GetMasterLines());
     EXPECT_EQ(memory.acs_VisibleObjects(), file.acs_VisibleObjects());
+    // Held text keeps its lines where they lie, a batch of the reader at a
+    // time: its lists are the file's, whatever the line ends and the end.
+    CQ_MIFPreScan held(session_, mif_test::SecondForm());
+    ASSERT_EQ(CodeOf([&] { held.v_PreScanHeldText(bytes); }), 0);
+    EXPECT_TRUE(SameText(held.ccs_Dump(), file.ccs_Dump()));
+    EXPECT_EQ(held.rco_GetBodyLines(), file.rco_GetBodyLines());
+    EXPECT_EQ(held.rco_GetMasterLines(), file.rco_GetMasterLines());
     // The lists stay readable after the file is gone.
     std::remove((dir_ + "copy.org").c_str());
     EXPECT_EQ(memory.rco_GetBodyLines(), file.rco_GetBodyLines());
