@@ -76,7 +76,25 @@ bool IsRunOpening(std::string_view t) {
   return StartsWith(t, KWX::PREFIX_CS) || StartsWith(t, KWX::PREFIX_FC);
 }
 
+// The quick rejections of IsClosingTag and CWriter::IsVarnelTag hold for
+// every tag of their tables.
+constexpr bool ClosingTagsShaped() {
+  for (const std::string_view t : kClosingTags) {
+    if (t.size() < 3 || t[2] != '/') return false;
+  }
+  return true;
+}
+constexpr bool VarnelTagsShaped() {
+  for (const VarnelFont& v : kVarnelFonts) {
+    if (v.sv_Tag.size() < 4 || v.sv_Tag.size() > 5 || v.sv_Tag[1] != ':') return false;
+  }
+  return true;
+}
+static_assert(ClosingTagsShaped() && VarnelTagsShaped());
+
 bool IsClosingTag(std::string_view t) {
+  // Every closing tag begins "<:/": most tokens are told apart by a byte.
+  if (t.size() < 3 || t[2] != '/') return false;
   return std::find(std::begin(kClosingTags), std::end(kClosingTags), t) != std::end(kClosingTags);
 }
 
@@ -686,6 +704,8 @@ class CQ_MIFBlockBuilder::CWriter {
   bool Counting() const { return m_out == nullptr; }
 
   static bool IsVarnelTag(std::string_view t) {
+    // Every such tag is "<:" and one or two bytes.
+    if (t.size() < 4 || t.size() > 5 || t[1] != ':') return false;
     for (const VarnelFont& v : kVarnelFonts) {
       if (t == v.sv_Tag) return true;
     }
