@@ -223,6 +223,8 @@ void CQ_MIFBlockLines::v_NextTable() {
 // --- line buffer ----------------------------------------------------------------------
 
 void CQ_MIFLineBuffer::v_Grow(std::size_t size) {
+  if (m_nLines == m_starts.size()) m_starts.resize(std::max(m_starts.size() * 2, std::size_t(256)));
+  if (m_nCapacity - m_nSize >= size) return;
   const std::size_t capacity = std::max({m_nCapacity * 2, m_nSize + size, std::size_t(4096)});
   auto larger = std::make_unique_for_overwrite<char[]>(capacity);
   if (m_nSize > 0) std::memcpy(larger.get(), m_pText.get(), m_nSize);
