@@ -187,7 +187,7 @@ void CQ_MIFBlockLines::v_Clear() {
   // The tables of entries are kept for the next block: a pass reads blocks
   // of every size one after the other.
   m_nLines = 0;
-  m_nRoom = 0;
+  m_pNext = m_pTableEnd = nullptr;
   // One chunk of the usual size is kept; one made for a very long line is not.
   if (!m_chunks.empty() && m_chunks.front().n_Capacity == kChunkBytes) {
     m_chunks.resize(1);
@@ -217,7 +217,7 @@ void CQ_MIFBlockLines::v_NextTable() {
   // Entries are written before they are read: no need to clear them.
   if (table == m_lineTables.size()) m_lineTables.push_back(std::make_unique_for_overwrite<st_Line[]>(LINE_TABLE_SIZE));
   m_pNext = m_lineTables[table].get();
-  m_nRoom = LINE_TABLE_SIZE;
+  m_pTableEnd = m_pNext + LINE_TABLE_SIZE;
 }
 
 // --- line buffer ----------------------------------------------------------------------

@@ -117,9 +117,8 @@ class OSTRAKON_API CQ_MIFBlockLines {
     return m_lineTables[i >> LINE_TABLE_BITS][i & (LINE_TABLE_SIZE - 1)];
   }
   void v_AddEntry(const char* data, std::size_t size, int net) {
-    if (m_nRoom == 0) v_NextTable();
+    if (m_pNext == m_pTableEnd) v_NextTable();
     *m_pNext++ = st_Line{data, static_cast<std::uint32_t>(size), static_cast<std::int32_t>(net)};
-    --m_nRoom;
     ++m_nLines;
   }
   // Makes the table of entry m_nLines, made before or new, the one entries
@@ -128,7 +127,7 @@ class OSTRAKON_API CQ_MIFBlockLines {
   std::vector<std::unique_ptr<st_Line[]>> m_lineTables;
   std::size_t m_nLines = 0;
   st_Line* m_pNext = nullptr;  // where the next entry goes
-  std::size_t m_nRoom = 0;     // entries left in its table
+  st_Line* m_pTableEnd = nullptr;  // the end of its table
   std::vector<st_Chunk> m_chunks;
 };
 
