@@ -76,7 +76,25 @@ bool IsRunOpening(std::string_view t) {
   return StartsWith(t, KWX::PREFIX_CS) || StartsWith(t, KWX::PREFIX_FC);
 }
 
+// The quick rejections of IsClosingTag and CWriter::IsVarnelTag hold for
+// every tag of their tables.
+constexpr bool ClosingTagsShaped() {
+  for (const std::string_view t : kClosingTags) {
+    if (t.size() < 3 || t[2] != '/') return false;
+  }
+  return true;
+}
+constexpr bool VarnelTagsShaped() {
+  for (const VarnelFont& v : kVarnelFonts) {
+    if (v.sv_Tag.size() < 4 || v.sv_Tag.size() > 5 || v.sv_Tag[1] != ':') return false;
+  }
+  return true;
+}
+static_assert(ClosingTagsShaped() && VarnelTagsShaped());
+
 bool IsClosingTag(std::string_view t) {
+  // Every closing tag begins "<:/": most tokens are told apart by a byte.
+  if (t.size() < 3 || t[2] != '/') return false;
   return std::find(std::begin(kClosingTags), std::end(kClosingTags), t) != std::end(kClosingTags);
 }
 
@@ -169,7 +187,7 @@ void CQ_MIFBlockLines::v_Clear() {
   // The tables of entries are kept for the next block: a pass reads blocks
   // of every size one after the other.
   m_nLines = 0;
-  m_nRoom = 0;
+  m_pNext = m_pTableEnd = nullptr;
   // One chunk of the usual size is kept; one made for a very long line is not.
   if (!m_chunks.empty() && m_chunks.front().n_Capacity == kChunkBytes) {
     m_chunks.resize(1);
@@ -199,12 +217,14 @@ void CQ_MIFBlockLines::v_NextTable() {
   // Entries are written before they are read: no need to clear them.
   if (table == m_lineTables.size()) m_lineTables.push_back(std::make_unique_for_overwrite<st_Line[]>(LINE_TABLE_SIZE));
   m_pNext = m_lineTables[table].get();
-  m_nRoom = LINE_TABLE_SIZE;
+  m_pTableEnd = m_pNext + LINE_TABLE_SIZE;
 }
 
 // --- line buffer ----------------------------------------------------------------------
 
 void CQ_MIFLineBuffer::v_Grow(std::size_t size) {
+  if (m_nLines == m_starts.size()) m_starts.resize(std::max(m_starts.size() * 2, std::size_t(256)));
+  if (m_nCapacity - m_nSize >= size) return;
   const std::size_t capacity = std::max({m_nCapacity * 2, m_nSize + size, std::size_t(4096)});
   auto larger = std::make_unique_for_overwrite<char[]>(capacity);
   if (m_nSize > 0) std::memcpy(larger.get(), m_pText.get(), m_nSize);
@@ -686,6 +706,8 @@ class CQ_MIFBlockBuilder::CWriter {
   bool Counting() const { return m_out == nullptr; }
 
   static bool IsVarnelTag(std::string_view t) {
+    // Every such tag is "<:" and one or two bytes.
+    if (t.size() < 4 || t.size() > 5 || t[1] != ':') return false;
     for (const VarnelFont& v : kVarnelFonts) {
       if (t == v.sv_Tag) return true;
     }

@@ -117,9 +117,8 @@ class OSTRAKON_API CQ_MIFBlockLines {
     return m_lineTables[i >> LINE_TABLE_BITS][i & (LINE_TABLE_SIZE - 1)];
   }
   void v_AddEntry(const char* data, std::size_t size, int net) {
-    if (m_nRoom == 0) v_NextTable();
+    if (m_pNext == m_pTableEnd) v_NextTable();
     *m_pNext++ = st_Line{data, static_cast<std::uint32_t>(size), static_cast<std::int32_t>(net)};
-    --m_nRoom;
     ++m_nLines;
   }
   // Makes the table of entry m_nLines, made before or new, the one entries
@@ -128,7 +127,7 @@ class OSTRAKON_API CQ_MIFBlockLines {
   std::vector<std::unique_ptr<st_Line[]>> m_lineTables;
   std::size_t m_nLines = 0;
   st_Line* m_pNext = nullptr;  // where the next entry goes
-  std::size_t m_nRoom = 0;     // entries left in its table
+  st_Line* m_pTableEnd = nullptr;  // the end of its table
   std::vector<st_Chunk> m_chunks;
 };
 
@@ -212,7 +211,7 @@ class OSTRAKON_API CQ_MIFLineBuffer {
   // Inline, with one copy a piece: a paragraph writes every line here.
   void v_Add(std::string_view line) {
     char* at = pc_Room(line.size() + 1);
-    if (!line.empty()) std::memcpy(at, line.data(), line.size());
+    sv_Copy(at, line.data(), line.size());
     at[line.size()] = '\n';
   }
   // Appends the line a + b + c. Piece by piece, so that where a and c are
@@ -221,31 +220,29 @@ class OSTRAKON_API CQ_MIFLineBuffer {
     char* at = pc_Room(a.size() + b.size() + c.size() + 1);
     if (!a.empty()) std::memcpy(at, a.data(), a.size());
     at += a.size();
-    if (!b.empty()) std::memcpy(at, b.data(), b.size());
+    sv_Copy(at, b.data(), b.size());
     at += b.size();
     if (!c.empty()) std::memcpy(at, c.data(), c.size());
     at += c.size();
     *at = '\n';
   }
-  void v_PopBack() {
-    m_nSize = m_starts.back();
-    m_starts.pop_back();
-  }
+  void v_PopBack() { m_nSize = m_starts[--m_nLines]; }
   // Keeps the first n lines.
   void v_Truncate(std::size_t n) {
-    if (n >= m_starts.size()) return;
+    if (n >= m_nLines) return;
     m_nSize = m_starts[n];
-    m_starts.resize(n);
+    m_nLines = n;
   }
   // Appends whole lines, "\n" after each.
   void v_AddLines(std::string_view lines) {
     if (lines.empty()) return;
     const std::size_t base = m_nSize;
     std::memcpy(pc_Room(lines.size()), lines.data(), lines.size());
-    m_starts.pop_back();  // pc_Room's entry; the lines' own follow
+    --m_nLines;  // pc_Room's entry; the lines' own follow
     std::size_t from = 0;
     while (from < lines.size()) {
-      m_starts.push_back(base + from);
+      if (m_nLines == m_starts.size()) v_Grow(0);
+      m_starts[m_nLines++] = base + from;
       from = lines.find('\n', from);
       from = from == std::string_view::npos ? lines.size() : from + 1;
     }
@@ -253,12 +250,12 @@ class OSTRAKON_API CQ_MIFLineBuffer {
   // Removes every line; the buffer keeps its room.
   void clear() {
     m_nSize = 0;
-    m_starts.clear();
+    m_nLines = 0;
   }
-  std::size_t size() const { return m_starts.size(); }
-  bool empty() const { return m_starts.empty(); }
+  std::size_t size() const { return m_nLines; }
+  bool empty() const { return m_nLines == 0; }
   std::string_view operator[](std::size_t i) const {
-    const std::size_t end = (i + 1 < m_starts.size() ? m_starts[i + 1] : m_nSize) - 1;
+    const std::size_t end = (i + 1 < m_nLines ? m_starts[i + 1] : m_nSize) - 1;
     return std::string_view(m_pText.get() + m_starts[i], end - m_starts[i]);
   }
   // Where line i begins in sv_Text().
@@ -267,20 +264,44 @@ class OSTRAKON_API CQ_MIFLineBuffer {
   std::string_view sv_Text() const { return std::string_view(m_pText.get(), m_nSize); }
 
  private:
+  // Copies size bytes. Most lines are short: up to 32 bytes go as two
+  // pieces of a fixed size, which may overlap, read and written within the
+  // bytes given, with no call to the library.
+  static void sv_Copy(char* to, const char* from, std::size_t size) {
+    if (size > 32) {
+      std::memcpy(to, from, size);
+    } else if (size >= 16) {
+      std::memcpy(to, from, 16);
+      std::memcpy(to + size - 16, from + size - 16, 16);
+    } else if (size >= 8) {
+      std::memcpy(to, from, 8);
+      std::memcpy(to + size - 8, from + size - 8, 8);
+    } else if (size >= 4) {
+      std::memcpy(to, from, 4);
+      std::memcpy(to + size - 4, from + size - 4, 4);
+    } else {
+      for (std::size_t i = 0; i < size; ++i) to[i] = from[i];
+    }
+  }
   // Room for size more bytes at the end, recorded as the start of a line.
+  // The growth is out of line, so that the common case is a few
+  // instructions with nothing to save around a call.
   char* pc_Room(std::size_t size) {
-    if (m_nCapacity - m_nSize < size) v_Grow(size);
-    m_starts.push_back(m_nSize);
+    if (m_nCapacity - m_nSize < size || m_nLines == m_starts.size()) [[unlikely]] v_Grow(size);
+    m_starts[m_nLines++] = m_nSize;
     char* const at = m_pText.get() + m_nSize;
     m_nSize += size;
     return at;
   }
+  // Makes room for size more bytes and one more line start.
   void v_Grow(std::size_t size);
 
   std::unique_ptr<char[]> m_pText;
   std::size_t m_nSize = 0;
   std::size_t m_nCapacity = 0;
+  // Where each line begins; the entries from m_nLines on are room.
   std::vector<std::size_t> m_starts;
+  std::size_t m_nLines = 0;
 };
 
 // Blocks of the ORG copy that stand inside text and carry a Unique

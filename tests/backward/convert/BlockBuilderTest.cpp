@@ -340,6 +340,27 @@ TEST(LineBuffer, LinesFollowOneAnotherWithALineEndAfterEach) {
   EXPECT_EQ(buffer.sv_Text(), "");
 }
 
+// Lines of every length around the sizes copied in fixed pieces, alone and
+// as the middle piece of a line in three parts, each byte of them distinct,
+// so that a piece copied to the wrong place or cut short shows.
+TEST(LineBuffer, CopiesLinesOfEveryShortLengthExactly) {
+  CQ_MIFLineBuffer buffer;
+  std::string joined;
+  std::vector<std::string> rows;
+  for (std::size_t size = 0; size <= 70; ++size) {
+    std::string row;
+    for (std::size_t k = 0; k < size; ++k) row += static_cast<char>('!' + (k * 7 + size) % 90);
+    buffer.v_Add(row);
+    buffer.v_Add("<S `", row, "'>");
+    rows.push_back(row);
+    rows.push_back("<S `" + row + "'>");
+    joined += rows[rows.size() - 2] + "\n" + rows.back() + "\n";
+  }
+  ASSERT_EQ(buffer.size(), rows.size());
+  for (std::size_t k = 0; k < rows.size(); ++k) EXPECT_EQ(buffer[k], rows[k]) << k;
+  EXPECT_EQ(buffer.sv_Text(), joined);
+}
+
 // Many lines through every way of adding and cutting, against a list of
 // strings: the buffer grows several times on the way.
 TEST(LineBuffer, AgreesWithAListOfLinesThroughGrowthCutsAndStretches) {
