@@ -36,7 +36,6 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) { return KWX::b_
 
 std::string FontChange(std::string_view font) { return "<Font\n<FTag `" + std::string(font) + "'>\n> # end of Font\n"; }
 
-// The source path a header's <sourcepath "PATH"> line names.
 // The heap made ready for the working copies of a conversion reading
 // `bytes` of input (they take about twice that), and trimmed after it.
 // Small inputs are left to the heap as it is: their page faults cost
@@ -57,12 +56,14 @@ class HeapForConversion {
   bool m_prepared;
 };
 
+// A file's size; 0 when it cannot be asked for (reading it reports why).
 std::uintmax_t FileBytes(const std::string& path) {
   std::error_code error;
   const std::uintmax_t bytes = std::filesystem::file_size(path, error);
   return error ? 0 : bytes;
 }
 
+// The source path a header's <sourcepath "PATH"> line names.
 std::string SourcePathOf(const std::string& line) {
   const std::size_t prefix = KWX::PREFIX_SOURCEPATH.size();
   if (line.size() < prefix + 2) return std::string();
@@ -214,7 +215,7 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
   }
   v_Step("source indexed");
 
-  // The tags of the translated file; its text boxes may not hold more
+  // Then the tags of the translated file; its text boxes may not hold more
   // paragraphs than the regenerated ones, which the MIF pass pairs with
   // the ORG paragraphs (added ones come with "<#...>").
   // The blocks of the file and of its ancillary section are filed

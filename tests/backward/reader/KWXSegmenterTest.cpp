@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ReaderTestSupport.h"
+#include "support/BracketReference.h"
 #include "kernel/backward/KWXSegmenter.h"
 
 namespace {
@@ -175,30 +176,6 @@ KWX::CQ_TagSegmentList ReferenceTokenise(const std::vector<std::string>& lines) 
   return segments;
 }
 
-// The bracket error of a text read byte by byte (101 counts differ, 102
-// depth below zero, 103 depth above two, 104 an external tag inside another).
-int ReferenceBracketError(std::string_view text) {
-  std::size_t opening = 0;
-  std::size_t closing = 0;
-  long depth = 0;
-  int fault = 0;
-  bool nested = false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '<') {
-      ++opening;
-      if (fault == 0) {
-        if (depth >= 1 && i + 1 < text.size() && text[i + 1] != ':') nested = true;
-        if (++depth > 2) fault = 103;
-      }
-    } else if (text[i] == '>') {
-      ++closing;
-      if (fault == 0 && --depth < 0) fault = 102;
-    }
-  }
-  if (opening != closing) return 101;
-  if (fault != 0) return fault;
-  return nested ? 104 : 0;
-}
 
 TEST(Tokenise, BracketErrorsCountedWhileCuttingAreThoseOfTheSegmentsTexts) {
   const std::string alphabet = "<<<>>>::ab \"#/";
@@ -206,11 +183,7 @@ TEST(Tokenise, BracketErrorsCountedWhileCuttingAreThoseOfTheSegmentsTexts) {
   std::size_t counted = 0;
   std::size_t faulty = 0;
   for (int round = 0; round < 3000; ++round) {
-    std::vector<std::string> lines(random() % 8);
-    for (std::string& line : lines) {
-      const std::size_t size = random() % 30;
-      for (std::size_t i = 0; i < size; ++i) line.push_back(alphabet[random() % alphabet.size()]);
-    }
+    const std::vector<std::string> lines = morvane_test::DrawnLines(random, alphabet);
     KWX::CQ_TagSegmentList segments;
     CQ_KWXSegmenter::sv_Tokenise(lines, segments);
     for (std::size_t k = 0; k < segments.size(); ++k) {
@@ -221,7 +194,7 @@ TEST(Tokenise, BracketErrorsCountedWhileCuttingAreThoseOfTheSegmentsTexts) {
         ASSERT_EQ(k + 1, segments.size()) << "round " << round;
         continue;
       }
-      ASSERT_EQ(s.i_BracketError, ReferenceBracketError(s.cs_Text)) << "round " << round << ": " << s.cs_Text;
+      ASSERT_EQ(s.i_BracketError, morvane_test::ReferenceBracketError(s.cs_Text)) << "round " << round << ": " << s.cs_Text;
       ++counted;
       if (s.i_BracketError != 0) ++faulty;
     }
@@ -237,11 +210,7 @@ TEST(Tokenise, AgreesWithAByteByByteTokeniserOnRandomFiles) {
   const std::string alphabet = "<<<>>>::ab \"#/";
   std::mt19937 random(1208);
   for (int round = 0; round < 3000; ++round) {
-    std::vector<std::string> lines(random() % 8);
-    for (std::string& line : lines) {
-      const std::size_t size = random() % 30;
-      for (std::size_t i = 0; i < size; ++i) line.push_back(alphabet[random() % alphabet.size()]);
-    }
+    const std::vector<std::string> lines = morvane_test::DrawnLines(random, alphabet);
     KWX::CQ_TagSegmentList segments;
     CQ_KWXSegmenter::sv_Tokenise(lines, segments);
     ASSERT_EQ(Dump(segments), Dump(ReferenceTokenise(lines))) << "round " << round;

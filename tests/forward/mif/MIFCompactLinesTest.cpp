@@ -142,13 +142,19 @@ std::vector<std::pair<std::string, std::string>> ScanInputs() {
   return inputs;
 }
 
-TEST_F(MIFCompactReaderTest, NetsFoundWhileReadingAreNetDepthsOfTheLinesRead) {
+// The scan inputs and every corpus document.
+std::vector<std::pair<std::string, std::string>> ScanInputsAndCorpus() {
   std::vector<std::pair<std::string, std::string>> inputs = ScanInputs();
   for (const std::string& name : mif_test::ListFolder(MORVANE_CORPUS_DIR)) {
     if (name.size() > 4 && name.compare(name.size() - 4, 4, ".mif") == 0) {
       inputs.emplace_back(name, mif_test::ReadFile(std::string(MORVANE_CORPUS_DIR) + "/" + name));
     }
   }
+  return inputs;
+}
+
+TEST_F(MIFCompactReaderTest, NetsFoundWhileReadingAreNetDepthsOfTheLinesRead) {
+  const std::vector<std::pair<std::string, std::string>> inputs = ScanInputsAndCorpus();
   for (const auto& [name, text] : inputs) {
     CQ_MIFLineReader a(text.data(), text.size());
     CQ_MIFLineReader b(text.data(), text.size());
@@ -188,12 +194,7 @@ LinesWithNets ViaBatches(CQ_MIFLineReader& reader, std::size_t size) {
 }
 
 TEST_F(MIFCompactReaderTest, BatchesGiveTheLinesAndNetsOneByOneReadingGives) {
-  std::vector<std::pair<std::string, std::string>> inputs = ScanInputs();
-  for (const std::string& name : mif_test::ListFolder(MORVANE_CORPUS_DIR)) {
-    if (name.size() > 4 && name.compare(name.size() - 4, 4, ".mif") == 0) {
-      inputs.emplace_back(name, mif_test::ReadFile(std::string(MORVANE_CORPUS_DIR) + "/" + name));
-    }
-  }
+  const std::vector<std::pair<std::string, std::string>> inputs = ScanInputsAndCorpus();
   for (const auto& [name, text] : inputs) {
     CQ_MIFLineReader a(text.data(), text.size());
     const LinesWithNets expected = ReferenceNets(a);

@@ -11,37 +11,13 @@
 #include <vector>
 
 #include "kernel/verifier/TagStructureCheck.h"
+#include "support/BracketReference.h"
 #include "verifier/rules/RulesTestSupport.h"
 
 namespace {
 
 using namespace RulesTest;
 
-// The bracket error of a segment's text, read byte by byte: 101 when the
-// counts differ, else the first of 102 (depth below zero) and 103 (depth
-// above two), else 104 for an external tag opened inside another.
-int ReferenceBracketError(std::string_view text) {
-  std::size_t opening = 0;
-  std::size_t closing = 0;
-  long depth = 0;
-  int fault = 0;
-  bool nested = false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '<') {
-      ++opening;
-      if (fault == 0) {
-        if (depth >= 1 && i + 1 < text.size() && text[i + 1] != ':') nested = true;
-        if (++depth > 2) fault = 103;
-      }
-    } else if (text[i] == '>') {
-      ++closing;
-      if (fault == 0 && --depth < 0) fault = 102;
-    }
-  }
-  if (opening != closing) return 101;
-  if (fault != 0) return fault;
-  return nested ? 104 : 0;
-}
 
 // Where the tag that begins at pos ends: at the '>' that brings the depth
 // back to zero, or at the end of the text when none does.
@@ -121,7 +97,7 @@ TEST(BracketWalk, ErrorsAndInternalTagsAgreeWithAByteByByteReading) {
     const KWX::CQ_TagSegmentList& segments = verifier.rco_SourceSegments();
     std::vector<int> expected;
     for (const KWX::st_TagSegment& segment : segments) {
-      if (const int number = ReferenceBracketError(segment.cs_Text)) expected.push_back(number);
+      if (const int number = morvane_test::ReferenceBracketError(segment.cs_Text)) expected.push_back(number);
     }
     ASSERT_EQ(Numbers(verifier, 1, 1), expected) << kwx;
     errorsCompared += expected.size();
