@@ -135,16 +135,25 @@ bool ValueIs(std::string_view line, std::string_view keyword, std::string_view v
 bool StringValueView(std::string_view line, std::string_view& out) {
   const std::size_t open = line.find('`');
   if (open == std::string_view::npos) return false;
-  std::size_t i = open + 1;
-  for (; i < line.size(); ++i) {
-    if (line[i] == '\\' && !(i + 1 < line.size() && line[i + 1] == '\'' && LastApostrophe(line, i + 2))) {
-      ++i;
-    } else if (line[i] == '\'') {
+  // The string ends at the first apostrophe after an even run of
+  // backslashes, or at the line's last apostrophe (as in the depth count);
+  // without one it runs to the line's end.
+  const char* const start = line.data() + open + 1;
+  const char* const end = line.data() + line.size();
+  const char* p = start;
+  const char* close = end;
+  while (p < end) {
+    const char* quote = static_cast<const char*>(std::memchr(p, '\'', static_cast<std::size_t>(end - p)));
+    if (!quote) break;
+    std::size_t backslashes = 0;
+    for (const char* b = quote; b > start && b[-1] == '\\'; --b) ++backslashes;
+    p = quote + 1;
+    if (backslashes % 2 == 0 || LastApostrophe(p, end)) {
+      close = quote;
       break;
     }
   }
-  if (i > line.size()) i = line.size();
-  out = line.substr(open + 1, i - open - 1);
+  out = std::string_view(start, static_cast<std::size_t>(close - start));
   return true;
 }
 

@@ -14,6 +14,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -111,11 +112,16 @@ inline std::string_view Keyword(std::string_view line) {
 // True when the line's statement name is exactly `keyword` (so "Tbl" does
 // not match "<TblID 3>"). Compares the name in place: the line's name is
 // `keyword` when the line begins with '<' and the keyword and the byte after
-// them, if any, ends a name.
-inline bool HasKeyword(std::string_view line, std::string_view keyword) {
+// them, if any, ends a name. Always inlined: callers name the keyword as a
+// literal, so its size is known where it is compared and the comparison
+// needs no call; the name's first byte rules out most lines before it.
+[[gnu::always_inline]] inline bool HasKeyword(std::string_view line, std::string_view keyword) {
   const std::size_t n = keyword.size();
   if (n == 0) return Keyword(line).empty();
-  if (line.size() <= n || line.front() != '<' || line.compare(1, n, keyword) != 0) return false;
+  if (line.size() <= n || line[0] != '<' || line[1] != keyword[0] ||
+      std::memcmp(line.data() + 1, keyword.data(), n) != 0) {
+    return false;
+  }
   return line.size() == n + 1 || detail::Is(line[n + 1], detail::CLASS_NAME_END);
 }
 

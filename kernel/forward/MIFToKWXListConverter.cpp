@@ -14,11 +14,13 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <map>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 
 #include "kernel/forward/KWXFormat.h"
@@ -157,8 +159,10 @@ class CQ_MIFToKWXConverter::CListWalker {
   std::string_view StringContent(std::string_view line) {
     // "<String `" as FrameMaker writes it needs no search for the backquote.
     constexpr std::string_view kUsual = "<String `";
-    const std::size_t open = line.substr(0, kUsual.size()) == kUsual ? kUsual.size() - 1 : line.find('`');
-    if (open != std::string_view::npos && line.size() >= open + 3 && line.substr(line.size() - 2) == "'>") {
+    const bool usual = line.size() >= kUsual.size() && std::memcmp(line.data(), kUsual.data(), kUsual.size()) == 0;
+    const std::size_t open = usual ? kUsual.size() - 1 : line.find('`');
+    if (open != std::string_view::npos && line.size() >= open + 3 && line[line.size() - 2] == '\'' &&
+        line[line.size() - 1] == '>') {
       return line.substr(open + 1, line.size() - 2 - (open + 1));
     }
     m_scratch = RawString(line);
@@ -230,26 +234,57 @@ class CQ_MIFToKWXConverter::CListWalker {
   // converted only when a new tag has to be made.
   std::string_view Reuse(KWX::ET_KWXNumberedTag kind, std::string_view rawName, std::string_view fragment) {
     if (const std::string_view* known = m_tags.pcs_FindTag(kind, fragment)) return *known;
-    return m_tags.sv_MakeNewTag(kind, Name(rawName), fragment);
+    return m_tags.sv_MakeNewTag(kind, KnownName(rawName), fragment);
   }
 
-  // The last fragment of a reusable kind and its tag. Consecutive
-  // paragraphs, runs and cells often share their format: the same fragment
-  // again is answered by one comparison instead of a lookup, with the tag
-  // the lookup gave for it (the tables keep a fragment's first tag and
-  // drop nothing during a walk).
+  // The converted names of cross-reference formats, variables and
+  // conditions: a document uses few, each of them many times (every
+  // cross-reference takes a new tag named after its format), so each is
+  // converted once per walk.
+  std::string_view KnownName(std::string_view raw) {
+    auto found = m_names.find(raw);
+    if (found == m_names.end()) found = m_names.emplace(std::string(raw), Name(raw)).first;
+    return found->second;
+  }
+  struct NameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
+  };
+
+  // The last few fragments of a reusable kind and their tags. Paragraphs,
+  // runs and cells near one another often share their format (a document
+  // alternates between a few paragraph formats): a fragment seen lately is
+  // answered by comparisons instead of a lookup, with the tag the lookup
+  // gave for it (the tables keep a fragment's first tag and drop nothing
+  // during a walk). The newest entry is asked first; a new fragment takes
+  // the place of the oldest.
   struct FragmentMemo {
-    std::string fragment;
-    std::string_view tag;
+    static constexpr std::size_t kEntries = 8;
+    struct Entry {
+      std::string fragment;
+      std::string_view tag;
+    };
+    std::array<Entry, kEntries> entries;
+    std::size_t newest = 0;  // the entry filled last
   };
   // The tag of a fragment of a reusable kind: the known one, or make().
   template <class Make>
   std::string_view KnownOrMade(FragmentMemo& memo, KWX::ET_KWXNumberedTag kind, const std::string& fragment, Make make) {
-    if (memo.tag.data() != nullptr && memo.fragment == fragment) return memo.tag;
+    for (std::size_t k = 0, at = memo.newest; k < FragmentMemo::kEntries; ++k) {
+      const FragmentMemo::Entry& entry = memo.entries[at];
+      if (entry.tag.data() == nullptr) break;  // entries are filled in order
+      if (entry.fragment.size() == fragment.size() &&
+          std::memcmp(entry.fragment.data(), fragment.data(), fragment.size()) == 0) {
+        return entry.tag;
+      }
+      at = at == 0 ? FragmentMemo::kEntries - 1 : at - 1;
+    }
     const std::string_view* known = m_tags.pcs_FindTag(kind, fragment);
     const std::string_view tag = known ? *known : make();
-    memo.fragment.assign(fragment);
-    memo.tag = tag;
+    memo.newest = (memo.newest + 1) % FragmentMemo::kEntries;
+    FragmentMemo::Entry& entry = memo.entries[memo.newest];
+    entry.fragment.assign(fragment);
+    entry.tag = tag;
     return tag;
   }
 
@@ -804,12 +839,13 @@ class CQ_MIFToKWXConverter::CListWalker {
     std::string_view text;
     for (std::size_t k = m_i + 1; k < end; ++k) {
       const st_MIFLine& l = m_lines[k];
-      const std::string_view kw = Keyword(l);
-      if (kw == "MType") {
-        type = std::atoi(std::string(MIFSyntax::Value(l)).c_str());
-      } else if (kw == "MTypeName") {
+      // The names asked for all begin with "MT".
+      if (l.n_Size < 4 || l.pc_Text[1] != 'M' || l.pc_Text[2] != 'T') continue;
+      if (HasKeyword(l, "MType")) {
+        type = MarkerType(MIFSyntax::Value(l));
+      } else if (HasKeyword(l, "MTypeName")) {
         typeName = RawView(l);
-      } else if (kw == "MText") {
+      } else if (HasKeyword(l, "MText")) {
         text = RawView(l);
       }
     }
@@ -864,6 +900,17 @@ class CQ_MIFToKWXConverter::CListWalker {
     FlushText();
     m_conv.m_coMarkerText.v_Convert(text, options, m_markerSink, m_markerBuffer);
     EmitFixed(kind == KWX::NUMBERED_IMK ? KWX::TAG_IMK_CLOSE : KWX::TAG_MK_CLOSE, kEndOfMarker);
+  }
+
+  // A marker's type number as atoi reads it, without making a string: the
+  // value is copied to a terminated buffer (a number longer than the
+  // buffer is out of any type's range anyway).
+  static int MarkerType(std::string_view value) {
+    char digits[32];
+    const std::size_t n = std::min(value.size(), sizeof digits - 1);
+    std::memcpy(digits, value.data(), n);
+    digits[n] = '\0';
+    return std::atoi(digits);
   }
 
   // The converted name of a marker type; documents use few types, so the
@@ -1121,6 +1168,7 @@ class CQ_MIFToKWXConverter::CListWalker {
   FragmentMemo m_memoFC;
   FragmentMemo m_memoCT;
   std::string m_pageName;
+  std::unordered_map<std::string, std::string, NameHash, std::equal_to<>> m_names;  // KnownName's
 
   // Tags that are program constants, by the address of their text.
   struct FixedSlot {

@@ -5,6 +5,8 @@
 // Otherwise a backslash escapes the byte after it, as before.
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <random>
 #include <string>
 #include <string_view>
 
@@ -45,5 +47,54 @@ INSTANTIATE_TEST_SUITE_P(
             "a\\'b"},
         Row{"brackets inside the string", "<String `<\\>\x95\x5c'>", 0, "<\\>\x95\x5c"}),
     [](const ::testing::TestParamInfo<Row>& info) { return "row" + std::to_string(info.index); });
+
+// The content found byte by byte, as the reader always did: a backslash
+// takes the byte after it, unless that byte is the line's last apostrophe.
+std::string ReferenceContent(std::string_view line) {
+  const std::size_t open = line.find('`');
+  std::size_t i = open + 1;
+  for (; i < line.size(); ++i) {
+    if (line[i] == '\\' &&
+        !(i + 1 < line.size() && line[i + 1] == '\'' && line.find('\'', i + 2) == std::string_view::npos)) {
+      ++i;
+    } else if (line[i] == '\'') {
+      break;
+    }
+  }
+  if (i > line.size()) i = line.size();
+  return std::string(line.substr(open + 1, i - open - 1));
+}
+
+// Random strings of the bytes that matter (backslashes, apostrophes, and
+// a few others) after the backquote: the content found by runs agrees
+// with the byte-by-byte reading, whatever the runs of backslashes.
+TEST(MIFStringEndRandom, ContentMatchesByteByByteReading) {
+  std::mt19937 random(20261209);
+  const char bytes[] = {'\\', '\\', '\'', '\'', 'a', '>', '\x5c', '\x95', ' '};
+  for (int round = 0; round < 20000; ++round) {
+    std::string line = "<String `";
+    const int size = static_cast<int>(random() % 12);
+    for (int k = 0; k < size; ++k) line.push_back(bytes[random() % sizeof bytes]);
+    if (random() % 2 == 0) line.append("'>");
+    std::string_view content;
+    ASSERT_TRUE(MIFSyntax::StringValueView(line, content));
+    ASSERT_EQ(std::string(content), ReferenceContent(line)) << line;
+  }
+  std::string_view none;
+  EXPECT_FALSE(MIFSyntax::StringValueView("<PgfTag Body>", none));
+}
+
+// A statement name is matched whole, in place, against the name cut out.
+TEST(MIFKeyword, HasKeywordMatchesTheNameCutOut) {
+  const char* lines[] = {"<Para", "<Para ", "<ParaLine", "<Pgf", "<PgfTag `Body'>", "<P", "<", "",
+                         "Para", "<Para>", "<Para\t<x>", "> # end of Para", "<TblID 3>", "<Tbl"};
+  const char* keywords[] = {"Para", "ParaLine", "P", "PgfTag", "Tbl", "TblID", "Pgf"};
+  for (const char* line : lines) {
+    for (const char* keyword : keywords) {
+      EXPECT_EQ(MIFSyntax::HasKeyword(line, keyword), MIFSyntax::Keyword(line) == keyword)
+          << line << " / " << keyword;
+    }
+  }
+}
 
 }  // namespace
