@@ -207,19 +207,28 @@ void ForEachChild(const Lines& lines, std::size_t open, std::size_t end, F&& f) 
 
 // The value of the first one-line child statement `keyword` of the block
 // [open, end); false when there is none.
+// The children are walked as ForEachChild walks them, up to the first
+// such statement.
 template <class Lines>
 bool ChildValue(const Lines& lines, std::size_t open, std::size_t end, std::string_view keyword,
                 std::string_view& value) {
-  bool found = false;
-  ForEachChild(lines, open, end, [&](std::size_t first, std::size_t last) {
-    if (found || last != first + 1) return;
-    const auto& line = lines[first];
+  const std::size_t inner = (end > open + 1 && IsCloser(lines[end - 1])) ? end - 1 : end;
+  std::size_t i = open + 1;
+  while (i < inner) {
+    const auto& line = lines[i];
+    if (LineNet(line) > 0) {
+      // A child block (or an opening the block's end cuts short): no
+      // statement.
+      i = BlockEnd(lines, i, inner);
+      continue;
+    }
     if (IsStatement(line) && Keyword(line) == keyword) {
       value = Value(line);
-      found = true;
+      return true;
     }
-  });
-  return found;
+    ++i;
+  }
+  return false;
 }
 
 }  // namespace MIFSyntax

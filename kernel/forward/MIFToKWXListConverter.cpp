@@ -66,6 +66,23 @@ enum class Block {
   CellContent,
 };
 
+// The open blocks, innermost last: a stack whose push is a store and a
+// count while its room lasts.
+class BlockStack {
+ public:
+  void push_back(Block b) {
+    if (m_size == m_items.size()) m_items.resize(m_items.empty() ? 32 : 2 * m_items.size());
+    m_items[m_size++] = b;
+  }
+  bool empty() const { return m_size == 0; }
+  Block back() const { return m_items[m_size - 1]; }
+  void pop_back() { --m_size; }
+
+ private:
+  std::vector<Block> m_items;
+  std::size_t m_size = 0;
+};
+
 enum Run : int { RUN_NONE = 0, RUN_CS, RUN_FC };
 // Added to RUN_CS or RUN_FC when the run's font has an Asian encoding.
 constexpr int RUN_ASIAN = 4;
@@ -267,25 +284,49 @@ class CQ_MIFToKWXConverter::CListWalker {
     std::array<Entry, kEntries> entries;
     std::size_t newest = 0;  // the entry filled last
   };
-  // The tag of a fragment of a reusable kind: the known one, or make().
+  // The tag of the fragment of the lines [begin, end) without the line
+  // `skip` (see JoinExcept), of a reusable kind: the known one, or
+  // make(fragment). A fragment the memo holds is recognised by comparing
+  // the lines with it in place; only another one is joined.
   template <class Make>
-  std::string_view KnownOrMade(FragmentMemo& memo, KWX::ET_KWXNumberedTag kind, const std::string& fragment, Make make) {
+  std::string_view KnownOrMade(FragmentMemo& memo, KWX::ET_KWXNumberedTag kind, std::size_t begin, std::size_t end,
+                               std::size_t skip, Make make) {
+    const std::size_t size = JoinedSize(begin, end, skip);
     for (std::size_t k = 0, at = memo.newest; k < FragmentMemo::kEntries; ++k) {
       const FragmentMemo::Entry& entry = memo.entries[at];
       if (entry.tag.data() == nullptr) break;  // entries are filled in order
-      if (entry.fragment.size() == fragment.size() &&
-          std::memcmp(entry.fragment.data(), fragment.data(), fragment.size()) == 0) {
-        return entry.tag;
-      }
+      if (entry.fragment.size() == size && SameLines(entry.fragment, begin, end, skip)) return entry.tag;
       at = at == 0 ? FragmentMemo::kEntries - 1 : at - 1;
     }
+    const std::string& fragment = JoinExcept(begin, end, skip);
     const std::string_view* known = m_tags.pcs_FindTag(kind, fragment);
-    const std::string_view tag = known ? *known : make();
+    const std::string_view tag = known ? *known : make(fragment);
     memo.newest = (memo.newest + 1) % FragmentMemo::kEntries;
     FragmentMemo::Entry& entry = memo.entries[memo.newest];
     entry.fragment.assign(fragment);
     entry.tag = tag;
     return tag;
+  }
+
+  // The size of JoinExcept(begin, end, skip).
+  std::size_t JoinedSize(std::size_t begin, std::size_t end, std::size_t skip) const {
+    std::size_t size = 0;
+    for (std::size_t k = begin; k < end; ++k) size += m_lines[k].n_Size + 1;
+    if (skip >= begin && skip < end) size -= m_lines[skip].n_Size + 1;
+    return size;
+  }
+
+  // Whether `text`, of the size JoinedSize gives, is JoinExcept(begin,
+  // end, skip).
+  bool SameLines(const std::string& text, std::size_t begin, std::size_t end, std::size_t skip) const {
+    const char* at = text.data();
+    for (std::size_t k = begin; k < end; ++k) {
+      if (k == skip) continue;
+      const st_MIFLine& l = m_lines[k];
+      if (std::memcmp(at, l.pc_Text, l.n_Size) != 0 || at[l.n_Size] != '\n') return false;
+      at += l.n_Size + 1;
+    }
+    return true;
   }
 
   // The lines [begin, end) as one fragment, each with its line feed. The
@@ -297,10 +338,7 @@ class CQ_MIFToKWXConverter::CListWalker {
   // The size is worked out first, so the buffer grows at most once and
   // each line is one copy.
   const std::string& JoinExcept(std::size_t begin, std::size_t end, std::size_t skip) {
-    std::size_t size = 0;
-    for (std::size_t k = begin; k < end; ++k) size += m_lines[k].n_Size + 1;
-    if (skip >= begin && skip < end) size -= m_lines[skip].n_Size + 1;
-    m_fragment.resize(size);
+    m_fragment.resize(JoinedSize(begin, end, skip));
     char* at = m_fragment.data();
     for (std::size_t k = begin; k < end; ++k) {
       if (k == skip) continue;
@@ -354,34 +392,38 @@ class CQ_MIFToKWXConverter::CListWalker {
       ++m_i;
       return;
     }
-    if (line == kEndOfColumn) {
-      EmitFixed(KWX::TAG_TR_CLOSE);
-      ++m_i;
-      return;
-    }
-    if (line == kEndOfFrame) {
-      EndAnchoredFrame();
-      ++m_i;
-      return;
-    }
-    if (line == kPageBody) {
-      ++m_i;
-      return;
+    // The name's first letter tells which of the lines below a line can be.
+    const char letter = line.n_Size > 1 ? line.pc_Text[1] : '\0';
+    if (letter == 'E' || letter == 'P') {
+      if (line == kEndOfColumn) {
+        EmitFixed(KWX::TAG_TR_CLOSE);
+        ++m_i;
+        return;
+      }
+      if (line == kEndOfFrame) {
+        EndAnchoredFrame();
+        ++m_i;
+        return;
+      }
+      if (line == kPageBody) {
+        ++m_i;
+        return;
+      }
     }
     // The commonest statements and openings are told by their names in
     // place; only the others have their name cut out.
     if (line.i_Net > 0) {
-      if (HasKeyword(line, "ParaLine")) {
+      if (letter == 'P' && HasKeyword(line, "ParaLine")) {
         PushBlock(Block::ParaLine);
         ++m_i;
-      } else if (HasKeyword(line, "Font")) {
+      } else if (letter == 'F' && HasKeyword(line, "Font")) {
         FontBlock();
-      } else if (HasKeyword(line, "Para")) {
+      } else if (letter == 'P' && HasKeyword(line, "Para")) {
         Paragraph();
       } else {
         Opening(Keyword(line));
       }
-    } else if (HasKeyword(line, "String")) {
+    } else if (letter == 'S' && HasKeyword(line, "String")) {
       Statement("String");
     } else {
       Statement(Keyword(line));
@@ -644,34 +686,33 @@ class CQ_MIFToKWXConverter::CListWalker {
         depth += l.i_Net;
         continue;
       }
-      const std::string_view kw = Keyword(l);
-      if (depth == 0 && kw == "PgfNumString" && !haveNumString) {
-        numString = RawView(l);
-        numStringLine = l;
-        numStringAt = j;
-        haveNumString = true;
-        depth += l.i_Net;
-        continue;
-      }
-      if (kw == "PgfTag") {
-        if (depth == 0 && !haveTag) {
-          tagLine = l;
-          haveTag = true;
-        } else if (depth > 0 && !haveTagInBlock) {
-          tagInBlockLine = l;
-          haveTagInBlock = true;
+      if (first == 'P') {
+        if (depth == 0 && !haveNumString && HasKeyword(l, "PgfNumString")) {
+          numString = RawView(l);
+          numStringLine = l;
+          numStringAt = j;
+          haveNumString = true;
+          depth += l.i_Net;
+          continue;
         }
-      } else if (kw == "PgfNumFormat" && !haveNumFormat) {
-        numFormat = RawView(l);
-        haveNumFormat = true;
-      } else if (m_first && kw == "FChangeBar" && ValueIs(l, "FChangeBar", "Yes")) {
+        if (HasKeyword(l, "PgfTag")) {
+          if (depth == 0 && !haveTag) {
+            tagLine = l;
+            haveTag = true;
+          } else if (depth > 0 && !haveTagInBlock) {
+            tagInBlockLine = l;
+            haveTagInBlock = true;
+          }
+        } else if (!haveNumFormat && HasKeyword(l, "PgfNumFormat")) {
+          numFormat = RawView(l);
+          haveNumFormat = true;
+        }
+      } else if (m_first && HasKeyword(l, "FChangeBar") && ValueIs(l, "FChangeBar", "Yes")) {
         throw Result::AUTO_CHANGE_BARS;
       }
       depth += l.i_Net;
     }
     if (depth != 0 || j >= m_n) throw Result::UNEXPECTED_END;
-    std::string& fragment = m_fragment;
-    JoinExcept(open, j, numStringAt);
     if (!haveTag && haveTagInBlock) tagLine = tagInBlockLine;
     const bool named = haveTag || haveTagInBlock;
 
@@ -681,7 +722,7 @@ class CQ_MIFToKWXConverter::CListWalker {
     // conversion takes the empty string from the ORG copy).
     std::string number;
     if (haveNumString) number = Name(numString);
-    EmitTableTag(KnownOrMade(m_memoPS, KWX::NUMBERED_PS, fragment, [&] {
+    EmitTableTag(KnownOrMade(m_memoPS, KWX::NUMBERED_PS, open, j, numStringAt, [&](const std::string& fragment) {
       return m_tags.sv_MakeNewTag(KWX::NUMBERED_PS, Name(named ? RawView(tagLine) : std::string_view()), fragment);
     }));
     if (!number.empty()) {
@@ -734,16 +775,16 @@ class CQ_MIFToKWXConverter::CListWalker {
       m_i = end;
       return;
     }
-    const std::string& fragment = Join(m_i, end);
     CloseRun(run);
     if (named) {
-      EmitTableTag(KnownOrMade(m_memoCS, KWX::NUMBERED_CS, fragment, [&] {
+      EmitTableTag(KnownOrMade(m_memoCS, KWX::NUMBERED_CS, m_i, end, end, [&](const std::string& fragment) {
         return m_tags.sv_MakeNewTag(KWX::NUMBERED_CS, Name(RawView(ftagLine)), fragment);
       }));
       run = RUN_CS;
     } else {
-      EmitTableTag(KnownOrMade(m_memoFC, KWX::NUMBERED_FC, fragment,
-                               [&] { return m_tags.sv_TagForFragment(KWX::NUMBERED_FC, "", fragment); }));
+      EmitTableTag(KnownOrMade(m_memoFC, KWX::NUMBERED_FC, m_i, end, end, [&](const std::string& fragment) {
+        return m_tags.sv_TagForFragment(KWX::NUMBERED_FC, "", fragment);
+      }));
       run = RUN_FC;
     }
     if (asian) run |= RUN_ASIAN;
@@ -1051,9 +1092,9 @@ class CQ_MIFToKWXConverter::CListWalker {
       }
       j = End(j);
     }
-    const std::string& fragment = Join(m_i, j);
-    EmitTableTag(KnownOrMade(m_memoCT, KWX::NUMBERED_CT, fragment,
-                             [&] { return m_tags.sv_TagForFragment(KWX::NUMBERED_CT, "", fragment); }));
+    EmitTableTag(KnownOrMade(m_memoCT, KWX::NUMBERED_CT, m_i, j, j, [&](const std::string& fragment) {
+      return m_tags.sv_TagForFragment(KWX::NUMBERED_CT, "", fragment);
+    }));
     PushBlock(Block::Cell);
     if (content) PushBlock(Block::CellContent);
     m_i = j;
@@ -1155,7 +1196,7 @@ class CQ_MIFToKWXConverter::CListWalker {
   CQ_KWXPieceList& m_out;
 
   std::size_t m_i = 0;
-  std::vector<Block> m_blocks;
+  BlockStack m_blocks;
   std::vector<int> m_runs;  // the run in force, per text container
   bool m_conditionOpen = false;
   // Elements begun and not yet ended, by their name in the KWX tags.

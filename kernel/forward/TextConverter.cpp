@@ -556,11 +556,18 @@ std::string CQ_TextConverter::ccs_Convert(std::string_view mifText, unsigned fla
 
 void CQ_TextConverter::v_AppendConverted(std::string_view mifText, unsigned flags, std::string& out) const {
   const std::size_t from = out.size();
-  out.reserve(from + mifText.size() + mifText.size() / 4);
-  FirstPass pass(m_stSettings, out, flags);
-  pass.Run(mifText);
+  const bool doubleByte = sb_IsDoubleByteCodePage(m_stSettings.i_SourceCodePage);
+  if (!doubleByte && NextSpecial(mifText, 0) == mifText.size()) {
+    // Single-byte text without a backslash or bracket, most strings of a
+    // document: the first pass would copy it as one run of plain bytes.
+    out.append(mifText);
+  } else {
+    out.reserve(from + mifText.size() + mifText.size() / 4);
+    FirstPass pass(m_stSettings, out, flags);
+    pass.Run(mifText);
+  }
   const bool afterPass = (flags & TEXT_AFTER_PASS) != 0;
-  const bool straighten = (flags & TEXT_STRAIGHTEN_QUOTES) != 0 && !sb_IsDoubleByteCodePage(m_stSettings.i_SourceCodePage);
+  const bool straighten = (flags & TEXT_STRAIGHTEN_QUOTES) != 0 && !doubleByte;
   if (afterPass || straighten) {
     AfterPass(out, from, m_stSettings.i_SourceCodePage, afterPass, straighten);
   }

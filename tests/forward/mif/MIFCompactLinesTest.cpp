@@ -316,6 +316,20 @@ TEST(MIFCompactSyntaxTest, BlockHelpersAnswerAlikeOverBothListForms) {
       std::string_view vb;
       ASSERT_EQ(MIFSyntax::ChildValue(compact, open, end, "ID", va), MIFSyntax::ChildValue(strings, open, end, "ID", vb));
       EXPECT_EQ(va, vb);
+      // The value is the first one-line child statement's, as the
+      // children are listed.
+      std::string_view reference;
+      bool found = false;
+      for (const auto& [f, l] : b) {
+        if (found || l != f + 1) continue;
+        if (MIFSyntax::IsStatement(std::string_view(strings[f])) && MIFSyntax::Keyword(strings[f]) == "ID") {
+          reference = MIFSyntax::Value(strings[f]);
+          found = true;
+        }
+      }
+      std::string_view vc;
+      ASSERT_EQ(MIFSyntax::ChildValue(strings, open, end, "ID", vc), found) << ::testing::PrintToString(strings);
+      EXPECT_EQ(vc, reference);
       EXPECT_EQ(MIFSyntax::IsStatement(compact[open]), MIFSyntax::IsStatement(std::string_view(strings[open])));
       EXPECT_EQ(MIFSyntax::IsOpening(compact[open]), MIFSyntax::IsOpening(std::string_view(strings[open])));
     }
