@@ -255,9 +255,9 @@ class CQ_MIFToKWXConverter::CListWalker {
   }
 
   // The converted names of cross-reference formats, variables and
-  // conditions: a document uses few, each of them many times (every
-  // cross-reference takes a new tag named after its format), so each is
-  // converted once per walk.
+  // conditions, and autonumber strings: a document uses few, each of them
+  // many times (every cross-reference takes a new tag named after its
+  // format), so each is converted once per walk.
   std::string_view KnownName(std::string_view raw) {
     auto found = m_names.find(raw);
     if (found == m_names.end()) found = m_names.emplace(std::string(raw), Name(raw)).first;
@@ -424,7 +424,8 @@ class CQ_MIFToKWXConverter::CListWalker {
         Opening(Keyword(line));
       }
     } else if (letter == 'S' && HasKeyword(line, "String")) {
-      Statement("String");
+      StringStatement(line);
+      ++m_i;
     } else {
       Statement(Keyword(line));
     }
@@ -493,12 +494,7 @@ class CQ_MIFToKWXConverter::CListWalker {
   void Statement(std::string_view kw) {
     const st_MIFLine& line = m_lines[m_i];
     if (kw == "String") {
-      const std::string_view raw = StringContent(line);
-      if (m_elementText) {
-        m_text.v_AppendConverted(raw, ContentFlags(), *m_elementText);
-      } else {
-        EmitConverted(raw);
-      }
+      StringStatement(line);
     } else if (kw == "Char") {
       std::string text = m_text.ccs_ConvertNamedCharacter(MIFSyntax::Value(line));
       if (m_elementText) {
@@ -530,6 +526,16 @@ class CQ_MIFToKWXConverter::CListWalker {
     // Anchors (FNote, ATbl) produce nothing themselves: the object's
     // block follows them. Everything else matches nothing.
     ++m_i;
+  }
+
+  // A String statement's text, converted into the text read.
+  void StringStatement(const st_MIFLine& line) {
+    const std::string_view raw = StringContent(line);
+    if (m_elementText) {
+      m_text.v_AppendConverted(raw, ContentFlags(), *m_elementText);
+    } else {
+      EmitConverted(raw);
+    }
   }
 
   void Closer() {
@@ -720,13 +726,14 @@ class CQ_MIFToKWXConverter::CListWalker {
     // tag of its own; an empty one gets none, so the paragraph shares the
     // <ps> tag of the same format without an autonumber string (the back
     // conversion takes the empty string from the ORG copy).
-    std::string number;
-    if (haveNumString) number = Name(numString);
+    const std::string_view number = haveNumString ? KnownName(numString) : std::string_view();
     EmitTableTag(KnownOrMade(m_memoPS, KWX::NUMBERED_PS, open, j, numStringAt, [&](const std::string& fragment) {
       return m_tags.sv_MakeNewTag(KWX::NUMBERED_PS, Name(named ? RawView(tagLine) : std::string_view()), fragment);
     }));
     if (!number.empty()) {
-      EmitTableTag(m_tags.sv_TagForFragment(KWX::NUMBERED_PN, number, LineText(numStringLine)));
+      m_lineFragment.assign(numStringLine);
+      m_lineFragment.push_back('\n');
+      EmitTableTag(m_tags.sv_TagForFragment(KWX::NUMBERED_PN, number, m_lineFragment));
     }
     if (haveNumString) {
       if (!haveNumFormat) {
@@ -1204,6 +1211,7 @@ class CQ_MIFToKWXConverter::CListWalker {
   std::string m_openText;  // text not yet written as a piece
   std::string m_scratch;
   std::string m_fragment;  // Join's buffer
+  std::string m_lineFragment;  // a one-line fragment
   FragmentMemo m_memoPS;
   FragmentMemo m_memoCS;
   FragmentMemo m_memoFC;

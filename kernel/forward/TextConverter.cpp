@@ -556,7 +556,7 @@ std::string CQ_TextConverter::ccs_Convert(std::string_view mifText, unsigned fla
 
 void CQ_TextConverter::v_AppendConverted(std::string_view mifText, unsigned flags, std::string& out) const {
   const std::size_t from = out.size();
-  const bool doubleByte = sb_IsDoubleByteCodePage(m_stSettings.i_SourceCodePage);
+  const bool doubleByte = m_bDoubleByte;
   if (!doubleByte && NextSpecial(mifText, 0) == mifText.size()) {
     // Single-byte text without a backslash or bracket, most strings of a
     // document: the first pass would copy it as one run of plain bytes.

@@ -70,7 +70,8 @@ enum : unsigned {
 
 class OSTRAKON_API CQ_TextConverter {
  public:
-  explicit CQ_TextConverter(CQ_TextSettings settings) : m_stSettings(std::move(settings)) {}
+  explicit CQ_TextConverter(CQ_TextSettings settings)
+      : m_stSettings(std::move(settings)), m_bDoubleByte(sb_IsDoubleByteCodePage(m_stSettings.i_SourceCodePage)) {}
 
   const CQ_TextSettings& rst_GetSettings() const { return m_stSettings; }
 
@@ -132,6 +133,7 @@ class OSTRAKON_API CQ_TextConverter {
 
  private:
   CQ_TextSettings m_stSettings;
+  bool m_bDoubleByte;  // the source code page's characters may take two bytes
 };
 
 // Converts MIF text with the given settings, without keeping a converter.
