@@ -691,8 +691,13 @@ std::size_t CQ_MIFPreScan::n_PrepareText(CQ_MIFLineList& block, std::size_t begi
   // changes here.
   st_MIFLine* const lines = block.data();
   std::size_t kept = begin;
-  // Per open block, whether it is a ParaLine; `open` blocks are open.
-  std::vector<char> isParaLine(64);
+  // Per open block, whether it is a ParaLine; `open` blocks are open. The
+  // reading refuses a block with a line after its first deeper than
+  // MAX_DEPTH, so only levels up to MAX_DEPTH are ever asked about (a
+  // statement asks about the level below the depth before it, which is its
+  // own depth, at most MAX_DEPTH); a first line that opens more leaves the
+  // levels beyond unnoted.
+  std::array<bool, MAX_DEPTH + 1> isParaLine{};
   std::size_t open = 0;
   long depth = 0;  // of the kept lines, Notes blocks not counted
   bool inNotes = false;
@@ -706,9 +711,9 @@ std::size_t CQ_MIFPreScan::n_PrepareText(CQ_MIFLineList& block, std::size_t begi
     // Unique lines, and soft hyphens that end a ParaLine.
     if (net > 0) {
       const std::size_t top = open + static_cast<std::size_t>(net);
-      if (top > isParaLine.size()) isParaLine.resize(2 * top);
-      isParaLine[open] = HasName(line, "ParaLine") ? 1 : 0;
-      for (std::size_t k = open + 1; k < top; ++k) isParaLine[k] = 0;
+      const std::size_t levels = std::min(top, isParaLine.size());
+      if (open < levels) isParaLine[open] = HasName(line, "ParaLine");
+      for (std::size_t k = open + 1; k < levels; ++k) isParaLine[k] = false;
       open = top;
     } else if (net < 0) {
       const std::size_t closed = static_cast<std::size_t>(-static_cast<long>(net));
