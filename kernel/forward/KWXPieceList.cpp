@@ -34,6 +34,14 @@ bool Is(std::string_view p, const char (&literal)[N]) {
 bool IsOneToken(std::string_view p) {
   if (p.empty()) return false;
   if (p[0] != '<') return std::memchr(p.data(), '<', p.size()) == nullptr;
+  // Most tags hold no bracket of their own: without a '<' before the first
+  // '>', the depth comes back to 0 there.
+  const char* const inner = p.data() + 1;
+  const auto* close = static_cast<const char*>(std::memchr(inner, '>', p.size() - 1));
+  if (close == nullptr) return false;  // an unclosed tag
+  if (std::memchr(inner, '<', static_cast<std::size_t>(close - inner)) == nullptr) {
+    return close + 1 == p.data() + p.size();
+  }
   int depth = 0;
   const std::size_t n = p.size();
   for (std::size_t i = 0; i < n; ++i) {

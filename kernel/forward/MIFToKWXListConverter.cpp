@@ -106,9 +106,8 @@ void AppendLine(std::string& fragment, std::string_view line) {
 // Whether a statement's raw value (RawView) is empty. For the usual form
 // "<Name `...'>" the byte after the backquote tells: the string is empty
 // exactly when it is the closing apostrophe or the line ends there. Any
-// other form is read whole.
-bool RawValueIsEmpty(std::string_view line) {
-  const std::string_view name = MIFSyntax::Keyword(line);
+// other form is read whole. The caller knows the statement's name.
+bool RawValueIsEmpty(std::string_view line, std::string_view name) {
   const std::size_t open = name.size() + 2;  // '<', the name, one blank
   if (line.size() > open && line[open - 1] == ' ' && line[open] == '`') {
     return !(line.size() > open + 1 && line[open + 1] != '\'');
@@ -775,7 +774,7 @@ class CQ_MIFToKWXConverter::CListWalker {
       properties = true;
     }
     int& run = CurrentRun();
-    const bool named = haveTag && !RawValueIsEmpty(ftagLine);
+    const bool named = haveTag && !RawValueIsEmpty(ftagLine, "FTag");
     if (!named && !properties) {
       // The paragraph's own font again: the run in force ends.
       CloseRun(run);
