@@ -430,64 +430,75 @@ class CQ_MIFToKWXConverter::CListWalker {
     }
   }
 
+  // An opening other than the commonest (see Step), told by its name; the
+  // name's first letter picks the few names compared.
   void Opening(std::string_view kw) {
-    if (kw == "ParaLine") {
-      PushBlock(Block::ParaLine);
-      ++m_i;
-    } else if (kw == "String" || kw == "Char") {
-      // A string or character split over lines: read as one statement.
-      Statement(kw);
-    } else if (kw == "Font") {
-      FontBlock();
-    } else if (kw == "Para") {
-      Paragraph();
-    } else if (kw == "Conditional") {
-      ConditionalBlock();
-    } else if (kw == "Marker") {
-      MarkerBlock();
-    } else if (kw == "XRef") {
-      XRefBlock();
-    } else if (kw == "Variable") {
-      VariableBlock();
-    } else if (kw == "Page") {
-      PageOpening();
-    } else if (kw == "TextLine") {
-      TextLineOpening();
-    } else if (kw == "Frame") {
-      UnanchoredFrame();
-    } else if (kw == "FNote") {
-      FootnoteOpening();
-    } else if (kw == "Tbl") {
-      TableOpening();
-    } else if (kw == "TblTitle") {
-      TableTitle();
-    } else if (kw == "TblTitleContent") {
-      TableTitleContent();
-    } else if (kw == "TblH" || kw == "TblBody" || kw == "TblF") {
-      TablePart(kw);
-    } else if (kw == "Row") {
-      RowOpening();
-    } else if (kw == "Cell") {
-      CellOpening();
-    } else if (kw == "CellContent") {
-      PushBlock(Block::CellContent);
-      ++m_i;
-    } else if (kw == "TextInset") {
-      TextInset();
-    } else if (kw == "Math") {
-      Warn(Msg::FWD_WARN_EQUATION, m_pageName, Msg::FWD_WARN_EQUATION_HINT);
-      m_i = End(m_i);
-    } else if (kw == "Element") {
-      ElementObject();
-    } else if (kw == "ElementBegin") {
-      ElementBegin();
-    } else if (kw == "ElementEnd") {
-      ElementEnd();
-    } else {
-      // TblFormat, TblColumn, Notes, ImportObject, ...: nothing to
-      // translate.
-      m_i = End(m_i);
+    switch (kw.empty() ? '\0' : kw[0]) {
+      case 'C':
+        if (kw == "Cell") return CellOpening();
+        if (kw == "CellContent") {
+          PushBlock(Block::CellContent);
+          ++m_i;
+          return;
+        }
+        if (kw == "Conditional") return ConditionalBlock();
+        // A character split over lines: read as one statement.
+        if (kw == "Char") return Statement(kw);
+        break;
+      case 'E':
+        if (kw == "Element") return ElementObject();
+        if (kw == "ElementBegin") return ElementBegin();
+        if (kw == "ElementEnd") return ElementEnd();
+        break;
+      case 'F':
+        if (kw == "Font") return FontBlock();
+        if (kw == "FNote") return FootnoteOpening();
+        if (kw == "Frame") return UnanchoredFrame();
+        break;
+      case 'M':
+        if (kw == "Marker") return MarkerBlock();
+        if (kw == "Math") {
+          Warn(Msg::FWD_WARN_EQUATION, m_pageName, Msg::FWD_WARN_EQUATION_HINT);
+          m_i = End(m_i);
+          return;
+        }
+        break;
+      case 'P':
+        if (kw == "ParaLine") {
+          PushBlock(Block::ParaLine);
+          ++m_i;
+          return;
+        }
+        if (kw == "Para") return Paragraph();
+        if (kw == "Page") return PageOpening();
+        break;
+      case 'R':
+        if (kw == "Row") return RowOpening();
+        break;
+      case 'S':
+        // A string split over lines: read as one statement.
+        if (kw == "String") return Statement(kw);
+        break;
+      case 'T':
+        if (kw == "Tbl") return TableOpening();
+        if (kw == "TblH" || kw == "TblBody" || kw == "TblF") return TablePart(kw);
+        if (kw == "TblTitle") return TableTitle();
+        if (kw == "TblTitleContent") return TableTitleContent();
+        if (kw == "TextLine") return TextLineOpening();
+        if (kw == "TextInset") return TextInset();
+        break;
+      case 'V':
+        if (kw == "Variable") return VariableBlock();
+        break;
+      case 'X':
+        if (kw == "XRef") return XRefBlock();
+        break;
+      default:
+        break;
     }
+    // TblFormat, TblColumn, Notes, ImportObject, ...: nothing to
+    // translate.
+    m_i = End(m_i);
   }
 
   void Statement(std::string_view kw) {
