@@ -129,6 +129,7 @@ std::uint32_t sn_KWXPieceKinds(std::string_view p) {
 
 st_KWXPiece CQ_KWXPieceList::st_Make(std::string_view text) {
   if (text.size() > std::numeric_limits<std::uint32_t>::max()) throw Result::DAMAGED;
+  if (m_nOpen != 0) throw Result::INTERNAL_ERROR;  // it would write over the open text
   if (m_vecChunks.empty() || m_nChunkSize - m_nUsed < text.size()) {
     std::size_t size = std::min(std::max(m_nHeld, m_nFirstChunk), MAX_CHUNK_SIZE);
     if (text.size() > size) size = text.size();
@@ -143,12 +144,41 @@ st_KWXPiece CQ_KWXPieceList::st_Make(std::string_view text) {
   return {at, static_cast<std::uint32_t>(text.size()), sn_KWXPieceKinds(text)};
 }
 
+void CQ_KWXPieceList::v_AppendOpen(std::string_view text) {
+  if (text.empty()) return;
+  const std::size_t open = m_nOpen + text.size();
+  if (open > std::numeric_limits<std::uint32_t>::max()) throw Result::DAMAGED;
+  if (m_vecChunks.empty() || m_nChunkSize - m_nUsed < open) {
+    // A new chunk takes the open text with it; the room it leaves in the
+    // last chunk stays unused.
+    std::size_t size = std::min(std::max(m_nHeld, m_nFirstChunk), MAX_CHUNK_SIZE);
+    if (open > size) size = std::max(open, 2 * m_nOpen);
+    Platform::LargeBuffer chunk(size);
+    if (m_nOpen != 0) std::memcpy(chunk.data(), m_vecChunks.back().data() + m_nUsed, m_nOpen);
+    m_vecChunks.push_back(std::move(chunk));
+    m_nHeld += size;
+    m_nChunkSize = size;
+    m_nUsed = 0;
+  }
+  std::memcpy(m_vecChunks.back().data() + m_nUsed + m_nOpen, text.data(), text.size());
+  m_nOpen = open;
+}
+
+void CQ_KWXPieceList::v_AddOpenText() {
+  const char* at = m_vecChunks.back().data() + m_nUsed;
+  const std::string_view text(at, m_nOpen);
+  m_nUsed += m_nOpen;
+  m_nOpen = 0;
+  m_vecPieces.push_back({at, static_cast<std::uint32_t>(text.size()), sn_KWXPieceKinds(text)});
+}
+
 void CQ_KWXPieceList::v_Clear() {
   CQ_KWXPieces().swap(m_vecPieces);
   std::vector<Platform::LargeBuffer>().swap(m_vecChunks);
   m_nHeld = 0;
   m_nChunkSize = 0;
   m_nUsed = 0;
+  m_nOpen = 0;
 }
 
 std::vector<std::string> CQ_KWXPieceList::ast_Strings() const {

@@ -108,7 +108,15 @@ class OSTRAKON_API CQ_KWXPieceList {
   CQ_KWXPieceList& operator=(CQ_KWXPieceList&&) = default;
 
   // A piece made from text, kept by the list but not yet in its order.
+  // No text may be open (see v_AppendOpen).
   st_KWXPiece st_Make(std::string_view text);
+  // Text added in parts: the parts are copied one after another where the
+  // list keeps its text, and v_AddOpen appends them as one piece (none when
+  // nothing was added), so the text is copied once.
+  void v_AppendOpen(std::string_view text);
+  void v_AddOpen() {
+    if (m_nOpen != 0) v_AddOpenText();
+  }
   // Makes a piece and appends it. Lines longer than 4 GiB raise 6.
   void v_Add(std::string_view text) { m_vecPieces.push_back(st_Make(text)); }
   void v_Add(const st_KWXPiece& piece) { m_vecPieces.push_back(piece); }
@@ -132,6 +140,8 @@ class OSTRAKON_API CQ_KWXPieceList {
   static CQ_KWXPieceList sco_FromStrings(const std::vector<std::string>& pieces);
 
  private:
+  void v_AddOpenText();
+
   CQ_KWXPieces m_vecPieces;
   // Text chunks, each as large as the text held before it (256 KiB up to
   // 8 MiB, and at least the piece), so a large file's pieces lie in huge
@@ -141,4 +151,5 @@ class OSTRAKON_API CQ_KWXPieceList {
   std::size_t m_nFirstChunk = CHUNK_SIZE;
   std::size_t m_nChunkSize = 0;  // size of the last chunk
   std::size_t m_nUsed = 0;       // bytes used in the last chunk
+  std::size_t m_nOpen = 0;       // bytes of open text after those
 };

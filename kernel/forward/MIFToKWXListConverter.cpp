@@ -152,20 +152,26 @@ class CQ_MIFToKWXConverter::CListWalker {
   // --- output -------------------------------------------------------------------
 
   // Text that follows text joins its piece (fewer, longer pieces): text
-  // collects in a buffer that becomes one piece when anything else is
-  // written, and no piece when it stays empty.
-  void FlushText() {
-    if (m_openText.empty()) return;
-    m_out.v_Add(m_openText);
-    m_openText.clear();
-  }
+  // collects where the list keeps its text, open, and becomes one piece
+  // when anything else is written, and no piece when it stays empty.
+  void FlushText() { m_out.v_AddOpen(); }
   void Emit(std::string_view piece) {
     FlushText();
     m_out.v_Add(piece);
   }
-  void EmitText(std::string_view text) { m_openText.append(text); }
-  // Converts MIF text straight into the current text piece.
-  void EmitConverted(std::string_view raw) { m_text.v_AppendConverted(raw, ContentFlags(), m_openText); }
+  void EmitText(std::string_view text) { m_out.v_AppendOpen(text); }
+  // Converts MIF text into the current text piece: text whose KWX form is
+  // itself is copied there at once, other text converted first.
+  void EmitConverted(std::string_view raw) {
+    const unsigned flags = ContentFlags();
+    if (m_text.b_AsItIs(raw, flags)) {
+      m_out.v_AppendOpen(raw);
+      return;
+    }
+    m_converted.clear();
+    m_text.v_AppendConverted(raw, flags, m_converted);
+    m_out.v_AppendOpen(m_converted);
+  }
   // String content in the run in force.
   unsigned ContentFlags() const {
     return !m_runs.empty() && (m_runs.back() & RUN_ASIAN) != 0 ? TEXT_CONTENT | TEXT_RAW_ESCAPES : TEXT_CONTENT;
@@ -1218,7 +1224,7 @@ class CQ_MIFToKWXConverter::CListWalker {
   bool m_conditionOpen = false;
   // Elements begun and not yet ended, by their name in the KWX tags.
   std::map<std::string, std::size_t, std::less<>> m_openElements;
-  std::string m_openText;  // text not yet written as a piece
+  std::string m_converted;  // EmitConverted's buffer
   std::string m_scratch;
   std::string m_fragment;  // Join's buffer
   std::string m_lineFragment;  // a one-line fragment

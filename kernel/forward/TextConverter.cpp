@@ -554,6 +554,11 @@ std::string CQ_TextConverter::ccs_Convert(std::string_view mifText, unsigned fla
   return out;
 }
 
+bool CQ_TextConverter::b_AsItIs(std::string_view mifText, unsigned flags) const {
+  return !m_bDoubleByte && (flags & (TEXT_AFTER_PASS | TEXT_STRAIGHTEN_QUOTES)) == 0 &&
+         NextSpecial(mifText, 0) == mifText.size();
+}
+
 void CQ_TextConverter::v_AppendConverted(std::string_view mifText, unsigned flags, std::string& out) const {
   const std::size_t from = out.size();
   const bool doubleByte = m_bDoubleByte;

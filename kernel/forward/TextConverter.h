@@ -89,6 +89,10 @@ class OSTRAKON_API CQ_TextConverter {
   void v_Convert(std::string& text, unsigned flags = TEXT_CONTENT) const { text = ccs_Convert(text, flags); }
   // The same, appending the KWX form to out.
   void v_AppendConverted(std::string_view mifText, unsigned flags, std::string& out) const;
+  // True when the KWX form of mifText is mifText itself (single-byte text
+  // without a backslash or bracket, converted without the after pass or
+  // quote straightening): a caller may copy such text where it likes.
+  bool b_AsItIs(std::string_view mifText, unsigned flags) const;
 
   // The KWX text of a Char statement's name (EmDash gives the byte 0x97 in
   // the Normal character set); empty for a name FrameMaker does not define.

@@ -3,6 +3,7 @@
 // constants), and the list keeps every piece's text, long or short.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -95,6 +96,49 @@ TEST(KWXPieceListTest, ListKeepsEveryPieceAndConvertsBothWays) {
   moved.v_Add("</kwx>");
   EXPECT_TRUE(moved[0].b_Is(KWX_PIECE_KWX_CLOSE | KWX_PIECE_EXTERNAL));
   EXPECT_FALSE(moved[0].b_Is(KWX_PIECE_TR_CLOSE));
+}
+
+// Text added in parts becomes the piece the joined parts would make, in
+// its place among whole pieces, whatever chunks the parts fall into; parts
+// adding nothing make no piece.
+TEST(KWXPieceListTest, OpenTextBecomesOnePieceOfItsParts) {
+  std::mt19937 random(15);
+  const std::vector<std::string> samples = Samples();
+  const std::string longPart(CQ_KWXPieceList::CHUNK_SIZE / 3 + 7, 'o');
+  CQ_KWXPieceList list;
+  std::vector<std::string> expected;
+  std::string open;
+  for (int step = 0; step < 20000; ++step) {
+    const unsigned what = random() % 8;
+    if (what < 5) {
+      // A part: a sample, now and then a long one that needs a new chunk.
+      const std::string& part = random() % 200 == 0 ? longPart : samples[random() % samples.size()];
+      list.v_AppendOpen(part);
+      open += part;
+    } else if (what < 7) {
+      list.v_AddOpen();
+      if (!open.empty()) expected.push_back(open);
+      open.clear();
+    } else {
+      list.v_AddOpen();
+      if (!open.empty()) expected.push_back(open);
+      open.clear();
+      const std::string& whole = samples[random() % samples.size()];
+      list.v_Add(whole);
+      expected.push_back(whole);
+    }
+  }
+  list.v_AddOpen();
+  if (!open.empty()) expected.push_back(open);
+  ASSERT_EQ(list.ast_Strings(), expected);
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    ASSERT_EQ(list[i].n_Kinds, sn_KWXPieceKinds(expected[i])) << i;
+  }
+  // A piece made while text is open would write over it: refused.
+  list.v_AppendOpen("open");
+  EXPECT_ANY_THROW(list.st_Make("<:/cs>"));
+  list.v_AddOpen();
+  EXPECT_EQ(list[list.size() - 1].sv(), "open");
 }
 
 }  // namespace
