@@ -144,7 +144,7 @@ st_KWXPiece CQ_KWXPieceList::st_Make(std::string_view text) {
   return {at, static_cast<std::uint32_t>(text.size()), sn_KWXPieceKinds(text)};
 }
 
-void CQ_KWXPieceList::v_AppendOpen(std::string_view text) {
+void CQ_KWXPieceList::v_CopyOpen(std::string_view text) {
   if (text.empty()) return;
   const std::size_t open = m_nOpen + text.size();
   if (open > std::numeric_limits<std::uint32_t>::max()) throw Result::DAMAGED;
@@ -169,7 +169,9 @@ void CQ_KWXPieceList::v_AddOpenText() {
   const std::string_view text(at, m_nOpen);
   m_nUsed += m_nOpen;
   m_nOpen = 0;
-  m_vecPieces.push_back({at, static_cast<std::uint32_t>(text.size()), sn_KWXPieceKinds(text)});
+  const std::uint32_t kinds = m_bOpenPlain ? std::uint32_t{KWX_PIECE_ONE_TOKEN} : sn_KWXPieceKinds(text);
+  m_bOpenPlain = true;
+  m_vecPieces.push_back({at, static_cast<std::uint32_t>(text.size()), kinds});
 }
 
 void CQ_KWXPieceList::v_Clear() {
@@ -179,6 +181,7 @@ void CQ_KWXPieceList::v_Clear() {
   m_nChunkSize = 0;
   m_nUsed = 0;
   m_nOpen = 0;
+  m_bOpenPlain = true;
 }
 
 std::vector<std::string> CQ_KWXPieceList::ast_Strings() const {

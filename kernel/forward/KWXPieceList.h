@@ -113,7 +113,13 @@ class OSTRAKON_API CQ_KWXPieceList {
   // Text added in parts: the parts are copied one after another where the
   // list keeps its text, and v_AddOpen appends them as one piece (none when
   // nothing was added), so the text is copied once.
-  void v_AppendOpen(std::string_view text);
+  void v_AppendOpen(std::string_view text) {
+    m_bOpenPlain = false;
+    v_CopyOpen(text);
+  }
+  // The same for text the caller knows to hold no '<': a piece of such
+  // parts only is one token of text, known without searching it.
+  void v_AppendOpenPlain(std::string_view text) { v_CopyOpen(text); }
   void v_AddOpen() {
     if (m_nOpen != 0) v_AddOpenText();
   }
@@ -140,6 +146,7 @@ class OSTRAKON_API CQ_KWXPieceList {
   static CQ_KWXPieceList sco_FromStrings(const std::vector<std::string>& pieces);
 
  private:
+  void v_CopyOpen(std::string_view text);
   void v_AddOpenText();
 
   CQ_KWXPieces m_vecPieces;
@@ -152,4 +159,5 @@ class OSTRAKON_API CQ_KWXPieceList {
   std::size_t m_nChunkSize = 0;  // size of the last chunk
   std::size_t m_nUsed = 0;       // bytes used in the last chunk
   std::size_t m_nOpen = 0;       // bytes of open text after those
+  bool m_bOpenPlain = true;      // the open text's parts all hold no '<'
 };

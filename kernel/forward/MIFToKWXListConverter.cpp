@@ -165,7 +165,7 @@ class CQ_MIFToKWXConverter::CListWalker {
   void EmitConverted(std::string_view raw) {
     const unsigned flags = ContentFlags();
     if (m_text.b_AsItIs(raw, flags)) {
-      m_out.v_AppendOpen(raw);
+      m_out.v_AppendOpenPlain(raw);  // as it is: without '<'
       return;
     }
     m_converted.clear();

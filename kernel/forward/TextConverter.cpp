@@ -228,6 +228,30 @@ std::size_t NextSpecial(std::string_view text, std::size_t from) {
   return i;
 }
 
+// Whether the text holds a backslash, '<' or '>' (NextSpecial(text, 0) <
+// text.size()), without finding where: the bytes are tested sixteen at a
+// time where SSE2 is there, the tests joined and looked at once.
+bool HasSpecial(std::string_view text) {
+  const char* const p = text.data();
+  const std::size_t n = text.size();
+#if defined(__SSE2__)
+  if (n >= 16) {
+    const __m128i lt = _mm_set1_epi8('<');
+    const __m128i gt = _mm_set1_epi8('>');
+    const __m128i backslash = _mm_set1_epi8('\\');
+    const auto hits = [&](const char* at) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+      return _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, lt), _mm_cmpeq_epi8(v, gt)), _mm_cmpeq_epi8(v, backslash));
+    };
+    // The last sixteen bytes are tested too, those before them again.
+    __m128i any = hits(p + n - 16);
+    for (std::size_t i = 0; i + 16 < n; i += 16) any = _mm_or_si128(any, hits(p + i));
+    return _mm_movemask_epi8(any) != 0;
+  }
+#endif
+  return NextSpecial(text, 0) < n;
+}
+
 class FirstPass {
  public:
   FirstPass(const CQ_TextSettings& settings, std::string& out, unsigned flags)
@@ -555,14 +579,13 @@ std::string CQ_TextConverter::ccs_Convert(std::string_view mifText, unsigned fla
 }
 
 bool CQ_TextConverter::b_AsItIs(std::string_view mifText, unsigned flags) const {
-  return !m_bDoubleByte && (flags & (TEXT_AFTER_PASS | TEXT_STRAIGHTEN_QUOTES)) == 0 &&
-         NextSpecial(mifText, 0) == mifText.size();
+  return !m_bDoubleByte && (flags & (TEXT_AFTER_PASS | TEXT_STRAIGHTEN_QUOTES)) == 0 && !HasSpecial(mifText);
 }
 
 void CQ_TextConverter::v_AppendConverted(std::string_view mifText, unsigned flags, std::string& out) const {
   const std::size_t from = out.size();
   const bool doubleByte = m_bDoubleByte;
-  if (!doubleByte && NextSpecial(mifText, 0) == mifText.size()) {
+  if (!doubleByte && !HasSpecial(mifText)) {
     // Single-byte text without a backslash or bracket, most strings of a
     // document: the first pass would copy it as one run of plain bytes.
     out.append(mifText);

@@ -3,6 +3,7 @@
 // characters and double-byte protection.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -308,6 +309,33 @@ TEST(TextConverterTest, OutputIsAlwaysWellFormed) {
             ASSERT_EQ(std::string_view::npos, token.cs_Text.find('>')) << Visible(input) << " -> " << Visible(out);
           }
         }
+      }
+    }
+  }
+}
+
+// Text is taken as it is exactly when it holds no backslash or bracket, in
+// a single-byte code page, for flags without the after pass or quote
+// straightening; such text converts to itself. Every length up to a few
+// sixteen-byte steps, a special byte anywhere or nowhere.
+TEST(TextConverterTest, TextTakenAsItIsExactlyWithoutBackslashOrBracket) {
+  const CQ_TextConverter single(kTextEn);
+  const CQ_TextConverter doubleByte(Settings(false, 0, 932, "Japanese"));
+  std::mt19937 random(1209);
+  const char plain[] = {'a', ' ', 'Z', '\x92', '\'', '`', '0', '#'};
+  const char special[] = {'\\', '<', '>'};
+  for (std::size_t size = 0; size <= 50; ++size) {
+    for (int round = 0; round < 40; ++round) {
+      std::string text;
+      for (std::size_t k = 0; k < size; ++k) text.push_back(plain[random() % sizeof plain]);
+      if (size > 0 && round % 2 == 1) text[random() % size] = special[random() % sizeof special];
+      const bool hasSpecial = text.find_first_of("\\<>") != std::string::npos;
+      ASSERT_EQ(single.b_AsItIs(text, TEXT_CONTENT), !hasSpecial) << '"' << text << '"';
+      EXPECT_FALSE(single.b_AsItIs(text, TEXT_NAME));
+      EXPECT_FALSE(single.b_AsItIs(text, TEXT_MESSAGE));
+      EXPECT_FALSE(doubleByte.b_AsItIs(text, TEXT_CONTENT));
+      if (!hasSpecial) {
+        EXPECT_EQ(single.ccs_Convert(text, TEXT_CONTENT), text);
       }
     }
   }
