@@ -296,7 +296,12 @@ class CQ_MIFToKWXConverter::CListWalker {
   template <class Make>
   std::string_view KnownOrMade(FragmentMemo& memo, KWX::ET_KWXNumberedTag kind, std::size_t begin, std::size_t end,
                                std::size_t skip, Make make) {
-    const std::size_t size = JoinedSize(begin, end, skip);
+    return KnownOrMade(memo, kind, begin, end, skip, JoinedSize(begin, end, skip), make);
+  }
+  // The same, the fragment's size (JoinedSize) known.
+  template <class Make>
+  std::string_view KnownOrMade(FragmentMemo& memo, KWX::ET_KWXNumberedTag kind, std::size_t begin, std::size_t end,
+                               std::size_t skip, std::size_t size, Make make) {
     for (std::size_t k = 0, at = memo.newest; k < FragmentMemo::kEntries; ++k) {
       const FragmentMemo::Entry& entry = memo.entries[at];
       if (entry.tag.data() == nullptr) break;  // entries are filled in order
@@ -426,7 +431,7 @@ class CQ_MIFToKWXConverter::CListWalker {
       } else if (letter == 'P' && HasKeyword(line, "Para")) {
         Paragraph();
       } else {
-        Opening(Keyword(line));
+        Opening(line, letter);
       }
     } else if (letter == 'S' && HasKeyword(line, "String")) {
       StringStatement(line);
@@ -436,68 +441,71 @@ class CQ_MIFToKWXConverter::CListWalker {
     }
   }
 
-  // An opening other than the commonest (see Step), told by its name; the
-  // name's first letter picks the few names compared.
-  void Opening(std::string_view kw) {
-    switch (kw.empty() ? '\0' : kw[0]) {
+  // An opening other than the commonest (see Step), told by its name,
+  // compared in place; the name's first letter (`letter`) picks the few
+  // names compared.
+  void Opening(const st_MIFLine& line, char letter) {
+    switch (letter) {
       case 'C':
-        if (kw == "Cell") return CellOpening();
-        if (kw == "CellContent") {
+        if (HasKeyword(line, "Cell")) return CellOpening();
+        if (HasKeyword(line, "CellContent")) {
           PushBlock(Block::CellContent);
           ++m_i;
           return;
         }
-        if (kw == "Conditional") return ConditionalBlock();
+        if (HasKeyword(line, "Conditional")) return ConditionalBlock();
         // A character split over lines: read as one statement.
-        if (kw == "Char") return Statement(kw);
+        if (HasKeyword(line, "Char")) return Statement("Char");
         break;
       case 'E':
-        if (kw == "Element") return ElementObject();
-        if (kw == "ElementBegin") return ElementBegin();
-        if (kw == "ElementEnd") return ElementEnd();
+        if (HasKeyword(line, "Element")) return ElementObject();
+        if (HasKeyword(line, "ElementBegin")) return ElementBegin();
+        if (HasKeyword(line, "ElementEnd")) return ElementEnd();
         break;
       case 'F':
-        if (kw == "Font") return FontBlock();
-        if (kw == "FNote") return FootnoteOpening();
-        if (kw == "Frame") return UnanchoredFrame();
+        if (HasKeyword(line, "Font")) return FontBlock();
+        if (HasKeyword(line, "FNote")) return FootnoteOpening();
+        if (HasKeyword(line, "Frame")) return UnanchoredFrame();
         break;
       case 'M':
-        if (kw == "Marker") return MarkerBlock();
-        if (kw == "Math") {
+        if (HasKeyword(line, "Marker")) return MarkerBlock();
+        if (HasKeyword(line, "Math")) {
           Warn(Msg::FWD_WARN_EQUATION, m_pageName, Msg::FWD_WARN_EQUATION_HINT);
           m_i = End(m_i);
           return;
         }
         break;
       case 'P':
-        if (kw == "ParaLine") {
+        if (HasKeyword(line, "ParaLine")) {
           PushBlock(Block::ParaLine);
           ++m_i;
           return;
         }
-        if (kw == "Para") return Paragraph();
-        if (kw == "Page") return PageOpening();
+        if (HasKeyword(line, "Para")) return Paragraph();
+        if (HasKeyword(line, "Page")) return PageOpening();
         break;
       case 'R':
-        if (kw == "Row") return RowOpening();
+        if (HasKeyword(line, "Row")) return RowOpening();
         break;
       case 'S':
         // A string split over lines: read as one statement.
-        if (kw == "String") return Statement(kw);
+        if (HasKeyword(line, "String")) return Statement("String");
         break;
       case 'T':
-        if (kw == "Tbl") return TableOpening();
-        if (kw == "TblH" || kw == "TblBody" || kw == "TblF") return TablePart(kw);
-        if (kw == "TblTitle") return TableTitle();
-        if (kw == "TblTitleContent") return TableTitleContent();
-        if (kw == "TextLine") return TextLineOpening();
-        if (kw == "TextInset") return TextInset();
+        if (HasKeyword(line, "Tbl")) return TableOpening();
+        if (HasKeyword(line, "TblH")) return TablePart("TblH");
+        if (HasKeyword(line, "TblBody")) return TablePart("TblBody");
+        if (HasKeyword(line, "TblF")) return TablePart("TblF");
+        if (HasKeyword(line, "TblTitle")) return TableTitle();
+        if (HasKeyword(line, "TblTitleContent")) return TableTitleContent();
+        if (HasKeyword(line, "TextLine")) return TextLineOpening();
+        if (HasKeyword(line, "TextInset")) return TextInset();
         break;
       case 'V':
-        if (kw == "Variable") return VariableBlock();
+        if (HasKeyword(line, "Variable")) return VariableBlock();
         break;
       case 'X':
-        if (kw == "XRef") return XRefBlock();
+        if (HasKeyword(line, "XRef")) return XRefBlock();
         break;
       default:
         break;
@@ -554,7 +562,7 @@ class CQ_MIFToKWXConverter::CListWalker {
     }
   }
 
-  void Closer() {
+  [[gnu::always_inline]] void Closer() {
     if (m_blocks.empty()) return;
     const Block b = m_blocks.back();
     // A stray closer inside an anchored frame does not end the frame.
@@ -695,12 +703,15 @@ class CQ_MIFToKWXConverter::CListWalker {
     std::string_view numStringLine;
     std::size_t numStringAt = m_n;  // not in the fragment's lines
     bool haveNumString = false;
+    // The size of the fragment's lines (JoinedSize), counted on the way.
+    std::size_t size = m_lines[open].n_Size + 1;
     for (; j < m_n; ++j) {
       const st_MIFLine& l = m_lines[j];
       if (depth == 0) {
         if (IsCloser(l)) break;
         if (HasKeyword(l, "ParaLine") && l.i_Net > 0) break;
       }
+      size += l.n_Size + 1;
       // Every name asked for begins with "P" or "F"; other lines need no
       // name.
       const char first = l.n_Size > 1 ? l.pc_Text[1] : '\0';
@@ -743,7 +754,8 @@ class CQ_MIFToKWXConverter::CListWalker {
     // <ps> tag of the same format without an autonumber string (the back
     // conversion takes the empty string from the ORG copy).
     const std::string_view number = haveNumString ? KnownName(numString) : std::string_view();
-    EmitTableTag(KnownOrMade(m_memoPS, KWX::NUMBERED_PS, open, j, numStringAt, [&](const std::string& fragment) {
+    if (numStringAt != m_n) size -= m_lines[numStringAt].n_Size + 1;
+    EmitTableTag(KnownOrMade(m_memoPS, KWX::NUMBERED_PS, open, j, numStringAt, size, [&](const std::string& fragment) {
       return m_tags.sv_MakeNewTag(KWX::NUMBERED_PS, Name(named ? RawView(tagLine) : std::string_view()), fragment);
     }));
     if (!number.empty()) {
@@ -767,15 +779,22 @@ class CQ_MIFToKWXConverter::CListWalker {
   }
 
   void FontBlock() {
-    const std::size_t end = End(m_i);
     bool haveTag = false;
     std::string_view ftagLine;  // its name is read only for a new tag
     bool properties = false;
     bool asian = false;
-    // Names are compared in place: the first tag, FLocked and the closer
-    // are no properties; every other line is one.
-    for (std::size_t k = m_i + 1; k < end; ++k) {
-      const st_MIFLine& l = m_lines[k];
+    // The block's lines are read up to its closer (as End finds it). Names
+    // are compared in place: the first tag, FLocked and the closer are no
+    // properties; every other line is one.
+    // A block that does not close is refused as such, before its change
+    // bars.
+    long depth = m_lines[m_i].i_Net;
+    std::size_t end = m_i + 1;
+    bool changeBars = false;
+    for (; depth > 0; ++end) {
+      if (end >= m_n) throw Result::UNEXPECTED_END;
+      const st_MIFLine& l = m_lines[end];
+      depth += l.i_Net;
       if (IsCloser(l)) continue;
       if (!haveTag && HasKeyword(l, "FTag")) {
         ftagLine = l;
@@ -786,10 +805,11 @@ class CQ_MIFToKWXConverter::CListWalker {
       if (HasKeyword(l, "FEncoding")) {
         asian = IsAsianEncoding(RawView(l));
       } else if (m_first && HasKeyword(l, "FChangeBar") && ValueIs(l, "FChangeBar", "Yes")) {
-        throw Result::AUTO_CHANGE_BARS;
+        changeBars = true;
       }
       properties = true;
     }
+    if (changeBars) throw Result::AUTO_CHANGE_BARS;
     int& run = CurrentRun();
     const bool named = haveTag && !RawValueIsEmpty(ftagLine, "FTag");
     if (!named && !properties) {
@@ -826,15 +846,18 @@ class CQ_MIFToKWXConverter::CListWalker {
 
   void ConditionalBlock() {
     const std::size_t end = End(m_i);
-    std::string name;
-    for (std::size_t k = m_i + 1; k < end; ++k) {
-      if (HasKeyword(m_lines[k], "InCondition")) {
-        name = RawString(m_lines[k]);
-        break;
-      }
-    }
     if (m_conditionOpen) EmitFixed(KWX::TAG_CNS_CLOSE);
-    EmitTableTag(Reuse(KWX::NUMBERED_CNS, name, Join(m_i, end)));
+    // The condition's name is read only for a new tag.
+    EmitTableTag(KnownOrMade(m_memoCNS, KWX::NUMBERED_CNS, m_i, end, end, [&](const std::string& fragment) {
+      std::string name;
+      for (std::size_t k = m_i + 1; k < end; ++k) {
+        if (HasKeyword(m_lines[k], "InCondition")) {
+          name = RawString(m_lines[k]);
+          break;
+        }
+      }
+      return m_tags.sv_MakeNewTag(KWX::NUMBERED_CNS, KnownName(name), fragment);
+    }));
     m_conditionOpen = true;
     m_i = end;
   }
@@ -848,8 +871,16 @@ class CQ_MIFToKWXConverter::CListWalker {
         break;
       }
     }
-    EmitTableTag(Reuse(KWX::NUMBERED_V, name, Join(m_i, end)));
-    m_conv.v_UseVariable(name);
+    EmitTableTag(KnownOrMade(m_memoV, KWX::NUMBERED_V, m_i, end, end, [&](const std::string& fragment) {
+      return m_tags.sv_MakeNewTag(KWX::NUMBERED_V, KnownName(name), fragment);
+    }));
+    // The converter notes each variable once; the same one again (the
+    // usual case) needs no asking.
+    if (!m_haveLastVariable || name != m_lastVariable) {
+      m_conv.v_UseVariable(name);
+      m_lastVariable = name;
+      m_haveLastVariable = true;
+    }
     m_i = end;
   }
 
@@ -875,16 +906,16 @@ class CQ_MIFToKWXConverter::CListWalker {
         ++k;
         continue;
       }
-      const std::string_view kw = Keyword(l);
-      if (kw == "XRefEnd") {
+      // Names compared in place.
+      if (HasKeyword(l, "XRefEnd")) {
         if (depth == 0) end = k + 1;
         break;
       }
-      if (kw == "String" || kw == "Char") {
+      if (HasKeyword(l, "String") || HasKeyword(l, "Char")) {
         ++k;
-      } else if (kw == "Font") {
+      } else if (HasKeyword(l, "Font")) {
         k = End(k);
-      } else if (kw == "ParaLine" && l.i_Net > 0) {
+      } else if (HasKeyword(l, "ParaLine") && l.i_Net > 0) {
         ++depth;
         ++k;
       } else {
@@ -892,7 +923,12 @@ class CQ_MIFToKWXConverter::CListWalker {
       }
     }
     EmitTableTag(Reuse(KWX::NUMBERED_XR, name, Join(m_i, end)));
-    m_conv.v_UseXRefFormat(name);
+    // Likewise each cross-reference format.
+    if (!m_haveLastXRefFormat || name != m_lastXRefFormat) {
+      m_conv.v_UseXRefFormat(name);
+      m_lastXRefFormat = name;
+      m_haveLastXRefFormat = true;
+    }
     m_i = end;
   }
 
@@ -906,7 +942,7 @@ class CQ_MIFToKWXConverter::CListWalker {
       // The names asked for all begin with "MT".
       if (l.n_Size < 4 || l.pc_Text[1] != 'M' || l.pc_Text[2] != 'T') continue;
       if (HasKeyword(l, "MType")) {
-        type = MarkerType(MIFSyntax::Value(l));
+        type = MarkerTypeOf(l);
       } else if (HasKeyword(l, "MTypeName")) {
         typeName = RawView(l);
       } else if (HasKeyword(l, "MText")) {
@@ -975,6 +1011,27 @@ class CQ_MIFToKWXConverter::CListWalker {
     std::memcpy(digits, value.data(), n);
     digits[n] = '\0';
     return std::atoi(digits);
+  }
+
+  // The type number of an MType line: "<MType 2>" as written is read in
+  // place, any other form through its value.
+  static int MarkerTypeOf(std::string_view line) {
+    constexpr std::string_view kUsual = "<MType ";
+    if (line.size() > kUsual.size() + 1 && line.size() < kUsual.size() + 10 &&
+        line.substr(0, kUsual.size()) == kUsual && line.back() == '>') {
+      int type = 0;
+      bool digits = true;
+      for (std::size_t k = kUsual.size(); k + 1 < line.size(); ++k) {
+        const char c = line[k];
+        if (c < '0' || c > '9') {
+          digits = false;
+          break;
+        }
+        type = type * 10 + (c - '0');
+      }
+      if (digits) return type;
+    }
+    return MarkerType(MIFSyntax::Value(line));
   }
 
   // The converted name of a marker type; documents use few types, so the
@@ -1087,7 +1144,7 @@ class CQ_MIFToKWXConverter::CListWalker {
         for (std::size_t k = j + 1; k < e; ++k) {
           if (!HasKeyword(m_lines[k], "InCondition")) continue;
           conditioned = true;
-          if (!m_conv.m_pcoPreScan->b_IsConditionHidden(RawString(m_lines[k]))) allHidden = false;
+          if (!ConditionHidden(RawView(m_lines[k]))) allHidden = false;
         }
       }
       j = e;
@@ -1098,9 +1155,22 @@ class CQ_MIFToKWXConverter::CListWalker {
       m_i = end;
       return;
     }
-    EmitTableTag(m_tags.sv_TagForFragment(KWX::NUMBERED_ROW, "", Join(m_i, j)));
+    EmitTableTag(KnownOrMade(m_memoRow, KWX::NUMBERED_ROW, m_i, j, j, [&](const std::string& fragment) {
+      return m_tags.sv_TagForFragment(KWX::NUMBERED_ROW, "", fragment);
+    }));
     PushBlock(Block::Row);
     m_i = j;
+  }
+
+  // Whether the condition of that (raw) name is hidden; rows name few
+  // conditions, so the last one asked about is kept with its answer.
+  bool ConditionHidden(std::string_view raw) {
+    if (!m_haveCondition || raw != m_conditionRaw) {
+      m_conditionRaw.assign(raw);
+      m_conditionHidden = m_conv.m_pcoPreScan->b_IsConditionHidden(m_conditionRaw);
+      m_haveCondition = true;
+    }
+    return m_conditionHidden;
   }
 
   void CellOpening() {
@@ -1232,6 +1302,9 @@ class CQ_MIFToKWXConverter::CListWalker {
   FragmentMemo m_memoCS;
   FragmentMemo m_memoFC;
   FragmentMemo m_memoCT;
+  FragmentMemo m_memoRow;
+  FragmentMemo m_memoCNS;
+  FragmentMemo m_memoV;
   std::string m_pageName;
   std::unordered_map<std::string, std::string, NameHash, std::equal_to<>> m_names;  // KnownName's
 
@@ -1255,6 +1328,13 @@ class CQ_MIFToKWXConverter::CListWalker {
   // Marker text conversion.
   MarkerSink m_markerSink{*this};
   std::string m_markerBuffer;
+  std::string m_conditionRaw;  // ConditionHidden's last condition
+  std::string m_lastVariable;  // the variable and cross-reference format
+  std::string m_lastXRefFormat;  // used last, once there is one
+  bool m_haveLastVariable = false;
+  bool m_haveLastXRefFormat = false;
+  bool m_conditionHidden = false;
+  bool m_haveCondition = false;
   std::string m_markerTypeRaw;
   std::string m_markerTypeName;
   bool m_haveMarkerType = false;
