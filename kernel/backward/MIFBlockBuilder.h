@@ -27,6 +27,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -85,6 +86,24 @@ class OSTRAKON_API CQ_MIFBlockLines {
   std::string_view front() const { return (*this)[0]; }
   std::string_view back() const { return (*this)[m_nLines - 1]; }
   int i_Net(std::size_t i) const { return rco_Line(i).i_Net; }
+  // Lines are marked as they are added when they may open an inline object
+  // (they open a block and their name begins with M, X, V, E or T) or name
+  // a statement beginning with T (TextRectID): scans for those read the
+  // marked lines instead of every line. The indices of the marked lines,
+  // in order, and where those at or after `begin` start among them; blocks
+  // are mostly asked for one after the other, so the search starts where
+  // the last one ended.
+  const std::vector<std::size_t>& rco_Marked() const { return m_marks; }
+  std::size_t n_FirstMarked(std::size_t begin) const {
+    std::size_t k = m_nMarkHint;
+    if (k > m_marks.size() || (k < m_marks.size() && m_marks[k] < begin) || (k > 0 && m_marks[k - 1] >= begin)) {
+      k = static_cast<std::size_t>(std::lower_bound(m_marks.begin(), m_marks.end(), begin) - m_marks.begin());
+    }
+    return k;
+  }
+  // Remembers where the marked lines of the block asked for end (the next
+  // block's start, mostly).
+  void v_MarkedHint(std::size_t k) const { m_nMarkHint = k; }
   // Calls f(i, line, net) for every line i in [begin, end) in order, until
   // f returns false; returns where it stopped (end when it did not). The
   // entries are walked table by table, for scans over long blocks.
@@ -118,6 +137,11 @@ class OSTRAKON_API CQ_MIFBlockLines {
   }
   void v_AddEntry(const char* data, std::size_t size, int net) {
     if (m_pNext == m_pTableEnd) v_NextTable();
+    // One byte's class decides for most lines.
+    if (size >= 2) {
+      const unsigned char mark = kMarkClass[static_cast<unsigned char>(data[1])];
+      if (mark != 0 && (mark == MARK_ALWAYS || net > 0) && data[0] == '<') m_marks.push_back(m_nLines);
+    }
     *m_pNext++ = st_Line{data, static_cast<std::uint32_t>(size), static_cast<std::int32_t>(net)};
     ++m_nLines;
   }
@@ -129,6 +153,16 @@ class OSTRAKON_API CQ_MIFBlockLines {
   st_Line* m_pNext = nullptr;  // where the next entry goes
   st_Line* m_pTableEnd = nullptr;  // the end of its table
   std::vector<st_Chunk> m_chunks;
+  std::vector<std::size_t> m_marks;  // the marked lines (rco_Marked)
+  mutable std::size_t m_nMarkHint = 0;
+  // Second bytes of marked lines: always, or when the line opens a block.
+  enum : unsigned char { MARK_NEVER = 0, MARK_ALWAYS = 1, MARK_OPENING = 2 };
+  static constexpr std::array<unsigned char, 256> kMarkClass = [] {
+    std::array<unsigned char, 256> classes{};
+    classes['T'] = MARK_ALWAYS;
+    for (const unsigned char c : {'M', 'X', 'V', 'E'}) classes[c] = MARK_OPENING;
+    return classes;
+  }();
 };
 
 // The lines of text held in memory, exactly as CQ_MIFLineReader reads
@@ -330,6 +364,9 @@ class OSTRAKON_API CQ_MIFInlineObjects {
   // The same, appending to a line buffer.
   void v_Restore(const CQ_MIFLines& lines, CQ_MIFLineBuffer& out);
   void v_RestoreViews(const std::vector<std::string_view>& lines, CQ_MIFLineBuffer& out);
+  // The same for views whose net depths the caller counted already
+  // (nets[i] is NetDepth of lines[i]): no line's depth is counted again.
+  void v_RestoreViews(const std::vector<std::string_view>& lines, const std::vector<int>& nets, CQ_MIFLineBuffer& out);
   void v_Clear() {
     m_places.clear();
     m_chains.clear();
@@ -357,8 +394,9 @@ class OSTRAKON_API CQ_MIFInlineObjects {
   // Whether the text of the ORG block at place is lines[begin, end).
   template <class Lines>
   static bool sb_SameText(const st_Place& place, const Lines& lines, std::size_t begin, std::size_t end);
-  template <class Lines, class Out>
-  void v_RestoreLines(Lines& lines, Out& out);
+  // netOf(i): the net depth of lines[i].
+  template <class Lines, class Out, class Net>
+  void v_RestoreLines(Lines& lines, Out& out, Net&& netOf);
 };
 
 // A paragraph of the ORG copy, as far as rebuilding needs it.
@@ -406,18 +444,32 @@ class OSTRAKON_API CQ_MIFBlockBuilder {
   // conditions), by their address in the tag map.
   using CQ_FragmentCache = std::unordered_map<const std::string*, st_FragmentLines>;
 
+  // The lines a paragraph tag's fragment gives a paragraph's header, as
+  // views of the tag map's text: its lines with "<Para" first, and the same
+  // without empty autonumber strings (which the ORG header is compared
+  // with).
+  struct st_HeaderLines {
+    std::vector<std::string_view> lst_Lines;
+    std::vector<std::string_view> lst_Compared;
+  };
+  // Headers by the address of their fragment in the tag map (null: a
+  // paragraph without one): paragraph tags repeat.
+  using CQ_HeaderCache = std::unordered_map<const std::string*, st_HeaderLines>;
+
   // Lists and strings a paragraph, text line or marker is written with,
   // kept for the next one so that their room is reused. One object serves
   // one writing at a time.
   struct st_Scratch {
-    std::vector<std::string_view> vec_Header;
+    st_HeaderLines st_Header;  // when the context keeps no header cache
     std::vector<std::string_view> vec_Number;
     std::vector<std::string_view> vec_Theirs;
     std::vector<std::string_view> vec_Mine;
     std::vector<std::string_view> vec_Views;  // the lines of a fragment
+    std::vector<int> vec_Nets;                // their net depths
     std::string s_String;                     // the String statement being filled
     std::string s_Escaped;                    // the escaped text of a token
     std::vector<std::string_view> vec_WriterViews;  // the lines of a fragment the writer puts in
+    std::vector<int> vec_WriterNets;                 // their net depths
     bool b_WriterBusy = false;                      // a writer uses the three above
   };
 
@@ -439,6 +491,9 @@ class OSTRAKON_API CQ_MIFBlockBuilder {
     // Where fragments of repeating tags are kept once split; may be null.
     // The tag map must not change while it is used.
     CQ_FragmentCache* pco_Fragments = nullptr;
+    // Where paragraph headers are kept once split; may be null. The tag map
+    // must not change while it is used.
+    CQ_HeaderCache* pco_Headers = nullptr;
     // The spelling of the default-font block in the document's markers.
     std::string_view cs_DefaultFont = CQ_MIFTextWriter::DEFAULT_FONT_SIGN;
     int i_SourceHyphenation = 1;
@@ -489,6 +544,10 @@ class OSTRAKON_API CQ_MIFBlockBuilder {
  private:
   class CWriter;
   friend class CWriter;
+
+  // The header lines of the paragraph tag whose fragment is given (null:
+  // none).
+  static void sv_SplitHeader(const std::string* fragment, st_HeaderLines& header);
 
   st_Scratch& rco_Scratch() const { return m_stContext.pco_Scratch ? *m_stContext.pco_Scratch : m_stOwnScratch; }
 

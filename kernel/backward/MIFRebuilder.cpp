@@ -344,6 +344,7 @@ CQ_MIFBlockBuilder::st_Context CQ_MIFRebuilder::st_BuilderContext(CQ_MIFInlineOb
   context.pco_Inline = inl;
   context.pcco_RunTags = &m_mapRunTags;
   context.pco_Fragments = &m_mapFragments;
+  context.pco_Headers = &m_mapHeaders;
   context.cs_DefaultFont = m_strDefaultFont;
   context.i_SourceHyphenation = m_iSourceHyphenation;
   context.pco_Scratch = &m_stScratch;

@@ -127,6 +127,69 @@ TEST_F(BlockBuilderTest, ORGHeaderKeptWhenTheTagHasItsLinesInAnyOrder) {
   }
 }
 
+// A paragraph written with the headers kept split in the context's cache,
+// for the first paragraph of its tag and again for the next ones, is the
+// paragraph written without it: with the ORG header taken or not, with the
+// Unique statement put back at each place, without a <ps> tag, and with a
+// tag whose lines do not begin with "<Para" or hold an empty autonumber.
+TEST_F(BlockBuilderTest, HeadersKeptSplitWriteWhatHeadersSplitEachTimeWrite) {
+  tags_["<ps \"Indented\" 1>"] = "<Para\n<PgfTag `Indented'>\n<PgfFIndent 1.0\">\n";
+  tags_["<ps \"Bare\" 1>"] = "<PgfTag `Bare'>\n<PgfNumString `'>\n";
+  tags_["<pn \"1.\" 1>"] = "<PgfNumString `1.'>\n";
+  const std::vector<CQ_KWXTokens> paragraphs = {
+      {"<ps \"Indented\" 1>", "text"},
+      {"<ps \"Indented\" 1>", "<pn \"1.\" 1>", "text"},
+      {"<ps \"Bare\" 1>", "more"},
+      {"<ps \"Bare\" 1>", "<pn \"1.\" 1>", "more"},
+      {"lone text"},
+      {"<ps \"Unknown\" 1>", "text"},
+  };
+  const std::vector<std::vector<std::string_view>> orgHeaders = {
+      {},
+      {"<Para", "<Unique 7>", "<PgfTag `Indented'>", "<PgfFIndent 1.0\">"},
+      {"<Para", "<PgfTag `Indented'>", "<Unique 7>", "<PgfFIndent 1.0\">", "<PgfNumString `1.'>"},
+      {"<Unique 8>", "<PgfTag `Bare'>"},
+      {"<Para", "<PgfTag `Bare'>", "<PgfNumString `'>", "<Unique 9>"},
+      {"<Para", "<PgfTag `Other'>", "<Unique 9>"},
+      {"<Para", "<PgfTag `Bare'>", "<PgfTag `Bare'>", "<PgfTag `Bare'>", "<PgfTag `Bare'>", "<Unique 10>"},
+  };
+  CQ_MIFBlockBuilder::CQ_HeaderCache headers;
+  CQ_MIFBlockBuilder::st_Context cached = context_;
+  cached.pco_Headers = &headers;
+  for (int pass = 0; pass < 2; ++pass) {
+    for (const CQ_KWXTokens& tokens : paragraphs) {
+      for (std::size_t h = 0; h < orgHeaders.size(); ++h) {
+        st_ORGParagraph org;
+        org.lst_Header = orgHeaders[h];
+        const st_ORGParagraph* orgGiven = h == 0 ? nullptr : &org;
+        const CQ_KWXBlock views = KWXBack::sco_Views(tokens);
+        CQ_MIFLines plain;
+        CQ_MIFBlockBuilder(context_).v_Paragraph(views, 0, views.size(), orgGiven, {}, plain);
+        CQ_MIFLines fromCache;
+        CQ_MIFBlockBuilder(cached).v_Paragraph(views, 0, views.size(), orgGiven, {}, fromCache);
+        ASSERT_EQ(fromCache, plain) << "pass " << pass << ", " << tokens.front() << ", header " << h;
+      }
+    }
+  }
+  // One entry for each fragment met, and one for paragraphs without one
+  // (no tag, or a tag the map lacks).
+  EXPECT_EQ(headers.size(), 3u);
+  // Spot checks of what both write: the ORG header kept in its order, the
+  // Unique statement put back where it stood in front of the tag's lines.
+  st_ORGParagraph org;
+  org.lst_Header = orgHeaders[2];
+  const CQ_KWXTokens numbered = {"<ps \"Indented\" 1>", "<pn \"1.\" 1>", "text"};
+  CQ_MIFLines out;
+  CQ_MIFBlockBuilder(cached).v_Paragraph(KWXBack::sco_Views(numbered), 0, numbered.size(), &org, {}, out);
+  EXPECT_EQ(CQ_MIFLines(out.begin(), out.begin() + 5),
+            (CQ_MIFLines{"<Para", "<PgfTag `Indented'>", "<Unique 7>", "<PgfFIndent 1.0\">", "<PgfNumString `1.'>"}));
+  org.lst_Header = orgHeaders[5];
+  out.clear();
+  CQ_MIFBlockBuilder(cached).v_Paragraph(KWXBack::sco_Views(numbered), 0, numbered.size(), &org, {}, out);
+  EXPECT_EQ(CQ_MIFLines(out.begin(), out.begin() + 5),
+            (CQ_MIFLines{"<Para", "<PgfTag `Indented'>", "<Unique 9>", "<PgfFIndent 1.0\">", "<PgfNumString `1.'>"}));
+}
+
 struct TextRow {
   TextRow(const char* n, std::string t, std::vector<std::size_t> c, std::size_t s = 0, std::string g = {})
       : name(n), text(std::move(t)), columns(std::move(c)), split(s), tag(std::move(g)) {}
@@ -605,7 +668,63 @@ TEST(InlineObjects, RestoreAgreesWithAReferenceOnRandomDocuments) {
     inl.v_Scan(block, 0, block.size());
     CQ_MIFLines restored;
     inl.v_Restore(fragment, restored);
-    ASSERT_EQ(restored, ReferenceRestore(org, fragment)) << "round " << round;
+    const CQ_MIFLines expected = ReferenceRestore(org, fragment);
+    ASSERT_EQ(restored, expected) << "round " << round;
+    // The same fragment as views whose depths the caller counted, into a
+    // line buffer, from a fresh record of the same blocks.
+    CQ_MIFInlineObjects counted;
+    counted.v_Scan(block, 0, block.size());
+    const std::vector<std::string_view> views(fragment.begin(), fragment.end());
+    std::vector<int> nets;
+    for (const std::string_view l : views) nets.push_back(MIFSyntax::NetDepth(l));
+    CQ_MIFLineBuffer buffer;
+    counted.v_RestoreViews(views, nets, buffer);
+    ASSERT_EQ(buffer.size(), expected.size()) << "round " << round;
+    for (std::size_t k = 0; k < expected.size(); ++k) ASSERT_EQ(buffer[k], expected[k]) << "round " << round;
+  }
+}
+
+// Lines are marked as they are added: those that open a block named
+// beginning with M, X, V, E or T, and every statement named beginning with
+// T; the first marked line at or after any place is found whatever was
+// asked before, also after the block is cleared and filled again.
+TEST(BlockLines, MarksTheLinesThatMayOpenInlineObjectsOrNameColumns) {
+  const std::vector<std::string> shapes = {
+      "<Marker", "<MType 2>", "<XRef", "<XRefName `P'>", "<Variable", "<ElementBegin", "<TextRectID 5>",
+      "<TextLine", "<Tbl", "<Para", "<String `M'>", "> # end of Marker", "<", ">", "", "M", "XRef",
+      "<Font <FTag `x'>>", "<ElementEnd <ETag `y'>>", "<Es", "<T", "# <Marker", "<Mx <Ty"};
+  unsigned state = 7;
+  auto next = [&state](unsigned n) {
+    state = state * 1103515245u + 12345u;
+    return (state >> 16) % n;
+  };
+  CQ_MIFBlockLines lines;
+  for (int round = 0; round < 6; ++round) {
+    lines.v_Clear();
+    std::vector<std::size_t> expected;
+    const std::size_t count = round == 0 ? 0 : 1 + next(round * 3000);
+    for (std::size_t i = 0; i < count; ++i) {
+      const std::string& l = shapes[next(shapes.size())];
+      const int net = MIFSyntax::NetDepth(l);
+      const bool marked = l.size() >= 2 && l[0] == '<' &&
+                          (l[1] == 'T' || (net > 0 && std::string_view("MXVE").find(l[1]) != std::string_view::npos));
+      if (marked) expected.push_back(i);
+      if (next(2) == 0) {
+        lines.v_Add(l, net);
+      } else {
+        lines.v_AddView(l, net);
+      }
+    }
+    ASSERT_EQ(lines.rco_Marked(), expected) << "round " << round;
+    // Places asked for in order (blocks one after the other), then anywhere.
+    for (int ask = 0; ask < 400; ++ask) {
+      const std::size_t begin = ask < 200 ? ask * (count + 1) / 200 : next(static_cast<unsigned>(count) + 2);
+      const std::size_t k = lines.n_FirstMarked(begin);
+      ASSERT_EQ(k, static_cast<std::size_t>(std::lower_bound(expected.begin(), expected.end(), begin) -
+                                            expected.begin()))
+          << "round " << round << ", from " << begin;
+      if (next(3) != 0) lines.v_MarkedHint(next(2) == 0 ? k : next(static_cast<unsigned>(expected.size()) + 2));
+    }
   }
 }
 
