@@ -160,8 +160,21 @@ void SplitFragmentViews(std::string_view fragment, std::vector<std::string_view>
 }
 
 // The lines of fragment as a writer puts them in, as views: without empty
-// lines, pseudo lines and comments, each with its net depth, counted once
-// here for every use that follows.
+// lines, pseudo lines and comments.
+void SplitFragmentLines(std::string_view fragment, std::vector<std::string_view>& lines) {
+  std::size_t pos = 0;
+  while (pos < fragment.size()) {
+    std::size_t nl = fragment.find('\n', pos);
+    if (nl == std::string_view::npos) nl = fragment.size();
+    const std::string_view l = fragment.substr(pos, nl - pos);
+    pos = nl + 1;
+    if (l.empty() || l.front() == '#' || IsPseudoLine(l)) continue;
+    lines.push_back(l);
+  }
+}
+
+// The same, each line with its net depth, counted once here for every use
+// that follows.
 void SplitFragmentNets(std::string_view fragment, std::vector<std::string_view>& lines, std::vector<int>& nets) {
   std::size_t pos = 0;
   while (pos < fragment.size()) {
@@ -308,29 +321,61 @@ void CQ_MIFInlineObjects::v_Scan(const CQ_MIFBlockLines& lines, std::size_t begi
     if (lines.i_Net(i) <= 0) continue;
     const std::string_view line = lines[i];
     if (!IsInlineKeyword(MIFSyntax::Keyword(line))) continue;
-    std::uint64_t hash = kTextHashStart;
     bool unique = false;
     long depth = 0;
+    bool uniquesChangeDepth = false;
     const std::size_t closer = lines.n_Walk(i, end, [&](std::size_t, std::string_view l, int net) {
       if (IsOwnUnique(l, depth, net)) {
         unique = true;
-      } else {
-        hash = HashLine(hash, l);
+        uniquesChangeDepth = uniquesChangeDepth || net != 0;
       }
       depth += net;
       return depth > 0;
     });
     const std::size_t e = closer < end ? closer + 1 : end;
     if (!unique) continue;
-    const std::size_t at = m_places.size();
     m_places.push_back(st_Place{&lines, i, e});
+    m_places.back().b_Closed = closer < end && !uniquesChangeDepth;
+    // Blocks inside it are recorded as well: they are marked after it.
+  }
+}
+
+void CQ_MIFInlineObjects::v_ChainPlaces() {
+  for (; m_nChained < m_places.size(); ++m_nChained) {
+    const st_Place& place = m_places[m_nChained];
+    const CQ_MIFBlockLines& lines = *place.pcco_Lines;
+    std::uint64_t hash = kTextHashStart;
+    long depth = 0;
+    lines.n_Walk(place.n_Begin, place.n_End, [&](std::size_t, std::string_view l, int net) {
+      if (!IsOwnUnique(l, depth, net)) hash = HashLine(hash, l);
+      depth += net;
+      return true;
+    });
+    const std::size_t at = m_nChained;
     const auto [it, added] = m_chains.try_emplace(hash, st_Chain{at, at, at});
     if (!added) {
       m_places[it->second.n_Last].n_NextSameHash = at;
       it->second.n_Last = at;
     }
-    // Blocks inside it are recorded as well: they are marked after it.
   }
+}
+
+template <class Lines>
+std::size_t CQ_MIFInlineObjects::sn_TextLength(const st_Place& place, const Lines& lines, std::size_t begin) {
+  const CQ_MIFBlockLines& org = *place.pcco_Lines;
+  const std::size_t n = lines.size();
+  std::size_t j = begin;
+  long depth = 0;
+  for (std::size_t k = place.n_Begin; k < place.n_End; ++k) {
+    const std::string_view l = org[k];
+    const int net = org.i_Net(k);
+    const bool own = IsOwnUnique(l, depth, net);
+    depth += net;
+    if (own) continue;
+    if (j == n || std::string_view(lines[j]) != l) return 0;
+    ++j;
+  }
+  return j - begin;
 }
 
 template <class Lines>
@@ -401,37 +446,60 @@ void CQ_MIFInlineObjects::v_RestoreLines(Lines& lines, Out& out, Net&& netOf) {
   const std::size_t n = lines.size();
   for (std::size_t i = 0; i < n; ++i) {
     auto& line = lines[i];
-    if (!m_chains.empty() && line.size() >= 2 && line.front() == '<' && MayOpenInline(line[1]) &&
+    if (!m_places.empty() && line.size() >= 2 && line.front() == '<' && MayOpenInline(line[1]) &&
         IsInlineKeyword(MIFSyntax::Keyword(line)) && netOf(i) > 0) {
-      // One past the line that brings the depth back (the block's end).
+      // One past the line that brings the depth back (the block's end):
+      // where the text of the place after the last one restored ends, when
+      // the lines are that text and its block ends with it; otherwise
+      // found by the lines' depths.
       std::size_t e = n;
-      long depth = 0;
-      for (std::size_t k = i; k < n; ++k) {
-        depth += netOf(k);
-        if (depth <= 0) {
-          e = k + 1;
-          break;
+      std::size_t known = 0;
+      const std::size_t guess = m_nNextPlace;
+      if (guess < m_places.size() && !m_places[guess].b_Used && m_places[guess].b_Closed) {
+        known = sn_TextLength(m_places[guess], lines, i);
+      }
+      std::size_t p = NONE;
+      if (known > 0) {
+        e = i + known;
+        // Every place before it used: it is the first unused place of that
+        // text, found without looking it up.
+        if (m_nFirstUnused == guess) p = guess;
+      } else {
+        long depth = 0;
+        for (std::size_t k = i; k < n; ++k) {
+          depth += netOf(k);
+          if (depth <= 0) {
+            e = k + 1;
+            break;
+          }
         }
       }
-      std::uint64_t hash = kTextHashStart;
-      for (std::size_t k = i; k < e; ++k) hash = HashLine(hash, lines[k]);
-      const auto it = m_chains.find(hash);
-      if (it != m_chains.end()) {
-        // The first unused place of the same text, in order; the chain's
-        // start moves past the places used up.
-        st_Chain& chain = it->second;
-        std::size_t p = chain.n_Next;
-        while (p != NONE && (m_places[p].b_Used || !sb_SameText(m_places[p], lines, i, e))) {
-          p = m_places[p].n_NextSameHash;
-        }
-        if (p != NONE) {
-          st_Place& place = m_places[p];
-          place.b_Used = true;
+      if (p == NONE) {
+        // The first unused place of the same text, in order, among those
+        // of the same hash; the chain's start moves past the places used
+        // up. The places are hashed when first looked up.
+        v_ChainPlaces();
+        std::uint64_t hash = kTextHashStart;
+        for (std::size_t k = i; k < e; ++k) hash = HashLine(hash, lines[k]);
+        const auto it = m_chains.find(hash);
+        if (it != m_chains.end()) {
+          st_Chain& chain = it->second;
           while (chain.n_Next != NONE && m_places[chain.n_Next].b_Used) chain.n_Next = m_places[chain.n_Next].n_NextSameHash;
-          for (std::size_t k = place.n_Begin; k < place.n_End; ++k) AppendLine(out, (*place.pcco_Lines)[k]);
-          i = e - 1;
-          continue;
+          p = chain.n_Next;
+          // The guessed place's text is known to be these lines.
+          while (p != NONE && (m_places[p].b_Used || ((p != guess || known == 0) && !sb_SameText(m_places[p], lines, i, e)))) {
+            p = m_places[p].n_NextSameHash;
+          }
         }
+      }
+      if (p != NONE) {
+        st_Place& place = m_places[p];
+        place.b_Used = true;
+        m_nNextPlace = p + 1;
+        while (m_nFirstUnused < m_places.size() && m_places[m_nFirstUnused].b_Used) ++m_nFirstUnused;
+        for (std::size_t k = place.n_Begin; k < place.n_End; ++k) AppendLine(out, (*place.pcco_Lines)[k]);
+        i = e - 1;
+        continue;
       }
     }
     // A movable line (its list is not kept) is moved, a kept one copied.
@@ -1098,12 +1166,27 @@ class CQ_MIFBlockBuilder::CWriter {
 
   // A fragment written once: its lines are read as views of the tag map's
   // text and copied only into the output.
-  // Each line's depth is counted once, and one walk over the lines finds
-  // both whether one opens an inline object and the text units at the
-  // outer level.
+  // Units place nothing once every column is placed (and the writer is
+  // not counting): the lines' depths are then counted only where the
+  // restore of inline objects needs them. Otherwise each line's depth is
+  // counted once, and one walk over the lines finds both whether one opens
+  // an inline object and the text units at the outer level.
   void FragmentOnce(const std::string& fragment) {
     m_views.clear();
     m_nets.clear();
+    if (!Counting() && m_nextColumn >= m_columns.size()) {
+      SplitFragmentLines(fragment, m_views);
+      if (m_views.empty()) return;
+      CloseString();
+      EnsureParaLine();
+      if (m_ctx.pco_Inline) {
+        m_ctx.pco_Inline->v_RestoreViews(m_views, *m_out);
+      } else {
+        for (const std::string_view l : m_views) Emit(l);
+      }
+      m_lineContent = true;
+      return;
+    }
     SplitFragmentNets(fragment, m_views, m_nets);
     if (m_views.empty()) return;
     bool inlineObjects = false;
@@ -1418,14 +1501,11 @@ void CQ_MIFBlockBuilder::v_Fragment(std::string_view fragment, CQ_MIFLineBuffer&
   // Views of the fragment's lines; only what goes out is copied.
   std::vector<std::string_view>& lines = rco_Scratch().vec_Views;
   lines.clear();
+  SplitFragmentLines(fragment, lines);
   if (m_stContext.pco_Inline) {
-    std::vector<int>& nets = rco_Scratch().vec_Nets;
-    nets.clear();
-    SplitFragmentNets(fragment, lines, nets);
-    m_stContext.pco_Inline->v_RestoreViews(lines, nets, out);
+    // Depths are counted only where the restore needs them.
+    m_stContext.pco_Inline->v_RestoreViews(lines, out);
   } else {
-    SplitFragmentViews(fragment, lines);
-    std::erase_if(lines, [](std::string_view l) { return IsPseudoLine(l) || l.front() == '#'; });
     for (const std::string_view l : lines) out.v_Add(l);
   }
 }

@@ -344,10 +344,13 @@ class OSTRAKON_API CQ_MIFLineBuffer {
 // map are those texts, since forward conversion reads text with its Unique
 // lines removed.
 //
-// Blocks are recorded by their place and a hash of their text, line by
-// line; a block to restore is matched by the hash and then compared line
-// by line with the ORG blocks of that hash, so no text is copied to be
-// looked up.
+// Blocks are recorded by their place; a block to restore is matched by a
+// hash of its text, line by line, and then compared line by line with the
+// ORG blocks of that hash, so no text is copied to be looked up. Objects
+// mostly come back in their ORG order: a block that is the text of the
+// place after the last one restored, with every place before that one
+// used, takes that place without a look-up (the ORG blocks are hashed only
+// when one is needed).
 class OSTRAKON_API CQ_MIFInlineObjects {
  public:
   // Records every such block in lines[begin, end), at any depth, by its
@@ -370,6 +373,9 @@ class OSTRAKON_API CQ_MIFInlineObjects {
   void v_Clear() {
     m_places.clear();
     m_chains.clear();
+    m_nChained = 0;
+    m_nNextPlace = 0;
+    m_nFirstUnused = 0;
   }
 
  private:
@@ -380,6 +386,10 @@ class OSTRAKON_API CQ_MIFInlineObjects {
     std::size_t n_End;
     std::size_t n_NextSameHash = NONE;  // the next place of the same hash, in order
     bool b_Used = false;
+    // The block ends where its depth comes back and its own Unique
+    // statements change no depth: text equal to its text (without them)
+    // ends where its text does.
+    bool b_Closed = false;
   };
   // The places of one hash in order: the first, the last, and the first
   // that may still be unused.
@@ -390,6 +400,21 @@ class OSTRAKON_API CQ_MIFInlineObjects {
   };
   std::vector<st_Place> m_places;
   std::unordered_map<std::uint64_t, st_Chain> m_chains;
+  // The place after the last one restored: objects mostly come back in
+  // their ORG order, so its text tells where the next block to restore
+  // ends without counting its lines' depths.
+  std::size_t m_nNextPlace = 0;
+  std::size_t m_nFirstUnused = 0;  // every place before it is used
+  // Places are hashed into their chains only when a block is looked up by
+  // its text (the first m_nChained are).
+  std::size_t m_nChained = 0;
+  void v_ChainPlaces();
+
+  // The number of lines from lines[begin] on that the text of the ORG
+  // block at place equals, or 0 when the lines that follow are not its
+  // text.
+  template <class Lines>
+  static std::size_t sn_TextLength(const st_Place& place, const Lines& lines, std::size_t begin);
 
   // Whether the text of the ORG block at place is lines[begin, end).
   template <class Lines>
@@ -465,7 +490,6 @@ class OSTRAKON_API CQ_MIFBlockBuilder {
     std::vector<std::string_view> vec_Theirs;
     std::vector<std::string_view> vec_Mine;
     std::vector<std::string_view> vec_Views;  // the lines of a fragment
-    std::vector<int> vec_Nets;                // their net depths
     std::string s_String;                     // the String statement being filled
     std::string s_Escaped;                    // the escaped text of a token
     std::vector<std::string_view> vec_WriterViews;  // the lines of a fragment the writer puts in

@@ -684,6 +684,95 @@ TEST(InlineObjects, RestoreAgreesWithAReferenceOnRandomDocuments) {
   }
 }
 
+// Objects asked for mostly in their ORG order, as paragraphs rebuilt one
+// after the other ask for them, some left out, some asked for twice and
+// texts of other objects between them: the restore agrees with the
+// reference, from lists and from views into a line buffer. ORG objects
+// include ones without a Unique statement, with two, with one after the
+// block's own lines, and with one whose extra bracket closes the block.
+TEST(InlineObjects, RestoreInTheirORGOrderAgreesWithAReference) {
+  const std::vector<CQ_MIFLines> texts = {
+      {"<XRef", "<XRefName `Page'>", "> # end of XRef"},
+      {"<Marker", "<MType 2>", "<MText `x'>", "> # end of Marker"},
+      {"<Marker", "<MType 2>", "<MText `y'>", "> # end of Marker"},
+      {"<Variable", "<VariableName `Date'>", "> # end of Variable"},
+      {"<ElementBegin", "<ETag `Sec'>", "<Attributes", "<Attribute `id'>", "> # end of Attributes",
+       "> # end of ElementBegin"},
+  };
+  unsigned state = 4242;
+  auto next = [&state](unsigned n) {
+    state = state * 1103515245u + 12345u;
+    return (state >> 16) % n;
+  };
+  int unique = 5000;
+  for (int round = 0; round < 300; ++round) {
+    CQ_MIFLines org = {"<TextFlow"};
+    std::vector<std::size_t> kinds;  // the text of each ORG object, in order
+    const unsigned objects = next(25);
+    for (unsigned o = 0; o < objects; ++o) {
+      org.insert(org.end(), {"<Para", "<ParaLine", "<String `t'>"});
+      const std::size_t kind = next(texts.size());
+      kinds.push_back(kind);
+      const CQ_MIFLines& text = texts[kind];
+      // 0: no Unique; 1: two; 2: last; 3: one whose extra bracket closes
+      // the block at once (a line "<" after it keeps the flow whole); else
+      // one after the opening line.
+      const unsigned shape = next(12);
+      org.push_back(text.front());
+      if (shape != 0 && shape != 2 && shape != 3) org.push_back("<Unique " + std::to_string(++unique) + ">");
+      if (shape == 1) org.push_back("<Unique " + std::to_string(++unique) + ">");
+      if (shape == 3) org.insert(org.end(), {"<Unique " + std::to_string(++unique) + ">>", "<"});
+      org.insert(org.end(), text.begin() + 1, text.end() - 1);
+      if (shape == 2) org.push_back("<Unique " + std::to_string(++unique) + ">");
+      org.push_back(text.back());
+      org.insert(org.end(), {"> # end of ParaLine", "> # end of Para"});
+    }
+    org.push_back("> # end of TextFlow");
+    CQ_MIFLines fragment;
+    for (const std::size_t kind : kinds) {
+      const unsigned what = next(20);
+      if (what == 0) continue;  // left out
+      if (what == 1) fragment.push_back("<String `s'>");
+      if (what == 2) {
+        const CQ_MIFLines& other = texts[next(texts.size())];
+        fragment.insert(fragment.end(), other.begin(), other.end());
+      }
+      const int times = what == 3 ? 2 : 1;
+      for (int t = 0; t < times; ++t) fragment.insert(fragment.end(), texts[kind].begin(), texts[kind].end());
+    }
+    CQ_MIFBlockLines block;
+    for (const std::string& l : org) block.v_Add(l, MIFSyntax::NetDepth(l));
+    const CQ_MIFLines expected = ReferenceRestore(org, fragment);
+    CQ_MIFInlineObjects inl;
+    inl.v_Scan(block, 0, block.size());
+    CQ_MIFLines restored;
+    inl.v_Restore(fragment, restored);
+    ASSERT_EQ(restored, expected) << "round " << round;
+    // In two halves into a line buffer, as views, by a fresh record: the
+    // second half goes on from where the first left off.
+    CQ_MIFInlineObjects views;
+    views.v_Scan(block, 0, block.size());
+    std::size_t half = fragment.size() / 2;
+    while (half > 0 && half < fragment.size() && fragment[half].front() == '>') ++half;
+    const std::vector<std::string_view> first(fragment.begin(), fragment.begin() + static_cast<std::ptrdiff_t>(half));
+    const std::vector<std::string_view> second(fragment.begin() + static_cast<std::ptrdiff_t>(half), fragment.end());
+    CQ_MIFLineBuffer buffer;
+    views.v_RestoreViews(first, buffer);
+    views.v_RestoreViews(second, buffer);
+    CQ_MIFLines halves;
+    for (std::size_t k = 0; k < buffer.size(); ++k) halves.emplace_back(buffer[k]);
+    const CQ_MIFLines firstFragment(fragment.begin(), fragment.begin() + static_cast<std::ptrdiff_t>(half));
+    const CQ_MIFLines secondFragment(fragment.begin() + static_cast<std::ptrdiff_t>(half), fragment.end());
+    // The reference of two halves: the second sees what the first used.
+    CQ_MIFInlineObjects listHalves;
+    listHalves.v_Scan(block, 0, block.size());
+    CQ_MIFLines expectedHalves;
+    listHalves.v_Restore(firstFragment, expectedHalves);
+    listHalves.v_Restore(secondFragment, expectedHalves);
+    ASSERT_EQ(halves, expectedHalves) << "round " << round;
+  }
+}
+
 // Lines are marked as they are added: those that open a block named
 // beginning with M, X, V, E or T, and every statement named beginning with
 // T; the first marked line at or after any place is found whatever was
