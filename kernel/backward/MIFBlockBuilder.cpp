@@ -138,10 +138,19 @@ const std::string* Find(const CQ_TagMap& tags, std::string_view tag) {
 // before IsInlineKeyword).
 bool MayOpenInline(char c) { return c == 'M' || c == 'X' || c == 'V' || c == 'E' || c == 'T'; }
 
-bool IsInlineKeyword(std::string_view kw) {
-  return kw == "Marker" || kw == "XRef" || kw == "Variable" || kw == "ElementBegin" || kw == "ElementEnd" ||
-         kw == "Element" || kw == "TextInset";
+constexpr std::string_view kInlineKeywords[] = {"Marker",     "XRef",    "Variable", "ElementBegin",
+                                                "ElementEnd", "Element", "TextInset"};
+
+// The kind of inline object a statement name opens: its place in
+// kInlineKeywords, or -1.
+int InlineKind(std::string_view kw) {
+  for (std::size_t k = 0; k < std::size(kInlineKeywords); ++k) {
+    if (kw == kInlineKeywords[k]) return static_cast<int>(k);
+  }
+  return -1;
 }
+
+bool IsInlineKeyword(std::string_view kw) { return InlineKind(kw) >= 0; }
 
 }  // namespace
 
@@ -320,7 +329,8 @@ void CQ_MIFInlineObjects::v_Scan(const CQ_MIFBlockLines& lines, std::size_t begi
     const std::size_t i = marked[m];
     if (lines.i_Net(i) <= 0) continue;
     const std::string_view line = lines[i];
-    if (!IsInlineKeyword(MIFSyntax::Keyword(line))) continue;
+    const int kind = InlineKind(MIFSyntax::Keyword(line));
+    if (kind < 0) continue;
     bool unique = false;
     long depth = 0;
     bool uniquesChangeDepth = false;
@@ -336,6 +346,7 @@ void CQ_MIFInlineObjects::v_Scan(const CQ_MIFBlockLines& lines, std::size_t begi
     if (!unique) continue;
     m_places.push_back(st_Place{&lines, i, e});
     m_places.back().b_Closed = closer < end && !uniquesChangeDepth;
+    m_nKinds |= 1u << kind;
     // Blocks inside it are recorded as well: they are marked after it.
   }
 }
@@ -446,24 +457,41 @@ void CQ_MIFInlineObjects::v_RestoreLines(Lines& lines, Out& out, Net&& netOf) {
   const std::size_t n = lines.size();
   for (std::size_t i = 0; i < n; ++i) {
     auto& line = lines[i];
+    // Only a block of a kind some place has can be restored.
+    int kind = -1;
     if (!m_places.empty() && line.size() >= 2 && line.front() == '<' && MayOpenInline(line[1]) &&
-        IsInlineKeyword(MIFSyntax::Keyword(line)) && netOf(i) > 0) {
+        (kind = InlineKind(MIFSyntax::Keyword(line))) >= 0 && (m_nKinds >> kind & 1u) != 0 && netOf(i) > 0) {
       // One past the line that brings the depth back (the block's end):
       // where the text of the place after the last one restored ends, when
       // the lines are that text and its block ends with it; otherwise
       // found by the lines' depths.
       std::size_t e = n;
+      std::size_t p = NONE;
+      // Among the first few unused places, the first whose text the lines
+      // are is the first unused place of that text (the ones before it
+      // have other texts), found without a look-up. Otherwise the place
+      // after the last one restored, when the lines are its text, tells
+      // where the block ends.
       std::size_t known = 0;
-      const std::size_t guess = m_nNextPlace;
-      if (guess < m_places.size() && !m_places[guess].b_Used && m_places[guess].b_Closed) {
+      std::size_t guess = NONE;
+      for (std::size_t q = m_nFirstUnused, tries = 0; q < m_places.size() && tries < 4; ++q) {
+        if (m_places[q].b_Used) continue;
+        // A place not closed might have the text and end elsewhere.
+        if (!m_places[q].b_Closed) break;
+        known = sn_TextLength(m_places[q], lines, i);
+        if (known > 0) {
+          p = guess = q;
+          break;
+        }
+        ++tries;
+      }
+      if (known == 0 && m_nNextPlace < m_places.size() && !m_places[m_nNextPlace].b_Used &&
+          m_places[m_nNextPlace].b_Closed) {
+        guess = m_nNextPlace;
         known = sn_TextLength(m_places[guess], lines, i);
       }
-      std::size_t p = NONE;
       if (known > 0) {
         e = i + known;
-        // Every place before it used: it is the first unused place of that
-        // text, found without looking it up.
-        if (m_nFirstUnused == guess) p = guess;
       } else {
         long depth = 0;
         for (std::size_t k = i; k < n; ++k) {

@@ -348,9 +348,10 @@ class OSTRAKON_API CQ_MIFLineBuffer {
 // hash of its text, line by line, and then compared line by line with the
 // ORG blocks of that hash, so no text is copied to be looked up. Objects
 // mostly come back in their ORG order: a block that is the text of the
-// place after the last one restored, with every place before that one
-// used, takes that place without a look-up (the ORG blocks are hashed only
-// when one is needed).
+// first unused place takes that place without a look-up, and one that is
+// the text of the place after the last one restored ends where that text
+// does, without its lines' depths counted (the ORG blocks are hashed only
+// when a look-up is needed).
 class OSTRAKON_API CQ_MIFInlineObjects {
  public:
   // Records every such block in lines[begin, end), at any depth, by its
@@ -374,6 +375,7 @@ class OSTRAKON_API CQ_MIFInlineObjects {
     m_places.clear();
     m_chains.clear();
     m_nChained = 0;
+    m_nKinds = 0;
     m_nNextPlace = 0;
     m_nFirstUnused = 0;
   }
@@ -400,15 +402,15 @@ class OSTRAKON_API CQ_MIFInlineObjects {
   };
   std::vector<st_Place> m_places;
   std::unordered_map<std::uint64_t, st_Chain> m_chains;
-  // The place after the last one restored: objects mostly come back in
-  // their ORG order, so its text tells where the next block to restore
-  // ends without counting its lines' depths.
+  // The place after the last one restored.
   std::size_t m_nNextPlace = 0;
   std::size_t m_nFirstUnused = 0;  // every place before it is used
   // Places are hashed into their chains only when a block is looked up by
   // its text (the first m_nChained are).
   std::size_t m_nChained = 0;
   void v_ChainPlaces();
+  // The kinds of object (Marker, XRef, ...) some place is of, one bit each.
+  unsigned m_nKinds = 0;
 
   // The number of lines from lines[begin] on that the text of the ORG
   // block at place equals, or 0 when the lines that follow are not its
