@@ -42,6 +42,13 @@ bool IsEmptyNumString(std::string_view line) {
          MIFSyntax::StringValueView(line, text) && text.empty();
 }
 
+// A line named ParaLine (HasKeyword(line, "ParaLine")), its name compared
+// as nine bytes with the '<'.
+inline bool IsParaLineOpening(std::string_view line) {
+  return line.size() >= 9 && std::memcmp(line.data(), "<ParaLine", 9) == 0 &&
+         (line.size() == 9 || MIFSyntax::detail::Is(line[9], MIFSyntax::detail::CLASS_NAME_END));
+}
+
 // A Unique statement, told apart from most lines by one byte.
 bool IsUniqueStatement(std::string_view line) { return line.size() > 1 && line[1] == 'U' && HasKeyword(line, "Unique"); }
 
@@ -476,7 +483,7 @@ void CQ_MIFInlineObjects::v_RestoreLines(Lines& lines, Out& out, Net&& netOf) {
       std::size_t guess = NONE;
       for (std::size_t q = m_nFirstUnused, tries = 0; q < m_places.size() && tries < 4; ++q) {
         if (m_places[q].b_Used) continue;
-        // A place not closed might have the text and end elsewhere.
+        // A place not closed ends the search: a look-up decides.
         if (!m_places[q].b_Closed) break;
         known = sn_TextLength(m_places[q], lines, i);
         if (known > 0) {
@@ -572,13 +579,12 @@ void st_ORGParagraph::v_Read(const CQ_MIFBlockLines& lines, std::size_t begin, s
     // Without columns and fonts only the header is read: what follows it
     // would give nothing.
     long depth = 0;
-    for (std::size_t i = begin + 1; i < inner; ++i) {
-      const std::string_view l = lines[i];
-      const int net = lines.i_Net(i);
-      if (depth == 0 && net > 0 && is(l, "ParaLine")) break;
+    lines.n_Walk(begin + 1, inner, [&](std::size_t, std::string_view l, int net) {
+      if (depth == 0 && net > 0 && IsParaLineOpening(l)) return false;
       lst_Header.emplace_back(l);
       depth += net;
-    }
+      return true;
+    });
     return;
   }
   long depth = 0;  // 0: a direct child of the Para

@@ -135,6 +135,17 @@ bool IsBlock(const CQ_MIFBlockLines& lines, std::pair<std::size_t, std::size_t> 
   return line.size() > 1 && line[1] == keyword[0] && HasKeyword(line, keyword);
 }
 
+// The same for a name known where it is asked: compared in place, as
+// bytes of a known count.
+template <std::size_t N>
+bool IsBlock(const CQ_MIFBlockLines& lines, std::pair<std::size_t, std::size_t> child, const char (&keyword)[N]) {
+  constexpr std::size_t n = N - 1;
+  if (child.second <= child.first + 1) return false;
+  const std::string_view line = lines[child.first];
+  return line.size() > n && line[0] == '<' && std::memcmp(line.data() + 1, keyword, n) == 0 &&
+         (line.size() == n + 1 || MIFSyntax::detail::Is(line[n + 1], MIFSyntax::detail::CLASS_NAME_END));
+}
+
 // The key a text line is matched by: its Unique statement, or its whole
 // text when it has none.
 int NetOf(const CQ_MIFBlockLines& lines, std::size_t k) { return lines.i_Net(k); }
