@@ -270,7 +270,13 @@ void CQ_MIFBlockLines::v_NextTable() {
 // --- line buffer ----------------------------------------------------------------------
 
 void CQ_MIFLineBuffer::v_Grow(std::size_t size) {
-  if (m_nLines == m_starts.size()) m_starts.resize(std::max(m_starts.size() * 2, std::size_t(256)));
+  if (m_nLines == m_nStartsCapacity) {
+    const std::size_t capacity = std::max(m_nStartsCapacity * 2, std::size_t(256));
+    auto larger = std::make_unique_for_overwrite<std::size_t[]>(capacity);
+    if (m_nLines > 0) std::memcpy(larger.get(), m_pStarts.get(), m_nLines * sizeof(std::size_t));
+    m_pStarts = std::move(larger);
+    m_nStartsCapacity = capacity;
+  }
   if (m_nCapacity - m_nSize >= size) return;
   const std::size_t capacity = std::max({m_nCapacity * 2, m_nSize + size, std::size_t(4096)});
   auto larger = std::make_unique_for_overwrite<char[]>(capacity);

@@ -260,11 +260,11 @@ class OSTRAKON_API CQ_MIFLineBuffer {
     at += c.size();
     *at = '\n';
   }
-  void v_PopBack() { m_nSize = m_starts[--m_nLines]; }
+  void v_PopBack() { m_nSize = m_pStarts[--m_nLines]; }
   // Keeps the first n lines.
   void v_Truncate(std::size_t n) {
     if (n >= m_nLines) return;
-    m_nSize = m_starts[n];
+    m_nSize = m_pStarts[n];
     m_nLines = n;
   }
   // Appends whole lines, "\n" after each.
@@ -275,8 +275,8 @@ class OSTRAKON_API CQ_MIFLineBuffer {
     --m_nLines;  // pc_Room's entry; the lines' own follow
     std::size_t from = 0;
     while (from < lines.size()) {
-      if (m_nLines == m_starts.size()) v_Grow(0);
-      m_starts[m_nLines++] = base + from;
+      if (m_nLines == m_nStartsCapacity) v_Grow(0);
+      m_pStarts[m_nLines++] = base + from;
       from = lines.find('\n', from);
       from = from == std::string_view::npos ? lines.size() : from + 1;
     }
@@ -289,11 +289,11 @@ class OSTRAKON_API CQ_MIFLineBuffer {
   std::size_t size() const { return m_nLines; }
   bool empty() const { return m_nLines == 0; }
   std::string_view operator[](std::size_t i) const {
-    const std::size_t end = (i + 1 < m_nLines ? m_starts[i + 1] : m_nSize) - 1;
-    return std::string_view(m_pText.get() + m_starts[i], end - m_starts[i]);
+    const std::size_t end = (i + 1 < m_nLines ? m_pStarts[i + 1] : m_nSize) - 1;
+    return std::string_view(m_pText.get() + m_pStarts[i], end - m_pStarts[i]);
   }
   // Where line i begins in sv_Text().
-  std::size_t n_Start(std::size_t i) const { return m_starts[i]; }
+  std::size_t n_Start(std::size_t i) const { return m_pStarts[i]; }
   // Every line with "\n" after each.
   std::string_view sv_Text() const { return std::string_view(m_pText.get(), m_nSize); }
 
@@ -321,8 +321,8 @@ class OSTRAKON_API CQ_MIFLineBuffer {
   // The growth is out of line, so that the common case is a few
   // instructions with nothing to save around a call.
   char* pc_Room(std::size_t size) {
-    if (m_nCapacity - m_nSize < size || m_nLines == m_starts.size()) [[unlikely]] v_Grow(size);
-    m_starts[m_nLines++] = m_nSize;
+    if (m_nCapacity - m_nSize < size || m_nLines == m_nStartsCapacity) [[unlikely]] v_Grow(size);
+    m_pStarts[m_nLines++] = m_nSize;
     char* const at = m_pText.get() + m_nSize;
     m_nSize += size;
     return at;
@@ -334,7 +334,10 @@ class OSTRAKON_API CQ_MIFLineBuffer {
   std::size_t m_nSize = 0;
   std::size_t m_nCapacity = 0;
   // Where each line begins; the entries from m_nLines on are room.
-  std::vector<std::size_t> m_starts;
+  // (An array with its room counted here, so that adding a line reads two
+  // counts and no vector's bounds.)
+  std::unique_ptr<std::size_t[]> m_pStarts;
+  std::size_t m_nStartsCapacity = 0;
   std::size_t m_nLines = 0;
 };
 
