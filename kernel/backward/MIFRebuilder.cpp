@@ -392,15 +392,21 @@ std::string CQ_MIFRebuilder::ccs_FilterLine(const std::string& line) const {
 
 namespace {
 
-// Whether the line may be one the filter reads: the statements filtered
-// begin "<Pgf", "<FL", "<DL" or "<TL", so most lines are told apart by
-// their first bytes.
-inline bool MayBeFiltered(std::string_view line) {
-  if (line.size() < 12 || line[0] != '<') return false;
+// Whether the four bytes at l may begin a statement the filter reads:
+// "<PgfH", "<PgfN", "<PgfL", "<FLa", "<DLa" or "<TLL", so most lines
+// ("<FLocked" among them) are told apart by their first bytes. The bytes
+// are read one after the other, up to the first that differs.
+inline bool MayBeginFiltered(const char* l) {
+  if (l[0] != '<') return false;
   // "<PgfHyphenate", "<PgfNumFormat", "<PgfLanguage".
-  if (line[1] == 'P') return line[2] == 'g' && line[3] == 'f' && (line[4] == 'H' || line[4] == 'N' || line[4] == 'L');
-  return (line[1] == 'F' || line[1] == 'D' || line[1] == 'T') && line[2] == 'L';
+  if (l[1] == 'P') return l[2] == 'g' && l[3] == 'f' && (l[4] == 'H' || l[4] == 'N' || l[4] == 'L');
+  // "<FLanguage", "<DLanguage", "<TLLanguage".
+  if (l[1] == 'F' || l[1] == 'D') return l[2] == 'L' && l[3] == 'a';
+  return l[1] == 'T' && l[2] == 'L' && l[3] == 'L';
 }
+
+// Whether the line may be one the filter reads.
+inline bool MayBeFiltered(std::string_view line) { return line.size() >= 12 && MayBeginFiltered(line.data()); }
 
 }  // namespace
 
@@ -458,14 +464,9 @@ void CQ_MIFRebuilder::v_EmitAll(const CQ_MIFLineBuffer& lines) {
   const std::size_t n = lines.size();
   for (std::size_t i = 0; i < n; ++i) {
     // Every line has its "\n", so its bytes can be read up to the first
-    // that differs from "<Pgf", "<FL", "<DL" or "<TL", which a filtered
-    // statement begins with: most lines are passed over by two bytes.
-    const char* const l = text.data() + lines.n_Start(i);
-    if (l[0] != '<') continue;
-    const bool candidate =
-        l[1] == 'P' ? l[2] == 'g' && l[3] == 'f' && (l[4] == 'H' || l[4] == 'N' || l[4] == 'L')
-                    : (l[1] == 'F' || l[1] == 'D' || l[1] == 'T') && l[2] == 'L';
-    if (!candidate) continue;
+    // that differs from what a filtered statement begins with: most lines
+    // are passed over by two bytes.
+    if (!MayBeginFiltered(text.data() + lines.n_Start(i))) continue;
     const std::string_view line = lines[i];
     if (!MayBeFiltered(line) || !sb_Filtered(line)) continue;
     const std::size_t at = static_cast<std::size_t>(line.data() - text.data());
