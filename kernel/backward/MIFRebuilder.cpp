@@ -452,7 +452,20 @@ void CQ_MIFRebuilder::v_Flush() {
 }
 
 void CQ_MIFRebuilder::v_EmitAll(const CQ_MIFBlockLines& lines, std::size_t begin, std::size_t end) {
-  for (std::size_t k = begin; k < end; ++k) v_Emit(lines[k]);
+  // A line of the ORG text one "\n" after the stretch in hand, which the
+  // filter leaves alone, joins the stretch here; any other goes through
+  // v_Emit.
+  const char* const orgEnd = m_svORG.data() + m_svORG.size();
+  lines.n_Walk(begin, end, [this, orgEnd](std::size_t, std::string_view line, int) {
+    const char* const pendingEnd = m_svPending.data() + m_svPending.size();
+    if (m_svPending.data() && line.data() == pendingEnd + 1 && line.data() < orgEnd && *pendingEnd == '\n' &&
+        !MayBeFiltered(line)) {
+      m_svPending = std::string_view(m_svPending.data(), m_svPending.size() + 1 + line.size());
+    } else {
+      v_Emit(line);
+    }
+    return true;
+  });
 }
 
 void CQ_MIFRebuilder::v_EmitAll(const CQ_MIFLineBuffer& lines) {
