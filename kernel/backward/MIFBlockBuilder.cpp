@@ -269,6 +269,12 @@ void CQ_MIFBlockLines::v_NextTable() {
 
 // --- line buffer ----------------------------------------------------------------------
 
+void CQ_MIFLineBuffer::v_AddLong(std::string_view line) {
+  char* const at = pc_Room(line.size() + 1);
+  sv_Copy(at, line.data(), line.size());
+  at[line.size()] = '\n';
+}
+
 void CQ_MIFLineBuffer::v_Grow(std::size_t size) {
   if (m_nLines == m_nStartsCapacity) {
     const std::size_t capacity = std::max(m_nStartsCapacity * 2, std::size_t(256));

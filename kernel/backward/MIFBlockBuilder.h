@@ -242,9 +242,17 @@ class OSTRAKON_API CQ_MIFLineBuffer {
   CQ_MIFLineBuffer(const CQ_MIFLineBuffer&) = delete;
   CQ_MIFLineBuffer& operator=(const CQ_MIFLineBuffer&) = delete;
 
-  // Inline, with one copy a piece: a paragraph writes every line here.
+  // Inline, with one copy a piece: a paragraph writes every line here. A
+  // short line that fits calls nothing; a longer one, or one that needs
+  // room, goes out of line.
   void v_Add(std::string_view line) {
-    char* at = pc_Room(line.size() + 1);
+    if (line.size() > 32 || m_nCapacity - m_nSize <= line.size() || m_nLines == m_nStartsCapacity) [[unlikely]] {
+      v_AddLong(line);
+      return;
+    }
+    m_pStarts[m_nLines++] = m_nSize;
+    char* const at = m_pText.get() + m_nSize;
+    m_nSize += line.size() + 1;
     sv_Copy(at, line.data(), line.size());
     at[line.size()] = '\n';
   }
@@ -329,6 +337,8 @@ class OSTRAKON_API CQ_MIFLineBuffer {
   }
   // Makes room for size more bytes and one more line start.
   void v_Grow(std::size_t size);
+  // v_Add of a line longer than 32 bytes or one that needs room.
+  void v_AddLong(std::string_view line);
 
   std::unique_ptr<char[]> m_pText;
   std::size_t m_nSize = 0;
