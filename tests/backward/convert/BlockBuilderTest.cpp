@@ -424,6 +424,31 @@ TEST(LineBuffer, CopiesLinesOfEveryShortLengthExactly) {
   EXPECT_EQ(buffer.sv_Text(), joined);
 }
 
+// Lines of every short length added until the buffer's room runs out, at
+// every offset of its end: a line that just fits, one that needs room by a
+// byte (its line end) and one that needs it by more all come back whole,
+// as do the lines before them.
+TEST(LineBuffer, LinesAtTheEndOfItsRoomComeBackWhole) {
+  for (std::size_t size = 0; size <= 40; ++size) {
+    CQ_MIFLineBuffer buffer;
+    std::string joined;
+    std::vector<std::string> rows;
+    // Well past the first two growths of the text's room (4096, 8192 bytes).
+    for (std::size_t k = 0; joined.size() < 20000; ++k) {
+      std::string row;
+      for (std::size_t b = 0; b < size; ++b) row += static_cast<char>('A' + (k + b) % 26);
+      // Now and then a line one byte shorter moves where the room ends.
+      if (k % 7 == 3 && !row.empty()) row.pop_back();
+      buffer.v_Add(row);
+      rows.push_back(row);
+      joined += row + "\n";
+    }
+    ASSERT_EQ(buffer.size(), rows.size()) << size;
+    for (std::size_t k = 0; k < rows.size(); ++k) ASSERT_EQ(buffer[k], rows[k]) << size << ", line " << k;
+    ASSERT_EQ(buffer.sv_Text(), joined) << size;
+  }
+}
+
 // Many lines through every way of adding and cutting, against a list of
 // strings: the buffer grows several times on the way.
 TEST(LineBuffer, AgreesWithAListOfLinesThroughGrowthCutsAndStretches) {
