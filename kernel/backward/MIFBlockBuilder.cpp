@@ -1012,7 +1012,8 @@ class CQ_MIFBlockBuilder::CWriter {
   // string's end is found among the four bytes before it. False, with
   // nothing written, in any other case.
   bool PlainText(std::string_view escaped, std::size_t units) {
-    if (m_ctx.pcco_Escaping && CQ_TextConverter::sb_IsDoubleByteCodePage(m_ctx.pcco_Escaping->i_CodePage())) return false;
+    // (The escaping knows whether its code page is a double-byte one.)
+    if (m_ctx.pcco_Escaping && m_ctx.pcco_Escaping->b_DoubleByte()) return false;
     if (Counting()) {
       m_units += units;
       return true;
