@@ -42,6 +42,13 @@ bool IsEmptyNumString(std::string_view line) {
          MIFSyntax::StringValueView(line, text) && text.empty();
 }
 
+// A line named ParaLine (HasKeyword(line, "ParaLine")), its name compared
+// as nine bytes with the '<'.
+inline bool IsParaLineOpening(std::string_view line) {
+  return line.size() >= 9 && std::memcmp(line.data(), "<ParaLine", 9) == 0 &&
+         (line.size() == 9 || MIFSyntax::detail::Is(line[9], MIFSyntax::detail::CLASS_NAME_END));
+}
+
 // A Unique statement, told apart from most lines by one byte.
 bool IsUniqueStatement(std::string_view line) { return line.size() > 1 && line[1] == 'U' && HasKeyword(line, "Unique"); }
 
@@ -138,10 +145,19 @@ const std::string* Find(const CQ_TagMap& tags, std::string_view tag) {
 // before IsInlineKeyword).
 bool MayOpenInline(char c) { return c == 'M' || c == 'X' || c == 'V' || c == 'E' || c == 'T'; }
 
-bool IsInlineKeyword(std::string_view kw) {
-  return kw == "Marker" || kw == "XRef" || kw == "Variable" || kw == "ElementBegin" || kw == "ElementEnd" ||
-         kw == "Element" || kw == "TextInset";
+constexpr std::string_view kInlineKeywords[] = {"Marker",     "XRef",    "Variable", "ElementBegin",
+                                                "ElementEnd", "Element", "TextInset"};
+
+// The kind of inline object a statement name opens: its place in
+// kInlineKeywords, or -1.
+int InlineKind(std::string_view kw) {
+  for (std::size_t k = 0; k < std::size(kInlineKeywords); ++k) {
+    if (kw == kInlineKeywords[k]) return static_cast<int>(k);
+  }
+  return -1;
 }
+
+bool IsInlineKeyword(std::string_view kw) { return InlineKind(kw) >= 0; }
 
 }  // namespace
 
@@ -156,6 +172,35 @@ void SplitFragmentViews(std::string_view fragment, std::vector<std::string_view>
     if (nl == std::string_view::npos) nl = fragment.size();
     if (nl > pos) lines.push_back(fragment.substr(pos, nl - pos));
     pos = nl + 1;
+  }
+}
+
+// The lines of fragment as a writer puts them in, as views: without empty
+// lines, pseudo lines and comments.
+void SplitFragmentLines(std::string_view fragment, std::vector<std::string_view>& lines) {
+  std::size_t pos = 0;
+  while (pos < fragment.size()) {
+    std::size_t nl = fragment.find('\n', pos);
+    if (nl == std::string_view::npos) nl = fragment.size();
+    const std::string_view l = fragment.substr(pos, nl - pos);
+    pos = nl + 1;
+    if (l.empty() || l.front() == '#' || IsPseudoLine(l)) continue;
+    lines.push_back(l);
+  }
+}
+
+// The same, each line with its net depth, counted once here for every use
+// that follows.
+void SplitFragmentNets(std::string_view fragment, std::vector<std::string_view>& lines, std::vector<int>& nets) {
+  std::size_t pos = 0;
+  while (pos < fragment.size()) {
+    std::size_t nl = fragment.find('\n', pos);
+    if (nl == std::string_view::npos) nl = fragment.size();
+    const std::string_view l = fragment.substr(pos, nl - pos);
+    pos = nl + 1;
+    if (l.empty() || l.front() == '#' || IsPseudoLine(l)) continue;
+    lines.push_back(l);
+    nets.push_back(NetDepth(l));
   }
 }
 
@@ -187,6 +232,8 @@ void CQ_MIFBlockLines::v_Clear() {
   // The tables of entries are kept for the next block: a pass reads blocks
   // of every size one after the other.
   m_nLines = 0;
+  m_marks.clear();
+  m_nMarkHint = 0;
   m_pNext = m_pTableEnd = nullptr;
   // One chunk of the usual size is kept; one made for a very long line is not.
   if (!m_chunks.empty() && m_chunks.front().n_Capacity == kChunkBytes) {
@@ -222,8 +269,20 @@ void CQ_MIFBlockLines::v_NextTable() {
 
 // --- line buffer ----------------------------------------------------------------------
 
+void CQ_MIFLineBuffer::v_AddLong(std::string_view line) {
+  char* const at = pc_Room(line.size() + 1);
+  sv_Copy(at, line.data(), line.size());
+  at[line.size()] = '\n';
+}
+
 void CQ_MIFLineBuffer::v_Grow(std::size_t size) {
-  if (m_nLines == m_starts.size()) m_starts.resize(std::max(m_starts.size() * 2, std::size_t(256)));
+  if (m_nLines == m_nStartsCapacity) {
+    const std::size_t capacity = std::max(m_nStartsCapacity * 2, std::size_t(256));
+    auto larger = std::make_unique_for_overwrite<std::size_t[]>(capacity);
+    if (m_nLines > 0) std::memcpy(larger.get(), m_pStarts.get(), m_nLines * sizeof(std::size_t));
+    m_pStarts = std::move(larger);
+    m_nStartsCapacity = capacity;
+  }
   if (m_nCapacity - m_nSize >= size) return;
   const std::size_t capacity = std::max({m_nCapacity * 2, m_nSize + size, std::size_t(4096)});
   auto larger = std::make_unique_for_overwrite<char[]>(capacity);
@@ -258,59 +317,95 @@ inline std::uint64_t HashLine(std::uint64_t hash, std::string_view line) {
     hash = (hash ^ word) * kMix;
     hash ^= hash >> 29;
   }
-  std::uint64_t last = line.size();
-  for (; n > 0; ++p, --n) last = last << 8 | static_cast<unsigned char>(*p);
-  hash = (hash ^ last) * kMix;
+  // The bytes left (fewer than eight) as one word: a line of eight bytes
+  // or more takes its last eight, which overlap the words before; a
+  // shorter one is read in pieces within its bytes.
+  std::uint64_t last = 0;
+  if (n > 0) {
+    if (line.size() >= 8) {
+      std::memcpy(&last, line.data() + line.size() - 8, sizeof last);
+    } else if (n >= 4) {
+      std::uint32_t low;
+      std::uint32_t high;
+      std::memcpy(&low, p, sizeof low);
+      std::memcpy(&high, p + n - 4, sizeof high);
+      last = static_cast<std::uint64_t>(high) << 32 | low;
+    } else {
+      for (; n > 0; ++p, --n) last = last << 8 | static_cast<unsigned char>(*p);
+    }
+  }
+  hash = (hash ^ last ^ (static_cast<std::uint64_t>(line.size()) << 56)) * kMix;
   return hash ^ (hash >> 32);
 }
 
 }  // namespace
 
 void CQ_MIFInlineObjects::v_Scan(const CQ_MIFBlockLines& lines, std::size_t begin, std::size_t end) {
-  std::size_t i = begin;
-  while (i < end) {
-    // The next line that may open one.
-    i = lines.n_Walk(i, end, [](std::size_t, std::string_view line, int net) {
-      // The depth first: it is at hand, the line's bytes are not.
-      return net <= 0 || line.size() < 2 || line.front() != '<' || !MayOpenInline(line[1]);
-    });
-    if (i == end) break;
+  // The lines that may open one are among the marked ones: those that open
+  // a block (the others name a statement beginning with T).
+  const std::vector<std::size_t>& marked = lines.rco_Marked();
+  for (std::size_t m = lines.n_FirstMarked(begin); m < marked.size() && marked[m] < end; ++m) {
+    const std::size_t i = marked[m];
+    if (lines.i_Net(i) <= 0) continue;
     const std::string_view line = lines[i];
-    if (!IsInlineKeyword(MIFSyntax::Keyword(line))) {
-      ++i;
-      continue;
-    }
-    std::uint64_t hash = kTextHashStart;
+    const int kind = InlineKind(MIFSyntax::Keyword(line));
+    if (kind < 0) continue;
     bool unique = false;
     long depth = 0;
-    std::size_t e = end;
-    for (std::size_t k = i; k < end; ++k) {
-      const std::string_view l = lines[k];
-      const int net = lines.i_Net(k);
+    bool uniquesChangeDepth = false;
+    const std::size_t closer = lines.n_Walk(i, end, [&](std::size_t, std::string_view l, int net) {
       if (IsOwnUnique(l, depth, net)) {
         unique = true;
-      } else {
-        hash = HashLine(hash, l);
+        uniquesChangeDepth = uniquesChangeDepth || net != 0;
       }
       depth += net;
-      if (depth <= 0) {
-        e = k + 1;
-        break;
-      }
-    }
-    if (!unique) {
-      ++i;
-      continue;
-    }
-    const std::size_t at = m_places.size();
+      return depth > 0;
+    });
+    const std::size_t e = closer < end ? closer + 1 : end;
+    if (!unique) continue;
     m_places.push_back(st_Place{&lines, i, e});
+    m_places.back().b_Closed = closer < end && !uniquesChangeDepth;
+    m_nKinds |= 1u << kind;
+    // Blocks inside it are recorded as well: they are marked after it.
+  }
+}
+
+void CQ_MIFInlineObjects::v_ChainPlaces() {
+  for (; m_nChained < m_places.size(); ++m_nChained) {
+    const st_Place& place = m_places[m_nChained];
+    const CQ_MIFBlockLines& lines = *place.pcco_Lines;
+    std::uint64_t hash = kTextHashStart;
+    long depth = 0;
+    lines.n_Walk(place.n_Begin, place.n_End, [&](std::size_t, std::string_view l, int net) {
+      if (!IsOwnUnique(l, depth, net)) hash = HashLine(hash, l);
+      depth += net;
+      return true;
+    });
+    const std::size_t at = m_nChained;
     const auto [it, added] = m_chains.try_emplace(hash, st_Chain{at, at, at});
     if (!added) {
       m_places[it->second.n_Last].n_NextSameHash = at;
       it->second.n_Last = at;
     }
-    ++i;  // blocks inside it are recorded as well
   }
+}
+
+template <class Lines>
+std::size_t CQ_MIFInlineObjects::sn_TextLength(const st_Place& place, const Lines& lines, std::size_t begin) {
+  const CQ_MIFBlockLines& org = *place.pcco_Lines;
+  const std::size_t n = lines.size();
+  std::size_t j = begin;
+  long depth = 0;
+  for (std::size_t k = place.n_Begin; k < place.n_End; ++k) {
+    const std::string_view l = org[k];
+    const int net = org.i_Net(k);
+    const bool own = IsOwnUnique(l, depth, net);
+    depth += net;
+    if (own) continue;
+    if (j == n || std::string_view(lines[j]) != l) return 0;
+    ++j;
+  }
+  return j - begin;
 }
 
 template <class Lines>
@@ -330,18 +425,39 @@ bool CQ_MIFInlineObjects::sb_SameText(const st_Place& place, const Lines& lines,
   return j == end;
 }
 
-void CQ_MIFInlineObjects::v_Restore(const CQ_MIFLines& lines, CQ_MIFLines& out) { v_RestoreLines(lines, out); }
+namespace {
 
-void CQ_MIFInlineObjects::v_RestoreMoving(CQ_MIFLines& lines, CQ_MIFLines& out) { v_RestoreLines(lines, out); }
-
-void CQ_MIFInlineObjects::v_RestoreViews(const std::vector<std::string_view>& lines, CQ_MIFLines& out) {
-  v_RestoreLines(lines, out);
+// The net depth of a line of a list, counted when asked.
+template <class Lines>
+auto CountedNets(const Lines& lines) {
+  return [&lines](std::size_t i) { return NetDepth(lines[i]); };
 }
 
-void CQ_MIFInlineObjects::v_Restore(const CQ_MIFLines& lines, CQ_MIFLineBuffer& out) { v_RestoreLines(lines, out); }
+}  // namespace
+
+void CQ_MIFInlineObjects::v_Restore(const CQ_MIFLines& lines, CQ_MIFLines& out) {
+  v_RestoreLines(lines, out, CountedNets(lines));
+}
+
+void CQ_MIFInlineObjects::v_RestoreMoving(CQ_MIFLines& lines, CQ_MIFLines& out) {
+  v_RestoreLines(lines, out, CountedNets(lines));
+}
+
+void CQ_MIFInlineObjects::v_RestoreViews(const std::vector<std::string_view>& lines, CQ_MIFLines& out) {
+  v_RestoreLines(lines, out, CountedNets(lines));
+}
+
+void CQ_MIFInlineObjects::v_Restore(const CQ_MIFLines& lines, CQ_MIFLineBuffer& out) {
+  v_RestoreLines(lines, out, CountedNets(lines));
+}
 
 void CQ_MIFInlineObjects::v_RestoreViews(const std::vector<std::string_view>& lines, CQ_MIFLineBuffer& out) {
-  v_RestoreLines(lines, out);
+  v_RestoreLines(lines, out, CountedNets(lines));
+}
+
+void CQ_MIFInlineObjects::v_RestoreViews(const std::vector<std::string_view>& lines, const std::vector<int>& nets,
+                                         CQ_MIFLineBuffer& out) {
+  v_RestoreLines(lines, out, [&nets](std::size_t i) { return nets[i]; });
 }
 
 namespace {
@@ -355,33 +471,82 @@ void AppendLine(CQ_MIFLineBuffer& out, std::string_view line) { out.v_Add(line);
 
 }  // namespace
 
-template <class Lines, class Out>
-void CQ_MIFInlineObjects::v_RestoreLines(Lines& lines, Out& out) {
+template <class Lines, class Out, class Net>
+void CQ_MIFInlineObjects::v_RestoreLines(Lines& lines, Out& out, Net&& netOf) {
   const std::size_t n = lines.size();
   for (std::size_t i = 0; i < n; ++i) {
     auto& line = lines[i];
-    if (!m_chains.empty() && line.size() >= 2 && line.front() == '<' && MayOpenInline(line[1]) &&
-        IsInlineKeyword(MIFSyntax::Keyword(line)) && NetDepth(line) > 0) {
-      const std::size_t e = MIFSyntax::BlockEnd(lines, i, n);
-      std::uint64_t hash = kTextHashStart;
-      for (std::size_t k = i; k < e; ++k) hash = HashLine(hash, lines[k]);
-      const auto it = m_chains.find(hash);
-      if (it != m_chains.end()) {
-        // The first unused place of the same text, in order; the chain's
-        // start moves past the places used up.
-        st_Chain& chain = it->second;
-        std::size_t p = chain.n_Next;
-        while (p != NONE && (m_places[p].b_Used || !sb_SameText(m_places[p], lines, i, e))) {
-          p = m_places[p].n_NextSameHash;
+    // Only a block of a kind some place has can be restored.
+    int kind = -1;
+    if (!m_places.empty() && line.size() >= 2 && line.front() == '<' && MayOpenInline(line[1]) &&
+        (kind = InlineKind(MIFSyntax::Keyword(line))) >= 0 && (m_nKinds >> kind & 1u) != 0 && netOf(i) > 0) {
+      // One past the line that brings the depth back (the block's end):
+      // where the text of the place after the last one restored ends, when
+      // the lines are that text and its block ends with it; otherwise
+      // found by the lines' depths.
+      std::size_t e = n;
+      std::size_t p = NONE;
+      // Among the first few unused places, the first whose text the lines
+      // are is the first unused place of that text (the ones before it
+      // have other texts), found without a look-up. Otherwise the place
+      // after the last one restored, when the lines are its text, tells
+      // where the block ends.
+      std::size_t known = 0;
+      std::size_t guess = NONE;
+      for (std::size_t q = m_nFirstUnused, tries = 0; q < m_places.size() && tries < 4; ++q) {
+        if (m_places[q].b_Used) continue;
+        // A place not closed ends the search: a look-up decides.
+        if (!m_places[q].b_Closed) break;
+        known = sn_TextLength(m_places[q], lines, i);
+        if (known > 0) {
+          p = guess = q;
+          break;
         }
-        if (p != NONE) {
-          st_Place& place = m_places[p];
-          place.b_Used = true;
+        ++tries;
+      }
+      if (known == 0 && m_nNextPlace < m_places.size() && !m_places[m_nNextPlace].b_Used &&
+          m_places[m_nNextPlace].b_Closed) {
+        guess = m_nNextPlace;
+        known = sn_TextLength(m_places[guess], lines, i);
+      }
+      if (known > 0) {
+        e = i + known;
+      } else {
+        long depth = 0;
+        for (std::size_t k = i; k < n; ++k) {
+          depth += netOf(k);
+          if (depth <= 0) {
+            e = k + 1;
+            break;
+          }
+        }
+      }
+      if (p == NONE) {
+        // The first unused place of the same text, in order, among those
+        // of the same hash; the chain's start moves past the places used
+        // up. The places are hashed when first looked up.
+        v_ChainPlaces();
+        std::uint64_t hash = kTextHashStart;
+        for (std::size_t k = i; k < e; ++k) hash = HashLine(hash, lines[k]);
+        const auto it = m_chains.find(hash);
+        if (it != m_chains.end()) {
+          st_Chain& chain = it->second;
           while (chain.n_Next != NONE && m_places[chain.n_Next].b_Used) chain.n_Next = m_places[chain.n_Next].n_NextSameHash;
-          for (std::size_t k = place.n_Begin; k < place.n_End; ++k) AppendLine(out, (*place.pcco_Lines)[k]);
-          i = e - 1;
-          continue;
+          p = chain.n_Next;
+          // The guessed place's text is known to be these lines.
+          while (p != NONE && (m_places[p].b_Used || ((p != guess || known == 0) && !sb_SameText(m_places[p], lines, i, e)))) {
+            p = m_places[p].n_NextSameHash;
+          }
         }
+      }
+      if (p != NONE) {
+        st_Place& place = m_places[p];
+        place.b_Used = true;
+        m_nNextPlace = p + 1;
+        while (m_nFirstUnused < m_places.size() && m_places[m_nFirstUnused].b_Used) ++m_nFirstUnused;
+        for (std::size_t k = place.n_Begin; k < place.n_End; ++k) AppendLine(out, (*place.pcco_Lines)[k]);
+        i = e - 1;
+        continue;
       }
     }
     // A movable line (its list is not kept) is moved, a kept one copied.
@@ -404,10 +569,17 @@ void st_ORGParagraph::v_Read(const CQ_MIFBlockLines& lines, std::size_t begin, s
   // Text units are counted only for a paragraph with a TextRectID
   // statement, the only case they place anything: counting reads every
   // String statement's text.
-  const bool countUnits =
-      lines.n_Walk(begin + 1, inner, [](std::size_t, std::string_view l, int) {
-        return !(l.size() > 1 && l[1] == 'T' && HasKeyword(l, "TextRectID"));
-      }) < inner;
+  // A TextRectID line is one of the block's marked lines.
+  bool countUnits = false;
+  if (begin + 1 < inner) {
+    const std::vector<std::size_t>& marked = lines.rco_Marked();
+    std::size_t m = lines.n_FirstMarked(begin + 1);
+    for (; m < marked.size() && marked[m] < inner && !countUnits; ++m) {
+      const std::string_view l = lines[marked[m]];
+      countUnits = l[1] == 'T' && HasKeyword(l, "TextRectID");
+    }
+    lines.v_MarkedHint(m);
+  }
   bool inHeader = true;
   lst_Header.emplace_back(lines[begin]);
   // Statement names are told apart by the byte after '<' first, so that
@@ -419,13 +591,12 @@ void st_ORGParagraph::v_Read(const CQ_MIFBlockLines& lines, std::size_t begin, s
     // Without columns and fonts only the header is read: what follows it
     // would give nothing.
     long depth = 0;
-    for (std::size_t i = begin + 1; i < inner; ++i) {
-      const std::string_view l = lines[i];
-      const int net = lines.i_Net(i);
-      if (depth == 0 && net > 0 && is(l, "ParaLine")) break;
+    lines.n_Walk(begin + 1, inner, [&](std::size_t, std::string_view l, int net) {
+      if (depth == 0 && net > 0 && IsParaLineOpening(l)) return false;
       lst_Header.emplace_back(l);
       depth += net;
-    }
+      return true;
+    });
     return;
   }
   long depth = 0;  // 0: a direct child of the Para
@@ -492,6 +663,19 @@ void st_ORGParagraph::v_Read(const CQ_MIFBlockLines& lines, std::size_t begin, s
 
 namespace {
 
+// Text units of a one-line statement at the outer level: those of a String
+// statement's text, one for a Char statement of a known character.
+std::size_t StatementUnits(std::string_view l) {
+  const std::string_view kw = MIFSyntax::Keyword(l);
+  if (kw == "String") {
+    std::string_view raw;
+    MIFSyntax::StringValueView(l, raw);
+    return CQ_MIFEscaping::sn_CountUnits(raw);
+  }
+  if (kw == "Char" && CQ_TextConverter::si_NamedCharacterCode(MIFSyntax::Value(l)) >= 0) return 1;
+  return 0;
+}
+
 // Text units of the String and Char statements at the outer level of lines.
 template <class Lines>
 std::size_t CountUnits(const Lines& lines) {
@@ -500,16 +684,7 @@ std::size_t CountUnits(const Lines& lines) {
   for (const std::string_view l : lines) {
     const int net = NetDepth(l);
     // A statement (its depth, 0, is known already).
-    if (depth == 0 && net == 0 && !l.empty() && l.front() == '<') {
-      const std::string_view kw = MIFSyntax::Keyword(l);
-      if (kw == "String") {
-        std::string_view raw;
-        MIFSyntax::StringValueView(l, raw);
-        units += CQ_MIFEscaping::sn_CountUnits(raw);
-      } else if (kw == "Char" && CQ_TextConverter::si_NamedCharacterCode(MIFSyntax::Value(l)) >= 0) {
-        ++units;
-      }
-    }
+    if (depth == 0 && net == 0 && !l.empty() && l.front() == '<') units += StatementUnits(l);
     depth += net;
   }
   return units;
@@ -534,10 +709,12 @@ class CQ_MIFBlockBuilder::CWriter {
         m_pScratch(pco_Borrow(builder.rco_Scratch())),
         m_string(m_pScratch ? m_pScratch->s_String : m_ownString),
         m_escaped(m_pScratch ? m_pScratch->s_Escaped : m_ownEscaped),
-        m_views(m_pScratch ? m_pScratch->vec_WriterViews : m_ownViews) {
+        m_views(m_pScratch ? m_pScratch->vec_WriterViews : m_ownViews),
+        m_nets(m_pScratch ? m_pScratch->vec_WriterNets : m_ownNets) {
     m_string.clear();
     m_escaped.clear();
     m_views.clear();
+    m_nets.clear();
   }
   ~CWriter() {
     if (m_pScratch) m_pScratch->b_WriterBusy = false;
@@ -647,7 +824,7 @@ class CQ_MIFBlockBuilder::CWriter {
         }
         m_run = {};
         m_westernRun = m_asianRun = false;
-        for (std::string_view l : kEmptyFont) Statement(l);
+        Statements(kEmptyFont);
         continue;
       }
       if (IsVarnelTag(token)) {
@@ -835,7 +1012,8 @@ class CQ_MIFBlockBuilder::CWriter {
   // string's end is found among the four bytes before it. False, with
   // nothing written, in any other case.
   bool PlainText(std::string_view escaped, std::size_t units) {
-    if (m_ctx.pcco_Escaping && CQ_TextConverter::sb_IsDoubleByteCodePage(m_ctx.pcco_Escaping->i_CodePage())) return false;
+    // (The escaping knows whether its code page is a double-byte one.)
+    if (m_ctx.pcco_Escaping && m_ctx.pcco_Escaping->b_DoubleByte()) return false;
     if (Counting()) {
       m_units += units;
       return true;
@@ -991,6 +1169,15 @@ class CQ_MIFBlockBuilder::CWriter {
     Emit(line);
     m_lineContent = true;
   }
+  // Statement of each line in turn: the string is closed and the line
+  // opened by the first.
+  template <std::size_t N>
+  void Statements(const std::string_view (&lines)[N]) {
+    CloseString();
+    EnsureParaLine();
+    for (const std::string_view l : lines) Emit(l);
+    m_lineContent = true;
+  }
 
   // Writes a tag's fragment; repeats: the fragment is a tag map entry that
   // may come again, kept split in the context's cache.
@@ -1026,19 +1213,46 @@ class CQ_MIFBlockBuilder::CWriter {
 
   // A fragment written once: its lines are read as views of the tag map's
   // text and copied only into the output.
+  // Units place nothing once every column is placed (and the writer is
+  // not counting): the lines' depths are then counted only where the
+  // restore of inline objects needs them. Otherwise each line's depth is
+  // counted once, and one walk over the lines finds both whether one opens
+  // an inline object and the text units at the outer level.
   void FragmentOnce(const std::string& fragment) {
     m_views.clear();
-    SplitFragmentViews(fragment, m_views);
-    std::erase_if(m_views, [](std::string_view l) { return IsPseudoLine(l) || l.front() == '#'; });
+    m_nets.clear();
+    if (!Counting() && m_nextColumn >= m_columns.size()) {
+      SplitFragmentLines(fragment, m_views);
+      if (m_views.empty()) return;
+      CloseString();
+      EnsureParaLine();
+      if (m_ctx.pco_Inline) {
+        m_ctx.pco_Inline->v_RestoreViews(m_views, *m_out);
+      } else {
+        for (const std::string_view l : m_views) Emit(l);
+      }
+      m_lineContent = true;
+      return;
+    }
+    SplitFragmentNets(fragment, m_views, m_nets);
     if (m_views.empty()) return;
     bool inlineObjects = false;
-    for (const std::string_view l : m_views) {
-      if (l.front() == '<' && IsInlineKeyword(MIFSyntax::Keyword(l)) && NetDepth(l) > 0) {
-        inlineObjects = true;
-        break;
+    std::size_t units = 0;
+    long depth = 0;
+    for (std::size_t i = 0; i < m_views.size(); ++i) {
+      const std::string_view l = m_views[i];
+      const int net = m_nets[i];
+      if (l.front() == '<') {
+        if (net > 0) {
+          if (!inlineObjects && l.size() >= 2 && MayOpenInline(l[1]) && IsInlineKeyword(MIFSyntax::Keyword(l))) {
+            inlineObjects = true;
+          }
+        } else if (depth == 0 && net == 0) {
+          units += StatementUnits(l);
+        }
       }
+      depth += net;
     }
-    const std::size_t units = CountUnits(m_views);
     if (units > 0) FlushColumns();
     if (Counting()) {
       m_units += units;
@@ -1047,7 +1261,7 @@ class CQ_MIFBlockBuilder::CWriter {
     if (m_ctx.pco_Inline && inlineObjects) {
       CloseString();
       EnsureParaLine();
-      m_ctx.pco_Inline->v_RestoreViews(m_views, *m_out);
+      m_ctx.pco_Inline->v_RestoreViews(m_views, m_nets, *m_out);
       m_lineContent = true;
     } else {
       CloseString();
@@ -1070,7 +1284,7 @@ class CQ_MIFBlockBuilder::CWriter {
   void PutDrop(const Drop& drop) {
     Fragment(drop.fragment);
     if (drop.reset) {
-      for (std::string_view l : kEmptyFont) Statement(l);
+      Statements(kEmptyFont);
     }
   }
 
@@ -1099,9 +1313,11 @@ class CQ_MIFBlockBuilder::CWriter {
   std::string m_ownString;
   std::string m_ownEscaped;
   std::vector<std::string_view> m_ownViews;
+  std::vector<int> m_ownNets;
   std::string& m_string;
   std::string& m_escaped;                  // the escaped text of the token at hand
   std::vector<std::string_view>& m_views;  // the lines of a fragment written once
+  std::vector<int>& m_nets;                // their net depths
   std::string_view m_run;  // the opening tag of the run in force (a token: it outlives the writer)
   // The run in force is one of a Western font in Asian text, or one of an
   // Asian font: its text goes through the builder's escaping for it.
@@ -1191,15 +1407,15 @@ void CQ_MIFBlockBuilder::v_Paragraph(const CQ_KWXBlock& t, std::size_t begin, st
   std::size_t psAt = begin;
   while (psAt < end && !StartsWith(t[psAt], KWX::PREFIX_PS)) ++psAt;
   // The header's lines are views of the tag map's fragments (or of the ORG
-  // paragraph's lines), copied only into out.
-  // Lists kept in the builder for the next paragraph, cleared here.
-  std::vector<std::string_view>& header = rco_Scratch().vec_Header;
+  // paragraph's lines), copied only into out. The <ps> fragment's lines
+  // are split once for every paragraph of that tag where the context keeps
+  // them.
+  const std::string* psFragment = nullptr;
   std::vector<std::string_view>& number = rco_Scratch().vec_Number;
-  header.clear();
   number.clear();
   std::size_t contentBegin = begin;
   if (psAt < end) {
-    if (const std::string* fragment = Find(tags, t[psAt])) SplitFragmentViews(*fragment, header);
+    psFragment = Find(tags, t[psAt]);
     std::size_t next = psAt + 1;
     if (next < end && StartsWith(t[next], KWX::PREFIX_PN)) {
       if (const std::string* fragment = Find(tags, t[next])) SplitFragmentViews(*fragment, number);
@@ -1207,7 +1423,16 @@ void CQ_MIFBlockBuilder::v_Paragraph(const CQ_KWXBlock& t, std::size_t begin, st
     }
     contentBegin = next;
   }
-  if (header.empty() || !HasKeyword(header.front(), "Para")) header.insert(header.begin(), std::string_view("<Para"));
+  const st_HeaderLines* headerLines = nullptr;
+  if (m_stContext.pco_Headers) {
+    const auto [it, added] = m_stContext.pco_Headers->try_emplace(psFragment);
+    if (added) sv_SplitHeader(psFragment, it->second);
+    headerLines = &it->second;
+  } else {
+    sv_SplitHeader(psFragment, rco_Scratch().st_Header);
+    headerLines = &rco_Scratch().st_Header;
+  }
+  const std::vector<std::string_view>& header = headerLines->lst_Lines;
 
   bool orgHeader = false;
   if (org) {
@@ -1218,13 +1443,10 @@ void CQ_MIFBlockBuilder::v_Paragraph(const CQ_KWXBlock& t, std::size_t begin, st
     for (const std::string_view l : org->lst_Header) {
       if (!IsUniqueStatement(l) && !IsEmptyNumString(l)) theirs.emplace_back(l);
     }
-    std::vector<std::string_view>& mine = rco_Scratch().vec_Mine;
-    mine.clear();
-    for (const std::string_view l : header) {
-      if (!IsEmptyNumString(l)) mine.emplace_back(l);
-    }
-    mine.insert(mine.end(), number.begin(), number.end());
-    if (mine.size() == theirs.size()) {
+    if (headerLines->lst_Compared.size() + number.size() == theirs.size()) {
+      std::vector<std::string_view>& mine = rco_Scratch().vec_Mine;
+      mine.assign(headerLines->lst_Compared.begin(), headerLines->lst_Compared.end());
+      mine.insert(mine.end(), number.begin(), number.end());
       // Mostly the lines come in the same order; only otherwise are they
       // compared sorted.
       orgHeader = mine == theirs;
@@ -1238,16 +1460,23 @@ void CQ_MIFBlockBuilder::v_Paragraph(const CQ_KWXBlock& t, std::size_t begin, st
   if (orgHeader) {
     for (const std::string_view l : org->lst_Header) out.v_Add(l);
   } else {
+    // The ORG paragraph's Unique statement goes where it stood, or last.
+    std::size_t uniqueAt = header.size() + 1;
+    std::string_view unique;
     if (org) {
       for (std::size_t i = 0; i < org->lst_Header.size(); ++i) {
         if (IsUniqueStatement(org->lst_Header[i])) {
-          header.insert(header.begin() + static_cast<std::ptrdiff_t>(std::min(i, header.size())),
-                        org->lst_Header[i]);
+          uniqueAt = std::min(i, header.size());
+          unique = org->lst_Header[i];
           break;
         }
       }
     }
-    for (const std::string_view l : header) out.v_Add(l);
+    for (std::size_t i = 0; i < header.size(); ++i) {
+      if (i == uniqueAt) out.v_Add(unique);
+      out.v_Add(header[i]);
+    }
+    if (uniqueAt == header.size()) out.v_Add(unique);
     for (const std::string_view l : number) out.v_Add(l);
   }
 
@@ -1296,6 +1525,18 @@ void CQ_MIFBlockBuilder::v_Paragraph(const CQ_KWXBlock& t, std::size_t begin, st
   out.v_Add("> # end of Para");
 }
 
+void CQ_MIFBlockBuilder::sv_SplitHeader(const std::string* fragment, st_HeaderLines& header) {
+  header.lst_Lines.clear();
+  header.lst_Compared.clear();
+  if (fragment) SplitFragmentViews(*fragment, header.lst_Lines);
+  if (header.lst_Lines.empty() || !HasKeyword(header.lst_Lines.front(), "Para")) {
+    header.lst_Lines.insert(header.lst_Lines.begin(), std::string_view("<Para"));
+  }
+  for (const std::string_view l : header.lst_Lines) {
+    if (!IsEmptyNumString(l)) header.lst_Compared.push_back(l);
+  }
+}
+
 void CQ_MIFBlockBuilder::v_TextLineContent(const CQ_KWXBlock& t, std::size_t begin, std::size_t end,
                                            CQ_MIFLineBuffer& out) const {
   CWriter writer(*this, &out, false);
@@ -1307,9 +1548,9 @@ void CQ_MIFBlockBuilder::v_Fragment(std::string_view fragment, CQ_MIFLineBuffer&
   // Views of the fragment's lines; only what goes out is copied.
   std::vector<std::string_view>& lines = rco_Scratch().vec_Views;
   lines.clear();
-  SplitFragmentViews(fragment, lines);
-  std::erase_if(lines, [](std::string_view l) { return IsPseudoLine(l) || l.front() == '#'; });
+  SplitFragmentLines(fragment, lines);
   if (m_stContext.pco_Inline) {
+    // Depths are counted only where the restore needs them.
     m_stContext.pco_Inline->v_RestoreViews(lines, out);
   } else {
     for (const std::string_view l : lines) out.v_Add(l);

@@ -27,6 +27,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -85,6 +86,24 @@ class OSTRAKON_API CQ_MIFBlockLines {
   std::string_view front() const { return (*this)[0]; }
   std::string_view back() const { return (*this)[m_nLines - 1]; }
   int i_Net(std::size_t i) const { return rco_Line(i).i_Net; }
+  // Lines are marked as they are added when they may open an inline object
+  // (they open a block and their name begins with M, X, V, E or T) or name
+  // a statement beginning with T (TextRectID): scans for those read the
+  // marked lines instead of every line. The indices of the marked lines,
+  // in order, and where those at or after `begin` start among them; blocks
+  // are mostly asked for one after the other, so the search starts where
+  // the last one ended.
+  const std::vector<std::size_t>& rco_Marked() const { return m_marks; }
+  std::size_t n_FirstMarked(std::size_t begin) const {
+    std::size_t k = m_nMarkHint;
+    if (k > m_marks.size() || (k < m_marks.size() && m_marks[k] < begin) || (k > 0 && m_marks[k - 1] >= begin)) {
+      k = static_cast<std::size_t>(std::lower_bound(m_marks.begin(), m_marks.end(), begin) - m_marks.begin());
+    }
+    return k;
+  }
+  // Remembers where the marked lines of the block asked for end (the next
+  // block's start, mostly).
+  void v_MarkedHint(std::size_t k) const { m_nMarkHint = k; }
   // Calls f(i, line, net) for every line i in [begin, end) in order, until
   // f returns false; returns where it stopped (end when it did not). The
   // entries are walked table by table, for scans over long blocks.
@@ -118,6 +137,11 @@ class OSTRAKON_API CQ_MIFBlockLines {
   }
   void v_AddEntry(const char* data, std::size_t size, int net) {
     if (m_pNext == m_pTableEnd) v_NextTable();
+    // One byte's class decides for most lines.
+    if (size >= 2) {
+      const unsigned char mark = kMarkClass[static_cast<unsigned char>(data[1])];
+      if (mark != 0 && (mark == MARK_ALWAYS || net > 0) && data[0] == '<') m_marks.push_back(m_nLines);
+    }
     *m_pNext++ = st_Line{data, static_cast<std::uint32_t>(size), static_cast<std::int32_t>(net)};
     ++m_nLines;
   }
@@ -129,6 +153,16 @@ class OSTRAKON_API CQ_MIFBlockLines {
   st_Line* m_pNext = nullptr;  // where the next entry goes
   st_Line* m_pTableEnd = nullptr;  // the end of its table
   std::vector<st_Chunk> m_chunks;
+  std::vector<std::size_t> m_marks;  // the marked lines (rco_Marked)
+  mutable std::size_t m_nMarkHint = 0;
+  // Second bytes of marked lines: always, or when the line opens a block.
+  enum : unsigned char { MARK_NEVER = 0, MARK_ALWAYS = 1, MARK_OPENING = 2 };
+  static constexpr std::array<unsigned char, 256> kMarkClass = [] {
+    std::array<unsigned char, 256> classes{};
+    classes['T'] = MARK_ALWAYS;
+    for (const unsigned char c : {'M', 'X', 'V', 'E'}) classes[c] = MARK_OPENING;
+    return classes;
+  }();
 };
 
 // The lines of text held in memory, exactly as CQ_MIFLineReader reads
@@ -208,9 +242,17 @@ class OSTRAKON_API CQ_MIFLineBuffer {
   CQ_MIFLineBuffer(const CQ_MIFLineBuffer&) = delete;
   CQ_MIFLineBuffer& operator=(const CQ_MIFLineBuffer&) = delete;
 
-  // Inline, with one copy a piece: a paragraph writes every line here.
+  // Inline, with one copy a piece: a paragraph writes every line here. A
+  // short line that fits calls nothing; a longer one, or one that needs
+  // room, goes out of line.
   void v_Add(std::string_view line) {
-    char* at = pc_Room(line.size() + 1);
+    if (line.size() > 32 || m_nCapacity - m_nSize <= line.size() || m_nLines == m_nStartsCapacity) [[unlikely]] {
+      v_AddLong(line);
+      return;
+    }
+    m_pStarts[m_nLines++] = m_nSize;
+    char* const at = m_pText.get() + m_nSize;
+    m_nSize += line.size() + 1;
     sv_Copy(at, line.data(), line.size());
     at[line.size()] = '\n';
   }
@@ -226,11 +268,11 @@ class OSTRAKON_API CQ_MIFLineBuffer {
     at += c.size();
     *at = '\n';
   }
-  void v_PopBack() { m_nSize = m_starts[--m_nLines]; }
+  void v_PopBack() { m_nSize = m_pStarts[--m_nLines]; }
   // Keeps the first n lines.
   void v_Truncate(std::size_t n) {
     if (n >= m_nLines) return;
-    m_nSize = m_starts[n];
+    m_nSize = m_pStarts[n];
     m_nLines = n;
   }
   // Appends whole lines, "\n" after each.
@@ -241,8 +283,8 @@ class OSTRAKON_API CQ_MIFLineBuffer {
     --m_nLines;  // pc_Room's entry; the lines' own follow
     std::size_t from = 0;
     while (from < lines.size()) {
-      if (m_nLines == m_starts.size()) v_Grow(0);
-      m_starts[m_nLines++] = base + from;
+      if (m_nLines == m_nStartsCapacity) v_Grow(0);
+      m_pStarts[m_nLines++] = base + from;
       from = lines.find('\n', from);
       from = from == std::string_view::npos ? lines.size() : from + 1;
     }
@@ -255,11 +297,11 @@ class OSTRAKON_API CQ_MIFLineBuffer {
   std::size_t size() const { return m_nLines; }
   bool empty() const { return m_nLines == 0; }
   std::string_view operator[](std::size_t i) const {
-    const std::size_t end = (i + 1 < m_nLines ? m_starts[i + 1] : m_nSize) - 1;
-    return std::string_view(m_pText.get() + m_starts[i], end - m_starts[i]);
+    const std::size_t end = (i + 1 < m_nLines ? m_pStarts[i + 1] : m_nSize) - 1;
+    return std::string_view(m_pText.get() + m_pStarts[i], end - m_pStarts[i]);
   }
   // Where line i begins in sv_Text().
-  std::size_t n_Start(std::size_t i) const { return m_starts[i]; }
+  std::size_t n_Start(std::size_t i) const { return m_pStarts[i]; }
   // Every line with "\n" after each.
   std::string_view sv_Text() const { return std::string_view(m_pText.get(), m_nSize); }
 
@@ -287,20 +329,25 @@ class OSTRAKON_API CQ_MIFLineBuffer {
   // The growth is out of line, so that the common case is a few
   // instructions with nothing to save around a call.
   char* pc_Room(std::size_t size) {
-    if (m_nCapacity - m_nSize < size || m_nLines == m_starts.size()) [[unlikely]] v_Grow(size);
-    m_starts[m_nLines++] = m_nSize;
+    if (m_nCapacity - m_nSize < size || m_nLines == m_nStartsCapacity) [[unlikely]] v_Grow(size);
+    m_pStarts[m_nLines++] = m_nSize;
     char* const at = m_pText.get() + m_nSize;
     m_nSize += size;
     return at;
   }
   // Makes room for size more bytes and one more line start.
   void v_Grow(std::size_t size);
+  // v_Add of a line longer than 32 bytes or one that needs room.
+  void v_AddLong(std::string_view line);
 
   std::unique_ptr<char[]> m_pText;
   std::size_t m_nSize = 0;
   std::size_t m_nCapacity = 0;
   // Where each line begins; the entries from m_nLines on are room.
-  std::vector<std::size_t> m_starts;
+  // (An array with its room counted here, so that adding a line reads two
+  // counts and no vector's bounds.)
+  std::unique_ptr<std::size_t[]> m_pStarts;
+  std::size_t m_nStartsCapacity = 0;
   std::size_t m_nLines = 0;
 };
 
@@ -310,10 +357,14 @@ class OSTRAKON_API CQ_MIFLineBuffer {
 // map are those texts, since forward conversion reads text with its Unique
 // lines removed.
 //
-// Blocks are recorded by their place and a hash of their text, line by
-// line; a block to restore is matched by the hash and then compared line
-// by line with the ORG blocks of that hash, so no text is copied to be
-// looked up.
+// Blocks are recorded by their place; a block to restore is matched by a
+// hash of its text, line by line, and then compared line by line with the
+// ORG blocks of that hash, so no text is copied to be looked up. Objects
+// mostly come back in their ORG order: a block that is the text of the
+// first unused place takes that place without a look-up, and one that is
+// the text of the place after the last one restored ends where that text
+// does, without its lines' depths counted (the ORG blocks are hashed only
+// when a look-up is needed).
 class OSTRAKON_API CQ_MIFInlineObjects {
  public:
   // Records every such block in lines[begin, end), at any depth, by its
@@ -330,9 +381,16 @@ class OSTRAKON_API CQ_MIFInlineObjects {
   // The same, appending to a line buffer.
   void v_Restore(const CQ_MIFLines& lines, CQ_MIFLineBuffer& out);
   void v_RestoreViews(const std::vector<std::string_view>& lines, CQ_MIFLineBuffer& out);
+  // The same for views whose net depths the caller counted already
+  // (nets[i] is NetDepth of lines[i]): no line's depth is counted again.
+  void v_RestoreViews(const std::vector<std::string_view>& lines, const std::vector<int>& nets, CQ_MIFLineBuffer& out);
   void v_Clear() {
     m_places.clear();
     m_chains.clear();
+    m_nChained = 0;
+    m_nKinds = 0;
+    m_nNextPlace = 0;
+    m_nFirstUnused = 0;
   }
 
  private:
@@ -343,6 +401,10 @@ class OSTRAKON_API CQ_MIFInlineObjects {
     std::size_t n_End;
     std::size_t n_NextSameHash = NONE;  // the next place of the same hash, in order
     bool b_Used = false;
+    // The block ends where its depth comes back and its own Unique
+    // statements change no depth: text equal to its text (without them)
+    // ends where its text does.
+    bool b_Closed = false;
   };
   // The places of one hash in order: the first, the last, and the first
   // that may still be unused.
@@ -353,12 +415,28 @@ class OSTRAKON_API CQ_MIFInlineObjects {
   };
   std::vector<st_Place> m_places;
   std::unordered_map<std::uint64_t, st_Chain> m_chains;
+  // The place after the last one restored.
+  std::size_t m_nNextPlace = 0;
+  std::size_t m_nFirstUnused = 0;  // every place before it is used
+  // Places are hashed into their chains only when a block is looked up by
+  // its text (the first m_nChained are).
+  std::size_t m_nChained = 0;
+  void v_ChainPlaces();
+  // The kinds of object (Marker, XRef, ...) some place is of, one bit each.
+  unsigned m_nKinds = 0;
+
+  // The number of lines from lines[begin] on that the text of the ORG
+  // block at place equals, or 0 when the lines that follow are not its
+  // text.
+  template <class Lines>
+  static std::size_t sn_TextLength(const st_Place& place, const Lines& lines, std::size_t begin);
 
   // Whether the text of the ORG block at place is lines[begin, end).
   template <class Lines>
   static bool sb_SameText(const st_Place& place, const Lines& lines, std::size_t begin, std::size_t end);
-  template <class Lines, class Out>
-  void v_RestoreLines(Lines& lines, Out& out);
+  // netOf(i): the net depth of lines[i].
+  template <class Lines, class Out, class Net>
+  void v_RestoreLines(Lines& lines, Out& out, Net&& netOf);
 };
 
 // A paragraph of the ORG copy, as far as rebuilding needs it.
@@ -406,11 +484,23 @@ class OSTRAKON_API CQ_MIFBlockBuilder {
   // conditions), by their address in the tag map.
   using CQ_FragmentCache = std::unordered_map<const std::string*, st_FragmentLines>;
 
+  // The lines a paragraph tag's fragment gives a paragraph's header, as
+  // views of the tag map's text: its lines with "<Para" first, and the same
+  // without empty autonumber strings (which the ORG header is compared
+  // with).
+  struct st_HeaderLines {
+    std::vector<std::string_view> lst_Lines;
+    std::vector<std::string_view> lst_Compared;
+  };
+  // Headers by the address of their fragment in the tag map (null: a
+  // paragraph without one): paragraph tags repeat.
+  using CQ_HeaderCache = std::unordered_map<const std::string*, st_HeaderLines>;
+
   // Lists and strings a paragraph, text line or marker is written with,
   // kept for the next one so that their room is reused. One object serves
   // one writing at a time.
   struct st_Scratch {
-    std::vector<std::string_view> vec_Header;
+    st_HeaderLines st_Header;  // when the context keeps no header cache
     std::vector<std::string_view> vec_Number;
     std::vector<std::string_view> vec_Theirs;
     std::vector<std::string_view> vec_Mine;
@@ -418,6 +508,7 @@ class OSTRAKON_API CQ_MIFBlockBuilder {
     std::string s_String;                     // the String statement being filled
     std::string s_Escaped;                    // the escaped text of a token
     std::vector<std::string_view> vec_WriterViews;  // the lines of a fragment the writer puts in
+    std::vector<int> vec_WriterNets;                 // their net depths
     bool b_WriterBusy = false;                      // a writer uses the three above
   };
 
@@ -439,6 +530,9 @@ class OSTRAKON_API CQ_MIFBlockBuilder {
     // Where fragments of repeating tags are kept once split; may be null.
     // The tag map must not change while it is used.
     CQ_FragmentCache* pco_Fragments = nullptr;
+    // Where paragraph headers are kept once split; may be null. The tag map
+    // must not change while it is used.
+    CQ_HeaderCache* pco_Headers = nullptr;
     // The spelling of the default-font block in the document's markers.
     std::string_view cs_DefaultFont = CQ_MIFTextWriter::DEFAULT_FONT_SIGN;
     int i_SourceHyphenation = 1;
@@ -489,6 +583,10 @@ class OSTRAKON_API CQ_MIFBlockBuilder {
  private:
   class CWriter;
   friend class CWriter;
+
+  // The header lines of the paragraph tag whose fragment is given (null:
+  // none).
+  static void sv_SplitHeader(const std::string* fragment, st_HeaderLines& header);
 
   st_Scratch& rco_Scratch() const { return m_stContext.pco_Scratch ? *m_stContext.pco_Scratch : m_stOwnScratch; }
 

@@ -135,6 +135,17 @@ bool IsBlock(const CQ_MIFBlockLines& lines, std::pair<std::size_t, std::size_t> 
   return line.size() > 1 && line[1] == keyword[0] && HasKeyword(line, keyword);
 }
 
+// The same for a name known where it is asked: compared in place, as
+// bytes of a known count.
+template <std::size_t N>
+bool IsBlock(const CQ_MIFBlockLines& lines, std::pair<std::size_t, std::size_t> child, const char (&keyword)[N]) {
+  constexpr std::size_t n = N - 1;
+  if (child.second <= child.first + 1) return false;
+  const std::string_view line = lines[child.first];
+  return line.size() > n && line[0] == '<' && std::memcmp(line.data() + 1, keyword, n) == 0 &&
+         (line.size() == n + 1 || MIFSyntax::detail::Is(line[n + 1], MIFSyntax::detail::CLASS_NAME_END));
+}
+
 // The key a text line is matched by: its Unique statement, or its whole
 // text when it has none.
 int NetOf(const CQ_MIFBlockLines& lines, std::size_t k) { return lines.i_Net(k); }
@@ -344,6 +355,7 @@ CQ_MIFBlockBuilder::st_Context CQ_MIFRebuilder::st_BuilderContext(CQ_MIFInlineOb
   context.pco_Inline = inl;
   context.pcco_RunTags = &m_mapRunTags;
   context.pco_Fragments = &m_mapFragments;
+  context.pco_Headers = &m_mapHeaders;
   context.cs_DefaultFont = m_strDefaultFont;
   context.i_SourceHyphenation = m_iSourceHyphenation;
   context.pco_Scratch = &m_stScratch;
@@ -380,15 +392,21 @@ std::string CQ_MIFRebuilder::ccs_FilterLine(const std::string& line) const {
 
 namespace {
 
-// Whether the line may be one the filter reads: the statements filtered
-// begin "<Pgf", "<FL", "<DL" or "<TL", so most lines are told apart by
-// their first bytes.
-inline bool MayBeFiltered(std::string_view line) {
-  if (line.size() < 12 || line[0] != '<') return false;
+// Whether the four bytes at l may begin a statement the filter reads:
+// "<PgfH", "<PgfN", "<PgfL", "<FLa", "<DLa" or "<TLL", so most lines
+// ("<FLocked" among them) are told apart by their first bytes. The bytes
+// are read one after the other, up to the first that differs.
+inline bool MayBeginFiltered(const char* l) {
+  if (l[0] != '<') return false;
   // "<PgfHyphenate", "<PgfNumFormat", "<PgfLanguage".
-  if (line[1] == 'P') return line[2] == 'g' && line[3] == 'f' && (line[4] == 'H' || line[4] == 'N' || line[4] == 'L');
-  return (line[1] == 'F' || line[1] == 'D' || line[1] == 'T') && line[2] == 'L';
+  if (l[1] == 'P') return l[2] == 'g' && l[3] == 'f' && (l[4] == 'H' || l[4] == 'N' || l[4] == 'L');
+  // "<FLanguage", "<DLanguage", "<TLLanguage".
+  if (l[1] == 'F' || l[1] == 'D') return l[2] == 'L' && l[3] == 'a';
+  return l[1] == 'T' && l[2] == 'L' && l[3] == 'L';
 }
+
+// Whether the line may be one the filter reads.
+inline bool MayBeFiltered(std::string_view line) { return line.size() >= 12 && MayBeginFiltered(line.data()); }
 
 }  // namespace
 
@@ -434,7 +452,20 @@ void CQ_MIFRebuilder::v_Flush() {
 }
 
 void CQ_MIFRebuilder::v_EmitAll(const CQ_MIFBlockLines& lines, std::size_t begin, std::size_t end) {
-  for (std::size_t k = begin; k < end; ++k) v_Emit(lines[k]);
+  // A line of the ORG text one "\n" after the stretch in hand, which the
+  // filter leaves alone, joins the stretch here; any other goes through
+  // v_Emit.
+  const char* const orgEnd = m_svORG.data() + m_svORG.size();
+  lines.n_Walk(begin, end, [this, orgEnd](std::size_t, std::string_view line, int) {
+    const char* const pendingEnd = m_svPending.data() + m_svPending.size();
+    if (m_svPending.data() && line.data() == pendingEnd + 1 && line.data() < orgEnd && *pendingEnd == '\n' &&
+        !MayBeFiltered(line)) {
+      m_svPending = std::string_view(m_svPending.data(), m_svPending.size() + 1 + line.size());
+    } else {
+      v_Emit(line);
+    }
+    return true;
+  });
 }
 
 void CQ_MIFRebuilder::v_EmitAll(const CQ_MIFLineBuffer& lines) {
@@ -446,14 +477,9 @@ void CQ_MIFRebuilder::v_EmitAll(const CQ_MIFLineBuffer& lines) {
   const std::size_t n = lines.size();
   for (std::size_t i = 0; i < n; ++i) {
     // Every line has its "\n", so its bytes can be read up to the first
-    // that differs from "<Pgf", "<FL", "<DL" or "<TL", which a filtered
-    // statement begins with: most lines are passed over by two bytes.
-    const char* const l = text.data() + lines.n_Start(i);
-    if (l[0] != '<') continue;
-    const bool candidate =
-        l[1] == 'P' ? l[2] == 'g' && l[3] == 'f' && (l[4] == 'H' || l[4] == 'N' || l[4] == 'L')
-                    : (l[1] == 'F' || l[1] == 'D' || l[1] == 'T') && l[2] == 'L';
-    if (!candidate) continue;
+    // that differs from what a filtered statement begins with: most lines
+    // are passed over by two bytes.
+    if (!MayBeginFiltered(text.data() + lines.n_Start(i))) continue;
     const std::string_view line = lines[i];
     if (!MayBeFiltered(line) || !sb_Filtered(line)) continue;
     const std::size_t at = static_cast<std::size_t>(line.data() - text.data());

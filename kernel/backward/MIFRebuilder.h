@@ -189,6 +189,8 @@ class OSTRAKON_API CQ_MIFRebuilder {
   std::unordered_map<std::string, std::string> m_mapRunTags;
   // Fragments of repeating tags, split once for the whole pass.
   mutable CQ_MIFBlockBuilder::CQ_FragmentCache m_mapFragments;
+  // Paragraph headers of the paragraph tags, split once for the whole pass.
+  mutable CQ_MIFBlockBuilder::CQ_HeaderCache m_mapHeaders;
   // Lists of a block's children, one for each walk in progress (CChildren).
   std::deque<std::vector<std::pair<std::size_t, std::size_t>>> m_dqChildLists;
   std::size_t m_nChildListsInUse = 0;

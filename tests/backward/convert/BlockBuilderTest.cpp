@@ -127,6 +127,69 @@ TEST_F(BlockBuilderTest, ORGHeaderKeptWhenTheTagHasItsLinesInAnyOrder) {
   }
 }
 
+// A paragraph written with the headers kept split in the context's cache,
+// for the first paragraph of its tag and again for the next ones, is the
+// paragraph written without it: with the ORG header taken or not, with the
+// Unique statement put back at each place, without a <ps> tag, and with a
+// tag whose lines do not begin with "<Para" or hold an empty autonumber.
+TEST_F(BlockBuilderTest, HeadersKeptSplitWriteWhatHeadersSplitEachTimeWrite) {
+  tags_["<ps \"Indented\" 1>"] = "<Para\n<PgfTag `Indented'>\n<PgfFIndent 1.0\">\n";
+  tags_["<ps \"Bare\" 1>"] = "<PgfTag `Bare'>\n<PgfNumString `'>\n";
+  tags_["<pn \"1.\" 1>"] = "<PgfNumString `1.'>\n";
+  const std::vector<CQ_KWXTokens> paragraphs = {
+      {"<ps \"Indented\" 1>", "text"},
+      {"<ps \"Indented\" 1>", "<pn \"1.\" 1>", "text"},
+      {"<ps \"Bare\" 1>", "more"},
+      {"<ps \"Bare\" 1>", "<pn \"1.\" 1>", "more"},
+      {"lone text"},
+      {"<ps \"Unknown\" 1>", "text"},
+  };
+  const std::vector<std::vector<std::string_view>> orgHeaders = {
+      {},
+      {"<Para", "<Unique 7>", "<PgfTag `Indented'>", "<PgfFIndent 1.0\">"},
+      {"<Para", "<PgfTag `Indented'>", "<Unique 7>", "<PgfFIndent 1.0\">", "<PgfNumString `1.'>"},
+      {"<Unique 8>", "<PgfTag `Bare'>"},
+      {"<Para", "<PgfTag `Bare'>", "<PgfNumString `'>", "<Unique 9>"},
+      {"<Para", "<PgfTag `Other'>", "<Unique 9>"},
+      {"<Para", "<PgfTag `Bare'>", "<PgfTag `Bare'>", "<PgfTag `Bare'>", "<PgfTag `Bare'>", "<Unique 10>"},
+  };
+  CQ_MIFBlockBuilder::CQ_HeaderCache headers;
+  CQ_MIFBlockBuilder::st_Context cached = context_;
+  cached.pco_Headers = &headers;
+  for (int pass = 0; pass < 2; ++pass) {
+    for (const CQ_KWXTokens& tokens : paragraphs) {
+      for (std::size_t h = 0; h < orgHeaders.size(); ++h) {
+        st_ORGParagraph org;
+        org.lst_Header = orgHeaders[h];
+        const st_ORGParagraph* orgGiven = h == 0 ? nullptr : &org;
+        const CQ_KWXBlock views = KWXBack::sco_Views(tokens);
+        CQ_MIFLines plain;
+        CQ_MIFBlockBuilder(context_).v_Paragraph(views, 0, views.size(), orgGiven, {}, plain);
+        CQ_MIFLines fromCache;
+        CQ_MIFBlockBuilder(cached).v_Paragraph(views, 0, views.size(), orgGiven, {}, fromCache);
+        ASSERT_EQ(fromCache, plain) << "pass " << pass << ", " << tokens.front() << ", header " << h;
+      }
+    }
+  }
+  // One entry for each fragment met, and one for paragraphs without one
+  // (no tag, or a tag the map lacks).
+  EXPECT_EQ(headers.size(), 3u);
+  // Spot checks of what both write: the ORG header kept in its order, the
+  // Unique statement put back where it stood in front of the tag's lines.
+  st_ORGParagraph org;
+  org.lst_Header = orgHeaders[2];
+  const CQ_KWXTokens numbered = {"<ps \"Indented\" 1>", "<pn \"1.\" 1>", "text"};
+  CQ_MIFLines out;
+  CQ_MIFBlockBuilder(cached).v_Paragraph(KWXBack::sco_Views(numbered), 0, numbered.size(), &org, {}, out);
+  EXPECT_EQ(CQ_MIFLines(out.begin(), out.begin() + 5),
+            (CQ_MIFLines{"<Para", "<PgfTag `Indented'>", "<Unique 7>", "<PgfFIndent 1.0\">", "<PgfNumString `1.'>"}));
+  org.lst_Header = orgHeaders[5];
+  out.clear();
+  CQ_MIFBlockBuilder(cached).v_Paragraph(KWXBack::sco_Views(numbered), 0, numbered.size(), &org, {}, out);
+  EXPECT_EQ(CQ_MIFLines(out.begin(), out.begin() + 5),
+            (CQ_MIFLines{"<Para", "<PgfTag `Indented'>", "<Unique 9>", "<PgfFIndent 1.0\">", "<PgfNumString `1.'>"}));
+}
+
 struct TextRow {
   TextRow(const char* n, std::string t, std::vector<std::size_t> c, std::size_t s = 0, std::string g = {})
       : name(n), text(std::move(t)), columns(std::move(c)), split(s), tag(std::move(g)) {}
@@ -359,6 +422,31 @@ TEST(LineBuffer, CopiesLinesOfEveryShortLengthExactly) {
   ASSERT_EQ(buffer.size(), rows.size());
   for (std::size_t k = 0; k < rows.size(); ++k) EXPECT_EQ(buffer[k], rows[k]) << k;
   EXPECT_EQ(buffer.sv_Text(), joined);
+}
+
+// Lines of every short length added until the buffer's room runs out, at
+// every offset of its end: a line that just fits, one that needs room by a
+// byte (its line end) and one that needs it by more all come back whole,
+// as do the lines before them.
+TEST(LineBuffer, LinesAtTheEndOfItsRoomComeBackWhole) {
+  for (std::size_t size = 0; size <= 40; ++size) {
+    CQ_MIFLineBuffer buffer;
+    std::string joined;
+    std::vector<std::string> rows;
+    // Well past the first two growths of the text's room (4096, 8192 bytes).
+    for (std::size_t k = 0; joined.size() < 20000; ++k) {
+      std::string row;
+      for (std::size_t b = 0; b < size; ++b) row += static_cast<char>('A' + (k + b) % 26);
+      // Now and then a line one byte shorter moves where the room ends.
+      if (k % 7 == 3 && !row.empty()) row.pop_back();
+      buffer.v_Add(row);
+      rows.push_back(row);
+      joined += row + "\n";
+    }
+    ASSERT_EQ(buffer.size(), rows.size()) << size;
+    for (std::size_t k = 0; k < rows.size(); ++k) ASSERT_EQ(buffer[k], rows[k]) << size << ", line " << k;
+    ASSERT_EQ(buffer.sv_Text(), joined) << size;
+  }
 }
 
 // Many lines through every way of adding and cutting, against a list of
@@ -605,7 +693,152 @@ TEST(InlineObjects, RestoreAgreesWithAReferenceOnRandomDocuments) {
     inl.v_Scan(block, 0, block.size());
     CQ_MIFLines restored;
     inl.v_Restore(fragment, restored);
-    ASSERT_EQ(restored, ReferenceRestore(org, fragment)) << "round " << round;
+    const CQ_MIFLines expected = ReferenceRestore(org, fragment);
+    ASSERT_EQ(restored, expected) << "round " << round;
+    // The same fragment as views whose depths the caller counted, into a
+    // line buffer, from a fresh record of the same blocks.
+    CQ_MIFInlineObjects counted;
+    counted.v_Scan(block, 0, block.size());
+    const std::vector<std::string_view> views(fragment.begin(), fragment.end());
+    std::vector<int> nets;
+    for (const std::string_view l : views) nets.push_back(MIFSyntax::NetDepth(l));
+    CQ_MIFLineBuffer buffer;
+    counted.v_RestoreViews(views, nets, buffer);
+    ASSERT_EQ(buffer.size(), expected.size()) << "round " << round;
+    for (std::size_t k = 0; k < expected.size(); ++k) ASSERT_EQ(buffer[k], expected[k]) << "round " << round;
+  }
+}
+
+// Objects asked for mostly in their ORG order, as paragraphs rebuilt one
+// after the other ask for them, some left out, some asked for twice and
+// texts of other objects between them: the restore agrees with the
+// reference, from lists and from views into a line buffer. ORG objects
+// include ones without a Unique statement, with two, with one after the
+// block's own lines, and with one whose extra bracket closes the block.
+TEST(InlineObjects, RestoreInTheirORGOrderAgreesWithAReference) {
+  const std::vector<CQ_MIFLines> texts = {
+      {"<XRef", "<XRefName `Page'>", "> # end of XRef"},
+      {"<Marker", "<MType 2>", "<MText `x'>", "> # end of Marker"},
+      {"<Marker", "<MType 2>", "<MText `y'>", "> # end of Marker"},
+      {"<Variable", "<VariableName `Date'>", "> # end of Variable"},
+      {"<ElementBegin", "<ETag `Sec'>", "<Attributes", "<Attribute `id'>", "> # end of Attributes",
+       "> # end of ElementBegin"},
+  };
+  unsigned state = 4242;
+  auto next = [&state](unsigned n) {
+    state = state * 1103515245u + 12345u;
+    return (state >> 16) % n;
+  };
+  int unique = 5000;
+  for (int round = 0; round < 300; ++round) {
+    CQ_MIFLines org = {"<TextFlow"};
+    std::vector<std::size_t> kinds;  // the text of each ORG object, in order
+    const unsigned objects = next(25);
+    for (unsigned o = 0; o < objects; ++o) {
+      org.insert(org.end(), {"<Para", "<ParaLine", "<String `t'>"});
+      const std::size_t kind = next(texts.size());
+      kinds.push_back(kind);
+      const CQ_MIFLines& text = texts[kind];
+      // 0: no Unique; 1: two; 2: last; 3: one whose extra bracket closes
+      // the block at once (a line "<" after it keeps the flow whole); else
+      // one after the opening line.
+      const unsigned shape = next(12);
+      org.push_back(text.front());
+      if (shape != 0 && shape != 2 && shape != 3) org.push_back("<Unique " + std::to_string(++unique) + ">");
+      if (shape == 1) org.push_back("<Unique " + std::to_string(++unique) + ">");
+      if (shape == 3) org.insert(org.end(), {"<Unique " + std::to_string(++unique) + ">>", "<"});
+      org.insert(org.end(), text.begin() + 1, text.end() - 1);
+      if (shape == 2) org.push_back("<Unique " + std::to_string(++unique) + ">");
+      org.push_back(text.back());
+      org.insert(org.end(), {"> # end of ParaLine", "> # end of Para"});
+    }
+    org.push_back("> # end of TextFlow");
+    CQ_MIFLines fragment;
+    for (const std::size_t kind : kinds) {
+      const unsigned what = next(20);
+      if (what == 0) continue;  // left out
+      if (what == 1) fragment.push_back("<String `s'>");
+      if (what == 2) {
+        const CQ_MIFLines& other = texts[next(texts.size())];
+        fragment.insert(fragment.end(), other.begin(), other.end());
+      }
+      const int times = what == 3 ? 2 : 1;
+      for (int t = 0; t < times; ++t) fragment.insert(fragment.end(), texts[kind].begin(), texts[kind].end());
+    }
+    CQ_MIFBlockLines block;
+    for (const std::string& l : org) block.v_Add(l, MIFSyntax::NetDepth(l));
+    const CQ_MIFLines expected = ReferenceRestore(org, fragment);
+    CQ_MIFInlineObjects inl;
+    inl.v_Scan(block, 0, block.size());
+    CQ_MIFLines restored;
+    inl.v_Restore(fragment, restored);
+    ASSERT_EQ(restored, expected) << "round " << round;
+    // In two halves into a line buffer, as views, by a fresh record: the
+    // second half goes on from where the first left off.
+    CQ_MIFInlineObjects views;
+    views.v_Scan(block, 0, block.size());
+    std::size_t half = fragment.size() / 2;
+    while (half > 0 && half < fragment.size() && fragment[half].front() == '>') ++half;
+    const std::vector<std::string_view> first(fragment.begin(), fragment.begin() + static_cast<std::ptrdiff_t>(half));
+    const std::vector<std::string_view> second(fragment.begin() + static_cast<std::ptrdiff_t>(half), fragment.end());
+    CQ_MIFLineBuffer buffer;
+    views.v_RestoreViews(first, buffer);
+    views.v_RestoreViews(second, buffer);
+    CQ_MIFLines halves;
+    for (std::size_t k = 0; k < buffer.size(); ++k) halves.emplace_back(buffer[k]);
+    const CQ_MIFLines firstFragment(fragment.begin(), fragment.begin() + static_cast<std::ptrdiff_t>(half));
+    const CQ_MIFLines secondFragment(fragment.begin() + static_cast<std::ptrdiff_t>(half), fragment.end());
+    // The reference of two halves: the second sees what the first used.
+    CQ_MIFInlineObjects listHalves;
+    listHalves.v_Scan(block, 0, block.size());
+    CQ_MIFLines expectedHalves;
+    listHalves.v_Restore(firstFragment, expectedHalves);
+    listHalves.v_Restore(secondFragment, expectedHalves);
+    ASSERT_EQ(halves, expectedHalves) << "round " << round;
+  }
+}
+
+// Lines are marked as they are added: those that open a block named
+// beginning with M, X, V, E or T, and every statement named beginning with
+// T; the first marked line at or after any place is found whatever was
+// asked before, also after the block is cleared and filled again.
+TEST(BlockLines, MarksTheLinesThatMayOpenInlineObjectsOrNameColumns) {
+  const std::vector<std::string> shapes = {
+      "<Marker", "<MType 2>", "<XRef", "<XRefName `P'>", "<Variable", "<ElementBegin", "<TextRectID 5>",
+      "<TextLine", "<Tbl", "<Para", "<String `M'>", "> # end of Marker", "<", ">", "", "M", "XRef",
+      "<Font <FTag `x'>>", "<ElementEnd <ETag `y'>>", "<Es", "<T", "# <Marker", "<Mx <Ty"};
+  unsigned state = 7;
+  auto next = [&state](unsigned n) {
+    state = state * 1103515245u + 12345u;
+    return (state >> 16) % n;
+  };
+  CQ_MIFBlockLines lines;
+  for (int round = 0; round < 6; ++round) {
+    lines.v_Clear();
+    std::vector<std::size_t> expected;
+    const std::size_t count = round == 0 ? 0 : 1 + next(round * 3000);
+    for (std::size_t i = 0; i < count; ++i) {
+      const std::string& l = shapes[next(shapes.size())];
+      const int net = MIFSyntax::NetDepth(l);
+      const bool marked = l.size() >= 2 && l[0] == '<' &&
+                          (l[1] == 'T' || (net > 0 && std::string_view("MXVE").find(l[1]) != std::string_view::npos));
+      if (marked) expected.push_back(i);
+      if (next(2) == 0) {
+        lines.v_Add(l, net);
+      } else {
+        lines.v_AddView(l, net);
+      }
+    }
+    ASSERT_EQ(lines.rco_Marked(), expected) << "round " << round;
+    // Places asked for in order (blocks one after the other), then anywhere.
+    for (int ask = 0; ask < 400; ++ask) {
+      const std::size_t begin = ask < 200 ? ask * (count + 1) / 200 : next(static_cast<unsigned>(count) + 2);
+      const std::size_t k = lines.n_FirstMarked(begin);
+      ASSERT_EQ(k, static_cast<std::size_t>(std::lower_bound(expected.begin(), expected.end(), begin) -
+                                            expected.begin()))
+          << "round " << round << ", from " << begin;
+      if (next(3) != 0) lines.v_MarkedHint(next(2) == 0 ? k : next(static_cast<unsigned>(expected.size()) + 2));
+    }
   }
 }
 
