@@ -6,7 +6,9 @@
 #include "kernel/backward/KWXReader.h"
 
 #include <cctype>
+#include <cstring>
 
+#include "System/Platform/WholeFile.h"
 #include "kernel/backward/FileBlockReader.h"
 #include "kernel/forward/KWXFormat.h"
 #include "kernel/session/Communication.h"
@@ -35,6 +37,24 @@ void ReadText(CQ_FileBlockReader& in, const CQ_RTFReader::LineSink& sink) {
     } while (ch == '\r' || ch == '\n');
     if (ch < 0) return;
     in.v_Unget();
+  }
+}
+
+// The lines of a text held whole, appended to lines: as ReadText cuts them
+// (every run of line ends ends a line, no line is empty), each line copied
+// once, straight from the text.
+void AppendLines(std::string_view text, std::vector<std::string>& lines) {
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  while (p < end) {
+    // The line feed by memchr, then a carriage return before it (the
+    // rarer end) in the shorter stretch.
+    const void* lf = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
+    const char* stop = lf ? static_cast<const char*>(lf) : end;
+    if (const void* cr = std::memchr(p, '\r', static_cast<std::size_t>(stop - p))) stop = static_cast<const char*>(cr);
+    if (stop != p) lines.emplace_back(p, stop);
+    p = stop;
+    while (p < end && (*p == '\r' || *p == '\n')) ++p;
   }
 }
 
@@ -152,10 +172,11 @@ void CQ_KWXReader::sv_ReadKWXLines(const std::string& fileName, std::string_view
       }
     }
   } else {
-    sv_ReadTextFile(fileName, [&lines, &read](std::string&& line) {
-      lines.push_back(std::move(line));
-      ++read;
-    });
+    // The file is read whole and its lines are cut from it: no line is
+    // copied twice or handed through a call.
+    const Platform::CQ_WholeFile text(fileName);
+    AppendLines(text.sv(), lines);
+    read = lines.size() - before;
   }
   if (read == 0) throw static_cast<int>(KWX_MISSING_HEADER_LINE);
 }
