@@ -13,6 +13,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include "kernel/backward/KWXSegmenter.h"
 #include "kernel/forward/KWXFormat.h"
 #include "kernel/session/ResultCodes.h"
 
@@ -251,6 +252,10 @@ void sv_Explode(const std::vector<std::string>& lines, std::size_t first, st_KWX
 }
 
 void sv_ExplodeLines(const KWX::CQ_KWXLines& lines, std::size_t first, st_KWXTokenViews& tokens) {
+  ExplodeViews(lines, first, tokens);
+}
+
+void sv_Explode(const KWX::CQ_KWXText& lines, std::size_t first, st_KWXTokenViews& tokens) {
   ExplodeViews(lines, first, tokens);
 }
 

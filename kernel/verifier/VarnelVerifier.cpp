@@ -468,11 +468,12 @@ bool CQ_VarnelVerifier::b_CheckSource(const std::vector<std::string>& lines) {
   m_lstSourceInternal.clear();
   m_coTagCounters.v_Clear();
   m_pcoSourceParagraphs = nullptr;
-  KWX::CQ_KWXSegmenter::sv_Tokenise(lines, m_lstSourceSegments);
+  const KWX::CQ_KWXText text(lines);
+  KWX::CQ_KWXSegmenter::sv_Tokenise(text, m_lstSourceSegments);
   ++m_nSegmentsGeneration;
 
   v_BeginSection(1);
-  if (!b_CheckBrackets(lines)) {
+  if (!b_CheckBrackets(text)) {
     v_AddPlainLine(lpsz_LoadKernelString(NOTE_NEVER_SOURCE_ERRORS));
     v_AddPlainLine(lpsz_LoadKernelString(NOTE_SOURCE_INVALID));
     return false;
@@ -503,12 +504,17 @@ bool CQ_VarnelVerifier::b_CheckSource(const std::vector<std::string>& lines) {
 bool CQ_VarnelVerifier::b_CheckTarget(const std::vector<std::string>& lines) {
   m_bBackConversion = false;
   m_pcoTagMap = nullptr;
-  return b_RunTargetSections(lines);
+  return b_RunTargetSections(KWX::CQ_KWXText(lines));
 }
 
 // --- back-conversion mode -------------------------------------------------------------
 
 bool CQ_VarnelVerifier::b_CheckTranslatedList(const std::vector<std::string>& lines, const CQ_TagMap& tagMap,
+                                              const st_BackConversionContext* context) {
+  return b_CheckTranslatedList(KWX::CQ_KWXText(lines), tagMap, context);
+}
+
+bool CQ_VarnelVerifier::b_CheckTranslatedList(const KWX::CQ_KWXText& lines, const CQ_TagMap& tagMap,
                                               const st_BackConversionContext* context) {
   m_bBackConversion = true;
   m_pcoTagMap = &tagMap;
@@ -524,7 +530,7 @@ bool CQ_VarnelVerifier::b_CheckTranslatedList(const std::vector<std::string>& li
 
 // --- sections ------------------------------------------------------------------------------
 
-bool CQ_VarnelVerifier::b_RunTargetSections(const std::vector<std::string>& lines) {
+bool CQ_VarnelVerifier::b_RunTargetSections(const KWX::CQ_KWXText& lines) {
   m_iCurrentFile = FILE_TARGET;
   m_lstTargetSegments.clear();
   m_amapSegmentTexts[1].clear();
@@ -557,14 +563,13 @@ bool CQ_VarnelVerifier::b_RunTargetSections(const std::vector<std::string>& line
   return true;
 }
 
-bool CQ_VarnelVerifier::b_CheckBrackets(const std::vector<std::string>& lines) {
+bool CQ_VarnelVerifier::b_CheckBrackets(const KWX::CQ_KWXText& lines) {
   const KWX::CQ_TagSegmentList& segments = rco_CurrentSegments();
   const std::size_t before = m_nErrors;
   if (segments.empty()) {
     // Without a single closed tag the tokeniser keeps nothing; the whole
     // text is left over at the end of the file.
-    std::string text;
-    for (const std::string& line : lines) text += line + "\n";
+    std::string text(lines.sv());
     const int number = BracketError(text);
     if (number != 0) {
       st_VarnelReportEntry entry;

@@ -73,7 +73,9 @@ TEST(TextReader, CRLFFileWithBlankLinesEqualsLFFile) {
 // A text file read for its KWX lines gives the lines the block reader cuts
 // from the same bytes, appended after the lines the list held: drawn texts
 // of tags, text, blanks and every kind of line end, and lines longer than
-// a block. A file without a line is a missing header line.
+// a block; held as one text, the same lines each followed by a line feed
+// (the text they were held in before goes). A file without a line is a
+// missing header line.
 TEST(KWXReader, TextFileGivesTheBlockReadersLines) {
   const std::vector<std::string> pieces = {"a", "<ps \"B\" 1>", "\r", "\n", "\r\n", " ", "\x82\xa0", "<:t>",
                                            std::string(5000, 'x')};
@@ -95,11 +97,29 @@ TEST(KWXReader, TextFileGivesTheBlockReadersLines) {
     } catch (int c) {
       code = c;
     }
+    // Held as one text: the same lines, each followed by a line feed.
+    KWX::CQ_KWXText held({"held before"});
+    int heldCode = Result::OK;
+    try {
+      CQ_KWXReader::sv_ReadKWXText(path, ".txt", held, 1252);
+    } catch (int c) {
+      heldCode = c;
+    }
     if (cut.empty()) {
       EXPECT_EQ(code, CQ_KWXReader::KWX_MISSING_HEADER_LINE) << Visible(bytes);
+      EXPECT_EQ(heldCode, CQ_KWXReader::KWX_MISSING_HEADER_LINE) << Visible(bytes);
     } else {
       EXPECT_EQ(code, Result::OK) << Visible(bytes);
       EXPECT_TRUE(SameLines(expected, lines)) << Visible(bytes);
+      ASSERT_EQ(heldCode, Result::OK) << Visible(bytes);
+      std::vector<std::string> heldLines;
+      std::string joined;
+      for (std::size_t k = 0; k < held.size(); ++k) {
+        heldLines.emplace_back(held[k]);
+        joined += std::string(held[k]) + "\n";
+      }
+      EXPECT_TRUE(SameLines(cut, heldLines)) << Visible(bytes);
+      EXPECT_EQ(held.sv(), joined) << Visible(bytes);
       ++read;
     }
   }
