@@ -37,6 +37,8 @@ bool MayBeMarkerTag(std::string_view t) {
 }
 
 bool IsVarnelFontTag(std::string_view t) {
+  // All are four or five bytes long.
+  if (t.size() > 5) return false;
   return t == KWX::TAG_B || t == KWX::TAG_I || t == KWX::TAG_BI || t == KWX::TAG_C || t == KWX::TAG_C1 ||
          t == KWX::TAG_C2 || t == KWX::TAG_S;
 }
@@ -420,7 +422,13 @@ void CQ_KWXBlockCollector::v_CollectFrom(const std::vector<Token>& tokens, std::
     std::size_t content;  // an index: the first content token that is not blank, or NONE
   };
   std::vector<Open> stack;
-  std::vector<std::size_t> noted;
+  // The noted indices, in room grown by doubling: noting writes one word.
+  std::vector<std::size_t> noted(64);
+  std::size_t notedCount = 0;
+  auto push = [&](std::size_t k) {
+    if (notedCount == noted.size()) noted.resize(2 * noted.size());
+    noted[notedCount++] = k;
+  };
   // A nested opening's view, when its block took a copy before: so that the
   // block around it views the same copy.
   std::unordered_map<std::size_t, std::string_view> nestedCopies;
@@ -435,7 +443,7 @@ void CQ_KWXBlockCollector::v_CollectFrom(const std::vector<Token>& tokens, std::
   // Token k goes into the innermost open block.
   auto note = [&](std::size_t k) {
     if (!index) {
-      noted.push_back(k);
+      push(k);
       return;
     }
     Open& open = stack.back();
@@ -452,11 +460,17 @@ void CQ_KWXBlockCollector::v_CollectFrom(const std::vector<Token>& tokens, std::
       return block;
     }
     const std::size_t begin = open.first;
-    const std::size_t end = noted.size();
+    const std::size_t end = notedCount;
+    if (keep) {
+      // Views of the tokens where they are, written in place.
+      block.resize(end - begin);
+      for (std::size_t m = begin; m < end; ++m) block[m - begin] = tokens[noted[m]];
+      return block;
+    }
     block.reserve(end - begin);
     // The opening may stand in the block around this one too.
     block.push_back(view(noted[begin], true));
-    if (!keep && !stack.empty() && open.kind != BLOCK_FN) nestedCopies.emplace(noted[begin], block.front());
+    if (!stack.empty() && open.kind != BLOCK_FN) nestedCopies.emplace(noted[begin], block.front());
     for (std::size_t m = begin + 1; m < end; ++m) block.push_back(view(noted[m], true));
     return block;
   };
@@ -508,19 +522,19 @@ void CQ_KWXBlockCollector::v_CollectFrom(const std::vector<Token>& tokens, std::
       // A nested column, table or text line leaves its opening tag; a
       // footnote leaves nothing.
       if (!stack.empty() && kind != BLOCK_FN) note(k);
-      stack.push_back(Open{kind, KWXBack::scs_TagArgument(t, kKinds[kind].prefix), index ? k : noted.size(), NONE});
-      if (!index) noted.push_back(k);
+      stack.push_back(Open{kind, KWXBack::scs_TagArgument(t, kKinds[kind].prefix), index ? k : notedCount, NONE});
+      if (!index) push(k);
       continue;
     }
     if (stack.empty()) continue;
     if (t == kKinds[stack.back().kind].close) {
-      if (!index) noted.push_back(k);
+      if (!index) push(k);
       const Open done = stack.back();
       stack.pop_back();
       // The id first: building may move the opening token it views.
       std::string id(done.id);
       CQ_KWXBlock block = build(done, k);
-      if (!index) noted.resize(done.first);
+      if (!index) notedCount = done.first;
       m_amapBlocks[done.kind].try_emplace(std::move(id), std::move(block));
       continue;
     }
