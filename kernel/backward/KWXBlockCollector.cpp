@@ -36,6 +36,12 @@ bool MayBeMarkerTag(std::string_view t) {
   return c == 'm' || c == 'i';
 }
 
+// Whether token is the closing tag close ("</mk>", "</imk>"): their third
+// bytes differ, so most other tokens are told apart without comparing all.
+bool IsTag(std::string_view token, std::string_view close) {
+  return token.size() == close.size() && token[2] == close[2] && token == close;
+}
+
 bool IsVarnelFontTag(std::string_view t) {
   // All are four or five bytes long.
   if (t.size() > 5) return false;
@@ -186,7 +192,7 @@ bool MarkerOrder(const std::vector<Token>& tokens, const std::vector<std::size_t
     if (IsMarkerOpening(t)) {
       const std::string_view close = t[1] == 'm' ? KWX::TAG_MK_CLOSE : KWX::TAG_IMK_CLOSE;
       std::size_t j = i + 1;
-      for (; j < count && std::string_view(tokens[noted[j]]) != close; ++j) {
+      for (; j < count && !IsTag(tokens[noted[j]], close); ++j) {
         // A block's own tags are candidates too: the block may not be the
         // one its key files, and then its tokens are walked in place.
         if (tokens[noted[j]][1] != '/') candidates.push_back(noted[j]);
@@ -504,17 +510,32 @@ void CQ_KWXBlockCollector::v_CollectFrom(const std::vector<Token>& tokens, std::
     if ((second == 'm' || second == 'i') && IsMarkerOpening(t)) {
       const std::string_view close = second == 'm' ? KWX::TAG_MK_CLOSE : KWX::TAG_IMK_CLOSE;
       std::size_t j = k + 1;
-      while (j < n && std::string_view(tokens[j]) != close) ++j;
-      if (j < n && !m_mapMarkers.contains(t)) {
-        // A marker's tokens are read again by the blocks around it: they
-        // are copied (never moved) when not kept where they are.
-        CQ_KWXBlock block;
-        block.reserve(j + 1 - k);
-        for (std::size_t m = k; m <= j; ++m) {
-          const std::string_view token = tokens[m];
-          block.push_back(keep ? token : sv_Keep(token));
+      while (j < n && !IsTag(tokens[j], close)) ++j;
+      if (j < n) {
+        const auto [entry, made] = m_mapMarkers.try_emplace(std::string(t));
+        if (made) {
+          // A marker's tokens are read again by the blocks around it: they
+          // are copied (never moved) when not kept where they are, into one
+          // text the block views piece by piece.
+          CQ_KWXBlock& block = entry->second;
+          block.reserve(j + 1 - k);
+          if (keep) {
+            for (std::size_t m = k; m <= j; ++m) block.push_back(tokens[m]);
+          } else {
+            std::size_t bytes = 0;
+            for (std::size_t m = k; m <= j; ++m) bytes += std::string_view(tokens[m]).size();
+            std::string& copy = m_lstKept.emplace_back();
+            copy.reserve(bytes);
+            for (std::size_t m = k; m <= j; ++m) copy.append(tokens[m]);
+            const std::string_view kept = copy;
+            std::size_t at = 0;
+            for (std::size_t m = k; m <= j; ++m) {
+              const std::size_t size = std::string_view(tokens[m]).size();
+              block.push_back(kept.substr(at, size));
+              at += size;
+            }
+          }
         }
-        m_mapMarkers.emplace(std::string(t), std::move(block));
       }
     }
     const int kind = second == 't' || second == 'f' ? KindOf(t) : -1;
