@@ -117,9 +117,10 @@ void CQ_KWXSegmenter::sv_Tokenise(const CQ_KWXText& lines, CQ_TagSegmentList& se
 
 st_ClassifyResult CQ_KWXSegmenter::st_Classify(CQ_TagSegmentList& segments, bool isSource) {
   st_ClassifyResult result;
+  CQ_LexiconMemo lexicon;
   for (std::size_t i = 0; i < segments.size(); ++i) {
     st_TagSegment& segment = segments[i];
-    const st_LexiconEntry& entry = CQ_KWXLexicon::rst_Lookup(segment.cs_Tag);
+    const st_LexiconEntry& entry = lexicon.rst_Lookup(segment.cs_Tag);
     segment.i_TagId = entry.i_TagId;
     segment.i_Category = entry.i_Category;
     if (segment.i_Category != CATEGORY_UNKNOWN_EXTERNAL) continue;

@@ -644,6 +644,7 @@ void CQ_VarnelVerifier::v_CollectInternalTags() {
   tags.clear();
   // About one internal tag a segment is usual: room for that many at once.
   tags.reserve(segments.size());
+  KWX::CQ_LexiconMemo lexicon;
   for (std::size_t i = 0; i < segments.size(); ++i) {
     const std::string_view text = TextAfterTag(segments[i]);
     // A tag runs from a '<' at depth 0 to the '>' that brings the depth
@@ -651,7 +652,7 @@ void CQ_VarnelVerifier::v_CollectInternalTags() {
     const auto add = [&](std::size_t begin, std::size_t end) {
       const std::string_view tag = text.substr(begin, end - begin);
       if (tag.size() < 2 || tag[1] != ':') return;
-      const KWX::st_LexiconEntry& entry = KWX::CQ_KWXLexicon::rst_Lookup(tag);
+      const KWX::st_LexiconEntry& entry = lexicon.rst_Lookup(tag);
       st_InternalTag& record = tags.emplace_back();
       record.cs_Tag = tag;
       record.i_TagId = entry.i_TagId;
