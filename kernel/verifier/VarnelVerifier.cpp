@@ -317,7 +317,8 @@ class SuspectSegments {
     }
     m_expected = begin + whole.size();
     if (m_next == nullptr || m_next < begin) {
-      m_next = begin + FindSuspectByte(std::string_view(begin, static_cast<std::size_t>(m_runEnd - begin)), m_characters);
+      const std::string_view rest(begin, static_cast<std::size_t>(m_runEnd - begin));
+      m_next = begin + FindSuspectByte(rest, m_characters);
     }
     return m_next < begin + whole.size();
   }

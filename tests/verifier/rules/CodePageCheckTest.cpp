@@ -181,7 +181,8 @@ TEST(CodePageBytes, EveryLineWithSuchAByteGetsItsMessageAmongManyParagraphs) {
                          " are no character of the code page of the target language (1252).");
     }
     CQ_FrameVarnelVerifier verifier(*session, true);
-    const bool clean = verifier.b_CheckTranslatedList(target, TagMapOf(Build(ON_PAGE, "<ps \"B\" 1>x<:b>y<:/b><:c>z<:/c>")));
+    const CQ_TagMap tags = TagMapOf(Build(ON_PAGE, "<ps \"B\" 1>x<:b>y<:/b><:c>z<:/c>"));
+    const bool clean = verifier.b_CheckTranslatedList(target, tags);
     EXPECT_EQ(Texts(verifier, 1207), expected) << Dump(verifier);
     EXPECT_EQ(clean, expected.empty());
     reported += static_cast<int>(expected.size());
