@@ -8,9 +8,12 @@
 #include "kernel/backward/KWXBlockCollector.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <unordered_set>
 #include <utility>
 
+#include "kernel/backward/KWXSegmenter.h"
 #include "kernel/forward/KWXFormat.h"
 #include "kernel/session/ResultCodes.h"
 
@@ -33,7 +36,15 @@ bool MayBeMarkerTag(std::string_view t) {
   return c == 'm' || c == 'i';
 }
 
+// Whether token is the closing tag close ("</mk>", "</imk>"): their third
+// bytes differ, so most other tokens are told apart without comparing all.
+bool IsTag(std::string_view token, std::string_view close) {
+  return token.size() == close.size() && token[2] == close[2] && token == close;
+}
+
 bool IsVarnelFontTag(std::string_view t) {
+  // All are four or five bytes long.
+  if (t.size() > 5) return false;
   return t == KWX::TAG_B || t == KWX::TAG_I || t == KWX::TAG_BI || t == KWX::TAG_C || t == KWX::TAG_C1 ||
          t == KWX::TAG_C2 || t == KWX::TAG_S;
 }
@@ -91,27 +102,87 @@ void ExplodeViews(const Lines& lines, std::size_t first, st_KWXTokenViews& token
   });
 }
 
+// The blocks and placeholders of one list, by key (what follows "<" of a
+// block's opening and "<:" of a placeholder: "mk \"T\" 3>" for both
+// <mk "T" 3> and <:mk "T" 3>): an open-addressing table made once with
+// room for every key, so that filing and finding a key allocates nothing
+// and hashes its few bytes once.
+class MarkerKeys {
+ public:
+  struct Entry {
+    std::string_view key;
+    std::size_t begin = NONE;  // the first block of the key: [begin, end)
+    std::size_t end = 0;
+    bool placeholder = false;  // a placeholder of the key stands in the list
+    bool placed = false;       // the block went to a placeholder already
+  };
+  static constexpr std::size_t NONE = static_cast<std::size_t>(-1);
+
+  // Room for up to `keys` keys.
+  explicit MarkerKeys(std::size_t keys) {
+    std::size_t capacity = 16;
+    while (capacity < 2 * keys) capacity *= 2;
+    m_entries.resize(capacity);
+    m_mask = capacity - 1;
+  }
+  // The entry of key, made empty when there is none.
+  Entry& r_Enter(std::string_view key) {
+    for (std::size_t slot = Hash(key) & m_mask;; slot = (slot + 1) & m_mask) {
+      Entry& entry = m_entries[slot];
+      if (entry.key.data() == nullptr) {
+        entry.key = key;
+        return entry;
+      }
+      if (entry.key == key) return entry;
+    }
+  }
+  // The entry of key, or null.
+  Entry* p_Find(std::string_view key) {
+    for (std::size_t slot = Hash(key) & m_mask;; slot = (slot + 1) & m_mask) {
+      Entry& entry = m_entries[slot];
+      if (entry.key.data() == nullptr) return nullptr;
+      if (entry.key == key) return &entry;
+    }
+  }
+
+ private:
+  // Keys are short: their bytes are mixed eight at a time.
+  static std::size_t Hash(std::string_view key) {
+    std::uint64_t h = 0x9E3779B97F4A7C15ULL ^ key.size();
+    std::size_t i = 0;
+    for (; i + 8 <= key.size(); i += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, key.data() + i, 8);
+      h = (h ^ word) * 0xFF51AFD7ED558CCDULL;
+      h ^= h >> 32;
+    }
+    std::uint64_t last = 0;
+    std::memcpy(&last, key.data() + i, key.size() - i);
+    h = (h ^ last) * 0xC4CEB9FE1A85EC53ULL;
+    return static_cast<std::size_t>(h ^ (h >> 29));
+  }
+
+  std::vector<Entry> m_entries;
+  std::size_t m_mask = 0;
+};
+
 // The order of the tokens once markers are moved (see sv_MoveMarkers): runs
 // [begin, end) of indices into tokens handed to take in that order; start()
 // is called before the first. False, with nothing taken, when nothing
 // moves (the list has no placeholder). Blocks and placeholders are matched
-// by what follows "<" of the block's opening and "<:" of the placeholder
-// ("mk \"T\" 3>" for both <mk "T" 3> and <:mk "T" 3>), so nothing is
-// copied to match them. Only the tokens at `noted` are looked at: the
-// ascending indices of every token for which MayBeMarkerTag holds; the
-// tokens between them are taken as whole runs.
+// by their keys (MarkerKeys), so nothing is copied to match them. Only the
+// tokens at `noted` are looked at: the ascending indices of every token for
+// which MayBeMarkerTag holds; the tokens between them are taken as whole
+// runs.
 template <class Token, class Start, class Take>
 bool MarkerOrder(const std::vector<Token>& tokens, const std::vector<std::size_t>& noted, Start&& start,
                  Take&& take) {
-  struct Block {
-    std::size_t begin;
-    std::size_t end;  // one past the closing tag
-  };
-  std::unordered_map<std::string_view, Block> blocks;
-  std::unordered_set<std::string_view> placeholders;
+  MarkerKeys keys(noted.size());
+  bool anyPlaceholder = false;
   // The noted tokens that open a block or stand for one, or may (a closing
   // tag counts only as the end of a block).
   std::vector<std::size_t> candidates;
+  candidates.reserve(noted.size());
   const std::size_t count = noted.size();
   for (std::size_t i = 0; i < count; ++i) {
     const std::size_t k = noted[i];
@@ -119,25 +190,29 @@ bool MarkerOrder(const std::vector<Token>& tokens, const std::vector<std::size_t
     if (t[1] == '/') continue;
     candidates.push_back(k);
     if (IsMarkerOpening(t)) {
-      const std::string_view close = b_HasPrefix(t, KWX::PREFIX_MK) ? KWX::TAG_MK_CLOSE : KWX::TAG_IMK_CLOSE;
+      const std::string_view close = t[1] == 'm' ? KWX::TAG_MK_CLOSE : KWX::TAG_IMK_CLOSE;
       std::size_t j = i + 1;
-      for (; j < count && std::string_view(tokens[noted[j]]) != close; ++j) {
+      for (; j < count && !IsTag(tokens[noted[j]], close); ++j) {
         // A block's own tags are candidates too: the block may not be the
         // one its key files, and then its tokens are walked in place.
         if (tokens[noted[j]][1] != '/') candidates.push_back(noted[j]);
       }
       if (j == count) throw Result::DAMAGED;
-      blocks.try_emplace(t.substr(1), Block{k, noted[j] + 1});
+      MarkerKeys::Entry& entry = keys.r_Enter(t.substr(1));
+      if (entry.begin == MarkerKeys::NONE) {
+        entry.begin = k;
+        entry.end = noted[j] + 1;
+      }
       i = j;
     } else if (IsPlaceholder(t)) {
-      placeholders.insert(t.substr(2));
+      keys.r_Enter(t.substr(2)).placeholder = true;
+      anyPlaceholder = true;
     }
   }
   // Without placeholders every block stays where it is: the list would be
   // written out unchanged.
-  if (placeholders.empty()) return false;
+  if (!anyPlaceholder) return false;
   start();
-  std::unordered_set<std::string_view> placed;
   std::size_t next = 0;  // the first index not yet taken or passed over
   for (const std::size_t k : candidates) {
     if (k < next) continue;  // inside a block already taken or passed over
@@ -145,16 +220,19 @@ bool MarkerOrder(const std::vector<Token>& tokens, const std::vector<std::size_t
     next = k + 1;
     const std::string_view t = tokens[k];
     if (IsMarkerOpening(t)) {
-      const auto it = blocks.find(t.substr(1));
-      if (it != blocks.end() && it->second.begin == k) {
+      const MarkerKeys::Entry* entry = keys.p_Find(t.substr(1));
+      if (entry != nullptr && entry->begin == k) {
         // No placeholder takes this block: it stays.
-        if (!placeholders.count(t.substr(1))) take(k, it->second.end);
-        next = it->second.end;
+        if (!entry->placeholder) take(k, entry->end);
+        next = entry->end;
         continue;
       }
     } else if (IsPlaceholder(t)) {
-      const auto it = blocks.find(t.substr(2));
-      if (it != blocks.end() && placed.insert(t.substr(2)).second) take(it->second.begin, it->second.end);
+      MarkerKeys::Entry* entry = keys.p_Find(t.substr(2));
+      if (entry != nullptr && entry->begin != MarkerKeys::NONE && !entry->placed) {
+        entry->placed = true;
+        take(entry->begin, entry->end);
+      }
       continue;
     }
     take(k, k + 1);
@@ -182,6 +260,10 @@ void sv_Explode(const std::vector<std::string>& lines, std::size_t first, st_KWX
 }
 
 void sv_ExplodeLines(const KWX::CQ_KWXLines& lines, std::size_t first, st_KWXTokenViews& tokens) {
+  ExplodeViews(lines, first, tokens);
+}
+
+void sv_Explode(const KWX::CQ_KWXText& lines, std::size_t first, st_KWXTokenViews& tokens) {
   ExplodeViews(lines, first, tokens);
 }
 
@@ -336,14 +418,23 @@ void CQ_KWXBlockCollector::v_CollectFrom(const std::vector<Token>& tokens, std::
   // each token is copied once, when its block is built, or moved in when
   // the list is ours (each token other than a nested opening goes into
   // one block only). An index keeps the opening, the first content token
-  // that is not blank and the closing.
+  // that is not blank and the closing: each open block notes only where
+  // those stand, nothing else.
+  constexpr std::size_t NONE = static_cast<std::size_t>(-1);
   struct Open {
     int kind;
-    std::string id;
-    std::size_t first;  // where the block's indices begin in `noted`
+    std::string_view id;
+    std::size_t first;    // where the block's indices begin in `noted`; an index: its opening's index
+    std::size_t content;  // an index: the first content token that is not blank, or NONE
   };
   std::vector<Open> stack;
-  std::vector<std::size_t> noted;
+  // The noted indices, in room grown by doubling: noting writes one word.
+  std::vector<std::size_t> noted(64);
+  std::size_t notedCount = 0;
+  auto push = [&](std::size_t k) {
+    if (notedCount == noted.size()) noted.resize(2 * noted.size());
+    noted[notedCount++] = k;
+  };
   // A nested opening's view, when its block took a copy before: so that the
   // block around it views the same copy.
   std::unordered_map<std::size_t, std::string_view> nestedCopies;
@@ -355,35 +446,49 @@ void CQ_KWXBlockCollector::v_CollectFrom(const std::vector<Token>& tokens, std::
     }
     return owned ? sv_Keep(std::move((*owned)[k])) : sv_Keep(std::string_view(tokens[k]));
   };
-  auto build = [&](const Open& open) {
-    const std::size_t begin = open.first;
-    const std::size_t end = noted.size();
+  // Token k goes into the innermost open block.
+  auto note = [&](std::size_t k) {
+    if (!index) {
+      push(k);
+      return;
+    }
+    Open& open = stack.back();
+    if (open.content == NONE && !IsBlank(tokens[k])) open.content = k;
+  };
+  // The block of `open`, whose closing tag is token `close`.
+  auto build = [&](const Open& open, std::size_t close) {
     CQ_KWXBlock block;
     if (index) {
       block.reserve(3);
-      block.push_back(view(noted[begin], true));
-      for (std::size_t m = begin + 1; m + 1 < end; ++m) {
-        if (!IsBlank(tokens[noted[m]])) {
-          block.push_back(view(noted[m], true));
-          break;
-        }
-      }
-      block.push_back(view(noted[end - 1], false));
+      block.push_back(view(open.first, false));
+      if (open.content != NONE) block.push_back(view(open.content, false));
+      block.push_back(view(close, false));
+      return block;
+    }
+    const std::size_t begin = open.first;
+    const std::size_t end = notedCount;
+    if (keep) {
+      // Views of the tokens where they are, written in place.
+      block.resize(end - begin);
+      for (std::size_t m = begin; m < end; ++m) block[m - begin] = tokens[noted[m]];
       return block;
     }
     block.reserve(end - begin);
     // The opening may stand in the block around this one too.
     block.push_back(view(noted[begin], true));
-    if (!keep && !stack.empty() && open.kind != BLOCK_FN) nestedCopies.emplace(noted[begin], block.front());
+    if (!stack.empty() && open.kind != BLOCK_FN) nestedCopies.emplace(noted[begin], block.front());
     for (std::size_t m = begin + 1; m < end; ++m) block.push_back(view(noted[m], true));
     return block;
   };
+  // The run tags met last, so that a tag used again is not looked up.
+  std::string_view lastCharacterFormat;
+  std::string_view lastFontChange;
   const std::size_t n = tokens.size();
   for (std::size_t k = 0; k < n; ++k) {
     const std::string_view t = tokens[k];
     if (t.empty() || t.front() != '<') {
       // Text: none of the tag checks below applies.
-      if (!stack.empty()) noted.push_back(k);
+      if (!stack.empty()) note(k);
       continue;
     }
     // The byte after "<" tells which of the checks below can apply:
@@ -391,48 +496,70 @@ void CQ_KWXBlockCollector::v_CollectFrom(const std::vector<Token>& tokens, std::
     const char second = t.size() > 1 ? t[1] : '\0';
     if (second == ':') {
       if (IsVarnelFontTag(t)) m_bVarnelFonts = true;
-      if ((b_HasPrefix(t, KWX::PREFIX_CS) || b_HasPrefix(t, KWX::PREFIX_FC)) && !m_setRunTags.contains(t)) {
-        m_setRunTags.emplace(t);
-      }
-      if (b_HasPrefix(t, KWX::PREFIX_IFN)) {
+      if (b_HasPrefix(t, KWX::PREFIX_CS)) {
+        if (t != lastCharacterFormat && !m_setRunTags.contains(t)) m_setRunTags.emplace(t);
+        lastCharacterFormat = t;
+      } else if (b_HasPrefix(t, KWX::PREFIX_FC)) {
+        if (t != lastFontChange && !m_setRunTags.contains(t)) m_setRunTags.emplace(t);
+        lastFontChange = t;
+      } else if (b_HasPrefix(t, KWX::PREFIX_IFN)) {
         const std::string_view id = KWXBack::scs_TagArgument(t, KWX::PREFIX_IFN);
         if (!m_setFootnoteAnchors.contains(id)) m_setFootnoteAnchors.emplace(id);
       }
     }
     if ((second == 'm' || second == 'i') && IsMarkerOpening(t)) {
-      const std::string_view close = b_HasPrefix(t, KWX::PREFIX_MK) ? KWX::TAG_MK_CLOSE : KWX::TAG_IMK_CLOSE;
+      const std::string_view close = second == 'm' ? KWX::TAG_MK_CLOSE : KWX::TAG_IMK_CLOSE;
       std::size_t j = k + 1;
-      while (j < n && std::string_view(tokens[j]) != close) ++j;
-      if (j < n && !m_mapMarkers.contains(t)) {
-        // A marker's tokens are read again by the blocks around it: they
-        // are copied (never moved) when not kept where they are.
-        CQ_KWXBlock block;
-        block.reserve(j + 1 - k);
-        for (std::size_t m = k; m <= j; ++m) {
-          const std::string_view token = tokens[m];
-          block.push_back(keep ? token : sv_Keep(token));
+      while (j < n && !IsTag(tokens[j], close)) ++j;
+      if (j < n) {
+        const auto [entry, made] = m_mapMarkers.try_emplace(std::string(t));
+        if (made) {
+          // A marker's tokens are read again by the blocks around it: they
+          // are copied (never moved) when not kept where they are, into one
+          // text the block views piece by piece.
+          CQ_KWXBlock& block = entry->second;
+          block.reserve(j + 1 - k);
+          if (keep) {
+            for (std::size_t m = k; m <= j; ++m) block.push_back(tokens[m]);
+          } else {
+            std::size_t bytes = 0;
+            for (std::size_t m = k; m <= j; ++m) bytes += std::string_view(tokens[m]).size();
+            std::string& copy = m_lstKept.emplace_back();
+            copy.reserve(bytes);
+            for (std::size_t m = k; m <= j; ++m) copy.append(tokens[m]);
+            const std::string_view kept = copy;
+            std::size_t at = 0;
+            for (std::size_t m = k; m <= j; ++m) {
+              const std::size_t size = std::string_view(tokens[m]).size();
+              block.push_back(kept.substr(at, size));
+              at += size;
+            }
+          }
         }
-        m_mapMarkers.emplace(std::string(t), std::move(block));
       }
     }
     const int kind = second == 't' || second == 'f' ? KindOf(t) : -1;
     if (kind >= 0) {
       // A nested column, table or text line leaves its opening tag; a
       // footnote leaves nothing.
-      if (!stack.empty() && kind != BLOCK_FN) noted.push_back(k);
-      stack.push_back(Open{kind, std::string(KWXBack::scs_TagArgument(t, kKinds[kind].prefix)), noted.size()});
-      noted.push_back(k);
+      if (!stack.empty() && kind != BLOCK_FN) note(k);
+      stack.push_back(Open{kind, KWXBack::scs_TagArgument(t, kKinds[kind].prefix), index ? k : notedCount, NONE});
+      if (!index) push(k);
       continue;
     }
     if (stack.empty()) continue;
-    noted.push_back(k);
     if (t == kKinds[stack.back().kind].close) {
-      Open done = std::move(stack.back());
+      if (!index) push(k);
+      const Open done = stack.back();
       stack.pop_back();
-      CQ_KWXBlock block = build(done);
-      noted.resize(done.first);
-      m_amapBlocks[done.kind].try_emplace(std::move(done.id), std::move(block));
+      // The id first: building may move the opening token it views.
+      std::string id(done.id);
+      CQ_KWXBlock block = build(done, k);
+      if (!index) notedCount = done.first;
+      m_amapBlocks[done.kind].try_emplace(std::move(id), std::move(block));
+      continue;
     }
+    note(k);
   }
   if (!stack.empty()) throw Result::UNEXPECTED_END;
 }

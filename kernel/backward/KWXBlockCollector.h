@@ -53,6 +53,7 @@ struct OSTRAKON_API st_KWXTokenViews {
 
 namespace KWX {
 class CQ_KWXLines;
+class CQ_KWXText;
 }
 
 namespace KWXBack {
@@ -71,6 +72,8 @@ OSTRAKON_API void sv_Explode(const std::vector<std::string>& lines, std::size_t 
 void sv_Explode(std::vector<std::string>&& lines, std::size_t first, st_KWXTokenViews& tokens) = delete;
 OSTRAKON_API void sv_ExplodeLines(const KWX::CQ_KWXLines& lines, std::size_t first, st_KWXTokenViews& tokens);
 void sv_ExplodeLines(KWX::CQ_KWXLines&& lines, std::size_t first, st_KWXTokenViews& tokens) = delete;
+OSTRAKON_API void sv_Explode(const KWX::CQ_KWXText& lines, std::size_t first, st_KWXTokenViews& tokens);
+void sv_Explode(KWX::CQ_KWXText&& lines, std::size_t first, st_KWXTokenViews& tokens) = delete;
 
 // Moves marker and index-marker blocks to their placeholders (see above).
 // Raises 6 for a block without its closing tag.

@@ -161,6 +161,21 @@ bool BeginsWith(std::string_view tag, std::uint64_t tagHead, const Buckets& b, u
 
 const std::array<st_LexiconEntry, CQ_KWXLexicon::LEXICON_SIZE>& CQ_KWXLexicon::sast_Entries() { return ENTRIES; }
 
+bool CQ_KWXLexicon::sb_HeadDecides(std::uint64_t head) {
+  // The first eight bytes of the few prefixes longer than eight.
+  static const std::vector<std::uint64_t> longHeads = [] {
+    std::vector<std::uint64_t> heads;
+    for (const st_LexiconEntry& e : ENTRIES) {
+      if (e.cs_Prefix.size() > 8) heads.push_back(Head(e.cs_Prefix));
+    }
+    return heads;
+  }();
+  for (const std::uint64_t h : longHeads) {
+    if (h == head) return false;
+  }
+  return true;
+}
+
 const st_LexiconEntry& CQ_KWXLexicon::rst_Lookup(std::string_view tag) {
   static const st_LexiconEntry& catchAll = ENTRIES.back();
   static const st_LexiconEntry& internalCatchAll = ENTRIES[ENTRIES.size() - 2];

@@ -10,6 +10,8 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <string_view>
 
 #include "System/Export.h"
@@ -148,6 +150,40 @@ class OSTRAKON_API CQ_KWXLexicon {
   // that begins with "<" finds one (at worst the catch-all "<:" or "<");
   // any other text finds the catch-all "<" as well.
   static const st_LexiconEntry& rst_Lookup(std::string_view tag);
+
+  // True when the entry of every tag of eight bytes or more that begins
+  // with these eight bytes (as a word in memory order) is decided by them
+  // alone: no prefix longer than eight bytes begins with them.
+  static bool sb_HeadDecides(std::uint64_t head);
+};
+
+// Lookups of one walk over many tags, remembered by the first eight bytes
+// of each tag that has eight or more, where those decide its entry
+// (CQ_KWXLexicon::sb_HeadDecides): a file uses the same few tags and tag
+// beginnings many times ("<ps \"Body", "<:cs \"Emp"), and a tag met again
+// is answered by one comparison of a word.
+class CQ_LexiconMemo {
+ public:
+  const st_LexiconEntry& rst_Lookup(std::string_view tag) {
+    if (tag.size() < 8) return CQ_KWXLexicon::rst_Lookup(tag);
+    std::uint64_t head;
+    std::memcpy(&head, tag.data(), 8);
+    st_Slot& slot = m_astSlots[static_cast<std::size_t>((head * 0x9E3779B97F4A7C15ULL) >> 56)];
+    if (slot.pcst_Entry != nullptr && slot.n_Head == head) return *slot.pcst_Entry;
+    const st_LexiconEntry& entry = CQ_KWXLexicon::rst_Lookup(tag);
+    if (CQ_KWXLexicon::sb_HeadDecides(head)) {
+      slot.n_Head = head;
+      slot.pcst_Entry = &entry;
+    }
+    return entry;
+  }
+
+ private:
+  struct st_Slot {
+    std::uint64_t n_Head = 0;
+    const st_LexiconEntry* pcst_Entry = nullptr;
+  };
+  std::array<st_Slot, 256> m_astSlots{};
 };
 
 }  // namespace KWX

@@ -6,7 +6,13 @@
 #include "kernel/backward/KWXReader.h"
 
 #include <cctype>
+#include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "System/Platform/WholeFile.h"
 #include "kernel/backward/FileBlockReader.h"
 #include "kernel/forward/KWXFormat.h"
 #include "kernel/session/Communication.h"
@@ -36,6 +42,61 @@ void ReadText(CQ_FileBlockReader& in, const CQ_RTFReader::LineSink& sink) {
     if (ch < 0) return;
     in.v_Unget();
   }
+}
+
+// The first carriage return or line feed from p on, or end: sixteen bytes
+// at a time where SSE2 is there.
+const char* LineEnd(const char* p, const char* end) {
+#if defined(__SSE2__)
+  const __m128i cr = _mm_set1_epi8('\r');
+  const __m128i lf = _mm_set1_epi8('\n');
+  while (end - p >= 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const auto mask =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf))));
+    if (mask != 0) return p + __builtin_ctz(mask);
+    p += 16;
+  }
+#endif
+  while (p < end && *p != '\r' && *p != '\n') ++p;
+  return p;
+}
+
+// The lines of a text held whole, appended to lines: as ReadText cuts them
+// (every run of line ends ends a line, no line is empty), each line copied
+// once, straight from the text.
+void AppendLines(std::string_view text, std::vector<std::string>& lines) {
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  while (p < end) {
+    const char* stop = LineEnd(p, end);
+    if (stop != p) lines.emplace_back(p, stop);
+    p = stop;
+    while (p < end && (*p == '\r' || *p == '\n')) ++p;
+  }
+}
+
+// The lines of a text held whole, as AppendLines cuts them, joined into one
+// text, each followed by a line feed, with the places of those line feeds:
+// one walk over the text, each line appended whole.
+KWX::CQ_KWXText JoinedLines(std::string_view text) {
+  std::string joined;
+  joined.reserve(text.size() + 1);  // a line feed more at most: for a last line without its line end
+  std::vector<std::size_t> ends;
+  ends.reserve(text.size() / 32 + 1);
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  while (p < end) {
+    const char* stop = LineEnd(p, end);
+    if (stop != p) {
+      joined.append(p, static_cast<std::size_t>(stop - p));
+      ends.push_back(joined.size());
+      joined.push_back('\n');
+    }
+    p = stop;
+    while (p < end && (*p == '\r' || *p == '\n')) ++p;
+  }
+  return KWX::CQ_KWXText(std::move(joined), std::move(ends));
 }
 
 enum class Mode { Conversion, Verifier };
@@ -152,12 +213,26 @@ void CQ_KWXReader::sv_ReadKWXLines(const std::string& fileName, std::string_view
       }
     }
   } else {
-    sv_ReadTextFile(fileName, [&lines, &read](std::string&& line) {
-      lines.push_back(std::move(line));
-      ++read;
-    });
+    // The file is read whole and its lines are cut from it: no line is
+    // copied twice or handed through a call.
+    const Platform::CQ_WholeFile text(fileName);
+    AppendLines(text.sv(), lines);
+    read = lines.size() - before;
   }
   if (read == 0) throw static_cast<int>(KWX_MISSING_HEADER_LINE);
+}
+
+void CQ_KWXReader::sv_ReadKWXText(const std::string& fileName, std::string_view extension, KWX::CQ_KWXText& text,
+                                  int codePage, std::vector<st_UnrepresentableCharacter>* unrepresentable) {
+  if (EqualsIgnoringCase(extension, ".rtf")) {
+    std::vector<std::string> lines;
+    sv_ReadKWXLines(fileName, extension, lines, codePage, unrepresentable);
+    text = KWX::CQ_KWXText(lines);
+    return;
+  }
+  if (unrepresentable) unrepresentable->clear();
+  text = JoinedLines(Platform::CQ_WholeFile(fileName).sv());
+  if (text.empty()) throw static_cast<int>(KWX_MISSING_HEADER_LINE);
 }
 
 void CQ_KWXReader::sv_ReadKWXLines(const std::string& fileName, std::string_view extension, CExtStringList& lines,

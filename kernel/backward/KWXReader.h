@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "System/Export.h"
+#include "kernel/backward/KWXSegmenter.h"
 #include "kernel/backward/RTFReader.h"
 #include "kernel/session/ExtStringList.h"
 #include "kernel/session/ResultCodes.h"
@@ -82,6 +83,12 @@ class OSTRAKON_API CQ_KWXReader {
   static void sv_ReadKWXLines(const std::string& fileName, std::string_view extension,
                               std::vector<std::string>& lines, int codePage,
                               std::vector<st_UnrepresentableCharacter>* unrepresentable = nullptr);
+
+  // The same lines held as one text (KWX::CQ_KWXText), which replaces
+  // text's lines: a text file's lines are copied once, from the file into
+  // the text, without a string of their own.
+  static void sv_ReadKWXText(const std::string& fileName, std::string_view extension, KWX::CQ_KWXText& text,
+                             int codePage, std::vector<st_UnrepresentableCharacter>* unrepresentable = nullptr);
 
   // True when line begins as every line a KWX writer writes does: with an
   // external tag ("<" not followed by ":") or with "<:hr>".

@@ -1,6 +1,7 @@
 // The tokeniser is one pass over the lines with a depth counter. The lines
-// are first joined, each with its line feed, into one text the segment list
-// keeps; a segment is a range of it: it starts at pendingStart, its tag ends
+// are held joined, each with its line feed, in one text the segment list
+// shares (lines given one by one are joined first); a segment is a range of
+// it: it starts at pendingStart, its tag ends
 // at tagEnd, and it ends where the next external tag starts ("<" followed by
 // anything but ":"). Only brackets and the byte after a "<" are looked at
 // one by one; runs between them are passed over 16 bytes at a time, so a
@@ -14,7 +15,7 @@
 
 namespace KWX {
 
-void CQ_KWXSegmenter::sv_Tokenise(const std::vector<std::string>& lines, CQ_TagSegmentList& segments) {
+CQ_KWXText::CQ_KWXText(const std::vector<std::string>& lines) {
   // Line k ends at its line feed, ends[k]; the joined text is the file's.
   std::vector<std::size_t> ends;
   ends.reserve(lines.size());
@@ -28,7 +29,18 @@ void CQ_KWXSegmenter::sv_Tokenise(const std::vector<std::string>& lines, CQ_TagS
     std::memcpy(joinedText.data() + at, lines[k].data(), lines[k].size());
     at = ends[k] + 1;
   }
-  const std::string_view text = segments.sv_Keep(std::move(joinedText));
+  m_pcoText = std::make_shared<const std::string>(std::move(joinedText));
+  m_vecEnds = std::move(ends);
+}
+
+void CQ_KWXSegmenter::sv_Tokenise(const std::vector<std::string>& lines, CQ_TagSegmentList& segments) {
+  sv_Tokenise(CQ_KWXText(lines), segments);
+}
+
+void CQ_KWXSegmenter::sv_Tokenise(const CQ_KWXText& lines, CQ_TagSegmentList& segments) {
+  const std::vector<std::size_t>& ends = lines.rco_Ends();
+  const std::string_view text = segments.sv_Share(lines.rco_Shared());
+  const std::size_t total = text.size();
   const std::size_t firstNew = segments.size();
   // Most lines open one segment: room for that many saves the list's
   // regrowth (a hint only; the list grows past it when it must).
@@ -45,7 +57,9 @@ void CQ_KWXSegmenter::sv_Tokenise(const std::vector<std::string>& lines, CQ_TagS
   // text of the "<": a segment's text never ends with a "<" (the next one
   // would have begun there), and the whole text ends with a line feed.
   st_BracketCount count;
-  sv_ForEachBracket(text, [&](std::size_t pos) {
+  // Inlined at both of the walk's calls: a call a bracket cost more than
+  // the work done for most brackets.
+  sv_ForEachBracket(text, [&](std::size_t pos) __attribute__((always_inline)) {
     const bool opening = text[pos] == '<';
     if (pos == ignored) {
       if (opening) {
@@ -103,9 +117,10 @@ void CQ_KWXSegmenter::sv_Tokenise(const std::vector<std::string>& lines, CQ_TagS
 
 st_ClassifyResult CQ_KWXSegmenter::st_Classify(CQ_TagSegmentList& segments, bool isSource) {
   st_ClassifyResult result;
+  CQ_LexiconMemo lexicon;
   for (std::size_t i = 0; i < segments.size(); ++i) {
     st_TagSegment& segment = segments[i];
-    const st_LexiconEntry& entry = CQ_KWXLexicon::rst_Lookup(segment.cs_Tag);
+    const st_LexiconEntry& entry = lexicon.rst_Lookup(segment.cs_Tag);
     segment.i_TagId = entry.i_TagId;
     segment.i_Category = entry.i_Category;
     if (segment.i_Category != CATEGORY_UNKNOWN_EXTERNAL) continue;

@@ -115,13 +115,48 @@ class OSTRAKON_API CQ_TagSegmentList {
   // Keeps `text` for as long as the list (or a copy) holds it; the view
   // returned stays valid that long.
   std::string_view sv_Keep(std::string text) {
-    m_vecTexts.push_back(std::make_shared<const std::string>(std::move(text)));
+    return sv_Share(std::make_shared<const std::string>(std::move(text)));
+  }
+  // The same for a text others may hold too.
+  std::string_view sv_Share(std::shared_ptr<const std::string> text) {
+    m_vecTexts.push_back(std::move(text));
     return *m_vecTexts.back();
   }
 
  private:
   std::vector<st_TagSegment> m_vecSegments;
   std::vector<std::shared_ptr<const std::string>> m_vecTexts;
+};
+
+// A file's lines held as one text in which each line is followed by a line
+// feed (the text the tokeniser cuts its segments from), with the place of
+// each of those line feeds. Copies share the text; a line is read as a
+// view, valid while the text or a segment list cut from it lives.
+class OSTRAKON_API CQ_KWXText {
+ public:
+  CQ_KWXText() : CQ_KWXText(std::string(), {}) {}
+  // The lines joined, each with its line feed.
+  explicit CQ_KWXText(const std::vector<std::string>& lines);
+  // Takes text whose line k ends with the line feed at ends[k]; the last
+  // line feed is the text's last byte.
+  CQ_KWXText(std::string text, std::vector<std::size_t> ends)
+      : m_pcoText(std::make_shared<const std::string>(std::move(text))), m_vecEnds(std::move(ends)) {}
+
+  std::size_t size() const { return m_vecEnds.size(); }
+  bool empty() const { return m_vecEnds.empty(); }
+  // Line k without its line feed.
+  std::string_view operator[](std::size_t k) const {
+    const std::size_t begin = k == 0 ? 0 : m_vecEnds[k - 1] + 1;
+    return std::string_view(*m_pcoText).substr(begin, m_vecEnds[k] - begin);
+  }
+  // The whole text, line feeds included.
+  std::string_view sv() const { return *m_pcoText; }
+  const std::shared_ptr<const std::string>& rco_Shared() const { return m_pcoText; }
+  const std::vector<std::size_t>& rco_Ends() const { return m_vecEnds; }
+
+ private:
+  std::shared_ptr<const std::string> m_pcoText;
+  std::vector<std::size_t> m_vecEnds;
 };
 
 // One validity error found while classifying a source file.
@@ -146,6 +181,8 @@ class OSTRAKON_API CQ_KWXSegmenter {
   // keeps the lines' joined text (each line with its line feed), which the
   // segments view.
   static void sv_Tokenise(const std::vector<std::string>& lines, CQ_TagSegmentList& segments);
+  // The same for lines held as one text, which the list then shares.
+  static void sv_Tokenise(const CQ_KWXText& lines, CQ_TagSegmentList& segments);
   static void sv_Tokenise(const CExtStringList& lines, CQ_TagSegmentList& segments) {
     sv_Tokenise(lines.Lines(), segments);
   }

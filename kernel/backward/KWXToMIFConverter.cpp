@@ -164,11 +164,17 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
   const std::string translatedPath = std::string(session.lpsz_GetTranslatedFilesPath()) + name + extension;
   HeapForConversion heap(FileBytes(scs_FindORGFile(session.lpsz_GetORGFilesPath(), name)) + FileBytes(translatedPath));
   const int codePage = session.i_TargetTextCodePage();
-  std::vector<std::string> lines;
+  // The lines are held as one text, which the tag check cuts into its
+  // segments and the tokens view.
+  KWX::CQ_KWXText lines;
   std::vector<st_UnrepresentableCharacter> unrepresentable;
-  CQ_KWXReader::sv_ReadKWXLines(translatedPath, extension, lines, codePage, &unrepresentable);
+  CQ_KWXReader::sv_ReadKWXText(translatedPath, extension, lines, codePage, &unrepresentable);
   st_KWXHeader header;
-  CQ_KWXReader::sv_ValidateConversionHeader(lines, session, header);
+  {
+    std::vector<std::string> headerLines;
+    for (std::size_t k = 0; k < lines.size() && k < 6; ++k) headerLines.emplace_back(lines[k]);
+    CQ_KWXReader::sv_ValidateConversionHeader(headerLines, session, header);
+  }
   st_ForwardRunSettings settings;
   settings.i_CharacterSet = header.b_SymbolCharacterSet ? 1 : 0;
   settings.i_SourceHyphenation = header.i_SourceHyphenation;

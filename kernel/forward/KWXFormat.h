@@ -454,8 +454,10 @@ OSTRAKON_API bool b_IsExternalTag(std::string_view text);
 // True when text begins with "<:".
 OSTRAKON_API bool b_IsInternalTag(std::string_view text);
 // True when text begins with prefix (the reader's recognition rule).
-inline bool b_HasPrefix(std::string_view text, std::string_view prefix) {
-  return text.substr(0, prefix.size()) == prefix;
+// Inlined, so that a prefix known when compiling is compared without a
+// call.
+[[gnu::always_inline]] inline bool b_HasPrefix(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() && std::memcmp(text.data(), prefix.data(), prefix.size()) == 0;
 }
 
 // The position of the first '<' or '>' in text at or after pos, or

@@ -49,11 +49,8 @@ class KnownTags {
     return b_Known(tag, [&] { return m_map.find(tag); });
   }
   bool b_Has(std::string_view tag) {
-    // The map is keyed by strings: one buffer serves every key looked up.
-    return b_Known(tag, [&] {
-      m_key.assign(tag);
-      return m_map.find(m_key);
-    });
+    // The map's hash and comparison take views: the tag is looked up as it is.
+    return b_Known(tag, [&] { return m_map.find(tag); });
   }
 
  private:
@@ -78,7 +75,6 @@ class KnownTags {
 
   const CQ_TagMap& m_map;
   std::array<std::string_view, SLOTS> m_slots{};
-  std::string m_key;
 };
 
 bool IsIndexPart(int id) { return id == TAGID_IE || id == TAGID_IL || id == TAGID_SS || id == TAGID_SL; }

@@ -2,12 +2,14 @@
 // back conversion, so the measure agrees with the MIF that will be written.
 #include "kernel/verifier/MarkerTextMeasure.h"
 
+#include <array>
+
 #include "kernel/backward/KWXLexicon.h"
 #include "kernel/forward/KWXFormat.h"
 
 namespace {
 
-std::size_t ByteLength(unsigned char c, bool indexMarker) {
+constexpr std::size_t ByteLength(unsigned char c, bool indexMarker) {
   if (c == '\n' || c == '\r') return 0;
   if (c == '\t') return 5;
   if (c < 0x20 || c == 0x7F) return 0;
@@ -18,6 +20,24 @@ std::size_t ByteLength(unsigned char c, bool indexMarker) {
   if (c == 0x81 || c == 0x8F || c == 0x90 || c == 0xA0) return 0;
   return 5;
 }
+
+// ByteLength of every byte, for marker texts and for index marker texts,
+// so that a text is measured by one look-up a byte.
+struct ByteLengths {
+  std::array<unsigned char, 256> plain{};
+  std::array<unsigned char, 256> index{};
+};
+
+constexpr ByteLengths MakeByteLengths() {
+  ByteLengths t;
+  for (unsigned c = 0; c < 256; ++c) {
+    t.plain[c] = static_cast<unsigned char>(ByteLength(static_cast<unsigned char>(c), false));
+    t.index[c] = static_cast<unsigned char>(ByteLength(static_cast<unsigned char>(c), true));
+  }
+  return t;
+}
+
+constexpr ByteLengths BYTE_LENGTHS = MakeByteLengths();
 
 // The quoted name of a tag, without its quotes.
 std::string_view QuotedName(std::string_view tag) { return KWX::sv_QuotedName(tag, true); }
@@ -61,11 +81,12 @@ std::size_t CQ_MarkerTextMeasure::sn_InternalTagLength(std::string_view tag, boo
 }
 
 std::size_t CQ_MarkerTextMeasure::sn_MIFLength(std::string_view text, bool indexMarker) {
+  const std::array<unsigned char, 256>& lengths = indexMarker ? BYTE_LENGTHS.index : BYTE_LENGTHS.plain;
   std::size_t length = 0;
   std::size_t pos = 0;
   while (pos < text.size()) {
     if (text[pos] != '<') {
-      length += ByteLength(static_cast<unsigned char>(text[pos]), indexMarker);
+      length += lengths[static_cast<unsigned char>(text[pos])];
       ++pos;
       continue;
     }

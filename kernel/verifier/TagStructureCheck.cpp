@@ -425,8 +425,13 @@ void CQ_TagStructureCheck::CQ_ParagraphCounter::v_Line(std::string_view line) {
 
 void CQ_TagStructureCheck::CQ_ParagraphCounter::v_Tag(std::string_view tag) {
   if (tag.size() < 3 || tag[1] == ':') return;
-  if (tag[1] == '/') {
-    if (m_vecStack.empty()) return;
+  // The byte after "<" rules out most of the tests below: every tag they
+  // look for begins "</", "<p", "<t", "<f" or "<a".
+  const char second = tag[1];
+  if (second != '/' && second != 'p' && second != 't' && second != 'f' && second != 'a') return;
+  if (second == '/') {
+    // Every closer looked for is five bytes long.
+    if (m_vecStack.empty() || tag.size() != 5) return;
     for (std::string_view closer :
          {KWX::TAG_TR_CLOSE, KWX::TAG_FN_CLOSE, KWX::TAG_TB_CLOSE, KWX::TAG_AF_CLOSE, KWX::TAG_TS_CLOSE}) {
       if (tag != closer) continue;

@@ -70,7 +70,8 @@ class OSTRAKON_API CQ_TagStructureCheck {
    public:
     void v_Line(std::string_view line);
     void v_Token(std::string_view token) {
-      if (token.size() >= 3 && token.front() == '<' && token.back() == '>') v_Tag(token);
+      // Internal tags count for nothing: passed over without a call.
+      if (token.size() >= 3 && token.front() == '<' && token[1] != ':' && token.back() == '>') v_Tag(token);
     }
     const CQ_TextBoxParagraphs& rco_Paragraphs() const { return m_mapParagraphs; }
 

@@ -78,6 +78,13 @@ void CQ_VarnelVerification::sv_CheckBackConversionTags(CQ_Morvane_Communication&
                                                        const std::vector<std::string>& lines, const CQ_TagMap& tagMap,
                                                        bool document, const std::string& translatedFileName,
                                                        const st_BackConversionContext* context) {
+  sv_CheckBackConversionTags(session, KWX::CQ_KWXText(lines), tagMap, document, translatedFileName, context);
+}
+
+void CQ_VarnelVerification::sv_CheckBackConversionTags(CQ_Morvane_Communication& session, const KWX::CQ_KWXText& lines,
+                                                       const CQ_TagMap& tagMap, bool document,
+                                                       const std::string& translatedFileName,
+                                                       const st_BackConversionContext* context) {
   st_VarnelReportTitle title;
   title.b_BackConversion = true;
   title.cs_DateTime = Platform::LongDateTime();

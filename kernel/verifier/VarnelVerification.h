@@ -55,6 +55,10 @@ class OSTRAKON_API CQ_VarnelVerification {
   static void sv_CheckBackConversionTags(CQ_Morvane_Communication& session, const std::vector<std::string>& lines,
                                          const CQ_TagMap& tagMap, bool document, const std::string& translatedFileName,
                                          const st_BackConversionContext* context = nullptr);
+  // The same for lines held as one text.
+  static void sv_CheckBackConversionTags(CQ_Morvane_Communication& session, const KWX::CQ_KWXText& lines,
+                                         const CQ_TagMap& tagMap, bool document, const std::string& translatedFileName,
+                                         const st_BackConversionContext* context = nullptr);
 
   // translated folder + current file name + ".cmp".
   static std::string scs_ReportPath(const CQ_Morvane_Communication& session);

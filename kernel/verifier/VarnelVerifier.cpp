@@ -243,16 +243,17 @@ std::size_t SkipPlainBytes(std::string_view text, std::size_t pos, const CodePag
   }
 }
 
-// True when the text holds a byte that is no character of the code page on
-// its own (CodePageCharacters::b_Suspect). Words of eight bytes are passed
-// over when none of their bytes lies in a run of 32 that holds suspect
-// bytes (ASCII never does); text without such a byte holds nothing the
-// character check could report, wherever its tags and line breaks stand.
-bool HasSuspectByte(std::string_view text, const CodePageCharacters& characters) {
+// The position of the first byte of the text that is no character of the
+// code page on its own (CodePageCharacters::b_Suspect), or the text's size.
+// Words of eight bytes are passed over when none of their bytes lies in a
+// run of 32 that holds suspect bytes (ASCII never does); text without such
+// a byte holds nothing the character check could report, wherever its tags
+// and line breaks stand.
+std::size_t FindSuspectByte(std::string_view text, const CodePageCharacters& characters) {
   const std::uint64_t* const runs = characters.pc_SuspectRuns();
   const std::size_t runCount = characters.n_SuspectRuns();
-  if (runCount == 0) return false;
   const std::size_t n = text.size();
+  if (runCount == 0) return n;
   std::size_t pos = 0;
   while (pos < n) {
 #if defined(__SSE2__)
@@ -286,11 +287,49 @@ bool HasSuspectByte(std::string_view text, const CodePageCharacters& characters)
     }
     const std::size_t stop = std::min(n, pos + 8);
     for (; pos < stop; ++pos) {
-      if (characters.b_Suspect(static_cast<unsigned char>(text[pos]))) return true;
+      if (characters.b_Suspect(static_cast<unsigned char>(text[pos]))) return pos;
     }
   }
-  return false;
+  return n;
 }
+
+// Which segments of a list hold a suspect byte (FindSuspectByte), asked in
+// segment order. The tokeniser's segments lie one after another in one
+// text: a run of them that follow each other without a gap is searched as
+// one text, from one suspect byte to the next, instead of segment by
+// segment; a segment that does not follow the one before starts a new run.
+class SuspectSegments {
+ public:
+  SuspectSegments(const KWX::CQ_TagSegmentList& segments, const CodePageCharacters& characters)
+      : m_segments(segments), m_characters(characters) {}
+
+  bool b_Has(std::size_t i) {
+    const std::string_view whole = m_segments[i].cs_Text;
+    const char* const begin = whole.data();
+    if (i == 0 || begin != m_expected || begin == nullptr) {
+      // A new run: it ends where the segments stop following each other.
+      const char* end = begin + whole.size();
+      for (std::size_t j = i + 1; j < m_segments.size() && m_segments[j].cs_Text.data() == end; ++j) {
+        end += m_segments[j].cs_Text.size();
+      }
+      m_runEnd = end;
+      m_next = nullptr;
+    }
+    m_expected = begin + whole.size();
+    if (m_next == nullptr || m_next < begin) {
+      const std::string_view rest(begin, static_cast<std::size_t>(m_runEnd - begin));
+      m_next = begin + FindSuspectByte(rest, m_characters);
+    }
+    return m_next < begin + whole.size();
+  }
+
+ private:
+  const KWX::CQ_TagSegmentList& m_segments;
+  const CodePageCharacters& m_characters;
+  const char* m_expected = nullptr;  // where the next segment begins when it follows this one
+  const char* m_runEnd = nullptr;    // the end of the current run of segments
+  const char* m_next = nullptr;      // the first suspect byte of the run from the last search on, or m_runEnd
+};
 
 std::string HexBytes(std::string_view bytes) {
   std::string out;
@@ -468,11 +507,12 @@ bool CQ_VarnelVerifier::b_CheckSource(const std::vector<std::string>& lines) {
   m_lstSourceInternal.clear();
   m_coTagCounters.v_Clear();
   m_pcoSourceParagraphs = nullptr;
-  KWX::CQ_KWXSegmenter::sv_Tokenise(lines, m_lstSourceSegments);
+  const KWX::CQ_KWXText text(lines);
+  KWX::CQ_KWXSegmenter::sv_Tokenise(text, m_lstSourceSegments);
   ++m_nSegmentsGeneration;
 
   v_BeginSection(1);
-  if (!b_CheckBrackets(lines)) {
+  if (!b_CheckBrackets(text)) {
     v_AddPlainLine(lpsz_LoadKernelString(NOTE_NEVER_SOURCE_ERRORS));
     v_AddPlainLine(lpsz_LoadKernelString(NOTE_SOURCE_INVALID));
     return false;
@@ -503,12 +543,17 @@ bool CQ_VarnelVerifier::b_CheckSource(const std::vector<std::string>& lines) {
 bool CQ_VarnelVerifier::b_CheckTarget(const std::vector<std::string>& lines) {
   m_bBackConversion = false;
   m_pcoTagMap = nullptr;
-  return b_RunTargetSections(lines);
+  return b_RunTargetSections(KWX::CQ_KWXText(lines));
 }
 
 // --- back-conversion mode -------------------------------------------------------------
 
 bool CQ_VarnelVerifier::b_CheckTranslatedList(const std::vector<std::string>& lines, const CQ_TagMap& tagMap,
+                                              const st_BackConversionContext* context) {
+  return b_CheckTranslatedList(KWX::CQ_KWXText(lines), tagMap, context);
+}
+
+bool CQ_VarnelVerifier::b_CheckTranslatedList(const KWX::CQ_KWXText& lines, const CQ_TagMap& tagMap,
                                               const st_BackConversionContext* context) {
   m_bBackConversion = true;
   m_pcoTagMap = &tagMap;
@@ -524,7 +569,7 @@ bool CQ_VarnelVerifier::b_CheckTranslatedList(const std::vector<std::string>& li
 
 // --- sections ------------------------------------------------------------------------------
 
-bool CQ_VarnelVerifier::b_RunTargetSections(const std::vector<std::string>& lines) {
+bool CQ_VarnelVerifier::b_RunTargetSections(const KWX::CQ_KWXText& lines) {
   m_iCurrentFile = FILE_TARGET;
   m_lstTargetSegments.clear();
   m_amapSegmentTexts[1].clear();
@@ -557,14 +602,13 @@ bool CQ_VarnelVerifier::b_RunTargetSections(const std::vector<std::string>& line
   return true;
 }
 
-bool CQ_VarnelVerifier::b_CheckBrackets(const std::vector<std::string>& lines) {
+bool CQ_VarnelVerifier::b_CheckBrackets(const KWX::CQ_KWXText& lines) {
   const KWX::CQ_TagSegmentList& segments = rco_CurrentSegments();
   const std::size_t before = m_nErrors;
   if (segments.empty()) {
     // Without a single closed tag the tokeniser keeps nothing; the whole
     // text is left over at the end of the file.
-    std::string text;
-    for (const std::string& line : lines) text += line + "\n";
+    std::string text(lines.sv());
     const int number = BracketError(text);
     if (number != 0) {
       st_VarnelReportEntry entry;
@@ -601,6 +645,7 @@ void CQ_VarnelVerifier::v_CollectInternalTags() {
   tags.clear();
   // About one internal tag a segment is usual: room for that many at once.
   tags.reserve(segments.size());
+  KWX::CQ_LexiconMemo lexicon;
   for (std::size_t i = 0; i < segments.size(); ++i) {
     const std::string_view text = TextAfterTag(segments[i]);
     // A tag runs from a '<' at depth 0 to the '>' that brings the depth
@@ -608,7 +653,7 @@ void CQ_VarnelVerifier::v_CollectInternalTags() {
     const auto add = [&](std::size_t begin, std::size_t end) {
       const std::string_view tag = text.substr(begin, end - begin);
       if (tag.size() < 2 || tag[1] != ':') return;
-      const KWX::st_LexiconEntry& entry = KWX::CQ_KWXLexicon::rst_Lookup(tag);
+      const KWX::st_LexiconEntry& entry = lexicon.rst_Lookup(tag);
       st_InternalTag& record = tags.emplace_back();
       record.cs_Tag = tag;
       record.i_TagId = entry.i_TagId;
@@ -666,12 +711,13 @@ void CQ_VarnelVerifier::v_CheckRepresentable(int codePage, bool (*reportedByLang
   // Bytes of the text (outside tags and other-character-set spans) that
   // are no character of the code page: one message per line at most.
   const CodePageCharacters& characters = CharactersOf(codePage);
+  SuspectSegments suspect(segments, characters);
   for (std::size_t i = 0; i < segments.size(); ++i) {
     const std::string_view whole = segments[i].cs_Text;
     // Most segments hold only characters of the code page: one quick pass
-    // over the whole segment tells, and only the others are walked tag by
-    // tag and line by line.
-    if (!HasSuspectByte(whole, characters)) continue;
+    // over the segments tells, and only the others are walked tag by tag
+    // and line by line.
+    if (!suspect.b_Has(i)) continue;
     const std::string_view text = TextAfterTag(segments[i]);
     const std::size_t offset = whole.size() - text.size();
     std::size_t line = n_TargetSegmentStartLine(i) +

@@ -167,6 +167,9 @@ class OSTRAKON_API CQ_VarnelVerifier {
   // st_BackConversionContext).
   bool b_CheckTranslatedList(const std::vector<std::string>& lines, const CQ_TagMap& tagMap,
                              const st_BackConversionContext* context = nullptr);
+  // The same for lines held as one text.
+  bool b_CheckTranslatedList(const KWX::CQ_KWXText& lines, const CQ_TagMap& tagMap,
+                             const st_BackConversionContext* context = nullptr);
 
   // The characters the reader of the target lines could not put into the
   // target code page (line numbers counted in those lines); each is
@@ -267,7 +270,7 @@ class OSTRAKON_API CQ_VarnelVerifier {
  private:
   void v_BeginSection(int section);
   // Sections 1 and 7 over the current file; false when a message was added.
-  bool b_CheckBrackets(const std::vector<std::string>& lines);
+  bool b_CheckBrackets(const KWX::CQ_KWXText& lines);
   // Fills the current file's internal tag list from its segments.
   void v_CollectInternalTags();
   // Counts the source's tags into the tag counter map.
@@ -284,7 +287,7 @@ class OSTRAKON_API CQ_VarnelVerifier {
   int i_TargetCodePage() const;
   // 1-based file line on which segment i of the target begins.
   std::size_t n_TargetSegmentStartLine(std::size_t i) const;
-  bool b_RunTargetSections(const std::vector<std::string>& lines);
+  bool b_RunTargetSections(const KWX::CQ_KWXText& lines);
 
   CQ_Morvane_Communication& m_rcoSession;
   bool m_bFrameMaker;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "kernel/backward/KWXBlockCollector.h"
+#include "kernel/backward/KWXSegmenter.h"
 #include "kernel/backward/MIFBlockBuilder.h"
 #include "kernel/forward/KWXFormat.h"
 #include "kernel/session/ResultCodes.h"
@@ -37,6 +38,11 @@ TEST(Explode, EveryFormOfLinesGivesTheSameTokens) {
     EXPECT_EQ(fromCompact, fromVector);
     EXPECT_EQ(fromList, fromVector);
     EXPECT_FALSE(fromVector.empty());
+    // Lines held as one text, exploded into views of it.
+    const KWX::CQ_KWXText held(lines);
+    st_KWXTokenViews fromHeld;
+    KWXBack::sv_Explode(held, first, fromHeld);
+    EXPECT_EQ(Tokens(fromHeld.asv_Tokens.begin(), fromHeld.asv_Tokens.end()), fromVector);
   }
   Tokens unclosed;
   KWX::CQ_KWXLines broken;

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include <ostream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,65 @@ TEST(TextReader, LinesLongerThanABlockAndEndsOnABlockBoundary) {
 TEST(TextReader, CRLFFileWithBlankLinesEqualsLFFile) {
   EXPECT_EQ(TextLines("<kwx \"F3.00\">\r\n\r\n<sourcecharset \"Normal\">\r\n"),
             TextLines("<kwx \"F3.00\">\n<sourcecharset \"Normal\">\n"));
+}
+
+// A text file read for its KWX lines gives the lines the block reader cuts
+// from the same bytes, appended after the lines the list held: drawn texts
+// of tags, text, blanks and every kind of line end, and lines longer than
+// a block; held as one text, the same lines each followed by a line feed
+// (the text they were held in before goes). A file without a line is a
+// missing header line.
+TEST(KWXReader, TextFileGivesTheBlockReadersLines) {
+  const std::vector<std::string> pieces = {"a", "<ps \"B\" 1>", "\r", "\n", "\r\n", " ", "\x82\xa0", "<:t>",
+                                           std::string(5000, 'x')};
+  std::mt19937 draw(9122026);
+  const std::string path = TempPath("drawn-kwx.txt");
+  int read = 0;
+  for (int round = 0; round < 400; ++round) {
+    std::string bytes;
+    const std::size_t count = draw() % 16;
+    // Lines longer than a block in one round of ten.
+    const std::size_t choices = round % 10 == 0 ? pieces.size() : pieces.size() - 1;
+    for (std::size_t k = 0; k < count; ++k) bytes += pieces[draw() % choices];
+    WriteBytes(path, bytes);
+    std::vector<std::string> expected = {"held before"};
+    const std::vector<std::string> cut = TextLines(bytes);
+    expected.insert(expected.end(), cut.begin(), cut.end());
+    std::vector<std::string> lines = {"held before"};
+    int code = Result::OK;
+    try {
+      CQ_KWXReader::sv_ReadKWXLines(path, ".txt", lines, 1252);
+    } catch (int c) {
+      code = c;
+    }
+    // Held as one text: the same lines, each followed by a line feed.
+    KWX::CQ_KWXText held({"held before"});
+    int heldCode = Result::OK;
+    try {
+      CQ_KWXReader::sv_ReadKWXText(path, ".txt", held, 1252);
+    } catch (int c) {
+      heldCode = c;
+    }
+    if (cut.empty()) {
+      EXPECT_EQ(code, CQ_KWXReader::KWX_MISSING_HEADER_LINE) << Visible(bytes);
+      EXPECT_EQ(heldCode, CQ_KWXReader::KWX_MISSING_HEADER_LINE) << Visible(bytes);
+    } else {
+      EXPECT_EQ(code, Result::OK) << Visible(bytes);
+      EXPECT_TRUE(SameLines(expected, lines)) << Visible(bytes);
+      ASSERT_EQ(heldCode, Result::OK) << Visible(bytes);
+      std::vector<std::string> heldLines;
+      std::string joined;
+      for (std::size_t k = 0; k < held.size(); ++k) {
+        heldLines.emplace_back(held[k]);
+        joined += std::string(held[k]) + "\n";
+      }
+      EXPECT_TRUE(SameLines(cut, heldLines)) << Visible(bytes);
+      EXPECT_EQ(held.sv(), joined) << Visible(bytes);
+      ++read;
+    }
+  }
+  std::remove(path.c_str());
+  EXPECT_GT(read, 300);
 }
 
 TEST(KWXReader, ExtensionChoosesTheReaderWithoutRegardToCase) {

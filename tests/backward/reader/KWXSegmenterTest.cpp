@@ -306,6 +306,34 @@ TEST(Lexicon, LookupKeepsTableOrderForEveryShortAndOddTag) {
   }
 }
 
+// A memo of lookups answers as the lookup does, whatever tags came before:
+// tags of every prefix with more after it, tags that share their first
+// eight bytes with a prefix longer than eight and go on otherwise, short
+// tags, each asked for several times in orders that put either of two tags
+// with the same first eight bytes first.
+TEST(Lexicon, MemoAnswersAsTheLookupWhateverCameBefore) {
+  std::vector<std::string> tags = {"<sourcecharset \"Normal\">", "<sourcecXYZ>", "<sourcecharset>", "<epsfmt \"a\">",
+                                   "<epsfmt>", "<epsfmtX \"a\">", "<sourcehyphenation \"Turn Off\">",
+                                   "<sourcehyXYZ>", "<sourcepath \"x\">", "<sourcepaXYZ>", "<:t>", "<ps>", "<",
+                                   "<ps \"Body\" 2>", "<ps \"Body\" 3>", "<:cs \"Emphasis\" 1>", "<:cs \"Emph>"};
+  for (const KWX::st_LexiconEntry& e : CQ_KWXLexicon::sast_Entries()) {
+    const std::string prefix(e.cs_Prefix);
+    tags.push_back(prefix + "x\" 1>");
+    tags.push_back(prefix + "12345678>");
+    std::string changed = prefix + "12345678>";
+    changed[std::min<std::size_t>(8, prefix.size())] = '#';
+    tags.push_back(changed);
+  }
+  std::vector<std::string> order = tags;
+  order.insert(order.end(), tags.rbegin(), tags.rend());
+  std::mt19937 draw(138);
+  for (int k = 0; k < 3000; ++k) order.push_back(tags[draw() % tags.size()]);
+  KWX::CQ_LexiconMemo memo;
+  for (const std::string& tag : order) {
+    EXPECT_EQ(&memo.rst_Lookup(tag), &CQ_KWXLexicon::rst_Lookup(tag)) << Visible(tag);
+  }
+}
+
 TEST(Lexicon, LookupAgreesWithFirstMatchOverEveryShortTagOfTagBytes) {
   // Every tag of up to three bytes after "<" or "<:" built from the bytes
   // prefixes use (and a few others), so that bytes hashed into one slot

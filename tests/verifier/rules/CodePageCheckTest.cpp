@@ -6,6 +6,8 @@
 // suppress, in verification and in back conversion.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -132,6 +134,61 @@ INSTANTIATE_TEST_SUITE_P(
         BytesRow{"Greek", "\xe1\xe2\xe3\xaa\xe4\xe5\xe6\xe7\xe8\xe9\xea\xeb\xec\xed\xee\xef", "0xAA"},
         BytesRow{"Greek", "\xe1\xe2\xe3\xe4\xe5\xe6\xe7\xe8\xd2\xe9\xea\xeb\xec\xed\xee\xef", "0xD2"}),
     [](const ::testing::TestParamInfo<BytesRow>& info) { return "row" + std::to_string(info.index); });
+
+// Many paragraphs, each on its line, drawn from texts with and without
+// bytes that are no character of code page 1252, some inside <:c> spans,
+// some long: every line whose text outside the spans holds such a byte
+// gets its message, naming the first, and no other line does, wherever
+// those lines stand among the others (the segments are searched as one
+// text from one such byte to the next).
+TEST(CodePageBytes, EveryLineWithSuchAByteGetsItsMessageAmongManyParagraphs) {
+  const std::vector<std::string> pieces = {"abc", "\xe9t\xe9", "x\x81y", "\x8d", "<:c>\x81<:/c>", std::string(40, 'q'),
+                                           "<:b>z<:/b>", "\x93q\x94", "w\x9d\x90"};
+  const auto firstLacking = [](const std::string& text) -> int {
+    bool inSpan = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      if (text.compare(i, 4, "<:c>") == 0) inSpan = true;
+      if (text.compare(i, 5, "<:/c>") == 0) inSpan = false;
+      const auto b = static_cast<unsigned char>(text[i]);
+      if (!inSpan && (b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D)) return b;
+    }
+    return -1;
+  };
+  std::mt19937 draw(1207);
+  auto session = MakeSession();
+  session->v_SetTargetLanguage("English (US)");
+  int reported = 0;
+  for (int round = 0; round < 60; ++round) {
+    std::string body;
+    std::vector<std::string> texts;
+    const std::size_t paragraphs = 1 + draw() % 12;
+    for (std::size_t p = 0; p < paragraphs; ++p) {
+      std::string text = "p" + std::to_string(p) + " ";
+      const std::size_t count = draw() % 4;
+      for (std::size_t k = 0; k < count; ++k) text += pieces[draw() % pieces.size()];
+      texts.push_back(text);
+      body += (p == 0 ? "" : "\n") + std::string("<ps \"B\" 1>") + text;
+    }
+    const std::vector<std::string> target = Lines(Build(ON_PAGE, body));
+    std::vector<std::string> expected;
+    for (const std::string& text : texts) {
+      const int b = firstLacking(text);
+      if (b < 0) continue;
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "0x%02X", b);
+      expected.push_back("Error 1207. The byte(s) " + std::string(hex) + " in line " +
+                         std::to_string(LineOf(target, "<ps \"B\" 1>" + text)) +
+                         " are no character of the code page of the target language (1252).");
+    }
+    CQ_FrameVarnelVerifier verifier(*session, true);
+    const CQ_TagMap tags = TagMapOf(Build(ON_PAGE, "<ps \"B\" 1>x<:b>y<:/b><:c>z<:/c>"));
+    const bool clean = verifier.b_CheckTranslatedList(target, tags);
+    EXPECT_EQ(Texts(verifier, 1207), expected) << Dump(verifier);
+    EXPECT_EQ(clean, expected.empty());
+    reported += static_cast<int>(expected.size());
+  }
+  EXPECT_GT(reported, 30);
+}
 
 TEST(UnrepresentableCharacters, AreErrorsNamingCharacterGlyphAndLine) {
   auto session = MakeSession();
