@@ -354,10 +354,53 @@ CQ_KWXLines co_JoinLines(const CQ_KWXPieceList& pieces) {
   CQ_KWXLines room;
   room.v_Reserve(pieces.size() + 1, bytes);
   CQ_KWXLineJoiner joiner(std::move(room));
-  for (const st_KWXPiece& piece : pieces.rco_Pieces()) {
-    joiner.v_Add(piece);
-  }
+  const CQ_KWXPieces& all = pieces.rco_Pieces();
+  joiner.v_AddReserved(all.data(), all.data() + all.size());
   return joiner.co_FinishCompact();
+}
+
+void CQ_KWXLineJoiner::v_AddReserved(const st_KWXPiece* first, const st_KWXPiece* last) {
+  // The rule of v_Add(const st_KWXPiece&), with the list's text size, the
+  // start of its open line and the paragraph flag kept in locals; they are
+  // handed back and forth around the rare piece that is tokenised.
+  CQ_KWXLines& lines = m_coLines;
+  std::size_t used = lines.m_nTextSize;
+  std::size_t lineStart = lines.m_vecEnds.empty() ? 0 : lines.m_vecEnds.back();
+  bool lastWasParagraph = m_bLastWasParagraph;
+  for (; first != last; ++first) {
+    const st_KWXPiece& piece = *first;
+    const std::uint32_t kinds = piece.n_Kinds;
+    if ((kinds & KWX_PIECE_ONE_TOKEN) == 0) {
+      if (piece.n_Size == 0) continue;  // no token, no change
+      lines.m_nTextSize = used;
+      m_bLastWasParagraph = lastWasParagraph;
+      v_Add(piece.sv());
+      used = lines.m_nTextSize;
+      lineStart = lines.m_vecEnds.empty() ? 0 : lines.m_vecEnds.back();
+      lastWasParagraph = m_bLastWasParagraph;
+      continue;
+    }
+    bool newLine;
+    if ((kinds & KWX_PIECE_EXTERNAL) != 0) {
+      newLine = !(lastWasParagraph && b_HasPrefix(piece.sv(), PREFIX_PN));
+      lastWasParagraph = (kinds & KWX_PIECE_PS) != 0;
+    } else {
+      newLine = piece.sv() == TAG_HR;
+      lastWasParagraph = false;
+    }
+    if (newLine && used > lineStart) {
+      lines.m_vecEnds.push_back(used);
+      lineStart = used;
+    }
+    if (lines.m_coText.size() - used < piece.n_Size) {
+      lines.m_nTextSize = used;
+      lines.v_Grow(piece.n_Size);
+    }
+    std::memcpy(lines.m_coText.data() + used, piece.pc_Text, piece.n_Size);
+    used += piece.n_Size;
+  }
+  lines.m_nTextSize = used;
+  m_bLastWasParagraph = lastWasParagraph;
 }
 
 CQ_KWXLines CQ_KWXLineJoiner::co_FinishCompact() {

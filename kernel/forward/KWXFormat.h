@@ -636,6 +636,8 @@ class OSTRAKON_API CQ_KWXLines {
   void v_Clear();
 
  private:
+  // The joiner fills a list whose room it reserved through its members.
+  friend class CQ_KWXLineJoiner;
   // Moves the text to a buffer with room for `more` bytes beyond it.
   void v_Grow(std::size_t more);
 
@@ -663,6 +665,11 @@ class OSTRAKON_API CQ_KWXLineJoiner {
   // The same, in compact form (either form from either kind of joiner;
   // each gives its own without copying).
   CQ_KWXLines co_FinishCompact();
+
+  // Appends a whole list of pieces to a compact joiner whose lines have
+  // room for all their text (co_JoinLines): a one-token piece is placed by
+  // its kind bits and copied without a room check.
+  void v_AddReserved(const st_KWXPiece* first, const st_KWXPiece* last);
 
  private:
   void v_BeginLine();
