@@ -97,4 +97,43 @@ TEST(MIFKeyword, HasKeywordMatchesTheNameCutOut) {
   }
 }
 
+// The name is cut out where a byte-by-byte reading cuts it, on random lines
+// of name bytes, every byte that ends a name, control bytes that do not,
+// and bytes from 0x80 up, at every place of a word read eight at a time.
+TEST(MIFKeyword, NameEndsWhereTheByteByByteReadingEndsIt) {
+  const auto reference = [](std::string_view line) -> std::string_view {
+    if (line.empty() || line.front() != '<') return {};
+    std::size_t e = 1;
+    while (e < line.size() && std::string_view(" \t\r\n\v\f<>").find(line[e]) == std::string_view::npos) ++e;
+    return line.substr(1, e - 1);
+  };
+  const std::string bytes = std::string("PgfTagStringz09_.-`'#&=") + " \t\r\n\v\f<>" + std::string("\x01\x08\x0e\x1f\x20\x21\x3b\x3d\x3f\x7f\x80\xa0\xbc\xbe\xff", 15);
+  std::mt19937 random(9122026);
+  std::uniform_int_distribution<std::size_t> pick(0, bytes.size() - 1);
+  std::uniform_int_distribution<int> nameLength(0, 24);
+  std::uniform_int_distribution<int> restLength(0, 12);
+  std::size_t longNames = 0;
+  for (int round = 0; round < 20000; ++round) {
+    std::string line = "<";
+    // Mostly letters, so that names run past one word.
+    for (int i = nameLength(random); i > 0; --i) line += static_cast<char>('A' + random() % 26);
+    for (int i = restLength(random); i > 0; --i) line += bytes[pick(random)];
+    if (round % 5 == 0 && line.size() > 1) line[1 + random() % (line.size() - 1)] = bytes[pick(random)];
+    const std::string_view expect = reference(line);
+    ASSERT_EQ(MIFSyntax::Keyword(line), expect) << testing::PrintToString(line);
+    if (expect.size() >= 8) ++longNames;
+  }
+  EXPECT_GT(longNames, 1000u);
+  const struct {
+    const char* line;
+    const char* name;
+  } rows[] = {{"<PgfTag `Body'>", "PgfTag"},         {"<Para", "Para"},
+              {"<TextRectID 5>", "TextRectID"},      {"<PgfNumberingFormatString `x'>", "PgfNumberingFormatString"},
+              {"<ABCDEFGH>", "ABCDEFGH"},            {"<ABCDEFG>", "ABCDEFG"},
+              {"<ABCDEFGHIJKLMNOP\x01Q R>", "ABCDEFGHIJKLMNOP\x01Q"},
+              {"<Name\x80\xffmore\tx", "Name\x80\xffmore"}, {"> # end of Para", ""},
+              {"<", ""},                             {"<<", ""}};
+  for (const auto& row : rows) EXPECT_EQ(MIFSyntax::Keyword(row.line), row.name) << row.line;
+}
+
 }  // namespace
