@@ -363,6 +363,10 @@ void CQ_KWXLineJoiner::v_AddReserved(const st_KWXPiece* first, const st_KWXPiece
   // The rule of v_Add(const st_KWXPiece&), with the list's text size, the
   // start of its open line and the paragraph flag kept in locals; they are
   // handed back and forth around the rare piece that is tokenised.
+  if (!m_bCompact) {
+    for (; first != last; ++first) v_Add(*first);
+    return;
+  }
   CQ_KWXLines& lines = m_coLines;
   std::size_t used = lines.m_nTextSize;
   std::size_t lineStart = lines.m_vecEnds.empty() ? 0 : lines.m_vecEnds.back();

@@ -666,9 +666,10 @@ class OSTRAKON_API CQ_KWXLineJoiner {
   // each gives its own without copying).
   CQ_KWXLines co_FinishCompact();
 
-  // Appends a whole list of pieces to a compact joiner whose lines have
-  // room for all their text (co_JoinLines): a one-token piece is placed by
-  // its kind bits and copied without a room check.
+  // Appends a whole list of pieces, as v_Add(const st_KWXPiece&) does one
+  // by one. A compact joiner places a one-token piece by its kind bits and
+  // copies it at once; the lines grow where their room (co_JoinLines
+  // reserves all of it) runs out.
   void v_AddReserved(const st_KWXPiece* first, const st_KWXPiece* last);
 
  private:

@@ -342,6 +342,24 @@ TEST(KWXFormatTest, CompactJoinerPlacesOneTokenPiecesLikeTheTokeniser) {
     }
     const KWX::CQ_KWXLines compact = KWX::co_JoinLines(list);
     ASSERT_EQ(compact.lst_Strings(), expect) << "round " << round;
+    // Added as a whole list to a joiner after other pieces, in either form:
+    // a compact one whose lines start without room (they grow on the way)
+    // and one that builds strings.
+    const std::vector<std::string> lead = {"<ps \"Lead\" 9>", "lead text"};
+    std::vector<std::string> all = lead;
+    all.insert(all.end(), pieces.begin(), pieces.end());
+    const CQ_StringList expectAll = KWX::lst_JoinLines(all);
+    const st_KWXPiece* first = list.rco_Pieces().data();
+    KWX::CQ_KWXLineJoiner grown{KWX::CQ_KWXLines()};
+    KWX::CQ_KWXLineJoiner strings;
+    for (const std::string& piece : lead) {
+      grown.v_Add(piece);
+      strings.v_Add(piece);
+    }
+    grown.v_AddReserved(first, first + list.size());
+    strings.v_AddReserved(first, first + list.size());
+    ASSERT_EQ(grown.co_FinishCompact().lst_Strings(), expectAll) << "round " << round;
+    ASSERT_EQ(strings.lst_Finish(), expectAll) << "round " << round;
   }
   // Both ways through the compact joiner were taken.
   EXPECT_GT(oneToken, 1000u);
