@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory_resource>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -14,4 +15,15 @@ struct st_TagMapHash {
   using is_transparent = void;
   std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
 };
-using CQ_TagMap = std::unordered_map<std::string, std::string, st_TagMapHash, std::equal_to<>>;
+// Keys compare as texts, whatever string type holds them.
+struct st_TagMapEqual {
+  using is_transparent = void;
+  bool operator()(std::string_view a, std::string_view b) const { return a == b; }
+};
+
+// The map's texts and nodes come from the memory resource it is made with
+// (the heap by default). The tag tables of a conversion build theirs in
+// their own region and hand the map over whole, so back conversion takes
+// it without copying a fragment.
+using CQ_TagText = std::pmr::string;
+using CQ_TagMap = std::pmr::unordered_map<CQ_TagText, CQ_TagText, st_TagMapHash, st_TagMapEqual>;
