@@ -68,8 +68,7 @@ std::string_view CQ_KWXTagTables::sv_MakeAndEnter(KWX::ET_KWXNumberedTag kind, s
   auto& fragmentTable = m_pcoStore->m_mapFragmentToTag;
   // A numbered tag is nearly always new (only the <:elf> counter restarts),
   // so its key is made first and entered with one lookup.
-  auto [entry, inserted] = tagTable.try_emplace(cs_Key(made));
-  if (inserted) entry->second.assign(fragment);
+  auto [entry, inserted] = tagTable.try_emplace(cs_Key(made), fragment);
   const std::string_view tag = entry->first;
   // Only reusable kinds are looked up by fragment: text lines and markers
   // always take a new tag, so their fragments need no entry.
@@ -95,10 +94,7 @@ bool CQ_KWXTagTables::b_Enter(std::string_view tag, std::string_view fragment) {
   // first so that a new tag is entered with one lookup; a tag entered again
   // (rare) leaves a long key's copy unused in the region.
   auto& tagTable = m_pcoStore->m_mapTagToFragment;
-  const auto [entry, inserted] = tagTable.try_emplace(cs_Key(tag));
-  if (!inserted) return false;
-  entry->second.assign(fragment);
-  return true;
+  return tagTable.try_emplace(cs_Key(tag), fragment).second;
 }
 
 void CQ_KWXTagTables::v_EnterFixedPairs() {
