@@ -111,7 +111,10 @@ std::string CQ_KWXToMIFConverter::scs_OutputPath(const std::string& translatedFo
 }
 
 void CQ_KWXToMIFConverter::sv_AddFixedEntries(CQ_TagMap& tags, const std::string& sourcePathLine) {
-  auto add = [&tags](std::string tag, std::string mif) { tags.try_emplace(std::move(tag), std::move(mif)); };
+  // Keys and texts are made in the map's own storage.
+  auto add = [&tags](std::string_view tag, std::string_view mif) {
+    tags.try_emplace(CQ_TagText(tag, tags.get_allocator()), mif);
+  };
   const std::string value = sourcePathLine.size() > KWX::PREFIX_SOURCEPATH.size() - 1
                                 ? sourcePathLine.substr(KWX::PREFIX_SOURCEPATH.size() - 1)
                                 : std::string();
@@ -200,9 +203,9 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
   forward->v_ConvertHeldText(orgText.sv());
   v_Step("ORG copy converted again");
 
-  // 5. The tag map.
-  CQ_TagMap tags = forward->rco_GetTagTables().cco_CopyTagToFragment();
-  forward->v_ReleaseTagTables();  // the copy serves from here on
+  // 5. The tag map: the forward run's own tag table, taken over whole.
+  const std::shared_ptr<CQ_TagMap> tagMap = forward->sp_TakeTagMap();
+  CQ_TagMap& tags = *tagMap;
   sv_AddFixedEntries(tags, header.cs_SourcePathLine);
   v_Step("tag map copied");
 

@@ -135,7 +135,7 @@ bool IsMarkerOpening(std::string_view t) {
   return StartsWith(t, KWX::PREFIX_MK) || StartsWith(t, KWX::PREFIX_IMK) || t == KWX::TAG_IMK;
 }
 
-const std::string* Find(const CQ_TagMap& tags, std::string_view tag) {
+const CQ_TagText* Find(const CQ_TagMap& tags, std::string_view tag) {
   const auto it = tags.find(tag);
   return it == tags.end() ? nullptr : &it->second;
 }
@@ -789,7 +789,7 @@ class CQ_MIFBlockBuilder::CWriter {
       }
       if (IsRunOpening(token)) {
         while (m_nextDrop < m_drops.size() && m_drops[m_nextDrop].anchor == token) PutDrop(m_drops[m_nextDrop++]);
-        const std::string* fragment = Find(*m_ctx.pcco_Tags, token);
+        const CQ_TagText* fragment = Find(*m_ctx.pcco_Tags, token);
         if (fragment) Fragment(*fragment, true);
         m_run = token;
         m_westernRun = fragment && b_WesternFontInAsianText(*fragment);
@@ -843,7 +843,7 @@ class CQ_MIFBlockBuilder::CWriter {
       }
       if (StartsWith(token, KWX::PREFIX_CNS)) {
         if (token == KWX::TAG_CNS_DUMMY) continue;
-        if (const std::string* fragment = Find(*m_ctx.pcco_Tags, token)) Fragment(*fragment, true);
+        if (const CQ_TagText* fragment = Find(*m_ctx.pcco_Tags, token)) Fragment(*fragment, true);
         continue;
       }
       if (token == KWX::TAG_CNS_CLOSE) {
@@ -860,7 +860,7 @@ class CQ_MIFBlockBuilder::CWriter {
       }
       // Any other tag writes its counterpart: cross-references,
       // variables, markers without text, elements, text insets.
-      if (const std::string* fragment = Find(*m_ctx.pcco_Tags, token)) Fragment(*fragment);
+      if (const CQ_TagText* fragment = Find(*m_ctx.pcco_Tags, token)) Fragment(*fragment);
     }
   }
 
@@ -1181,7 +1181,7 @@ class CQ_MIFBlockBuilder::CWriter {
 
   // Writes a tag's fragment; repeats: the fragment is a tag map entry that
   // may come again, kept split in the context's cache.
-  void Fragment(const std::string& fragment, bool repeats = false) {
+  void Fragment(const CQ_TagText& fragment, bool repeats = false) {
     if (!repeats || !m_ctx.pco_Fragments) {
       FragmentOnce(fragment);
       return;
@@ -1218,7 +1218,7 @@ class CQ_MIFBlockBuilder::CWriter {
   // restore of inline objects needs them. Otherwise each line's depth is
   // counted once, and one walk over the lines finds both whether one opens
   // an inline object and the text units at the outer level.
-  void FragmentOnce(const std::string& fragment) {
+  void FragmentOnce(std::string_view fragment) {
     m_views.clear();
     m_nets.clear();
     if (!Counting() && m_nextColumn >= m_columns.size()) {
@@ -1272,7 +1272,7 @@ class CQ_MIFBlockBuilder::CWriter {
     m_units += units;
   }
 
-  static void Split(const std::string& fragment, st_FragmentLines& out) {
+  static void Split(std::string_view fragment, st_FragmentLines& out) {
     for (std::string& l : lst_SplitFragment(fragment)) {
       if (IsPseudoLine(l) || l.front() == '#') continue;
       if (l.front() == '<' && IsInlineKeyword(MIFSyntax::Keyword(l)) && NetDepth(l) > 0) out.b_InlineObjects = true;
@@ -1282,7 +1282,7 @@ class CQ_MIFBlockBuilder::CWriter {
   }
 
   void PutDrop(const Drop& drop) {
-    Fragment(drop.fragment);
+    FragmentOnce(drop.fragment);
     if (drop.reset) {
       Statements(kEmptyFont);
     }
@@ -1324,7 +1324,7 @@ class CQ_MIFBlockBuilder::CWriter {
   bool m_westernRun = false;
   bool m_asianRun = false;
   // The run font's encoding; false when the fragment names none.
-  static bool Encoding(const std::string& fragment, std::string_view& encoding) {
+  static bool Encoding(std::string_view fragment, std::string_view& encoding) {
     constexpr std::string_view kEncoding = "<FEncoding `";
     const std::size_t at = fragment.find(kEncoding);
     if (at == std::string::npos) return false;
@@ -1336,13 +1336,13 @@ class CQ_MIFBlockBuilder::CWriter {
     return encoding == "JISX0208.ShiftJIS" || encoding == "BIG5" || encoding == "GB2312-80.EUC" ||
            encoding == "KSC5601-1992";
   }
-  bool b_WesternFontInAsianText(const std::string& fragment) const {
+  bool b_WesternFontInAsianText(std::string_view fragment) const {
     const CQ_MIFEscaping& escaping = *m_ctx.pcco_Escaping;
     if (!escaping.b_DoubleByte() || escaping.b_Symbol()) return false;
     std::string_view encoding;
     return Encoding(fragment, encoding) && !IsAsianEncoding(encoding);
   }
-  static bool b_AsianFont(const std::string& fragment) {
+  static bool b_AsianFont(std::string_view fragment) {
     std::string_view encoding;
     return Encoding(fragment, encoding) && IsAsianEncoding(encoding);
   }
@@ -1410,7 +1410,7 @@ void CQ_MIFBlockBuilder::v_Paragraph(const CQ_KWXBlock& t, std::size_t begin, st
   // paragraph's lines), copied only into out. The <ps> fragment's lines
   // are split once for every paragraph of that tag where the context keeps
   // them.
-  const std::string* psFragment = nullptr;
+  const CQ_TagText* psFragment = nullptr;
   std::vector<std::string_view>& number = rco_Scratch().vec_Number;
   number.clear();
   std::size_t contentBegin = begin;
@@ -1418,7 +1418,7 @@ void CQ_MIFBlockBuilder::v_Paragraph(const CQ_KWXBlock& t, std::size_t begin, st
     psFragment = Find(tags, t[psAt]);
     std::size_t next = psAt + 1;
     if (next < end && StartsWith(t[next], KWX::PREFIX_PN)) {
-      if (const std::string* fragment = Find(tags, t[next])) SplitFragmentViews(*fragment, number);
+      if (const CQ_TagText* fragment = Find(tags, t[next])) SplitFragmentViews(*fragment, number);
       ++next;
     }
     contentBegin = next;
@@ -1525,7 +1525,7 @@ void CQ_MIFBlockBuilder::v_Paragraph(const CQ_KWXBlock& t, std::size_t begin, st
   out.v_Add("> # end of Para");
 }
 
-void CQ_MIFBlockBuilder::sv_SplitHeader(const std::string* fragment, st_HeaderLines& header) {
+void CQ_MIFBlockBuilder::sv_SplitHeader(const CQ_TagText* fragment, st_HeaderLines& header) {
   header.lst_Lines.clear();
   header.lst_Compared.clear();
   if (fragment) SplitFragmentViews(*fragment, header.lst_Lines);
@@ -1576,7 +1576,7 @@ void CQ_MIFBlockBuilder::v_Marker(const CQ_KWXBlock& t, std::size_t begin, std::
     out.v_Add("> # end of Marker");
     return;
   }
-  const std::string* fragment = Find(*m_stContext.pcco_Tags, opening);
+  const CQ_TagText* fragment = Find(*m_stContext.pcco_Tags, opening);
   if (!fragment) return;
   // The marker's lines go out at once; its MText line is replaced when the
   // text changed.

@@ -482,7 +482,7 @@ class OSTRAKON_API CQ_MIFBlockBuilder {
   };
   // Fragments of the tags that repeat (character formats, font changes,
   // conditions), by their address in the tag map.
-  using CQ_FragmentCache = std::unordered_map<const std::string*, st_FragmentLines>;
+  using CQ_FragmentCache = std::unordered_map<const CQ_TagText*, st_FragmentLines>;
 
   // The lines a paragraph tag's fragment gives a paragraph's header, as
   // views of the tag map's text: its lines with "<Para" first, and the same
@@ -494,7 +494,7 @@ class OSTRAKON_API CQ_MIFBlockBuilder {
   };
   // Headers by the address of their fragment in the tag map (null: a
   // paragraph without one): paragraph tags repeat.
-  using CQ_HeaderCache = std::unordered_map<const std::string*, st_HeaderLines>;
+  using CQ_HeaderCache = std::unordered_map<const CQ_TagText*, st_HeaderLines>;
 
   // Lists and strings a paragraph, text line or marker is written with,
   // kept for the next one so that their room is reused. One object serves
@@ -586,7 +586,7 @@ class OSTRAKON_API CQ_MIFBlockBuilder {
 
   // The header lines of the paragraph tag whose fragment is given (null:
   // none).
-  static void sv_SplitHeader(const std::string* fragment, st_HeaderLines& header);
+  static void sv_SplitHeader(const CQ_TagText* fragment, st_HeaderLines& header);
 
   st_Scratch& rco_Scratch() const { return m_stContext.pco_Scratch ? *m_stContext.pco_Scratch : m_stOwnScratch; }
 

@@ -327,7 +327,7 @@ CQ_MIFRebuilder::CQ_MIFRebuilder(const st_Inputs& inputs)
       m_mapElementTags.try_emplace(RawValue(MIFSyntax::Trim(mif)), tag);
     } else if ((b_HasPrefix(tag, KWX::PREFIX_CS) && tag.size() > 2 && tag[tag.size() - 2] != '"') ||
                b_HasPrefix(tag, KWX::PREFIX_FC)) {
-      m_mapRunTags.try_emplace(mif, tag);
+      m_mapRunTags.try_emplace(std::string(mif), tag);
     } else if (b_HasPrefix(tag, KWX::PREFIX_TS)) {
       const std::string id(KWXBack::scs_TagArgument(tag, KWX::PREFIX_TS));
       // Only the text lines the source lists show are matched; the others

@@ -365,12 +365,12 @@ void CQ_KWXPostProcessor::v_ElementTags(CQ_KWXPieceList& list) {
       }
     }
     if (j == n || pieces[j].sv() != closing || !fontChange) continue;
-    const std::string_view* fragment = m_rcoTags.pcs_FindFragment(pieces[k].sv());
-    const std::string_view* closingFragment = m_rcoTags.pcs_FindFragment(closing);
-    const std::string opening(fragment ? *fragment : pieces[k].sv());
+    const CQ_TagText* fragment = m_rcoTags.pcs_FindFragment(pieces[k].sv());
+    const CQ_TagText* closingFragment = m_rcoTags.pcs_FindFragment(closing);
+    const std::string opening(fragment ? std::string_view(*fragment) : pieces[k].sv());
     pieces[k] = list.st_Make(m_rcoTags.sv_TagForFragment(KWX::NUMBERED_ELF, name, opening));
     std::string elfClosing = KWX::ccs_MakeQuotedTag(KWX::PREFIX_IELF_CLOSE, name);
-    m_rcoTags.b_Enter(elfClosing, closingFragment ? *closingFragment : closing);
+    m_rcoTags.b_Enter(elfClosing, closingFragment ? std::string_view(*closingFragment) : closing);
     pieces[j] = list.st_Make(elfClosing);
   }
   // Element tags between paragraphs: a run of element tags with an
@@ -414,9 +414,9 @@ void CQ_KWXPostProcessor::v_ElementTags(CQ_KWXPieceList& list) {
   for (const auto& [b, e] : pairs) {
     if (!between[b] || !between[e]) continue;
     for (std::size_t k : {b, e}) {
-      const std::string_view* fragment = m_rcoTags.pcs_FindFragment(pieces[k].sv());
+      const CQ_TagText* fragment = m_rcoTags.pcs_FindFragment(pieces[k].sv());
       const std::string external = KWX::ccs_ExternalElementForm(pieces[k].sv());
-      m_rcoTags.b_Enter(external, fragment ? *fragment : pieces[k].sv());
+      m_rcoTags.b_Enter(external, fragment ? std::string_view(*fragment) : pieces[k].sv());
       pieces[k] = list.st_Make(external);
     }
   }

@@ -67,17 +67,16 @@ std::string_view CQ_KWXTagTables::sv_MakeAndEnter(KWX::ET_KWXNumberedTag kind, s
   auto& tagTable = m_pcoStore->m_mapTagToFragment;
   auto& fragmentTable = m_pcoStore->m_mapFragmentToTag;
   // A numbered tag is nearly always new (only the <:elf> counter restarts),
-  // so it is copied first and entered with one lookup.
-  auto [entry, inserted] = tagTable.try_emplace(sv_Keep(made));
-  std::string_view kept;  // the fragment's text in the region, when copied
-  if (inserted) entry->second = kept = sv_Keep(fragment);
+  // so its key is made first and entered with one lookup.
+  auto [entry, inserted] = tagTable.try_emplace(cs_Key(made), fragment);
   const std::string_view tag = entry->first;
   // Only reusable kinds are looked up by fragment: text lines and markers
   // always take a new tag, so their fragments need no entry.
   if (!info.b_Reusable) return tag;
-  // The fragment's copy is usually made already, for the tag table; an
+  // The fragment table views the tag table's copy of the fragment, or a
+  // copy of its own when the tag was known (its fragment may differ); an
   // entry already there for the fragment stays.
-  if (kept.data() == nullptr) kept = sv_Keep(fragment);
+  const std::string_view kept = inserted ? std::string_view(entry->second) : sv_Keep(fragment);
   fragmentTable.try_emplace(sst_KeyView(kind, kept), tag);
   // Reuse answers with the first tag made for the fragment; a fresh tag of
   // a reusable kind made anyway (sv_MakeNewTag) is the new one.
@@ -91,14 +90,11 @@ const std::string_view* CQ_KWXTagTables::pcs_FindTag(KWX::ET_KWXNumberedTag kind
 }
 
 bool CQ_KWXTagTables::b_Enter(std::string_view tag, std::string_view fragment) {
-  // Plain pairs are only ever looked up by their tag. The tag is copied
-  // first so that a new one is entered with one lookup; a tag entered
-  // again (rare) leaves its copy unused in the region.
+  // Plain pairs are only ever looked up by their tag. The key is made
+  // first so that a new tag is entered with one lookup; a tag entered again
+  // (rare) leaves a long key's copy unused in the region.
   auto& tagTable = m_pcoStore->m_mapTagToFragment;
-  const auto [entry, inserted] = tagTable.try_emplace(sv_Keep(tag));
-  if (!inserted) return false;
-  entry->second = sv_Keep(fragment);
-  return true;
+  return tagTable.try_emplace(cs_Key(tag), fragment).second;
 }
 
 void CQ_KWXTagTables::v_EnterFixedPairs() {
@@ -119,7 +115,7 @@ std::array<std::string, 6> CQ_KWXTagTables::acs_EnterHeader(const KWX::st_Header
   return lines;
 }
 
-const std::string_view* CQ_KWXTagTables::pcs_FindFragment(std::string_view tag) const {
+const CQ_TagText* CQ_KWXTagTables::pcs_FindFragment(std::string_view tag) const {
   const auto& table = m_pcoStore->m_mapTagToFragment;
   auto found = table.find(tag);
   return found == table.end() ? nullptr : &found->second;
@@ -131,6 +127,14 @@ CQ_TagMap CQ_KWXTagTables::cco_CopyTagToFragment() const {
   copy.reserve(table.size());
   for (const auto& [tag, fragment] : table) copy.emplace(tag, fragment);
   return copy;
+}
+
+std::shared_ptr<CQ_TagMap> CQ_KWXTagTables::sp_TakeTagToFragment() {
+  // The map's owner is the whole store, so the region goes with the last
+  // holder of the map.
+  std::shared_ptr<st_Store> store = std::move(m_pcoStore);
+  m_pcoStore = std::make_unique<st_Store>();
+  return std::shared_ptr<CQ_TagMap>(store, &store->m_mapTagToFragment);
 }
 
 void CQ_KWXTagTables::v_EmptyTables() {

@@ -12,7 +12,9 @@
 // into a region owned by the tables, and the hash-map nodes come from the
 // same region; entries are never removed one by one, so nothing is freed
 // until the tables are emptied, and emptying them releases the region in a
-// few large blocks rather than a heap block per text.
+// few large blocks rather than a heap block per text. The tag table is a
+// CQ_TagMap in that region: back conversion takes it over with the region
+// (sp_TakeTagToFragment) instead of copying every fragment.
 #pragma once
 
 #include <array>
@@ -86,10 +88,13 @@ class OSTRAKON_API CQ_KWXTagTables {
   // --- lookups -----------------------------------------------------------------
 
   // The fragment a tag stands for, or null (valid like pcs_FindTag).
-  const std::string_view* pcs_FindFragment(std::string_view tag) const;
-  // A copy of the whole tag-to-fragment table (back conversion and the
-  // verifier take it as their tag map).
+  const CQ_TagText* pcs_FindFragment(std::string_view tag) const;
+  // A copy of the whole tag-to-fragment table on the heap.
   CQ_TagMap cco_CopyTagToFragment() const;
+  // The tag-to-fragment table itself, handed over with the region its
+  // nodes and texts live in (entries added to it later go there too). The
+  // tables are empty afterwards, as after v_EmptyTables; the counters go on.
+  std::shared_ptr<CQ_TagMap> sp_TakeTagToFragment();
   std::size_t n_TagCount() const { return m_pcoStore->m_mapTagToFragment.size(); }
 
   // --- counters ----------------------------------------------------------------
@@ -135,13 +140,18 @@ class OSTRAKON_API CQ_KWXTagTables {
   std::string_view sv_MakeAndEnter(KWX::ET_KWXNumberedTag kind, std::string_view name, std::string_view fragment);
   // A copy of text in the tables' region.
   std::string_view sv_Keep(std::string_view text);
+  // A tag as a key of the tag table, its text in the region.
+  CQ_TagText cs_Key(std::string_view tag) const {
+    return CQ_TagText(tag, m_pcoStore->m_mapTagToFragment.get_allocator());
+  }
 
   // The region and the two tables whose nodes and texts live in it. The
-  // tables are declared after the region, so they go first.
+  // tables are declared after the region, so they go first. The fragment
+  // table's keys view the tag table's fragments (nodes never move).
   struct st_Store {
     std::pmr::monotonic_buffer_resource m_coRegion{std::size_t(1) << 16, Platform::LargeResource()};
     std::pmr::unordered_map<st_KeyView, std::string_view, st_KeyHash> m_mapFragmentToTag{&m_coRegion};
-    std::pmr::unordered_map<std::string_view, std::string_view> m_mapTagToFragment{&m_coRegion};
+    CQ_TagMap m_mapTagToFragment{&m_coRegion};
   };
   std::unique_ptr<st_Store> m_pcoStore;
   std::array<unsigned, KWX::COUNTER_ALL_COUNT> m_anCounters{};

@@ -122,6 +122,9 @@ class OSTRAKON_API CQ_MIFToKWXConverter {
   // Empties the tag tables once a caller has taken what it needs from
   // them; the KWX lines, the ancillary section and the pre-scan stay.
   void v_ReleaseTagTables() { m_coTags.v_EmptyTables(); }
+  // Takes the tag-to-fragment table over, without a copy; the tag tables
+  // are empty afterwards, as after v_ReleaseTagTables.
+  std::shared_ptr<CQ_TagMap> sp_TakeTagMap() { return m_coTags.sp_TakeTagToFragment(); }
   // The source path the header names.
   const std::string& rcs_GetSourcePath() const { return m_strSourcePath; }
   // Structured markup (an Element statement) was seen.

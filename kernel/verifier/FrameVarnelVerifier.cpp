@@ -45,24 +45,17 @@ class KnownTags {
  public:
   explicit KnownTags(const CQ_TagMap& map) : m_map(map) {}
 
-  bool b_Has(const std::string& tag) {
-    return b_Known(tag, [&] { return m_map.find(tag); });
-  }
+  // The map's hash and comparison take views: the tag is looked up as it
+  // is. A tag met again is answered here; the map is asked only on a miss,
+  // in a call of its own, so this test stays small enough to be inlined.
   bool b_Has(std::string_view tag) {
-    // The map's hash and comparison take views: the tag is looked up as it is.
-    return b_Known(tag, [&] { return m_map.find(tag); });
+    std::string_view& kept = m_slots[n_Slot(tag)];
+    if (kept.size() == tag.size() && kept == tag) return true;
+    return b_Find(tag, kept);
   }
 
  private:
-  template <class Find>
-  bool b_Known(std::string_view tag, Find find) {
-    std::string_view& kept = m_slots[n_Slot(tag)];
-    if (kept.size() == tag.size() && kept == tag) return true;
-    const auto it = find();
-    if (it == m_map.end()) return false;
-    kept = it->first;
-    return true;
-  }
+  bool b_Find(std::string_view tag, std::string_view& kept) const;
 
   static constexpr std::size_t SLOTS = 1024;
 
@@ -76,6 +69,13 @@ class KnownTags {
   const CQ_TagMap& m_map;
   std::array<std::string_view, SLOTS> m_slots{};
 };
+
+bool KnownTags::b_Find(std::string_view tag, std::string_view& kept) const {
+  const auto it = m_map.find(tag);
+  if (it == m_map.end()) return false;
+  kept = it->first;
+  return true;
+}
 
 bool IsIndexPart(int id) { return id == TAGID_IE || id == TAGID_IL || id == TAGID_SS || id == TAGID_SL; }
 
