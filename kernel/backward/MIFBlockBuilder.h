@@ -173,17 +173,47 @@ class OSTRAKON_API CQ_MIFBlockLines {
 // feed and a look at the line's first and last bytes a line: the next CR
 // is searched for once and kept until the position passes it, as is the
 // next LF, so that no byte is searched twice for either, whatever the mix.
+//
+// Given where its first lines begin as a reader found them over the same
+// text (CQ_MIFPreScan::rco_GetLineStarts), those lines are taken from
+// there without a search: a line that one "\n" alone parts from the next
+// line, as in the ORG copy, ends before it; any other is searched for its
+// end from its start. The lines after them are split as above.
 class OSTRAKON_API CQ_MIFHeldLines {
  public:
-  explicit CQ_MIFHeldLines(std::string_view text)
-      : m_pPos(text.data()),
+  explicit CQ_MIFHeldLines(std::string_view text) : CQ_MIFHeldLines(text, nullptr, 0) {}
+  // starts: offsets, in order, of the text's first `count` lines as the
+  // line reader gives them; they must stay for the reading. Offsets beyond
+  // the text are not used.
+  CQ_MIFHeldLines(std::string_view text, const std::uint32_t* starts, std::size_t count)
+      : m_pText(text.data()),
+        m_pPos(text.data()),
         m_pEnd(text.data() + text.size()),
-        m_pNextLF(pc_Find(m_pPos, '\n')),
-        m_pNextCR(pc_Find(m_pPos, '\r')) {}
+        m_pStart(starts),
+        m_pStartsEnd(count > 0 && starts[count - 1] < text.size() ? starts + count : starts),
+        m_pNextLF(m_pStart != m_pStartsEnd ? m_pText : pc_Find(m_pPos, '\n')),
+        m_pNextCR(m_pStart != m_pStartsEnd ? m_pText : pc_Find(m_pPos, '\r')) {}
 
   // The next line; false at the end of the text. Inline: it runs once a
   // line of the ORG copy.
   [[gnu::always_inline]] bool b_Next(std::string_view& line) {
+    if (m_pStart != m_pStartsEnd) {
+      const char* const begin = m_pText + *m_pStart++;
+      const char* end;
+      if (m_pStart != m_pStartsEnd) {
+        // Bytes between two lines are all trimmed or line ends: a byte
+        // that is neither, before a line feed that comes just before the
+        // next line, is the line's last.
+        const char* const next = m_pText + *m_pStart;
+        end = next[-1] == '\n' && static_cast<unsigned char>(next[-2]) > ' ' ? next - 1 : pc_LineEnd(begin, next);
+      } else {
+        // The last line given: the splitting goes on after it.
+        end = pc_LineEnd(begin, m_pEnd);
+        m_pPos = end;
+      }
+      line = std::string_view(begin, static_cast<std::size_t>(end - begin));
+      return true;
+    }
     while (m_pPos < m_pEnd) {
       const char* const begin = m_pPos;
       if (m_pNextLF < begin) m_pNextLF = pc_FindLineFeed(begin);
@@ -224,9 +254,24 @@ class OSTRAKON_API CQ_MIFHeldLines {
     const void* found = std::memchr(from, c, static_cast<std::size_t>(m_pEnd - from));
     return found ? static_cast<const char*>(found) : m_pEnd;
   }
+  // The end of the line that begins at begin, whose line end, if any, lies
+  // before limit: the first CR or LF or limit, trimmed bytes before it
+  // left out.
+  static const char* pc_LineEnd(const char* begin, const char* limit) {
+    const void* lf = std::memchr(begin, '\n', static_cast<std::size_t>(limit - begin));
+    if (lf) limit = static_cast<const char*>(lf);
+    const void* cr = std::memchr(begin, '\r', static_cast<std::size_t>(limit - begin));
+    const char* end = cr ? static_cast<const char*>(cr) : limit;
+    while (end > begin && MIFSyntax::IsTrimSpace(end[-1])) --end;
+    return end;
+  }
 
+  const char* m_pText;
   const char* m_pPos;
   const char* m_pEnd;
+  // The places of the first lines not yet read (CQ_MIFPreScan::rco_GetLineStarts).
+  const std::uint32_t* m_pStart;
+  const std::uint32_t* m_pStartsEnd;
   // Where the next LF and CR are (m_pEnd when there is none); one before
   // the position is searched again.
   const char* m_pNextLF;

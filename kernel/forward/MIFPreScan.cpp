@@ -218,17 +218,24 @@ void CQ_MIFPreScan::v_PreScanSecondForm(const std::string& path, bool runFileChe
   // The whole file is read at once and the lines kept point into it rather
   // than into copies in the line store.
   m_coFile = Platform::CQ_WholeFile(path);
-  v_PreScanHeldText(m_coFile.sv());
+  v_ReadHeldText(m_coFile.sv(), false);
 }
 
 void CQ_MIFPreScan::v_PreScanHeldText(std::string_view text) {
+  // A later pass over this text takes its lines' places and depths from here.
+  v_ReadHeldText(text, true);
+}
+
+void CQ_MIFPreScan::v_ReadHeldText(std::string_view text, bool noteLines) {
   m_svHeldText = text;
+  m_bNoteLines = noteLines;
   CQ_MIFLineReader reader(text.data(), text.size());
   v_ReadSections(reader);
   v_Restructure();
 }
 
 void CQ_MIFPreScan::v_PreScanText(const char* data, std::size_t size) {
+  m_bNoteLines = false;
   CQ_MIFLineReader reader(data, size);
   v_ReadSections(reader);
   v_Restructure();
@@ -258,6 +265,7 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
     return offset < heldSize && text.size() <= heldSize - offset;
   };
   const bool heldSizesFit = heldSize <= std::numeric_limits<std::uint32_t>::max();
+  const char* const heldBase = m_svHeldText.data();
   const auto keep = [&](std::string_view text, int net) {
     if (inHeld(text)) {
       if (text.size() > std::numeric_limits<std::uint32_t>::max()) throw Result::DAMAGED;
@@ -265,14 +273,23 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
     }
     return m_coStore.st_Add(text, net);
   };
-  // Over held text, each line's net depth is noted in reading order for
-  // a later pass over the same text (0 for a line outside blocks that is
-  // no statement, which such a pass does not ask for).
-  const bool noteNets = !m_svHeldText.empty();
+  // Over text held for a later pass, each line's net depth is noted in
+  // reading order (0 for a line outside blocks that is no statement, which
+  // such a pass does not ask for), and where the line begins in the text,
+  // as long as every line read lies in it and offsets fit 32 bits.
+  const bool noteNets = m_bNoteLines && !m_svHeldText.empty();
+  bool noteStarts = noteNets && heldSizesFit;
   m_vecLineNets.clear();
+  m_vecLineStarts.clear();
   if (noteNets) m_vecLineNets.reserve(reader.n_SizeHint() / 12 + 64);
-  const auto note = [&](int net) {
-    if (noteNets) m_vecLineNets.push_back(net >= -127 && net <= 127 ? static_cast<std::int8_t>(net) : NET_NOT_NOTED);
+  if (noteStarts) m_vecLineStarts.reserve(reader.n_SizeHint() / 12 + 64);
+  const auto note = [&](std::string_view text, int net) {
+    if (!noteNets) return;
+    m_vecLineNets.push_back(net >= -127 && net <= 127 ? static_cast<std::int8_t>(net) : NET_NOT_NOTED);
+    if (noteStarts) {
+      noteStarts = inHeld(text);
+      if (noteStarts) m_vecLineStarts.push_back(static_cast<std::uint32_t>(text.data() - heldBase));
+    }
   };
   bool ended = false;
   v_Changed();
@@ -303,7 +320,7 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
       // the statements around it were closed early; what follows would be
       // read out of its sections. (Other lines are no statements.)
       if (line.front() == '>' && net < 0) throw Result::DAMAGED;
-      note(0);
+      note(line, 0);
       continue;
     }
     if (first) {
@@ -311,7 +328,7 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
       if (ValueIs(line, "DAutoChBars", "Yes")) throw Result::AUTO_CHANGE_BARS;
     }
     int depth = net;
-    note(depth);
+    note(line, depth);
     if (depth < 0) throw Result::DAMAGED;
     if (depth == 0) continue;
     const CQ_MIFLineStore::st_Mark mark = m_coStore.st_GetMark();
@@ -328,46 +345,93 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
       const CQ_MIFLineReader::st_LineNet* at = batch.data() + batchNext;
       const CQ_MIFLineReader::st_LineNet* const end = batch.data() + batchSize;
       std::int8_t* nets = nullptr;
+      std::uint32_t* starts = nullptr;
       if (noteNets) {
         const std::size_t noted = m_vecLineNets.size();
         m_vecLineNets.resize(noted + (batchSize - batchNext));
         nets = m_vecLineNets.data() + noted;
+        if (noteStarts) {
+          const std::size_t startsNoted = m_vecLineStarts.size();
+          m_vecLineStarts.resize(startsNoted + (batchSize - batchNext));
+          starts = m_vecLineStarts.data() + startsNoted;
+        }
       }
       // A batch's lines follow one another in the order read: when its
       // first and last lie in the held text, all of them do, and each is
-      // kept where it lies without asking (its nets are always noted then).
-      // The loop is made once for such batches and once for the others.
-      const auto readBatch = [&](auto heldBatch) {
+      // kept where it lies without asking (its nets and places are noted
+      // then when they are asked for, without a test per line). The loop
+      // is made for such batches with and without notes and once for the
+      // others.
+      const auto readBatch = [&](auto heldBatch, auto notedBatch) {
         constexpr bool kHeld = decltype(heldBatch)::value;
-        while (at != end) {
-          const std::string_view text = at->sv_Line;
-          const int lineNet = at->i_Net;
-          ++at;
+        constexpr bool kNoted = decltype(notedBatch)::value;
+        static_assert(kHeld || !kNoted);
+        // Local copies: the byte stores of the nets could otherwise change
+        // anything the compiler would have to read again.
+        const CQ_MIFLineReader::st_LineNet* a = at;
+        int d = depth;
+        std::int8_t* n = nets;
+        std::uint32_t* s = starts;
+        const auto done = [&] {
+          at = a;
+          depth = d;
+          nets = n;
+          starts = s;
+        };
+        while (a != end) {
+          const std::string_view text = a->sv_Line;
+          const int lineNet = a->i_Net;
+          ++a;
           // Every statement closes before the end marker.
           if (text.front() == '#' && text.substr(0, kEndOfMIFFile.size()) == kEndOfMIFFile) {
             throw Result::UNEXPECTED_END;
           }
-          if (kHeld || nets) *nets++ = lineNet >= -127 && lineNet <= 127 ? static_cast<std::int8_t>(lineNet) : NET_NOT_NOTED;
+          if constexpr (kNoted) {
+            *n++ = lineNet >= -127 && lineNet <= 127 ? static_cast<std::int8_t>(lineNet) : NET_NOT_NOTED;
+            *s++ = static_cast<std::uint32_t>(text.data() - heldBase);
+          } else if (!kHeld && n) {
+            *n++ = lineNet >= -127 && lineNet <= 127 ? static_cast<std::int8_t>(lineNet) : NET_NOT_NOTED;
+            if (s) {
+              if (inHeld(text)) {
+                *s++ = static_cast<std::uint32_t>(text.data() - heldBase);
+              } else {
+                // A line outside the held text ends the places noted.
+                m_vecLineStarts.resize(static_cast<std::size_t>(s - m_vecLineStarts.data()));
+                s = nullptr;
+                noteStarts = false;
+              }
+            }
+          }
           // Only a statement opens and only a closer closes: a line that
           // changes the depth otherwise is a statement with bytes before its
           // '<' (image data, comments and text lines give 0).
           if (lineNet != 0 && text.front() != '<' && text.front() != '>') throw Result::DAMAGED;
-          depth += lineNet;
-          if (depth > MAX_DEPTH) throw Result::DAMAGED;
+          d += lineNet;
+          if (d > MAX_DEPTH) throw Result::DAMAGED;
           if constexpr (kHeld) {
             block.push_back(st_MIFLine{text.data(), static_cast<std::uint32_t>(text.size()), lineNet});
           } else {
             block.push_back(keep(text, lineNet));
           }
-          if (depth <= 0) break;
+          if (d <= 0) break;
         }
+        done();
       };
-      if (noteNets && heldSizesFit && inHeld(at->sv_Line) && inHeld(end[-1].sv_Line)) {
-        readBatch(std::true_type());
+      if (!m_svHeldText.empty() && heldSizesFit && inHeld(at->sv_Line) && inHeld(end[-1].sv_Line)) {
+        if (starts) {
+          readBatch(std::true_type(), std::true_type());
+        } else if (nets) {
+          // Depths noted, places no longer: the lines read after one outside
+          // the held text are noted by the one-line loop.
+          readBatch(std::false_type(), std::false_type());
+        } else {
+          readBatch(std::true_type(), std::false_type());
+        }
       } else {
-        readBatch(std::false_type());
+        readBatch(std::false_type(), std::false_type());
       }
       if (nets) m_vecLineNets.resize(static_cast<std::size_t>(nets - m_vecLineNets.data()));
+      if (starts) m_vecLineStarts.resize(static_cast<std::size_t>(starts - m_vecLineStarts.data()));
       batchNext = static_cast<std::size_t>(at - batch.data());
     }
     if (depth < 0) throw Result::DAMAGED;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <deque>
 #include <map>
 #include <string>
@@ -881,6 +882,33 @@ std::vector<std::string> ReaderLines(const std::string& text) {
   return lines;
 }
 
+// Where the line reader's lines begin in the text, as long as they are
+// views of it (the last line of a text without a final line end may be a
+// copy).
+std::vector<std::uint32_t> ReaderStarts(const std::string& text) {
+  CQ_MIFLineReader reader(text.data(), text.size());
+  std::vector<std::uint32_t> starts;
+  std::string_view line;
+  while (reader.b_ReadLineView(line)) {
+    if (line.data() < text.data() || line.data() + line.size() > text.data() + text.size()) break;
+    starts.push_back(static_cast<std::uint32_t>(line.data() - text.data()));
+  }
+  return starts;
+}
+
+// The held lines when the places of the first `count` lines are given.
+std::vector<std::string> HeldLines(const std::string& text, const std::vector<std::uint32_t>& starts,
+                                   std::size_t count) {
+  CQ_MIFHeldLines held(text, starts.data(), count);
+  std::vector<std::string> lines;
+  std::string_view line;
+  while (held.b_Next(line)) {
+    EXPECT_TRUE(line.data() >= text.data() && line.data() + line.size() <= text.data() + text.size());
+    lines.emplace_back(line);
+  }
+  return lines;
+}
+
 std::vector<std::string> HeldLines(const std::string& text) {
   CQ_MIFHeldLines held(text);
   std::vector<std::string> lines;
@@ -916,6 +944,45 @@ TEST(HeldLines, ReadsWhatTheLineReaderReadsOnEveryKindOfLineEnd) {
   }
 }
 
+// Texts that take the shortcut and texts that do not: a line that one
+// "\n" parts from the next, a line ending in a blank or a control byte
+// before that "\n", CR LF and CR-only ends, blank lines between lines,
+// a line at the text's end with and without its line end.
+const std::string kPlacedRows[] = {
+    "<A>\n<B 1>\n> # end of A\n",
+    "<A>\n<B 1>\n> # end of A",
+    "<A>\r\n<B 1>\r\n\r\n> # end of A\r\n",
+    "<A>\r<B 1>\r> # end of A\r",
+    "<A>\n\r\n\r<B>\r\r\n\n<C>",
+    "  <A>  \n\t<B>\t\n \v\f \n<C>\v",
+    "<A> \n<B>\t\r\n<C>\f",
+    "\x01<A>\x01\n\x1f\n<B>\n",
+    "<S `\xe9t\xe9'>\n\xe9\n\xa0 x \xa0\n",
+    "<A `a\rb'>\n<B>\n",
+    "a\nb\nc\n# End of MIFFile\n<X>\n",
+    "x",
+    "\n\nx\n\ny",
+};
+
+TEST(HeldLines, TheLinesPlacedBeforeGiveWhatTheTextGivesForAnyNumberOfPlaces) {
+  // However many of the first lines' places are given (none, some, all),
+  // the lines read are those of the text itself.
+  for (const std::string& text : kPlacedRows) {
+    const std::vector<std::uint32_t> starts = ReaderStarts(text);
+    const std::vector<std::string> expected = ReaderLines(text);
+    for (std::size_t count = 0; count <= starts.size(); ++count) {
+      EXPECT_EQ(HeldLines(text, starts, count), expected)
+          << "text: " << ::testing::PrintToString(text) << ", places given: " << count;
+    }
+  }
+}
+
+TEST(HeldLines, PlacesBeyondTheTextAreNotUsed) {
+  const std::string text = "<A>\n<B>\n";
+  const std::vector<std::uint32_t> starts = {0, 4, 99};
+  EXPECT_EQ(HeldLines(text, starts, starts.size()), ReaderLines(text));
+}
+
 TEST(HeldLines, AgreesWithTheLineReaderOnRandomMixes) {
   // Texts of bytes that end, trim or stay: every mix of them, short and
   // long, reads alike.
@@ -929,5 +996,10 @@ TEST(HeldLines, AgreesWithTheLineReaderOnRandomMixes) {
     std::string text(next() % (round < 2500 ? 24 : 700), ' ');
     for (char& c : text) c = alphabet[next() % sizeof alphabet];
     ASSERT_EQ(HeldLines(text), ReaderLines(text)) << "text: " << ::testing::PrintToString(text);
+    // The same with the places of all the first lines, or of half of them.
+    const std::vector<std::uint32_t> starts = ReaderStarts(text);
+    ASSERT_EQ(HeldLines(text, starts, starts.size()), ReaderLines(text)) << "text: " << ::testing::PrintToString(text);
+    ASSERT_EQ(HeldLines(text, starts, starts.size() / 2), ReaderLines(text))
+        << "text: " << ::testing::PrintToString(text);
   }
 }

@@ -6,9 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <map>
+#include <string_view>
 
 #include "MIFTestSupport.h"
+#include "kernel/backward/MIFBlockBuilder.h"
+#include "kernel/forward/MIFLineReader.h"
 #include "kernel/session/ResultCodes.h"
 
 namespace {
@@ -189,6 +193,58 @@ TEST_F(MIFCorpusTest, DocumentsWithChangeBarsOffPreScanAndReadBackFromTheirORGCo
     ::unlink(mif.c_str());
     ::unlink(org.c_str());
     ::unlink((dir_ + "again.org").c_str());
+    ++checked;
+  }
+  EXPECT_GT(checked, 0u);
+}
+
+// The lines a CQ_MIFHeldLines gives over text, with the places of its
+// first lines given or not.
+std::vector<std::string_view> HeldLines(const std::string& text, const std::vector<std::uint32_t>* starts) {
+  CQ_MIFHeldLines held = starts ? CQ_MIFHeldLines(text, starts->data(), starts->size()) : CQ_MIFHeldLines(text);
+  std::vector<std::string_view> lines;
+  std::string_view line;
+  while (held.b_Next(line)) lines.push_back(line);
+  return lines;
+}
+
+TEST_F(MIFCorpusTest, ThePlacesOfTheLinesNotedOverHeldTextGiveTheLinesTheTextGives) {
+  // A later pass over the held ORG copy takes its lines from the places
+  // the pre-scan noted: they are where the reader's lines begin, up to the
+  // end marker, and the lines taken from them are those split from the
+  // text itself, on the ORG copy and on the source with CR LF line ends
+  // and blanks around its lines.
+  std::size_t checked = 0;
+  for (const std::string& name : CorpusFiles()) {
+    const std::string source = ReadFile(kCorpus + "/" + name);
+    if (!InRange(source)) continue;
+    SCOPED_TRACE(name);
+    const std::string mif = dir_ + name;
+    const std::string org = dir_ + name + ".org";
+    WriteFile(mif, SwitchedOff(source));
+    CQ_MIFPreScan forward(session_, mif_test::Forward());
+    ASSERT_EQ(CodeOf([&] { forward.v_PreScanForward(mif, org); }), 0);
+    Results();
+    std::string crlf;
+    for (const char c : SwitchedOff(source)) crlf += c == '\n' ? std::string(" \r\n\t") : std::string(1, c);
+    for (const std::string& text : {ReadFile(org), crlf}) {
+      CQ_MIFPreScan scan(session_, mif_test::SecondForm());
+      ASSERT_EQ(CodeOf([&] { scan.v_PreScanHeldText(text); }), 0);
+      const std::vector<std::uint32_t>& starts = scan.rco_GetLineStarts();
+      EXPECT_EQ(starts.size(), scan.rco_GetLineNets().size());
+      CQ_MIFLineReader reader(text.data(), text.size());
+      std::string_view line;
+      std::size_t k = 0;
+      while (reader.b_ReadLineView(line) && line.rfind("# End of MIFFile", 0) != 0) {
+        ASSERT_LT(k, starts.size());
+        ASSERT_EQ(starts[k], static_cast<std::size_t>(line.data() - text.data())) << "line " << k + 1;
+        ++k;
+      }
+      EXPECT_EQ(k, starts.size());
+      EXPECT_EQ(HeldLines(text, &starts), HeldLines(text, nullptr));
+    }
+    ::unlink(mif.c_str());
+    ::unlink(org.c_str());
     ++checked;
   }
   EXPECT_GT(checked, 0u);
