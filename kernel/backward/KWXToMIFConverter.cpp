@@ -294,7 +294,7 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
   CQ_MIFPreScan& preScan = *forward->pco_GetPreScan();
   const std::vector<st_MIFTextFlow> flows = preScan.vec_TakeTextFlows();
   const std::vector<std::int8_t> lineNets = preScan.vec_TakeLineNets();
-  const std::vector<std::uint32_t> lineStarts = preScan.vec_TakeLineStarts();
+  const std::vector<std::uint8_t> lineLengths = preScan.vec_TakeLineLengths();
   forward.reset();
   v_Step("blocks collected");
 
@@ -306,7 +306,7 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
   inputs.pcco_Translated = &translated;
   inputs.pcco_Flows = &flows;
   inputs.pcco_LineNets = &lineNets;
-  inputs.pcco_LineStarts = &lineStarts;
+  inputs.pcco_LineLengths = &lineLengths;
   inputs.pcco_SourceFormats = &sourceFormats;
   inputs.pcco_TranslatedFormats = &translatedFormats;
   inputs.b_Symbol = header.b_SymbolCharacterSet;

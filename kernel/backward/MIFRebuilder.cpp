@@ -529,9 +529,10 @@ void CQ_MIFRebuilder::v_RunText(std::string_view orgText, const LineSink& sink) 
 void CQ_MIFRebuilder::v_Pass(std::string_view orgText) {
   // Lines are read as the pre-scan read them, as views of the ORG text,
   // which stays where it is for the whole pass; where the pre-scan noted
-  // them, from its notes.
-  const std::vector<std::uint32_t>* starts = m_stIn.pcco_LineStarts;
-  CQ_MIFHeldLines reader = starts ? CQ_MIFHeldLines(orgText, starts->data(), starts->size()) : CQ_MIFHeldLines(orgText);
+  // their lengths, without a search for their ends.
+  const std::vector<std::uint8_t>* lengths = m_stIn.pcco_LineLengths;
+  CQ_MIFHeldLines reader =
+      lengths ? CQ_MIFHeldLines(orgText, lengths->data(), lengths->size()) : CQ_MIFHeldLines(orgText);
   // Each line's depth, from the pre-scan's notes where it took them.
   const std::vector<std::int8_t> none;
   const std::vector<std::int8_t>& nets = m_stIn.pcco_LineNets ? *m_stIn.pcco_LineNets : none;

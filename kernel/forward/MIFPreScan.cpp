@@ -45,6 +45,16 @@ using MIFSyntax::ValueIs;
 namespace {
 
 constexpr std::string_view kEndOfMIFFile = "# End of MIFFile";
+
+// A line's notes for a later pass (CQ_MIFPreScan::rco_GetLineNets,
+// rco_GetLineLengths): values out of a byte's range are marked as such.
+std::int8_t NotedNet(int net) {
+  return net >= -127 && net <= 127 ? static_cast<std::int8_t>(net) : CQ_MIFPreScan::NET_NOT_NOTED;
+}
+std::uint8_t NotedLength(std::string_view line) {
+  return line.size() < CQ_MIFPreScan::LENGTH_NOT_NOTED ? static_cast<std::uint8_t>(line.size())
+                                                      : CQ_MIFPreScan::LENGTH_NOT_NOTED;
+}
 constexpr std::string_view kEndOfColumn = "<End of TextRectID>";
 constexpr std::string_view kPageBody = "<PageBody>";
 
@@ -265,7 +275,6 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
     return offset < heldSize && text.size() <= heldSize - offset;
   };
   const bool heldSizesFit = heldSize <= std::numeric_limits<std::uint32_t>::max();
-  const char* const heldBase = m_svHeldText.data();
   const auto keep = [&](std::string_view text, int net) {
     if (inHeld(text)) {
       if (text.size() > std::numeric_limits<std::uint32_t>::max()) throw Result::DAMAGED;
@@ -273,23 +282,20 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
     }
     return m_coStore.st_Add(text, net);
   };
-  // Over text held for a later pass, each line's net depth is noted in
-  // reading order (0 for a line outside blocks that is no statement, which
-  // such a pass does not ask for), and where the line begins in the text,
-  // as long as every line read lies in it and offsets fit 32 bits.
+  // Over text held for a later pass, each line's net depth (0 for a line
+  // outside blocks that is no statement, which such a pass does not ask
+  // for) and length are noted in reading order.
   const bool noteNets = m_bNoteLines && !m_svHeldText.empty();
-  bool noteStarts = noteNets && heldSizesFit;
   m_vecLineNets.clear();
-  m_vecLineStarts.clear();
-  if (noteNets) m_vecLineNets.reserve(reader.n_SizeHint() / 12 + 64);
-  if (noteStarts) m_vecLineStarts.reserve(reader.n_SizeHint() / 12 + 64);
+  m_vecLineLengths.clear();
+  if (noteNets) {
+    m_vecLineNets.reserve(reader.n_SizeHint() / 12 + 64);
+    m_vecLineLengths.reserve(reader.n_SizeHint() / 12 + 64);
+  }
   const auto note = [&](std::string_view text, int net) {
     if (!noteNets) return;
-    m_vecLineNets.push_back(net >= -127 && net <= 127 ? static_cast<std::int8_t>(net) : NET_NOT_NOTED);
-    if (noteStarts) {
-      noteStarts = inHeld(text);
-      if (noteStarts) m_vecLineStarts.push_back(static_cast<std::uint32_t>(text.data() - heldBase));
-    }
+    m_vecLineNets.push_back(NotedNet(net));
+    m_vecLineLengths.push_back(NotedLength(text));
   };
   bool ended = false;
   v_Changed();
@@ -345,23 +351,19 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
       const CQ_MIFLineReader::st_LineNet* at = batch.data() + batchNext;
       const CQ_MIFLineReader::st_LineNet* const end = batch.data() + batchSize;
       std::int8_t* nets = nullptr;
-      std::uint32_t* starts = nullptr;
+      std::uint8_t* lengths = nullptr;
       if (noteNets) {
         const std::size_t noted = m_vecLineNets.size();
         m_vecLineNets.resize(noted + (batchSize - batchNext));
+        m_vecLineLengths.resize(noted + (batchSize - batchNext));
         nets = m_vecLineNets.data() + noted;
-        if (noteStarts) {
-          const std::size_t startsNoted = m_vecLineStarts.size();
-          m_vecLineStarts.resize(startsNoted + (batchSize - batchNext));
-          starts = m_vecLineStarts.data() + startsNoted;
-        }
+        lengths = m_vecLineLengths.data() + noted;
       }
       // A batch's lines follow one another in the order read: when its
       // first and last lie in the held text, all of them do, and each is
-      // kept where it lies without asking (its nets and places are noted
-      // then when they are asked for, without a test per line). The loop
-      // is made for such batches with and without notes and once for the
-      // others.
+      // kept where it lies without asking (its notes are taken then when
+      // they are asked for, without a test per line). The loop is made for
+      // such batches with and without notes and once for the others.
       const auto readBatch = [&](auto heldBatch, auto notedBatch) {
         constexpr bool kHeld = decltype(heldBatch)::value;
         constexpr bool kNoted = decltype(notedBatch)::value;
@@ -371,12 +373,12 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
         const CQ_MIFLineReader::st_LineNet* a = at;
         int d = depth;
         std::int8_t* n = nets;
-        std::uint32_t* s = starts;
+        std::uint8_t* l = lengths;
         const auto done = [&] {
           at = a;
           depth = d;
           nets = n;
-          starts = s;
+          lengths = l;
         };
         while (a != end) {
           const std::string_view text = a->sv_Line;
@@ -386,21 +388,9 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
           if (text.front() == '#' && text.substr(0, kEndOfMIFFile.size()) == kEndOfMIFFile) {
             throw Result::UNEXPECTED_END;
           }
-          if constexpr (kNoted) {
-            *n++ = lineNet >= -127 && lineNet <= 127 ? static_cast<std::int8_t>(lineNet) : NET_NOT_NOTED;
-            *s++ = static_cast<std::uint32_t>(text.data() - heldBase);
-          } else if (!kHeld && n) {
-            *n++ = lineNet >= -127 && lineNet <= 127 ? static_cast<std::int8_t>(lineNet) : NET_NOT_NOTED;
-            if (s) {
-              if (inHeld(text)) {
-                *s++ = static_cast<std::uint32_t>(text.data() - heldBase);
-              } else {
-                // A line outside the held text ends the places noted.
-                m_vecLineStarts.resize(static_cast<std::size_t>(s - m_vecLineStarts.data()));
-                s = nullptr;
-                noteStarts = false;
-              }
-            }
+          if (kNoted || (!kHeld && n)) {
+            *n++ = NotedNet(lineNet);
+            *l++ = NotedLength(text);
           }
           // Only a statement opens and only a closer closes: a line that
           // changes the depth otherwise is a statement with bytes before its
@@ -418,20 +408,18 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
         done();
       };
       if (!m_svHeldText.empty() && heldSizesFit && inHeld(at->sv_Line) && inHeld(end[-1].sv_Line)) {
-        if (starts) {
+        if (nets) {
           readBatch(std::true_type(), std::true_type());
-        } else if (nets) {
-          // Depths noted, places no longer: the lines read after one outside
-          // the held text are noted by the one-line loop.
-          readBatch(std::false_type(), std::false_type());
         } else {
           readBatch(std::true_type(), std::false_type());
         }
       } else {
         readBatch(std::false_type(), std::false_type());
       }
-      if (nets) m_vecLineNets.resize(static_cast<std::size_t>(nets - m_vecLineNets.data()));
-      if (starts) m_vecLineStarts.resize(static_cast<std::size_t>(starts - m_vecLineStarts.data()));
+      if (nets) {
+        m_vecLineNets.resize(static_cast<std::size_t>(nets - m_vecLineNets.data()));
+        m_vecLineLengths.resize(static_cast<std::size_t>(lengths - m_vecLineLengths.data()));
+      }
       batchNext = static_cast<std::size_t>(at - batch.data());
     }
     if (depth < 0) throw Result::DAMAGED;

@@ -233,16 +233,14 @@ class CQ_MIFPreScan {
   // NET_NOT_NOTED. Empty otherwise.
   static constexpr std::int8_t NET_NOT_NOTED = -128;
   const std::vector<std::int8_t>& rco_GetLineNets() const { return m_vecLineNets; }
-  // Where each of those lines begins in the held text (its offset), for
-  // the first lines the nets are noted for: all of them, unless a line is
-  // not one the reader left in place (the last line of a text without a
-  // final line end) or the text is too long for 32-bit offsets, where the
-  // places stop before that line. Empty otherwise.
-  const std::vector<std::uint32_t>& rco_GetLineStarts() const { return m_vecLineStarts; }
+  // The length of each of those lines, as the reader gives it (trimmed),
+  // LENGTH_NOT_NOTED for a line of that many bytes or more.
+  static constexpr std::uint8_t LENGTH_NOT_NOTED = 255;
+  const std::vector<std::uint8_t>& rco_GetLineLengths() const { return m_vecLineLengths; }
   // The notes and the text flows handed over whole, for a caller that
   // releases the pre-scan next; the pre-scan keeps none of them.
   std::vector<std::int8_t> vec_TakeLineNets() { return std::exchange(m_vecLineNets, {}); }
-  std::vector<std::uint32_t> vec_TakeLineStarts() { return std::exchange(m_vecLineStarts, {}); }
+  std::vector<std::uint8_t> vec_TakeLineLengths() { return std::exchange(m_vecLineLengths, {}); }
   std::vector<st_MIFTextFlow> vec_TakeTextFlows() { return std::exchange(m_vecTextFlows, {}); }
 
   // The same over MIF text in memory (tests, fuzzing), which may go once
@@ -344,7 +342,7 @@ class CQ_MIFPreScan {
   };
 
   // The second form over held text; noteLines: the lines' depths and
-  // places are noted for a later pass (rco_GetLineNets).
+  // lengths are noted for a later pass (rco_GetLineNets).
   void v_ReadHeldText(std::string_view text, bool noteLines);
   // Returns true when the block's lines were kept (their text must stay in
   // the store).
@@ -433,7 +431,7 @@ class CQ_MIFPreScan {
   Platform::CQ_WholeFile m_coFile;
   std::string_view m_svHeldText;
   std::vector<std::int8_t> m_vecLineNets;
-  std::vector<std::uint32_t> m_vecLineStarts;
+  std::vector<std::uint8_t> m_vecLineLengths;
   bool m_bNoteLines = false;  // the text read is held for a later pass (rco_GetLineNets)
 
   ObjectTable m_mapAFrames;

@@ -151,8 +151,8 @@ TEST_P(MIFGoldenTest, TheLineDepthsNotedAreThoseOfTheLinesAsReadAgain) {
     CQ_MIFPreScan scan(session_, mif_test::SecondForm());
     ASSERT_EQ(CodeOf([&] { scan.v_PreScanHeldText(bytes); }), 0);
     const std::vector<std::int8_t>& nets = scan.rco_GetLineNets();
-    // Each line's place in the text is noted with its depth.
-    const std::vector<std::uint32_t>& starts = scan.rco_GetLineStarts();
+    // Each line's length is noted with its depth.
+    const std::vector<std::uint8_t>& lengths = scan.rco_GetLineLengths();
     CQ_MIFLineReader reader(bytes.data(), bytes.size());
     std::string_view line;
     std::size_t k = 0;
@@ -162,17 +162,17 @@ TEST_P(MIFGoldenTest, TheLineDepthsNotedAreThoseOfTheLinesAsReadAgain) {
       const int net = statementOrInside ? MIFSyntax::NetDepth(line) : 0;
       ASSERT_LT(k, nets.size());
       ASSERT_EQ(nets[k], net) << "line " << k + 1 << ": " << line;
-      ASSERT_LT(k, starts.size());
-      ASSERT_EQ(starts[k], static_cast<std::size_t>(line.data() - bytes.data())) << "line " << k + 1 << ": " << line;
+      ASSERT_LT(k, lengths.size());
+      ASSERT_EQ(lengths[k], std::min<std::size_t>(line.size(), 255)) << "line " << k + 1 << ": " << line;
       depth += net;
       ++k;
     }
     EXPECT_EQ(k, nets.size());
-    EXPECT_EQ(k, starts.size());
+    EXPECT_EQ(k, lengths.size());
     // Handed over, the notes leave the pre-scan.
-    const std::vector<std::uint32_t> taken = scan.vec_TakeLineStarts();
+    const std::vector<std::uint8_t> taken = scan.vec_TakeLineLengths();
     EXPECT_EQ(taken.size(), k);
-    EXPECT_TRUE(scan.rco_GetLineStarts().empty());
+    EXPECT_TRUE(scan.rco_GetLineLengths().empty());
     EXPECT_EQ(scan.vec_TakeLineNets().size(), k);
     EXPECT_TRUE(scan.rco_GetLineNets().empty());
   }
@@ -181,12 +181,12 @@ TEST_P(MIFGoldenTest, TheLineDepthsNotedAreThoseOfTheLinesAsReadAgain) {
   CQ_MIFPreScan copied(session_, mif_test::SecondForm());
   ASSERT_EQ(CodeOf([&] { copied.v_PreScanText(text.data(), text.size()); }), 0);
   EXPECT_TRUE(copied.rco_GetLineNets().empty());
-  EXPECT_TRUE(copied.rco_GetLineStarts().empty());
+  EXPECT_TRUE(copied.rco_GetLineLengths().empty());
   WriteFile(dir_ + "notes.org", text);
   CQ_MIFPreScan file(session_, mif_test::SecondForm());
   ASSERT_EQ(CodeOf([&] { file.v_PreScanSecondForm(dir_ + "notes.org"); }), 0);
   EXPECT_TRUE(file.rco_GetLineNets().empty());
-  EXPECT_TRUE(file.rco_GetLineStarts().empty());
+  EXPECT_TRUE(file.rco_GetLineLengths().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, MIFGoldenTest,
