@@ -193,6 +193,9 @@ class OSTRAKON_API CQ_MIFHeldLines {
         m_pLengthsEnd(lengths + count),
         m_pNextLF(m_pPos),
         m_pNextCR(m_pPos) {
+    // With lengths, the line ends are searched for only after a line was
+    // taken by its length, so beyond the text's start, where the ends noted
+    // here lie before the position and are searched again.
     if (count > 0) {
       m_pPos = pc_SkipTrimmed(m_pPos);
     } else {
@@ -216,11 +219,11 @@ class OSTRAKON_API CQ_MIFHeldLines {
         // The next line begins at the first byte after this one that is
         // not trimmed; in the ORG copy, the one after its line feed.
         m_pPos = end + 1 < m_pEnd && end[0] == '\n' && !MIFSyntax::IsTrimSpace(end[1]) ? end + 1 : pc_SkipTrimmed(end);
-        if (m_pLength == m_pLengthsEnd) v_Resume();
         line = std::string_view(begin, static_cast<std::size_t>(end - begin));
         return true;
       }
-      // No line left where one was noted: the notes end here.
+      // No line left where one was noted: the notes end here (perhaps
+      // before any line was taken).
       m_pLength = m_pLengthsEnd;
       v_Resume();
     }
@@ -279,6 +282,7 @@ class OSTRAKON_API CQ_MIFHeldLines {
   // before limit: the first CR or LF or limit, trimmed bytes before it
   // left out.
   static const char* pc_LineEnd(const char* begin, const char* limit) {
+    if (begin == limit) return begin;
     const void* lf = std::memchr(begin, '\n', static_cast<std::size_t>(limit - begin));
     if (lf) limit = static_cast<const char*>(lf);
     const void* cr = std::memchr(begin, '\r', static_cast<std::size_t>(limit - begin));
