@@ -45,6 +45,8 @@ using MIFSyntax::ValueIs;
 namespace {
 
 constexpr std::string_view kEndOfMIFFile = "# End of MIFFile";
+constexpr std::string_view kEndOfColumn = "<End of TextRectID>";
+constexpr std::string_view kPageBody = "<PageBody>";
 
 // A line's notes for a later pass (CQ_MIFPreScan::rco_GetLineNets,
 // rco_GetLineLengths): values out of a byte's range are marked as such.
@@ -55,8 +57,6 @@ std::uint8_t NotedLength(std::string_view line) {
   return line.size() < CQ_MIFPreScan::LENGTH_NOT_NOTED ? static_cast<std::uint8_t>(line.size())
                                                       : CQ_MIFPreScan::LENGTH_NOT_NOTED;
 }
-constexpr std::string_view kEndOfColumn = "<End of TextRectID>";
-constexpr std::string_view kPageBody = "<PageBody>";
 
 // The raw string content of a statement, or its plain value when it has no
 // backquoted string.
@@ -232,7 +232,7 @@ void CQ_MIFPreScan::v_PreScanSecondForm(const std::string& path, bool runFileChe
 }
 
 void CQ_MIFPreScan::v_PreScanHeldText(std::string_view text) {
-  // A later pass over this text takes its lines' places and depths from here.
+  // A later pass over this text takes its lines' lengths and depths from here.
   v_ReadHeldText(text, true);
 }
 
@@ -374,12 +374,6 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
         int d = depth;
         std::int8_t* n = nets;
         std::uint8_t* l = lengths;
-        const auto done = [&] {
-          at = a;
-          depth = d;
-          nets = n;
-          lengths = l;
-        };
         while (a != end) {
           const std::string_view text = a->sv_Line;
           const int lineNet = a->i_Net;
@@ -405,7 +399,10 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
           }
           if (d <= 0) break;
         }
-        done();
+        at = a;
+        depth = d;
+        nets = n;
+        lengths = l;
       };
       if (!m_svHeldText.empty() && heldSizesFit && inHeld(at->sv_Line) && inHeld(end[-1].sv_Line)) {
         if (nets) {
