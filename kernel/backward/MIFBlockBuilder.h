@@ -212,7 +212,8 @@ class OSTRAKON_API CQ_MIFHeldLines {
       const char* end = begin + length;
       // A length that does not fit its note is searched for; so is one
       // that cannot be a line's here (notes of another text).
-      if (length == 255 || length == 0 || length > static_cast<std::size_t>(m_pEnd - begin)) [[unlikely]] {
+      // (0 and 255 are told by one unsigned comparison.)
+      if (length - 1 >= 254 || length > static_cast<std::size_t>(m_pEnd - begin)) [[unlikely]] {
         end = pc_LineEnd(begin, m_pEnd);
       }
       if (end != begin) [[likely]] {
