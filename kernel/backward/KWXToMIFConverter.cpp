@@ -292,8 +292,12 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
   }
   CQ_AncillaryFormats sourceFormats;
   if (ancillary) sourceFormats.v_Read(sourceSection);
-  const std::vector<st_MIFTextFlow> flows = forward->pcco_GetPreScan()->rco_GetTextFlows();
-  const std::vector<std::int8_t> lineNets = forward->pcco_GetPreScan()->rco_GetLineNets();
+  // The pre-scan's flows and its notes on the ORG copy's lines are handed
+  // over, not copied, as the forward converter goes.
+  CQ_MIFPreScan& preScan = *forward->pco_GetPreScan();
+  const std::vector<st_MIFTextFlow> flows = preScan.vec_TakeTextFlows();
+  const std::vector<std::int8_t> lineNets = preScan.vec_TakeLineNets();
+  const std::vector<std::uint8_t> lineLengths = preScan.vec_TakeLineLengths();
   forward.reset();
   v_Step("blocks collected");
 
@@ -305,6 +309,7 @@ void CQ_KWXToMIFConverter::v_ConvertFile() {
   inputs.pcco_Translated = &translated;
   inputs.pcco_Flows = &flows;
   inputs.pcco_LineNets = &lineNets;
+  inputs.pcco_LineLengths = &lineLengths;
   inputs.pcco_SourceFormats = &sourceFormats;
   inputs.pcco_TranslatedFormats = &translatedFormats;
   inputs.b_Symbol = header.b_SymbolCharacterSet;

@@ -173,17 +173,61 @@ class OSTRAKON_API CQ_MIFBlockLines {
 // feed and a look at the line's first and last bytes a line: the next CR
 // is searched for once and kept until the position passes it, as is the
 // next LF, so that no byte is searched twice for either, whatever the mix.
+//
+// Given the lengths of its first lines as a reader found them over the
+// same text (CQ_MIFPreScan::rco_GetLineLengths), those lines are taken
+// without a search for their ends: a line begins at the first byte after
+// the one before that is not trimmed, and runs for its length (a line too
+// long for its note is searched for its end). The lines after them are
+// split as above.
 class OSTRAKON_API CQ_MIFHeldLines {
  public:
-  explicit CQ_MIFHeldLines(std::string_view text)
+  explicit CQ_MIFHeldLines(std::string_view text) : CQ_MIFHeldLines(text, nullptr, 0) {}
+  // lengths: those of the text's first `count` lines as the line reader
+  // gives them, 255 for a line of 255 bytes or more; they must stay for the
+  // reading.
+  CQ_MIFHeldLines(std::string_view text, const std::uint8_t* lengths, std::size_t count)
       : m_pPos(text.data()),
         m_pEnd(text.data() + text.size()),
-        m_pNextLF(pc_Find(m_pPos, '\n')),
-        m_pNextCR(pc_Find(m_pPos, '\r')) {}
+        m_pLength(lengths),
+        m_pLengthsEnd(lengths + count),
+        m_pNextLF(m_pPos),
+        m_pNextCR(m_pPos) {
+    // With lengths, the line ends are searched for only after a line was
+    // taken by its length, so beyond the text's start, where the ends noted
+    // here lie before the position and are searched again.
+    if (count > 0) {
+      m_pPos = pc_SkipTrimmed(m_pPos);
+    } else {
+      v_Resume();
+    }
+  }
 
   // The next line; false at the end of the text. Inline: it runs once a
   // line of the ORG copy.
   [[gnu::always_inline]] bool b_Next(std::string_view& line) {
+    if (m_pLength != m_pLengthsEnd) {
+      const char* const begin = m_pPos;
+      const std::size_t length = *m_pLength++;
+      const char* end = begin + length;
+      // A length that does not fit its note is searched for; so is one
+      // that cannot be a line's here (notes of another text).
+      // (0 and 255 are told by one unsigned comparison.)
+      if (length - 1 >= 254 || length > static_cast<std::size_t>(m_pEnd - begin)) [[unlikely]] {
+        end = pc_LineEnd(begin, m_pEnd);
+      }
+      if (end != begin) [[likely]] {
+        // The next line begins at the first byte after this one that is
+        // not trimmed; in the ORG copy, the one after its line feed.
+        m_pPos = end + 1 < m_pEnd && end[0] == '\n' && !MIFSyntax::IsTrimSpace(end[1]) ? end + 1 : pc_SkipTrimmed(end);
+        line = std::string_view(begin, static_cast<std::size_t>(end - begin));
+        return true;
+      }
+      // No line left where one was noted: the notes end here (perhaps
+      // before any line was taken).
+      m_pLength = m_pLengthsEnd;
+      v_Resume();
+    }
     while (m_pPos < m_pEnd) {
       const char* const begin = m_pPos;
       if (m_pNextLF < begin) m_pNextLF = pc_FindLineFeed(begin);
@@ -224,9 +268,35 @@ class OSTRAKON_API CQ_MIFHeldLines {
     const void* found = std::memchr(from, c, static_cast<std::size_t>(m_pEnd - from));
     return found ? static_cast<const char*>(found) : m_pEnd;
   }
+  // Splitting takes over from the notes at the position.
+  void v_Resume() {
+    m_pNextLF = pc_Find(m_pPos, '\n');
+    m_pNextCR = pc_Find(m_pPos, '\r');
+  }
+  // The first byte at or after from that is not trimmed (CR and LF are),
+  // or the end.
+  const char* pc_SkipTrimmed(const char* from) const {
+    while (from < m_pEnd && MIFSyntax::IsTrimSpace(*from)) ++from;
+    return from;
+  }
+  // The end of the line that begins at begin, whose line end, if any, lies
+  // before limit: the first CR or LF or limit, trimmed bytes before it
+  // left out.
+  static const char* pc_LineEnd(const char* begin, const char* limit) {
+    if (begin == limit) return begin;
+    const void* lf = std::memchr(begin, '\n', static_cast<std::size_t>(limit - begin));
+    if (lf) limit = static_cast<const char*>(lf);
+    const void* cr = std::memchr(begin, '\r', static_cast<std::size_t>(limit - begin));
+    const char* end = cr ? static_cast<const char*>(cr) : limit;
+    while (end > begin && MIFSyntax::IsTrimSpace(end[-1])) --end;
+    return end;
+  }
 
   const char* m_pPos;
   const char* m_pEnd;
+  // The lengths of the first lines not yet read (CQ_MIFPreScan::rco_GetLineLengths).
+  const std::uint8_t* m_pLength;
+  const std::uint8_t* m_pLengthsEnd;
   // Where the next LF and CR are (m_pEnd when there is none); one before
   // the position is searched again.
   const char* m_pNextLF;

@@ -528,15 +528,22 @@ void CQ_MIFRebuilder::v_RunText(std::string_view orgText, const LineSink& sink) 
 
 void CQ_MIFRebuilder::v_Pass(std::string_view orgText) {
   // Lines are read as the pre-scan read them, as views of the ORG text,
-  // which stays where it is for the whole pass.
-  CQ_MIFHeldLines reader(orgText);
+  // which stays where it is for the whole pass; where the pre-scan noted
+  // their lengths, without a search for their ends.
+  const std::vector<std::uint8_t>* lengths = m_stIn.pcco_LineLengths;
+  CQ_MIFHeldLines reader =
+      lengths ? CQ_MIFHeldLines(orgText, lengths->data(), lengths->size()) : CQ_MIFHeldLines(orgText);
   // Each line's depth, from the pre-scan's notes where it took them.
-  const std::vector<std::int8_t> none;
-  const std::vector<std::int8_t>& nets = m_stIn.pcco_LineNets ? *m_stIn.pcco_LineNets : none;
-  std::size_t lineNumber = 0;  // lines read so far
+  // The next line's note, walked along with the lines read.
+  const std::int8_t* nextNet = m_stIn.pcco_LineNets ? m_stIn.pcco_LineNets->data() : nullptr;
+  const std::int8_t* const netsEnd = m_stIn.pcco_LineNets ? nextNet + m_stIn.pcco_LineNets->size() : nullptr;
   auto netOf = [&](std::string_view l) {
-    const std::size_t k = lineNumber++;
-    return k < nets.size() && nets[k] != CQ_MIFPreScan::NET_NOT_NOTED ? static_cast<int>(nets[k]) : NetDepth(l);
+    if (nextNet == netsEnd) return NetDepth(l);
+    const int net = *nextNet++;
+    return net != CQ_MIFPreScan::NET_NOT_NOTED ? net : NetDepth(l);
+  };
+  auto skipNet = [&] {
+    if (nextNet != netsEnd) ++nextNet;
   };
   m_nFlow = 0;
   std::string_view line;
@@ -546,7 +553,7 @@ void CQ_MIFRebuilder::v_Pass(std::string_view orgText) {
     if (line.front() == '<' && line.compare(0, kEndOfMIFFile.size(), kEndOfMIFFile) != 0) {
       depth = netOf(line);
     } else {
-      ++lineNumber;
+      skipNet();
     }
     if (depth <= 0) {
       v_Emit(line);

@@ -89,6 +89,9 @@ class OSTRAKON_API CQ_MIFRebuilder {
     // The ORG copy's line depths as the forward run's pre-scan noted them
     // over the same text (CQ_MIFPreScan::rco_GetLineNets); null: counted here.
     const std::vector<std::int8_t>* pcco_LineNets = nullptr;
+    // The lengths of the ORG copy's lines as the same pre-scan read them
+    // (CQ_MIFPreScan::rco_GetLineLengths); null: the lines are split here.
+    const std::vector<std::uint8_t>* pcco_LineLengths = nullptr;
   };
 
   // The session's settings (languages, translation hyphenation, text

@@ -48,6 +48,16 @@ constexpr std::string_view kEndOfMIFFile = "# End of MIFFile";
 constexpr std::string_view kEndOfColumn = "<End of TextRectID>";
 constexpr std::string_view kPageBody = "<PageBody>";
 
+// A line's notes for a later pass (CQ_MIFPreScan::rco_GetLineNets,
+// rco_GetLineLengths): values out of a byte's range are marked as such.
+std::int8_t NotedNet(int net) {
+  return net >= -127 && net <= 127 ? static_cast<std::int8_t>(net) : CQ_MIFPreScan::NET_NOT_NOTED;
+}
+std::uint8_t NotedLength(std::string_view line) {
+  return line.size() < CQ_MIFPreScan::LENGTH_NOT_NOTED ? static_cast<std::uint8_t>(line.size())
+                                                      : CQ_MIFPreScan::LENGTH_NOT_NOTED;
+}
+
 // The raw string content of a statement, or its plain value when it has no
 // backquoted string.
 std::string StringOrValue(std::string_view line) { return std::string(MIFSyntax::RawValue(line)); }
@@ -218,17 +228,24 @@ void CQ_MIFPreScan::v_PreScanSecondForm(const std::string& path, bool runFileChe
   // The whole file is read at once and the lines kept point into it rather
   // than into copies in the line store.
   m_coFile = Platform::CQ_WholeFile(path);
-  v_PreScanHeldText(m_coFile.sv());
+  v_ReadHeldText(m_coFile.sv(), false);
 }
 
 void CQ_MIFPreScan::v_PreScanHeldText(std::string_view text) {
+  // A later pass over this text takes its lines' lengths and depths from here.
+  v_ReadHeldText(text, true);
+}
+
+void CQ_MIFPreScan::v_ReadHeldText(std::string_view text, bool noteLines) {
   m_svHeldText = text;
+  m_bNoteLines = noteLines;
   CQ_MIFLineReader reader(text.data(), text.size());
   v_ReadSections(reader);
   v_Restructure();
 }
 
 void CQ_MIFPreScan::v_PreScanText(const char* data, std::size_t size) {
+  m_bNoteLines = false;
   CQ_MIFLineReader reader(data, size);
   v_ReadSections(reader);
   v_Restructure();
@@ -265,14 +282,20 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
     }
     return m_coStore.st_Add(text, net);
   };
-  // Over held text, each line's net depth is noted in reading order for
-  // a later pass over the same text (0 for a line outside blocks that is
-  // no statement, which such a pass does not ask for).
-  const bool noteNets = !m_svHeldText.empty();
+  // Over text held for a later pass, each line's net depth (0 for a line
+  // outside blocks that is no statement, which such a pass does not ask
+  // for) and length are noted in reading order.
+  const bool noteNets = m_bNoteLines && !m_svHeldText.empty();
   m_vecLineNets.clear();
-  if (noteNets) m_vecLineNets.reserve(reader.n_SizeHint() / 12 + 64);
-  const auto note = [&](int net) {
-    if (noteNets) m_vecLineNets.push_back(net >= -127 && net <= 127 ? static_cast<std::int8_t>(net) : NET_NOT_NOTED);
+  m_vecLineLengths.clear();
+  if (noteNets) {
+    m_vecLineNets.reserve(reader.n_SizeHint() / 12 + 64);
+    m_vecLineLengths.reserve(reader.n_SizeHint() / 12 + 64);
+  }
+  const auto note = [&](std::string_view text, int net) {
+    if (!noteNets) return;
+    m_vecLineNets.push_back(NotedNet(net));
+    m_vecLineLengths.push_back(NotedLength(text));
   };
   bool ended = false;
   v_Changed();
@@ -303,7 +326,7 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
       // the statements around it were closed early; what follows would be
       // read out of its sections. (Other lines are no statements.)
       if (line.front() == '>' && net < 0) throw Result::DAMAGED;
-      note(0);
+      note(line, 0);
       continue;
     }
     if (first) {
@@ -311,7 +334,7 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
       if (ValueIs(line, "DAutoChBars", "Yes")) throw Result::AUTO_CHANGE_BARS;
     }
     int depth = net;
-    note(depth);
+    note(line, depth);
     if (depth < 0) throw Result::DAMAGED;
     if (depth == 0) continue;
     const CQ_MIFLineStore::st_Mark mark = m_coStore.st_GetMark();
@@ -328,46 +351,72 @@ void CQ_MIFPreScan::v_ReadSections(CQ_MIFLineReader& reader) {
       const CQ_MIFLineReader::st_LineNet* at = batch.data() + batchNext;
       const CQ_MIFLineReader::st_LineNet* const end = batch.data() + batchSize;
       std::int8_t* nets = nullptr;
+      std::uint8_t* lengths = nullptr;
       if (noteNets) {
         const std::size_t noted = m_vecLineNets.size();
         m_vecLineNets.resize(noted + (batchSize - batchNext));
+        m_vecLineLengths.resize(noted + (batchSize - batchNext));
         nets = m_vecLineNets.data() + noted;
+        lengths = m_vecLineLengths.data() + noted;
       }
       // A batch's lines follow one another in the order read: when its
       // first and last lie in the held text, all of them do, and each is
-      // kept where it lies without asking (its nets are always noted then).
-      // The loop is made once for such batches and once for the others.
-      const auto readBatch = [&](auto heldBatch) {
+      // kept where it lies without asking (its notes are taken then when
+      // they are asked for, without a test per line). The loop is made for
+      // such batches with and without notes and once for the others.
+      const auto readBatch = [&](auto heldBatch, auto notedBatch) {
         constexpr bool kHeld = decltype(heldBatch)::value;
-        while (at != end) {
-          const std::string_view text = at->sv_Line;
-          const int lineNet = at->i_Net;
-          ++at;
+        constexpr bool kNoted = decltype(notedBatch)::value;
+        static_assert(kHeld || !kNoted);
+        // Local copies: the byte stores of the nets could otherwise change
+        // anything the compiler would have to read again.
+        const CQ_MIFLineReader::st_LineNet* a = at;
+        int d = depth;
+        std::int8_t* n = nets;
+        std::uint8_t* l = lengths;
+        while (a != end) {
+          const std::string_view text = a->sv_Line;
+          const int lineNet = a->i_Net;
+          ++a;
           // Every statement closes before the end marker.
           if (text.front() == '#' && text.substr(0, kEndOfMIFFile.size()) == kEndOfMIFFile) {
             throw Result::UNEXPECTED_END;
           }
-          if (kHeld || nets) *nets++ = lineNet >= -127 && lineNet <= 127 ? static_cast<std::int8_t>(lineNet) : NET_NOT_NOTED;
+          if (kNoted || (!kHeld && n)) {
+            *n++ = NotedNet(lineNet);
+            *l++ = NotedLength(text);
+          }
           // Only a statement opens and only a closer closes: a line that
           // changes the depth otherwise is a statement with bytes before its
           // '<' (image data, comments and text lines give 0).
           if (lineNet != 0 && text.front() != '<' && text.front() != '>') throw Result::DAMAGED;
-          depth += lineNet;
-          if (depth > MAX_DEPTH) throw Result::DAMAGED;
+          d += lineNet;
+          if (d > MAX_DEPTH) throw Result::DAMAGED;
           if constexpr (kHeld) {
             block.push_back(st_MIFLine{text.data(), static_cast<std::uint32_t>(text.size()), lineNet});
           } else {
             block.push_back(keep(text, lineNet));
           }
-          if (depth <= 0) break;
+          if (d <= 0) break;
         }
+        at = a;
+        depth = d;
+        nets = n;
+        lengths = l;
       };
-      if (noteNets && heldSizesFit && inHeld(at->sv_Line) && inHeld(end[-1].sv_Line)) {
-        readBatch(std::true_type());
+      if (!m_svHeldText.empty() && heldSizesFit && inHeld(at->sv_Line) && inHeld(end[-1].sv_Line)) {
+        if (nets) {
+          readBatch(std::true_type(), std::true_type());
+        } else {
+          readBatch(std::true_type(), std::false_type());
+        }
       } else {
-        readBatch(std::false_type());
+        readBatch(std::false_type(), std::false_type());
       }
-      if (nets) m_vecLineNets.resize(static_cast<std::size_t>(nets - m_vecLineNets.data()));
+      if (nets) {
+        m_vecLineNets.resize(static_cast<std::size_t>(nets - m_vecLineNets.data()));
+        m_vecLineLengths.resize(static_cast<std::size_t>(lengths - m_vecLineLengths.data()));
+      }
       batchNext = static_cast<std::size_t>(at - batch.data());
     }
     if (depth < 0) throw Result::DAMAGED;

@@ -76,6 +76,7 @@
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "System/Platform/TemporaryFile.h"
@@ -224,13 +225,23 @@ class CQ_MIFPreScan {
   // point into it. No file checks.
   void v_PreScanHeldText(std::string_view text);
 
-  // After the second form over a file or held text: the net depth
-  // (MIFSyntax::NetDepth) of each line a CQ_MIFLineReader reads from the
-  // text, in order, up to the end marker (for a line outside blocks that
-  // does not begin with '<', 0 whatever its depth). A depth beyond the
-  // range of a byte is NET_NOT_NOTED. Empty otherwise.
+  // After the second form over held text (v_PreScanHeldText), for a later
+  // pass over the same text: the net depth (MIFSyntax::NetDepth) of each
+  // line a CQ_MIFLineReader reads from the text, in order, up to the end
+  // marker (for a line outside blocks that does not begin with '<', 0
+  // whatever its depth). A depth beyond the range of a byte is
+  // NET_NOT_NOTED. Empty otherwise.
   static constexpr std::int8_t NET_NOT_NOTED = -128;
   const std::vector<std::int8_t>& rco_GetLineNets() const { return m_vecLineNets; }
+  // The length of each of those lines, as the reader gives it (trimmed),
+  // LENGTH_NOT_NOTED for a line of that many bytes or more.
+  static constexpr std::uint8_t LENGTH_NOT_NOTED = 255;
+  const std::vector<std::uint8_t>& rco_GetLineLengths() const { return m_vecLineLengths; }
+  // The notes and the text flows handed over whole, for a caller that
+  // releases the pre-scan next; the pre-scan keeps none of them.
+  std::vector<std::int8_t> vec_TakeLineNets() { return std::exchange(m_vecLineNets, {}); }
+  std::vector<std::uint8_t> vec_TakeLineLengths() { return std::exchange(m_vecLineLengths, {}); }
+  std::vector<st_MIFTextFlow> vec_TakeTextFlows() { return std::exchange(m_vecTextFlows, {}); }
 
   // The same over MIF text in memory (tests, fuzzing), which may go once
   // read: the lines kept are copied. No file checks.
@@ -330,6 +341,9 @@ class CQ_MIFPreScan {
     std::size_t n_Generation = 0;  // 0: never made
   };
 
+  // The second form over held text; noteLines: the lines' depths and
+  // lengths are noted for a later pass (rco_GetLineNets).
+  void v_ReadHeldText(std::string_view text, bool noteLines);
   // Returns true when the block's lines were kept (their text must stay in
   // the store).
   bool b_Dispatch(CQ_MIFLineList& block);
@@ -417,6 +431,8 @@ class CQ_MIFPreScan {
   Platform::CQ_WholeFile m_coFile;
   std::string_view m_svHeldText;
   std::vector<std::int8_t> m_vecLineNets;
+  std::vector<std::uint8_t> m_vecLineLengths;
+  bool m_bNoteLines = false;  // the text read is held for a later pass (rco_GetLineNets)
 
   ObjectTable m_mapAFrames;
   SpanTable m_mapTables;

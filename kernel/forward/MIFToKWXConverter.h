@@ -147,6 +147,7 @@ class OSTRAKON_API CQ_MIFToKWXConverter {
   // stay; its object tables and its two line lists are used up by the
   // conversion.
   const CQ_MIFPreScan* pcco_GetPreScan() const { return m_pcoPreScan.get(); }
+  CQ_MIFPreScan* pco_GetPreScan() { return m_pcoPreScan.get(); }
 
  private:
   class CListWalker;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <deque>
 #include <map>
 #include <string>
@@ -881,6 +882,28 @@ std::vector<std::string> ReaderLines(const std::string& text) {
   return lines;
 }
 
+// The lengths of the line reader's lines, 255 for 255 bytes or more.
+std::vector<std::uint8_t> ReaderLengths(const std::string& text) {
+  CQ_MIFLineReader reader(text.data(), text.size());
+  std::vector<std::uint8_t> lengths;
+  std::string_view line;
+  while (reader.b_ReadLineView(line)) lengths.push_back(static_cast<std::uint8_t>(std::min<std::size_t>(line.size(), 255)));
+  return lengths;
+}
+
+// The held lines when the lengths of the first `count` lines are given.
+std::vector<std::string> HeldLines(const std::string& text, const std::vector<std::uint8_t>& lengths,
+                                   std::size_t count) {
+  CQ_MIFHeldLines held(text, lengths.data(), count);
+  std::vector<std::string> lines;
+  std::string_view line;
+  while (held.b_Next(line)) {
+    EXPECT_TRUE(line.data() >= text.data() && line.data() + line.size() <= text.data() + text.size());
+    lines.emplace_back(line);
+  }
+  return lines;
+}
+
 std::vector<std::string> HeldLines(const std::string& text) {
   CQ_MIFHeldLines held(text);
   std::vector<std::string> lines;
@@ -916,6 +939,52 @@ TEST(HeldLines, ReadsWhatTheLineReaderReadsOnEveryKindOfLineEnd) {
   }
 }
 
+// Texts that take the shortcut and texts that do not: a line that one
+// "\n" parts from the next, a line ending in a blank or a control byte
+// before that "\n", CR LF and CR-only ends, blank lines between lines,
+// a line at the text's end with and without its line end, lines too long
+// for their notes.
+const std::string kPlacedRows[] = {
+    "<A>\n<B 1>\n> # end of A\n",
+    "<A>\n<B 1>\n> # end of A",
+    "<A>\r\n<B 1>\r\n\r\n> # end of A\r\n",
+    "<A>\r<B 1>\r> # end of A\r",
+    "<A>\n\r\n\r<B>\r\r\n\n<C>",
+    "  <A>  \n\t<B>\t\n \v\f \n<C>\v",
+    "<A> \n<B>\t\r\n<C>\f",
+    "\x01<A>\x01\n\x1f\n<B>\n",
+    "<S `\xe9t\xe9'>\n\xe9\n\xa0 x \xa0\n",
+    "<A `a\rb'>\n<B>\n",
+    "a\nb\nc\n# End of MIFFile\n<X>\n",
+    "x",
+    "\n\nx\n\ny",
+    "<A>\n" + std::string(254, 'a') + "\n" + std::string(255, 'b') + " \r\n" + std::string(700, 'c') + "\n<B>",
+    "<A>\n" + std::string(300, 'd'),
+};
+
+TEST(HeldLines, TheLinesMeasuredBeforeGiveWhatTheTextGivesForAnyNumberOfLengths) {
+  // However many of the first lines' lengths are given (none, some, all),
+  // the lines read are those of the text itself.
+  for (const std::string& text : kPlacedRows) {
+    const std::vector<std::uint8_t> lengths = ReaderLengths(text);
+    const std::vector<std::string> expected = ReaderLines(text);
+    for (std::size_t count = 0; count <= lengths.size(); ++count) {
+      EXPECT_EQ(HeldLines(text, lengths, count), expected)
+          << "text: " << ::testing::PrintToString(text) << ", lengths given: " << count;
+    }
+  }
+}
+
+TEST(HeldLines, LengthsNoLineCanHaveAreSearchedInstead) {
+  // Lengths that run past the text, or that are 0, are not taken: those
+  // lines are searched for, and noted lines beyond the text's give none.
+  const std::string text = "<A>\n<B>\n";
+  const std::vector<std::vector<std::uint8_t>> rows = {{3, 200}, {0, 0}, {3, 3, 3, 3}, {200, 200, 200}};
+  for (const std::vector<std::uint8_t>& lengths : rows) {
+    EXPECT_EQ(HeldLines(text, lengths, lengths.size()), ReaderLines(text)) << ::testing::PrintToString(lengths);
+  }
+}
+
 TEST(HeldLines, AgreesWithTheLineReaderOnRandomMixes) {
   // Texts of bytes that end, trim or stay: every mix of them, short and
   // long, reads alike.
@@ -929,5 +998,10 @@ TEST(HeldLines, AgreesWithTheLineReaderOnRandomMixes) {
     std::string text(next() % (round < 2500 ? 24 : 700), ' ');
     for (char& c : text) c = alphabet[next() % sizeof alphabet];
     ASSERT_EQ(HeldLines(text), ReaderLines(text)) << "text: " << ::testing::PrintToString(text);
+    // The same with the lengths of all the lines, or of the first half.
+    const std::vector<std::uint8_t> lengths = ReaderLengths(text);
+    ASSERT_EQ(HeldLines(text, lengths, lengths.size()), ReaderLines(text)) << "text: " << ::testing::PrintToString(text);
+    ASSERT_EQ(HeldLines(text, lengths, lengths.size() / 2), ReaderLines(text))
+        << "text: " << ::testing::PrintToString(text);
   }
 }

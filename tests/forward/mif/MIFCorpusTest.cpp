@@ -6,9 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <map>
+#include <string_view>
 
 #include "MIFTestSupport.h"
+#include "kernel/backward/MIFBlockBuilder.h"
+#include "kernel/forward/MIFLineReader.h"
 #include "kernel/session/ResultCodes.h"
 
 namespace {
@@ -189,6 +193,58 @@ TEST_F(MIFCorpusTest, DocumentsWithChangeBarsOffPreScanAndReadBackFromTheirORGCo
     ::unlink(mif.c_str());
     ::unlink(org.c_str());
     ::unlink((dir_ + "again.org").c_str());
+    ++checked;
+  }
+  EXPECT_GT(checked, 0u);
+}
+
+// The lines a CQ_MIFHeldLines gives over text, with the lengths of its
+// first lines given or not.
+std::vector<std::string_view> HeldLines(const std::string& text, const std::vector<std::uint8_t>* lengths) {
+  CQ_MIFHeldLines held = lengths ? CQ_MIFHeldLines(text, lengths->data(), lengths->size()) : CQ_MIFHeldLines(text);
+  std::vector<std::string_view> lines;
+  std::string_view line;
+  while (held.b_Next(line)) lines.push_back(line);
+  return lines;
+}
+
+TEST_F(MIFCorpusTest, TheLengthsOfTheLinesNotedOverHeldTextGiveTheLinesTheTextGives) {
+  // A later pass over the held ORG copy takes its lines by the lengths the
+  // pre-scan noted: they are those of the reader's lines, up to the end
+  // marker, and the lines taken by them are those split from the text
+  // itself, on the ORG copy and on the source with CR LF line ends and
+  // blanks around its lines.
+  std::size_t checked = 0;
+  for (const std::string& name : CorpusFiles()) {
+    const std::string source = ReadFile(kCorpus + "/" + name);
+    if (!InRange(source)) continue;
+    SCOPED_TRACE(name);
+    const std::string mif = dir_ + name;
+    const std::string org = dir_ + name + ".org";
+    WriteFile(mif, SwitchedOff(source));
+    CQ_MIFPreScan forward(session_, mif_test::Forward());
+    ASSERT_EQ(CodeOf([&] { forward.v_PreScanForward(mif, org); }), 0);
+    Results();
+    std::string crlf;
+    for (const char c : SwitchedOff(source)) crlf += c == '\n' ? std::string(" \r\n\t") : std::string(1, c);
+    for (const std::string& text : {ReadFile(org), crlf}) {
+      CQ_MIFPreScan scan(session_, mif_test::SecondForm());
+      ASSERT_EQ(CodeOf([&] { scan.v_PreScanHeldText(text); }), 0);
+      const std::vector<std::uint8_t>& lengths = scan.rco_GetLineLengths();
+      EXPECT_EQ(lengths.size(), scan.rco_GetLineNets().size());
+      CQ_MIFLineReader reader(text.data(), text.size());
+      std::string_view line;
+      std::size_t k = 0;
+      while (reader.b_ReadLineView(line) && line.rfind("# End of MIFFile", 0) != 0) {
+        ASSERT_LT(k, lengths.size());
+        ASSERT_EQ(lengths[k], std::min<std::size_t>(line.size(), 255)) << "line " << k + 1;
+        ++k;
+      }
+      EXPECT_EQ(k, lengths.size());
+      EXPECT_EQ(HeldLines(text, &lengths), HeldLines(text, nullptr));
+    }
+    ::unlink(mif.c_str());
+    ::unlink(org.c_str());
     ++checked;
   }
   EXPECT_GT(checked, 0u);

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -145,10 +146,13 @@ TEST_P(MIFGoldenTest, TheLineDepthsNotedAreThoseOfTheLinesAsReadAgain) {
   const std::string text = ReadFile(CaseFolder(GetParam()) + "input.mif");
   std::vector<std::string> variants = OtherLineEnds(text);
   variants.insert(variants.begin(), text);
+  variants.push_back(text.substr(0, text.find_last_not_of("\r\n") + 1));  // no final line end
   for (const std::string& bytes : variants) {
     CQ_MIFPreScan scan(session_, mif_test::SecondForm());
     ASSERT_EQ(CodeOf([&] { scan.v_PreScanHeldText(bytes); }), 0);
     const std::vector<std::int8_t>& nets = scan.rco_GetLineNets();
+    // Each line's length is noted with its depth.
+    const std::vector<std::uint8_t>& lengths = scan.rco_GetLineLengths();
     CQ_MIFLineReader reader(bytes.data(), bytes.size());
     std::string_view line;
     std::size_t k = 0;
@@ -158,15 +162,31 @@ TEST_P(MIFGoldenTest, TheLineDepthsNotedAreThoseOfTheLinesAsReadAgain) {
       const int net = statementOrInside ? MIFSyntax::NetDepth(line) : 0;
       ASSERT_LT(k, nets.size());
       ASSERT_EQ(nets[k], net) << "line " << k + 1 << ": " << line;
+      ASSERT_LT(k, lengths.size());
+      ASSERT_EQ(lengths[k], std::min<std::size_t>(line.size(), 255)) << "line " << k + 1 << ": " << line;
       depth += net;
       ++k;
     }
     EXPECT_EQ(k, nets.size());
+    EXPECT_EQ(k, lengths.size());
+    // Handed over, the notes leave the pre-scan.
+    const std::vector<std::uint8_t> taken = scan.vec_TakeLineLengths();
+    EXPECT_EQ(taken.size(), k);
+    EXPECT_TRUE(scan.rco_GetLineLengths().empty());
+    EXPECT_EQ(scan.vec_TakeLineNets().size(), k);
+    EXPECT_TRUE(scan.rco_GetLineNets().empty());
   }
-  // Text that is not held (read once, for tests and fuzzing) notes nothing.
+  // Text that is not held (read once, for tests and fuzzing) notes nothing,
+  // nor does a file read whole for the second form.
   CQ_MIFPreScan copied(session_, mif_test::SecondForm());
   ASSERT_EQ(CodeOf([&] { copied.v_PreScanText(text.data(), text.size()); }), 0);
   EXPECT_TRUE(copied.rco_GetLineNets().empty());
+  EXPECT_TRUE(copied.rco_GetLineLengths().empty());
+  WriteFile(dir_ + "notes.org", text);
+  CQ_MIFPreScan file(session_, mif_test::SecondForm());
+  ASSERT_EQ(CodeOf([&] { file.v_PreScanSecondForm(dir_ + "notes.org"); }), 0);
+  EXPECT_TRUE(file.rco_GetLineNets().empty());
+  EXPECT_TRUE(file.rco_GetLineLengths().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, MIFGoldenTest,
