@@ -176,8 +176,10 @@ void SplitFragmentViews(std::string_view fragment, std::vector<std::string_view>
 }
 
 // The lines of fragment as a writer puts them in, as views: without empty
-// lines, pseudo lines and comments.
-void SplitFragmentLines(std::string_view fragment, std::vector<std::string_view>& lines) {
+// lines, pseudo lines and comments; with nets, each line's net depth too,
+// counted once here for every use that follows.
+void SplitFragmentLines(std::string_view fragment, std::vector<std::string_view>& lines,
+                        std::vector<int>* nets = nullptr) {
   std::size_t pos = 0;
   while (pos < fragment.size()) {
     std::size_t nl = fragment.find('\n', pos);
@@ -186,21 +188,7 @@ void SplitFragmentLines(std::string_view fragment, std::vector<std::string_view>
     pos = nl + 1;
     if (l.empty() || l.front() == '#' || IsPseudoLine(l)) continue;
     lines.push_back(l);
-  }
-}
-
-// The same, each line with its net depth, counted once here for every use
-// that follows.
-void SplitFragmentNets(std::string_view fragment, std::vector<std::string_view>& lines, std::vector<int>& nets) {
-  std::size_t pos = 0;
-  while (pos < fragment.size()) {
-    std::size_t nl = fragment.find('\n', pos);
-    if (nl == std::string_view::npos) nl = fragment.size();
-    const std::string_view l = fragment.substr(pos, nl - pos);
-    pos = nl + 1;
-    if (l.empty() || l.front() == '#' || IsPseudoLine(l)) continue;
-    lines.push_back(l);
-    nets.push_back(NetDepth(l));
+    if (nets) nets->push_back(NetDepth(l));
   }
 }
 
@@ -1234,7 +1222,7 @@ class CQ_MIFBlockBuilder::CWriter {
       m_lineContent = true;
       return;
     }
-    SplitFragmentNets(fragment, m_views, m_nets);
+    SplitFragmentLines(fragment, m_views, &m_nets);
     if (m_views.empty()) return;
     bool inlineObjects = false;
     std::size_t units = 0;
