@@ -174,8 +174,8 @@ TEST(CodePageBytes, EveryLineWithSuchAByteGetsItsMessageAmongManyParagraphs) {
     for (const std::string& text : texts) {
       const int b = firstLacking(text);
       if (b < 0) continue;
-      char hex[8];
-      std::snprintf(hex, sizeof hex, "0x%02X", b);
+      char hex[16];
+      std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned>(b));
       expected.push_back("Error 1207. The byte(s) " + std::string(hex) + " in line " +
                          std::to_string(LineOf(target, "<ps \"B\" 1>" + text)) +
                          " are no character of the code page of the target language (1252).");
