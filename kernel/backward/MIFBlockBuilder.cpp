@@ -379,9 +379,9 @@ void CQ_MIFInlineObjects::v_ChainPlaces() {
 }
 
 template <class Lines>
-std::size_t CQ_MIFInlineObjects::sn_TextLength(const st_Place& place, const Lines& lines, std::size_t begin) {
+std::size_t CQ_MIFInlineObjects::sn_MatchedLength(const st_Place& place, const Lines& lines, std::size_t begin,
+                                                  std::size_t end) {
   const CQ_MIFBlockLines& org = *place.pcco_Lines;
-  const std::size_t n = lines.size();
   std::size_t j = begin;
   long depth = 0;
   for (std::size_t k = place.n_Begin; k < place.n_End; ++k) {
@@ -390,27 +390,10 @@ std::size_t CQ_MIFInlineObjects::sn_TextLength(const st_Place& place, const Line
     const bool own = IsOwnUnique(l, depth, net);
     depth += net;
     if (own) continue;
-    if (j == n || std::string_view(lines[j]) != l) return 0;
+    if (j == end || std::string_view(lines[j]) != l) return NONE;
     ++j;
   }
   return j - begin;
-}
-
-template <class Lines>
-bool CQ_MIFInlineObjects::sb_SameText(const st_Place& place, const Lines& lines, std::size_t begin, std::size_t end) {
-  const CQ_MIFBlockLines& org = *place.pcco_Lines;
-  std::size_t j = begin;
-  long depth = 0;
-  for (std::size_t k = place.n_Begin; k < place.n_End; ++k) {
-    const std::string_view l = org[k];
-    const int net = org.i_Net(k);
-    const bool own = IsOwnUnique(l, depth, net);
-    depth += net;
-    if (own) continue;
-    if (j == end || std::string_view(lines[j]) != l) return false;
-    ++j;
-  }
-  return j == end;
 }
 
 namespace {

@@ -495,15 +495,26 @@ class OSTRAKON_API CQ_MIFInlineObjects {
   // The kinds of object (Marker, XRef, ...) some place is of, one bit each.
   unsigned m_nKinds = 0;
 
+  // The number of lines from lines[begin] on, before end, that the text
+  // of the ORG block at place equals, or NONE when the lines there are not
+  // its text or end before it does.
+  template <class Lines>
+  static std::size_t sn_MatchedLength(const st_Place& place, const Lines& lines, std::size_t begin, std::size_t end);
+
   // The number of lines from lines[begin] on that the text of the ORG
   // block at place equals, or 0 when the lines that follow are not its
   // text.
   template <class Lines>
-  static std::size_t sn_TextLength(const st_Place& place, const Lines& lines, std::size_t begin);
+  static std::size_t sn_TextLength(const st_Place& place, const Lines& lines, std::size_t begin) {
+    const std::size_t length = sn_MatchedLength(place, lines, begin, lines.size());
+    return length == NONE ? 0 : length;
+  }
 
   // Whether the text of the ORG block at place is lines[begin, end).
   template <class Lines>
-  static bool sb_SameText(const st_Place& place, const Lines& lines, std::size_t begin, std::size_t end);
+  static bool sb_SameText(const st_Place& place, const Lines& lines, std::size_t begin, std::size_t end) {
+    return sn_MatchedLength(place, lines, begin, end) == end - begin;
+  }
   // netOf(i): the net depth of lines[i].
   template <class Lines, class Out, class Net>
   void v_RestoreLines(Lines& lines, Out& out, Net&& netOf);
